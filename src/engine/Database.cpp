@@ -1,0 +1,227 @@
+#include "engine/Database.h"
+
+#include "engine/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QUuid>
+#include <unistd.h>
+
+namespace engine {
+
+namespace {
+constexpr int kBusyTimeoutMs = 5000;
+
+QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+void bindAll(QSqlQuery& q, const QVariantList& binds) {
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+}
+} // namespace
+
+Database::Database(Session& session, QObject* parent)
+    : QObject(parent), session_(session),
+      connectionName_(QStringLiteral("vardimo-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+
+Database::~Database() { close(); }
+
+QString Database::describe(const QString& driverText, const QString& file) {
+    const QString lower = driverText.toLower();
+    if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
+        return file.isEmpty() ? QStringLiteral("The table is locked by another user. Try again in a moment.")
+                              : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
+                                    .arg(file);
+    if (lower.contains(QLatin1String("not a database")) || lower.contains(QLatin1String("malformed")) ||
+        lower.contains(QLatin1String("corrupt")))
+        return QStringLiteral("Table is corrupt or not a table file: %1").arg(file.isEmpty() ? driverText : file);
+    if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
+        return QStringLiteral("Table is read only: %1").arg(file.isEmpty() ? driverText : file);
+    if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
+        return QStringLiteral("The disk holding the database is full.");
+    return driverText;
+}
+
+void Database::open(const QString& aliasOrFolder) {
+    close();
+    QString folder = session_.hasAlias(aliasOrFolder) ? session_.aliasPath(aliasOrFolder) : aliasOrFolder;
+    QFileInfo fi(folder);
+    if (!fi.exists() || !fi.isDir())
+        throw Error(QStringLiteral("Database folder does not exist: %1").arg(QDir::cleanPath(fi.absoluteFilePath())));
+    if (!fi.isReadable())
+        throw Error(QStringLiteral("Database folder cannot be read: %1").arg(fi.absoluteFilePath()));
+    folder_ = QDir::cleanPath(fi.absoluteFilePath());
+
+    // The main database of the connection is a private file, not memory: SQLite commits
+    // a transaction over several attached files atomically only then.
+    QString priv = session_.privateDir();
+    if (priv.isEmpty() || !QFileInfo(priv).isDir())
+        priv = QDir::tempPath();
+    mainFile_ = QDir(priv).filePath(QStringLiteral("vardimo-%1-%2.tmp").arg(getpid()).arg(connectionName_.right(8)));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+    db.setDatabaseName(mainFile_);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open()) {
+        const QString msg = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName_);
+        throw Error(QStringLiteral("Cannot open the database engine: %1").arg(msg));
+    }
+    open_ = true;
+    exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    session_.registerUser(folder_);
+}
+
+void Database::close() {
+    if (!open_)
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName_);
+    QFile::remove(mainFile_);
+    attached_.clear();
+    transactionDepth_ = 0;
+    open_ = false;
+}
+
+QSqlDatabase Database::connection() const { return QSqlDatabase::database(connectionName_, false); }
+
+QString Database::tablePath(const TableDef& t) const {
+    QDir d(folder_);
+    const QString wanted = t.schemaName + QStringLiteral(".db");
+    for (const QString& name : d.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return d.filePath(name);
+    return d.filePath(t.fileName);
+}
+
+void Database::attach(const TableDef& t) {
+    if (!open_)
+        throw Error(QStringLiteral("The database is not open."));
+    if (attached_.contains(t.schemaName))
+        return;
+    const QString path = tablePath(t);
+    QFileInfo fi(path);
+    if (!fi.exists())
+        throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    if (!fi.isFile())
+        throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("Table cannot be read: %1 (%2)").arg(t.fileName, probe.errorString()));
+    }
+    exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoted(t.schemaName)), {path});
+    try {
+        QSqlQuery q = exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
+                                          "COLLATE NOCASE")
+                               .arg(quoted(t.schemaName)),
+                           {t.schemaName});
+        if (!q.next() || q.value(0).toInt() != 1)
+            throw Error(QStringLiteral("Table is corrupt or not a table file: %1").arg(t.fileName));
+        exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoted(t.schemaName)));
+        exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoted(t.schemaName)));
+    } catch (const Error& e) {
+        try {
+            exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
+        } catch (...) {
+        }
+        const QString m = e.message();
+        if (m.startsWith(QLatin1String("Table ")))
+            throw;
+        throw Error(describe(m, t.fileName));
+    }
+    attached_.insert(t.schemaName);
+}
+
+void Database::detach(const TableDef& t) {
+    if (!attached_.contains(t.schemaName))
+        return;
+    exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
+    attached_.remove(t.schemaName);
+}
+
+QSqlQuery Database::exec(const QString& sql, const QVariantList& binds) {
+    if (!open_)
+        throw Error(QStringLiteral("The database is not open."));
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw Error(QStringLiteral("Invalid SQL statement: %1").arg(q.lastError().databaseText().isEmpty()
+                                                                        ? q.lastError().text()
+                                                                        : q.lastError().databaseText()));
+    bindAll(q, binds);
+    if (!q.exec()) {
+        const QString text =
+            q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText();
+        throw Error(describe(text));
+    }
+    return q;
+}
+
+void Database::begin() {
+    if (transactionDepth_++ == 0)
+        exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void Database::commit() {
+    if (transactionDepth_ <= 0)
+        return;
+    if (--transactionDepth_ == 0)
+        exec(QStringLiteral("COMMIT"));
+}
+
+void Database::rollback() {
+    if (transactionDepth_ <= 0)
+        return;
+    transactionDepth_ = 0;
+    exec(QStringLiteral("ROLLBACK"));
+}
+
+void Database::notifyChanged(const QString& schemaName) { emit tableChanged(schemaName); }
+
+void Database::create(const QString& folder) {
+    QDir d(folder);
+    if (!d.exists() && !d.mkpath(QStringLiteral(".")))
+        throw Error(QStringLiteral("Cannot create the database folder %1").arg(folder));
+    for (const auto& t : tables()) {
+        for (const QString& name : d.entryList(QDir::Files))
+            if (name.compare(t.schemaName + QStringLiteral(".db"), Qt::CaseInsensitive) == 0)
+                throw Error(QStringLiteral("A database already exists in %1 (%2); nothing was written.")
+                                .arg(QDir::cleanPath(d.absolutePath()), name));
+    }
+    const QString conn = QStringLiteral("vardimo-create-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    {
+        for (const auto& t : tables()) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+            db.setDatabaseName(d.filePath(t.fileName));
+            if (!db.open())
+                throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, db.lastError().text()));
+            QSqlQuery q(db);
+            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
+            statements << t.createIndexSql();
+            if (t.schemaName == QLatin1String("settings"))
+                statements << QStringLiteral("INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
+                                             "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
+            if (t.schemaName == QLatin1String("security"))
+                statements << QStringLiteral("INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
+            if (t.schemaName == QLatin1String("user"))
+                statements << QStringLiteral("INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
+                                             "('Supervisor', '', 'Supervisor', 0)");
+            for (const QString& s : statements)
+                if (!q.exec(s))
+                    throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, q.lastError().text()));
+            q = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(conn);
+        }
+    }
+}
+
+} // namespace engine

@@ -1,0 +1,197 @@
+#include "engine/Schema.h"
+
+#include <QHash>
+
+namespace engine {
+
+namespace {
+
+QString sqlType(FieldType t) {
+    switch (t) {
+    case FieldType::AutoInc:
+        return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    case FieldType::Integer:
+        return QStringLiteral("INTEGER");
+    case FieldType::Number:
+        return QStringLiteral("REAL");
+    case FieldType::Text:
+    case FieldType::Memo:
+        return QStringLiteral("TEXT");
+    case FieldType::Logical:
+        return QStringLiteral("INTEGER");
+    case FieldType::Date:
+        return QStringLiteral("DATE");
+    case FieldType::DateTime:
+        return QStringLiteral("DATETIME");
+    }
+    return QStringLiteral("TEXT");
+}
+
+std::vector<TableDef> makeTables() {
+    using F = FieldType;
+    std::vector<TableDef> t;
+    t.push_back({"User.db",
+                 "user",
+                 {{"UserNumber", F::AutoInc},
+                  {"UserID", F::Text, 40},
+                  {"UserPassword", F::Text, 40},
+                  {"UserName", F::Text, 40},
+                  {"SecurityID", F::Integer},
+                  {"DepartmentID", F::Integer}},
+                 {{"IUserName", {"UserName"}}, {"UserIdKey", {"UserID"}, false}}});
+    std::vector<ColumnDef> security{{"SecurityID", F::AutoInc}, {"Description", F::Text, 40}};
+    for (const char* right : {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase",
+                              "CanViewSecurity", "CanAddGoals", "CanAddDepartments", "CanPrintReports",
+                              "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
+                              "CanAddGlobalGoals", "CanModifyAllGoals"})
+        security.push_back({right, F::Logical});
+    t.push_back({"Security.db", "security", security, {}});
+    t.push_back({"Settings.db",
+                 "settings",
+                 {{"DisableLogin", F::Logical},
+                  {"AutoLogon", F::Logical},
+                  {"NoGoalYear", F::Logical},
+                  {"SendToPrinter", F::Logical},
+                  {"MultipulMeasure", F::Logical},
+                  {"ReportBitMap", F::Text, 255},
+                  {"ReportTitle1", F::Text, 80},
+                  {"ReportTitle2", F::Text, 80}},
+                 {}});
+    t.push_back({"goals.db",
+                 "goals",
+                 {{"GoalID", F::AutoInc},
+                  {"GoalDescription", F::Text, 120},
+                  {"UserNumber", F::Integer},
+                  {"GoalOwner", F::Integer},
+                  {"GoalTypeID", F::Integer},
+                  {"GoalYear", F::Integer},
+                  {"ModifiedBy", F::Integer},
+                  {"ModifieDate", F::DateTime}},
+                 {{"GoalName", {"GoalDescription"}}, {"GoalYearKey", {"GoalYear", "GoalTypeID"}, false}}});
+    t.push_back({"Strategys.db",
+                 "strategys",
+                 {{"StrategyID", F::AutoInc},
+                  {"StrategyNumber", F::Integer},
+                  {"StrategyDescription", F::Memo, 80},
+                  {"Responsibility", F::Memo, 240},
+                  {"Deliverable", F::Memo, 240},
+                  {"Measurement", F::Memo, 240},
+                  {"CompleationDate", F::Date},
+                  {"AddationalResources", F::Memo, 240},
+                  {"CommentsStatus", F::Memo, 240},
+                  {"DoNotPrint", F::Logical},
+                  {"UserNumber", F::Integer},
+                  {"ModifiedBy", F::Integer},
+                  {"ModifiedDate", F::DateTime},
+                  {"GoalID", F::Integer},
+                  {"Compleated", F::Logical}},
+                 {{"StrategyGoalUser", {"GoalID", "UserNumber"}, false},
+                  {"StrategyUser", {"UserNumber"}, false}}});
+    t.push_back({"Department.db",
+                 "department",
+                 {{"DepartmentID", F::AutoInc},
+                  {"Description", F::Text, 40},
+                  {"ModifiedBy", F::Integer},
+                  {"ModifiedDate", F::DateTime}},
+                 {{"DeptName", {"Description"}}}});
+    t.push_back({"GoalType.db",
+                 "goaltype",
+                 {{"GoalTypeID", F::AutoInc},
+                  {"TypeDescription", F::Text, 40},
+                  {"ModifiedBy", F::Integer},
+                  {"ModifiedDate", F::DateTime}},
+                 {}});
+    t.push_back({"accesslist.db",
+                 "accesslist",
+                 {{"AccessIDNumber", F::AutoInc},
+                  {"UserNumber", F::Integer},
+                  {"CanSeeUser", F::Integer},
+                  {"CanEditUser", F::Logical}},
+                 {{"AccessOwner", {"UserNumber"}, false}, {"AccessSeen", {"CanSeeUser"}, false}}});
+    t.push_back({"Measure.db",
+                 "measure",
+                 {{"MeasurementID", F::AutoInc},
+                  {"StrategyID", F::Number},
+                  {"MeasurementNumber", F::Number},
+                  {"Measurement", F::Memo, 200},
+                  {"CompleationDate", F::Date},
+                  {"Compleated", F::Logical},
+                  {"ModifiedBy", F::Number},
+                  {"ModifiedDate", F::DateTime},
+                  {"Deliverable", F::Memo, 200}},
+                 {{"MNumber", {"StrategyID", "MeasurementNumber"}}, {"MeasureDate", {"CompleationDate"}, false}}});
+    return t;
+}
+
+} // namespace
+
+int TableDef::columnIndex(const QString& name) const {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+const IndexDef* TableDef::index(const QString& name) const {
+    for (const auto& ix : indexes)
+        if (ix.named && ix.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &ix;
+    return nullptr;
+}
+
+QString TableDef::createSql() const {
+    QStringList cols;
+    for (const auto& c : columns)
+        cols << QStringLiteral("\"%1\" %2").arg(c.name, sqlType(c.type));
+    return QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(schemaName, cols.join(QStringLiteral(", ")));
+}
+
+QStringList TableDef::createIndexSql() const {
+    QStringList out;
+    for (const auto& ix : indexes) {
+        QStringList cols;
+        for (const auto& c : ix.columns) {
+            const int i = columnIndex(c);
+            const bool text = i >= 0 && columns[size_t(i)].type == FieldType::Text;
+            cols << QStringLiteral("\"%1\"%2").arg(c, text ? QStringLiteral(" COLLATE NOCASE") : QString());
+        }
+        out << QStringLiteral("CREATE INDEX \"%1\" ON \"%2\" (%3)")
+                   .arg(ix.name, schemaName, cols.join(QStringLiteral(", ")));
+    }
+    return out;
+}
+
+const std::vector<TableDef>& tables() {
+    static const std::vector<TableDef> all = makeTables();
+    return all;
+}
+
+const TableDef* findTable(const QString& fileName) {
+    QString base = fileName.trimmed();
+    if (base.endsWith(QStringLiteral(".db"), Qt::CaseInsensitive))
+        base.chop(3);
+    for (const auto& t : tables())
+        if (t.schemaName.compare(base, Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+bool columnType(const QString& name, FieldType* type) {
+    static const QHash<QString, FieldType> byName = [] {
+        QHash<QString, FieldType> m;
+        for (const auto& t : tables())
+            for (const auto& c : t.columns) {
+                // A key of one table is a plain integer where another table refers to it.
+                const FieldType ft = c.type == FieldType::AutoInc ? FieldType::Integer : c.type;
+                m.insert(c.name.toLower(), ft);
+            }
+        return m;
+    }();
+    auto it = byName.find(name.toLower());
+    if (it == byName.end())
+        return false;
+    *type = it.value();
+    return true;
+}
+
+} // namespace engine

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace engine {
+
+enum class FieldType { AutoInc, Integer, Number, Text, Memo, Logical, Date, DateTime };
+
+struct ColumnDef {
+    QString name;
+    FieldType type;
+    int width = 0; // characters of a text column, or of a memo kept inside the row
+};
+
+struct IndexDef {
+    QString name;
+    QStringList columns;
+    bool named = true; // false for the engine's own helper indexes that give no table order
+};
+
+struct TableDef {
+    QString fileName;   // as the data module writes it, e.g. "goals.db"
+    QString schemaName; // the attached schema and table name inside the file, e.g. "goals"
+    std::vector<ColumnDef> columns;
+    std::vector<IndexDef> indexes;
+
+    int columnIndex(const QString& name) const; // case-insensitive, -1 when absent
+    const IndexDef* index(const QString& name) const;
+    QString createSql() const;
+    QStringList createIndexSql() const;
+};
+
+// The nine tables of a database folder.
+const std::vector<TableDef>& tables();
+
+// Finds a table by a file name written in any letter case, with or without its ".db" ending
+// ("Goals.DB", "GoalType"). Returns nullptr for a name that is no table of the database.
+const TableDef* findTable(const QString& fileName);
+
+// The declared type of a column name in any table, for fields of query results.
+// Returns false when no table declares the name.
+bool columnType(const QString& name, FieldType* type);
+
+} // namespace engine

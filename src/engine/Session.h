@@ -1,0 +1,77 @@
+#pragma once
+
+#include "engine/DateFormat.h"
+#include "engine/LockFile.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace engine {
+
+// The engine's session: aliases, the private and network control directories, the date format,
+// the passwords of protected tables, and this workstation's entry in the list of users of the
+// network control directory.
+class Session {
+public:
+    // Reads aliases from the engine's configuration: the file named by VARDIMO_ENGINE_CONFIG, or
+    // "vardimo-engine.ini" beside the executable, with a section [Aliases] of NAME=path lines.
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    static Session& instance();
+
+    bool hasAlias(const QString& name) const;
+    // Adds an alias for this session only; a configured alias of that name stays as it is.
+    void addStandardAlias(const QString& name, const QString& path, const QString& driver);
+    QString aliasPath(const QString& name) const; // throws when unknown
+
+    void setPrivateDir(const QString& dir) { privateDir_ = dir; }
+    const QString& privateDir() const { return privateDir_; }
+    void setNetDir(const QString& dir) { netDir_ = dir; }
+    const QString& netDir() const { return netDir_; }
+
+    void setDateFormat(const DateFormat& f);
+
+    // The engine's version as an integer (500 for 5.0); none when the store cannot be reached.
+    std::optional<int> version() const;
+
+    // The name this workstation is listed under; by default the login name.
+    void setUserName(const QString& name) { userName_ = name; }
+    const QString& userName() const { return userName_; }
+
+    // Registers this session in the network control directory (or, where that cannot be written,
+    // in a control folder inside the database folder). Called when a database opens.
+    void registerUser(const QString& databaseFolder);
+    // The names of every running session registered where this one is; a crashed session has
+    // lost its lock and is not listed.
+    QStringList users() const;
+    QString controlDirectory() const { return controlDir_; }
+
+    // Passwords for protected tables. The handler is asked when a protected table is opened with
+    // no matching password known; it may add one and answer true to have the open retried.
+    void addPassword(const QString& password);
+    bool hasPassword(const QString& password) const;
+    bool knowsPasswordHash(const QString& hash) const;
+    static QString passwordHash(const QString& password);
+    void setPasswordHandler(std::function<bool(Session&)> handler) { passwordHandler_ = std::move(handler); }
+    bool askPassword();
+
+private:
+    QHash<QString, QString> configuredAliases_;
+    QHash<QString, QString> sessionAliases_;
+    QString privateDir_;
+    QString netDir_;
+    QString userName_;
+    QString controlDir_;
+    std::unique_ptr<LockFile> registration_;
+    QStringList passwords_;
+    std::function<bool(Session&)> passwordHandler_;
+};
+
+} // namespace engine

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "engine/DataSet.h"
+#include "engine/Database.h"
+#include "engine/LockFile.h"
+#include "engine/Schema.h"
+#include "engine/Sql.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QVariantList>
+#include <functional>
+#include <list>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace engine {
+
+class Table;
+
+// One row as the filter callback and the calculated-field callback see it.
+class Record {
+public:
+    Record() = default;
+    Record(const TableDef* def, QVariantList values) : def_(def), values_(std::move(values)) {}
+    bool isNull(const QString& name) const;
+    QVariant value(const QString& name) const;
+    qint64 asInteger(const QString& name) const;
+    QString asString(const QString& name) const;
+    bool asBoolean(const QString& name) const;
+    const QVariantList& values() const { return values_; }
+    QVariantList& values() { return values_; }
+    const TableDef* def() const { return def_; }
+
+private:
+    const TableDef* def_ = nullptr;
+    QVariantList values_; // stored form, one per column of the table
+};
+
+// An SQL condition with typed values that selects a superset of the rows a filter accepts,
+// so that switching a filter reads only candidate rows through an index.
+struct PreSelection {
+    SqlText condition; // literal pieces name columns of the table; empty = every row
+};
+
+struct LookupField {
+    QString name;
+    QString keyField;         // in this table
+    Table* lookupTable;       // the table looked in
+    QString lookupKeyField;   // in the looked-in table
+    QString resultField;      // in the looked-in table
+    int size;
+};
+
+struct CalculatedField {
+    QString name;
+    FieldType type;
+    int size;
+};
+
+class Table : public DataSet {
+    Q_OBJECT
+public:
+    Table(Database& db, const QString& fileName, QObject* parent = nullptr);
+    ~Table() override;
+
+    const QString& tableName() const { return fileName_; }
+    const TableDef& def() const { return *def_; }
+    Database& database() const { return db_; }
+
+    void setIndexName(const QString& name);
+    const QString& indexName() const { return indexName_; }
+    void setExclusive(bool on);
+    bool exclusive() const { return exclusive_; }
+
+    void open();
+    void close();
+    bool isOpen() const override { return open_; }
+    State state() const override { return open_ ? state_ : State::Inactive; }
+
+    using FilterFn = std::function<bool(const Record&)>;
+    using PreSelectFn = std::function<PreSelection()>;
+    void setOnFilterRecord(FilterFn fn, PreSelectFn pre = {});
+    void setFiltered(bool on);
+    bool filtered() const { return filtered_; }
+
+    using BeforePostFn = std::function<void(Table&)>;
+    void setBeforePost(BeforePostFn fn) { beforePost_ = std::move(fn); }
+    using CalcFn = std::function<void(const Record& row, QHash<QString, QVariant>& calculated)>;
+    void addCalculatedField(const CalculatedField& f) { calculated_.push_back(f); }
+    void setOnCalcFields(CalcFn fn) { calc_ = std::move(fn); }
+    void addLookupField(const LookupField& f) { lookups_.push_back(f); }
+    // The value of a column of the first row whose key column equals a value (for lookups).
+    QVariant lookupValue(const QString& keyField, const QVariant& key, const QString& resultField);
+
+    int recordCount() override;
+    int recNo() override;
+    void moveTo(int row) override;
+    bool eof() const override { return eof_; }
+    bool bof() const override { return bof_; }
+    bool locate(const QString& field, const QVariant& value);
+
+    bool hasField(const QString& name) const override;
+    FieldType fieldType(const QString& name) const override;
+    QStringList fieldNames() const override;
+    QVariant fieldValue(const QString& name) override;
+    void setFieldValue(const QString& name, const QVariant& value) override;
+    QVariant valueAt(int row, const QString& name) override;
+
+    void edit() override;
+    void insert() override;
+    void post() override;
+    void cancel() override;
+    void remove() override;
+    void refresh() override;
+    bool readOnly() const override { return false; }
+    bool modified() const { return modified_; }
+
+    // Rewrites the table's file without the space of deleted rows, keeping every row, key,
+    // index and the protection. The table must be open exclusively.
+    void pack(const QString& password = {});
+    // Table type as the store reports it: "PARADOX" for the engine's own tables.
+    QString tableType() const;
+    // Size in bytes of the table's main file; 0 when missing.
+    qint64 fileSize() const;
+
+private:
+    struct CacheEntry {
+        QVariantList values;
+    };
+
+    void requireOpen() const;
+    void requireBrowseRow();
+    void settle();
+    void loadKeys(std::optional<qint64> keep = std::nullopt);
+    void ensureKeys();
+    void positionOnKey(qint64 key);
+    qint64 currentKey();
+    const QVariantList& rowValues(int row);
+    QVariantList readRow(qint64 key);
+    QVariant calcValue(const QVariantList& values, const QString& name);
+    QString orderBy() const;
+    QString qualified() const;
+    void lockRecord(qint64 key);
+    void unlockRecord();
+    void onTableChanged(const QString& schema);
+    void changed();
+
+    Database& db_;
+    QString fileName_;
+    const TableDef* def_;
+    QString indexName_;
+    bool exclusive_ = false;
+    bool open_ = false;
+    State state_ = State::Browse;
+    LockFile lock_;
+
+    FilterFn filter_;
+    PreSelectFn preSelect_;
+    bool filtered_ = false;
+    BeforePostFn beforePost_;
+    CalcFn calc_;
+    std::vector<CalculatedField> calculated_;
+    std::vector<LookupField> lookups_;
+
+    std::vector<qint64> keys_;
+    bool keysValid_ = false;
+    std::optional<qint64> current_; // key of the current row while keys_ are not loaded
+    int pos_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+
+    QHash<qint64, QVariantList> cache_;
+    std::list<qint64> cacheOrder_;
+
+    QVariantList buffer_; // the pending copy while editing or inserting
+    bool modified_ = false;
+    std::optional<qint64> lockedKey_;
+    bool selfNotify_ = false;
+    QHash<QString, QVariant> lookupCache_;
+};
+
+} // namespace engine
