@@ -183,6 +183,31 @@ void Database::rollback() {
     exec(QStringLiteral("ROLLBACK"));
 }
 
+Inserter::Inserter(Database& db, const QString& fileName, const QStringList& columns) : query_(db.connection()) {
+    const TableDef* t = findTable(fileName);
+    if (!t)
+        throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    db.attach(*t);
+    QStringList cols, marks;
+    for (const QString& c : columns) {
+        if (t->columnIndex(c) < 0)
+            throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName, c));
+        cols << quoted(c);
+        marks << QStringLiteral("?");
+    }
+    if (!query_.prepare(QStringLiteral("INSERT INTO %1.%1 (%2) VALUES (%3)")
+                            .arg(quoted(t->schemaName), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
+        throw Error(QStringLiteral("Invalid SQL statement: %1").arg(query_.lastError().text()));
+}
+
+qint64 Inserter::add(const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i)
+        query_.bindValue(i, values[i]);
+    if (!query_.exec())
+        throw Error(Database::describe(query_.lastError().text()));
+    return query_.lastInsertId().toLongLong();
+}
+
 void Database::notifyChanged(const QString& schemaName) { emit tableChanged(schemaName); }
 
 void Database::create(const QString& folder) {

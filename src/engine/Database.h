@@ -67,6 +67,16 @@ private:
     int transactionDepth_ = 0;
 };
 
+// Adds many rows to one table with one prepared statement (creation of sample data).
+class Inserter {
+public:
+    Inserter(Database& db, const QString& fileName, const QStringList& columns);
+    qint64 add(const QVariantList& values); // returns the new row's key
+
+private:
+    QSqlQuery query_;
+};
+
 // Runs statements on a database inside one transaction; rolls back unless committed.
 class Transaction {
 public:

@@ -1,0 +1,157 @@
+#include "controls/Dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace controls {
+
+namespace {
+Dialogs* replaced = nullptr;
+}
+
+Dialogs& dialogs() {
+    static QtDialogs qt;
+    return replaced ? *replaced : qt;
+}
+
+void setDialogs(Dialogs* d) { replaced = d; }
+
+Answer messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title) {
+    return dialogs().message(text, title, icon, buttons);
+}
+
+void showError(const QString& text) { messageBox(text, Icon::Stop, Buttons::Ok); }
+
+bool confirm(const QString& question) { return messageBox(question, Icon::Stop, Buttons::YesNo) == Answer::Yes; }
+
+Answer QtDialogs::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
+    QMessageBox box;
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+bool QtDialogs::print(QPrinter& printer, QWidget* parent) {
+    QPrintDialog dlg(&printer, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::printerSetup(QPrinter& printer, QWidget* parent) {
+    QPageSetupDialog dlg(&printer, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+QString QtDialogs::pictureFile(const QString& current, QWidget* parent) {
+    QFileDialog dlg(parent, QStringLiteral("Open Picture"), current);
+    dlg.setNameFilter(QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.gif);;All files (*)"));
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    auto* preview = new QLabel(&dlg);
+    preview->setFixedSize(160, 160);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::StyledPanel);
+    if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(&dlg, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
+        const QPixmap pm(path);
+        preview->setPixmap(pm.isNull() ? QPixmap() : pm.scaled(preview->size(), Qt::KeepAspectRatio,
+                                                                Qt::SmoothTransformation));
+    });
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().first();
+}
+
+int QtDialogs::showModal(QDialog& dialog) { return dialog.exec(); }
+
+ScriptedDialogs::ScriptedDialogs() { setDialogs(this); }
+ScriptedDialogs::~ScriptedDialogs() {
+    if (replaced == this)
+        setDialogs(nullptr);
+}
+
+Answer ScriptedDialogs::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
+    messages.push_back({text, title, icon, buttons});
+    if (!answers.empty()) {
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
+}
+
+bool ScriptedDialogs::print(QPrinter& printer, QWidget*) {
+    ++printDialogs;
+    bool ok = true;
+    if (!printAnswers.empty()) {
+        ok = printAnswers.front();
+        printAnswers.pop_front();
+    }
+    if (ok && !printToFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printToFile);
+    }
+    return ok;
+}
+
+bool ScriptedDialogs::printerSetup(QPrinter&, QWidget*) {
+    ++printerSetups;
+    return true;
+}
+
+QString ScriptedDialogs::pictureFile(const QString&, QWidget*) { return picture; }
+
+int ScriptedDialogs::showModal(QDialog& dialog) {
+    modalTitles << dialog.windowTitle();
+    if (onModal)
+        return onModal(dialog);
+    return QDialog::Accepted;
+}
+
+} // namespace controls

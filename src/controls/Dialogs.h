@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+class QDialog;
+class QPrinter;
+class QWidget;
+
+namespace controls {
+
+enum class Icon { None, Information, Warning, Stop, Question };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// Every message box and platform dialog goes through one replaceable object, so that tests can
+// answer for the person at the screen and see what was shown.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) = 0;
+    // The print dialog: the person picks a printer (or printing to a file); false when cancelled.
+    virtual bool print(QPrinter& printer, QWidget* parent) = 0;
+    virtual bool printerSetup(QPrinter& printer, QWidget* parent) = 0;
+    // A picture file chosen with a preview; empty when cancelled.
+    virtual QString pictureFile(const QString& current, QWidget* parent) = 0;
+    // Shows a window modally and returns its result code.
+    virtual int showModal(QDialog& dialog) = 0;
+};
+
+Dialogs& dialogs();
+// Replaces the dialogs object (not owned); nullptr restores the Qt one.
+void setDialogs(Dialogs* d);
+
+// A message box titled "Vardimo" unless told otherwise.
+Answer messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title = QStringLiteral("Vardimo"));
+// An error: title "Vardimo", stop icon, OK.
+void showError(const QString& text);
+// "Are you sure you want to ..." questions: Yes and No, stop icon; true on Yes.
+bool confirm(const QString& question);
+
+class QtDialogs : public Dialogs {
+public:
+    Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    bool print(QPrinter& printer, QWidget* parent) override;
+    bool printerSetup(QPrinter& printer, QWidget* parent) override;
+    QString pictureFile(const QString& current, QWidget* parent) override;
+    int showModal(QDialog& dialog) override;
+};
+
+// Answers from a script and records what was shown. With no scripted answer left, a box is
+// answered with its first button (OK or Yes) and a dialog is accepted.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        Icon icon;
+        Buttons buttons;
+    };
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    std::vector<Shown> messages;
+    std::deque<Answer> answers;
+    std::deque<bool> printAnswers;   // print dialog: true = OK
+    QString printToFile;             // when set, the chosen printer writes a PDF here
+    int printDialogs = 0;
+    int printerSetups = 0;
+    QString picture;                 // the picture file "picked"
+    // Called with each modal window instead of running its loop; returns its result code.
+    std::function<int(QDialog&)> onModal;
+    QStringList modalTitles;
+
+    Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    bool print(QPrinter& printer, QWidget* parent) override;
+    bool printerSetup(QPrinter& printer, QWidget* parent) override;
+    QString pictureFile(const QString& current, QWidget* parent) override;
+    int showModal(QDialog& dialog) override;
+
+    QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
+};
+
+} // namespace controls

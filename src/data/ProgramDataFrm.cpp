@@ -1,0 +1,418 @@
+#include "data/ProgramDataFrm.h"
+
+#include "controls/Dialogs.h"
+#include "data/CurrentUser.h"
+#include "engine/Error.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QSettings>
+#include <algorithm>
+
+using engine::Record;
+using engine::SqlText;
+namespace sql = engine::sql;
+
+TProgramDataForm* ProgramDataForm = nullptr;
+
+void TStringList::add(const QString& s) {
+    if (!sorted_) {
+        items_ << s;
+        return;
+    }
+    auto it = std::lower_bound(items_.begin(), items_.end(), s);
+    if (it != items_.end() && *it == s)
+        return; // duplicates ignored
+    items_.insert(it, s);
+}
+
+TProgramDataForm::TProgramDataForm(engine::Session& s, QObject* parent)
+    : QObject(parent), session(s), GoalDatabase(s), UserSettingsTable(GoalDatabase, QStringLiteral("User.db")),
+      SecurityTable(GoalDatabase, QStringLiteral("Security.db")),
+      SettingsTable(GoalDatabase, QStringLiteral("Settings.db")),
+      GoalsTable(GoalDatabase, QStringLiteral("goals.db")),
+      StrategyTable(GoalDatabase, QStringLiteral("Strategys.db")),
+      DepartmentTable(GoalDatabase, QStringLiteral("Department.db")),
+      GoalTypeTable(GoalDatabase, QStringLiteral("GoalType.db")),
+      AccessListTable(GoalDatabase, QStringLiteral("accesslist.db")),
+      UserTable2(GoalDatabase, QStringLiteral("User.DB")), MeasureTable(GoalDatabase, QStringLiteral("Measure.db")),
+      UserSettingsSource(&UserSettingsTable), SecuritySource(&SecurityTable), SettingsSource(&SettingsTable),
+      GoalsSource(&GoalsTable), StrategySource(&StrategyTable), DepartmentSource(&DepartmentTable),
+      GoalTypeSource(&GoalTypeTable), AccessListSource(&AccessListTable), UserSource2(&UserTable2),
+      MeasureSource(&MeasureTable), UserSettingsQuery(GoalDatabase), SecurityQuery(GoalDatabase),
+      SettingsQuery(GoalDatabase), GoalsQuery(GoalDatabase), Strategyquery(GoalDatabase),
+      DepartmentQuery(GoalDatabase), GoalTypeQuery(GoalDatabase), AccessListQuery(GoalDatabase),
+      MeasureQuery(GoalDatabase) {
+    installRules();
+    ProgramDataForm = this;
+}
+
+TProgramDataForm::~TProgramDataForm() {
+    DataModuleDestroy();
+    if (ProgramDataForm == this)
+        ProgramDataForm = nullptr;
+}
+
+std::vector<engine::Table*> TProgramDataForm::tablesInOpenOrder() {
+    return {&UserSettingsTable, &SecurityTable, &SettingsTable, &GoalsTable,  &StrategyTable,
+            &DepartmentTable,   &GoalTypeTable, &AccessListTable, &UserTable2, &MeasureTable};
+}
+
+void TProgramDataForm::installRules() {
+    UserSettingsTable.setIndexName(QStringLiteral("IUserName"));
+    GoalsTable.setIndexName(QStringLiteral("GoalName"));
+    DepartmentTable.setIndexName(QStringLiteral("DeptName"));
+    UserTable2.setIndexName(QStringLiteral("IUserName"));
+    MeasureTable.setIndexName(QStringLiteral("MNumber"));
+
+    // Each filter has a pre-selection: an indexed superset of what it accepts.
+    UserSettingsTable.setOnFilterRecord([this](const Record& r) { return UserSettingsTableFilterRecord(r); },
+                                        [this] {
+                                            engine::PreSelection p;
+                                            if (!UserIdFilter.isEmpty())
+                                                p.condition.add("Upper(UserID) = ", sql::Text{UserIdFilter});
+                                            else
+                                                p.condition.add("SecurityID <> 0");
+                                            return p;
+                                        });
+    SecurityTable.setOnFilterRecord([this](const Record& r) { return SecurityTableFilterRecord(r); }, [] {
+        engine::PreSelection p;
+        p.condition.add("SecurityID <> 0");
+        return p;
+    });
+    GoalsTable.setOnFilterRecord([this](const Record& r) { return GoalsTableFilterRecord(r); }, [this] {
+        engine::PreSelection p;
+        QStringList parts;
+        bool ok = false;
+        const int year = GoalYearFilter.toInt(&ok);
+        if (!GoalYearFilter.isEmpty() && ok) {
+            if (GoalTypeFilter != -1)
+                p.condition.add("(GoalYear Is Null Or (GoalYear = ", sql::Int{year}, " And GoalTypeID = ",
+                                sql::Int{GoalTypeFilter}, "))");
+            else
+                p.condition.add("(GoalYear Is Null Or GoalYear = ", sql::Int{year}, ")");
+        } else {
+            p.condition.add("1 = 1");
+        }
+        if (FilterGoalsByUser)
+            p.condition.add("And (UserNumber Is Null Or UserNumber = ", sql::Int{SelectedUserNumber}, ")");
+        if (GoalOwnerFilter && !SecurityData.CanModifyAllGoals)
+            p.condition.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
+        return p;
+    });
+    StrategyTable.setOnFilterRecord([this](const Record& r) { return StrategyTableFilterRecord(r); }, [this] {
+        engine::PreSelection p;
+        if (SelectedUserNumber == -1)
+            p.condition.add("GoalID = ", sql::Int{CurrentGoalID}, " And (UserNumber Is Null Or UserNumber = -1)");
+        else
+            p.condition.add("GoalID = ", sql::Int{CurrentGoalID}, " And UserNumber = ", sql::Int{SelectedUserNumber});
+        return p;
+    });
+    AccessListTable.setOnFilterRecord([this](const Record& r) { return AccessListTableFilterRecord(r); }, [this] {
+        engine::PreSelection p;
+        p.condition.add("UserNumber = ", sql::Int{AccessListOwner});
+        return p;
+    });
+    UserTable2.setOnFilterRecord([this](const Record& r) { return UserTable2FilterRecord(r); }, [this] {
+        engine::PreSelection p;
+        if (!SecurityData.Supervisor && !SecurityData.CanViewAllStrategys) {
+            sql::IntList users;
+            users.values << LoginData.UserNumber;
+            for (const QString& s : CanSeeList->items())
+                users.values << s.toLongLong();
+            p.condition.add("UserNumber In ", users);
+        }
+        return p;
+    });
+    MeasureTable.setOnFilterRecord([this](const Record& r) { return MeasureTableFilterRecord(r); }, [this] {
+        engine::PreSelection p;
+        p.condition.add("StrategyID = ", sql::Int{CurrentStrategyID});
+        return p;
+    });
+
+    GoalsTable.setBeforePost([this](engine::Table& t) { GoalsTableBeforePost(t); });
+    StrategyTable.setBeforePost([this](engine::Table& t) { StrategyTableBeforePost(t); });
+    DepartmentTable.setBeforePost([this](engine::Table& t) { DepartmentTableBeforePost(t); });
+    GoalTypeTable.setBeforePost([this](engine::Table& t) { GoalTypeTableBeforePost(t); });
+    MeasureTable.setBeforePost([this](engine::Table& t) { MeasureTableBeforePost(t); });
+
+    StrategyTable.addLookupField({QStringLiteral("GoalDescription"), QStringLiteral("GoalID"), &GoalsTable,
+                                  QStringLiteral("GoalID"), QStringLiteral("GoalDescription"), 50});
+    StrategyTable.addCalculatedField({QStringLiteral("ShortStrategy"), engine::FieldType::Text, 80});
+    StrategyTable.setOnCalcFields(
+        [this](const Record& r, QHash<QString, QVariant>& out) { StrategyTableCalcFields(r, out); });
+    AccessListTable.addLookupField({QStringLiteral("UserName"), QStringLiteral("CanSeeUser"), &UserSettingsTable,
+                                    QStringLiteral("UserNumber"), QStringLiteral("UserName"), 40});
+    MeasureTable.addCalculatedField({QStringLiteral("ShortMeasure"), engine::FieldType::Text, 80});
+    MeasureTable.addCalculatedField({QStringLiteral("ShortDescription"), engine::FieldType::Text, 80});
+    MeasureTable.setOnCalcFields(
+        [this](const Record& r, QHash<QString, QVariant>& out) { MeasureTableCalcFields(r, out); });
+
+    GoalsQuery.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
+    GoalsQuery.add("Where G.GoalTypeID = T.GoalTypeID");
+}
+
+QString TProgramDataForm::TablePassword() {
+    // The installation may protect its tables: "TablePassword" in the [Security] section of
+    // vardimo.ini beside the program. Without it tables are not protected.
+    const QString ini = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vardimo.ini"));
+    if (!QCoreApplication::instance() || !QFile::exists(ini))
+        return {};
+    QSettings s(ini, QSettings::IniFormat);
+    return s.value(QStringLiteral("Security/TablePassword")).toString();
+}
+
+bool TProgramDataForm::TablePasswordHandler(engine::Session& s) {
+    const QString pw = TablePassword();
+    if (pw.isEmpty())
+        return false;
+    s.addPassword(pw);
+    return true;
+}
+
+bool TProgramDataForm::DataModuleCreate() {
+    CanSeeList = std::make_unique<TStringList>();
+    CanEditList = std::make_unique<TStringList>();
+    session.setPasswordHandler([this](engine::Session& s) { return TablePasswordHandler(s); });
+    try {
+        GoalDatabase.open(QStringLiteral("Goal"));
+        for (engine::Table* t : tablesInOpenOrder())
+            t->open();
+    } catch (const engine::Error& e) {
+        controls::messageBox(e.message(), controls::Icon::Stop, controls::Buttons::Ok);
+        if (QCoreApplication::instance())
+            QCoreApplication::exit(1);
+        return false;
+    }
+    created_ = true;
+    return true;
+}
+
+void TProgramDataForm::DataModuleDestroy() {
+    CanSeeList.reset();
+    CanEditList.reset();
+    for (engine::Table* t : tablesInOpenOrder())
+        t->close();
+    GoalDatabase.close();
+    created_ = false;
+}
+
+// ---- Record rules ---------------------------------------------------------------------------
+
+namespace {
+QString upperAZ(const QString& s) {
+    QString out = s;
+    for (QChar& c : out)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    return out;
+}
+} // namespace
+
+bool TProgramDataForm::UserSettingsTableFilterRecord(const Record& r) const {
+    if (!UserIdFilter.isEmpty())
+        return !r.isNull(QStringLiteral("UserId")) && upperAZ(r.asString(QStringLiteral("UserId"))) == UserIdFilter;
+    return !r.isNull(QStringLiteral("SecurityID")) && r.asInteger(QStringLiteral("SecurityID")) != 0;
+}
+
+bool TProgramDataForm::SecurityTableFilterRecord(const Record& r) const {
+    return !r.isNull(QStringLiteral("SecurityID")) && r.asInteger(QStringLiteral("SecurityID")) != 0;
+}
+
+bool TProgramDataForm::GoalsTableFilterRecord(const Record& r) const {
+    bool accept = true;
+    if (!GoalYearFilter.isEmpty() && !r.isNull(QStringLiteral("GoalYear"))) {
+        if (QString::number(r.asInteger(QStringLiteral("GoalYear"))) != GoalYearFilter)
+            accept = false;
+        else if (GoalTypeFilter != -1 && (r.isNull(QStringLiteral("GoalTypeID")) ||
+                                          r.asInteger(QStringLiteral("GoalTypeID")) != GoalTypeFilter))
+            accept = false; // a goal without a type is not of the chosen type
+    }
+    if (accept && FilterGoalsByUser && !r.isNull(QStringLiteral("UserNumber")) &&
+        r.asInteger(QStringLiteral("UserNumber")) != SelectedUserNumber)
+        accept = false;
+    if (accept && GoalOwnerFilter)
+        accept = AcceptFilterGoalOwner(r);
+    return accept;
+}
+
+bool TProgramDataForm::AcceptFilterGoalOwner(const Record& r) const {
+    return (!r.isNull(QStringLiteral("GoalOwner")) && r.asInteger(QStringLiteral("GoalOwner")) == LoginData.UserNumber) ||
+           SecurityData.CanModifyAllGoals;
+}
+
+bool TProgramDataForm::StrategyTableFilterRecord(const Record& r) const {
+    const qint64 user = r.isNull(QStringLiteral("UserNumber")) ? -1 : r.asInteger(QStringLiteral("UserNumber"));
+    return !r.isNull(QStringLiteral("GoalID")) && r.asInteger(QStringLiteral("GoalID")) == CurrentGoalID &&
+           user == SelectedUserNumber;
+}
+
+bool TProgramDataForm::AccessListTableFilterRecord(const Record& r) const {
+    return !r.isNull(QStringLiteral("UserNumber")) && r.asInteger(QStringLiteral("UserNumber")) == AccessListOwner;
+}
+
+bool TProgramDataForm::UserTable2FilterRecord(const Record& r) const {
+    return !r.isNull(QStringLiteral("UserNumber")) && MaySeeUser(int(r.asInteger(QStringLiteral("UserNumber"))));
+}
+
+bool TProgramDataForm::MeasureTableFilterRecord(const Record& r) const {
+    return !r.isNull(QStringLiteral("StrategyID")) && r.asInteger(QStringLiteral("StrategyID")) == CurrentStrategyID;
+}
+
+namespace {
+void stamp(engine::Table& t, const char* dateColumn) {
+    t.field(QStringLiteral("ModifiedBy")).setValue(LoginData.UserNumber);
+    t.field(QString::fromLatin1(dateColumn)).setValue(QDateTime::currentDateTime());
+}
+} // namespace
+
+void TProgramDataForm::GoalsTableBeforePost(engine::Table& t) { stamp(t, "ModifieDate"); }
+void TProgramDataForm::StrategyTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
+void TProgramDataForm::DepartmentTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
+void TProgramDataForm::GoalTypeTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
+void TProgramDataForm::MeasureTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
+
+void TProgramDataForm::StrategyTableCalcFields(const Record& r, QHash<QString, QVariant>& out) const {
+    out.insert(QStringLiteral("ShortStrategy"), r.asString(QStringLiteral("StrategyDescription")));
+}
+
+void TProgramDataForm::MeasureTableCalcFields(const Record& r, QHash<QString, QVariant>& out) const {
+    out.insert(QStringLiteral("ShortMeasure"), r.asString(QStringLiteral("Measurement")));
+    out.insert(QStringLiteral("ShortDescription"), r.asString(QStringLiteral("Deliverable")));
+}
+
+int TProgramDataForm::NextStrategyNumber(int user) {
+    if (user == -1)
+        user = SelectedUserNumber;
+    Strategyquery.close();
+    Strategyquery.clear();
+    Strategyquery.add("Select Max(StrategyNumber) As MaxNumber");
+    Strategyquery.add("From \"Strategys.db\"");
+    Strategyquery.add("Where GoalID = ", sql::Int{CurrentGoalID}, "And");
+    Strategyquery.add("UserNumber = ", sql::Int{user});
+    Strategyquery.prepare();
+    Strategyquery.open();
+    int result = 1;
+    if (!Strategyquery.isEmpty() && !Strategyquery.field(QStringLiteral("MaxNumber")).isNull())
+        result = int(Strategyquery.field(QStringLiteral("MaxNumber")).asInteger()) + 1;
+    Strategyquery.close();
+    Strategyquery.unprepare();
+    return result;
+}
+
+int TProgramDataForm::NextMeasurementNumber() {
+    MeasureQuery.close();
+    MeasureQuery.clear();
+    MeasureQuery.add("Select Max(MeasurementNumber) As MaxNumber");
+    MeasureQuery.add("From \"Measure.db\"");
+    MeasureQuery.add("Where StrategyID = ", sql::Int{CurrentStrategyID});
+    MeasureQuery.prepare();
+    MeasureQuery.open();
+    int result = 1;
+    if (!MeasureQuery.isEmpty() && !MeasureQuery.field(QStringLiteral("MaxNumber")).isNull())
+        result = int(MeasureQuery.field(QStringLiteral("MaxNumber")).asInteger()) + 1;
+    MeasureQuery.close();
+    MeasureQuery.unprepare();
+    return result;
+}
+
+// ---- Access lists and lookups ---------------------------------------------------------------
+
+void TProgramDataForm::LoadAccessLists(int user) {
+    VisibleUserSet = QStringLiteral("(") + QString::number(LoginData.UserNumber);
+    CanSeeList->clear();
+    CanSeeList->setSorted(true);
+    AccessListQuery.close();
+    AccessListQuery.clear();
+    AccessListQuery.add("Select * From \"AccessList.db\"");
+    AccessListQuery.add("Where UserNumber = ", sql::Int{user});
+    AccessListQuery.prepare();
+    AccessListQuery.open();
+    for (AccessListQuery.first(); !AccessListQuery.eof(); AccessListQuery.next()) {
+        if (AccessListQuery.field(QStringLiteral("CanSeeUser")).isNull())
+            continue;
+        const QString t = QString::number(AccessListQuery.field(QStringLiteral("CanSeeUser")).asInteger());
+        CanSeeList->add(t);
+        if (!AccessListQuery.field(QStringLiteral("CanEditUser")).isNull() &&
+            AccessListQuery.field(QStringLiteral("CanEditUser")).asBoolean())
+            CanEditList->add(t);
+        VisibleUserSet += QStringLiteral(", ") + t;
+    }
+    VisibleUserSet += QStringLiteral(")");
+    AccessListQuery.close();
+    AccessListQuery.unprepare();
+}
+
+namespace {
+bool inList(const TStringList* list, int n) {
+    bool found = false;
+    if (list)
+        for (const QString& s : list->items())
+            if (s.toInt() == n)
+                found = true;
+    return found;
+}
+} // namespace
+
+bool TProgramDataForm::MaySeeUser(int n) const {
+    return n == LoginData.UserNumber || SecurityData.Supervisor || SecurityData.CanViewAllStrategys ||
+           inList(CanSeeList.get(), n);
+}
+
+bool TProgramDataForm::MayEditUser(int n) const {
+    return n == LoginData.UserNumber || SecurityData.Supervisor || SecurityData.CanViewAllStrategys ||
+           inList(CanEditList.get(), n);
+}
+
+namespace {
+void openUserByNumber(engine::Query& q, int n) {
+    q.close();
+    q.clear();
+    q.add("Select * From \"User.db\" Where UserNumber = ", sql::Int{n});
+    q.prepare();
+    q.open();
+}
+} // namespace
+
+void TProgramDataForm::LookupUser(int n, TLoginData& r) {
+    r.SecurityID = -1;
+    r.UserName.clear();
+    r.UserNumber = -1;
+    openUserByNumber(UserSettingsQuery, n);
+    if (!UserSettingsQuery.isEmpty()) {
+        if (!UserSettingsQuery.field(QStringLiteral("SecurityID")).isNull())
+            r.SecurityID = int(UserSettingsQuery.field(QStringLiteral("SecurityID")).asInteger());
+        if (!UserSettingsQuery.field(QStringLiteral("UserName")).isNull())
+            r.UserName = UserSettingsQuery.field(QStringLiteral("UserName")).asString();
+        if (!UserSettingsQuery.field(QStringLiteral("UserNumber")).isNull())
+            r.UserNumber = int(UserSettingsQuery.field(QStringLiteral("UserNumber")).asInteger());
+    }
+    UserSettingsQuery.close();
+    UserSettingsQuery.unprepare();
+}
+
+int TProgramDataForm::UserDepartmentID(int n) {
+    int result = -1;
+    openUserByNumber(UserSettingsQuery, n);
+    if (!UserSettingsQuery.isEmpty() && !UserSettingsQuery.field(QStringLiteral("DepartmentID")).isNull())
+        result = int(UserSettingsQuery.field(QStringLiteral("DepartmentID")).asInteger());
+    UserSettingsQuery.close();
+    UserSettingsQuery.unprepare();
+    return result;
+}
+
+QString TProgramDataForm::UserDepartmentName(int n) {
+    const int d = UserDepartmentID(n);
+    DepartmentQuery.close();
+    DepartmentQuery.clear();
+    DepartmentQuery.add("Select * From \"Department.db\" Where DepartmentID = ", sql::Int{d});
+    DepartmentQuery.prepare();
+    DepartmentQuery.open();
+    QString result;
+    if (!DepartmentQuery.isEmpty() && !DepartmentQuery.field(QStringLiteral("Description")).isNull())
+        result = DepartmentQuery.field(QStringLiteral("Description")).asString();
+    DepartmentQuery.close();
+    DepartmentQuery.unprepare();
+    return result;
+}

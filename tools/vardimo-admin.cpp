@@ -1,0 +1,94 @@
+// vardimo-admin: makes new database folders and tells what one holds.
+
+#include "Sample.h"
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/Table.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+int usage() {
+    err << "Usage:\n"
+           "  vardimo-admin create DIR [--sample small|large]   make a new database folder\n"
+           "  vardimo-admin info DIR                             record count and file size of every table\n";
+    err.flush();
+    return 2;
+}
+
+int create(const QStringList& args) {
+    if (args.size() < 3)
+        return usage();
+    const QString dir = args[2];
+    bool sample = false;
+    tools::SampleSize size = tools::SampleSize::Small;
+    for (int i = 3; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--sample")) {
+            sample = true;
+            if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) {
+                const QString s = args[++i];
+                if (s == QLatin1String("large"))
+                    size = tools::SampleSize::Large;
+                else if (s != QLatin1String("small")) {
+                    err << "Unknown sample size: " << s << " (small or large)\n";
+                    return 2;
+                }
+            }
+        } else {
+            return usage();
+        }
+    }
+    tools::createDatabase(dir, sample, size, [](const QString& line) {
+        out << line << "\n";
+        out.flush();
+    });
+    out << "Database ready in " << QDir(dir).absolutePath() << "\n";
+    return 0;
+}
+
+int info(const QStringList& args) {
+    if (args.size() != 3)
+        return usage();
+    engine::Session session;
+    engine::Database db(session);
+    db.open(args[2]);
+    QLocale loc(QLocale::English, QLocale::UnitedStates);
+    out << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("Table"), -16).arg(QStringLiteral("Records"), 12).arg(QStringLiteral("Bytes"), 14);
+    for (const auto& def : engine::tables()) {
+        engine::Table t(db, def.fileName);
+        t.open();
+        out << QStringLiteral("%1 %2 %3\n")
+                   .arg(def.fileName, -16)
+                   .arg(loc.toString(t.recordCount()), 12)
+                   .arg(loc.toString(t.fileSize()), 14);
+        t.close();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2)
+        return usage();
+    try {
+        if (args[1] == QLatin1String("create"))
+            return create(args);
+        if (args[1] == QLatin1String("info"))
+            return info(args);
+    } catch (const engine::Error& e) {
+        err << "vardimo-admin: " << e.message() << "\n";
+        return 1;
+    }
+    return usage();
+}
