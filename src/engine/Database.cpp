@@ -34,7 +34,7 @@ QString Database::describe(const QString& driverText, const QString& file) {
         return file.isEmpty() ? QStringLiteral("The table is locked by another user. Try again in a moment.")
                               : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
                                     .arg(file);
-    if (lower.contains(QLatin1String("not a database")) || lower.contains(QLatin1String("malformed")) ||
+    if (lower.contains(QLatin1String("not a database")) || lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
         lower.contains(QLatin1String("corrupt")))
         return QStringLiteral("Table is corrupt or not a table file: %1").arg(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
@@ -116,8 +116,8 @@ void Database::attach(const TableDef& t) {
         if (!probe.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("Table cannot be read: %1 (%2)").arg(t.fileName, probe.errorString()));
     }
-    exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoted(t.schemaName)), {path});
     try {
+        exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoted(t.schemaName)), {path});
         QSqlQuery q = exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
                                           "COLLATE NOCASE")
                                .arg(quoted(t.schemaName)),
@@ -131,10 +131,9 @@ void Database::attach(const TableDef& t) {
             exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
         } catch (...) {
         }
-        const QString m = e.message();
-        if (m.startsWith(QLatin1String("Table ")))
+        if (e.message().contains(t.fileName))
             throw;
-        throw Error(describe(m, t.fileName));
+        throw Error(describe(e.message(), t.fileName));
     }
     attached_.insert(t.schemaName);
 }

@@ -1,0 +1,42 @@
+#include "controls/Plain.h"
+
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace controls {
+
+SpinBox::SpinBox(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
+    setRange(minimum, maximum);
+    setKeyboardTracking(true);
+}
+
+DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
+    setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
+    setCalendarPopup(true);
+    setDate(QDate::currentDate());
+}
+
+MonthCalendar::MonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
+    setGridVisible(true);
+    setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+}
+
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
+    auto* lay = new QVBoxLayout(this);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        group_->addButton(b, i);
+        lay->addWidget(b);
+    }
+    connect(group_, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
+}
+
+int RadioGroup::itemIndex() const { return group_->checkedId(); }
+
+void RadioGroup::setItemIndex(int index) {
+    if (QAbstractButton* b = group_->button(index))
+        b->setChecked(true);
+}
+
+} // namespace controls

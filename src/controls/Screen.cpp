@@ -1,0 +1,45 @@
+#include "controls/Screen.h"
+
+#include "controls/Dialogs.h"
+
+#include <QEvent>
+#include <QPalette>
+#include <QPushButton>
+
+namespace controls {
+
+namespace {
+bool helpExists = false;
+}
+
+void setHelpFileExists(bool exists) { helpExists = exists; }
+bool helpFileExists() { return helpExists; }
+
+void paintReadOnly(QWidget* w, bool readOnly) {
+    QPalette p = w->palette();
+    const QPalette app;
+    p.setColor(QPalette::Base, readOnly ? app.color(QPalette::Button) : app.color(QPalette::Base));
+    w->setPalette(p);
+}
+
+void setControlEnabled(QWidget* w, bool enabled) {
+    w->setEnabled(enabled);
+    paintReadOnly(w, !enabled);
+}
+
+Screen::Screen(QWidget* parent) : QDialog(parent) {
+    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
+    HelpBtn->setAutoDefault(false);
+    HelpBtn->setVisible(helpExists);
+}
+
+bool Screen::event(QEvent* e) {
+    const bool r = QDialog::event(e);
+    if (e->type() == QEvent::WindowActivate)
+        emit activated();
+    return r;
+}
+
+int showModal(QDialog& dialog) { return dialogs().showModal(dialog); }
+
+} // namespace controls

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+class QWidget;
+
+namespace controls {
+
+// The process-wide flag that decides whether screens show their Help button.
+void setHelpFileExists(bool exists);
+bool helpFileExists();
+
+// Enables or disables a control and paints it: window colour when enabled, button face (grey)
+// when disabled or read-only.
+void setControlEnabled(QWidget* w, bool enabled);
+void paintReadOnly(QWidget* w, bool readOnly);
+
+// The base of every screen: a dialog with a Help button that shows only when the help file
+// exists (decided when the screen is made).
+class Screen : public QDialog {
+    Q_OBJECT
+public:
+    explicit Screen(QWidget* parent = nullptr);
+    QPushButton* HelpBtn;
+
+signals:
+    void activated(); // on first showing, when a window it opened closes, when switched back to
+
+protected:
+    bool event(QEvent* e) override;
+};
+
+// Shows a screen modally through the dialogs interface and returns its result.
+int showModal(QDialog& dialog);
+
+} // namespace controls

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace sys {
+
+// True when "Vardimo.hlp" exists in the working directory.
+bool helpFileExists();
+// The folder of the running program, with a trailing separator.
+QString executableFolder();
+// The temporary directory, at most 255 characters, with a trailing separator.
+QString temporaryDirectory();
+// Milliseconds since an arbitrary start, as the system tick count.
+quint32 tickCount();
+// Returns once the tick count has advanced by the given count; processes no window messages.
+void WaitMilliseconds(quint32 ms);
+// Whether the workstation reports a network: a network interface other than loopback is up.
+bool networkPresent();
+// The name under which the workstation's user is known to the network: the login name.
+QString networkUserName();
+// The stand-in for the Novell user name: NWUSERNAME from the environment when set and not
+// empty, otherwise the network user name.
+QString novellUserName();
+
+// Tests may replace what the workstation reports; an empty optional means "as the system says".
+void overrideNetworkPresent(int present); // -1 = as the system says, 0 = no, 1 = yes
+void overrideNetworkUserName(const QString& name); // empty = as the system says
+
+} // namespace sys

@@ -1,0 +1,185 @@
+// SQL texts: the system's own rendering, and that values never change what a statement does.
+
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace engine;
+namespace s = engine::sql;
+
+TEST(SqlText, RendersTheSystemsOwnForm) {
+    SqlText t;
+    t.add("Select Max(StrategyNumber) As MaxNumber");
+    t.add("From \"Strategys.db\"");
+    t.add("Where GoalID = ", s::Int{12}, "And");
+    t.add("UserNumber = ", s::Int{-1});
+    EXPECT_EQ(t.text(), "Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\nWhere GoalID = 12And\n"
+                        "UserNumber = -1");
+
+    SqlText u;
+    u.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{"JSMITH"}, ") and UserPassword = ",
+          s::Text{"se\"cret"});
+    EXPECT_EQ(u.text(), "Select * From \"User.db\" Where Upper(userid) = Upper(\"JSMITH\") and UserPassword = "
+                        "\"se\"cret\"");
+
+    SqlText d;
+    d.add("S.Compleated = True And S.CompleationDate >= ", s::Date{QDate(2002, 3, 4)}, " And");
+    d.add("S.UserNumber In ", s::IntList{{12, 4, 9}}, " And");
+    d.add("S.StrategyID in (", s::IntList{{-1, 5, 5}, ",", false}, ") and");
+    EXPECT_EQ(d.line(0), "S.Compleated = True And S.CompleationDate >= \"03/04/2002\" And");
+    EXPECT_EQ(d.line(1), "S.UserNumber In (12, 4, 9) And");
+    EXPECT_EQ(d.line(2), "S.StrategyID in (-1,5,5) and");
+}
+
+TEST(SqlText, RefusesWhatIsNoSingleSelectOrDelete) {
+    SqlText t;
+    t.add("Drop Table x");
+    EXPECT_THROW(t.translate(), Error);
+    SqlText u;
+    u.add("Select * From \"User.db\"; Delete From \"User.db\"");
+    EXPECT_THROW(u.translate(), Error);
+    SqlText v;
+    v.add("Select * From \"User.db\" Where UserID = 'x'");
+    EXPECT_THROW(v.translate(), Error);
+}
+
+class SqlDb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Database::create(dir.path());
+        db.open(dir.path());
+        for (const auto& t : engine::tables())
+            db.attach(t);
+        Transaction tx(db);
+        Inserter users(db, "User.db", {"UserID", "UserPassword", "UserName", "SecurityID"});
+        for (const QString& id : nasty)
+            users.add({id, id, "Name of " + id, 1});
+        Inserter goals(db, "goals.db", {"GoalDescription", "GoalTypeID", "GoalYear", "UserNumber"});
+        for (int i = 0; i < nasty.size(); ++i)
+            goals.add({nasty[i], 1, 2002, i + 2});
+        Inserter types(db, "GoalType.db", {"TypeDescription"});
+        types.add({"Type \"one\""});
+        Inserter strategies(db, "Strategys.db", {"StrategyNumber", "GoalID", "UserNumber", "CompleationDate",
+                                                 "Compleated", "DoNotPrint", "StrategyDescription"});
+        for (int g = 1; g <= nasty.size(); ++g)
+            for (int n = 1; n <= 3; ++n)
+                strategies.add({n, g, g + 1, QDate(2002, 1, n * 10).toString(Qt::ISODate), n % 2, 0, nasty[g - 1]});
+        tx.commit();
+    }
+    int count(const QString& file) {
+        Query q(db);
+        q.add("Select * From \"" + file + "\"");
+        q.open();
+        return q.recordCount();
+    }
+
+    testing_support::TempDir dir;
+    Session session;
+    Database db{session};
+    const QStringList nasty{"plain", "dq\"uote", "sq'uote", "semi;colon", "\" Or 1=1 Or \"", "') Or (1=1",
+                            "x\"; Delete From \"Strategys.db", "Select * From \"User.db\"", "\"\"", "True"};
+};
+
+TEST_F(SqlDb, ValuesHoldingQuotesAndKeywordsSelectOnlyThemselves) {
+    for (const QString& v : nasty) {
+        Query q(db);
+        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{v.toUpper()}, ") and UserPassword = ",
+              s::Text{v});
+        q.open();
+        ASSERT_EQ(q.recordCount(), 1) << v.toStdString();
+        EXPECT_EQ(q.field("UserID").asString(), v);
+
+        Query wrong(db);
+        wrong.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{v.toUpper()},
+                  ") and UserPassword = ", s::Text{v + "x"});
+        wrong.open();
+        EXPECT_EQ(wrong.recordCount(), 0) << v.toStdString();
+
+        Query join(db);
+        join.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
+        join.add("Where G.GoalTypeID = T.GoalTypeID");
+        join.add("And GoalDescription = ", s::Text{v});
+        join.add("Order By GoalID, GoalDescription");
+        join.open();
+        ASSERT_EQ(join.recordCount(), 1) << v.toStdString();
+        EXPECT_EQ(join.field("TypeDescription").asString(), "Type \"one\"");
+    }
+}
+
+TEST_F(SqlDb, DeletesRemoveExactlyTheIntendedRows) {
+    const int before = count("Strategys.db");
+    for (const QString& v : nasty) {
+        Query del(db);
+        del.add("Delete From \"Strategys.db\"");
+        del.add("Where StrategyDescription = ", s::Text{v}, " And StrategyNumber = ", s::Int{1});
+        del.execSql();
+        EXPECT_EQ(del.rowsAffected(), 1) << v.toStdString();
+    }
+    EXPECT_EQ(count("Strategys.db"), before - nasty.size());
+    EXPECT_EQ(count("User.db"), nasty.size() + 1);
+
+    Query del(db);
+    del.add("Delete From \"AccessList.db\"");
+    del.add("Where UserNumber = ", s::Int{3}, " Or");
+    del.add("CanSeeUser = ", s::Int{3});
+    del.execSql();
+    EXPECT_EQ(count("goals.db"), nasty.size());
+}
+
+TEST_F(SqlDb, DialectCoversTheSystemsQueries) {
+    Query q(db);
+    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
+    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
+    q.add("Where S.GoalID = G.GoalID And");
+    q.add("S.Usernumber = U.UserNumber And");
+    q.add("G.GoalTypeID = T.GoalTypeID And");
+    q.add("S.UserNumber In ", s::IntList{{2, 3}}, " And");
+    q.add("S.Compleated = True And S.CompleationDate >= ", s::Date{QDate(2002, 1, 5)},
+          " And S.CompleationDate <= ", s::Date{QDate(2002, 1, 25)}, " And");
+    q.add("G.GoalYear = ", s::Int{2002}, " And");
+    q.add("S.DoNotPrint = False");
+    q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
+    q.open();
+    // Users 2 and 3 have strategies 1 (completed, Jan 10) and 3 (completed, Jan 30): only 1 is in range.
+    ASSERT_EQ(q.recordCount(), 2);
+    EXPECT_EQ(q.field("StrategyNumber").asInteger(), 1);
+    EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2002, 1, 10));
+    EXPECT_EQ(q.field("CompleationDate").asString(), "01/10/2002");
+    EXPECT_EQ(q.field("username").asString(), "Name of plain");
+
+    Query max(db);
+    max.add("Select Max(StrategyNumber) As MaxNumber");
+    max.add("From \"Strategys.db\"");
+    max.add("Where GoalID = ", s::Int{1}, "And");
+    max.add("UserNumber = ", s::Int{2});
+    max.open();
+    EXPECT_EQ(max.field("MaxNumber").asInteger(), 3);
+
+    Query quotedNumber(db);
+    quotedNumber.add("Select * From \"Security.db\" Where SecurityID = ", s::Text{"0"});
+    quotedNumber.open();
+    EXPECT_EQ(quotedNumber.recordCount(), 1);
+
+    Query dq(db);
+    dq.add("Select * From \"Measure.db\" Where");
+    dq.add("CompleationDate >= \"01/01/2002\" And");
+    dq.add("CompleationDate <= \"12/31/2002\"");
+    dq.open();
+    EXPECT_EQ(dq.recordCount(), 0);
+
+    Query bad(db);
+    bad.add("Select * From \"Nothing.db\"");
+    EXPECT_THROW(bad.open(), Error);
+    Query bad2(db);
+    bad2.add("Select Frm Where");
+    try {
+        bad2.open();
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith("Invalid SQL statement")) << e.message().toStdString();
+    }
+}
