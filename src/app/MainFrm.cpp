@@ -1,0 +1,133 @@
+#include "app/MainFrm.h"
+
+#include "app/Windows.h"
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "controls/Screen.h"
+#include "data/CurrentUser.h"
+#include "data/InformationFrm.h"
+#include "data/Packing.h"
+#include "engine/Session.h"
+#include "printing/Printer.h"
+#include "system/Workstation.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+
+TMainForm* MainForm = nullptr;
+
+QAction* TMainForm::item(QMenu* menu, const QString& caption, void (TMainForm::*slot)()) {
+    QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
+    connect(a, &QAction::triggered, this, [this, slot] { controls::guarded([this, slot] { (this->*slot)(); }); });
+    return a;
+}
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Vardimo"));
+    resize(760, 480);
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
+    PrinterSetup1 = item(File1, QStringLiteral("&Printer Setup"), &TMainForm::PrinterSetup1Click);
+    File1->addSeparator();
+    UserSettings1 = item(File1, QStringLiteral("&User Settings"), &TMainForm::UserSettings1Click);
+    SystemSettings1 = item(File1, QStringLiteral("&System Settings"), &TMainForm::SystemSettings1Click);
+    UserSetup1 = item(File1, QStringLiteral("Us&er Setup"), &TMainForm::UserSetup1Click);
+    Security1 = item(File1, QStringLiteral("Se&curity"), &TMainForm::Security1Click);
+    File1->addSeparator();
+    PackDatabase1 = item(File1, QStringLiteral("&Pack Database"), &TMainForm::PackDatabase1Click);
+    Information1 = item(File1, QStringLiteral("&Information"), &TMainForm::Information1Click);
+    File1->addSeparator();
+    Exit1 = item(File1, QStringLiteral("&Exit"), &TMainForm::Exit1Click);
+    Setup1 = menuBar()->addMenu(QStringLiteral("&Setup"));
+    Goals2 = item(Setup1, QStringLiteral("&Goals"), &TMainForm::Goals2Click);
+    Setup1->addSeparator();
+    GoalTypes1 = item(Setup1, QStringLiteral("G&oal Types"), &TMainForm::GoalTypes1Click);
+    Setup1->addSeparator();
+    Departments2 = item(Setup1, QStringLiteral("&Departments"), &TMainForm::Departments2Click);
+    Strategys1 = item(nullptr, QStringLiteral("&Strategies"), &TMainForm::Strategys1Click);
+    Reports1 = item(nullptr, QStringLiteral("&Reports"), &TMainForm::Reports1Click);
+    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
+    ProdcutHelp1 = Help1->addAction(QStringLiteral("&Prodcut Help"));
+    Help1->addSeparator();
+    About1 = item(Help1, QStringLiteral("&About"), &TMainForm::About1Click);
+
+    StatusBar1 = statusBar();
+    // Main window creation, in the system's order.
+    StatusBar1->showMessage(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"));
+    ProdcutHelp1->setEnabled(controls::helpFileExists());
+    engine::Session& session = engine::Session::instance();
+    if (!session.hasAlias(QStringLiteral("Goal")))
+        session.addStandardAlias(QStringLiteral("Goal"), QStringLiteral("."), QStringLiteral("Paradox"));
+    session.setPrivateDir(sys::temporaryDirectory());
+    session.setNetDir(sys::executableFolder());
+    session.setDateFormat(engine::DateFormat{});
+
+    auto* central = new QLabel(this);
+    central->setAlignment(Qt::AlignCenter);
+    central->setPixmap(QPixmap());
+    setCentralWidget(central);
+}
+
+QList<QAction*> TMainForm::menuItems() const {
+    return {PrinterSetup1, UserSettings1, SystemSettings1, UserSetup1, Security1, PackDatabase1, Information1,
+            Exit1,         Goals2,        GoalTypes1,      Departments2, Strategys1, Reports1,     ProdcutHelp1,
+            About1};
+}
+
+bool TMainForm::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate)
+        ApplyRights();
+    return QMainWindow::event(e);
+}
+
+void TMainForm::ApplyRights() {
+    const TSecurityData& r = SecurityData;
+    SystemSettings1->setEnabled(r.CanChangeSystem);
+    UserSetup1->setEnabled(r.CanAddUser);
+    Security1->setEnabled(r.CanViewSecurity || r.Supervisor);
+    PackDatabase1->setEnabled(r.CanPackDatabase);
+    Goals2->setEnabled(r.CanAddGoals);
+    Departments2->setEnabled(r.CanAddDepartments);
+    GoalTypes1->setEnabled(r.CanAddGoalType);
+    Strategys1->setEnabled(r.CanAddStrategy);
+    Reports1->setEnabled(r.CanPrintReports);
+}
+
+template <typename Form> void TMainForm::showScreen() {
+    Form form(this);
+    controls::showModal(form);
+    ApplyRights();
+}
+
+void TMainForm::PrinterSetup1Click() { controls::dialogs().printerSetup(printing::currentPrinter(), this); }
+
+// The screens of these items come with their own parts of the system.
+void TMainForm::UserSettings1Click() {}
+void TMainForm::SystemSettings1Click() {}
+void TMainForm::UserSetup1Click() {}
+void TMainForm::Security1Click() {}
+void TMainForm::Strategys1Click() {}
+void TMainForm::Reports1Click() {}
+void TMainForm::Goals2Click() {}
+void TMainForm::GoalTypes1Click() {}
+void TMainForm::Departments2Click() {}
+
+void TMainForm::PackDatabase1Click() {
+    if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?")))
+        return;
+    struct Progress : TPackProgress {
+        TMessageForm form;
+        explicit Progress(QWidget* owner) : form(owner) {}
+        void setStatus(const QString& text) override { form.setStatus(text); }
+    } progress(this);
+    progress.form.show();
+    PackDatabase(progress);
+}
+
+void TMainForm::Information1Click() { showScreen<TInformationForm>(); }
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::About1Click() { showScreen<TAboutBox>(); }

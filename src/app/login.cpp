@@ -1,0 +1,148 @@
+#include "app/login.h"
+
+#include "controls/ErrorHandler.h"
+#include "controls/Screen.h"
+#include "data/CurrentUser.h"
+#include "data/ProgramDataFrm.h"
+#include "system/Workstation.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+
+TLogonForm* LogonForm = nullptr;
+
+TLogonForm::TLogonForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setWindowTitle(QStringLiteral("Logon"));
+    auto* lay = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral("Vardimo"), this);
+    QFont big(QStringLiteral("Times New Roman"), 28, QFont::Bold);
+    big.setItalic(true);
+    Label1->setFont(big);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label2 = new QLabel(QStringLiteral("Logon"), this);
+    Label2->setAlignment(Qt::AlignCenter);
+    lay->addWidget(Label1);
+    lay->addWidget(Label2);
+    auto* grid = new QGridLayout;
+    UserName = new QLabel(QStringLiteral("User Name:"), this);
+    Edit1 = new QLineEdit(this);
+    password = new QLabel(QStringLiteral("Password:"), this);
+    Edit2 = new QLineEdit(this);
+    Edit2->setEchoMode(QLineEdit::Password);
+    UserName->setBuddy(Edit1);
+    password->setBuddy(Edit2);
+    grid->addWidget(UserName, 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(password, 1, 0);
+    grid->addWidget(Edit2, 1, 1);
+    lay->addLayout(grid);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("Login"), this);
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn2->setAutoDefault(false);
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    lay->addLayout(buttons);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    setMinimumWidth(320);
+    LoggedOn = false;
+}
+
+void TLogonForm::BitBtn1Click() {
+    controls::guarded([] { CheckLogin(); });
+    accept(); // the one attempt is over, whatever its outcome
+}
+
+MaintenanceAccount maintenanceAccount() {
+    MaintenanceAccount m;
+    if (!QCoreApplication::instance())
+        return m;
+    const QString ini = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vardimo.ini"));
+    if (!QFile::exists(ini))
+        return m;
+    QSettings s(ini, QSettings::IniFormat);
+    m.userId = s.value(QStringLiteral("Maintenance/UserId")).toString();
+    m.password = s.value(QStringLiteral("Maintenance/Password")).toString();
+    return m;
+}
+
+QString GetWindowsUser() { return sys::networkUserName(); }
+
+QString GetNovellUser() { return sys::novellUserName(); }
+
+bool IsSoleSupervisorWithoutPassword() {
+    engine::Query& q = ProgramDataForm->UserSettingsQuery;
+    q.close();
+    q.clear();
+    q.add("Select * From \"User.db\"");
+    q.prepare();
+    q.open();
+    int count = 0;
+    for (q.first(); !q.eof(); q.next())
+        ++count;
+    q.close();
+    q.unprepare();
+    bool result = false;
+    if (count == 1) {
+        q.clear();
+        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and UserPassword = \"\"");
+        q.prepare();
+        q.open();
+        result = !q.isEmpty();
+        q.close();
+        q.unprepare();
+    }
+    return result;
+}
+
+void CheckAutoLogin() {
+    LoadSystemSettings();
+    QString name = GetNovellUser();
+    if (!SystemSettings.AutoLogon)
+        name.clear();
+    // An empty name would match an account without a user id: nobody is logged on by it.
+    LogonForm->LoggedOn = !name.isEmpty() && CheckUser(name, QString(), false);
+    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0)
+        SystemSettings.DisableLogin = false;
+}
+
+void CheckLogin() {
+    LoadSystemSettings();
+    const QString id = LogonForm->Edit1->text();
+    const QString pw = LogonForm->Edit2->text();
+    LogonForm->LoggedOn = CheckUser(id, pw, true);
+    const MaintenanceAccount m = maintenanceAccount();
+    if (m.exists() && id == m.userId && pw == m.password) {
+        LoginData.SecurityID = 0;
+        LoadSecurityProfile(0);
+        LogonForm->LoggedOn = true;
+    }
+    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0)
+        SystemSettings.DisableLogin = false;
+}
+
+void RunLogon() {
+    if (IsSoleSupervisorWithoutPassword()) {
+        LogonForm->LoggedOn = CheckUser(QStringLiteral("Supervisor"), QString(), false);
+        return;
+    }
+    if (sys::networkPresent()) {
+        CheckAutoLogin();
+        if (!LogonForm->LoggedOn)
+            controls::showModal(*LogonForm);
+    } else {
+        controls::showModal(*LogonForm);
+    }
+}

@@ -1,0 +1,7 @@
+#include "app/Vardimo.h"
+#include "controls/ErrorHandler.h"
+
+int main(int argc, char** argv) {
+    controls::Application app(argc, argv);
+    return ProgramBody(app.arguments());
+}

@@ -1,0 +1,86 @@
+#include "data/Packing.h"
+
+#include "controls/Dialogs.h"
+#include "data/ProgramDataFrm.h"
+#include "engine/Error.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+void OpenTableExclusive(engine::Table& t) {
+    t.close();
+    for (;;) {
+        t.setExclusive(true);
+        try {
+            t.open();
+            return;
+        } catch (const engine::Error&) {
+            if (controls::messageBox(QStringLiteral("Could not open Table1 exclusively - Try again?"),
+                                     controls::Icon::Stop, controls::Buttons::OkCancel,
+                                     QStringLiteral("Open Error")) != controls::Answer::Ok)
+                throw;
+        }
+    }
+}
+
+void PackTable(engine::Table& t) {
+    OpenTableExclusive(t);
+    if (t.isOpen()) {
+        const QString type = t.tableType().left(32);
+        if (type == QLatin1String("PARADOX"))
+            t.pack(TProgramDataForm::TablePassword());
+        else if (type == QLatin1String("DBASE"))
+            t.pack();
+        else
+            throw engine::Error(QStringLiteral("Table must be either of Paradox or dBASE type to pack"));
+    }
+    t.close();
+    t.setExclusive(false);
+    t.open();
+}
+
+void PackDatabase(TPackProgress& progress) {
+    TProgramDataForm& dm = *ProgramDataForm;
+    const std::pair<const char*, engine::Table*> steps[] = {
+        {"Packing Security Table", &dm.SecurityTable},       {"Packing User Table", &dm.UserSettingsTable},
+        {"Packing Settings Table", &dm.SettingsTable},       {"Packing Goals Table", &dm.GoalsTable},
+        {"Packing Strategys Table", &dm.StrategyTable},      {"Packing Department Table", &dm.DepartmentTable},
+        {"Packing Goal Type Table", &dm.GoalTypeTable},      {"Packing Access List Table", &dm.AccessListTable},
+        {"Packing Measurement Table", &dm.MeasureTable}};
+    try {
+        for (const auto& [text, table] : steps) {
+            progress.setStatus(QString::fromLatin1(text));
+            if (table == &dm.UserSettingsTable) {
+                dm.UserTable2.close();
+                PackTable(*table);
+                dm.UserTable2.open();
+            } else {
+                PackTable(*table);
+            }
+        }
+    } catch (...) {
+        // Leave no table closed or marked exclusive behind the error.
+        for (engine::Table* t : dm.tablesInOpenOrder()) {
+            if (t->isOpen() && !t->exclusive())
+                continue;
+            try {
+                t->close();
+                t->setExclusive(false);
+                t->open();
+            } catch (const engine::Error&) {
+            }
+        }
+        throw;
+    }
+}
+
+qint64 TableFileSize(const QString& fileName) {
+    const QString folder = ProgramDataForm && ProgramDataForm->GoalDatabase.isOpen()
+                               ? ProgramDataForm->GoalDatabase.folder()
+                               : QDir::currentPath();
+    const QDir d(folder);
+    for (const QFileInfo& fi : d.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+        if (fi.fileName().compare(fileName, Qt::CaseInsensitive) == 0)
+            return fi.size();
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace engine {
+class Table;
+}
+
+// Where packing reports the table at hand (the main window's progress window).
+class TPackProgress {
+public:
+    virtual ~TPackProgress() = default;
+    virtual void setStatus(const QString& text) = 0;
+};
+
+// Packs the nine tables in their fixed order. On a failure every table is open again (shared)
+// before the error is passed on; tables already packed stay packed.
+void PackDatabase(TPackProgress& progress);
+void PackTable(engine::Table& t);
+// Reopens a table for exclusive use, asking whether to retry while that fails.
+void OpenTableExclusive(engine::Table& t);
+// The size in bytes of a file of the database folder, by name in any letter case; 0 when absent.
+qint64 TableFileSize(const QString& fileName);
