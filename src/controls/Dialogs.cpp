@@ -118,6 +118,8 @@ ScriptedDialogs::~ScriptedDialogs() {
 
 Answer ScriptedDialogs::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
     messages.push_back({text, title, icon, buttons});
+    if (onMessage)
+        onMessage(messages.back());
     if (!answers.empty()) {
         const Answer a = answers.front();
         answers.pop_front();

@@ -66,6 +66,8 @@ public:
 
     std::vector<Shown> messages;
     std::deque<Answer> answers;
+    // Called with each box before it is answered, as a person would read it first.
+    std::function<void(const Shown&)> onMessage;
     std::deque<bool> printAnswers;   // print dialog: true = OK
     QString printToFile;             // when set, the chosen printer writes a PDF here
     int printDialogs = 0;

@@ -1,0 +1,404 @@
+// The program body, the main window's menu and rights, and the logon, run offscreen with the
+// scripted dialogs against real database folders.
+
+#include "app/MainFrm.h"
+#include "app/Vardimo.h"
+#include "app/Windows.h"
+#include "app/login.h"
+#include "controls/Dialogs.h"
+#include "data/CurrentUser.h"
+#include "data/ProgramDataFrm.h"
+#include "engine/Database.h"
+#include "support/TempDir.h"
+#include "system/Workstation.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QLineEdit>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Rights {
+    const char* name;
+    bool TSecurityData::*member;
+};
+const Rights kRights[] = {{"Supervisor", &TSecurityData::Supervisor},
+                          {"CanChangeSystem", &TSecurityData::CanChangeSystem},
+                          {"CanAddUser", &TSecurityData::CanAddUser},
+                          {"CanPackDatabase", &TSecurityData::CanPackDatabase},
+                          {"CanViewSecurity", &TSecurityData::CanViewSecurity},
+                          {"CanAddGoals", &TSecurityData::CanAddGoals},
+                          {"CanAddDepartments", &TSecurityData::CanAddDepartments},
+                          {"CanPrintReports", &TSecurityData::CanPrintReports},
+                          {"CanAddStrategy", &TSecurityData::CanAddStrategy},
+                          {"CanViewAllStrategys", &TSecurityData::CanViewAllStrategys},
+                          {"CanAddGoalType", &TSecurityData::CanAddGoalType},
+                          {"CanAddGlobalGoals", &TSecurityData::CanAddGlobalGoals},
+                          {"CanModifyAllGoals", &TSecurityData::CanModifyAllGoals}};
+
+QStringList enabledItems(const TMainForm& f) {
+    QStringList out;
+    for (QAction* a : f.menuItems())
+        if (a->isEnabled())
+            out << a->text();
+    return out;
+}
+
+} // namespace
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetCurrentUser();
+        previous = QDir::currentPath();
+        sys::overrideNetworkPresent(0);
+        sys::overrideNetworkUserName({});
+        qunsetenv("NWUSERNAME");
+    }
+    void TearDown() override {
+        QDir::setCurrent(previous);
+        sys::overrideNetworkPresent(-1);
+        qunsetenv("NWUSERNAME");
+        QFile::remove(iniPath());
+        ResetCurrentUser();
+    }
+    static QString iniPath() { return QDir(QCoreApplication::applicationDirPath()).filePath("vardimo.ini"); }
+    void makeDatabase() {
+        engine::Database::create(dir.path());
+        QDir::setCurrent(dir.path());
+    }
+    // Adds rows with the engine directly, as another program would have.
+    void addRows(const std::function<void(TProgramDataForm&)>& fill) {
+        engine::Session s;
+        s.addStandardAlias("Goal", dir.path(), "Paradox");
+        TProgramDataForm module(s);
+        ASSERT_TRUE(module.DataModuleCreate());
+        fill(module);
+    }
+    // Runs the program; the hook sees the main window while the loop would run.
+    int run(const QStringList& args = {"vardimo"}, std::function<void()> whileRunning = {},
+            std::function<std::optional<int>()> version = {}) {
+        StartupHooks hooks;
+        hooks.engineVersion = std::move(version);
+        hooks.runLoop = [&] {
+            ranLoop = true;
+            mainShown = MainForm && MainForm->isVisible();
+            if (whileRunning)
+                whileRunning();
+            return 0;
+        };
+        return ProgramBody(args, hooks);
+    }
+    void answerLogon(const QString& id, const QString& pw) {
+        dialogs.onModal = [this, id, pw](QDialog& d) {
+            if (d.windowTitle() == "Logon") {
+                ++logonShown;
+                LogonForm->Edit1->setText(id);
+                LogonForm->Edit2->setText(pw);
+                LogonForm->BitBtn1Click();
+            }
+            return d.result();
+        };
+    }
+
+    testing_support::TempDir dir;
+    controls::ScriptedDialogs dialogs;
+    QString previous;
+    bool ranLoop = false;
+    bool mainShown = false;
+    int logonShown = 0;
+};
+
+TEST_F(Startup, AFreshDatabaseStartsStraightIntoTheMainWindow) {
+    makeDatabase();
+    QStringList enabled;
+    const int status = run({"vardimo"}, [&] {
+        enabled = enabledItems(*MainForm);
+        EXPECT_EQ(MainForm->windowTitle(), "Vardimo");
+        EXPECT_EQ(LoginData.UserId, "SUPERVISOR");
+        EXPECT_EQ(LoginData.SecurityID, 0);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(ranLoop);
+    EXPECT_TRUE(mainShown);
+    EXPECT_EQ(logonShown, 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(enabled.size(), 14) << "profile 0 has every right; only the help item is off";
+    EXPECT_FALSE(enabled.contains("&Prodcut Help"));
+    EXPECT_EQ(MainForm, nullptr) << "the windows are gone when the program ends";
+}
+
+TEST_F(Startup, TheEngineVersionDecides) {
+    makeDatabase();
+    for (std::optional<int> v : {std::optional<int>(), std::optional<int>(400), std::optional<int>(499)}) {
+        dialogs.messages.clear();
+        ranLoop = false;
+        EXPECT_NE(run({"vardimo"}, {}, [v] { return v; }), 0);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text,
+                  "This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed");
+        EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
+        EXPECT_FALSE(ranLoop);
+        EXPECT_EQ(ProgramDataForm, nullptr) << "no window and no database";
+    }
+    for (int v : {500, 510}) {
+        ranLoop = false;
+        EXPECT_EQ(run({"vardimo"}, {}, [v] { return v; }), 0);
+        EXPECT_TRUE(ranLoop);
+    }
+}
+
+TEST_F(Startup, AMissingTableEndsTheProgramBeforeLogon) {
+    makeDatabase();
+    QFile::remove(dir.file("Strategys.db"));
+    EXPECT_NE(run(), 0);
+    EXPECT_FALSE(ranLoop);
+    EXPECT_EQ(logonShown, 0);
+    EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "neither logon nor main window";
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("Strategys.db"));
+    EXPECT_EQ(dialogs.messages[0].icon, controls::Icon::Stop);
+}
+
+TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
+    EXPECT_TRUE(SplashWanted({"vardimo"}));
+    EXPECT_FALSE(SplashWanted({"vardimo", "-S"}));
+    EXPECT_FALSE(SplashWanted({"vardimo", "x", "-s"}));
+    EXPECT_FALSE(SplashWanted({"vardimo", "/s", "y"}));
+    EXPECT_TRUE(SplashWanted({"vardimo", "-SS"}));
+    ShowSplash = false;
+    OpenSplash(3);
+    EXPECT_EQ(SplashForm, nullptr);
+    ShowSplash = true;
+    OpenSplash(3);
+    ASSERT_NE(SplashForm, nullptr);
+    EXPECT_EQ(SplashForm->Gauge1->maximum(), 3);
+    StepSplash();
+    EXPECT_EQ(SplashForm->Gauge1->value(), 1);
+    EXPECT_EQ(SplashForm->Label1->text(), "Loading....");
+    EXPECT_EQ(SplashForm->Version->text(), "Version 1.1");
+    EXPECT_LE(QFontMetrics(SplashForm->ProductName->font()).horizontalAdvance("Vardimo"), 273);
+    CloseSplash();
+    EXPECT_EQ(SplashForm, nullptr);
+    TAboutBox about;
+    EXPECT_EQ(about.ProductName->text(), "Vardimo");
+    EXPECT_LE(QFontMetrics(about.ProductName->font()).horizontalAdvance("Vardimo"), 273);
+}
+
+TEST_F(Startup, EachRightEnablesItsMenuItems) {
+    TMainForm form;
+    const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
+    SecurityData = TSecurityData();
+    form.ApplyRights();
+    EXPECT_EQ(enabledItems(form), always) << "a profile with no right";
+    const QMap<QString, QStringList> expected{{"Supervisor", {"Se&curity"}},
+                                              {"CanChangeSystem", {"&System Settings"}},
+                                              {"CanAddUser", {"Us&er Setup"}},
+                                              {"CanPackDatabase", {"&Pack Database"}},
+                                              {"CanViewSecurity", {"Se&curity"}},
+                                              {"CanAddGoals", {"&Goals"}},
+                                              {"CanAddDepartments", {"&Departments"}},
+                                              {"CanPrintReports", {"&Reports"}},
+                                              {"CanAddStrategy", {"&Strategies"}},
+                                              {"CanViewAllStrategys", {}},
+                                              {"CanAddGoalType", {"G&oal Types"}},
+                                              {"CanAddGlobalGoals", {}},
+                                              {"CanModifyAllGoals", {}}};
+    for (const Rights& r : kRights) {
+        SecurityData = TSecurityData();
+        SecurityData.*(r.member) = true;
+        form.ApplyRights();
+        QStringList extra = enabledItems(form);
+        for (const QString& a : always)
+            extra.removeOne(a);
+        EXPECT_EQ(extra, expected.value(r.name)) << r.name;
+    }
+    EXPECT_EQ(form.Strategys1->menu(), nullptr) << "a top-level item without a submenu";
+    EXPECT_EQ(form.File1->title(), "&File");
+    EXPECT_EQ(form.Setup1->title(), "&Setup");
+    EXPECT_EQ(form.Help1->title(), "&Help");
+}
+
+TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
+    makeDatabase();
+    QMap<QString, QByteArray> before;
+    for (const QString& f : QDir(dir.path()).entryList({"*.db"}, QDir::Files)) {
+        QFile file(dir.file(f));
+        file.open(QIODevice::ReadOnly);
+        before[f] = file.readAll();
+    }
+    dialogs.answers = {controls::Answer::No};
+    run({"vardimo"}, [] { MainForm->PackDatabase1->trigger(); });
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to Pack The Database?");
+    EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        QFile file(dir.file(it.key()));
+        file.open(QIODevice::ReadOnly);
+        EXPECT_EQ(file.readAll(), it.value()) << it.key().toStdString();
+    }
+    // Yes packs, and the main window still works afterwards.
+    dialogs.messages.clear();
+    dialogs.answers = {controls::Answer::Yes};
+    run({"vardimo"}, [] {
+        MainForm->PackDatabase1->trigger();
+        EXPECT_TRUE(ProgramDataForm->GoalsTable.isOpen());
+    });
+    EXPECT_EQ(dialogs.messages.size(), 1u) << "no error";
+}
+
+TEST_F(Startup, TheSampleDatabaseAsksForALogon) {
+    makeDatabase();
+    int staff = 0, smith = 0;
+    addRows([&](TProgramDataForm& m) {
+        m.SecurityTable.insert();
+        m.SecurityTable.field("Description").setValue("Staff");
+        m.SecurityTable.field("CanAddGoals").setValue(true);
+        m.SecurityTable.post();
+        staff = m.SecurityTable.field("SecurityID").asInt();
+        m.UserSettingsTable.insert();
+        m.UserSettingsTable.field("UserID").setValue("JSmith");
+        m.UserSettingsTable.field("UserPassword").setValue("Smith");
+        m.UserSettingsTable.field("UserName").setValue("John Smith");
+        m.UserSettingsTable.field("SecurityID").setValue(staff);
+        m.UserSettingsTable.post();
+        smith = m.UserSettingsTable.field("UserNumber").asInt();
+    });
+    answerLogon("jsmith", "Smith");
+    QStringList enabled;
+    EXPECT_EQ(run({"vardimo"}, [&] { enabled = enabledItems(*MainForm); }), 0);
+    EXPECT_EQ(logonShown, 1);
+    EXPECT_TRUE(ranLoop);
+    EXPECT_TRUE(enabled.contains("&Goals"));
+    EXPECT_FALSE(enabled.contains("&Reports"));
+
+    // The wrong case of the password refuses, with the system's message; one attempt only.
+    ranLoop = false;
+    logonShown = 0;
+    answerLogon("JSMITH", "smith");
+    EXPECT_NE(run(), 0);
+    EXPECT_EQ(logonShown, 1);
+    EXPECT_FALSE(ranLoop);
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.back().text, "Access Denied To Vardimo, Invalid Login");
+
+    // Cancelling is a refusal too.
+    ranLoop = false;
+    dialogs.onModal = [](QDialog& d) {
+        d.reject();
+        return int(QDialog::Rejected);
+    };
+    EXPECT_NE(run(), 0);
+    EXPECT_FALSE(ranLoop);
+
+    // Automatic logon by the network name, in any letter case.
+    sys::overrideNetworkPresent(1);
+    addRows([](TProgramDataForm& m) {
+        m.SettingsTable.edit();
+        m.SettingsTable.field("AutoLogon").setValue(true);
+        m.SettingsTable.post();
+    });
+    logonShown = 0;
+    answerLogon("", "");
+    qputenv("NWUSERNAME", "jSmItH");
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(logonShown, 0);
+    EXPECT_TRUE(ranLoop);
+    qunsetenv("NWUSERNAME");
+    sys::overrideNetworkUserName("jsmith");
+    ranLoop = false;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(logonShown, 0) << "the login name stands in when NWUSERNAME is not set";
+    // No network: the window, even with automatic logon on.
+    sys::overrideNetworkPresent(0);
+    run();
+    EXPECT_EQ(logonShown, 1);
+    sys::overrideNetworkUserName({});
+    Q_UNUSED(smith);
+}
+
+TEST_F(Startup, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
+    makeDatabase();
+    const QStringList nasty{"a\"b", "x\" Or \"1\"=\"1", "') Or (1=1", "Select;Drop", "o'neil"};
+    addRows([&](TProgramDataForm& m) {
+        for (const QString& v : nasty) {
+            m.UserSettingsTable.insert();
+            m.UserSettingsTable.field("UserID").setValue(v);
+            m.UserSettingsTable.field("UserPassword").setValue(v + "pw");
+            m.UserSettingsTable.field("UserName").setValue("Owner of " + v);
+            m.UserSettingsTable.field("SecurityID").setValue(0);
+            m.UserSettingsTable.post();
+        }
+    });
+    for (const QString& v : nasty) {
+        QString who;
+        answerLogon(v, v + "pw");
+        EXPECT_EQ(run({"vardimo"}, [&] { who = LoginData.UserName; }), 0) << v.toStdString();
+        EXPECT_EQ(who, "Owner of " + v);
+        ranLoop = false;
+        answerLogon(v, "x\" Or \"1\"=\"1");
+        EXPECT_NE(run(), 0) << v.toStdString();
+        EXPECT_FALSE(ranLoop);
+    }
+}
+
+TEST_F(Startup, MaintenanceAccountAndDisabledLogins) {
+    makeDatabase();
+    addRows([](TProgramDataForm& m) {
+        m.SecurityTable.insert();
+        m.SecurityTable.field("Description").setValue("Staff");
+        m.SecurityTable.post();
+        const int staff = m.SecurityTable.field("SecurityID").asInt();
+        m.UserSettingsTable.insert();
+        m.UserSettingsTable.field("UserID").setValue("worker");
+        m.UserSettingsTable.field("UserPassword").setValue("pw");
+        m.UserSettingsTable.field("SecurityID").setValue(staff);
+        m.UserSettingsTable.post();
+        m.SettingsTable.edit();
+        m.SettingsTable.field("DisableLogin").setValue(true);
+        m.SettingsTable.post();
+    });
+    // Without the installation's file there is no maintenance account.
+    answerLogon("maint", "m41nt");
+    EXPECT_NE(run(), 0);
+    {
+        QSettings ini(iniPath(), QSettings::IniFormat);
+        ini.setValue("Maintenance/UserId", "maint");
+        ini.setValue("Maintenance/Password", "m41nt");
+    }
+    ranLoop = false;
+    TLoginData who;
+    TSecurityData rights;
+    EXPECT_EQ(run({"vardimo"}, [&] {
+                  who = LoginData;
+                  rights = SecurityData;
+              }),
+              0);
+    EXPECT_TRUE(ranLoop) << "disabled logins do not stop the maintenance account";
+    EXPECT_EQ(who.UserNumber, -1);
+    EXPECT_TRUE(who.UserName.isEmpty());
+    EXPECT_EQ(rights.SecurityID, 0);
+    EXPECT_TRUE(rights.CanPackDatabase);
+    ranLoop = false;
+    answerLogon("Maint", "m41nt");
+    EXPECT_NE(run(), 0) << "the pair is compared exactly";
+
+    // A user of another profile: the logon succeeds, the disabled window shows, the program ends.
+    ranLoop = false;
+    answerLogon("worker", "pw");
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(run(), 0);
+    EXPECT_FALSE(ranLoop);
+    EXPECT_GE(t.elapsed(), 5000);
+    EXPECT_EQ(dialogs.messages.size(), 2u) << "no message box for disabled logins";
+}

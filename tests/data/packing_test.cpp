@@ -1,0 +1,110 @@
+// Packing the database and the information window.
+
+#include "data/InformationFrm.h"
+#include "data/Packing.h"
+#include "support/DataFixture.h"
+#include "support/Peer.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include "engine/Error.h"
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+
+namespace {
+struct Recorder : TPackProgress {
+    QStringList texts;
+    void setStatus(const QString& t) override { texts << t; }
+};
+} // namespace
+
+class Packing : public DataFixture {
+protected:
+    void addGoals(int n) {
+        for (int i = 0; i < n; ++i) {
+            dm->GoalsTable.insert();
+            dm->GoalsTable.field("GoalDescription").setValue(QString("Goal %1 %2").arg(i).arg(QString(300, 'g')));
+            dm->GoalsTable.post();
+        }
+    }
+};
+
+TEST_F(Packing, PacksEveryTableInOrderAndReopensThem) {
+    addGoals(200);
+    for (int i = 0; i < 150; ++i) {
+        dm->GoalsTable.first();
+        dm->GoalsTable.remove();
+    }
+    const qint64 before = TableFileSize("goals.db");
+    dm->UserTable2.setFiltered(true);
+    Recorder progress;
+    PackDatabase(progress);
+    EXPECT_EQ(progress.texts,
+              QStringList({"Packing Security Table", "Packing User Table", "Packing Settings Table",
+                           "Packing Goals Table", "Packing Strategys Table", "Packing Department Table",
+                           "Packing Goal Type Table", "Packing Access List Table", "Packing Measurement Table"}));
+    for (engine::Table* t : dm->tablesInOpenOrder()) {
+        EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
+        EXPECT_FALSE(t->exclusive()) << t->tableName().toStdString();
+    }
+    EXPECT_TRUE(dm->UserTable2.filtered()) << "filters keep their switch";
+    EXPECT_LT(TableFileSize("GOALS.DB"), before);
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 50);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(Packing, AnotherWorkstationMakesItAskBeforePacking) {
+    session->setNetDir(QCoreApplication::applicationDirPath());
+    addGoals(10);
+    testing_support::Peer peer(dir.path());
+    ASSERT_EQ(peer.send("open goals.db"), "ok");
+    int questions = 0;
+    dialogs.onMessage = [&](const controls::ScriptedDialogs::Shown& m) {
+        ++questions;
+        EXPECT_EQ(m.text, "Could not open Table1 exclusively - Try again?");
+        EXPECT_EQ(m.title, "Open Error");
+        EXPECT_EQ(m.buttons, controls::Buttons::OkCancel);
+        EXPECT_EQ(m.icon, controls::Icon::Stop);
+        if (questions == 2)
+            peer.send("close goals.db"); // the other workstation quits; OK then goes on
+    };
+    dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
+    Recorder progress;
+    PackDatabase(progress);
+    EXPECT_EQ(questions, 2);
+    EXPECT_EQ(progress.texts.size(), 9);
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 10);
+
+    // Cancel: packing ends at that table with the engine's error; every table is open again.
+    ASSERT_EQ(peer.send("open Strategys.db"), "ok");
+    dialogs.onMessage = {};
+    dialogs.answers = {controls::Answer::Cancel};
+    Recorder second;
+    EXPECT_THROW(PackDatabase(second), engine::Error);
+    EXPECT_EQ(second.texts.last(), "Packing Strategys Table");
+    for (engine::Table* t : dm->tablesInOpenOrder()) {
+        EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
+        EXPECT_FALSE(t->exclusive()) << t->tableName().toStdString();
+    }
+}
+
+TEST_F(Packing, InformationWindowShowsCountsAndSizes) {
+    addGoals(3);
+    TInformationForm form;
+    EXPECT_EQ(form.windowTitle(), "Database Information");
+    EXPECT_EQ(form.GoalsNumber->text(), "Searching");
+    EXPECT_EQ(form.GoalTypeSpace->text(), "Searching");
+    EXPECT_FALSE(form.HelpBtn->isVisibleTo(&form));
+    form.FormActivate();
+    EXPECT_EQ(form.GoalsNumber->text(), "3");
+    EXPECT_EQ(form.StrategyNumber->text(), "0");
+    EXPECT_EQ(form.GoalsSpace->text(), TInformationForm::sizeText(QFile(dir.file("goals.db")).size()));
+    EXPECT_EQ(TInformationForm::countText(1234), "1,234");
+    EXPECT_EQ(TInformationForm::sizeText(2048), "2 K Bytes");
+    EXPECT_EQ(TInformationForm::sizeText(12345), "12 K Bytes");
+    EXPECT_EQ(TInformationForm::sizeText(999999), "1,000 K Bytes");
+    EXPECT_EQ(TableFileSize("nothing.db"), 0);
+}
