@@ -1,5 +1,6 @@
 #include "app/MainFrm.h"
 
+#include "app/Pictures.h"
 #include "app/Windows.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 TMainForm* MainForm = nullptr;
 
@@ -64,9 +66,31 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     session.setNetDir(sys::executableFolder());
     session.setDateFormat(engine::DateFormat{});
 
-    auto* central = new QLabel(this);
-    central->setAlignment(Qt::AlignCenter);
-    central->setPixmap(QPixmap());
+    // The working area shows the product while no screen is open.
+    auto* central = new QWidget(this);
+    central->setAutoFillBackground(true);
+    QPalette pal = central->palette();
+    pal.setColor(QPalette::Window, QColor(0xF4, 0xF1, 0xEA));
+    central->setPalette(pal);
+    auto* lay = new QVBoxLayout(central);
+    lay->addStretch(2);
+    auto* picture = new QLabel(central);
+    picture->setPixmap(app::targetPicture(128));
+    picture->setAlignment(Qt::AlignCenter);
+    auto* name = new QLabel(QStringLiteral("Vardimo"), central);
+    QFont f(QStringLiteral("Times New Roman"), 40, QFont::Bold);
+    f.setItalic(true);
+    name->setFont(f);
+    name->setAlignment(Qt::AlignCenter);
+    QPalette np = name->palette();
+    np.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+    name->setPalette(np);
+    auto* hint = new QLabel(QStringLiteral("Goals and strategies of the organisation, year by year"), central);
+    hint->setAlignment(Qt::AlignCenter);
+    lay->addWidget(picture);
+    lay->addWidget(name);
+    lay->addWidget(hint);
+    lay->addStretch(3);
     setCentralWidget(central);
 }
 
