@@ -131,22 +131,7 @@ void Table::open() {
     keysValid_ = false;
     cache_.clear();
     cacheOrder_.clear();
-    current_.reset();
-    pos_ = -1;
-    if (filtered_ && filter_) {
-        loadKeys();
-        moveTo(0);
-    } else {
-        // Only the first row is read now; the keys of the rest are read when first needed.
-        QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1").arg(qualified(), orderBy()));
-        if (q.next()) {
-            current_ = q.value(0).toLongLong();
-            pos_ = 0;
-            eof_ = bof_ = false;
-        } else {
-            eof_ = bof_ = true;
-        }
-    }
+    goFirst();
     emit stateChanged();
     emit rowsChanged();
     emit currentChanged();
@@ -162,6 +147,7 @@ void Table::close() {
     open_ = false;
     keys_.clear();
     keysValid_ = false;
+    firstKnown_ = false;
     cache_.clear();
     cacheOrder_.clear();
     lookupCache_.clear();
@@ -186,14 +172,35 @@ void Table::setFiltered(bool on) {
         return;
     cache_.clear();
     cacheOrder_.clear();
-    loadKeys();
-    keysValid_ = true;
-    pos_ = -1;
-    moveTo(0);
+    goFirst();
     emit rowsChanged();
+    emit currentChanged();
+}
+
+void Table::goFirst() {
+    current_.reset();
+    pos_ = -1;
+    if (filtered_ && filter_) {
+        loadKeys();
+        if (!keys_.empty()) {
+            pos_ = 0;
+            current_ = keys_[0];
+        }
+    } else {
+        // Only the first row is read now; the keys of the rest are read when first needed.
+        keysValid_ = false;
+        QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1").arg(qualified(), orderBy()));
+        if (q.next()) {
+            current_ = q.value(0).toLongLong();
+            pos_ = 0;
+        }
+    }
+    eof_ = bof_ = !current_.has_value();
+    firstKnown_ = true;
 }
 
 void Table::loadKeys(std::optional<qint64> keep) {
+    firstKnown_ = false;
     const bool filtering = filtered_ && filter_;
     QString where;
     QVariantList binds;
@@ -273,6 +280,8 @@ int Table::recordCount() {
 int Table::recNo() {
     if (!open_)
         return -1;
+    if (!keysValid_ && firstKnown_)
+        return pos_;
     ensureKeys();
     return pos_;
 }
@@ -616,6 +625,7 @@ void Table::post() {
     cache_.remove(key);
     current_ = key;
     keysValid_ = false; // re-read when next needed, keeping the stored row current
+    firstKnown_ = false;
     changed();
     emit stateChanged();
     emit rowsChanged();
@@ -674,6 +684,7 @@ void Table::refresh() {
     cacheOrder_.clear();
     lookupCache_.clear();
     keysValid_ = false;
+    firstKnown_ = false;
     ensureKeys();
     eof_ = bof_ = keys_.empty();
     emit rowsChanged();
@@ -694,8 +705,10 @@ void Table::onTableChanged(const QString& schema) {
             return;
         cache_.clear();
         cacheOrder_.clear();
-        if (!isEditing())
+        if (!isEditing()) {
             keysValid_ = false;
+            firstKnown_ = false;
+        }
         emit rowsChanged();
         emit currentChanged();
         return;
@@ -754,6 +767,7 @@ void Table::pack(const QString& password) {
     cache_.clear();
     cacheOrder_.clear();
     keysValid_ = false;
+    firstKnown_ = false;
 }
 
 } // namespace engine

@@ -135,6 +135,7 @@ private:
     void settle();
     void loadKeys(std::optional<qint64> keep = std::nullopt);
     void ensureKeys();
+    void goFirst();
     void positionOnKey(qint64 key);
     qint64 currentKey();
     const QVariantList& rowValues(int row);
@@ -166,6 +167,7 @@ private:
 
     std::vector<qint64> keys_;
     bool keysValid_ = false;
+    bool firstKnown_ = false; // the current row is the first, although the keys are not read
     std::optional<qint64> current_; // key of the current row while keys_ are not loaded
     int pos_ = -1;
     bool eof_ = true;

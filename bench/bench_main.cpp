@@ -1,0 +1,129 @@
+// Benchmarks for the performance targets, on the large sample database. The database is made
+// once in $VARDIMO_BENCH_DB (default: bench-data beside the program) and reused afterwards.
+// Each figure is printed with the target it is held to.
+
+#include "Sample.h"
+#include "data/CurrentUser.h"
+#include "data/ProgramDataFrm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QString databaseFolder() {
+    QString dir = qEnvironmentVariable("VARDIMO_BENCH_DB");
+    if (dir.isEmpty())
+        dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench-data"));
+    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db")))) {
+        std::printf("Making the large sample in %s (once)...\n", qPrintable(dir));
+        tools::createDatabase(dir, true, tools::SampleSize::Large,
+                              [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
+    }
+    return dir;
+}
+
+struct Fixture {
+    engine::Session session;
+    std::unique_ptr<TProgramDataForm> dm;
+    Fixture() {
+        session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
+        dm = std::make_unique<TProgramDataForm>(session);
+        if (!dm->DataModuleCreate())
+            std::abort();
+        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    }
+};
+
+Fixture& fx() {
+    static Fixture f;
+    return f;
+}
+
+void target(benchmark::State& state, double ms) { state.counters["target_ms"] = ms; }
+
+void BM_Logon(benchmark::State& state) {
+    fx();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CheckUser(QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
+    target(state, 10);
+}
+
+void BM_OpenStrategyTable(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    for (auto _ : state) {
+        dm.StrategyTable.close();
+        dm.StrategyTable.open();
+    }
+    target(state, 100);
+}
+
+void switchGoals(benchmark::State& state, bool preSelection) {
+    TProgramDataForm& dm = *fx().dm;
+    dm.FilterGoalsByUser = true;
+    dm.SelectedUserNumber = 40;
+    dm.GoalTypeFilter = 2;
+    dm.GoalOwnerFilter = false;
+    int year = 2024;
+    if (!preSelection)
+        dm.GoalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.GoalsTableFilterRecord(r); });
+    for (auto _ : state) {
+        dm.GoalYearFilter = QString::number(2023 + (year++ % 5));
+        dm.GoalsTable.setFiltered(false);
+        dm.GoalsTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.GoalsTable.recordCount());
+    }
+    target(state, 20);
+}
+void BM_SwitchGoalFilter(benchmark::State& state) { switchGoals(state, true); }
+void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) { switchGoals(state, false); }
+
+void BM_SwitchStrategyFilter(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    dm.SelectedUserNumber = 41;
+    int goal = 1;
+    for (auto _ : state) {
+        dm.CurrentGoalID = 1 + (goal++ * 7919) % 20000;
+        dm.StrategyTable.setFiltered(false);
+        dm.StrategyTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+    }
+    target(state, 5);
+}
+
+void BM_FetchRows(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    dm.StrategyTable.setFiltered(false);
+    const int n = dm.StrategyTable.recordCount();
+    int start = 0;
+    for (auto _ : state) {
+        start = (start + 997) % (n - 100);
+        for (int r = start; r < start + 100; ++r)
+            benchmark::DoNotOptimize(dm.StrategyTable.valueAt(r, QStringLiteral("StrategyDescription")));
+    }
+    state.SetItemsProcessed(state.iterations() * 100);
+}
+
+} // namespace
+
+BENCHMARK(BM_Logon)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenStrategyTable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SwitchGoalFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SwitchGoalFilterWithoutPreSelection)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SwitchStrategyFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FetchRows)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    fx();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
