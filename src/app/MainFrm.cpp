@@ -9,6 +9,8 @@
 #include "data/InformationFrm.h"
 #include "data/Packing.h"
 #include "engine/Session.h"
+#include "planning/ReferenceFrm.h"
+#include "planning/goalsfrm.h"
 #include "printing/Printer.h"
 #include "system/Workstation.h"
 
@@ -134,9 +136,6 @@ void TMainForm::UserSetup1Click() {}
 void TMainForm::Security1Click() {}
 void TMainForm::Strategys1Click() {}
 void TMainForm::Reports1Click() {}
-void TMainForm::Goals2Click() {}
-void TMainForm::GoalTypes1Click() {}
-void TMainForm::Departments2Click() {}
 
 void TMainForm::PackDatabase1Click() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?")))
@@ -149,6 +148,10 @@ void TMainForm::PackDatabase1Click() {
     progress.form.show();
     PackDatabase(progress);
 }
+
+void TMainForm::Goals2Click() { showScreen<TGoalsForm>(); }
+void TMainForm::GoalTypes1Click() { showScreen<TGoalTypeForm>(); }
+void TMainForm::Departments2Click() { showScreen<TDepartmentForm>(); }
 
 void TMainForm::Information1Click() { showScreen<TInformationForm>(); }
 

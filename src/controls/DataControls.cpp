@@ -277,8 +277,14 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) cons
 
 Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (editable_)
-        f |= Qt::ItemIsEditable;
+    DataSet* ds = source_ ? source_->dataSet() : nullptr;
+    if (editable_ && ds && index.isValid()) {
+        try {
+            if (ds->fieldType(columns_[index.column()].field) != FieldType::AutoInc)
+                f |= Qt::ItemIsEditable;
+        } catch (...) {
+        }
+    }
     return f;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <functional>
+#include <type_traits>
 
 namespace controls {
 
@@ -13,9 +14,17 @@ void handleCurrentException();
 // the screen stays as the handler left it.
 void guarded(const std::function<void()>& handler);
 
-// Wraps a handler for connecting to a signal.
+// Wraps a handler for connecting to a signal; the signal's arguments are passed on only to a
+// handler that takes them.
 template <typename F> auto handler(F f) {
-    return [f](auto&&... args) { guarded([&] { f(std::forward<decltype(args)>(args)...); }); };
+    return [f](auto&&... args) {
+        guarded([&] {
+            if constexpr (std::is_invocable_v<F, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
+    };
 }
 
 // The application object: the last place an exception that escaped an event handler is caught.

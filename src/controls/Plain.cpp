@@ -1,5 +1,6 @@
 #include "controls/Plain.h"
 
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -14,6 +15,23 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
     setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
     setCalendarPopup(true);
     setDate(QDate::currentDate());
+}
+
+UpDown::UpDown(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
+    setRange(minimum, maximum);
+    lineEdit()->setVisible(false);
+    setFixedWidth(22);
+    setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+}
+
+void UpDown::setPosition(int p) {
+    const QSignalBlocker block(this);
+    setValue(p);
+}
+
+void UpDown::stepBy(int steps) {
+    QSpinBox::stepBy(steps);
+    emit clicked();
 }
 
 MonthCalendar::MonthCalendar(QWidget* parent) : QCalendarWidget(parent) {

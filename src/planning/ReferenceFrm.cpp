@@ -1,0 +1,137 @@
+#include "planning/ReferenceFrm.h"
+
+#include "controls/DataControls.h"
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "data/ProgramDataFrm.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Screen(parent), spec_(spec) {
+    TProgramDataForm& dm = *ProgramDataForm;
+    setWindowTitle(spec.title);
+    if (!spec.resizable)
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    auto* lay = new QVBoxLayout(this);
+    DBGrid1 = new controls::DBGrid(this);
+    DBGrid1->bind(spec.source, {{spec.idField, QStringLiteral("ID"), 6}, {spec.descriptionField, QStringLiteral("Description")}},
+                  !spec.listEditable);
+    lay->addWidget(DBGrid1, 1);
+
+    GroupBox1 = new QGroupBox(spec.frameCaption, this);
+    auto* grid = new QGridLayout(GroupBox1);
+    Label1 = new QLabel(QStringLiteral("ID:"), GroupBox1);
+    DBEdit1 = new controls::DBEdit(GroupBox1);
+    DBEdit1->bind(spec.source, spec.idField);
+    if (spec.idDisabled)
+        controls::setControlEnabled(DBEdit1, false);
+    else {
+        DBEdit1->setDataReadOnly(true);
+        controls::paintReadOnly(DBEdit1, true);
+    }
+    Label2 = new QLabel(QStringLiteral("Description:"), GroupBox1);
+    DBEdit2 = new controls::DBEdit(GroupBox1);
+    DBEdit2->bind(spec.source, spec.descriptionField);
+    Label3 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
+    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
+    DBLookupComboBox1->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    DBLookupComboBox1->bind(spec.source, QStringLiteral("ModifiedBy"));
+    controls::setControlEnabled(DBLookupComboBox1, false);
+    DBEdit3 = new controls::DBEdit(GroupBox1);
+    DBEdit3->bind(spec.source, QStringLiteral("ModifiedDate"));
+    if (spec.idDisabled)
+        controls::setControlEnabled(DBEdit3, false);
+    else {
+        DBEdit3->setDataReadOnly(true);
+        controls::paintReadOnly(DBEdit3, true);
+    }
+    Label1->setBuddy(DBEdit1);
+    Label2->setBuddy(DBEdit2);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(DBEdit1, 0, 1);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(DBEdit2, 1, 1, 1, 2);
+    grid->addWidget(Label3, 2, 0);
+    grid->addWidget(DBLookupComboBox1, 2, 1);
+    grid->addWidget(DBEdit3, 2, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    lay->addWidget(GroupBox1);
+
+    auto* buttons = new QHBoxLayout;
+    auto make = [this](const char* caption) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setAutoDefault(false);
+        return b;
+    };
+    DeleteBtn = make("Delete");
+    InsertBtn = make("Insert");
+    SaveBtn = make("Save");
+    BitBtn1 = make("Close");
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, BitBtn1})
+        buttons->addWidget(b);
+    lay->addLayout(buttons);
+    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
+    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
+    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    for (auto signal : {&engine::DataSource::stateChanged, &engine::DataSource::rowsChanged,
+                        &engine::DataSource::currentChanged})
+        connect(spec.source, signal, this, [this] { updateButtons(); });
+    FormCreate();
+    resize(480, 420);
+}
+
+void TReferenceForm::FormCreate() {
+    HelpBtn->setVisible(controls::helpFileExists());
+    updateButtons();
+}
+
+void TReferenceForm::updateButtons() {
+    engine::Table& t = *spec_.table;
+    const bool shown = t.isOpen() && (t.state() == engine::DataSet::State::Insert || !t.isEmpty());
+    SaveBtn->setEnabled(shown);
+    DeleteBtn->setEnabled(shown);
+}
+
+void TReferenceForm::InsertBtnClick() { spec_.table->insert(); }
+
+void TReferenceForm::SaveBtnClick() {
+    spec_.table->edit();
+    spec_.table->post();
+}
+
+void TReferenceForm::DeleteBtnClick() {
+    if (controls::confirm(spec_.deleteQuestion))
+        spec_.table->remove();
+}
+
+void TReferenceForm::FormClose() { spec_.table->cancel(); }
+
+void TReferenceForm::done(int result) {
+    if (!closed_) {
+        closed_ = true;
+        controls::guarded([this] { FormClose(); });
+    }
+    controls::Screen::done(result);
+}
+
+TGoalTypeForm::TGoalTypeForm(QWidget* parent)
+    : TReferenceForm({QStringLiteral("Gaol Types"), &ProgramDataForm->GoalTypeTable, &ProgramDataForm->GoalTypeSource,
+                      QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"), QStringLiteral("Detail"),
+                      QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
+                     parent) {}
+
+TDepartmentForm::TDepartmentForm(QWidget* parent)
+    : TReferenceForm({QStringLiteral("Department"), &ProgramDataForm->DepartmentTable,
+                      &ProgramDataForm->DepartmentSource, QStringLiteral("DepartmentID"), QStringLiteral("Description"),
+                      QStringLiteral("Department Detail"),
+                      QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
+                     parent) {}
