@@ -1,0 +1,168 @@
+// Record rules against a real database: filters, stamps, calculated fields, numbering.
+
+#include "support/DataFixture.h"
+
+#include <QDateTime>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+
+class Rules : public DataFixture {
+protected:
+    int addGoal(const QString& text, QVariant year, QVariant type, QVariant forUser = {}, QVariant owner = {}) {
+        engine::Table& g = dm->GoalsTable;
+        g.insert();
+        g.field("GoalDescription").setValue(text);
+        g.field("GoalYear").setValue(year);
+        g.field("GoalTypeID").setValue(type);
+        g.field("UserNumber").setValue(forUser);
+        g.field("GoalOwner").setValue(owner);
+        g.post();
+        return g.field("GoalID").asInt();
+    }
+    QStringList listed(engine::Table& t, const char* field) {
+        t.setFiltered(false);
+        t.setFiltered(true);
+        QStringList out;
+        for (t.first(); !t.eof(); t.next())
+            out << t.field(field).asString();
+        return out;
+    }
+    int addStrategy(int goal, int user, int number, const QString& text = "s") {
+        engine::Table& s = dm->StrategyTable;
+        s.insert();
+        s.field("GoalID").setValue(goal);
+        s.field("UserNumber").setValue(user);
+        s.field("StrategyNumber").setValue(number);
+        s.field("StrategyDescription").setValue(text);
+        s.post();
+        return s.field("StrategyID").asInt();
+    }
+};
+
+TEST_F(Rules, GoalFilterByYearTypeUserAndOwner) {
+    addGoal("A 2002 type 3", 2002, 3, 7, 7);
+    addGoal("B 2002 type 4", 2002, 4, 7, 7);
+    addGoal("C 2003 type 3", 2003, 3, 7, 7);
+    addGoal("D no year type 9", {}, 9, 7, 7);
+    addGoal("E 2002 type 3 for 8", 2002, 3, 8, 9);
+    addGoal("F 2002 type 3 global", 2002, 3, {}, 9);
+    dm->GoalYearFilter = "2002";
+    dm->GoalTypeFilter = 3;
+    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
+              QStringList({"A 2002 type 3", "D no year type 9", "E 2002 type 3 for 8", "F 2002 type 3 global"}));
+    dm->GoalYearFilter.clear();
+    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 6) << "no year filter: every type and year";
+
+    // The strategies screen's selection: a user's goals and the global ones.
+    dm->GoalYearFilter = "2002";
+    dm->GoalTypeFilter = -1;
+    dm->FilterGoalsByUser = true;
+    dm->SelectedUserNumber = 7;
+    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
+              QStringList({"A 2002 type 3", "B 2002 type 4", "D no year type 9", "F 2002 type 3 global"}));
+
+    // The goals screen's selection: owners only, unless the user may modify every goal.
+    dm->FilterGoalsByUser = false;
+    dm->GoalOwnerFilter = true;
+    LoginData.UserNumber = 9;
+    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"), QStringList({"E 2002 type 3 for 8", "F 2002 type 3 global"}));
+    LoginData.UserNumber = 8;
+    EXPECT_TRUE(listed(dm->GoalsTable, "GoalDescription").isEmpty()) << "a goal for him but owned by another";
+    SecurityData.CanModifyAllGoals = true;
+    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 5);
+}
+
+TEST_F(Rules, StrategyMeasureAccessAndUserFilters) {
+    const int g1 = addGoal("g1", 2002, 1), g2 = addGoal("g2", 2002, 1);
+    addStrategy(g1, 7, 1, "mine");
+    addStrategy(g1, 8, 1, "other user");
+    addStrategy(g2, 7, 1, "other goal");
+    dm->StrategyTable.insert();
+    dm->StrategyTable.field("GoalID").setValue(g1);
+    dm->StrategyTable.field("StrategyDescription").setValue("nobody's");
+    dm->StrategyTable.post();
+    dm->CurrentGoalID = g1;
+    dm->SelectedUserNumber = 7;
+    EXPECT_EQ(listed(dm->StrategyTable, "StrategyDescription"), QStringList({"mine"}));
+    dm->SelectedUserNumber = -1;
+    EXPECT_EQ(listed(dm->StrategyTable, "StrategyDescription"), QStringList({"nobody's"}))
+        << "an empty user is taken as -1";
+
+    for (int s : {5, 5, 6}) {
+        dm->MeasureTable.insert();
+        dm->MeasureTable.field("StrategyID").setValue(s);
+        dm->MeasureTable.field("Measurement").setValue(QString("m of %1").arg(s));
+        dm->MeasureTable.post();
+    }
+    dm->CurrentStrategyID = 5;
+    EXPECT_EQ(listed(dm->MeasureTable, "Measurement").size(), 2);
+
+    const int staff = addProfile("Staff", {});
+    const int u1 = addUser("one", "", "One", staff);
+    addUser("zero", "", "Zero", 0);
+    addUser("none", "", "No profile", 0);
+    dm->UserSettingsTable.locate("UserID", "none");
+    dm->UserSettingsTable.edit();
+    dm->UserSettingsTable.field("SecurityID").clear();
+    dm->UserSettingsTable.post();
+    EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"one"}))
+        << "profile 0 and users without a profile are hidden";
+    dm->UserIdFilter = "ZERO";
+    EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"zero"}));
+    EXPECT_EQ(listed(dm->SecurityTable, "Description"), QStringList({"Staff"}));
+
+    addAccess(u1, 4, true);
+    addAccess(u1, 5, false);
+    addAccess(99, 4, true);
+    dm->AccessListOwner = u1;
+    EXPECT_EQ(listed(dm->AccessListTable, "CanSeeUser"), QStringList({"4", "5"}));
+}
+
+TEST_F(Rules, StampsCalculatedFieldsAndNumbering) {
+    LoginData.UserNumber = 42;
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    const int g = addGoal("stamped", 2002, 1);
+    EXPECT_EQ(dm->GoalsTable.field("ModifiedBy").asInteger(), 42);
+    EXPECT_GE(dm->GoalsTable.field("ModifieDate").asDateTime(), before);
+    EXPECT_LE(dm->GoalsTable.field("ModifieDate").asDateTime(), QDateTime::currentDateTime().addSecs(1));
+    dm->DepartmentTable.insert();
+    dm->DepartmentTable.field("Description").setValue("Sales");
+    dm->DepartmentTable.post();
+    EXPECT_EQ(dm->DepartmentTable.field("ModifiedBy").asInteger(), 42);
+    EXPECT_GE(dm->DepartmentTable.field("ModifiedDate").asDateTime(), before);
+    EXPECT_TRUE(dm->UserSettingsTable.hasField("UserName"));
+    EXPECT_FALSE(dm->UserSettingsTable.hasField("ModifiedBy")) << "users carry no stamps";
+
+    dm->CurrentGoalID = g;
+    dm->SelectedUserNumber = 7;
+    EXPECT_EQ(dm->NextStrategyNumber(-1), 1);
+    EXPECT_EQ(dm->Strategyquery.text(), QString("Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\n"
+                                                "Where GoalID = %1And\nUserNumber = 7")
+                                            .arg(g));
+    const QString longText = QString(100, 'x');
+    addStrategy(g, 7, 1, longText);
+    addStrategy(g, 7, 2);
+    addStrategy(g, 7, 5);
+    addStrategy(g, 8, 9);
+    EXPECT_EQ(dm->NextStrategyNumber(-1), 6);
+    EXPECT_EQ(dm->NextStrategyNumber(8), 10);
+    dm->StrategyTable.first();
+    EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), QString(80, 'x'));
+    EXPECT_EQ(dm->StrategyTable.field("GoalDescription").asString(), "stamped");
+    EXPECT_EQ(dm->StrategyTable.field("ModifiedBy").asInteger(), 42);
+
+    dm->CurrentStrategyID = 3;
+    EXPECT_EQ(dm->NextMeasurementNumber(), 1);
+    EXPECT_EQ(dm->MeasureQuery.text(),
+              "Select Max(MeasurementNumber) As MaxNumber\nFrom \"Measure.db\"\nWhere StrategyID = 3");
+    dm->MeasureTable.insert();
+    dm->MeasureTable.field("StrategyID").setValue(3);
+    dm->MeasureTable.field("MeasurementNumber").setValue(4);
+    dm->MeasureTable.field("Deliverable").setValue(QString(90, 'd'));
+    dm->MeasureTable.post();
+    EXPECT_EQ(dm->NextMeasurementNumber(), 5);
+    EXPECT_EQ(dm->MeasureTable.field("ShortDescription").asString(), QString(80, 'd'));
+    EXPECT_EQ(dm->MeasureTable.field("ShortMeasure").asString(), "");
+    EXPECT_EQ(dm->MeasureTable.field("ModifiedBy").asInteger(), 42);
+}

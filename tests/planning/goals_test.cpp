@@ -1,0 +1,303 @@
+// The goals screen, the goal types and departments screens, and the printed goals list, driven
+// offscreen with the scripted dialogs.
+
+#include "controls/DataControls.h"
+#include "controls/Plain.h"
+#include "planning/ReferenceFrm.h"
+#include "planning/goalsfrm.h"
+#include "reports/GoalsRpt.h"
+#include "support/DataFixture.h"
+
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+
+namespace {
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-layout", pdf, "-"});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+class GoalsScreen : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        staff = addProfile("Staff", {"CanAddGoals"});
+        me = addUser("me", "", "Mary Me", staff);
+        other = addUser("other", "", "Otto Other", staff);
+        dm->GoalTypeTable.insert();
+        dm->GoalTypeTable.field("TypeDescription").setValue("Corporate");
+        dm->GoalTypeTable.post();
+        type = dm->GoalTypeTable.field("GoalTypeID").asInt();
+        ASSERT_TRUE(CheckUser("me", "", false));
+        year = QDate::currentDate().year();
+    }
+    int addGoal(const QString& text, int goalYear, QVariant forUser, int owner) {
+        engine::Table& g = dm->GoalsTable;
+        g.insert();
+        g.field("GoalDescription").setValue(text);
+        g.field("GoalYear").setValue(goalYear);
+        g.field("GoalTypeID").setValue(type);
+        g.field("UserNumber").setValue(forUser);
+        g.field("GoalOwner").setValue(owner);
+        g.post();
+        return g.field("GoalID").asInt();
+    }
+    int countRows(const QString& file, const QString& where = {}) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"" + file + "\" " + where);
+        q.open();
+        return q.recordCount();
+    }
+    int staff = 0, me = 0, other = 0, type = 0, year = 0;
+};
+
+TEST_F(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
+    addGoal("Last year's", year - 1, me, me);
+    TGoalsForm form;
+    EXPECT_EQ(form.windowTitle(), "Goals");
+    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_TRUE(dm->GoalOwnerFilter);
+    EXPECT_TRUE(dm->UserTable2.filtered());
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 0);
+    EXPECT_FALSE(form.SaveBtn->isEnabled()) << "nothing to save while no goal is listed";
+    EXPECT_FALSE(form.DeleteBtn->isEnabled());
+    EXPECT_FALSE(form.ResetBtn->isEnabled()) << "no CanAddGlobalGoals";
+    EXPECT_FALSE(form.DBLookupComboBox4->isEnabled()) << "no CanModifyAllGoals";
+
+    form.GoalSpin->setValue(year - 1);
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 1);
+    form.InsertBtnClick();
+    EXPECT_TRUE(form.SaveBtn->isEnabled());
+    EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "checked while the new record is still empty";
+    EXPECT_EQ(dm->GoalsTable.field("GoalYear").asInteger(), year) << "the calendar year, not the spin's";
+    EXPECT_EQ(dm->GoalsTable.field("GoalOwner").asInteger(), me);
+    EXPECT_EQ(dm->GoalsTable.field("UserNumber").asInteger(), me) << "a goal for himself";
+    EXPECT_EQ(dm->GoalsTable.field("GoalTypeID").asInteger(), type);
+    EXPECT_EQ(form.UpDown1->position(), year);
+    dm->GoalsTable.field("GoalDescription").setValue("Typed");
+    // Changing the year re-filters, which stores the pending goal.
+    form.GoalSpin->setValue(year);
+    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(countRows("goals.db"), 2);
+    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Typed");
+    EXPECT_EQ(dm->GoalsTable.field("ModifiedBy").asInteger(), me);
+    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled()) << "stored and shown with its number";
+
+    // The arrows change the year of the shown goal; closing drops what is pending.
+    form.UpDown1->stepBy(1);
+    EXPECT_EQ(dm->GoalsTable.field("GoalYear").asInteger(), year + 1);
+    form.InsertBtnClick();
+    dm->GoalsTable.field("GoalDescription").setValue("Never stored");
+    form.BitBtn1->click();
+    EXPECT_EQ(countRows("goals.db"), 2);
+    EXPECT_EQ(countRows("goals.db", QString("Where Goalyear = %1").arg(year + 1)), 1)
+        << "Insert stored the arrows' change first";
+    EXPECT_FALSE(dm->GoalOwnerFilter);
+    EXPECT_FALSE(dm->GoalsTable.filtered());
+    EXPECT_FALSE(dm->UserTable2.filtered());
+}
+
+TEST_F(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
+    const int global = addGoal("Global", year, {}, me);
+    addGoal("Theirs", year, me, other);
+    {
+        TGoalsForm form;
+        EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "only goals he owns";
+        ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), global);
+        EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "a global goal cannot be given a user";
+        EXPECT_FALSE(form.DBLookupComboBox4->isEnabled());
+        EXPECT_EQ(form.DBLookupComboBox1->palette().color(QPalette::Base),
+                  QPalette().color(QPalette::Button));
+        form.reject();
+    }
+    SecurityData.CanAddGlobalGoals = true;
+    SecurityData.CanModifyAllGoals = true;
+    TGoalsForm form;
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 2);
+    EXPECT_TRUE(form.ResetBtn->isEnabled());
+    EXPECT_TRUE(form.DBLookupComboBox4->isEnabled());
+    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
+    form.InsertBtnClick();
+    EXPECT_TRUE(dm->GoalsTable.field("UserNumber").isNull()) << "global unless a user is chosen";
+    dm->GoalsTable.field("GoalDescription").setValue("New global");
+    form.SaveBtnClick();
+    EXPECT_TRUE(dm->GoalsTable.field("UserNumber").isNull());
+    // Reset empties the user of a goal.
+    dm->GoalsTable.locate("GoalDescription", "Theirs");
+    form.ResetBtnClick();
+    form.SaveBtnClick();
+    EXPECT_EQ(countRows("goals.db", "Where UserNumber Is Null"), 3);
+}
+
+TEST_F(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements) {
+    const int global = addGoal("Global", year, {}, me);
+    const int kept = addGoal("Kept", year, me, me);
+    auto strategy = [&](int goal, int user) {
+        engine::Table& s = dm->StrategyTable;
+        s.insert();
+        s.field("GoalID").setValue(goal);
+        s.field("UserNumber").setValue(user);
+        s.post();
+        const int id = s.field("StrategyID").asInt();
+        dm->MeasureTable.insert();
+        dm->MeasureTable.field("StrategyID").setValue(id);
+        dm->MeasureTable.post();
+    };
+    strategy(global, me);
+    strategy(global, other);
+    strategy(kept, me);
+    TGoalsForm form;
+    dm->GoalsTable.locate("GoalID", global);
+    dialogs.answers = {controls::Answer::No};
+    form.DeleteBtnClick();
+    EXPECT_EQ(countRows("goals.db"), 2);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to delete this goal?");
+    EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
+    form.DeleteBtnClick();
+    EXPECT_EQ(dm->Strategyquery.text(), QString("Delete From \"Strategys.db\"\nWhere GoalID = %1").arg(global));
+    EXPECT_EQ(countRows("goals.db"), 1);
+    EXPECT_EQ(countRows("Strategys.db"), 1);
+    EXPECT_EQ(countRows("Strategys.db", QString("Where GoalID = %1").arg(kept)), 1);
+    EXPECT_EQ(countRows("Measure.db"), 1) << "measurements of the removed strategies go too";
+    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
+}
+
+TEST_F(GoalsScreen, PrintingTheGoalsList) {
+    addGoal("Grow sales", year, me, me);
+    addGoal("Global aim", year - 3, {}, me);
+    addGoal("Someone else's", year, other, other);
+    const int deletedUser = addUser("gone", "", "Gone Person", staff);
+    addGoal("Orphan", year, deletedUser, me);
+    dm->UserSettingsTable.locate("UserNumber", deletedUser);
+    dm->UserSettingsTable.remove();
+    SystemSettings.SendToPrinter = true;
+
+    TGoalsForm form;
+    // Cancelling the print dialog prints and previews nothing.
+    const QString pdf = dir.file("goals.pdf");
+    dialogs.printToFile = pdf;
+    dialogs.printAnswers = {false};
+    form.PrintBtnClick();
+    EXPECT_EQ(dialogs.printDialogs, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(dialogs.modalTitles.isEmpty());
+
+    form.PrintBtnClick();
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_EQ(dm->GoalsQuery.text(), QString("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
+                                             "Where G.GoalTypeID = T.GoalTypeID\nAnd GoalOwner = %1\n"
+                                             "Order By GoalID, GoalDescription")
+                                         .arg(me));
+    EXPECT_FALSE(dm->GoalsQuery.isOpen());
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains("Vardimo"));
+    EXPECT_TRUE(text.contains("Page: 1"));
+    EXPECT_TRUE(text.contains(QDate::currentDate().toString("MM/dd/yyyy")));
+    for (const char* heading : {"Goal Year", "Name", "Type", "Goal"})
+        EXPECT_TRUE(text.contains(heading)) << heading;
+    EXPECT_TRUE(text.contains(QRegularExpression(QString("%1\\s+Mary Me\\s+Corporate\\s+Grow sales").arg(year))))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression(QString("%1\\s+Corporate\\s+Global aim").arg(year - 3))))
+        << "every year is printed; a global goal has an empty name";
+    EXPECT_TRUE(text.contains(QRegularExpression("\\d{4}\\s+Corporate\\s+Orphan"))) << "a deleted user prints no name";
+    EXPECT_FALSE(text.contains("Someone else's")) << "only his own goals without CanModifyAllGoals";
+
+    // The preview when reports do not go to the printer.
+    SystemSettings.SendToPrinter = false;
+    form.PrintBtnClick();
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
+}
+
+TEST_F(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
+    for (int i = 0; i < 120; ++i)
+        addGoal(QString("Goal number %1").arg(i, 3, 10, QChar('0')), year, me, me);
+    engine::Query& q = dm->GoalsQuery;
+    q.open();
+    {
+        TGoalsReport report;
+        report.printToPdf(dir.file("long.pdf"));
+        EXPECT_GE(report.pageCount(), 2);
+    }
+    const QString text = pdfText(dir.file("long.pdf"));
+    EXPECT_TRUE(text.contains("Page: 2"));
+    EXPECT_EQ(text.count("Goal Year"), text.count("Page: ")) << "the heading repeats on every page";
+    EXPECT_TRUE(text.contains("Goal number 119"));
+    q.close();
+
+    SystemSettings.NoGoalYear = true;
+    q.open();
+    {
+        TGoalsReport report;
+        EXPECT_FALSE(report.QRLabel2->visible);
+        EXPECT_FALSE(report.QRDBText1->visible);
+        report.printToPdf(dir.file("noyear.pdf"));
+    }
+    const QString noYear = pdfText(dir.file("noyear.pdf"));
+    EXPECT_FALSE(noYear.contains("Goal Year"));
+    EXPECT_FALSE(noYear.contains(QRegularExpression(QString("^\\s*%1\\s").arg(year),
+                                                    QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(noYear.contains("Goal number 000"));
+    q.close();
+
+    q.clear();
+    q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T Where G.GoalID = -1");
+    q.open();
+    {
+        TGoalsReport report;
+        report.printToPdf(dir.file("empty.pdf"));
+        EXPECT_EQ(report.pageCount(), 1) << "an empty list prints the heading alone";
+    }
+    q.close();
+}
+
+TEST_F(GoalsScreen, NoGoalYearHidesTheYearControls) {
+    SystemSettings.NoGoalYear = true;
+    addGoal("This year", year, me, me);
+    addGoal("Another year", year + 1, me, me);
+    TGoalsForm form;
+    for (QWidget* w : std::initializer_list<QWidget*>{form.Label1, form.GoalSpin, form.Label4, form.DBEdit4,
+                                                      form.UpDown1})
+        EXPECT_FALSE(w->isVisibleTo(&form));
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "the year filter still applies";
+}
+
+TEST_F(GoalsScreen, GoalTypesAndDepartments) {
+    TGoalTypeForm types;
+    EXPECT_EQ(types.windowTitle(), "Gaol Types");
+    EXPECT_EQ(types.GroupBox1->title(), "Detail");
+    types.InsertBtnClick();
+    types.DBEdit2->setFocus();
+    dm->GoalTypeTable.field("TypeDescription").setValue("Personal");
+    types.SaveBtnClick();
+    EXPECT_EQ(dm->GoalTypeTable.field("ModifiedBy").asInteger(), me);
+    EXPECT_FALSE(dm->GoalTypeTable.field("ModifiedDate").isNull());
+    dialogs.answers = {controls::Answer::Yes};
+    types.DeleteBtnClick();
+    EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete this goal type?");
+    EXPECT_EQ(countRows("GoalType.db"), 1);
+    types.reject();
+
+    TDepartmentForm depts;
+    EXPECT_EQ(depts.windowTitle(), "Department");
+    EXPECT_EQ(depts.GroupBox1->title(), "Department Detail");
+    EXPECT_FALSE(depts.SaveBtn->isEnabled()) << "nothing to save on an empty list";
+    EXPECT_FALSE(depts.DeleteBtn->isEnabled());
+    EXPECT_FALSE(depts.DBEdit1->isEnabled());
+    depts.InsertBtnClick();
+    EXPECT_TRUE(depts.SaveBtn->isEnabled());
+    dm->DepartmentTable.field("Description").setValue("Never saved");
+    depts.BitBtn1->click();
+    EXPECT_EQ(countRows("Department.db"), 0) << "closing drops the new department";
+    EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Browse);
+}
