@@ -33,8 +33,7 @@ struct Fixture {
     Fixture() {
         session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
         dm = std::make_unique<TProgramDataForm>(session);
-        if (!dm->DataModuleCreate())
-            std::abort();
+        if (!dm->DataModuleCreate()) std::abort();
         CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
 };
@@ -44,7 +43,9 @@ Fixture& fx() {
     return f;
 }
 
-void target(benchmark::State& state, double ms) { state.counters["target_ms"] = ms; }
+void target(benchmark::State& state, double ms) {
+    state.counters["target_ms"] = ms;
+}
 
 void BM_Logon(benchmark::State& state) {
     fx();
@@ -70,7 +71,8 @@ void switchGoals(benchmark::State& state, bool preSelection) {
     dm.GoalOwnerFilter = false;
     int year = 2024;
     if (!preSelection)
-        dm.GoalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.GoalsTableFilterRecord(r); });
+        dm.GoalsTable.setOnFilterRecord(
+            [&dm](const engine::Record& r) { return dm.GoalsTableFilterRecord(r); });
     for (auto _ : state) {
         dm.GoalYearFilter = QString::number(2023 + (year++ % 5));
         dm.GoalsTable.setFiltered(false);
@@ -79,8 +81,12 @@ void switchGoals(benchmark::State& state, bool preSelection) {
     }
     target(state, 20);
 }
-void BM_SwitchGoalFilter(benchmark::State& state) { switchGoals(state, true); }
-void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) { switchGoals(state, false); }
+void BM_SwitchGoalFilter(benchmark::State& state) {
+    switchGoals(state, true);
+}
+void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) {
+    switchGoals(state, false);
+}
 
 void BM_SwitchStrategyFilter(benchmark::State& state) {
     TProgramDataForm& dm = *fx().dm;
@@ -118,8 +124,7 @@ BENCHMARK(BM_SwitchStrategyFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FetchRows)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     fx();

@@ -25,8 +25,7 @@ int usage() {
 }
 
 int create(const QStringList& args) {
-    if (args.size() < 3)
-        return usage();
+    if (args.size() < 3) return usage();
     const QString dir = args[2];
     bool sample = false;
     tools::SampleSize size = tools::SampleSize::Small;
@@ -55,13 +54,15 @@ int create(const QStringList& args) {
 }
 
 int info(const QStringList& args) {
-    if (args.size() != 3)
-        return usage();
+    if (args.size() != 3) return usage();
     engine::Session session;
     engine::Database db(session);
     db.open(args[2]);
     QLocale loc(QLocale::English, QLocale::UnitedStates);
-    out << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("Table"), -16).arg(QStringLiteral("Records"), 12).arg(QStringLiteral("Bytes"), 14);
+    out << QStringLiteral("%1 %2 %3\n")
+               .arg(QStringLiteral("Table"), -16)
+               .arg(QStringLiteral("Records"), 12)
+               .arg(QStringLiteral("Bytes"), 14);
     for (const auto& def : engine::tables()) {
         engine::Table t(db, def.fileName);
         t.open();
@@ -79,13 +80,10 @@ int info(const QStringList& args) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2)
-        return usage();
+    if (args.size() < 2) return usage();
     try {
-        if (args[1] == QLatin1String("create"))
-            return create(args);
-        if (args[1] == QLatin1String("info"))
-            return info(args);
+        if (args[1] == QLatin1String("create")) return create(args);
+        if (args[1] == QLatin1String("info")) return info(args);
     } catch (const engine::Error& e) {
         err << "vardimo-admin: " << e.message() << "\n";
         return 1;

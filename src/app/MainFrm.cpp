@@ -25,7 +25,8 @@ TMainForm* MainForm = nullptr;
 
 QAction* TMainForm::item(QMenu* menu, const QString& caption, void (TMainForm::*slot)()) {
     QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
-    connect(a, &QAction::triggered, this, [this, slot] { controls::guarded([this, slot] { (this->*slot)(); }); });
+    connect(a, &QAction::triggered, this,
+            [this, slot] { controls::guarded([this, slot] { (this->*slot)(); }); });
     return a;
 }
 
@@ -64,6 +65,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     engine::Session& session = engine::Session::instance();
     if (!session.hasAlias(QStringLiteral("Goal")))
         session.addStandardAlias(QStringLiteral("Goal"), QStringLiteral("."), QStringLiteral("Paradox"));
+    session.setUserName(sys::networkUserName());
     session.setPrivateDir(sys::temporaryDirectory());
     session.setNetDir(sys::executableFolder());
     session.setDateFormat(engine::DateFormat{});
@@ -79,15 +81,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     auto* picture = new QLabel(central);
     picture->setPixmap(app::targetPicture(128));
     picture->setAlignment(Qt::AlignCenter);
-    auto* name = new QLabel(QStringLiteral("Vardimo"), central);
-    QFont f(QStringLiteral("Times New Roman"), 40, QFont::Bold);
-    f.setItalic(true);
-    name->setFont(f);
-    name->setAlignment(Qt::AlignCenter);
-    QPalette np = name->palette();
-    np.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
-    name->setPalette(np);
-    auto* hint = new QLabel(QStringLiteral("Goals and strategies of the organisation, year by year"), central);
+    auto* name = app::productLabel(QStringLiteral("Vardimo"), 40, central);
+    auto* hint =
+        new QLabel(QStringLiteral("Goals and strategies of the organisation, year by year"), central);
     hint->setAlignment(Qt::AlignCenter);
     lay->addWidget(picture);
     lay->addWidget(name);
@@ -97,14 +93,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 QList<QAction*> TMainForm::menuItems() const {
-    return {PrinterSetup1, UserSettings1, SystemSettings1, UserSetup1, Security1, PackDatabase1, Information1,
-            Exit1,         Goals2,        GoalTypes1,      Departments2, Strategys1, Reports1,     ProdcutHelp1,
-            About1};
+    return {PrinterSetup1, UserSettings1, SystemSettings1, UserSetup1,   Security1,
+            PackDatabase1, Information1,  Exit1,           Goals2,       GoalTypes1,
+            Departments2,  Strategys1,    Reports1,        ProdcutHelp1, About1};
 }
 
 bool TMainForm::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate)
-        ApplyRights();
+    if (e->type() == QEvent::WindowActivate) ApplyRights();
     return QMainWindow::event(e);
 }
 
@@ -127,7 +122,9 @@ template <typename Form> void TMainForm::showScreen() {
     ApplyRights();
 }
 
-void TMainForm::PrinterSetup1Click() { controls::dialogs().printerSetup(printing::currentPrinter(), this); }
+void TMainForm::PrinterSetup1Click() {
+    controls::dialogs().printerSetup(printing::currentPrinter(), this);
+}
 
 // The screens of these items come with their own parts of the system.
 void TMainForm::UserSettings1Click() {}
@@ -138,8 +135,7 @@ void TMainForm::Strategys1Click() {}
 void TMainForm::Reports1Click() {}
 
 void TMainForm::PackDatabase1Click() {
-    if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?")))
-        return;
+    if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
     struct Progress : TPackProgress {
         TMessageForm form;
         explicit Progress(QWidget* owner) : form(owner) {}
@@ -149,12 +145,24 @@ void TMainForm::PackDatabase1Click() {
     PackDatabase(progress);
 }
 
-void TMainForm::Goals2Click() { showScreen<TGoalsForm>(); }
-void TMainForm::GoalTypes1Click() { showScreen<TGoalTypeForm>(); }
-void TMainForm::Departments2Click() { showScreen<TDepartmentForm>(); }
+void TMainForm::Goals2Click() {
+    showScreen<TGoalsForm>();
+}
+void TMainForm::GoalTypes1Click() {
+    showScreen<TGoalTypeForm>();
+}
+void TMainForm::Departments2Click() {
+    showScreen<TDepartmentForm>();
+}
 
-void TMainForm::Information1Click() { showScreen<TInformationForm>(); }
+void TMainForm::Information1Click() {
+    showScreen<TInformationForm>();
+}
 
-void TMainForm::Exit1Click() { close(); }
+void TMainForm::Exit1Click() {
+    close();
+}
 
-void TMainForm::About1Click() { showScreen<TAboutBox>(); }
+void TMainForm::About1Click() {
+    showScreen<TAboutBox>();
+}

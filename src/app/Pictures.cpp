@@ -52,6 +52,18 @@ QPixmap chartPicture(int size) {
     return pm;
 }
 
+QLabel* productLabel(const QString& text, int points, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    QFont f(QStringLiteral("Times New Roman"), points, QFont::Bold);
+    f.setItalic(true);
+    l->setFont(f);
+    l->setAlignment(Qt::AlignCenter);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+    l->setPalette(p);
+    return l;
+}
+
 void fitLabel(QLabel* label, int maxWidth) {
     QFont f = label->font();
     while (QFontMetrics(f).horizontalAdvance(label->text()) > maxWidth && f.pointSize() > 1)

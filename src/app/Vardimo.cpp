@@ -41,7 +41,8 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
     const std::optional<int> version =
         hooks.engineVersion ? hooks.engineVersion() : engine::Session::instance().version();
     if (!version || *version < 500) {
-        showErrorBox(QStringLiteral("This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed"));
+        showErrorBox(
+            QStringLiteral("This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed"));
         return EngineMissing;
     }
     // 5 and 6: the splash window.

@@ -17,23 +17,33 @@ bool ShowSplash = true;
 namespace {
 constexpr int kProductNameWidth = 273;
 
-QLabel* bigLabel(const QString& text, int points, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    QFont f(QStringLiteral("Times New Roman"), points, QFont::Bold);
-    f.setItalic(true);
-    l->setFont(f);
-    l->setAlignment(Qt::AlignCenter);
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
-    l->setPalette(p);
-    return l;
-}
+using app::productLabel;
 
 QLabel* picture(const QPixmap& pm, QWidget* parent) {
     auto* l = new QLabel(parent);
     l->setPixmap(pm);
     l->setAlignment(Qt::AlignCenter);
     return l;
+}
+
+// The panel the splash and About windows share: two pictures around the product name and
+// version; returns the column of texts, to which a window may add more.
+QVBoxLayout* productPanel(QFrame* panel, int pictureSize, QLabel*& image1, QLabel*& image2, QLabel*& name,
+                          QLabel*& version) {
+    auto* pl = new QHBoxLayout(panel);
+    image1 = picture(app::targetPicture(pictureSize), panel);
+    image2 = picture(app::chartPicture(pictureSize), panel);
+    auto* texts = new QVBoxLayout;
+    name = productLabel(QStringLiteral("Vardimo"), 36, panel);
+    app::fitLabel(name, kProductNameWidth);
+    version = new QLabel(QStringLiteral("Version 1.1"), panel);
+    version->setAlignment(Qt::AlignCenter);
+    texts->addWidget(name);
+    texts->addWidget(version);
+    pl->addWidget(image1);
+    pl->addLayout(texts, 1);
+    pl->addWidget(image2);
+    return texts;
 }
 
 void centre(QWidget* w) {
@@ -50,19 +60,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
-    auto* pl = new QHBoxLayout(panel);
-    Image1 = picture(app::targetPicture(96), panel);
-    Image2 = picture(app::chartPicture(96), panel);
-    auto* texts = new QVBoxLayout;
-    ProductName = bigLabel(QStringLiteral("Vardimo"), 36, panel);
-    app::fitLabel(ProductName, kProductNameWidth);
-    Version = new QLabel(QStringLiteral("Version 1.1"), panel);
-    Version->setAlignment(Qt::AlignCenter);
-    texts->addWidget(ProductName);
-    texts->addWidget(Version);
-    pl->addWidget(Image1);
-    pl->addLayout(texts, 1);
-    pl->addWidget(Image2);
+    productPanel(panel, 96, Image1, Image2, ProductName, Version);
     lay->addWidget(panel);
     Label1 = new QLabel(QStringLiteral("Loading...."), this);
     lay->addWidget(Label1);
@@ -77,7 +75,7 @@ TSplashForm::TSplashForm(QWidget* parent)
 TDisabledForm::TDisabledForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
-    Label2 = bigLabel(QStringLiteral("Vardimo"), 28, this);
+    Label2 = productLabel(QStringLiteral("Vardimo"), 28, this);
     Label1 = new QLabel(QStringLiteral("Logins Disabled"), this);
     Label3 = new QLabel(QStringLiteral("Contact System Administrator"), this);
     QFont f = Label1->font();
@@ -96,7 +94,7 @@ TDisabledForm::TDisabledForm(QWidget* parent) : QDialog(parent) {
 TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
-    Label2 = bigLabel(QStringLiteral("Vardimo"), 28, this);
+    Label2 = productLabel(QStringLiteral("Vardimo"), 28, this);
     Animate1 = new QProgressBar(this);
     Animate1->setRange(0, 0); // the busy animation
     Animate1->setTextVisible(false);
@@ -120,22 +118,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* lay = new QVBoxLayout(this);
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
-    auto* pl = new QHBoxLayout(panel);
-    Image1 = picture(app::targetPicture(80), panel);
-    Image2 = picture(app::chartPicture(80), panel);
-    auto* texts = new QVBoxLayout;
-    ProductName = bigLabel(QStringLiteral("Vardimo"), 36, panel);
-    app::fitLabel(ProductName, kProductNameWidth);
-    Version = new QLabel(QStringLiteral("Version 1.1"), panel);
-    Version->setAlignment(Qt::AlignCenter);
+    QVBoxLayout* texts = productPanel(panel, 80, Image1, Image2, ProductName, Version);
     auto* purpose = new QLabel(QStringLiteral("Yearly goals and strategies"), panel);
     purpose->setAlignment(Qt::AlignCenter);
-    texts->addWidget(ProductName);
-    texts->addWidget(Version);
     texts->addWidget(purpose);
-    pl->addWidget(Image1);
-    pl->addLayout(texts, 1);
-    pl->addWidget(Image2);
     lay->addWidget(panel);
     OKButton = new QPushButton(QStringLiteral("&OK"), this);
     OKButton->setDefault(true);
@@ -150,17 +136,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 bool SplashWanted(const QStringList& arguments) {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString a = arguments[i].toUpper();
-        if (a == QLatin1String("-S") || a == QLatin1String("/S"))
-            return false;
+        if (a == QLatin1String("-S") || a == QLatin1String("/S")) return false;
     }
     return true;
 }
 
 void OpenSplash(int steps) {
-    if (!ShowSplash)
-        return;
-    if (SplashForm)
-        CloseSplash();
+    if (!ShowSplash) return;
+    if (SplashForm) CloseSplash();
     SplashForm = new TSplashForm;
     if (steps > 0)
         SplashForm->Gauge1->setMaximum(steps);
@@ -172,15 +155,13 @@ void OpenSplash(int steps) {
 }
 
 void StepSplash() {
-    if (!ShowSplash || !SplashForm || !SplashForm->Gauge1->isVisible())
-        return;
+    if (!ShowSplash || !SplashForm || !SplashForm->Gauge1->isVisible()) return;
     SplashForm->Gauge1->setValue(SplashForm->Gauge1->value() + 1);
     SplashForm->repaint();
 }
 
 void CloseSplash() {
-    if (!ShowSplash || !SplashForm)
-        return;
+    if (!ShowSplash || !SplashForm) return;
     SplashForm->hide();
     delete SplashForm;
     SplashForm = nullptr;

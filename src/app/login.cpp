@@ -1,5 +1,7 @@
 #include "app/login.h"
 
+#include "app/Pictures.h"
+
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
@@ -20,14 +22,11 @@
 TLogonForm* LogonForm = nullptr;
 
 TLogonForm::TLogonForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Logon"));
     auto* lay = new QVBoxLayout(this);
-    Label1 = new QLabel(QStringLiteral("Vardimo"), this);
-    QFont big(QStringLiteral("Times New Roman"), 28, QFont::Bold);
-    big.setItalic(true);
-    Label1->setFont(big);
-    Label1->setAlignment(Qt::AlignCenter);
+    Label1 = app::productLabel(QStringLiteral("Vardimo"), 28, this);
     Label2 = new QLabel(QStringLiteral("Logon"), this);
     Label2->setAlignment(Qt::AlignCenter);
     lay->addWidget(Label1);
@@ -67,20 +66,22 @@ void TLogonForm::BitBtn1Click() {
 
 MaintenanceAccount maintenanceAccount() {
     MaintenanceAccount m;
-    if (!QCoreApplication::instance())
-        return m;
+    if (!QCoreApplication::instance()) return m;
     const QString ini = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vardimo.ini"));
-    if (!QFile::exists(ini))
-        return m;
+    if (!QFile::exists(ini)) return m;
     QSettings s(ini, QSettings::IniFormat);
     m.userId = s.value(QStringLiteral("Maintenance/UserId")).toString();
     m.password = s.value(QStringLiteral("Maintenance/Password")).toString();
     return m;
 }
 
-QString GetWindowsUser() { return sys::networkUserName(); }
+QString GetWindowsUser() {
+    return sys::networkUserName();
+}
 
-QString GetNovellUser() { return sys::novellUserName(); }
+QString GetNovellUser() {
+    return sys::novellUserName();
+}
 
 bool IsSoleSupervisorWithoutPassword() {
     engine::Query& q = ProgramDataForm->UserSettingsQuery;
@@ -97,7 +98,8 @@ bool IsSoleSupervisorWithoutPassword() {
     bool result = false;
     if (count == 1) {
         q.clear();
-        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and UserPassword = \"\"");
+        q.add(
+            "Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and UserPassword = \"\"");
         q.prepare();
         q.open();
         result = !q.isEmpty();
@@ -110,12 +112,10 @@ bool IsSoleSupervisorWithoutPassword() {
 void CheckAutoLogin() {
     LoadSystemSettings();
     QString name = GetNovellUser();
-    if (!SystemSettings.AutoLogon)
-        name.clear();
+    if (!SystemSettings.AutoLogon) name.clear();
     // An empty name would match an account without a user id: nobody is logged on by it.
     LogonForm->LoggedOn = !name.isEmpty() && CheckUser(name, QString(), false);
-    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0)
-        SystemSettings.DisableLogin = false;
+    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0) SystemSettings.DisableLogin = false;
 }
 
 void CheckLogin() {
@@ -129,8 +129,7 @@ void CheckLogin() {
         LoadSecurityProfile(0);
         LogonForm->LoggedOn = true;
     }
-    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0)
-        SystemSettings.DisableLogin = false;
+    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0) SystemSettings.DisableLogin = false;
 }
 
 void RunLogon() {
@@ -140,8 +139,7 @@ void RunLogon() {
     }
     if (sys::networkPresent()) {
         CheckAutoLogin();
-        if (!LogonForm->LoggedOn)
-            controls::showModal(*LogonForm);
+        if (!LogonForm->LoggedOn) controls::showModal(*LogonForm);
     } else {
         controls::showModal(*LogonForm);
     }

@@ -26,23 +26,19 @@ bool FieldLink::active() const {
 }
 
 QVariant FieldLink::value() const {
-    if (!active())
-        return {};
+    if (!active()) return {};
     return dataSet()->fieldValue(field_);
 }
 
 QString FieldLink::text() const {
-    if (!active())
-        return {};
+    if (!active()) return {};
     return engine::displayText(value(), dataSet()->fieldType(field_));
 }
 
 void FieldLink::write(const QVariant& v) const {
     DataSet* ds = dataSet();
-    if (!ds)
-        return;
-    if (!ds->isEditing())
-        ds->edit();
+    if (!ds) return;
+    if (!ds->isEditing()) ds->edit();
     ds->setFieldValue(field_, v);
 }
 
@@ -52,8 +48,7 @@ template <typename W, typename F> void listen(W* w, engine::DataSource* s, const
     QObject::connect(s, &engine::DataSource::rowsChanged, w, [refresh] { guarded(refresh); });
     QObject::connect(s, &engine::DataSource::stateChanged, w, [refresh] { guarded(refresh); });
     QObject::connect(s, &engine::DataSource::fieldChanged, w, [refresh, field](const QString& name) {
-        if (name.compare(field, Qt::CaseInsensitive) == 0)
-            guarded(refresh);
+        if (name.compare(field, Qt::CaseInsensitive) == 0) guarded(refresh);
     });
 }
 } // namespace
@@ -62,8 +57,7 @@ template <typename W, typename F> void listen(W* w, engine::DataSource* s, const
 
 DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, handler([this](const QString& text) {
-                if (!link_.active() || dataReadOnly_)
-                    return;
+                if (!link_.active() || dataReadOnly_) return;
                 const FieldType t = link_.dataSet()->fieldType(link_.field());
                 if (t != FieldType::Text && t != FieldType::Memo) {
                     // A number or date is written once it reads as one; until then typing only
@@ -71,8 +65,7 @@ DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
                     try {
                         engine::toStoredValue(text, t);
                     } catch (const engine::Error&) {
-                        if (!link_.dataSet()->isEditing())
-                            link_.dataSet()->edit();
+                        if (!link_.dataSet()->isEditing()) link_.dataSet()->edit();
                         deferred_ = true;
                         return;
                     }
@@ -102,8 +95,7 @@ void DBEdit::setDataReadOnly(bool ro) {
 
 void DBEdit::refresh() {
     const QString t = link_.text();
-    if (t != text() && !(deferred_ && hasFocus()))
-        setText(t);
+    if (t != text() && !(deferred_ && hasFocus())) setText(t);
     if (t != shown_) {
         shown_ = t;
         emit changed();
@@ -114,8 +106,7 @@ void DBEdit::refresh() {
 
 DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent) {
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (updating_ || !link_.active() || isReadOnly())
-            return;
+        if (updating_ || !link_.active() || isReadOnly()) return;
         guarded([this] { link_.write(toPlainText()); });
     });
 }
@@ -128,8 +119,7 @@ void DBMemo::bind(engine::DataSource* source, const QString& field) {
 
 void DBMemo::refresh() {
     const QString t = link_.text();
-    if (t == toPlainText())
-        return;
+    if (t == toPlainText()) return;
     updating_ = true;
     setPlainText(t);
     updating_ = false;
@@ -139,8 +129,7 @@ void DBMemo::refresh() {
 
 DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
     connect(this, &QCheckBox::toggled, this, [this](bool on) {
-        if (updating_ || !link_.active())
-            return;
+        if (updating_ || !link_.active()) return;
         guarded([&] { link_.write(on); });
         refresh();
     });
@@ -174,11 +163,13 @@ DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
     });
 }
 
-void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& keyField, const QString& listField) {
+void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& keyField,
+                               const QString& listField) {
     list_ = listSource;
     keyField_ = keyField;
     listField_ = listField;
-    connect(listSource, &engine::DataSource::rowsChanged, this, [this] { guarded([this] { reloadList(); }); });
+    connect(listSource, &engine::DataSource::rowsChanged, this,
+            [this] { guarded([this] { reloadList(); }); });
     reloadList();
 }
 
@@ -201,7 +192,9 @@ void DBLookupComboBox::bind(engine::DataSource* source, const QString& field) {
     refresh();
 }
 
-QVariant DBLookupComboBox::keyValue() const { return link_.source() ? link_.value() : unboundKey_; }
+QVariant DBLookupComboBox::keyValue() const {
+    return link_.source() ? link_.value() : unboundKey_;
+}
 
 void DBLookupComboBox::setKeyValue(const QVariant& key) {
     unboundKey_ = key;
@@ -235,8 +228,7 @@ void DataSetModel::reset() {
 }
 
 int DataSetModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid())
-        return 0;
+    if (parent.isValid()) return 0;
     if (rows_ < 0) {
         DataSet* ds = source_ ? source_->dataSet() : nullptr;
         rows_ = 0;
@@ -251,7 +243,9 @@ int DataSetModel::rowCount(const QModelIndex& parent) const {
     return rows_;
 }
 
-int DataSetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_.size(); }
+int DataSetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_.size();
+}
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     DataSet* ds = source_ ? source_->dataSet() : nullptr;
@@ -268,10 +262,8 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) const {
-    if (role != Qt::DisplayRole)
-        return {};
-    if (o == Qt::Horizontal && section < columns_.size())
-        return columns_[section].title;
+    if (role != Qt::DisplayRole) return {};
+    if (o == Qt::Horizontal && section < columns_.size()) return columns_[section].title;
     return {};
 }
 
@@ -280,8 +272,7 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
     DataSet* ds = source_ ? source_->dataSet() : nullptr;
     if (editable_ && ds && index.isValid()) {
         try {
-            if (ds->fieldType(columns_[index.column()].field) != FieldType::AutoInc)
-                f |= Qt::ItemIsEditable;
+            if (ds->fieldType(columns_[index.column()].field) != FieldType::AutoInc) f |= Qt::ItemIsEditable;
         } catch (...) {
         }
     }
@@ -290,14 +281,11 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
 
 bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     DataSet* ds = source_ ? source_->dataSet() : nullptr;
-    if (!ds || role != Qt::EditRole || !editable_)
-        return false;
+    if (!ds || role != Qt::EditRole || !editable_) return false;
     bool ok = false;
     guarded([&] {
-        if (ds->recNo() != index.row())
-            ds->moveTo(index.row());
-        if (!ds->isEditing())
-            ds->edit();
+        if (ds->recNo() != index.row()) ds->moveTo(index.row());
+        if (!ds->isEditing()) ds->edit();
         ds->setFieldValue(columns_[index.column()].field, value);
         ok = true;
     });
@@ -323,8 +311,7 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
                              : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                    QAbstractItemView::AnyKeyPressed);
     for (int i = 0; i < columns.size(); ++i)
-        if (columns[i].width > 0)
-            setColumnWidth(i, fontMetrics().averageCharWidth() * columns[i].width);
+        if (columns[i].width > 0) setColumnWidth(i, fontMetrics().averageCharWidth() * columns[i].width);
     connect(source, &engine::DataSource::rowsChanged, this, [this] {
         model_->reset();
         followCurrent();
@@ -337,8 +324,7 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
     connect(source, &engine::DataSource::fieldChanged, this, [this] { viewport()->update(); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (moving_ || !current.isValid() || !source_ || !source_->dataSet())
-                    return;
+                if (moving_ || !current.isValid() || !source_ || !source_->dataSet()) return;
                 guarded([&] {
                     if (source_->dataSet()->recNo() != current.row())
                         source_->dataSet()->moveTo(current.row());
@@ -350,13 +336,13 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
 
 void DBGrid::followCurrent() {
     DataSet* ds = source_ ? source_->dataSet() : nullptr;
-    if (!ds || !ds->isOpen() || !model_)
-        return;
+    if (!ds || !ds->isOpen() || !model_) return;
     const int row = ds->recNo();
     moving_ = true;
     if (row >= 0 && row < model_->rowCount()) {
         const QModelIndex idx = model_->index(row, 0);
-        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(idx,
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(idx);
     } else {
         selectionModel()->clearSelection();

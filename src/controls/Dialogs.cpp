@@ -20,15 +20,21 @@ Dialogs& dialogs() {
     return replaced ? *replaced : qt;
 }
 
-void setDialogs(Dialogs* d) { replaced = d; }
+void setDialogs(Dialogs* d) {
+    replaced = d;
+}
 
 Answer messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title) {
     return dialogs().message(text, title, icon, buttons);
 }
 
-void showError(const QString& text) { messageBox(text, Icon::Stop, Buttons::Ok); }
+void showError(const QString& text) {
+    messageBox(text, Icon::Stop, Buttons::Ok);
+}
 
-bool confirm(const QString& question) { return messageBox(question, Icon::Stop, Buttons::YesNo) == Answer::Yes; }
+bool confirm(const QString& question) {
+    return messageBox(question, Icon::Stop, Buttons::YesNo) == Answer::Yes;
+}
 
 Answer QtDialogs::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
     QMessageBox box;
@@ -100,26 +106,28 @@ QString QtDialogs::pictureFile(const QString& current, QWidget* parent) {
         grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
     QObject::connect(&dlg, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
         const QPixmap pm(path);
-        preview->setPixmap(pm.isNull() ? QPixmap() : pm.scaled(preview->size(), Qt::KeepAspectRatio,
-                                                                Qt::SmoothTransformation));
+        preview->setPixmap(pm.isNull()
+                               ? QPixmap()
+                               : pm.scaled(preview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     });
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return {};
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
     return dlg.selectedFiles().first();
 }
 
-int QtDialogs::showModal(QDialog& dialog) { return dialog.exec(); }
+int QtDialogs::showModal(QDialog& dialog) {
+    return dialog.exec();
+}
 
-ScriptedDialogs::ScriptedDialogs() { setDialogs(this); }
+ScriptedDialogs::ScriptedDialogs() {
+    setDialogs(this);
+}
 ScriptedDialogs::~ScriptedDialogs() {
-    if (replaced == this)
-        setDialogs(nullptr);
+    if (replaced == this) setDialogs(nullptr);
 }
 
 Answer ScriptedDialogs::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
     messages.push_back({text, title, icon, buttons});
-    if (onMessage)
-        onMessage(messages.back());
+    if (onMessage) onMessage(messages.back());
     if (!answers.empty()) {
         const Answer a = answers.front();
         answers.pop_front();
@@ -147,12 +155,13 @@ bool ScriptedDialogs::printerSetup(QPrinter&, QWidget*) {
     return true;
 }
 
-QString ScriptedDialogs::pictureFile(const QString&, QWidget*) { return picture; }
+QString ScriptedDialogs::pictureFile(const QString&, QWidget*) {
+    return picture;
+}
 
 int ScriptedDialogs::showModal(QDialog& dialog) {
     modalTitles << dialog.windowTitle();
-    if (onModal)
-        return onModal(dialog);
+    if (onModal) return onModal(dialog);
     return QDialog::Accepted;
 }
 

@@ -36,7 +36,8 @@ Dialogs& dialogs();
 void setDialogs(Dialogs* d);
 
 // A message box titled "Vardimo" unless told otherwise.
-Answer messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title = QStringLiteral("Vardimo"));
+Answer messageBox(const QString& text, Icon icon, Buttons buttons,
+                  const QString& title = QStringLiteral("Vardimo"));
 // An error: title "Vardimo", stop icon, OK.
 void showError(const QString& text);
 // "Are you sure you want to ..." questions: Yes and No, stop icon; true on Yes.
@@ -68,11 +69,11 @@ public:
     std::deque<Answer> answers;
     // Called with each box before it is answered, as a person would read it first.
     std::function<void(const Shown&)> onMessage;
-    std::deque<bool> printAnswers;   // print dialog: true = OK
-    QString printToFile;             // when set, the chosen printer writes a PDF here
+    std::deque<bool> printAnswers; // print dialog: true = OK
+    QString printToFile;           // when set, the chosen printer writes a PDF here
     int printDialogs = 0;
     int printerSetups = 0;
-    QString picture;                 // the picture file "picked"
+    QString picture; // the picture file "picked"
     // Called with each modal window instead of running its loop; returns its result code.
     std::function<int(QDialog&)> onModal;
     QStringList modalTitles;

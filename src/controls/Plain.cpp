@@ -50,11 +50,12 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
     connect(group_, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
 }
 
-int RadioGroup::itemIndex() const { return group_->checkedId(); }
+int RadioGroup::itemIndex() const {
+    return group_->checkedId();
+}
 
 void RadioGroup::setItemIndex(int index) {
-    if (QAbstractButton* b = group_->button(index))
-        b->setChecked(true);
+    if (QAbstractButton* b = group_->button(index)) b->setChecked(true);
 }
 
 } // namespace controls

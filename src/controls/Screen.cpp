@@ -12,8 +12,12 @@ namespace {
 bool helpExists = false;
 }
 
-void setHelpFileExists(bool exists) { helpExists = exists; }
-bool helpFileExists() { return helpExists; }
+void setHelpFileExists(bool exists) {
+    helpExists = exists;
+}
+bool helpFileExists() {
+    return helpExists;
+}
 
 void paintReadOnly(QWidget* w, bool readOnly) {
     QPalette p = w->palette();
@@ -35,11 +39,12 @@ Screen::Screen(QWidget* parent) : QDialog(parent) {
 
 bool Screen::event(QEvent* e) {
     const bool r = QDialog::event(e);
-    if (e->type() == QEvent::WindowActivate)
-        emit activated();
+    if (e->type() == QEvent::WindowActivate) emit activated();
     return r;
 }
 
-int showModal(QDialog& dialog) { return dialogs().showModal(dialog); }
+int showModal(QDialog& dialog) {
+    return dialogs().showModal(dialog);
+}
 
 } // namespace controls

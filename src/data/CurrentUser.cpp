@@ -18,8 +18,7 @@ namespace {
 // Copies a logical field only when it holds a value: a null keeps the reset value.
 void copyBool(engine::DataSet& ds, const char* name, bool& target) {
     engine::Field f = ds.field(QString::fromLatin1(name));
-    if (!f.isNull())
-        target = f.asBoolean();
+    if (!f.isNull()) target = f.asBoolean();
 }
 } // namespace
 
@@ -29,8 +28,7 @@ void LoadSystemSettings() {
     SystemSettings.SendToPrinter = true;
     SystemSettings.MultipulMeasure = false;
     engine::Table& t = ProgramDataForm->SettingsTable;
-    if (!t.isOpen() || t.isEmpty() || t.recNo() < 0)
-        return;
+    if (!t.isOpen() || t.isEmpty() || t.recNo() < 0) return;
     copyBool(t, "DisableLogin", SystemSettings.DisableLogin);
     copyBool(t, "AutoLogon", SystemSettings.AutoLogon);
     copyBool(t, "NoGoalYear", SystemSettings.NoGoalYear);
@@ -50,8 +48,7 @@ void LoadSecurityProfile(int securityId) {
     q.open();
     if (!q.isEmpty()) {
         engine::Field d = q.field(QStringLiteral("Description"));
-        if (!d.isNull() && !d.asString().isEmpty())
-            SecurityData.Description = d.asString();
+        if (!d.isNull() && !d.asString().isEmpty()) SecurityData.Description = d.asString();
         copyBool(q, "Supervisor", SecurityData.Supervisor);
         copyBool(q, "CanChangeSystem", SecurityData.CanChangeSystem);
         copyBool(q, "CanAddUser", SecurityData.CanAddUser);
@@ -110,8 +107,8 @@ bool CheckUser(const QString& userId, const QString& password, bool checkPasswor
     q.close();
     q.clear();
     if (checkPassword)
-        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", sql::Text{id}, ") and UserPassword = ",
-              sql::Text{password});
+        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", sql::Text{id},
+              ") and UserPassword = ", sql::Text{password});
     else
         selectUser(q, id);
     q.prepare();

@@ -16,14 +16,15 @@ namespace {
 QLocale numberLocale() {
     QLocale l;
     // The C locale writes no thousands separator; fall back to the conventional one.
-    if (l.language() == QLocale::C)
-        l = QLocale(QLocale::English, QLocale::UnitedStates);
+    if (l.language() == QLocale::C) l = QLocale(QLocale::English, QLocale::UnitedStates);
     l.setNumberOptions({});
     return l;
 }
 } // namespace
 
-QString TInformationForm::countText(qint64 n) { return numberLocale().toString(n); }
+QString TInformationForm::countText(qint64 n) {
+    return numberLocale().toString(n);
+}
 
 QString TInformationForm::sizeText(qint64 bytes) {
     return numberLocale().toString(qint64(std::llround(double(bytes) / 1000.0))) + QStringLiteral(" K Bytes");

@@ -42,10 +42,10 @@ void PackTable(engine::Table& t) {
 void PackDatabase(TPackProgress& progress) {
     TProgramDataForm& dm = *ProgramDataForm;
     const std::pair<const char*, engine::Table*> steps[] = {
-        {"Packing Security Table", &dm.SecurityTable},       {"Packing User Table", &dm.UserSettingsTable},
-        {"Packing Settings Table", &dm.SettingsTable},       {"Packing Goals Table", &dm.GoalsTable},
-        {"Packing Strategys Table", &dm.StrategyTable},      {"Packing Department Table", &dm.DepartmentTable},
-        {"Packing Goal Type Table", &dm.GoalTypeTable},      {"Packing Access List Table", &dm.AccessListTable},
+        {"Packing Security Table", &dm.SecurityTable},  {"Packing User Table", &dm.UserSettingsTable},
+        {"Packing Settings Table", &dm.SettingsTable},  {"Packing Goals Table", &dm.GoalsTable},
+        {"Packing Strategys Table", &dm.StrategyTable}, {"Packing Department Table", &dm.DepartmentTable},
+        {"Packing Goal Type Table", &dm.GoalTypeTable}, {"Packing Access List Table", &dm.AccessListTable},
         {"Packing Measurement Table", &dm.MeasureTable}};
     try {
         for (const auto& [text, table] : steps) {
@@ -61,8 +61,7 @@ void PackDatabase(TPackProgress& progress) {
     } catch (...) {
         // Leave no table closed or marked exclusive behind the error.
         for (engine::Table* t : dm.tablesInOpenOrder()) {
-            if (t->isOpen() && !t->exclusive())
-                continue;
+            if (t->isOpen() && !t->exclusive()) continue;
             try {
                 t->close();
                 t->setExclusive(false);
@@ -80,7 +79,6 @@ qint64 TableFileSize(const QString& fileName) {
                                : QDir::currentPath();
     const QDir d(folder);
     for (const QFileInfo& fi : d.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
-        if (fi.fileName().compare(fileName, Qt::CaseInsensitive) == 0)
-            return fi.size();
+        if (fi.fileName().compare(fileName, Qt::CaseInsensitive) == 0) return fi.size();
     return 0;
 }

@@ -22,13 +22,13 @@ void TStringList::add(const QString& s) {
         return;
     }
     auto it = std::lower_bound(items_.begin(), items_.end(), s);
-    if (it != items_.end() && *it == s)
-        return; // duplicates ignored
+    if (it != items_.end() && *it == s) return; // duplicates ignored
     items_.insert(it, s);
 }
 
 TProgramDataForm::TProgramDataForm(engine::Session& s, QObject* parent)
-    : QObject(parent), session(s), GoalDatabase(s), UserSettingsTable(GoalDatabase, QStringLiteral("User.db")),
+    : QObject(parent), session(s), GoalDatabase(s),
+      UserSettingsTable(GoalDatabase, QStringLiteral("User.db")),
       SecurityTable(GoalDatabase, QStringLiteral("Security.db")),
       SettingsTable(GoalDatabase, QStringLiteral("Settings.db")),
       GoalsTable(GoalDatabase, QStringLiteral("goals.db")),
@@ -36,26 +36,25 @@ TProgramDataForm::TProgramDataForm(engine::Session& s, QObject* parent)
       DepartmentTable(GoalDatabase, QStringLiteral("Department.db")),
       GoalTypeTable(GoalDatabase, QStringLiteral("GoalType.db")),
       AccessListTable(GoalDatabase, QStringLiteral("accesslist.db")),
-      UserTable2(GoalDatabase, QStringLiteral("User.DB")), MeasureTable(GoalDatabase, QStringLiteral("Measure.db")),
-      UserSettingsSource(&UserSettingsTable), SecuritySource(&SecurityTable), SettingsSource(&SettingsTable),
-      GoalsSource(&GoalsTable), StrategySource(&StrategyTable), DepartmentSource(&DepartmentTable),
-      GoalTypeSource(&GoalTypeTable), AccessListSource(&AccessListTable), UserSource2(&UserTable2),
-      MeasureSource(&MeasureTable), UserSettingsQuery(GoalDatabase), SecurityQuery(GoalDatabase),
-      SettingsQuery(GoalDatabase), GoalsQuery(GoalDatabase), Strategyquery(GoalDatabase),
-      DepartmentQuery(GoalDatabase), GoalTypeQuery(GoalDatabase), AccessListQuery(GoalDatabase),
-      MeasureQuery(GoalDatabase) {
+      UserTable2(GoalDatabase, QStringLiteral("User.DB")),
+      MeasureTable(GoalDatabase, QStringLiteral("Measure.db")), UserSettingsSource(&UserSettingsTable),
+      SecuritySource(&SecurityTable), SettingsSource(&SettingsTable), GoalsSource(&GoalsTable),
+      StrategySource(&StrategyTable), DepartmentSource(&DepartmentTable), GoalTypeSource(&GoalTypeTable),
+      AccessListSource(&AccessListTable), UserSource2(&UserTable2), MeasureSource(&MeasureTable),
+      UserSettingsQuery(GoalDatabase), SecurityQuery(GoalDatabase), SettingsQuery(GoalDatabase),
+      GoalsQuery(GoalDatabase), Strategyquery(GoalDatabase), DepartmentQuery(GoalDatabase),
+      GoalTypeQuery(GoalDatabase), AccessListQuery(GoalDatabase), MeasureQuery(GoalDatabase) {
     installRules();
     ProgramDataForm = this;
 }
 
 TProgramDataForm::~TProgramDataForm() {
     DataModuleDestroy();
-    if (ProgramDataForm == this)
-        ProgramDataForm = nullptr;
+    if (ProgramDataForm == this) ProgramDataForm = nullptr;
 }
 
 std::vector<engine::Table*> TProgramDataForm::tablesInOpenOrder() {
-    return {&UserSettingsTable, &SecurityTable, &SettingsTable, &GoalsTable,  &StrategyTable,
+    return {&UserSettingsTable, &SecurityTable, &SettingsTable,   &GoalsTable, &StrategyTable,
             &DepartmentTable,   &GoalTypeTable, &AccessListTable, &UserTable2, &MeasureTable};
 }
 
@@ -76,60 +75,71 @@ void TProgramDataForm::installRules() {
                                                 p.condition.add("SecurityID <> 0");
                                             return p;
                                         });
-    SecurityTable.setOnFilterRecord([this](const Record& r) { return SecurityTableFilterRecord(r); }, [] {
-        engine::PreSelection p;
-        p.condition.add("SecurityID <> 0");
-        return p;
-    });
-    GoalsTable.setOnFilterRecord([this](const Record& r) { return GoalsTableFilterRecord(r); }, [this] {
-        engine::PreSelection p;
-        QStringList parts;
-        bool ok = false;
-        const int year = GoalYearFilter.toInt(&ok);
-        if (!GoalYearFilter.isEmpty() && ok) {
-            if (GoalTypeFilter != -1)
-                p.condition.add("(GoalYear Is Null Or (GoalYear = ", sql::Int{year}, " And GoalTypeID = ",
-                                sql::Int{GoalTypeFilter}, "))");
-            else
-                p.condition.add("(GoalYear Is Null Or GoalYear = ", sql::Int{year}, ")");
-        } else {
-            p.condition.add("1 = 1");
-        }
-        if (FilterGoalsByUser)
-            p.condition.add("And (UserNumber Is Null Or UserNumber = ", sql::Int{SelectedUserNumber}, ")");
-        if (GoalOwnerFilter && !SecurityData.CanModifyAllGoals)
-            p.condition.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
-        return p;
-    });
-    StrategyTable.setOnFilterRecord([this](const Record& r) { return StrategyTableFilterRecord(r); }, [this] {
-        engine::PreSelection p;
-        if (SelectedUserNumber == -1)
-            p.condition.add("GoalID = ", sql::Int{CurrentGoalID}, " And (UserNumber Is Null Or UserNumber = -1)");
-        else
-            p.condition.add("GoalID = ", sql::Int{CurrentGoalID}, " And UserNumber = ", sql::Int{SelectedUserNumber});
-        return p;
-    });
-    AccessListTable.setOnFilterRecord([this](const Record& r) { return AccessListTableFilterRecord(r); }, [this] {
-        engine::PreSelection p;
-        p.condition.add("UserNumber = ", sql::Int{AccessListOwner});
-        return p;
-    });
-    UserTable2.setOnFilterRecord([this](const Record& r) { return UserTable2FilterRecord(r); }, [this] {
-        engine::PreSelection p;
-        if (!SecurityData.Supervisor && !SecurityData.CanViewAllStrategys) {
-            sql::IntList users;
-            users.values << LoginData.UserNumber;
-            for (const QString& s : CanSeeList->items())
-                users.values << s.toLongLong();
-            p.condition.add("UserNumber In ", users);
-        }
-        return p;
-    });
-    MeasureTable.setOnFilterRecord([this](const Record& r) { return MeasureTableFilterRecord(r); }, [this] {
-        engine::PreSelection p;
-        p.condition.add("StrategyID = ", sql::Int{CurrentStrategyID});
-        return p;
-    });
+    SecurityTable.setOnFilterRecord([this](const Record& r) { return SecurityTableFilterRecord(r); },
+                                    [] {
+                                        engine::PreSelection p;
+                                        p.condition.add("SecurityID <> 0");
+                                        return p;
+                                    });
+    GoalsTable.setOnFilterRecord(
+        [this](const Record& r) { return GoalsTableFilterRecord(r); },
+        [this] {
+            engine::PreSelection p;
+            QStringList parts;
+            bool ok = false;
+            const int year = GoalYearFilter.toInt(&ok);
+            if (!GoalYearFilter.isEmpty() && ok) {
+                if (GoalTypeFilter != -1)
+                    p.condition.add("(GoalYear Is Null Or (GoalYear = ", sql::Int{year},
+                                    " And GoalTypeID = ", sql::Int{GoalTypeFilter}, "))");
+                else
+                    p.condition.add("(GoalYear Is Null Or GoalYear = ", sql::Int{year}, ")");
+            } else {
+                p.condition.add("1 = 1");
+            }
+            if (FilterGoalsByUser)
+                p.condition.add("And (UserNumber Is Null Or UserNumber = ", sql::Int{SelectedUserNumber},
+                                ")");
+            if (GoalOwnerFilter && !SecurityData.CanModifyAllGoals)
+                p.condition.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
+            return p;
+        });
+    StrategyTable.setOnFilterRecord([this](const Record& r) { return StrategyTableFilterRecord(r); },
+                                    [this] {
+                                        engine::PreSelection p;
+                                        if (SelectedUserNumber == -1)
+                                            p.condition.add("GoalID = ", sql::Int{CurrentGoalID},
+                                                            " And (UserNumber Is Null Or UserNumber = -1)");
+                                        else
+                                            p.condition.add(
+                                                "GoalID = ", sql::Int{CurrentGoalID},
+                                                " And UserNumber = ", sql::Int{SelectedUserNumber});
+                                        return p;
+                                    });
+    AccessListTable.setOnFilterRecord([this](const Record& r) { return AccessListTableFilterRecord(r); },
+                                      [this] {
+                                          engine::PreSelection p;
+                                          p.condition.add("UserNumber = ", sql::Int{AccessListOwner});
+                                          return p;
+                                      });
+    UserTable2.setOnFilterRecord([this](const Record& r) { return UserTable2FilterRecord(r); },
+                                 [this] {
+                                     engine::PreSelection p;
+                                     if (!SecurityData.Supervisor && !SecurityData.CanViewAllStrategys) {
+                                         sql::IntList users;
+                                         users.values << LoginData.UserNumber;
+                                         for (const QString& s : CanSeeList->items())
+                                             users.values << s.toLongLong();
+                                         p.condition.add("UserNumber In ", users);
+                                     }
+                                     return p;
+                                 });
+    MeasureTable.setOnFilterRecord([this](const Record& r) { return MeasureTableFilterRecord(r); },
+                                   [this] {
+                                       engine::PreSelection p;
+                                       p.condition.add("StrategyID = ", sql::Int{CurrentStrategyID});
+                                       return p;
+                                   });
 
     GoalsTable.setBeforePost([this](engine::Table& t) { GoalsTableBeforePost(t); });
     StrategyTable.setBeforePost([this](engine::Table& t) { StrategyTableBeforePost(t); });
@@ -142,8 +152,9 @@ void TProgramDataForm::installRules() {
     StrategyTable.addCalculatedField({QStringLiteral("ShortStrategy"), engine::FieldType::Text, 80});
     StrategyTable.setOnCalcFields(
         [this](const Record& r, QHash<QString, QVariant>& out) { StrategyTableCalcFields(r, out); });
-    AccessListTable.addLookupField({QStringLiteral("UserName"), QStringLiteral("CanSeeUser"), &UserSettingsTable,
-                                    QStringLiteral("UserNumber"), QStringLiteral("UserName"), 40});
+    AccessListTable.addLookupField({QStringLiteral("UserName"), QStringLiteral("CanSeeUser"),
+                                    &UserSettingsTable, QStringLiteral("UserNumber"),
+                                    QStringLiteral("UserName"), 40});
     MeasureTable.addCalculatedField({QStringLiteral("ShortMeasure"), engine::FieldType::Text, 80});
     MeasureTable.addCalculatedField({QStringLiteral("ShortDescription"), engine::FieldType::Text, 80});
     MeasureTable.setOnCalcFields(
@@ -157,16 +168,14 @@ QString TProgramDataForm::TablePassword() {
     // The installation may protect its tables: "TablePassword" in the [Security] section of
     // vardimo.ini beside the program. Without it tables are not protected.
     const QString ini = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vardimo.ini"));
-    if (!QCoreApplication::instance() || !QFile::exists(ini))
-        return {};
+    if (!QCoreApplication::instance() || !QFile::exists(ini)) return {};
     QSettings s(ini, QSettings::IniFormat);
     return s.value(QStringLiteral("Security/TablePassword")).toString();
 }
 
 bool TProgramDataForm::TablePasswordHandler(engine::Session& s) {
     const QString pw = TablePassword();
-    if (pw.isEmpty())
-        return false;
+    if (pw.isEmpty()) return false;
     s.addPassword(pw);
     return true;
 }
@@ -181,8 +190,7 @@ bool TProgramDataForm::DataModuleCreate() {
             t->open();
     } catch (const engine::Error& e) {
         controls::messageBox(e.message(), controls::Icon::Stop, controls::Buttons::Ok);
-        if (QCoreApplication::instance())
-            QCoreApplication::exit(1);
+        if (QCoreApplication::instance()) QCoreApplication::exit(1);
         return false;
     }
     created_ = true;
@@ -204,15 +212,15 @@ namespace {
 QString upperAZ(const QString& s) {
     QString out = s;
     for (QChar& c : out)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 32);
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 32);
     return out;
 }
 } // namespace
 
 bool TProgramDataForm::UserSettingsTableFilterRecord(const Record& r) const {
     if (!UserIdFilter.isEmpty())
-        return !r.isNull(QStringLiteral("UserId")) && upperAZ(r.asString(QStringLiteral("UserId"))) == UserIdFilter;
+        return !r.isNull(QStringLiteral("UserId")) &&
+               upperAZ(r.asString(QStringLiteral("UserId"))) == UserIdFilter;
     return !r.isNull(QStringLiteral("SecurityID")) && r.asInteger(QStringLiteral("SecurityID")) != 0;
 }
 
@@ -232,32 +240,36 @@ bool TProgramDataForm::GoalsTableFilterRecord(const Record& r) const {
     if (accept && FilterGoalsByUser && !r.isNull(QStringLiteral("UserNumber")) &&
         r.asInteger(QStringLiteral("UserNumber")) != SelectedUserNumber)
         accept = false;
-    if (accept && GoalOwnerFilter)
-        accept = AcceptFilterGoalOwner(r);
+    if (accept && GoalOwnerFilter) accept = AcceptFilterGoalOwner(r);
     return accept;
 }
 
 bool TProgramDataForm::AcceptFilterGoalOwner(const Record& r) const {
-    return (!r.isNull(QStringLiteral("GoalOwner")) && r.asInteger(QStringLiteral("GoalOwner")) == LoginData.UserNumber) ||
+    return (!r.isNull(QStringLiteral("GoalOwner")) &&
+            r.asInteger(QStringLiteral("GoalOwner")) == LoginData.UserNumber) ||
            SecurityData.CanModifyAllGoals;
 }
 
 bool TProgramDataForm::StrategyTableFilterRecord(const Record& r) const {
-    const qint64 user = r.isNull(QStringLiteral("UserNumber")) ? -1 : r.asInteger(QStringLiteral("UserNumber"));
+    const qint64 user =
+        r.isNull(QStringLiteral("UserNumber")) ? -1 : r.asInteger(QStringLiteral("UserNumber"));
     return !r.isNull(QStringLiteral("GoalID")) && r.asInteger(QStringLiteral("GoalID")) == CurrentGoalID &&
            user == SelectedUserNumber;
 }
 
 bool TProgramDataForm::AccessListTableFilterRecord(const Record& r) const {
-    return !r.isNull(QStringLiteral("UserNumber")) && r.asInteger(QStringLiteral("UserNumber")) == AccessListOwner;
+    return !r.isNull(QStringLiteral("UserNumber")) &&
+           r.asInteger(QStringLiteral("UserNumber")) == AccessListOwner;
 }
 
 bool TProgramDataForm::UserTable2FilterRecord(const Record& r) const {
-    return !r.isNull(QStringLiteral("UserNumber")) && MaySeeUser(int(r.asInteger(QStringLiteral("UserNumber"))));
+    return !r.isNull(QStringLiteral("UserNumber")) &&
+           MaySeeUser(int(r.asInteger(QStringLiteral("UserNumber"))));
 }
 
 bool TProgramDataForm::MeasureTableFilterRecord(const Record& r) const {
-    return !r.isNull(QStringLiteral("StrategyID")) && r.asInteger(QStringLiteral("StrategyID")) == CurrentStrategyID;
+    return !r.isNull(QStringLiteral("StrategyID")) &&
+           r.asInteger(QStringLiteral("StrategyID")) == CurrentStrategyID;
 }
 
 namespace {
@@ -267,11 +279,21 @@ void stamp(engine::Table& t, const char* dateColumn) {
 }
 } // namespace
 
-void TProgramDataForm::GoalsTableBeforePost(engine::Table& t) { stamp(t, "ModifieDate"); }
-void TProgramDataForm::StrategyTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
-void TProgramDataForm::DepartmentTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
-void TProgramDataForm::GoalTypeTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
-void TProgramDataForm::MeasureTableBeforePost(engine::Table& t) { stamp(t, "ModifiedDate"); }
+void TProgramDataForm::GoalsTableBeforePost(engine::Table& t) {
+    stamp(t, "ModifieDate");
+}
+void TProgramDataForm::StrategyTableBeforePost(engine::Table& t) {
+    stamp(t, "ModifiedDate");
+}
+void TProgramDataForm::DepartmentTableBeforePost(engine::Table& t) {
+    stamp(t, "ModifiedDate");
+}
+void TProgramDataForm::GoalTypeTableBeforePost(engine::Table& t) {
+    stamp(t, "ModifiedDate");
+}
+void TProgramDataForm::MeasureTableBeforePost(engine::Table& t) {
+    stamp(t, "ModifiedDate");
+}
 
 void TProgramDataForm::StrategyTableCalcFields(const Record& r, QHash<QString, QVariant>& out) const {
     out.insert(QStringLiteral("ShortStrategy"), r.asString(QStringLiteral("StrategyDescription")));
@@ -283,8 +305,7 @@ void TProgramDataForm::MeasureTableCalcFields(const Record& r, QHash<QString, QV
 }
 
 int TProgramDataForm::NextStrategyNumber(int user) {
-    if (user == -1)
-        user = SelectedUserNumber;
+    if (user == -1) user = SelectedUserNumber;
     Strategyquery.close();
     Strategyquery.clear();
     Strategyquery.add("Select Max(StrategyNumber) As MaxNumber");
@@ -330,8 +351,7 @@ void TProgramDataForm::LoadAccessLists(int user) {
     AccessListQuery.prepare();
     AccessListQuery.open();
     for (AccessListQuery.first(); !AccessListQuery.eof(); AccessListQuery.next()) {
-        if (AccessListQuery.field(QStringLiteral("CanSeeUser")).isNull())
-            continue;
+        if (AccessListQuery.field(QStringLiteral("CanSeeUser")).isNull()) continue;
         const QString t = QString::number(AccessListQuery.field(QStringLiteral("CanSeeUser")).asInteger());
         CanSeeList->add(t);
         if (!AccessListQuery.field(QStringLiteral("CanEditUser")).isNull() &&
@@ -349,8 +369,7 @@ bool inList(const TStringList* list, int n) {
     bool found = false;
     if (list)
         for (const QString& s : list->items())
-            if (s.toInt() == n)
-                found = true;
+            if (s.toInt() == n) found = true;
     return found;
 }
 } // namespace

@@ -33,7 +33,8 @@ private:
 class TProgramDataForm : public QObject {
     Q_OBJECT
 public:
-    explicit TProgramDataForm(engine::Session& session = engine::Session::instance(), QObject* parent = nullptr);
+    explicit TProgramDataForm(engine::Session& session = engine::Session::instance(),
+                              QObject* parent = nullptr);
     ~TProgramDataForm() override;
 
     // Opens the database and every table in the stated order. On failure no further table is

@@ -91,10 +91,20 @@ public:
     virtual void refresh() {}
     virtual bool readOnly() const { return true; }
 
+protected:
+    // Where a move to a row of n rows lands: clamped to the rows, with bof before the first and
+    // eof past the last; -1 when there are none.
+    struct Position {
+        int pos;
+        bool bof;
+        bool eof;
+    };
+    static Position clamp(int row, int n);
+
 signals:
-    void rowsChanged();            // the rows presented were re-read or changed
-    void currentChanged();         // another row became current (or the current row's values changed)
-    void stateChanged();           // browse, edit, insert or closed
+    void rowsChanged();    // the rows presented were re-read or changed
+    void currentChanged(); // another row became current (or the current row's values changed)
+    void stateChanged();   // browse, edit, insert or closed
     void fieldChanged(const QString& name); // a field of the pending row was written
 };
 

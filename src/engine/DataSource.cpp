@@ -2,7 +2,9 @@
 
 namespace engine {
 
-DataSource::DataSource(DataSet* ds, QObject* parent) : QObject(parent) { setDataSet(ds); }
+DataSource::DataSource(DataSet* ds, QObject* parent) : QObject(parent) {
+    setDataSet(ds);
+}
 
 void DataSource::setDataSet(DataSet* ds) {
     disconnect(c1_);
@@ -10,8 +12,7 @@ void DataSource::setDataSet(DataSet* ds) {
     disconnect(c3_);
     disconnect(c4_);
     ds_ = ds;
-    if (!ds)
-        return;
+    if (!ds) return;
     c1_ = connect(ds, &DataSet::rowsChanged, this, &DataSource::rowsChanged);
     c2_ = connect(ds, &DataSet::currentChanged, this, &DataSource::currentChanged);
     c3_ = connect(ds, &DataSet::stateChanged, this, &DataSource::stateChanged);

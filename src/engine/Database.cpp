@@ -14,7 +14,9 @@ namespace engine {
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
 
-QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
 
 void bindAll(QSqlQuery& q, const QVariantList& binds) {
     for (int i = 0; i < binds.size(); ++i)
@@ -26,17 +28,22 @@ Database::Database(Session& session, QObject* parent)
     : QObject(parent), session_(session),
       connectionName_(QStringLiteral("vardimo-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
 QString Database::describe(const QString& driverText, const QString& file) {
     const QString lower = driverText.toLower();
     if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
-        return file.isEmpty() ? QStringLiteral("The table is locked by another user. Try again in a moment.")
-                              : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
-                                    .arg(file);
-    if (lower.contains(QLatin1String("not a database")) || lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
+        return file.isEmpty()
+                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
+                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
+                         .arg(file);
+    if (lower.contains(QLatin1String("not a database")) ||
+        lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
         lower.contains(QLatin1String("corrupt")))
-        return QStringLiteral("Table is corrupt or not a table file: %1").arg(file.isEmpty() ? driverText : file);
+        return QStringLiteral("Table is corrupt or not a table file: %1")
+            .arg(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
         return QStringLiteral("Table is read only: %1").arg(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
@@ -49,7 +56,8 @@ void Database::open(const QString& aliasOrFolder) {
     QString folder = session_.hasAlias(aliasOrFolder) ? session_.aliasPath(aliasOrFolder) : aliasOrFolder;
     QFileInfo fi(folder);
     if (!fi.exists() || !fi.isDir())
-        throw Error(QStringLiteral("Database folder does not exist: %1").arg(QDir::cleanPath(fi.absoluteFilePath())));
+        throw Error(
+            QStringLiteral("Database folder does not exist: %1").arg(QDir::cleanPath(fi.absoluteFilePath())));
     if (!fi.isReadable())
         throw Error(QStringLiteral("Database folder cannot be read: %1").arg(fi.absoluteFilePath()));
     folder_ = QDir::cleanPath(fi.absoluteFilePath());
@@ -57,9 +65,9 @@ void Database::open(const QString& aliasOrFolder) {
     // The main database of the connection is a private file, not memory: SQLite commits
     // a transaction over several attached files atomically only then.
     QString priv = session_.privateDir();
-    if (priv.isEmpty() || !QFileInfo(priv).isDir())
-        priv = QDir::tempPath();
-    mainFile_ = QDir(priv).filePath(QStringLiteral("vardimo-%1-%2.tmp").arg(getpid()).arg(connectionName_.right(8)));
+    if (priv.isEmpty() || !QFileInfo(priv).isDir()) priv = QDir::tempPath();
+    mainFile_ =
+        QDir(priv).filePath(QStringLiteral("vardimo-%1-%2.tmp").arg(getpid()).arg(connectionName_.right(8)));
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     db.setDatabaseName(mainFile_);
@@ -76,8 +84,7 @@ void Database::open(const QString& aliasOrFolder) {
 }
 
 void Database::close() {
-    if (!open_)
-        return;
+    if (!open_) return;
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -89,28 +96,25 @@ void Database::close() {
     open_ = false;
 }
 
-QSqlDatabase Database::connection() const { return QSqlDatabase::database(connectionName_, false); }
+QSqlDatabase Database::connection() const {
+    return QSqlDatabase::database(connectionName_, false);
+}
 
 QString Database::tablePath(const TableDef& t) const {
     QDir d(folder_);
     const QString wanted = t.schemaName + QStringLiteral(".db");
     for (const QString& name : d.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
-            return d.filePath(name);
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0) return d.filePath(name);
     return d.filePath(t.fileName);
 }
 
 void Database::attach(const TableDef& t) {
-    if (!open_)
-        throw Error(QStringLiteral("The database is not open."));
-    if (attached_.contains(t.schemaName))
-        return;
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (attached_.contains(t.schemaName)) return;
     const QString path = tablePath(t);
     QFileInfo fi(path);
-    if (!fi.exists())
-        throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
-    if (!fi.isFile())
-        throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
+    if (!fi.exists()) throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    if (!fi.isFile()) throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
     {
         QFile probe(path);
         if (!probe.open(QIODevice::ReadOnly))
@@ -118,10 +122,11 @@ void Database::attach(const TableDef& t) {
     }
     try {
         exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoted(t.schemaName)), {path});
-        QSqlQuery q = exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
-                                          "COLLATE NOCASE")
-                               .arg(quoted(t.schemaName)),
-                           {t.schemaName});
+        QSqlQuery q =
+            exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
+                                "COLLATE NOCASE")
+                     .arg(quoted(t.schemaName)),
+                 {t.schemaName});
         if (!q.next() || q.value(0).toInt() != 1)
             throw Error(QStringLiteral("Table is corrupt or not a table file: %1").arg(t.fileName));
         exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoted(t.schemaName)));
@@ -131,29 +136,26 @@ void Database::attach(const TableDef& t) {
             exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
         } catch (...) {
         }
-        if (e.message().contains(t.fileName))
-            throw;
+        if (e.message().contains(t.fileName)) throw;
         throw Error(describe(e.message(), t.fileName));
     }
     attached_.insert(t.schemaName);
 }
 
 void Database::detach(const TableDef& t) {
-    if (!attached_.contains(t.schemaName))
-        return;
+    if (!attached_.contains(t.schemaName)) return;
     exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
     attached_.remove(t.schemaName);
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds) {
-    if (!open_)
-        throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw Error(QStringLiteral("Invalid SQL statement: %1").arg(q.lastError().databaseText().isEmpty()
-                                                                        ? q.lastError().text()
-                                                                        : q.lastError().databaseText()));
+        throw Error(QStringLiteral("Invalid SQL statement: %1")
+                        .arg(q.lastError().databaseText().isEmpty() ? q.lastError().text()
+                                                                    : q.lastError().databaseText()));
     bindAll(q, binds);
     if (!q.exec()) {
         const QString text =
@@ -164,50 +166,47 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& binds) {
 }
 
 void Database::begin() {
-    if (transactionDepth_++ == 0)
-        exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (transactionDepth_++ == 0) exec(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 void Database::commit() {
-    if (transactionDepth_ <= 0)
-        return;
-    if (--transactionDepth_ == 0)
-        exec(QStringLiteral("COMMIT"));
+    if (transactionDepth_ <= 0) return;
+    if (--transactionDepth_ == 0) exec(QStringLiteral("COMMIT"));
 }
 
 void Database::rollback() {
-    if (transactionDepth_ <= 0)
-        return;
+    if (transactionDepth_ <= 0) return;
     transactionDepth_ = 0;
     exec(QStringLiteral("ROLLBACK"));
 }
 
-Inserter::Inserter(Database& db, const QString& fileName, const QStringList& columns) : query_(db.connection()) {
+Inserter::Inserter(Database& db, const QString& fileName, const QStringList& columns)
+    : query_(db.connection()) {
     const TableDef* t = findTable(fileName);
-    if (!t)
-        throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    if (!t) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
     db.attach(*t);
     QStringList cols, marks;
     for (const QString& c : columns) {
-        if (t->columnIndex(c) < 0)
-            throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName, c));
+        if (t->columnIndex(c) < 0) throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName, c));
         cols << quoted(c);
         marks << QStringLiteral("?");
     }
     if (!query_.prepare(QStringLiteral("INSERT INTO %1.%1 (%2) VALUES (%3)")
-                            .arg(quoted(t->schemaName), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
+                            .arg(quoted(t->schemaName), cols.join(QStringLiteral(", ")),
+                                 marks.join(QStringLiteral(", ")))))
         throw Error(QStringLiteral("Invalid SQL statement: %1").arg(query_.lastError().text()));
 }
 
 qint64 Inserter::add(const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i)
         query_.bindValue(i, values[i]);
-    if (!query_.exec())
-        throw Error(Database::describe(query_.lastError().text()));
+    if (!query_.exec()) throw Error(Database::describe(query_.lastError().text()));
     return query_.lastInsertId().toLongLong();
 }
 
-void Database::notifyChanged(const QString& schemaName) { emit tableChanged(schemaName); }
+void Database::notifyChanged(const QString& schemaName) {
+    emit tableChanged(schemaName);
+}
 
 void Database::create(const QString& folder) {
     QDir d(folder);
@@ -230,13 +229,16 @@ void Database::create(const QString& folder) {
             QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
             statements << t.createIndexSql();
             if (t.schemaName == QLatin1String("settings"))
-                statements << QStringLiteral("INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
-                                             "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
+                statements << QStringLiteral(
+                    "INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
+                    "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
             if (t.schemaName == QLatin1String("security"))
-                statements << QStringLiteral("INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
+                statements << QStringLiteral(
+                    "INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
             if (t.schemaName == QLatin1String("user"))
-                statements << QStringLiteral("INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
-                                             "('Supervisor', '', 'Supervisor', 0)");
+                statements << QStringLiteral(
+                    "INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
+                    "('Supervisor', '', 'Supervisor', 0)");
             for (const QString& s : statements)
                 if (!q.exec(s))
                     throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, q.lastError().text()));

@@ -82,8 +82,7 @@ class Transaction {
 public:
     explicit Transaction(Database& db) : db_(db) { db_.begin(); }
     ~Transaction() {
-        if (!done_)
-            try {
+        if (!done_) try {
                 db_.rollback();
             } catch (...) {
             }

@@ -4,14 +4,14 @@
 
 #include <QSqlField>
 #include <QSqlRecord>
+#include <algorithm>
 
 namespace engine {
 
 Query::Query(Database& db, QObject* parent) : DataSet(parent), db_(db) {}
 
 void Query::requireClosed() const {
-    if (open_)
-        throw Error(QStringLiteral("Cannot change the SQL text of an open query."));
+    if (open_) throw Error(QStringLiteral("Cannot change the SQL text of an open query."));
 }
 
 void Query::clear() {
@@ -21,8 +21,7 @@ void Query::clear() {
 }
 
 Statement Query::statement() {
-    if (sql_.isEmpty())
-        throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
+    if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
     Statement st = sql_.translate();
     for (const QString& t : st.tables)
         db_.attach(*findTable(t));
@@ -35,8 +34,7 @@ void Query::prepare() {
 }
 
 void Query::open() {
-    if (open_)
-        return;
+    if (open_) return;
     const Statement st = statement();
     if (!st.selects)
         throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
@@ -75,8 +73,7 @@ void Query::open() {
 void Query::execSql() {
     requireClosed();
     const Statement st = statement();
-    if (st.selects)
-        throw Error(QStringLiteral("Invalid SQL statement: a Select query is opened, not run."));
+    if (st.selects) throw Error(QStringLiteral("Invalid SQL statement: a Select query is opened, not run."));
     {
         Transaction tx(db_);
         QSqlQuery q = db_.exec(st.sql, st.binds);
@@ -89,8 +86,7 @@ void Query::execSql() {
 }
 
 void Query::close() {
-    if (!open_)
-        return;
+    if (!open_) return;
     open_ = false;
     rows_.clear();
     columns_.clear();
@@ -102,51 +98,34 @@ void Query::close() {
 }
 
 void Query::moveTo(int row) {
-    const int n = int(rows_.size());
-    if (n == 0) {
-        eof_ = bof_ = true;
-        pos_ = 0;
-    } else if (row < 0) {
-        pos_ = 0;
-        bof_ = true;
-        eof_ = false;
-    } else if (row >= n) {
-        pos_ = n - 1;
-        eof_ = true;
-        bof_ = false;
-    } else {
-        pos_ = row;
-        eof_ = bof_ = false;
-    }
+    const Position p = clamp(row, int(rows_.size()));
+    pos_ = std::max(p.pos, 0);
+    bof_ = p.bof;
+    eof_ = p.eof;
     emit currentChanged();
 }
 
 int Query::columnOf(const QString& name) const {
     for (int i = 0; i < columns_.size(); ++i)
-        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
+        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
 FieldType Query::fieldType(const QString& name) const {
     const int i = columnOf(name);
-    if (i < 0)
-        throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
+    if (i < 0) throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
     return types_[size_t(i)];
 }
 
 QVariant Query::valueAt(int row, const QString& name) {
     const int i = columnOf(name);
-    if (i < 0)
-        throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
-    if (row < 0 || row >= int(rows_.size()))
-        return {};
+    if (i < 0) throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
+    if (row < 0 || row >= int(rows_.size())) return {};
     return toFieldValue(rows_[size_t(row)].value(i), types_[size_t(i)]);
 }
 
 QVariant Query::fieldValue(const QString& name) {
-    if (!open_)
-        throw Error(QStringLiteral("Cannot perform this operation on a closed dataset (query)."));
+    if (!open_) throw Error(QStringLiteral("Cannot perform this operation on a closed dataset (query)."));
     return valueAt(pos_, name);
 }
 

@@ -40,10 +40,10 @@ std::vector<TableDef> makeTables() {
                   {"DepartmentID", F::Integer}},
                  {{"IUserName", {"UserName"}}, {"UserIdKey", {"UserID"}, false}}});
     std::vector<ColumnDef> security{{"SecurityID", F::AutoInc}, {"Description", F::Text, 40}};
-    for (const char* right : {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase",
-                              "CanViewSecurity", "CanAddGoals", "CanAddDepartments", "CanPrintReports",
-                              "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
-                              "CanAddGlobalGoals", "CanModifyAllGoals"})
+    for (const char* right :
+         {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity", "CanAddGoals",
+          "CanAddDepartments", "CanPrintReports", "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
+          "CanAddGlobalGoals", "CanModifyAllGoals"})
         security.push_back({right, F::Logical});
     t.push_back({"Security.db", "security", security, {}});
     t.push_back({"Settings.db",
@@ -68,25 +68,25 @@ std::vector<TableDef> makeTables() {
                   {"ModifiedBy", F::Integer},
                   {"ModifieDate", F::DateTime}},
                  {{"GoalName", {"GoalDescription"}}, {"GoalYearKey", {"GoalYear", "GoalTypeID"}, false}}});
-    t.push_back({"Strategys.db",
-                 "strategys",
-                 {{"StrategyID", F::AutoInc},
-                  {"StrategyNumber", F::Integer},
-                  {"StrategyDescription", F::Memo, 80},
-                  {"Responsibility", F::Memo, 240},
-                  {"Deliverable", F::Memo, 240},
-                  {"Measurement", F::Memo, 240},
-                  {"CompleationDate", F::Date},
-                  {"AddationalResources", F::Memo, 240},
-                  {"CommentsStatus", F::Memo, 240},
-                  {"DoNotPrint", F::Logical},
-                  {"UserNumber", F::Integer},
-                  {"ModifiedBy", F::Integer},
-                  {"ModifiedDate", F::DateTime},
-                  {"GoalID", F::Integer},
-                  {"Compleated", F::Logical}},
-                 {{"StrategyGoalUser", {"GoalID", "UserNumber"}, false},
-                  {"StrategyUser", {"UserNumber"}, false}}});
+    t.push_back(
+        {"Strategys.db",
+         "strategys",
+         {{"StrategyID", F::AutoInc},
+          {"StrategyNumber", F::Integer},
+          {"StrategyDescription", F::Memo, 80},
+          {"Responsibility", F::Memo, 240},
+          {"Deliverable", F::Memo, 240},
+          {"Measurement", F::Memo, 240},
+          {"CompleationDate", F::Date},
+          {"AddationalResources", F::Memo, 240},
+          {"CommentsStatus", F::Memo, 240},
+          {"DoNotPrint", F::Logical},
+          {"UserNumber", F::Integer},
+          {"ModifiedBy", F::Integer},
+          {"ModifiedDate", F::DateTime},
+          {"GoalID", F::Integer},
+          {"Compleated", F::Logical}},
+         {{"StrategyGoalUser", {"GoalID", "UserNumber"}, false}, {"StrategyUser", {"UserNumber"}, false}}});
     t.push_back({"Department.db",
                  "department",
                  {{"DepartmentID", F::AutoInc},
@@ -108,18 +108,19 @@ std::vector<TableDef> makeTables() {
                   {"CanSeeUser", F::Integer},
                   {"CanEditUser", F::Logical}},
                  {{"AccessOwner", {"UserNumber"}, false}, {"AccessSeen", {"CanSeeUser"}, false}}});
-    t.push_back({"Measure.db",
-                 "measure",
-                 {{"MeasurementID", F::AutoInc},
-                  {"StrategyID", F::Number},
-                  {"MeasurementNumber", F::Number},
-                  {"Measurement", F::Memo, 200},
-                  {"CompleationDate", F::Date},
-                  {"Compleated", F::Logical},
-                  {"ModifiedBy", F::Number},
-                  {"ModifiedDate", F::DateTime},
-                  {"Deliverable", F::Memo, 200}},
-                 {{"MNumber", {"StrategyID", "MeasurementNumber"}}, {"MeasureDate", {"CompleationDate"}, false}}});
+    t.push_back(
+        {"Measure.db",
+         "measure",
+         {{"MeasurementID", F::AutoInc},
+          {"StrategyID", F::Number},
+          {"MeasurementNumber", F::Number},
+          {"Measurement", F::Memo, 200},
+          {"CompleationDate", F::Date},
+          {"Compleated", F::Logical},
+          {"ModifiedBy", F::Number},
+          {"ModifiedDate", F::DateTime},
+          {"Deliverable", F::Memo, 200}},
+         {{"MNumber", {"StrategyID", "MeasurementNumber"}}, {"MeasureDate", {"CompleationDate"}, false}}});
     return t;
 }
 
@@ -127,15 +128,13 @@ std::vector<TableDef> makeTables() {
 
 int TableDef::columnIndex(const QString& name) const {
     for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return int(i);
+        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
     return -1;
 }
 
 const IndexDef* TableDef::index(const QString& name) const {
     for (const auto& ix : indexes)
-        if (ix.named && ix.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &ix;
+        if (ix.named && ix.name.compare(name, Qt::CaseInsensitive) == 0) return &ix;
     return nullptr;
 }
 
@@ -168,11 +167,9 @@ const std::vector<TableDef>& tables() {
 
 const TableDef* findTable(const QString& fileName) {
     QString base = fileName.trimmed();
-    if (base.endsWith(QStringLiteral(".db"), Qt::CaseInsensitive))
-        base.chop(3);
+    if (base.endsWith(QStringLiteral(".db"), Qt::CaseInsensitive)) base.chop(3);
     for (const auto& t : tables())
-        if (t.schemaName.compare(base, Qt::CaseInsensitive) == 0)
-            return &t;
+        if (t.schemaName.compare(base, Qt::CaseInsensitive) == 0) return &t;
     return nullptr;
 }
 
@@ -188,8 +185,7 @@ bool columnType(const QString& name, FieldType* type) {
         return m;
     }();
     auto it = byName.find(name.toLower());
-    if (it == byName.end())
-        return false;
+    if (it == byName.end()) return false;
     *type = it.value();
     return true;
 }

@@ -20,20 +20,16 @@ const char* const kUsersFolder = "vardimo-users";
 
 QString defaultUserName() {
     QString n = qEnvironmentVariable("USER");
-    if (n.isEmpty())
-        n = qEnvironmentVariable("LOGNAME");
+    if (n.isEmpty()) n = qEnvironmentVariable("LOGNAME");
     return n;
 }
 
 bool writableFolder(const QString& dir) {
-    if (dir.isEmpty())
-        return false;
+    if (dir.isEmpty()) return false;
     QDir d(dir);
-    if (!d.exists() && !d.mkpath(QStringLiteral(".")))
-        return false;
+    if (!d.exists() && !d.mkpath(QStringLiteral("."))) return false;
     QFile probe(d.filePath(QStringLiteral(".vardimo-probe-%1").arg(getpid())));
-    if (!probe.open(QIODevice::WriteOnly))
-        return false;
+    if (!probe.open(QIODevice::WriteOnly)) return false;
     probe.close();
     probe.remove();
     return true;
@@ -74,18 +70,15 @@ void Session::addStandardAlias(const QString& name, const QString& path, const Q
     if (driver.compare(QStringLiteral("Paradox"), Qt::CaseInsensitive) != 0 &&
         driver.compare(QStringLiteral("STANDARD"), Qt::CaseInsensitive) != 0)
         throw Error(QStringLiteral("Unknown database driver: %1").arg(driver));
-    if (configuredAliases_.contains(name.toLower()))
-        return;
+    if (configuredAliases_.contains(name.toLower())) return;
     sessionAliases_.insert(name.toLower(), path);
 }
 
 QString Session::aliasPath(const QString& name) const {
     auto it = configuredAliases_.find(name.toLower());
-    if (it != configuredAliases_.end())
-        return it.value();
+    if (it != configuredAliases_.end()) return it.value();
     it = sessionAliases_.find(name.toLower());
-    if (it != sessionAliases_.end())
-        return it.value();
+    if (it != sessionAliases_.end()) return it.value();
     throw Error(QStringLiteral("Unknown database alias: %1").arg(name));
 }
 
@@ -96,25 +89,22 @@ void Session::setDateFormat(const DateFormat& f) {
 }
 
 std::optional<int> Session::version() const {
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
-        return std::nullopt;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) return std::nullopt;
     return 500;
 }
 
 void Session::registerUser(const QString& databaseFolder) {
-    if (registration_)
-        return;
+    if (registration_) return;
     QString base = netDir_;
-    if (!writableFolder(base))
-        base = QDir(databaseFolder).filePath(QStringLiteral(".vardimo-control"));
+    if (!writableFolder(base)) base = QDir(databaseFolder).filePath(QStringLiteral(".vardimo-control"));
     const QString dir = QDir(base).filePath(QString::fromLatin1(kUsersFolder));
     if (!QDir().mkpath(dir))
         throw Error(QStringLiteral("Cannot create the network control folder %1").arg(dir));
     auto lock = std::make_unique<LockFile>();
     // Locked under a name the listing ignores, then renamed: a listing never sees an unlocked
     // entry of a live session and so never takes it for a crashed one.
-    const QString stem =
-        QDir(dir).filePath(QStringLiteral("%1-%2").arg(getpid()).arg(QUuid::createUuid().toString(QUuid::Id128)));
+    const QString stem = QDir(dir).filePath(
+        QStringLiteral("%1-%2").arg(getpid()).arg(QUuid::createUuid().toString(QUuid::Id128)));
     lock->open(stem + QStringLiteral(".new"));
     const QByteArray name = userName_.toUtf8();
     if (!lock->lockExclusive(0, 1) || ::write(lock->fd(), name.constData(), size_t(name.size())) < 0 ||
@@ -127,8 +117,7 @@ void Session::registerUser(const QString& databaseFolder) {
 
 QStringList Session::users() const {
     QStringList out;
-    if (controlDir_.isEmpty())
-        return out;
+    if (controlDir_.isEmpty()) return out;
     QDir d(controlDir_);
     for (const QFileInfo& fi : d.entryInfoList({QStringLiteral("*.usr")}, QDir::Files, QDir::Name)) {
         LockFile probe;
@@ -144,30 +133,32 @@ QStringList Session::users() const {
             continue;
         }
         QFile f(fi.absoluteFilePath());
-        if (f.open(QIODevice::ReadOnly))
-            out << QString::fromUtf8(f.readAll());
+        if (f.open(QIODevice::ReadOnly)) out << QString::fromUtf8(f.readAll());
     }
     return out;
 }
 
 void Session::addPassword(const QString& password) {
-    if (!passwords_.contains(password))
-        passwords_ << password;
+    if (!passwords_.contains(password)) passwords_ << password;
 }
 
-bool Session::hasPassword(const QString& password) const { return passwords_.contains(password); }
+bool Session::hasPassword(const QString& password) const {
+    return passwords_.contains(password);
+}
 
 bool Session::knowsPasswordHash(const QString& hash) const {
     for (const QString& p : passwords_)
-        if (passwordHash(p) == hash)
-            return true;
+        if (passwordHash(p) == hash) return true;
     return false;
 }
 
 QString Session::passwordHash(const QString& password) {
-    return QString::fromLatin1(QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(
+        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-bool Session::askPassword() { return passwordHandler_ ? passwordHandler_(*this) : false; }
+bool Session::askPassword() {
+    return passwordHandler_ ? passwordHandler_(*this) : false;
+}
 
 } // namespace engine

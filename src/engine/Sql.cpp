@@ -38,8 +38,7 @@ QVariant quotedLiteral(const QString& content) {
     static const QRegularExpression dateRe(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4}$"));
     if (dateRe.match(content).hasMatch()) {
         const QDate d = parseDate(content);
-        if (d.isValid())
-            return d.toString(Qt::ISODate);
+        if (d.isValid()) return d.toString(Qt::ISODate);
     }
     return content;
 }
@@ -55,12 +54,11 @@ void lexLiteral(const QString& text, Statement& st) {
             if (end < 0)
                 throw Error(QStringLiteral("Invalid SQL statement: a double-quoted text is not closed."));
             const QString content = text.mid(i + 1, end - i - 1);
-            if (const TableDef* t = findTable(content); t && (content.contains(QLatin1Char('.')) ||
-                                                              content.compare(t->schemaName,
-                                                                              Qt::CaseInsensitive) == 0)) {
+            if (const TableDef* t = findTable(content);
+                t && (content.contains(QLatin1Char('.')) ||
+                      content.compare(t->schemaName, Qt::CaseInsensitive) == 0)) {
                 out += QStringLiteral("\"%1\".\"%1\"").arg(t->schemaName);
-                if (!st.tables.contains(t->schemaName))
-                    st.tables << t->schemaName;
+                if (!st.tables.contains(t->schemaName)) st.tables << t->schemaName;
             } else {
                 out += QStringLiteral(" ? ");
                 st.binds << quotedLiteral(content);
@@ -105,12 +103,10 @@ void bindPiece(const SqlPiece& p, Statement& st) {
                 marks << QStringLiteral("?");
                 st.binds << QVariant::fromValue<qint64>(n);
             }
-            if (marks.isEmpty())
-                marks << QStringLiteral("NULL");
-            st.sql += v.parenthesised ? QStringLiteral(" (") + marks.join(QStringLiteral(", ")) +
-                                            QStringLiteral(") ")
-                                      : QStringLiteral(" ") + marks.join(QStringLiteral(", ")) +
-                                            QStringLiteral(" ");
+            if (marks.isEmpty()) marks << QStringLiteral("NULL");
+            st.sql += v.parenthesised
+                          ? QStringLiteral(" (") + marks.join(QStringLiteral(", ")) + QStringLiteral(") ")
+                          : QStringLiteral(" ") + marks.join(QStringLiteral(", ")) + QStringLiteral(" ");
         }
     };
     std::visit(V{st}, p);

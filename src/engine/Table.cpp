@@ -15,7 +15,9 @@ constexpr int kFetchWindow = 64;
 constexpr int kCacheRows = 1024;
 const char* const kProtectionTable = "vardimo_protection";
 
-QString quoted(const QString& n) { return QLatin1Char('"') + n + QLatin1Char('"'); }
+QString quoted(const QString& n) {
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
 
 } // namespace
 
@@ -28,8 +30,7 @@ bool Record::isNull(const QString& name) const {
 
 QVariant Record::value(const QString& name) const {
     const int i = def_ ? def_->columnIndex(name) : -1;
-    if (i < 0)
-        throw Error(QStringLiteral("Field '%1' not found.").arg(name));
+    if (i < 0) throw Error(QStringLiteral("Field '%1' not found.").arg(name));
     return toFieldValue(values_.value(i), def_->columns[size_t(i)].type);
 }
 
@@ -43,14 +44,15 @@ QString Record::asString(const QString& name) const {
     return displayText(value(name), i >= 0 ? def_->columns[size_t(i)].type : FieldType::Text);
 }
 
-bool Record::asBoolean(const QString& name) const { return value(name).toBool(); }
+bool Record::asBoolean(const QString& name) const {
+    return value(name).toBool();
+}
 
 // ---- Table ----------------------------------------------------------------------------------
 
 Table::Table(Database& db, const QString& fileName, QObject* parent)
     : DataSet(parent), db_(db), fileName_(fileName), def_(findTable(fileName)) {
-    if (!def_)
-        throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    if (!def_) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
     connect(&db_, &Database::tableChanged, this, &Table::onTableChanged);
 }
 
@@ -61,11 +63,12 @@ Table::~Table() {
     }
 }
 
-QString Table::qualified() const { return QStringLiteral("%1.%1").arg(quoted(def_->schemaName)); }
+QString Table::qualified() const {
+    return QStringLiteral("%1.%1").arg(quoted(def_->schemaName));
+}
 
 void Table::setIndexName(const QString& name) {
-    if (open_)
-        throw Error(QStringLiteral("Cannot change the index of an open table: %1").arg(fileName_));
+    if (open_) throw Error(QStringLiteral("Cannot change the index of an open table: %1").arg(fileName_));
     indexName_ = name;
 }
 
@@ -94,8 +97,7 @@ QString Table::orderBy() const {
 }
 
 void Table::open() {
-    if (open_)
-        return;
+    if (open_) return;
     if (!indexName_.isEmpty() && !def_->index(indexName_))
         throw Error(QStringLiteral("Index does not exist: %1 (table %2)").arg(indexName_, fileName_));
     db_.attach(*def_);
@@ -105,26 +107,25 @@ void Table::open() {
         QSqlQuery q = db_.exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE name = ?")
                                    .arg(quoted(def_->schemaName)),
                                {QString::fromLatin1(kProtectionTable)});
-        if (!q.next() || q.value(0).toInt() == 0)
-            break;
-        q = db_.exec(QStringLiteral("SELECT hash FROM %1.%2").arg(quoted(def_->schemaName), kProtectionTable));
+        if (!q.next() || q.value(0).toInt() == 0) break;
+        q = db_.exec(
+            QStringLiteral("SELECT hash FROM %1.%2").arg(quoted(def_->schemaName), kProtectionTable));
         const QString hash = q.next() ? q.value(0).toString() : QString();
-        if (hash.isEmpty() || db_.session().knowsPasswordHash(hash))
-            break;
+        if (hash.isEmpty() || db_.session().knowsPasswordHash(hash)) break;
         if (++attempts > 3 || !db_.session().askPassword())
             throw Error(QStringLiteral("Invalid password for table %1").arg(fileName_));
     }
 
-    const QString lockPath =
-        QDir(db_.folder()).filePath(QStringLiteral("%1.lck").arg(def_->schemaName));
+    const QString lockPath = QDir(db_.folder()).filePath(QStringLiteral("%1.lck").arg(def_->schemaName));
     lock_.open(lockPath);
     const bool ok = exclusive_ ? lock_.lockExclusive(0) : lock_.lockShared(0);
     if (!ok) {
         lock_.close();
-        throw Error(exclusive_ ? QStringLiteral("Table is open by another user and cannot be opened "
-                                                "exclusively: %1")
-                                     .arg(fileName_)
-                               : QStringLiteral("Table is open exclusively by another user: %1").arg(fileName_));
+        throw Error(exclusive_
+                        ? QStringLiteral("Table is open by another user and cannot be opened "
+                                         "exclusively: %1")
+                              .arg(fileName_)
+                        : QStringLiteral("Table is open exclusively by another user: %1").arg(fileName_));
     }
     open_ = true;
     state_ = State::Browse;
@@ -138,10 +139,8 @@ void Table::open() {
 }
 
 void Table::close() {
-    if (!open_)
-        return;
-    if (isEditing())
-        cancel();
+    if (!open_) return;
+    if (isEditing()) cancel();
     unlockRecord();
     lock_.close();
     open_ = false;
@@ -165,11 +164,9 @@ void Table::setOnFilterRecord(FilterFn fn, PreSelectFn pre) {
 }
 
 void Table::setFiltered(bool on) {
-    if (open_)
-        settle();
+    if (open_) settle();
     filtered_ = on;
-    if (!open_)
-        return;
+    if (!open_) return;
     cache_.clear();
     cacheOrder_.clear();
     goFirst();
@@ -189,7 +186,8 @@ void Table::goFirst() {
     } else {
         // Only the first row is read now; the keys of the rest are read when first needed.
         keysValid_ = false;
-        QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1").arg(qualified(), orderBy()));
+        QSqlQuery q =
+            db_.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1").arg(qualified(), orderBy()));
         if (q.next()) {
             current_ = q.value(0).toLongLong();
             pos_ = 0;
@@ -220,10 +218,11 @@ void Table::loadKeys(std::optional<qint64> keep) {
     if (filtering)
         for (const auto& c : def_->columns)
             cols << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoted(c.name));
-    QSqlQuery q = db_.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
-                               .arg(cols.join(QStringLiteral(", ")), qualified(),
-                                    where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where, orderBy()),
-                           binds);
+    QSqlQuery q =
+        db_.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
+                     .arg(cols.join(QStringLiteral(", ")), qualified(),
+                          where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where, orderBy()),
+                 binds);
     keys_.clear();
     const int n = int(def_->columns.size());
     while (q.next()) {
@@ -233,8 +232,7 @@ void Table::loadKeys(std::optional<qint64> keep) {
             values.reserve(n);
             for (int i = 0; i < n; ++i)
                 values << q.value(i + 1);
-            if (!(keep && *keep == key) && !filter_(Record(def_, std::move(values))))
-                continue;
+            if (!(keep && *keep == key) && !filter_(Record(def_, std::move(values)))) continue;
         }
         keys_.push_back(key);
     }
@@ -242,15 +240,13 @@ void Table::loadKeys(std::optional<qint64> keep) {
 }
 
 void Table::ensureKeys() {
-    if (keysValid_)
-        return;
+    if (keysValid_) return;
     loadKeys(current_);
     if (current_)
         positionOnKey(*current_);
     else {
         pos_ = keys_.empty() ? -1 : 0;
-        if (pos_ == 0)
-            current_ = keys_[0];
+        if (pos_ == 0) current_ = keys_[0];
     }
 }
 
@@ -265,7 +261,9 @@ void Table::positionOnKey(qint64 key) {
     eof_ = bof_ = keys_.empty();
 }
 
-qint64 Table::currentKey() { return current_.value_or(-1); }
+qint64 Table::currentKey() {
+    return current_.value_or(-1);
+}
 
 int Table::recordCount() {
     requireOpen();
@@ -278,10 +276,8 @@ int Table::recordCount() {
 }
 
 int Table::recNo() {
-    if (!open_)
-        return -1;
-    if (!keysValid_ && firstKnown_)
-        return pos_;
+    if (!open_) return -1;
+    if (!keysValid_ && firstKnown_) return pos_;
     ensureKeys();
     return pos_;
 }
@@ -290,25 +286,11 @@ void Table::moveTo(int row) {
     requireOpen();
     settle();
     ensureKeys();
-    const int n = int(keys_.size());
-    if (n == 0) {
-        pos_ = -1;
-        current_.reset();
-        eof_ = bof_ = true;
-    } else if (row < 0) {
-        pos_ = 0;
-        bof_ = true;
-        eof_ = false;
-    } else if (row >= n) {
-        pos_ = n - 1;
-        eof_ = true;
-        bof_ = false;
-    } else {
-        pos_ = row;
-        eof_ = bof_ = false;
-    }
-    if (pos_ >= 0)
-        current_ = keys_[size_t(pos_)];
+    const Position p = clamp(row, int(keys_.size()));
+    pos_ = p.pos;
+    bof_ = p.bof;
+    eof_ = p.eof;
+    current_ = pos_ >= 0 ? std::optional<qint64>(keys_[size_t(pos_)]) : std::nullopt;
     emit currentChanged();
 }
 
@@ -316,8 +298,7 @@ bool Table::locate(const QString& field, const QVariant& value) {
     requireOpen();
     settle();
     const int ci = def_->columnIndex(field);
-    if (ci < 0)
-        throw Error(QStringLiteral("Field '%1' not found.").arg(field));
+    if (ci < 0) throw Error(QStringLiteral("Field '%1' not found.").arg(field));
     ensureKeys();
     QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY %3")
                                .arg(qualified(), quoted(def_->columns[size_t(ci)].name), orderBy()),
@@ -334,27 +315,21 @@ bool Table::locate(const QString& field, const QVariant& value) {
 }
 
 bool Table::hasField(const QString& name) const {
-    if (def_->columnIndex(name) >= 0)
-        return true;
+    if (def_->columnIndex(name) >= 0) return true;
     for (const auto& c : calculated_)
-        if (c.name.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
+        if (c.name.compare(name, Qt::CaseInsensitive) == 0) return true;
     for (const auto& l : lookups_)
-        if (l.name.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
+        if (l.name.compare(name, Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
 FieldType Table::fieldType(const QString& name) const {
     const int i = def_->columnIndex(name);
-    if (i >= 0)
-        return def_->columns[size_t(i)].type;
+    if (i >= 0) return def_->columns[size_t(i)].type;
     for (const auto& c : calculated_)
-        if (c.name.compare(name, Qt::CaseInsensitive) == 0)
-            return c.type;
+        if (c.name.compare(name, Qt::CaseInsensitive) == 0) return c.type;
     for (const auto& l : lookups_)
-        if (l.name.compare(name, Qt::CaseInsensitive) == 0)
-            return FieldType::Text;
+        if (l.name.compare(name, Qt::CaseInsensitive) == 0) return FieldType::Text;
     throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName_, name));
 }
 
@@ -374,7 +349,8 @@ QVariantList Table::readRow(qint64 key) {
     for (const auto& c : def_->columns)
         cols << quoted(c.name);
     QSqlQuery q = db_.exec(
-        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(cols.join(QStringLiteral(", ")), qualified()), {key});
+        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(cols.join(QStringLiteral(", ")), qualified()),
+        {key});
     QVariantList values;
     if (q.next())
         for (int i = 0; i < int(def_->columns.size()); ++i)
@@ -389,20 +365,17 @@ const QVariantList& Table::rowValues(int row) {
         key = *current_;
     else {
         ensureKeys();
-        if (row < 0 || row >= int(keys_.size()))
-            return empty;
+        if (row < 0 || row >= int(keys_.size())) return empty;
         key = keys_[size_t(row)];
     }
     auto it = cache_.find(key);
-    if (it != cache_.end())
-        return it.value();
+    if (it != cache_.end()) return it.value();
 
     // Read a window of rows at once: grids ask for neighbouring rows one after the other.
     std::vector<qint64> want{key};
     if (keysValid_ && row >= 0)
         for (int r = row + 1; r < int(keys_.size()) && int(want.size()) < kFetchWindow; ++r)
-            if (!cache_.contains(keys_[size_t(r)]))
-                want.push_back(keys_[size_t(r)]);
+            if (!cache_.contains(keys_[size_t(r)])) want.push_back(keys_[size_t(r)]);
     QStringList cols{QStringLiteral("rowid")};
     for (const auto& c : def_->columns)
         cols << quoted(c.name);
@@ -412,9 +385,10 @@ const QVariantList& Table::rowValues(int row) {
         marks << QStringLiteral("?");
         binds << k;
     }
-    QSqlQuery q = db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
-                               .arg(cols.join(QStringLiteral(", ")), qualified(), marks.join(QLatin1Char(','))),
-                           binds);
+    QSqlQuery q =
+        db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+                     .arg(cols.join(QStringLiteral(", ")), qualified(), marks.join(QLatin1Char(','))),
+                 binds);
     while (q.next()) {
         QVariantList values;
         for (int i = 0; i < int(def_->columns.size()); ++i)
@@ -424,8 +398,7 @@ const QVariantList& Table::rowValues(int row) {
         cacheOrder_.push_back(k);
     }
     while (int(cacheOrder_.size()) > kCacheRows) {
-        if (cacheOrder_.front() != key)
-            cache_.remove(cacheOrder_.front());
+        if (cacheOrder_.front() != key) cache_.remove(cacheOrder_.front());
         cacheOrder_.pop_front();
     }
     it = cache_.find(key);
@@ -439,32 +412,26 @@ const QVariantList& Table::rowValues(int row) {
 
 QVariant Table::calcValue(const QVariantList& values, const QString& name) {
     for (const auto& c : calculated_) {
-        if (c.name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (!calc_ || values.isEmpty())
-            return {};
+        if (c.name.compare(name, Qt::CaseInsensitive) != 0) continue;
+        if (!calc_ || values.isEmpty()) return {};
         QHash<QString, QVariant> out;
         calc_(Record(def_, values), out);
         for (auto it = out.begin(); it != out.end(); ++it)
             if (it.key().compare(c.name, Qt::CaseInsensitive) == 0) {
                 const QVariant v = it.value();
                 // A calculated text field holds only its declared width, cut without a mark.
-                if (c.size > 0 && v.typeId() == QMetaType::QString)
-                    return v.toString().left(c.size);
+                if (c.size > 0 && v.typeId() == QMetaType::QString) return v.toString().left(c.size);
                 return v;
             }
         return {};
     }
     for (const auto& l : lookups_) {
-        if (l.name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
+        if (l.name.compare(name, Qt::CaseInsensitive) != 0) continue;
         const int ki = def_->columnIndex(l.keyField);
         const QVariant key = ki >= 0 ? values.value(ki) : QVariant();
-        if (key.isNull() || !key.isValid())
-            return {};
+        if (key.isNull() || !key.isValid()) return {};
         const QVariant v = l.lookupTable->lookupValue(l.lookupKeyField, key, l.resultField);
-        if (l.size > 0 && v.typeId() == QMetaType::QString)
-            return v.toString().left(l.size);
+        if (l.size > 0 && v.typeId() == QMetaType::QString) return v.toString().left(l.size);
         return v;
     }
     throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName_, name));
@@ -481,48 +448,40 @@ QVariant Table::fieldValue(const QString& name) {
     if (i < 0) {
         return values ? calcValue(*values, name) : (hasField(name) ? QVariant() : calcValue({}, name));
     }
-    if (!values || values->isEmpty())
-        return {};
+    if (!values || values->isEmpty()) return {};
     return toFieldValue(values->value(i), def_->columns[size_t(i)].type);
 }
 
 QVariant Table::valueAt(int row, const QString& name) {
     requireOpen();
     const int i = def_->columnIndex(name);
-    if (isEditing() && row == pos_)
-        return fieldValue(name);
+    if (isEditing() && row == pos_) return fieldValue(name);
     const QVariantList& values = rowValues(row);
-    if (i < 0)
-        return calcValue(values, name);
-    if (values.isEmpty())
-        return {};
+    if (i < 0) return calcValue(values, name);
+    if (values.isEmpty()) return {};
     return toFieldValue(values.value(i), def_->columns[size_t(i)].type);
 }
 
 void Table::setFieldValue(const QString& name, const QVariant& value) {
     requireOpen();
-    if (!isEditing())
-        throw Error(QStringLiteral("%1: Dataset not in edit or insert mode.").arg(fileName_));
+    if (!isEditing()) throw Error(QStringLiteral("%1: Dataset not in edit or insert mode.").arg(fileName_));
     const int i = def_->columnIndex(name);
     if (i < 0) {
-        if (hasField(name))
-            throw Error(QStringLiteral("Field '%1' cannot be modified.").arg(name));
+        if (hasField(name)) throw Error(QStringLiteral("Field '%1' cannot be modified.").arg(name));
         throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName_, name));
     }
     const ColumnDef& c = def_->columns[size_t(i)];
     if (c.type == FieldType::AutoInc)
         throw Error(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
     const QVariant stored = toStoredValue(value, c.type);
-    if (buffer_.value(i) == stored && buffer_.value(i).isNull() == stored.isNull())
-        return;
+    if (buffer_.value(i) == stored && buffer_.value(i).isNull() == stored.isNull()) return;
     buffer_[i] = stored;
     modified_ = true;
     emit fieldChanged(c.name);
 }
 
 void Table::lockRecord(qint64 key) {
-    if (lockedKey_ && *lockedKey_ == key)
-        return;
+    if (lockedKey_ && *lockedKey_ == key) return;
     unlockRecord();
     if (!lock_.lockExclusive(kRecordLockBase + key))
         throw Error(QStringLiteral("Record locked by another user."));
@@ -530,15 +489,13 @@ void Table::lockRecord(qint64 key) {
 }
 
 void Table::unlockRecord() {
-    if (lockedKey_ && lock_.isOpen())
-        lock_.unlock(kRecordLockBase + *lockedKey_);
+    if (lockedKey_ && lock_.isOpen()) lock_.unlock(kRecordLockBase + *lockedKey_);
     lockedKey_.reset();
 }
 
 void Table::edit() {
     requireOpen();
-    if (isEditing())
-        return;
+    if (isEditing()) return;
     if (!current_) {
         insert();
         return;
@@ -572,8 +529,7 @@ void Table::insert() {
 }
 
 void Table::settle() {
-    if (!isEditing())
-        return;
+    if (!isEditing()) return;
     if (modified_)
         post();
     else
@@ -582,10 +538,8 @@ void Table::settle() {
 
 void Table::post() {
     requireOpen();
-    if (!isEditing())
-        return;
-    if (beforePost_)
-        beforePost_(*this);
+    if (!isEditing()) return;
+    if (beforePost_) beforePost_(*this);
     qint64 key = -1;
     {
         Transaction tx(db_);
@@ -593,16 +547,16 @@ void Table::post() {
         QVariantList binds;
         for (size_t i = 0; i < def_->columns.size(); ++i) {
             const ColumnDef& c = def_->columns[i];
-            if (c.type == FieldType::AutoInc)
-                continue;
+            if (c.type == FieldType::AutoInc) continue;
             cols << quoted(c.name);
             marks << QStringLiteral("?");
             binds << buffer_.value(int(i));
         }
         if (state_ == State::Insert) {
-            QSqlQuery q = db_.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(qualified(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-                                   binds);
+            QSqlQuery q = db_.exec(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(qualified(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                binds);
             key = q.lastInsertId().toLongLong();
         } else {
             key = *current_;
@@ -610,11 +564,10 @@ void Table::post() {
             for (const QString& c : cols)
                 sets << c + QStringLiteral(" = ?");
             binds << key;
-            QSqlQuery q = db_.exec(
-                QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(qualified(), sets.join(QStringLiteral(", "))),
-                binds);
-            if (q.numRowsAffected() != 1)
-                throw Error(QStringLiteral("Record was deleted by another user."));
+            QSqlQuery q = db_.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                       .arg(qualified(), sets.join(QStringLiteral(", "))),
+                                   binds);
+            if (q.numRowsAffected() != 1) throw Error(QStringLiteral("Record was deleted by another user."));
         }
         tx.commit();
     }
@@ -633,8 +586,7 @@ void Table::post() {
 }
 
 void Table::cancel() {
-    if (!open_ || !isEditing())
-        return;
+    if (!open_ || !isEditing()) return;
     unlockRecord();
     buffer_.clear();
     modified_ = false;
@@ -701,8 +653,7 @@ void Table::onTableChanged(const QString& schema) {
     bool mine = schema == def_->schemaName;
     if (mine) {
         lookupCache_.clear();
-        if (selfNotify_ || !open_)
-            return;
+        if (selfNotify_ || !open_) return;
         cache_.clear();
         cacheOrder_.clear();
         if (!isEditing()) {
@@ -724,26 +675,27 @@ void Table::onTableChanged(const QString& schema) {
 QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const QString& resultField) {
     const int ki = def_->columnIndex(keyField), ri = def_->columnIndex(resultField);
     if (ki < 0 || ri < 0)
-        throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName_, ki < 0 ? keyField : resultField));
-    const QString cacheKey = keyField + QLatin1Char('\x1f') + key.toString() + QLatin1Char('\x1f') + resultField;
+        throw Error(
+            QStringLiteral("%1: Field '%2' not found.").arg(fileName_, ki < 0 ? keyField : resultField));
+    const QString cacheKey =
+        keyField + QLatin1Char('\x1f') + key.toString() + QLatin1Char('\x1f') + resultField;
     auto it = lookupCache_.find(cacheKey);
-    if (it != lookupCache_.end())
-        return it.value();
+    if (it != lookupCache_.end()) return it.value();
     db_.attach(*def_);
-    QSqlQuery q = db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
-                               .arg(quoted(def_->columns[size_t(ri)].name), qualified(),
-                                    quoted(def_->columns[size_t(ki)].name)),
-                           {toStoredValue(key, def_->columns[size_t(ki)].type)});
+    QSqlQuery q = db_.exec(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
+            .arg(quoted(def_->columns[size_t(ri)].name), qualified(), quoted(def_->columns[size_t(ki)].name)),
+        {toStoredValue(key, def_->columns[size_t(ki)].type)});
     QVariant v;
-    if (q.next())
-        v = toFieldValue(q.value(0), def_->columns[size_t(ri)].type);
-    if (lookupCache_.size() > 4096)
-        lookupCache_.clear();
+    if (q.next()) v = toFieldValue(q.value(0), def_->columns[size_t(ri)].type);
+    if (lookupCache_.size() > 4096) lookupCache_.clear();
     lookupCache_.insert(cacheKey, v);
     return v;
 }
 
-QString Table::tableType() const { return QStringLiteral("PARADOX"); }
+QString Table::tableType() const {
+    return QStringLiteral("PARADOX");
+}
 
 qint64 Table::fileSize() const {
     QFileInfo fi(db_.tablePath(*def_));
@@ -757,9 +709,11 @@ void Table::pack(const QString& password) {
     settle();
     if (!password.isEmpty()) {
         Transaction tx(db_);
-        db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1.%2 (hash TEXT)").arg(quoted(def_->schemaName), kProtectionTable));
+        db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1.%2 (hash TEXT)")
+                     .arg(quoted(def_->schemaName), kProtectionTable));
         db_.exec(QStringLiteral("DELETE FROM %1.%2").arg(quoted(def_->schemaName), kProtectionTable));
-        db_.exec(QStringLiteral("INSERT INTO %1.%2 (hash) VALUES (?)").arg(quoted(def_->schemaName), kProtectionTable),
+        db_.exec(QStringLiteral("INSERT INTO %1.%2 (hash) VALUES (?)")
+                     .arg(quoted(def_->schemaName), kProtectionTable),
                  {Session::passwordHash(password)});
         tx.commit();
     }

@@ -46,10 +46,10 @@ struct PreSelection {
 
 struct LookupField {
     QString name;
-    QString keyField;         // in this table
-    Table* lookupTable;       // the table looked in
-    QString lookupKeyField;   // in the looked-in table
-    QString resultField;      // in the looked-in table
+    QString keyField;       // in this table
+    Table* lookupTable;     // the table looked in
+    QString lookupKeyField; // in the looked-in table
+    QString resultField;    // in the looked-in table
     int size;
 };
 
@@ -167,7 +167,7 @@ private:
 
     std::vector<qint64> keys_;
     bool keysValid_ = false;
-    bool firstKnown_ = false; // the current row is the first, although the keys are not read
+    bool firstKnown_ = false;       // the current row is the first, although the keys are not read
     std::optional<qint64> current_; // key of the current row while keys_ are not loaded
     int pos_ = -1;
     bool eof_ = true;

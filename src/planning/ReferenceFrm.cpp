@@ -16,11 +16,14 @@ TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Sc
     TProgramDataForm& dm = *ProgramDataForm;
     setWindowTitle(spec.title);
     if (!spec.resizable)
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
     DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(spec.source, {{spec.idField, QStringLiteral("ID"), 6}, {spec.descriptionField, QStringLiteral("Description")}},
-                  !spec.listEditable);
+    DBGrid1->bind(
+        spec.source,
+        {{spec.idField, QStringLiteral("ID"), 6}, {spec.descriptionField, QStringLiteral("Description")}},
+        !spec.listEditable);
     lay->addWidget(DBGrid1, 1);
 
     GroupBox1 = new QGroupBox(spec.frameCaption, this);
@@ -39,7 +42,8 @@ TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Sc
     DBEdit2->bind(spec.source, spec.descriptionField);
     Label3 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    DBLookupComboBox1->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
     DBLookupComboBox1->bind(spec.source, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(DBLookupComboBox1, false);
     DBEdit3 = new controls::DBEdit(GroupBox1);
@@ -101,7 +105,9 @@ void TReferenceForm::updateButtons() {
     DeleteBtn->setEnabled(shown);
 }
 
-void TReferenceForm::InsertBtnClick() { spec_.table->insert(); }
+void TReferenceForm::InsertBtnClick() {
+    spec_.table->insert();
+}
 
 void TReferenceForm::SaveBtnClick() {
     spec_.table->edit();
@@ -109,11 +115,12 @@ void TReferenceForm::SaveBtnClick() {
 }
 
 void TReferenceForm::DeleteBtnClick() {
-    if (controls::confirm(spec_.deleteQuestion))
-        spec_.table->remove();
+    if (controls::confirm(spec_.deleteQuestion)) spec_.table->remove();
 }
 
-void TReferenceForm::FormClose() { spec_.table->cancel(); }
+void TReferenceForm::FormClose() {
+    spec_.table->cancel();
+}
 
 void TReferenceForm::done(int result) {
     if (!closed_) {
@@ -124,14 +131,15 @@ void TReferenceForm::done(int result) {
 }
 
 TGoalTypeForm::TGoalTypeForm(QWidget* parent)
-    : TReferenceForm({QStringLiteral("Gaol Types"), &ProgramDataForm->GoalTypeTable, &ProgramDataForm->GoalTypeSource,
-                      QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"), QStringLiteral("Detail"),
+    : TReferenceForm({QStringLiteral("Gaol Types"), &ProgramDataForm->GoalTypeTable,
+                      &ProgramDataForm->GoalTypeSource, QStringLiteral("GoalTypeID"),
+                      QStringLiteral("TypeDescription"), QStringLiteral("Detail"),
                       QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
                      parent) {}
 
 TDepartmentForm::TDepartmentForm(QWidget* parent)
     : TReferenceForm({QStringLiteral("Department"), &ProgramDataForm->DepartmentTable,
-                      &ProgramDataForm->DepartmentSource, QStringLiteral("DepartmentID"), QStringLiteral("Description"),
-                      QStringLiteral("Department Detail"),
+                      &ProgramDataForm->DepartmentSource, QStringLiteral("DepartmentID"),
+                      QStringLiteral("Description"), QStringLiteral("Department Detail"),
                       QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
                      parent) {}

@@ -30,8 +30,8 @@ public:
         QString descriptionField;
         QString frameCaption;
         QString deleteQuestion;
-        bool listEditable;   // the goal types list can be edited in place
-        bool idDisabled;     // departments disable the number; goal types show it read-only
+        bool listEditable; // the goal types list can be edited in place
+        bool idDisabled;   // departments disable the number; goal types show it read-only
         bool resizable;
     };
 

@@ -76,11 +76,13 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     UpDown1 = new controls::UpDown(2000, 2100, GroupBox2);
     addRow(1, Label4, "Goal Year", DBEdit4, UpDown1);
     DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox3->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"));
+    DBLookupComboBox3->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
+                               QStringLiteral("TypeDescription"));
     DBLookupComboBox3->bind(&dm.GoalsSource, QStringLiteral("GoalTypeID"));
     addRow(2, Label7, "Goal Type:", DBLookupComboBox3);
     DBLookupComboBox4 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox4->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    DBLookupComboBox4->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
     DBLookupComboBox4->bind(&dm.GoalsSource, QStringLiteral("GoalOwner"));
     addRow(3, Label8, "Goal Owner", DBLookupComboBox4);
     DBEdit2 = new controls::DBEdit(GroupBox2);
@@ -93,10 +95,13 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     ResetBtn = button(QStringLiteral("Reset"), GroupBox2);
     addRow(5, Label5, "Goal For:", DBLookupComboBox1, ResetBtn);
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox2->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    DBLookupComboBox2->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
     DBLookupComboBox2->bind(&dm.GoalsSource, QStringLiteral("ModifiedBy"));
     DBEdit3 = new controls::DBEdit(GroupBox2);
     DBEdit3->bind(&dm.GoalsSource, QStringLiteral("ModifieDate"));
+    DBEdit3->setMinimumWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) +
+                             16);
     controls::setControlEnabled(DBLookupComboBox2, false);
     controls::setControlEnabled(DBEdit3, false);
     addRow(6, Label6, "Modified By:", DBLookupComboBox2, DBEdit3);
@@ -156,7 +161,8 @@ void TGoalsForm::FormCreate() {
 
 void TGoalsForm::updateGoalButtons() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
-    const bool shown = goals.isOpen() && (goals.state() == engine::DataSet::State::Insert || !goals.isEmpty());
+    const bool shown =
+        goals.isOpen() && (goals.state() == engine::DataSet::State::Insert || !goals.isEmpty());
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
     UpDown1->setEnabled(shown);
@@ -194,7 +200,8 @@ void TGoalsForm::InsertBtnClick() {
     const int year = QDate::currentDate().year();
     goals.insert();
     goals.field(QStringLiteral("GoalYear")).setValue(year);
-    goals.field(QStringLiteral("GoalTypeID")).setValue(dm.GoalTypeTable.field(QStringLiteral("GoalTypeID")).value());
+    goals.field(QStringLiteral("GoalTypeID"))
+        .setValue(dm.GoalTypeTable.field(QStringLiteral("GoalTypeID")).value());
     goals.field(QStringLiteral("GoalOwner")).setValue(LoginData.UserNumber);
     if (!SecurityData.CanAddGlobalGoals)
         goals.field(QStringLiteral("UserNumber")).setValue(LoginData.UserNumber);
@@ -214,8 +221,7 @@ void TGoalsForm::ResetBtnClick() {
 }
 
 void TGoalsForm::DeleteBtnClick() {
-    if (!controls::confirm(QStringLiteral("Are you sure you want to delete this goal?")))
-        return;
+    if (!controls::confirm(QStringLiteral("Are you sure you want to delete this goal?"))) return;
     TProgramDataForm& dm = *ProgramDataForm;
     const qint64 goalId = dm.GoalsTable.field(QStringLiteral("GoalID")).asInteger();
     // The goal, its strategies and their measurements go together or not at all.
@@ -241,16 +247,14 @@ void TGoalsForm::DeleteBtnClick() {
 
 void TGoalsForm::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
-    if (!controls::dialogs().print(printer, this))
-        return;
+    if (!controls::dialogs().print(printer, this)) return;
     TProgramDataForm& dm = *ProgramDataForm;
     engine::Query& q = dm.GoalsQuery;
     q.close();
     q.clear();
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
     q.add("Where G.GoalTypeID = T.GoalTypeID");
-    if (!SecurityData.CanModifyAllGoals)
-        q.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
+    if (!SecurityData.CanModifyAllGoals) q.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
     q.add("Order By GoalID, GoalDescription");
     q.prepare();
     q.open();

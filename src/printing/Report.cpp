@@ -22,15 +22,15 @@ namespace {
 thread_local double bandTopMm = 0;
 
 QRectF toDevice(const QRectF& mm, const DrawContext& c) {
-    return QRectF(mm.x() * c.scale, (bandTopMm + mm.y()) * c.scale, mm.width() * c.scale, mm.height() * c.scale);
+    return QRectF(mm.x() * c.scale, (bandTopMm + mm.y()) * c.scale, mm.width() * c.scale,
+                  mm.height() * c.scale);
 }
 
 void buildTextDocument(QTextDocument& doc, const RichDocument& rich, const QFont& base, double widthPx,
                        QPaintDevice* device) {
     doc.setDocumentMargin(0);
     doc.setDefaultFont(base);
-    if (device)
-        doc.documentLayout()->setPaintDevice(device);
+    if (device) doc.documentLayout()->setPaintDevice(device);
     doc.setTextWidth(widthPx);
     QTextCursor cur(&doc);
     bool first = true;
@@ -84,31 +84,31 @@ void Item::drawText(DrawContext& c, const QString& t) {
 
 void Item::draw(DrawContext& c) {
     QString t = text(c);
-    if (onPrint)
-        onPrint(t);
+    if (onPrint) onPrint(t);
     drawText(c, t);
 }
 
-double Item::contentHeight(DrawContext&) { return geometry.height(); }
+double Item::contentHeight(DrawContext&) {
+    return geometry.height();
+}
 
 QString DBText::text(DrawContext& c) {
     engine::DataSet* ds = c.report->dataSet();
-    if (!ds || !ds->isOpen() || ds->isEmpty())
-        return {};
+    if (!ds || !ds->isOpen() || ds->isEmpty()) return {};
     return engine::displayText(ds->fieldValue(field), ds->fieldType(field));
 }
 
 QString SysData::text(DrawContext& c) {
-    if (kind == Kind::PageNumber)
-        return prefix + QString::number(c.pageNumber);
+    if (kind == Kind::PageNumber) return prefix + QString::number(c.pageNumber);
     return prefix + engine::formatDateTime(QDateTime::currentDateTime());
 }
 
-void Shape::draw(DrawContext& c) { c.painter->fillRect(toDevice(geometry, c), brush); }
+void Shape::draw(DrawContext& c) {
+    c.painter->fillRect(toDevice(geometry, c), brush);
+}
 
 void Picture::draw(DrawContext& c) {
-    if (image.isNull())
-        return;
+    if (image.isNull()) return;
     const QRectF r = toDevice(geometry, c);
     if (!stretch) {
         c.painter->drawImage(r.topLeft(), image);
@@ -120,16 +120,14 @@ void Picture::draw(DrawContext& c) {
 }
 
 double RichTextBox::contentHeight(DrawContext& c) {
-    if (!document)
-        return geometry.height();
+    if (!document) return geometry.height();
     QTextDocument doc;
     buildTextDocument(doc, *document, font, geometry.width() * c.scale, c.painter->device());
     return std::max(geometry.height(), doc.size().height() / c.scale);
 }
 
 void RichTextBox::draw(DrawContext& c) {
-    if (!document)
-        return;
+    if (!document) return;
     QTextDocument doc;
     const QRectF r = toDevice(geometry, c);
     buildTextDocument(doc, *document, font, r.width(), c.painter->device());
@@ -169,30 +167,27 @@ double Report::bandHeight(Band& band, DrawContext& c) {
     double h = band.height;
     if (band.stretch)
         for (auto& item : band.items)
-            if (item->visible)
-                h = std::max(h, item->geometry.y() + item->contentHeight(c));
+            if (item->visible) h = std::max(h, item->geometry.y() + item->contentHeight(c));
     return h;
 }
 
 void Report::drawBand(Band& band, DrawContext& c, double top, double height) {
     bandTopMm = top;
     if (band.background != Qt::white && band.background.isValid())
-        c.painter->fillRect(QRectF(0, top * c.scale, c.painter->device()->width(), height * c.scale), band.background);
+        c.painter->fillRect(QRectF(0, top * c.scale, c.painter->device()->width(), height * c.scale),
+                            band.background);
     for (auto& item : band.items)
-        if (item->visible)
-            item->draw(c);
+        if (item->visible) item->draw(c);
 }
 
 void Report::render(QPrinter& printer) {
     printer.setPageMargins(QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
     QPainter painter;
-    if (!painter.begin(&printer))
-        return;
+    if (!painter.begin(&printer)) return;
     DrawContext c{&painter, this, 1, printer.resolution() / 25.4};
     const double pageHeightMm = printer.pageLayout().paintRect(QPageLayout::Millimeter).height();
     pages_ = 1;
-    if (beforePrint)
-        beforePrint();
+    if (beforePrint) beforePrint();
     double y = 0;
     auto startPage = [&] {
         c.pageNumber = pages_;
@@ -206,10 +201,8 @@ void Report::render(QPrinter& printer) {
     if (data_ && data_->isOpen()) {
         bool firstRow = true;
         for (data_->first(); !data_->eof() && !data_->isEmpty(); data_->next()) {
-            if (beforeDetail)
-                beforeDetail();
-            if (!detail.enabled)
-                continue;
+            if (beforeDetail) beforeDetail();
+            if (!detail.enabled) continue;
             const double h = bandHeight(detail, c);
             if ((detail.forceNewPage && !firstRow) || (y + h > pageHeightMm && y > pageHeader.height)) {
                 printer.newPage();
@@ -221,8 +214,7 @@ void Report::render(QPrinter& printer) {
             firstRow = false;
         }
     }
-    if (afterPrint)
-        afterPrint();
+    if (afterPrint) afterPrint();
     painter.end();
 }
 

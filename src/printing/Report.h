@@ -115,8 +115,8 @@ class Band {
 public:
     double height = 0; // millimetres
     QColor background = Qt::white;
-    bool stretch = false;        // grows to its items' content
-    bool forceNewPage = false;   // every detail row starts a new page
+    bool stretch = false;      // grows to its items' content
+    bool forceNewPage = false; // every detail row starts a new page
     bool enabled = true;
     std::vector<std::unique_ptr<Item>> items;
 

@@ -17,19 +17,19 @@ int networkOverride = -1;
 QString userOverride;
 } // namespace
 
-bool helpFileExists() { return QFileInfo::exists(QStringLiteral("Vardimo.hlp")); }
+bool helpFileExists() {
+    return QFileInfo::exists(QStringLiteral("Vardimo.hlp"));
+}
 
 QString executableFolder() {
     QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
     return dir;
 }
 
 QString temporaryDirectory() {
     QString dir = QDir::tempPath().left(255);
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
     return dir;
 }
 
@@ -46,36 +46,34 @@ void WaitMilliseconds(quint32 ms) {
 }
 
 bool networkPresent() {
-    if (networkOverride >= 0)
-        return networkOverride == 1;
+    if (networkOverride >= 0) return networkOverride == 1;
     // An interface other than loopback that the kernel reports as up.
     const QDir net(QStringLiteral("/sys/class/net"));
     for (const QString& name : net.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (name == QLatin1String("lo"))
-            continue;
+        if (name == QLatin1String("lo")) continue;
         QFile state(net.filePath(name + QStringLiteral("/operstate")));
-        if (state.open(QIODevice::ReadOnly) && state.readAll().trimmed() == "up")
-            return true;
+        if (state.open(QIODevice::ReadOnly) && state.readAll().trimmed() == "up") return true;
     }
     return false;
 }
 
 QString networkUserName() {
-    if (!userOverride.isEmpty())
-        return userOverride;
-    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
-        return QString::fromLocal8Bit(pw->pw_name);
+    if (!userOverride.isEmpty()) return userOverride;
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
     return qEnvironmentVariable("USER");
 }
 
 QString novellUserName() {
     const QString nw = qEnvironmentVariable("NWUSERNAME");
-    if (!nw.isEmpty())
-        return nw;
+    if (!nw.isEmpty()) return nw;
     return networkUserName();
 }
 
-void overrideNetworkPresent(int present) { networkOverride = present; }
-void overrideNetworkUserName(const QString& name) { userOverride = name; }
+void overrideNetworkPresent(int present) {
+    networkOverride = present;
+}
+void overrideNetworkUserName(const QString& name) {
+    userOverride = name;
+}
 
 } // namespace sys

@@ -24,7 +24,7 @@ QString networkUserName();
 QString novellUserName();
 
 // Tests may replace what the workstation reports; an empty optional means "as the system says".
-void overrideNetworkPresent(int present); // -1 = as the system says, 0 = no, 1 = yes
+void overrideNetworkPresent(int present);          // -1 = as the system says, 0 = no, 1 = yes
 void overrideNetworkUserName(const QString& name); // empty = as the system says
 
 } // namespace sys

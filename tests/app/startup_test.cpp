@@ -16,12 +16,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
-#include <QLineEdit>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -48,8 +48,7 @@ const Rights kRights[] = {{"Supervisor", &TSecurityData::Supervisor},
 QStringList enabledItems(const TMainForm& f) {
     QStringList out;
     for (QAction* a : f.menuItems())
-        if (a->isEnabled())
-            out << a->text();
+        if (a->isEnabled()) out << a->text();
     return out;
 }
 
@@ -92,8 +91,7 @@ protected:
         hooks.runLoop = [&] {
             ranLoop = true;
             mainShown = MainForm && MainForm->isVisible();
-            if (whileRunning)
-                whileRunning();
+            if (whileRunning) whileRunning();
             return 0;
         };
         return ProgramBody(args, hooks);
@@ -378,10 +376,11 @@ TEST_F(Startup, MaintenanceAccountAndDisabledLogins) {
     ranLoop = false;
     TLoginData who;
     TSecurityData rights;
-    EXPECT_EQ(run({"vardimo"}, [&] {
-                  who = LoginData;
-                  rights = SecurityData;
-              }),
+    EXPECT_EQ(run({"vardimo"},
+                  [&] {
+                      who = LoginData;
+                      rights = SecurityData;
+                  }),
               0);
     EXPECT_TRUE(ranLoop) << "disabled logins do not stop the maintenance account";
     EXPECT_EQ(who.UserNumber, -1);

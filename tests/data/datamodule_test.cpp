@@ -52,8 +52,9 @@ TEST_F(DataModule, CheckUserFillsTheRecordsAndUsesTheSystemsTexts) {
     EXPECT_FALSE(CheckUser("jsmith", "secret", true)) << "the password is compared exactly";
     EXPECT_EQ(LoginData.UserNumber, -1);
     EXPECT_EQ(LoginData.SecurityID, -1);
-    EXPECT_EQ(dm->UserSettingsQuery.text(),
-              "Select * From \"User.db\" Where Upper(userid) = Upper(\"JSMITH\") and UserPassword = \"secret\"");
+    EXPECT_EQ(
+        dm->UserSettingsQuery.text(),
+        "Select * From \"User.db\" Where Upper(userid) = Upper(\"JSMITH\") and UserPassword = \"secret\"");
     EXPECT_FALSE(dm->UserSettingsQuery.isOpen());
 
     ASSERT_TRUE(CheckUser("jsmith", "Secret", true));
@@ -71,7 +72,8 @@ TEST_F(DataModule, CheckUserFillsTheRecordsAndUsesTheSystemsTexts) {
 
     // After a failed lookup the rights of the last success remain.
     EXPECT_FALSE(CheckUser("nobody", "", false));
-    EXPECT_EQ(dm->UserSettingsQuery.text(), "Select * From \"User.db\" Where Upper(userid) = Upper(\"NOBODY\")");
+    EXPECT_EQ(dm->UserSettingsQuery.text(),
+              "Select * From \"User.db\" Where Upper(userid) = Upper(\"NOBODY\")");
     EXPECT_EQ(LoginData.UserNumber, -1);
     EXPECT_EQ(LoginData.UserId, "JSMITH");
     EXPECT_EQ(SecurityData.Description, "Staff");
@@ -140,7 +142,8 @@ TEST_F(DataModule, AccessListsAndLookups) {
     addAccess(u12, QVariant(), true);
     addAccess(u4, u12, true);
     ASSERT_TRUE(CheckUser("twelve", "", false));
-    EXPECT_EQ(dm->AccessListQuery.text(), QString("Select * From \"AccessList.db\"\nWhere UserNumber = %1").arg(u12));
+    EXPECT_EQ(dm->AccessListQuery.text(),
+              QString("Select * From \"AccessList.db\"\nWhere UserNumber = %1").arg(u12));
     EXPECT_EQ(dm->CanSeeList->items(), QStringList({QString::number(u4), QString::number(u9)}));
     EXPECT_EQ(dm->CanEditList->items(), QStringList({QString::number(u9)}));
     EXPECT_EQ(dm->VisibleUserSet, QString("(%1, %2, %3, %2)").arg(u12).arg(u4).arg(u9));
@@ -167,12 +170,14 @@ TEST_F(DataModule, AccessListsAndLookups) {
     EXPECT_EQ(r.SecurityID, staff);
     EXPECT_TRUE(r.UserName.isEmpty());
     EXPECT_EQ(r.UserId, "kept");
-    EXPECT_EQ(dm->UserSettingsQuery.text(), QString("Select * From \"User.db\" Where UserNumber = %1").arg(u9));
+    EXPECT_EQ(dm->UserSettingsQuery.text(),
+              QString("Select * From \"User.db\" Where UserNumber = %1").arg(u9));
     dm->LookupUser(999, r);
     EXPECT_EQ(r.UserNumber, -1);
     EXPECT_EQ(r.SecurityID, -1);
     EXPECT_EQ(dm->UserDepartmentName(u9), "Sales");
-    EXPECT_EQ(dm->DepartmentQuery.text(), QString("Select * From \"Department.db\" Where DepartmentID = %1").arg(dept));
+    EXPECT_EQ(dm->DepartmentQuery.text(),
+              QString("Select * From \"Department.db\" Where DepartmentID = %1").arg(dept));
     EXPECT_EQ(dm->UserDepartmentID(u4), -1);
     EXPECT_EQ(dm->UserDepartmentName(u4), "");
     EXPECT_EQ(dm->DepartmentQuery.text(), "Select * From \"Department.db\" Where DepartmentID = -1");

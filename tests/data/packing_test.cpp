@@ -5,11 +5,11 @@
 #include "support/DataFixture.h"
 #include "support/Peer.h"
 
+#include "engine/Error.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include "engine/Error.h"
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -26,7 +26,8 @@ protected:
     void addGoals(int n) {
         for (int i = 0; i < n; ++i) {
             dm->GoalsTable.insert();
-            dm->GoalsTable.field("GoalDescription").setValue(QString("Goal %1 %2").arg(i).arg(QString(300, 'g')));
+            dm->GoalsTable.field("GoalDescription")
+                .setValue(QString("Goal %1 %2").arg(i).arg(QString(300, 'g')));
             dm->GoalsTable.post();
         }
     }
@@ -42,10 +43,11 @@ TEST_F(Packing, PacksEveryTableInOrderAndReopensThem) {
     dm->UserTable2.setFiltered(true);
     Recorder progress;
     PackDatabase(progress);
-    EXPECT_EQ(progress.texts,
-              QStringList({"Packing Security Table", "Packing User Table", "Packing Settings Table",
-                           "Packing Goals Table", "Packing Strategys Table", "Packing Department Table",
-                           "Packing Goal Type Table", "Packing Access List Table", "Packing Measurement Table"}));
+    EXPECT_EQ(
+        progress.texts,
+        QStringList({"Packing Security Table", "Packing User Table", "Packing Settings Table",
+                     "Packing Goals Table", "Packing Strategys Table", "Packing Department Table",
+                     "Packing Goal Type Table", "Packing Access List Table", "Packing Measurement Table"}));
     for (engine::Table* t : dm->tablesInOpenOrder()) {
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
         EXPECT_FALSE(t->exclusive()) << t->tableName().toStdString();
@@ -68,8 +70,7 @@ TEST_F(Packing, AnotherWorkstationMakesItAskBeforePacking) {
         EXPECT_EQ(m.title, "Open Error");
         EXPECT_EQ(m.buttons, controls::Buttons::OkCancel);
         EXPECT_EQ(m.icon, controls::Icon::Stop);
-        if (questions == 2)
-            peer.send("close goals.db"); // the other workstation quits; OK then goes on
+        if (questions == 2) peer.send("close goals.db"); // the other workstation quits; OK then goes on
     };
     dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
     Recorder progress;

@@ -9,17 +9,6 @@ using testing_support::DataFixture;
 
 class Rules : public DataFixture {
 protected:
-    int addGoal(const QString& text, QVariant year, QVariant type, QVariant forUser = {}, QVariant owner = {}) {
-        engine::Table& g = dm->GoalsTable;
-        g.insert();
-        g.field("GoalDescription").setValue(text);
-        g.field("GoalYear").setValue(year);
-        g.field("GoalTypeID").setValue(type);
-        g.field("UserNumber").setValue(forUser);
-        g.field("GoalOwner").setValue(owner);
-        g.post();
-        return g.field("GoalID").asInt();
-    }
     QStringList listed(engine::Table& t, const char* field) {
         t.setFiltered(false);
         t.setFiltered(true);
@@ -49,8 +38,9 @@ TEST_F(Rules, GoalFilterByYearTypeUserAndOwner) {
     addGoal("F 2002 type 3 global", 2002, 3, {}, 9);
     dm->GoalYearFilter = "2002";
     dm->GoalTypeFilter = 3;
-    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
-              QStringList({"A 2002 type 3", "D no year type 9", "E 2002 type 3 for 8", "F 2002 type 3 global"}));
+    EXPECT_EQ(
+        listed(dm->GoalsTable, "GoalDescription"),
+        QStringList({"A 2002 type 3", "D no year type 9", "E 2002 type 3 for 8", "F 2002 type 3 global"}));
     dm->GoalYearFilter.clear();
     EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 6) << "no year filter: every type and year";
 
@@ -66,7 +56,8 @@ TEST_F(Rules, GoalFilterByYearTypeUserAndOwner) {
     dm->FilterGoalsByUser = false;
     dm->GoalOwnerFilter = true;
     LoginData.UserNumber = 9;
-    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"), QStringList({"E 2002 type 3 for 8", "F 2002 type 3 global"}));
+    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
+              QStringList({"E 2002 type 3 for 8", "F 2002 type 3 global"}));
     LoginData.UserNumber = 8;
     EXPECT_TRUE(listed(dm->GoalsTable, "GoalDescription").isEmpty()) << "a goal for him but owned by another";
     SecurityData.CanModifyAllGoals = true;
@@ -137,9 +128,10 @@ TEST_F(Rules, StampsCalculatedFieldsAndNumbering) {
     dm->CurrentGoalID = g;
     dm->SelectedUserNumber = 7;
     EXPECT_EQ(dm->NextStrategyNumber(-1), 1);
-    EXPECT_EQ(dm->Strategyquery.text(), QString("Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\n"
-                                                "Where GoalID = %1And\nUserNumber = 7")
-                                            .arg(g));
+    EXPECT_EQ(dm->Strategyquery.text(),
+              QString("Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\n"
+                      "Where GoalID = %1And\nUserNumber = 7")
+                  .arg(g));
     const QString longText = QString(100, 'x');
     addStrategy(g, 7, 1, longText);
     addStrategy(g, 7, 2);

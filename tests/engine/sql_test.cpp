@@ -17,14 +17,16 @@ TEST(SqlText, RendersTheSystemsOwnForm) {
     t.add("From \"Strategys.db\"");
     t.add("Where GoalID = ", s::Int{12}, "And");
     t.add("UserNumber = ", s::Int{-1});
-    EXPECT_EQ(t.text(), "Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\nWhere GoalID = 12And\n"
-                        "UserNumber = -1");
+    EXPECT_EQ(t.text(),
+              "Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\nWhere GoalID = 12And\n"
+              "UserNumber = -1");
 
     SqlText u;
-    u.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{"JSMITH"}, ") and UserPassword = ",
-          s::Text{"se\"cret"});
-    EXPECT_EQ(u.text(), "Select * From \"User.db\" Where Upper(userid) = Upper(\"JSMITH\") and UserPassword = "
-                        "\"se\"cret\"");
+    u.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{"JSMITH"},
+          ") and UserPassword = ", s::Text{"se\"cret"});
+    EXPECT_EQ(u.text(),
+              "Select * From \"User.db\" Where Upper(userid) = Upper(\"JSMITH\") and UserPassword = "
+              "\"se\"cret\"");
 
     SqlText d;
     d.add("S.Compleated = True And S.CompleationDate >= ", s::Date{QDate(2002, 3, 4)}, " And");
@@ -63,11 +65,13 @@ protected:
             goals.add({nasty[i], 1, 2002, i + 2});
         Inserter types(db, "GoalType.db", {"TypeDescription"});
         types.add({"Type \"one\""});
-        Inserter strategies(db, "Strategys.db", {"StrategyNumber", "GoalID", "UserNumber", "CompleationDate",
-                                                 "Compleated", "DoNotPrint", "StrategyDescription"});
+        Inserter strategies(db, "Strategys.db",
+                            {"StrategyNumber", "GoalID", "UserNumber", "CompleationDate", "Compleated",
+                             "DoNotPrint", "StrategyDescription"});
         for (int g = 1; g <= nasty.size(); ++g)
             for (int n = 1; n <= 3; ++n)
-                strategies.add({n, g, g + 1, QDate(2002, 1, n * 10).toString(Qt::ISODate), n % 2, 0, nasty[g - 1]});
+                strategies.add(
+                    {n, g, g + 1, QDate(2002, 1, n * 10).toString(Qt::ISODate), n % 2, 0, nasty[g - 1]});
         tx.commit();
     }
     int count(const QString& file) {
@@ -80,15 +84,23 @@ protected:
     testing_support::TempDir dir;
     Session session;
     Database db{session};
-    const QStringList nasty{"plain", "dq\"uote", "sq'uote", "semi;colon", "\" Or 1=1 Or \"", "') Or (1=1",
-                            "x\"; Delete From \"Strategys.db", "Select * From \"User.db\"", "\"\"", "True"};
+    const QStringList nasty{"plain",
+                            "dq\"uote",
+                            "sq'uote",
+                            "semi;colon",
+                            "\" Or 1=1 Or \"",
+                            "') Or (1=1",
+                            "x\"; Delete From \"Strategys.db",
+                            "Select * From \"User.db\"",
+                            "\"\"",
+                            "True"};
 };
 
 TEST_F(SqlDb, ValuesHoldingQuotesAndKeywordsSelectOnlyThemselves) {
     for (const QString& v : nasty) {
         Query q(db);
-        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{v.toUpper()}, ") and UserPassword = ",
-              s::Text{v});
+        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{v.toUpper()},
+              ") and UserPassword = ", s::Text{v});
         q.open();
         ASSERT_EQ(q.recordCount(), 1) << v.toStdString();
         EXPECT_EQ(q.field("UserID").asString(), v);

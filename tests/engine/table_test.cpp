@@ -239,8 +239,8 @@ TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
     EXPECT_EQ(before, after);
     EXPECT_EQ(addDept(t, "Next"), 501) << "the key sequence survives packing";
     {
-        QSqlQuery idx =
-            db.exec("SELECT count(*) FROM \"department\".sqlite_master WHERE type = 'index' AND name = 'DeptName'");
+        QSqlQuery idx = db.exec(
+            "SELECT count(*) FROM \"department\".sqlite_master WHERE type = 'index' AND name = 'DeptName'");
         ASSERT_TRUE(idx.next());
         EXPECT_EQ(idx.value(0).toInt(), 1);
     }

@@ -41,15 +41,7 @@ protected:
         year = QDate::currentDate().year();
     }
     int addGoal(const QString& text, int goalYear, QVariant forUser, int owner) {
-        engine::Table& g = dm->GoalsTable;
-        g.insert();
-        g.field("GoalDescription").setValue(text);
-        g.field("GoalYear").setValue(goalYear);
-        g.field("GoalTypeID").setValue(type);
-        g.field("UserNumber").setValue(forUser);
-        g.field("GoalOwner").setValue(owner);
-        g.post();
-        return g.field("GoalID").asInt();
+        return DataFixture::addGoal(text, goalYear, type, forUser, owner);
     }
     int countRows(const QString& file, const QString& where = {}) {
         engine::Query q(dm->GoalDatabase);
@@ -165,7 +157,8 @@ TEST_F(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to delete this goal?");
     EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
     form.DeleteBtnClick();
-    EXPECT_EQ(dm->Strategyquery.text(), QString("Delete From \"Strategys.db\"\nWhere GoalID = %1").arg(global));
+    EXPECT_EQ(dm->Strategyquery.text(),
+              QString("Delete From \"Strategys.db\"\nWhere GoalID = %1").arg(global));
     EXPECT_EQ(countRows("goals.db"), 1);
     EXPECT_EQ(countRows("Strategys.db"), 1);
     EXPECT_EQ(countRows("Strategys.db", QString("Where GoalID = %1").arg(kept)), 1);
@@ -195,10 +188,11 @@ TEST_F(GoalsScreen, PrintingTheGoalsList) {
 
     form.PrintBtnClick();
     ASSERT_TRUE(QFile::exists(pdf));
-    EXPECT_EQ(dm->GoalsQuery.text(), QString("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
-                                             "Where G.GoalTypeID = T.GoalTypeID\nAnd GoalOwner = %1\n"
-                                             "Order By GoalID, GoalDescription")
-                                         .arg(me));
+    EXPECT_EQ(dm->GoalsQuery.text(),
+              QString("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
+                      "Where G.GoalTypeID = T.GoalTypeID\nAnd GoalOwner = %1\n"
+                      "Order By GoalID, GoalDescription")
+                  .arg(me));
     EXPECT_FALSE(dm->GoalsQuery.isOpen());
     const QString text = pdfText(pdf);
     EXPECT_TRUE(text.contains("Vardimo"));
@@ -206,11 +200,13 @@ TEST_F(GoalsScreen, PrintingTheGoalsList) {
     EXPECT_TRUE(text.contains(QDate::currentDate().toString("MM/dd/yyyy")));
     for (const char* heading : {"Goal Year", "Name", "Type", "Goal"})
         EXPECT_TRUE(text.contains(heading)) << heading;
-    EXPECT_TRUE(text.contains(QRegularExpression(QString("%1\\s+Mary Me\\s+Corporate\\s+Grow sales").arg(year))))
+    EXPECT_TRUE(
+        text.contains(QRegularExpression(QString("%1\\s+Mary Me\\s+Corporate\\s+Grow sales").arg(year))))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QRegularExpression(QString("%1\\s+Corporate\\s+Global aim").arg(year - 3))))
         << "every year is printed; a global goal has an empty name";
-    EXPECT_TRUE(text.contains(QRegularExpression("\\d{4}\\s+Corporate\\s+Orphan"))) << "a deleted user prints no name";
+    EXPECT_TRUE(text.contains(QRegularExpression("\\d{4}\\s+Corporate\\s+Orphan")))
+        << "a deleted user prints no name";
     EXPECT_FALSE(text.contains("Someone else's")) << "only his own goals without CanModifyAllGoals";
 
     // The preview when reports do not go to the printer.
@@ -245,8 +241,8 @@ TEST_F(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     }
     const QString noYear = pdfText(dir.file("noyear.pdf"));
     EXPECT_FALSE(noYear.contains("Goal Year"));
-    EXPECT_FALSE(noYear.contains(QRegularExpression(QString("^\\s*%1\\s").arg(year),
-                                                    QRegularExpression::MultilineOption)));
+    EXPECT_FALSE(noYear.contains(
+        QRegularExpression(QString("^\\s*%1\\s").arg(year), QRegularExpression::MultilineOption)));
     EXPECT_TRUE(noYear.contains("Goal number 000"));
     q.close();
 
@@ -266,8 +262,8 @@ TEST_F(GoalsScreen, NoGoalYearHidesTheYearControls) {
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
     TGoalsForm form;
-    for (QWidget* w : std::initializer_list<QWidget*>{form.Label1, form.GoalSpin, form.Label4, form.DBEdit4,
-                                                      form.UpDown1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{form.Label1, form.GoalSpin, form.Label4, form.DBEdit4, form.UpDown1})
         EXPECT_FALSE(w->isVisibleTo(&form));
     EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "the year filter still applies";
 }

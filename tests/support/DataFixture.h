@@ -37,9 +37,10 @@ protected:
         engine::Table& t = dm->SecurityTable;
         t.insert();
         t.field("Description").setValue(name);
-        for (const char* r : {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity",
-                              "CanAddGoals", "CanAddDepartments", "CanPrintReports", "CanAddStrategy",
-                              "CanViewAllStrategys", "CanAddGoalType", "CanAddGlobalGoals", "CanModifyAllGoals"})
+        for (const char* r :
+             {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity",
+              "CanAddGoals", "CanAddDepartments", "CanPrintReports", "CanAddStrategy", "CanViewAllStrategys",
+              "CanAddGoalType", "CanAddGlobalGoals", "CanModifyAllGoals"})
             t.field(r).setValue(false);
         for (const char* r : rights)
             t.field(r).setValue(true);
@@ -57,6 +58,18 @@ protected:
         t.field("DepartmentID").setValue(department);
         t.post();
         return t.field("UserNumber").asInt();
+    }
+    int addGoal(const QString& text, QVariant year, QVariant type, QVariant forUser = {},
+                QVariant owner = {}) {
+        engine::Table& g = dm->GoalsTable;
+        g.insert();
+        g.field("GoalDescription").setValue(text);
+        g.field("GoalYear").setValue(year);
+        g.field("GoalTypeID").setValue(type);
+        g.field("UserNumber").setValue(forUser);
+        g.field("GoalOwner").setValue(owner);
+        g.post();
+        return g.field("GoalID").asInt();
     }
     void addAccess(int user, QVariant sees, QVariant edit) {
         engine::Table& t = dm->AccessListTable;

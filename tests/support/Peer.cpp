@@ -15,8 +15,7 @@ Peer::Peer(const QString& folder, const QString& userName) {
     proc_.setArguments({folder, userName});
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proc_.start();
-    if (!proc_.waitForStarted(10000))
-        throw std::runtime_error("peer did not start");
+    if (!proc_.waitForStarted(10000)) throw std::runtime_error("peer did not start");
     const QString hello = send(QStringLiteral("ping"));
     if (!hello.startsWith(QLatin1String("ok")))
         throw std::runtime_error(("peer did not open the database: " + hello).toStdString());
@@ -26,8 +25,7 @@ Peer::~Peer() {
     if (proc_.state() != QProcess::NotRunning) {
         proc_.write("quit\n");
         proc_.closeWriteChannel();
-        if (!proc_.waitForFinished(5000))
-            kill();
+        if (!proc_.waitForFinished(5000)) kill();
     }
 }
 
@@ -35,8 +33,7 @@ QString Peer::send(const QString& command, int timeoutMs) {
     proc_.write((command + QLatin1Char('\n')).toUtf8());
     proc_.waitForBytesWritten(timeoutMs);
     while (!proc_.canReadLine()) {
-        if (!proc_.waitForReadyRead(timeoutMs))
-            return QStringLiteral("error no answer");
+        if (!proc_.waitForReadyRead(timeoutMs)) return QStringLiteral("error no answer");
     }
     return QString::fromUtf8(proc_.readLine()).trimmed();
 }

@@ -21,14 +21,12 @@ int main(int argc, char** argv) {
     std::map<QString, std::unique_ptr<engine::Table>> tables;
     auto table = [&](const QString& name) -> engine::Table& {
         auto& t = tables[name.toLower()];
-        if (!t)
-            t = std::make_unique<engine::Table>(db, name);
+        if (!t) t = std::make_unique<engine::Table>(db, name);
         return *t;
     };
     auto opened = [&](const QString& name) -> engine::Table& {
         auto& t = table(name);
-        if (!t.isOpen())
-            t.open();
+        if (!t.isOpen()) t.open();
         return t;
     };
     QString openError;
@@ -40,16 +38,13 @@ int main(int argc, char** argv) {
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         const QStringList w = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (w.isEmpty())
-            continue;
+        if (w.isEmpty()) continue;
         const QString cmd = w[0];
         QString answer = QStringLiteral("ok");
         try {
-            if (cmd == QLatin1String("quit"))
-                break;
+            if (cmd == QLatin1String("quit")) break;
             if (cmd == QLatin1String("ping")) {
-                if (!openError.isEmpty())
-                    throw engine::Error(openError);
+                if (!openError.isEmpty()) throw engine::Error(openError);
             } else if (cmd == QLatin1String("open")) { // open TABLE [exclusive]
                 auto& t = table(w[1]);
                 t.setExclusive(w.size() > 2);
@@ -60,8 +55,7 @@ int main(int argc, char** argv) {
                 answer += QLatin1Char(' ') + session.users().join(QLatin1Char(','));
             } else if (cmd == QLatin1String("edit")) { // edit TABLE KEYFIELD KEY FIELD VALUE
                 auto& t = opened(w[1]);
-                if (!t.locate(w[2], w[3].toLongLong()))
-                    throw engine::Error(QStringLiteral("no such row"));
+                if (!t.locate(w[2], w[3].toLongLong())) throw engine::Error(QStringLiteral("no such row"));
                 t.edit();
                 t.field(w[4]).setValue(w.mid(5).join(QLatin1Char(' ')));
             } else if (cmd == QLatin1String("post")) {
