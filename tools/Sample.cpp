@@ -105,8 +105,8 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                                {"UserID", "UserPassword", "UserName", "SecurityID", "DepartmentID"});
         std::vector<qint64> userNumbers;
         for (int i = 0; i < c.users; ++i) {
-            const QString first = kFirst[i % kFirst.size()];
-            const QString last = kLast[(i / kFirst.size() + i) % kLast.size()];
+            const QString& first = kFirst[i % kFirst.size()];
+            const QString& last = kLast[(i / kFirst.size() + i) % kLast.size()];
             QString id = (first.left(1) + last).toUpper();
             QString pw = last.toLower();
             if (i >= 10) {
@@ -169,7 +169,7 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                 const int number = 1 + s / int(writers.size());
                 const QDate due(year, 1 + (s * 3 + g) % 12, 1 + (g + s) % 28);
                 const bool done = due < QDate::currentDate() && (g + s) % 3 != 0;
-                const QString st = kStrategyTexts[(g + s) % kStrategyTexts.size()];
+                const QString& st = kStrategyTexts[(g + s) % kStrategyTexts.size()];
                 const qint64 sid = strategies.add(
                     {number, st,
                      QStringLiteral("Team lead, %1").arg(kDepartments[(g + s) % kDepartments.size()]),
@@ -180,7 +180,7 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                      (s == 3 && !large) ? 1 : 0, user, user, now, goalId, done ? 1 : 0});
                 ++strategyCount;
                 for (int m = 0; m < c.measuresPerStrategy; ++m) {
-                    const QDate md = due.addDays(-30 * (c.measuresPerStrategy - m));
+                    const QDate md = due.addDays(qint64(-30) * (c.measuresPerStrategy - m));
                     measures.add({sid, m + 1, QStringLiteral("Milestone %1 reached").arg(m + 1),
                                   md.toString(Qt::ISODate), done ? 1 : 0, user, now,
                                   QStringLiteral("Deliverable %1 handed over").arg(m + 1)});

@@ -26,14 +26,14 @@ int usage() {
 
 int create(const QStringList& args) {
     if (args.size() < 3) return usage();
-    const QString dir = args[2];
+    const QString& dir = args[2];
     bool sample = false;
     tools::SampleSize size = tools::SampleSize::Small;
     for (int i = 3; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--sample")) {
             sample = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) {
-                const QString s = args[++i];
+                const QString& s = args[++i];
                 if (s == QLatin1String("large"))
                     size = tools::SampleSize::Large;
                 else if (s != QLatin1String("small")) {

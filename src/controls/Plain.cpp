@@ -41,7 +41,7 @@ MonthCalendar::MonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
 
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
-    auto* lay = new QVBoxLayout(this);
+    auto* lay = new QVBoxLayout(this); // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): owned by the box
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);
         group_->addButton(b, i);

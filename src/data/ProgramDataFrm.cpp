@@ -231,11 +231,12 @@ bool TProgramDataForm::SecurityTableFilterRecord(const Record& r) const {
 bool TProgramDataForm::GoalsTableFilterRecord(const Record& r) const {
     bool accept = true;
     if (!GoalYearFilter.isEmpty() && !r.isNull(QStringLiteral("GoalYear"))) {
-        if (QString::number(r.asInteger(QStringLiteral("GoalYear"))) != GoalYearFilter)
-            accept = false;
-        else if (GoalTypeFilter != -1 && (r.isNull(QStringLiteral("GoalTypeID")) ||
-                                          r.asInteger(QStringLiteral("GoalTypeID")) != GoalTypeFilter))
-            accept = false; // a goal without a type is not of the chosen type
+        // The type counts only together with the year; a goal without a type is of no type.
+        const bool otherYear = QString::number(r.asInteger(QStringLiteral("GoalYear"))) != GoalYearFilter;
+        const bool otherType =
+            GoalTypeFilter != -1 && (r.isNull(QStringLiteral("GoalTypeID")) ||
+                                     r.asInteger(QStringLiteral("GoalTypeID")) != GoalTypeFilter);
+        accept = !otherYear && !otherType;
     }
     if (accept && FilterGoalsByUser && !r.isNull(QStringLiteral("UserNumber")) &&
         r.asInteger(QStringLiteral("UserNumber")) != SelectedUserNumber)

@@ -140,7 +140,7 @@ void Table::open() {
 
 void Table::close() {
     if (!open_) return;
-    if (isEditing()) cancel();
+    if (isEditing()) Table::cancel();
     unlockRecord();
     lock_.close();
     open_ = false;
@@ -418,7 +418,7 @@ QVariant Table::calcValue(const QVariantList& values, const QString& name) {
         calc_(Record(def_, values), out);
         for (auto it = out.begin(); it != out.end(); ++it)
             if (it.key().compare(c.name, Qt::CaseInsensitive) == 0) {
-                const QVariant v = it.value();
+                QVariant v = it.value();
                 // A calculated text field holds only its declared width, cut without a mark.
                 if (c.size > 0 && v.typeId() == QMetaType::QString) return v.toString().left(c.size);
                 return v;
@@ -430,7 +430,7 @@ QVariant Table::calcValue(const QVariantList& values, const QString& name) {
         const int ki = def_->columnIndex(l.keyField);
         const QVariant key = ki >= 0 ? values.value(ki) : QVariant();
         if (key.isNull() || !key.isValid()) return {};
-        const QVariant v = l.lookupTable->lookupValue(l.lookupKeyField, key, l.resultField);
+        QVariant v = l.lookupTable->lookupValue(l.lookupKeyField, key, l.resultField);
         if (l.size > 0 && v.typeId() == QMetaType::QString) return v.toString().left(l.size);
         return v;
     }

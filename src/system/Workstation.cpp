@@ -64,7 +64,7 @@ QString networkUserName() {
 }
 
 QString novellUserName() {
-    const QString nw = qEnvironmentVariable("NWUSERNAME");
+    QString nw = qEnvironmentVariable("NWUSERNAME");
     if (!nw.isEmpty()) return nw;
     return networkUserName();
 }
