@@ -37,6 +37,7 @@ TLogonForm::TLogonForm(QWidget* parent)
     password = new QLabel(QStringLiteral("Password:"), this);
     Edit2 = new QLineEdit(this);
     Edit2->setEchoMode(QLineEdit::Password);
+    Edit2->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
     UserName->setBuddy(Edit1);
     password->setBuddy(Edit2);
     grid->addWidget(UserName, 0, 0);

@@ -90,7 +90,10 @@ TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Sc
                         &engine::DataSource::currentChanged})
         connect(spec.source, signal, this, [this] { updateButtons(); });
     FormCreate();
-    resize(480, 420);
+    if (spec.resizable)
+        resize(480, 420);
+    else
+        setFixedSize(480, 420);
 }
 
 void TReferenceForm::FormCreate() {

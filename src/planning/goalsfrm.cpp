@@ -136,7 +136,7 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
 
     FormCreate();
     connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
-    resize(820, 420);
+    setFixedSize(820, 420);
 }
 
 void TGoalsForm::FormCreate() {
