@@ -8,6 +8,24 @@ TLoginData LoginData;
 TSecurityData SecurityData;
 TSystemSettings SystemSettings;
 
+const std::array<SecurityRight, 13>& SecurityRights() {
+    static const std::array<SecurityRight, 13> rights{
+        {{"Supervisor", &TSecurityData::Supervisor},
+         {"CanChangeSystem", &TSecurityData::CanChangeSystem},
+         {"CanAddUser", &TSecurityData::CanAddUser},
+         {"CanPackDatabase", &TSecurityData::CanPackDatabase},
+         {"CanViewSecurity", &TSecurityData::CanViewSecurity},
+         {"CanAddGoals", &TSecurityData::CanAddGoals},
+         {"CanAddDepartments", &TSecurityData::CanAddDepartments},
+         {"CanPrintReports", &TSecurityData::CanPrintReports},
+         {"CanAddStrategy", &TSecurityData::CanAddStrategy},
+         {"CanViewAllStrategys", &TSecurityData::CanViewAllStrategys},
+         {"CanAddGoalType", &TSecurityData::CanAddGoalType},
+         {"CanAddGlobalGoals", &TSecurityData::CanAddGlobalGoals},
+         {"CanModifyAllGoals", &TSecurityData::CanModifyAllGoals}}};
+    return rights;
+}
+
 void ResetCurrentUser() {
     LoginData = TLoginData();
     SecurityData = TSecurityData();
@@ -49,19 +67,8 @@ void LoadSecurityProfile(int securityId) {
     if (!q.isEmpty()) {
         engine::Field d = q.field(QStringLiteral("Description"));
         if (!d.isNull() && !d.asString().isEmpty()) SecurityData.Description = d.asString();
-        copyBool(q, "Supervisor", SecurityData.Supervisor);
-        copyBool(q, "CanChangeSystem", SecurityData.CanChangeSystem);
-        copyBool(q, "CanAddUser", SecurityData.CanAddUser);
-        copyBool(q, "CanPackDatabase", SecurityData.CanPackDatabase);
-        copyBool(q, "CanViewSecurity", SecurityData.CanViewSecurity);
-        copyBool(q, "CanAddGoals", SecurityData.CanAddGoals);
-        copyBool(q, "CanAddDepartments", SecurityData.CanAddDepartments);
-        copyBool(q, "CanPrintReports", SecurityData.CanPrintReports);
-        copyBool(q, "CanAddStrategy", SecurityData.CanAddStrategy);
-        copyBool(q, "CanViewAllStrategys", SecurityData.CanViewAllStrategys);
-        copyBool(q, "CanAddGoalType", SecurityData.CanAddGoalType);
-        copyBool(q, "CanAddGlobalGoals", SecurityData.CanAddGlobalGoals);
-        copyBool(q, "CanModifyAllGoals", SecurityData.CanModifyAllGoals);
+        for (const SecurityRight& r : SecurityRights())
+            copyBool(q, r.name, SecurityData.*(r.member));
     }
     q.close();
     q.unprepare();

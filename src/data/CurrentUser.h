@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 
 // The logged-on user.
 struct TLoginData {
@@ -28,6 +29,13 @@ struct TSecurityData {
     bool CanAddGlobalGoals = false;
     bool CanModifyAllGoals = false;
 };
+
+// The rights of a profile in record order, by their column names.
+struct SecurityRight {
+    const char* name;
+    bool TSecurityData::*member;
+};
+const std::array<SecurityRight, 13>& SecurityRights();
 
 struct TSystemSettings {
     bool DisableLogin = false;

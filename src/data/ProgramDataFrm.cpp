@@ -305,6 +305,20 @@ void TProgramDataForm::MeasureTableCalcFields(const Record& r, QHash<QString, QV
     out.insert(QStringLiteral("ShortDescription"), r.asString(QStringLiteral("Deliverable")));
 }
 
+namespace {
+// Runs a numbering query: 1, or one more than its MaxNumber when that holds a value.
+int nextAfterMax(engine::Query& q) {
+    q.prepare();
+    q.open();
+    int result = 1;
+    if (!q.isEmpty() && !q.field(QStringLiteral("MaxNumber")).isNull())
+        result = int(q.field(QStringLiteral("MaxNumber")).asInteger()) + 1;
+    q.close();
+    q.unprepare();
+    return result;
+}
+} // namespace
+
 int TProgramDataForm::NextStrategyNumber(int user) {
     if (user == -1) user = SelectedUserNumber;
     Strategyquery.close();
@@ -313,14 +327,7 @@ int TProgramDataForm::NextStrategyNumber(int user) {
     Strategyquery.add("From \"Strategys.db\"");
     Strategyquery.add("Where GoalID = ", sql::Int{CurrentGoalID}, "And");
     Strategyquery.add("UserNumber = ", sql::Int{user});
-    Strategyquery.prepare();
-    Strategyquery.open();
-    int result = 1;
-    if (!Strategyquery.isEmpty() && !Strategyquery.field(QStringLiteral("MaxNumber")).isNull())
-        result = int(Strategyquery.field(QStringLiteral("MaxNumber")).asInteger()) + 1;
-    Strategyquery.close();
-    Strategyquery.unprepare();
-    return result;
+    return nextAfterMax(Strategyquery);
 }
 
 int TProgramDataForm::NextMeasurementNumber() {
@@ -329,14 +336,7 @@ int TProgramDataForm::NextMeasurementNumber() {
     MeasureQuery.add("Select Max(MeasurementNumber) As MaxNumber");
     MeasureQuery.add("From \"Measure.db\"");
     MeasureQuery.add("Where StrategyID = ", sql::Int{CurrentStrategyID});
-    MeasureQuery.prepare();
-    MeasureQuery.open();
-    int result = 1;
-    if (!MeasureQuery.isEmpty() && !MeasureQuery.field(QStringLiteral("MaxNumber")).isNull())
-        result = int(MeasureQuery.field(QStringLiteral("MaxNumber")).asInteger()) + 1;
-    MeasureQuery.close();
-    MeasureQuery.unprepare();
-    return result;
+    return nextAfterMax(MeasureQuery);
 }
 
 // ---- Access lists and lookups ---------------------------------------------------------------

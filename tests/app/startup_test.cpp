@@ -27,24 +27,6 @@
 
 namespace {
 
-struct Rights {
-    const char* name;
-    bool TSecurityData::*member;
-};
-const Rights kRights[] = {{"Supervisor", &TSecurityData::Supervisor},
-                          {"CanChangeSystem", &TSecurityData::CanChangeSystem},
-                          {"CanAddUser", &TSecurityData::CanAddUser},
-                          {"CanPackDatabase", &TSecurityData::CanPackDatabase},
-                          {"CanViewSecurity", &TSecurityData::CanViewSecurity},
-                          {"CanAddGoals", &TSecurityData::CanAddGoals},
-                          {"CanAddDepartments", &TSecurityData::CanAddDepartments},
-                          {"CanPrintReports", &TSecurityData::CanPrintReports},
-                          {"CanAddStrategy", &TSecurityData::CanAddStrategy},
-                          {"CanViewAllStrategys", &TSecurityData::CanViewAllStrategys},
-                          {"CanAddGoalType", &TSecurityData::CanAddGoalType},
-                          {"CanAddGlobalGoals", &TSecurityData::CanAddGlobalGoals},
-                          {"CanModifyAllGoals", &TSecurityData::CanModifyAllGoals}};
-
 QStringList enabledItems(const TMainForm& f) {
     QStringList out;
     for (QAction* a : f.menuItems())
@@ -211,7 +193,7 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
                                               {"CanAddGoalType", {"G&oal Types"}},
                                               {"CanAddGlobalGoals", {}},
                                               {"CanModifyAllGoals", {}}};
-    for (const Rights& r : kRights) {
+    for (const SecurityRight& r : SecurityRights()) {
         SecurityData = TSecurityData();
         SecurityData.*(r.member) = true;
         form.ApplyRights();

@@ -18,14 +18,10 @@ protected:
         return out;
     }
     int addStrategy(int goal, int user, int number, const QString& text = "s") {
-        engine::Table& s = dm->StrategyTable;
-        s.insert();
-        s.field("GoalID").setValue(goal);
-        s.field("UserNumber").setValue(user);
-        s.field("StrategyNumber").setValue(number);
-        s.field("StrategyDescription").setValue(text);
-        s.post();
-        return s.field("StrategyID").asInt();
+        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+                                             {"UserNumber", user},
+                                             {"StrategyNumber", number},
+                                             {"StrategyDescription", text}});
     }
 };
 

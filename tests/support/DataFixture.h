@@ -32,16 +32,21 @@ protected:
         ASSERT_TRUE(dm->DataModuleCreate()) << dialogs.lastText().toStdString();
         ResetCurrentUser();
     }
+    // Inserts and posts a row through a table object; returns its key.
+    static int insertRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {
+        t.insert();
+        for (const auto& [name, value] : fields)
+            t.field(name).setValue(value);
+        t.post();
+        return t.field(t.def().columns[0].name).asInt();
+    }
     // Adds a profile with the named rights; returns its number.
     int addProfile(const QString& name, std::initializer_list<const char*> rights) {
         engine::Table& t = dm->SecurityTable;
         t.insert();
         t.field("Description").setValue(name);
-        for (const char* r :
-             {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity",
-              "CanAddGoals", "CanAddDepartments", "CanPrintReports", "CanAddStrategy", "CanViewAllStrategys",
-              "CanAddGoalType", "CanAddGlobalGoals", "CanModifyAllGoals"})
-            t.field(r).setValue(false);
+        for (const SecurityRight& r : SecurityRights())
+            t.field(r.name).setValue(false);
         for (const char* r : rights)
             t.field(r).setValue(true);
         t.post();
@@ -49,35 +54,22 @@ protected:
     }
     int addUser(const QString& id, const QString& password, const QString& name, int profile,
                 QVariant department = {}) {
-        engine::Table& t = dm->UserSettingsTable;
-        t.insert();
-        t.field("UserID").setValue(id);
-        t.field("UserPassword").setValue(password);
-        t.field("UserName").setValue(name);
-        t.field("SecurityID").setValue(profile);
-        t.field("DepartmentID").setValue(department);
-        t.post();
-        return t.field("UserNumber").asInt();
+        return insertRow(dm->UserSettingsTable, {{"UserID", id},
+                                                 {"UserPassword", password},
+                                                 {"UserName", name},
+                                                 {"SecurityID", profile},
+                                                 {"DepartmentID", department}});
     }
     int addGoal(const QString& text, QVariant year, QVariant type, QVariant forUser = {},
                 QVariant owner = {}) {
-        engine::Table& g = dm->GoalsTable;
-        g.insert();
-        g.field("GoalDescription").setValue(text);
-        g.field("GoalYear").setValue(year);
-        g.field("GoalTypeID").setValue(type);
-        g.field("UserNumber").setValue(forUser);
-        g.field("GoalOwner").setValue(owner);
-        g.post();
-        return g.field("GoalID").asInt();
+        return insertRow(dm->GoalsTable, {{"GoalDescription", text},
+                                          {"GoalYear", year},
+                                          {"GoalTypeID", type},
+                                          {"UserNumber", forUser},
+                                          {"GoalOwner", owner}});
     }
     void addAccess(int user, QVariant sees, QVariant edit) {
-        engine::Table& t = dm->AccessListTable;
-        t.insert();
-        t.field("UserNumber").setValue(user);
-        t.field("CanSeeUser").setValue(sees);
-        t.field("CanEditUser").setValue(edit);
-        t.post();
+        insertRow(dm->AccessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
     }
 
     TempDir dir;
