@@ -12,26 +12,26 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Screen(parent), spec_(spec) {
+TReferenceForm::TReferenceForm(const Kind& kind, QWidget* parent) : controls::Screen(parent), kind_(kind) {
     TProgramDataForm& dm = *ProgramDataForm;
-    setWindowTitle(spec.title);
-    if (!spec.resizable)
+    setWindowTitle(kind.title);
+    if (!kind.resizable)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
     DBGrid1 = new controls::DBGrid(this);
     DBGrid1->bind(
-        spec.source,
-        {{spec.idField, QStringLiteral("ID"), 6}, {spec.descriptionField, QStringLiteral("Description")}},
-        !spec.listEditable);
+        kind.source,
+        {{kind.idField, QStringLiteral("ID"), 6}, {kind.descriptionField, QStringLiteral("Description")}},
+        !kind.listEditable);
     lay->addWidget(DBGrid1, 1);
 
-    GroupBox1 = new QGroupBox(spec.frameCaption, this);
+    GroupBox1 = new QGroupBox(kind.frameCaption, this);
     auto* grid = new QGridLayout(GroupBox1);
     Label1 = new QLabel(QStringLiteral("ID:"), GroupBox1);
     DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(spec.source, spec.idField);
-    if (spec.idDisabled)
+    DBEdit1->bind(kind.source, kind.idField);
+    if (kind.idDisabled)
         controls::setControlEnabled(DBEdit1, false);
     else {
         DBEdit1->setDataReadOnly(true);
@@ -39,16 +39,16 @@ TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Sc
     }
     Label2 = new QLabel(QStringLiteral("Description:"), GroupBox1);
     DBEdit2 = new controls::DBEdit(GroupBox1);
-    DBEdit2->bind(spec.source, spec.descriptionField);
+    DBEdit2->bind(kind.source, kind.descriptionField);
     Label3 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
     DBLookupComboBox1->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
                                QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(spec.source, QStringLiteral("ModifiedBy"));
+    DBLookupComboBox1->bind(kind.source, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(DBLookupComboBox1, false);
     DBEdit3 = new controls::DBEdit(GroupBox1);
-    DBEdit3->bind(spec.source, QStringLiteral("ModifiedDate"));
-    if (spec.idDisabled)
+    DBEdit3->bind(kind.source, QStringLiteral("ModifiedDate"));
+    if (kind.idDisabled)
         controls::setControlEnabled(DBEdit3, false);
     else {
         DBEdit3->setDataReadOnly(true);
@@ -88,9 +88,9 @@ TReferenceForm::TReferenceForm(const Spec& spec, QWidget* parent) : controls::Sc
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     for (auto signal : {&engine::DataSource::stateChanged, &engine::DataSource::rowsChanged,
                         &engine::DataSource::currentChanged})
-        connect(spec.source, signal, this, [this] { updateButtons(); });
+        connect(kind.source, signal, this, [this] { updateButtons(); });
     FormCreate();
-    if (spec.resizable)
+    if (kind.resizable)
         resize(480, 420);
     else
         setFixedSize(480, 420);
@@ -102,27 +102,27 @@ void TReferenceForm::FormCreate() {
 }
 
 void TReferenceForm::updateButtons() {
-    engine::Table& t = *spec_.table;
+    engine::Table& t = *kind_.table;
     const bool shown = t.isOpen() && (t.state() == engine::DataSet::State::Insert || !t.isEmpty());
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
 }
 
 void TReferenceForm::InsertBtnClick() {
-    spec_.table->insert();
+    kind_.table->insert();
 }
 
 void TReferenceForm::SaveBtnClick() {
-    spec_.table->edit();
-    spec_.table->post();
+    kind_.table->edit();
+    kind_.table->post();
 }
 
 void TReferenceForm::DeleteBtnClick() {
-    if (controls::confirm(spec_.deleteQuestion)) spec_.table->remove();
+    if (controls::confirm(kind_.deleteQuestion)) kind_.table->remove();
 }
 
 void TReferenceForm::FormClose() {
-    spec_.table->cancel();
+    kind_.table->cancel();
 }
 
 void TReferenceForm::done(int result) {

@@ -22,7 +22,7 @@ class DBLookupComboBox;
 class TReferenceForm : public controls::Screen {
     Q_OBJECT
 public:
-    struct Spec {
+    struct Kind {
         QString title;
         engine::Table* table;
         engine::DataSource* source;
@@ -57,11 +57,11 @@ public:
     void done(int result) override;
 
 protected:
-    TReferenceForm(const Spec& spec, QWidget* parent);
+    TReferenceForm(const Kind& kind, QWidget* parent);
 
 private:
     void updateButtons();
-    Spec spec_;
+    Kind kind_;
     bool closed_ = false;
 };
 
