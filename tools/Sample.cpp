@@ -44,10 +44,6 @@ QVariant rights(std::initializer_list<int> on, int i) {
 
 } // namespace
 
-SampleCounts sampleCounts(SampleSize size) {
-    return counts(size);
-}
-
 void createDatabase(const QString& folder, bool withSample, SampleSize size,
                     const std::function<void(const QString&)>& progress) {
     auto say = [&](const QString& s) {

@@ -14,8 +14,6 @@ struct SampleCounts {
     int measuresPerStrategy;
 };
 
-SampleCounts sampleCounts(SampleSize size);
-
 // Creates a new database folder; with a sample size, fills it with departments, goal types,
 // profiles, users with access lists, goals over several years (global ones among them),
 // strategies and measurements. Progress is reported as a line of text.

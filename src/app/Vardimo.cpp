@@ -17,10 +17,6 @@ bool HelpFileExists = false;
 
 namespace {
 enum ExitStatus { Normal = 0, Failed = 1, EngineMissing = 3 };
-
-void showErrorBox(const QString& text) {
-    controls::messageBox(text, controls::Icon::Stop, controls::Buttons::Ok);
-}
 } // namespace
 
 void ProgramEnd() {
@@ -41,7 +37,7 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
     const std::optional<int> version =
         hooks.engineVersion ? hooks.engineVersion() : engine::Session::instance().version();
     if (!version || *version < 500) {
-        showErrorBox(
+        controls::showError(
             QStringLiteral("This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed"));
         return EngineMissing;
     }
@@ -50,13 +46,12 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
     OpenSplash(3);
     // 7: the application's title.
     QApplication::setApplicationName(QStringLiteral("Vardimo"));
-    QApplication::setApplicationDisplayName(QString());
     // 8: the main window, which prepares the engine session.
     try {
         MainForm = new TMainForm;
     } catch (const engine::Error& e) {
         CloseSplash();
-        showErrorBox(e.message());
+        controls::showError(e.message());
         ProgramEnd();
         return Failed;
     }
@@ -81,7 +76,7 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
         RunLogon();
         // 14.
         if (!LogonForm->LoggedOn) {
-            showErrorBox(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
+            controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
             status = Failed;
         } else if (SystemSettings.DisableLogin) {
             TDisabledForm disabled;
@@ -97,7 +92,7 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
         }
     } catch (const engine::Error& e) {
         CloseSplash();
-        showErrorBox(e.message());
+        controls::showError(e.message());
         status = Failed;
     }
     // 15.

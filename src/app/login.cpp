@@ -8,15 +8,11 @@
 #include "data/ProgramDataFrm.h"
 #include "system/Workstation.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
 
 TLogonForm* LogonForm = nullptr;
@@ -66,14 +62,8 @@ void TLogonForm::BitBtn1Click() {
 }
 
 MaintenanceAccount maintenanceAccount() {
-    MaintenanceAccount m;
-    if (!QCoreApplication::instance()) return m;
-    const QString ini = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vardimo.ini"));
-    if (!QFile::exists(ini)) return m;
-    QSettings s(ini, QSettings::IniFormat);
-    m.userId = s.value(QStringLiteral("Maintenance/UserId")).toString();
-    m.password = s.value(QStringLiteral("Maintenance/Password")).toString();
-    return m;
+    return {sys::installationSetting(QStringLiteral("Maintenance/UserId")),
+            sys::installationSetting(QStringLiteral("Maintenance/Password"))};
 }
 
 QString GetWindowsUser() {

@@ -4,7 +4,6 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 
-#include <QFocusEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
@@ -44,9 +43,7 @@ void FieldLink::write(const QVariant& v) const {
 
 namespace {
 template <typename W, typename F> void listen(W* w, engine::DataSource* s, const QString& field, F refresh) {
-    QObject::connect(s, &engine::DataSource::currentChanged, w, [refresh] { guarded(refresh); });
-    QObject::connect(s, &engine::DataSource::rowsChanged, w, [refresh] { guarded(refresh); });
-    QObject::connect(s, &engine::DataSource::stateChanged, w, [refresh] { guarded(refresh); });
+    QObject::connect(s, &engine::DataSource::changed, w, [refresh] { guarded(refresh); });
     QObject::connect(s, &engine::DataSource::fieldChanged, w, [refresh, field](const QString& name) {
         if (name.compare(field, Qt::CaseInsensitive) == 0) guarded(refresh);
     });

@@ -43,6 +43,12 @@ bool Screen::event(QEvent* e) {
     return r;
 }
 
+QPushButton* button(const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setAutoDefault(false);
+    return b;
+}
+
 int showModal(QDialog& dialog) {
     return dialogs().showModal(dialog);
 }

@@ -31,6 +31,9 @@ protected:
     bool event(QEvent* e) override;
 };
 
+// A push button that does not act on Enter unless it is made the default one.
+QPushButton* button(const QString& caption, QWidget* parent);
+
 // Shows a screen modally through the dialogs interface and returns its result.
 int showModal(QDialog& dialog);
 

@@ -77,8 +77,6 @@ qint64 TableFileSize(const QString& fileName) {
     const QString folder = ProgramDataForm && ProgramDataForm->GoalDatabase.isOpen()
                                ? ProgramDataForm->GoalDatabase.folder()
                                : QDir::currentPath();
-    const QDir d(folder);
-    for (const QFileInfo& fi : d.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
-        if (fi.fileName().compare(fileName, Qt::CaseInsensitive) == 0) return fi.size();
-    return 0;
+    const QString path = engine::Database::findFile(folder, fileName);
+    return path.isEmpty() ? 0 : QFileInfo(path).size();
 }

@@ -3,11 +3,10 @@
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
 #include "engine/Error.h"
+#include "system/Workstation.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
-#include <QSettings>
 #include <algorithm>
 
 using engine::Record;
@@ -85,7 +84,6 @@ void TProgramDataForm::installRules() {
         [this](const Record& r) { return GoalsTableFilterRecord(r); },
         [this] {
             engine::PreSelection p;
-            QStringList parts;
             bool ok = false;
             const int year = GoalYearFilter.toInt(&ok);
             if (!GoalYearFilter.isEmpty() && ok) {
@@ -165,12 +163,8 @@ void TProgramDataForm::installRules() {
 }
 
 QString TProgramDataForm::TablePassword() {
-    // The installation may protect its tables: "TablePassword" in the [Security] section of
-    // vardimo.ini beside the program. Without it tables are not protected.
-    const QString ini = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vardimo.ini"));
-    if (!QCoreApplication::instance() || !QFile::exists(ini)) return {};
-    QSettings s(ini, QSettings::IniFormat);
-    return s.value(QStringLiteral("Security/TablePassword")).toString();
+    // Without a password in the installation's settings tables are not protected.
+    return sys::installationSetting(QStringLiteral("Security/TablePassword"));
 }
 
 bool TProgramDataForm::TablePasswordHandler(engine::Session& s) {
@@ -189,7 +183,7 @@ bool TProgramDataForm::DataModuleCreate() {
         for (engine::Table* t : tablesInOpenOrder())
             t->open();
     } catch (const engine::Error& e) {
-        controls::messageBox(e.message(), controls::Icon::Stop, controls::Buttons::Ok);
+        controls::showError(e.message());
         if (QCoreApplication::instance()) QCoreApplication::exit(1);
         return false;
     }

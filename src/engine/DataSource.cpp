@@ -3,6 +3,8 @@
 namespace engine {
 
 DataSource::DataSource(DataSet* ds, QObject* parent) : QObject(parent) {
+    for (auto signal : {&DataSource::rowsChanged, &DataSource::currentChanged, &DataSource::stateChanged})
+        connect(this, signal, this, &DataSource::changed);
     setDataSet(ds);
 }
 

@@ -21,6 +21,8 @@ signals:
     void currentChanged();
     void stateChanged();
     void fieldChanged(const QString& name);
+    // After any of the rows, the current row or the state changed.
+    void changed();
 
 private:
     QPointer<DataSet> ds_;

@@ -14,10 +14,6 @@ namespace engine {
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
 
-QString quoted(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 void bindAll(QSqlQuery& q, const QVariantList& binds) {
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds[i]);
@@ -83,6 +79,13 @@ void Database::open(const QString& aliasOrFolder) {
     session_.registerUser(folder_);
 }
 
+QString Database::findFile(const QString& folder, const QString& name) {
+    const QDir d(folder);
+    for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return d.filePath(entry);
+    return {};
+}
+
 void Database::close() {
     if (!open_) return;
     {
@@ -101,11 +104,8 @@ QSqlDatabase Database::connection() const {
 }
 
 QString Database::tablePath(const TableDef& t) const {
-    QDir d(folder_);
-    const QString wanted = t.schemaName + QStringLiteral(".db");
-    for (const QString& name : d.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0) return d.filePath(name);
-    return d.filePath(t.fileName);
+    const QString found = findFile(folder_, t.fileName);
+    return found.isEmpty() ? QDir(folder_).filePath(t.fileName) : found;
 }
 
 void Database::attach(const TableDef& t) {
@@ -121,19 +121,19 @@ void Database::attach(const TableDef& t) {
             throw Error(QStringLiteral("Table cannot be read: %1 (%2)").arg(t.fileName, probe.errorString()));
     }
     try {
-        exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoted(t.schemaName)), {path});
+        exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoteIdentifier(t.schemaName)), {path});
         QSqlQuery q =
             exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
                                 "COLLATE NOCASE")
-                     .arg(quoted(t.schemaName)),
+                     .arg(quoteIdentifier(t.schemaName)),
                  {t.schemaName});
         if (!q.next() || q.value(0).toInt() != 1)
             throw Error(QStringLiteral("Table is corrupt or not a table file: %1").arg(t.fileName));
-        exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoted(t.schemaName)));
-        exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoted(t.schemaName)));
+        exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoteIdentifier(t.schemaName)));
+        exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoteIdentifier(t.schemaName)));
     } catch (const Error& e) {
         try {
-            exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
+            exec(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(t.schemaName)));
         } catch (...) {
         }
         if (e.message().contains(t.fileName)) throw;
@@ -142,26 +142,23 @@ void Database::attach(const TableDef& t) {
     attached_.insert(t.schemaName);
 }
 
-void Database::detach(const TableDef& t) {
-    if (!attached_.contains(t.schemaName)) return;
-    exec(QStringLiteral("DETACH DATABASE %1").arg(quoted(t.schemaName)));
-    attached_.remove(t.schemaName);
-}
-
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw Error(QStringLiteral("Invalid SQL statement: %1")
-                        .arg(q.lastError().databaseText().isEmpty() ? q.lastError().text()
-                                                                    : q.lastError().databaseText()));
-    bindAll(q, binds);
-    if (!q.exec()) {
-        const QString text =
-            q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText();
-        throw Error(describe(text));
+    auto failure = [&q] {
+        const QSqlError e = q.lastError();
+        return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    };
+    if (!q.prepare(sql)) {
+        // Preparing reads the schema, so a locked or damaged file fails here too; only what
+        // the engine cannot name otherwise is a fault of the statement.
+        const QString text = failure();
+        const QString described = describe(text);
+        throw Error(described != text ? described : QStringLiteral("Invalid SQL statement: %1").arg(text));
     }
+    bindAll(q, binds);
+    if (!q.exec()) throw Error(describe(failure()));
     return q;
 }
 
@@ -188,12 +185,12 @@ Inserter::Inserter(Database& db, const QString& fileName, const QStringList& col
     QStringList cols, marks;
     for (const QString& c : columns) {
         if (t->columnIndex(c) < 0) throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName, c));
-        cols << quoted(c);
+        cols << quoteIdentifier(c);
         marks << QStringLiteral("?");
     }
-    if (!query_.prepare(QStringLiteral("INSERT INTO %1.%1 (%2) VALUES (%3)")
-                            .arg(quoted(t->schemaName), cols.join(QStringLiteral(", ")),
-                                 marks.join(QStringLiteral(", ")))))
+    if (!query_.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(t->qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
         throw Error(QStringLiteral("Invalid SQL statement: %1").arg(query_.lastError().text()));
 }
 
@@ -212,19 +209,31 @@ void Database::create(const QString& folder) {
     QDir d(folder);
     if (!d.exists() && !d.mkpath(QStringLiteral(".")))
         throw Error(QStringLiteral("Cannot create the database folder %1").arg(folder));
-    for (const auto& t : tables()) {
-        for (const QString& name : d.entryList(QDir::Files))
-            if (name.compare(t.schemaName + QStringLiteral(".db"), Qt::CaseInsensitive) == 0)
-                throw Error(QStringLiteral("A database already exists in %1 (%2); nothing was written.")
-                                .arg(QDir::cleanPath(d.absolutePath()), name));
-    }
-    const QString conn = QStringLiteral("vardimo-create-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-    {
+    for (const auto& t : tables())
+        if (const QString existing = findFile(d.path(), t.fileName); !existing.isEmpty())
+            throw Error(QStringLiteral("A database already exists in %1 (%2); nothing was written.")
+                            .arg(QDir::cleanPath(d.absolutePath()), QFileInfo(existing).fileName()));
+    QStringList made;
+    try {
         for (const auto& t : tables()) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
-            db.setDatabaseName(d.filePath(t.fileName));
-            if (!db.open())
-                throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, db.lastError().text()));
+            made << d.filePath(t.fileName);
+            createTableFile(t, made.last());
+        }
+    } catch (...) {
+        // A half-made folder would only be refused by the next attempt: leave none behind.
+        for (const QString& f : made)
+            QFile::remove(f);
+        throw;
+    }
+}
+
+void Database::createTableFile(const TableDef& t, const QString& path) {
+    const QString conn = QStringLiteral("vardimo-create-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        db.setDatabaseName(path);
+        if (db.open()) {
             QSqlQuery q(db);
             QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
             statements << t.createIndexSql();
@@ -240,14 +249,14 @@ void Database::create(const QString& folder) {
                     "INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
                     "('Supervisor', '', 'Supervisor', 0)");
             for (const QString& s : statements)
-                if (!q.exec(s))
-                    throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, q.lastError().text()));
-            q = QSqlQuery();
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(conn);
+                if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
+        } else {
+            failure = db.lastError().text();
         }
+        db.close();
     }
+    QSqlDatabase::removeDatabase(conn);
+    if (!failure.isEmpty()) throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, failure));
 }
 
 } // namespace engine

@@ -33,7 +33,6 @@ public:
     // Attaches a table's file, checking that it exists, can be read and is a database holding
     // the table; throws engine::Error naming the file otherwise.
     void attach(const TableDef& t);
-    void detach(const TableDef& t);
 
     // Runs one statement with bound values. Throws engine::Error on failure.
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {});
@@ -51,6 +50,9 @@ public:
     // any existing table file.
     static void create(const QString& folder);
 
+    // The path of a file of a folder whose name matches in any letter case; empty when none does.
+    static QString findFile(const QString& folder, const QString& name);
+
     // Translates an engine-level failure of SQLite into a message a person can act on.
     static QString describe(const QString& driverText, const QString& file = {});
 
@@ -58,6 +60,7 @@ signals:
     void tableChanged(const QString& schemaName);
 
 private:
+    static void createTableFile(const TableDef& t, const QString& path);
     Session& session_;
     QString connectionName_;
     QString folder_;

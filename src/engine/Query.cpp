@@ -17,25 +17,27 @@ void Query::requireClosed() const {
 void Query::clear() {
     requireClosed();
     sql_.clear();
-    prepared_ = false;
+    statement_.reset();
 }
 
-Statement Query::statement() {
-    if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
-    Statement st = sql_.translate();
-    for (const QString& t : st.tables)
-        db_.attach(*findTable(t));
-    return st;
+const Statement& Query::statement() {
+    if (!statement_) {
+        if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
+        Statement st = sql_.translate();
+        for (const QString& t : st.tables)
+            db_.attach(*findTable(t));
+        statement_ = std::move(st);
+    }
+    return *statement_;
 }
 
 void Query::prepare() {
     statement();
-    prepared_ = true;
 }
 
 void Query::open() {
     if (open_) return;
-    const Statement st = statement();
+    const Statement& st = statement();
     if (!st.selects)
         throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
     QSqlQuery q = db_.exec(st.sql, st.binds);
@@ -61,7 +63,6 @@ void Query::open() {
             row << q.value(i);
         rows_.push_back(std::move(row));
     }
-    prepared_ = true;
     open_ = true;
     pos_ = 0;
     eof_ = bof_ = rows_.empty();
@@ -72,7 +73,7 @@ void Query::open() {
 
 void Query::execSql() {
     requireClosed();
-    const Statement st = statement();
+    const Statement& st = statement();
     if (st.selects) throw Error(QStringLiteral("Invalid SQL statement: a Select query is opened, not run."));
     {
         Transaction tx(db_);
@@ -80,7 +81,6 @@ void Query::execSql() {
         rowsAffected_ = q.numRowsAffected();
         tx.commit();
     }
-    prepared_ = true;
     for (const QString& t : st.tables)
         db_.notifyChanged(t);
 }

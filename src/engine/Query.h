@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <QVariantList>
+#include <optional>
 #include <vector>
 
 namespace engine {
@@ -22,13 +23,14 @@ public:
     template <typename... P> void add(P&&... pieces) {
         requireClosed();
         sql_.add(std::forward<P>(pieces)...);
-        prepared_ = false;
+        statement_.reset();
     }
     QString text() const { return sql_.text(); }
 
+    // Translates the text once; opening or running a prepared query uses that translation.
     void prepare();
-    void unprepare() { prepared_ = false; }
-    bool prepared() const { return prepared_; }
+    void unprepare() { statement_.reset(); }
+    bool prepared() const { return statement_.has_value(); }
     void open();
     void execSql();
     void close();
@@ -50,11 +52,11 @@ public:
 private:
     void requireClosed() const;
     int columnOf(const QString& name) const;
-    Statement statement();
+    const Statement& statement();
 
     Database& db_;
     SqlText sql_;
-    bool prepared_ = false;
+    std::optional<Statement> statement_;
     bool open_ = false;
     QStringList columns_;
     std::vector<FieldType> types_;

@@ -126,6 +126,14 @@ std::vector<TableDef> makeTables() {
 
 } // namespace
 
+QString quoteIdentifier(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+QString TableDef::qualifiedName() const {
+    return quoteIdentifier(schemaName) + QLatin1Char('.') + quoteIdentifier(schemaName);
+}
+
 int TableDef::columnIndex(const QString& name) const {
     for (size_t i = 0; i < columns.size(); ++i)
         if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
@@ -141,8 +149,9 @@ const IndexDef* TableDef::index(const QString& name) const {
 QString TableDef::createSql() const {
     QStringList cols;
     for (const auto& c : columns)
-        cols << QStringLiteral("\"%1\" %2").arg(c.name, sqlType(c.type));
-    return QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(schemaName, cols.join(QStringLiteral(", ")));
+        cols << quoteIdentifier(c.name) + QLatin1Char(' ') + sqlType(c.type);
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(quoteIdentifier(schemaName), cols.join(QStringLiteral(", ")));
 }
 
 QStringList TableDef::createIndexSql() const {
@@ -152,10 +161,11 @@ QStringList TableDef::createIndexSql() const {
         for (const auto& c : ix.columns) {
             const int i = columnIndex(c);
             const bool text = i >= 0 && columns[size_t(i)].type == FieldType::Text;
-            cols << QStringLiteral("\"%1\"%2").arg(c, text ? QStringLiteral(" COLLATE NOCASE") : QString());
+            cols << quoteIdentifier(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
         }
-        out << QStringLiteral("CREATE INDEX \"%1\" ON \"%2\" (%3)")
-                   .arg(ix.name, schemaName, cols.join(QStringLiteral(", ")));
+        out << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                   .arg(quoteIdentifier(ix.name), quoteIdentifier(schemaName),
+                        cols.join(QStringLiteral(", ")));
     }
     return out;
 }

@@ -27,10 +27,15 @@ struct TableDef {
     std::vector<IndexDef> indexes;
 
     int columnIndex(const QString& name) const; // case-insensitive, -1 when absent
+    // The table as statements name it: its attached schema and the table inside, both quoted.
+    QString qualifiedName() const;
     const IndexDef* index(const QString& name) const;
     QString createSql() const;
     QStringList createIndexSql() const;
 };
+
+// An identifier between double quotes, as SQLite reads column, table and schema names.
+QString quoteIdentifier(const QString& name);
 
 // The nine tables of a database folder.
 const std::vector<TableDef>& tables();

@@ -142,10 +142,6 @@ void Session::addPassword(const QString& password) {
     if (!passwords_.contains(password)) passwords_ << password;
 }
 
-bool Session::hasPassword(const QString& password) const {
-    return passwords_.contains(password);
-}
-
 bool Session::knowsPasswordHash(const QString& hash) const {
     for (const QString& p : passwords_)
         if (passwordHash(p) == hash) return true;

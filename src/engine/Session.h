@@ -51,12 +51,10 @@ public:
     // The names of every running session registered where this one is; a crashed session has
     // lost its lock and is not listed.
     QStringList users() const;
-    QString controlDirectory() const { return controlDir_; }
 
     // Passwords for protected tables. The handler is asked when a protected table is opened with
     // no matching password known; it may add one and answer true to have the open retried.
     void addPassword(const QString& password);
-    bool hasPassword(const QString& password) const;
     bool knowsPasswordHash(const QString& hash) const;
     static QString passwordHash(const QString& password);
     void setPasswordHandler(std::function<bool(Session&)> handler) { passwordHandler_ = std::move(handler); }

@@ -54,10 +54,8 @@ void lexLiteral(const QString& text, Statement& st) {
             if (end < 0)
                 throw Error(QStringLiteral("Invalid SQL statement: a double-quoted text is not closed."));
             const QString content = text.mid(i + 1, end - i - 1);
-            if (const TableDef* t = findTable(content);
-                t && (content.contains(QLatin1Char('.')) ||
-                      content.compare(t->schemaName, Qt::CaseInsensitive) == 0)) {
-                out += QStringLiteral("\"%1\".\"%1\"").arg(t->schemaName);
+            if (const TableDef* t = findTable(content)) {
+                out += t->qualifiedName();
                 if (!st.tables.contains(t->schemaName)) st.tables << t->schemaName;
             } else {
                 out += QStringLiteral(" ? ");

@@ -56,7 +56,6 @@ public:
         (line.push_back(piece(std::forward<P>(pieces))), ...);
         lines_.push_back(std::move(line));
     }
-    void addLine(SqlLine line) { lines_.push_back(std::move(line)); }
 
     // The system's own rendering: lines joined by line breaks, numbers in plain decimal,
     // texts and dates between double quotes, dates as the engine's date format writes them.

@@ -15,10 +15,6 @@ constexpr int kFetchWindow = 64;
 constexpr int kCacheRows = 1024;
 const char* const kProtectionTable = "vardimo_protection";
 
-QString quoted(const QString& n) {
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
 } // namespace
 
 // ---- Record ---------------------------------------------------------------------------------
@@ -44,10 +40,6 @@ QString Record::asString(const QString& name) const {
     return displayText(value(name), i >= 0 ? def_->columns[size_t(i)].type : FieldType::Text);
 }
 
-bool Record::asBoolean(const QString& name) const {
-    return value(name).toBool();
-}
-
 // ---- Table ----------------------------------------------------------------------------------
 
 Table::Table(Database& db, const QString& fileName, QObject* parent)
@@ -64,7 +56,21 @@ Table::~Table() {
 }
 
 QString Table::qualified() const {
-    return QStringLiteral("%1.%1").arg(quoted(def_->schemaName));
+    return def_->qualifiedName();
+}
+
+QString Table::columnList() const {
+    QStringList cols;
+    for (const auto& c : def_->columns)
+        cols << quoteIdentifier(c.name);
+    return cols.join(QStringLiteral(", "));
+}
+
+void Table::forgetRows() {
+    cache_.clear();
+    cacheOrder_.clear();
+    keysValid_ = false;
+    firstKnown_ = false;
 }
 
 void Table::setIndexName(const QString& name) {
@@ -89,7 +95,7 @@ QString Table::orderBy() const {
         for (const QString& c : ix->columns) {
             const int i = def_->columnIndex(c);
             const bool text = i >= 0 && def_->columns[size_t(i)].type == FieldType::Text;
-            cols << quoted(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
+            cols << quoteIdentifier(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
         }
     }
     cols << QStringLiteral("rowid");
@@ -105,11 +111,11 @@ void Table::open() {
     // A protected table opens only with its password known to the session.
     for (int attempts = 0;;) {
         QSqlQuery q = db_.exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE name = ?")
-                                   .arg(quoted(def_->schemaName)),
+                                   .arg(quoteIdentifier(def_->schemaName)),
                                {QString::fromLatin1(kProtectionTable)});
         if (!q.next() || q.value(0).toInt() == 0) break;
-        q = db_.exec(
-            QStringLiteral("SELECT hash FROM %1.%2").arg(quoted(def_->schemaName), kProtectionTable));
+        q = db_.exec(QStringLiteral("SELECT hash FROM %1.%2")
+                         .arg(quoteIdentifier(def_->schemaName), kProtectionTable));
         const QString hash = q.next() ? q.value(0).toString() : QString();
         if (hash.isEmpty() || db_.session().knowsPasswordHash(hash)) break;
         if (++attempts > 3 || !db_.session().askPassword())
@@ -129,9 +135,7 @@ void Table::open() {
     }
     open_ = true;
     state_ = State::Browse;
-    keysValid_ = false;
-    cache_.clear();
-    cacheOrder_.clear();
+    forgetRows();
     goFirst();
     emit stateChanged();
     emit rowsChanged();
@@ -145,10 +149,7 @@ void Table::close() {
     lock_.close();
     open_ = false;
     keys_.clear();
-    keysValid_ = false;
-    firstKnown_ = false;
-    cache_.clear();
-    cacheOrder_.clear();
+    forgetRows();
     lookupCache_.clear();
     current_.reset();
     pos_ = -1;
@@ -167,8 +168,7 @@ void Table::setFiltered(bool on) {
     if (open_) settle();
     filtered_ = on;
     if (!open_) return;
-    cache_.clear();
-    cacheOrder_.clear();
+    forgetRows();
     goFirst();
     emit rowsChanged();
     emit currentChanged();
@@ -185,7 +185,6 @@ void Table::goFirst() {
         }
     } else {
         // Only the first row is read now; the keys of the rest are read when first needed.
-        keysValid_ = false;
         QSqlQuery q =
             db_.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1").arg(qualified(), orderBy()));
         if (q.next()) {
@@ -198,7 +197,6 @@ void Table::goFirst() {
 }
 
 void Table::loadKeys(std::optional<qint64> keep) {
-    firstKnown_ = false;
     const bool filtering = filtered_ && filter_;
     QString where;
     QVariantList binds;
@@ -217,7 +215,7 @@ void Table::loadKeys(std::optional<qint64> keep) {
     QStringList cols{QStringLiteral("rowid")};
     if (filtering)
         for (const auto& c : def_->columns)
-            cols << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoted(c.name));
+            cols << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoteIdentifier(c.name));
     QSqlQuery q =
         db_.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
                      .arg(cols.join(QStringLiteral(", ")), qualified(),
@@ -261,10 +259,6 @@ void Table::positionOnKey(qint64 key) {
     eof_ = bof_ = keys_.empty();
 }
 
-qint64 Table::currentKey() {
-    return current_.value_or(-1);
-}
-
 int Table::recordCount() {
     requireOpen();
     if (!keysValid_ && !(filtered_ && filter_)) {
@@ -301,7 +295,7 @@ bool Table::locate(const QString& field, const QVariant& value) {
     if (ci < 0) throw Error(QStringLiteral("Field '%1' not found.").arg(field));
     ensureKeys();
     QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY %3")
-                               .arg(qualified(), quoted(def_->columns[size_t(ci)].name), orderBy()),
+                               .arg(qualified(), quoteIdentifier(def_->columns[size_t(ci)].name), orderBy()),
                            {toStoredValue(value, def_->columns[size_t(ci)].type)});
     while (q.next()) {
         const qint64 key = q.value(0).toLongLong();
@@ -345,12 +339,8 @@ QStringList Table::fieldNames() const {
 }
 
 QVariantList Table::readRow(qint64 key) {
-    QStringList cols;
-    for (const auto& c : def_->columns)
-        cols << quoted(c.name);
-    QSqlQuery q = db_.exec(
-        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(cols.join(QStringLiteral(", ")), qualified()),
-        {key});
+    QSqlQuery q =
+        db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columnList(), qualified()), {key});
     QVariantList values;
     if (q.next())
         for (int i = 0; i < int(def_->columns.size()); ++i)
@@ -376,19 +366,15 @@ const QVariantList& Table::rowValues(int row) {
     if (keysValid_ && row >= 0)
         for (int r = row + 1; r < int(keys_.size()) && int(want.size()) < kFetchWindow; ++r)
             if (!cache_.contains(keys_[size_t(r)])) want.push_back(keys_[size_t(r)]);
-    QStringList cols{QStringLiteral("rowid")};
-    for (const auto& c : def_->columns)
-        cols << quoted(c.name);
     QStringList marks;
     QVariantList binds;
     for (qint64 k : want) {
         marks << QStringLiteral("?");
         binds << k;
     }
-    QSqlQuery q =
-        db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
-                     .arg(cols.join(QStringLiteral(", ")), qualified(), marks.join(QLatin1Char(','))),
-                 binds);
+    QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                               .arg(columnList(), qualified(), marks.join(QLatin1Char(','))),
+                           binds);
     while (q.next()) {
         QVariantList values;
         for (int i = 0; i < int(def_->columns.size()); ++i)
@@ -445,9 +431,7 @@ QVariant Table::fieldValue(const QString& name) {
         values = &buffer_;
     else if (current_)
         values = &rowValues(pos_);
-    if (i < 0) {
-        return values ? calcValue(*values, name) : (hasField(name) ? QVariant() : calcValue({}, name));
-    }
+    if (i < 0) return calcValue(values ? *values : QVariantList(), name);
     if (!values || values->isEmpty()) return {};
     return toFieldValue(values->value(i), def_->columns[size_t(i)].type);
 }
@@ -548,7 +532,7 @@ void Table::post() {
         for (size_t i = 0; i < def_->columns.size(); ++i) {
             const ColumnDef& c = def_->columns[i];
             if (c.type == FieldType::AutoInc) continue;
-            cols << quoted(c.name);
+            cols << quoteIdentifier(c.name);
             marks << QStringLiteral("?");
             binds << buffer_.value(int(i));
         }
@@ -575,10 +559,8 @@ void Table::post() {
     state_ = State::Browse;
     modified_ = false;
     buffer_.clear();
-    cache_.remove(key);
+    forgetRows(); // re-read when next needed, keeping the stored row current
     current_ = key;
-    keysValid_ = false; // re-read when next needed, keeping the stored row current
-    firstKnown_ = false;
     changed();
     emit stateChanged();
     emit rowsChanged();
@@ -632,11 +614,8 @@ void Table::remove() {
 void Table::refresh() {
     requireOpen();
     settle();
-    cache_.clear();
-    cacheOrder_.clear();
+    forgetRows();
     lookupCache_.clear();
-    keysValid_ = false;
-    firstKnown_ = false;
     ensureKeys();
     eof_ = bof_ = keys_.empty();
     emit rowsChanged();
@@ -650,16 +629,10 @@ void Table::changed() {
 }
 
 void Table::onTableChanged(const QString& schema) {
-    bool mine = schema == def_->schemaName;
-    if (mine) {
+    if (schema == def_->schemaName) {
         lookupCache_.clear();
         if (selfNotify_ || !open_) return;
-        cache_.clear();
-        cacheOrder_.clear();
-        if (!isEditing()) {
-            keysValid_ = false;
-            firstKnown_ = false;
-        }
+        forgetRows();
         emit rowsChanged();
         emit currentChanged();
         return;
@@ -682,10 +655,10 @@ QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const 
     auto it = lookupCache_.find(cacheKey);
     if (it != lookupCache_.end()) return it.value();
     db_.attach(*def_);
-    QSqlQuery q = db_.exec(
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
-            .arg(quoted(def_->columns[size_t(ri)].name), qualified(), quoted(def_->columns[size_t(ki)].name)),
-        {toStoredValue(key, def_->columns[size_t(ki)].type)});
+    QSqlQuery q = db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
+                               .arg(quoteIdentifier(def_->columns[size_t(ri)].name), qualified(),
+                                    quoteIdentifier(def_->columns[size_t(ki)].name)),
+                           {toStoredValue(key, def_->columns[size_t(ki)].type)});
     QVariant v;
     if (q.next()) v = toFieldValue(q.value(0), def_->columns[size_t(ri)].type);
     if (lookupCache_.size() > 4096) lookupCache_.clear();
@@ -710,18 +683,16 @@ void Table::pack(const QString& password) {
     if (!password.isEmpty()) {
         Transaction tx(db_);
         db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1.%2 (hash TEXT)")
-                     .arg(quoted(def_->schemaName), kProtectionTable));
-        db_.exec(QStringLiteral("DELETE FROM %1.%2").arg(quoted(def_->schemaName), kProtectionTable));
+                     .arg(quoteIdentifier(def_->schemaName), kProtectionTable));
+        db_.exec(
+            QStringLiteral("DELETE FROM %1.%2").arg(quoteIdentifier(def_->schemaName), kProtectionTable));
         db_.exec(QStringLiteral("INSERT INTO %1.%2 (hash) VALUES (?)")
-                     .arg(quoted(def_->schemaName), kProtectionTable),
+                     .arg(quoteIdentifier(def_->schemaName), kProtectionTable),
                  {Session::passwordHash(password)});
         tx.commit();
     }
-    db_.exec(QStringLiteral("VACUUM %1").arg(quoted(def_->schemaName)));
-    cache_.clear();
-    cacheOrder_.clear();
-    keysValid_ = false;
-    firstKnown_ = false;
+    db_.exec(QStringLiteral("VACUUM %1").arg(quoteIdentifier(def_->schemaName)));
+    forgetRows();
 }
 
 } // namespace engine

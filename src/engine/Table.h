@@ -28,7 +28,6 @@ public:
     QVariant value(const QString& name) const;
     qint64 asInteger(const QString& name) const;
     QString asString(const QString& name) const;
-    bool asBoolean(const QString& name) const;
     const QVariantList& values() const { return values_; }
     QVariantList& values() { return values_; }
     const TableDef* def() const { return def_; }
@@ -115,7 +114,6 @@ public:
     void remove() override;
     void refresh() override;
     bool readOnly() const override { return false; }
-    bool modified() const { return modified_; }
 
     // Rewrites the table's file without the space of deleted rows, keeping every row, key,
     // index and the protection. The table must be open exclusively.
@@ -126,23 +124,19 @@ public:
     qint64 fileSize() const;
 
 private:
-    struct CacheEntry {
-        QVariantList values;
-    };
-
     void requireOpen() const;
-    void requireBrowseRow();
     void settle();
     void loadKeys(std::optional<qint64> keep = std::nullopt);
     void ensureKeys();
     void goFirst();
     void positionOnKey(qint64 key);
-    qint64 currentKey();
     const QVariantList& rowValues(int row);
     QVariantList readRow(qint64 key);
     QVariant calcValue(const QVariantList& values, const QString& name);
     QString orderBy() const;
     QString qualified() const;
+    QString columnList() const; // every stored column, quoted, in table order
+    void forgetRows();          // drops cached rows and keys; they are read again when needed
     void lockRecord(qint64 key);
     void unlockRecord();
     void onTableChanged(const QString& schema);

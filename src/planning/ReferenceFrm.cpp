@@ -68,15 +68,10 @@ TReferenceForm::TReferenceForm(const Kind& kind, QWidget* parent) : controls::Sc
     lay->addWidget(GroupBox1);
 
     auto* buttons = new QHBoxLayout;
-    auto make = [this](const char* caption) {
-        auto* b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setAutoDefault(false);
-        return b;
-    };
-    DeleteBtn = make("Delete");
-    InsertBtn = make("Insert");
-    SaveBtn = make("Save");
-    BitBtn1 = make("Close");
+    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
+    InsertBtn = controls::button(QStringLiteral("Insert"), this);
+    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
     for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, BitBtn1})
@@ -86,9 +81,7 @@ TReferenceForm::TReferenceForm(const Kind& kind, QWidget* parent) : controls::Sc
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-    for (auto signal : {&engine::DataSource::stateChanged, &engine::DataSource::rowsChanged,
-                        &engine::DataSource::currentChanged})
-        connect(kind.source, signal, this, [this] { updateButtons(); });
+    connect(kind.source, &engine::DataSource::changed, this, [this] { updateButtons(); });
     FormCreate();
     if (kind.resizable)
         resize(480, 420);
@@ -103,7 +96,7 @@ void TReferenceForm::FormCreate() {
 
 void TReferenceForm::updateButtons() {
     engine::Table& t = *kind_.table;
-    const bool shown = t.isOpen() && (t.state() == engine::DataSet::State::Insert || !t.isEmpty());
+    const bool shown = t.isOpen() && !t.isEmpty(); // a record being inserted counts as shown
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
 }

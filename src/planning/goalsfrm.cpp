@@ -20,14 +20,6 @@
 
 namespace sql = engine::sql;
 
-namespace {
-QPushButton* button(const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setAutoDefault(false);
-    return b;
-}
-} // namespace
-
 TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     TProgramDataForm& dm = *ProgramDataForm;
     setWindowTitle(QStringLiteral("Goals"));
@@ -92,7 +84,7 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox2);
     DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     DBLookupComboBox1->bind(&dm.GoalsSource, QStringLiteral("UserNumber"));
-    ResetBtn = button(QStringLiteral("Reset"), GroupBox2);
+    ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox2);
     addRow(5, Label5, "Goal For:", DBLookupComboBox1, ResetBtn);
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox2);
     DBLookupComboBox2->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
@@ -110,11 +102,11 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     lay->addLayout(body, 1);
 
     auto* buttons = new QHBoxLayout;
-    PrintBtn = button(QStringLiteral("Print"), this);
-    InsertBtn = button(QStringLiteral("Insert"), this);
-    SaveBtn = button(QStringLiteral("Save"), this);
-    DeleteBtn = button(QStringLiteral("Delete"), this);
-    BitBtn1 = button(QStringLiteral("Close"), this);
+    PrintBtn = controls::button(QStringLiteral("Print"), this);
+    InsertBtn = controls::button(QStringLiteral("Insert"), this);
+    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
     for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, BitBtn1})
@@ -130,9 +122,7 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     connect(DBEdit1, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit1Change(); }));
     connect(DBEdit4, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit4Change(); }));
     connect(UpDown1, &controls::UpDown::clicked, this, controls::handler([this] { UpDown1Click(); }));
-    for (auto signal : {&engine::DataSource::stateChanged, &engine::DataSource::rowsChanged,
-                        &engine::DataSource::currentChanged})
-        connect(&dm.GoalsSource, signal, this, [this] { updateGoalButtons(); });
+    connect(&dm.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 
     FormCreate();
     connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
@@ -161,8 +151,7 @@ void TGoalsForm::FormCreate() {
 
 void TGoalsForm::updateGoalButtons() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
-    const bool shown =
-        goals.isOpen() && (goals.state() == engine::DataSet::State::Insert || !goals.isEmpty());
+    const bool shown = goals.isOpen() && !goals.isEmpty(); // a goal being inserted counts as shown
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
     UpDown1->setEnabled(shown);

@@ -18,11 +18,8 @@
 namespace printing {
 
 namespace {
-// The band's top in millimetres, set while a band is drawn.
-thread_local double bandTopMm = 0;
-
 QRectF toDevice(const QRectF& mm, const DrawContext& c) {
-    return QRectF(mm.x() * c.scale, (bandTopMm + mm.y()) * c.scale, mm.width() * c.scale,
+    return QRectF(mm.x() * c.scale, (c.bandTop + mm.y()) * c.scale, mm.width() * c.scale,
                   mm.height() * c.scale);
 }
 
@@ -172,7 +169,7 @@ double Report::bandHeight(Band& band, DrawContext& c) {
 }
 
 void Report::drawBand(Band& band, DrawContext& c, double top, double height) {
-    bandTopMm = top;
+    c.bandTop = top;
     if (band.background != Qt::white && band.background.isValid())
         c.painter->fillRect(QRectF(0, top * c.scale, c.painter->device()->width(), height * c.scale),
                             band.background);
@@ -200,7 +197,7 @@ void Report::render(QPrinter& printer) {
     startPage();
     if (data_ && data_->isOpen()) {
         bool firstRow = true;
-        for (data_->first(); !data_->eof() && !data_->isEmpty(); data_->next()) {
+        for (data_->first(); !data_->eof(); data_->next()) {
             if (beforeDetail) beforeDetail();
             if (!detail.enabled) continue;
             const double h = bandHeight(detail, c);

@@ -25,12 +25,14 @@ namespace printing {
 
 class Report;
 
-// What an item is drawn with: the painter in millimetres from the band's top-left corner.
+// What an item is drawn with. Items place themselves in millimetres from their band's top-left
+// corner; the band's top is in millimetres from the printable area's.
 struct DrawContext {
     QPainter* painter;
     Report* report;
     int pageNumber;
     double scale; // device units per millimetre
+    double bandTop = 0;
 };
 
 // One thing on a band; positions and sizes in millimetres.
@@ -142,7 +144,6 @@ public:
     Band detail;
     QFont font;
     double marginMm = 12.7;
-    bool printIfEmpty = true;
 
     std::function<void()> beforePrint;
     std::function<void()> afterPrint;

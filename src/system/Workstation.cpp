@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QThread>
 #include <pwd.h>
 #include <time.h>
@@ -67,6 +68,12 @@ QString novellUserName() {
     QString nw = qEnvironmentVariable("NWUSERNAME");
     if (!nw.isEmpty()) return nw;
     return networkUserName();
+}
+
+QString installationSetting(const QString& key) {
+    const QString ini = executableFolder() + QStringLiteral("vardimo.ini");
+    if (!QFileInfo::exists(ini)) return {};
+    return QSettings(ini, QSettings::IniFormat).value(key).toString();
 }
 
 void overrideNetworkPresent(int present) {

@@ -23,6 +23,10 @@ QString networkUserName();
 // empty, otherwise the network user name.
 QString novellUserName();
 
+// A value of the installation's own settings: the file vardimo.ini beside the program, keys
+// written "Section/Name". Empty when the file or the value is missing.
+QString installationSetting(const QString& key);
+
 // Tests may replace what the workstation reports; an empty optional means "as the system says".
 void overrideNetworkPresent(int present);          // -1 = as the system says, 0 = no, 1 = yes
 void overrideNetworkUserName(const QString& name); // empty = as the system says
