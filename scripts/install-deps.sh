@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6printsupport6 libgl-dev
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
