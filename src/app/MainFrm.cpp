@@ -1,5 +1,9 @@
 #include "app/MainFrm.h"
 
+#include "admin/AdmSettings.h"
+#include "admin/SecurityFrm.h"
+#include "admin/SystemSettingsFrm.h"
+#include "admin/UserSettingsForm.h"
 #include "app/Pictures.h"
 #include "app/Windows.h"
 #include "controls/Dialogs.h"
@@ -126,11 +130,20 @@ void TMainForm::PrinterSetup1Click() {
     controls::dialogs().printerSetup(printing::currentPrinter(), this);
 }
 
+void TMainForm::UserSettings1Click() {
+    showScreen<TUserForm>();
+}
+void TMainForm::SystemSettings1Click() {
+    showScreen<TSystemSettingsForm>();
+}
+void TMainForm::UserSetup1Click() {
+    showScreen<TSetupUsersForm>();
+}
+void TMainForm::Security1Click() {
+    showScreen<TSecurityForm>();
+}
+
 // The screens of these items come with their own parts of the system.
-void TMainForm::UserSettings1Click() {}
-void TMainForm::SystemSettings1Click() {}
-void TMainForm::UserSetup1Click() {}
-void TMainForm::Security1Click() {}
 void TMainForm::Strategys1Click() {}
 void TMainForm::Reports1Click() {}
 

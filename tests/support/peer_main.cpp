@@ -5,11 +5,44 @@
 #include "engine/Error.h"
 #include "engine/Table.h"
 
+#include "admin/MeasureConversion.h"
+#include "controls/Dialogs.h"
+#include "data/ProgramDataFrm.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 #include <QThread>
 #include <map>
 #include <memory>
+
+// convert multiple|single [PAUSE]: the measurement conversion, run by a data module of its own
+// on the folder. With PAUSE it answers "ok paused PAUSE" on reaching that record and stops there
+// for good, inside its transaction; without, it answers "ok converting" first and "ok done" at
+// the end.
+static QString convertMeasures(engine::Session& session, const QString& folder, const QStringList& w,
+                               QTextStream& out) {
+    controls::ScriptedDialogs dialogs;
+    session.addStandardAlias(QStringLiteral("Goal"), folder, QStringLiteral("Paradox"));
+    TProgramDataForm dm(session);
+    if (!dm.DataModuleCreate()) return QStringLiteral("error ") + dialogs.lastText();
+    const int pause = w.size() > 2 ? w[2].toInt() : 0;
+    auto progress = [&](int record) {
+        if (pause == 0 || record != pause) return;
+        out << "ok paused " << record << "\n";
+        out.flush();
+        for (;;)
+            QThread::sleep(1);
+    };
+    if (pause == 0) {
+        out << "ok converting\n";
+        out.flush();
+    }
+    if (w.value(1) == QLatin1String("multiple"))
+        ConvertToMultipleMeasures(dm, progress);
+    else
+        ConvertToSingleMeasure(dm, progress);
+    return QStringLiteral("ok done");
+}
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -90,6 +123,8 @@ int main(int argc, char** argv) {
                         t.next();
                     }
                 }
+            } else if (cmd == QLatin1String("convert")) {
+                answer = convertMeasures(session, QString::fromLocal8Bit(argv[1]), w, out);
             } else {
                 answer = QStringLiteral("error unknown command");
             }

@@ -1,0 +1,157 @@
+#include "admin/MeasureConversion.h"
+
+#include "data/ProgramDataFrm.h"
+
+namespace sql = engine::sql;
+
+namespace {
+
+struct MeasurementTexts {
+    QString measurement;
+    QString deliverable;
+};
+
+// Both texts come from one reading of the strategy's measurement records.
+MeasurementTexts buildTexts(TProgramDataForm& dm, qint64 strategyId) {
+    const QChar cr(13);
+    engine::Query& q = dm.MeasureQuery;
+    q.close();
+    q.clear();
+    q.add("Select * From \"Measure.db\" Where");
+    q.add("StrategyID = ", sql::Int{strategyId});
+    q.add("Order By MeasurementNumber");
+    q.prepare();
+    q.open();
+    MeasurementTexts texts;
+    for (q.first(); !q.eof(); q.next()) {
+        const QString number = QString::number(q.field(QStringLiteral("MeasurementNumber")).asInteger());
+        texts.measurement +=
+            number + QStringLiteral("#. ") + q.field(QStringLiteral("Measurement")).asString() + cr;
+        texts.deliverable +=
+            number + QStringLiteral("#. ") + q.field(QStringLiteral("Deliverable")).asString() + cr;
+        const engine::Field date = q.field(QStringLiteral("CompleationDate"));
+        if (!date.isNull()) texts.deliverable += QStringLiteral("Compleation Date: ") + date.asString();
+        if (q.field(QStringLiteral("Compleated")).asBoolean())
+            texts.deliverable += QStringLiteral(" Compleated");
+        texts.deliverable += cr;
+    }
+    q.close();
+    q.unprepare();
+    return texts;
+}
+
+void runSql(engine::Query& q, const char* line) {
+    q.close();
+    q.clear();
+    q.add(line);
+    q.prepare();
+    q.execSql();
+    q.unprepare();
+}
+
+void deleteAllMeasurements(TProgramDataForm& dm) {
+    dm.MeasureTable.close();
+    runSql(dm.MeasureQuery, "Delete From \"Measure.db\"");
+    dm.MeasureTable.open();
+}
+
+// Runs a conversion as one transaction. When it fails, the database is as it was before, and
+// the table objects that saw its rows are made to read them again.
+template <typename Work> void atomically(TProgramDataForm& dm, Work work) {
+    try {
+        engine::Transaction tx(dm.GoalDatabase);
+        work();
+        tx.commit();
+    } catch (...) {
+        for (engine::Table* t : {&dm.StrategyTable, &dm.MeasureTable}) {
+            try {
+                t->cancel();
+                if (t->isOpen())
+                    t->refresh();
+                else
+                    t->open();
+            } catch (...) {
+                // The failure that ended the conversion is the one to report.
+            }
+        }
+        dm.Strategyquery.close();
+        dm.MeasureQuery.close();
+        throw;
+    }
+}
+
+} // namespace
+
+QString BuildMeasurementText(TProgramDataForm& dm, qint64 strategyId) {
+    return buildTexts(dm, strategyId).measurement;
+}
+
+QString BuildDeliverableText(TProgramDataForm& dm, qint64 strategyId) {
+    return buildTexts(dm, strategyId).deliverable;
+}
+
+void ConvertToMultipleMeasures(TProgramDataForm& dm, const ConversionProgress& progress) {
+    atomically(dm, [&] {
+        deleteAllMeasurements(dm);
+        engine::Query& strategies = dm.Strategyquery;
+        strategies.close();
+        strategies.clear();
+        strategies.add("Select * From \"Strategys.db\"");
+        strategies.prepare();
+        strategies.open();
+        engine::Table& measures = dm.MeasureTable;
+        int count = 0;
+        for (strategies.first(); !strategies.eof(); strategies.next()) {
+            ++count;
+            progress(count);
+            const QString deliverable = strategies.field(QStringLiteral("Deliverable")).asString();
+            const QString measurement = strategies.field(QStringLiteral("Measurement")).asString();
+            const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
+            measures.insert();
+            measures.field(QStringLiteral("StrategyID")).setValue(key);
+            // The table was emptied inside this transaction, which keeps every other writer
+            // out: each strategy's next measurement number is its first.
+            measures.field(QStringLiteral("MeasurementNumber")).setValue(1);
+            measures.field(QStringLiteral("Compleated")).setValue(false);
+            measures.field(QStringLiteral("Measurement")).setValue(measurement);
+            measures.field(QStringLiteral("Deliverable")).setValue(deliverable);
+            measures.post();
+        }
+        strategies.close();
+        strategies.unprepare();
+    });
+    progress(0);
+}
+
+void ConvertToSingleMeasure(TProgramDataForm& dm, const ConversionProgress& progress) {
+    atomically(dm, [&] {
+        engine::Table& strategies = dm.StrategyTable;
+        strategies.setFiltered(false);
+        strategies.first();
+        for (int position = 0; !strategies.eof(); ++position) {
+            progress(position);
+            const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
+            const MeasurementTexts texts = buildTexts(dm, key);
+            strategies.edit();
+            strategies.field(QStringLiteral("Deliverable")).setValue(texts.deliverable);
+            strategies.field(QStringLiteral("Measurement")).setValue(texts.measurement);
+            strategies.post();
+            strategies.next();
+        }
+        deleteAllMeasurements(dm);
+    });
+    progress(0);
+}
+
+int MeasurementItemCount(TProgramDataForm& dm) {
+    engine::Query& q = dm.MeasureQuery;
+    q.close();
+    q.clear();
+    q.add("Select Count(*) As Items From \"Measure.db\"");
+    q.prepare();
+    q.open();
+    const int n = q.isEmpty() ? 0 : int(q.field(QStringLiteral("Items")).asInteger());
+    q.close();
+    q.unprepare();
+    return n;
+}

@@ -1,0 +1,284 @@
+// The system settings screen and the measurement conversions: the texts they build, that each
+// runs whole or not at all, and a conversion killed part-way in a real process.
+
+#include "admin/MeasureConversion.h"
+#include "admin/SystemSettingsFrm.h"
+#include "controls/DataControls.h"
+#include "support/DataFixture.h"
+#include "support/Peer.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+using testing_support::Peer;
+
+namespace {
+const QString CR = QString(QChar(13));
+
+// Every row of a table, as text, in key order: what a person could tell apart.
+QStringList dump(TProgramDataForm& dm, const char* file, const char* key) {
+    engine::Query q(dm.GoalDatabase);
+    q.add(QString("Select * From \"%1\" Order By %2").arg(file, key));
+    q.open();
+    QStringList out;
+    for (q.first(); !q.eof(); q.next()) {
+        QStringList fields;
+        for (const QString& f : q.fieldNames())
+            fields << (q.field(f).isNull() ? "<null>" : q.field(f).asString());
+        out << fields.join('|');
+    }
+    return out;
+}
+} // namespace
+
+class Conversion : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        staff = addProfile("Staff", {"CanChangeSystem"});
+        me = addUser("me", "", "Mary Me", staff);
+        other = addUser("other", "", "Otto Other", staff);
+        goal = addGoal("Grow", 2024, 1, QVariant(), me);
+        ASSERT_TRUE(CheckUser("me", "", false));
+    }
+    int strategy(int user, QVariant deliverable, QVariant measurement) {
+        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+                                             {"UserNumber", user},
+                                             {"StrategyNumber", 1},
+                                             {"Deliverable", deliverable},
+                                             {"Measurement", measurement}});
+    }
+    void measure(int s, int number, QVariant deliverable, QVariant measurement, QVariant date = {},
+                 bool done = false) {
+        insertRow(dm->MeasureTable, {{"StrategyID", s},
+                                     {"MeasurementNumber", number},
+                                     {"Deliverable", deliverable},
+                                     {"Measurement", measurement},
+                                     {"CompleationDate", date},
+                                     {"Compleated", done}});
+    }
+    void setMultiple(QVariant on) {
+        dm->SettingsTable.edit();
+        dm->SettingsTable.field("MultipulMeasure").setValue(on);
+        dm->SettingsTable.post();
+    }
+    int staff = 0, me = 0, other = 0, goal = 0;
+};
+
+TEST_F(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
+    const int s = strategy(me, "old d", "old m");
+    const int bare = strategy(other, "keep?", "keep?");
+    measure(s, 2, "Second", QVariant());
+    measure(s, 1, "First", "Count", QDate(2024, 3, 15), true);
+    measure(s, 3, QVariant(), "Third", QDate(2024, 4, 1), false);
+    EXPECT_EQ(BuildMeasurementText(*dm, s), "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
+    EXPECT_EQ(BuildDeliverableText(*dm, s), "1#. First" + CR + "Compleation Date: 03/15/2024 Compleated" +
+                                                CR + "2#. Second" + CR + CR + "3#. " + CR +
+                                                "Compleation Date: 04/01/2024" + CR);
+    EXPECT_EQ(BuildMeasurementText(*dm, bare), "");
+    EXPECT_FALSE(dm->MeasureQuery.isOpen());
+    EXPECT_FALSE(dm->MeasureQuery.prepared());
+
+    std::vector<int> seen;
+    ConvertToSingleMeasure(*dm, [&](int r) { seen.push_back(r); });
+    EXPECT_EQ(seen, std::vector<int>({0, 1, 0})) << "positions from 0, then back to 0";
+    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", s));
+    EXPECT_EQ(dm->StrategyTable.field("Measurement").asString(),
+              "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
+    EXPECT_TRUE(dm->StrategyTable.field("Deliverable").asString().startsWith("1#. First" + CR));
+    EXPECT_EQ(dm->StrategyTable.field("ModifiedBy").asInt(), me) << "the strategy's change stamp applies";
+    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", bare));
+    EXPECT_EQ(dm->StrategyTable.field("Measurement").asString(), "") << "no items give empty texts";
+    EXPECT_EQ(dm->StrategyTable.field("Deliverable").asString(), "");
+    EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
+}
+
+TEST_F(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
+    const int a = strategy(me, "Deliver A", "Measure A");
+    const int b = strategy(other, QVariant(), QVariant());
+    measure(a, 1, "x", "x");
+    measure(a, 2, "y", "y");
+    measure(12345, 1, "orphan", "orphan");
+    std::vector<int> seen;
+    ConvertToMultipleMeasures(*dm, [&](int r) { seen.push_back(r); });
+    EXPECT_EQ(seen, std::vector<int>({1, 2, 0})) << "counting from 1, then back to 0";
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"Measure.db\" Order By StrategyID");
+    q.open();
+    ASSERT_EQ(q.recordCount(), 2);
+    EXPECT_EQ(q.field("StrategyID").asInteger(), a);
+    EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
+    EXPECT_EQ(q.field("Deliverable").asString(), "Deliver A");
+    EXPECT_EQ(q.field("Measurement").asString(), "Measure A");
+    EXPECT_FALSE(q.field("Compleated").isNull());
+    EXPECT_FALSE(q.field("Compleated").asBoolean());
+    EXPECT_TRUE(q.field("CompleationDate").isNull());
+    EXPECT_EQ(q.field("ModifiedBy").asInteger(), me);
+    q.next();
+    EXPECT_EQ(q.field("StrategyID").asInteger(), b);
+    EXPECT_EQ(q.field("Deliverable").asString(), "");
+    EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
+    EXPECT_FALSE(dm->Strategyquery.isOpen());
+}
+
+TEST_F(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
+    strategy(me, "D", "M");
+    strategy(other, "D2", "M2");
+    dm->SelectedUserNumber = me;
+    dm->CurrentGoalID = goal;
+    dm->StrategyTable.setFiltered(true); // the strategies screen leaves it on
+    ASSERT_EQ(dm->StrategyTable.recordCount(), 1);
+    setMultiple(false);
+    {
+        TSystemSettingsForm form;
+        EXPECT_EQ(form.windowTitle(), "System Settings");
+        EXPECT_EQ(form.Label7->text(), "2") << "every strategy of every user";
+        EXPECT_EQ(form.Label5->text(), "0");
+        EXPECT_EQ(form.BitBtn4->text(), "Convert");
+        form.DBCheckBox5->click();
+        form.BitBtn4->click();
+        EXPECT_TRUE(dialogs.messages.empty()) << "no items to replace, so no question";
+        EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID").size(), 2);
+        EXPECT_EQ(form.Label5->text(), "0");
+        form.DBEdit2->setFocus();
+        QTest::keyClicks(form.DBEdit2, "Unsaved title");
+        form.BitBtn1->click();
+    }
+    EXPECT_FALSE(dm->SettingsTable.isEditing()) << "Close drops the edits";
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"Settings.db\"");
+    q.open();
+    EXPECT_FALSE(q.field("MultipulMeasure").asBoolean()) << "the conversion does not save the setting";
+    EXPECT_TRUE(q.field("ReportTitle1").isNull());
+    q.close();
+
+    // Converting to multiple again names the items it would replace; No keeps them.
+    {
+        TSystemSettingsForm form;
+        form.DBCheckBox5->click();
+        dialogs.answers = {controls::Answer::No};
+        form.BitBtn4->click();
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(
+            dialogs.lastText(),
+            "Are you sure you want to replace the 2 existing measurement items by one item per strategy?");
+        form.DBCheckBox5->click(); // back to single: converts without asking
+        form.BitBtn4->click();
+        EXPECT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
+        form.DBCheckBox3->click();
+        form.BitBtn2->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+    }
+    q.open();
+    EXPECT_TRUE(q.field("NoGoalYear").asBoolean()) << "OK stores the row";
+}
+
+TEST_F(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFullName) {
+    strategy(me, "D", "M");
+    dm->SettingsTable.edit();
+    dm->SettingsTable.field("MultipulMeasure").clear();
+    dm->SettingsTable.post();
+    TSystemSettingsForm form;
+    form.BitBtn4->click();
+    EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
+    EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
+
+    dialogs.picture = QString();
+    form.BitBtn3->click();
+    EXPECT_FALSE(dm->SettingsTable.isEditing()) << "a cancelled choice changes nothing";
+    dialogs.picture = dir.path() + "/./logo.png";
+    form.BitBtn3->click();
+    EXPECT_EQ(dm->SettingsTable.field("ReportBitMap").asString(), dir.path() + "/logo.png");
+    EXPECT_EQ(form.DBEdit1->text(), dir.path() + "/logo.png");
+}
+
+TEST_F(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
+    for (int i = 0; i < 6; ++i) {
+        const int s = strategy(i % 2 ? me : other, QString("d%1").arg(i), QString("m%1").arg(i));
+        measure(s, 1, "item d", "item m", QDate(2024, 1, 2), true);
+    }
+    const QStringList strategies = dump(*dm, "Strategys.db", "StrategyID");
+    const QStringList measures = dump(*dm, "Measure.db", "MeasurementID");
+    // Another workstation is changing the fourth strategy.
+    Peer peer(dir.path());
+    ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
+    setMultiple(false);
+    TSystemSettingsForm form;
+    form.BitBtn4->click();
+    EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
+    EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << "no strategy was rewritten";
+    EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID"), measures) << "no item was lost";
+    EXPECT_FALSE(dm->StrategyTable.isEditing());
+    EXPECT_EQ(dm->StrategyTable.recordCount(), 6);
+    EXPECT_EQ(dm->MeasureTable.isOpen(), true);
+    ASSERT_EQ(peer.send("cancel Strategys.db"), "ok");
+    form.BitBtn4->click();
+    EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs once the row is free";
+}
+
+// The conversion run by another process that is killed with kill -9: every file passes the
+// integrity check and holds either the old data or the fully converted data.
+TEST_F(Conversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
+    for (int i = 0; i < 120; ++i) {
+        const int s =
+            strategy(i % 2 ? me : other, QString("deliver %1").arg(i), QString("measure %1").arg(i));
+        for (int n = 1; n <= i % 3; ++n)
+            measure(s, n, QString("item %1.%2").arg(i).arg(n), QString("count %1").arg(n), QDate(2024, 5, n));
+    }
+    auto integrity = [&] {
+        for (const engine::TableDef& def : engine::tables()) {
+            dm->GoalDatabase.attach(def);
+            QSqlQuery q = dm->GoalDatabase.exec(QString("PRAGMA \"%1\".integrity_check").arg(def.schemaName));
+            ASSERT_TRUE(q.next());
+            EXPECT_EQ(q.value(0).toString(), "ok") << def.fileName.toStdString();
+        }
+    };
+    const QStringList oldStrategies = dump(*dm, "Strategys.db", "StrategyID");
+    const QStringList oldMeasures = dump(*dm, "Measure.db", "MeasurementID");
+
+    for (const char* to : {"multiple", "single"}) {
+        Peer peer(dir.path());
+        ASSERT_EQ(peer.send(QString("convert %1 60").arg(to)), "ok paused 60") << to;
+        peer.kill();
+        integrity();
+        EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), oldStrategies) << to;
+        EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID"), oldMeasures) << to;
+    }
+
+    // Killed at a random moment: before, during or after its commit.
+    for (int round = 0; round < 4; ++round) {
+        const QStringList beforeStrategies = dump(*dm, "Strategys.db", "StrategyID");
+        const QStringList beforeMeasures = dump(*dm, "Measure.db", "MeasurementID");
+        {
+            Peer peer(dir.path());
+            ASSERT_EQ(peer.send("convert multiple"), "ok converting");
+            QThread::msleep(QRandomGenerator::global()->bounded(400));
+            peer.kill();
+        }
+        integrity();
+        EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), beforeStrategies) << "strategies never change";
+        const QStringList measures = dump(*dm, "Measure.db", "MeasurementID");
+        if (measures == beforeMeasures) continue; // not converted at all
+        // Fully converted: one item numbered 1 per strategy, with its texts.
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"Measure.db\" Order By StrategyID");
+        q.open();
+        ASSERT_EQ(q.recordCount(), 120) << "round " << round;
+        engine::Query s(dm->GoalDatabase);
+        s.add("Select * From \"Strategys.db\" Order By StrategyID");
+        s.open();
+        for (q.first(), s.first(); !q.eof(); q.next(), s.next()) {
+            EXPECT_EQ(q.field("StrategyID").asInteger(), s.field("StrategyID").asInteger());
+            EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
+            EXPECT_EQ(q.field("Deliverable").asString(), s.field("Deliverable").asString());
+        }
+    }
+}

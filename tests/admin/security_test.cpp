@@ -1,0 +1,109 @@
+// The security profiles screen, driven offscreen with the scripted dialogs.
+
+#include "admin/SecurityFrm.h"
+#include "controls/DataControls.h"
+#include "support/DataFixture.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+
+class SecurityScreen : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        staff = addProfile("Staff", {"CanAddGoals", "CanViewSecurity"});
+        addUser("viewer", "", "Vic Viewer", staff);
+    }
+    // Every control that edits a profile, with whether it is enabled now.
+    std::vector<bool> editState(TSecurityForm& f) {
+        std::vector<bool> s{f.DBEdit1->isEnabled(), f.SaveBtn->isEnabled(), f.InsertBtn->isEnabled(),
+                            f.DeleteBtn->isEnabled()};
+        for (auto* box :
+             {f.ChangeSystemCheckBox, f.ViewSecurityCheckBox, f.PackDatabaseCheckBox, f.ModifyUserCheckBox,
+              f.GoalsCheckBox, f.StrategyCheckBox, f.DepartmentsCheckBox, f.ViewAllStrategys, f.PrintReports,
+              f.GoalTypesCheckBox, f.GobalGoalsCheckBox, f.ModifyAllGoalsCheckBox})
+            s.push_back(box->isEnabled());
+        return s;
+    }
+    bool storedRight(int profile, const char* right) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"Security.db\" Where SecurityID = ", engine::sql::Int{profile});
+        q.open();
+        return q.field(right).asBoolean();
+    }
+    int staff = 0;
+};
+
+TEST_F(SecurityScreen, OtherProfilesOnlyView) {
+    ASSERT_TRUE(CheckUser("viewer", "", false));
+    dm->SecurityTable.setFiltered(true); // left on by the user setup screen of somebody
+    TSecurityForm form;
+    EXPECT_EQ(form.windowTitle(), "Security");
+    EXPECT_EQ(dm->SecurityTable.recordCount(), 2) << "profile 0 is listed here too";
+    const std::vector<bool> allOff(16, false);
+    for (int row = 0; row < dm->SecurityTable.recordCount(); ++row) {
+        dm->SecurityTable.moveTo(row);
+        form.FormActivate();
+        EXPECT_EQ(editState(form), allOff) << "row " << row;
+        EXPECT_FALSE(form.SupervisorCheckBox->isEnabled());
+    }
+}
+
+TEST_F(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", false));
+    TSecurityForm form;
+    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
+    std::vector<bool> onlyInsert(16, false);
+    onlyInsert[2] = true;
+    EXPECT_EQ(editState(form), onlyInsert) << "profile 0 is never editable";
+
+    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", staff));
+    EXPECT_EQ(editState(form), std::vector<bool>(16, true));
+    EXPECT_FALSE(form.SupervisorCheckBox->isEnabled()) << "the supervisor flag is never changed here";
+
+    // A change is stored on moving to another profile, and dropped on closing.
+    form.DBEdit1->selectAll();
+    QTest::keyClicks(form.DBEdit1, "Staff members");
+    form.PackDatabaseCheckBox->click();
+    dm->SecurityTable.first();
+    EXPECT_TRUE(storedRight(staff, "CanPackDatabase"));
+    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", staff));
+    EXPECT_EQ(dm->SecurityTable.field("Description").asString(), "Staff members");
+    form.PrintReports->click();
+    form.reject();
+    EXPECT_FALSE(storedRight(staff, "CanPrintReports"));
+    EXPECT_FALSE(dm->SecurityTable.isEditing());
+}
+
+TEST_F(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", false));
+    TSecurityForm form;
+    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
+    form.InsertBtn->click();
+    EXPECT_FALSE(dm->SecurityTable.isEditing()) << "stored at once";
+    const int fresh = dm->SecurityTable.field("SecurityID").asInt();
+    EXPECT_GT(fresh, staff);
+    EXPECT_TRUE(dm->SecurityTable.field("Description").asString().isEmpty());
+    for (const SecurityRight& r : SecurityRights()) {
+        EXPECT_FALSE(dm->SecurityTable.field(r.name).isNull()) << r.name << " is stored as false";
+        EXPECT_FALSE(storedRight(fresh, r.name)) << r.name;
+    }
+    EXPECT_TRUE(form.DBEdit1->isEnabled()) << "the new profile is editable";
+    form.GoalsCheckBox->click();
+    form.SaveBtn->click();
+    EXPECT_TRUE(storedRight(fresh, "CanAddGoals"));
+
+    dialogs.answers = {controls::Answer::No};
+    form.DeleteBtn->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete This Security Profile?");
+    EXPECT_EQ(dialogs.messages.back().icon, controls::Icon::Stop);
+    EXPECT_EQ(dialogs.messages.back().buttons, controls::Buttons::YesNo);
+    EXPECT_EQ(dm->SecurityTable.recordCount(), 3);
+    form.DeleteBtn->click(); // Yes
+    EXPECT_EQ(dm->SecurityTable.recordCount(), 2);
+    EXPECT_FALSE(dm->SecurityTable.locate("SecurityID", fresh));
+}

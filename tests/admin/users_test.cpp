@@ -1,0 +1,378 @@
+// The user settings window, the logged-in users window and the user setup screen, driven
+// offscreen with the scripted dialogs; the logged-in list with real second processes.
+
+#include "admin/AdmSettings.h"
+#include "admin/LoggedInUsersfrm.h"
+#include "admin/UserSettingsForm.h"
+#include "controls/DataControls.h"
+#include "support/DataFixture.h"
+#include "support/Peer.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+using testing_support::Peer;
+
+namespace {
+int rows(TProgramDataForm& dm, const QString& sqlText) {
+    engine::Query q(dm.GoalDatabase);
+    q.add(sqlText);
+    q.open();
+    return q.recordCount();
+}
+QString storedPassword(TProgramDataForm& dm, int user) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select * From \"User.db\" Where UserNumber = ", engine::sql::Int{user});
+    q.open();
+    return q.field("UserPassword").asString();
+}
+} // namespace
+
+// ---- User settings --------------------------------------------------------------------------
+
+class UserSettingsWindow : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        staff = addProfile("Staff", {});
+        me = addUser("Mary", "old", "Mary Me", staff);
+        other = addUser("otto", "his", "Otto Other", staff);
+    }
+    int staff = 0, me = 0, other = 0;
+};
+
+TEST_F(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
+    ASSERT_TRUE(CheckUser("mary", "old", true));
+    {
+        TUserForm form;
+        EXPECT_EQ(form.windowTitle(), "User Settings");
+        EXPECT_EQ(form.Label3->text(), "MARY");
+        EXPECT_EQ(form.Label4->text(), "Mary Me");
+        EXPECT_EQ(form.Label11->text(), "Staff");
+        EXPECT_EQ(form.Label12->text(), "(Case Sensitive)");
+        EXPECT_EQ(dm->UserIdFilter, "MARY");
+        EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1) << "only his own record";
+
+        form.Password->setText("Abc");
+        form.VerifyPassword->setText("abc");
+        form.BitBtn2->click();
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.lastText(), "Error: Passwords Do Not Match");
+        EXPECT_EQ(dialogs.messages.back().title, "Vardimo");
+        EXPECT_EQ(dialogs.messages.back().icon, controls::Icon::Stop);
+        EXPECT_NE(form.result(), QDialog::Accepted) << "the window stays open";
+        EXPECT_EQ(storedPassword(*dm, me), "old");
+
+        form.VerifyPassword->setText("Abc");
+        form.BitBtn2->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(storedPassword(*dm, me), "Abc");
+    EXPECT_EQ(storedPassword(*dm, other), "his");
+    EXPECT_FALSE(dm->UserSettingsTable.filtered()) << "the filter lives only while the window is open";
+    EXPECT_TRUE(dm->UserIdFilter.isEmpty());
+}
+
+TEST_F(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
+    ASSERT_TRUE(CheckUser("mary", "old", true));
+    {
+        TUserForm form;
+        form.VerifyPassword->setText("ignored");
+        form.BitBtn2->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+        EXPECT_TRUE(dialogs.messages.empty()) << "the verification is not looked at";
+    }
+    EXPECT_EQ(storedPassword(*dm, me), "old");
+    {
+        TUserForm form;
+        form.Password->setText("new");
+        form.VerifyPassword->setText("new");
+        form.BitBtn1->click();
+    }
+    EXPECT_EQ(storedPassword(*dm, me), "old");
+}
+
+TEST_F(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
+    // The maintenance account: profile 0 without a user record.
+    LoginData.UserNumber = -1;
+    LoginData.SecurityID = 0;
+    LoadSecurityProfile(0);
+    {
+        TUserForm form;
+        EXPECT_FALSE(form.Password->isEnabled());
+        EXPECT_FALSE(form.VerifyPassword->isEnabled());
+        EXPECT_FALSE(form.NoRecordLabel->isHidden());
+        EXPECT_FALSE(dm->UserSettingsTable.filtered()) << "an empty id must not list every user";
+        form.Password->setText("x");
+        form.VerifyPassword->setText("x");
+        form.BitBtn2->click();
+        EXPECT_EQ(dialogs.lastText(), "This logon has no user record: no password was changed.");
+    }
+    EXPECT_EQ(storedPassword(*dm, me), "old");
+    EXPECT_EQ(storedPassword(*dm, other), "his");
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 3) << "no user row was made";
+}
+
+// ---- Logged-in users ------------------------------------------------------------------------
+
+class LoggedInUsersWindow : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        staff = addProfile("Staff", {});
+        addUser("JSmith", "", "John Smith", staff);
+        addUser("nameless", "", "", staff);
+        // This workstation registers where the peers do.
+        dm.reset();
+        session = std::make_unique<engine::Session>();
+        session->setNetDir(QCoreApplication::applicationDirPath());
+        session->setUserName("here-admin-test");
+        session->addStandardAlias("Goal", dir.path(), "Paradox");
+        dm = std::make_unique<TProgramDataForm>(*session);
+        ASSERT_TRUE(dm->DataModuleCreate());
+    }
+    int staff = 0;
+};
+
+TEST_F(LoggedInUsersWindow, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDoes) {
+    Peer user(dir.path(), "jsmith");
+    Peer stranger(dir.path(), "visitor-admin-test");
+    Peer empty(dir.path(), "NAMELESS");
+    TLoggedInUsersForm form;
+    EXPECT_EQ(form.windowTitle(), "Logged In Users");
+    EXPECT_TRUE(form.UserList->isReadOnly());
+    const QStringList lines = form.UserList->toPlainText().split('\n');
+    EXPECT_TRUE(lines.contains("JSMITH (John Smith)")) << form.UserList->toPlainText().toStdString();
+    EXPECT_TRUE(lines.contains("User name: visitor-admin-test"));
+    EXPECT_TRUE(lines.contains("User name: NAMELESS"))
+        << "a user without a full name keeps the engine's line";
+    EXPECT_TRUE(lines.contains("User name: here-admin-test"));
+    EXPECT_EQ(LoginData.UserNumber, 0) << "the current user's record is not touched";
+
+    // Built once: a workstation that leaves is still listed until the window opens again.
+    stranger.kill();
+    EXPECT_TRUE(form.UserList->toPlainText().contains("visitor-admin-test"));
+    TLoggedInUsersForm again;
+    EXPECT_FALSE(again.UserList->toPlainText().contains("visitor-admin-test"));
+}
+
+// ---- User setup -----------------------------------------------------------------------------
+
+class UserSetupScreen : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        admins = addProfile("Administrators", {"CanAddUser"});
+        staff = addProfile("Staff", {});
+        dm->DepartmentTable.insert();
+        dm->DepartmentTable.field("Description").setValue("Sales");
+        dm->DepartmentTable.post();
+        admin = addUser("admin", "a", "Ann Admin", admins);
+        lower = addUser("supervisor", "s", "Lower Case", staff);
+        noProfile = insertRow(dm->UserSettingsTable, {{"UserID", "drifter"}, {"UserName", "Dan Drifter"}});
+        bob = addUser("bob", "b", "Bob Builder", staff);
+        carol = addUser("carol", "c", "Carol Clerk", staff);
+    }
+    int admins = 0, staff = 0, admin = 0, lower = 0, noProfile = 0, bob = 0, carol = 0;
+};
+
+TEST_F(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers) {
+    ASSERT_TRUE(CheckUser("admin", "a", true));
+    {
+        TSetupUsersForm form;
+        EXPECT_EQ(form.windowTitle(), "User Settings");
+        EXPECT_TRUE(dm->UserSettingsTable.filtered());
+        QStringList ids;
+        for (int r = 0; r < dm->UserSettingsTable.recordCount(); ++r)
+            ids << dm->UserSettingsTable.valueAt(r, "UserID").toString();
+        EXPECT_FALSE(ids.contains("Supervisor"));
+        EXPECT_FALSE(ids.contains("drifter")) << "a user without a profile is hidden too";
+        EXPECT_TRUE(ids.contains("bob"));
+        QStringList offered;
+        for (int i = 0; i < form.DBLookupComboBox1->count(); ++i)
+            offered << form.DBLookupComboBox1->itemText(i);
+        EXPECT_EQ(offered, QStringList({"Administrators", "Staff"}));
+        form.CloseB->click();
+    }
+    EXPECT_FALSE(dm->UserSettingsTable.filtered());
+    EXPECT_FALSE(dm->SecurityTable.filtered());
+    EXPECT_TRUE(dm->AccessListTable.filtered()) << "the access list filter stays on";
+
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    TSetupUsersForm form;
+    EXPECT_EQ(dm->UserSettingsTable.recordCount(), 6);
+    EXPECT_EQ(form.DBLookupComboBox1->count(), 3);
+}
+
+TEST_F(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    TSetupUsersForm form;
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
+    EXPECT_TRUE(form.DBEdit1->isEnabled()) << "the same word in lower case is an ordinary user";
+    EXPECT_TRUE(form.DeleteB->isEnabled());
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserID", "Supervisor"));
+    EXPECT_FALSE(form.DBEdit1->isEnabled());
+    EXPECT_FALSE(form.DBLookupComboBox1->isEnabled());
+    EXPECT_FALSE(form.DeleteB->isEnabled());
+    EXPECT_TRUE(form.DBEdit2->isEnabled()) << "its password can change";
+    EXPECT_TRUE(form.DBEdit3->isEnabled());
+    form.InsertB->click();
+    EXPECT_TRUE(form.DBEdit1->isEnabled()) << "a new user is never the built-in one";
+    EXPECT_TRUE(form.DeleteB->isEnabled());
+}
+
+TEST_F(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    TSetupUsersForm form;
+    form.InsertB->click();
+    dm->UserSettingsTable.field("UserID").setValue("BOB");
+    dm->UserSettingsTable.field("UserName").setValue("Another Bob");
+    form.SaveB->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.lastText().contains("\"BOB\" is already in use")) << dialogs.lastText().toStdString();
+    EXPECT_TRUE(dm->UserSettingsTable.isEditing()) << "the typed row stays to be corrected";
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserName = \"Another Bob\""), 0);
+    dm->UserSettingsTable.field("UserID").setValue("bob2");
+    form.SaveB->click();
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserName = \"Another Bob\""), 1);
+
+    // Ids stored twice before stay editable in everything else.
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
+    dm->UserSettingsTable.edit();
+    dm->UserSettingsTable.field("UserPassword").setValue("changed");
+    form.SaveB->click();
+    EXPECT_EQ(storedPassword(*dm, lower), "changed");
+    dm->UserSettingsTable.edit();
+    dm->UserSettingsTable.field("UserID").setValue("Carol");
+    form.SaveB->click();
+    EXPECT_TRUE(dialogs.lastText().contains("\"Carol\" is already in use"));
+}
+
+TEST_F(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAccessRows) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    const int goal = addGoal("For Bob", 2024, 1, bob, carol);
+    const int ownedGoal = addGoal("Bob's own", 2024, 1, carol, bob);
+    auto strategy = [&](int user) {
+        return insertRow(dm->StrategyTable, {{"GoalID", goal}, {"UserNumber", user}, {"StrategyNumber", 1}});
+    };
+    const int bob1 = strategy(bob), bob2 = strategy(bob), carol1 = strategy(carol);
+    for (int s : {bob1, bob1, bob2, carol1})
+        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
+    addAccess(bob, carol, true);
+    addAccess(carol, bob, false);
+    addAccess(admin, bob, false);
+    addAccess(carol, admin, true);
+
+    TSetupUsersForm form;
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    dialogs.answers = {controls::Answer::No};
+    form.DeleteB->click();
+    EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete this user?");
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 6);
+    form.DeleteB->click(); // Yes
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 5);
+    EXPECT_EQ(rows(*dm, QString("Select * From \"User.db\" Where UserNumber = %1").arg(bob)), 0);
+    EXPECT_EQ(rows(*dm, "Select * From \"Strategys.db\""), 1);
+    EXPECT_EQ(rows(*dm, QString("Select * From \"Strategys.db\" Where StrategyID = %1").arg(carol1)), 1);
+    EXPECT_EQ(rows(*dm, "Select * From \"Measure.db\""), 1) << "his strategies' measurements go with them";
+    EXPECT_EQ(rows(*dm, QString("Select * From \"Measure.db\" Where StrategyID = %1").arg(carol1)), 1);
+    EXPECT_EQ(rows(*dm, "Select * From \"AccessList.db\""), 1);
+    EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(carol)), 1);
+    EXPECT_EQ(rows(*dm, "Select * From \"goals.db\""), 2) << "goals for him or owned by him stay";
+    (void)ownedGoal;
+}
+
+TEST_F(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    const int goal = addGoal("For Bob", 2024, 1, bob, carol);
+    const int s = insertRow(dm->StrategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
+    insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
+    addAccess(carol, bob, false);
+    TSetupUsersForm form;
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    // Another workstation is changing Bob's row: his row cannot be removed.
+    Peer peer(dir.path());
+    ASSERT_EQ(peer.send(QString("edit User.db UserNumber %1 UserName Robert").arg(bob)), "ok");
+    form.DeleteB->click();
+    EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
+    EXPECT_EQ(rows(*dm, "Select * From \"Strategys.db\""), 1);
+    EXPECT_EQ(rows(*dm, "Select * From \"Measure.db\""), 1);
+    EXPECT_EQ(rows(*dm, "Select * From \"AccessList.db\""), 1);
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 6);
+    EXPECT_EQ(dm->UserSettingsTable.field("UserNumber").asInt(), bob) << "the screen still shows him";
+}
+
+TEST_F(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    addAccess(bob, carol, true);
+    addAccess(bob, admin, false);
+    addAccess(carol, bob, false);
+    TSetupUsersForm form;
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    EXPECT_EQ(dm->AccessListOwner, bob);
+    EXPECT_EQ(dm->AccessListTable.recordCount(), 2);
+    // As the person does it: a click on Carol's row in the grid.
+    int carolRow = -1;
+    for (int r = 0; r < dm->UserSettingsTable.recordCount(); ++r)
+        if (dm->UserSettingsTable.valueAt(r, "UserNumber").toInt() == carol) carolRow = r;
+    form.DBGrid1->selectRow(carolRow);
+    EXPECT_EQ(dm->UserSettingsTable.field("UserNumber").asInt(), carol);
+    EXPECT_EQ(dm->AccessListOwner, carol);
+    ASSERT_EQ(dm->AccessListTable.recordCount(), 1);
+    EXPECT_EQ(form.DBGrid2->model()->index(0, 0).data().toString(), "Bob Builder");
+}
+
+TEST_F(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    TSetupUsersForm form;
+    form.InsertB->click();
+    form.DBEdit1->setFocus();
+    QTest::keyClicks(form.DBEdit1, "dave");
+    QTest::keyClicks(form.DBEdit3, "Dave Driver");
+    form.UserInsert->click();
+    EXPECT_FALSE(dm->UserSettingsTable.isEditing());
+    const int dave = dm->UserSettingsTable.field("UserNumber").asInt();
+    EXPECT_GT(dave, carol);
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"dave\""), 1);
+    ASSERT_EQ(dm->AccessListTable.state(), engine::DataSet::State::Insert);
+    EXPECT_EQ(dm->AccessListTable.field("UserNumber").asInt(), dave);
+    EXPECT_FALSE(dm->AccessListTable.field("CanEditUser").isNull());
+    EXPECT_FALSE(dm->AccessListTable.field("CanEditUser").asBoolean());
+    form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Carol Clerk"));
+    emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
+    form.DBCheckBox1->click();
+    form.UserSave->click();
+    EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1 And CanSeeUser = %2 "
+                                "And CanEditUser = True")
+                            .arg(dave)
+                            .arg(carol)),
+              1);
+    dialogs.answers = {controls::Answer::No};
+    form.UserDelete->click();
+    EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete access to this user?");
+    EXPECT_EQ(dm->AccessListTable.recordCount(), 1);
+    form.UserDelete->click();
+    EXPECT_EQ(dm->AccessListTable.recordCount(), 0);
+
+    form.LoggedInUsers->click();
+    EXPECT_TRUE(dialogs.modalTitles.contains("Logged In Users"));
+}
+
+TEST_F(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    {
+        TSetupUsersForm form;
+        ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+        dm->UserSettingsTable.edit();
+        dm->UserSettingsTable.field("UserPassword").setValue("unsaved");
+        form.CloseB->click();
+    }
+    EXPECT_EQ(storedPassword(*dm, bob), "b");
+    EXPECT_FALSE(dm->UserSettingsTable.isEditing());
+}
