@@ -179,3 +179,114 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     return 0;
 }
+
+// ---- Administration: the measurement conversions and the user setup screen -----------------
+
+#include "admin/AdmSettings.h"
+#include "admin/MeasureConversion.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+namespace {
+
+// The conversions change every strategy and measurement: they run on a copy of the sample.
+// VARDIMO_BENCH_CONVERT_STRATEGIES keeps only that many strategies in the copy.
+struct ConversionCopy {
+    QTemporaryDir dir;
+    engine::Session session;
+    std::unique_ptr<TProgramDataForm> dm;
+    ConversionCopy() {
+        const QString from = databaseFolder();
+        for (const QString& name : QDir(from).entryList(QDir::Files))
+            if (!name.endsWith(QLatin1String(".lck")))
+                QFile::copy(QDir(from).filePath(name), dir.filePath(name));
+        session.addStandardAlias(QStringLiteral("Goal"), dir.path(), QStringLiteral("Paradox"));
+        dm = std::make_unique<TProgramDataForm>(session);
+        if (!dm->DataModuleCreate()) std::abort();
+        bool limited = false;
+        const int keep = qEnvironmentVariableIntValue("VARDIMO_BENCH_CONVERT_STRATEGIES", &limited);
+        if (limited) {
+            engine::Query& q = dm->Strategyquery;
+            q.add("Delete From \"Strategys.db\" Where StrategyID > ", engine::sql::Int{keep});
+            q.execSql();
+            q.clear();
+            q.add("Delete From \"Measure.db\" Where StrategyID > ", engine::sql::Int{keep});
+            q.execSql();
+            q.clear();
+            dm->StrategyTable.refresh();
+        }
+    }
+    ~ConversionCopy() {
+        dm.reset();
+        ProgramDataForm = fx().dm.get();
+    }
+};
+
+// Runs a conversion with the screen's way of repainting: the label's text at every record, a
+// repaint at most every 50 ms. Reports the repaints and the longest time between two.
+// The one copy both conversions work on: to multiple measurements first, then back.
+std::unique_ptr<ConversionCopy>& conversionCopy() {
+    static std::unique_ptr<ConversionCopy> copy;
+    if (!copy) {
+        fx();
+        copy = std::make_unique<ConversionCopy>();
+        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    }
+    return copy;
+}
+
+template <typename Convert> void convertMeasures(benchmark::State& state, Convert convert) {
+    ConversionCopy& copy = *conversionCopy();
+    const int strategies = copy.dm->StrategyTable.recordCount();
+    QString label;
+    int repaints = 0;
+    qint64 longestGap = 0;
+    for (auto _ : state) {
+        qint64 last = -1;
+        convert(*copy.dm, [&](int record) {
+            label = QString::number(record);
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            if (record == 0 || last < 0 || now - last >= 50) {
+                if (last >= 0) longestGap = std::max(longestGap, now - last);
+                ++repaints;
+                last = now;
+            }
+        });
+    }
+    state.counters["strategies"] = strategies;
+    state.counters["repaints"] = repaints;
+    state.counters["longest_gap_ms"] = double(longestGap);
+    target(state, 10000);
+}
+
+void BM_ConvertToMultipleMeasures(benchmark::State& state) {
+    convertMeasures(
+        state, [](TProgramDataForm& dm, const ConversionProgress& p) { ConvertToMultipleMeasures(dm, p); });
+}
+
+void BM_ConvertToSingleMeasure(benchmark::State& state) {
+    convertMeasures(state,
+                    [](TProgramDataForm& dm, const ConversionProgress& p) { ConvertToSingleMeasure(dm, p); });
+    conversionCopy().reset();
+}
+
+// Opening the user setup screen on the 2,000 users, as an administrator outside profile 0:
+// made, shown, laid out and painted once, then closed.
+void BM_OpenUserSetup(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    for (auto _ : state) {
+        TSetupUsersForm form;
+        form.show();
+        QCoreApplication::processEvents();
+        form.reject();
+    }
+    state.counters["users"] = dm.UserSettingsTable.recordCount();
+    target(state, 100);
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenUserSetup)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(1);
