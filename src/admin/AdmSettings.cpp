@@ -56,7 +56,7 @@ TSetupUsersForm::TSetupUsersForm(QWidget* parent) : controls::Screen(parent) {
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(users, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 12},
+    DBGrid1->bind(users, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 16},
                           {QStringLiteral("UserName"), QStringLiteral("User Name")}});
     DBGrid1->setMinimumWidth(300);
     top->addWidget(DBGrid1, 1);
