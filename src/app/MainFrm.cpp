@@ -10,6 +10,7 @@
 #include "data/Packing.h"
 #include "engine/Session.h"
 #include "planning/ReferenceFrm.h"
+#include "planning/Strategyfrm.h"
 #include "planning/goalsfrm.h"
 #include "printing/Printer.h"
 #include "system/Workstation.h"
@@ -131,7 +132,9 @@ void TMainForm::UserSettings1Click() {}
 void TMainForm::SystemSettings1Click() {}
 void TMainForm::UserSetup1Click() {}
 void TMainForm::Security1Click() {}
-void TMainForm::Strategys1Click() {}
+void TMainForm::Strategys1Click() {
+    showScreen<TStrategyForm>();
+}
 void TMainForm::Reports1Click() {}
 
 void TMainForm::PackDatabase1Click() {
