@@ -1,6 +1,7 @@
 #include "planning/StrategyEditfrm.h"
 
 #include "controls/DataControls.h"
+#include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Plain.h"
@@ -61,9 +62,10 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     auto* grid = new QGridLayout(GroupBox1);
     grid->setColumnStretch(1, 1);
     int row = 0;
-    auto label = [&](const char* caption) {
+    // Captions of one-line boxes sit level with the box, those of memos at their top.
+    auto label = [&](const char* caption, bool memoCaption = false) {
         auto* l = new QLabel(QString::fromLatin1(caption), GroupBox1);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        l->setAlignment(Qt::AlignLeft | (memoCaption ? Qt::AlignTop : Qt::AlignVCenter));
         return l;
     };
     auto greyEdit = [&](controls::DBEdit* e) {
@@ -102,7 +104,7 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     controls::setControlEnabled(DBEdit1, false);
     DBEdit1->setFixedWidth(DBEdit1->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     Label8 = new QLabel(QStringLiteral("Completion Date:"), GroupBox1);
-    DBEdit3 = new controls::DBEdit(GroupBox1);
+    DBEdit3 = new controls::DBDateEdit(GroupBox1);
     DBEdit3->bind(&dm.StrategySource, QStringLiteral("CompleationDate"));
     DBEdit3->setFixedWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     Label8->setBuddy(DBEdit3);
@@ -135,19 +137,19 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
         memos_ << m;
         return m;
     };
-    Label4 = label("Strategy:");
+    Label4 = label("Strategy:", true);
     DBMemo1 = memo("StrategyDescription");
     grid->addWidget(Label4, row, 0);
     grid->addWidget(DBMemo1, row++, 1);
-    Label5 = label("Responsibility");
+    Label5 = label("Responsibility", true);
     DBMemo2 = memo("Responsibility");
     grid->addWidget(Label5, row, 0);
     grid->addWidget(DBMemo2, row++, 1);
-    Label6 = label("Deliverable");
+    Label6 = label("Deliverable", true);
     DBMemo3 = memo("Deliverable");
     grid->addWidget(Label6, row, 0);
     grid->addWidget(DBMemo3, row++, 1);
-    Label7 = label("Measurement:");
+    Label7 = label("Measurement:", true);
     DBMemo4 = memo("Measurement");
     MeasureBtn = controls::button(QStringLiteral("Deliverable/Measurement Items"), GroupBox1);
     auto* measureCell = new QHBoxLayout;
@@ -155,8 +157,8 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     measureCell->addWidget(MeasureBtn);
     grid->addWidget(Label7, row, 0);
     grid->addLayout(measureCell, row++, 1);
-    Label9 = label("Additional Resources");
-    Label13 = label("or Reallocation: (If Any)");
+    Label9 = label("Additional Resources", true);
+    Label13 = label("or Reallocation: (If Any)", true);
     DBMemo5 = memo("AddationalResources");
     auto* resourcesCaption = new QVBoxLayout;
     resourcesCaption->setSpacing(0);
@@ -165,7 +167,7 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     resourcesCaption->addStretch();
     grid->addLayout(resourcesCaption, row, 0);
     grid->addWidget(DBMemo5, row++, 1);
-    Label10 = label("Comments/Status:");
+    Label10 = label("Comments/Status:", true);
     DBMemo6 = memo("CommentsStatus");
     grid->addWidget(Label10, row, 0);
     grid->addWidget(DBMemo6, row++, 1);
@@ -286,6 +288,7 @@ void TStrategyEditForm::ResetBtnClick() {
 
 void TStrategyEditForm::SaveBtnClick() {
     engine::Table& s = strategies();
+    DBEdit3->commit();
     if (s.isEditing())
         s.post();
     else if (typingNotStored()) {
@@ -368,6 +371,7 @@ void TStrategyEditForm::openMeasurementItems() {
     engine::Table& s = strategies();
     // The items hang on the strategy's number, which exists only once the strategy is stored;
     // when storing fails the items stay closed.
+    DBEdit3->commit();
     if (s.isEditing()) s.post();
     controls::messageBox(QStringLiteral("The measurement items are not available yet."),
                          controls::Icon::Information, controls::Buttons::Ok);

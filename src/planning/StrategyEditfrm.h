@@ -14,6 +14,7 @@ class QToolButton;
 
 namespace controls {
 class DBCheckBox;
+class DBDateEdit;
 class DBEdit;
 class DBLookupComboBox;
 class DBMemo;
@@ -36,7 +37,7 @@ public:
     QLabel* Label3;
     controls::DBEdit* DBEdit1;
     QLabel* Label8;
-    controls::DBEdit* DBEdit3;
+    controls::DBDateEdit* DBEdit3;
     QToolButton* DateBtn;
     QPushButton* ResetBtn;
     controls::DBCheckBox* DBCheckBox2;

@@ -63,7 +63,7 @@ TStrategyForm::TStrategyForm(QWidget* parent) : controls::Screen(parent) {
     auto* strategiesLay = new QVBoxLayout(GroupBox2);
     DBGrid2 = new controls::DBGrid(GroupBox2);
     DBGrid2->bind(&dm.StrategySource,
-                  {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 8},
+                  {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
                    {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
                    {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
     strategiesLay->addWidget(DBGrid2);

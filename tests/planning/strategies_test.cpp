@@ -2,6 +2,7 @@
 // driven offscreen with the scripted dialogs; two real processes where workstations meet.
 
 #include "controls/DataControls.h"
+#include "controls/DateEdit.h"
 #include "controls/Plain.h"
 #include "engine/Error.h"
 #include "planning/MoveUserFrm.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -386,6 +388,38 @@ TEST_F(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     form.EditBtnClick();
     EXPECT_EQ(calendarOpenedOn, picked);
     EXPECT_EQ(s.field("CompleationDate").asDate(), picked);
+
+    // A typed date is taken whole, never a partial year; a text that is no date is refused and
+    // the stored date shown again.
+    onEditor([&](TStrategyEditForm& e) {
+        e.DBEdit3->clear();
+        QTest::keyClicks(e.DBEdit3, "12/15/2027");
+        EXPECT_EQ(e.DBEdit3->text(), "12/15/2027");
+        EXPECT_EQ(dm->StrategyTable.field("CompleationDate").asDate(), picked) << "not written while typing";
+        e.SaveBtnClick();
+        return e.result();
+    });
+    form.EditBtnClick();
+    EXPECT_EQ(s.field("CompleationDate").asDate(), QDate(2027, 12, 15));
+    onEditor([&](TStrategyEditForm& e) {
+        e.DBEdit3->selectAll();
+        QTest::keyClicks(e.DBEdit3, "13/45/2027");
+        dialogs.messages.clear();
+        e.SaveBtn->click();
+        EXPECT_EQ(dialogs.lastText(), "'13/45/2027' is not a valid date.");
+        EXPECT_NE(e.result(), QDialog::Accepted) << "the editor stays open";
+        EXPECT_EQ(e.DBEdit3->text(), "12/15/2027");
+        e.DBEdit3->selectAll();
+        QTest::keyClicks(e.DBEdit3, "1/2/27");
+        e.SaveBtn->click();
+        EXPECT_EQ(dialogs.lastText(), "'1/2/27' is not a valid date.");
+        e.DBEdit3->selectAll();
+        QTest::keyClick(e.DBEdit3, Qt::Key_Delete);
+        e.SaveBtn->click();
+        return e.result();
+    });
+    form.EditBtnClick();
+    EXPECT_TRUE(s.field("CompleationDate").isNull()) << "an emptied box empties the date";
 
     // A memo holds long, many-line text whole.
     const QString longText = QString("line one\nline two\n") + QString(5000, QChar('x'));
