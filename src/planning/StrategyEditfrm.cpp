@@ -7,6 +7,8 @@
 #include "controls/Plain.h"
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
+#include "engine/DataSource.h"
+#include "engine/Query.h"
 #include "planning/SelectDateFrm.h"
 #include "printing/Printer.h"
 
@@ -57,6 +59,12 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
+    // The user boxes are never dropped down (they are disabled): they list only the users the
+    // strategy can name, not every user of the organisation.
+    userNames_ = new engine::Query(dm.GoalDatabase, this);
+    userNamesSource_ = new engine::DataSource(userNames_, this);
+    loadUserNames();
+
     auto* lay = new QVBoxLayout(this);
     GroupBox1 = new QGroupBox(QStringLiteral("Detail"), this);
     auto* grid = new QGridLayout(GroupBox1);
@@ -76,8 +84,7 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
 
     Label1 = label("User:");
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
+    DBLookupComboBox1->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     DBLookupComboBox1->bind(&dm.StrategySource, QStringLiteral("UserNumber"));
     controls::setControlEnabled(DBLookupComboBox1, false);
     grid->addWidget(Label1, row, 0);
@@ -174,8 +181,7 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
 
     Label11 = label("Modified By:");
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox2->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
+    DBLookupComboBox2->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     DBLookupComboBox2->bind(&dm.StrategySource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(DBLookupComboBox2, false);
     DBEdit2 = new controls::DBEdit(GroupBox1);
@@ -251,8 +257,23 @@ void TStrategyEditForm::showEvent(QShowEvent* e) {
     if (!e->spontaneous()) controls::guarded([this] { FormActivate(); });
 }
 
+void TStrategyEditForm::loadUserNames() {
+    TProgramDataForm& dm = *ProgramDataForm;
+    engine::Table& s = strategies();
+    sql::IntList users;
+    users.values << dm.SelectedUserNumber << LoginData.UserNumber;
+    for (const char* f : {"UserNumber", "ModifiedBy"})
+        if (!s.field(QString::fromLatin1(f)).isNull())
+            users.values << s.field(QString::fromLatin1(f)).asInteger();
+    userNames_->close();
+    userNames_->clear();
+    userNames_->add("Select UserNumber, UserName From \"User.db\" Where UserNumber In ", users);
+    userNames_->open();
+}
+
 void TStrategyEditForm::FormActivate() {
     TProgramDataForm& dm = *ProgramDataForm;
+    loadUserNames();
     Edit1->setText(dm.UserDepartmentName(dm.SelectedUserNumber));
     const engine::Field owner = strategies().field(QStringLiteral("UserNumber"));
     SetReadOnly(!dm.MayEditUser(owner.isNull() ? -1 : owner.asInt()));

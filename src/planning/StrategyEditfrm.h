@@ -12,6 +12,11 @@ class QPushButton;
 class QShowEvent;
 class QToolButton;
 
+namespace engine {
+class DataSource;
+class Query;
+} // namespace engine
+
 namespace controls {
 class DBCheckBox;
 class DBDateEdit;
@@ -94,7 +99,11 @@ private:
     bool typingNotStored() const;
     void storeRefusedTyping();
     QVariantList shownValues() const;
+    // The names the two user boxes can show: the owner, the last modifier and the person here.
+    void loadUserNames();
 
+    engine::Query* userNames_;
+    engine::DataSource* userNamesSource_;
     QList<controls::DBMemo*> memos_;
     QVariantList shown_; // the stored values of the memo fields as last shown
     bool readOnly_ = false;

@@ -131,36 +131,43 @@ void TStrategyForm::FormCreate() {
     UpdateStrategyButtons();
 }
 
-void TStrategyForm::YearSpinChange() {
+template <typename F> void TStrategyForm::switchGoals(F setSelection) {
     TProgramDataForm& dm = *ProgramDataForm;
-    dm.GoalsTable.setFiltered(false);
-    dm.GoalYearFilter = QString::number(YearSpin->value());
-    dm.GoalsTable.setFiltered(true);
+    {
+        struct Switching {
+            bool& on;
+            explicit Switching(bool& flag) : on(flag) { on = true; }
+            ~Switching() { on = false; }
+        } switching(switchingGoals_);
+        dm.GoalsTable.setFiltered(false);
+        setSelection(dm);
+        dm.GoalsTable.setFiltered(true);
+    }
     FollowSelectedGoal(true);
 }
 
+void TStrategyForm::YearSpinChange() {
+    switchGoals([this](TProgramDataForm& dm) { dm.GoalYearFilter = QString::number(YearSpin->value()); });
+}
+
 void TStrategyForm::DBLookupComboBox1CloseUp() {
-    TProgramDataForm& dm = *ProgramDataForm;
-    dm.GoalsTable.setFiltered(false);
-    const QVariant user = DBLookupComboBox1->keyValue();
-    dm.SelectedUserNumber = user.isNull() ? -1 : user.toInt();
-    dm.GoalsTable.setFiltered(true);
-    FollowSelectedGoal(true);
+    switchGoals([this](TProgramDataForm& dm) {
+        const QVariant user = DBLookupComboBox1->keyValue();
+        dm.SelectedUserNumber = user.isNull() ? -1 : user.toInt();
+    });
     UpdateStrategyButtons();
 }
 
 void TStrategyForm::DBLookupComboBox2CloseUp() {
-    TProgramDataForm& dm = *ProgramDataForm;
-    dm.GoalsTable.setFiltered(false);
-    const QVariant type = DBLookupComboBox2->keyValue();
-    dm.GoalTypeFilter = type.isNull() ? -1 : type.toInt();
-    dm.GoalsTable.setFiltered(true);
-    FollowSelectedGoal(true);
+    switchGoals([this](TProgramDataForm& dm) {
+        const QVariant type = DBLookupComboBox2->keyValue();
+        dm.GoalTypeFilter = type.isNull() ? -1 : type.toInt();
+    });
 }
 
 void TStrategyForm::FollowSelectedGoal(bool forced) {
     // While a window opened from here is up, the strategy table is its to position and edit.
-    if (childOpen_ > 0) return;
+    if (childOpen_ > 0 || switchingGoals_) return;
     TProgramDataForm& dm = *ProgramDataForm;
     engine::Table& goals = dm.GoalsTable;
     engine::Table& s = dm.StrategyTable;

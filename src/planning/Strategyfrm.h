@@ -56,6 +56,9 @@ private:
     void openPrintGoals();
     // Shows a window this screen opens; the strategies follow the selected goal again after it.
     int showChild(QDialog& child);
+    // Re-filters the goals; the strategies follow once, after the goals are read again.
+    template <typename F> void switchGoals(F setSelection);
     int childOpen_ = 0;
+    bool switchingGoals_ = false;
     qint64 followedGoal_ = -2;
 };
