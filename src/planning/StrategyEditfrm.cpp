@@ -162,6 +162,7 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     auto* measureCell = new QHBoxLayout;
     measureCell->addWidget(DBMemo4, 1);
     measureCell->addWidget(MeasureBtn);
+    measureCell->addStretch(); // the button keeps its own width where the memo is hidden
     grid->addWidget(Label7, row, 0);
     grid->addLayout(measureCell, row++, 1);
     Label9 = label("Additional Resources", true);
