@@ -1,5 +1,6 @@
 #include "controls/DateEdit.h"
 
+#include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "engine/DateFormat.h"
 #include "engine/Error.h"
@@ -13,6 +14,7 @@ DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]{0,10}")), this));
     connect(this, &QLineEdit::textEdited, this, handler([this] {
                 if (dataReadOnly_ || typing_ || !link_.active()) return;
+                const QString before = shown_;
                 typing_ = true; // what is typed stays while the row is read afresh for editing
                 try {
                     if (!link_.dataSet()->isEditing()) link_.dataSet()->edit();
@@ -20,6 +22,15 @@ DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
                     typing_ = false;
                     refresh();
                     throw;
+                }
+                // Typing over a date that another workstation has changed since it was shown
+                // would overwrite that change unseen: the stored date is shown first.
+                if (link_.text() != before) {
+                    typing_ = false;
+                    refresh();
+                    messageBox(QStringLiteral("This record was changed by another user. Its stored date "
+                                              "is shown; please type your change again."),
+                               Icon::Warning, Buttons::Ok);
                 }
             }));
     connect(this, &QLineEdit::editingFinished, this, [this] { guarded([this] { commit(); }); });
@@ -68,8 +79,8 @@ void DBDateEdit::commit() {
 
 void DBDateEdit::refresh() {
     if (typing_) return;
-    const QString t = link_.text();
-    if (t != text()) setText(t);
+    shown_ = link_.text();
+    if (shown_ != text()) setText(shown_);
 }
 
 } // namespace controls

@@ -23,6 +23,7 @@ public:
 private:
     void refresh();
     FieldLink link_;
+    QString shown_; // the field's text as last shown
     bool typing_ = false;
     bool dataReadOnly_ = false;
 };

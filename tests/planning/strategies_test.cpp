@@ -710,6 +710,21 @@ TEST_F(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     again.BitBtn1Click();
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
 
+    // A date changed elsewhere since it was shown is not typed over unseen.
+    TStrategyEditForm dated;
+    dated.FormActivate();
+    ASSERT_EQ(dated.DBEdit3->text(), "");
+    ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
+    ASSERT_EQ(peer.send("post Strategys.db"), "ok");
+    QTest::keyClicks(dated.DBEdit3, "01/01/2031");
+    EXPECT_TRUE(dialogs.lastText().contains("changed by another user")) << dialogs.lastText().toStdString();
+    EXPECT_EQ(dated.DBEdit3->text(), "05/01/2030");
+    dated.DBEdit3->selectAll();
+    QTest::keyClicks(dated.DBEdit3, "01/01/2031");
+    dated.SaveBtnClick();
+    EXPECT_EQ(count("Strategys.db", "Where CompleationDate = \"2031-01-01\""), 1)
+        << "typed again, it is stored";
+
     // And the other way round: while this editor holds the row, the other workstation waits.
     TStrategyEditForm third;
     third.FormActivate();
