@@ -391,7 +391,7 @@ void TStrategyEditForm::MeasureBtnClick() {
 
 void TStrategyEditForm::openMeasurementItems() {
     engine::Table& s = strategies();
-    // The items hang on the strategy's number, which exists only once the strategy is stored;
+    // The items hang on the strategy's key, which exists only once the strategy is stored;
     // when storing fails the items stay closed.
     DBEdit3->commit();
     if (s.isEditing()) s.post();
