@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace sql = engine::sql;
@@ -38,8 +39,7 @@ TStrategyForm::TStrategyForm(QWidget* parent) : controls::Screen(parent) {
     Label3->setBuddy(DBLookupComboBox2);
     Label2 = new QLabel(QStringLiteral("User:"), this);
     DBLookupComboBox1 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->setMinimumWidth(200);
+    DBLookupComboBox1->setMinimumWidth(200); // its users are listed once their filter is on
     Label2->setBuddy(DBLookupComboBox1);
     selection->addWidget(Label1);
     selection->addWidget(YearSpin);
@@ -116,6 +116,7 @@ void TStrategyForm::FormCreate() {
     Label1->setVisible(!SystemSettings.NoGoalYear);
     YearSpin->setVisible(!SystemSettings.NoGoalYear);
     dm.UserTable2.setFiltered(true);
+    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     DBLookupComboBox1->setKeyValue(LoginData.UserNumber);
     // With no goal type at all the goals of every type are listed.
     const engine::Field type = dm.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
@@ -131,6 +132,19 @@ void TStrategyForm::FormCreate() {
     UpdateStrategyButtons();
 }
 
+namespace {
+// Switches a table's filter off, changes the selection and switches it on again. The grids
+// and buttons see only the result: the whole unfiltered table in between is never shown.
+template <typename F> void offThenOn(engine::Table& t, engine::DataSource& source, F select) {
+    {
+        const QSignalBlocker quiet(source);
+        t.setFiltered(false);
+        select();
+    }
+    t.setFiltered(true);
+}
+} // namespace
+
 template <typename F> void TStrategyForm::switchGoals(F setSelection) {
     TProgramDataForm& dm = *ProgramDataForm;
     {
@@ -139,9 +153,7 @@ template <typename F> void TStrategyForm::switchGoals(F setSelection) {
             explicit Switching(bool& flag) : on(flag) { on = true; }
             ~Switching() { on = false; }
         } switching(switchingGoals_);
-        dm.GoalsTable.setFiltered(false);
-        setSelection(dm);
-        dm.GoalsTable.setFiltered(true);
+        offThenOn(dm.GoalsTable, dm.GoalsSource, [&] { setSelection(dm); });
     }
     FollowSelectedGoal(true);
 }
@@ -181,9 +193,7 @@ void TStrategyForm::FollowSelectedGoal(bool forced) {
     // Re-reading the same goal's strategies keeps the one the person was on.
     const engine::Field current = s.field(QStringLiteral("StrategyID"));
     const QVariant keep = goal == dm.CurrentGoalID && !current.isNull() ? current.value() : QVariant();
-    s.setFiltered(false);
-    dm.CurrentGoalID = int(goal);
-    s.setFiltered(true);
+    offThenOn(s, dm.StrategySource, [&] { dm.CurrentGoalID = int(goal); });
     followedGoal_ = goal;
     if (keep.isValid()) s.locate(QStringLiteral("StrategyID"), keep);
     UpdateStrategyButtons();
