@@ -290,3 +290,161 @@ void BM_OpenUserSetup(benchmark::State& state) {
 BENCHMARK(BM_OpenUserSetup)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(1);
+// ---- The strategy list and the strategy editor ----------------------------------------------
+// These run on a data module of their own, so that what the engine benchmarks change on the
+// shared one (filter callbacks, the logged-on user) does not reach them.
+
+#include "controls/DataControls.h"
+#include "controls/Plain.h"
+#include "engine/Query.h"
+#include "planning/StrategyEditfrm.h"
+#include "planning/Strategyfrm.h"
+
+#include <QDate>
+
+namespace {
+
+struct StrategyScreens {
+    engine::Session session;
+    std::unique_ptr<TProgramDataForm> dm;
+    int busiestType = -1;
+    StrategyScreens() {
+        session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
+        dm = std::make_unique<TProgramDataForm>(session);
+        if (!dm->DataModuleCreate()) std::abort();
+        logOn();
+        // The screen opens on the goal type the goal type table stands on: take the one under
+        // which the administrator sees the most goals this year.
+        dm->GoalYearFilter = QString::number(QDate::currentDate().year());
+        dm->FilterGoalsByUser = true;
+        dm->SelectedUserNumber = LoginData.UserNumber;
+        int most = -1;
+        for (int r = 0; r < dm->GoalTypeTable.recordCount(); ++r) {
+            dm->GoalsTable.setFiltered(false);
+            dm->GoalTypeFilter = dm->GoalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
+            dm->GoalsTable.setFiltered(true);
+            if (dm->GoalsTable.recordCount() > most) {
+                most = dm->GoalsTable.recordCount();
+                busiestType = dm->GoalTypeFilter;
+            }
+        }
+        dm->GoalsTable.setFiltered(false);
+    }
+    void logOn() {
+        ProgramDataForm = dm.get();
+        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    }
+    // The sample's administrator: every user in the user box, every user's strategies.
+    TProgramDataForm& use() {
+        if (ProgramDataForm != dm.get() || LoginData.UserId != QStringLiteral("JSMITH")) logOn();
+        dm->GoalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
+        return *dm;
+    }
+};
+
+StrategyScreens& screens() {
+    static StrategyScreens s;
+    return s;
+}
+
+// Chooses, in the user box, the writer of a strategy under a listed goal and selects that goal,
+// so that strategies are listed; false when no listed goal has any.
+bool listSomeStrategies(TStrategyForm& form, TProgramDataForm& dm) {
+    for (int r = 0; r < dm.GoalsTable.recordCount(); ++r) {
+        const QVariant goal = dm.GoalsTable.valueAt(r, QStringLiteral("GoalID"));
+        engine::Query q(dm.GoalDatabase);
+        q.add("Select UserNumber From \"Strategys.db\" Where GoalID = ", engine::sql::Int{goal.toLongLong()});
+        q.open();
+        if (q.isEmpty()) continue;
+        form.DBLookupComboBox1->setKeyValue(q.field(QStringLiteral("UserNumber")).value());
+        form.DBLookupComboBox1CloseUp();
+        dm.GoalsTable.locate(QStringLiteral("GoalID"), goal);
+        return !dm.StrategyTable.isEmpty();
+    }
+    return false;
+}
+
+// Opening the screen: the user box over every user, the goals of this year and type for the
+// user, and the first goal's strategies.
+void BM_OpenStrategyList(benchmark::State& state) {
+    TProgramDataForm& dm = screens().use();
+    int goals = 0;
+    for (auto _ : state) {
+        TStrategyForm form;
+        goals = dm.GoalsTable.recordCount();
+    }
+    state.counters["goals_listed"] = goals;
+    target(state, 100);
+}
+
+// Switching the goal filter from the screen: year, goal type and user in turn, each followed
+// by the strategies of the goal that becomes selected.
+void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
+    TProgramDataForm& dm = screens().use();
+    TStrategyForm form;
+    const int year = form.YearSpin->value();
+    const int types = dm.GoalTypeTable.recordCount();
+    int i = 0;
+    for (auto _ : state) {
+        switch (i % 3) {
+        case 0:
+            form.YearSpin->setValue(year - 1 + (i / 3) % 3);
+            break;
+        case 1:
+            form.DBLookupComboBox2->setKeyValue(
+                dm.GoalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")));
+            form.DBLookupComboBox2CloseUp();
+            break;
+        default:
+            form.DBLookupComboBox1->setKeyValue(40 + (i / 3) % 50);
+            form.DBLookupComboBox1CloseUp();
+        }
+        ++i;
+        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+    }
+    target(state, 20);
+}
+
+// Following the selected goal: another goal row becomes current and its strategies are listed.
+void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
+    TProgramDataForm& dm = screens().use();
+    TStrategyForm form;
+    listSomeStrategies(form, dm);
+    const int n = dm.GoalsTable.recordCount();
+    if (n < 2) {
+        state.SkipWithError("fewer than two goals listed");
+        return;
+    }
+    int row = 0;
+    for (auto _ : state) {
+        row = (row + 7) % n;
+        form.DBGrid1->selectRow(row);
+        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+    }
+    state.counters["goals_listed"] = n;
+    target(state, 5);
+}
+
+// Opening the editor on a listed strategy: every control bound, the owner and modifier boxes
+// over every user, the department line and the rights check.
+void BM_OpenStrategyEditor(benchmark::State& state) {
+    TProgramDataForm& dm = screens().use();
+    TStrategyForm form;
+    if (!listSomeStrategies(form, dm)) {
+        state.SkipWithError("no strategy listed");
+        return;
+    }
+    for (auto _ : state) {
+        TStrategyEditForm editor(&form);
+        editor.FormActivate();
+        benchmark::DoNotOptimize(editor.isReadOnly());
+    }
+    target(state, 50);
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenStrategyList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StrategyListSwitchGoalFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StrategyListFollowSelectedGoal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenStrategyEditor)->Unit(benchmark::kMillisecond);

@@ -14,6 +14,7 @@
 #include "data/Packing.h"
 #include "engine/Session.h"
 #include "planning/ReferenceFrm.h"
+#include "planning/Strategyfrm.h"
 #include "planning/goalsfrm.h"
 #include "printing/Printer.h"
 #include "system/Workstation.h"
@@ -144,7 +145,9 @@ void TMainForm::Security1Click() {
 }
 
 // The screens of these items come with their own parts of the system.
-void TMainForm::Strategys1Click() {}
+void TMainForm::Strategys1Click() {
+    showScreen<TStrategyForm>();
+}
 void TMainForm::Reports1Click() {}
 
 void TMainForm::PackDatabase1Click() {

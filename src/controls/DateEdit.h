@@ -1,0 +1,31 @@
+#pragma once
+
+#include "controls/DataControls.h"
+
+#include <QLineEdit>
+
+namespace controls {
+
+// A box bound to a date field, typed as the short date format. Typing starts editing the row;
+// the field is written only when the whole text is a date (or empty, which clears it), when
+// the box is left or the text is committed. A text that is no date is refused with an error
+// and the field's value is shown again.
+class DBDateEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit DBDateEdit(QWidget* parent = nullptr);
+    void bind(engine::DataSource* source, const QString& field);
+    const FieldLink& link() const { return link_; }
+    void setDataReadOnly(bool ro);
+    // Writes what was typed; throws engine::Error for a text that is no date.
+    void commit();
+
+private:
+    void refresh();
+    FieldLink link_;
+    QString shown_; // the field's text as last shown
+    bool typing_ = false;
+    bool dataReadOnly_ = false;
+};
+
+} // namespace controls

@@ -1,0 +1,31 @@
+#include "planning/SelectDateFrm.h"
+
+#include "controls/Plain.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TSelectDateForm::TSelectDateForm(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Select Date"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    auto* lay = new QVBoxLayout(this);
+    MonthCalendar1 = new controls::MonthCalendar(this);
+    lay->addWidget(MonthCalendar1);
+    auto* buttons = new QHBoxLayout;
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn2->setAutoDefault(false);
+    buttons->addStretch();
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    lay->addLayout(buttons);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    // The calendar keeps the Enter key for itself and reports it as a chosen date: that is OK too.
+    connect(MonthCalendar1, &QCalendarWidget::activated, this, &QDialog::accept);
+    MonthCalendar1->setFocus();
+    setFixedSize(sizeHint());
+}

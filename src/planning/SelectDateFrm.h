@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+
+namespace controls {
+class MonthCalendar;
+}
+
+// Picks one date from a month calendar. The caller sets the calendar before showing the dialog
+// and reads it back after OK.
+class TSelectDateForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSelectDateForm(QWidget* parent = nullptr);
+
+    controls::MonthCalendar* MonthCalendar1;
+    QPushButton* BitBtn1; // OK, the Enter key
+    QPushButton* BitBtn2; // Cancel, the Esc key
+};

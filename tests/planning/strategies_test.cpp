@@ -1,0 +1,736 @@
+// The strategy list, the strategy editor with the select-date dialog, and the move dialog,
+// driven offscreen with the scripted dialogs; two real processes where workstations meet.
+
+#include "controls/DataControls.h"
+#include "controls/DateEdit.h"
+#include "controls/Plain.h"
+#include "engine/Error.h"
+#include "planning/MoveUserFrm.h"
+#include "planning/SelectDateFrm.h"
+#include "planning/StrategyEditfrm.h"
+#include "planning/Strategyfrm.h"
+#include "support/DataFixture.h"
+#include "support/Peer.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using controls::Answer;
+using testing_support::DataFixture;
+using testing_support::Peer;
+
+class Strategies : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        staff = addProfile("Staff", {"CanAddStrategy"});
+        boss = addProfile("Boss", {"CanAddStrategy", "Supervisor", "CanViewAllStrategys"});
+        me = addUser("me", "", "Mary Me", staff);
+        other = addUser("other", "", "Otto Other", staff);
+        third = addUser("third", "", "Tina Third", staff);
+        chief = addUser("chief", "", "Carl Chief", boss);
+        corporate = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
+        personal = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Personal"}});
+        dm->GoalTypeTable.locate("GoalTypeID", corporate);
+        year = QDate::currentDate().year();
+        // Each kind of window the screens open is answered by its own function.
+        dialogs.onModal = [this](QDialog& d) {
+            if (auto* e = dynamic_cast<TStrategyEditForm*>(&d)) {
+                e->FormActivate();
+                return editorFn ? editorFn(*e) : int(QDialog::Rejected);
+            }
+            if (auto* sd = dynamic_cast<TSelectDateForm*>(&d)) return dateFn ? dateFn(*sd) : 0;
+            if (auto* m = dynamic_cast<TMoveUserForm*>(&d)) return moveFn ? moveFn(*m) : 0;
+            return 0;
+        };
+    }
+    void logOn(const QString& id) {
+        ASSERT_TRUE(CheckUser(id, "", false));
+        dm->GoalTypeTable.locate("GoalTypeID", corporate);
+    }
+    int goal(const QString& text, QVariant forUser, int type = 0, int goalYear = 0) {
+        return addGoal(text, goalYear ? goalYear : year, type ? type : corporate, forUser, me);
+    }
+    int strategy(int goalId, int user, int number, const QString& text = {}) {
+        return insertRow(dm->StrategyTable, {{"GoalID", goalId},
+                                             {"UserNumber", user},
+                                             {"StrategyNumber", number},
+                                             {"StrategyDescription", text},
+                                             {"DoNotPrint", false},
+                                             {"Compleated", false}});
+    }
+    void measurement(int strategyId) {
+        insertRow(dm->MeasureTable, {{"StrategyID", strategyId}, {"MeasurementNumber", 1}});
+    }
+    int count(const QString& file, const QString& where = {}) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"" + file + "\" " + where);
+        q.open();
+        return q.recordCount();
+    }
+    QList<int> listedNumbers() {
+        QList<int> out;
+        engine::Table& s = dm->StrategyTable;
+        for (int r = 0; r < s.recordCount(); ++r)
+            out << s.valueAt(r, "StrategyNumber").toInt();
+        return out;
+    }
+    void chooseUser(TStrategyForm& form, int user) {
+        form.DBLookupComboBox1->setKeyValue(user);
+        form.DBLookupComboBox1CloseUp();
+    }
+    void selectGoal(int goalId) { ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goalId)); }
+    // Runs the editor the list opens: fn gets it, already activated, and returns its result.
+    void onEditor(std::function<int(TStrategyEditForm&)> fn) { editorFn = std::move(fn); }
+    // The next widget that Tab reaches from w.
+    static QWidget* nextTabStop(QWidget* w) {
+        QWidget* n = w->nextInFocusChain();
+        while (n != w && !((n->focusPolicy() & Qt::TabFocus) && n->isEnabled() && !n->isHidden()))
+            n = n->nextInFocusChain();
+        return n;
+    }
+    std::function<int(TStrategyEditForm&)> editorFn;
+    std::function<int(TSelectDateForm&)> dateFn;
+    std::function<int(TMoveUserForm&)> moveFn;
+    static bool grey(QWidget* w) {
+        return w->palette().color(QPalette::Base) == QPalette().color(QPalette::Button);
+    }
+
+    int staff = 0, boss = 0, me = 0, other = 0, third = 0, chief = 0;
+    int corporate = 0, personal = 0, year = 0;
+};
+
+TEST_F(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
+    const int global = goal("Global aim", {});
+    const int mine = goal("Mine", me);
+    goal("Otto's", other);
+    goal("Personal one", me, personal);
+    goal("Last year's", me, 0, year - 1);
+    strategy(global, me, 1, "My global one");
+    strategy(global, other, 1, "Otto's global one");
+    strategy(mine, me, 1, "First");
+    strategy(mine, me, 2, "Second");
+    logOn("me");
+
+    TStrategyForm form;
+    EXPECT_EQ(form.windowTitle(), "Strategies");
+    EXPECT_EQ(form.YearSpin->value(), year);
+    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_EQ(dm->GoalTypeFilter, corporate);
+    EXPECT_EQ(form.DBLookupComboBox2->currentText(), "Corporate");
+    EXPECT_EQ(form.DBLookupComboBox1->currentText(), "Mary Me");
+    EXPECT_EQ(dm->SelectedUserNumber, me);
+    EXPECT_TRUE(dm->FilterGoalsByUser);
+    EXPECT_TRUE(dm->UserTable2.filtered());
+    EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "an empty access list and no right to see all";
+    EXPECT_TRUE(grey(form.DBLookupComboBox1));
+    EXPECT_FALSE(form.MoveBtn->isVisibleTo(&form)) << "no Supervisor";
+    ASSERT_EQ(dm->GoalsTable.recordCount(), 2) << "global and his own goal of the year and type";
+
+    // The first goal in name order is selected and its strategies are listed at once.
+    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Global aim");
+    EXPECT_EQ(dm->CurrentGoalID, global);
+    EXPECT_EQ(listedNumbers(), QList<int>({1}));
+    EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), "My global one");
+    EXPECT_EQ(form.EditBtn->text(), "Edit");
+    for (QPushButton* b : {form.EditBtn, form.InsertBtn, form.DeleteBtn})
+        EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+
+    // Another goal selected in the grid: the strategies follow, without any painting.
+    form.DBGrid1->selectRow(1);
+    EXPECT_EQ(dm->CurrentGoalID, mine);
+    EXPECT_EQ(listedNumbers(), QList<int>({1, 2}));
+
+    // The goal type and year boxes re-filter the goals; an empty goal list lists no strategies.
+    form.DBLookupComboBox2->setKeyValue(personal);
+    form.DBLookupComboBox2CloseUp();
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 1);
+    form.YearSpin->setValue(year + 1);
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 0);
+    EXPECT_EQ(dm->CurrentGoalID, -1);
+    EXPECT_EQ(dm->StrategyTable.recordCount(), 0);
+    EXPECT_FALSE(form.InsertBtn->isEnabled()) << "no goal to put a strategy under";
+    EXPECT_FALSE(form.EditBtn->isEnabled());
+    EXPECT_FALSE(form.DeleteBtn->isEnabled());
+    form.YearSpin->setValue(year - 1);
+    form.DBLookupComboBox2->setKeyValue(corporate);
+    form.DBLookupComboBox2CloseUp();
+    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Last year's");
+    EXPECT_TRUE(form.InsertBtn->isEnabled());
+    EXPECT_FALSE(form.EditBtn->isEnabled()) << "no strategy under this goal yet";
+
+    // Closing leaves the selection and filters as they are.
+    form.BitBtn1->click();
+    EXPECT_TRUE(dm->GoalsTable.filtered());
+    EXPECT_TRUE(dm->StrategyTable.filtered());
+    EXPECT_EQ(dm->GoalYearFilter, QString::number(year - 1));
+}
+
+TEST_F(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
+    const int global = goal("Global aim", {});
+    const int empty = goal("Nothing written", {});
+    const int theirs = strategy(global, other, 1, "Otto writes");
+    addAccess(me, other, false);
+    addAccess(me, third, true);
+    logOn("me");
+    dm->MeasureTable.open();
+
+    TStrategyForm form;
+    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
+    EXPECT_EQ(form.DBLookupComboBox1->count(), 3) << "himself and the two he may see";
+    chooseUser(form, other);
+    selectGoal(global);
+    EXPECT_EQ(dm->StrategyTable.field("StrategyID").asInt(), theirs);
+    EXPECT_EQ(form.EditBtn->text(), "View");
+    EXPECT_TRUE(form.EditBtn->isEnabled());
+    EXPECT_FALSE(form.InsertBtn->isEnabled());
+    EXPECT_FALSE(form.DeleteBtn->isEnabled());
+
+    bool checked = false;
+    onEditor([&](TStrategyEditForm& e) {
+        EXPECT_EQ(e.windowTitle(), "Strategy Edit");
+        EXPECT_TRUE(e.isReadOnly());
+        for (controls::DBMemo* m : {e.DBMemo1, e.DBMemo2, e.DBMemo3, e.DBMemo4, e.DBMemo5, e.DBMemo6}) {
+            EXPECT_TRUE(m->isReadOnly());
+            EXPECT_TRUE(grey(m));
+        }
+        EXPECT_TRUE(grey(e.DBEdit3));
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{e.SaveBtn, e.ResetBtn, e.DateBtn, e.DBCheckBox1, e.DBCheckBox2})
+            EXPECT_FALSE(w->isEnabled());
+        for (QWidget* w : std::initializer_list<QWidget*>{e.PrintBtn, e.PreviewBtn, e.BitBtn1, e.MeasureBtn})
+            EXPECT_TRUE(w->isEnabled());
+        EXPECT_EQ(e.DBMemo1->toPlainText(), "Otto writes");
+        EXPECT_EQ(e.DBLookupComboBox1->currentText(), "Otto Other");
+        EXPECT_EQ(e.DBEdit4->text(), "Global aim");
+        // Typing into a read-only memo changes nothing.
+        e.DBEdit3->setText("01/02/2030");
+        e.SaveBtnClick();
+        checked = true;
+        return int(QDialog::Accepted);
+    });
+    form.DBGrid2DblClick();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(count("Strategys.db", "Where CompleationDate Is Null"), 1);
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Strategy Edit"}));
+
+    // Under a goal where that user has written nothing, every button is off.
+    selectGoal(empty);
+    EXPECT_FALSE(form.InsertBtn->isEnabled());
+    EXPECT_FALSE(form.DeleteBtn->isEnabled());
+    EXPECT_FALSE(form.EditBtn->isEnabled());
+    EXPECT_EQ(form.EditBtn->text(), "Edit");
+    dialogs.modalTitles.clear();
+    form.DBGrid2DblClick();
+    EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "double click only while the edit button is on";
+
+    // A user he may edit: Insert numbers that user's strategies, and the editor is writable.
+    chooseUser(form, third);
+    selectGoal(global);
+    EXPECT_TRUE(form.InsertBtn->isEnabled());
+    onEditor([](TStrategyEditForm& e) {
+        EXPECT_FALSE(e.isReadOnly());
+        EXPECT_EQ(e.DBLookupComboBox1->currentText(), "Tina Third");
+        e.DBMemo1->setPlainText("For Tina");
+        e.SaveBtnClick();
+        return e.result();
+    });
+    form.InsertBtnClick();
+    EXPECT_EQ(count("Strategys.db", QString("Where UserNumber = %1 And StrategyNumber = 1").arg(third)), 1);
+    EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), "For Tina") << "listed after saving";
+}
+
+TEST_F(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
+    const int global = goal("Global aim", {});
+    strategy(global, other, 1);
+    logOn("me");
+    dm->MeasureTable.open();
+    TStrategyForm form;
+    auto insert = [&](const QString& text) {
+        onEditor([text](TStrategyEditForm& e) {
+            EXPECT_TRUE(e.DBEdit1->text().toInt() > 0);
+            e.DBMemo1->setPlainText(text);
+            e.SaveBtnClick();
+            return e.result();
+        });
+        form.InsertBtnClick();
+    };
+    insert("one");
+    insert("two");
+    insert("three");
+    EXPECT_EQ(listedNumbers(), QList<int>({1, 2, 3})) << "Otto's number 1 does not count";
+    engine::Table& s = dm->StrategyTable;
+    EXPECT_EQ(s.field("ModifiedBy").asInteger(), me);
+    EXPECT_FALSE(s.field("DoNotPrint").asBoolean());
+    EXPECT_FALSE(s.field("DoNotPrint").isNull());
+    EXPECT_FALSE(s.field("Compleated").isNull());
+
+    ASSERT_TRUE(s.locate("StrategyNumber", 2));
+    const int second = s.field("StrategyID").asInt();
+    measurement(second);
+    measurement(second);
+    const int first = s.valueAt(0, "StrategyID").toInt();
+    measurement(first);
+    ASSERT_TRUE(s.locate("StrategyID", second));
+    dialogs.answers = {Answer::No};
+    form.DeleteBtnClick();
+    EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete this Strategy?");
+    EXPECT_EQ(dialogs.messages.back().buttons, controls::Buttons::YesNo);
+    EXPECT_EQ(dialogs.messages.back().icon, controls::Icon::Stop);
+    EXPECT_EQ(count("Strategys.db"), 4);
+    form.DeleteBtnClick();
+    EXPECT_EQ(dm->MeasureQuery.text(),
+              QString("Delete From \"Measure.DB\" Where StrategyID = %1").arg(second));
+    EXPECT_EQ(listedNumbers(), QList<int>({1, 3}));
+    EXPECT_EQ(count("Measure.db"), 1) << "only the deleted strategy's measurements go";
+    insert("four");
+    EXPECT_EQ(listedNumbers(), QList<int>({1, 3, 4}));
+
+    // Cancel drops a new strategy; so does closing the editor any other way.
+    onEditor([](TStrategyEditForm& e) {
+        e.DBMemo1->setPlainText("never stored");
+        e.BitBtn1Click();
+        return e.result();
+    });
+    form.InsertBtnClick();
+    onEditor([](TStrategyEditForm& e) {
+        e.DBMemo2->setPlainText("never stored either");
+        e.reject(); // Esc
+        return e.result();
+    });
+    form.InsertBtnClick();
+    EXPECT_EQ(count("Strategys.db"), 4);
+    EXPECT_EQ(s.state(), engine::DataSet::State::Browse);
+}
+
+TEST_F(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
+    const int global = goal("Global aim", {});
+    const int department = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
+    dm->UserSettingsTable.locate("UserNumber", me);
+    dm->UserSettingsTable.edit();
+    dm->UserSettingsTable.field("DepartmentID").setValue(department);
+    dm->UserSettingsTable.post();
+    logOn("me");
+    TStrategyForm form;
+    const QDate picked(2031, 3, 14);
+    QDate calendarOpenedOn;
+    onEditor([&](TStrategyEditForm& e) {
+        EXPECT_EQ(e.Edit1->text(), "Sales");
+        EXPECT_EQ(e.DBEdit1->text(), "1");
+        EXPECT_FALSE(e.DBEdit1->isEnabled());
+        EXPECT_FALSE(e.DBLookupComboBox1->isEnabled());
+        EXPECT_TRUE(e.MeasureBtn->isHidden()) << "single measurements";
+        EXPECT_EQ(e.focusWidget(), e.DBEdit3) << "focus starts at the completion date";
+        EXPECT_EQ(nextTabStop(e.DBEdit3), e.DBCheckBox2);
+        EXPECT_EQ(nextTabStop(e.DBCheckBox2), e.DBMemo1);
+        EXPECT_EQ(nextTabStop(e.DBMemo4), e.DBMemo5);
+        EXPECT_EQ(nextTabStop(e.DBMemo6), e.DBCheckBox1);
+        const QStringList texts{"Strategy text",    "Responsible", "Deliverable text",
+                                "Measurement text", "Resources",   "Status"};
+        int i = 0;
+        for (controls::DBMemo* m : {e.DBMemo1, e.DBMemo2, e.DBMemo3, e.DBMemo4, e.DBMemo5, e.DBMemo6})
+            m->setPlainText(texts[i++]);
+        e.DBCheckBox2->setChecked(true);
+        e.DBCheckBox1->setChecked(true);
+        // The date dialog: Cancel changes nothing, OK takes the calendar's date.
+        dateFn = [&](TSelectDateForm& sd) {
+            EXPECT_EQ(sd.windowTitle(), "Select Date");
+            calendarOpenedOn = sd.MonthCalendar1->selectedDate();
+            return int(QDialog::Rejected);
+        };
+        e.DateBtnClick();
+        EXPECT_EQ(calendarOpenedOn, QDate::currentDate()) << "an empty date opens on today";
+        EXPECT_TRUE(dm->StrategyTable.field("CompleationDate").isNull());
+        dateFn = [&](TSelectDateForm& sd) {
+            sd.MonthCalendar1->setSelectedDate(picked);
+            return int(QDialog::Accepted);
+        };
+        e.DateBtnClick();
+        EXPECT_EQ(e.DBEdit3->text(), "03/14/2031");
+        e.ResetBtnClick();
+        EXPECT_EQ(e.DBEdit3->text(), "");
+        e.DateBtnClick();
+        e.SaveBtnClick();
+        return e.result();
+    });
+    form.InsertBtnClick();
+    ASSERT_EQ(count("Strategys.db"), 1);
+    engine::Table& s = dm->StrategyTable;
+    EXPECT_EQ(s.field("StrategyDescription").asString(), "Strategy text");
+    EXPECT_EQ(s.field("Responsibility").asString(), "Responsible");
+    EXPECT_EQ(s.field("Deliverable").asString(), "Deliverable text");
+    EXPECT_EQ(s.field("Measurement").asString(), "Measurement text");
+    EXPECT_EQ(s.field("AddationalResources").asString(), "Resources");
+    EXPECT_EQ(s.field("CommentsStatus").asString(), "Status");
+    EXPECT_EQ(s.field("CompleationDate").asDate(), picked);
+    EXPECT_TRUE(s.field("Compleated").asBoolean());
+    EXPECT_TRUE(s.field("DoNotPrint").asBoolean());
+    EXPECT_EQ(s.field("GoalID").asInteger(), global);
+    EXPECT_EQ(s.field("UserNumber").asInteger(), me);
+
+    // Editing: the calendar opens on the stored date; Reset then Cancel keeps it.
+    onEditor([&](TStrategyEditForm& e) {
+        EXPECT_EQ(e.DBLookupComboBox2->currentText(), "Mary Me");
+        dateFn = [&](TSelectDateForm& sd) {
+            calendarOpenedOn = sd.MonthCalendar1->selectedDate();
+            return int(QDialog::Rejected);
+        };
+        e.DateBtnClick();
+        e.ResetBtnClick();
+        e.BitBtn1Click();
+        return e.result();
+    });
+    form.EditBtnClick();
+    EXPECT_EQ(calendarOpenedOn, picked);
+    EXPECT_EQ(s.field("CompleationDate").asDate(), picked);
+
+    // A typed date is taken whole, never a partial year; a text that is no date is refused and
+    // the stored date shown again.
+    onEditor([&](TStrategyEditForm& e) {
+        e.DBEdit3->clear();
+        QTest::keyClicks(e.DBEdit3, "12/15/2027");
+        EXPECT_EQ(e.DBEdit3->text(), "12/15/2027");
+        EXPECT_EQ(dm->StrategyTable.field("CompleationDate").asDate(), picked) << "not written while typing";
+        e.SaveBtnClick();
+        return e.result();
+    });
+    form.EditBtnClick();
+    EXPECT_EQ(s.field("CompleationDate").asDate(), QDate(2027, 12, 15));
+    onEditor([&](TStrategyEditForm& e) {
+        e.DBEdit3->selectAll();
+        QTest::keyClicks(e.DBEdit3, "13/45/2027");
+        dialogs.messages.clear();
+        e.SaveBtn->click();
+        EXPECT_EQ(dialogs.lastText(), "'13/45/2027' is not a valid date.");
+        EXPECT_NE(e.result(), QDialog::Accepted) << "the editor stays open";
+        EXPECT_EQ(e.DBEdit3->text(), "12/15/2027");
+        e.DBEdit3->selectAll();
+        QTest::keyClicks(e.DBEdit3, "1/2/27");
+        e.SaveBtn->click();
+        EXPECT_EQ(dialogs.lastText(), "'1/2/27' is not a valid date.");
+        e.DBEdit3->selectAll();
+        QTest::keyClick(e.DBEdit3, Qt::Key_Delete);
+        e.SaveBtn->click();
+        return e.result();
+    });
+    form.EditBtnClick();
+    EXPECT_TRUE(s.field("CompleationDate").isNull()) << "an emptied box empties the date";
+
+    // A memo holds long, many-line text whole.
+    const QString longText = QString("line one\nline two\n") + QString(5000, QChar('x'));
+    onEditor([&](TStrategyEditForm& e) {
+        e.DBMemo6->setPlainText(longText);
+        e.SaveBtnClick();
+        return e.result();
+    });
+    form.EditBtnClick();
+    EXPECT_EQ(s.field("CommentsStatus").asString(), longText);
+}
+
+TEST_F(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
+    const int global = goal("Global aim", {});
+    logOn("me");
+    SystemSettings.MultipulMeasure = true;
+    TStrategyEditForm multiple;
+    EXPECT_TRUE(multiple.Label6->isHidden());
+    EXPECT_TRUE(multiple.DBMemo3->isHidden());
+    EXPECT_TRUE(multiple.DBMemo4->isHidden());
+    EXPECT_FALSE(multiple.Label7->isHidden());
+    EXPECT_FALSE(multiple.MeasureBtn->isHidden());
+    EXPECT_EQ(multiple.MeasureBtn->text(), "Deliverable/Measurement Items");
+    SystemSettings.MultipulMeasure = false;
+    TStrategyEditForm plain;
+    EXPECT_LT(multiple.height(), plain.height()) << "no gap where the memos were";
+
+    // The items need a stored strategy: a pending new one is stored first.
+    TStrategyForm form;
+    ASSERT_EQ(dm->CurrentGoalID, global);
+    SystemSettings.MultipulMeasure = true;
+    onEditor([](TStrategyEditForm& e) {
+        e.DBMemo1->setPlainText("stored for its items");
+        e.MeasureBtnClick();
+        e.BitBtn1Click();
+        return e.result();
+    });
+    form.InsertBtnClick();
+    EXPECT_EQ(count("Strategys.db"), 1) << "Cancel after the items no longer removes it";
+}
+
+TEST_F(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) {
+    const int global = goal("Global aim", {});
+    const int id = strategy(global, me, 1, "Stored text");
+    logOn("me");
+    TStrategyForm form;
+    ASSERT_EQ(dm->StrategyTable.field("StrategyID").asInt(), id);
+    TStrategyEditForm e;
+    e.FormActivate();
+
+    // The mark as shown counts, saved or not; nothing else happens.
+    e.DBCheckBox1->setChecked(true);
+    e.PrintBtnClick();
+    e.PreviewBtnClick();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    for (const auto& m : dialogs.messages) {
+        EXPECT_EQ(m.text, "This Strategy Has Been Marked As Do Not Print!");
+        EXPECT_EQ(m.title, "Vardimo");
+        EXPECT_EQ(m.icon, controls::Icon::Stop);
+        EXPECT_EQ(m.buttons, controls::Buttons::Ok);
+    }
+    EXPECT_EQ(dialogs.printDialogs, 0);
+    e.DBCheckBox1->setChecked(false);
+
+    // A cancelled print dialog stops; the unsaved text is not what the report gets.
+    e.DBMemo1->setPlainText("Unsaved text");
+    dialogs.messages.clear();
+    dialogs.printAnswers = {false};
+    e.PrintBtnClick();
+    EXPECT_EQ(dialogs.printDialogs, 1);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(dm->Strategyquery.isOpen());
+
+    e.PrepareStrategyQuery();
+    engine::Query& q = dm->Strategyquery;
+    EXPECT_EQ(q.text(), QString("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription\n"
+                                "From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T\n"
+                                "Where S.GoalID = G.GoalID And\n"
+                                "S.Usernumber = U.UserNumber And\n"
+                                "G.GoalTypeID = T.GoalTypeID And\n"
+                                "S.StrategyID = %1")
+                            .arg(id));
+    ASSERT_EQ(q.recordCount(), 1);
+    EXPECT_EQ(q.field("StrategyDescription").asString(), "Stored text");
+    EXPECT_EQ(q.field("GoalDescription").asString(), "Global aim");
+    EXPECT_EQ(q.field("GoalYear").asInteger(), year);
+    EXPECT_EQ(q.field("username").asString(), "Mary Me");
+    EXPECT_EQ(q.field("TypeDescription").asString(), "Corporate");
+    q.close();
+
+    // Print, then the report; the query is closed afterwards.
+    e.PrintBtnClick();
+    EXPECT_EQ(dialogs.printDialogs, 2);
+    EXPECT_FALSE(q.isOpen());
+    EXPECT_FALSE(q.prepared());
+    e.PreviewBtnClick();
+    EXPECT_EQ(dialogs.printDialogs, 2) << "no print dialog for a preview";
+    e.BitBtn1Click();
+    EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"Stored text\""), 1);
+
+    // A strategy whose owner is gone yields no row for the report.
+    dm->UserSettingsTable.locate("UserNumber", me);
+    dm->UserSettingsTable.remove();
+    e.PrepareStrategyQuery();
+    EXPECT_EQ(q.recordCount(), 0);
+    q.close();
+
+    // A new strategy not stored yet: the print dialog, then nothing.
+    dm->StrategyTable.insert();
+    dm->StrategyTable.field("UserNumber").setValue(me);
+    const int before = int(dialogs.messages.size());
+    e.PrintBtnClick();
+    e.PreviewBtnClick();
+    EXPECT_EQ(dialogs.printDialogs, 3);
+    EXPECT_EQ(int(dialogs.messages.size()), before);
+    EXPECT_FALSE(q.isOpen());
+    dm->StrategyTable.cancel();
+}
+
+TEST_F(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
+    const int global = goal("Global aim", {});
+    const int empty = goal("Nothing yet", {});
+    const int moved = strategy(global, me, 1, "to be moved");
+    strategy(global, me, 2, "stays");
+    strategy(global, other, 1);
+    strategy(global, other, 2);
+    addUser("lone", "", "Lone Supervisor", addProfile("Supervisor only", {"CanAddStrategy", "Supervisor"}));
+    logOn("lone");
+    {
+        TStrategyForm form;
+        EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
+        EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "Supervisor alone does not open the user box";
+        EXPECT_EQ(form.DBLookupComboBox1->count(), 6) << "yet every user is visible";
+    }
+    logOn("chief");
+    TStrategyForm form;
+    EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
+    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
+    chooseUser(form, me);
+    selectGoal(global);
+    ASSERT_EQ(dm->StrategyTable.field("StrategyID").asInt(), moved);
+
+    auto move = [&](QVariant target, int number, bool ok = true) {
+        moveFn = [=](TMoveUserForm& m) {
+            EXPECT_EQ(m.windowTitle(), "Move Strategy");
+            EXPECT_EQ(m.SpinEdit1->value(), 0);
+            EXPECT_EQ(m.DBLookupComboBox1->currentIndex(), -1) << "no user chosen at first";
+            EXPECT_EQ(m.DBLookupComboBox1->count(), 6) << "every user for a Supervisor";
+            if (target.isValid()) m.DBLookupComboBox1->setKeyValue(target);
+            m.SpinEdit1->setValue(number);
+            if (ok)
+                m.BitBtn2->click();
+            else
+                m.BitBtn1->click();
+            return m.result();
+        };
+        form.MoveBtnClick();
+    };
+    auto numberOf = [&](int id) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"Strategys.db\" Where StrategyID = ", engine::sql::Int{id});
+        q.open();
+        return std::make_pair(int(q.field("UserNumber").asInteger()),
+                              int(q.field("StrategyNumber").asInteger()));
+    };
+    move({}, 0);
+    move(other, 7, false);
+    EXPECT_EQ(numberOf(moved), std::make_pair(me, 1)) << "no user, or Cancel: nothing changes";
+
+    move(other, 0);
+    EXPECT_EQ(numberOf(moved), std::make_pair(other, 3)) << "after Otto's 1 and 2";
+    EXPECT_EQ(listedNumbers(), QList<int>({2})) << "the moved one leaves the list";
+    EXPECT_EQ(count("Strategys.db", QString("Where UserNumber = %1 And StrategyNumber = 2").arg(me)), 1)
+        << "the former owner's numbers stay";
+
+    const int stays = dm->StrategyTable.field("StrategyID").asInt();
+    move(third, 0);
+    EXPECT_EQ(numberOf(stays), std::make_pair(third, 1)) << "first of a user with none there";
+
+    chooseUser(form, other);
+    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", moved));
+    move(third, 1);
+    EXPECT_EQ(numberOf(moved), std::make_pair(third, 1)) << "a typed number is kept as typed";
+    EXPECT_EQ(count("Strategys.db", QString("Where UserNumber = %1 And GoalID = %2").arg(third).arg(global)),
+              2);
+
+    // With no strategy listed Move is off, and the dialog would not make one up.
+    selectGoal(empty);
+    EXPECT_FALSE(form.MoveBtn->isEnabled());
+    TMoveUserForm dialog;
+    dialog.DBLookupComboBox1->setKeyValue(me);
+    dialog.BitBtn2Click();
+    EXPECT_EQ(count("Strategys.db"), 4);
+    EXPECT_EQ(count("Strategys.db", QString("Where GoalID = %1").arg(empty)), 0);
+}
+
+TEST_F(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
+    const int global = goal("Global aim", {});
+    const int id = strategy(global, me, 1, "locked elsewhere");
+    logOn("me");
+    dm->MeasureTable.open();
+    measurement(id);
+    measurement(id);
+    TStrategyForm form;
+    Peer peer(dir.path());
+    ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
+    form.DeleteBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
+    EXPECT_EQ(count("Strategys.db"), 1);
+    EXPECT_EQ(count("Measure.db"), 2) << "the measurements stay with the strategy that stays";
+    ASSERT_EQ(peer.send("post Strategys.db"), "ok");
+    form.DeleteBtn->click();
+    EXPECT_EQ(count("Strategys.db"), 0);
+    EXPECT_EQ(count("Measure.db"), 0);
+}
+
+TEST_F(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
+    const int global = goal("Global aim", {});
+    logOn("me");
+    TStrategyForm form;
+    Peer peer(dir.path());
+    onEditor([&](TStrategyEditForm& e) {
+        EXPECT_EQ(e.DBEdit1->text(), "1");
+        // Meanwhile the other workstation stores its own number 1 for the same user and goal.
+        const QString key = peer.send("insert Strategys.db StrategyDescription theirs").mid(3);
+        EXPECT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 GoalID %2").arg(key).arg(global)), "ok");
+        EXPECT_EQ(peer.send("post Strategys.db"), "ok");
+        EXPECT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 UserNumber %2").arg(key).arg(me)), "ok");
+        EXPECT_EQ(peer.send("post Strategys.db"), "ok");
+        EXPECT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyNumber 1").arg(key)), "ok");
+        EXPECT_EQ(peer.send("post Strategys.db"), "ok");
+        e.DBMemo1->setPlainText("mine");
+        e.SaveBtnClick();
+        return e.result();
+    });
+    form.InsertBtnClick();
+    EXPECT_EQ(
+        count("Strategys.db",
+              QString("Where GoalID = %1 And UserNumber = %2 And StrategyNumber = 1").arg(global).arg(me)),
+        2)
+        << "numbers are not reserved: both keep number 1";
+    EXPECT_EQ(dm->StrategyTable.recordCount(), 2);
+    EXPECT_EQ(dm->NextStrategyNumber(-1), 2);
+}
+
+TEST_F(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
+    const int global = goal("Global aim", {});
+    const int id = strategy(global, me, 1, "original");
+    logOn("me");
+    TStrategyForm form;
+    Peer peer(dir.path());
+    TStrategyEditForm e;
+    e.FormActivate();
+    ASSERT_EQ(e.DBMemo1->toPlainText(), "original");
+
+    // The other workstation is editing: typing here meets its lock, and Save keeps the editor
+    // open with the typing still on screen.
+    ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
+    e.DBMemo1->setPlainText("mine");
+    EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
+    EXPECT_EQ(dm->StrategyTable.state(), engine::DataSet::State::Browse);
+    dialogs.messages.clear();
+    e.SaveBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
+    EXPECT_NE(e.result(), QDialog::Accepted);
+    EXPECT_EQ(e.DBMemo1->toPlainText(), "mine");
+
+    // Once it has stored its change, Save stores this one beside it.
+    ASSERT_EQ(peer.send("post Strategys.db"), "ok");
+    e.SaveBtn->click();
+    EXPECT_EQ(e.result(), QDialog::Accepted);
+    EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"mine\" And Responsibility = \"theirs\""),
+              1);
+
+    // Both changed the same text: the stored one is shown, never overwritten by the stale one.
+    TStrategyEditForm again;
+    again.FormActivate();
+    ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyDescription theirs too").arg(id)),
+              "ok");
+    again.DBMemo1->setPlainText("mine again");
+    ASSERT_EQ(peer.send("post Strategys.db"), "ok");
+    dialogs.messages.clear();
+    again.SaveBtn->click();
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.lastText().contains("changed by another user")) << dialogs.lastText().toStdString();
+    EXPECT_NE(again.result(), QDialog::Accepted);
+    EXPECT_EQ(again.DBMemo1->toPlainText(), "theirs too");
+    again.BitBtn1Click();
+    EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
+
+    // A date changed elsewhere since it was shown is not typed over unseen.
+    TStrategyEditForm dated;
+    dated.FormActivate();
+    ASSERT_EQ(dated.DBEdit3->text(), "");
+    ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
+    ASSERT_EQ(peer.send("post Strategys.db"), "ok");
+    QTest::keyClicks(dated.DBEdit3, "01/01/2031");
+    EXPECT_TRUE(dialogs.lastText().contains("changed by another user")) << dialogs.lastText().toStdString();
+    EXPECT_EQ(dated.DBEdit3->text(), "05/01/2030");
+    dated.DBEdit3->selectAll();
+    QTest::keyClicks(dated.DBEdit3, "01/01/2031");
+    dated.SaveBtnClick();
+    EXPECT_EQ(count("Strategys.db", "Where CompleationDate = \"2031-01-01\""), 1)
+        << "typed again, it is stored";
+
+    // And the other way round: while this editor holds the row, the other workstation waits.
+    TStrategyEditForm third;
+    third.FormActivate();
+    third.DBMemo2->setPlainText("held here");
+    EXPECT_TRUE(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility later").arg(id))
+                    .startsWith("error"));
+    third.SaveBtnClick();
+    EXPECT_EQ(count("Strategys.db", "Where Responsibility = \"held here\""), 1);
+}
