@@ -37,24 +37,67 @@ bool finish(const Writer& w, QString* error) {
 
 } // namespace
 
+namespace {
+
+const QStringList kGoalTitles{"Goal ID",  "Goal Year",  "Goal Type",   "Goal",
+                              "Goal For", "Goal Owner", "Modified By", "Modified Date"};
+const char* const kGoalColumns =
+    "Select GoalID, GoalYear, GoalTypeID, GoalDescription, UserNumber, GoalOwner, ModifiedBy, ModifieDate "
+    "From \"goals.db\"";
+
+struct GoalNames {
+    QHash<qint64, QString> users, types;
+    explicit GoalNames(engine::Database& db)
+        : users(names(db, "User.db", "UserNumber", "UserName")),
+          types(names(db, "GoalType.db", "GoalTypeID", "TypeDescription")) {}
+    QVariantList row(engine::DataSet& q, int r) const {
+        auto v = [&](const char* name) { return q.valueAt(r, QLatin1String(name)); };
+        return {v("GoalID"),
+                v("GoalYear"),
+                nameOf(types, v("GoalTypeID")),
+                v("GoalDescription"),
+                nameOf(users, v("UserNumber")),
+                nameOf(users, v("GoalOwner")),
+                nameOf(users, v("ModifiedBy")),
+                v("ModifieDate")};
+    }
+};
+
+} // namespace
+
 bool exportGoals(engine::Database& db, std::optional<int> year, QIODevice& out, QString* error) {
-    const auto users = names(db, "User.db", "UserNumber", "UserName");
-    const auto types = names(db, "GoalType.db", "GoalTypeID", "TypeDescription");
+    const GoalNames names(db);
     engine::Query q(db);
-    q.add("Select GoalID, GoalYear, GoalTypeID, GoalDescription, UserNumber, GoalOwner, ModifiedBy, "
-          "ModifieDate From \"goals.db\"");
+    q.add(kGoalColumns);
     if (year) q.add("Where GoalYear = ", sql::Int{*year});
     q.add("Order By GoalYear, GoalDescription, GoalID");
     q.open();
     Writer w(out);
-    w.header({"Goal ID", "Goal Year", "Goal Type", "Goal", "Goal For", "Goal Owner", "Modified By",
-              "Modified Date"});
-    for (q.first(); !q.eof() && w.ok(); q.next())
-        w.add({q.fieldValue("GoalID"), q.fieldValue("GoalYear"), nameOf(types, q.fieldValue("GoalTypeID")),
-               q.fieldValue("GoalDescription"), nameOf(users, q.fieldValue("UserNumber")),
-               nameOf(users, q.fieldValue("GoalOwner")), nameOf(users, q.fieldValue("ModifiedBy")),
-               q.fieldValue("ModifieDate")});
+    w.header(kGoalTitles);
+    for (int r = 0; r < q.recordCount() && w.ok(); ++r)
+        w.add(names.row(q, r));
     q.close();
+    return finish(w, error);
+}
+
+bool exportGoalList(engine::Database& db, const QVector<qint64>& goalIds, QIODevice& out, QString* error) {
+    const GoalNames names(db);
+    Writer w(out);
+    w.header(kGoalTitles);
+    constexpr int chunk = 400;
+    for (int from = 0; from < goalIds.size() && w.ok(); from += chunk) {
+        sql::IntList ids;
+        ids.values = goalIds.mid(from, chunk);
+        engine::Query q(db);
+        q.add(kGoalColumns);
+        q.add("Where GoalID In ", ids);
+        q.open();
+        QHash<qint64, int> rowOf;
+        for (int r = 0; r < q.recordCount(); ++r)
+            rowOf.insert(q.valueAt(r, "GoalID").toLongLong(), r);
+        for (qint64 id : ids.values)
+            if (auto it = rowOf.constFind(id); it != rowOf.constEnd() && w.ok()) w.add(names.row(q, *it));
+    }
     return finish(w, error);
 }
 

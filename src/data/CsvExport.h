@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPair>
+#include <QVector>
 #include <optional>
 
 namespace engine {
@@ -17,6 +18,10 @@ namespace csv {
 // user it is for, its owner and the user who changed it last. Throws engine::Error when the
 // database cannot be read; returns false when the device could not be written.
 bool exportGoals(engine::Database& db, std::optional<int> year, QIODevice& out, QString* error = nullptr);
+
+// The given goals, in the given order (the goals a screen lists), with the same columns.
+bool exportGoalList(engine::Database& db, const QVector<qint64>& goalIds, QIODevice& out,
+                    QString* error = nullptr);
 
 // Every strategy under the goals of one year (or of every year), goal by goal, user by user,
 // in strategy number order, with every text of the strategy.
