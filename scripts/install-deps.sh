@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-charts-dev libqt6opengl6-dev
   fonts-liberation xvfb xauth poppler-utils
-  python3 desktop-file-utils
+  python3 desktop-file-utils openbox xdotool imagemagick
 )
 
 missing=()
