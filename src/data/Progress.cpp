@@ -4,6 +4,7 @@
 #include "data/ProgramDataFrm.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 
 namespace sql = engine::sql;
@@ -148,22 +149,77 @@ QVector<TOverdueItem> ListOverdue(TProgramDataForm& dm, const QDate& today) {
         fill(q, r, false);
     q.close();
 
-    // Measurement items are kept as records of their own only with multiple measurements.
+    // Measurement items are kept as records of their own only with multiple measurements. There
+    // are many more of them than strategies: the late items and the strategies' few columns are
+    // read in two passes and joined here, instead of one lookup of a strategy row per item.
     if (SystemSettings.MultipulMeasure) {
         q.clear();
-        q.add("Select M.MeasurementID As MeasurementID, M.MeasurementNumber As MeasurementNumber,");
-        q.add("M.CompleationDate As CompleationDate, S.StrategyID As StrategyID, S.StrategyNumber As "
-              "StrategyNumber,");
-        q.add("S.UserNumber As UserNumber, S.GoalID As GoalID, G.GoalDescription As GoalDescription");
-        q.add("From \"Measure.db\" M, \"Strategys.db\" S, \"goals.db\" G");
-        q.add("Where M.StrategyID = S.StrategyID And S.GoalID = G.GoalID And S.UserNumber Is Not Null");
-        q.add("And M.CompleationDate < ", sql::Date{today});
-        q.add("And (M.Compleated Is Null Or M.Compleated = ", sql::Bool{false}, ")");
-        limitToVisibleUsers(dm, q, "S.UserNumber");
+        q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
+        // Most items lie in the past: reading the table in order beats a lookup per item through
+        // the date index, which the expression around the column keeps the planner from using.
+        q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
+        q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
         q.open();
-        for (int r = 0; r < q.recordCount(); ++r)
-            fill(q, r, true);
+        struct Late {
+            qint64 measurement, strategy;
+            int number;
+            QDate due;
+        };
+        std::vector<Late> late;
+        late.reserve(size_t(q.recordCount()));
+        QSet<qint64> strategies;
+        for (int r = 0; r < q.recordCount(); ++r) {
+            late.push_back(
+                {q.valueAt(r, "MeasurementID").toLongLong(), q.valueAt(r, "StrategyID").toLongLong(),
+                 q.valueAt(r, "MeasurementNumber").toInt(), q.valueAt(r, "CompleationDate").toDate()});
+            strategies.insert(late.back().strategy);
+        }
         q.close();
+        if (!late.empty()) {
+            struct Owner {
+                int user, number;
+                qint64 goal;
+            };
+            QHash<qint64, Owner> owners;
+            q.clear();
+            q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID From \"Strategys.db\"");
+            q.add("Where UserNumber Is Not Null");
+            limitToVisibleUsers(dm, q, "UserNumber");
+            q.open();
+            for (int r = 0; r < q.recordCount(); ++r) {
+                const qint64 id = q.valueAt(r, "StrategyID").toLongLong();
+                if (strategies.contains(id))
+                    owners.insert(id,
+                                  {q.valueAt(r, "UserNumber").toInt(), q.valueAt(r, "StrategyNumber").toInt(),
+                                   q.valueAt(r, "GoalID").toLongLong()});
+            }
+            q.close();
+            QHash<qint64, QString> goals;
+            q.clear();
+            q.add("Select GoalID, GoalDescription From \"goals.db\"");
+            q.open();
+            for (int r = 0; r < q.recordCount(); ++r)
+                goals.insert(q.valueAt(r, "GoalID").toLongLong(), q.valueAt(r, "GoalDescription").toString());
+            q.close();
+            for (const Late& l : late) {
+                const auto o = owners.constFind(l.strategy);
+                const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);
+                if (g == goals.constEnd()) continue; // not visible, or its strategy or goal is gone
+                TOverdueItem it;
+                it.IsMeasurement = true;
+                it.StrategyID = l.strategy;
+                it.MeasurementID = l.measurement;
+                it.UserNumber = o->user;
+                it.Owner = users.value(it.UserNumber).name;
+                it.GoalID = o->goal;
+                it.Goal = *g;
+                it.StrategyNumber = o->number;
+                it.MeasurementNumber = l.number;
+                it.Due = l.due;
+                it.DaysOverdue = int(l.due.daysTo(today));
+                out << it;
+            }
+        }
     }
     std::stable_sort(out.begin(), out.end(), [](const TOverdueItem& a, const TOverdueItem& b) {
         if (a.Due != b.Due) return a.Due < b.Due;

@@ -16,6 +16,32 @@
 
 namespace {
 const char* const kTitles[] = {"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"};
+// Sorts on the items themselves: comparing variants is too slow for a list of many thousands.
+class OverdueSort : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& l, const QModelIndex& r) const override {
+        const auto* m = static_cast<const TOverdueModel*>(sourceModel());
+        const TOverdueItem& a = m->item(l.row());
+        const TOverdueItem& b = m->item(r.row());
+        switch (l.column()) {
+        case 0:
+            return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
+        case 1:
+            return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
+        case 2:
+            return a.StrategyNumber < b.StrategyNumber;
+        case 3:
+            return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
+        case 4:
+            return a.Due < b.Due;
+        default:
+            return a.DaysOverdue < b.DaysOverdue;
+        }
+    }
+};
 } // namespace
 
 void TOverdueModel::setItems(QVector<TOverdueItem> items) {
@@ -68,7 +94,7 @@ TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
                        .arg(today.toString(QStringLiteral("MM/dd/yyyy"))),
                    this);
     lay->addWidget(Label1);
-    sorted_ = new QSortFilterProxyModel(this);
+    sorted_ = new OverdueSort(this);
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(TOverdueModel::SortRole);
     sorted_->setSortCaseSensitivity(Qt::CaseInsensitive);
