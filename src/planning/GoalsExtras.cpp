@@ -5,6 +5,7 @@
 #include "controls/Plain.h"
 #include "controls/Screen.h"
 #include "data/CsvExport.h"
+#include "data/CurrentUser.h"
 #include "data/GoalCopy.h"
 #include "data/ProgramDataFrm.h"
 #include "planning/goalsfrm.h"
@@ -79,8 +80,8 @@ void CopyToNextYearClick(TGoalsForm& form) {
         return;
     }
     const TGoalCopyResult done = CopyGoalsToNextYear(dm, plan, withStrategies);
-    // Show the year that now holds the copies.
-    form.GoalSpin->setValue(plan.ToYear);
+    // Show the year that now holds the copies, unless the screen keeps to the current year.
+    if (!SystemSettings.NoGoalYear) form.GoalSpin->setValue(plan.ToYear);
     controls::messageBox(
         QStringLiteral("%1 and %2 were copied into %3.")
             .arg(count(done.Goals, "goal", "goals"), count(done.Strategies, "strategy", "strategies"))

@@ -87,6 +87,17 @@ TEST_F(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     EXPECT_EQ(goalsIn(year + 1), 2);
 }
 
+TEST_F(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
+    SystemSettings.NoGoalYear = true;
+    addGoal("Grow", year, 1, me, me);
+    TGoalsForm form;
+    dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
+    form.findChild<QPushButton*>("CopyBtn")->click();
+    EXPECT_EQ(goalsIn(year + 1), 1);
+    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_EQ(form.GoalSpin->value(), year);
+}
+
 TEST_F(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("B, \"quoted\"", year, 1, me, me);
     addGoal("A", year, 1, me, me);
