@@ -7,7 +7,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6printsupport6 libgl-dev
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-charts-dev libqt6opengl6-dev
   fonts-liberation xvfb xauth poppler-utils
+  python3 desktop-file-utils openbox xdotool imagemagick
 )
 
 missing=()

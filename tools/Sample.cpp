@@ -81,6 +81,7 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                                "CanPackDatabase", "CanViewSecurity", "CanAddGoals", "CanAddDepartments",
                                "CanPrintReports", "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                "CanAddGlobalGoals", "CanModifyAllGoals"});
+        // Vectors, not initializer lists: a list inside a pair would not outlive its own line.
         const std::vector<std::pair<QString, std::vector<int>>> profiles{
             {"Administrator", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
             {"Manager", {5, 7, 8, 11, 12}},

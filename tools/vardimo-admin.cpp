@@ -1,12 +1,15 @@
-// vardimo-admin: makes new database folders and tells what one holds.
+// vardimo-admin: makes new database folders, tells what one holds and exports its goals.
 
 #include "Sample.h"
+#include "data/CsvExport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
 #include <cstdio>
@@ -19,7 +22,10 @@ QTextStream err(stderr);
 int usage() {
     err << "Usage:\n"
            "  vardimo-admin create DIR [--sample small|large]   make a new database folder\n"
-           "  vardimo-admin info DIR                             record count and file size of every table\n";
+           "  vardimo-admin info DIR                             record count and file size of every table\n"
+           "  vardimo-admin export goals|strategies DIR [--year N]\n"
+           "                                                     write goals or strategies as CSV to "
+           "stdout\n";
     err.flush();
     return 2;
 }
@@ -75,6 +81,45 @@ int info(const QStringList& args) {
     return 0;
 }
 
+int exportCsv(const QStringList& args) {
+    if (args.size() < 4) return usage();
+    const QString& what = args[2];
+    const QString& dir = args[3];
+    if (what != QLatin1String("goals") && what != QLatin1String("strategies")) {
+        err << "Unknown export: " << what << " (goals or strategies)\n";
+        return 2;
+    }
+    std::optional<int> year;
+    for (int i = 4; i < args.size(); ++i) {
+        bool ok = false;
+        if (args[i] == QLatin1String("--year") && i + 1 < args.size()) year = args[++i].toInt(&ok);
+        if (!ok) return usage();
+    }
+    if (dir.contains(QLatin1String("://"))) {
+        err << "vardimo-admin: only a database folder can be exported; server databases (" << dir
+            << ") are not supported by this version.\n";
+        return 2;
+    }
+    if (!QFileInfo(dir).isDir()) {
+        err << "vardimo-admin: no database folder " << dir << "\n";
+        return 1;
+    }
+    engine::Session session;
+    engine::Database db(session);
+    db.open(dir);
+    QFile stdOut;
+    stdOut.open(stdout, QIODevice::WriteOnly);
+    QString failure;
+    const bool written = what == QLatin1String("goals") ? csv::exportGoals(db, year, stdOut, &failure)
+                                                        : csv::exportStrategies(db, year, stdOut, &failure);
+    stdOut.flush();
+    if (!written) {
+        err << "vardimo-admin: the CSV could not be written: " << failure << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,6 +129,7 @@ int main(int argc, char** argv) {
     try {
         if (args[1] == QLatin1String("create")) return create(args);
         if (args[1] == QLatin1String("info")) return info(args);
+        if (args[1] == QLatin1String("export")) return exportCsv(args);
     } catch (const engine::Error& e) {
         err << "vardimo-admin: " << e.message() << "\n";
         return 1;

@@ -5,6 +5,7 @@
 #include "admin/SystemSettingsFrm.h"
 #include "admin/UserSettingsForm.h"
 #include "app/Pictures.h"
+#include "app/TrackingMenu.h"
 #include "app/Windows.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
@@ -62,6 +63,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     ProdcutHelp1 = Help1->addAction(QStringLiteral("&Prodcut Help"));
     Help1->addSeparator();
     About1 = item(Help1, QStringLiteral("&About"), &TMainForm::About1Click);
+    AddTrackingMenu(*this);
 
     StatusBar1 = statusBar();
     // Main window creation, in the system's order.

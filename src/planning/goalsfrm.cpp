@@ -7,6 +7,7 @@
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
 #include "engine/Database.h"
+#include "planning/GoalsExtras.h"
 #include "printing/Printer.h"
 #include "reports/GoalsRpt.h"
 
@@ -111,6 +112,7 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     buttons->addStretch();
     for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, BitBtn1})
         buttons->addWidget(b);
+    AddGoalsExtraButtons(*this, *buttons);
     lay->addLayout(buttons);
 
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));

@@ -1,0 +1,115 @@
+// Benchmarks for the follow-up windows and the yearly copy, on the large sample database (made
+// once in $VARDIMO_BENCH_DB, default: bench-data beside the program, shared with vardimo-bench).
+// Each figure is printed with the target it is held to.
+
+#include "Sample.h"
+#include "data/CurrentUser.h"
+#include "data/GoalCopy.h"
+#include "data/ProgramDataFrm.h"
+#include "engine/Database.h"
+#include "planning/OverdueFrm.h"
+#include "reports/OverviewFrm.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QString databaseFolder() {
+    QString dir = qEnvironmentVariable("VARDIMO_BENCH_DB");
+    if (dir.isEmpty())
+        dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench-data"));
+    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db")))) {
+        std::printf("Making the large sample in %s (once)...\n", qPrintable(dir));
+        tools::createDatabase(dir, true, tools::SampleSize::Large,
+                              [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
+    }
+    return dir;
+}
+
+struct Fixture {
+    engine::Session session;
+    std::unique_ptr<TProgramDataForm> dm;
+    Fixture() {
+        session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
+        dm = std::make_unique<TProgramDataForm>(session);
+        if (!dm->DataModuleCreate()) std::abort();
+        // The administrator sees every user's strategies.
+        if (!CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
+    }
+};
+
+Fixture& fx() {
+    static Fixture f;
+    return f;
+}
+
+void target(benchmark::State& state, double ms) {
+    state.counters["target_ms"] = ms;
+}
+
+void BM_OverdueWindow(benchmark::State& state) {
+    fx();
+    SystemSettings.MultipulMeasure = state.range(0) != 0;
+    int rows = 0;
+    for (auto _ : state) {
+        TOverdueForm form;
+        rows = form.model()->rowCount();
+    }
+    SystemSettings.MultipulMeasure = false;
+    state.counters["rows"] = rows;
+    target(state, 300);
+}
+
+void BM_OverviewWindow(benchmark::State& state) {
+    fx();
+    int users = 0;
+    for (auto _ : state) {
+        TOverviewForm form;
+        users = form.overview().Users.size();
+    }
+    state.counters["users"] = users;
+    target(state, 300);
+}
+
+// Copies the goals of the sample's last year, with their strategies, into the year after; the
+// copy is rolled back so that every run starts from the same database.
+void BM_CopyGoalsToNextYear(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    const int year = QDate::currentDate().year() + 2;
+    int goals = 0, strategies = 0;
+    for (auto _ : state) {
+        auto undo = std::make_unique<engine::Transaction>(dm.GoalDatabase);
+        const TGoalCopyPlan plan = PlanGoalCopy(dm, year);
+        const TGoalCopyResult r = CopyGoalsToNextYear(dm, plan, true);
+        goals = r.Goals;
+        strategies = r.Strategies;
+        state.PauseTiming();
+        undo.reset(); // rolls the copy back
+        state.ResumeTiming();
+    }
+    state.counters["goals"] = goals;
+    state.counters["strategies"] = strategies;
+    target(state, 2000);
+}
+
+} // namespace
+
+BENCHMARK(BM_OverdueWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OverviewWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CopyGoalsToNextYear)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    fx();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,44 @@
+#include "app/TrackingMenu.h"
+
+#include "app/MainFrm.h"
+#include "controls/ErrorHandler.h"
+#include "controls/Screen.h"
+#include "data/CurrentUser.h"
+#include "planning/OverdueFrm.h"
+#include "reports/OverviewFrm.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+void TTrackingMenu::ApplyRights() const {
+    Overdue1->setEnabled(SecurityData.CanAddStrategy);
+    Overview1->setEnabled(SecurityData.CanPrintReports);
+}
+
+namespace {
+template <typename Form> void show(TMainForm* owner) {
+    Form form(owner);
+    controls::showModal(form);
+}
+} // namespace
+
+TTrackingMenu AddTrackingMenu(TMainForm& form) {
+    TTrackingMenu m;
+    m.Tracking1 = new QMenu(QStringLiteral("&Tracking"), &form);
+    m.Tracking1->setObjectName(QStringLiteral("Tracking1"));
+    form.menuBar()->insertMenu(form.Help1->menuAction(), m.Tracking1);
+    m.Overdue1 = m.Tracking1->addAction(QStringLiteral("&Overdue"));
+    m.Overdue1->setObjectName(QStringLiteral("Overdue1"));
+    m.Overview1 = m.Tracking1->addAction(QStringLiteral("O&verview"));
+    m.Overview1->setObjectName(QStringLiteral("Overview1"));
+    TMainForm* owner = &form;
+    QObject::connect(m.Overdue1, &QAction::triggered, &form,
+                     [owner] { controls::guarded([owner] { show<TOverdueForm>(owner); }); });
+    QObject::connect(m.Overview1, &QAction::triggered, &form,
+                     [owner] { controls::guarded([owner] { show<TOverviewForm>(owner); }); });
+    // Rights are read each time the menu opens, as the main window does on activation.
+    QObject::connect(m.Tracking1, &QMenu::aboutToShow, &form, [m] { m.ApplyRights(); });
+    m.ApplyRights();
+    return m;
+}

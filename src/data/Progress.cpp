@@ -1,0 +1,230 @@
+#include "data/Progress.h"
+
+#include "data/CurrentUser.h"
+#include "data/ProgramDataFrm.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+namespace sql = engine::sql;
+
+TProgressCounts& TProgressCounts::operator+=(const TProgressCounts& o) {
+    Strategies += o.Strategies;
+    Completed += o.Completed;
+    Open += o.Open;
+    Overdue += o.Overdue;
+    return *this;
+}
+
+namespace {
+
+bool seesEveryone() {
+    return SecurityData.Supervisor || SecurityData.CanViewAllStrategys;
+}
+
+// "And <column> In (own, seen...)" unless the user sees everyone.
+void limitToVisibleUsers(TProgramDataForm& dm, engine::Query& q, const char* column) {
+    if (seesEveryone()) return;
+    sql::IntList users;
+    users.values << LoginData.UserNumber;
+    if (dm.CanSeeList)
+        for (const QString& s : dm.CanSeeList->items())
+            users.values << s.toLongLong();
+    q.add(QStringLiteral("And %1 In ").arg(QLatin1String(column)), users);
+}
+
+struct UserInfo {
+    QString name;
+    qint64 department = -1;
+};
+
+QHash<qint64, UserInfo> readUsers(TProgramDataForm& dm) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select UserNumber, UserName, DepartmentID From \"User.db\"");
+    q.open();
+    QHash<qint64, UserInfo> out;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        const QVariant d = q.valueAt(r, "DepartmentID");
+        out.insert(q.valueAt(r, "UserNumber").toLongLong(),
+                   {q.valueAt(r, "UserName").toString(), d.isNull() ? -1 : d.toLongLong()});
+    }
+    return out;
+}
+
+QHash<qint64, QString> readDepartments(TProgramDataForm& dm) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select DepartmentID, Description From \"Department.db\"");
+    q.open();
+    QHash<qint64, QString> out;
+    for (int r = 0; r < q.recordCount(); ++r)
+        out.insert(q.valueAt(r, "DepartmentID").toLongLong(), q.valueAt(r, "Description").toString());
+    return out;
+}
+
+bool byName(const TProgressRow& a, const TProgressRow& b) {
+    // Rows without a name ("no department") go last.
+    if ((a.Key == -1) != (b.Key == -1)) return b.Key == -1;
+    const int c = QString::localeAwareCompare(a.Name, b.Name);
+    return c != 0 ? c < 0 : a.Key < b.Key;
+}
+
+} // namespace
+
+TProgressOverview ComputeProgressOverview(TProgramDataForm& dm, int year, int goalType, const QDate& today) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select S.UserNumber As UserNumber, Count(*) As Total,");
+    q.add("Sum(Case When S.Compleated = ", sql::Bool{true}, " Then 1 Else 0 End) As Done,");
+    q.add("Sum(Case When (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false},
+          ") And S.CompleationDate < ", sql::Date{today}, " Then 1 Else 0 End) As Late");
+    q.add("From \"Strategys.db\" S, \"goals.db\" G");
+    q.add("Where S.GoalID = G.GoalID And S.UserNumber Is Not Null And G.GoalYear = ", sql::Int{year});
+    if (goalType != -1) q.add("And G.GoalTypeID = ", sql::Int{goalType});
+    limitToVisibleUsers(dm, q, "S.UserNumber");
+    q.add("Group By S.UserNumber");
+    q.open();
+
+    const QHash<qint64, UserInfo> users = readUsers(dm);
+    const QHash<qint64, QString> departments = readDepartments(dm);
+    TProgressOverview out;
+    QHash<qint64, int> departmentRow;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        TProgressRow row;
+        row.Key = q.valueAt(r, "UserNumber").toLongLong();
+        const UserInfo info = users.value(row.Key, {QStringLiteral("(user %1)").arg(row.Key), -1});
+        row.Name = info.name;
+        const qint64 dept = departments.contains(info.department) ? info.department : -1;
+        row.Department = departments.value(dept);
+        row.Counts.Strategies = q.valueAt(r, "Total").toInt();
+        row.Counts.Completed = q.valueAt(r, "Done").toInt();
+        row.Counts.Open = row.Counts.Strategies - row.Counts.Completed;
+        row.Counts.Overdue = q.valueAt(r, "Late").toInt();
+        out.Users << row;
+        out.Total += row.Counts;
+        auto it = departmentRow.find(dept);
+        if (it == departmentRow.end()) {
+            it = departmentRow.insert(dept, int(out.Departments.size()));
+            out.Departments << TProgressRow{
+                dept, dept == -1 ? QStringLiteral("(no department)") : row.Department, {}, {}};
+        }
+        out.Departments[*it].Counts += row.Counts;
+    }
+    std::sort(out.Users.begin(), out.Users.end(), byName);
+    std::sort(out.Departments.begin(), out.Departments.end(), byName);
+    return out;
+}
+
+QVector<TOverdueItem> ListOverdue(TProgramDataForm& dm, const QDate& today) {
+    const QHash<qint64, UserInfo> users = readUsers(dm);
+    QVector<TOverdueItem> out;
+    auto fill = [&](engine::Query& q, int r, bool measurement) {
+        TOverdueItem it;
+        it.IsMeasurement = measurement;
+        it.StrategyID = q.valueAt(r, "StrategyID").toLongLong();
+        it.UserNumber = q.valueAt(r, "UserNumber").toInt();
+        it.Owner = users.value(it.UserNumber).name;
+        it.GoalID = q.valueAt(r, "GoalID").toLongLong();
+        it.Goal = q.valueAt(r, "GoalDescription").toString();
+        it.StrategyNumber = q.valueAt(r, "StrategyNumber").toInt();
+        if (measurement) {
+            it.MeasurementID = q.valueAt(r, "MeasurementID").toLongLong();
+            it.MeasurementNumber = q.valueAt(r, "MeasurementNumber").toInt();
+        }
+        it.Due = q.valueAt(r, "CompleationDate").toDate();
+        it.DaysOverdue = int(it.Due.daysTo(today));
+        out << it;
+    };
+    engine::Query q(dm.GoalDatabase);
+    q.add(
+        "Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As UserNumber,");
+    q.add("S.GoalID As GoalID, S.CompleationDate As CompleationDate, G.GoalDescription As GoalDescription");
+    q.add("From \"Strategys.db\" S, \"goals.db\" G");
+    q.add("Where S.GoalID = G.GoalID And S.UserNumber Is Not Null And S.CompleationDate < ",
+          sql::Date{today});
+    q.add("And (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false}, ")");
+    limitToVisibleUsers(dm, q, "S.UserNumber");
+    q.open();
+    out.reserve(q.recordCount());
+    for (int r = 0; r < q.recordCount(); ++r)
+        fill(q, r, false);
+    q.close();
+
+    // Measurement items are kept as records of their own only with multiple measurements. There
+    // are many more of them than strategies: the late items and the strategies' few columns are
+    // read in two passes and joined here, instead of one lookup of a strategy row per item.
+    if (SystemSettings.MultipulMeasure) {
+        q.clear();
+        q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
+        // Most items lie in the past: reading the table in order beats a lookup per item through
+        // the date index, which the expression around the column keeps the planner from using.
+        q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
+        q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
+        q.open();
+        struct Late {
+            qint64 measurement, strategy;
+            int number;
+            QDate due;
+        };
+        std::vector<Late> late;
+        late.reserve(size_t(q.recordCount()));
+        QSet<qint64> strategies;
+        for (int r = 0; r < q.recordCount(); ++r) {
+            late.push_back(
+                {q.valueAt(r, "MeasurementID").toLongLong(), q.valueAt(r, "StrategyID").toLongLong(),
+                 q.valueAt(r, "MeasurementNumber").toInt(), q.valueAt(r, "CompleationDate").toDate()});
+            strategies.insert(late.back().strategy);
+        }
+        q.close();
+        if (!late.empty()) {
+            struct Owner {
+                int user, number;
+                qint64 goal;
+            };
+            QHash<qint64, Owner> owners;
+            q.clear();
+            q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID From \"Strategys.db\"");
+            q.add("Where UserNumber Is Not Null");
+            limitToVisibleUsers(dm, q, "UserNumber");
+            q.open();
+            for (int r = 0; r < q.recordCount(); ++r) {
+                const qint64 id = q.valueAt(r, "StrategyID").toLongLong();
+                if (strategies.contains(id))
+                    owners.insert(id,
+                                  {q.valueAt(r, "UserNumber").toInt(), q.valueAt(r, "StrategyNumber").toInt(),
+                                   q.valueAt(r, "GoalID").toLongLong()});
+            }
+            q.close();
+            QHash<qint64, QString> goals;
+            q.clear();
+            q.add("Select GoalID, GoalDescription From \"goals.db\"");
+            q.open();
+            for (int r = 0; r < q.recordCount(); ++r)
+                goals.insert(q.valueAt(r, "GoalID").toLongLong(), q.valueAt(r, "GoalDescription").toString());
+            q.close();
+            for (const Late& l : late) {
+                const auto o = owners.constFind(l.strategy);
+                const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);
+                if (g == goals.constEnd()) continue; // not visible, or its strategy or goal is gone
+                TOverdueItem it;
+                it.IsMeasurement = true;
+                it.StrategyID = l.strategy;
+                it.MeasurementID = l.measurement;
+                it.UserNumber = o->user;
+                it.Owner = users.value(it.UserNumber).name;
+                it.GoalID = o->goal;
+                it.Goal = *g;
+                it.StrategyNumber = o->number;
+                it.MeasurementNumber = l.number;
+                it.Due = l.due;
+                it.DaysOverdue = int(l.due.daysTo(today));
+                out << it;
+            }
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const TOverdueItem& a, const TOverdueItem& b) {
+        if (a.Due != b.Due) return a.Due < b.Due;
+        if (a.StrategyID != b.StrategyID) return a.StrategyID < b.StrategyID;
+        return a.MeasurementNumber < b.MeasurementNumber;
+    });
+    return out;
+}

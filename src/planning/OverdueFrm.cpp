@@ -1,0 +1,169 @@
+#include "planning/OverdueFrm.h"
+
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "data/Csv.h"
+#include "data/ProgramDataFrm.h"
+#include "reports/CsvFile.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+const char* const kTitles[] = {"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"};
+// Sorts on the items themselves: comparing variants is too slow for a list of many thousands.
+class OverdueSort : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& l, const QModelIndex& r) const override {
+        const auto* m = static_cast<const TOverdueModel*>(sourceModel());
+        const TOverdueItem& a = m->item(l.row());
+        const TOverdueItem& b = m->item(r.row());
+        switch (l.column()) {
+        case 0:
+            return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
+        case 1:
+            return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
+        case 2:
+            return a.StrategyNumber < b.StrategyNumber;
+        case 3:
+            return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
+        case 4:
+            return a.Due < b.Due;
+        default:
+            return a.DaysOverdue < b.DaysOverdue;
+        }
+    }
+};
+} // namespace
+
+void TOverdueModel::setItems(QVector<TOverdueItem> items) {
+    beginResetModel();
+    items_ = std::move(items);
+    endResetModel();
+}
+
+QVariant TOverdueModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= items_.size()) return {};
+    const TOverdueItem& it = items_[index.row()];
+    if (role == Qt::TextAlignmentRole)
+        return index.column() >= 2 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    if (role != Qt::DisplayRole && role != SortRole) return {};
+    const bool sort = role == SortRole;
+    switch (index.column()) {
+    case 0:
+        return it.Owner;
+    case 1:
+        return it.Goal;
+    case 2:
+        return it.StrategyNumber;
+    case 3:
+        if (!it.IsMeasurement) return sort ? QVariant(0) : QVariant();
+        return it.MeasurementNumber;
+    case 4:
+        return sort ? QVariant(it.Due) : QVariant(it.Due.toString(QStringLiteral("MM/dd/yyyy")));
+    case 5:
+        return it.DaysOverdue;
+    }
+    return {};
+}
+
+QVariant TOverdueModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 6)
+        return QString::fromLatin1(kTitles[section]);
+    return QAbstractTableModel::headerData(section, o, role);
+}
+
+TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("Overdue"));
+    auto* lay = new QVBoxLayout(this);
+    const QDate today = QDate::currentDate();
+    model_ = new TOverdueModel(this);
+    model_->setItems(ListOverdue(*ProgramDataForm, today));
+    Label1 =
+        new QLabel(QStringLiteral("%1 overdue on %2")
+                       .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
+                                                    : QStringLiteral("%1 items are").arg(model_->rowCount()))
+                       .arg(today.toString(QStringLiteral("MM/dd/yyyy"))),
+                   this);
+    lay->addWidget(Label1);
+    sorted_ = new OverdueSort(this);
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(TOverdueModel::SortRole);
+    sorted_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    Grid = new QTableView(this);
+    Grid->setModel(sorted_);
+    Grid->setSortingEnabled(true);
+    Grid->sortByColumn(5, Qt::DescendingOrder); // most overdue first
+    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->verticalHeader()->hide();
+    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 8);
+    // Widths from the captions, not from the contents: measuring every row of a long list
+    // would cost more than reading it.
+    Grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    Grid->setColumnWidth(0, 150);
+    QFont bold = Grid->horizontalHeader()->font();
+    bold.setBold(true);
+    for (int c = 2; c < 6; ++c)
+        Grid->setColumnWidth(c, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(kTitles[c])) + 18);
+    lay->addWidget(Grid, 1);
+
+    auto* buttons = new QHBoxLayout;
+    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    buttons->addWidget(ExportBtn);
+    buttons->addWidget(BitBtn1);
+    lay->addLayout(buttons);
+    HelpBtn->setVisible(controls::helpFileExists());
+
+    connect(Grid, &QTableView::doubleClicked, this,
+            controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
+    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    resize(960, 480);
+}
+
+const TOverdueItem& TOverdueForm::itemAt(int viewRow) const {
+    return model_->item(sorted_->mapToSource(sorted_->index(viewRow, 0)).row());
+}
+
+void TOverdueForm::GridDblClick(int viewRow) {
+    if (viewRow < 0 || viewRow >= sorted_->rowCount()) return;
+    OpenStrategyEditorOn(itemAt(viewRow).StrategyID, this);
+}
+
+void TOverdueForm::ExportBtnClick() {
+    ExportCsvFile(this, QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
+                  [this](QIODevice& out, QString* error) {
+                      csv::Writer w(out);
+                      QStringList titles;
+                      for (const char* t : kTitles)
+                          titles << QString::fromLatin1(t);
+                      w.header(titles);
+                      for (int r = 0; r < sorted_->rowCount() && w.ok(); ++r) {
+                          const TOverdueItem& it = itemAt(r);
+                          w.add({it.Owner, it.Goal, it.StrategyNumber,
+                                 it.IsMeasurement ? QVariant(it.MeasurementNumber) : QVariant(), it.Due,
+                                 it.DaysOverdue});
+                      }
+                      if (!w.ok() && error) *error = w.error();
+                      return w.ok();
+                  });
+}
+
+void OpenStrategyEditorOn(qint64 strategyId, QWidget*) {
+    Q_UNUSED(strategyId);
+    controls::messageBox(QStringLiteral("The strategy editor is not available yet."),
+                         controls::Icon::Information, controls::Buttons::Ok);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "controls/Screen.h"
+#include "data/Progress.h"
+
+#include <QAbstractTableModel>
+
+class QLabel;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+
+// The overdue strategies and measurement items as rows of a sortable grid.
+class TOverdueModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void setItems(QVector<TOverdueItem> items);
+    const TOverdueItem& item(int row) const { return items_[row]; }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : int(items_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 6; }
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    static constexpr int SortRole = Qt::UserRole;
+
+private:
+    QVector<TOverdueItem> items_;
+};
+
+// "Overdue": what has passed its completion date without being completed, for the users the
+// logged-on user may see; a double click opens the strategy.
+class TOverdueForm : public controls::Screen {
+    Q_OBJECT
+public:
+    explicit TOverdueForm(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QTableView* Grid;
+    QPushButton* ExportBtn;
+    QPushButton* BitBtn1;
+
+    TOverdueModel* model() const { return model_; }
+    // The item of a row as the grid shows it now (after sorting).
+    const TOverdueItem& itemAt(int viewRow) const;
+
+    void GridDblClick(int viewRow);
+    void ExportBtnClick();
+
+private:
+    TOverdueModel* model_;
+    QSortFilterProxyModel* sorted_;
+};
+
+// Opens the strategy editor on a strategy, for viewing or editing as the access lists allow.
+// The strategy editor is not part of this build yet: until it is, this says so in a box.
+void OpenStrategyEditorOn(qint64 strategyId, QWidget* parent);

@@ -1,0 +1,53 @@
+#include "reports/CsvFile.h"
+
+#include "controls/Dialogs.h"
+#include "engine/Error.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QSaveFile>
+
+namespace {
+
+CsvFileChooser& chooser() {
+    static CsvFileChooser c;
+    return c;
+}
+
+QString askWithQt(QWidget* parent, const QString& suggestedName) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export"),
+                                        QDir::home().filePath(suggestedName),
+                                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+}
+
+} // namespace
+
+void SetCsvFileChooser(CsvFileChooser c) {
+    chooser() = std::move(c);
+}
+
+bool ExportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
+    QString path = chooser() ? chooser()(parent, suggestedName) : askWithQt(parent, suggestedName);
+    if (path.isEmpty()) return false;
+    QSaveFile file(path);
+    QString failure;
+    if (!file.open(QIODevice::WriteOnly)) {
+        failure = file.errorString();
+    } else {
+        try {
+            if (!write(file, &failure) || !file.commit()) {
+                if (failure.isEmpty()) failure = file.errorString();
+                file.cancelWriting();
+            }
+        } catch (const engine::Error& e) {
+            file.cancelWriting();
+            failure = e.message();
+        }
+    }
+    if (!failure.isEmpty()) {
+        controls::showError(QStringLiteral("The file %1 could not be written: %2")
+                                .arg(QDir::toNativeSeparators(path), failure));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,179 @@
+// Copying a year's goals into the next: which goals, which strategies, their numbers, and that a
+// failure leaves nothing behind.
+
+#include "data/GoalCopy.h"
+#include "engine/Error.h"
+#include "engine/Query.h"
+#include "support/DataFixture.h"
+#include "support/Peer.h"
+
+#include <QDateTime>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+
+class GoalCopy : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        me = addUser("ME", "", "Me", 1);
+        other = addUser("OTHER", "", "Other", 1);
+        LoginData.UserNumber = me;
+    }
+    int addStrategy(int goal, int user, int number, bool done, const QString& text) {
+        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+                                             {"UserNumber", user},
+                                             {"StrategyNumber", number},
+                                             {"StrategyDescription", text},
+                                             {"Responsibility", text + " r"},
+                                             {"CompleationDate", QDate(2026, 5, 1)},
+                                             {"DoNotPrint", number == 7},
+                                             {"Compleated", done}});
+    }
+    // "description|type|for|owner" of every goal of a year, sorted.
+    QStringList goalsOf(int year) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"goals.db\" Where GoalYear = ", engine::sql::Int{year});
+        q.open();
+        QStringList out;
+        for (q.first(); !q.eof(); q.next())
+            out << QStringLiteral("%1|%2|%3|%4")
+                       .arg(q.field("GoalDescription").asString(), q.field("GoalTypeID").asString(),
+                            q.field("UserNumber").asString(), q.field("GoalOwner").asString());
+        out.sort();
+        return out;
+    }
+    int goalIdOf(const QString& text, int year) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select GoalID From \"goals.db\" Where GoalDescription = ", engine::sql::Text{text},
+              " And GoalYear = ", engine::sql::Int{year});
+        q.open();
+        return q.isEmpty() ? -1 : q.field("GoalID").asInt();
+    }
+    int me = 0, other = 0;
+};
+
+TEST_F(GoalCopy, RightsDecideWhichGoalsAreCopied) {
+    addGoal("mine for me", 2026, 1, me, me);
+    addGoal("mine global", 2026, 2, {}, me);
+    addGoal("other's for me", 2026, 1, me, other);
+    addGoal("mine last year", 2025, 1, me, me);
+    addGoal("mine no year", {}, 1, me, me);
+
+    TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.ToYear, 2027);
+    EXPECT_EQ(plan.Goals.size(), 1) << "own goals only, no global goal without the right";
+
+    SecurityData.CanAddGlobalGoals = true;
+    EXPECT_EQ(PlanGoalCopy(*dm, 2026).Goals.size(), 2);
+    SecurityData.CanModifyAllGoals = true;
+    plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.Goals.size(), 3);
+
+    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, false);
+    EXPECT_EQ(r.Goals, 3);
+    // Type, owner and "Goal For" are kept; the stamps are new.
+    EXPECT_EQ(goalsOf(2027), QStringList({QStringLiteral("mine for me|1|%1|%1").arg(me),
+                                          QStringLiteral("mine global|2||%1").arg(me),
+                                          QStringLiteral("other's for me|1|%1|%2").arg(me).arg(other)}));
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"goals.db\" Where GoalYear = 2027");
+    q.open();
+    for (q.first(); !q.eof(); q.next()) {
+        EXPECT_EQ(q.field("ModifiedBy").asInt(), me);
+        EXPECT_LE(qAbs(q.field("ModifieDate").asDateTime().secsTo(QDateTime::currentDateTime())), 120);
+    }
+    EXPECT_EQ(goalsOf(2026).size(), 3) << "the originals stay";
+}
+
+TEST_F(GoalCopy, CopyingTwiceCopiesNothingNew) {
+    SecurityData.CanAddGlobalGoals = true;
+    const int a = addGoal("A", 2026, 1, me, me);
+    addGoal("B", 2026, 1, {}, me);
+    addGoal("C", 2026, 1, me, me);
+    addGoal("C", 2027, 1, me, me);    // already there
+    addGoal("B", 2027, 1, other, me); // same text, another user: not the same goal
+    addStrategy(a, me, 1, false, "s");
+
+    TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.Goals.size(), 2);
+    EXPECT_EQ(plan.AlreadyThere, 1);
+    EXPECT_EQ(plan.Strategies, 1);
+    EXPECT_EQ(CopyGoalsToNextYear(*dm, plan, true).Goals, 2);
+
+    plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_TRUE(plan.Goals.isEmpty());
+    EXPECT_EQ(plan.AlreadyThere, 3);
+    EXPECT_EQ(plan.Strategies, 0);
+    const TGoalCopyResult again = CopyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(again.Goals, 0);
+    EXPECT_EQ(again.Strategies, 0);
+    EXPECT_EQ(goalsOf(2027).size(), 4);
+}
+
+TEST_F(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
+    const int g = addGoal("G", 2026, 1, me, me);
+    const int h = addGoal("H", 2026, 1, me, me);
+    addStrategy(g, me, 5, false, "me five");
+    addStrategy(g, me, 2, false, "me two");
+    addStrategy(g, me, 3, true, "me three, done");
+    addStrategy(g, other, 7, false, "other seven");
+    addStrategy(g, other, 4, false, "other four");
+    addStrategy(h, me, 9, false, "h nine");
+    addStrategy(h, me, 10, true, "h ten, done");
+
+    const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.Strategies, 5);
+    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(r.Strategies, 5);
+
+    const int g2 = goalIdOf("G", 2027), h2 = goalIdOf("H", 2027);
+    ASSERT_GT(g2, h);
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"Strategys.db\" Where GoalID In ", engine::sql::IntList{{g2, h2}});
+    q.add("Order By GoalID, UserNumber, StrategyNumber");
+    q.open();
+    QStringList got;
+    for (q.first(); !q.eof(); q.next()) {
+        got << QStringLiteral("%1 %2 %3 %4")
+                   .arg(q.field("GoalID").asInt() == g2 ? "G" : "H")
+                   .arg(q.field("UserNumber").asInt() == me ? "me" : "other")
+                   .arg(q.field("StrategyNumber").asInt())
+                   .arg(q.field("StrategyDescription").asString());
+        EXPECT_FALSE(q.field("Compleated").asBoolean());
+        EXPECT_EQ(q.field("ModifiedBy").asInt(), me);
+        EXPECT_EQ(q.field("Responsibility").asString(), q.field("StrategyDescription").asString() + " r");
+        EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2026, 5, 1));
+        EXPECT_EQ(q.field("DoNotPrint").asBoolean(),
+                  q.field("StrategyDescription").asString() == "other seven");
+    }
+    EXPECT_EQ(got, QStringList({"G me 1 me two", "G me 2 me five", "G other 1 other four",
+                                "G other 2 other seven", "H me 1 h nine"}));
+    // The strategy list's numbering goes on from there.
+    dm->CurrentGoalID = g2;
+    EXPECT_EQ(dm->NextStrategyNumber(me), 3);
+}
+
+TEST_F(GoalCopy, GoalsOnlyWhenAsked) {
+    const int g = addGoal("G", 2026, 1, me, me);
+    addStrategy(g, me, 1, false, "s");
+    EXPECT_EQ(CopyGoalsToNextYear(*dm, PlanGoalCopy(*dm, 2026), false).Strategies, 0);
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select Count(*) As N From \"Strategys.db\"");
+    q.open();
+    EXPECT_EQ(q.field("N").asInt(), 1);
+}
+
+TEST_F(GoalCopy, AFailureCopiesNothing) {
+    const int g = addGoal("G", 2026, 1, me, me);
+    addStrategy(g, me, 1, false, "s");
+    const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    // Another workstation is in the middle of writing the strategies and does not finish.
+    testing_support::Peer peer(dir.path());
+    ASSERT_TRUE(peer.send("hold Strategys.db CommentsStatus x").startsWith("ok")) << "peer";
+    EXPECT_THROW(CopyGoalsToNextYear(*dm, plan, true), engine::Error);
+    peer.kill();
+    EXPECT_TRUE(goalsOf(2027).isEmpty()) << "not even the goals";
+    // Once the other workstation is gone, the same copy works.
+    EXPECT_EQ(CopyGoalsToNextYear(*dm, plan, true).Strategies, 1);
+}

@@ -1,0 +1,135 @@
+// The completion overview and the overdue list against a small, hand-counted set of strategies
+// with dates on either side of "today".
+
+#include "data/Progress.h"
+#include "support/DataFixture.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+
+class Progress : public DataFixture {
+protected:
+    const QDate today{2026, 6, 15};
+    const QDate past{2026, 6, 10}, future{2026, 6, 20};
+
+    void SetUp() override {
+        DataFixture::SetUp();
+        sales = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
+        finance = insertRow(dm->DepartmentTable, {{"Description", "Finance"}});
+        u1 = addUser("U1", "", "Ann", 1, sales);
+        u2 = addUser("U2", "", "Bob", 1, sales);
+        u3 = addUser("U3", "", "Cid", 1, finance);
+        u4 = addUser("U4", "", "Dee", 1);
+        addAccess(u1, u2, false);
+        addAccess(u1, u3, true);
+        LoginData.UserNumber = u1;
+        dm->LoadAccessLists(u1);
+
+        g1 = addGoal("G1", 2026, 1, u1, u1);
+        g2 = addGoal("G2", 2026, 2, {}, u1);
+        g3 = addGoal("G3", 2025, 1, u1, u1);
+        // Ann: 4 under G1 (1 completed, 3 open, 1 of them overdue); 1 overdue under last year's G3.
+        addStrategy(g1, u1, past, true);
+        s1 = addStrategy(g1, u1, past, false);
+        addStrategy(g1, u1, future, false);
+        addStrategy(g1, u1, {}, false);
+        addStrategy(g1, u1, today, false); // due today is not overdue yet
+        addStrategy(g3, u1, QDate(2025, 12, 31), false);
+        // Bob: 3 under G1 (1 completed, 2 open and overdue).
+        s2 = addStrategy(g1, u2, past.addDays(-30), false);
+        addStrategy(g1, u2, past, false);
+        addStrategy(g1, u2, future, true);
+        // Cid: 1 under G2, open and overdue. Dee (not visible to Ann): 1 under G1, overdue.
+        addStrategy(g2, u3, past, false);
+        s4 = addStrategy(g1, u4, past, false);
+    }
+    int addStrategy(int goal, int user, QDate due, bool done) {
+        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+                                             {"UserNumber", user},
+                                             {"StrategyNumber", ++number},
+                                             {"CompleationDate", due.isValid() ? QVariant(due) : QVariant()},
+                                             {"Compleated", done}});
+    }
+    static QString line(const TProgressRow& r) {
+        return QStringLiteral("%1: %2 %3 %4 %5")
+            .arg(r.Name)
+            .arg(r.Counts.Strategies)
+            .arg(r.Counts.Completed)
+            .arg(r.Counts.Open)
+            .arg(r.Counts.Overdue);
+    }
+    static QStringList lines(const QVector<TProgressRow>& rows) {
+        QStringList out;
+        for (const auto& r : rows)
+            out << line(r);
+        return out;
+    }
+    int sales = 0, finance = 0, u1 = 0, u2 = 0, u3 = 0, u4 = 0, g1 = 0, g2 = 0, g3 = 0, s1 = 0, s2 = 0,
+        s4 = 0;
+    int number = 0;
+};
+
+TEST_F(Progress, OverviewCountsPerUserAndDepartment) {
+    TProgressOverview o = ComputeProgressOverview(*dm, 2026, -1, today);
+    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
+    EXPECT_EQ(lines(o.Departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
+    EXPECT_EQ(o.Users[0].Department, "Sales");
+    EXPECT_EQ(o.Total.Strategies, 9);
+    EXPECT_EQ(o.Total.Overdue, 4);
+
+    o = ComputeProgressOverview(*dm, 2026, 1, today);
+    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2"})) << "one goal type";
+    o = ComputeProgressOverview(*dm, 2025, -1, today);
+    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 1 0 1 1"}));
+
+    // Seeing everyone brings in Dee, who has no department: that row comes last.
+    SecurityData.CanViewAllStrategys = true;
+    o = ComputeProgressOverview(*dm, 2026, -1, today);
+    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1", "Dee: 1 0 1 1"}));
+    EXPECT_EQ(lines(o.Departments),
+              QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3", "(no department): 1 0 1 1"}));
+
+    // Only one's own, without access rows.
+    SecurityData = TSecurityData();
+    dm->CanSeeList->clear();
+    o = ComputeProgressOverview(*dm, 2026, -1, today);
+    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1"}));
+}
+
+TEST_F(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
+    QVector<TOverdueItem> items = ListOverdue(*dm, today);
+    QStringList got;
+    for (const auto& it : items)
+        got << QStringLiteral("%1 %2 #%3 %4 %5")
+                   .arg(it.Owner, it.Goal)
+                   .arg(it.StrategyNumber)
+                   .arg(it.Due.toString(Qt::ISODate))
+                   .arg(it.DaysOverdue);
+    EXPECT_EQ(got,
+              QStringList({"Ann G3 #6 2025-12-31 166", "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5",
+                           "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5"}));
+    EXPECT_EQ(items[1].StrategyID, s2);
+    EXPECT_FALSE(items[1].IsMeasurement);
+
+    // With multiple measurements the late measurement items come too, of visible users only.
+    auto measure = [&](int strategy, int n, QDate due, bool done) {
+        insertRow(dm->MeasureTable, {{"StrategyID", strategy},
+                                     {"MeasurementNumber", n},
+                                     {"CompleationDate", due},
+                                     {"Compleated", done}});
+    };
+    measure(s1, 1, QDate(2026, 1, 1), false);
+    measure(s1, 2, QDate(2026, 1, 1), true);
+    measure(s1, 3, future, false);
+    measure(s4, 1, QDate(2026, 1, 1), false);
+    EXPECT_EQ(ListOverdue(*dm, today).size(), 5) << "measurement items only with multiple measurements";
+    SystemSettings.MultipulMeasure = true;
+    items = ListOverdue(*dm, today);
+    ASSERT_EQ(items.size(), 6);
+    EXPECT_TRUE(items[1].IsMeasurement);
+    EXPECT_EQ(items[1].StrategyID, s1);
+    EXPECT_EQ(items[1].MeasurementNumber, 1);
+    EXPECT_EQ(items[1].DaysOverdue, 165);
+    EXPECT_EQ(items[1].Owner, "Ann");
+}

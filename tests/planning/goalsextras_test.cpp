@@ -1,0 +1,128 @@
+// The goals screen's "Copy to Next Year..." and "Export..." buttons, driven offscreen with the
+// scripted dialogs.
+
+#include "controls/Plain.h"
+#include "planning/goalsfrm.h"
+#include "reports/CsvFile.h"
+#include "support/DataFixture.h"
+
+#include <QDate>
+#include <QFile>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+using testing_support::TempDir;
+
+class GoalsExtras : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        const int staff = addProfile("Staff", {"CanAddGoals"});
+        me = addUser("me", "", "Mary Me", staff);
+        ASSERT_TRUE(CheckUser("me", "", false));
+        year = QDate::currentDate().year();
+    }
+    void TearDown() override {
+        SetCsvFileChooser(nullptr);
+        DataFixture::TearDown();
+    }
+    QPushButton* button(TGoalsForm& form, const char* name) {
+        auto* b = form.findChild<QPushButton*>(name);
+        EXPECT_NE(b, nullptr) << name;
+        return b;
+    }
+    int goalsIn(int y) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"goals.db\" Where GoalYear = ", engine::sql::Int{y});
+        q.open();
+        return q.recordCount();
+    }
+    int me = 0, year = 0;
+};
+
+TEST_F(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
+    const int g = addGoal("Grow", year, 1, me, me);
+    addGoal("Shrink", year, 1, me, me);
+    insertRow(dm->StrategyTable,
+              {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
+    insertRow(dm->StrategyTable,
+              {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
+    TGoalsForm form;
+    QPushButton* copy = button(form, "CopyBtn");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->text(), "Copy to Next Year...");
+
+    dialogs.answers = {controls::Answer::Cancel};
+    copy->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNoCancel);
+    EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(
+        QStringLiteral("Copy 2 goals of %1 into %2?").arg(year).arg(year + 1)))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[0].text.contains(
+        "2 goals and 1 strategy (their unfinished strategies) will be made"));
+    EXPECT_EQ(goalsIn(year + 1), 0) << "Cancel copies nothing";
+
+    dialogs.messages.clear();
+    dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
+    copy->click();
+    EXPECT_EQ(goalsIn(year + 1), 2);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text,
+              QStringLiteral("2 goals and 1 strategy were copied into %1.").arg(year + 1));
+    EXPECT_EQ(form.GoalSpin->value(), year + 1);
+    EXPECT_EQ(dm->GoalsTable.recordCount(), 2) << "the list shows the copies";
+
+    // Once more from the same year: nothing to do, and the box says why.
+    form.GoalSpin->setValue(year);
+    dialogs.messages.clear();
+    copy->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("There are no goals of %1 to copy into %2. 2 goals are already in %2.")
+                  .arg(year)
+                  .arg(year + 1));
+    EXPECT_EQ(goalsIn(year + 1), 2);
+}
+
+TEST_F(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
+    SystemSettings.NoGoalYear = true;
+    addGoal("Grow", year, 1, me, me);
+    TGoalsForm form;
+    dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
+    form.findChild<QPushButton*>("CopyBtn")->click();
+    EXPECT_EQ(goalsIn(year + 1), 1);
+    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_EQ(form.GoalSpin->value(), year);
+}
+
+TEST_F(GoalsExtras, ExportWritesTheListedGoals) {
+    addGoal("B, \"quoted\"", year, 1, me, me);
+    addGoal("A", year, 1, me, me);
+    addGoal("Other year", year - 1, 1, me, me);
+    TempDir out;
+    QString asked;
+    SetCsvFileChooser([&](QWidget*, const QString& suggested) {
+        asked = suggested;
+        return out.file("goals.csv");
+    });
+    TGoalsForm form;
+    button(form, "ExportBtn")->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+    EXPECT_EQ(asked, QStringLiteral("goals-%1.csv").arg(year));
+    QFile f(out.file("goals.csv"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 4) << "header, two goals, and the end of the last line";
+    EXPECT_TRUE(lines[1].contains(",\"A\",")) << "in the list's order";
+    EXPECT_TRUE(lines[2].contains(",\"B, \"\"quoted\"\"\",")) << lines[2].toStdString();
+
+    // A file that cannot be written: an error box, and no stray file.
+    SetCsvFileChooser([&](QWidget*, const QString&) { return out.file("no/such/folder/goals.csv"); });
+    button(form, "ExportBtn")->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("The file ")) << dialogs.lastText().toStdString();
+    EXPECT_EQ(dialogs.messages[0].icon, controls::Icon::Stop);
+}

@@ -1,0 +1,178 @@
+// The "Tracking" menu with its two windows, "Overdue" and "Overview", on a small hand-made
+// database, driven offscreen with the scripted dialogs.
+
+#include "app/MainFrm.h"
+#include "controls/Plain.h"
+#include "planning/OverdueFrm.h"
+#include "reports/CsvFile.h"
+#include "reports/OverviewFrm.h"
+#include "support/DataFixture.h"
+#include "support/PythonCsv.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+using testing_support::DataFixture;
+using testing_support::readCsvWithPython;
+using testing_support::TempDir;
+
+class Tracking : public DataFixture {
+protected:
+    void SetUp() override {
+        DataFixture::SetUp();
+        const int all = addProfile("Boss", {"CanViewAllStrategys", "CanPrintReports", "CanAddStrategy"});
+        const int sales = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
+        me = addUser("ME", "", "Mia", all, sales);
+        you = addUser("YOU", "", "Yan", all);
+        ASSERT_TRUE(CheckUser("ME", "", false));
+        type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
+        year = QDate::currentDate().year();
+        const int g = addGoal("G", year, type, me, me);
+        const QDate today = QDate::currentDate();
+        strategy(g, me, today.addDays(-3), false);
+        strategy(g, me, today.addDays(-10), true);
+        strategy(g, me, today.addDays(5), false);
+        strategy(g, you, today.addDays(-1), false);
+    }
+    void TearDown() override {
+        SetCsvFileChooser(nullptr);
+        DataFixture::TearDown();
+    }
+    void strategy(int goal, int user, QDate due, bool done) {
+        insertRow(dm->StrategyTable, {{"GoalID", goal},
+                                      {"UserNumber", user},
+                                      {"StrategyNumber", ++number},
+                                      {"CompleationDate", due},
+                                      {"Compleated", done}});
+    }
+    int me = 0, you = 0, type = 0, year = 0, number = 0;
+};
+
+TEST_F(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
+    TMainForm form;
+    const QList<QAction*> top = form.menuBar()->actions();
+    QStringList titles;
+    for (QAction* a : top)
+        titles << a->text();
+    EXPECT_EQ(titles, QStringList({"&File", "&Setup", "&Strategies", "&Reports", "&Tracking", "&Help"}));
+    EXPECT_EQ(form.Strategys1->menu(), nullptr) << "the Parts' items stay top-level items";
+    EXPECT_EQ(form.Reports1->menu(), nullptr);
+    auto* menu = form.findChild<QMenu*>("Tracking1");
+    ASSERT_NE(menu, nullptr);
+    auto* overdue = form.findChild<QAction*>("Overdue1");
+    auto* overview = form.findChild<QAction*>("Overview1");
+    ASSERT_TRUE(overdue && overview);
+    EXPECT_EQ(overdue->text(), "&Overdue");
+    EXPECT_EQ(overview->text(), "O&verview");
+
+    SecurityData = TSecurityData();
+    emit menu->aboutToShow();
+    EXPECT_FALSE(overdue->isEnabled());
+    EXPECT_FALSE(overview->isEnabled());
+    SecurityData.CanPrintReports = true;
+    emit menu->aboutToShow();
+    EXPECT_FALSE(overdue->isEnabled());
+    EXPECT_TRUE(overview->isEnabled());
+    SecurityData.CanAddStrategy = true;
+    emit menu->aboutToShow();
+    EXPECT_TRUE(overdue->isEnabled());
+
+    // Each item opens its window.
+    dialogs.onModal = [](QDialog& d) { return d.result(); };
+    overdue->trigger();
+    overview->trigger();
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Overdue", "Overview"}));
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+}
+
+TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
+    TOverdueForm form;
+    EXPECT_EQ(form.windowTitle(), "Overdue");
+    ASSERT_EQ(form.Grid->model()->rowCount(), 2);
+    EXPECT_EQ(form.itemAt(0).Owner, "Mia") << "most overdue first";
+    EXPECT_EQ(form.itemAt(0).DaysOverdue, 3);
+    EXPECT_EQ(form.itemAt(1).Owner, "Yan");
+    EXPECT_EQ(form.Grid->model()->index(0, 4).data().toString(),
+              QDate::currentDate().addDays(-3).toString("MM/dd/yyyy"));
+    form.Grid->sortByColumn(0, Qt::DescendingOrder);
+    EXPECT_EQ(form.itemAt(0).Owner, "Yan");
+    EXPECT_TRUE(form.Label1->text().startsWith("2 items are overdue on "));
+
+    form.GridDblClick(0);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "The strategy editor is not available yet.");
+
+    // Only what one may see: without the right to see everyone, Yan's strategy is gone.
+    SecurityData.CanViewAllStrategys = false;
+    TOverdueForm mine;
+    EXPECT_EQ(mine.Grid->model()->rowCount(), 1);
+}
+
+TEST_F(Tracking, OverviewShowsCountsChartPrintsAndExports) {
+    TOverviewForm form;
+    EXPECT_EQ(form.windowTitle(), "Overview");
+    EXPECT_EQ(form.YearSpin->value(), year);
+    ASSERT_EQ(form.UserGrid->rowCount(), 2);
+    EXPECT_EQ(form.UserGrid->item(0, 0)->text(), "Mia");
+    EXPECT_EQ(form.UserGrid->item(0, 1)->text(), "Sales");
+    EXPECT_EQ(form.UserGrid->item(0, 2)->text(), "3");
+    EXPECT_EQ(form.UserGrid->item(0, 3)->text(), "1");
+    EXPECT_EQ(form.UserGrid->item(0, 4)->text(), "2");
+    EXPECT_EQ(form.UserGrid->item(0, 5)->text(), "1");
+    ASSERT_EQ(form.DepartmentGrid->rowCount(), 2);
+    EXPECT_EQ(form.DepartmentGrid->findItems("(no department)", Qt::MatchExactly).size(), 1) << "Yan";
+    EXPECT_EQ(form.TotalLabel->text(), "Total: 4 strategies, 1 completed, 3 open, 2 overdue");
+    ASSERT_NE(form.ChartView->chart(), nullptr);
+    EXPECT_EQ(form.ChartView->chart()->series().size(), 1);
+
+    // Another year: nothing to count.
+    form.YearSpin->setValue(year - 1);
+    EXPECT_EQ(form.UserGrid->rowCount(), 0);
+    EXPECT_EQ(form.TotalLabel->text(), "Total: 0 strategies, 0 completed, 0 open, 0 overdue");
+    form.YearSpin->setValue(year);
+
+    // Export: the table shown, read back by another program.
+    TempDir out;
+    SetCsvFileChooser([&](QWidget*, const QString&) { return out.file("overview.csv"); });
+    form.ExportBtn->click();
+    QVector<QStringList> rows;
+    QString why;
+    if (readCsvWithPython(out.file("overview.csv"), &rows, &why)) {
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[0], QStringList({"User", "Department", "Strategies", "Completed", "Open", "Overdue"}));
+        EXPECT_EQ(rows[1], QStringList({"Mia", "Sales", "3", "1", "2", "1"}));
+    }
+
+    // Print: through the print dialog, here to a PDF file.
+    SystemSettings.SendToPrinter = true;
+    dialogs.printToFile = out.file("overview.pdf");
+    form.PrintBtn->click();
+    EXPECT_EQ(dialogs.printDialogs, 1);
+    ASSERT_TRUE(QFile::exists(out.file("overview.pdf")));
+    QProcess p;
+    p.start("pdftotext", {"-layout", out.file("overview.pdf"), "-"});
+    p.waitForFinished(30000);
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(text.contains("Overview")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Sales"));
+    EXPECT_TRUE(text.contains("Mia"));
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+
+    // A cancelled print dialog prints nothing.
+    QFile::remove(out.file("overview.pdf"));
+    dialogs.printAnswers = {false};
+    form.PrintBtn->click();
+    EXPECT_FALSE(QFile::exists(out.file("overview.pdf")));
+}
