@@ -12,6 +12,7 @@
 #include "planning/ReferenceFrm.h"
 #include "planning/goalsfrm.h"
 #include "printing/Printer.h"
+#include "reports/ReportsFrm.h"
 #include "system/Workstation.h"
 
 #include <QAction>
@@ -132,7 +133,10 @@ void TMainForm::SystemSettings1Click() {}
 void TMainForm::UserSetup1Click() {}
 void TMainForm::Security1Click() {}
 void TMainForm::Strategys1Click() {}
-void TMainForm::Reports1Click() {}
+
+void TMainForm::Reports1Click() {
+    showScreen<TReportsForm>();
+}
 
 void TMainForm::PackDatabase1Click() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
