@@ -334,3 +334,34 @@ TEST_F(StrategyReport, TheEditorsPrintAndPreview) {
     EXPECT_THROW(PrintStrategyReport(false, nullptr), engine::Error);
     EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
+
+TEST_F(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
+    addStrategy(goal, me, 1, {{"StrategyDescription", "This year's first"}});
+    addStrategy(goal, me, 2, {{"StrategyDescription", "Never printed"}, {"DoNotPrint", true}});
+    addStrategy(goal, me, 3, {{"StrategyDescription", "This year's second"}});
+    const int old = addGoal("Old goal", year - 1, type, me, me);
+    addStrategy(old, me, 1, {{"StrategyDescription", "Last year's"}});
+    auto run = [&](const QStringList& args, QString* out, QString* err) {
+        QProcess p;
+        p.start(VARDIMO_ADMIN_PATH, QStringList{"report", "strategies", dir.path()} + args);
+        p.waitForFinished(120000);
+        *out = QString::fromUtf8(p.readAllStandardOutput());
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString out, err;
+    const QString pdf = dir.file("year.pdf");
+    ASSERT_EQ(run({"--pdf", pdf, "--year", QString::number(year)}, &out, &err), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("2 strategies, 2 pages")) << out.toStdString();
+    const QString text = pdfText(pdf);
+    EXPECT_LT(text.indexOf("This year's first"), text.indexOf("This year's second"));
+    EXPECT_FALSE(text.contains("Never printed"));
+    EXPECT_FALSE(text.contains("Last year's"));
+
+    ASSERT_EQ(run({"--pdf", dir.file("all.pdf")}, &out, &err), 0);
+    EXPECT_EQ(pdfPages(dir.file("all.pdf")), 3);
+
+    EXPECT_EQ(run({"--pdf", dir.file("missing/all.pdf")}, &out, &err), 1);
+    EXPECT_TRUE(err.contains("does not exist")) << err.toStdString();
+    EXPECT_EQ(run({"--pdf", pdf, "--year", "soon"}, &out, &err), 2);
+}
