@@ -162,7 +162,9 @@ void TMeasurementForm::FormCreate() {
     dm.MeasureTable.setFiltered(true);
     HelpBtn->setVisible(controls::helpFileExists());
     const int owner = strategy.field(QStringLiteral("UserNumber")).asInt();
-    if (dm.MayEditUser(owner)) {
+    // Items belong to a stored strategy; without its key nothing may be added.
+    const bool stored = !strategy.field(QStringLiteral("StrategyID")).isNull();
+    if (stored && dm.MayEditUser(owner)) {
         if (dm.MeasureTable.isEmpty()) InsertBtnClick();
         SetReadOnly(false);
     } else {

@@ -83,6 +83,15 @@ TEST_F(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     EXPECT_EQ(form.DBEdit2->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
     EXPECT_TRUE(form.BitBtn1->isEnabled());
     EXPECT_EQ(form.DBMemo2->toPlainText(), "Theirs");
+    form.reject();
+
+    // A strategy not stored yet has no key to hang items on.
+    dm->StrategyTable.insert();
+    dm->StrategyTable.field("UserNumber").setValue(me);
+    TMeasurementForm unsaved;
+    EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
+    EXPECT_FALSE(unsaved.InsertBtn->isEnabled());
+    dm->StrategyTable.cancel();
 }
 
 TEST_F(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
