@@ -51,8 +51,8 @@ TMeasurementForm::TMeasurementForm(QWidget* parent) : controls::Screen(parent) {
     auto* lay = new QVBoxLayout(this);
     DBGrid1 = new controls::DBGrid(this);
     DBGrid1->bind(&dm.MeasureSource,
-                  {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 7},
-                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 14},
+                  {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 9},
+                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 18},
                    {QStringLiteral("ShortDescription"), QStringLiteral("Deliverable")}});
     lay->addWidget(DBGrid1, 2);
 

@@ -365,3 +365,20 @@ TEST_F(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
     EXPECT_TRUE(err.contains("does not exist")) << err.toStdString();
     EXPECT_EQ(run({"--pdf", pdf, "--year", "soon"}, &out, &err), 2);
 }
+
+TEST_F(StrategyReport, ARunAgainComposesAfresh) {
+    // The preview renders again when its page setup changes: the same report runs twice.
+    const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "Alpha text"}});
+    const int b = addStrategy(goal, me, 2, {{"StrategyDescription", "Beta text"}});
+    TStrategyReport report;
+    openOne(a);
+    report.printToPdf(dir.file("a.pdf"));
+    dm->Strategyquery.close();
+    openOne(b);
+    report.printToPdf(dir.file("b.pdf"));
+    dm->Strategyquery.close();
+    const QString second = pdfText(dir.file("b.pdf"));
+    EXPECT_TRUE(second.contains("Beta text"));
+    EXPECT_FALSE(second.contains("Alpha text"));
+    EXPECT_EQ(report.body(), nullptr) << "the scratch document lives only during a run";
+}
