@@ -6,9 +6,11 @@
 #include "reports/ReportFixture.h"
 #include "reports/StrategyRpt.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QPrintPreviewWidget>
 #include <gtest/gtest.h>
 
 using testing_support::describe;
@@ -381,4 +383,20 @@ TEST_F(StrategyReport, ARunAgainComposesAfresh) {
     EXPECT_TRUE(second.contains("Beta text"));
     EXPECT_FALSE(second.contains("Alpha text"));
     EXPECT_EQ(report.body(), nullptr) << "the scratch document lives only during a run";
+}
+
+TEST_F(StrategyReport, ThePreviewShowsTheStrategyPages) {
+    const int a = addStrategy(goal, me, 1);
+    openOne(a);
+    int pages = -1;
+    dialogs.onModal = [&](QDialog& d) {
+        auto* preview = d.findChild<QPrintPreviewWidget*>();
+        if (!preview) return 0;
+        preview->updatePreview();
+        pages = preview->pageCount();
+        return 0;
+    };
+    PrintStrategyReport(true, nullptr);
+    EXPECT_EQ(pages, 1);
+    EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
