@@ -75,7 +75,7 @@ QString text(int length, int seed) {
 
 // 2,000 strategies with every memo filled to its width, and 5 items each.
 QString fullTextDatabase(QTemporaryDir& dir) {
-    const QString folder = dir.path();
+    QString folder = dir.path();
     engine::Database::create(folder);
     engine::Session session;
     engine::Database db(session);
