@@ -66,7 +66,6 @@ TReportsForm::TReportsForm(QWidget* parent) : controls::Screen(parent) {
     auto* form = new QFormLayout;
     Label1 = new QLabel(QStringLiteral("Report Title:"), this);
     ReportTitle = new QLineEdit(this);
-    ReportTitle->setMaxLength(80);
     form->addRow(Label1, ReportTitle);
     Label2 = new QLabel(QStringLiteral("Goal Year:"), this);
     GoalSpin = new controls::SpinBox(2000, 2100, this);
