@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <vector>
 
 namespace tools {
 

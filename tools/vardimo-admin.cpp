@@ -1,11 +1,16 @@
-// vardimo-admin: makes new database folders, tells what one holds and exports its goals.
+// vardimo-admin: makes new database folders, tells what one holds, exports its rows and prints reports.
 
 #include "Sample.h"
+#include "controls/Dialogs.h"
 #include "data/CsvExport.h"
+#include "data/CurrentUser.h"
+#include "data/ProgramDataFrm.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
+#include "reports/StrategyRpt.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +18,8 @@
 #include <QLocale>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -25,7 +32,11 @@ int usage() {
            "  vardimo-admin info DIR                             record count and file size of every table\n"
            "  vardimo-admin export goals|strategies DIR [--year N]\n"
            "                                                     write goals or strategies as CSV to "
-           "stdout\n";
+           "stdout\n"
+           "  vardimo-admin report strategies DIR --pdf FILE [--year N]\n"
+           "                                                     the strategy report of every strategy not\n"
+           "                                                     marked do-not-print (of one goal year) as "
+           "PDF\n";
     err.flush();
     return 2;
 }
@@ -120,16 +131,101 @@ int exportCsv(const QStringList& args) {
     return 0;
 }
 
+// Messages of the data module and the report go to the error output; nobody is there to answer.
+class ConsoleDialogs : public controls::Dialogs {
+public:
+    controls::Answer message(const QString& text, const QString&, controls::Icon,
+                             controls::Buttons) override {
+        err << "vardimo-admin: " << text << "\n";
+        err.flush();
+        return controls::Answer::Ok;
+    }
+    bool print(QPrinter&, QWidget*) override { return false; }
+    bool printerSetup(QPrinter&, QWidget*) override { return false; }
+    QString pictureFile(const QString&, QWidget*) override { return {}; }
+    int showModal(QDialog&) override { return 0; }
+};
+
+int report(const QStringList& args) {
+    if (args.size() < 4 || args[2] != QLatin1String("strategies")) return usage();
+    const QString& dir = args[3];
+    QString pdf;
+    std::optional<int> year;
+    for (int i = 4; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--pdf") && i + 1 < args.size()) {
+            pdf = args[++i];
+        } else if (args[i] == QLatin1String("--year") && i + 1 < args.size()) {
+            bool ok = false;
+            year = args[++i].toInt(&ok);
+            if (!ok) {
+                err << "Not a year: " << args[i] << "\n";
+                return 2;
+            }
+        } else {
+            return usage();
+        }
+    }
+    if (pdf.isEmpty()) return usage();
+    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db"))) &&
+        engine::Database::findFile(dir, QStringLiteral("User.db")).isEmpty()) {
+        err << "No database in " << dir << "\n";
+        return 1;
+    }
+
+    ConsoleDialogs console;
+    controls::setDialogs(&console);
+    struct Restore {
+        ~Restore() { controls::setDialogs(nullptr); }
+    } restore;
+    engine::Session session;
+    session.addStandardAlias(QStringLiteral("Goal"), QDir(dir).absolutePath(), QStringLiteral("Paradox"));
+    auto dm = std::make_unique<TProgramDataForm>(session);
+    if (!dm->DataModuleCreate()) return 1;
+    LoadSystemSettings();
+
+    namespace sql = engine::sql;
+    engine::Query& q = dm->Strategyquery;
+    q.close();
+    q.clear();
+    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
+    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
+    q.add("Where S.GoalID = G.GoalID And");
+    q.add("S.Usernumber = U.UserNumber And");
+    q.add("G.GoalTypeID = T.GoalTypeID And");
+    if (year) q.add("G.GoalYear = ", sql::Int{*year}, " And");
+    q.add("S.DoNotPrint = False");
+    q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
+    q.prepare();
+    q.open();
+    const int rows = q.recordCount();
+    int pages = 0;
+    {
+        TStrategyReport rpt;
+        rpt.onWarning = [](const QString& m) { err << "vardimo-admin: " << m << "\n"; };
+        rpt.printToPdf(pdf);
+        pages = rpt.pageCount();
+    }
+    q.close();
+    q.unprepare();
+    out << rows << " strategies, " << pages << " pages written to " << QDir::toNativeSeparators(pdf) << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    const bool reporting = argc > 1 && QLatin1String(argv[1]) == QLatin1String("report");
+    // Reports are drawn with fonts, which needs a GUI application, though not a screen.
+    if (reporting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = reporting ? std::make_unique<QApplication>(argc, argv)
+                                                      : std::make_unique<QCoreApplication>(argc, argv);
+    const QStringList args = app->arguments();
     if (args.size() < 2) return usage();
     try {
         if (args[1] == QLatin1String("create")) return create(args);
         if (args[1] == QLatin1String("info")) return info(args);
         if (args[1] == QLatin1String("export")) return exportCsv(args);
+        if (reporting) return report(args);
     } catch (const engine::Error& e) {
         err << "vardimo-admin: " << e.message() << "\n";
         return 1;

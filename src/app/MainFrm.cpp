@@ -18,6 +18,7 @@
 #include "planning/Strategyfrm.h"
 #include "planning/goalsfrm.h"
 #include "printing/Printer.h"
+#include "reports/ReportsFrm.h"
 #include "system/Workstation.h"
 
 #include <QAction>
@@ -146,11 +147,12 @@ void TMainForm::Security1Click() {
     showScreen<TSecurityForm>();
 }
 
-// The screens of these items come with their own parts of the system.
 void TMainForm::Strategys1Click() {
     showScreen<TStrategyForm>();
 }
-void TMainForm::Reports1Click() {}
+void TMainForm::Reports1Click() {
+    showScreen<TReportsForm>();
+}
 
 void TMainForm::PackDatabase1Click() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;

@@ -75,6 +75,8 @@ void lexLiteral(const QString& text, Statement& st) {
     }
 }
 
+constexpr qsizetype kLongListFrom = 500;
+
 void bindPiece(const SqlPiece& p, Statement& st) {
     struct V {
         Statement& st;
@@ -96,6 +98,23 @@ void bindPiece(const SqlPiece& p, Statement& st) {
             st.binds << (v.value ? 1 : 0);
         }
         void operator()(const sql::IntList& v) const {
+            // SQLite takes a bounded number of bound values per statement; a long list goes as
+            // one bound JSON array that SQLite reads as a one-column table, so the list may be
+            // of any length and "x In (...)" keeps its meaning.
+            if (v.values.size() > kLongListFrom) {
+                QByteArray json;
+                json.reserve(v.values.size() * 8 + 2);
+                json += '[';
+                for (qsizetype i = 0; i < v.values.size(); ++i) {
+                    if (i) json += ',';
+                    json += QByteArray::number(v.values[i]);
+                }
+                json += ']';
+                st.binds << QString::fromLatin1(json);
+                st.sql += v.parenthesised ? QStringLiteral(" (Select value From json_each(?)) ")
+                                          : QStringLiteral(" Select value From json_each(?) ");
+                return;
+            }
             QStringList marks;
             for (qint64 n : v.values) {
                 marks << QStringLiteral("?");

@@ -4,6 +4,7 @@
 #include "controls/ErrorHandler.h"
 #include "data/Csv.h"
 #include "data/ProgramDataFrm.h"
+#include "planning/StrategyEditfrm.h"
 #include "reports/CsvFile.h"
 
 #include <QHBoxLayout>
@@ -140,7 +141,7 @@ const TOverdueItem& TOverdueForm::itemAt(int viewRow) const {
 
 void TOverdueForm::GridDblClick(int viewRow) {
     if (viewRow < 0 || viewRow >= sorted_->rowCount()) return;
-    OpenStrategyEditorOn(itemAt(viewRow).StrategyID, this);
+    OpenStrategyEditorOn(itemAt(viewRow), this);
 }
 
 void TOverdueForm::ExportBtnClick() {
@@ -162,8 +163,17 @@ void TOverdueForm::ExportBtnClick() {
                   });
 }
 
-void OpenStrategyEditorOn(qint64 strategyId, QWidget*) {
-    Q_UNUSED(strategyId);
-    controls::messageBox(QStringLiteral("The strategy editor is not available yet."),
-                         controls::Icon::Information, controls::Buttons::Ok);
+void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent) {
+    TProgramDataForm& dm = *ProgramDataForm;
+    engine::Table& s = dm.StrategyTable;
+    s.setFiltered(false);
+    dm.CurrentGoalID = int(item.GoalID);
+    dm.SelectedUserNumber = item.UserNumber;
+    s.setFiltered(true);
+    if (!s.locate(QStringLiteral("StrategyID"), item.StrategyID)) {
+        controls::showError(QStringLiteral("This strategy no longer exists."));
+        return;
+    }
+    TStrategyEditForm editor(parent);
+    controls::showModal(editor);
 }

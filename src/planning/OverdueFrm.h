@@ -53,6 +53,6 @@ private:
     QSortFilterProxyModel* sorted_;
 };
 
-// Opens the strategy editor on a strategy, for viewing or editing as the access lists allow.
-// The strategy editor is not part of this build yet: until it is, this says so in a box.
-void OpenStrategyEditorOn(qint64 strategyId, QWidget* parent);
+// Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
+// allow: the strategy table is switched to the strategy's goal and owner first.
+void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent);

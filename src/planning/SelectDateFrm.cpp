@@ -1,6 +1,10 @@
 #include "planning/SelectDateFrm.h"
 
 #include "controls/Plain.h"
+#include "controls/Screen.h"
+#include "engine/Table.h"
+
+#include <QDate>
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -28,4 +32,14 @@ TSelectDateForm::TSelectDateForm(QWidget* parent) : QDialog(parent) {
     connect(MonthCalendar1, &QCalendarWidget::activated, this, &QDialog::accept);
     MonthCalendar1->setFocus();
     setFixedSize(sizeHint());
+}
+
+bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
+    TSelectDateForm dialog(parent);
+    const engine::Field date = table.field(field);
+    dialog.MonthCalendar1->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
+    if (controls::showModal(dialog) != QDialog::Accepted) return false;
+    table.edit();
+    table.field(field).setValue(dialog.MonthCalendar1->selectedDate());
+    return true;
 }

@@ -4,6 +4,10 @@
 
 class QPushButton;
 
+namespace engine {
+class Table;
+}
+
 namespace controls {
 class MonthCalendar;
 }
@@ -19,3 +23,7 @@ public:
     QPushButton* BitBtn1; // OK, the Enter key
     QPushButton* BitBtn2; // Cancel, the Esc key
 };
+
+// Lets the person pick a date for a date field of the current row, starting from the stored
+// date (or today); OK writes the pick into the row, beginning an edit. False when cancelled.
+bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent);

@@ -9,8 +9,10 @@
 #include "data/ProgramDataFrm.h"
 #include "engine/DataSource.h"
 #include "engine/Query.h"
+#include "planning/MeasurementFrm.h"
 #include "planning/SelectDateFrm.h"
 #include "printing/Printer.h"
+#include "reports/StrategyRpt.h"
 
 #include <QDate>
 #include <QGridLayout>
@@ -293,13 +295,7 @@ void TStrategyEditForm::SetReadOnly(bool flag) {
 }
 
 void TStrategyEditForm::DateBtnClick() {
-    engine::Table& s = strategies();
-    TSelectDateForm dialog(this);
-    const engine::Field date = s.field(QStringLiteral("CompleationDate"));
-    dialog.MonthCalendar1->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
-    if (controls::showModal(dialog) != QDialog::Accepted) return;
-    s.edit();
-    s.field(QStringLiteral("CompleationDate")).setValue(dialog.MonthCalendar1->selectedDate());
+    SelectDateInto(strategies(), QStringLiteral("CompleationDate"), this);
 }
 
 void TStrategyEditForm::ResetBtnClick() {
@@ -395,8 +391,8 @@ void TStrategyEditForm::openMeasurementItems() {
     // when storing fails the items stay closed.
     DBEdit3->commit();
     if (s.isEditing()) s.post();
-    controls::messageBox(QStringLiteral("The measurement items are not available yet."),
-                         controls::Icon::Information, controls::Buttons::Ok);
+    TMeasurementForm items(this);
+    controls::showModal(items);
 }
 
 void TStrategyEditForm::PrintBtnClick() {
@@ -430,14 +426,7 @@ void TStrategyEditForm::printStrategy(bool preview) {
             q.unprepare();
         }
     } closeAfter{q};
-    runStrategyReport(printer, preview || !SystemSettings.SendToPrinter);
-}
-
-void TStrategyEditForm::runStrategyReport(QPrinter* printer, bool preview) {
-    (void)printer;
-    (void)preview;
-    controls::messageBox(QStringLiteral("The strategy report is not available yet."),
-                         controls::Icon::Information, controls::Buttons::Ok);
+    RunStrategyReport(preview || !SystemSettings.SendToPrinter ? nullptr : printer, QString(), this);
 }
 
 void TStrategyEditForm::PrepareStrategyQuery() {

@@ -94,7 +94,6 @@ private:
     // The do-not-print refusal, the print dialog (when printing), then the report of the
     // stored strategy printed or previewed.
     void printStrategy(bool preview);
-    void runStrategyReport(QPrinter* printer, bool preview);
     // Memo texts that typing could not write into the row (the row was locked elsewhere).
     bool typingNotStored() const;
     void storeRefusedTyping();

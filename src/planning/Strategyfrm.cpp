@@ -9,6 +9,7 @@
 #include "engine/Database.h"
 #include "planning/MoveUserFrm.h"
 #include "planning/StrategyEditfrm.h"
+#include "reports/PrintGoalsFrm.h"
 
 #include <QDate>
 #include <QGroupBox>
@@ -286,8 +287,8 @@ void TStrategyForm::PrintBtnClick() {
 }
 
 void TStrategyForm::openPrintGoals() {
-    controls::messageBox(QStringLiteral("The deliverable report screen is not available yet."),
-                         controls::Icon::Information, controls::Buttons::Ok);
+    TPrintGoalsForm form(this);
+    showChild(form);
 }
 
 void TStrategyForm::MoveBtnClick() {

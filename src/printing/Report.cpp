@@ -2,9 +2,12 @@
 
 #include "engine/DataSet.h"
 #include "engine/DateFormat.h"
+#include "engine/Error.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -14,6 +17,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
+#include <exception>
 
 namespace printing {
 
@@ -50,6 +56,18 @@ void buildTextDocument(QTextDocument& doc, const RichDocument& rich, const QFont
     }
 }
 } // namespace
+
+void RichDocument::appendLines(const QString& text, Paragraph::Style style, double indentPt) {
+    if (text.isEmpty()) {
+        append(QString(), style, indentPt);
+        return;
+    }
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    for (const QString& line : t.split(QLatin1Char('\n')))
+        append(line, style, indentPt);
+}
 
 QString RichDocument::plainText() const {
     QStringList out;
@@ -89,6 +107,10 @@ double Item::contentHeight(DrawContext&) {
     return geometry.height();
 }
 
+double Item::breakBefore(DrawContext&, double limitMm) {
+    return limitMm;
+}
+
 QString DBText::text(DrawContext& c) {
     engine::DataSet* ds = c.report->dataSet();
     if (!ds || !ds->isOpen() || ds->isEmpty()) return {};
@@ -108,7 +130,16 @@ void Picture::draw(DrawContext& c) {
     if (image.isNull()) return;
     const QRectF r = toDevice(geometry, c);
     if (!stretch) {
-        c.painter->drawImage(r.topLeft(), image);
+        // The picture's own size is its pixels at its stored resolution (the screen's 96 dpi
+        // when it stores none), whatever the printer's resolution.
+        const double screenDpm = 96 / 0.0254;
+        const double dpmX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() : screenDpm;
+        const double dpmY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() : screenDpm;
+        const QSizeF size(image.width() / dpmX * 1000 * c.scale, image.height() / dpmY * 1000 * c.scale);
+        c.painter->save();
+        c.painter->setClipRect(r, Qt::IntersectClip);
+        c.painter->drawImage(QRectF(r.topLeft(), size), image);
+        c.painter->restore();
         return;
     }
     QSizeF s = image.size();
@@ -116,22 +147,56 @@ void Picture::draw(DrawContext& c) {
     c.painter->drawImage(QRectF(r.topLeft(), s), image);
 }
 
+RichTextBox::RichTextBox() = default;
+RichTextBox::~RichTextBox() = default;
+
+QTextDocument& RichTextBox::layout(DrawContext& c) {
+    const double width = geometry.width() * c.scale;
+    QPaintDevice* device = c.painter->device();
+    if (!layout_ || laidOut_ != document || laidOutRevision_ != document->revision() ||
+        laidOutWidth_ != width || laidOutDevice_ != device) {
+        layout_ = std::make_unique<QTextDocument>();
+        buildTextDocument(*layout_, *document, font, width, device);
+        laidOut_ = document;
+        laidOutRevision_ = document->revision();
+        laidOutWidth_ = width;
+        laidOutDevice_ = device;
+    }
+    return *layout_;
+}
+
 double RichTextBox::contentHeight(DrawContext& c) {
     if (!document) return geometry.height();
-    QTextDocument doc;
-    buildTextDocument(doc, *document, font, geometry.width() * c.scale, c.painter->device());
-    return std::max(geometry.height(), doc.size().height() / c.scale);
+    return std::max(geometry.height(), layout(c).size().height() / c.scale);
+}
+
+double RichTextBox::breakBefore(DrawContext& c, double limitMm) {
+    if (!document) return limitMm;
+    const double limit = (limitMm - geometry.y()) * c.scale; // in the layout's device units
+    if (limit <= 0) return limitMm;
+    QTextDocument& doc = layout(c);
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QTextLayout* lay = b.layout();
+        const double blockTop = lay->position().y();
+        if (blockTop > limit) break;
+        for (int i = 0; i < lay->lineCount(); ++i) {
+            const QTextLine line = lay->lineAt(i);
+            const double top = blockTop + line.y();
+            if (top < limit && top + line.height() > limit) return geometry.y() + top / c.scale;
+        }
+    }
+    return limitMm;
 }
 
 void RichTextBox::draw(DrawContext& c) {
     if (!document) return;
-    QTextDocument doc;
+    QTextDocument& doc = layout(c);
     const QRectF r = toDevice(geometry, c);
-    buildTextDocument(doc, *document, font, r.width(), c.painter->device());
     c.painter->save();
     c.painter->translate(r.topLeft());
     QAbstractTextDocumentLayout::PaintContext ctx;
     ctx.palette.setColor(QPalette::Text, color);
+    if (c.painter->hasClipping()) ctx.clip = c.painter->clipBoundingRect();
     doc.documentLayout()->draw(c.painter, ctx);
     c.painter->restore();
 }
@@ -177,14 +242,40 @@ void Report::drawBand(Band& band, DrawContext& c, double top, double height) {
         if (item->visible) item->draw(c);
 }
 
+void Report::drawSlice(Band& band, DrawContext& c, double top, double offset, double height) {
+    c.painter->save();
+    c.painter->setClipRect(QRectF(0, top * c.scale, c.painter->device()->width(), height * c.scale));
+    drawBand(band, c, top - offset, band.height);
+    c.painter->restore();
+}
+
+double Report::breakAt(Band& band, DrawContext& c, double limit) {
+    double cut = limit;
+    for (auto& item : band.items)
+        if (item->visible) cut = std::min(cut, item->breakBefore(c, limit));
+    return cut;
+}
+
+namespace {
+QString printerFailure(const QPrinter& printer) {
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        const QString file = QDir::toNativeSeparators(printer.outputFileName());
+        const QFileInfo dir(QFileInfo(printer.outputFileName()).absolutePath());
+        if (!dir.isDir())
+            return QStringLiteral("Cannot print to the file %1: its folder does not exist.").arg(file);
+        return QStringLiteral("Cannot print to the file %1: it cannot be written.").arg(file);
+    }
+    return QStringLiteral("Cannot print on the printer %1.").arg(printer.printerName());
+}
+} // namespace
+
 void Report::render(QPrinter& printer) {
     printer.setPageMargins(QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
+    pages_ = 0;
     QPainter painter;
-    if (!painter.begin(&printer)) return;
+    if (!painter.begin(&printer)) throw engine::Error(printerFailure(printer));
     DrawContext c{&painter, this, 1, printer.resolution() / 25.4};
     const double pageHeightMm = printer.pageLayout().paintRect(QPageLayout::Millimeter).height();
-    pages_ = 1;
-    if (beforePrint) beforePrint();
     double y = 0;
     auto startPage = [&] {
         c.pageNumber = pages_;
@@ -194,25 +285,54 @@ void Report::render(QPrinter& printer) {
             y = pageHeader.height;
         }
     };
-    startPage();
-    if (data_ && data_->isOpen()) {
-        bool firstRow = true;
-        for (data_->first(); !data_->eof(); data_->next()) {
-            if (beforeDetail) beforeDetail();
-            if (!detail.enabled) continue;
-            const double h = bandHeight(detail, c);
-            if ((detail.forceNewPage && !firstRow) || (y + h > pageHeightMm && y > pageHeader.height)) {
-                printer.newPage();
-                ++pages_;
-                startPage();
-            }
-            drawBand(detail, c, y, h);
-            y += h;
-            firstRow = false;
+    auto newPage = [&] {
+        if (!printer.newPage()) throw engine::Error(printerFailure(printer));
+        ++pages_;
+        startPage();
+    };
+    auto printDetail = [&](bool firstRow) {
+        const double h = bandHeight(detail, c);
+        if ((detail.forceNewPage && !firstRow) || (y + h > pageHeightMm && y > pageHeader.height)) newPage();
+        // A band longer than what is left of the page goes on over the next pages.
+        double offset = 0;
+        while (h - offset > pageHeightMm - y) {
+            const double room = pageHeightMm - y;
+            double cut = breakAt(detail, c, offset + room);
+            if (cut <= offset + 0.01) cut = offset + room; // one line taller than a page
+            drawSlice(detail, c, y, offset, cut - offset);
+            offset = cut;
+            newPage();
         }
+        if (offset == 0)
+            drawBand(detail, c, y, h);
+        else
+            drawSlice(detail, c, y, offset, h - offset);
+        y += h - offset;
+    };
+    try {
+        pages_ = 1;
+        if (beforePrint) beforePrint();
+        startPage();
+        if (data_ && data_->isOpen()) {
+            bool firstRow = true;
+            for (data_->first(); !data_->eof(); data_->next()) {
+                if (beforeDetail) beforeDetail();
+                if (!detail.enabled) continue;
+                printDetail(firstRow);
+                firstRow = false;
+            }
+            if (firstRow && printIfEmpty) {
+                if (beforeDetail) beforeDetail();
+                if (detail.enabled) printDetail(true);
+            }
+        }
+        if (afterPrint) afterPrint();
+    } catch (...) {
+        painter.end();
+        throw;
     }
-    if (afterPrint) afterPrint();
-    painter.end();
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        throw engine::Error(printerFailure(printer));
 }
 
 void Report::print(QPrinter& printer) {
@@ -232,12 +352,24 @@ void Report::preview(QWidget* parent, const std::function<int(QDialog&)>& showMo
     prepare(printer);
     QPrintPreviewDialog dlg(&printer, parent);
     dlg.setWindowTitle(QStringLiteral("Print Preview"));
-    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { render(*p); });
+    // A failure while the preview paints cannot travel through Qt's signal; the preview closes
+    // and the failure is raised once it has.
+    std::exception_ptr failure;
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this, &dlg, &failure](QPrinter* p) {
+        if (failure) return;
+        try {
+            render(*p);
+        } catch (...) {
+            failure = std::current_exception();
+            QTimer::singleShot(0, &dlg, &QDialog::reject);
+        }
+    });
     dlg.resize(900, 1000);
     if (showModal)
         showModal(dlg);
     else
         dlg.exec();
+    if (failure) std::rethrow_exception(failure);
 }
 
 } // namespace printing

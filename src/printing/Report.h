@@ -14,7 +14,9 @@
 
 class QDialog;
 class QPainter;
+class QPaintDevice;
 class QPrinter;
+class QTextDocument;
 class QWidget;
 
 namespace engine {
@@ -51,6 +53,9 @@ public:
     virtual void draw(DrawContext& c);
     // Height the item needs for the current row, for bands that stretch.
     virtual double contentHeight(DrawContext& c);
+    // Where a band that does not fit on its page may be cut at or above `limitMm` (band
+    // millimetres) without cutting through this item's lines; `limitMm` when it does not mind.
+    virtual double breakBefore(DrawContext& c, double limitMm);
 
 protected:
     virtual QString text(DrawContext& c) = 0;
@@ -95,7 +100,9 @@ protected:
 class Picture : public Item {
 public:
     QImage image;
-    bool stretch = true; // keeps the aspect ratio inside its box
+    // Scaled into its box keeping the aspect ratio; otherwise drawn at the picture's own size
+    // from the box's top-left corner and clipped to the box.
+    bool stretch = true;
     void draw(DrawContext& c) override;
 
 protected:
@@ -103,14 +110,26 @@ protected:
 };
 
 // A rich-text box rendering a document model; it grows with its text when its band stretches.
+// The layout of a document is made once and kept until the document, width or device changes.
 class RichTextBox : public Item {
 public:
+    RichTextBox();
+    ~RichTextBox() override;
     RichDocument* document = nullptr;
     void draw(DrawContext& c) override;
     double contentHeight(DrawContext& c) override;
+    double breakBefore(DrawContext& c, double limitMm) override;
 
 protected:
     QString text(DrawContext&) override { return {}; }
+
+private:
+    QTextDocument& layout(DrawContext& c);
+    std::unique_ptr<QTextDocument> layout_;
+    const RichDocument* laidOut_ = nullptr;
+    quint64 laidOutRevision_ = 0;
+    double laidOutWidth_ = -1;
+    QPaintDevice* laidOutDevice_ = nullptr;
 };
 
 class Band {
@@ -133,6 +152,8 @@ public:
 
 // A banded report bound to a data set: a page header on every page and a detail band per row,
 // walked from the first row. US Letter portrait, 0.5 inch margins, "Times New Roman" 10 pt.
+// A detail band taller than the rest of its page continues on the next pages, cut between lines.
+// A printer that cannot be written to is an engine::Error, never an empty result.
 class Report : public QObject {
     Q_OBJECT
 public:
@@ -148,6 +169,8 @@ public:
     std::function<void()> beforePrint;
     std::function<void()> afterPrint;
     std::function<void()> beforeDetail; // once per row, before its band is measured and drawn
+    // An empty data set still prints the detail band once, from empty values.
+    bool printIfEmpty = false;
 
     // Renders every page onto the printer as it is set up.
     void print(QPrinter& printer);
@@ -163,6 +186,9 @@ public:
 private:
     void render(QPrinter& printer);
     void drawBand(Band& band, DrawContext& c, double top, double height);
+    // Draws the part [offset, offset + height) of a band at `top` of the page.
+    void drawSlice(Band& band, DrawContext& c, double top, double offset, double height);
+    double breakAt(Band& band, DrawContext& c, double limit);
     double bandHeight(Band& band, DrawContext& c);
     engine::DataSet* data_;
     int pages_ = 0;

@@ -110,9 +110,16 @@ TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     EXPECT_EQ(form.itemAt(0).Owner, "Yan");
     EXPECT_TRUE(form.Label1->text().startsWith("2 items are overdue on "));
 
+    // The double click opens the editor on that very strategy.
+    qint64 shown = 0;
+    dialogs.onModal = [&](QDialog& d) {
+        shown = ProgramDataForm->StrategyTable.field("StrategyID").asInteger();
+        return d.result();
+    };
     form.GridDblClick(0);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "The strategy editor is not available yet.");
+    EXPECT_EQ(dialogs.modalTitles.value(dialogs.modalTitles.size() - 1), "Strategy Edit");
+    EXPECT_EQ(shown, form.itemAt(0).StrategyID);
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     SecurityData.CanViewAllStrategys = false;

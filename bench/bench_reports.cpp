@@ -1,0 +1,269 @@
+// Benchmarks for the strategy report and the report screens. The first runs on a database of
+// its own (2,000 strategies with full texts and 5 items each); the others on the large sample in
+// $VARDIMO_BENCH_DB (default: bench-data beside the program), made once if missing.
+// Each figure is printed with the target it is held to.
+
+#include "Sample.h"
+#include "controls/Dialogs.h"
+#include "controls/Plain.h"
+#include "data/CurrentUser.h"
+#include "data/ProgramDataFrm.h"
+#include "engine/Database.h"
+#include "reports/ReportsFrm.h"
+#include "reports/StrategyRpt.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+long statusKb(const char* key) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+long residentKb() {
+    return statusKb("VmRSS:");
+}
+long peakKb() {
+    return statusKb("VmHWM:");
+}
+
+// A data module on a folder, logged on as a user with every right to see.
+struct Module {
+    engine::Session session;
+    std::unique_ptr<TProgramDataForm> dm;
+    explicit Module(const QString& folder) {
+        session.addStandardAlias(QStringLiteral("Goal"), folder, QStringLiteral("Paradox"));
+        dm = std::make_unique<TProgramDataForm>(session);
+        if (!dm->DataModuleCreate()) std::abort();
+        LoadSystemSettings();
+    }
+};
+
+QString largeSample() {
+    QString dir = qEnvironmentVariable("VARDIMO_BENCH_DB");
+    if (dir.isEmpty())
+        dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench-data"));
+    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db")))) {
+        std::printf("Making the large sample in %s (once)...\n", qPrintable(dir));
+        tools::createDatabase(dir, true, tools::SampleSize::Large,
+                              [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
+    }
+    return dir;
+}
+
+QString text(int length, int seed) {
+    static const QString words = QStringLiteral(
+        "Review the plan with every team lead, agree the figures, report the results monthly and act on "
+        "what the customers tell us; budget, staff and suppliers are checked before each quarter ends. ");
+    QString out;
+    while (out.size() < length)
+        out += words.mid(seed % 40) + words;
+    out.truncate(length);
+    out[length / 2] = QLatin1Char('\n');
+    return out;
+}
+
+// 2,000 strategies with every memo filled to its width, and 5 items each.
+QString fullTextDatabase(QTemporaryDir& dir) {
+    QString folder = dir.path();
+    engine::Database::create(folder);
+    engine::Session session;
+    engine::Database db(session);
+    db.open(folder);
+    for (const auto& t : engine::tables())
+        db.attach(t);
+    engine::Transaction tx(db);
+    db.exec(QStringLiteral("UPDATE \"settings\".\"settings\" SET ReportTitle1 = ?, ReportTitle2 = ?, "
+                           "MultipulMeasure = 1"),
+            {QStringLiteral("Benchmark Organisation"), QStringLiteral("Strategies in full")});
+    engine::Inserter types(db, QStringLiteral("GoalType.db"), {"TypeDescription"});
+    types.add({QStringLiteral("Corporate")});
+    engine::Inserter users(db, QStringLiteral("User.db"), {"UserID", "UserName", "SecurityID"});
+    const qint64 user = users.add({QStringLiteral("WRITER"), QStringLiteral("William Writer"), 0});
+    engine::Inserter goals(db, QStringLiteral("goals.db"),
+                           {"GoalDescription", "UserNumber", "GoalTypeID", "GoalYear"});
+    engine::Inserter strategies(db, QStringLiteral("Strategys.db"),
+                                {"StrategyNumber", "StrategyDescription", "Responsibility", "Deliverable",
+                                 "Measurement", "CompleationDate", "AddationalResources", "CommentsStatus",
+                                 "DoNotPrint", "UserNumber", "GoalID", "Compleated"});
+    engine::Inserter measures(
+        db, QStringLiteral("Measure.db"),
+        {"StrategyID", "MeasurementNumber", "Measurement", "CompleationDate", "Compleated", "Deliverable"});
+    qint64 goal = 0;
+    for (int s = 0; s < 2000; ++s) {
+        if (s % 10 == 0)
+            goal = goals.add({QStringLiteral("Goal %1: ").arg(s / 10) + text(100, s), user, 1, 2026});
+        const qint64 id = strategies.add({s % 10 + 1, text(240, s), text(240, s + 1), text(240, s + 2),
+                                          text(240, s + 3), QStringLiteral("2026-06-30"), text(240, s + 4),
+                                          text(240, s + 5), 0, user, goal, s % 2});
+        for (int m = 1; m <= 5; ++m)
+            measures.add(
+                {id, m, text(200, s + m), QStringLiteral("2026-0%1-15").arg(m), m % 2, text(200, s + m + 7)});
+    }
+    tx.commit();
+    db.close();
+    return folder;
+}
+
+void openAllStrategies(TProgramDataForm& dm) {
+    engine::Query& q = dm.Strategyquery;
+    q.close();
+    q.clear();
+    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
+    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
+    q.add("Where S.GoalID = G.GoalID And");
+    q.add("S.Usernumber = U.UserNumber And");
+    q.add("G.GoalTypeID = T.GoalTypeID And");
+    q.add("S.DoNotPrint = False");
+    q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
+    q.prepare();
+    q.open();
+}
+
+void reportCounters(benchmark::State& state, int pages, double seconds, long rssBefore) {
+    state.counters["pages"] = pages;
+    state.counters["pages_per_s"] = seconds > 0 ? pages / seconds : 0;
+    state.counters["target_pages_per_s"] = 100;
+    state.counters["peak_rss_MB"] = double(peakKb()) / 1024;
+    state.counters["rss_growth_MB"] = double(peakKb() - rssBefore) / 1024;
+}
+
+// The strategy report of 2,000 strategies with full texts and 5 items each, to PDF.
+void BM_StrategyReport2000(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString folder = fullTextDatabase(dir);
+    Module m(folder);
+    const QString pdf = QDir(dir.path()).filePath(QStringLiteral("report.pdf"));
+    int pages = 0;
+    double seconds = 0;
+    long before = residentKb();
+    for (auto _ : state) {
+        openAllStrategies(*m.dm);
+        const auto t0 = std::chrono::steady_clock::now();
+        TStrategyReport report;
+        report.printToPdf(pdf);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        pages += report.pageCount();
+        m.dm->Strategyquery.close();
+    }
+    reportCounters(state, pages, seconds, before);
+    state.counters["target_rss_growth_MB"] = 50;
+}
+
+struct Large {
+    std::unique_ptr<Module> m;
+    Large() {
+        m = std::make_unique<Module>(largeSample());
+        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    }
+};
+Large& large() {
+    static Large l;
+    return l;
+}
+
+// The reports screen's "All Goals" for one year and type by a user who sees every strategy.
+void BM_ReportsAllGoals(benchmark::State& state) {
+    Large& l = large();
+    const long before = residentKb();
+    const QString pdf = QDir::temp().filePath(QStringLiteral("vardimo-bench-allgoals.pdf"));
+    int pages = 0, rows = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        TReportsForm form;
+        form.ReportType->setItemIndex(0);
+        form.ReportTypeClick();
+        const auto t0 = std::chrono::steady_clock::now();
+        form.BuildStrategyQuery();
+        rows = l.m->dm->Strategyquery.recordCount();
+        TStrategyReport report;
+        report.printToPdf(pdf);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        pages += report.pageCount();
+        l.m->dm->Strategyquery.close();
+    }
+    QFile::remove(pdf);
+    state.counters["strategies"] = rows;
+    reportCounters(state, pages, seconds, before);
+    state.counters["target_peak_rss_MB"] = 200;
+}
+
+// The "Deliverable Report" over a range of about 100,000 measurements.
+void BM_DeliverableReport100k(benchmark::State& state) {
+    Large& l = large();
+    TProgramDataForm& dm = *l.m->dm;
+    SystemSettings.MultipulMeasure = true;
+    // The shortest range from the first of January that holds 100,000 measurements.
+    const QDate start(QDate::currentDate().year(), 1, 1);
+    auto count = [&](const QDate& end) {
+        engine::Query q(dm.GoalDatabase);
+        q.add("Select Count(*) As N From \"Measure.db\" Where CompleationDate >= ", engine::sql::Date{start},
+              " And CompleationDate <= ", engine::sql::Date{end});
+        q.open();
+        return q.field(QStringLiteral("N")).asInteger();
+    };
+    int lo = 0, hi = 3000;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (count(start.addDays(mid)) >= 100000)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    const QDate end = start.addDays(lo);
+    const long before = residentKb();
+    const QString pdf = QDir::temp().filePath(QStringLiteral("vardimo-bench-deliverable.pdf"));
+    int pages = 0, rows = 0;
+    qint64 keys = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        TReportsForm form;
+        form.ReportType->setItemIndex(3);
+        form.ReportTypeClick();
+        form.DateTimePicker1->setDate(start);
+        form.DateTimePicker2->setDate(end);
+        const auto t0 = std::chrono::steady_clock::now();
+        form.BuildStrategyQuery();
+        rows = dm.Strategyquery.recordCount();
+        keys = dm.Strategyquery.sql().line(5).count(QLatin1Char(','));
+        TStrategyReport report;
+        report.printToPdf(pdf);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        pages += report.pageCount();
+        dm.Strategyquery.close();
+    }
+    QFile::remove(pdf);
+    state.counters["measurements_in_range"] = double(keys);
+    state.counters["strategies"] = rows;
+    reportCounters(state, pages, seconds, before);
+    state.counters["target_peak_rss_MB"] = 200;
+}
+
+} // namespace
+
+BENCHMARK(BM_StrategyReport2000)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_ReportsAllGoals)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_DeliverableReport100k)->Unit(benchmark::kSecond)->Iterations(1);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    controls::ScriptedDialogs dialogs; // a report's message is recorded, not waited for
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    for (const auto& m : dialogs.messages)
+        std::printf("Message shown: %s\n", qPrintable(m.text));
+    std::printf("Peak resident memory of the run: %ld MB (target under 200 MB)\n", peakKb() / 1024);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,177 @@
+// The measurements screen, driven offscreen with the scripted dialogs.
+
+#include "controls/DataControls.h"
+#include "planning/MeasurementFrm.h"
+#include "reports/ReportFixture.h"
+
+#include <QCalendarWidget>
+#include <QGroupBox>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+class MeasurementScreen : public testing_support::ReportFixture {
+protected:
+    void SetUp() override {
+        ReportFixture::SetUp();
+        addAccess(me, other, false);
+        logOn();
+        goal = addGoal("Grow sales", year, type, {}, me);
+        mine = addStrategy(goal, me, 1);
+        theirs = addStrategy(goal, other, 1);
+    }
+    void standOn(int strategy) { ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy)); }
+    int stored(int strategy) {
+        engine::Query q(dm->GoalDatabase);
+        q.add("Select * From \"Measure.db\" Where StrategyID = ", engine::sql::Int{strategy});
+        q.open();
+        return q.recordCount();
+    }
+    engine::Table& items() { return dm->MeasureTable; }
+    int goal = 0, mine = 0, theirs = 0;
+};
+
+TEST_F(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
+    addMeasure(theirs, 1);
+    standOn(mine);
+    {
+        TMeasurementForm form;
+        EXPECT_EQ(form.windowTitle(), "Measurments");
+        EXPECT_EQ(form.GroupBox1->title(), "Detail");
+        QAbstractItemModel* grid = form.DBGrid1->model();
+        EXPECT_EQ(grid->headerData(0, Qt::Horizontal).toString(), "Number");
+        EXPECT_EQ(grid->headerData(1, Qt::Horizontal).toString(), "Completion Date");
+        EXPECT_EQ(grid->headerData(2, Qt::Horizontal).toString(), "Deliverable");
+        EXPECT_EQ(dm->CurrentStrategyID, mine);
+        EXPECT_TRUE(items().filtered());
+        EXPECT_EQ(items().state(), engine::DataSet::State::Insert);
+        EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 1);
+        EXPECT_EQ(items().field("StrategyID").asInteger(), mine);
+        EXPECT_FALSE(items().field("Compleated").asBoolean());
+        EXPECT_FALSE(items().field("Compleated").isNull());
+        EXPECT_TRUE(form.SaveBtn->isEnabled());
+        EXPECT_FALSE(form.DBEdit1->isEnabled()) << "the number is never typed";
+        form.BitBtn1->click();
+    }
+    EXPECT_EQ(stored(mine), 0) << "closing without Save drops the first item";
+    EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
+
+    // Escape drops a changed item just the same.
+    TMeasurementForm form;
+    items().field("Deliverable").setValue("typed, never saved");
+    form.reject();
+    EXPECT_EQ(stored(mine), 0);
+}
+
+TEST_F(MeasurementScreen, AStrategyTheUserMayOnlyView) {
+    standOn(theirs);
+    {
+        TMeasurementForm form;
+        EXPECT_EQ(items().state(), engine::DataSet::State::Browse)
+            << "no first item for a view-only strategy";
+        EXPECT_TRUE(items().isEmpty());
+        EXPECT_FALSE(form.DeleteBtn->isEnabled());
+    }
+    addMeasure(theirs, 1, {{"Deliverable", "Theirs"}});
+    standOn(theirs);
+    TMeasurementForm form;
+    EXPECT_EQ(items().recordCount(), 1);
+    for (QWidget* w : std::initializer_list<QWidget*>{form.InsertBtn, form.SaveBtn, form.DeleteBtn,
+                                                      form.ResetBtn, form.DateBtn, form.DBCheckBox1})
+        EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className();
+    EXPECT_TRUE(form.DBMemo1->isReadOnly());
+    EXPECT_TRUE(form.DBMemo2->isReadOnly());
+    EXPECT_EQ(form.DBEdit2->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
+    EXPECT_TRUE(form.BitBtn1->isEnabled());
+    EXPECT_EQ(form.DBMemo2->toPlainText(), "Theirs");
+    form.reject();
+
+    // A strategy not stored yet has no key to hang items on.
+    dm->StrategyTable.insert();
+    dm->StrategyTable.field("UserNumber").setValue(me);
+    TMeasurementForm unsaved;
+    EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
+    EXPECT_FALSE(unsaved.InsertBtn->isEnabled());
+    dm->StrategyTable.cancel();
+}
+
+TEST_F(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
+    standOn(mine);
+    TMeasurementForm form;
+    for (const char* text : {"one", "two", "three"}) {
+        if (items().state() != engine::DataSet::State::Insert) form.InsertBtnClick();
+        items().field("Deliverable").setValue(text);
+        form.SaveBtnClick();
+    }
+    ASSERT_EQ(stored(mine), 3);
+    EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 3);
+
+    dialogs.answers = {controls::Answer::No};
+    form.DeleteBtnClick();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to delete this Measurement?");
+    EXPECT_EQ(dialogs.messages[0].icon, controls::Icon::Stop);
+    EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
+    EXPECT_EQ(stored(mine), 3);
+    form.DeleteBtnClick();
+    EXPECT_EQ(stored(mine), 2);
+    form.InsertBtnClick();
+    EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 3) << "the highest was deleted";
+
+    // An untouched new item is dropped by the next Insert; a changed one is stored by it.
+    form.InsertBtnClick();
+    EXPECT_EQ(stored(mine), 2);
+    EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 3);
+    items().field("Measurement").setValue("changed");
+    form.InsertBtnClick();
+    EXPECT_EQ(stored(mine), 3) << "Insert stored the changed item first";
+    EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 4);
+    form.BitBtn1Click();
+
+    standOn(mine);
+    TMeasurementForm again;
+    EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
+    ASSERT_TRUE(items().locate("MeasurementNumber", 2));
+    again.DeleteBtnClick();
+    again.InsertBtnClick();
+    EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 4)
+        << "numbers are never given twice above a gap";
+    items().field("Deliverable").setValue("four");
+    again.SaveBtnClick();
+    EXPECT_EQ(items().field("ModifiedBy").asInteger(), me);
+    EXPECT_FALSE(items().field("ModifiedDate").isNull());
+}
+
+TEST_F(MeasurementScreen, TheDateDialogResetAndCompleted) {
+    addMeasure(mine, 1);
+    standOn(mine);
+    TMeasurementForm form;
+    QDate shown;
+    const QDate picked(year, 4, 5);
+    dialogs.onModal = [&](QDialog& d) {
+        auto* calendar = d.findChild<QCalendarWidget*>();
+        shown = calendar->selectedDate();
+        calendar->setSelectedDate(picked);
+        return int(QDialog::Accepted);
+    };
+    form.DateBtnClick();
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Select Date"}));
+    EXPECT_EQ(shown, QDate::currentDate()) << "an empty date opens on today";
+    EXPECT_EQ(items().field("CompleationDate").asDate(), picked);
+    form.DBCheckBox1->click();
+    form.SaveBtnClick();
+
+    dialogs.onModal = [&](QDialog& d) {
+        shown = d.findChild<QCalendarWidget*>()->selectedDate();
+        d.findChild<QCalendarWidget*>()->setSelectedDate(picked.addDays(3));
+        return int(QDialog::Rejected);
+    };
+    form.DateBtnClick();
+    EXPECT_EQ(shown, picked);
+    EXPECT_EQ(items().state(), engine::DataSet::State::Browse) << "Cancel changes nothing";
+
+    form.ResetBtnClick();
+    EXPECT_TRUE(items().field("CompleationDate").isNull());
+    form.SaveBtnClick();
+    EXPECT_TRUE(items().field("Compleated").asBoolean()) << "Completed does not depend on the date";
+    EXPECT_TRUE(items().field("CompleationDate").isNull());
+}

@@ -1,0 +1,313 @@
+// The reports screen and the deliverable report screen: their controls, the query texts they
+// write, the strategies those select from rows written here, and printing and previewing.
+
+#include "controls/DataControls.h"
+#include "controls/Plain.h"
+#include "engine/Database.h"
+#include "reports/PrintGoalsFrm.h"
+#include "reports/ReportFixture.h"
+#include "reports/ReportsFrm.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+using testing_support::pdfPages;
+using testing_support::pdfText;
+
+namespace {
+const QString kHead = "Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription\n"
+                      "From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T\n"
+                      "Where S.GoalID = G.GoalID And\n";
+const QString kOrder = "Order by s.UserNumber, G.GoalDescription, S.StrategyNumber";
+QString d(const QDate& date) {
+    return date.toString("MM/dd/yyyy");
+}
+} // namespace
+
+class ReportScreens : public testing_support::ReportFixture {
+protected:
+    void SetUp() override {
+        ReportFixture::SetUp();
+        fourth = addUser("fourth", "", "Fred Fourth", staff);
+        otherType = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Personal"}});
+        dm->GoalTypeTable.locate("GoalTypeID", type);
+        addAccess(me, other, false);
+        addAccess(me, third, true);
+        logOn();
+        alpha = addGoal("Alpha goal", year, type, me, me);
+        beta = addGoal("Beta global", year, type, {}, me);
+        lastYear = addGoal("Last year's", year - 1, type, me, me);
+        personal = addGoal("Personal goal", year, otherType, me, me);
+        s1 = addStrategy(alpha, me, 1, {{"Compleated", true}, {"CompleationDate", march10}});
+        s2 = addStrategy(alpha, me, 2);
+        s3 = addStrategy(beta, other, 1, {{"Compleated", true}, {"CompleationDate", march20}});
+        s4 = addStrategy(beta, fourth, 1);
+        s5 = addStrategy(alpha, me, 3, {{"DoNotPrint", true}});
+        s6 = addStrategy(lastYear, me, 1);
+        s7 = addStrategy(personal, me, 1);
+        s8 = addStrategy(beta, me, 1);
+    }
+    QList<int> build(TReportsForm& form, int kind) {
+        form.ReportType->setItemIndex(kind);
+        form.ReportTypeClick();
+        form.BuildStrategyQuery();
+        QList<int> ids = selected();
+        dm->Strategyquery.close();
+        return ids;
+    }
+    QList<int> build(TPrintGoalsForm& form, int kind) {
+        form.RadioGroup1->setItemIndex(kind);
+        form.RadioGroup1Click();
+        form.BuildStrategyQuery();
+        QList<int> ids = selected();
+        dm->Strategyquery.close();
+        return ids;
+    }
+    // The strategy list's selection, as the print goals screen reads it.
+    void listShows(int goalId, int user, int goalYear) {
+        dm->CurrentGoalID = goalId;
+        dm->GoalTypeFilter = type;
+        dm->SelectedUserNumber = user;
+        dm->GoalYearFilter = QString::number(goalYear);
+    }
+    QDate march10{QDate::currentDate().year(), 3, 10};
+    QDate march20{QDate::currentDate().year(), 3, 20};
+    int fourth = 0, otherType = 0, alpha = 0, beta = 0, lastYear = 0, personal = 0;
+    int s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0, s6 = 0, s7 = 0, s8 = 0;
+};
+
+TEST_F(ReportScreens, ReportsScreenControlsAndItsQueryText) {
+    dm->FilterGoalsByUser = true;
+    TReportsForm form;
+    EXPECT_EQ(form.windowTitle(), "Reports");
+    EXPECT_FALSE(dm->FilterGoalsByUser);
+    EXPECT_EQ(form.ReportType->title(), "Report Type");
+    EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3)
+        << "no Deliverable Report without multiple measurements";
+    EXPECT_EQ(form.ReportType->itemIndex(), 0);
+    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.DBLookupComboBox1->keyValue().toInt(), type);
+    EXPECT_EQ(form.DBLookupComboBox1->currentText(), "Corporate");
+    EXPECT_EQ(form.DateTimePicker1->date(), QDate::currentDate());
+    EXPECT_EQ(form.DateTimePicker2->date(), QDate::currentDate().addDays(1));
+    for (QWidget* w :
+         {static_cast<QWidget*>(form.DateTimePicker1), static_cast<QWidget*>(form.DateTimePicker2)}) {
+        EXPECT_FALSE(w->isEnabled());
+        EXPECT_EQ(w->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
+    }
+    EXPECT_TRUE(form.PrintBtn->isEnabled());
+    EXPECT_FALSE(form.NoGoalTypeLabel->isVisibleTo(&form));
+
+    EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s3})) << "own first, then the users he may see";
+    const QString visible = QString("S.UserNumber In (%1, %2, %3) And\n").arg(me).arg(other).arg(third);
+    const QString tail =
+        QString("G.GoalYear = %1 And\nG.GoalTypeID = %2 And\nS.DoNotPrint = False\n").arg(year).arg(type) +
+        kOrder;
+    const QString joins = "S.Usernumber = U.UserNumber And\nG.GoalTypeID = T.GoalTypeID And\n";
+    EXPECT_EQ(dm->Strategyquery.text(), kHead + joins + visible + tail);
+
+    form.DateTimePicker1->setDate(march10);
+    form.DateTimePicker2->setDate(march10);
+    EXPECT_EQ(build(form, 1), QList<int>({s1})) << "a completion date on the range's end counts";
+    EXPECT_TRUE(form.DateTimePicker1->isEnabled());
+    EXPECT_EQ(form.DateTimePicker2->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
+    EXPECT_EQ(
+        dm->Strategyquery.text(),
+        kHead + joins + visible +
+            QString(
+                "S.Compleated = True And S.CompleationDate >= \"%1\" And S.CompleationDate <= \"%1\" And\n")
+                .arg(d(march10)) +
+            tail);
+    form.DateTimePicker2->setDate(march20);
+    EXPECT_EQ(build(form, 1), QList<int>({s1, s3}));
+    form.DateTimePicker1->setDate(march20.addDays(1));
+    EXPECT_TRUE(build(form, 1).isEmpty()) << "start after end selects nothing";
+
+    EXPECT_EQ(build(form, 2), QList<int>({s2, s8})) << "the dates play no part";
+    EXPECT_FALSE(form.DateTimePicker1->isEnabled());
+    EXPECT_EQ(form.DateTimePicker1->date(), march20.addDays(1)) << "the dates keep their values";
+    EXPECT_EQ(dm->Strategyquery.text(), kHead + joins + visible + "S.Compleated = False And\n" + tail);
+    EXPECT_FALSE(dm->Strategyquery.text().contains("Completion"));
+}
+
+TEST_F(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
+    SecurityData.CanViewAllStrategys = true;
+    SystemSettings.NoGoalYear = true;
+    SystemSettings.MultipulMeasure = true;
+    const QDate start(year, 6, 1), end(year, 6, 30);
+    addMeasure(s2, 1, {{"CompleationDate", start}});
+    addMeasure(s3, 1, {{"CompleationDate", end}});
+    addMeasure(s1, 1, {{"CompleationDate", end.addDays(1)}});
+    addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
+    addMeasure(s4, 1);
+    TReportsForm form;
+    EXPECT_FALSE(form.GoalSpin->isVisibleTo(&form));
+    EXPECT_FALSE(form.Label2->isVisibleTo(&form));
+    EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
+    form.GoalSpin->setValue(2001);
+
+    EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s6, s3, s4})) << "every user, every year";
+    EXPECT_FALSE(dm->Strategyquery.text().contains("S.UserNumber In"));
+    EXPECT_FALSE(dm->Strategyquery.text().contains("GoalYear ="));
+
+    form.DateTimePicker1->setDate(start);
+    form.DateTimePicker2->setDate(end);
+    EXPECT_EQ(build(form, 3), QList<int>({s2, s3}))
+        << "a measurement on either end counts; its flag does not";
+    EXPECT_TRUE(form.DateTimePicker2->isEnabled());
+    EXPECT_TRUE(dm->Strategyquery.text().contains(
+        QString("\nS.StrategyID in (-1,%1,%1,%2) and\nG.GoalTypeID = ").arg(s2).arg(s3)))
+        << dm->Strategyquery.text().toStdString();
+    EXPECT_EQ(dm->MeasureQuery.text(),
+              QString("Select * From \"Measure.db\" Where\nCompleationDate >= \"%1\" "
+                      "And\nCompleationDate <= \"%2\"")
+                  .arg(d(start), d(end)));
+    EXPECT_FALSE(dm->MeasureQuery.isOpen());
+
+    form.DateTimePicker1->setDate(end.addDays(2));
+    EXPECT_TRUE(build(form, 3).isEmpty());
+    EXPECT_TRUE(dm->Strategyquery.text().contains("S.StrategyID in (-1) and"));
+}
+
+TEST_F(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
+    SystemSettings.SendToPrinter = true;
+    const QString pdf = dir.file("reports.pdf");
+    dialogs.printToFile = pdf;
+    {
+        TReportsForm form;
+        form.ReportTitle->setText("Quarterly");
+        dialogs.printAnswers = {false};
+        form.PrintBtnClick();
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_NE(form.result(), QDialog::Accepted) << "a cancelled dialog does nothing";
+        EXPECT_FALSE(dm->Strategyquery.isOpen());
+
+        form.PrintBtnClick();
+        EXPECT_EQ(form.result(), QDialog::Accepted) << "Print closes the screen";
+        EXPECT_FALSE(dm->Strategyquery.isOpen());
+        EXPECT_FALSE(dm->Strategyquery.prepared());
+    }
+    ASSERT_EQ(pdfPages(pdf), 4);
+    const QString text = pdfText(pdf);
+    EXPECT_EQ(text.count(QRegularExpression("Mary Me Corporate Quarterly")), 3);
+    EXPECT_EQ(text.count(QRegularExpression("Otto Other Corporate Quarterly")), 1);
+    EXPECT_TRUE(pdfText(pdf, 4).contains("Beta global"));
+
+    SystemSettings.SendToPrinter = false;
+    TReportsForm form;
+    form.PreviewBtnClick();
+    EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
+    EXPECT_NE(form.result(), QDialog::Accepted) << "Preview leaves the screen open";
+    form.PrintBtnClick();
+    EXPECT_EQ(dialogs.modalTitles.size(), 2) << "without SendToPrinter, Print previews after the dialog";
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+}
+
+TEST_F(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
+    dm->GoalTypeTable.first();
+    while (!dm->GoalTypeTable.isEmpty())
+        dm->GoalTypeTable.remove();
+    TReportsForm form;
+    EXPECT_FALSE(form.PrintBtn->isEnabled());
+    EXPECT_FALSE(form.PreviewBtn->isEnabled());
+    EXPECT_TRUE(form.NoGoalTypeLabel->isVisibleTo(&form));
+    EXPECT_TRUE(form.NoGoalTypeLabel->text().contains("goal type"));
+}
+
+TEST_F(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
+    SystemSettings.MultipulMeasure = true;
+    SecurityData.CanViewAllStrategys = true;
+    {
+        engine::Transaction tx(dm->GoalDatabase);
+        engine::Inserter rows(dm->GoalDatabase, "Measure.db",
+                              {"StrategyID", "MeasurementNumber", "CompleationDate"});
+        for (int i = 0; i < 40000; ++i)
+            rows.add({i % 2 ? s3 : s7, i + 1, QDate(year, 7, 1 + i % 28).toString(Qt::ISODate)});
+        tx.commit();
+    }
+    dm->GoalDatabase.notifyChanged("measure");
+    TReportsForm form;
+    form.DateTimePicker1->setDate(QDate(year, 7, 1));
+    form.DateTimePicker2->setDate(QDate(year, 7, 31));
+    EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
+    const QString line = dm->Strategyquery.sql().line(5);
+    EXPECT_TRUE(line.startsWith("S.StrategyID in (-1,"));
+    EXPECT_TRUE(line.endsWith(") and"));
+    EXPECT_EQ(line.count(','), 40000) << "one key per measurement";
+}
+
+TEST_F(ReportScreens, PrintGoalsItemsAndTheirQueries) {
+    listShows(alpha, me, year);
+    TPrintGoalsForm form;
+    EXPECT_EQ(form.windowTitle(), "Print Goals");
+    EXPECT_EQ(form.RadioGroup1->title(), "Print Options");
+    EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
+    EXPECT_FALSE(form.DateTimePicker1->isEnabled());
+    EXPECT_EQ(form.DateTimePicker2->date(), QDate::currentDate().addDays(1));
+    const QString head = kHead + "G.GoalTypeID = T.GoalTypeID And\nS.Usernumber = U.UserNumber And\n"
+                                 "S.DoNotPrint = False And\n";
+    const QString common = QString("G.GoalTypeID = %1 And\nG.GoalYear = %2 And\n").arg(type).arg(year);
+
+    EXPECT_EQ(build(form, 0), QList<int>({s1, s2}));
+    EXPECT_EQ(dm->Strategyquery.text(), head + QString("S.GoalID = %1 And\n").arg(alpha) + common +
+                                            QString("S.UserNumber = %1\n").arg(me) + kOrder);
+    form.DateTimePicker1->setDate(QDate(2001, 1, 1));
+    form.DateTimePicker2->setDate(QDate(2001, 1, 2));
+    EXPECT_EQ(build(form, 1), QList<int>({s1, s2, s8})) << "every goal, the dates ignored";
+    EXPECT_EQ(dm->Strategyquery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
+
+    listShows(-1, me, year);
+    EXPECT_TRUE(build(form, 0).isEmpty()) << "no goal selected";
+    EXPECT_TRUE(dm->Strategyquery.text().contains("S.GoalID = -1 And"));
+
+    SystemSettings.NoGoalYear = true;
+    listShows(lastYear, me, year - 1);
+    EXPECT_EQ(build(form, 0), QList<int>({s6})) << "the hidden year still counts";
+    EXPECT_TRUE(dm->Strategyquery.text().contains(QString("G.GoalYear = %1 And").arg(year - 1)));
+    listShows(alpha, other, year);
+    EXPECT_EQ(build(form, 1), QList<int>({s3})) << "the listed user's strategies";
+    EXPECT_FALSE(dm->Strategyquery.text().contains(" In ")) << "no access-list line here";
+}
+
+TEST_F(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
+    SystemSettings.MultipulMeasure = true;
+    const QDate start(year, 9, 1), end(year, 9, 30);
+    addMeasure(s8, 1, {{"CompleationDate", start}});
+    addMeasure(s2, 1, {{"CompleationDate", end}});
+    addMeasure(s3, 1, {{"CompleationDate", end}});
+    listShows(alpha, me, year);
+    TPrintGoalsForm form;
+    EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
+    form.DateTimePicker1->setDate(start);
+    form.DateTimePicker2->setDate(end);
+    EXPECT_EQ(build(form, 2), QList<int>({s2, s8}));
+    EXPECT_TRUE(form.DateTimePicker1->isEnabled());
+    EXPECT_TRUE(dm->Strategyquery.text().endsWith(
+        QString("S.UserNumber = %1 And\nS.StrategyID in (-1,%2,%3,%4)\n").arg(me).arg(s8).arg(s2).arg(s3) +
+        kOrder));
+    form.DateTimePicker1->setDate(end.addDays(1));
+    EXPECT_TRUE(build(form, 2).isEmpty()) << "start after end";
+    form.RadioGroup1->setItemIndex(0);
+    form.RadioGroup1Click();
+    EXPECT_FALSE(form.DateTimePicker2->isEnabled());
+
+    SystemSettings.SendToPrinter = true;
+    const QString pdf = dir.file("goals.pdf");
+    dialogs.printToFile = pdf;
+    form.PreviewBtnClick();
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
+    EXPECT_EQ(dialogs.printDialogs, 0);
+    EXPECT_NE(form.result(), QDialog::Accepted);
+    form.PrintBtnClick();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_EQ(pdfPages(pdf), 2);
+    const QString text = pdfText(pdf);
+    EXPECT_EQ(text.count("Mary Me Corporate"), 2);
+    EXPECT_FALSE(text.contains("Corporate Quarterly"));
+}
