@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <algorithm>
+#include <vector>
 
 namespace tools {
 
@@ -36,10 +38,8 @@ SampleCounts counts(SampleSize size) {
     return {10, 36, 0, 2};
 }
 
-QVariant rights(std::initializer_list<int> on, int i) {
-    for (int r : on)
-        if (r == i) return 1;
-    return 0;
+QVariant rights(const std::vector<int>& on, int i) {
+    return std::find(on.begin(), on.end(), i) != on.end() ? 1 : 0;
 }
 
 } // namespace
@@ -81,7 +81,8 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                                "CanPackDatabase", "CanViewSecurity", "CanAddGoals", "CanAddDepartments",
                                "CanPrintReports", "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                "CanAddGlobalGoals", "CanModifyAllGoals"});
-        const std::vector<std::pair<QString, std::initializer_list<int>>> profiles{
+        // Held by value: a braced list inside a pair would not outlive this statement.
+        const std::vector<std::pair<QString, std::vector<int>>> profiles{
             {"Administrator", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
             {"Manager", {5, 7, 8, 11, 12}},
             {"Staff", {5, 7, 8}}};

@@ -60,7 +60,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
     StatusBar1 = statusBar();
     // Main window creation, in the system's order.
-    StatusBar1->showMessage(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"));
+    // A widget of the bar, not a message: menus clear messages when they open.
+    StatusBar1->addWidget(
+        new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), StatusBar1),
+        1);
     ProdcutHelp1->setEnabled(controls::helpFileExists());
     engine::Session& session = engine::Session::instance();
     if (!session.hasAlias(QStringLiteral("Goal")))
@@ -141,7 +144,7 @@ void TMainForm::PackDatabase1Click() {
         explicit Progress(QWidget* owner) : form(owner) {}
         void setStatus(const QString& text) override { form.setStatus(text); }
     } progress(this);
-    progress.form.show();
+    controls::showPainted(&progress.form);
     PackDatabase(progress);
 }
 

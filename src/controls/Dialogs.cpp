@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -89,7 +88,10 @@ bool QtDialogs::print(QPrinter& printer, QWidget* parent) {
 }
 
 bool QtDialogs::printerSetup(QPrinter& printer, QWidget* parent) {
-    QPageSetupDialog dlg(&printer, parent);
+    // The printer is chosen here, and its properties (paper, layout) through its Properties button.
+    QPrintDialog dlg(&printer, parent);
+    dlg.setWindowTitle(QStringLiteral("Printer Setup"));
+    dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
     return dlg.exec() == QDialog::Accepted;
 }
 
