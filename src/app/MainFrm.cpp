@@ -16,8 +16,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcutEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -57,6 +59,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     ProdcutHelp1 = Help1->addAction(QStringLiteral("&Prodcut Help"));
     Help1->addSeparator();
     About1 = item(Help1, QStringLiteral("&About"), &TMainForm::About1Click);
+
+    menuBar()->installEventFilter(this);
 
     StatusBar1 = statusBar();
     // Main window creation, in the system's order.
@@ -102,8 +106,33 @@ QList<QAction*> TMainForm::menuItems() const {
 }
 
 bool TMainForm::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) ApplyRights();
+    if (e->type() == QEvent::WindowActivate) {
+        ApplyRights();
+    }
     return QMainWindow::event(e);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+    // "&Setup" and "&Strategies" share the letter S. Qt hands such an ambiguous Alt+letter to
+    // each item in turn, so every other Alt+S would go to the wrong item (or nowhere, for a
+    // keyboard user who expects the Setup menu). As on the system's own platform, the key
+    // belongs to the first item with that letter; the others are reached with the arrow keys.
+    if (watched == menuBar() && e->type() == QEvent::Shortcut) {
+        auto* se = static_cast<QShortcutEvent*>(e);
+        if (se->isAmbiguous()) {
+            for (QAction* a : menuBar()->actions()) {
+                if (!a->isVisible() || QKeySequence::mnemonic(a->text()) != se->key()) continue;
+                if (a->isEnabled()) {
+                    if (a->menu())
+                        menuBar()->setActiveAction(a);
+                    else
+                        a->trigger();
+                }
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TMainForm::ApplyRights() {

@@ -18,8 +18,8 @@
 TLogonForm* LogonForm = nullptr;
 
 TLogonForm::TLogonForm(QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Logon"));
     auto* lay = new QVBoxLayout(this);
     Label1 = app::productLabel(QStringLiteral("Vardimo"), 28, this);

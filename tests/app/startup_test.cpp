@@ -26,6 +26,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -491,4 +492,23 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
     QApplication::sendEvent(form.File1, &tip);
     form.StatusBar1->clearMessage();
     EXPECT_TRUE(notice()) << "the notice is part of the bar, not a passing message";
+}
+
+TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
+    TMainForm form;
+    SecurityData.CanAddStrategy = true;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    int strategies = 0;
+    QObject::connect(form.Strategys1, &QAction::triggered, [&] { ++strategies; });
+    // "&Setup" and "&Strategies" share their letter: each Alt+S is the Setup menu's, not every other one.
+    for (int round = 0; round < 3; ++round) {
+        QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_EQ(popup, form.Setup1) << "round " << round;
+        QTest::keyClick(popup, Qt::Key_Escape);
+        QTest::keyClick(&form, Qt::Key_Escape);
+    }
+    EXPECT_EQ(strategies, 0);
 }
