@@ -75,7 +75,10 @@ bool FieldLink::active() const {
 }
 
 bool FieldLink::writable() const {
-    return active() && !dataSet()->isEmpty();
+    if (!active()) return false;
+    DataSet* ds = dataSet();
+    // Asked on every refresh: the position answers without counting the rows of a large table.
+    return ds->isEditing() || ds->recNo() >= 0;
 }
 
 QVariant FieldLink::value() const {
