@@ -1,12 +1,14 @@
 #include "controls/Dialogs.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace controls {
 
@@ -92,6 +94,9 @@ bool QtDialogs::printerSetup(QPrinter& printer, QWidget* parent) {
     QPrintDialog dlg(&printer, parent);
     dlg.setWindowTitle(QStringLiteral("Printer Setup"));
     dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
+    // Nothing is printed here: the button that keeps the choice says so.
+    for (auto* box : dlg.findChildren<QDialogButtonBox*>())
+        if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
     return dlg.exec() == QDialog::Accepted;
 }
 
