@@ -299,6 +299,7 @@ TEST_F(Startup, TheSampleDatabaseAsksForALogon) {
     // Nobody becomes another user by setting a variable: the name is the account's.
     sys::overrideNetworkUserName({});
     qputenv("NWUSERNAME", "jsmith");
+    const QByteArray user = qgetenv("USER");
     qputenv("USER", "jsmith");
     EXPECT_NE(sys::networkUserName().toLower(), "jsmith");
     ranLoop = false;
@@ -307,6 +308,7 @@ TEST_F(Startup, TheSampleDatabaseAsksForALogon) {
     EXPECT_EQ(logonShown, 1) << "the automatic logon did not take the variable's name";
     EXPECT_FALSE(ranLoop);
     qunsetenv("NWUSERNAME");
+    qputenv("USER", user);
     logonShown = 0;
     sys::overrideNetworkUserName("jsmith");
     // No network: the window, even with automatic logon on.
