@@ -238,11 +238,7 @@ public:
     LookupListModel(engine::DataSource* source, QString keyField, QString listField)
         : QAbstractListModel(source), source_(source), keyField_(std::move(keyField)),
           listField_(std::move(listField)) {
-        connect(source, &engine::DataSource::rowsChanged, this, [this] {
-            beginResetModel();
-            loaded_ = false;
-            endResetModel();
-        });
+        connect(source, &engine::DataSource::rowsChanged, this, [this] { reload(); });
     }
     static LookupListModel* shared(engine::DataSource* source, const QString& keyField,
                                    const QString& listField) {
@@ -261,6 +257,11 @@ public:
         if (role == Qt::DisplayRole || role == Qt::EditRole) return texts_[index.row()];
         if (role == Qt::UserRole) return keys_[index.row()];
         return {};
+    }
+    void reload() {
+        beginResetModel();
+        loaded_ = false;
+        endResetModel();
     }
     int rowOf(const QVariant& key) const {
         load();
@@ -328,6 +329,10 @@ void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& ke
     updating_ = false;
     connect(list_, &QAbstractItemModel::modelReset, this, [this] { guarded([this] { refresh(); }); });
     refresh();
+}
+
+void DBLookupComboBox::reloadList() {
+    if (list_) list_->reload();
 }
 
 void DBLookupComboBox::bind(engine::DataSource* source, const QString& field) {

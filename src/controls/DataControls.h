@@ -111,6 +111,8 @@ public:
     void bind(engine::DataSource* source, const QString& field);
     QVariant keyValue() const;
     void setKeyValue(const QVariant& key);
+    // Reads the list again for every box that shows it (its rows changed without notice).
+    void reloadList();
 
 signals:
     void closeUp(); // after the user picked an entry
