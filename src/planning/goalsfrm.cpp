@@ -181,8 +181,9 @@ void TGoalsForm::DBEdit4Change() {
 void TGoalsForm::UpDown1Click() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
     if (goals.isEmpty()) return; // no goal shown: the arrows do not begin one
-    goals.edit();
-    goals.field(QStringLiteral("GoalYear")).setValue(UpDown1->position());
+    // The arrows count from the year shown: like a typed year, never written over a year that
+    // another workstation stored meanwhile.
+    controls::writeField(&goals, QStringLiteral("GoalYear"), UpDown1->position());
 }
 
 void TGoalsForm::InsertBtnClick() {

@@ -358,3 +358,26 @@ TEST_F(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     EXPECT_EQ(countRows("goals.db"), 1);
     EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
 }
+
+TEST_F(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
+    const int goal = addGoal("Shared", year, me, me);
+    TGoalsForm form;
+    ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), goal);
+    {
+        // Another workstation moves the goal to the next year.
+        engine::Session s;
+        s.addStandardAlias("Goal", dir.path(), "Paradox");
+        engine::Database other(s);
+        other.open(dir.path());
+        engine::Table t(other, "goals.db");
+        t.open();
+        ASSERT_TRUE(t.locate("GoalID", goal));
+        t.edit();
+        t.field("GoalYear").setValue(year + 5);
+        t.post();
+    }
+    form.UpDown1->stepBy(1); // shown: this year, so the arrows say next year
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(countRows("goals.db", QString("Where GoalYear = %1").arg(year + 5)), 1);
+}
