@@ -278,14 +278,23 @@ private:
         rowOfKey_.clear();
         DataSet* ds = source_ ? source_->dataSet() : nullptr;
         if (!ds || !ds->isOpen()) return;
-        const int n = ds->recordCount();
-        texts_.reserve(n);
-        keys_.reserve(n);
-        for (int r = 0; r < n; ++r) {
-            const QVariant key = ds->valueAt(r, keyField_);
-            texts_ << ds->valueAt(r, listField_).toString();
-            keys_ << key;
+        try {
+            const int n = ds->recordCount();
+            texts_.reserve(n);
+            keys_.reserve(n);
+            for (int r = 0; r < n; ++r) {
+                const QVariant key = ds->valueAt(r, keyField_);
+                texts_ << ds->valueAt(r, listField_).toString();
+                keys_ << key;
+            }
+        } catch (const engine::Error& e) {
+            // Asked from inside a view: the box shows what was read, the message comes after.
+            texts_.resize(keys_.size());
+            QMetaObject::invokeMethod(
+                const_cast<LookupListModel*>(this), [m = e.message()] { showError(m); },
+                Qt::QueuedConnection);
         }
+        const int n = int(keys_.size());
         // Backwards, so that the first entry of a key is the one found.
         for (int r = n - 1; r >= 0; --r)
             if (!keys_[r].isNull()) rowOfKey_.insert(keys_[r].toLongLong(), r);
