@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 namespace tools {
@@ -38,9 +39,7 @@ SampleCounts counts(SampleSize size) {
 }
 
 QVariant rights(const std::vector<int>& on, int i) {
-    for (int r : on)
-        if (r == i) return 1;
-    return 0;
+    return std::find(on.begin(), on.end(), i) != on.end() ? 1 : 0;
 }
 
 } // namespace
@@ -82,7 +81,7 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                                "CanPackDatabase", "CanViewSecurity", "CanAddGoals", "CanAddDepartments",
                                "CanPrintReports", "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                "CanAddGlobalGoals", "CanModifyAllGoals"});
-        // Vectors, not initializer lists: a list inside a pair would not outlive its own line.
+        // Held by value: a braced list inside a pair would not outlive this statement.
         const std::vector<std::pair<QString, std::vector<int>>> profiles{
             {"Administrator", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
             {"Manager", {5, 7, 8, 11, 12}},

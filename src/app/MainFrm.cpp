@@ -23,8 +23,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcutEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -66,9 +68,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     About1 = item(Help1, QStringLiteral("&About"), &TMainForm::About1Click);
     AddTrackingMenu(*this);
 
+    menuBar()->installEventFilter(this);
+
     StatusBar1 = statusBar();
     // Main window creation, in the system's order.
-    StatusBar1->showMessage(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"));
+    // A widget of the bar, not a message: menus clear messages when they open.
+    StatusBar1->addWidget(
+        new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), StatusBar1),
+        1);
     ProdcutHelp1->setEnabled(controls::helpFileExists());
     engine::Session& session = engine::Session::instance();
     if (!session.hasAlias(QStringLiteral("Goal")))
@@ -107,8 +114,33 @@ QList<QAction*> TMainForm::menuItems() const {
 }
 
 bool TMainForm::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) ApplyRights();
+    if (e->type() == QEvent::WindowActivate) {
+        ApplyRights();
+    }
     return QMainWindow::event(e);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+    // "&Setup" and "&Strategies" share the letter S. Qt hands such an ambiguous Alt+letter to
+    // each item in turn, so every other Alt+S would go to the wrong item (or nowhere, for a
+    // keyboard user who expects the Setup menu). As on the system's own platform, the key
+    // belongs to the first item with that letter; the others are reached with the arrow keys.
+    if (watched == menuBar() && e->type() == QEvent::Shortcut) {
+        auto* se = static_cast<QShortcutEvent*>(e);
+        if (se->isAmbiguous()) {
+            for (QAction* a : menuBar()->actions()) {
+                if (!a->isVisible() || QKeySequence::mnemonic(a->text()) != se->key()) continue;
+                if (a->isEnabled()) {
+                    if (a->menu())
+                        menuBar()->setActiveAction(a);
+                    else
+                        a->trigger();
+                }
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TMainForm::ApplyRights() {
@@ -161,7 +193,7 @@ void TMainForm::PackDatabase1Click() {
         explicit Progress(QWidget* owner) : form(owner) {}
         void setStatus(const QString& text) override { form.setStatus(text); }
     } progress(this);
-    progress.form.show();
+    controls::showPainted(&progress.form);
     PackDatabase(progress);
 }
 

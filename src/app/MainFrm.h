@@ -54,6 +54,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     QAction* item(QMenu* menu, const QString& caption, void (TMainForm::*slot)());

@@ -29,11 +29,11 @@ void ProgramEnd() {
 }
 
 int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
-    // 1 and 2: help file and date format.
+    // Facts of the workstation that every screen reads.
     HelpFileExists = sys::helpFileExists();
     controls::setHelpFileExists(HelpFileExists);
     engine::setDateFormat(engine::DateFormat{});
-    // 3 and 4: the engine.
+    // Without a database engine of the version the tables need, nothing else can run.
     const std::optional<int> version =
         hooks.engineVersion ? hooks.engineVersion() : engine::Session::instance().version();
     if (!version || *version < 500) {
@@ -41,12 +41,12 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
             QStringLiteral("This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed"));
         return EngineMissing;
     }
-    // 5 and 6: the splash window.
     ShowSplash = SplashWanted(arguments);
     OpenSplash(3);
-    // 7: the application's title.
+    // Every message box carries the application's title.
     QApplication::setApplicationName(QStringLiteral("Vardimo"));
-    // 8: the main window, which prepares the engine session.
+    // The main window comes before the data module: it prepares the engine session (the alias
+    // Goal and the shared directories) that opening the database needs.
     try {
         MainForm = new TMainForm;
     } catch (const engine::Error& e) {
@@ -56,7 +56,6 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
         return Failed;
     }
     StepSplash();
-    // 9: the data module opens the database and every table.
     auto* dm = new TProgramDataForm;
     if (!dm->DataModuleCreate()) {
         CloseSplash();
@@ -64,25 +63,21 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
         return Failed;
     }
     StepSplash();
-    // 10: the logon window.
     LogonForm = new TLogonForm;
     LogonForm->LoggedOn = false;
     StepSplash();
     int status = Normal;
     try {
-        // 11 to 13.
         LoadSystemSettings();
         CloseSplash();
         RunLogon();
-        // 14.
         if (!LogonForm->LoggedOn) {
             controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
             status = Failed;
         } else if (SystemSettings.DisableLogin) {
+            // The wait blocks the event loop: the window must be on the screen before it.
             TDisabledForm disabled;
-            disabled.show();
-            disabled.repaint();
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            controls::showPainted(&disabled);
             sys::WaitMilliseconds(5000);
             disabled.hide();
         } else {
@@ -95,7 +90,6 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
         controls::showError(e.message());
         status = Failed;
     }
-    // 15.
     ProgramEnd();
     return status;
 }

@@ -1,6 +1,7 @@
 #include "app/Windows.h"
 
 #include "app/Pictures.h"
+#include "controls/Screen.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -109,7 +110,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
 
 void TMessageForm::setStatus(const QString& text) {
     Label1->setText(text);
-    repaint();
+    controls::paintNow(this);
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
@@ -149,15 +150,13 @@ void OpenSplash(int steps) {
         SplashForm->Gauge1->setMaximum(steps);
     else
         SplashForm->Gauge1->hide();
-    SplashForm->show();
-    SplashForm->repaint();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    controls::showPainted(SplashForm);
 }
 
 void StepSplash() {
     if (!ShowSplash || !SplashForm || !SplashForm->Gauge1->isVisible()) return;
     SplashForm->Gauge1->setValue(SplashForm->Gauge1->value() + 1);
-    SplashForm->repaint();
+    controls::paintNow(SplashForm);
 }
 
 void CloseSplash() {

@@ -18,8 +18,8 @@
 TLogonForm* LogonForm = nullptr;
 
 TLogonForm::TLogonForm(QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Logon"));
     auto* lay = new QVBoxLayout(this);
     Label1 = app::productLabel(QStringLiteral("Vardimo"), 28, this);
@@ -52,7 +52,9 @@ TLogonForm::TLogonForm(QWidget* parent)
     lay->addLayout(buttons);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-    setMinimumWidth(320);
+    // A single border: the window keeps the size its contents need.
+    Edit1->setMinimumWidth(200);
+    lay->setSizeConstraint(QLayout::SetFixedSize);
     LoggedOn = false;
 }
 
@@ -90,7 +92,8 @@ bool IsSoleSupervisorWithoutPassword() {
     if (count == 1) {
         q.clear();
         q.add(
-            "Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and UserPassword = \"\"");
+            "Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and (UserPassword = \"\" "
+            "Or UserPassword Is Null)");
         q.prepare();
         q.open();
         result = !q.isEmpty();

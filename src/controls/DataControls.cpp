@@ -1,16 +1,66 @@
 #include "controls/DataControls.h"
 
+#include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "engine/DataSet.h"
 #include "engine/Error.h"
+#include "engine/Table.h"
 
+#include <QAbstractListModel>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QWheelEvent>
 
 namespace controls {
 
 using engine::DataSet;
 using engine::FieldType;
+
+// ---- Writing a field ------------------------------------------------------------------------
+
+int fieldWidth(DataSet* ds, const QString& field) {
+    const auto* t = qobject_cast<const engine::Table*>(ds);
+    if (!t) return 0;
+    const int i = t->def().columnIndex(field);
+    if (i < 0) return 0;
+    const engine::ColumnDef& c = t->def().columns[size_t(i)];
+    return c.type == FieldType::Text ? c.width : 0;
+}
+
+namespace {
+// The stored values of the current row, as the controls show them.
+QVariantList rowValues(DataSet* ds) {
+    QStringList names;
+    if (const auto* t = qobject_cast<const engine::Table*>(ds))
+        for (const engine::ColumnDef& c : t->def().columns)
+            names << c.name;
+    else
+        names = ds->fieldNames();
+    QVariantList values;
+    for (const QString& n : names)
+        values << ds->fieldValue(n);
+    return values;
+}
+} // namespace
+
+bool writeField(DataSet* ds, const QString& field, const QVariant& v) {
+    if (!ds || !ds->isOpen()) return false;
+    if (!ds->isEditing()) {
+        if (ds->isEmpty()) return false;
+        const QVariantList shown = rowValues(ds);
+        ds->edit();
+        if (ds->state() == DataSet::State::Edit && rowValues(ds) != shown) {
+            ds->cancel();
+            throw engine::Error(QStringLiteral("The record was changed by another user. Its stored values "
+                                               "are shown now; make your change again."));
+        }
+    }
+    ds->setFieldValue(field, v);
+    return true;
+}
 
 // ---- FieldLink ------------------------------------------------------------------------------
 
@@ -24,6 +74,13 @@ bool FieldLink::active() const {
     return ds && ds->isOpen() && !field_.isEmpty();
 }
 
+bool FieldLink::writable() const {
+    if (!active()) return false;
+    DataSet* ds = dataSet();
+    // Asked on every refresh: the position answers without counting the rows of a large table.
+    return ds->isEditing() || ds->recNo() >= 0;
+}
+
 QVariant FieldLink::value() const {
     if (!active()) return {};
     return dataSet()->fieldValue(field_);
@@ -32,13 +89,6 @@ QVariant FieldLink::value() const {
 QString FieldLink::text() const {
     if (!active()) return {};
     return engine::displayText(value(), dataSet()->fieldType(field_));
-}
-
-void FieldLink::write(const QVariant& v) const {
-    DataSet* ds = dataSet();
-    if (!ds) return;
-    if (!ds->isEditing()) ds->edit();
-    ds->setFieldValue(field_, v);
 }
 
 namespace {
@@ -56,43 +106,67 @@ DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, handler([this](const QString& text) {
                 if (!link_.active() || dataReadOnly_) return;
                 const FieldType t = link_.dataSet()->fieldType(link_.field());
-                if (t != FieldType::Text && t != FieldType::Memo) {
-                    // A number or date is written once it reads as one; until then typing only
-                    // starts editing, and leaving the box writes (or refuses) what is there.
-                    try {
-                        engine::toStoredValue(text, t);
-                    } catch (const engine::Error&) {
-                        if (!link_.dataSet()->isEditing()) link_.dataSet()->edit();
-                        deferred_ = true;
-                        return;
-                    }
+                if (t == FieldType::Text || t == FieldType::Memo) {
+                    link_.write(text);
+                    return;
                 }
-                deferred_ = false;
-                link_.write(text);
+                // Half a number is no value: only a whole, valid one is written.
+                QVariant v;
+                try {
+                    v = accepted(text);
+                } catch (const engine::Error&) {
+                    pending_ = true;
+                    return;
+                }
+                pending_ = false;
+                link_.write(v);
             }));
     connect(this, &QLineEdit::editingFinished, this, [this] {
-        if (deferred_) {
-            deferred_ = false;
-            guarded([this] { link_.write(text()); });
+        if (pending_) {
+            pending_ = false;
+            // The refused text gives way to the field's value.
+            guarded([this] { accepted(text()); });
         }
-        refresh();
+        guarded([this] { refresh(); });
     });
+}
+
+QVariant DBEdit::accepted(const QString& text) const {
+    const FieldType t = link_.dataSet()->fieldType(link_.field());
+    const QVariant v = engine::toStoredValue(text, t);
+    if (ranged_) {
+        bool ok = false;
+        const qint64 n = v.toLongLong(&ok);
+        if (v.isNull() || !ok || n < min_ || n > max_)
+            throw engine::Error(
+                QStringLiteral("'%1' is not a value from %2 to %3.").arg(text.trimmed()).arg(min_).arg(max_));
+    }
+    return text;
 }
 
 void DBEdit::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
+    if (const int w = fieldWidth(source->dataSet(), field); w > 0) setMaxLength(w);
     listen(this, source, field, [this] { refresh(); });
     refresh();
 }
 
 void DBEdit::setDataReadOnly(bool ro) {
     dataReadOnly_ = ro;
-    setReadOnly(ro);
+    refresh();
+}
+
+void DBEdit::setRange(qint64 minimum, qint64 maximum) {
+    ranged_ = true;
+    min_ = minimum;
+    max_ = maximum;
 }
 
 void DBEdit::refresh() {
+    // Nothing to type into while no row is shown: Insert begins one.
+    setReadOnly(dataReadOnly_ || !link_.writable());
     const QString t = link_.text();
-    if (t != text() && !(deferred_ && hasFocus())) setText(t);
+    if (t != text() && !(pending_ && hasFocus())) setText(t);
     if (t != shown_) {
         shown_ = t;
         emit changed();
@@ -104,17 +178,28 @@ void DBEdit::refresh() {
 DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent) {
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (updating_ || !link_.active() || isReadOnly()) return;
-        guarded([this] { link_.write(toPlainText()); });
+        QString text = toPlainText();
+        if (width_ > 0 && text.size() > width_) {
+            // A text field takes at most its width.
+            text.truncate(width_);
+            updating_ = true;
+            setPlainText(text);
+            moveCursor(QTextCursor::End);
+            updating_ = false;
+        }
+        guarded([&] { link_.write(text); });
     });
 }
 
 void DBMemo::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
+    width_ = fieldWidth(source->dataSet(), field);
     listen(this, source, field, [this] { refresh(); });
     refresh();
 }
 
 void DBMemo::refresh() {
+    setReadOnly(!link_.writable());
     const QString t = link_.text();
     if (t == toPlainText()) return;
     updating_ = true;
@@ -128,7 +213,7 @@ DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent) : QCheckBox(capt
     connect(this, &QCheckBox::toggled, this, [this](bool on) {
         if (updating_ || !link_.active()) return;
         guarded([&] { link_.write(on); });
-        refresh();
+        guarded([this] { refresh(); });
     });
 }
 
@@ -146,41 +231,117 @@ void DBCheckBox::refresh() {
 
 // ---- DBLookupComboBox -----------------------------------------------------------------------
 
+// The entries of a lookup list, shared by every box over the same list source and fields, with
+// a map from key to entry. Read again only when the list's rows changed.
+class LookupListModel : public QAbstractListModel {
+public:
+    LookupListModel(engine::DataSource* source, QString keyField, QString listField)
+        : QAbstractListModel(source), source_(source), keyField_(std::move(keyField)),
+          listField_(std::move(listField)) {
+        connect(source, &engine::DataSource::rowsChanged, this, [this] { reload(); });
+    }
+    static LookupListModel* shared(engine::DataSource* source, const QString& keyField,
+                                   const QString& listField) {
+        for (auto* m : source->findChildren<LookupListModel*>(QString(), Qt::FindDirectChildrenOnly))
+            if (m->keyField_ == keyField && m->listField_ == listField) return m;
+        return new LookupListModel(source, keyField, listField);
+    }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        if (parent.isValid()) return 0;
+        load();
+        return int(texts_.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        load();
+        if (!index.isValid() || index.row() >= texts_.size()) return {};
+        if (role == Qt::DisplayRole || role == Qt::EditRole) return texts_[index.row()];
+        if (role == Qt::UserRole) return keys_[index.row()];
+        return {};
+    }
+    void reload() {
+        beginResetModel();
+        loaded_ = false;
+        endResetModel();
+    }
+    int rowOf(const QVariant& key) const {
+        load();
+        if (!key.isValid() || key.isNull()) return -1;
+        return rowOfKey_.value(key.toLongLong(), -1);
+    }
+
+private:
+    void load() const {
+        if (loaded_) return;
+        loaded_ = true;
+        texts_.clear();
+        keys_.clear();
+        rowOfKey_.clear();
+        DataSet* ds = source_ ? source_->dataSet() : nullptr;
+        if (!ds || !ds->isOpen()) return;
+        try {
+            const int n = ds->recordCount();
+            texts_.reserve(n);
+            keys_.reserve(n);
+            for (int r = 0; r < n; ++r) {
+                const QVariant key = ds->valueAt(r, keyField_);
+                texts_ << ds->valueAt(r, listField_).toString();
+                keys_ << key;
+            }
+        } catch (const engine::Error& e) {
+            // Asked from inside a view: the box shows what was read, the message comes after.
+            texts_.resize(keys_.size());
+            QMetaObject::invokeMethod(
+                const_cast<LookupListModel*>(this), [m = e.message()] { showError(m); },
+                Qt::QueuedConnection);
+        }
+        const int n = int(keys_.size());
+        // Backwards, so that the first entry of a key is the one found.
+        for (int r = n - 1; r >= 0; --r)
+            if (!keys_[r].isNull()) rowOfKey_.insert(keys_[r].toLongLong(), r);
+    }
+    QPointer<engine::DataSource> source_;
+    QString keyField_, listField_;
+    mutable bool loaded_ = false;
+    mutable QStringList texts_;
+    mutable QVariantList keys_;
+    mutable QHash<qint64, int> rowOfKey_;
+};
+
 DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
+    setFocusPolicy(Qt::StrongFocus); // a wheel turn alone does not give it focus
     connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         guarded([&] {
             const QVariant key = itemData(index);
-            if (link_.source())
-                link_.write(key);
-            else
+            if (link_.source()) {
+                if (!link_.write(key)) return;
+            } else {
                 unboundKey_ = key;
+            }
             emit closeUp();
         });
-        refresh();
+        guarded([this] { refresh(); });
     });
+}
+
+void DBLookupComboBox::wheelEvent(QWheelEvent* e) {
+    if (hasFocus())
+        QComboBox::wheelEvent(e);
+    else
+        e->ignore(); // the window around it scrolls instead
 }
 
 void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& keyField,
                                const QString& listField) {
-    list_ = listSource;
-    keyField_ = keyField;
-    listField_ = listField;
-    connect(listSource, &engine::DataSource::rowsChanged, this,
-            [this] { guarded([this] { reloadList(); }); });
-    reloadList();
+    list_ = LookupListModel::shared(listSource, keyField, listField);
+    updating_ = true;
+    setModel(list_);
+    updating_ = false;
+    connect(list_, &QAbstractItemModel::modelReset, this, [this] { guarded([this] { refresh(); }); });
+    refresh();
 }
 
 void DBLookupComboBox::reloadList() {
-    updating_ = true;
-    clear();
-    DataSet* ds = list_ ? list_->dataSet() : nullptr;
-    if (ds && ds->isOpen()) {
-        const int n = ds->recordCount();
-        for (int r = 0; r < n; ++r)
-            addItem(ds->valueAt(r, listField_).toString(), ds->valueAt(r, keyField_));
-    }
-    updating_ = false;
-    refresh();
+    if (list_) list_->reload();
 }
 
 void DBLookupComboBox::bind(engine::DataSource* source, const QString& field) {
@@ -199,17 +360,10 @@ void DBLookupComboBox::setKeyValue(const QVariant& key) {
 }
 
 void DBLookupComboBox::refresh() {
-    const QVariant key = keyValue();
-    int index = -1;
-    if (key.isValid() && !key.isNull())
-        for (int i = 0; i < count(); ++i)
-            if (itemData(i).toLongLong() == key.toLongLong()) {
-                index = i;
-                break;
-            }
+    const int index = list_ ? list_->rowOf(keyValue()) : -1;
     const bool was = updating_;
     updating_ = true;
-    setCurrentIndex(index);
+    if (currentIndex() != index) setCurrentIndex(index);
     updating_ = was;
 }
 
@@ -221,19 +375,58 @@ DataSetModel::DataSetModel(engine::DataSource* source, QVector<GridColumn> colum
 void DataSetModel::reset() {
     beginResetModel();
     rows_ = -1;
+    failed_ = false;
+    DataSet* ds = dataSet();
+    inserting_ = ds && ds->state() == DataSet::State::Insert;
     endResetModel();
+}
+
+void DataSetModel::report() const {
+    if (failed_) return;
+    failed_ = true;
+    QString message;
+    try {
+        throw;
+    } catch (const engine::Error& e) {
+        message = e.message();
+    } catch (const std::exception& e) {
+        message = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        message = QStringLiteral("An unexpected error occurred.");
+    }
+    // Not from inside the view's painting: the box runs its own event loop.
+    QMetaObject::invokeMethod(
+        const_cast<DataSetModel*>(this), [message] { showError(message); }, Qt::QueuedConnection);
+}
+
+int DataSetModel::insertRow() const {
+    if (!inserting_) return -1;
+    return rowCount() - 1;
+}
+
+int DataSetModel::currentLine() const {
+    DataSet* ds = dataSet();
+    if (!ds || !ds->isOpen()) return -1;
+    if (inserting_) return insertRow();
+    try {
+        return ds->recNo();
+    } catch (...) {
+        report();
+        return -1;
+    }
 }
 
 int DataSetModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     if (rows_ < 0) {
-        DataSet* ds = source_ ? source_->dataSet() : nullptr;
+        DataSet* ds = dataSet();
         rows_ = 0;
         if (ds && ds->isOpen()) {
             try {
-                rows_ = ds->recordCount();
+                // A row being inserted is a line of its own after the stored ones.
+                rows_ = ds->recordCount() + (inserting_ ? 1 : 0);
             } catch (...) {
-                rows_ = 0;
+                report();
             }
         }
     }
@@ -245,15 +438,18 @@ int DataSetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
-    DataSet* ds = source_ ? source_->dataSet() : nullptr;
+    DataSet* ds = dataSet();
     if (!ds || !ds->isOpen() || !index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     try {
         const QString& f = columns_[index.column()].field;
-        if (ds->isEditing() && index.row() == ds->recNo())
-            return engine::displayText(ds->fieldValue(f), ds->fieldType(f));
+        const bool pendingLine = inserting_
+                                     ? index.row() == insertRow()
+                                     : ds->state() == DataSet::State::Edit && index.row() == ds->recNo();
+        if (pendingLine) return engine::displayText(ds->fieldValue(f), ds->fieldType(f));
         return engine::displayText(ds->valueAt(index.row(), f), ds->fieldType(f));
     } catch (...) {
+        report();
         return {};
     }
 }
@@ -266,28 +462,45 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) cons
 
 Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    DataSet* ds = source_ ? source_->dataSet() : nullptr;
+    DataSet* ds = dataSet();
     if (editable_ && ds && index.isValid()) {
         try {
             if (ds->fieldType(columns_[index.column()].field) != FieldType::AutoInc) f |= Qt::ItemIsEditable;
         } catch (...) {
+            report();
         }
     }
     return f;
 }
 
 bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    DataSet* ds = source_ ? source_->dataSet() : nullptr;
+    DataSet* ds = dataSet();
     if (!ds || role != Qt::EditRole || !editable_) return false;
     bool ok = false;
     guarded([&] {
-        if (ds->recNo() != index.row()) ds->moveTo(index.row());
-        if (!ds->isEditing()) ds->edit();
-        ds->setFieldValue(columns_[index.column()].field, value);
-        ok = true;
+        if (index.row() != insertRow() && ds->recNo() != index.row()) ds->moveTo(index.row());
+        ok = writeField(ds, columns_[index.column()].field, value);
     });
     return ok;
 }
+
+namespace {
+// In-place editors of text columns take at most the field's width.
+class FieldDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        const auto* model = qobject_cast<const DataSetModel*>(index.model());
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && model) {
+            const int w = fieldWidth(model->dataSet(), model->columns().value(index.column()).field);
+            if (w > 0) line->setMaxLength(w);
+        }
+        return editor;
+    }
+};
+} // namespace
 
 DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -296,6 +509,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setStretchLastSection(true);
     setAlternatingRowColors(false);
+    setItemDelegate(new FieldDelegate(this));
     connect(this, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
 }
 
@@ -317,13 +531,23 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
         viewport()->update();
         followCurrent();
     });
-    connect(source, &engine::DataSource::stateChanged, this, [this] { viewport()->update(); });
+    connect(source, &engine::DataSource::stateChanged, this, [this] {
+        // Beginning or ending an insert adds or removes the new row's line.
+        DataSet* ds = source_ ? source_->dataSet() : nullptr;
+        const bool inserting = ds && ds->state() == DataSet::State::Insert;
+        if (inserting != (model_->insertRow() >= 0)) {
+            model_->reset();
+            followCurrent();
+        }
+        viewport()->update();
+    });
     connect(source, &engine::DataSource::fieldChanged, this, [this] { viewport()->update(); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (moving_ || !current.isValid() || !source_ || !source_->dataSet()) return;
+                if (current.row() == model_->insertRow()) return;
                 guarded([&] {
-                    if (source_->dataSet()->recNo() != current.row())
+                    if (model_->insertRow() >= 0 || source_->dataSet()->recNo() != current.row())
                         source_->dataSet()->moveTo(current.row());
                 });
                 followCurrent();
@@ -334,7 +558,7 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
 void DBGrid::followCurrent() {
     DataSet* ds = source_ ? source_->dataSet() : nullptr;
     if (!ds || !ds->isOpen() || !model_) return;
-    const int row = ds->recNo();
+    const int row = model_->currentLine();
     moving_ = true;
     if (row >= 0 && row < model_->rowCount()) {
         const QModelIndex idx = model_->index(row, 0);

@@ -10,7 +10,19 @@
 #include <QPointer>
 #include <QTableView>
 
+class QWheelEvent;
+
 namespace controls {
+
+// The width of a text field in characters, as its table declares it; 0 when it has none.
+int fieldWidth(engine::DataSet* ds, const QString& field);
+
+// Writes a field of a data set's current row as a control does: starts editing the row when it
+// is not being edited, then writes. A control never writes over a change it did not show: when
+// starting the edit finds the row changed by another workstation, the edit is dropped, the
+// controls show the stored row and an engine error tells the person; nothing is written. On an
+// empty data set nothing is written either (Insert begins a row); returns false then.
+bool writeField(engine::DataSet* ds, const QString& field, const QVariant& v);
 
 // Binding of a control to a field of a data source's current row.
 class FieldLink {
@@ -20,17 +32,21 @@ public:
     engine::DataSet* dataSet() const { return source_ ? source_->dataSet() : nullptr; }
     const QString& field() const { return field_; }
     bool active() const;
+    // Whether typing may change the field now: a row is shown or being inserted.
+    bool writable() const;
     QVariant value() const;
     QString text() const;
-    // Starts editing the row when it is not being edited, then writes the field.
-    void write(const QVariant& v) const;
+    bool write(const QVariant& v) const { return writeField(dataSet(), field_, v); }
 
 private:
     QPointer<engine::DataSource> source_;
     QString field_;
 };
 
-// A single-line edit bound to a field; typing writes the field at once.
+// A single-line edit bound to a field; typing writes the field at once. A text field takes at
+// most its declared width. A number field is written only when the whole text is a number (in
+// the range, when one is set); leaving the box with any other text refuses it and shows the
+// field's value again.
 class DBEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -38,16 +54,21 @@ public:
     void bind(engine::DataSource* source, const QString& field);
     const FieldLink& link() const { return link_; }
     void setDataReadOnly(bool ro);
+    void setRange(qint64 minimum, qint64 maximum);
 
 signals:
     void changed(); // whenever the text shown changes, also when another row becomes current
 
 private:
     void refresh();
+    // The value the text stands for; throws the engine's error when it is none.
+    QVariant accepted(const QString& text) const;
     FieldLink link_;
     QString shown_;
     bool dataReadOnly_ = false;
-    bool deferred_ = false;
+    bool pending_ = false; // typed text not (yet) a value
+    bool ranged_ = false;
+    qint64 min_ = 0, max_ = 0;
 };
 
 class DBMemo : public QPlainTextEdit {
@@ -59,6 +80,7 @@ public:
 private:
     void refresh();
     FieldLink link_;
+    int width_ = 0;
     bool updating_ = false;
 };
 
@@ -75,8 +97,12 @@ private:
     bool updating_ = false;
 };
 
+class LookupListModel;
+
 // A drop-down whose entries come from a list source (key field, list field). Bound, it shows
-// and writes a field of its data source; unbound, it holds a key value of its own.
+// and writes a field of its data source; unbound, it holds a key value of its own. Boxes over
+// the same list share its entries, which are read again only when the list's rows change. The
+// value changes only by a deliberate pick: a wheel turn over a box without focus scrolls on.
 class DBLookupComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -85,17 +111,19 @@ public:
     void bind(engine::DataSource* source, const QString& field);
     QVariant keyValue() const;
     void setKeyValue(const QVariant& key);
+    // Reads the list again for every box that shows it (its rows changed without notice).
     void reloadList();
 
 signals:
     void closeUp(); // after the user picked an entry
 
+protected:
+    void wheelEvent(QWheelEvent* e) override;
+
 private:
     void refresh();
     FieldLink link_;
-    QPointer<engine::DataSource> list_;
-    QString keyField_;
-    QString listField_;
+    LookupListModel* list_ = nullptr;
     QVariant unboundKey_;
     bool updating_ = false;
 };
@@ -117,13 +145,23 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     void setEditable(bool on) { editable_ = on; }
+    const QVector<GridColumn>& columns() const { return columns_; }
+    engine::DataSet* dataSet() const { return source_ ? source_->dataSet() : nullptr; }
     void reset();
+    // The line of a row being inserted (after the stored rows); -1 when none is.
+    int insertRow() const;
+    // The line that shows the data set's current row.
+    int currentLine() const;
 
 private:
+    // A failure to read is shown once, after the view has finished asking.
+    void report() const;
     QPointer<engine::DataSource> source_;
     QVector<GridColumn> columns_;
     bool editable_ = false;
+    bool inserting_ = false;
     mutable int rows_ = -1;
+    mutable bool failed_ = false;
 };
 
 // A grid over a data source: one row per row of the data set, following its current row.

@@ -1,13 +1,14 @@
 #include "controls/Dialogs.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace controls {
 
@@ -89,7 +90,13 @@ bool QtDialogs::print(QPrinter& printer, QWidget* parent) {
 }
 
 bool QtDialogs::printerSetup(QPrinter& printer, QWidget* parent) {
-    QPageSetupDialog dlg(&printer, parent);
+    // The printer is chosen here, and its properties (paper, layout) through its Properties button.
+    QPrintDialog dlg(&printer, parent);
+    dlg.setWindowTitle(QStringLiteral("Printer Setup"));
+    dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
+    // Nothing is printed here: the button that keeps the choice says so.
+    for (auto* box : dlg.findChildren<QDialogButtonBox*>())
+        if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
     return dlg.exec() == QDialog::Accepted;
 }
 

@@ -2,9 +2,13 @@
 
 #include "controls/Dialogs.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QPalette>
 #include <QPushButton>
+#include <QThread>
+#include <QWindow>
 
 namespace controls {
 
@@ -47,6 +51,27 @@ QPushButton* button(const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setAutoDefault(false);
     return b;
+}
+
+void paintNow(QWidget* window) {
+    if (!window || !window->isVisible()) return;
+    // Pending layout and paint work (also of windows uncovered meanwhile) is done first.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    window->repaint();
+    QGuiApplication::sync();
+}
+
+void showPainted(QWidget* window) {
+    window->show();
+    window->raise();
+    QElapsedTimer waited;
+    waited.start();
+    auto exposed = [window] { return window->windowHandle() && window->windowHandle()->isExposed(); };
+    while (!exposed() && waited.elapsed() < 2000) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!exposed()) QThread::msleep(5);
+    }
+    paintNow(window);
 }
 
 int showModal(QDialog& dialog) {

@@ -34,6 +34,13 @@ protected:
 // A push button that does not act on Enter unless it is made the default one.
 QPushButton* button(const QString& caption, QWidget* parent);
 
+// Shows a window that blocking work follows and returns once it is on the screen: waits, for
+// at most two seconds, until the window system has exposed it, then paints it.
+void showPainted(QWidget* window);
+// Paints a shown window at once, after its texts changed, and hands the pixels to the window
+// system, so that they are seen although no event loop runs until the next change.
+void paintNow(QWidget* window);
+
 // Shows a screen modally through the dialogs interface and returns its result.
 int showModal(QDialog& dialog);
 

@@ -81,10 +81,30 @@ void resetLogin(TLoginData& t) {
     t.UserNumber = -1;
 }
 
-void selectUser(engine::Query& q, const QString& upperId) {
-    q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", sql::Text{upperId}, ")");
+// Moves the query to the first row whose user id is the given one in any letter case; false
+// when there is none. SQLite's Upper knows only ASCII letters, so the ids are compared here,
+// folded the one Unicode way on both sides.
+bool findUser(engine::Query& q, const QString& userId) {
+    for (q.first(); !q.eof(); q.next())
+        if (SameUserId(q.field(QStringLiteral("UserID")).asString(), userId)) return true;
+    return false;
+}
+
+// Fills the target from the query's current row: the row that matched is the one whose data
+// is loaded, even where another row holds the same id in other letters.
+void copyLogin(engine::Query& q, const QString& upperId, TLoginData& target) {
+    target.UserId = upperId;
+    if (!q.field(QStringLiteral("SecurityID")).isNull())
+        target.SecurityID = int(q.field(QStringLiteral("SecurityID")).asInteger());
+    target.UserName = q.field(QStringLiteral("UserName")).asString();
+    if (!q.field(QStringLiteral("UserNumber")).isNull())
+        target.UserNumber = int(q.field(QStringLiteral("UserNumber")).asInteger());
 }
 } // namespace
+
+bool SameUserId(const QString& a, const QString& b) {
+    return a.toCaseFolded() == b.toCaseFolded();
+}
 
 void LoadLoginData(const QString& userId, TLoginData& target) {
     const QString id = userId.toUpper();
@@ -92,17 +112,10 @@ void LoadLoginData(const QString& userId, TLoginData& target) {
     engine::Query& q = ProgramDataForm->UserSettingsQuery;
     q.close();
     q.clear();
-    selectUser(q, id);
+    q.add("Select * From \"User.db\"");
     q.prepare();
     q.open();
-    if (!q.isEmpty()) {
-        target.UserId = id;
-        if (!q.field(QStringLiteral("SecurityID")).isNull())
-            target.SecurityID = int(q.field(QStringLiteral("SecurityID")).asInteger());
-        target.UserName = q.field(QStringLiteral("UserName")).asString();
-        if (!q.field(QStringLiteral("UserNumber")).isNull())
-            target.UserNumber = int(q.field(QStringLiteral("UserNumber")).asInteger());
-    }
+    if (findUser(q, id)) copyLogin(q, id, target);
     q.close();
     q.unprepare();
 }
@@ -113,22 +126,22 @@ bool CheckUser(const QString& userId, const QString& password, bool checkPasswor
     engine::Query& q = ProgramDataForm->UserSettingsQuery;
     q.close();
     q.clear();
-    if (checkPassword)
-        q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", sql::Text{id},
-              ") and UserPassword = ", sql::Text{password});
-    else
-        selectUser(q, id);
+    q.add("Select * From \"User.db\"");
+    if (checkPassword) {
+        // A password never set is an empty password.
+        if (password.isEmpty())
+            q.add("Where (UserPassword = \"\" Or UserPassword Is Null)");
+        else
+            q.add("Where UserPassword = ", sql::Text{password});
+    }
     q.prepare();
     q.open();
-    if (!q.isEmpty()) {
-        q.close();
-        q.unprepare();
-        LoadLoginData(id, LoginData);
-        LoadSecurityProfile(LoginData.SecurityID);
-        ProgramDataForm->LoadAccessLists(LoginData.UserNumber);
-        return true;
-    }
+    const bool found = findUser(q, id);
+    if (found) copyLogin(q, id, LoginData);
     q.close();
     q.unprepare();
-    return false;
+    if (!found) return false;
+    LoadSecurityProfile(LoginData.SecurityID);
+    ProgramDataForm->LoadAccessLists(LoginData.UserNumber);
+    return true;
 }

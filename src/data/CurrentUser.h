@@ -57,3 +57,5 @@ void LoadSystemSettings();
 void LoadSecurityProfile(int securityId);
 void LoadLoginData(const QString& userId, TLoginData& target);
 bool CheckUser(const QString& userId, const QString& password, bool checkPassword);
+// Whether two user ids are the same id: letter case does not count, in any alphabet.
+bool SameUserId(const QString& a, const QString& b);

@@ -67,11 +67,10 @@ void TProgramDataForm::installRules() {
     // Each filter has a pre-selection: an indexed superset of what it accepts.
     UserSettingsTable.setOnFilterRecord([this](const Record& r) { return UserSettingsTableFilterRecord(r); },
                                         [this] {
+                                            // SQLite's Upper knows only ASCII letters: the
+                                            // user id is matched by the filter alone.
                                             engine::PreSelection p;
-                                            if (!UserIdFilter.isEmpty())
-                                                p.condition.add("Upper(UserID) = ", sql::Text{UserIdFilter});
-                                            else
-                                                p.condition.add("SecurityID <> 0");
+                                            if (UserIdFilter.isEmpty()) p.condition.add("SecurityID <> 0");
                                             return p;
                                         });
     SecurityTable.setOnFilterRecord([this](const Record& r) { return SecurityTableFilterRecord(r); },
@@ -139,6 +138,8 @@ void TProgramDataForm::installRules() {
                                        return p;
                                    });
 
+    UserSettingsTable.setBeforePost([this](engine::Table& t) { UserTableBeforePost(t); });
+    UserTable2.setBeforePost([this](engine::Table& t) { UserTableBeforePost(t); });
     GoalsTable.setBeforePost([this](engine::Table& t) { GoalsTableBeforePost(t); });
     StrategyTable.setBeforePost([this](engine::Table& t) { StrategyTableBeforePost(t); });
     DepartmentTable.setBeforePost([this](engine::Table& t) { DepartmentTableBeforePost(t); });
@@ -202,19 +203,10 @@ void TProgramDataForm::DataModuleDestroy() {
 
 // ---- Record rules ---------------------------------------------------------------------------
 
-namespace {
-QString upperAZ(const QString& s) {
-    QString out = s;
-    for (QChar& c : out)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 32);
-    return out;
-}
-} // namespace
-
 bool TProgramDataForm::UserSettingsTableFilterRecord(const Record& r) const {
     if (!UserIdFilter.isEmpty())
         return !r.isNull(QStringLiteral("UserId")) &&
-               upperAZ(r.asString(QStringLiteral("UserId"))) == UserIdFilter;
+               SameUserId(r.asString(QStringLiteral("UserId")), UserIdFilter);
     return !r.isNull(QStringLiteral("SecurityID")) && r.asInteger(QStringLiteral("SecurityID")) != 0;
 }
 
@@ -273,6 +265,29 @@ void stamp(engine::Table& t, const char* dateColumn) {
     t.field(QString::fromLatin1(dateColumn)).setValue(QDateTime::currentDateTime());
 }
 } // namespace
+
+void TProgramDataForm::UserTableBeforePost(engine::Table& t) {
+    const QString id = t.field(QStringLiteral("UserID")).asString();
+    const QVariant own = t.field(QStringLiteral("UserNumber")).value();
+    engine::Query q(GoalDatabase);
+    q.add("Select UserNumber, UserID From \"User.db\"");
+    q.prepare();
+    q.open();
+    bool taken = false;
+    for (q.first(); !q.eof(); q.next()) {
+        if (!SameUserId(q.field(QStringLiteral("UserID")).asString(), id)) continue;
+        // A row stored before this rule keeps its id as long as nobody changes it.
+        if (!own.isNull() && q.field(QStringLiteral("UserNumber")).asInteger() == own.toLongLong()) {
+            taken = false;
+            break;
+        }
+        taken = true;
+    }
+    q.close();
+    if (taken)
+        throw engine::Error(
+            QStringLiteral("The user id \"%1\" is already taken (letter case does not count).").arg(id));
+}
 
 void TProgramDataForm::GoalsTableBeforePost(engine::Table& t) {
     stamp(t, "ModifieDate");

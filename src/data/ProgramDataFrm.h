@@ -107,6 +107,8 @@ public:
     bool UserTable2FilterRecord(const engine::Record& r) const;
     bool MeasureTableFilterRecord(const engine::Record& r) const;
 
+    // A user id is one person's in every letter case: a second row may not take it.
+    void UserTableBeforePost(engine::Table& t);
     void GoalsTableBeforePost(engine::Table& t);
     void StrategyTableBeforePost(engine::Table& t);
     void DepartmentTableBeforePost(engine::Table& t);

@@ -439,7 +439,8 @@ QVariant Table::fieldValue(const QString& name) {
 QVariant Table::valueAt(int row, const QString& name) {
     requireOpen();
     const int i = def_->columnIndex(name);
-    if (isEditing() && row == pos_) return fieldValue(name);
+    // A row being inserted is no stored row: the one at its position keeps its own values.
+    if (state_ == State::Edit && row == pos_) return fieldValue(name);
     const QVariantList& values = rowValues(row);
     if (i < 0) return calcValue(values, name);
     if (values.isEmpty()) return {};

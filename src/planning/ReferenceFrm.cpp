@@ -106,6 +106,7 @@ void TReferenceForm::InsertBtnClick() {
 }
 
 void TReferenceForm::SaveBtnClick() {
+    if (kind_.table->isEmpty()) return; // stores only what Insert began, never a blank record
     kind_.table->edit();
     kind_.table->post();
 }

@@ -66,6 +66,7 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     addRow(0, Label2, "Goal ID:", DBEdit1);
     DBEdit4 = new controls::DBEdit(GroupBox2);
     DBEdit4->bind(&dm.GoalsSource, QStringLiteral("Goalyear"));
+    DBEdit4->setRange(2000, 2100); // as the arrows
     UpDown1 = new controls::UpDown(2000, 2100, GroupBox2);
     addRow(1, Label4, "Goal Year", DBEdit4, UpDown1);
     DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
@@ -181,8 +182,10 @@ void TGoalsForm::DBEdit4Change() {
 
 void TGoalsForm::UpDown1Click() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
-    goals.edit();
-    goals.field(QStringLiteral("GoalYear")).setValue(UpDown1->position());
+    if (goals.isEmpty()) return; // no goal shown: the arrows do not begin one
+    // The arrows count from the year shown: like a typed year, never written over a year that
+    // another workstation stored meanwhile.
+    controls::writeField(&goals, QStringLiteral("GoalYear"), UpDown1->position());
 }
 
 void TGoalsForm::InsertBtnClick() {
@@ -201,12 +204,14 @@ void TGoalsForm::InsertBtnClick() {
 
 void TGoalsForm::SaveBtnClick() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
+    if (goals.isEmpty()) return; // stores only what Insert began, never a blank goal
     goals.edit();
     goals.post();
 }
 
 void TGoalsForm::ResetBtnClick() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
+    if (goals.isEmpty()) return;
     goals.edit();
     goals.field(QStringLiteral("UserNumber")).clear();
 }
@@ -214,6 +219,11 @@ void TGoalsForm::ResetBtnClick() {
 void TGoalsForm::DeleteBtnClick() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to delete this goal?"))) return;
     TProgramDataForm& dm = *ProgramDataForm;
+    // A goal not yet stored has no strategies: deleting it only drops the insert.
+    if (dm.GoalsTable.state() == engine::DataSet::State::Insert) {
+        dm.GoalsTable.cancel();
+        return;
+    }
     const qint64 goalId = dm.GoalsTable.field(QStringLiteral("GoalID")).asInteger();
     // The goal, its strategies and their measurements go together or not at all.
     engine::Transaction tx(dm.GoalDatabase);

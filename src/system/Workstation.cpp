@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QThread>
 #include <pwd.h>
 #include <time.h>
@@ -60,20 +59,42 @@ bool networkPresent() {
 
 QString networkUserName() {
     if (!userOverride.isEmpty()) return userOverride;
-    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
-    return qEnvironmentVariable("USER");
+    // The operating system's account of the person running the program: nothing they can set
+    // in their environment changes who they are.
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
+    return {};
 }
 
 QString novellUserName() {
-    QString nw = qEnvironmentVariable("NWUSERNAME");
-    if (!nw.isEmpty()) return nw;
     return networkUserName();
 }
 
+QString settingIn(const QByteArray& contents, const QString& key) {
+    const qsizetype slash = key.indexOf(QLatin1Char('/'));
+    const QString section = key.left(slash), name = key.mid(slash + 1);
+    QString current;
+    for (QByteArray line : contents.split('\n')) {
+        if (line.endsWith('\r')) line.chop(1);
+        const QString text = QString::fromUtf8(line);
+        const QString trimmed = text.trimmed();
+        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
+            current = trimmed.mid(1, trimmed.size() - 2).trimmed();
+            continue;
+        }
+        if (trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#'))) continue;
+        const qsizetype eq = text.indexOf(QLatin1Char('='));
+        if (eq < 0) continue;
+        if (current.compare(section, Qt::CaseInsensitive) == 0 &&
+            text.left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return text.mid(eq + 1);
+    }
+    return {};
+}
+
 QString installationSetting(const QString& key) {
-    const QString ini = executableFolder() + QStringLiteral("vardimo.ini");
-    if (!QFileInfo::exists(ini)) return {};
-    return QSettings(ini, QSettings::IniFormat).value(key).toString();
+    QFile ini(executableFolder() + QStringLiteral("vardimo.ini"));
+    if (!ini.open(QIODevice::ReadOnly)) return {};
+    return settingIn(ini.readAll(), key);
 }
 
 void overrideNetworkPresent(int present) {

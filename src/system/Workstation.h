@@ -17,15 +17,20 @@ quint32 tickCount();
 void WaitMilliseconds(quint32 ms);
 // Whether the workstation reports a network: a network interface other than loopback is up.
 bool networkPresent();
-// The name under which the workstation's user is known to the network: the login name.
+// The name under which the workstation's user is known to the network: the login name of the
+// account running the program, from the operating system (never from an environment variable).
 QString networkUserName();
-// The stand-in for the Novell user name: NWUSERNAME from the environment when set and not
-// empty, otherwise the network user name.
+// The stand-in for the Novell user name; this system has no Novell registry, so it is the
+// network user name.
 QString novellUserName();
 
 // A value of the installation's own settings: the file vardimo.ini beside the program, keys
-// written "Section/Name". Empty when the file or the value is missing.
+// written "Section/Name". The value is everything after the first "=" of its line, exactly as
+// written (quotes, semicolons, commas and trailing blanks included). Empty when the file or the
+// value is missing.
 QString installationSetting(const QString& key);
+// The same, read from the contents of such a file.
+QString settingIn(const QByteArray& contents, const QString& key);
 
 // Tests may replace what the workstation reports; an empty optional means "as the system says".
 void overrideNetworkPresent(int present);          // -1 = as the system says, 0 = no, 1 = yes

@@ -8,11 +8,16 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
+#include "support/Peer.h"
 #include "support/TempDir.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 using namespace controls;
@@ -112,7 +117,12 @@ TEST_F(Controls, LookupBoxCheckBoxMemoAndGrid) {
     DBMemo memo;
     memo.bind(&ss, "StrategyDescription");
     check.setChecked(true);
-    EXPECT_EQ(strategies.state(), engine::DataSet::State::Insert) << "an edit on an empty table inserts";
+    EXPECT_EQ(strategies.state(), engine::DataSet::State::Browse) << "no row: no typing, Insert begins one";
+    EXPECT_FALSE(check.isChecked());
+    EXPECT_TRUE(memo.isReadOnly());
+    strategies.insert();
+    EXPECT_FALSE(memo.isReadOnly());
+    check.setChecked(true);
     EXPECT_TRUE(strategies.field("Compleated").asBoolean());
     memo.setPlainText("line one\nline two");
     strategies.post();
@@ -184,4 +194,238 @@ TEST_F(Controls, PlainHelpersAndTheScreenBase) {
     Screen with;
     EXPECT_TRUE(with.HelpBtn->isVisibleTo(&with));
     setHelpFileExists(false);
+}
+
+TEST_F(Controls, AnEmptyListTakesNoTypingUntilInsert) {
+    engine::Table depts(db, "Department.db");
+    depts.open();
+    engine::DataSource ds(&depts);
+    DBEdit edit;
+    edit.bind(&ds, "Description");
+    DBLookupComboBox box;
+    box.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    box.bind(&ds, "ModifiedBy");
+    edit.show();
+    edit.setFocus();
+    EXPECT_TRUE(edit.isReadOnly());
+    QTest::keyClicks(&edit, "Sales");
+    emit box.activated(0);
+    EXPECT_EQ(depts.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(depts.recordCount(), 0) << "nothing was begun, nothing can be stored";
+    depts.insert();
+    EXPECT_FALSE(edit.isReadOnly());
+    QTest::keyClicks(&edit, "Sales");
+    depts.post();
+    EXPECT_EQ(depts.field("Description").asString(), "Sales");
+}
+
+TEST_F(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
+    goals.edit();
+    goals.field("GoalYear").setValue(2027);
+    goals.post();
+    DBEdit year;
+    year.bind(&goalsSource, "GoalYear");
+    year.setRange(2000, 2100);
+    year.show();
+    year.setFocus();
+    year.selectAll();
+    QTest::keyClicks(&year, "20x7");
+    EXPECT_EQ(goals.field("GoalYear").asInteger(), 2027) << "no part of the typing is written";
+    EXPECT_TRUE(dialogs.messages.empty());
+    emit year.editingFinished();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "'20x7' is not a valid integer value.");
+    EXPECT_EQ(year.text(), "2027") << "the refused text gives way to the field's value";
+    goals.next();
+    goals.first();
+    EXPECT_EQ(goals.field("GoalYear").asInteger(), 2027);
+
+    year.selectAll();
+    QTest::keyClicks(&year, "1999");
+    emit year.editingFinished();
+    EXPECT_EQ(dialogs.lastText(), "'1999' is not a value from 2000 to 2100.");
+    EXPECT_EQ(goals.field("GoalYear").asInteger(), 2027);
+    year.selectAll();
+    QTest::keyClicks(&year, "2031");
+    EXPECT_EQ(goals.field("GoalYear").asInteger(), 2031);
+    emit year.editingFinished();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+TEST_F(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
+    DBEdit goal;
+    goal.bind(&goalsSource, "GoalDescription");
+    EXPECT_EQ(goal.maxLength(), 120);
+    goal.show();
+    goal.setFocus();
+    goal.selectAll();
+    QApplication::clipboard()->setText(QString(100000, 'x'));
+    goal.paste();
+    EXPECT_EQ(goals.field("GoalDescription").asString().size(), 120);
+
+    // The goal types list edited in place: its editor takes 40 characters.
+    DBGrid grid;
+    grid.bind(&typesSource, {{"GoalTypeID", "ID"}, {"TypeDescription", "Description"}}, false);
+    grid.show();
+    const QModelIndex cell = grid.model()->index(1, 1);
+    grid.edit(cell);
+    auto* editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->maxLength(), 40);
+    // Writing through the grid edits that row.
+    ASSERT_TRUE(grid.model()->setData(cell, "Team", Qt::EditRole));
+    EXPECT_EQ(types.recNo(), 1);
+    EXPECT_EQ(types.state(), engine::DataSet::State::Edit);
+    types.post();
+    EXPECT_EQ(types.field("TypeDescription").asString(), "Team");
+    EXPECT_FALSE(grid.model()->setData(grid.model()->index(0, 1), "x", Qt::DisplayRole));
+}
+
+TEST_F(Controls, OnlyADeliberatePickChangesALookupBox) {
+    DBLookupComboBox box;
+    box.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    box.bind(&goalsSource, "GoalTypeID");
+    QWidget other;
+    box.show();
+    other.show();
+    other.setFocus();
+    QWheelEvent down(QPointF(5, 5), box.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&box, &down);
+    EXPECT_EQ(goals.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(goals.field("GoalTypeID").asInteger(), 1);
+    EXPECT_EQ(box.currentText(), "Corporate");
+    EXPECT_EQ(box.focusPolicy(), Qt::StrongFocus);
+
+    // Boxes over one list share its entries; moving the bound rows does not read the list again.
+    DBLookupComboBox second;
+    second.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    second.bind(&goalsSource, "GoalTypeID");
+    EXPECT_EQ(second.model(), box.model());
+    QSignalSpy reread(box.model(), &QAbstractItemModel::modelReset);
+    goals.next();
+    goals.first();
+    EXPECT_EQ(reread.count(), 0);
+    EXPECT_EQ(second.currentText(), "Corporate");
+    types.insert();
+    types.field("TypeDescription").setValue("Quality");
+    types.post();
+    EXPECT_GE(reread.count(), 1);
+    EXPECT_EQ(box.count(), 3);
+    EXPECT_EQ(second.count(), 3);
+    EXPECT_EQ(second.currentText(), "Corporate");
+}
+
+TEST_F(Controls, ARowBeingInsertedIsALineOfItsOwn) {
+    DBGrid grid;
+    grid.bind(&goalsSource, {{"GoalDescription", "Goal"}});
+    DBEdit edit;
+    edit.bind(&goalsSource, "GoalDescription");
+    QAbstractItemModel* m = grid.model();
+    goals.insert();
+    ASSERT_EQ(m->rowCount(), 3);
+    EXPECT_EQ(m->index(0, 0).data().toString(), "First") << "the row that was current keeps its text";
+    EXPECT_EQ(m->index(1, 0).data().toString(), "Second");
+    EXPECT_EQ(m->index(2, 0).data().toString(), "");
+    EXPECT_EQ(grid.currentIndex().row(), 2);
+    edit.show();
+    edit.setFocus();
+    QTest::keyClicks(&edit, "Third");
+    EXPECT_EQ(m->index(2, 0).data().toString(), "Third");
+    EXPECT_EQ(m->index(0, 0).data().toString(), "First");
+    goals.cancel();
+    EXPECT_EQ(m->rowCount(), 2);
+    EXPECT_EQ(goals.recordCount(), 2);
+}
+
+namespace {
+// A data set whose every read fails, as a locked or broken table does.
+class BrokenSet : public engine::DataSet {
+public:
+    bool isOpen() const override { return true; }
+    int recordCount() override { return 3; }
+    int recNo() override { return 0; }
+    void moveTo(int) override {}
+    bool eof() const override { return false; }
+    bool bof() const override { return false; }
+    bool hasField(const QString&) const override { return true; }
+    engine::FieldType fieldType(const QString&) const override { return engine::FieldType::Text; }
+    QStringList fieldNames() const override { return {"A"}; }
+    QVariant fieldValue(const QString&) override { throw engine::Error("goals.db: the file is locked."); }
+    QVariant valueAt(int, const QString&) override { throw engine::Error("goals.db: the file is locked."); }
+};
+} // namespace
+
+TEST_F(Controls, AGridThatCannotReadSaysSoOnce) {
+    BrokenSet broken;
+    engine::DataSource source(&broken);
+    DBGrid grid;
+    grid.bind(&source, {{"A", "A"}});
+    for (int r = 0; r < 3; ++r)
+        grid.model()->index(r, 0).data();
+    QApplication::processEvents();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "goals.db: the file is locked.");
+    EXPECT_EQ(dialogs.messages[0].icon, Icon::Stop);
+}
+
+// Two workstations show the same rows; one saves, the other types over what it showed.
+TEST_F(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
+    engine::Table strategies(db, "Strategys.db");
+    strategies.open();
+    strategies.insert();
+    strategies.field("StrategyDescription").setValue("Plan");
+    strategies.field("Compleated").setValue(false);
+    strategies.post();
+    engine::DataSource ss(&strategies);
+    DBEdit edit;
+    edit.bind(&goalsSource, "GoalDescription");
+    DBMemo memo;
+    memo.bind(&ss, "StrategyDescription");
+    DBCheckBox done("Completed");
+    done.bind(&ss, "Compleated");
+    const qint64 goalId = goals.field("GoalID").asInteger();
+    ASSERT_EQ(edit.text(), "First");
+
+    testing_support::Peer a(dir.path());
+    ASSERT_EQ(a.send(QString("edit goals.db GoalID %1 GoalDescription First A").arg(goalId)), "ok");
+    ASSERT_EQ(a.send("post goals.db"), "ok");
+    ASSERT_EQ(a.send(QString("edit Strategys.db StrategyID %1 StrategyDescription Plan A")
+                         .arg(strategies.field("StrategyID").asInteger())),
+              "ok");
+    ASSERT_EQ(a.send("post Strategys.db"), "ok");
+
+    // B still shows "First" and types " B" at its end.
+    edit.show();
+    edit.setFocus();
+    edit.end(false);
+    QTest::keyClick(&edit, ' ');
+    ASSERT_EQ(dialogs.messages.size(), 1u) << "the person is told before the typing applies";
+    EXPECT_EQ(dialogs.messages[0].text,
+              "The record was changed by another user. Its stored values are shown now; make your change "
+              "again.");
+    EXPECT_EQ(edit.text(), "First A") << "the stored row is shown";
+    EXPECT_EQ(goals.state(), engine::DataSet::State::Browse);
+    edit.end(false);
+    QTest::keyClicks(&edit, " B");
+    goals.post();
+    EXPECT_EQ(goals.field("GoalDescription").asString(), "First A B") << "A's saved text is kept";
+
+    // The memo and the check box behave alike.
+    memo.show();
+    memo.setFocus();
+    memo.moveCursor(QTextCursor::End);
+    QTest::keyClick(&memo, '!');
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(memo.toPlainText(), "Plan A");
+    EXPECT_EQ(strategies.state(), engine::DataSet::State::Browse);
+    ASSERT_EQ(a.send(QString("edit Strategys.db StrategyID %1 Compleated 1")
+                         .arg(strategies.field("StrategyID").asInteger())),
+              "ok");
+    ASSERT_EQ(a.send("post Strategys.db"), "ok");
+    done.setChecked(true);
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(strategies.state(), engine::DataSet::State::Browse);
+    strategies.refresh();
+    EXPECT_EQ(strategies.field("StrategyDescription").asString(), "Plan A");
 }

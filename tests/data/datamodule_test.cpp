@@ -4,8 +4,11 @@
 #include "data/ProgramDataFrm.h"
 #include "support/DataFixture.h"
 
+#include "engine/Error.h"
+
 #include <QFile>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using testing_support::DataFixture;
 
@@ -46,15 +49,13 @@ TEST_F(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
     EXPECT_FALSE(QFile::exists(dir.file("Department.db")));
 }
 
-TEST_F(DataModule, CheckUserFillsTheRecordsAndUsesTheSystemsTexts) {
+TEST_F(DataModule, CheckUserFillsTheRecordsFromTheMatchedUser) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
     EXPECT_FALSE(CheckUser("jsmith", "secret", true)) << "the password is compared exactly";
     EXPECT_EQ(LoginData.UserNumber, -1);
     EXPECT_EQ(LoginData.SecurityID, -1);
-    EXPECT_EQ(
-        dm->UserSettingsQuery.text(),
-        "Select * From \"User.db\" Where Upper(userid) = Upper(\"JSMITH\") and UserPassword = \"secret\"");
+    EXPECT_EQ(dm->UserSettingsQuery.text(), "Select * From \"User.db\"\nWhere UserPassword = \"secret\"");
     EXPECT_FALSE(dm->UserSettingsQuery.isOpen());
 
     ASSERT_TRUE(CheckUser("jsmith", "Secret", true));
@@ -72,8 +73,6 @@ TEST_F(DataModule, CheckUserFillsTheRecordsAndUsesTheSystemsTexts) {
 
     // After a failed lookup the rights of the last success remain.
     EXPECT_FALSE(CheckUser("nobody", "", false));
-    EXPECT_EQ(dm->UserSettingsQuery.text(),
-              "Select * From \"User.db\" Where Upper(userid) = Upper(\"NOBODY\")");
     EXPECT_EQ(LoginData.UserNumber, -1);
     EXPECT_EQ(LoginData.UserId, "JSMITH");
     EXPECT_EQ(SecurityData.Description, "Staff");
@@ -192,4 +191,72 @@ TEST_F(DataModule, ASupervisorWithoutAccessRows) {
     EXPECT_EQ(dm->CanSeeList->count(), 0);
     EXPECT_TRUE(dm->MaySeeUser(1));
     EXPECT_TRUE(dm->MayEditUser(1));
+}
+
+TEST_F(DataModule, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
+    const int staff = addProfile("Staff", {"CanAddGoals"});
+    const int boss = addProfile("Boss", {"CanPackDatabase"});
+    // Two rows whose ids differ only in letter case, stored before ids were kept apart.
+    {
+        engine::Table raw(dm->GoalDatabase, "User.db");
+        raw.open();
+        for (auto [id, pw, profile] :
+             {std::tuple{"rbrown", "other", boss}, std::tuple{"RBROWN", "brown", staff}}) {
+            raw.insert();
+            raw.field("UserID").setValue(id);
+            raw.field("UserPassword").setValue(pw);
+            raw.field("UserName").setValue(QString("Owner of ") + id);
+            raw.field("SecurityID").setValue(profile);
+            raw.post();
+        }
+    }
+    ASSERT_TRUE(CheckUser("RBROWN", "brown", true));
+    EXPECT_EQ(LoginData.UserName, "Owner of RBROWN") << "the rights follow the row whose password matched";
+    EXPECT_EQ(SecurityData.SecurityID, staff);
+    EXPECT_FALSE(SecurityData.CanPackDatabase);
+    ASSERT_TRUE(CheckUser("Rbrown", "other", true));
+    EXPECT_EQ(SecurityData.SecurityID, boss);
+
+    // Ids outside ASCII, typed exactly or in other letters.
+    addUser("Jürgen", "jpw", "Jürgen Maier", staff);
+    addUser("josé", "", "José Ortiz", staff);
+    EXPECT_TRUE(CheckUser("Jürgen", "jpw", true));
+    EXPECT_EQ(LoginData.UserName, "Jürgen Maier");
+    EXPECT_EQ(LoginData.UserId, "JÜRGEN");
+    EXPECT_TRUE(CheckUser("JÜRGEN", "jpw", true));
+    EXPECT_TRUE(CheckUser("josé", "", true));
+    EXPECT_TRUE(CheckUser("JOSÉ", "", false));
+    EXPECT_FALSE(CheckUser("jose", "", false)) << "an accent is no letter case";
+    // The user table filtered to one id (the user settings screen) uses the same comparison.
+    dm->UserIdFilter = "JÜRGEN";
+    dm->UserSettingsTable.setFiltered(true);
+    EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1);
+    EXPECT_EQ(dm->UserSettingsTable.field("UserName").asString(), "Jürgen Maier");
+    dm->UserSettingsTable.setFiltered(false);
+    dm->UserIdFilter.clear();
+
+    // A password never set is an empty one.
+    engine::Table& u = dm->UserSettingsTable;
+    u.insert();
+    u.field("UserID").setValue("nopass");
+    u.field("SecurityID").setValue(staff);
+    u.post();
+    EXPECT_TRUE(CheckUser("NOPASS", "", true));
+    EXPECT_FALSE(CheckUser("NOPASS", "x", true));
+
+    // A new id, or a changed one, that another user holds in any letter case is refused.
+    u.insert();
+    u.field("UserID").setValue("JürGEN");
+    EXPECT_THROW(u.post(), engine::Error);
+    u.cancel();
+    ASSERT_TRUE(u.locate("UserID", "josé"));
+    u.edit();
+    u.field("UserID").setValue("NOPASS");
+    EXPECT_THROW(u.post(), engine::Error);
+    u.field("UserID").setValue("JOSÉ");
+    EXPECT_NO_THROW(u.post()) << "a user may change the letters of his own id";
+    ASSERT_TRUE(u.locate("UserID", "RBROWN"));
+    u.edit();
+    u.field("UserName").setValue("Robert Brown");
+    EXPECT_NO_THROW(u.post()) << "a row stored before the rule keeps working while its id stays";
 }

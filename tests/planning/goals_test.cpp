@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -296,4 +297,87 @@ TEST_F(GoalsScreen, GoalTypesAndDepartments) {
     depts.BitBtn1->click();
     EXPECT_EQ(countRows("Department.db"), 0) << "closing drops the new department";
     EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Browse);
+}
+
+TEST_F(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
+    TGoalsForm form;
+    ASSERT_EQ(dm->GoalsTable.recordCount(), 0);
+    form.show();
+    form.DBEdit2->setFocus();
+    QTest::keyClicks(form.DBEdit2, "A goal of nobody");
+    EXPECT_TRUE(form.DBEdit2->isReadOnly());
+    form.SaveBtnClick();
+    form.UpDown1Click();
+    form.ResetBtnClick();
+    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(countRows("goals.db"), 0) << "no goal without owner, year and type";
+
+    // Insert begins one; the grid shows it as a line of its own; Save stores what Insert began.
+    addGoal("Shown", year, me, me);
+    form.GoalSpinChange();
+    ASSERT_EQ(form.DBGrid1->model()->rowCount(), 1);
+    form.InsertBtnClick();
+    ASSERT_EQ(form.DBGrid1->model()->rowCount(), 2);
+    EXPECT_EQ(form.DBGrid1->model()->index(0, 0).data().toString(), "Shown");
+    form.DBEdit2->setFocus();
+    QTest::keyClicks(form.DBEdit2, "Mine");
+    EXPECT_EQ(form.DBGrid1->model()->index(1, 0).data().toString(), "Mine");
+    EXPECT_EQ(form.DBGrid1->model()->index(0, 0).data().toString(), "Shown");
+    form.SaveBtnClick();
+    EXPECT_EQ(countRows("goals.db", QString("Where GoalOwner = %1 And GoalYear = %2").arg(me).arg(year)), 2);
+
+    // The year box takes only a year from 2000 to 2100.
+    form.DBEdit4->setFocus();
+    form.DBEdit4->selectAll();
+    QTest::keyClicks(form.DBEdit4, "20x7");
+    emit form.DBEdit4->editingFinished();
+    EXPECT_EQ(form.DBEdit4->text(), QString::number(year));
+    form.DBEdit4->selectAll();
+    QTest::keyClicks(form.DBEdit4, "3000");
+    emit form.DBEdit4->editingFinished();
+    form.SaveBtnClick();
+    EXPECT_EQ(countRows("goals.db", "Where GoalYear < 2000 Or GoalYear > 2100"), 0);
+}
+
+TEST_F(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
+    addGoal("Kept", year, me, me);
+    // Rows that hold no goal number, as imported or left behind: a new goal's number is empty.
+    dm->StrategyTable.insert();
+    dm->StrategyTable.field("GoalID").setValue(0);
+    dm->StrategyTable.post();
+    dm->MeasureTable.insert();
+    dm->MeasureTable.field("StrategyID").setValue(dm->StrategyTable.field("StrategyID").asInt());
+    dm->MeasureTable.post();
+    TGoalsForm form;
+    form.InsertBtnClick();
+    dialogs.answers = {controls::Answer::Yes};
+    form.DeleteBtnClick();
+    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(countRows("Strategys.db"), 1);
+    EXPECT_EQ(countRows("Measure.db"), 1);
+    EXPECT_EQ(countRows("goals.db"), 1);
+    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
+}
+
+TEST_F(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
+    const int goal = addGoal("Shared", year, me, me);
+    TGoalsForm form;
+    ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), goal);
+    {
+        // Another workstation moves the goal to the next year.
+        engine::Session s;
+        s.addStandardAlias("Goal", dir.path(), "Paradox");
+        engine::Database other(s);
+        other.open(dir.path());
+        engine::Table t(other, "goals.db");
+        t.open();
+        ASSERT_TRUE(t.locate("GoalID", goal));
+        t.edit();
+        t.field("GoalYear").setValue(year + 5);
+        t.post();
+    }
+    form.UpDown1->stepBy(1); // shown: this year, so the arrows say next year
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(countRows("goals.db", QString("Where GoalYear = %1").arg(year + 5)), 1);
 }
