@@ -17,41 +17,12 @@
 
 namespace sql = engine::sql;
 
-void RefuseTakenUserId(engine::Table& users) {
-    const engine::Field id = users.field(QStringLiteral("UserID"));
-    if (id.isNull()) return;
-    const engine::Field number = users.field(QStringLiteral("UserNumber"));
-    const qint64 own = number.isNull() ? -1 : number.asInteger();
-    engine::Query& q = ProgramDataForm->UserSettingsQuery;
-    q.close();
-    q.clear();
-    q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", sql::Text{id.asString()}, ")");
-    q.prepare();
-    q.open();
-    bool taken = false;
-    bool unchanged = false;
-    for (q.first(); !q.eof(); q.next()) {
-        if (q.field(QStringLiteral("UserNumber")).asInteger() != own)
-            taken = true;
-        else if (q.field(QStringLiteral("UserID")).asString() == id.asString())
-            unchanged = true;
-    }
-    q.close();
-    q.unprepare();
-    // Ids stored twice before this rule existed can still be edited otherwise.
-    if (taken && !unchanged)
-        throw engine::Error(QStringLiteral("The user ID \"%1\" is already in use. User IDs are matched "
-                                           "without regard to letter case: choose another one.")
-                                .arg(id.asString()));
-}
-
 TSetupUsersForm::TSetupUsersForm(QWidget* parent) : controls::Screen(parent) {
     TProgramDataForm& dm = *ProgramDataForm;
     engine::DataSource* users = &dm.UserSettingsSource;
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    dm.UserSettingsTable.setBeforePost([](engine::Table& t) { RefuseTakenUserId(t); });
 
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -157,10 +128,6 @@ TSetupUsersForm::TSetupUsersForm(QWidget* parent) : controls::Screen(parent) {
     FormActivate();
     DBEdit1Change();
     setFixedSize(sizeHint().expandedTo(QSize(720, 520)));
-}
-
-TSetupUsersForm::~TSetupUsersForm() {
-    if (ProgramDataForm) ProgramDataForm->UserSettingsTable.setBeforePost({});
 }
 
 void TSetupUsersForm::FormActivate() {
@@ -308,7 +275,6 @@ void TSetupUsersForm::FormClose() {
     dm.AccessListTable.cancel();
     dm.SecurityTable.setFiltered(false);
     dm.UserSettingsTable.setFiltered(false);
-    dm.UserSettingsTable.setBeforePost({});
 }
 
 void TSetupUsersForm::done(int result) {

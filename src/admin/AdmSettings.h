@@ -22,7 +22,6 @@ class TSetupUsersForm : public controls::Screen {
     Q_OBJECT
 public:
     explicit TSetupUsersForm(QWidget* parent = nullptr);
-    ~TSetupUsersForm() override;
 
     controls::DBGrid* DBGrid1;
     QGroupBox* GroupBox1;

@@ -274,19 +274,21 @@ void TProgramDataForm::UserTableBeforePost(engine::Table& t) {
     q.prepare();
     q.open();
     bool taken = false;
+    bool unchanged = false;
     for (q.first(); !q.eof(); q.next()) {
-        if (!SameUserId(q.field(QStringLiteral("UserID")).asString(), id)) continue;
-        // A row stored before this rule keeps its id as long as nobody changes it.
-        if (!own.isNull() && q.field(QStringLiteral("UserNumber")).asInteger() == own.toLongLong()) {
-            taken = false;
-            break;
-        }
-        taken = true;
+        const QString stored = q.field(QStringLiteral("UserID")).asString();
+        if (!SameUserId(stored, id)) continue;
+        if (!own.isNull() && q.field(QStringLiteral("UserNumber")).asInteger() == own.toLongLong())
+            unchanged = stored == id;
+        else
+            taken = true;
     }
     q.close();
-    if (taken)
-        throw engine::Error(
-            QStringLiteral("The user id \"%1\" is already taken (letter case does not count).").arg(id));
+    // Ids stored twice before this rule existed can still be edited in everything else.
+    if (taken && !unchanged)
+        throw engine::Error(QStringLiteral("The user ID \"%1\" is already in use. User IDs are matched "
+                                           "without regard to letter case: choose another one.")
+                                .arg(id));
 }
 
 void TProgramDataForm::GoalsTableBeforePost(engine::Table& t) {

@@ -174,7 +174,11 @@ protected:
         dm->DepartmentTable.field("Description").setValue("Sales");
         dm->DepartmentTable.post();
         admin = addUser("admin", "a", "Ann Admin", admins);
-        lower = addUser("supervisor", "s", "Lower Case", staff);
+        // Stored before ids had to differ in more than letter case, so past the rule.
+        engine::Inserter users(dm->GoalDatabase, "User.db",
+                               {"UserID", "UserPassword", "UserName", "SecurityID"});
+        lower = int(users.add({"supervisor", "s", "Lower Case", staff}));
+        dm->UserSettingsTable.refresh();
         noProfile = insertRow(dm->UserSettingsTable, {{"UserID", "drifter"}, {"UserName", "Dan Drifter"}});
         bob = addUser("bob", "b", "Bob Builder", staff);
         carol = addUser("carol", "c", "Carol Clerk", staff);
