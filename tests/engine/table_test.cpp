@@ -214,7 +214,7 @@ TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
     t.setIndexName("DeptName");
     t.open();
     for (int i = 0; i < 500; ++i)
-        addDept(t, QString("Dept %1 %2").arg(i % 7).arg(QString(200, 'x')));
+        addDept(t, QString("Dept %1 %2").arg(i % 7).arg(QString(30, 'x')));
     for (int i = 0; i < 400; ++i) {
         t.first();
         t.remove();
