@@ -12,6 +12,8 @@ namespace engine {
 
 namespace {
 int snapshotCounter = 0;
+// A result with more rows than this is read from a snapshot, whatever the mode.
+constexpr int kRowsInMemory = 10000;
 } // namespace
 
 Query::Query(Database& db, QObject* parent) : DataSet(parent), db_(db) {}
@@ -77,14 +79,20 @@ void Query::open() {
     const Statement& st = statement();
     if (!st.selects)
         throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
-    if (uniDirectional_) {
-        openSnapshot(st);
-    } else {
+    bool large = uniDirectional_;
+    if (!large) {
         Cursor q = db_.run(st.sql, st.binds, files());
         describeColumns(q.query().record(), {});
         rows_.clear();
         const int n = int(columns_.size());
         while (q.next()) {
+            if (int(rows_.size()) == kRowsInMemory) {
+                // More than a pick list ever shows: read it from a snapshot instead.
+                large = true;
+                rows_.clear();
+                rows_.shrink_to_fit();
+                break;
+            }
             QVariantList row;
             row.reserve(n);
             for (int i = 0; i < n; ++i)
@@ -93,6 +101,7 @@ void Query::open() {
         }
         count_ = int(rows_.size());
     }
+    if (large) openSnapshot(st);
     open_ = true;
     pos_ = 0;
     eof_ = bof_ = count_ == 0;
@@ -222,7 +231,7 @@ QVariant Query::valueAt(int row, const QString& name) {
     const int i = columnOf(name);
     if (i < 0) throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
     if (row < 0 || row >= count_) return {};
-    const QVariantList* values = uniDirectional_ ? snapshotRow(row) : &rows_[size_t(row)];
+    const QVariantList* values = snapshot_.isEmpty() ? &rows_[size_t(row)] : snapshotRow(row);
     if (!values) return {};
     return toFieldValue(values->value(i), types_[size_t(i)]);
 }

@@ -22,7 +22,8 @@ namespace engine {
 // workstation's temporary folder and read from there one row at a time, so memory stays bounded
 // whatever the size, and the table files are locked only while the snapshot is taken (another
 // workstation can post while a long report is printed). Moving forward row by row is cheapest;
-// other moves re-position the snapshot's reader.
+// other moves re-position the snapshot's reader. A result found to be large (over ten thousand
+// rows) is read from a snapshot in either mode.
 class Query : public DataSet {
     Q_OBJECT
 public:

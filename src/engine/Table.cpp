@@ -460,24 +460,25 @@ void Table::post() {
     rows_.store(key, stored);
     // The key list stays valid: the row takes its place in the order, so the next move does not
     // read every key again.
+    const bool moved = inserting || rows_.orderDiffers(original_, stored);
     if (rows_.keysLoaded()) {
         if (inserting) {
             pos_ = rows_.insertKey(key, stored);
-        } else if (rows_.orderDiffers(original_, stored)) {
+        } else if (moved) {
             const int at =
                 pos_ >= 0 && pos_ < rows_.size() && rows_.keyAt(pos_) == key ? pos_ : rows_.positionOf(key);
             rows_.removeAt(at);
             pos_ = rows_.insertKey(key, stored);
         }
         eof_ = bof_ = false;
-    } else if (inserting || rows_.orderDiffers(original_, stored)) {
+    } else if (moved) {
         firstKnown_ = false; // the position is found when the keys are next read
     }
     original_.clear();
     current_ = key;
     changed();
     emit stateChanged();
-    emit rowsChanged();
+    emit rowsChanged(); // pick lists show the row's values even where its place stays
     emit currentChanged();
     db_.rowWritten();
 }

@@ -229,6 +229,27 @@ TEST_F(Transactions, UniDirectionalQueriesReadLikeOthersWithBoundedMemory) {
     EXPECT_EQ(seen, 300);
     EXPECT_THROW(q.setUniDirectional(false), Error) << "not while open";
     q.close();
+
+    // A large result is read from a snapshot in the default mode too, and reads the same.
+    db.attach(*findTable("goals.db"));
+    {
+        Transaction tx(db);
+        Inserter ins(db, "goals.db", {"GoalDescription", "GoalYear"});
+        for (int i = 0; i < 10050; ++i)
+            ins.add({QString("Goal %1").arg(i), 2000 + i % 7});
+        tx.commit();
+    }
+    Query big(db);
+    big.add("Select GoalID, GoalYear From \"goals.db\" Order By GoalID");
+    big.open();
+    EXPECT_EQ(big.recordCount(), 10050);
+    qint64 sum = 0;
+    for (; !big.eof(); big.next())
+        sum += big.field("GoalID").asInteger();
+    EXPECT_EQ(sum, qint64(10050) * 10051 / 2);
+    EXPECT_EQ(big.valueAt(5000, "GoalID").toLongLong(), 5001);
+    big.last();
+    EXPECT_EQ(big.field("GoalYear").asInteger(), 2000 + 10049 % 7);
 }
 
 TEST_F(Transactions, WidthsAndMessagesNameTheFieldAndTable) {
