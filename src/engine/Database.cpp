@@ -462,11 +462,23 @@ void Database::flush(const Level& level) {
 }
 
 void Database::write(const std::function<void()>& unit) {
-    if (!levels_.empty()) {
-        unit();
-        return;
-    }
     QDeadlineTimer deadline(kBusyTimeoutMs);
+    if (!levels_.empty()) {
+        // Inside a transaction that has read the file already, SQLite refuses the write at once
+        // when another workstation is writing it (waiting could deadlock). The failed statement
+        // undid itself; the other writer cannot commit past this transaction's read and gives up
+        // within its busy time, so trying again shortly succeeds; wait for longer than that.
+        deadline.setRemainingTime(2 * kBusyTimeoutMs);
+        for (;;) {
+            try {
+                unit();
+                return;
+            } catch (const Error& e) {
+                if (!e.busy() || deadline.hasExpired() || lost_) throw;
+            }
+            QThread::msleep(10 + QRandomGenerator::global()->bounded(40));
+        }
+    }
     for (;;) {
         begin();
         try {

@@ -100,10 +100,12 @@ public:
     void rollback();
     int transactionDepth() const { return int(levels_.size()); }
 
-    // Runs a unit of writing (one statement, or a few that belong together). Inside a
-    // transaction the enclosing level decides about it. Outside one it is its own transaction;
-    // when it meets another workstation's write lock it rolls back, waits and tries again
-    // within the busy timeout, then fails with the lock message naming the table.
+    // Runs a unit of writing: one statement (a unit must be safe to run again after it failed).
+    // Outside a transaction it is its own transaction; when it meets another workstation's
+    // write lock it rolls back, waits and tries again within the busy timeout, then fails with
+    // the lock message naming the table. Inside one, the enclosing level decides about it; a
+    // write refused because another workstation writes the same file is tried again within
+    // the busy timeout.
     void write(const std::function<void()>& unit);
 
     // Tells every table object of this database that a table's rows changed; inside a

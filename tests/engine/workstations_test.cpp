@@ -259,6 +259,20 @@ TEST_F(Workstations, APostLocksOnlyTheTableItWrites) {
     goals.field("GoalDescription").setValue("mine again");
     EXPECT_NO_THROW(goals.post());
     EXPECT_EQ(second.send("ping"), "ok committed");
+
+    // A batch that has read the table and then meets another writer is not refused: it waits
+    // until that writer, which cannot commit past the batch's read, gives way.
+    Peer third(dir.path());
+    BatchScope batch(db);
+    goals.first();
+    ASSERT_EQ(third.send("holdfor 300 goals.db GoalDescription theirs once more"), "ok holding");
+    goals.edit();
+    goals.field("GoalDescription").setValue("mine in a batch");
+    EXPECT_NO_THROW(goals.post());
+    EXPECT_NO_THROW(batch.commit());
+    EXPECT_TRUE(third.send("ping").startsWith("error")) << "the other writer was told its change failed";
+    goals.refresh();
+    EXPECT_TRUE(goals.locate("GoalDescription", "mine in a batch"));
 }
 
 TEST_F(Workstations, ASecondAccountOpensTheDatabaseOfTheFirst) {
