@@ -78,8 +78,12 @@ QString Database::describe(const QString& driverText, const QString& file) {
 }
 
 Error Database::failure(const QSqlError& e, const QString& files) const {
-    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    const int code = e.nativeErrorCode().toInt() & 0xff;
+    return failure(e.nativeErrorCode().toInt(), e.databaseText().isEmpty() ? e.text() : e.databaseText(),
+                   files);
+}
+
+Error Database::failure(int nativeCode, const QString& text, const QString& files) const {
+    const int code = nativeCode & 0xff;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
         return Error(describe(QStringLiteral("busy"), files), Error::Kind::Busy);
     if (code == SQLITE_FULL) {
@@ -215,6 +219,9 @@ void Database::close() {
         st->query = QSqlQuery();
     }
     statements_.clear();
+    for (const auto& [sql, r] : raw_)
+        sqlite3_finalize(r.stmt);
+    raw_.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -347,6 +354,50 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
         throw e;
     }
     return Cursor(std::move(st));
+}
+
+void Database::scan(const QString& sql, const std::vector<qint64>& binds, const QString& files,
+                    const std::function<void(sqlite3_stmt*)>& row) {
+    if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
+    checkTransactionAlive();
+    RawStatement& cached = raw_[sql];
+    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
+    const bool own = cached.inUse;
+    if (!st) {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(st);
+            throw failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+        }
+        if (!own) cached.stmt = st;
+    }
+    struct Done {
+        sqlite3_stmt* st;
+        bool own;
+        bool* inUse;
+        ~Done() {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (own)
+                sqlite3_finalize(st);
+            else
+                *inUse = false;
+        }
+    } done{st, own, &cached.inUse};
+    if (!own) cached.inUse = true;
+    for (size_t i = 0; i < binds.size(); ++i)
+        sqlite3_bind_int64(st, int(i) + 1, binds[i]);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        row(st);
+    if (rc != SQLITE_DONE) {
+        const Error e =
+            failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+        if (!levels_.empty() && sqlite3_get_autocommit(handle_)) transactionLost();
+        throw e;
+    }
 }
 
 // ---- transactions ---------------------------------------------------------------------------
