@@ -165,10 +165,10 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
             if (n % 10000 == 0) peak = std::max(peak, residentKb());
         }
         peak = std::max(peak, residentKb());
+        state.counters["rows"] = double(q.recordCount());
         q.close();
         benchmark::DoNotOptimize(sum);
         state.counters["extra_MB"] = double(peak - before) / 1024.0;
-        state.counters["rows"] = double(q.recordCount());
     }
     state.counters["target_MB"] = 20;
 }

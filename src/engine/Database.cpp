@@ -160,6 +160,7 @@ void Database::open(const QString& aliasOrFolder) {
     exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     // Snapshots of large query results go to temporary files, not memory.
     exec(QStringLiteral("PRAGMA temp_store=FILE"));
+    exec(QStringLiteral("PRAGMA temp.cache_size=-2048")); // at most 2 MB of them in memory
     recoverStaleConnections(base);
     session_.registerUser(folder_);
 }

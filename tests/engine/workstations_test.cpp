@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -351,4 +352,33 @@ TEST_F(Workstations, PlantedLinksAreNeverFollowed) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "keep me");
     EXPECT_TRUE(QFileInfo(QDir(net.path()).filePath("vardimo-users/planted.usr")).isSymLink());
+}
+
+TEST_F(Workstations, AFullTempFolderIsNotTheDatabaseDisk) {
+    testing_support::TempDir small;
+    const QString mountPoint = small.file("tmp");
+    QDir().mkdir(mountPoint);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", mountPoint}) != 0)
+        GTEST_SKIP() << "cannot mount a small temporary folder here";
+    {
+        Table s(db, "Strategys.db");
+        s.open();
+        BatchScope batch(db);
+        for (int i = 0; i < 2500; ++i) {
+            s.insert();
+            s.field("StrategyDescription").setValue(QString(2000, 'x'));
+            s.post();
+        }
+        batch.commit();
+    }
+    {
+        testing_support::PeerOptions o;
+        o.environment = {"TMPDIR=" + mountPoint, "SQLITE_TMPDIR=" + mountPoint};
+        Peer peer(dir.path(), o);
+        const QString answer = peer.send("snapshot Strategys.db");
+        EXPECT_TRUE(answer.startsWith("error") && answer.contains("temporary folder is full") &&
+                    !answer.contains("database is full"))
+            << answer.toStdString();
+    }
+    QProcess::execute("umount", {mountPoint});
 }
