@@ -9,12 +9,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStorageInfo>
 #include <QSysInfo>
 #include <QThread>
 #include <QUuid>
+#include <cerrno>
+#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
 #include <utility>
@@ -162,6 +165,7 @@ void Database::open(const QString& aliasOrFolder) {
     exec(QStringLiteral("PRAGMA temp_store=FILE"));
     exec(QStringLiteral("PRAGMA temp.cache_size=-2048")); // at most 2 MB of them in memory
     recoverStaleConnections(base);
+    removeOldTempFiles();
     session_.registerUser(folder_);
 }
 
@@ -197,6 +201,24 @@ void Database::recoverStaleConnections(const QString& base) {
         QFile::remove(d.filePath(mainName));
         QFile::remove(d.filePath(mainName + QStringLiteral("-journal")));
         QFile::remove(path);
+    }
+}
+
+void Database::removeOldTempFiles() {
+    // Connections used to keep their main file in the workstation's temp folder, named after
+    // the process; those of processes that are gone are left-overs.
+    QStringList dirs{QDir::tempPath()};
+    if (!session_.privateDir().isEmpty()) dirs << session_.privateDir();
+    static const QRegularExpression name(QStringLiteral("^vardimo-(\\d+)-[0-9a-f]{8}\\.tmp(-journal)?$"));
+    for (const QString& dir : dirs) {
+        const QDir d(dir);
+        for (const QString& entry : d.entryList({QStringLiteral("vardimo-*.tmp*")}, QDir::Files)) {
+            const QRegularExpressionMatch m = name.match(entry);
+            if (!m.hasMatch()) continue;
+            const pid_t pid = pid_t(m.captured(1).toLongLong());
+            if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM) continue;
+            QFile::remove(d.filePath(entry));
+        }
     }
 }
 

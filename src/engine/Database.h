@@ -154,6 +154,7 @@ private:
     void flush(const Level& level);
     void rollbackLevels(int keep);
     void recoverStaleConnections(const QString& base);
+    void removeOldTempFiles();
     QString writtenFiles() const;
     void rowWritten();
 

@@ -382,3 +382,42 @@ TEST_F(Workstations, AFullTempFolderIsNotTheDatabaseDisk) {
     }
     QProcess::execute("umount", {mountPoint});
 }
+
+TEST_F(Workstations, WhatKilledSessionsLeftIsCleanedUpByTheNextStart) {
+    QProcess gone;
+    gone.start("sleep", {"0"});
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 deadPid = gone.processId();
+    gone.waitForFinished();
+    const QDir temp(QDir::tempPath());
+    const QStringList oldFiles{QString("vardimo-%1-0123abcd.tmp").arg(deadPid),
+                               QString("vardimo-%1-0123abcd.tmp-journal").arg(deadPid)};
+    const QString live = QString("vardimo-%1-0123abcd.tmp").arg(QCoreApplication::applicationPid());
+    for (const QString& f : oldFiles + QStringList{live}) {
+        QFile file(temp.filePath(f));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    {
+        Peer killed(dir.path(), "killed");
+        killed.kill();
+    }
+    const QDir control(Database::controlFolder(dir.path()));
+    const QStringList connections = control.entryList({"conn-*.lck"}, QDir::Files | QDir::Hidden);
+    EXPECT_EQ(connections.size(), 2) << "this one's and the killed one's";
+
+    Session next;
+    next.setNetDir(QCoreApplication::applicationDirPath());
+    Database started(next);
+    started.open(dir.path());
+    EXPECT_EQ(control.entryList({"conn-*.lck"}, QDir::Files | QDir::Hidden).size(), 2)
+        << "this one's and the new one's";
+    EXPECT_EQ(control.entryList({"conn-*.db*"}, QDir::Files | QDir::Hidden).size(), 2);
+    for (const QString& f : oldFiles)
+        EXPECT_FALSE(temp.exists(f)) << f.toStdString();
+    EXPECT_TRUE(temp.exists(live)) << "a live process keeps its files";
+    QFile::remove(temp.filePath(live));
+    EXPECT_FALSE(next.users().contains("killed"));
+    started.close();
+    EXPECT_EQ(control.entryList({"conn-*"}, QDir::Files | QDir::Hidden).size(), 2)
+        << "a normal end leaves nothing";
+}
