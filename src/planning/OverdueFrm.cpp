@@ -122,7 +122,8 @@ TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
     lay->addLayout(buttons);
     HelpBtn->setVisible(controls::helpFileExists());
 
-    connect(Grid, &QTableView::doubleClicked, this,
+    // Activation is the double click, and also Enter for a person working from the keyboard.
+    connect(Grid, &QTableView::activated, this,
             controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);

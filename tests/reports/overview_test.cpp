@@ -24,6 +24,7 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -155,7 +156,10 @@ TEST_F(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     seen.GridDblClick(0);
     EXPECT_EQ(goalShown, "Earlier aim");
     EXPECT_TRUE(readOnly) << "Sam may only see Yan's strategies";
-    seen.GridDblClick(1);
+    // From the keyboard: Enter on a row opens it too.
+    goalShown.clear();
+    seen.Grid->setCurrentIndex(seen.Grid->model()->index(1, 0));
+    QTest::keyClick(seen.Grid, Qt::Key_Return);
     EXPECT_EQ(goalShown, "G");
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
