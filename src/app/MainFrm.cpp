@@ -23,8 +23,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QShortcutEvent>
 #include <QStatusBar>
@@ -69,6 +71,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     AddTrackingMenu(*this);
 
     menuBar()->installEventFilter(this);
+    for (QAction* a : menuBar()->actions())
+        if (a->menu()) a->menu()->installEventFilter(this);
 
     StatusBar1 = statusBar();
     // Main window creation, in the system's order.
@@ -136,6 +140,36 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
                     else
                         a->trigger();
                 }
+                return true;
+            }
+        }
+    }
+    // Inside a menu, "&Exit" and "Us&er Setup" share the letter E. Qt then only moves the
+    // highlight between them, also onto a disabled item, so for most users E did nothing at
+    // all. When just one of the items with the letter can be chosen, the letter chooses it.
+    if (e->type() == QEvent::KeyPress) {
+        auto* menu = qobject_cast<QMenu*>(watched);
+        auto* ke = static_cast<QKeyEvent*>(e);
+        if (menu && ke->modifiers() == Qt::NoModifier && ke->text().size() == 1) {
+            const QString letter = ke->text().toUpper();
+            int matching = 0;
+            QAction* enabled = nullptr;
+            int enabledCount = 0;
+            for (QAction* a : menu->actions()) {
+                if (!a->isVisible() || a->isSeparator()) continue;
+                if (QKeySequence::mnemonic(a->text()).toString().compare(QStringLiteral("Alt+") + letter,
+                                                                         Qt::CaseInsensitive) != 0)
+                    continue;
+                ++matching;
+                if (a->isEnabled()) {
+                    enabled = a;
+                    ++enabledCount;
+                }
+            }
+            if (matching > 1 && enabledCount == 1) {
+                menu->setActiveAction(enabled);
+                QCoreApplication::postEvent(menu,
+                                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
                 return true;
             }
         }

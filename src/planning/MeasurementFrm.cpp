@@ -1,6 +1,7 @@
 #include "planning/MeasurementFrm.h"
 
 #include "controls/DataControls.h"
+#include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Plain.h"
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 TMeasurementForm::TMeasurementForm(QWidget* parent) : controls::Screen(parent) {
@@ -24,8 +24,8 @@ TMeasurementForm::TMeasurementForm(QWidget* parent) : controls::Screen(parent) {
     auto* lay = new QVBoxLayout(this);
     DBGrid1 = new controls::DBGrid(this);
     DBGrid1->bind(&dm.MeasureSource,
-                  {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 9},
-                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 18},
+                  {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 11},
+                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 22},
                    {QStringLiteral("ShortDescription"), QStringLiteral("Deliverable")}});
     lay->addWidget(DBGrid1, 2);
 
@@ -37,11 +37,12 @@ TMeasurementForm::TMeasurementForm(QWidget* parent) : controls::Screen(parent) {
     DBEdit1->setMaximumWidth(80);
     controls::setControlEnabled(DBEdit1, false);
     Label2 = new QLabel(QStringLiteral("Completion Date:"), GroupBox1);
-    DBEdit2 = new controls::DBEdit(GroupBox1);
+    // A date box of its own: a plain edit would write each keystroke as a date.
+    DBEdit2 = new controls::DBDateEdit(GroupBox1);
     DBEdit2->bind(&dm.MeasureSource, QStringLiteral("CompleationDate"));
     DBEdit2->setMaximumWidth(DBEdit2->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     DateBtn = controls::button(QString(), GroupBox1);
-    DateBtn->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    DateBtn->setIcon(SelectDateIcon());
     DateBtn->setToolTip(QStringLiteral("Select Date"));
     DateBtn->setFixedWidth(28);
     ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox1);
@@ -168,6 +169,7 @@ void TMeasurementForm::InsertBtnClick() {
     engine::Table& t = dm.MeasureTable;
     // A new item nobody has touched is not worth storing; anything else pending is stored by
     // the insert's own settling.
+    DBEdit2->commit();
     if (untouchedInsert_ && t.state() == engine::DataSet::State::Insert) t.cancel();
     t.insert();
     settingUp_ = true;
@@ -183,6 +185,7 @@ void TMeasurementForm::InsertBtnClick() {
 
 void TMeasurementForm::SaveBtnClick() {
     engine::Table& t = ProgramDataForm->MeasureTable;
+    DBEdit2->commit();
     if (t.isEditing()) t.post();
 }
 

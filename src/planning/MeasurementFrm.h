@@ -8,6 +8,7 @@ class QPushButton;
 
 namespace controls {
 class DBCheckBox;
+class DBDateEdit;
 class DBEdit;
 class DBGrid;
 class DBLookupComboBox;
@@ -26,7 +27,7 @@ public:
     QLabel* Label3;
     controls::DBEdit* DBEdit1;
     QLabel* Label2;
-    controls::DBEdit* DBEdit2;
+    controls::DBDateEdit* DBEdit2;
     QPushButton* DateBtn;
     QPushButton* ResetBtn;
     controls::DBCheckBox* DBCheckBox1;

@@ -85,16 +85,10 @@ QVariant TOverdueModel::headerData(int section, Qt::Orientation o, int role) con
 TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
-    const QDate today = QDate::currentDate();
     model_ = new TOverdueModel(this);
-    model_->setItems(ListOverdue(*ProgramDataForm, today));
-    Label1 =
-        new QLabel(QStringLiteral("%1 overdue on %2")
-                       .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
-                                                    : QStringLiteral("%1 items are").arg(model_->rowCount()))
-                       .arg(today.toString(QStringLiteral("MM/dd/yyyy"))),
-                   this);
+    Label1 = new QLabel(this);
     lay->addWidget(Label1);
+    reload();
     sorted_ = new OverdueSort(this);
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(TOverdueModel::SortRole);
@@ -128,11 +122,21 @@ TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
     lay->addLayout(buttons);
     HelpBtn->setVisible(controls::helpFileExists());
 
-    connect(Grid, &QTableView::doubleClicked, this,
+    // Activation is the double click, and also Enter for a person working from the keyboard.
+    connect(Grid, &QTableView::activated, this,
             controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     resize(960, 480);
+}
+
+void TOverdueForm::reload() {
+    const QDate today = QDate::currentDate();
+    model_->setItems(ListOverdue(*ProgramDataForm, today));
+    Label1->setText(QStringLiteral("%1 overdue on %2")
+                        .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
+                                                     : QStringLiteral("%1 items are").arg(model_->rowCount()))
+                        .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
 }
 
 const TOverdueItem& TOverdueForm::itemAt(int viewRow) const {
@@ -142,6 +146,8 @@ const TOverdueItem& TOverdueForm::itemAt(int viewRow) const {
 void TOverdueForm::GridDblClick(int viewRow) {
     if (viewRow < 0 || viewRow >= sorted_->rowCount()) return;
     OpenStrategyEditorOn(itemAt(viewRow), this);
+    // A strategy completed or given another date in the editor leaves the list, or moves in it.
+    reload();
 }
 
 void TOverdueForm::ExportBtnClick() {
@@ -174,6 +180,11 @@ void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent) {
         controls::showError(QStringLiteral("This strategy no longer exists."));
         return;
     }
+    // The editor names the goal on which the goal list stands, and the list stands wherever the
+    // last screen left it: it is put on this strategy's goal, whichever year, type or user it has.
+    engine::Table& goals = dm.GoalsTable;
+    goals.setFiltered(false);
+    goals.locate(QStringLiteral("GoalID"), item.GoalID);
     TStrategyEditForm editor(parent);
     controls::showModal(editor);
 }

@@ -49,10 +49,14 @@ public:
     void ExportBtnClick();
 
 private:
+    // Reads the list afresh: at opening, and after the editor may have changed a strategy.
+    void reload();
+
     TOverdueModel* model_;
     QSortFilterProxyModel* sorted_;
 };
 
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
-// allow: the strategy table is switched to the strategy's goal and owner first.
+// allow: the strategy table is switched to the strategy's goal and owner, and the goal list
+// is put on the strategy's goal, first.
 void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent);

@@ -5,6 +5,9 @@
 #include "engine/Table.h"
 
 #include <QDate>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -42,4 +45,19 @@ bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent)
     table.edit();
     table.field(field).setValue(dialog.MonthCalendar1->selectedDate());
     return true;
+}
+
+QIcon SelectDateIcon() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(QColor(0x40, 0x40, 0x40));
+    p.setBrush(Qt::white);
+    p.drawRect(1, 2, 13, 12);
+    p.fillRect(2, 3, 12, 3, QColor(0xC0, 0x30, 0x30));
+    p.setPen(QColor(0x50, 0x50, 0x50));
+    for (int y = 8; y <= 12; y += 2)
+        for (int x = 3; x <= 12; x += 3)
+            p.drawPoint(x, y);
+    return QIcon(pm);
 }

@@ -20,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
@@ -32,22 +31,6 @@ namespace {
 
 const char* const kMemoFields[] = {"StrategyDescription", "Responsibility",      "Deliverable",
                                    "Measurement",         "AddationalResources", "CommentsStatus"};
-
-// A small calendar page for the date button.
-QIcon calendarIcon() {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setPen(QColor(0x40, 0x40, 0x40));
-    p.setBrush(Qt::white);
-    p.drawRect(1, 2, 13, 12);
-    p.fillRect(2, 3, 12, 3, QColor(0xC0, 0x30, 0x30));
-    p.setPen(QColor(0x50, 0x50, 0x50));
-    for (int y = 8; y <= 12; y += 2)
-        for (int x = 3; x <= 12; x += 3)
-            p.drawPoint(x, y);
-    return QIcon(pm);
-}
 
 engine::Table& strategies() {
     return ProgramDataForm->StrategyTable;
@@ -118,7 +101,7 @@ TStrategyEditForm::TStrategyEditForm(QWidget* parent) : controls::Screen(parent)
     DBEdit3->setFixedWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     Label8->setBuddy(DBEdit3);
     DateBtn = new QToolButton(GroupBox1);
-    DateBtn->setIcon(calendarIcon());
+    DateBtn->setIcon(SelectDateIcon());
     DateBtn->setToolTip(QStringLiteral("Select Date"));
     ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox1);
     DBCheckBox2 = new controls::DBCheckBox(QStringLiteral("Completed"), GroupBox1);

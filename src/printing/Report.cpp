@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -364,7 +366,12 @@ void Report::preview(QWidget* parent, const std::function<int(QDialog&)>& showMo
             QTimer::singleShot(0, &dlg, &QDialog::reject);
         }
     });
-    dlg.resize(900, 1000);
+    // About a page high, but never beyond the screen it opens on: a laptop's screen is lower
+    // than a page, and a window taller than the screen hides its own lower part.
+    QSize size(900, 1000);
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.92);
+    dlg.resize(size);
     if (showModal)
         showModal(dlg);
     else

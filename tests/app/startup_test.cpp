@@ -514,3 +514,37 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
     }
     EXPECT_EQ(strategies, 0);
 }
+
+TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
+    TMainForm form;
+    SecurityData = TSecurityData();
+    SecurityData.CanAddUser = true;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.ApplyRights();
+    int exits = 0, setups = 0;
+    QObject::connect(form.Exit1, &QAction::triggered, [&] { ++exits; });
+    QObject::connect(form.UserSetup1, &QAction::triggered, [&] { ++setups; });
+
+    // "&Exit" and "Us&er Setup" share E: with both open to the user, E only moves between them.
+    QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_EQ(popup, form.File1);
+    QTest::keyClick(popup, Qt::Key_E);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(exits + setups, 0);
+    QTest::keyClick(popup, Qt::Key_Escape);
+    QTest::keyClick(&form, Qt::Key_Escape);
+
+    // Without the right to set up users, E is Exit's alone.
+    SecurityData.CanAddUser = false;
+    form.ApplyRights();
+    QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+    popup = QApplication::activePopupWidget();
+    ASSERT_EQ(popup, form.File1);
+    QTest::keyClick(popup, Qt::Key_E);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(setups, 0);
+}

@@ -1,12 +1,14 @@
 // The measurements screen, driven offscreen with the scripted dialogs.
 
 #include "controls/DataControls.h"
+#include "controls/DateEdit.h"
 #include "planning/MeasurementFrm.h"
 #include "reports/ReportFixture.h"
 
 #include <QCalendarWidget>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 class MeasurementScreen : public testing_support::ReportFixture {
@@ -174,4 +176,34 @@ TEST_F(MeasurementScreen, TheDateDialogResetAndCompleted) {
     form.SaveBtnClick();
     EXPECT_TRUE(items().field("Compleated").asBoolean()) << "Completed does not depend on the date";
     EXPECT_TRUE(items().field("CompleationDate").isNull());
+}
+
+TEST_F(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
+    addMeasure(mine, 1);
+    standOn(mine);
+    TMeasurementForm form;
+    form.DBEdit2->clear();
+    QTest::keyClicks(form.DBEdit2, "01/15/2027");
+    EXPECT_EQ(form.DBEdit2->text(), "01/15/2027") << "nothing is written over the typing";
+    EXPECT_TRUE(items().field("CompleationDate").isNull()) << "not written while typing";
+    form.SaveBtnClick();
+    EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(items().field("CompleationDate").asDate(), QDate(2027, 1, 15));
+
+    // A new item settles the typed date of the pending one first.
+    form.InsertBtnClick();
+    QTest::keyClicks(form.DBEdit2, "02/03/2028");
+    form.InsertBtnClick();
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"Measure.db\" Where MeasurementNumber = 2");
+    q.open();
+    ASSERT_EQ(q.recordCount(), 1);
+    EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2028, 2, 3));
+
+    // A text that is no date is refused, and nothing is stored.
+    QTest::keyClicks(form.DBEdit2, "13/45/2027");
+    dialogs.messages.clear();
+    form.SaveBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "'13/45/2027' is not a valid date.");
+    EXPECT_EQ(stored(mine), 2);
 }

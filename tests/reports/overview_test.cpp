@@ -2,8 +2,10 @@
 // database, driven offscreen with the scripted dialogs.
 
 #include "app/MainFrm.h"
+#include "controls/DataControls.h"
 #include "controls/Plain.h"
 #include "planning/OverdueFrm.h"
+#include "planning/StrategyEditfrm.h"
 #include "reports/CsvFile.h"
 #include "reports/OverviewFrm.h"
 #include "support/DataFixture.h"
@@ -22,6 +24,7 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -125,6 +128,59 @@ TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     SecurityData.CanViewAllStrategys = false;
     TOverdueForm mine;
     EXPECT_EQ(mine.Grid->model()->rowCount(), 1);
+}
+
+TEST_F(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsChanges) {
+    // A strategy of another year and goal, of a user the next person may only see; the goal list
+    // stands on another goal, as the strategy list leaves it.
+    const int earlier = addGoal("Earlier aim", year - 1, type, you, me);
+    strategy(earlier, you, QDate::currentDate().addDays(-20), false);
+    ASSERT_TRUE(dm->GoalsTable.locate("GoalDescription", "G"));
+    const int seer = addUser("SEER", "", "Sam", addProfile("Staff", {"CanAddStrategy"}));
+    addAccess(seer, you, false);
+    ASSERT_TRUE(CheckUser("SEER", "", false));
+
+    QString goalShown;
+    bool readOnly = false;
+    dialogs.onModal = [&](QDialog& d) {
+        auto* e = dynamic_cast<TStrategyEditForm*>(&d);
+        if (!e) return d.result();
+        e->FormActivate();
+        goalShown = e->DBEdit4->text();
+        readOnly = e->isReadOnly();
+        return d.result();
+    };
+    TOverdueForm seen;
+    ASSERT_EQ(seen.Grid->model()->rowCount(), 2) << "Yan's two late strategies";
+    EXPECT_EQ(seen.itemAt(0).Goal, "Earlier aim");
+    seen.GridDblClick(0);
+    EXPECT_EQ(goalShown, "Earlier aim");
+    EXPECT_TRUE(readOnly) << "Sam may only see Yan's strategies";
+    // From the keyboard: Enter on a row opens it too.
+    goalShown.clear();
+    seen.Grid->setCurrentIndex(seen.Grid->model()->index(1, 0));
+    QTest::keyClick(seen.Grid, Qt::Key_Return);
+    EXPECT_EQ(goalShown, "G");
+
+    // Completed in the editor: the strategy leaves the list as the editor closes.
+    ASSERT_TRUE(CheckUser("ME", "", false));
+    TOverdueForm all;
+    ASSERT_EQ(all.Grid->model()->rowCount(), 3);
+    dialogs.onModal = [&](QDialog& d) {
+        auto* e = dynamic_cast<TStrategyEditForm*>(&d);
+        if (!e) return d.result();
+        e->FormActivate();
+        EXPECT_FALSE(e->isReadOnly());
+        dm->StrategyTable.edit();
+        dm->StrategyTable.field("Compleated").setValue(true);
+        e->SaveBtnClick();
+        return e->result();
+    };
+    all.GridDblClick(0);
+    EXPECT_EQ(all.Grid->model()->rowCount(), 2);
+    EXPECT_TRUE(all.Label1->text().startsWith("2 items are overdue on "));
+    EXPECT_EQ(all.itemAt(0).Goal, "G") << "still most overdue first";
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }
 
 TEST_F(Tracking, OverviewShowsCountsChartPrintsAndExports) {

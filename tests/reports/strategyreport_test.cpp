@@ -8,9 +8,11 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewWidget>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 using testing_support::describe;
@@ -399,4 +401,18 @@ TEST_F(StrategyReport, ThePreviewShowsTheStrategyPages) {
     PrintStrategyReport(true, nullptr);
     EXPECT_EQ(pages, 1);
     EXPECT_FALSE(dm->Strategyquery.isOpen());
+}
+
+TEST_F(StrategyReport, ThePreviewWindowFitsOnTheScreen) {
+    openOne(addStrategy(goal, me, 1));
+    QSize shown;
+    dialogs.onModal = [&](QDialog& d) {
+        shown = d.size();
+        return int(QDialog::Rejected);
+    };
+    PrintStrategyReport(true, nullptr);
+    ASSERT_TRUE(shown.isValid());
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    EXPECT_LE(shown.height(), screen.height());
+    EXPECT_LE(shown.width(), screen.width());
 }
