@@ -6,6 +6,10 @@
 #                                  that export VARDIMO_TEST_PG (a connection URI for the role
 #                                  "vardimo", a superuser of the cluster) and VARDIMO_TEST_PG_DIR
 #   pg-test-server.sh stop DIR     stops that server and removes the folder
+#   pg-test-server.sh fixture-start FILE, fixture-stop FILE
+#                                  the same for a ctest run: the URI (and the folder, when this run
+#                                  started the server) go to FILE; a server already given by
+#                                  VARDIMO_TEST_PG (scripts/test.sh starts one) is used as it is
 #
 # PostgreSQL refuses to run as root, so when started by root the server runs as the unprivileged
 # system account vardimo-pg (created when missing). Nothing listens on a network port.
@@ -66,11 +70,31 @@ stop() {
     rm -rf "$dir"
 }
 
+fixture_start() {
+    local file=${1:?state file}
+    if [ -n "${VARDIMO_TEST_PG:-}" ]; then
+        echo "export VARDIMO_TEST_PG='$VARDIMO_TEST_PG'" >"$file"
+        return
+    fi
+    start >"$file"
+    cat "$file"
+}
+
+fixture_stop() {
+    local file=${1:?state file} dir
+    [ -f "$file" ] || return 0
+    dir=$(sed -n "s/^export VARDIMO_TEST_PG_DIR='\(.*\)'$/\1/p" "$file")
+    rm -f "$file"
+    [ -z "$dir" ] || stop "$dir"
+}
+
 case "${1:-}" in
 start) start ;;
 stop) stop "${2:-}" ;;
+fixture-start) fixture_start "${2:-}" ;;
+fixture-stop) fixture_stop "${2:-}" ;;
 *)
-    echo "usage: $0 start | stop DIR" >&2
+    echo "usage: $0 start | stop DIR | fixture-start FILE | fixture-stop FILE" >&2
     exit 2
     ;;
 esac
