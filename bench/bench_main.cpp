@@ -9,6 +9,9 @@
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
+#include "engine/Database.h"
+#include "engine/Query.h"
+#include "planning/goalsfrm.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,8 +19,10 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <sqlite3.h>
 
 namespace {
 
@@ -51,6 +56,131 @@ Fixture& fx() {
 
 void target(benchmark::State& state, double ms) {
     state.counters["target_ms"] = ms;
+}
+
+// Resident memory with the large data set open and the big tables walked a little.
+long residentKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// A post, then a move to the next row, on the unfiltered strategy table.
+void BM_PostThenMove(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    engine::Table& t = dm.StrategyTable;
+    t.setFiltered(false);
+    t.moveTo(t.recordCount() / 2);
+    for (auto _ : state) {
+        t.edit();
+        t.field(QStringLiteral("Compleated")).setValue(!t.field(QStringLiteral("Compleated")).asBoolean());
+        t.post();
+        t.next();
+        if (t.eof()) t.first();
+    }
+    target(state, 1);
+}
+
+// Edit and post of every strategy in one batch scope (what a conversion does).
+void BM_BatchEditAllStrategies(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    engine::Table& t = dm.StrategyTable;
+    t.setFiltered(false);
+    for (auto _ : state) {
+        engine::BatchScope batch(dm.GoalDatabase);
+        int n = 0;
+        for (t.first(); !t.eof(); t.next(), ++n) {
+            t.edit();
+            t.field(QStringLiteral("DoNotPrint"))
+                .setValue(!t.field(QStringLiteral("DoNotPrint")).asBoolean());
+            t.post();
+        }
+        batch.commit();
+        state.counters["rows"] = n;
+    }
+    target(state, 10000);
+}
+
+// Walking every strategy through the table object, reading two fields of each row, against
+// SQLite's own scan of the same columns, in the same run.
+double sqliteScanMs = 0;
+void BM_SQLiteScanStrategies(benchmark::State& state) {
+    const QByteArray file =
+        engine::Database::findFile(databaseFolder(), QStringLiteral("Strategys.db")).toLocal8Bit();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT StrategyDescription, GoalID FROM strategys", -1, &st, nullptr);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        qint64 sum = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            sum += sqlite3_column_bytes(st, 0);
+            sum += sqlite3_column_int64(st, 1);
+        }
+        sqlite3_reset(st);
+        benchmark::DoNotOptimize(sum);
+        sqliteScanMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+void BM_WalkStrategies(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    engine::Table& t = dm.StrategyTable;
+    t.setFiltered(false);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        qint64 sum = 0;
+        for (t.first(); !t.eof(); t.next()) {
+            sum += t.field(QStringLiteral("StrategyDescription")).asString().size();
+            sum += t.field(QStringLiteral("GoalID")).asInteger();
+        }
+        benchmark::DoNotOptimize(sum);
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        if (sqliteScanMs > 0) state.counters["x_sqlite_scan"] = ms / sqliteScanMs;
+    }
+    state.counters["target_x"] = 3;
+}
+
+// A forward-only query over every strategy, memos included: the resident memory it adds.
+void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    for (auto _ : state) {
+        const long before = residentKb();
+        long peak = before;
+        engine::Query q(dm.GoalDatabase);
+        q.setUniDirectional(true);
+        q.add("Select * From \"Strategys.db\"");
+        q.open();
+        qint64 sum = 0;
+        for (int n = 0; !q.eof(); q.next(), ++n) {
+            sum += q.field(QStringLiteral("StrategyDescription")).asString().size();
+            if (n % 10000 == 0) peak = std::max(peak, residentKb());
+        }
+        peak = std::max(peak, residentKb());
+        q.close();
+        benchmark::DoNotOptimize(sum);
+        state.counters["extra_MB"] = double(peak - before) / 1024.0;
+        state.counters["rows"] = double(q.recordCount());
+    }
+    state.counters["target_MB"] = 20;
+}
+
+// Opening the goals screen on the large sample, as the administrator.
+void BM_OpenGoalsScreen(benchmark::State& state) {
+    fx();
+    for (auto _ : state) {
+        auto form = std::make_unique<TGoalsForm>();
+        form->show();
+        QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(form.get());
+    }
+    target(state, 60);
 }
 
 void BM_Logon(benchmark::State& state) {
@@ -149,15 +279,6 @@ void BM_ProgramStart(benchmark::State& state) {
     target(state, 500);
 }
 
-// Resident memory with the large data set open and the big tables walked a little.
-long residentKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 } // namespace
 
 BENCHMARK(BM_Logon)->Unit(benchmark::kMillisecond);
@@ -167,6 +288,12 @@ BENCHMARK(BM_SwitchGoalFilterWithoutPreSelection)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_SwitchStrategyFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FetchRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProgramStart)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PostThenMove)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SQLiteScanStrategies)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WalkStrategies)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ForwardOnlyQueryMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BatchEditAllStrategies)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OpenGoalsScreen)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,19 +1,58 @@
 #pragma once
 
+#include "engine/Error.h"
 #include "engine/Schema.h"
 #include "engine/Session.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
 
 namespace engine {
 
+class LockFile;
+
+namespace detail {
+struct CachedStatement {
+    QSqlQuery query;
+    bool inUse = false;
+};
+} // namespace detail
+
+// The rows of one run of a cached prepared statement. Reading ends when the cursor goes out of
+// scope: the statement is reset then, so no lock on a table file outlives the read.
+class Cursor {
+public:
+    Cursor(Cursor&& other) noexcept : st_(std::move(other.st_)) {}
+    Cursor& operator=(Cursor&&) = delete;
+    ~Cursor();
+    bool next() { return st_->query.next(); }
+    QVariant value(int i) const { return st_->query.value(i); }
+    QSqlQuery& query() { return st_->query; }
+
+private:
+    friend class Database;
+    explicit Cursor(std::shared_ptr<detail::CachedStatement> st) : st_(std::move(st)) {}
+    std::shared_ptr<detail::CachedStatement> st_;
+};
+
 // One connection to a database folder. Each table file is attached under its schema name when
 // first used, so statements can join tables and a change to several tables commits at once.
+//
+// The connection's own main file lives in the database folder's control folder, never in a
+// workstation's temp folder: a commit over several table files writes SQLite's super-journal
+// beside that file and records its full path in each table's journal, so that whichever
+// workstation meets a hot journal after a crash can find it and roll the commit back. Every
+// workstation must therefore reach the folder by the same path.
 class Database : public QObject {
     Q_OBJECT
 public:
@@ -21,33 +60,62 @@ public:
     ~Database() override;
 
     // Opens the folder an alias names, or, when no such alias is known, the folder itself.
+    // Cleans up what killed sessions left in the control folder, rolling back their
+    // unfinished commits first.
     void open(const QString& aliasOrFolder);
     void close();
     bool isOpen() const { return open_; }
     const QString& folder() const { return folder_; }
     Session& session() const { return session_; }
 
+    // The folder inside a database folder that holds the connections' own files (and the list
+    // of users where the program's folder cannot be written).
+    static QString controlFolder(const QString& databaseFolder);
+
     // The path of a table's main file inside the folder, as it exists on disk (any letter case),
     // or the path it would have.
     QString tablePath(const TableDef& t) const;
+    // The lock file of a table (the shared lock of an open table, record locks, exclusive opens).
+    QString lockPath(const TableDef& t) const;
     // Attaches a table's file, checking that it exists, can be read and is a database holding
     // the table; throws engine::Error naming the file otherwise.
     void attach(const TableDef& t);
 
-    // Runs one statement with bound values. Throws engine::Error on failure.
-    QSqlQuery exec(const QString& sql, const QVariantList& binds = {});
+    // Runs one statement with bound values. Throws engine::Error on failure, naming `files`
+    // (the table files the statement reads or writes) where the failure concerns them.
+    QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {});
+    // The same through a prepared statement kept for this text: statements that run again and
+    // again (row reads, posts) are prepared once.
+    Cursor run(const QString& sql, const QVariantList& binds = {}, const QString& files = {});
     QSqlDatabase connection() const;
 
+    // Transactions. The outermost level is a deferred transaction (a statement locks only the
+    // files it touches); inner levels are savepoints, so a failure inside rolls back its own
+    // level and the outer level decides. Changes become visible to the table objects of this
+    // connection (change notifications) after the outermost commit; a rollback makes the
+    // table objects that saw its rows read them again. Use Transaction or BatchScope rather
+    // than calling these directly.
     void begin();
     void commit();
     void rollback();
+    int transactionDepth() const { return int(levels_.size()); }
 
-    // Tells every table object and lookup of this database that a table's rows changed.
-    void notifyChanged(const QString& schemaName);
+    // Runs a unit of writing: one statement (a unit must be safe to run again after it failed).
+    // Outside a transaction it is its own transaction; when it meets another workstation's
+    // write lock it rolls back, waits and tries again within the busy timeout, then fails with
+    // the lock message naming the table. Inside one, the enclosing level decides about it; a
+    // write refused because another workstation writes the same file is tried again within
+    // the busy timeout.
+    void write(const std::function<void()>& unit);
 
-    // Creates a new database folder with the nine tables, the settings row, profile 0 with every
-    // right and the built-in account "Supervisor" without a password. Refuses to write over
-    // any existing table file.
+    // Tells every table object of this database that a table's rows changed; inside a
+    // transaction, after its outermost commit. `origin` (the table object that made the
+    // change and has already taken it into account) is not told.
+    void notifyChanged(const QString& schemaName, const QObject* origin = nullptr);
+
+    // Creates a new database folder with the nine tables and their lock files, the control
+    // folder, the settings row, profile 0 with every right and the built-in account
+    // "Supervisor" without a password. Refuses to write over any existing table file.
     static void create(const QString& folder);
 
     // The path of a file of a folder whose name matches in any letter case; empty when none does.
@@ -57,17 +125,47 @@ public:
     static QString describe(const QString& driverText, const QString& file = {});
 
 signals:
+    // After the rows of a table changed (inside a transaction: after its outermost commit).
     void tableChanged(const QString& schemaName);
+    // The same with the table object that made the change (nullptr: several or unknown).
+    void tableChangedBy(const QString& schemaName, const QObject* origin);
+    // Rows written to a table were rolled back; table objects that read them read again.
+    void tableRolledBack(const QString& schemaName);
 
 private:
+    friend class BatchScope;
+    friend class Transaction;
+    struct Level {
+        QHash<QString, QSet<const QObject*>> changed;
+    };
     static void createTableFile(const TableDef& t, const QString& path);
+    Error failure(const QSqlError& e, const QString& files) const;
+    void checkTransactionAlive();
+    void transactionLost();
+    void rolledBack(const Level& level);
+    void flush(const Level& level);
+    void rollbackLevels(int keep);
+    void recoverStaleConnections(const QString& base);
+    QString writtenFiles() const;
+    void rowWritten();
+
     Session& session_;
     QString connectionName_;
     QString folder_;
     QString mainFile_;
+    std::unique_ptr<LockFile> connectionLock_;
+    sqlite3* handle_ = nullptr;
     QSet<QString> attached_;
     bool open_ = false;
-    int transactionDepth_ = 0;
+    std::vector<Level> levels_;
+    bool lost_ = false;
+    QSet<QString> pendingRollback_;
+    QHash<QString, std::shared_ptr<detail::CachedStatement>> statements_;
+    // The batch scope that may commit in chunks: its level and rows per chunk.
+    int batchLevel_ = 0;
+    int batchChunk_ = 0;
+    int batchRows_ = 0;
+    friend class Table;
 };
 
 // Adds many rows to one table with one prepared statement (creation of sample data).
@@ -78,25 +176,59 @@ public:
 
 private:
     QSqlQuery query_;
+    QString fileName_;
 };
 
-// Runs statements on a database inside one transaction; rolls back unless committed.
+// THE transaction of the engine: statements and posts made while it lives commit together or
+// not at all. It nests: inside another transaction it is a savepoint, and a failure inside
+// (an exception that leaves its scope) rolls back only its own work; the enclosing level then
+// decides. Change notifications reach the table objects after the outermost commit; a
+// rollback makes the table objects that saw its rows read again.
+//
+//     engine::Transaction tx(db);
+//     ... posts, Query::execSql, Table::remove ...
+//     tx.commit();          // without it, leaving the scope rolls back
+//
+// Table objects cannot be opened inside a transaction whose tables are not attached yet (SQLite
+// attaches no file inside a transaction): open them before.
 class Transaction {
 public:
-    explicit Transaction(Database& db) : db_(db) { db_.begin(); }
-    ~Transaction() {
-        if (!done_) try {
-                db_.rollback();
-            } catch (...) {
-            }
-    }
-    void commit() {
-        db_.commit();
-        done_ = true;
-    }
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
 
 private:
     Database& db_;
+    int level_;
+    bool done_ = false;
+};
+
+// A scope for batch work through table objects (conversions, cascades, imports): a loop of
+// edit/post (or insert/post, remove) runs with the usual record semantics (before-post rules,
+// record locks, key lists kept in place) but in one transaction instead of one per row, so it
+// costs what SQLite costs.
+//
+//     engine::BatchScope batch(db);          // or BatchScope(db, 5000): commit every 5000 rows
+//     for (t.first(); !t.eof(); t.next()) { t.edit(); ...; t.post(); }
+//     batch.commit();
+//
+// With `chunkRows` > 0 (and no enclosing transaction) the work commits every `chunkRows` rows
+// written, so other workstations can write in between; a failure then keeps the chunks already
+// committed and rolls back only the current one. Without it the batch is all or nothing.
+// Inside an enclosing transaction a batch scope is a savepoint like Transaction.
+class BatchScope {
+public:
+    explicit BatchScope(Database& db, int chunkRows = 0);
+    ~BatchScope();
+    BatchScope(const BatchScope&) = delete;
+    BatchScope& operator=(const BatchScope&) = delete;
+    void commit();
+
+private:
+    Database& db_;
+    int level_;
     bool done_ = false;
 };
 

@@ -2,11 +2,19 @@
 
 #include "engine/Error.h"
 
+#include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
 #include <algorithm>
 
 namespace engine {
+
+namespace {
+int snapshotCounter = 0;
+// A result with more rows than this is read from a snapshot, whatever the mode.
+constexpr int kRowsInMemory = 10000;
+} // namespace
 
 Query::Query(Database& db, QObject* parent) : DataSet(parent), db_(db) {}
 
@@ -20,6 +28,11 @@ void Query::clear() {
     statement_.reset();
 }
 
+void Query::setUniDirectional(bool on) {
+    requireClosed();
+    uniDirectional_ = on;
+}
+
 const Statement& Query::statement() {
     if (!statement_) {
         if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
@@ -31,23 +44,27 @@ const Statement& Query::statement() {
     return *statement_;
 }
 
+QString Query::files() const {
+    QStringList out;
+    if (statement_)
+        for (const QString& t : statement_->tables)
+            out << findTable(t)->fileName;
+    return out.join(QStringLiteral(", "));
+}
+
 void Query::prepare() {
     statement();
 }
 
-void Query::open() {
-    if (open_) return;
-    const Statement& st = statement();
-    if (!st.selects)
-        throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
-    QSqlQuery q = db_.exec(st.sql, st.binds);
-    const QSqlRecord rec = q.record();
+void Query::describeColumns(const QSqlRecord& rec, const QStringList& names) {
+    names_.clear();
     columns_.clear();
     types_.clear();
     for (int i = 0; i < rec.count(); ++i) {
-        columns_ << rec.fieldName(i);
+        const QString name = names.value(i, rec.fieldName(i));
+        columns_ << name;
         FieldType t = FieldType::Text;
-        if (!columnType(rec.fieldName(i), &t)) {
+        if (!columnType(name, &t)) {
             const int id = rec.field(i).metaType().id();
             t = (id == QMetaType::Int || id == QMetaType::LongLong) ? FieldType::Integer
                 : id == QMetaType::Double                           ? FieldType::Number
@@ -55,32 +72,118 @@ void Query::open() {
         }
         types_.push_back(t);
     }
-    rows_.clear();
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(rec.count());
-        for (int i = 0; i < rec.count(); ++i)
-            row << q.value(i);
-        rows_.push_back(std::move(row));
+}
+
+void Query::open() {
+    if (open_) return;
+    const Statement& st = statement();
+    if (!st.selects)
+        throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
+    bool large = uniDirectional_;
+    if (!large) {
+        Cursor q = db_.run(st.sql, st.binds, files());
+        describeColumns(q.query().record(), {});
+        rows_.clear();
+        const int n = int(columns_.size());
+        while (q.next()) {
+            if (int(rows_.size()) == kRowsInMemory) {
+                // More than a pick list ever shows: read it from a snapshot instead.
+                large = true;
+                rows_.clear();
+                rows_.shrink_to_fit();
+                break;
+            }
+            QVariantList row;
+            row.reserve(n);
+            for (int i = 0; i < n; ++i)
+                row << q.value(i);
+            rows_.push_back(std::move(row));
+        }
+        count_ = int(rows_.size());
     }
+    if (large) openSnapshot(st);
     open_ = true;
     pos_ = 0;
-    eof_ = bof_ = rows_.empty();
+    eof_ = bof_ = count_ == 0;
     emit stateChanged();
     emit rowsChanged();
     emit currentChanged();
+}
+
+void Query::openSnapshot(const Statement& st) {
+    snapshot_ = QStringLiteral("vardimo_snapshot_%1").arg(++snapshotCounter);
+    const QString table = QStringLiteral("temp.%1").arg(quoteIdentifier(snapshot_));
+    // Copied in the result's order; the copy's row numbers are then the positions + 1.
+    db_.exec(QStringLiteral("CREATE TEMP TABLE %1 AS %2").arg(quoteIdentifier(snapshot_), st.sql), st.binds,
+             files());
+    try {
+        {
+            QSqlQuery c = db_.exec(QStringLiteral("SELECT count(*) FROM %1").arg(table));
+            count_ = c.next() ? c.value(0).toInt() : 0;
+        }
+        // Duplicate names of a join were made unique in the copy ("Name:1"); show them as given.
+        static const QRegularExpression suffix(QStringLiteral(":\\d+$"));
+        QStringList names;
+        {
+            QSqlQuery info =
+                db_.exec(QStringLiteral("PRAGMA temp.table_info(%1)").arg(quoteIdentifier(snapshot_)));
+            while (info.next())
+                names << info.value(1).toString().remove(suffix);
+        }
+        QSqlQuery probe = db_.exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
+        describeColumns(probe.record(), names);
+    } catch (...) {
+        dropSnapshot();
+        throw;
+    }
+    readerRow_ = -1;
+}
+
+const QVariantList* Query::snapshotRow(int row) {
+    if (row < 0 || row >= count_) return nullptr;
+    if (row == readerRow_) return &row_;
+    if (!reader_ || readerRow_ < 0 || row != readerRow_ + 1) {
+        reader_ = std::make_unique<QSqlQuery>(
+            db_.exec(QStringLiteral("SELECT * FROM temp.%1 WHERE rowid >= ? ORDER BY rowid")
+                         .arg(quoteIdentifier(snapshot_)),
+                     {qint64(row) + 1}));
+        readerRow_ = row - 1;
+    }
+    if (!reader_->next()) {
+        readerRow_ = -1;
+        reader_.reset();
+        return nullptr;
+    }
+    readerRow_ = row;
+    const int n = int(columns_.size());
+    row_.clear();
+    row_.reserve(n);
+    for (int i = 0; i < n; ++i)
+        row_ << reader_->value(i);
+    return &row_;
+}
+
+void Query::dropSnapshot() {
+    reader_.reset();
+    readerRow_ = -1;
+    row_.clear();
+    if (snapshot_.isEmpty()) return;
+    try {
+        db_.exec(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(quoteIdentifier(snapshot_)));
+    } catch (const Error&) {
+        // Gone with a rolled-back transaction, or the connection closed.
+    }
+    snapshot_.clear();
 }
 
 void Query::execSql() {
     requireClosed();
     const Statement& st = statement();
     if (st.selects) throw Error(QStringLiteral("Invalid SQL statement: a Select query is opened, not run."));
-    {
-        Transaction tx(db_);
-        QSqlQuery q = db_.exec(st.sql, st.binds);
-        rowsAffected_ = q.numRowsAffected();
-        tx.commit();
-    }
+    db_.write([&] {
+        Cursor q = db_.run(st.sql, st.binds, files());
+        rowsAffected_ = q.query().numRowsAffected();
+    });
     for (const QString& t : st.tables)
         db_.notifyChanged(t);
 }
@@ -89,8 +192,10 @@ void Query::close() {
     if (!open_) return;
     open_ = false;
     rows_.clear();
+    dropSnapshot();
     columns_.clear();
     types_.clear();
+    count_ = 0;
     pos_ = 0;
     eof_ = bof_ = true;
     emit stateChanged();
@@ -98,7 +203,7 @@ void Query::close() {
 }
 
 void Query::moveTo(int row) {
-    const Position p = clamp(row, int(rows_.size()));
+    const Position p = clamp(row, count_);
     pos_ = std::max(p.pos, 0);
     bof_ = p.bof;
     eof_ = p.eof;
@@ -106,9 +211,14 @@ void Query::moveTo(int row) {
 }
 
 int Query::columnOf(const QString& name) const {
-    for (int i = 0; i < columns_.size(); ++i)
-        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) return i;
-    return -1;
+    // Names resolve to positions once per spelling, not by comparing on every row.
+    auto it = names_.constFind(name);
+    if (it != names_.constEnd()) return it.value();
+    int found = -1;
+    for (int i = 0; i < columns_.size() && found < 0; ++i)
+        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) found = i;
+    names_.insert(name, found);
+    return found;
 }
 
 FieldType Query::fieldType(const QString& name) const {
@@ -120,8 +230,10 @@ FieldType Query::fieldType(const QString& name) const {
 QVariant Query::valueAt(int row, const QString& name) {
     const int i = columnOf(name);
     if (i < 0) throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
-    if (row < 0 || row >= int(rows_.size())) return {};
-    return toFieldValue(rows_[size_t(row)].value(i), types_[size_t(i)]);
+    if (row < 0 || row >= count_) return {};
+    const QVariantList* values = snapshot_.isEmpty() ? &rows_[size_t(row)] : snapshotRow(row);
+    if (!values) return {};
+    return toFieldValue(values->value(i), types_[size_t(i)]);
 }
 
 QVariant Query::fieldValue(const QString& name) {

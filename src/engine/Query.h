@@ -4,15 +4,26 @@
 #include "engine/Database.h"
 #include "engine/Sql.h"
 
+#include <QSqlRecord>
 #include <QStringList>
 #include <QVariantList>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace engine {
 
 // A query object: an SQL text built as lines of literal pieces and typed values, run with every
-// value bound. An open query holds its rows in memory and is a read-only data set.
+// value bound. It is a read-only data set.
+//
+// By default an open query holds its rows in memory: right for the small results of checks,
+// numbering and pick lists. For reports and batch work over many rows, switch on
+// setUniDirectional(true) before opening: the result is then copied once into a snapshot in the
+// workstation's temporary folder and read from there one row at a time, so memory stays bounded
+// whatever the size, and the table files are locked only while the snapshot is taken (another
+// workstation can post while a long report is printed). Moving forward row by row is cheapest;
+// other moves re-position the snapshot's reader. A result found to be large (over ten thousand
+// rows) is read from a snapshot in either mode.
 class Query : public DataSet {
     Q_OBJECT
 public:
@@ -37,8 +48,11 @@ public:
     bool isOpen() const override { return open_; }
     int rowsAffected() const { return rowsAffected_; }
 
-    int recordCount() override { return int(rows_.size()); }
-    int recNo() override { return rows_.empty() ? -1 : pos_; }
+    void setUniDirectional(bool on);
+    bool uniDirectional() const { return uniDirectional_; }
+
+    int recordCount() override { return count_; }
+    int recNo() override { return count_ == 0 ? -1 : pos_; }
     void moveTo(int row) override;
     bool eof() const override { return eof_; }
     bool bof() const override { return bof_; }
@@ -53,14 +67,26 @@ private:
     void requireClosed() const;
     int columnOf(const QString& name) const;
     const Statement& statement();
+    QString files() const;
+    void describeColumns(const QSqlRecord& rec, const QStringList& names);
+    void openSnapshot(const Statement& st);
+    const QVariantList* snapshotRow(int row);
+    void dropSnapshot();
 
     Database& db_;
     SqlText sql_;
     std::optional<Statement> statement_;
     bool open_ = false;
     QStringList columns_;
+    mutable QHash<QString, int> names_;
     std::vector<FieldType> types_;
     std::vector<QVariantList> rows_;
+    int count_ = 0;
+    bool uniDirectional_ = false;
+    QString snapshot_;                  // the snapshot table of a unidirectional query
+    std::unique_ptr<QSqlQuery> reader_; // reads the snapshot forward from readerRow_
+    int readerRow_ = -1;                // the row the reader's current row is; -1: none
+    QVariantList row_;                  // that row's values
     int pos_ = 0;
     bool eof_ = true;
     bool bof_ = true;

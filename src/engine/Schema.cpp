@@ -135,9 +135,10 @@ QString TableDef::qualifiedName() const {
 }
 
 int TableDef::columnIndex(const QString& name) const {
-    for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
-    return -1;
+    auto it = positions.constFind(name);
+    if (it != positions.constEnd()) return it.value();
+    it = positions.constFind(name.toLower());
+    return it != positions.constEnd() ? it.value() : -1;
 }
 
 const IndexDef* TableDef::index(const QString& name) const {
@@ -171,7 +172,15 @@ QStringList TableDef::createIndexSql() const {
 }
 
 const std::vector<TableDef>& tables() {
-    static const std::vector<TableDef> all = makeTables();
+    static const std::vector<TableDef> all = [] {
+        std::vector<TableDef> t = makeTables();
+        for (TableDef& d : t)
+            for (size_t i = 0; i < d.columns.size(); ++i) {
+                d.positions.insert(d.columns[i].name, int(i));
+                d.positions.insert(d.columns[i].name.toLower(), int(i));
+            }
+        return t;
+    }();
     return all;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -32,6 +33,9 @@ struct TableDef {
     const IndexDef* index(const QString& name) const;
     QString createSql() const;
     QStringList createIndexSql() const;
+
+    // Column positions by name as written and in lower case, made once with the table list.
+    QHash<QString, int> positions{};
 };
 
 // An identifier between double quotes, as SQLite reads column, table and schema names.

@@ -1,6 +1,7 @@
 #include "engine/Session.h"
 
 #include "engine/Error.h"
+#include "engine/Files.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -24,16 +25,6 @@ QString defaultUserName() {
     return n;
 }
 
-bool writableFolder(const QString& dir) {
-    if (dir.isEmpty()) return false;
-    QDir d(dir);
-    if (!d.exists() && !d.mkpath(QStringLiteral("."))) return false;
-    QFile probe(d.filePath(QStringLiteral(".vardimo-probe-%1").arg(getpid())));
-    if (!probe.open(QIODevice::WriteOnly)) return false;
-    probe.close();
-    probe.remove();
-    return true;
-}
 } // namespace
 
 Session::Session() : userName_(defaultUserName()) {
@@ -96,16 +87,19 @@ std::optional<int> Session::version() const {
 void Session::registerUser(const QString& databaseFolder) {
     if (registration_) return;
     QString base = netDir_;
-    if (!writableFolder(base)) base = QDir(databaseFolder).filePath(QStringLiteral(".vardimo-control"));
+    if (base.isEmpty() || !QFileInfo(base).isDir() || !folderWritable(base)) {
+        base = controlFolderOf(databaseFolder);
+        ensureSharedFolder(base, databaseFolder);
+    }
     const QString dir = QDir(base).filePath(QString::fromLatin1(kUsersFolder));
-    if (!QDir().mkpath(dir))
+    if (!ensureSharedFolder(dir, base))
         throw Error(QStringLiteral("Cannot create the network control folder %1").arg(dir));
     auto lock = std::make_unique<LockFile>();
     // Locked under a name the listing ignores, then renamed: a listing never sees an unlocked
     // entry of a live session and so never takes it for a crashed one.
     const QString stem = QDir(dir).filePath(
         QStringLiteral("%1-%2").arg(getpid()).arg(QUuid::createUuid().toString(QUuid::Id128)));
-    lock->open(stem + QStringLiteral(".new"));
+    lock->create(stem + QStringLiteral(".new"));
     const QByteArray name = userName_.toUtf8();
     if (!lock->lockExclusive(0, 1) || ::write(lock->fd(), name.constData(), size_t(name.size())) < 0 ||
         !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".usr")))
@@ -113,6 +107,7 @@ void Session::registerUser(const QString& databaseFolder) {
     lock->renamed(stem + QStringLiteral(".usr"));
     controlDir_ = dir;
     registration_ = std::move(lock);
+    users(); // drops the entries that killed sessions left behind
 }
 
 QStringList Session::users() const {
@@ -120,20 +115,18 @@ QStringList Session::users() const {
     if (controlDir_.isEmpty()) return out;
     QDir d(controlDir_);
     for (const QFileInfo& fi : d.entryInfoList({QStringLiteral("*.usr")}, QDir::Files, QDir::Name)) {
+        // Other people's entries are theirs: read only, never created or followed through a link.
         LockFile probe;
-        try {
-            probe.open(fi.absoluteFilePath());
-        } catch (const Error&) {
-            continue;
-        }
+        if (!probe.openExisting(fi.absoluteFilePath())) continue;
         if (!probe.lockedByOther(0, 1)) {
             // Its session ended without unregistering; nobody holds it any more.
             probe.close();
             QFile::remove(fi.absoluteFilePath());
             continue;
         }
-        QFile f(fi.absoluteFilePath());
-        if (f.open(QIODevice::ReadOnly)) out << QString::fromUtf8(f.readAll());
+        char name[512];
+        const ssize_t n = ::pread(probe.fd(), name, sizeof name, 0);
+        if (n >= 0) out << QString::fromUtf8(name, int(n));
     }
     return out;
 }

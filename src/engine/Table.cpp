@@ -1,21 +1,13 @@
 #include "engine/Table.h"
 
 #include "engine/Error.h"
+#include "engine/TableMaintenance.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlRecord>
 #include <algorithm>
 
 namespace engine {
-
-namespace {
-constexpr qint64 kRecordLockBase = qint64(1) << 32;
-constexpr int kFetchWindow = 64;
-constexpr int kCacheRows = 1024;
-const char* const kProtectionTable = "vardimo_protection";
-
-} // namespace
 
 // ---- Record ---------------------------------------------------------------------------------
 
@@ -42,10 +34,31 @@ QString Record::asString(const QString& name) const {
 
 // ---- Table ----------------------------------------------------------------------------------
 
+namespace {
+const TableDef& requireDef(const QString& fileName) {
+    const TableDef* d = findTable(fileName);
+    if (!d) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    return *d;
+}
+} // namespace
+
 Table::Table(Database& db, const QString& fileName, QObject* parent)
-    : DataSet(parent), db_(db), fileName_(fileName), def_(findTable(fileName)) {
-    if (!def_) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
-    connect(&db_, &Database::tableChanged, this, &Table::onTableChanged);
+    : DataSet(parent), db_(db), fileName_(fileName), def_(&requireDef(fileName)), rows_(db, *def_) {
+    connect(&db_, &Database::tableChangedBy, this, &Table::onTableChanged);
+    connect(&db_, &Database::tableRolledBack, this, &Table::onRolledBack);
+    QStringList cols, marks, sets;
+    for (const ColumnDef& c : def_->columns) {
+        if (c.type == FieldType::AutoInc) continue;
+        cols << quoteIdentifier(c.name);
+        marks << QStringLiteral("?");
+        sets << quoteIdentifier(c.name) + QStringLiteral(" = ?");
+    }
+    insertSql_ =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(def_->qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    updateSql_ = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                     .arg(def_->qualifiedName(), sets.join(QStringLiteral(", ")));
+    deleteSql_ = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(def_->qualifiedName());
 }
 
 Table::~Table() {
@@ -55,21 +68,9 @@ Table::~Table() {
     }
 }
 
-QString Table::qualified() const {
-    return def_->qualifiedName();
-}
-
-QString Table::columnList() const {
-    QStringList cols;
-    for (const auto& c : def_->columns)
-        cols << quoteIdentifier(c.name);
-    return cols.join(QStringLiteral(", "));
-}
-
 void Table::forgetRows() {
-    cache_.clear();
-    cacheOrder_.clear();
-    keysValid_ = false;
+    rows_.forgetRows();
+    rows_.forgetKeys();
     firstKnown_ = false;
 }
 
@@ -89,54 +90,29 @@ void Table::requireOpen() const {
         throw Error(QStringLiteral("Cannot perform this operation on a closed dataset (%1).").arg(fileName_));
 }
 
-QString Table::orderBy() const {
-    QStringList cols;
-    if (const IndexDef* ix = def_->index(indexName_)) {
-        for (const QString& c : ix->columns) {
-            const int i = def_->columnIndex(c);
-            const bool text = i >= 0 && def_->columns[size_t(i)].type == FieldType::Text;
-            cols << quoteIdentifier(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
-        }
-    }
-    cols << QStringLiteral("rowid");
-    return cols.join(QStringLiteral(", "));
+int Table::columnOf(const QString& name) const {
+    return def_->columnIndex(name);
 }
 
 void Table::open() {
     if (open_) return;
-    if (!indexName_.isEmpty() && !def_->index(indexName_))
+    const IndexDef* index = nullptr;
+    if (!indexName_.isEmpty() && !(index = def_->index(indexName_)))
         throw Error(QStringLiteral("Index does not exist: %1 (table %2)").arg(indexName_, fileName_));
     db_.attach(*def_);
-
-    // A protected table opens only with its password known to the session.
-    for (int attempts = 0;;) {
-        QSqlQuery q = db_.exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE name = ?")
-                                   .arg(quoteIdentifier(def_->schemaName)),
-                               {QString::fromLatin1(kProtectionTable)});
-        if (!q.next() || q.value(0).toInt() == 0) break;
-        q = db_.exec(QStringLiteral("SELECT hash FROM %1.%2")
-                         .arg(quoteIdentifier(def_->schemaName), kProtectionTable));
-        const QString hash = q.next() ? q.value(0).toString() : QString();
-        if (hash.isEmpty() || db_.session().knowsPasswordHash(hash)) break;
-        if (++attempts > 3 || !db_.session().askPassword())
-            throw Error(QStringLiteral("Invalid password for table %1").arg(fileName_));
-    }
-
-    const QString lockPath = QDir(db_.folder()).filePath(QStringLiteral("%1.lck").arg(def_->schemaName));
-    lock_.open(lockPath);
-    const bool ok = exclusive_ ? lock_.lockExclusive(0) : lock_.lockShared(0);
-    if (!ok) {
-        lock_.close();
-        throw Error(exclusive_
-                        ? QStringLiteral("Table is open by another user and cannot be opened "
-                                         "exclusively: %1")
-                              .arg(fileName_)
-                        : QStringLiteral("Table is open exclusively by another user: %1").arg(fileName_));
-    }
+    maintenance::checkProtection(db_, *def_);
+    lock_.open(db_.lockPath(*def_), db_.tablePath(*def_), def_->fileName, exclusive_);
+    rows_.setIndex(index);
     open_ = true;
     state_ = State::Browse;
-    forgetRows();
-    goFirst();
+    try {
+        forgetRows();
+        goFirst();
+    } catch (...) {
+        open_ = false;
+        lock_.close();
+        throw;
+    }
     emit stateChanged();
     emit rowsChanged();
     emit currentChanged();
@@ -145,10 +121,8 @@ void Table::open() {
 void Table::close() {
     if (!open_) return;
     if (isEditing()) Table::cancel();
-    unlockRecord();
     lock_.close();
     open_ = false;
-    keys_.clear();
     forgetRows();
     lookupCache_.clear();
     current_.reset();
@@ -178,15 +152,16 @@ void Table::goFirst() {
     current_.reset();
     pos_ = -1;
     if (filtered_ && filter_) {
-        loadKeys();
-        if (!keys_.empty()) {
+        reloadKeys();
+        if (rows_.size() > 0) {
             pos_ = 0;
-            current_ = keys_[0];
+            current_ = rows_.keyAt(0);
         }
     } else {
         // Only the first row is read now; the keys of the rest are read when first needed.
-        QSqlQuery q =
-            db_.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1").arg(qualified(), orderBy()));
+        Cursor q = db_.run(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1")
+                               .arg(def_->qualifiedName(), rows_.orderBy()),
+                           {}, def_->fileName);
         if (q.next()) {
             current_ = q.value(0).toLongLong();
             pos_ = 0;
@@ -196,7 +171,7 @@ void Table::goFirst() {
     firstKnown_ = true;
 }
 
-void Table::loadKeys(std::optional<qint64> keep) {
+void Table::reloadKeys() {
     const bool filtering = filtered_ && filter_;
     QString where;
     QVariantList binds;
@@ -204,74 +179,53 @@ void Table::loadKeys(std::optional<qint64> keep) {
         const PreSelection pre = preSelect_();
         if (!pre.condition.isEmpty()) {
             const Statement st = pre.condition.translateFragment();
-            where = QStringLiteral("(") + st.sql + QStringLiteral(")");
+            where = st.sql;
             binds = st.binds;
         }
     }
-    if (keep && !where.isEmpty()) {
-        where += QStringLiteral(" OR rowid = ?");
-        binds << *keep;
-    }
-    QStringList cols{QStringLiteral("rowid")};
-    if (filtering)
-        for (const auto& c : def_->columns)
-            cols << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoteIdentifier(c.name));
-    QSqlQuery q =
-        db_.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
-                     .arg(cols.join(QStringLiteral(", ")), qualified(),
-                          where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where, orderBy()),
-                 binds);
-    keys_.clear();
-    const int n = int(def_->columns.size());
-    while (q.next()) {
-        const qint64 key = q.value(0).toLongLong();
-        if (filtering) {
-            QVariantList values;
-            values.reserve(n);
-            for (int i = 0; i < n; ++i)
-                values << q.value(i + 1);
-            if (!(keep && *keep == key) && !filter_(Record(def_, std::move(values)))) continue;
-        }
-        keys_.push_back(key);
-    }
-    keysValid_ = true;
+    RowCache::Accept accept;
+    if (filtering) accept = [this](const QVariantList& values) { return filter_(Record(def_, values)); };
+    const qint64 keep = current_.value_or(0);
+    rows_.loadKeys(where, binds, accept, current_ ? &keep : nullptr);
 }
 
 void Table::ensureKeys() {
-    if (keysValid_) return;
-    loadKeys(current_);
+    if (rows_.keysLoaded()) return;
+    reloadKeys();
     if (current_)
         positionOnKey(*current_);
     else {
-        pos_ = keys_.empty() ? -1 : 0;
-        if (pos_ == 0) current_ = keys_[0];
+        pos_ = rows_.size() == 0 ? -1 : 0;
+        if (pos_ == 0) current_ = rows_.keyAt(0);
     }
+    firstKnown_ = false;
 }
 
 void Table::positionOnKey(qint64 key) {
-    auto it = std::find(keys_.begin(), keys_.end(), key);
-    if (it != keys_.end()) {
-        pos_ = int(it - keys_.begin());
-    } else {
-        pos_ = keys_.empty() ? -1 : std::min<int>(std::max(pos_, 0), int(keys_.size()) - 1);
-    }
-    current_ = pos_ >= 0 ? std::optional<qint64>(keys_[size_t(pos_)]) : std::nullopt;
-    eof_ = bof_ = keys_.empty();
+    const int at = rows_.positionOf(key);
+    const int n = rows_.size();
+    if (at >= 0)
+        pos_ = at;
+    else
+        pos_ = n == 0 ? -1 : std::min(std::max(pos_, 0), n - 1);
+    current_ = pos_ >= 0 ? std::optional<qint64>(rows_.keyAt(pos_)) : std::nullopt;
+    eof_ = bof_ = n == 0;
 }
 
 int Table::recordCount() {
     requireOpen();
-    if (!keysValid_ && !(filtered_ && filter_)) {
-        QSqlQuery q = db_.exec(QStringLiteral("SELECT count(*) FROM %1").arg(qualified()));
+    if (!rows_.keysLoaded() && !(filtered_ && filter_)) {
+        Cursor q =
+            db_.run(QStringLiteral("SELECT count(*) FROM %1").arg(def_->qualifiedName()), {}, def_->fileName);
         return q.next() ? q.value(0).toInt() : 0;
     }
     ensureKeys();
-    return int(keys_.size());
+    return rows_.size();
 }
 
 int Table::recNo() {
     if (!open_) return -1;
-    if (!keysValid_ && firstKnown_) return pos_;
+    if (!rows_.keysLoaded() && firstKnown_) return pos_;
     ensureKeys();
     return pos_;
 }
@@ -280,28 +234,33 @@ void Table::moveTo(int row) {
     requireOpen();
     settle();
     ensureKeys();
-    const Position p = clamp(row, int(keys_.size()));
+    const Position p = clamp(row, rows_.size());
     pos_ = p.pos;
     bof_ = p.bof;
     eof_ = p.eof;
-    current_ = pos_ >= 0 ? std::optional<qint64>(keys_[size_t(pos_)]) : std::nullopt;
+    current_ = pos_ >= 0 ? std::optional<qint64>(rows_.keyAt(pos_)) : std::nullopt;
     emit currentChanged();
 }
 
 bool Table::locate(const QString& field, const QVariant& value) {
     requireOpen();
     settle();
-    const int ci = def_->columnIndex(field);
-    if (ci < 0) throw Error(QStringLiteral("Field '%1' not found.").arg(field));
+    const int ci = columnOf(field);
+    if (ci < 0) throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName_, field));
     ensureKeys();
-    QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY %3")
-                               .arg(qualified(), quoteIdentifier(def_->columns[size_t(ci)].name), orderBy()),
-                           {toStoredValue(value, def_->columns[size_t(ci)].type)});
-    while (q.next()) {
-        const qint64 key = q.value(0).toLongLong();
-        auto it = std::find(keys_.begin(), keys_.end(), key);
-        if (it != keys_.end()) {
-            moveTo(int(it - keys_.begin()));
+    std::vector<qint64> candidates;
+    {
+        Cursor q = db_.run(
+            QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY %3")
+                .arg(def_->qualifiedName(), quoteIdentifier(def_->columns[size_t(ci)].name), rows_.orderBy()),
+            {toStoredValue(value, def_->columns[size_t(ci)].type)}, def_->fileName);
+        while (q.next())
+            candidates.push_back(q.value(0).toLongLong());
+    }
+    for (qint64 key : candidates) {
+        const int at = rows_.positionOf(key);
+        if (at >= 0) {
+            moveTo(at);
             return true;
         }
     }
@@ -309,7 +268,7 @@ bool Table::locate(const QString& field, const QVariant& value) {
 }
 
 bool Table::hasField(const QString& name) const {
-    if (def_->columnIndex(name) >= 0) return true;
+    if (columnOf(name) >= 0) return true;
     for (const auto& c : calculated_)
         if (c.name.compare(name, Qt::CaseInsensitive) == 0) return true;
     for (const auto& l : lookups_)
@@ -318,7 +277,7 @@ bool Table::hasField(const QString& name) const {
 }
 
 FieldType Table::fieldType(const QString& name) const {
-    const int i = def_->columnIndex(name);
+    const int i = columnOf(name);
     if (i >= 0) return def_->columns[size_t(i)].type;
     for (const auto& c : calculated_)
         if (c.name.compare(name, Qt::CaseInsensitive) == 0) return c.type;
@@ -338,62 +297,12 @@ QStringList Table::fieldNames() const {
     return out;
 }
 
-QVariantList Table::readRow(qint64 key) {
-    QSqlQuery q =
-        db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columnList(), qualified()), {key});
-    QVariantList values;
-    if (q.next())
-        for (int i = 0; i < int(def_->columns.size()); ++i)
-            values << q.value(i);
-    return values;
-}
-
 const QVariantList& Table::rowValues(int row) {
     static const QVariantList empty;
-    qint64 key;
-    if (row == pos_ && current_)
-        key = *current_;
-    else {
-        ensureKeys();
-        if (row < 0 || row >= int(keys_.size())) return empty;
-        key = keys_[size_t(row)];
-    }
-    auto it = cache_.find(key);
-    if (it != cache_.end()) return it.value();
-
-    // Read a window of rows at once: grids ask for neighbouring rows one after the other.
-    std::vector<qint64> want{key};
-    if (keysValid_ && row >= 0)
-        for (int r = row + 1; r < int(keys_.size()) && int(want.size()) < kFetchWindow; ++r)
-            if (!cache_.contains(keys_[size_t(r)])) want.push_back(keys_[size_t(r)]);
-    QStringList marks;
-    QVariantList binds;
-    for (qint64 k : want) {
-        marks << QStringLiteral("?");
-        binds << k;
-    }
-    QSqlQuery q = db_.exec(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                               .arg(columnList(), qualified(), marks.join(QLatin1Char(','))),
-                           binds);
-    while (q.next()) {
-        QVariantList values;
-        for (int i = 0; i < int(def_->columns.size()); ++i)
-            values << q.value(i + 1);
-        const qint64 k = q.value(0).toLongLong();
-        cache_.insert(k, values);
-        cacheOrder_.push_back(k);
-    }
-    while (int(cacheOrder_.size()) > kCacheRows) {
-        if (cacheOrder_.front() != key) cache_.remove(cacheOrder_.front());
-        cacheOrder_.pop_front();
-    }
-    it = cache_.find(key);
-    if (it == cache_.end()) {
-        // Removed by another workstation since the keys were read.
-        cache_.insert(key, QVariantList());
-        it = cache_.find(key);
-    }
-    return it.value();
+    if (row == pos_ && current_) return rows_.row(*current_, rows_.keysLoaded() ? pos_ : -1);
+    ensureKeys();
+    if (row < 0 || row >= rows_.size()) return empty;
+    return rows_.row(rows_.keyAt(row), row);
 }
 
 QVariant Table::calcValue(const QVariantList& values, const QString& name) {
@@ -413,7 +322,7 @@ QVariant Table::calcValue(const QVariantList& values, const QString& name) {
     }
     for (const auto& l : lookups_) {
         if (l.name.compare(name, Qt::CaseInsensitive) != 0) continue;
-        const int ki = def_->columnIndex(l.keyField);
+        const int ki = columnOf(l.keyField);
         const QVariant key = ki >= 0 ? values.value(ki) : QVariant();
         if (key.isNull() || !key.isValid()) return {};
         QVariant v = l.lookupTable->lookupValue(l.lookupKeyField, key, l.resultField);
@@ -425,7 +334,7 @@ QVariant Table::calcValue(const QVariantList& values, const QString& name) {
 
 QVariant Table::fieldValue(const QString& name) {
     requireOpen();
-    const int i = def_->columnIndex(name);
+    const int i = columnOf(name);
     const QVariantList* values = nullptr;
     if (isEditing())
         values = &buffer_;
@@ -438,7 +347,7 @@ QVariant Table::fieldValue(const QString& name) {
 
 QVariant Table::valueAt(int row, const QString& name) {
     requireOpen();
-    const int i = def_->columnIndex(name);
+    const int i = columnOf(name);
     if (isEditing() && row == pos_) return fieldValue(name);
     const QVariantList& values = rowValues(row);
     if (i < 0) return calcValue(values, name);
@@ -449,7 +358,7 @@ QVariant Table::valueAt(int row, const QString& name) {
 void Table::setFieldValue(const QString& name, const QVariant& value) {
     requireOpen();
     if (!isEditing()) throw Error(QStringLiteral("%1: Dataset not in edit or insert mode.").arg(fileName_));
-    const int i = def_->columnIndex(name);
+    const int i = columnOf(name);
     if (i < 0) {
         if (hasField(name)) throw Error(QStringLiteral("Field '%1' cannot be modified.").arg(name));
         throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName_, name));
@@ -458,23 +367,15 @@ void Table::setFieldValue(const QString& name, const QVariant& value) {
     if (c.type == FieldType::AutoInc)
         throw Error(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
     const QVariant stored = toStoredValue(value, c.type);
+    if (c.type == FieldType::Text && c.width > 0 && stored.toString().size() > c.width)
+        throw Error(QStringLiteral("Field '%1' of %2 holds at most %3 characters; the text given has %4.")
+                        .arg(c.name, fileName_)
+                        .arg(c.width)
+                        .arg(stored.toString().size()));
     if (buffer_.value(i) == stored && buffer_.value(i).isNull() == stored.isNull()) return;
     buffer_[i] = stored;
     modified_ = true;
     emit fieldChanged(c.name);
-}
-
-void Table::lockRecord(qint64 key) {
-    if (lockedKey_ && *lockedKey_ == key) return;
-    unlockRecord();
-    if (!lock_.lockExclusive(kRecordLockBase + key))
-        throw Error(QStringLiteral("Record locked by another user."));
-    lockedKey_ = key;
-}
-
-void Table::unlockRecord() {
-    if (lockedKey_ && lock_.isOpen()) lock_.unlock(kRecordLockBase + *lockedKey_);
-    lockedKey_.reset();
 }
 
 void Table::edit() {
@@ -485,15 +386,22 @@ void Table::edit() {
         return;
     }
     const qint64 key = *current_;
-    lockRecord(key);
-    QVariantList fresh = readRow(key);
+    lock_.lockRecord(key);
+    QVariantList fresh;
+    try {
+        fresh = rows_.read(key);
+    } catch (...) {
+        lock_.unlockRecord();
+        throw;
+    }
     if (fresh.isEmpty()) {
-        unlockRecord();
+        lock_.unlockRecord();
         refresh();
         throw Error(QStringLiteral("Record was deleted by another user."));
     }
-    cache_.insert(key, fresh);
+    rows_.store(key, fresh);
     buffer_ = fresh;
+    original_ = fresh;
     modified_ = false;
     state_ = State::Edit;
     emit stateChanged();
@@ -506,6 +414,7 @@ void Table::insert() {
     buffer_.clear();
     for (size_t i = 0; i < def_->columns.size(); ++i)
         buffer_ << QVariant();
+    original_.clear();
     modified_ = false;
     state_ = State::Insert;
     emit stateChanged();
@@ -524,53 +433,61 @@ void Table::post() {
     requireOpen();
     if (!isEditing()) return;
     if (beforePost_) beforePost_(*this);
-    qint64 key = -1;
-    {
-        Transaction tx(db_);
-        QStringList cols, marks;
-        QVariantList binds;
-        for (size_t i = 0; i < def_->columns.size(); ++i) {
-            const ColumnDef& c = def_->columns[i];
-            if (c.type == FieldType::AutoInc) continue;
-            cols << quoteIdentifier(c.name);
-            marks << QStringLiteral("?");
-            binds << buffer_.value(int(i));
-        }
-        if (state_ == State::Insert) {
-            QSqlQuery q = db_.exec(
-                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(qualified(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-                binds);
-            key = q.lastInsertId().toLongLong();
+    const bool inserting = state_ == State::Insert;
+    qint64 key = inserting ? -1 : *current_;
+    QVariantList binds;
+    binds.reserve(buffer_.size() + 1);
+    for (size_t i = 0; i < def_->columns.size(); ++i)
+        if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
+    if (!inserting) binds << key;
+    db_.write([&] {
+        if (inserting) {
+            Cursor q = db_.run(insertSql_, binds, def_->fileName);
+            key = q.query().lastInsertId().toLongLong();
         } else {
-            key = *current_;
-            QStringList sets;
-            for (const QString& c : cols)
-                sets << c + QStringLiteral(" = ?");
-            binds << key;
-            QSqlQuery q = db_.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                       .arg(qualified(), sets.join(QStringLiteral(", "))),
-                                   binds);
-            if (q.numRowsAffected() != 1) throw Error(QStringLiteral("Record was deleted by another user."));
+            Cursor q = db_.run(updateSql_, binds, def_->fileName);
+            if (q.query().numRowsAffected() != 1)
+                throw Error(QStringLiteral("Record was deleted by another user."));
         }
-        tx.commit();
-    }
-    unlockRecord();
+    });
+    lock_.unlockRecord();
+    QVariantList stored = std::move(buffer_);
+    buffer_.clear();
+    for (size_t i = 0; i < def_->columns.size(); ++i)
+        if (def_->columns[i].type == FieldType::AutoInc) stored[int(i)] = key;
     state_ = State::Browse;
     modified_ = false;
-    buffer_.clear();
-    forgetRows(); // re-read when next needed, keeping the stored row current
+    rows_.store(key, stored);
+    // The key list stays valid: the row takes its place in the order, so the next move does not
+    // read every key again.
+    const bool moved = inserting || rows_.orderDiffers(original_, stored);
+    if (rows_.keysLoaded()) {
+        if (inserting) {
+            pos_ = rows_.insertKey(key, stored);
+        } else if (moved) {
+            const int at =
+                pos_ >= 0 && pos_ < rows_.size() && rows_.keyAt(pos_) == key ? pos_ : rows_.positionOf(key);
+            rows_.removeAt(at);
+            pos_ = rows_.insertKey(key, stored);
+        }
+        eof_ = bof_ = false;
+    } else if (moved) {
+        firstKnown_ = false; // the position is found when the keys are next read
+    }
+    original_.clear();
     current_ = key;
     changed();
     emit stateChanged();
-    emit rowsChanged();
+    emit rowsChanged(); // pick lists show the row's values even where its place stays
     emit currentChanged();
+    db_.rowWritten();
 }
 
 void Table::cancel() {
     if (!open_ || !isEditing()) return;
-    unlockRecord();
+    lock_.unlockRecord();
     buffer_.clear();
+    original_.clear();
     modified_ = false;
     state_ = State::Browse;
     emit stateChanged();
@@ -587,28 +504,28 @@ void Table::remove() {
     if (!current_)
         throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset.").arg(fileName_));
     const qint64 key = *current_;
-    lockRecord(key);
+    lock_.lockRecord(key);
     try {
-        Transaction tx(db_);
-        db_.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(qualified()), {key});
-        tx.commit();
+        db_.write([&] { db_.run(deleteSql_, {key}, def_->fileName); });
     } catch (...) {
-        unlockRecord();
+        lock_.unlockRecord();
         throw;
     }
-    unlockRecord();
+    lock_.unlockRecord();
     ensureKeys();
-    auto it = std::find(keys_.begin(), keys_.end(), key);
     int row = pos_;
-    if (it != keys_.end()) {
-        row = int(it - keys_.begin());
-        keys_.erase(it);
+    const int at =
+        pos_ >= 0 && pos_ < rows_.size() && rows_.keyAt(pos_) == key ? pos_ : rows_.positionOf(key);
+    if (at >= 0) {
+        row = at;
+        rows_.removeAt(at);
     }
-    cache_.remove(key);
+    rows_.forget(key);
     current_.reset();
     changed();
     emit rowsChanged();
-    moveTo(std::min(row, int(keys_.size()) - 1));
+    moveTo(std::min(row, rows_.size() - 1));
+    db_.rowWritten();
 }
 
 void Table::refresh() {
@@ -617,22 +534,23 @@ void Table::refresh() {
     forgetRows();
     lookupCache_.clear();
     ensureKeys();
-    eof_ = bof_ = keys_.empty();
+    eof_ = bof_ = rows_.size() == 0;
     emit rowsChanged();
     emit currentChanged();
 }
 
 void Table::changed() {
-    selfNotify_ = true;
-    db_.notifyChanged(def_->schemaName);
-    selfNotify_ = false;
+    lookupCache_.clear();
+    db_.notifyChanged(def_->schemaName, this);
 }
 
-void Table::onTableChanged(const QString& schema) {
+void Table::onTableChanged(const QString& schema, const QObject* origin) {
     if (schema == def_->schemaName) {
         lookupCache_.clear();
-        if (selfNotify_ || !open_) return;
-        forgetRows();
+        if (origin == this || !open_) return;
+        rows_.forgetRows();
+        rows_.forgetKeys();
+        firstKnown_ = false;
         emit rowsChanged();
         emit currentChanged();
         return;
@@ -645,8 +563,32 @@ void Table::onTableChanged(const QString& schema) {
         }
 }
 
+void Table::onRolledBack(const QString& schema) {
+    if (schema != def_->schemaName) {
+        for (const auto& l : lookups_)
+            if (l.lookupTable->def().schemaName == schema && open_) {
+                emit currentChanged();
+                emit rowsChanged();
+                return;
+            }
+        return;
+    }
+    lookupCache_.clear();
+    if (!open_) return;
+    // This table object may have read rows that are gone now: read again, and stay on the
+    // current row where it still exists.
+    forgetRows();
+    try {
+        ensureKeys();
+    } catch (const Error&) {
+        // Read when next needed; whoever needs it then hears why it cannot be read.
+    }
+    emit rowsChanged();
+    emit currentChanged();
+}
+
 QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const QString& resultField) {
-    const int ki = def_->columnIndex(keyField), ri = def_->columnIndex(resultField);
+    const int ki = columnOf(keyField), ri = columnOf(resultField);
     if (ki < 0 || ri < 0)
         throw Error(
             QStringLiteral("%1: Field '%2' not found.").arg(fileName_, ki < 0 ? keyField : resultField));
@@ -655,10 +597,10 @@ QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const 
     auto it = lookupCache_.find(cacheKey);
     if (it != lookupCache_.end()) return it.value();
     db_.attach(*def_);
-    QSqlQuery q = db_.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
-                               .arg(quoteIdentifier(def_->columns[size_t(ri)].name), qualified(),
-                                    quoteIdentifier(def_->columns[size_t(ki)].name)),
-                           {toStoredValue(key, def_->columns[size_t(ki)].type)});
+    Cursor q = db_.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
+                           .arg(quoteIdentifier(def_->columns[size_t(ri)].name), def_->qualifiedName(),
+                                quoteIdentifier(def_->columns[size_t(ki)].name)),
+                       {toStoredValue(key, def_->columns[size_t(ki)].type)}, def_->fileName);
     QVariant v;
     if (q.next()) v = toFieldValue(q.value(0), def_->columns[size_t(ri)].type);
     if (lookupCache_.size() > 4096) lookupCache_.clear();
@@ -680,19 +622,11 @@ void Table::pack(const QString& password) {
     if (!exclusive_)
         throw Error(QStringLiteral("Table must be opened exclusively to be packed: %1").arg(fileName_));
     settle();
-    if (!password.isEmpty()) {
-        Transaction tx(db_);
-        db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1.%2 (hash TEXT)")
-                     .arg(quoteIdentifier(def_->schemaName), kProtectionTable));
-        db_.exec(
-            QStringLiteral("DELETE FROM %1.%2").arg(quoteIdentifier(def_->schemaName), kProtectionTable));
-        db_.exec(QStringLiteral("INSERT INTO %1.%2 (hash) VALUES (?)")
-                     .arg(quoteIdentifier(def_->schemaName), kProtectionTable),
-                 {Session::passwordHash(password)});
-        tx.commit();
-    }
-    db_.exec(QStringLiteral("VACUUM %1").arg(quoteIdentifier(def_->schemaName)));
+    maintenance::pack(db_, *def_, password);
     forgetRows();
+    goFirst();
+    emit rowsChanged();
+    emit currentChanged();
 }
 
 } // namespace engine

@@ -2,15 +2,15 @@
 
 #include "engine/DataSet.h"
 #include "engine/Database.h"
-#include "engine/LockFile.h"
+#include "engine/RowCache.h"
 #include "engine/Schema.h"
 #include "engine/Sql.h"
+#include "engine/TableLock.h"
 
 #include <QHash>
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
-#include <list>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -126,20 +126,16 @@ public:
 private:
     void requireOpen() const;
     void settle();
-    void loadKeys(std::optional<qint64> keep = std::nullopt);
+    void reloadKeys();
     void ensureKeys();
     void goFirst();
     void positionOnKey(qint64 key);
     const QVariantList& rowValues(int row);
-    QVariantList readRow(qint64 key);
     QVariant calcValue(const QVariantList& values, const QString& name);
-    QString orderBy() const;
-    QString qualified() const;
-    QString columnList() const; // every stored column, quoted, in table order
-    void forgetRows();          // drops cached rows and keys; they are read again when needed
-    void lockRecord(qint64 key);
-    void unlockRecord();
-    void onTableChanged(const QString& schema);
+    int columnOf(const QString& name) const; // stored column, -1 for another field
+    void forgetRows();                       // drops cached rows and keys; they are read again when needed
+    void onTableChanged(const QString& schema, const QObject* origin);
+    void onRolledBack(const QString& schema);
     void changed();
 
     Database& db_;
@@ -149,7 +145,9 @@ private:
     bool exclusive_ = false;
     bool open_ = false;
     State state_ = State::Browse;
-    LockFile lock_;
+    TableLock lock_;
+    RowCache rows_;
+    QString insertSql_, updateSql_, deleteSql_;
 
     FilterFn filter_;
     PreSelectFn preSelect_;
@@ -159,21 +157,15 @@ private:
     std::vector<CalculatedField> calculated_;
     std::vector<LookupField> lookups_;
 
-    std::vector<qint64> keys_;
-    bool keysValid_ = false;
     bool firstKnown_ = false;       // the current row is the first, although the keys are not read
-    std::optional<qint64> current_; // key of the current row while keys_ are not loaded
+    std::optional<qint64> current_; // key of the current row
     int pos_ = -1;
     bool eof_ = true;
     bool bof_ = true;
 
-    QHash<qint64, QVariantList> cache_;
-    std::list<qint64> cacheOrder_;
-
-    QVariantList buffer_; // the pending copy while editing or inserting
+    QVariantList buffer_;   // the pending copy while editing or inserting
+    QVariantList original_; // the row as it was when the edit began
     bool modified_ = false;
-    std::optional<qint64> lockedKey_;
-    bool selfNotify_ = false;
     QHash<QString, QVariant> lookupCache_;
 };
 

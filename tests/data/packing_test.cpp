@@ -27,7 +27,7 @@ protected:
         for (int i = 0; i < n; ++i) {
             dm->GoalsTable.insert();
             dm->GoalsTable.field("GoalDescription")
-                .setValue(QString("Goal %1 %2").arg(i).arg(QString(300, 'g')));
+                .setValue(QString("Goal %1 %2").arg(i).arg(QString(100, 'g')));
             dm->GoalsTable.post();
         }
     }

@@ -213,11 +213,15 @@ TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
     Table t(db, "Department.db");
     t.setIndexName("DeptName");
     t.open();
-    for (int i = 0; i < 500; ++i)
-        addDept(t, QString("Dept %1 %2").arg(i % 7).arg(QString(200, 'x')));
-    for (int i = 0; i < 400; ++i) {
-        t.first();
-        t.remove();
+    {
+        BatchScope batch(db);
+        for (int i = 0; i < 500; ++i)
+            addDept(t, QString("Dept %1 %2").arg(i % 7).arg(QString(30, 'x')));
+        for (int i = 0; i < 400; ++i) {
+            t.first();
+            t.remove();
+        }
+        batch.commit();
     }
     QList<QPair<qint64, QString>> before;
     for (t.first(); !t.eof(); t.next())

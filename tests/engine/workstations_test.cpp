@@ -8,9 +8,13 @@
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace engine;
 using testing_support::Peer;
@@ -166,4 +170,185 @@ TEST_F(Workstations, AKilledPostLeavesEveryFileIntact) {
     t.edit();
     t.field("StrategyDescription").setValue("after");
     EXPECT_NO_THROW(t.post()) << "the killed workstation's locks died with it";
+}
+
+namespace {
+QStringList superJournals(const QString& folder) {
+    return QDir(Database::controlFolder(folder)).entryList({"*-mj*"}, QDir::Files | QDir::Hidden);
+}
+} // namespace
+
+TEST_F(Workstations, ACommitKilledHalfWayIsRolledBackByAnotherWorkstation) {
+    // Two files in one commit: a goal's strategies and their measurements.
+    {
+        Table s(db, "Strategys.db"), m(db, "Measure.db");
+        s.open();
+        m.open();
+        BatchScope batch(db);
+        for (int i = 0; i < 300; ++i) {
+            s.insert();
+            s.field("StrategyDescription").setValue(QString("old %1").arg(QString(200, 's')));
+            s.post();
+            m.insert();
+            m.field("Measurement").setValue(QString("old %1").arg(QString(200, 'm')));
+            m.post();
+        }
+        batch.commit();
+    }
+    db.close();
+    testing_support::TempDir writerTemp, otherTemp;
+    testing_support::PeerOptions writer;
+    writer.environment = {"TMPDIR=" + writerTemp.path(), "VARDIMO_PEER_CRASH_AFTER=1"};
+    {
+        Peer peer(dir.path(), writer);
+        EXPECT_EQ(peer.send("update2 Strategys.db StrategyDescription Measure.db Measurement new"),
+                  "error no answer")
+            << "the writer dies in the middle of its commit";
+        peer.kill();
+    }
+    ASSERT_FALSE(superJournals(dir.path()).isEmpty()) << "the commit had reached its super-journal";
+
+    // Another workstation, which cannot see the writer's temp folder, finds it in the shared folder.
+    testing_support::PeerOptions other;
+    other.environment = {"TMPDIR=" + otherTemp.path()};
+    Peer peer(dir.path(), other);
+    const QString integrity = peer.send("integrity");
+    EXPECT_FALSE(integrity.contains("malformed")) << integrity.toStdString();
+    for (const auto& def : tables())
+        EXPECT_TRUE(integrity.contains(def.fileName + "=ok")) << integrity.toStdString();
+    const QString s = peer.send("values Strategys.db StrategyDescription");
+    const QString m = peer.send("values Measure.db Measurement");
+    EXPECT_EQ(s, "ok old " + QString(200, 's')) << "old or new, and both files alike";
+    EXPECT_EQ(m, "ok old " + QString(200, 'm'));
+    // What the killed connection left is cleaned up by the next start.
+    EXPECT_TRUE(superJournals(dir.path()).isEmpty());
+    const QStringList left =
+        QDir(Database::controlFolder(dir.path())).entryList({"conn-*"}, QDir::Files | QDir::Hidden);
+    EXPECT_LE(left.size(), 2) << left.join(' ').toStdString() << ": only the live peer's own files";
+}
+
+TEST_F(Workstations, APostLocksOnlyTheTableItWrites) {
+    Table goals(db, "goals.db"), types(db, "GoalType.db");
+    goals.open();
+    types.open();
+    Peer peer(dir.path());
+    ASSERT_EQ(peer.send("insert goals.db GoalDescription theirs"), "ok 1");
+    ASSERT_EQ(peer.send("hold goals.db GoalDescription pending"), "ok holding");
+    // Another table is free at once, although this connection has goals.db attached too.
+    types.insert();
+    types.field("TypeDescription").setValue("Quality");
+    EXPECT_NO_THROW(types.post());
+    // The held table waits for the busy time, then says which table is busy; the edit stays.
+    goals.insert();
+    goals.field("GoalDescription").setValue("mine");
+    try {
+        goals.post();
+        FAIL() << "posted through another workstation's write";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.busy());
+        EXPECT_TRUE(e.message().contains("goals.db")) << e.message().toStdString();
+    }
+    EXPECT_EQ(goals.state(), DataSet::State::Insert);
+    peer.kill();
+    EXPECT_NO_THROW(goals.post());
+
+    // A writer that finishes within the busy time is waited for.
+    Peer second(dir.path());
+    ASSERT_EQ(second.send("holdfor 700 goals.db GoalDescription theirs again"), "ok holding");
+    goals.edit();
+    goals.field("GoalDescription").setValue("mine again");
+    EXPECT_NO_THROW(goals.post());
+    EXPECT_EQ(second.send("ping"), "ok committed");
+
+    // A batch that has read the table and then meets another writer is not refused: it waits
+    // until that writer, which cannot commit past the batch's read, gives way.
+    Peer third(dir.path());
+    BatchScope batch(db);
+    goals.first();
+    ASSERT_EQ(third.send("holdfor 300 goals.db GoalDescription theirs once more"), "ok holding");
+    goals.edit();
+    goals.field("GoalDescription").setValue("mine in a batch");
+    EXPECT_NO_THROW(goals.post());
+    EXPECT_NO_THROW(batch.commit());
+    EXPECT_TRUE(third.send("ping").startsWith("error")) << "the other writer was told its change failed";
+    goals.refresh();
+    EXPECT_TRUE(goals.locate("GoalDescription", "mine in a batch"));
+}
+
+TEST_F(Workstations, ASecondAccountOpensTheDatabaseOfTheFirst) {
+    QString why;
+    if (!Peer::canSwitchUser(&why)) GTEST_SKIP() << why.toStdString();
+    // A shared folder: made by one person (umask 022), the tables opened up for the others
+    // afterwards, and one lock file missing as in a database from before lock files came
+    // with the tables.
+    testing_support::TempDir shared;
+    QFile::setPermissions(shared.path(), QFileDevice::Permissions(0x7777));
+    const QString folder = shared.file("db");
+    QDir().mkdir(folder);
+    QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
+    Database::create(folder);
+    const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                    QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    for (const auto& def : tables())
+        if (def.schemaName != "settings") QFile::setPermissions(QDir(folder).filePath(def.fileName), rw);
+    QFile::remove(QDir(folder).filePath("goals.lck"));
+    const QString netDir = shared.file("net");
+    QDir().mkdir(netDir);
+    QFile::setPermissions(netDir, QFileDevice::Permissions(0x7777));
+
+    Session mine;
+    mine.setUserName("first");
+    mine.setNetDir(netDir);
+    Database first(mine);
+    first.open(folder);
+    Table goals(first, "goals.db"), depts(first, "Department.db");
+    goals.open();
+    depts.open();
+
+    testing_support::PeerOptions o;
+    o.uid = 65534;
+    o.userName = "second";
+    o.netDir = netDir;
+    Peer peer(folder, o);
+    EXPECT_EQ(peer.send("insert goals.db GoalDescription theirs"), "ok 1");
+    EXPECT_EQ(peer.send("insert Department.db Description Sales"), "ok 1");
+    EXPECT_EQ(peer.send("edit goals.db GoalID 1 GoalDescription edited"), "ok");
+    EXPECT_EQ(peer.send("post goals.db"), "ok");
+    // Each sees the other in the list of users.
+    EXPECT_TRUE(mine.users().contains("second"));
+    const QString users = peer.send("users");
+    EXPECT_TRUE(users.contains("first")) << users.toStdString();
+    // A table this account may only read opens, and refuses a change with a message naming it.
+    const QString refused = peer.send("insert Settings.db ReportTitle1 x");
+    EXPECT_TRUE(refused.startsWith("error") && refused.contains("Settings.db")) << refused.toStdString();
+    goals.refresh();
+    EXPECT_EQ(goals.field("GoalDescription").asString(), "edited");
+}
+
+TEST_F(Workstations, PlantedLinksAreNeverFollowed) {
+    testing_support::TempDir net, elsewhere;
+    const QString victim = elsewhere.file("precious.txt");
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    QDir().mkpath(QDir(net.path()).filePath("vardimo-users"));
+    // Where the former probe wrote, where session entries are listed, and a table's lock file.
+    QFile::link(victim, QDir(net.path()).filePath(QString(".vardimo-probe-%1").arg(::getpid())));
+    QFile::link(victim, QDir(net.path()).filePath("vardimo-users/planted.usr"));
+    QFile::remove(dir.file("goaltype.lck"));
+    QFile::link(victim, dir.file("goaltype.lck"));
+
+    Session s;
+    s.setNetDir(net.path());
+    Database other(s);
+    other.open(dir.path());
+    EXPECT_FALSE(s.users().contains("keep me"));
+    Table types(other, "GoalType.db");
+    EXPECT_THROW(types.open(), Error);
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "keep me");
+    EXPECT_TRUE(QFileInfo(QDir(net.path()).filePath("vardimo-users/planted.usr")).isSymLink());
 }

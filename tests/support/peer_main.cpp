@@ -1,8 +1,15 @@
-// The other workstation of the two-process tests: opens a database folder with the engine and
-// obeys one command per line, answering one line each.
+// The other workstation of the multi-process tests: opens a database folder with the engine and
+// obeys one command per line, answering one line each ("ok ..." or "error <message>").
+//
+// Arguments: FOLDER [USERNAME [NETDIR]]. With VARDIMO_PEER_CRASH_AFTER=N in the environment the
+// process kills itself at the (N+1)-th write to a table file made after a commit over several
+// files has written its super-journal: a crash in the middle of such a commit, on purpose.
+//
+// To add a command: one more branch in `commands` below; keep the answer on one line.
 
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/Query.h"
 #include "engine/Table.h"
 
 #include "admin/MeasureConversion.h"
@@ -12,8 +19,86 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <QThread>
+#include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+// ---- a file layer that crashes mid-commit ---------------------------------------------------
+
+sqlite3_vfs* baseVfs = nullptr;
+sqlite3_vfs crashVfs;
+sqlite3_io_methods crashIo;
+int crashAfter = -1;
+bool superJournalSeen = false;
+int tableWrites = 0;
+
+struct CrashFile {
+    sqlite3_file base;
+    sqlite3_file* real;
+    int flags;
+};
+
+sqlite3_file* real(sqlite3_file* f) {
+    return reinterpret_cast<CrashFile*>(f)->real;
+}
+
+int crashWrite(sqlite3_file* f, const void* p, int n, sqlite3_int64 off) {
+    auto* c = reinterpret_cast<CrashFile*>(f);
+    if ((c->flags & SQLITE_OPEN_MAIN_DB) && superJournalSeen && ++tableWrites > crashAfter) ::raise(SIGKILL);
+    return c->real->pMethods->xWrite(c->real, p, n, off);
+}
+
+int crashOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+    auto* c = reinterpret_cast<CrashFile*>(f);
+    c->real = reinterpret_cast<sqlite3_file*>(c + 1);
+    c->flags = flags;
+    if (flags & SQLITE_OPEN_SUPER_JOURNAL) superJournalSeen = true;
+    const int rc = baseVfs->xOpen(baseVfs, name, c->real, flags, outFlags);
+    c->base.pMethods = rc == SQLITE_OK && c->real->pMethods ? &crashIo : nullptr;
+    return rc;
+}
+
+void installCrashVfs(int after) {
+    crashAfter = after;
+    baseVfs = sqlite3_vfs_find(nullptr);
+    crashVfs = *baseVfs;
+    crashVfs.zName = "vardimo-crash";
+    crashVfs.szOsFile = int(sizeof(CrashFile)) + baseVfs->szOsFile;
+    crashVfs.xOpen = crashOpen;
+    crashIo = sqlite3_io_methods{};
+    crashIo.iVersion = 1;
+    crashIo.xClose = [](sqlite3_file* f) { return real(f)->pMethods->xClose(real(f)); };
+    crashIo.xRead = [](sqlite3_file* f, void* p, int n, sqlite3_int64 o) {
+        return real(f)->pMethods->xRead(real(f), p, n, o);
+    };
+    crashIo.xWrite = crashWrite;
+    crashIo.xTruncate = [](sqlite3_file* f, sqlite3_int64 s) {
+        return real(f)->pMethods->xTruncate(real(f), s);
+    };
+    crashIo.xSync = [](sqlite3_file* f, int fl) { return real(f)->pMethods->xSync(real(f), fl); };
+    crashIo.xFileSize = [](sqlite3_file* f, sqlite3_int64* s) {
+        return real(f)->pMethods->xFileSize(real(f), s);
+    };
+    crashIo.xLock = [](sqlite3_file* f, int l) { return real(f)->pMethods->xLock(real(f), l); };
+    crashIo.xUnlock = [](sqlite3_file* f, int l) { return real(f)->pMethods->xUnlock(real(f), l); };
+    crashIo.xCheckReservedLock = [](sqlite3_file* f, int* r) {
+        return real(f)->pMethods->xCheckReservedLock(real(f), r);
+    };
+    crashIo.xFileControl = [](sqlite3_file* f, int op, void* a) {
+        return real(f)->pMethods->xFileControl(real(f), op, a);
+    };
+    crashIo.xSectorSize = [](sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); };
+    crashIo.xDeviceCharacteristics = [](sqlite3_file* f) {
+        return real(f)->pMethods->xDeviceCharacteristics(real(f));
+    };
+    sqlite3_vfs_register(&crashVfs, 1);
+}
+
+} // namespace
 
 // convert multiple|single [PAUSE]: the measurement conversion, run by a data module of its own
 // on the folder. With PAUSE it answers "ok paused PAUSE" on reaching that record and stops there
@@ -45,11 +130,14 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
 }
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("VARDIMO_PEER_CRASH_AFTER"))
+        installCrashVfs(qEnvironmentVariableIntValue("VARDIMO_PEER_CRASH_AFTER"));
     QCoreApplication app(argc, argv);
     QTextStream in(stdin), out(stdout);
     engine::Session session;
     session.setUserName(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("peer"));
-    session.setNetDir(QCoreApplication::applicationDirPath());
+    const QString netDir = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    session.setNetDir(netDir.isEmpty() ? QCoreApplication::applicationDirPath() : netDir);
     engine::Database db(session);
     std::map<QString, std::unique_ptr<engine::Table>> tables;
     auto table = [&](const QString& name) -> engine::Table& {
@@ -62,77 +150,153 @@ int main(int argc, char** argv) {
         if (!t.isOpen()) t.open();
         return t;
     };
+    auto rest = [](const QStringList& w, int from) { return w.mid(from).join(QLatin1Char(' ')); };
+    auto reply = [&](const QString& s) {
+        out << s << "\n";
+        out.flush();
+    };
+    // Writes a value into every row of a table's column, outside the table objects.
+    auto updateAll = [&](const QString& file, const QString& field, const QString& value) {
+        const engine::TableDef& def = opened(file).def();
+        db.exec(
+            QStringLiteral("UPDATE %1 SET %2 = ?").arg(def.qualifiedName(), engine::quoteIdentifier(field)),
+            {value}, def.fileName);
+    };
+
     QString openError;
     try {
         db.open(QString::fromLocal8Bit(argv[1]));
     } catch (const engine::Error& e) {
         openError = e.message();
     }
+
+    using Command = std::function<QString(const QStringList&)>;
+    const std::map<QString, Command> commands{
+        {"ping",
+         [&](const QStringList&) {
+             if (!openError.isEmpty()) throw engine::Error(openError);
+             return QString();
+         }},
+        {"open", // open TABLE [exclusive]
+         [&](const QStringList& w) {
+             auto& t = table(w[1]);
+             t.setExclusive(w.size() > 2);
+             t.open();
+             return QString();
+         }},
+        {"close", [&](const QStringList& w) { return table(w[1]).close(), QString(); }},
+        {"users", [&](const QStringList&) { return session.users().join(QLatin1Char(',')); }},
+        {"edit", // edit TABLE KEYFIELD KEY FIELD VALUE
+         [&](const QStringList& w) {
+             auto& t = opened(w[1]);
+             if (!t.locate(w[2], w[3].toLongLong())) throw engine::Error(QStringLiteral("no such row"));
+             t.edit();
+             t.field(w[4]).setValue(rest(w, 5));
+             return QString();
+         }},
+        {"post", [&](const QStringList& w) { return table(w[1]).post(), QString(); }},
+        {"cancel", [&](const QStringList& w) { return table(w[1]).cancel(), QString(); }},
+        {"insert", // insert TABLE FIELD VALUE -> key
+         [&](const QStringList& w) {
+             auto& t = opened(w[1]);
+             t.insert();
+             t.field(w[2]).setValue(rest(w, 3));
+             t.post();
+             return QString::number(t.field(t.def().columns[0].name).asInteger());
+         }},
+        {"hold", // hold TABLE FIELD VALUE: write, then never commit
+         [&](const QStringList& w) {
+             opened(w[1]);
+             db.begin();
+             updateAll(w[1], w[2], rest(w, 3));
+             reply(QStringLiteral("ok holding"));
+             for (;;)
+                 QThread::sleep(1);
+             return QString();
+         }},
+        {"holdfor", // holdfor MS TABLE FIELD VALUE: write, answer, commit after MS milliseconds
+         [&](const QStringList& w) {
+             opened(w[2]);
+             engine::Transaction tx(db);
+             updateAll(w[2], w[3], rest(w, 4));
+             reply(QStringLiteral("ok holding"));
+             QThread::msleep(w[1].toULong());
+             tx.commit();
+             return QStringLiteral("committed");
+         }},
+        {"update2", // update2 TABLE FIELD TABLE FIELD VALUE: one commit over two table files
+         [&](const QStringList& w) {
+             opened(w[1]);
+             opened(w[3]);
+             engine::Transaction tx(db);
+             updateAll(w[1], w[2], rest(w, 5));
+             updateAll(w[3], w[4], rest(w, 5));
+             tx.commit();
+             return QString();
+         }},
+        {"values", // values TABLE FIELD -> the distinct values of a column, sorted, joined by '|'
+         [&](const QStringList& w) {
+             const engine::TableDef& def = opened(w[1]).def();
+             QSqlQuery q = db.exec(QStringLiteral("SELECT DISTINCT %1 FROM %2 ORDER BY 1")
+                                       .arg(engine::quoteIdentifier(w[2]), def.qualifiedName()));
+             QStringList v;
+             while (q.next())
+                 v << q.value(0).toString();
+             return v.join(QLatin1Char('|'));
+         }},
+        {"integrity", // integrity -> one "file=result" per table
+         [&](const QStringList&) {
+             QStringList v;
+             for (const auto& def : engine::tables()) {
+                 db.attach(def);
+                 QSqlQuery q = db.exec(QStringLiteral("PRAGMA %1.integrity_check")
+                                           .arg(engine::quoteIdentifier(def.schemaName)));
+                 v << def.fileName + QLatin1Char('=') +
+                          (q.next() ? q.value(0).toString() : QStringLiteral("?"));
+             }
+             return v.join(QLatin1Char(' '));
+         }},
+        {"convert", // convert multiple|single [PAUSE]
+         [&](const QStringList& w) {
+             const QString r = convertMeasures(session, QString::fromLocal8Bit(argv[1]), w, out);
+             if (r.startsWith(QLatin1String("error "))) throw engine::Error(r.mid(6));
+             return r.mid(3);
+         }},
+        {"churn", // churn TABLE FIELD: post forever
+         [&](const QStringList& w) {
+             auto& t = table(w[1]);
+             reply(QStringLiteral("ok churning"));
+             for (qint64 i = 0;; ++i) {
+                 t.first();
+                 while (!t.eof()) {
+                     t.edit();
+                     t.field(w[2]).setValue(QStringLiteral("churn %1").arg(i));
+                     t.post();
+                     t.next();
+                 }
+             }
+             return QString();
+         }},
+    };
+
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         const QStringList w = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (w.isEmpty()) continue;
-        const QString cmd = w[0];
-        QString answer = QStringLiteral("ok");
+        if (w[0] == QLatin1String("quit")) break;
+        QString answer;
         try {
-            if (cmd == QLatin1String("quit")) break;
-            if (cmd == QLatin1String("ping")) {
-                if (!openError.isEmpty()) throw engine::Error(openError);
-            } else if (cmd == QLatin1String("open")) { // open TABLE [exclusive]
-                auto& t = table(w[1]);
-                t.setExclusive(w.size() > 2);
-                t.open();
-            } else if (cmd == QLatin1String("close")) {
-                table(w[1]).close();
-            } else if (cmd == QLatin1String("users")) {
-                answer += QLatin1Char(' ') + session.users().join(QLatin1Char(','));
-            } else if (cmd == QLatin1String("edit")) { // edit TABLE KEYFIELD KEY FIELD VALUE
-                auto& t = opened(w[1]);
-                if (!t.locate(w[2], w[3].toLongLong())) throw engine::Error(QStringLiteral("no such row"));
-                t.edit();
-                t.field(w[4]).setValue(w.mid(5).join(QLatin1Char(' ')));
-            } else if (cmd == QLatin1String("post")) {
-                table(w[1]).post();
-            } else if (cmd == QLatin1String("cancel")) {
-                table(w[1]).cancel();
-            } else if (cmd == QLatin1String("insert")) { // insert TABLE FIELD VALUE -> key
-                auto& t = opened(w[1]);
-                t.insert();
-                t.field(w[2]).setValue(w.mid(3).join(QLatin1Char(' ')));
-                t.post();
-                answer += QLatin1Char(' ') + QString::number(t.field(t.def().columns[0].name).asInteger());
-            } else if (cmd == QLatin1String("hold")) { // hold TABLE FIELD VALUE: write, then never commit
-                auto& t = opened(w[1]);
-                db.begin();
-                db.exec(QStringLiteral("UPDATE \"%1\".\"%1\" SET \"%2\" = ?").arg(t.def().schemaName, w[2]),
-                        {w.mid(3).join(QLatin1Char(' '))});
-                out << "ok holding\n";
-                out.flush();
-                for (;;)
-                    QThread::sleep(1);
-            } else if (cmd == QLatin1String("churn")) { // churn TABLE FIELD: post forever
-                auto& t = table(w[1]);
-                out << "ok churning\n";
-                out.flush();
-                for (qint64 i = 0;; ++i) {
-                    t.first();
-                    while (!t.eof()) {
-                        t.edit();
-                        t.field(w[2]).setValue(QStringLiteral("churn %1").arg(i));
-                        t.post();
-                        t.next();
-                    }
-                }
-            } else if (cmd == QLatin1String("convert")) {
-                answer = convertMeasures(session, QString::fromLocal8Bit(argv[1]), w, out);
-            } else {
+            auto it = commands.find(w[0]);
+            if (it == commands.end()) {
                 answer = QStringLiteral("error unknown command");
+            } else {
+                const QString result = it->second(w);
+                answer = result.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + result;
             }
         } catch (const engine::Error& e) {
             answer = QStringLiteral("error ") + e.message();
         }
-        out << answer << "\n";
-        out.flush();
+        reply(answer);
     }
     return 0;
 }

@@ -1,0 +1,266 @@
+#include "engine/RowCache.h"
+
+#include <algorithm>
+
+namespace engine {
+
+namespace {
+constexpr int kWindow = 128;     // rows read at once: grids and walks ask for neighbours in turn
+constexpr int kCacheRows = 2048; // rows kept; more are dropped and read again when needed
+
+bool isNumber(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// SQLite's NOCASE: only the 26 ASCII letters fold.
+int compareText(const QString& a, const QString& b, bool noCase) {
+    const QByteArray x = a.toUtf8(), y = b.toUtf8();
+    const int n = int(std::min(x.size(), y.size()));
+    for (int i = 0; i < n; ++i) {
+        unsigned char c = uchar(x[i]), d = uchar(y[i]);
+        if (noCase) {
+            if (c >= 'A' && c <= 'Z') c = uchar(c + 32);
+            if (d >= 'A' && d <= 'Z') d = uchar(d + 32);
+        }
+        if (c != d) return c < d ? -1 : 1;
+    }
+    return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+}
+
+// The order SQLite gives values of one column: nulls, then numbers, then texts.
+int compareValues(const QVariant& a, const QVariant& b, bool noCase) {
+    const bool an = a.isNull() || !a.isValid(), bn = b.isNull() || !b.isValid();
+    if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
+    const bool anum = isNumber(a), bnum = isNumber(b);
+    if (anum && bnum) {
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (anum != bnum) return anum ? -1 : 1;
+    return compareText(a.toString(), b.toString(), noCase);
+}
+} // namespace
+
+RowCache::RowCache(Database& db, const TableDef& def) : db_(db), def_(def) {
+    QStringList cols;
+    for (const auto& c : def_.columns)
+        cols << quoteIdentifier(c.name);
+    columns_ = cols.join(QStringLiteral(", "));
+    // What a filter sees of a row while keys are read: every column but the memos, which no
+    // filter looks at and which make up most of a row.
+    QStringList seen;
+    for (const auto& c : def_.columns)
+        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoteIdentifier(c.name));
+    filterColumns_ = seen.join(QStringLiteral(", "));
+    setIndex(nullptr);
+}
+
+void RowCache::setIndex(const IndexDef* index) {
+    orderColumns_.clear();
+    noCase_.clear();
+    QStringList cols;
+    if (index)
+        for (const QString& c : index->columns) {
+            const int i = def_.columnIndex(c);
+            const bool text = i >= 0 && def_.columns[size_t(i)].type == FieldType::Text;
+            cols << quoteIdentifier(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
+            orderColumns_.push_back(i);
+            noCase_.push_back(text);
+        }
+    cols << QStringLiteral("rowid");
+    orderBy_ = cols.join(QStringLiteral(", "));
+    forgetKeys();
+}
+
+void RowCache::forgetKeys() {
+    keys_.clear();
+    loaded_ = false;
+    positions_.clear();
+    positionsValid_ = false;
+}
+
+void RowCache::loadKeys(const QString& where, const QVariantList& binds, const Accept& accept,
+                        const qint64* keep) {
+    QString w = where;
+    QVariantList b = binds;
+    if (keep && !w.isEmpty()) {
+        w = QStringLiteral("(%1) OR rowid = ?").arg(w);
+        b << *keep;
+    }
+    const QString sql =
+        QStringLiteral("SELECT rowid%1 FROM %2%3 ORDER BY %4")
+            .arg(accept ? QStringLiteral(", ") + filterColumns_ : QString(), def_.qualifiedName(),
+                 w.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w, orderBy_);
+    forgetKeys();
+    Cursor q = db_.run(sql, b, def_.fileName);
+    const int n = int(def_.columns.size());
+    QVariantList values;
+    while (q.next()) {
+        const qint64 key = q.value(0).toLongLong();
+        if (accept && !(keep && *keep == key)) {
+            values.clear();
+            values.reserve(n);
+            for (int i = 0; i < n; ++i)
+                values << q.value(i + 1);
+            if (!accept(values)) continue;
+        }
+        keys_.push_back(key);
+    }
+    loaded_ = true;
+}
+
+int RowCache::positionOf(qint64 key) {
+    if (orderColumns_.empty()) {
+        // In key order the list is sorted: no map needed.
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+        return it != keys_.end() && *it == key ? int(it - keys_.begin()) : -1;
+    }
+    if (!positionsValid_) {
+        positions_.clear();
+        positions_.reserve(qsizetype(keys_.size()));
+        for (size_t i = 0; i < keys_.size(); ++i)
+            positions_.insert(keys_[i], int(i));
+        positionsValid_ = true;
+    }
+    return positions_.value(key, -1);
+}
+
+int RowCache::compare(const QVariantList& a, qint64 ka, const QVariantList& b, qint64 kb) const {
+    for (size_t i = 0; i < orderColumns_.size(); ++i) {
+        const int c = orderColumns_[i];
+        const int r = compareValues(a.value(c), b.value(c), noCase_[i]);
+        if (r != 0) return r;
+    }
+    return ka < kb ? -1 : (ka > kb ? 1 : 0);
+}
+
+bool RowCache::orderDiffers(const QVariantList& a, const QVariantList& b) const {
+    for (size_t i = 0; i < orderColumns_.size(); ++i) {
+        const int c = orderColumns_[i];
+        if (compareValues(a.value(c), b.value(c), false) != 0) return true;
+    }
+    return false;
+}
+
+int RowCache::insertKey(qint64 key, const QVariantList& values) {
+    int lo = 0, hi = int(keys_.size());
+    if (orderColumns_.empty()) {
+        lo = int(std::lower_bound(keys_.begin(), keys_.end(), key) - keys_.begin());
+    } else {
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            const qint64 k = keys_[size_t(mid)];
+            auto it = cache_.constFind(k);
+            const QVariantList other = it != cache_.constEnd() ? it.value() : read(k);
+            if (compare(other, k, values, key) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+    }
+    if (lo == int(keys_.size())) {
+        if (positionsValid_) positions_.insert(key, lo);
+    } else {
+        positionsValid_ = false;
+    }
+    keys_.insert(keys_.begin() + lo, key);
+    return lo;
+}
+
+void RowCache::removeAt(int pos) {
+    if (pos < 0 || pos >= int(keys_.size())) return;
+    if (pos == int(keys_.size()) - 1 && positionsValid_)
+        positions_.remove(keys_[size_t(pos)]);
+    else
+        positionsValid_ = false;
+    keys_.erase(keys_.begin() + pos);
+}
+
+QVariantList RowCache::read(qint64 key) {
+    Cursor q =
+        db_.run(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columns_, def_.qualifiedName()),
+                {key}, def_.fileName);
+    QVariantList values;
+    if (q.next()) {
+        values.reserve(qsizetype(def_.columns.size()));
+        for (int i = 0; i < int(def_.columns.size()); ++i)
+            values << q.value(i);
+    }
+    return values;
+}
+
+void RowCache::store(qint64 key, const QVariantList& values) {
+    if (cache_.size() >= kCacheRows) cache_.clear();
+    cache_.insert(key, values);
+}
+
+const QVariantList& RowCache::row(qint64 key, int pos) {
+    auto it = cache_.constFind(key);
+    if (it != cache_.constEnd()) return it.value();
+    fetchWindow(pos, key);
+    it = cache_.constFind(key);
+    if (it == cache_.constEnd()) it = cache_.insert(key, QVariantList()); // removed by another workstation
+    return it.value();
+}
+
+void RowCache::fetchWindow(int pos, qint64 key) {
+    std::vector<qint64> want{key};
+    if (loaded_ && pos >= 0 && pos < int(keys_.size()) && keys_[size_t(pos)] == key)
+        for (int r = pos + 1; r < int(keys_.size()) && int(want.size()) < kWindow; ++r)
+            if (!cache_.contains(keys_[size_t(r)])) want.push_back(keys_[size_t(r)]);
+    if (cache_.size() + qsizetype(want.size()) > kCacheRows) cache_.clear();
+    const int n = int(def_.columns.size());
+    auto take = [&](Cursor& q, bool onlyWanted, qint64 lo, qint64 hi) {
+        while (q.next()) {
+            const qint64 k = q.value(0).toLongLong();
+            if (onlyWanted && !(k >= lo && k <= hi && std::binary_search(want.begin(), want.end(), k)))
+                continue;
+            QVariantList values;
+            values.reserve(n);
+            for (int i = 0; i < n; ++i)
+                values << q.value(i + 1);
+            cache_.insert(k, std::move(values));
+        }
+    };
+    std::vector<qint64> sorted = want;
+    std::sort(sorted.begin(), sorted.end());
+    const qint64 lo = sorted.front(), hi = sorted.back();
+    // Neighbouring keys that lie close together are read as one range of the table, which
+    // costs what a scan costs; scattered ones by a fixed-size list of keys.
+    if (want.size() > 1 && hi - lo < qint64(want.size()) * 2) {
+        Cursor q = db_.run(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ? AND ?")
+                               .arg(columns_, def_.qualifiedName()),
+                           {lo, hi}, def_.fileName);
+        want = sorted;
+        take(q, true, lo, hi);
+        return;
+    }
+    static const QString marks = [] {
+        QStringList m;
+        for (int i = 0; i < kWindow; ++i)
+            m << QStringLiteral("?");
+        return m.join(QLatin1Char(','));
+    }();
+    QVariantList binds;
+    binds.reserve(kWindow);
+    for (qint64 k : want)
+        binds << k;
+    while (binds.size() < kWindow)
+        binds << qint64(-1);
+    Cursor q = db_.run(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                           .arg(columns_, def_.qualifiedName(), marks),
+                       binds, def_.fileName);
+    take(q, false, 0, 0);
+}
+
+} // namespace engine

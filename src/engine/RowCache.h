@@ -1,0 +1,70 @@
+#pragma once
+
+#include "engine/Database.h"
+#include "engine/Schema.h"
+
+#include <QHash>
+#include <QVariantList>
+#include <functional>
+#include <vector>
+
+namespace engine {
+
+// The rows a table object presents: the keys of the accepted rows in index order, a map from key
+// to position, and a bounded cache of row values read on demand in windows (never every memo of
+// every row). A post or delete patches the key list in place; it is read again only when the
+// table's rows may have changed in ways this workstation did not make.
+class RowCache {
+public:
+    RowCache(Database& db, const TableDef& def);
+
+    // The order of the rows: the columns of a named index (texts without regard to case), then
+    // the key. No index: the key alone.
+    void setIndex(const IndexDef* index);
+    QString orderBy() const { return orderBy_; }
+
+    using Accept = std::function<bool(const QVariantList& values)>;
+    // Reads the keys of the rows that `where` selects (empty: all) and `accept` accepts (none:
+    // all), in order. `keep`, when given, is kept whatever the filter says.
+    void loadKeys(const QString& where, const QVariantList& binds, const Accept& accept, const qint64* keep);
+    bool keysLoaded() const { return loaded_; }
+    void forgetKeys();
+    int size() const { return int(keys_.size()); }
+    qint64 keyAt(int pos) const { return keys_[size_t(pos)]; }
+    // Position of a key among the loaded keys; -1 when it is not there.
+    int positionOf(qint64 key);
+    // Puts a stored row's key where the order places it; returns the position.
+    int insertKey(qint64 key, const QVariantList& values);
+    void removeAt(int pos);
+    // Whether two versions of a row differ in a column that orders the rows.
+    bool orderDiffers(const QVariantList& a, const QVariantList& b) const;
+
+    // The values of a row (empty when it no longer exists). `pos` is its position among the
+    // keys when known, so that the next rows can be read with it.
+    const QVariantList& row(qint64 key, int pos);
+    // Reads a row afresh, bypassing the cache.
+    QVariantList read(qint64 key);
+    void store(qint64 key, const QVariantList& values);
+    void forget(qint64 key) { cache_.remove(key); }
+    void forgetRows() { cache_.clear(); }
+
+private:
+    int compare(const QVariantList& a, qint64 ka, const QVariantList& b, qint64 kb) const;
+    void fetchWindow(int pos, qint64 key);
+
+    Database& db_;
+    const TableDef& def_;
+    QString columns_; // every stored column, quoted, in table order
+    QString filterColumns_;
+    QString orderBy_;
+    std::vector<int> orderColumns_;
+    std::vector<bool> noCase_;
+
+    std::vector<qint64> keys_;
+    bool loaded_ = false;
+    QHash<qint64, int> positions_;
+    bool positionsValid_ = false;
+    QHash<qint64, QVariantList> cache_;
+};
+
+} // namespace engine
