@@ -343,6 +343,10 @@ QStringList PgBackend::sessions() {
 }
 
 void PgBackend::create(const QString& location) {
+    create(location, {});
+}
+
+void PgBackend::create(const QString& location, const std::function<void(PgBackend&)>& fill) {
     connect(location);
     try {
         QStringList names{QString::fromLatin1(kSchemaTable), QString::fromLatin1(kSessionTable),
@@ -401,6 +405,7 @@ void PgBackend::create(const QString& location) {
         try {
             for (const QString& s : statements)
                 exec(s);
+            if (fill) fill(*this);
             if (!db.commit()) throw Error(describe(db.lastError()));
         } catch (...) {
             db.rollback();

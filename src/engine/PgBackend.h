@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <functional>
 
 namespace engine {
 
@@ -46,6 +47,9 @@ public:
     bool isOpen() const override { return open_; }
     QSqlDatabase connection() const override;
     void create(const QString& location) override;
+    // The same, with `fill` run inside the creating transaction after the first rows are in:
+    // what it writes (a copy of another database) is there together with the tables or not at all.
+    void create(const QString& location, const std::function<void(PgBackend&)>& fill);
 
     void prepareTable(const TableDef& t) override;
     QString tableName(const TableDef& t) const override;
