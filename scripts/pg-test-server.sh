@@ -41,7 +41,8 @@ start() {
     if [ "$(id -u)" -eq 0 ] && ! id "$account" >/dev/null 2>&1; then
         useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$account"
     fi
-    dir=$(mktemp -d "${TMPDIR:-/tmp}/vardimo-pg.XXXXXX")
+    # /tmp, not TMPDIR: the server's account must reach the folder, and a socket path is short.
+    dir=$(mktemp -d /tmp/vardimo-pg.XXXXXX)
     chmod 700 "$dir"
     [ "$(id -u)" -eq 0 ] && chown "$account:" "$dir"
     if ! as_server "$bin/initdb" -D "$dir/data" -U vardimo --auth=trust -E UTF8 --locale=C.UTF-8 \

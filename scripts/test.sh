@@ -8,6 +8,7 @@ cmake -S . -B build-debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARDIMO_SANITIZE=O
 cmake --build build-debug -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 # The server-mode tests run against a throwaway PostgreSQL of their own, stopped whatever happens.
-eval "$(bash scripts/pg-test-server.sh start)"
+pg_server=$(bash scripts/pg-test-server.sh start)
+eval "$pg_server"
 trap 'bash scripts/pg-test-server.sh stop "$VARDIMO_TEST_PG_DIR"' EXIT
 ctest --test-dir build-debug --output-on-failure --timeout 900

@@ -73,11 +73,12 @@ int info(const QStringList& args) {
     if (args.size() != 3) return usage();
     QLocale loc(QLocale::English, QLocale::UnitedStates);
     if (engine::isServerLocation(args[2])) {
+        const auto infos = tools::serverInfo(args[2]);
         out << QStringLiteral("%1 %2 %3\n")
                    .arg(QStringLiteral("Table"), -16)
                    .arg(QStringLiteral("Records"), 12)
                    .arg(QStringLiteral("Bytes"), 14);
-        for (const auto& t : tools::serverInfo(args[2]))
+        for (const auto& t : infos)
             out << QStringLiteral("%1 %2 %3\n")
                        .arg(t.fileName, -16)
                        .arg(loc.toString(t.records), 12)
