@@ -9,12 +9,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStorageInfo>
 #include <QSysInfo>
 #include <QThread>
 #include <QUuid>
+#include <cerrno>
+#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
 #include <utility>
@@ -78,8 +81,12 @@ QString Database::describe(const QString& driverText, const QString& file) {
 }
 
 Error Database::failure(const QSqlError& e, const QString& files) const {
-    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    const int code = e.nativeErrorCode().toInt() & 0xff;
+    return failure(e.nativeErrorCode().toInt(), e.databaseText().isEmpty() ? e.text() : e.databaseText(),
+                   files);
+}
+
+Error Database::failure(int nativeCode, const QString& text, const QString& files) const {
+    const int code = nativeCode & 0xff;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
         return Error(describe(QStringLiteral("busy"), files), Error::Kind::Busy);
     if (code == SQLITE_FULL) {
@@ -156,7 +163,9 @@ void Database::open(const QString& aliasOrFolder) {
     exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     // Snapshots of large query results go to temporary files, not memory.
     exec(QStringLiteral("PRAGMA temp_store=FILE"));
+    exec(QStringLiteral("PRAGMA temp.cache_size=-2048")); // at most 2 MB of them in memory
     recoverStaleConnections(base);
+    removeOldTempFiles();
     session_.registerUser(folder_);
 }
 
@@ -195,6 +204,24 @@ void Database::recoverStaleConnections(const QString& base) {
     }
 }
 
+void Database::removeOldTempFiles() {
+    // Connections used to keep their main file in the workstation's temp folder, named after
+    // the process; those of processes that are gone are left-overs.
+    QStringList dirs{QDir::tempPath()};
+    if (!session_.privateDir().isEmpty()) dirs << session_.privateDir();
+    static const QRegularExpression name(QStringLiteral("^vardimo-(\\d+)-[0-9a-f]{8}\\.tmp(-journal)?$"));
+    for (const QString& dir : dirs) {
+        const QDir d(dir);
+        for (const QString& entry : d.entryList({QStringLiteral("vardimo-*.tmp*")}, QDir::Files)) {
+            const QRegularExpressionMatch m = name.match(entry);
+            if (!m.hasMatch()) continue;
+            const pid_t pid = pid_t(m.captured(1).toLongLong());
+            if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM) continue;
+            QFile::remove(d.filePath(entry));
+        }
+    }
+}
+
 QString Database::findFile(const QString& folder, const QString& name) {
     const QDir d(folder);
     for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
@@ -215,6 +242,9 @@ void Database::close() {
         st->query = QSqlQuery();
     }
     statements_.clear();
+    for (const auto& [sql, r] : raw_)
+        sqlite3_finalize(r.stmt);
+    raw_.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -347,6 +377,50 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
         throw e;
     }
     return Cursor(std::move(st));
+}
+
+void Database::scan(const QString& sql, const std::vector<qint64>& binds, const QString& files,
+                    const std::function<void(sqlite3_stmt*)>& row) {
+    if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
+    checkTransactionAlive();
+    RawStatement& cached = raw_[sql];
+    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
+    const bool own = cached.inUse;
+    if (!st) {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(st);
+            throw failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+        }
+        if (!own) cached.stmt = st;
+    }
+    struct Done {
+        sqlite3_stmt* st;
+        bool own;
+        bool* inUse;
+        ~Done() {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (own)
+                sqlite3_finalize(st);
+            else
+                *inUse = false;
+        }
+    } done{st, own, &cached.inUse};
+    if (!own) cached.inUse = true;
+    for (size_t i = 0; i < binds.size(); ++i)
+        sqlite3_bind_int64(st, int(i) + 1, binds[i]);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        row(st);
+    if (rc != SQLITE_DONE) {
+        const Error e =
+            failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+        if (!levels_.empty() && sqlite3_get_autocommit(handle_)) transactionLost();
+        throw e;
+    }
 }
 
 // ---- transactions ---------------------------------------------------------------------------

@@ -12,10 +12,12 @@
 #include <QString>
 #include <QVariantList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace engine {
 
@@ -88,6 +90,11 @@ public:
     // again (row reads, posts) are prepared once.
     Cursor run(const QString& sql, const QVariantList& binds = {}, const QString& files = {});
     QSqlDatabase connection() const;
+    // Runs a SELECT through SQLite itself, for the bulk reads of table objects, calling `row` for
+    // each result row while the statement is positioned on it. The statement is prepared once
+    // per text and reset afterwards (no lock outlives the read).
+    void scan(const QString& sql, const std::vector<qint64>& binds, const QString& files,
+              const std::function<void(sqlite3_stmt*)>& row);
 
     // Transactions. The outermost level is a deferred transaction (a statement locks only the
     // files it touches); inner levels are savepoints, so a failure inside rolls back its own
@@ -140,12 +147,14 @@ private:
     };
     static void createTableFile(const TableDef& t, const QString& path);
     Error failure(const QSqlError& e, const QString& files) const;
+    Error failure(int code, const QString& text, const QString& files) const;
     void checkTransactionAlive();
     void transactionLost();
     void rolledBack(const Level& level);
     void flush(const Level& level);
     void rollbackLevels(int keep);
     void recoverStaleConnections(const QString& base);
+    void removeOldTempFiles();
     QString writtenFiles() const;
     void rowWritten();
 
@@ -161,6 +170,11 @@ private:
     bool lost_ = false;
     QSet<QString> pendingRollback_;
     QHash<QString, std::shared_ptr<detail::CachedStatement>> statements_;
+    struct RawStatement {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
     // The batch scope that may commit in chunks: its level and rows per chunk.
     int batchLevel_ = 0;
     int batchChunk_ = 0;

@@ -1,12 +1,14 @@
 #include "engine/RowCache.h"
 
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace engine {
 
 namespace {
-constexpr int kWindow = 128;     // rows read at once: grids and walks ask for neighbours in turn
-constexpr int kCacheRows = 2048; // rows kept; more are dropped and read again when needed
+constexpr int kWindow = 512;     // rows read at once: grids and walks ask for neighbours in turn
+constexpr int kListWindow = 64;  // of which scattered keys (a filtered table) are read by list
+constexpr int kCacheRows = 4096; // rows kept; more are dropped and read again when needed
 
 bool isNumber(const QVariant& v) {
     switch (v.typeId()) {
@@ -220,47 +222,56 @@ void RowCache::fetchWindow(int pos, qint64 key) {
             if (!cache_.contains(keys_[size_t(r)])) want.push_back(keys_[size_t(r)]);
     if (cache_.size() + qsizetype(want.size()) > kCacheRows) cache_.clear();
     const int n = int(def_.columns.size());
-    auto take = [&](Cursor& q, bool onlyWanted, qint64 lo, qint64 hi) {
-        while (q.next()) {
-            const qint64 k = q.value(0).toLongLong();
-            if (onlyWanted && !(k >= lo && k <= hi && std::binary_search(want.begin(), want.end(), k)))
-                continue;
-            QVariantList values;
-            values.reserve(n);
-            for (int i = 0; i < n; ++i)
-                values << q.value(i + 1);
-            cache_.insert(k, std::move(values));
-        }
-    };
     std::vector<qint64> sorted = want;
     std::sort(sorted.begin(), sorted.end());
     const qint64 lo = sorted.front(), hi = sorted.back();
+    // Texts stay UTF-8 bytes in the cache (no conversion of columns nobody reads); the field
+    // conversions turn them into text when they are read.
+    auto take = [&](bool onlyWanted) {
+        return [&, onlyWanted](sqlite3_stmt* st) {
+            const qint64 k = sqlite3_column_int64(st, 0);
+            if (onlyWanted && !std::binary_search(sorted.begin(), sorted.end(), k)) return;
+            QVariantList values;
+            values.reserve(n);
+            for (int i = 1; i <= n; ++i) {
+                switch (sqlite3_column_type(st, i)) {
+                case SQLITE_INTEGER:
+                    values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
+                    break;
+                case SQLITE_FLOAT:
+                    values << sqlite3_column_double(st, i);
+                    break;
+                case SQLITE_NULL:
+                    values << QVariant();
+                    break;
+                default: {
+                    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                    values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
+                }
+                }
+            }
+            cache_.insert(k, std::move(values));
+        };
+    };
     // Neighbouring keys that lie close together are read as one range of the table, which
     // costs what a scan costs; scattered ones by a fixed-size list of keys.
     if (want.size() > 1 && hi - lo < qint64(want.size()) * 2) {
-        Cursor q = db_.run(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ? AND ?")
-                               .arg(columns_, def_.qualifiedName()),
-                           {lo, hi}, def_.fileName);
-        want = sorted;
-        take(q, true, lo, hi);
+        db_.scan(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ? AND ?")
+                     .arg(columns_, def_.qualifiedName()),
+                 {lo, hi}, def_.fileName, take(true));
         return;
     }
     static const QString marks = [] {
         QStringList m;
-        for (int i = 0; i < kWindow; ++i)
+        for (int i = 0; i < kListWindow; ++i)
             m << QStringLiteral("?");
         return m.join(QLatin1Char(','));
     }();
-    QVariantList binds;
-    binds.reserve(kWindow);
-    for (qint64 k : want)
-        binds << k;
-    while (binds.size() < kWindow)
-        binds << qint64(-1);
-    Cursor q = db_.run(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                           .arg(columns_, def_.qualifiedName(), marks),
-                       binds, def_.fileName);
-    take(q, false, 0, 0);
+    std::vector<qint64> binds = want;
+    binds.resize(kListWindow, -1);
+    db_.scan(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                 .arg(columns_, def_.qualifiedName(), marks),
+             binds, def_.fileName, take(false));
 }
 
 } // namespace engine

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -351,4 +352,72 @@ TEST_F(Workstations, PlantedLinksAreNeverFollowed) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "keep me");
     EXPECT_TRUE(QFileInfo(QDir(net.path()).filePath("vardimo-users/planted.usr")).isSymLink());
+}
+
+TEST_F(Workstations, AFullTempFolderIsNotTheDatabaseDisk) {
+    testing_support::TempDir small;
+    const QString mountPoint = small.file("tmp");
+    QDir().mkdir(mountPoint);
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", mountPoint}) != 0)
+        GTEST_SKIP() << "cannot mount a small temporary folder here";
+    {
+        Table s(db, "Strategys.db");
+        s.open();
+        BatchScope batch(db);
+        for (int i = 0; i < 2500; ++i) {
+            s.insert();
+            s.field("StrategyDescription").setValue(QString(2000, 'x'));
+            s.post();
+        }
+        batch.commit();
+    }
+    {
+        testing_support::PeerOptions o;
+        o.environment = {"TMPDIR=" + mountPoint, "SQLITE_TMPDIR=" + mountPoint};
+        Peer peer(dir.path(), o);
+        const QString answer = peer.send("snapshot Strategys.db");
+        EXPECT_TRUE(answer.startsWith("error") && answer.contains("temporary folder is full") &&
+                    !answer.contains("database is full"))
+            << answer.toStdString();
+    }
+    QProcess::execute("umount", {mountPoint});
+}
+
+TEST_F(Workstations, WhatKilledSessionsLeftIsCleanedUpByTheNextStart) {
+    QProcess gone;
+    gone.start("sleep", {"0"});
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 deadPid = gone.processId();
+    gone.waitForFinished();
+    const QDir temp(QDir::tempPath());
+    const QStringList oldFiles{QString("vardimo-%1-0123abcd.tmp").arg(deadPid),
+                               QString("vardimo-%1-0123abcd.tmp-journal").arg(deadPid)};
+    const QString live = QString("vardimo-%1-0123abcd.tmp").arg(QCoreApplication::applicationPid());
+    for (const QString& f : oldFiles + QStringList{live}) {
+        QFile file(temp.filePath(f));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    {
+        Peer killed(dir.path(), "killed");
+        killed.kill();
+    }
+    const QDir control(Database::controlFolder(dir.path()));
+    const QStringList connections = control.entryList({"conn-*.lck"}, QDir::Files | QDir::Hidden);
+    EXPECT_EQ(connections.size(), 2) << "this one's and the killed one's";
+
+    Session next;
+    next.setNetDir(QCoreApplication::applicationDirPath());
+    Database started(next);
+    started.open(dir.path());
+    EXPECT_EQ(control.entryList({"conn-*.lck"}, QDir::Files | QDir::Hidden).size(), 2)
+        << "this one's and the new one's";
+    EXPECT_EQ(control.entryList({"conn-*.db*"}, QDir::Files | QDir::Hidden).size(), 2);
+    for (const QString& f : oldFiles)
+        EXPECT_FALSE(temp.exists(f)) << f.toStdString();
+    EXPECT_TRUE(temp.exists(live)) << "a live process keeps its files";
+    QFile::remove(temp.filePath(live));
+    EXPECT_FALSE(next.users().contains("killed"));
+    started.close();
+    EXPECT_EQ(control.entryList({"conn-*"}, QDir::Files | QDir::Hidden).size(), 2)
+        << "a normal end leaves nothing";
 }

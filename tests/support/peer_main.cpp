@@ -262,6 +262,14 @@ int main(int argc, char** argv) {
              if (r.startsWith(QLatin1String("error "))) throw engine::Error(r.mid(6));
              return r.mid(3);
          }},
+        {"snapshot", // snapshot TABLE -> rows of a unidirectional Select * of the table
+         [&](const QStringList& w) {
+             engine::Query q(db);
+             q.setUniDirectional(true);
+             q.add(QStringLiteral("Select * From \"%1\"").arg(w[1]));
+             q.open();
+             return QString::number(q.recordCount());
+         }},
         {"churn", // churn TABLE FIELD: post forever
          [&](const QStringList& w) {
              auto& t = table(w[1]);
