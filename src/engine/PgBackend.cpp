@@ -671,6 +671,13 @@ QString PgBackend::describe(const QSqlError& error, const QString& fileName) con
                          .arg(fileName);
     if (code == QLatin1String("42P01"))
         return QStringLiteral("Table does not exist: %1").arg(fileName.isEmpty() ? text : fileName);
+    // The folder store compares such a value as text and finds no row; the server refuses it.
+    if (code == QLatin1String("22007") || code == QLatin1String("22008"))
+        return fileName.isEmpty() ? QStringLiteral("Not a valid date: %1").arg(text)
+                                  : QStringLiteral("%1: not a valid date: %2").arg(fileName, text);
+    if (code == QLatin1String("22P02") || code == QLatin1String("22003"))
+        return fileName.isEmpty() ? QStringLiteral("Not a valid value: %1").arg(text)
+                                  : QStringLiteral("%1: not a valid value: %2").arg(fileName, text);
     if (code == QLatin1String("53100")) return QStringLiteral("The disk holding the database is full.");
     if (code == QLatin1String("42501"))
         return fileName.isEmpty() ? QStringLiteral("Permission denied on the database server: %1").arg(text)

@@ -112,6 +112,8 @@ TEST_F(ServerStore, CreateMakesTheNineTablesOnceAndOpenChecksTheVersion) {
         store.prepareTable(t);
         EXPECT_GT(store.tableSize(t), 0);
     }
+    // The test server takes no network connections.
+    EXPECT_EQ(column(store.exec("SHOW listen_addresses")), QStringList{""});
     const QStringList indexes =
         column(store.exec("SELECT indexname FROM pg_indexes WHERE schemaname = 'public'"));
     for (const char* ix : {"iusername", "goalname", "deptname", "mnumber"})
@@ -245,9 +247,21 @@ TEST_F(ServerStore, TheSystemsTextsMeanWhatTheyMeanInTheFolder) {
     open.add("Select StrategyID From \"Strategys.db\" Where Compleated = False And CompleationDate < ",
              sql::Date{QDate(2024, 6, 1)});
     EXPECT_EQ(column(run(store, open)), QStringList{"1"});
+    SqlText done;
+    done.add("Select StrategyID From \"Strategys.db\" Where Compleated = True");
+    EXPECT_EQ(column(run(store, done)), QStringList{"2"});
     SqlText dateLiteral;
     dateLiteral.add("Select StrategyID From \"STRATEGYS.DB\" Where CompleationDate = \"12/31/2024\"");
     EXPECT_EQ(column(run(store, dateLiteral)), QStringList{"2"});
+
+    SqlText badDate; // a date that is none: the folder finds no row, the server says why
+    badDate.add("Select StrategyID From \"Strategys.db\" Where CompleationDate = \"13/45/2024\"");
+    try {
+        run(store, badDate);
+        ADD_FAILURE() << "compared a date that is none";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith("Not a valid date")) << e.message().toStdString();
+    }
 
     SqlText global; // global goals and the user's own
     global.add("Select GoalID From \"Goals.DB\" Where GoalYear = ", sql::Int{2024});
