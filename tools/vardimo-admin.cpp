@@ -1,12 +1,15 @@
-// vardimo-admin: makes new database folders, tells what one holds, exports its rows and prints reports.
+// vardimo-admin: makes new databases (folders or on a PostgreSQL server), tells what one holds,
+// moves a folder onto a server, exports its rows and prints reports.
 
 #include "Sample.h"
+#include "ServerAdmin.h"
 #include "controls/Dialogs.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/PgBackend.h"
 #include "engine/Table.h"
 #include "reports/StrategyRpt.h"
 
@@ -28,15 +31,22 @@ QTextStream err(stderr);
 
 int usage() {
     err << "Usage:\n"
-           "  vardimo-admin create DIR [--sample small|large]   make a new database folder\n"
-           "  vardimo-admin info DIR                             record count and file size of every table\n"
+           "  vardimo-admin create DIR|URI [--sample small|large]   make a new database folder, or the\n"
+           "                                                        tables in a server's empty database\n"
+           "  vardimo-admin info DIR|URI                            record count and size of every table\n"
+           "  vardimo-admin copy DIR URI                            move a folder onto a server, keys kept,\n"
+           "                                                        then compare every row\n"
+           "  vardimo-admin compare DIR URI                         compare every row of a folder and a "
+           "server\n"
            "  vardimo-admin export goals|strategies DIR [--year N]\n"
            "                                                     write goals or strategies as CSV to "
            "stdout\n"
            "  vardimo-admin report strategies DIR --pdf FILE [--year N]\n"
            "                                                     the strategy report of every strategy not\n"
            "                                                     marked do-not-print (of one goal year) as "
-           "PDF\n";
+           "PDF\n"
+           "URI: postgresql://[user@][host][:port]/database[?host=/socket/folder&...]; the password comes\n"
+           "from ~/.pgpass, PGPASSWORD or a service file.\n";
     err.flush();
     return 2;
 }
@@ -62,20 +72,39 @@ int create(const QStringList& args) {
             return usage();
         }
     }
-    tools::createDatabase(dir, sample, size, [](const QString& line) {
+    auto progress = [](const QString& line) {
         out << line << "\n";
         out.flush();
-    });
+    };
+    if (engine::isServerLocation(dir)) {
+        tools::createServerDatabase(dir, sample, size, progress);
+        out << "Database ready on " << engine::PgLocation::parse(dir).display << "\n";
+        return 0;
+    }
+    tools::createDatabase(dir, sample, size, progress);
     out << "Database ready in " << QDir(dir).absolutePath() << "\n";
     return 0;
 }
 
 int info(const QStringList& args) {
     if (args.size() != 3) return usage();
+    QLocale loc(QLocale::English, QLocale::UnitedStates);
+    if (engine::isServerLocation(args[2])) {
+        const auto infos = tools::serverInfo(args[2]);
+        out << QStringLiteral("%1 %2 %3\n")
+                   .arg(QStringLiteral("Table"), -16)
+                   .arg(QStringLiteral("Records"), 12)
+                   .arg(QStringLiteral("Bytes"), 14);
+        for (const auto& t : infos)
+            out << QStringLiteral("%1 %2 %3\n")
+                       .arg(t.fileName, -16)
+                       .arg(loc.toString(t.records), 12)
+                       .arg(loc.toString(t.bytes), 14);
+        return 0;
+    }
     engine::Session session;
     engine::Database db(session);
     db.open(args[2]);
-    QLocale loc(QLocale::English, QLocale::UnitedStates);
     out << QStringLiteral("%1 %2 %3\n")
                .arg(QStringLiteral("Table"), -16)
                .arg(QStringLiteral("Records"), 12)
@@ -211,6 +240,30 @@ int report(const QStringList& args) {
     return 0;
 }
 
+int copy(const QStringList& args) {
+    if (args.size() != 4 || engine::isServerLocation(args[2]) || !engine::isServerLocation(args[3]))
+        return usage();
+    tools::copyToServer(args[2], args[3], [](const QString& line) {
+        out << line << "\n";
+        out.flush();
+    });
+    out << "Database copied to " << engine::PgLocation::parse(args[3]).display << "\n";
+    return 0;
+}
+
+int compare(const QStringList& args) {
+    if (args.size() != 4 || engine::isServerLocation(args[2]) || !engine::isServerLocation(args[3]))
+        return usage();
+    const QStringList differences = tools::compareWithServer(args[2], args[3]);
+    if (differences.isEmpty()) {
+        out << "Every row is the same in both.\n";
+        return 0;
+    }
+    for (const QString& d : differences)
+        out << d << "\n";
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +279,8 @@ int main(int argc, char** argv) {
         if (args[1] == QLatin1String("info")) return info(args);
         if (args[1] == QLatin1String("export")) return exportCsv(args);
         if (reporting) return report(args);
+        if (args[1] == QLatin1String("copy")) return copy(args);
+        if (args[1] == QLatin1String("compare")) return compare(args);
     } catch (const engine::Error& e) {
         err << "vardimo-admin: " << e.message() << "\n";
         return 1;

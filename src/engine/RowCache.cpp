@@ -64,6 +64,14 @@ RowCache::RowCache(Database& db, const TableDef& def) : db_(db), def_(def) {
     for (const auto& c : def_.columns)
         seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoteIdentifier(c.name));
     filterColumns_ = seen.join(QStringLiteral(", "));
+    readSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columns_, def_.qualifiedName());
+    rangeSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ? AND ?")
+                    .arg(columns_, def_.qualifiedName());
+    QStringList marks;
+    for (int i = 0; i < kListWindow; ++i)
+        marks << QStringLiteral("?");
+    listSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                   .arg(columns_, def_.qualifiedName(), marks.join(QLatin1Char(',')));
     setIndex(nullptr);
 }
 
@@ -189,9 +197,7 @@ void RowCache::removeAt(int pos) {
 }
 
 QVariantList RowCache::read(qint64 key) {
-    Cursor q =
-        db_.run(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columns_, def_.qualifiedName()),
-                {key}, def_.fileName);
+    Cursor q = db_.run(readSql_, {key}, def_.fileName);
     QVariantList values;
     if (q.next()) {
         values.reserve(qsizetype(def_.columns.size()));
@@ -256,22 +262,12 @@ void RowCache::fetchWindow(int pos, qint64 key) {
     // Neighbouring keys that lie close together are read as one range of the table, which
     // costs what a scan costs; scattered ones by a fixed-size list of keys.
     if (want.size() > 1 && hi - lo < qint64(want.size()) * 2) {
-        db_.scan(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ? AND ?")
-                     .arg(columns_, def_.qualifiedName()),
-                 {lo, hi}, def_.fileName, take(true));
+        db_.scan(rangeSql_, {lo, hi}, def_.fileName, take(true));
         return;
     }
-    static const QString marks = [] {
-        QStringList m;
-        for (int i = 0; i < kListWindow; ++i)
-            m << QStringLiteral("?");
-        return m.join(QLatin1Char(','));
-    }();
     std::vector<qint64> binds = want;
     binds.resize(kListWindow, -1);
-    db_.scan(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                 .arg(columns_, def_.qualifiedName(), marks),
-             binds, def_.fileName, take(false));
+    db_.scan(listSql_, binds, def_.fileName, take(false));
 }
 
 } // namespace engine

@@ -56,6 +56,7 @@ private:
     const TableDef& def_;
     QString columns_; // every stored column, quoted, in table order
     QString filterColumns_;
+    QString readSql_, rangeSql_, listSql_; // made once: a row, a range of rows, a list of rows
     QString orderBy_;
     std::vector<int> orderColumns_;
     std::vector<bool> noCase_;

@@ -58,6 +58,11 @@ struct CalculatedField {
     int size;
 };
 
+// A table object: navigation, states and editing of one table file as the screens expect of
+// their platform. Its insides are pieces with one job each: the row cache (keys in index order,
+// rows read on demand), the table lock (open and record locks) and the maintenance of the file
+// (protection, packing). Posts and deletes run through Database::write, so they join an
+// enclosing Transaction or BatchScope.
 class Table : public DataSet {
     Q_OBJECT
 public:

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "engine/Schema.h"
+#include "engine/Sql.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+namespace engine {
+
+// Where the rows of a database live: a folder of table files, or a PostgreSQL server. Everything
+// that differs between the two stores sits behind this interface, so that table objects, queries
+// and the screens above them work the same on both.
+class Backend {
+public:
+    enum class Kind { Folder, Server };
+
+    virtual ~Backend() = default;
+    virtual Kind kind() const = 0;
+    // The location as a person may be shown it: the folder, or the server's URI without any password.
+    virtual QString displayName() const = 0;
+
+    // --- Connection -------------------------------------------------------------------------
+    // Opens an existing database and registers this session under a user name in the store's list
+    // of sessions. Throws engine::Error with a message naming the location when that fails.
+    virtual void open(const QString& location, const QString& userName) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual QSqlDatabase connection() const = 0;
+    // Makes a new database at a location: the nine tables with their named indexes, the settings
+    // row, profile 0 with every right and the built-in account "Supervisor". Writes nothing when
+    // a database is already there or any step fails.
+    virtual void create(const QString& location) = 0;
+
+    // --- Names and statements ---------------------------------------------------------------
+    // Checks that a table is there and can be used, and makes it reachable from statements.
+    virtual void prepareTable(const TableDef& t) = 0;
+    // A table and a column as statements of this store name them.
+    virtual QString tableName(const TableDef& t) const = 0;
+    virtual QString columnName(const QString& column) const = 0;
+    // The column that identifies a row for the table objects (the key the store assigns).
+    virtual QString rowKey(const TableDef& t) const = 0;
+    // One term of an ORDER BY for a column, texts ordered without regard to letter case, as the
+    // named indexes order them.
+    virtual QString orderTerm(const TableDef& t, const QString& column) const = 0;
+    // Turns a statement made by SqlText::translate (or by the engine, in the folder store's dialect)
+    // into this store's dialect. Values stay bound; the translation never sees them.
+    virtual Statement translate(const Statement& st) const = 0;
+    // Runs one statement of this store's dialect with bound values; throws engine::Error with a
+    // message a person can act on.
+    virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}) = 0;
+    // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
+    virtual QString insertSql(const TableDef& t, const QStringList& columns) const = 0;
+    virtual qint64 insertedKey(QSqlQuery& executed) const = 0;
+    // A value as the store gives it back, in the form the engine keeps (dates as ISO text,
+    // whole numbers as 64-bit integers).
+    virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
+
+    // --- Locks --------------------------------------------------------------------------------
+    // Held by one table object while it is open. Every lock dies with the session's connection
+    // or process, so a crashed workstation never leaves one behind.
+    class OpenLock {
+    public:
+        virtual ~OpenLock() = default;
+        // Non-blocking; false while another table object (here or on another workstation) holds
+        // the row.
+        virtual bool lockRecord(qint64 key) = 0;
+        virtual void unlockRecord(qint64 key) = 0;
+    };
+    // Shared, or exclusive for packing. Null when refused: another session has the table open
+    // exclusively, or (for an exclusive open) has it open at all.
+    virtual std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) = 0;
+
+    // The user names of every live session of this database, this one included.
+    virtual QStringList sessions() = 0;
+
+    // --- Maintenance --------------------------------------------------------------------------
+    // Gives back the space of deleted rows; the table must be open exclusively.
+    virtual void compact(const TableDef& t) = 0;
+    // Bytes the table takes in the store; 0 when it is missing.
+    virtual qint64 tableSize(const TableDef& t) = 0;
+    // The hash of a table's password, empty when the table is not protected.
+    virtual QString protectionHash(const TableDef& t) = 0;
+    virtual void setProtectionHash(const TableDef& t, const QString& hash) = 0;
+
+    // A failure of the store as a message a person can act on, naming the table file when known.
+    virtual QString describe(const QSqlError& error, const QString& fileName = {}) const = 0;
+};
+
+// Whether an alias's value names a server (a postgresql:// or postgres:// URI) rather than a folder.
+bool isServerLocation(const QString& location);
+
+} // namespace engine

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "engine/Backend.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <functional>
+
+namespace engine {
+
+// The parts of a postgresql:// URI that the driver takes one by one. Passwords follow the
+// server's own conventions (~/.pgpass, PGPASSWORD, service files); one written into the URI is
+// used but never shown.
+struct PgLocation {
+    QString host; // a name, an address, or the folder of a Unix socket; empty: the default
+    int port = -1;
+    QString user;
+    QString password;
+    QString database;
+    QStringList options; // further key=value settings of the URI's query
+    QString display;     // the URI without the password
+
+    // Throws engine::Error for a text that is no postgresql:// URI.
+    static PgLocation parse(const QString& uri);
+};
+
+// A database held by a PostgreSQL server, reached through Qt's QPSQL driver. The nine tables
+// keep their names (the table file name without ".db", in lower case), their columns (in lower
+// case, so that the system's texts may spell them in any case) and their named indexes. Locks are
+// session-level advisory locks: they are seen by every workstation at once and end with the
+// connection. A table of live sessions, each holding an advisory lock on its own row, gives the
+// list of sessions.
+class PgBackend : public Backend {
+public:
+    // The version of the tables this program reads and writes, recorded in every database.
+    static constexpr int kSchemaVersion = 1;
+
+    PgBackend();
+    ~PgBackend() override;
+
+    Kind kind() const override { return Kind::Server; }
+    QString displayName() const override { return location_.display; }
+
+    void open(const QString& location, const QString& userName) override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    QSqlDatabase connection() const override;
+    void create(const QString& location) override;
+    // The same, with `fill` run inside the creating transaction after the first rows are in:
+    // what it writes (a copy of another database) is there together with the tables or not at all.
+    void create(const QString& location, const std::function<void(PgBackend&)>& fill);
+
+    void prepareTable(const TableDef& t) override;
+    QString tableName(const TableDef& t) const override;
+    QString columnName(const QString& column) const override;
+    QString rowKey(const TableDef& t) const override;
+    QString orderTerm(const TableDef& t, const QString& column) const override;
+    Statement translate(const Statement& st) const override;
+    QSqlQuery exec(const QString& sql, const QVariantList& binds = {}) override;
+    QString insertSql(const TableDef& t, const QStringList& columns) const override;
+    qint64 insertedKey(QSqlQuery& executed) const override;
+    QVariant readValue(const QVariant& stored, FieldType type) const override;
+
+    std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
+    QStringList sessions() override;
+
+    void compact(const TableDef& t) override;
+    qint64 tableSize(const TableDef& t) override;
+    QString protectionHash(const TableDef& t) override;
+    void setProtectionHash(const TableDef& t, const QString& hash) override;
+
+    QString describe(const QSqlError& error, const QString& fileName = {}) const override;
+
+    // After rows were written with their keys given (a copy from a folder), moves each table's
+    // key sequence past the highest key, so the server never hands out a key twice.
+    void advanceKeys();
+    // The server process serving this session (for tests that cut a connection).
+    int serverPid();
+
+private:
+    class Lock;
+    friend class Lock;
+    void connect(const QString& location);
+    void disconnect();
+    void checkSchema();
+    void registerSession(const QString& userName);
+    static int tableNumber(const TableDef& t);
+
+    QString connectionName_;
+    PgLocation location_;
+    bool open_ = false;
+    bool connected_ = false;
+    // What this session's table objects hold, so that two of them conflict as two workstations
+    // do (the server does not make a session's own advisory locks conflict with each other).
+    QHash<int, int> sharedOpens_;
+    QSet<int> exclusiveOpens_;
+    QSet<QPair<int, qint64>> records_;
+    QSet<Lock*> locks_;
+};
+
+} // namespace engine

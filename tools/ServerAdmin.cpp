@@ -1,0 +1,210 @@
+#include "ServerAdmin.h"
+
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/PgBackend.h"
+
+#include <QSqlError>
+#include <QTemporaryDir>
+
+namespace tools {
+
+namespace {
+
+// Rows per INSERT statement while copying: few round trips to the server, bounded memory.
+constexpr int kRowsPerInsert = 400;
+
+QString keyColumnOf(const engine::TableDef& t) {
+    for (const auto& c : t.columns)
+        if (c.type == engine::FieldType::AutoInc) return c.name;
+    return {};
+}
+
+// A folder value in the form both stores compare and the server accepts. The folder store
+// keeps dates as text; an empty one is no date.
+QVariant folderValue(const QVariant& v, engine::FieldType type) {
+    using F = engine::FieldType;
+    if (v.isNull()) return QVariant();
+    switch (type) {
+    case F::AutoInc:
+    case F::Integer:
+    case F::Logical:
+        return QVariant::fromValue<qint64>(v.toLongLong());
+    case F::Number:
+        return v.toDouble();
+    case F::Date:
+    case F::DateTime: {
+        const QString s = v.toString().trimmed();
+        return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case F::Text:
+    case F::Memo:
+        return v.toString();
+    }
+    return v;
+}
+
+QString columnsOf(const engine::TableDef& t, bool server) {
+    QStringList cols;
+    for (const auto& c : t.columns)
+        cols << (server ? engine::quoteIdentifier(c.name.toLower()) : engine::quoteIdentifier(c.name));
+    return cols.join(QStringLiteral(", "));
+}
+
+QString folderSelect(const engine::TableDef& t) {
+    const QString key = keyColumnOf(t);
+    return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+        .arg(columnsOf(t, false), t.qualifiedName(),
+             key.isEmpty() ? QStringLiteral("rowid") : engine::quoteIdentifier(key));
+}
+
+QString serverSelect(engine::PgBackend& pg, const engine::TableDef& t) {
+    return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+        .arg(columnsOf(t, true), pg.tableName(t), pg.rowKey(t));
+}
+
+QString insertRows(engine::PgBackend& pg, const engine::TableDef& t, int rows) {
+    QStringList marks;
+    for (size_t i = 0; i < t.columns.size(); ++i)
+        marks << QStringLiteral("?");
+    const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    QStringList values;
+    for (int i = 0; i < rows; ++i)
+        values << row;
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+        .arg(pg.tableName(t), columnsOf(t, true), values.join(QStringLiteral(", ")));
+}
+
+void copyRows(engine::Database& folder, engine::PgBackend& pg,
+              const std::function<void(const QString&)>& say) {
+    for (const auto& t : engine::tables())
+        folder.attach(t);
+    for (const auto& t : engine::tables()) {
+        // The first rows of a new database give way to the folder's own.
+        pg.exec(QStringLiteral("DELETE FROM %1").arg(pg.tableName(t)));
+        QSqlQuery full(pg.connection());
+        if (!full.prepare(insertRows(pg, t, kRowsPerInsert)))
+            throw engine::Error(pg.describe(full.lastError()));
+        QSqlQuery rows = folder.exec(folderSelect(t), {}, t.fileName);
+        QVariantList binds;
+        qint64 count = 0;
+        auto flush = [&](bool last) {
+            const int n = int(binds.size() / qsizetype(t.columns.size()));
+            if (n == 0) return;
+            if (!last || n == kRowsPerInsert) {
+                for (int i = 0; i < binds.size(); ++i)
+                    full.bindValue(i, binds[i]);
+                if (!full.exec())
+                    throw engine::Error(
+                        QStringLiteral("%1: %2").arg(t.fileName, pg.describe(full.lastError())));
+            } else {
+                try {
+                    pg.exec(insertRows(pg, t, n), binds);
+                } catch (const engine::Error& e) {
+                    throw engine::Error(QStringLiteral("%1: %2").arg(t.fileName, e.message()));
+                }
+            }
+            binds.clear();
+        };
+        while (rows.next()) {
+            for (size_t i = 0; i < t.columns.size(); ++i)
+                binds << folderValue(rows.value(int(i)), t.columns[i].type);
+            ++count;
+            if (binds.size() >= qsizetype(kRowsPerInsert) * qsizetype(t.columns.size())) flush(false);
+        }
+        flush(true);
+        if (say) say(QStringLiteral("Copied %1: %2 rows").arg(t.fileName).arg(count));
+    }
+    pg.advanceKeys();
+}
+
+} // namespace
+
+std::vector<TableInfo> serverInfo(const QString& uri) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    std::vector<TableInfo> out;
+    for (const auto& t : engine::tables()) {
+        pg.prepareTable(t);
+        QSqlQuery q = pg.exec(QStringLiteral("SELECT count(*) FROM %1").arg(pg.tableName(t)));
+        TableInfo info;
+        info.fileName = t.fileName;
+        info.records = q.next() ? q.value(0).toLongLong() : 0;
+        info.bytes = pg.tableSize(t);
+        out.push_back(info);
+    }
+    return out;
+}
+
+void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                          const std::function<void(const QString&)>& progress) {
+    if (!withSample) {
+        engine::PgBackend().create(uri);
+        if (progress)
+            progress(QStringLiteral("Created the tables on %1").arg(engine::PgLocation::parse(uri).display));
+        return;
+    }
+    // The sample is made in a folder first, so both stores get the very same rows.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw engine::Error(QStringLiteral("Cannot make a temporary folder for the sample."));
+    const QString folder = scratch.filePath(QStringLiteral("sample"));
+    createDatabase(folder, true, size, progress);
+    copyToServer(folder, uri, progress);
+}
+
+void copyToServer(const QString& folder, const QString& uri,
+                  const std::function<void(const QString&)>& progress) {
+    {
+        engine::Session session;
+        engine::Database source(session);
+        source.open(folder);
+        engine::PgBackend().create(uri, [&](engine::PgBackend& pg) { copyRows(source, pg, progress); });
+    }
+    const QStringList differences = compareWithServer(folder, uri);
+    if (!differences.isEmpty())
+        throw engine::Error(QStringLiteral("The copy differs from the folder:\n") +
+                            differences.join(QLatin1Char('\n')));
+    if (progress) progress(QStringLiteral("Compared every row: the server holds what the folder holds."));
+}
+
+QStringList compareWithServer(const QString& folder, const QString& uri, int limit) {
+    engine::Session session;
+    engine::Database source(session);
+    source.open(folder);
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    QStringList out;
+    for (const auto& t : engine::tables()) {
+        source.attach(t);
+        QSqlQuery a = source.exec(folderSelect(t), {}, t.fileName);
+        QSqlQuery b = pg.exec(serverSelect(pg, t));
+        for (qint64 row = 1;; ++row) {
+            const bool hasA = a.next(), hasB = b.next();
+            if (!hasA && !hasB) break;
+            if (hasA != hasB) {
+                out << QStringLiteral("%1: the %2 holds more rows (from row %3 on)")
+                           .arg(t.fileName, hasA ? QStringLiteral("folder") : QStringLiteral("server"))
+                           .arg(row);
+                break;
+            }
+            for (size_t i = 0; i < t.columns.size(); ++i) {
+                const QVariant va = folderValue(a.value(int(i)), t.columns[i].type);
+                const QVariant vb = pg.readValue(b.value(int(i)), t.columns[i].type);
+                if (va.isNull() != vb.isNull() || (!va.isNull() && va != vb)) {
+                    out << QStringLiteral("%1 row %2, %3: folder %4, server %5")
+                               .arg(t.fileName)
+                               .arg(row)
+                               .arg(t.columns[i].name,
+                                    va.isNull() ? QStringLiteral("(empty)") : va.toString(),
+                                    vb.isNull() ? QStringLiteral("(empty)") : vb.toString());
+                    if (out.size() >= limit) return out;
+                }
+            }
+        }
+        if (out.size() >= limit) return out;
+    }
+    return out;
+}
+
+} // namespace tools

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Sample.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace tools {
+
+struct TableInfo {
+    QString fileName;
+    qint64 records = 0;
+    qint64 bytes = 0;
+};
+
+// Record count and size of every table of a database on a PostgreSQL server.
+std::vector<TableInfo> serverInfo(const QString& uri);
+
+// Makes a new database on a server (whose database the URI names and which holds no Vardimo
+// tables yet); with a sample, the same rows a sample folder of that size gets.
+void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                          const std::function<void(const QString&)>& progress = {});
+
+// Moves a folder database onto a server that holds none yet: every row with its key, the key
+// sequences advanced past the highest keys, all in one transaction. Then compares every row of
+// both sides and throws engine::Error when any differs.
+void copyToServer(const QString& folder, const QString& uri,
+                  const std::function<void(const QString&)>& progress = {});
+
+// Compares every row of every table of a folder with a server database, in key order. Returns
+// the differences found (at most `limit`); empty when both hold the same rows.
+QStringList compareWithServer(const QString& folder, const QString& uri, int limit = 20);
+
+} // namespace tools
