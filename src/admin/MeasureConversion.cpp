@@ -55,11 +55,11 @@ void deleteAllMeasurements(TProgramDataForm& dm) {
     dm.MeasureTable.open();
 }
 
-// Runs a conversion as one transaction. When it fails, the database is as it was before, and
-// the table objects that saw its rows are made to read them again.
+// Runs a conversion as one batch: every post of it in one transaction, all or nothing. When it
+// fails, the database is as it was before, and the table objects that saw its rows read again.
 template <typename Work> void atomically(TProgramDataForm& dm, Work work) {
     try {
-        engine::Transaction tx(dm.GoalDatabase);
+        engine::BatchScope tx(dm.GoalDatabase);
         work();
         tx.commit();
     } catch (...) {
