@@ -214,13 +214,7 @@ int report(const QStringList& args) {
 
     namespace sql = engine::sql;
     engine::Query& q = dm->Strategyquery;
-    q.close();
-    q.clear();
-    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
-    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
-    q.add("Where S.GoalID = G.GoalID And");
-    q.add("S.Usernumber = U.UserNumber And");
-    q.add("G.GoalTypeID = T.GoalTypeID And");
+    BeginStrategyQuery(q);
     if (year) q.add("G.GoalYear = ", sql::Int{*year}, " And");
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");

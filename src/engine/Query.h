@@ -93,4 +93,20 @@ private:
     int rowsAffected_ = 0;
 };
 
+// Closes and unprepares a scratch query on leaving scope, also when a step in between throws,
+// so that the next user of the shared query finds it closed.
+class QueryReleaser {
+public:
+    explicit QueryReleaser(Query& q) : q_(q) {}
+    ~QueryReleaser() {
+        q_.close();
+        q_.unprepare();
+    }
+    QueryReleaser(const QueryReleaser&) = delete;
+    QueryReleaser& operator=(const QueryReleaser&) = delete;
+
+private:
+    Query& q_;
+};
+
 } // namespace engine

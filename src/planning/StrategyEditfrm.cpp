@@ -402,13 +402,7 @@ void TStrategyEditForm::printStrategy(bool preview) {
     if (s.field(QStringLiteral("StrategyID")).isNull()) return;
     PrepareStrategyQuery();
     engine::Query& q = ProgramDataForm->Strategyquery;
-    struct CloseAfter {
-        engine::Query& q;
-        ~CloseAfter() {
-            q.close();
-            q.unprepare();
-        }
-    } closeAfter{q};
+    const engine::QueryReleaser release(q);
     RunStrategyReport(preview || !SystemSettings.SendToPrinter ? nullptr : printer, QString(), this);
 }
 
@@ -416,13 +410,7 @@ void TStrategyEditForm::PrepareStrategyQuery() {
     TProgramDataForm& dm = *ProgramDataForm;
     const qint64 id = strategies().field(QStringLiteral("StrategyID")).asInteger();
     engine::Query& q = dm.Strategyquery;
-    q.close();
-    q.clear();
-    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
-    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
-    q.add("Where S.GoalID = G.GoalID And");
-    q.add("S.Usernumber = U.UserNumber And");
-    q.add("G.GoalTypeID = T.GoalTypeID And");
+    BeginStrategyQuery(q);
     q.add("S.StrategyID = ", sql::Int{id});
     q.prepare();
     q.open();

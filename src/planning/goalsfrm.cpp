@@ -259,13 +259,7 @@ void TGoalsForm::PrintBtnClick() {
     q.add("Order By GoalID, GoalDescription");
     q.prepare();
     q.open();
-    struct CloseAfter {
-        engine::Query& q;
-        ~CloseAfter() {
-            q.close();
-            q.unprepare();
-        }
-    } closeAfter{q};
+    const engine::QueryReleaser release(q);
     TGoalsReport report(this);
     if (SystemSettings.SendToPrinter)
         report.print(printer);

@@ -32,13 +32,7 @@ engine::sql::IntList StrategyIDsByMeasureDate(const QDate& start, const QDate& e
     q.add("CompleationDate >= ", sql::Date{start}, " And");
     q.add("CompleationDate <= ", sql::Date{end});
     q.prepare();
-    struct CloseAfter {
-        engine::Query& q;
-        ~CloseAfter() {
-            q.close();
-            q.unprepare();
-        }
-    } closeAfter{q};
+    const engine::QueryReleaser release(q);
     q.open();
     list.values.reserve(q.recordCount() + 1);
     for (q.first(); !q.eof(); q.next())
@@ -166,13 +160,7 @@ void TReportsForm::ReportTypeClick() {
 void TReportsForm::BuildStrategyQuery() {
     engine::Query& q = ProgramDataForm->Strategyquery;
     const int kind = ReportType->itemIndex();
-    q.close();
-    q.clear();
-    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
-    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
-    q.add("Where S.GoalID = G.GoalID And");
-    q.add("S.Usernumber = U.UserNumber And");
-    q.add("G.GoalTypeID = T.GoalTypeID And");
+    BeginStrategyQuery(q);
     if (!SecurityData.CanViewAllStrategys)
         q.add("S.UserNumber In ", visibleUsers(ProgramDataForm->VisibleUserSet), " And");
     if (kind == 1)

@@ -23,14 +23,6 @@ QString text(engine::DataSet& ds, const char* name) {
     return ds.field(QString::fromLatin1(name)).asString();
 }
 
-// Closes and unprepares a query when leaving scope, also when a step throws.
-struct CloseAfter {
-    engine::Query& q;
-    ~CloseAfter() {
-        q.close();
-        q.unprepare();
-    }
-};
 } // namespace
 
 TStrategyReport::TStrategyReport(QObject* owner)
@@ -164,7 +156,7 @@ void TStrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) 
     }
     engine::Query& q = ProgramDataForm->MeasureQuery;
     openMeasurements(q, strategyKey);
-    CloseAfter closeAfter{q};
+    const engine::QueryReleaser release(q);
     if (q.isEmpty()) doc.append(QString(), P, kIndent);
     for (q.first(); !q.eof(); q.next()) {
         doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Deliverable"), P,
@@ -188,7 +180,7 @@ void TStrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) 
     }
     engine::Query& q = ProgramDataForm->MeasureQuery;
     openMeasurements(q, strategyKey);
-    CloseAfter closeAfter{q};
+    const engine::QueryReleaser release(q);
     if (q.isEmpty()) doc.append(QString(), P, kIndent);
     for (q.first(); !q.eof(); q.next()) {
         doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Measurement"), P,
@@ -201,7 +193,7 @@ void TStrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) 
 
 void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
     engine::Query& q = ProgramDataForm->Strategyquery;
-    CloseAfter closeAfter{q};
+    const engine::QueryReleaser release(q);
     if (!q.isOpen()) return;
     TStrategyReport report(parent);
     report.TitleSuffix = titleSuffix;
@@ -213,7 +205,7 @@ void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* p
 
 void PrintStrategyReport(bool preview, QWidget* parent) {
     engine::Query& q = ProgramDataForm->Strategyquery;
-    CloseAfter closeAfter{q};
+    const engine::QueryReleaser release(q);
     if (preview) {
         RunStrategyReport(nullptr, QString(), parent);
         return;
@@ -221,4 +213,14 @@ void PrintStrategyReport(bool preview, QWidget* parent) {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, parent)) return;
     RunStrategyReport(SystemSettings.SendToPrinter ? &printer : nullptr, QString(), parent);
+}
+
+void BeginStrategyQuery(engine::Query& q) {
+    q.close();
+    q.clear();
+    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
+    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
+    q.add("Where S.GoalID = G.GoalID And");
+    q.add("S.Usernumber = U.UserNumber And");
+    q.add("G.GoalTypeID = T.GoalTypeID And");
 }

@@ -6,6 +6,9 @@
 #include <memory>
 
 class QPrinter;
+namespace engine {
+class Query;
+}
 class QWidget;
 
 // The printed form of strategies: one page per row of the data module's Strategyquery, headed
@@ -66,3 +69,7 @@ void PrintStrategyReport(bool preview, QWidget* parent);
 // open Strategyquery with a title suffix, to `printer` when given and to the modal preview
 // otherwise, then closes and unprepares Strategyquery (also on failure).
 void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent);
+
+// Closes and clears a strategy query and writes the lines its selections share: the strategy with
+// its goal, owner and goal type, ending in "And" for the caller's own conditions.
+void BeginStrategyQuery(engine::Query& q);

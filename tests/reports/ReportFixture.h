@@ -85,13 +85,7 @@ protected:
     // The strategy editor's one-row query.
     void openOne(int strategyId) {
         engine::Query& q = dm->Strategyquery;
-        q.close();
-        q.clear();
-        q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
-        q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
-        q.add("Where S.GoalID = G.GoalID And");
-        q.add("S.Usernumber = U.UserNumber And");
-        q.add("G.GoalTypeID = T.GoalTypeID And");
+        BeginStrategyQuery(q);
         q.add("S.StrategyID = ", engine::sql::Int{strategyId});
         q.prepare();
         q.open();
