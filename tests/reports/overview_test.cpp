@@ -46,10 +46,6 @@ protected:
         strategy(g, me, today.addDays(5), false);
         strategy(g, you, today.addDays(-1), false);
     }
-    void TearDown() override {
-        SetCsvFileChooser(nullptr);
-        DataFixture::TearDown();
-    }
     void strategy(int goal, int user, QDate due, bool done) {
         insertRow(dm->StrategyTable, {{"GoalID", goal},
                                       {"UserNumber", user},
@@ -152,7 +148,7 @@ TEST_F(Tracking, OverviewShowsCountsChartPrintsAndExports) {
 
     // Export: the table shown, read back by another program.
     TempDir out;
-    SetCsvFileChooser([&](QWidget*, const QString&) { return out.file("overview.csv"); });
+    dialogs.saveAs = out.file("overview.csv");
     form.ExportBtn->click();
     QVector<QStringList> rows;
     QString why;
