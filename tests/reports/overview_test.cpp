@@ -117,6 +117,22 @@ TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     EXPECT_EQ(shown, form.itemAt(0).StrategyID);
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 
+    // Export: the list in the order shown, read back by another program.
+    TempDir out;
+    dialogs.saveAs = out.file("overdue.csv");
+    form.ExportBtn->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+    QVector<QStringList> rows;
+    QString why;
+    if (readCsvWithPython(out.file("overdue.csv"), &rows, &why)) {
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[0],
+                  QStringList({"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"}));
+        EXPECT_EQ(rows[1][0], "Yan") << "sorted as shown";
+        EXPECT_EQ(rows[2], QStringList({"Mia", "G", "1", "",
+                                        QDate::currentDate().addDays(-3).toString(Qt::ISODate), "3"}));
+    }
+
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     SecurityData.CanViewAllStrategys = false;
     TOverdueForm mine;
