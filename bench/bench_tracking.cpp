@@ -6,6 +6,7 @@
 #include "data/CurrentUser.h"
 #include "data/GoalCopy.h"
 #include "data/ProgramDataFrm.h"
+#include "data/Progress.h"
 #include "engine/Database.h"
 #include "planning/OverdueFrm.h"
 #include "reports/OverviewFrm.h"
@@ -66,6 +67,17 @@ void BM_OverdueWindow(benchmark::State& state) {
     target(state, 300);
 }
 
+// The reading part of the overdue window alone, to tell the data from the list widget.
+void BM_ListOverdue(benchmark::State& state) {
+    TProgramDataForm& dm = *fx().dm;
+    SystemSettings.MultipulMeasure = state.range(0) != 0;
+    int rows = 0;
+    for (auto _ : state)
+        rows = ListOverdue(dm).size();
+    SystemSettings.MultipulMeasure = false;
+    state.counters["rows"] = rows;
+}
+
 void BM_OverviewWindow(benchmark::State& state) {
     fx();
     int users = 0;
@@ -101,6 +113,7 @@ void BM_CopyGoalsToNextYear(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_OverdueWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ListOverdue)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_OverviewWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CopyGoalsToNextYear)->Unit(benchmark::kMillisecond)->Iterations(3);
 

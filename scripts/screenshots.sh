@@ -13,7 +13,7 @@ ROOT=$(pwd)
 BUILD=${1:-build}
 OUT=$ROOT/docs/screenshots
 DISPLAY_NUM=${SCREENSHOT_DISPLAY:-:97}
-SHOTS=(main-window)
+SHOTS=(main-window strategy-editor)
 
 for tool in Xvfb openbox xdotool import; do
   command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is missing (scripts/install-deps.sh)"; exit 1; }
@@ -78,6 +78,25 @@ capture() {
 
 shot_main-window() {
   capture "$MAIN" main-window
+}
+
+# Clicks at a point of a window, in the window's own coordinates (the screens have fixed sizes).
+click_in() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.5
+}
+
+# The strategy list from the menu bar, the sample manager's second strategy selected, Edit.
+shot_strategy-editor() {
+  click_in "$MAIN" 124 8 # Strategies
+  local list editor
+  list=$(window Strategies)
+  sleep 0.5
+  click_in "$list" 221 360 # the second row of the strategy grid
+  click_in "$list" 582 537 # Edit
+  editor=$(window "Strategy Edit")
+  sleep 0.5
+  capture "$editor" strategy-editor
 }
 
 for shot in "${SHOTS[@]}"; do

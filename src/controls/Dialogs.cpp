@@ -25,6 +25,10 @@ void setDialogs(Dialogs* d) {
     replaced = d;
 }
 
+QString Dialogs::saveFile(const QString&, const QString&, const QString&, QWidget*) {
+    return {};
+}
+
 Answer messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title) {
     return dialogs().message(text, title, icon, buttons);
 }
@@ -121,6 +125,11 @@ QString QtDialogs::pictureFile(const QString& current, QWidget* parent) {
     return dlg.selectedFiles().first();
 }
 
+QString QtDialogs::saveFile(const QString& title, const QString& suggested, const QString& filter,
+                            QWidget* parent) {
+    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+}
+
 int QtDialogs::showModal(QDialog& dialog) {
     return dialog.exec();
 }
@@ -164,6 +173,11 @@ bool ScriptedDialogs::printerSetup(QPrinter&, QWidget*) {
 
 QString ScriptedDialogs::pictureFile(const QString&, QWidget*) {
     return picture;
+}
+
+QString ScriptedDialogs::saveFile(const QString&, const QString& suggested, const QString&, QWidget*) {
+    saveSuggestions << suggested;
+    return saveAs;
 }
 
 int ScriptedDialogs::showModal(QDialog& dialog) {

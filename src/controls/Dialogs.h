@@ -27,6 +27,10 @@ public:
     virtual bool printerSetup(QPrinter& printer, QWidget* parent) = 0;
     // A picture file chosen with a preview; empty when cancelled.
     virtual QString pictureFile(const QString& current, QWidget* parent) = 0;
+    // Where to save a file, starting from a suggested path and offering the given name filter
+    // ("CSV files (*.csv)"); empty when cancelled, as it is where nobody can answer.
+    virtual QString saveFile(const QString& title, const QString& suggested, const QString& filter,
+                             QWidget* parent);
     // Shows a window modally and returns its result code.
     virtual int showModal(QDialog& dialog) = 0;
 };
@@ -49,6 +53,8 @@ public:
     bool print(QPrinter& printer, QWidget* parent) override;
     bool printerSetup(QPrinter& printer, QWidget* parent) override;
     QString pictureFile(const QString& current, QWidget* parent) override;
+    QString saveFile(const QString& title, const QString& suggested, const QString& filter,
+                     QWidget* parent) override;
     int showModal(QDialog& dialog) override;
 };
 
@@ -73,7 +79,9 @@ public:
     QString printToFile;           // when set, the chosen printer writes a PDF here
     int printDialogs = 0;
     int printerSetups = 0;
-    QString picture; // the picture file "picked"
+    QString picture;             // the picture file "picked"
+    QString saveAs;              // the file name "chosen" in a save dialog; empty: the dialog is cancelled
+    QStringList saveSuggestions; // the suggested path of each save dialog shown
     // Called with each modal window instead of running its loop; returns its result code.
     std::function<int(QDialog&)> onModal;
     QStringList modalTitles;
@@ -82,6 +90,8 @@ public:
     bool print(QPrinter& printer, QWidget* parent) override;
     bool printerSetup(QPrinter& printer, QWidget* parent) override;
     QString pictureFile(const QString& current, QWidget* parent) override;
+    QString saveFile(const QString& title, const QString& suggested, const QString& filter,
+                     QWidget* parent) override;
     int showModal(QDialog& dialog) override;
 
     QString lastText() const { return messages.empty() ? QString() : messages.back().text; }

@@ -101,6 +101,46 @@ bool exportGoalList(engine::Database& db, const QVector<qint64>& goalIds, QIODev
     return finish(w, error);
 }
 
+namespace {
+
+const QStringList kStrategyTitles{"Goal ID",
+                                  "Goal Year",
+                                  "Goal Type",
+                                  "Goal",
+                                  "User",
+                                  "Strategy Number",
+                                  "Strategy",
+                                  "Responsibility",
+                                  "Deliverable",
+                                  "Measurement",
+                                  "Completion Date",
+                                  "Additional Resources",
+                                  "Comments/Status",
+                                  "Completed",
+                                  "Do Not Print",
+                                  "Modified By",
+                                  "Modified Date"};
+
+// The strategy's own columns of a row of "Strategys.db" fields, after the four goal columns.
+QVariantList strategyFields(engine::DataSet& q, int r, const QHash<qint64, QString>& users) {
+    auto v = [&](const char* name) { return q.valueAt(r, QLatin1String(name)); };
+    return {nameOf(users, v("UserNumber")),
+            v("StrategyNumber"),
+            v("StrategyDescription"),
+            v("Responsibility"),
+            v("Deliverable"),
+            v("Measurement"),
+            v("CompleationDate"),
+            v("AddationalResources"),
+            v("CommentsStatus"),
+            v("Compleated"),
+            v("DoNotPrint"),
+            nameOf(users, v("ModifiedBy")),
+            v("ModifiedDate")};
+}
+
+} // namespace
+
 bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& out, QString* error) {
     const auto users = names(db, "User.db", "UserNumber", "UserName");
     const auto types = names(db, "GoalType.db", "GoalTypeID", "TypeDescription");
@@ -120,9 +160,7 @@ bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& 
                              nameOf(types, q.fieldValue("GoalTypeID")), q.fieldValue("GoalDescription")});
     }
     Writer w(out);
-    w.header({"Goal ID", "Goal Year", "Goal Type", "Goal", "User", "Strategy Number", "Strategy",
-              "Responsibility", "Deliverable", "Measurement", "Completion Date", "Additional Resources",
-              "Comments/Status", "Completed", "Do Not Print", "Modified By", "Modified Date"});
+    w.header(kStrategyTitles);
     // The strategies of a few hundred goals at a time, so that memory stays bounded on a large
     // database while the rows still come out in goal order.
     constexpr size_t chunk = 400;
@@ -149,14 +187,23 @@ bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& 
             const Goal& g = goals[i];
             const auto [first, count] = rowsOfGoal.value(g.id, {0, 0});
             for (int r = first; r < first + count && w.ok(); ++r) {
-                auto v = [&](const char* name) { return q.valueAt(r, QLatin1String(name)); };
-                w.add({g.id, g.year, g.type, g.text, nameOf(users, v("UserNumber")), v("StrategyNumber"),
-                       v("StrategyDescription"), v("Responsibility"), v("Deliverable"), v("Measurement"),
-                       v("CompleationDate"), v("AddationalResources"), v("CommentsStatus"), v("Compleated"),
-                       v("DoNotPrint"), nameOf(users, v("ModifiedBy")), v("ModifiedDate")});
+                w.add(QVariantList{g.id, g.year, g.type, g.text} + strategyFields(q, r, users));
             }
         }
         q.close();
+    }
+    return finish(w, error);
+}
+
+bool exportStrategyRows(engine::Database& db, engine::DataSet& rows, QIODevice& out, QString* error) {
+    const auto users = names(db, "User.db", "UserNumber", "UserName");
+    Writer w(out);
+    w.header(kStrategyTitles);
+    const int n = rows.recordCount();
+    for (int r = 0; r < n && w.ok(); ++r) {
+        auto v = [&](const char* name) { return rows.valueAt(r, QLatin1String(name)); };
+        w.add(QVariantList{v("GoalID"), v("GoalYear"), v("TypeDescription"), v("GoalDescription")} +
+              strategyFields(rows, r, users));
     }
     return finish(w, error);
 }

@@ -28,6 +28,12 @@ bool exportGoalList(engine::Database& db, const QVector<qint64>& goalIds, QIODev
 bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& out,
                       QString* error = nullptr);
 
+// The rows of a query over strategies and their goals, in its order (a report's selection),
+// with the same columns as exportStrategies. The query holds the strategy's fields with the
+// goal's GoalYear, GoalDescription and TypeDescription; its position does not move.
+bool exportStrategyRows(engine::Database& db, engine::DataSet& rows, QIODevice& out,
+                        QString* error = nullptr);
+
 // The rows a data set presents now, from the first, in the given columns (field, title). The
 // data set's position is restored afterwards.
 bool exportDataSet(engine::DataSet& data, const QList<QPair<QString, QString>>& columns, QIODevice& out,

@@ -11,43 +11,50 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 const char* const kTitles[] = {"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"};
-// Sorts on the items themselves: comparing variants is too slow for a list of many thousands.
-class OverdueSort : public QSortFilterProxyModel {
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-protected:
-    bool lessThan(const QModelIndex& l, const QModelIndex& r) const override {
-        const auto* m = static_cast<const TOverdueModel*>(sourceModel());
-        const TOverdueItem& a = m->item(l.row());
-        const TOverdueItem& b = m->item(r.row());
-        switch (l.column()) {
-        case 0:
-            return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
-        case 1:
-            return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
-        case 2:
-            return a.StrategyNumber < b.StrategyNumber;
-        case 3:
-            return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
-        case 4:
-            return a.Due < b.Due;
-        default:
-            return a.DaysOverdue < b.DaysOverdue;
-        }
+// Compares items by a column; on the items themselves, since comparing variants is too slow for
+// a list of many thousands.
+bool lessByColumn(const TOverdueItem& a, const TOverdueItem& b, int column) {
+    switch (column) {
+    case 0:
+        return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
+    case 1:
+        return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
+    case 2:
+        return a.StrategyNumber < b.StrategyNumber;
+    case 3:
+        return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
+    case 4:
+        return a.Due < b.Due;
+    default:
+        return a.DaysOverdue < b.DaysOverdue;
     }
-};
+}
 } // namespace
 
 void TOverdueModel::setItems(QVector<TOverdueItem> items) {
     beginResetModel();
     items_ = std::move(items);
+    endResetModel();
+}
+
+void TOverdueModel::sort(int column, Qt::SortOrder order) {
+    // The items are sorted in place: a sorting proxy over a list of a few hundred thousand
+    // items costs more than reading them.
+    beginResetModel();
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(
+            items_.begin(), items_.end(),
+            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(a, b, column); });
+    else
+        std::stable_sort(
+            items_.begin(), items_.end(),
+            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(b, a, column); });
     endResetModel();
 }
 
@@ -89,12 +96,8 @@ TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
     Label1 = new QLabel(this);
     lay->addWidget(Label1);
     reload();
-    sorted_ = new OverdueSort(this);
-    sorted_->setSourceModel(model_);
-    sorted_->setSortRole(TOverdueModel::SortRole);
-    sorted_->setSortCaseSensitivity(Qt::CaseInsensitive);
     Grid = new QTableView(this);
-    Grid->setModel(sorted_);
+    Grid->setModel(model_);
     Grid->setSortingEnabled(true);
     Grid->sortByColumn(5, Qt::DescendingOrder); // most overdue first
     Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -133,6 +136,10 @@ TOverdueForm::TOverdueForm(QWidget* parent) : controls::Screen(parent) {
 void TOverdueForm::reload() {
     const QDate today = QDate::currentDate();
     model_->setItems(ListOverdue(*ProgramDataForm, today));
+    // Read again, the list keeps the order the person chose.
+    if (Grid)
+        model_->sort(Grid->horizontalHeader()->sortIndicatorSection(),
+                     Grid->horizontalHeader()->sortIndicatorOrder());
     Label1->setText(QStringLiteral("%1 overdue on %2")
                         .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
                                                      : QStringLiteral("%1 items are").arg(model_->rowCount()))
@@ -140,11 +147,11 @@ void TOverdueForm::reload() {
 }
 
 const TOverdueItem& TOverdueForm::itemAt(int viewRow) const {
-    return model_->item(sorted_->mapToSource(sorted_->index(viewRow, 0)).row());
+    return model_->item(viewRow);
 }
 
 void TOverdueForm::GridDblClick(int viewRow) {
-    if (viewRow < 0 || viewRow >= sorted_->rowCount()) return;
+    if (viewRow < 0 || viewRow >= model_->rowCount()) return;
     OpenStrategyEditorOn(itemAt(viewRow), this);
     // A strategy completed or given another date in the editor leaves the list, or moves in it.
     reload();
@@ -158,7 +165,7 @@ void TOverdueForm::ExportBtnClick() {
                       for (const char* t : kTitles)
                           titles << QString::fromLatin1(t);
                       w.header(titles);
-                      for (int r = 0; r < sorted_->rowCount() && w.ok(); ++r) {
+                      for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
                           const TOverdueItem& it = itemAt(r);
                           w.add({it.Owner, it.Goal, it.StrategyNumber,
                                  it.IsMeasurement ? QVariant(it.MeasurementNumber) : QVariant(), it.Due,

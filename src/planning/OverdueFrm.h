@@ -7,7 +7,6 @@
 
 class QLabel;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTableView;
 
 // The overdue strategies and measurement items as rows of a sortable grid.
@@ -23,6 +22,7 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 6; }
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
     static constexpr int SortRole = Qt::UserRole;
 
 private:
@@ -37,7 +37,7 @@ public:
     explicit TOverdueForm(QWidget* parent = nullptr);
 
     QLabel* Label1;
-    QTableView* Grid;
+    QTableView* Grid = nullptr;
     QPushButton* ExportBtn;
     QPushButton* BitBtn1;
 
@@ -53,7 +53,6 @@ private:
     void reload();
 
     TOverdueModel* model_;
-    QSortFilterProxyModel* sorted_;
 };
 
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists

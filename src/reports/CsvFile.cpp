@@ -4,30 +4,12 @@
 #include "engine/Error.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QSaveFile>
 
-namespace {
-
-CsvFileChooser& chooser() {
-    static CsvFileChooser c;
-    return c;
-}
-
-QString askWithQt(QWidget* parent, const QString& suggestedName) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export"),
-                                        QDir::home().filePath(suggestedName),
-                                        QStringLiteral("CSV files (*.csv);;All files (*)"));
-}
-
-} // namespace
-
-void SetCsvFileChooser(CsvFileChooser c) {
-    chooser() = std::move(c);
-}
-
 bool ExportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
-    QString path = chooser() ? chooser()(parent, suggestedName) : askWithQt(parent, suggestedName);
+    const QString path =
+        controls::dialogs().saveFile(QStringLiteral("Export"), QDir::home().filePath(suggestedName),
+                                     QStringLiteral("CSV files (*.csv);;All files (*)"), parent);
     if (path.isEmpty()) return false;
     QSaveFile file(path);
     QString failure;

@@ -4,9 +4,11 @@
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Plain.h"
+#include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
 #include "printing/Printer.h"
+#include "reports/CsvFile.h"
 #include "reports/StrategyRpt.h"
 
 #include <QFormLayout>
@@ -104,7 +106,10 @@ TReportsForm::TReportsForm(QWidget* parent) : controls::Screen(parent) {
     PreviewBtn = controls::button(QStringLiteral("Preview"), this);
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     BitBtn1 = controls::button(QStringLiteral("Cancel"), this);
+    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    ExportBtn->setObjectName(QStringLiteral("ExportBtn"));
     buttons->addWidget(HelpBtn);
+    buttons->addWidget(ExportBtn);
     buttons->addStretch();
     for (QPushButton* b : {PreviewBtn, PrintBtn, BitBtn1})
         buttons->addWidget(b);
@@ -114,6 +119,7 @@ TReportsForm::TReportsForm(QWidget* parent) : controls::Screen(parent) {
             controls::handler([this] { ReportTypeClick(); }));
     connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
+    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
     connect(&dm.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
@@ -147,6 +153,7 @@ void TReportsForm::updatePrintButtons() {
     const bool chosen = type.isValid() && !type.isNull() && DBLookupComboBox1->currentIndex() >= 0;
     PrintBtn->setEnabled(chosen);
     PreviewBtn->setEnabled(chosen);
+    ExportBtn->setEnabled(chosen);
     NoGoalTypeLabel->setVisible(!chosen);
 }
 
@@ -199,4 +206,24 @@ void TReportsForm::PreviewBtnClick() {
         throw;
     }
     RunStrategyReport(nullptr, ReportTitle->text(), this);
+}
+
+void TReportsForm::ExportBtnClick() {
+    engine::Query& q = ProgramDataForm->Strategyquery;
+    // The report screens share the query: leave it closed, as Print and Preview do, also when a
+    // step fails.
+    struct CloseAfter {
+        engine::Query& q;
+        ~CloseAfter() {
+            q.close();
+            q.unprepare();
+        }
+    } closeAfter{q};
+    BuildStrategyQuery();
+    const QString name = SystemSettings.NoGoalYear
+                             ? QStringLiteral("strategies.csv")
+                             : QStringLiteral("strategies-%1.csv").arg(GoalSpin->value());
+    ExportCsvFile(this, name, [&q](QIODevice& out, QString* error) {
+        return csv::exportStrategyRows(ProgramDataForm->GoalDatabase, q, out, error);
+    });
 }

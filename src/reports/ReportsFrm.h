@@ -43,12 +43,15 @@ public:
     QLabel* NoGoalTypeLabel;
     QPushButton* PreviewBtn;
     QPushButton* PrintBtn;
+    QPushButton* ExportBtn;
     QPushButton* BitBtn1;
 
     void FormCreate();
     void ReportTypeClick();
     void PrintBtnClick();
     void PreviewBtnClick();
+    // Writes the strategies Print would print to a CSV file, one row per strategy.
+    void ExportBtnClick();
     // Writes, prepares and opens the data module's Strategyquery for the choices shown.
     void BuildStrategyQuery();
 

@@ -23,10 +23,6 @@ protected:
         ASSERT_TRUE(CheckUser("me", "", false));
         year = QDate::currentDate().year();
     }
-    void TearDown() override {
-        SetCsvFileChooser(nullptr);
-        DataFixture::TearDown();
-    }
     QPushButton* button(TGoalsForm& form, const char* name) {
         auto* b = form.findChild<QPushButton*>(name);
         EXPECT_NE(b, nullptr) << name;
@@ -103,15 +99,12 @@ TEST_F(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("A", year, 1, me, me);
     addGoal("Other year", year - 1, 1, me, me);
     TempDir out;
-    QString asked;
-    SetCsvFileChooser([&](QWidget*, const QString& suggested) {
-        asked = suggested;
-        return out.file("goals.csv");
-    });
+    dialogs.saveAs = out.file("goals.csv");
     TGoalsForm form;
     button(form, "ExportBtn")->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
-    EXPECT_EQ(asked, QStringLiteral("goals-%1.csv").arg(year));
+    ASSERT_EQ(dialogs.saveSuggestions.size(), 1);
+    EXPECT_TRUE(dialogs.saveSuggestions[0].endsWith(QStringLiteral("/goals-%1.csv").arg(year)));
     QFile f(out.file("goals.csv"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
@@ -120,7 +113,7 @@ TEST_F(GoalsExtras, ExportWritesTheListedGoals) {
     EXPECT_TRUE(lines[2].contains(",\"B, \"\"quoted\"\"\",")) << lines[2].toStdString();
 
     // A file that cannot be written: an error box, and no stray file.
-    SetCsvFileChooser([&](QWidget*, const QString&) { return out.file("no/such/folder/goals.csv"); });
+    dialogs.saveAs = out.file("no/such/folder/goals.csv");
     button(form, "ExportBtn")->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("The file ")) << dialogs.lastText().toStdString();

@@ -49,10 +49,6 @@ protected:
         strategy(g, me, today.addDays(5), false);
         strategy(g, you, today.addDays(-1), false);
     }
-    void TearDown() override {
-        SetCsvFileChooser(nullptr);
-        DataFixture::TearDown();
-    }
     void strategy(int goal, int user, QDate due, bool done) {
         insertRow(dm->StrategyTable, {{"GoalID", goal},
                                       {"UserNumber", user},
@@ -123,6 +119,22 @@ TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     EXPECT_EQ(dialogs.modalTitles.value(dialogs.modalTitles.size() - 1), "Strategy Edit");
     EXPECT_EQ(shown, form.itemAt(0).StrategyID);
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+
+    // Export: the list in the order shown, read back by another program.
+    TempDir out;
+    dialogs.saveAs = out.file("overdue.csv");
+    form.ExportBtn->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+    QVector<QStringList> rows;
+    QString why;
+    if (readCsvWithPython(out.file("overdue.csv"), &rows, &why)) {
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[0],
+                  QStringList({"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"}));
+        EXPECT_EQ(rows[1][0], "Yan") << "sorted as shown";
+        EXPECT_EQ(rows[2], QStringList({"Mia", "G", "1", "",
+                                        QDate::currentDate().addDays(-3).toString(Qt::ISODate), "3"}));
+    }
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     SecurityData.CanViewAllStrategys = false;
@@ -208,7 +220,7 @@ TEST_F(Tracking, OverviewShowsCountsChartPrintsAndExports) {
 
     // Export: the table shown, read back by another program.
     TempDir out;
-    SetCsvFileChooser([&](QWidget*, const QString&) { return out.file("overview.csv"); });
+    dialogs.saveAs = out.file("overview.csv");
     form.ExportBtn->click();
     QVector<QStringList> rows;
     QString why;

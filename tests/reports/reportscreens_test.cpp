@@ -7,6 +7,7 @@
 #include "reports/PrintGoalsFrm.h"
 #include "reports/ReportFixture.h"
 #include "reports/ReportsFrm.h"
+#include "support/PythonCsv.h"
 
 #include <QFile>
 #include <QLabel>
@@ -208,6 +209,53 @@ TEST_F(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     EXPECT_EQ(form.result(), QDialog::Accepted);
 }
 
+TEST_F(ReportScreens, ExportWritesWhatPrintWouldPrint) {
+    const QString text = "Commas, \"quotes\"\nand a second line";
+    const QString formula = "=HYPERLINK(\"http://x\")";
+    dm->StrategyTable.locate("StrategyID", s2);
+    dm->StrategyTable.edit();
+    dm->StrategyTable.field("StrategyDescription").setValue(text);
+    dm->StrategyTable.field("Responsibility").setValue(formula);
+    dm->StrategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
+    dm->StrategyTable.field("CompleationDate").setValue(march20);
+    dm->StrategyTable.post();
+    TReportsForm form;
+    form.ReportTitle->setText("Quarterly");
+    const QList<int> printed = build(form, 2);
+    ASSERT_EQ(printed, QList<int>({s2, s8}));
+
+    // A cancelled file dialog writes nothing and says nothing.
+    form.ExportBtn->click();
+    ASSERT_EQ(dialogs.saveSuggestions.size(), 1);
+    EXPECT_TRUE(dialogs.saveSuggestions[0].endsWith(QString("/strategies-%1.csv").arg(year)));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(dm->Strategyquery.isOpen());
+
+    dialogs.saveAs = dir.file("report.csv");
+    form.ExportBtn->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+    EXPECT_NE(form.result(), QDialog::Accepted) << "Export leaves the screen open";
+    EXPECT_FALSE(dm->Strategyquery.isOpen()) << "closed, as after Print";
+    EXPECT_FALSE(dm->Strategyquery.prepared());
+
+    QVector<QStringList> rows;
+    QString why;
+    if (!testing_support::readCsvWithPython(dialogs.saveAs, &rows, &why)) GTEST_SKIP() << why.toStdString();
+    ASSERT_EQ(rows.size(), 3) << "a header and the two strategies Print selects";
+    EXPECT_EQ(rows[0], QStringList({"Goal ID", "Goal Year", "Goal Type", "Goal", "User", "Strategy Number",
+                                    "Strategy", "Responsibility", "Deliverable", "Measurement",
+                                    "Completion Date", "Additional Resources", "Comments/Status", "Completed",
+                                    "Do Not Print", "Modified By", "Modified Date"}));
+    const QStringList first = rows[1].mid(0, 15);
+    EXPECT_EQ(first, QStringList({QString::number(alpha), QString::number(year), "Corporate", "Alpha goal",
+                                  "Mary Me", "2", text, "'" + formula, "", "", march20.toString(Qt::ISODate),
+                                  "", "Grüße, 日本語", "False", "False"}))
+        << "the one change to a value is the apostrophe before a formula";
+    EXPECT_EQ(rows[2].mid(0, 6), QStringList({QString::number(beta), QString::number(year), "Corporate",
+                                              "Beta global", "Mary Me", "1"}))
+        << "in Print's order";
+}
+
 TEST_F(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     dm->GoalTypeTable.first();
     while (!dm->GoalTypeTable.isEmpty())
@@ -215,6 +263,7 @@ TEST_F(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     TReportsForm form;
     EXPECT_FALSE(form.PrintBtn->isEnabled());
     EXPECT_FALSE(form.PreviewBtn->isEnabled());
+    EXPECT_FALSE(form.ExportBtn->isEnabled());
     EXPECT_TRUE(form.NoGoalTypeLabel->isVisibleTo(&form));
     EXPECT_TRUE(form.NoGoalTypeLabel->text().contains("goal type"));
 }
