@@ -2,6 +2,8 @@
 
 #include "data/ProgramDataFrm.h"
 
+#include <limits>
+
 namespace sql = engine::sql;
 
 namespace {
@@ -11,9 +13,22 @@ struct MeasurementTexts {
     QString deliverable;
 };
 
+// Appends the query's current measurement row to both texts.
+void appendMeasurement(engine::Query& q, MeasurementTexts& texts) {
+    const QChar cr(13);
+    const QString number = QString::number(q.field(QStringLiteral("MeasurementNumber")).asInteger());
+    texts.measurement +=
+        number + QStringLiteral("#. ") + q.field(QStringLiteral("Measurement")).asString() + cr;
+    texts.deliverable +=
+        number + QStringLiteral("#. ") + q.field(QStringLiteral("Deliverable")).asString() + cr;
+    const engine::Field date = q.field(QStringLiteral("CompleationDate"));
+    if (!date.isNull()) texts.deliverable += QStringLiteral("Compleation Date: ") + date.asString();
+    if (q.field(QStringLiteral("Compleated")).asBoolean()) texts.deliverable += QStringLiteral(" Compleated");
+    texts.deliverable += cr;
+}
+
 // Both texts come from one reading of the strategy's measurement records.
 MeasurementTexts buildTexts(TProgramDataForm& dm, qint64 strategyId) {
-    const QChar cr(13);
     engine::Query& q = dm.MeasureQuery;
     q.close();
     q.clear();
@@ -23,22 +38,60 @@ MeasurementTexts buildTexts(TProgramDataForm& dm, qint64 strategyId) {
     q.prepare();
     q.open();
     MeasurementTexts texts;
-    for (q.first(); !q.eof(); q.next()) {
-        const QString number = QString::number(q.field(QStringLiteral("MeasurementNumber")).asInteger());
-        texts.measurement +=
-            number + QStringLiteral("#. ") + q.field(QStringLiteral("Measurement")).asString() + cr;
-        texts.deliverable +=
-            number + QStringLiteral("#. ") + q.field(QStringLiteral("Deliverable")).asString() + cr;
-        const engine::Field date = q.field(QStringLiteral("CompleationDate"));
-        if (!date.isNull()) texts.deliverable += QStringLiteral("Compleation Date: ") + date.asString();
-        if (q.field(QStringLiteral("Compleated")).asBoolean())
-            texts.deliverable += QStringLiteral(" Compleated");
-        texts.deliverable += cr;
-    }
+    for (q.first(); !q.eof(); q.next())
+        appendMeasurement(q, texts);
     q.close();
     q.unprepare();
     return texts;
 }
+
+// Every measurement record read once, in strategy-key order, for a walk over the strategies in
+// the same order: one statement for the whole conversion instead of one per strategy, read
+// forward from a snapshot so memory stays bounded however many measurements there are.
+class MeasurementCursor {
+public:
+    explicit MeasurementCursor(engine::Query& q) : q_(q) {
+        q_.close();
+        q_.clear();
+        q_.setUniDirectional(true);
+        q_.add("Select * From \"Measure.db\"");
+        q_.add("Order By StrategyID, MeasurementNumber");
+        try {
+            q_.prepare();
+            q_.open();
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
+    ~MeasurementCursor() { release(); }
+    MeasurementCursor(const MeasurementCursor&) = delete;
+    MeasurementCursor& operator=(const MeasurementCursor&) = delete;
+
+    // The texts of the strategy; the strategies must come in ascending key order for the
+    // records to be read once, any other order only costs a rewind.
+    MeasurementTexts textsOf(qint64 strategyId) {
+        if (strategyId < previous_) q_.first();
+        previous_ = strategyId;
+        while (!q_.eof() && currentStrategy() < strategyId)
+            q_.next();
+        MeasurementTexts texts;
+        for (; !q_.eof() && currentStrategy() == strategyId; q_.next())
+            appendMeasurement(q_, texts);
+        return texts;
+    }
+
+private:
+    void release() {
+        q_.close();
+        q_.unprepare();
+        q_.setUniDirectional(false);
+    }
+    qint64 currentStrategy() { return q_.field(QStringLiteral("StrategyID")).asInteger(); }
+
+    engine::Query& q_;
+    qint64 previous_ = std::numeric_limits<qint64>::min();
+};
 
 void runSql(engine::Query& q, const char* line) {
     q.close();
@@ -128,15 +181,19 @@ void ConvertToSingleMeasure(TProgramDataForm& dm, const ConversionProgress& prog
         engine::Table& strategies = dm.StrategyTable;
         strategies.setFiltered(false);
         strategies.first();
-        for (int position = 0; !strategies.eof(); ++position) {
-            progress(position);
-            const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
-            const MeasurementTexts texts = buildTexts(dm, key);
-            strategies.edit();
-            strategies.field(QStringLiteral("Deliverable")).setValue(texts.deliverable);
-            strategies.field(QStringLiteral("Measurement")).setValue(texts.measurement);
-            strategies.post();
-            strategies.next();
+        {
+            // The table walks in key order, the order the measurements are read in.
+            MeasurementCursor measurements(dm.MeasureQuery);
+            for (int position = 0; !strategies.eof(); ++position) {
+                progress(position);
+                const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
+                const MeasurementTexts texts = measurements.textsOf(key);
+                strategies.edit();
+                strategies.field(QStringLiteral("Deliverable")).setValue(texts.deliverable);
+                strategies.field(QStringLiteral("Measurement")).setValue(texts.measurement);
+                strategies.post();
+                strategies.next();
+            }
         }
         deleteAllMeasurements(dm);
     });

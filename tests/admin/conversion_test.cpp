@@ -100,6 +100,41 @@ TEST_F(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
 }
 
+// The conversion reads every item in one pass alongside the strategies: each strategy must still
+// get exactly its own items, whatever lies between them, including items left without a strategy.
+TEST_F(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
+    const int a = strategy(me, "a", "a");
+    const int empty = strategy(me, "e", "e");
+    const int b = strategy(other, "b", "b");
+    const int c = strategy(me, "c", "c");
+    const int gone = strategy(me, "gone", "gone");
+    measure(c, 2, "c2", "C2", QDate(2024, 5, 2), true);
+    measure(a, 1, "a1", "A1");
+    measure(gone, 1, "orphan", "ORPHAN");
+    measure(b, 1, "b1", QVariant(), QVariant(), true);
+    measure(c, 1, "c1", "C1");
+    measure(a, 2, QVariant(), "A2", QDate(2024, 1, 31));
+    measure(0, 1, "before every strategy", "X");
+    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", gone));
+    dm->StrategyTable.remove();
+
+    QHash<int, std::pair<QString, QString>> expected;
+    for (int s : {a, empty, b, c})
+        expected[s] = {BuildMeasurementText(*dm, s), BuildDeliverableText(*dm, s)};
+    ASSERT_EQ(expected[a].first, "1#. A1" + CR + "2#. A2" + CR);
+    ASSERT_EQ(expected[b].second, "1#. b1" + CR + " Compleated" + CR);
+
+    ConvertToSingleMeasure(*dm, [](int) {});
+    for (int s : {a, empty, b, c}) {
+        ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", s));
+        EXPECT_EQ(dm->StrategyTable.field("Measurement").asString(), expected[s].first) << s;
+        EXPECT_EQ(dm->StrategyTable.field("Deliverable").asString(), expected[s].second) << s;
+    }
+    EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
+    EXPECT_FALSE(dm->MeasureQuery.isOpen());
+    EXPECT_FALSE(dm->MeasureQuery.uniDirectional()) << "the shared query is left as others expect it";
+}
+
 TEST_F(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     const int a = strategy(me, "Deliver A", "Measure A");
     const int b = strategy(other, QVariant(), QVariant());
