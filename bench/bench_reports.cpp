@@ -3,6 +3,7 @@
 // $VARDIMO_BENCH_DB (default: bench-data beside the program), made once if missing.
 // Each figure is printed with the target it is held to.
 
+#include "BenchData.h"
 #include "Sample.h"
 #include "controls/Dialogs.h"
 #include "controls/Plain.h"
@@ -50,15 +51,7 @@ struct Module {
 };
 
 QString largeSample() {
-    QString dir = qEnvironmentVariable("VARDIMO_BENCH_DB");
-    if (dir.isEmpty())
-        dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench-data"));
-    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db")))) {
-        std::printf("Making the large sample in %s (once)...\n", qPrintable(dir));
-        tools::createDatabase(dir, true, tools::SampleSize::Large,
-                              [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
-    }
-    return dir;
+    return bench::largeSampleFolder();
 }
 
 QString text(int length, int seed) {

@@ -2,6 +2,7 @@
 // once in $VARDIMO_BENCH_DB, default: bench-data beside the program, shared with vardimo-bench).
 // Each figure is printed with the target it is held to.
 
+#include "BenchData.h"
 #include "Sample.h"
 #include "data/CurrentUser.h"
 #include "data/GoalCopy.h"
@@ -22,15 +23,7 @@
 namespace {
 
 QString databaseFolder() {
-    QString dir = qEnvironmentVariable("VARDIMO_BENCH_DB");
-    if (dir.isEmpty())
-        dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench-data"));
-    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db")))) {
-        std::printf("Making the large sample in %s (once)...\n", qPrintable(dir));
-        tools::createDatabase(dir, true, tools::SampleSize::Large,
-                              [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
-    }
-    return dir;
+    return bench::largeSampleFolder();
 }
 
 struct Fixture {

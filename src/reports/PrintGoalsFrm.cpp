@@ -110,22 +110,11 @@ void TPrintGoalsForm::BuildStrategyQuery() {
 void TPrintGoalsForm::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    try {
-        BuildStrategyQuery();
-    } catch (...) {
-        ProgramDataForm->Strategyquery.unprepare();
-        throw;
-    }
-    RunStrategyReport(SystemSettings.SendToPrinter ? &printer : nullptr, QString(), this);
+    RunStrategySelection([this] { BuildStrategyQuery(); }, SystemSettings.SendToPrinter ? &printer : nullptr,
+                         QString(), this);
     accept();
 }
 
 void TPrintGoalsForm::PreviewBtnClick() {
-    try {
-        BuildStrategyQuery();
-    } catch (...) {
-        ProgramDataForm->Strategyquery.unprepare();
-        throw;
-    }
-    RunStrategyReport(nullptr, QString(), this);
+    RunStrategySelection([this] { BuildStrategyQuery(); }, nullptr, QString(), this);
 }

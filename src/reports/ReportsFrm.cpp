@@ -188,24 +188,13 @@ void TReportsForm::BuildStrategyQuery() {
 void TReportsForm::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    try {
-        BuildStrategyQuery();
-    } catch (...) {
-        ProgramDataForm->Strategyquery.unprepare();
-        throw;
-    }
-    RunStrategyReport(SystemSettings.SendToPrinter ? &printer : nullptr, ReportTitle->text(), this);
+    RunStrategySelection([this] { BuildStrategyQuery(); }, SystemSettings.SendToPrinter ? &printer : nullptr,
+                         ReportTitle->text(), this);
     accept();
 }
 
 void TReportsForm::PreviewBtnClick() {
-    try {
-        BuildStrategyQuery();
-    } catch (...) {
-        ProgramDataForm->Strategyquery.unprepare();
-        throw;
-    }
-    RunStrategyReport(nullptr, ReportTitle->text(), this);
+    RunStrategySelection([this] { BuildStrategyQuery(); }, nullptr, ReportTitle->text(), this);
 }
 
 void TReportsForm::ExportBtnClick() {

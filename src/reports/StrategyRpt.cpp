@@ -224,3 +224,14 @@ void BeginStrategyQuery(engine::Query& q) {
     q.add("S.Usernumber = U.UserNumber And");
     q.add("G.GoalTypeID = T.GoalTypeID And");
 }
+
+void RunStrategySelection(const std::function<void()>& build, QPrinter* printer, const QString& titleSuffix,
+                          QWidget* parent) {
+    try {
+        build();
+    } catch (...) {
+        ProgramDataForm->Strategyquery.unprepare();
+        throw;
+    }
+    RunStrategyReport(printer, titleSuffix, parent);
+}

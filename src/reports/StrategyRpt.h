@@ -70,6 +70,12 @@ void PrintStrategyReport(bool preview, QWidget* parent);
 // otherwise, then closes and unprepares Strategyquery (also on failure).
 void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent);
 
+// For the report screens: builds their selection into Strategyquery with `build`, then runs the
+// report over it as RunStrategyReport does. A selection that fails to build leaves the query
+// closed and unprepared, like a report that fails.
+void RunStrategySelection(const std::function<void()>& build, QPrinter* printer, const QString& titleSuffix,
+                          QWidget* parent);
+
 // Closes and clears a strategy query and writes the lines its selections share: the strategy with
 // its goal, owner and goal type, ending in "And" for the caller's own conditions.
 void BeginStrategyQuery(engine::Query& q);
