@@ -20,7 +20,7 @@ void ListEngineUsers(QPlainTextEdit* box) {
     // The engine's names are listed whole: a name cut short could no longer be matched with
     // the user id it is.
     QStringList lines;
-    for (const QString& name : session.users())
+    for (const QString& name : ProgramDataForm->GoalDatabase.sessions())
         lines << kPrefix + (name.isEmpty() ? QStringLiteral("Unknown") : name);
     box->setPlainText(lines.join(QLatin1Char('\n')));
 }

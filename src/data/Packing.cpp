@@ -74,9 +74,8 @@ void PackDatabase(TPackProgress& progress) {
 }
 
 qint64 TableFileSize(const QString& fileName) {
-    const QString folder = ProgramDataForm && ProgramDataForm->GoalDatabase.isOpen()
-                               ? ProgramDataForm->GoalDatabase.folder()
-                               : QDir::currentPath();
-    const QString path = engine::Database::findFile(folder, fileName);
+    if (ProgramDataForm && ProgramDataForm->GoalDatabase.isOpen())
+        return ProgramDataForm->GoalDatabase.tableSize(fileName);
+    const QString path = engine::Database::findFile(QDir::currentPath(), fileName);
     return path.isEmpty() ? 0 : QFileInfo(path).size();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Error.h"
 #include "engine/Schema.h"
 #include "engine/Sql.h"
 
@@ -9,7 +10,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace engine {
 
@@ -52,14 +55,37 @@ public:
     // into this store's dialect. Values stay bound; the translation never sees them.
     virtual Statement translate(const Statement& st) const = 0;
     // Runs one statement of this store's dialect with bound values; throws engine::Error with a
-    // message a person can act on.
-    virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}) = 0;
+    // message a person can act on, naming `files` (the table files concerned) where it can.
+    virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) = 0;
+    // A failure of a statement run on connection() as the engine reports it: a lock held by
+    // another workstation is Error::Kind::Busy (the engine waits and tries again). `preparing`:
+    // the statement failed to prepare, where a fault of the statement itself is reported as an
+    // invalid statement.
+    virtual Error failure(const QSqlError& error, const QString& files, bool preparing = false) const = 0;
+    // Whether a failure of a statement inside a transaction of `depth` levels ended the
+    // store's transaction (its later statements must not run on their own, its commit must fail).
+    virtual bool failureEndsTransaction(int depth) const = 0;
+    // Whether a failed statement spoils the transaction it ran in, so that a statement that may
+    // be tried again needs a savepoint of its own.
+    virtual bool failureSpoilsTransaction() const = 0;
+    // Reads rows of `t` (the row key first, then every column in table order) for the row cache
+    // of a table object, giving each as the engine keeps values (see readValue; texts may be
+    // UTF-8 bytes).
+    using RowSink = std::function<void(qint64 key, QVariantList&& values)>;
+    virtual void scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+                          const QString& files, const RowSink& row) = 0;
     // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
     virtual QString insertSql(const TableDef& t, const QStringList& columns) const = 0;
     virtual qint64 insertedKey(QSqlQuery& executed) const = 0;
     // A value as the store gives it back, in the form the engine keeps (dates as ISO text,
     // whole numbers as 64-bit integers).
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
+
+    // --- Large query results ------------------------------------------------------------------
+    // Whether a large result is copied into a temporary table of this connection and read from
+    // there in windows (the folder store); otherwise it is counted, then read forward from an
+    // offset, straight from the server's result.
+    virtual bool copiesLargeResults() const = 0;
 
     // --- Locks --------------------------------------------------------------------------------
     // Held by one table object while it is open. Every lock dies with the session's connection

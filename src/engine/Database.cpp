@@ -2,24 +2,13 @@
 
 #include "engine/Error.h"
 #include "engine/Files.h"
-#include "engine/LockFile.h"
+#include "engine/FolderBackend.h"
+#include "engine/PgBackend.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QSqlDriver>
 #include <QSqlError>
-#include <QStorageInfo>
-#include <QSysInfo>
 #include <QThread>
-#include <QUuid>
-#include <cerrno>
-#include <signal.h>
-#include <sqlite3.h>
-#include <unistd.h>
 #include <utility>
 
 namespace engine {
@@ -27,8 +16,6 @@ namespace engine {
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kCachedStatements = 256;
-// Below this much free space on the database's disk, a full disk is the database's.
-constexpr qint64 kDatabaseDiskSlack = 4 * 1024 * 1024;
 
 void bindAll(QSqlQuery& q, const QVariantList& binds) {
     for (int i = 0; i < binds.size(); ++i)
@@ -47,9 +34,7 @@ Cursor::~Cursor() {
     st_->inUse = false;
 }
 
-Database::Database(Session& session, QObject* parent)
-    : QObject(parent), session_(session),
-      connectionName_(QStringLiteral("vardimo-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+Database::Database(Session& session, QObject* parent) : QObject(parent), session_(session) {}
 
 Database::~Database() {
     close();
@@ -60,173 +45,69 @@ QString Database::controlFolder(const QString& databaseFolder) {
 }
 
 QString Database::describe(const QString& driverText, const QString& file) {
-    const QString lower = driverText.toLower();
-    if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
-        return file.isEmpty()
-                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
-                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
-                         .arg(file);
-    if (lower.contains(QLatin1String("not a database")) ||
-        lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
-        lower.contains(QLatin1String("corrupt")))
-        return QStringLiteral("Table is corrupt or not a table file: %1")
-            .arg(file.isEmpty() ? driverText : file);
-    if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
-        return QStringLiteral("Table is read only: %1").arg(file.isEmpty() ? driverText : file);
-    if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
-        return file.isEmpty() ? QStringLiteral("The disk holding the database is full.")
-                              : QStringLiteral("The disk holding the database is full: %1").arg(file);
-    return file.isEmpty() || driverText.contains(file) ? driverText
-                                                       : QStringLiteral("%1 (%2)").arg(driverText, file);
-}
-
-Error Database::failure(const QSqlError& e, const QString& files) const {
-    return failure(e.nativeErrorCode().toInt(), e.databaseText().isEmpty() ? e.text() : e.databaseText(),
-                   files);
-}
-
-Error Database::failure(int nativeCode, const QString& text, const QString& files) const {
-    const int code = nativeCode & 0xff;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        return Error(describe(QStringLiteral("busy"), files), Error::Kind::Busy);
-    if (code == SQLITE_FULL) {
-        // SQLite also writes temporary files (sorting, snapshots) in the workstation's temp
-        // folder; only a database disk that is really (nearly) full is reported as such.
-        const QStorageInfo disk(folder_);
-        if (disk.isValid() && disk.bytesAvailable() > kDatabaseDiskSlack)
-            return Error(QStringLiteral("The workstation's temporary folder is full (%1): make room there "
-                                        "and try again.")
-                             .arg(QDir::tempPath()));
-        return Error(describe(QStringLiteral("disk full"), files));
-    }
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
-        return Error(describe(QStringLiteral("corrupt"), files));
-    if (code == SQLITE_READONLY) return Error(describe(QStringLiteral("readonly"), files));
-    if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN)
-        return Error(files.isEmpty() ? QStringLiteral("Cannot read or write the database: %1").arg(text)
-                                     : QStringLiteral("Cannot read or write %1: %2").arg(files, text));
-    return Error(describe(text, files));
-}
-
-void Database::open(const QString& aliasOrFolder) {
-    close();
-    QString folder = session_.hasAlias(aliasOrFolder) ? session_.aliasPath(aliasOrFolder) : aliasOrFolder;
-    QFileInfo fi(folder);
-    if (!fi.exists() || !fi.isDir())
-        throw Error(
-            QStringLiteral("Database folder does not exist: %1").arg(QDir::cleanPath(fi.absoluteFilePath())));
-    if (!fi.isReadable())
-        throw Error(QStringLiteral("Database folder cannot be read: %1").arg(fi.absoluteFilePath()));
-    folder_ = QDir::cleanPath(fi.absoluteFilePath());
-
-    // The main file of the connection: in the shared control folder, where every workstation
-    // finds the super-journal of a commit that a crash interrupted. A person who cannot write
-    // there cannot write the tables either; such a session keeps it privately.
-    QString base = controlFolder(folder_);
-    if (!ensureSharedFolder(base, folder_)) {
-        base = session_.privateDir();
-        if (base.isEmpty() || !QFileInfo(base).isDir()) base = QDir::tempPath();
-    }
-    const QString stem = QDir(base).filePath(QStringLiteral("conn-%1-%2-%3")
-                                                 .arg(QSysInfo::machineHostName().left(32))
-                                                 .arg(::getpid())
-                                                 .arg(connectionName_.right(8)));
-    // Locked under a name the clean-up ignores, then renamed: a clean-up never sees an unlocked
-    // file of a live connection.
-    auto lock = std::make_unique<LockFile>();
-    lock->create(stem + QStringLiteral(".new"));
-    if (!lock->lockExclusive(0) ||
-        !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".lck"))) {
-        QFile::remove(stem + QStringLiteral(".new"));
-        throw Error(QStringLiteral("Cannot register the connection in %1").arg(base));
-    }
-    lock->renamed(stem + QStringLiteral(".lck"));
-    connectionLock_ = std::move(lock);
-    mainFile_ = stem + QStringLiteral(".db");
-
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
-    db.setDatabaseName(mainFile_);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) {
-        const QString msg = db.lastError().text();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connectionName_);
-        QFile::remove(mainFile_);
-        QFile::remove(connectionLock_->path());
-        connectionLock_.reset();
-        throw Error(QStringLiteral("Cannot open the database engine: %1").arg(msg));
-    }
-    const QVariant h = db.driver()->handle();
-    handle_ = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
-                                                                    : nullptr;
-    open_ = true;
-    exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    // Snapshots of large query results go to temporary files, not memory.
-    exec(QStringLiteral("PRAGMA temp_store=FILE"));
-    exec(QStringLiteral("PRAGMA temp.cache_size=-2048")); // at most 2 MB of them in memory
-    recoverStaleConnections(base);
-    removeOldTempFiles();
-    session_.registerUser(folder_);
-}
-
-void Database::recoverStaleConnections(const QString& base) {
-    const QDir d(base);
-    for (const QString& entry : d.entryList({QStringLiteral("conn-*.lck")}, QDir::Files | QDir::Hidden)) {
-        const QString path = d.filePath(entry);
-        if (path == connectionLock_->path()) continue;
-        LockFile probe;
-        if (!probe.openExisting(path) || probe.lockedByOther(0)) continue;
-        const QString stem = path.chopped(4);
-        const QString mainName = QFileInfo(stem).fileName() + QStringLiteral(".db");
-        // A super-journal of a killed connection: its commit ended half-way. Reading every table
-        // rolls their hot journals back through it (SQLite then deletes it itself).
-        const QStringList supers =
-            d.entryList({mainName + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden);
-        bool recovered = true;
-        if (!supers.isEmpty()) {
-            for (const auto& t : tables()) {
-                try {
-                    attach(t);
-                    exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
-                             .arg(quoteIdentifier(t.schemaName)),
-                         {}, t.fileName);
-                } catch (const Error&) {
-                    recovered = false;
-                }
-            }
-        }
-        if (!recovered) continue; // left for a later start that can read every table
-        for (const QString& s : supers)
-            QFile::remove(d.filePath(s));
-        QFile::remove(d.filePath(mainName));
-        QFile::remove(d.filePath(mainName + QStringLiteral("-journal")));
-        QFile::remove(path);
-    }
-}
-
-void Database::removeOldTempFiles() {
-    // Connections used to keep their main file in the workstation's temp folder, named after
-    // the process; those of processes that are gone are left-overs.
-    QStringList dirs{QDir::tempPath()};
-    if (!session_.privateDir().isEmpty()) dirs << session_.privateDir();
-    static const QRegularExpression name(QStringLiteral("^vardimo-(\\d+)-[0-9a-f]{8}\\.tmp(-journal)?$"));
-    for (const QString& dir : dirs) {
-        const QDir d(dir);
-        for (const QString& entry : d.entryList({QStringLiteral("vardimo-*.tmp*")}, QDir::Files)) {
-            const QRegularExpressionMatch m = name.match(entry);
-            if (!m.hasMatch()) continue;
-            const pid_t pid = pid_t(m.captured(1).toLongLong());
-            if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM) continue;
-            QFile::remove(d.filePath(entry));
-        }
-    }
+    return FolderBackend::describe(driverText, file);
 }
 
 QString Database::findFile(const QString& folder, const QString& name) {
-    const QDir d(folder);
-    for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
-        if (entry.compare(name, Qt::CaseInsensitive) == 0) return d.filePath(entry);
-    return {};
+    return FolderBackend::findFile(folder, name);
+}
+
+void Database::create(const QString& location) {
+    if (isServerLocation(location))
+        PgBackend().create(location);
+    else
+        FolderBackend(Session::instance()).create(location);
+}
+
+void Database::open(const QString& aliasOrLocation) {
+    close();
+    const QString location =
+        session_.hasAlias(aliasOrLocation) ? session_.aliasPath(aliasOrLocation) : aliasOrLocation;
+    std::unique_ptr<Backend> b;
+    if (isServerLocation(location))
+        b = std::make_unique<PgBackend>();
+    else
+        b = std::make_unique<FolderBackend>(session_);
+    b->open(location, session_.userName());
+    backend_ = std::move(b);
+    open_ = true;
+}
+
+Backend& Database::backend() const {
+    if (!backend_) throw Error(QStringLiteral("The database is not open."));
+    return *backend_;
+}
+
+QString Database::folder() const {
+    return backend_ ? backend_->displayName() : QString();
+}
+
+QSqlDatabase Database::connection() const {
+    return backend_ ? backend_->connection() : QSqlDatabase();
+}
+
+void Database::attach(const TableDef& t) {
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!levels_.empty() && backend_->kind() == Backend::Kind::Folder) {
+        // SQLite attaches no file inside a transaction; a table it knows already is fine.
+        try {
+            backend_->prepareTable(t);
+            return;
+        } catch (const Error&) {
+        }
+        throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
+                        .arg(t.fileName));
+    }
+    backend_->prepareTable(t);
+}
+
+QStringList Database::sessions() {
+    return open_ ? backend_->sessions() : session_.users();
+}
+
+qint64 Database::tableSize(const QString& fileName) {
+    const TableDef* t = findTable(fileName);
+    return open_ && t ? backend_->tableSize(*t) : 0;
 }
 
 void Database::close() {
@@ -242,103 +123,27 @@ void Database::close() {
         st->query = QSqlQuery();
     }
     statements_.clear();
-    for (const auto& [sql, r] : raw_)
-        sqlite3_finalize(r.stmt);
-    raw_.clear();
-    {
-        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connectionName_);
-    QFile::remove(mainFile_);
-    if (connectionLock_) {
-        QFile::remove(connectionLock_->path());
-        connectionLock_.reset();
-    }
-    handle_ = nullptr;
-    attached_.clear();
+    backend_->close();
+    backend_.reset();
     levels_.clear();
     lost_ = false;
     batchLevel_ = batchChunk_ = batchRows_ = 0;
     open_ = false;
 }
 
-QSqlDatabase Database::connection() const {
-    return QSqlDatabase::database(connectionName_, false);
-}
-
-QString Database::tablePath(const TableDef& t) const {
-    const QString found = findFile(folder_, t.fileName);
-    return found.isEmpty() ? QDir(folder_).filePath(t.fileName) : found;
-}
-
-QString Database::lockPath(const TableDef& t) const {
-    return QDir(folder_).filePath(QStringLiteral("%1.lck").arg(t.schemaName));
-}
-
-void Database::attach(const TableDef& t) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
-    if (attached_.contains(t.schemaName)) return;
-    const QString path = tablePath(t);
-    QFileInfo fi(path);
-    if (!fi.exists()) throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
-    if (!fi.isFile()) throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("Table cannot be read: %1 (%2)").arg(t.fileName, probe.errorString()));
-    }
-    if (!levels_.empty())
-        throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
-                        .arg(t.fileName));
-    try {
-        exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoteIdentifier(t.schemaName)), {path},
-             t.fileName);
-        QSqlQuery q =
-            exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
-                                "COLLATE NOCASE")
-                     .arg(quoteIdentifier(t.schemaName)),
-                 {t.schemaName}, t.fileName);
-        if (!q.next() || q.value(0).toInt() != 1)
-            throw Error(QStringLiteral("Table is corrupt or not a table file: %1").arg(t.fileName));
-        q.finish();
-        exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoteIdentifier(t.schemaName)), {},
-             t.fileName);
-        exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoteIdentifier(t.schemaName)), {}, t.fileName);
-    } catch (const Error& e) {
-        try {
-            exec(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(t.schemaName)));
-        } catch (...) {
-        }
-        if (e.message().contains(t.fileName)) throw;
-        throw Error(describe(e.message(), t.fileName), e.kind());
-    }
-    attached_.insert(t.schemaName);
+void Database::failed() {
+    if (!levels_.empty() && backend_->failureEndsTransaction(int(levels_.size()))) transactionLost();
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     checkTransactionAlive();
-    QSqlQuery q(connection());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        // Preparing reads the schema, so a locked or damaged file fails here too; only what
-        // the engine cannot name otherwise is a fault of the statement.
-        const Error e = failure(q.lastError(), files);
-        const QSqlError se = q.lastError();
-        const QString text = se.databaseText().isEmpty() ? se.text() : se.databaseText();
-        if (e.message() == describe(text, files) && !e.busy())
-            throw Error(QStringLiteral("Invalid SQL statement: %1").arg(text));
-        throw e;
+    try {
+        return backend_->exec(sql, binds, files);
+    } catch (const Error&) {
+        failed();
+        throw;
     }
-    bindAll(q, binds);
-    if (!q.exec()) {
-        const Error e = failure(q.lastError(), files);
-        q = QSqlQuery();
-        if (!levels_.empty() && handle_ && sqlite3_get_autocommit(handle_)) transactionLost();
-        throw e;
-    }
-    return q;
 }
 
 Cursor Database::run(const QString& sql, const QVariantList& binds, const QString& files) {
@@ -353,11 +158,8 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
         st->query = QSqlQuery(connection());
         st->query.setForwardOnly(true);
         if (!st->query.prepare(sql)) {
-            const Error e = failure(st->query.lastError(), files);
-            const QSqlError se = st->query.lastError();
-            const QString text = se.databaseText().isEmpty() ? se.text() : se.databaseText();
-            if (e.message() == describe(text, files) && !e.busy())
-                throw Error(QStringLiteral("Invalid SQL statement: %1").arg(text));
+            const Error e = backend_->failure(st->query.lastError(), files, true);
+            failed();
             throw e;
         }
         if (it == statements_.end()) {
@@ -370,56 +172,24 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     bindAll(st->query, binds);
     st->inUse = true;
     if (!st->query.exec()) {
-        const Error e = failure(st->query.lastError(), files);
+        const Error e = backend_->failure(st->query.lastError(), files);
         st->query.finish();
         st->inUse = false;
-        if (!levels_.empty() && handle_ && sqlite3_get_autocommit(handle_)) transactionLost();
+        failed();
         throw e;
     }
     return Cursor(std::move(st));
 }
 
-void Database::scan(const QString& sql, const std::vector<qint64>& binds, const QString& files,
-                    const std::function<void(sqlite3_stmt*)>& row) {
-    if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
+void Database::scan(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+                    const Backend::RowSink& row) {
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
     checkTransactionAlive();
-    RawStatement& cached = raw_[sql];
-    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
-    const bool own = cached.inUse;
-    if (!st) {
-        const QByteArray text = sql.toUtf8();
-        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
-                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_finalize(st);
-            throw failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
-        }
-        if (!own) cached.stmt = st;
-    }
-    struct Done {
-        sqlite3_stmt* st;
-        bool own;
-        bool* inUse;
-        ~Done() {
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-            if (own)
-                sqlite3_finalize(st);
-            else
-                *inUse = false;
-        }
-    } done{st, own, &cached.inUse};
-    if (!own) cached.inUse = true;
-    for (size_t i = 0; i < binds.size(); ++i)
-        sqlite3_bind_int64(st, int(i) + 1, binds[i]);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        row(st);
-    if (rc != SQLITE_DONE) {
-        const Error e =
-            failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)), files);
-        if (!levels_.empty() && sqlite3_get_autocommit(handle_)) transactionLost();
-        throw e;
+    try {
+        backend_->scanRows(sql, binds, t, t.fileName, row);
+    } catch (const Error&) {
+        failed();
+        throw;
     }
 }
 
@@ -473,7 +243,7 @@ void Database::commit() {
         QSqlQuery q(connection());
         if (!q.exec(QStringLiteral("COMMIT"))) {
             // Still open (typically: another workstation reads a file this one wants to write).
-            const Error e = failure(q.lastError(), files);
+            const Error e = backend_->failure(q.lastError(), files);
             q = QSqlQuery();
             rollbackLevels(0);
             throw e;
@@ -504,7 +274,7 @@ void Database::rollbackLevels(int keep) {
         levels_.pop_back();
         if (batchLevel_ > int(levels_.size())) batchLevel_ = 0;
         QSqlQuery q(connection());
-        if (!handle_ || !sqlite3_get_autocommit(handle_)) {
+        if (!backend_->failureEndsTransaction(0)) {
             if (levels_.empty())
                 q.exec(QStringLiteral("ROLLBACK"));
             else if (!q.exec(QStringLiteral("ROLLBACK TO vardimo_%1").arg(levels_.size())) ||
@@ -543,12 +313,22 @@ void Database::write(const std::function<void()>& unit) {
         // undid itself; the other writer cannot commit past this transaction's read and gives up
         // within its busy time, so trying again shortly succeeds; wait for longer than that.
         deadline.setRemainingTime(2 * kBusyTimeoutMs);
+        // A store where a failed statement spoils the whole transaction gets a savepoint around
+        // the unit, so that the unit fails alone, as it does in a folder.
+        const bool own = backend_->failureSpoilsTransaction();
         for (;;) {
+            const int depth = int(levels_.size());
             try {
+                if (own) begin();
                 unit();
+                if (own) commit();
                 return;
             } catch (const Error& e) {
+                if (own && !lost_ && int(levels_.size()) > depth) rollbackLevels(depth);
                 if (!e.busy() || deadline.hasExpired() || lost_) throw;
+            } catch (...) {
+                if (own && !lost_ && int(levels_.size()) > depth) rollbackLevels(depth);
+                throw;
             }
             QThread::msleep(10 + QRandomGenerator::global()->bounded(40));
         }
@@ -659,84 +439,19 @@ Inserter::Inserter(Database& db, const QString& fileName, const QStringList& col
     const TableDef* t = findTable(fileName);
     if (!t) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
     db.attach(*t);
+    backend_ = &db.backend();
     fileName_ = t->fileName;
-    QStringList cols, marks;
-    for (const QString& c : columns) {
+    for (const QString& c : columns)
         if (t->columnIndex(c) < 0) throw Error(QStringLiteral("%1: Field '%2' not found.").arg(fileName, c));
-        cols << quoteIdentifier(c);
-        marks << QStringLiteral("?");
-    }
-    if (!query_.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(t->qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
+    if (!query_.prepare(backend_->insertSql(*t, columns)))
         throw Error(QStringLiteral("Invalid SQL statement: %1").arg(query_.lastError().text()));
 }
 
 qint64 Inserter::add(const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i)
         query_.bindValue(i, values[i]);
-    if (!query_.exec()) throw Error(Database::describe(query_.lastError().text(), fileName_));
-    return query_.lastInsertId().toLongLong();
-}
-
-void Database::create(const QString& folder) {
-    QDir d(folder);
-    if (!d.exists() && !d.mkpath(QStringLiteral(".")))
-        throw Error(QStringLiteral("Cannot create the database folder %1").arg(folder));
-    for (const auto& t : tables())
-        if (const QString existing = findFile(d.path(), t.fileName); !existing.isEmpty())
-            throw Error(QStringLiteral("A database already exists in %1 (%2); nothing was written.")
-                            .arg(QDir::cleanPath(d.absolutePath()), QFileInfo(existing).fileName()));
-    QStringList made;
-    try {
-        for (const auto& t : tables()) {
-            made << d.filePath(t.fileName);
-            createTableFile(t, made.last());
-            // Made now, with the table's permissions: whoever may open the table may lock it.
-            const QString lock = d.filePath(QStringLiteral("%1.lck").arg(t.schemaName));
-            if (!QFileInfo::exists(lock)) made << lock;
-            if (!LockFile::makeLike(lock, d.filePath(t.fileName)))
-                throw Error(QStringLiteral("Cannot create the lock file %1").arg(lock));
-        }
-    } catch (...) {
-        // A half-made folder would only be refused by the next attempt: leave none behind.
-        for (const QString& f : made)
-            QFile::remove(f);
-        throw;
-    }
-    ensureSharedFolder(controlFolderOf(d.path()), d.path());
-}
-
-void Database::createTableFile(const TableDef& t, const QString& path) {
-    const QString conn = QStringLiteral("vardimo-create-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-    QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery q(db);
-            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
-            statements << t.createIndexSql();
-            if (t.schemaName == QLatin1String("settings"))
-                statements << QStringLiteral(
-                    "INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
-                    "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
-            if (t.schemaName == QLatin1String("security"))
-                statements << QStringLiteral(
-                    "INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
-            if (t.schemaName == QLatin1String("user"))
-                statements << QStringLiteral(
-                    "INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
-                    "('Supervisor', '', 'Supervisor', 0)");
-            for (const QString& s : statements)
-                if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
-        } else {
-            failure = db.lastError().text();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(conn);
-    if (!failure.isEmpty()) throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, failure));
+    if (!query_.exec()) throw backend_->failure(query_.lastError(), fileName_);
+    return backend_->insertedKey(query_);
 }
 
 } // namespace engine

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Backend.h"
 #include "engine/Error.h"
 #include "engine/Schema.h"
 #include "engine/Session.h"
@@ -16,12 +17,7 @@
 #include <memory>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace engine {
-
-class LockFile;
 
 namespace detail {
 struct CachedStatement {
@@ -47,40 +43,35 @@ private:
     std::shared_ptr<detail::CachedStatement> st_;
 };
 
-// One connection to a database folder. Each table file is attached under its schema name when
-// first used, so statements can join tables and a change to several tables commits at once.
-//
-// The connection's own main file lives in the database folder's control folder, never in a
-// workstation's temp folder: a commit over several table files writes SQLite's super-journal
-// beside that file and records its full path in each table's journal, so that whichever
-// workstation meets a hot journal after a crash can find it and roll the commit back. Every
-// workstation must therefore reach the folder by the same path.
+// One connection to a database: a folder of table files or a PostgreSQL server, whichever the
+// alias names (see Backend). Statements, transactions and change notifications work the same on
+// both; what differs between the stores is the backend's.
 class Database : public QObject {
     Q_OBJECT
 public:
     explicit Database(Session& session = Session::instance(), QObject* parent = nullptr);
     ~Database() override;
 
-    // Opens the folder an alias names, or, when no such alias is known, the folder itself.
-    // Cleans up what killed sessions left in the control folder, rolling back their
-    // unfinished commits first.
-    void open(const QString& aliasOrFolder);
+    // Opens the database an alias names (a folder, or a postgresql:// URI), or, when no such
+    // alias is known, the folder or URI itself. A folder's control folder is cleaned of what
+    // killed sessions left there, rolling back their unfinished commits first.
+    void open(const QString& aliasOrLocation);
     void close();
     bool isOpen() const { return open_; }
-    const QString& folder() const { return folder_; }
+    // The folder, or the server's URI without any password.
+    QString folder() const;
     Session& session() const { return session_; }
+    // The store behind this connection; only valid while it is open.
+    Backend& backend() const;
+    bool onServer() const { return backend_ && backend_->kind() == Backend::Kind::Server; }
 
     // The folder inside a database folder that holds the connections' own files (and the list
     // of users where the program's folder cannot be written).
     static QString controlFolder(const QString& databaseFolder);
 
-    // The path of a table's main file inside the folder, as it exists on disk (any letter case),
-    // or the path it would have.
-    QString tablePath(const TableDef& t) const;
-    // The lock file of a table (the shared lock of an open table, record locks, exclusive opens).
-    QString lockPath(const TableDef& t) const;
-    // Attaches a table's file, checking that it exists, can be read and is a database holding
-    // the table; throws engine::Error naming the file otherwise.
+    // Makes a table usable by statements (a folder attaches its file, checking that it exists,
+    // can be read and is a database holding the table); throws engine::Error naming the file
+    // otherwise.
     void attach(const TableDef& t);
 
     // Runs one statement with bound values. Throws engine::Error on failure, naming `files`
@@ -90,11 +81,16 @@ public:
     // again (row reads, posts) are prepared once.
     Cursor run(const QString& sql, const QVariantList& binds = {}, const QString& files = {});
     QSqlDatabase connection() const;
-    // Runs a SELECT through SQLite itself, for the bulk reads of table objects, calling `row` for
-    // each result row while the statement is positioned on it. The statement is prepared once
-    // per text and reset afterwards (no lock outlives the read).
-    void scan(const QString& sql, const std::vector<qint64>& binds, const QString& files,
-              const std::function<void(sqlite3_stmt*)>& row);
+    // Reads rows of a table for the row cache of a table object: `sql` selects the row key, then
+    // every column of `t` in order. The statement is prepared once per text and its reading ends
+    // before this returns (no lock outlives the read).
+    void scan(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+              const Backend::RowSink& row);
+
+    // The user names of every live session of this database, this one included.
+    QStringList sessions();
+    // Bytes a table takes in the store; 0 when it is missing or the database is not open.
+    qint64 tableSize(const QString& fileName);
 
     // Transactions. The outermost level is a deferred transaction (a statement locks only the
     // files it touches); inner levels are savepoints, so a failure inside rolls back its own
@@ -120,10 +116,11 @@ public:
     // change and has already taken it into account) is not told.
     void notifyChanged(const QString& schemaName, const QObject* origin = nullptr);
 
-    // Creates a new database folder with the nine tables and their lock files, the control
-    // folder, the settings row, profile 0 with every right and the built-in account
-    // "Supervisor" without a password. Refuses to write over any existing table file.
-    static void create(const QString& folder);
+    // Creates a new database: a folder with the nine tables and their lock files and the control
+    // folder, or the tables on a server (a postgresql:// URI); with the settings row, profile 0
+    // with every right and the built-in account "Supervisor" without a password. Refuses to
+    // write over any existing table.
+    static void create(const QString& location);
 
     // The path of a file of a folder whose name matches in any letter case; empty when none does.
     static QString findFile(const QString& folder, const QString& name);
@@ -145,36 +142,22 @@ private:
     struct Level {
         QHash<QString, QSet<const QObject*>> changed;
     };
-    static void createTableFile(const TableDef& t, const QString& path);
-    Error failure(const QSqlError& e, const QString& files) const;
-    Error failure(int code, const QString& text, const QString& files) const;
     void checkTransactionAlive();
+    void failed();
     void transactionLost();
     void rolledBack(const Level& level);
     void flush(const Level& level);
     void rollbackLevels(int keep);
-    void recoverStaleConnections(const QString& base);
-    void removeOldTempFiles();
     QString writtenFiles() const;
     void rowWritten();
 
     Session& session_;
-    QString connectionName_;
-    QString folder_;
-    QString mainFile_;
-    std::unique_ptr<LockFile> connectionLock_;
-    sqlite3* handle_ = nullptr;
-    QSet<QString> attached_;
+    std::unique_ptr<Backend> backend_;
     bool open_ = false;
     std::vector<Level> levels_;
     bool lost_ = false;
     QSet<QString> pendingRollback_;
     QHash<QString, std::shared_ptr<detail::CachedStatement>> statements_;
-    struct RawStatement {
-        sqlite3_stmt* stmt = nullptr;
-        bool inUse = false;
-    };
-    std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
     // The batch scope that may commit in chunks: its level and rows per chunk.
     int batchLevel_ = 0;
     int batchChunk_ = 0;
@@ -191,6 +174,7 @@ public:
 private:
     QSqlQuery query_;
     QString fileName_;
+    Backend* backend_ = nullptr;
 };
 
 // THE transaction of the engine: statements and posts made while it lives commit together or

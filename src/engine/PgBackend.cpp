@@ -513,30 +513,57 @@ Statement PgBackend::translate(const Statement& st) const {
         QStringLiteral("((?:\"[^\"]*\"\\.)?\"[^\"]*\"|[A-Za-z_][A-Za-z0-9_.]*)\\s+COLLATE\\s+NOCASE\\b"),
         QRegularExpression::CaseInsensitiveOption);
     out.replace(nocase, QStringLiteral("lower(\\1) COLLATE \"C\""));
+    // A long list of numbers comes as one bound JSON array.
+    out.replace(QStringLiteral("Select value From json_each(?)"),
+                QStringLiteral("Select value::bigint From json_array_elements_text(CAST(? AS json))"));
     Statement result = st;
     result.sql = out;
     return result;
 }
 
-QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds) {
+QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
         // Definitions and maintenance cannot be prepared on the server.
-        if (!q.exec(sql)) throw Error(describe(q.lastError()));
+        if (!q.exec(sql)) throw failure(q.lastError(), files);
         return q;
     }
-    if (!q.prepare(sql)) {
-        const QSqlError e = q.lastError();
-        const QString described = describe(e);
-        if (connectionLost(e) || e.nativeErrorCode() != QLatin1String("42601")) throw Error(described);
-        throw Error(QStringLiteral("Invalid SQL statement: %1").arg(described));
-    }
+    if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds[i]);
-    if (!q.exec()) throw Error(describe(q.lastError()));
+    if (!q.exec()) throw failure(q.lastError(), files);
     return q;
+}
+
+Error PgBackend::failure(const QSqlError& error, const QString& files, bool preparing) const {
+    const QString code = error.nativeErrorCode();
+    const QString described = describe(error, files);
+    if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001"))
+        return Error(described, Error::Kind::Busy);
+    // Syntax errors and unknown names are faults of the statement.
+    if (preparing && !connectionLost(error) && code.startsWith(QLatin1String("42")) &&
+        code != QLatin1String("42501") && code != QLatin1String("42P01"))
+        return Error(QStringLiteral("Invalid SQL statement: %1").arg(described));
+    return Error(described);
+}
+
+void PgBackend::scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+                         const QString& files, const RowSink& row) {
+    QVariantList b;
+    b.reserve(qsizetype(binds.size()));
+    for (qint64 v : binds)
+        b << QVariant::fromValue<qint64>(v);
+    QSqlQuery q = exec(sql, b, files);
+    const int n = int(t.columns.size());
+    while (q.next()) {
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i)
+            values << readValue(q.value(i + 1), t.columns[size_t(i)].type);
+        row(q.value(0).toLongLong(), std::move(values));
+    }
 }
 
 QString PgBackend::insertSql(const TableDef& t, const QStringList& columns) const {

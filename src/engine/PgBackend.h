@@ -57,7 +57,15 @@ public:
     QString rowKey(const TableDef& t) const override;
     QString orderTerm(const TableDef& t, const QString& column) const override;
     Statement translate(const Statement& st) const override;
-    QSqlQuery exec(const QString& sql, const QVariantList& binds = {}) override;
+    QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
+    Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
+    // A failed statement aborts the server's transaction: at the outermost level nothing of it
+    // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
+    bool failureEndsTransaction(int depth) const override { return depth == 1; }
+    bool failureSpoilsTransaction() const override { return true; }
+    void scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+                  const QString& files, const RowSink& row) override;
+    bool copiesLargeResults() const override { return false; }
     QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType type) const override;

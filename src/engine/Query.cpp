@@ -36,7 +36,7 @@ void Query::setUniDirectional(bool on) {
 const Statement& Query::statement() {
     if (!statement_) {
         if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
-        Statement st = sql_.translate();
+        Statement st = db_.backend().translate(sql_.translate());
         for (const QString& t : st.tables)
             db_.attach(*findTable(t));
         statement_ = std::move(st);
@@ -84,6 +84,7 @@ void Query::open() {
         Cursor q = db_.run(st.sql, st.binds, files());
         describeColumns(q.query().record(), {});
         rows_.clear();
+        const Backend& store = db_.backend();
         const int n = int(columns_.size());
         while (q.next()) {
             if (int(rows_.size()) == kRowsInMemory) {
@@ -96,7 +97,7 @@ void Query::open() {
             QVariantList row;
             row.reserve(n);
             for (int i = 0; i < n; ++i)
-                row << q.value(i);
+                row << store.readValue(q.value(i), types_[size_t(i)]);
             rows_.push_back(std::move(row));
         }
         count_ = int(rows_.size());
@@ -112,6 +113,18 @@ void Query::open() {
 
 void Query::openSnapshot(const Statement& st) {
     snapshot_ = QStringLiteral("vardimo_snapshot_%1").arg(++snapshotCounter);
+    if (!db_.backend().copiesLargeResults()) {
+        // The server keeps the result: it is counted, then read forward from an offset.
+        paged_ = st;
+        QSqlQuery c =
+            db_.exec(QStringLiteral("SELECT count(*) FROM (%1) vardimo_s").arg(st.sql), st.binds, files());
+        count_ = c.next() ? c.value(0).toInt() : 0;
+        QSqlQuery probe =
+            db_.exec(QStringLiteral("SELECT * FROM (%1) vardimo_s LIMIT 0").arg(st.sql), st.binds, files());
+        describeColumns(probe.record(), {});
+        readerRow_ = -1;
+        return;
+    }
     const QString table = QStringLiteral("temp.%1").arg(quoteIdentifier(snapshot_));
     // Copied in the result's order; the copy's row numbers are then the positions + 1.
     db_.exec(QStringLiteral("CREATE TEMP TABLE %1 AS %2").arg(quoteIdentifier(snapshot_), st.sql), st.binds,
@@ -143,10 +156,17 @@ const QVariantList* Query::snapshotRow(int row) {
     if (row < 0 || row >= count_) return nullptr;
     if (row == readerRow_) return &row_;
     if (!reader_ || readerRow_ < 0 || row != readerRow_ + 1) {
-        reader_ = std::make_unique<QSqlQuery>(
-            db_.exec(QStringLiteral("SELECT * FROM temp.%1 WHERE rowid >= ? ORDER BY rowid")
-                         .arg(quoteIdentifier(snapshot_)),
-                     {qint64(row) + 1}));
+        if (paged_) {
+            QVariantList binds = paged_->binds;
+            binds << qint64(row);
+            reader_ = std::make_unique<QSqlQuery>(db_.exec(
+                QStringLiteral("SELECT * FROM (%1) vardimo_s OFFSET ?").arg(paged_->sql), binds, files()));
+        } else {
+            reader_ = std::make_unique<QSqlQuery>(
+                db_.exec(QStringLiteral("SELECT * FROM temp.%1 WHERE rowid >= ? ORDER BY rowid")
+                             .arg(quoteIdentifier(snapshot_)),
+                         {qint64(row) + 1}));
+        }
         readerRow_ = row - 1;
     }
     if (!reader_->next()) {
@@ -158,8 +178,9 @@ const QVariantList* Query::snapshotRow(int row) {
     const int n = int(columns_.size());
     row_.clear();
     row_.reserve(n);
+    const Backend& store = db_.backend();
     for (int i = 0; i < n; ++i)
-        row_ << reader_->value(i);
+        row_ << store.readValue(reader_->value(i), types_[size_t(i)]);
     return &row_;
 }
 
@@ -168,6 +189,11 @@ void Query::dropSnapshot() {
     readerRow_ = -1;
     row_.clear();
     if (snapshot_.isEmpty()) return;
+    if (paged_) {
+        paged_.reset();
+        snapshot_.clear();
+        return;
+    }
     try {
         db_.exec(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(quoteIdentifier(snapshot_)));
     } catch (const Error&) {

@@ -86,6 +86,7 @@ private:
     QString snapshot_;                  // the snapshot table of a unidirectional query
     std::unique_ptr<QSqlQuery> reader_; // reads the snapshot forward from readerRow_
     int readerRow_ = -1;                // the row the reader's current row is; -1: none
+    std::optional<Statement> paged_;    // a large result the server reads again from an offset
     QVariantList row_;                  // that row's values
     int pos_ = 0;
     bool eof_ = true;

@@ -1,7 +1,6 @@
 #include "engine/RowCache.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace engine {
 
@@ -53,42 +52,45 @@ int compareValues(const QVariant& a, const QVariant& b, bool noCase) {
 }
 } // namespace
 
-RowCache::RowCache(Database& db, const TableDef& def) : db_(db), def_(def) {
+RowCache::RowCache(Database& db, const TableDef& def) : db_(db), def_(def) {}
+
+void RowCache::setIndex(const IndexDef* index) {
+    // The statements are made for the store the database has open now.
+    const Backend& b = db_.backend();
+    const QString table = b.tableName(def_);
+    key_ = b.rowKey(def_);
     QStringList cols;
     for (const auto& c : def_.columns)
-        cols << quoteIdentifier(c.name);
-    columns_ = cols.join(QStringLiteral(", "));
+        cols << b.columnName(c.name);
+    const QString columns = cols.join(QStringLiteral(", "));
     // What a filter sees of a row while keys are read: every column but the memos, which no
     // filter looks at and which make up most of a row.
     QStringList seen;
     for (const auto& c : def_.columns)
-        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : quoteIdentifier(c.name));
+        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : b.columnName(c.name));
     filterColumns_ = seen.join(QStringLiteral(", "));
-    readSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columns_, def_.qualifiedName());
-    rangeSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid BETWEEN ? AND ?")
-                    .arg(columns_, def_.qualifiedName());
+    table_ = table;
+    readSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(columns, table, key_);
+    rangeSql_ = QStringLiteral("SELECT %3, %1 FROM %2 WHERE %3 BETWEEN ? AND ?").arg(columns, table, key_);
     QStringList marks;
     for (int i = 0; i < kListWindow; ++i)
         marks << QStringLiteral("?");
-    listSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                   .arg(columns_, def_.qualifiedName(), marks.join(QLatin1Char(',')));
-    setIndex(nullptr);
-}
+    listSql_ = QStringLiteral("SELECT %3, %1 FROM %2 WHERE %3 IN (%4)")
+                   .arg(columns, table, key_, marks.join(QLatin1Char(',')));
 
-void RowCache::setIndex(const IndexDef* index) {
     orderColumns_.clear();
     noCase_.clear();
-    QStringList cols;
+    QStringList terms;
     if (index)
         for (const QString& c : index->columns) {
             const int i = def_.columnIndex(c);
             const bool text = i >= 0 && def_.columns[size_t(i)].type == FieldType::Text;
-            cols << quoteIdentifier(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
+            terms << b.orderTerm(def_, c);
             orderColumns_.push_back(i);
             noCase_.push_back(text);
         }
-    cols << QStringLiteral("rowid");
-    orderBy_ = cols.join(QStringLiteral(", "));
+    terms << key_;
+    orderBy_ = terms.join(QStringLiteral(", "));
     forgetKeys();
 }
 
@@ -104,14 +106,14 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
     QString w = where;
     QVariantList b = binds;
     if (keep && !w.isEmpty()) {
-        w = QStringLiteral("(%1) OR rowid = ?").arg(w);
+        w = QStringLiteral("(%1) OR %2 = ?").arg(w, key_);
         b << *keep;
     }
-    const QString sql =
-        QStringLiteral("SELECT rowid%1 FROM %2%3 ORDER BY %4")
-            .arg(accept ? QStringLiteral(", ") + filterColumns_ : QString(), def_.qualifiedName(),
-                 w.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w, orderBy_);
+    const QString sql = QStringLiteral("SELECT %5%1 FROM %2%3 ORDER BY %4")
+                            .arg(accept ? QStringLiteral(", ") + filterColumns_ : QString(), table_,
+                                 w.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w, orderBy_, key_);
     forgetKeys();
+    const Backend& store = db_.backend();
     Cursor q = db_.run(sql, b, def_.fileName);
     const int n = int(def_.columns.size());
     QVariantList values;
@@ -121,7 +123,7 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
             values.clear();
             values.reserve(n);
             for (int i = 0; i < n; ++i)
-                values << q.value(i + 1);
+                values << store.readValue(q.value(i + 1), def_.columns[size_t(i)].type);
             if (!accept(values)) continue;
         }
         keys_.push_back(key);
@@ -197,12 +199,13 @@ void RowCache::removeAt(int pos) {
 }
 
 QVariantList RowCache::read(qint64 key) {
+    const Backend& store = db_.backend();
     Cursor q = db_.run(readSql_, {key}, def_.fileName);
     QVariantList values;
     if (q.next()) {
         values.reserve(qsizetype(def_.columns.size()));
         for (int i = 0; i < int(def_.columns.size()); ++i)
-            values << q.value(i);
+            values << store.readValue(q.value(i), def_.columns[size_t(i)].type);
     }
     return values;
 }
@@ -227,47 +230,24 @@ void RowCache::fetchWindow(int pos, qint64 key) {
         for (int r = pos + 1; r < int(keys_.size()) && int(want.size()) < kWindow; ++r)
             if (!cache_.contains(keys_[size_t(r)])) want.push_back(keys_[size_t(r)]);
     if (cache_.size() + qsizetype(want.size()) > kCacheRows) cache_.clear();
-    const int n = int(def_.columns.size());
     std::vector<qint64> sorted = want;
     std::sort(sorted.begin(), sorted.end());
     const qint64 lo = sorted.front(), hi = sorted.back();
-    // Texts stay UTF-8 bytes in the cache (no conversion of columns nobody reads); the field
-    // conversions turn them into text when they are read.
     auto take = [&](bool onlyWanted) {
-        return [&, onlyWanted](sqlite3_stmt* st) {
-            const qint64 k = sqlite3_column_int64(st, 0);
+        return [&, onlyWanted](qint64 k, QVariantList&& values) {
             if (onlyWanted && !std::binary_search(sorted.begin(), sorted.end(), k)) return;
-            QVariantList values;
-            values.reserve(n);
-            for (int i = 1; i <= n; ++i) {
-                switch (sqlite3_column_type(st, i)) {
-                case SQLITE_INTEGER:
-                    values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
-                    break;
-                case SQLITE_FLOAT:
-                    values << sqlite3_column_double(st, i);
-                    break;
-                case SQLITE_NULL:
-                    values << QVariant();
-                    break;
-                default: {
-                    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                    values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
-                }
-                }
-            }
             cache_.insert(k, std::move(values));
         };
     };
     // Neighbouring keys that lie close together are read as one range of the table, which
     // costs what a scan costs; scattered ones by a fixed-size list of keys.
     if (want.size() > 1 && hi - lo < qint64(want.size()) * 2) {
-        db_.scan(rangeSql_, {lo, hi}, def_.fileName, take(true));
+        db_.scan(rangeSql_, {lo, hi}, def_, take(true));
         return;
     }
     std::vector<qint64> binds = want;
     binds.resize(kListWindow, -1);
-    db_.scan(listSql_, binds, def_.fileName, take(false));
+    db_.scan(listSql_, binds, def_, take(false));
 }
 
 } // namespace engine

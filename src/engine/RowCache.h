@@ -19,7 +19,8 @@ public:
     RowCache(Database& db, const TableDef& def);
 
     // The order of the rows: the columns of a named index (texts without regard to case), then
-    // the key. No index: the key alone.
+    // the key. No index: the key alone. Called when the table opens (the statements are made
+    // for the store then open).
     void setIndex(const IndexDef* index);
     QString orderBy() const { return orderBy_; }
 
@@ -54,7 +55,7 @@ private:
 
     Database& db_;
     const TableDef& def_;
-    QString columns_; // every stored column, quoted, in table order
+    QString table_, key_; // as the store names them
     QString filterColumns_;
     QString readSql_, rangeSql_, listSql_; // made once: a row, a range of rows, a list of rows
     QString orderBy_;

@@ -3,8 +3,6 @@
 #include "engine/Error.h"
 #include "engine/TableMaintenance.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 
 namespace engine {
@@ -46,19 +44,22 @@ Table::Table(Database& db, const QString& fileName, QObject* parent)
     : DataSet(parent), db_(db), fileName_(fileName), def_(&requireDef(fileName)), rows_(db, *def_) {
     connect(&db_, &Database::tableChangedBy, this, &Table::onTableChanged);
     connect(&db_, &Database::tableRolledBack, this, &Table::onRolledBack);
-    QStringList cols, marks, sets;
+}
+
+void Table::makeStatements() {
+    const Backend& b = db_.backend();
+    table_ = b.tableName(*def_);
+    key_ = b.rowKey(*def_);
+    QStringList cols, sets;
     for (const ColumnDef& c : def_->columns) {
         if (c.type == FieldType::AutoInc) continue;
-        cols << quoteIdentifier(c.name);
-        marks << QStringLiteral("?");
-        sets << quoteIdentifier(c.name) + QStringLiteral(" = ?");
+        cols << c.name;
+        sets << b.columnName(c.name) + QStringLiteral(" = ?");
     }
-    insertSql_ =
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(def_->qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-    updateSql_ = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                     .arg(def_->qualifiedName(), sets.join(QStringLiteral(", ")));
-    deleteSql_ = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(def_->qualifiedName());
+    insertSql_ = b.insertSql(*def_, cols);
+    updateSql_ =
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
+    deleteSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table_, key_);
 }
 
 Table::~Table() {
@@ -101,7 +102,8 @@ void Table::open() {
         throw Error(QStringLiteral("Index does not exist: %1 (table %2)").arg(indexName_, fileName_));
     db_.attach(*def_);
     maintenance::checkProtection(db_, *def_);
-    lock_.open(db_.lockPath(*def_), db_.tablePath(*def_), def_->fileName, exclusive_);
+    makeStatements();
+    lock_.open(db_.backend(), *def_, exclusive_);
     rows_.setIndex(index);
     open_ = true;
     state_ = State::Browse;
@@ -159,9 +161,9 @@ void Table::goFirst() {
         }
     } else {
         // Only the first row is read now; the keys of the rest are read when first needed.
-        Cursor q = db_.run(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 LIMIT 1")
-                               .arg(def_->qualifiedName(), rows_.orderBy()),
-                           {}, def_->fileName);
+        Cursor q = db_.run(
+            QStringLiteral("SELECT %3 FROM %1 ORDER BY %2 LIMIT 1").arg(table_, rows_.orderBy(), key_), {},
+            def_->fileName);
         if (q.next()) {
             current_ = q.value(0).toLongLong();
             pos_ = 0;
@@ -215,8 +217,7 @@ void Table::positionOnKey(qint64 key) {
 int Table::recordCount() {
     requireOpen();
     if (!rows_.keysLoaded() && !(filtered_ && filter_)) {
-        Cursor q =
-            db_.run(QStringLiteral("SELECT count(*) FROM %1").arg(def_->qualifiedName()), {}, def_->fileName);
+        Cursor q = db_.run(QStringLiteral("SELECT count(*) FROM %1").arg(table_), {}, def_->fileName);
         return q.next() ? q.value(0).toInt() : 0;
     }
     ensureKeys();
@@ -251,8 +252,8 @@ bool Table::locate(const QString& field, const QVariant& value) {
     std::vector<qint64> candidates;
     {
         Cursor q = db_.run(
-            QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY %3")
-                .arg(def_->qualifiedName(), quoteIdentifier(def_->columns[size_t(ci)].name), rows_.orderBy()),
+            QStringLiteral("SELECT %4 FROM %1 WHERE %2 = ? ORDER BY %3")
+                .arg(table_, db_.backend().columnName(def_->columns[size_t(ci)].name), rows_.orderBy(), key_),
             {toStoredValue(value, def_->columns[size_t(ci)].type)}, def_->fileName);
         while (q.next())
             candidates.push_back(q.value(0).toLongLong());
@@ -444,7 +445,7 @@ void Table::post() {
     db_.write([&] {
         if (inserting) {
             Cursor q = db_.run(insertSql_, binds, def_->fileName);
-            key = q.query().lastInsertId().toLongLong();
+            key = db_.backend().insertedKey(q.query());
         } else {
             Cursor q = db_.run(updateSql_, binds, def_->fileName);
             if (q.query().numRowsAffected() != 1)
@@ -598,12 +599,15 @@ QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const 
     auto it = lookupCache_.find(cacheKey);
     if (it != lookupCache_.end()) return it.value();
     db_.attach(*def_);
+    const Backend& b = db_.backend();
     Cursor q = db_.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
-                           .arg(quoteIdentifier(def_->columns[size_t(ri)].name), def_->qualifiedName(),
-                                quoteIdentifier(def_->columns[size_t(ki)].name)),
+                           .arg(b.columnName(def_->columns[size_t(ri)].name), b.tableName(*def_),
+                                b.columnName(def_->columns[size_t(ki)].name)),
                        {toStoredValue(key, def_->columns[size_t(ki)].type)}, def_->fileName);
     QVariant v;
-    if (q.next()) v = toFieldValue(q.value(0), def_->columns[size_t(ri)].type);
+    if (q.next())
+        v = toFieldValue(b.readValue(q.value(0), def_->columns[size_t(ri)].type),
+                         def_->columns[size_t(ri)].type);
     if (lookupCache_.size() > 4096) lookupCache_.clear();
     lookupCache_.insert(cacheKey, v);
     return v;
@@ -614,8 +618,7 @@ QString Table::tableType() const {
 }
 
 qint64 Table::fileSize() const {
-    QFileInfo fi(db_.tablePath(*def_));
-    return fi.exists() ? fi.size() : 0;
+    return db_.tableSize(def_->fileName);
 }
 
 void Table::pack(const QString& password) {

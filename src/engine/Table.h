@@ -152,6 +152,9 @@ private:
     State state_ = State::Browse;
     TableLock lock_;
     RowCache rows_;
+    // Made when the table opens, for the store then open.
+    void makeStatements();
+    QString table_, key_;
     QString insertSql_, updateSql_, deleteSql_;
 
     FilterFn filter_;

@@ -4,46 +4,33 @@
 
 namespace engine {
 
-namespace {
-// Record locks lie beyond the bytes of the open locks.
-constexpr qint64 kRecordLockBase = qint64(1) << 32;
-} // namespace
-
-void TableLock::open(const QString& lockPath, const QString& tableFile, const QString& fileName,
-                     bool exclusive) {
-    fileName_ = fileName;
-    file_.open(lockPath, tableFile);
-    if (exclusive && !file_.writable()) {
-        file_.close();
-        throw Error(QStringLiteral("Table is read only: %1 cannot be opened exclusively.").arg(fileName));
-    }
-    const bool ok = exclusive ? file_.lockExclusive(0) : file_.lockShared(0);
-    if (!ok) {
-        file_.close();
+void TableLock::open(Backend& store, const TableDef& t, bool exclusive) {
+    close();
+    fileName_ = t.fileName;
+    lock_ = store.lockTable(t, exclusive);
+    if (!lock_)
         throw Error(exclusive
                         ? QStringLiteral("Table is open by another user and cannot be opened "
                                          "exclusively: %1")
-                              .arg(fileName)
-                        : QStringLiteral("Table is open exclusively by another user: %1").arg(fileName));
-    }
+                              .arg(fileName_)
+                        : QStringLiteral("Table is open exclusively by another user: %1").arg(fileName_));
 }
 
 void TableLock::close() {
     unlockRecord();
-    file_.close();
+    lock_.reset();
 }
 
 void TableLock::lockRecord(qint64 key) {
     if (locked_ && *locked_ == key) return;
     unlockRecord();
-    if (!file_.writable()) throw Error(QStringLiteral("Table is read only: %1").arg(fileName_));
-    if (!file_.lockExclusive(kRecordLockBase + key))
-        throw Error(QStringLiteral("Record locked by another user."));
+    if (!lock_) throw Error(QStringLiteral("Table is not open: %1").arg(fileName_));
+    if (!lock_->lockRecord(key)) throw Error(QStringLiteral("Record locked by another user."));
     locked_ = key;
 }
 
 void TableLock::unlockRecord() {
-    if (locked_ && file_.isOpen()) file_.unlock(kRecordLockBase + *locked_);
+    if (locked_ && lock_) lock_->unlockRecord(*locked_);
     locked_.reset();
 }
 

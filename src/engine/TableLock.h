@@ -1,23 +1,23 @@
 #pragma once
 
-#include "engine/LockFile.h"
+#include "engine/Backend.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace engine {
 
-// A table object's locks on the table's lock file: the shared lock of an open table (or the
-// exclusive one of an exclusive open) and the record lock of the row being edited. Other
-// workstations see them; they die with the process.
+// A table object's locks in the store: the lock of an open table (exclusive for an exclusive
+// open) and the record lock of the row being edited. Other workstations see them; they die with
+// the process or connection that holds them.
 class TableLock {
 public:
     // Takes the open lock; throws engine::Error naming the table when another workstation's
-    // lock is in the way. `tableFile` is the table's file, whose permissions a lock file made
-    // now gets.
-    void open(const QString& lockPath, const QString& tableFile, const QString& fileName, bool exclusive);
+    // lock is in the way.
+    void open(Backend& store, const TableDef& t, bool exclusive);
     void close();
-    bool isOpen() const { return file_.isOpen(); }
+    bool isOpen() const { return lock_ != nullptr; }
 
     // Locks a row for editing; throws "Record locked by another user." when someone else has it.
     void lockRecord(qint64 key);
@@ -25,7 +25,7 @@ public:
     std::optional<qint64> lockedRecord() const { return locked_; }
 
 private:
-    LockFile file_;
+    std::unique_ptr<Backend::OpenLock> lock_;
     QString fileName_;
     std::optional<qint64> locked_;
 };

@@ -1,0 +1,509 @@
+#include "engine/FolderBackend.h"
+
+#include "engine/Files.h"
+#include "engine/LockFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QStorageInfo>
+#include <QSysInfo>
+#include <QUuid>
+#include <cerrno>
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace engine {
+
+namespace {
+constexpr int kBusyTimeoutMs = 5000;
+// Below this much free space on the database's disk, a full disk is the database's.
+constexpr qint64 kDatabaseDiskSlack = 4 * 1024 * 1024;
+// Record locks lie beyond the bytes of the open locks.
+constexpr qint64 kRecordLockBase = qint64(1) << 32;
+const char* const kProtectionTable = "vardimo_protection";
+} // namespace
+
+FolderBackend::FolderBackend(Session& session)
+    : session_(session),
+      connectionName_(QStringLiteral("vardimo-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+
+FolderBackend::~FolderBackend() {
+    close();
+}
+
+QString FolderBackend::describe(const QString& driverText, const QString& file) {
+    const QString lower = driverText.toLower();
+    if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
+        return file.isEmpty()
+                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
+                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
+                         .arg(file);
+    if (lower.contains(QLatin1String("not a database")) ||
+        lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
+        lower.contains(QLatin1String("corrupt")))
+        return QStringLiteral("Table is corrupt or not a table file: %1")
+            .arg(file.isEmpty() ? driverText : file);
+    if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
+        return QStringLiteral("Table is read only: %1").arg(file.isEmpty() ? driverText : file);
+    if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
+        return file.isEmpty() ? QStringLiteral("The disk holding the database is full.")
+                              : QStringLiteral("The disk holding the database is full: %1").arg(file);
+    return file.isEmpty() || driverText.contains(file) ? driverText
+                                                       : QStringLiteral("%1 (%2)").arg(driverText, file);
+}
+
+QString FolderBackend::describe(const QSqlError& error, const QString& fileName) const {
+    return failure(error, fileName).message();
+}
+
+Error FolderBackend::failure(const QSqlError& e, const QString& files, bool preparing) const {
+    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    Error out = failure(e.nativeErrorCode().toInt(), text, files);
+    // Preparing reads the schema, so a locked or damaged file fails there too; only what the
+    // engine cannot name otherwise is a fault of the statement.
+    if (preparing && !out.busy() && out.message() == describe(text, files))
+        return Error(QStringLiteral("Invalid SQL statement: %1").arg(text));
+    return out;
+}
+
+Error FolderBackend::failure(int nativeCode, const QString& text, const QString& files) const {
+    const int code = nativeCode & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return Error(describe(QStringLiteral("busy"), files), Error::Kind::Busy);
+    if (code == SQLITE_FULL) {
+        // SQLite also writes temporary files (sorting, snapshots) in the workstation's temp
+        // folder; only a database disk that is really (nearly) full is reported as such.
+        const QStorageInfo disk(folder_);
+        if (disk.isValid() && disk.bytesAvailable() > kDatabaseDiskSlack)
+            return Error(QStringLiteral("The workstation's temporary folder is full (%1): make room there "
+                                        "and try again.")
+                             .arg(QDir::tempPath()));
+        return Error(describe(QStringLiteral("disk full"), files));
+    }
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        return Error(describe(QStringLiteral("corrupt"), files));
+    if (code == SQLITE_READONLY) return Error(describe(QStringLiteral("readonly"), files));
+    if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN)
+        return Error(files.isEmpty() ? QStringLiteral("Cannot read or write the database: %1").arg(text)
+                                     : QStringLiteral("Cannot read or write %1: %2").arg(files, text));
+    return Error(describe(text, files));
+}
+
+void FolderBackend::open(const QString& location, const QString& userName) {
+    close();
+    QFileInfo fi(location);
+    if (!fi.exists() || !fi.isDir())
+        throw Error(
+            QStringLiteral("Database folder does not exist: %1").arg(QDir::cleanPath(fi.absoluteFilePath())));
+    if (!fi.isReadable())
+        throw Error(QStringLiteral("Database folder cannot be read: %1").arg(fi.absoluteFilePath()));
+    folder_ = QDir::cleanPath(fi.absoluteFilePath());
+
+    // The main file of the connection: in the shared control folder, where every workstation
+    // finds the super-journal of a commit that a crash interrupted. A person who cannot write
+    // there cannot write the tables either; such a session keeps it privately.
+    QString base = controlFolderOf(folder_);
+    if (!ensureSharedFolder(base, folder_)) {
+        base = session_.privateDir();
+        if (base.isEmpty() || !QFileInfo(base).isDir()) base = QDir::tempPath();
+    }
+    const QString stem = QDir(base).filePath(QStringLiteral("conn-%1-%2-%3")
+                                                 .arg(QSysInfo::machineHostName().left(32))
+                                                 .arg(::getpid())
+                                                 .arg(connectionName_.right(8)));
+    // Locked under a name the clean-up ignores, then renamed: a clean-up never sees an unlocked
+    // file of a live connection.
+    auto lock = std::make_unique<LockFile>();
+    lock->create(stem + QStringLiteral(".new"));
+    if (!lock->lockExclusive(0) ||
+        !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".lck"))) {
+        QFile::remove(stem + QStringLiteral(".new"));
+        throw Error(QStringLiteral("Cannot register the connection in %1").arg(base));
+    }
+    lock->renamed(stem + QStringLiteral(".lck"));
+    connectionLock_ = std::move(lock);
+    mainFile_ = stem + QStringLiteral(".db");
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+    db.setDatabaseName(mainFile_);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open()) {
+        const QString msg = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName_);
+        QFile::remove(mainFile_);
+        QFile::remove(connectionLock_->path());
+        connectionLock_.reset();
+        throw Error(QStringLiteral("Cannot open the database engine: %1").arg(msg));
+    }
+    const QVariant h = db.driver()->handle();
+    handle_ = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
+                                                                    : nullptr;
+    open_ = true;
+    exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    // Snapshots of large query results go to temporary files, not memory.
+    exec(QStringLiteral("PRAGMA temp_store=FILE"));
+    exec(QStringLiteral("PRAGMA temp.cache_size=-2048")); // at most 2 MB of them in memory
+    recoverStaleConnections(base);
+    removeOldTempFiles();
+    Q_UNUSED(userName); // the session's own registration names this workstation
+    session_.registerUser(folder_);
+}
+
+void FolderBackend::close() {
+    if (!open_) return;
+    for (const auto& [sql, r] : raw_)
+        sqlite3_finalize(r.stmt);
+    raw_.clear();
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName_);
+    QFile::remove(mainFile_);
+    if (connectionLock_) {
+        QFile::remove(connectionLock_->path());
+        connectionLock_.reset();
+    }
+    handle_ = nullptr;
+    attached_.clear();
+    open_ = false;
+}
+
+QSqlDatabase FolderBackend::connection() const {
+    return QSqlDatabase::database(connectionName_, false);
+}
+
+QString FolderBackend::tablePath(const TableDef& t) const {
+    const QString found = findFile(folder_, t.fileName);
+    return found.isEmpty() ? QDir(folder_).filePath(t.fileName) : found;
+}
+
+QString FolderBackend::lockPath(const TableDef& t) const {
+    return QDir(folder_).filePath(QStringLiteral("%1.lck").arg(t.schemaName));
+}
+
+QString FolderBackend::orderTerm(const TableDef& t, const QString& column) const {
+    const int i = t.columnIndex(column);
+    const bool text = i >= 0 && t.columns[size_t(i)].type == FieldType::Text;
+    return quoteIdentifier(column) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
+}
+
+void FolderBackend::recoverStaleConnections(const QString& base) {
+    const QDir d(base);
+    for (const QString& entry : d.entryList({QStringLiteral("conn-*.lck")}, QDir::Files | QDir::Hidden)) {
+        const QString path = d.filePath(entry);
+        if (path == connectionLock_->path()) continue;
+        LockFile probe;
+        if (!probe.openExisting(path) || probe.lockedByOther(0)) continue;
+        const QString stem = path.chopped(4);
+        const QString mainName = QFileInfo(stem).fileName() + QStringLiteral(".db");
+        // A super-journal of a killed connection: its commit ended half-way. Reading every table
+        // rolls their hot journals back through it (SQLite then deletes it itself).
+        const QStringList supers =
+            d.entryList({mainName + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden);
+        bool recovered = true;
+        if (!supers.isEmpty()) {
+            for (const auto& t : tables()) {
+                try {
+                    prepareTable(t);
+                    exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
+                             .arg(quoteIdentifier(t.schemaName)),
+                         {}, t.fileName);
+                } catch (const Error&) {
+                    recovered = false;
+                }
+            }
+        }
+        if (!recovered) continue; // left for a later start that can read every table
+        for (const QString& s : supers)
+            QFile::remove(d.filePath(s));
+        QFile::remove(d.filePath(mainName));
+        QFile::remove(d.filePath(mainName + QStringLiteral("-journal")));
+        QFile::remove(path);
+    }
+}
+
+void FolderBackend::removeOldTempFiles() {
+    // Connections used to keep their main file in the workstation's temp folder, named after
+    // the process; those of processes that are gone are left-overs.
+    QStringList dirs{QDir::tempPath()};
+    if (!session_.privateDir().isEmpty()) dirs << session_.privateDir();
+    static const QRegularExpression name(QStringLiteral("^vardimo-(\\d+)-[0-9a-f]{8}\\.tmp(-journal)?$"));
+    for (const QString& dir : dirs) {
+        const QDir d(dir);
+        for (const QString& entry : d.entryList({QStringLiteral("vardimo-*.tmp*")}, QDir::Files)) {
+            const QRegularExpressionMatch m = name.match(entry);
+            if (!m.hasMatch()) continue;
+            const pid_t pid = pid_t(m.captured(1).toLongLong());
+            if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM) continue;
+            QFile::remove(d.filePath(entry));
+        }
+    }
+}
+
+QString FolderBackend::findFile(const QString& folder, const QString& name) {
+    const QDir d(folder);
+    for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return d.filePath(entry);
+    return {};
+}
+
+void FolderBackend::prepareTable(const TableDef& t) {
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (attached_.contains(t.schemaName)) return;
+    const QString path = tablePath(t);
+    QFileInfo fi(path);
+    if (!fi.exists()) throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    if (!fi.isFile()) throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("Table cannot be read: %1 (%2)").arg(t.fileName, probe.errorString()));
+    }
+    try {
+        exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoteIdentifier(t.schemaName)), {path},
+             t.fileName);
+        QSqlQuery q =
+            exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ? "
+                                "COLLATE NOCASE")
+                     .arg(quoteIdentifier(t.schemaName)),
+                 {t.schemaName}, t.fileName);
+        if (!q.next() || q.value(0).toInt() != 1)
+            throw Error(QStringLiteral("Table is corrupt or not a table file: %1").arg(t.fileName));
+        q.finish();
+        exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoteIdentifier(t.schemaName)), {},
+             t.fileName);
+        exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoteIdentifier(t.schemaName)), {}, t.fileName);
+    } catch (const Error& e) {
+        try {
+            exec(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(t.schemaName)));
+        } catch (...) {
+        }
+        if (e.message().contains(t.fileName)) throw;
+        throw Error(describe(e.message(), t.fileName), e.kind());
+    }
+    attached_.insert(t.schemaName);
+}
+
+QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+    if (!q.exec()) {
+        const Error e = failure(q.lastError(), files);
+        q = QSqlQuery();
+        throw e;
+    }
+    return q;
+}
+
+bool FolderBackend::failureEndsTransaction(int) const {
+    return handle_ && sqlite3_get_autocommit(handle_);
+}
+
+void FolderBackend::scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+                             const QString& files, const RowSink& row) {
+    if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
+    RawStatement& cached = raw_[sql];
+    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
+    const bool own = cached.inUse;
+    if (!st) {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(st);
+            throw failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+        }
+        if (!own) cached.stmt = st;
+    }
+    struct Done {
+        sqlite3_stmt* st;
+        bool own;
+        bool* inUse;
+        ~Done() {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (own)
+                sqlite3_finalize(st);
+            else
+                *inUse = false;
+        }
+    } done{st, own, &cached.inUse};
+    if (!own) cached.inUse = true;
+    for (size_t i = 0; i < binds.size(); ++i)
+        sqlite3_bind_int64(st, int(i) + 1, binds[i]);
+    // Texts stay UTF-8 bytes (no conversion of columns nobody reads); the field conversions
+    // turn them into text when they are read.
+    const int n = int(t.columns.size());
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 1; i <= n; ++i) {
+            switch (sqlite3_column_type(st, i)) {
+            case SQLITE_INTEGER:
+                values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
+                break;
+            case SQLITE_FLOAT:
+                values << sqlite3_column_double(st, i);
+                break;
+            case SQLITE_NULL:
+                values << QVariant();
+                break;
+            default: {
+                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
+            }
+            }
+        }
+        row(sqlite3_column_int64(st, 0), std::move(values));
+    }
+    if (rc != SQLITE_DONE)
+        throw failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+}
+
+void FolderBackend::create(const QString& folder) {
+    QDir d(folder);
+    if (!d.exists() && !d.mkpath(QStringLiteral(".")))
+        throw Error(QStringLiteral("Cannot create the database folder %1").arg(folder));
+    for (const auto& t : tables())
+        if (const QString existing = findFile(d.path(), t.fileName); !existing.isEmpty())
+            throw Error(QStringLiteral("A database already exists in %1 (%2); nothing was written.")
+                            .arg(QDir::cleanPath(d.absolutePath()), QFileInfo(existing).fileName()));
+    QStringList made;
+    try {
+        for (const auto& t : tables()) {
+            made << d.filePath(t.fileName);
+            createTableFile(t, made.last());
+            // Made now, with the table's permissions: whoever may open the table may lock it.
+            const QString lock = d.filePath(QStringLiteral("%1.lck").arg(t.schemaName));
+            if (!QFileInfo::exists(lock)) made << lock;
+            if (!LockFile::makeLike(lock, d.filePath(t.fileName)))
+                throw Error(QStringLiteral("Cannot create the lock file %1").arg(lock));
+        }
+    } catch (...) {
+        // A half-made folder would only be refused by the next attempt: leave none behind.
+        for (const QString& f : made)
+            QFile::remove(f);
+        throw;
+    }
+    ensureSharedFolder(controlFolderOf(d.path()), d.path());
+}
+
+void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
+    const QString conn = QStringLiteral("vardimo-create-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
+            statements << t.createIndexSql();
+            if (t.schemaName == QLatin1String("settings"))
+                statements << QStringLiteral(
+                    "INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
+                    "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
+            if (t.schemaName == QLatin1String("security"))
+                statements << QStringLiteral(
+                    "INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
+            if (t.schemaName == QLatin1String("user"))
+                statements << QStringLiteral(
+                    "INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
+                    "('Supervisor', '', 'Supervisor', 0)");
+            for (const QString& s : statements)
+                if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
+        } else {
+            failure = db.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    if (!failure.isEmpty()) throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, failure));
+}
+
+QString FolderBackend::insertSql(const TableDef& t, const QStringList& columns) const {
+    QStringList cols, marks;
+    for (const QString& c : columns) {
+        cols << quoteIdentifier(c);
+        marks << QStringLiteral("?");
+    }
+    if (cols.isEmpty()) return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(t.qualifiedName());
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(t.qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+}
+
+qint64 FolderBackend::insertedKey(QSqlQuery& executed) const {
+    return executed.lastInsertId().toLongLong();
+}
+
+// The locks of one table object on the table's lock file: a shared byte while the table is open
+// (an exclusive one for an exclusive open) and one byte per locked row beyond them. The locks
+// belong to the open file, so two table objects of one process conflict as two workstations do.
+class FolderOpenLock : public Backend::OpenLock {
+public:
+    LockFile file;
+    QString fileName;
+    bool lockRecord(qint64 key) override {
+        if (!file.writable()) throw Error(QStringLiteral("Table is read only: %1").arg(fileName));
+        return file.lockExclusive(kRecordLockBase + key);
+    }
+    void unlockRecord(qint64 key) override {
+        if (file.isOpen()) file.unlock(kRecordLockBase + key);
+    }
+};
+
+std::unique_ptr<Backend::OpenLock> FolderBackend::lockTable(const TableDef& t, bool exclusive) {
+    auto lock = std::make_unique<FolderOpenLock>();
+    lock->fileName = t.fileName;
+    lock->file.open(lockPath(t), tablePath(t));
+    if (exclusive && !lock->file.writable())
+        throw Error(QStringLiteral("Table is read only: %1 cannot be opened exclusively.").arg(t.fileName));
+    if (!(exclusive ? lock->file.lockExclusive(0) : lock->file.lockShared(0))) return nullptr;
+    return lock;
+}
+
+void FolderBackend::compact(const TableDef& t) {
+    exec(QStringLiteral("VACUUM %1").arg(quoteIdentifier(t.schemaName)), {}, t.fileName);
+    LockFile::makeLike(lockPath(t), tablePath(t));
+}
+
+qint64 FolderBackend::tableSize(const TableDef& t) {
+    const QString path = findFile(folder_, t.fileName);
+    return path.isEmpty() ? 0 : QFileInfo(path).size();
+}
+
+QString FolderBackend::protectionHash(const TableDef& t) {
+    QSqlQuery q = exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE name = ?")
+                           .arg(quoteIdentifier(t.schemaName)),
+                       {QString::fromLatin1(kProtectionTable)}, t.fileName);
+    if (!q.next() || q.value(0).toInt() == 0) return {};
+    q = exec(QStringLiteral("SELECT hash FROM %1.%2").arg(quoteIdentifier(t.schemaName), kProtectionTable),
+             {}, t.fileName);
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+void FolderBackend::setProtectionHash(const TableDef& t, const QString& hash) {
+    // Runs inside the caller's transaction.
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1.%2 (hash TEXT)")
+             .arg(quoteIdentifier(t.schemaName), kProtectionTable),
+         {}, t.fileName);
+    exec(QStringLiteral("DELETE FROM %1.%2").arg(quoteIdentifier(t.schemaName), kProtectionTable), {},
+         t.fileName);
+    if (!hash.isEmpty())
+        exec(QStringLiteral("INSERT INTO %1.%2 (hash) VALUES (?)")
+                 .arg(quoteIdentifier(t.schemaName), kProtectionTable),
+             {hash}, t.fileName);
+}
+
+} // namespace engine

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "engine/Backend.h"
+#include "engine/Session.h"
+
+#include <QSet>
+#include <map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace engine {
+
+class LockFile;
+
+// A database that is a folder of SQLite table files, one per table, shared by the workstations
+// that reach the folder. One connection attaches each table file under its schema name when
+// first used, so statements can join tables and a change to several tables commits at once.
+//
+// The connection's own main file lives in the database folder's control folder, never in a
+// workstation's temp folder: a commit over several table files writes SQLite's super-journal
+// beside that file and records its full path in each table's journal, so that whichever
+// workstation meets a hot journal after a crash can find it and roll the commit back. Every
+// workstation must therefore reach the folder by the same path.
+class FolderBackend : public Backend {
+public:
+    explicit FolderBackend(Session& session);
+    ~FolderBackend() override;
+
+    Kind kind() const override { return Kind::Folder; }
+    QString displayName() const override { return folder_; }
+
+    // Cleans up what killed sessions left in the control folder, rolling back their unfinished
+    // commits first, and registers the session in the session's list of users.
+    void open(const QString& location, const QString& userName) override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    QSqlDatabase connection() const override;
+    // Also makes the tables' lock files and the control folder. Refuses to write over any
+    // existing table file.
+    void create(const QString& location) override;
+
+    void prepareTable(const TableDef& t) override;
+    QString tableName(const TableDef& t) const override { return t.qualifiedName(); }
+    QString columnName(const QString& column) const override { return quoteIdentifier(column); }
+    QString rowKey(const TableDef&) const override { return QStringLiteral("rowid"); }
+    QString orderTerm(const TableDef& t, const QString& column) const override;
+    Statement translate(const Statement& st) const override { return st; }
+    QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
+    Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
+    bool failureEndsTransaction(int depth) const override;
+    bool failureSpoilsTransaction() const override { return false; }
+    void scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+                  const QString& files, const RowSink& row) override;
+    QString insertSql(const TableDef& t, const QStringList& columns) const override;
+    qint64 insertedKey(QSqlQuery& executed) const override;
+    QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
+    bool copiesLargeResults() const override { return true; }
+
+    std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
+    QStringList sessions() override { return session_.users(); }
+
+    void compact(const TableDef& t) override;
+    qint64 tableSize(const TableDef& t) override;
+    QString protectionHash(const TableDef& t) override;
+    void setProtectionHash(const TableDef& t, const QString& hash) override;
+
+    QString describe(const QSqlError& error, const QString& fileName = {}) const override;
+    // Translates an engine-level failure of SQLite into a message a person can act on.
+    static QString describe(const QString& driverText, const QString& file = {});
+
+    // The path of a table's main file inside the folder, as it exists on disk (any letter case),
+    // or the path it would have.
+    QString tablePath(const TableDef& t) const;
+    // The lock file of a table (the shared lock of an open table, record locks, exclusive opens).
+    QString lockPath(const TableDef& t) const;
+    // The path of a file of a folder whose name matches in any letter case; empty when none does.
+    static QString findFile(const QString& folder, const QString& name);
+
+private:
+    static void createTableFile(const TableDef& t, const QString& path);
+    Error failure(int code, const QString& text, const QString& files) const;
+    void recoverStaleConnections(const QString& base);
+    void removeOldTempFiles();
+
+    Session& session_;
+    QString connectionName_;
+    QString folder_;
+    QString mainFile_;
+    std::unique_ptr<LockFile> connectionLock_;
+    sqlite3* handle_ = nullptr;
+    QSet<QString> attached_;
+    bool open_ = false;
+    struct RawStatement {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
+};
+
+} // namespace engine
