@@ -1,0 +1,56 @@
+#pragma once
+
+#include "engine/Database.h"
+#include "support/PgServer.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace testing_support {
+
+// The two stores a database can live in; storage tests run on both.
+enum class Store { Folder, Server };
+
+inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
+    return info.param == Store::Folder ? "Folder" : "Server";
+}
+
+// A fresh, empty database of one store for one test: a temporary folder, or a database of its
+// own on the test server (dropped afterwards).
+class TestStore {
+public:
+    // Makes the database; `location` is then what an alias or Database::open takes.
+    void make(Store store) {
+        store_ = store;
+        if (store == Store::Server) {
+            server_ = std::make_unique<PgTestDatabase>();
+            location_ = server_->uri();
+            ASSERT_FALSE(location_.isEmpty()) << "no test server database";
+        } else {
+            location_ = dir_.path();
+        }
+        engine::Database::create(location_);
+    }
+    const QString& location() const { return location_; }
+    Store store() const { return store_; }
+    bool onServer() const { return store_ == Store::Server; }
+    // The folder of a folder store (its files, for tests that look at them).
+    const TempDir& dir() const { return dir_; }
+    PgTestDatabase* server() const { return server_.get(); }
+
+private:
+    Store store_ = Store::Folder;
+    TempDir dir_;
+    std::unique_ptr<PgTestDatabase> server_;
+    QString location_;
+};
+
+} // namespace testing_support
+
+// Runs a parameterised fixture's tests once on each store.
+#define VARDIMO_ON_BOTH_STORES(Fixture)                                                                          \
+    INSTANTIATE_TEST_SUITE_P(Stores, Fixture,                                                                    \
+                             ::testing::Values(testing_support::Store::Folder, testing_support::Store::Server), \
+                             testing_support::storeName)
