@@ -68,7 +68,9 @@ void Database::open(const QString& aliasOrLocation) {
         b = std::make_unique<PgBackend>();
     else
         b = std::make_unique<FolderBackend>(session_);
-    b->open(location, session_.userName());
+    // A session without a name is listed with an empty one (never a missing one).
+    const QString name = session_.userName().isNull() ? QStringLiteral("") : session_.userName();
+    b->open(location, name);
     backend_ = std::move(b);
     open_ = true;
 }
@@ -229,6 +231,8 @@ QString Database::writtenFiles() const {
 void Database::commit() {
     if (levels_.empty()) return;
     if (lost_) {
+        // A server keeps the failed transaction open until it is told to roll it back.
+        if (!backend_->failureEndsTransaction(0)) QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
         const std::vector<Level> gone = std::exchange(levels_, {});
         lost_ = false;
         batchLevel_ = 0;

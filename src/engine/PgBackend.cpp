@@ -371,10 +371,10 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
             for (const auto& ix : t.indexes) {
                 QStringList terms;
                 for (const QString& c : ix.columns) {
-                    if (!isTextColumn(t, c))
-                        terms << columnName(c);
-                    else if (ix.named)
+                    if (ix.named) // in the order the table objects read them
                         terms << orderTerm(t, c);
+                    else if (!isTextColumn(t, c))
+                        terms << columnName(c);
                     else // the engine's lookup indexes serve the texts' Upper(...) comparisons
                         terms << QStringLiteral("upper(%1)").arg(columnName(c));
                 }
@@ -442,8 +442,10 @@ QString PgBackend::rowKey(const TableDef& t) const {
 
 QString PgBackend::orderTerm(const TableDef& t, const QString& column) const {
     // Byte order of the lower-cased text is the folder store's NOCASE order for every ASCII text.
-    if (isTextColumn(t, column)) return QStringLiteral("lower(%1) COLLATE \"C\"").arg(columnName(column));
-    return columnName(column);
+    // Empty values come first, as in the folder store.
+    if (isTextColumn(t, column))
+        return QStringLiteral("lower(%1) COLLATE \"C\" NULLS FIRST").arg(columnName(column));
+    return columnName(column) + QStringLiteral(" NULLS FIRST");
 }
 
 Statement PgBackend::translate(const Statement& st) const {

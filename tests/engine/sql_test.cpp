@@ -4,7 +4,7 @@
 #include "engine/Error.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "support/TempDir.h"
+#include "support/Stores.h"
 
 #include <gtest/gtest.h>
 
@@ -49,11 +49,11 @@ TEST(SqlText, RefusesWhatIsNoSingleSelectOrDelete) {
     EXPECT_THROW(v.translate(), Error);
 }
 
-class SqlDb : public ::testing::Test {
+class SqlDb : public ::testing::TestWithParam<testing_support::Store> {
 protected:
     void SetUp() override {
-        Database::create(dir.path());
-        db.open(dir.path());
+        store.make(GetParam());
+        db.open(store.location());
         for (const auto& t : engine::tables())
             db.attach(t);
         Transaction tx(db);
@@ -81,7 +81,7 @@ protected:
         return q.recordCount();
     }
 
-    testing_support::TempDir dir;
+    testing_support::TestStore store;
     Session session;
     Database db{session};
     const QStringList nasty{"plain",
@@ -96,7 +96,9 @@ protected:
                             "True"};
 };
 
-TEST_F(SqlDb, ValuesHoldingQuotesAndKeywordsSelectOnlyThemselves) {
+VARDIMO_ON_BOTH_STORES(SqlDb);
+
+TEST_P(SqlDb, ValuesHoldingQuotesAndKeywordsSelectOnlyThemselves) {
     for (const QString& v : nasty) {
         Query q(db);
         q.add("Select * From \"User.db\" Where Upper(userid) = Upper(", s::Text{v.toUpper()},
@@ -122,7 +124,7 @@ TEST_F(SqlDb, ValuesHoldingQuotesAndKeywordsSelectOnlyThemselves) {
     }
 }
 
-TEST_F(SqlDb, DeletesRemoveExactlyTheIntendedRows) {
+TEST_P(SqlDb, DeletesRemoveExactlyTheIntendedRows) {
     const int before = count("Strategys.db");
     for (const QString& v : nasty) {
         Query del(db);
@@ -142,7 +144,7 @@ TEST_F(SqlDb, DeletesRemoveExactlyTheIntendedRows) {
     EXPECT_EQ(count("goals.db"), nasty.size());
 }
 
-TEST_F(SqlDb, DialectCoversTheSystemsQueries) {
+TEST_P(SqlDb, DialectCoversTheSystemsQueries) {
     Query q(db);
     q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
     q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");

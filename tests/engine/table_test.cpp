@@ -4,32 +4,41 @@
 #include "engine/Error.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "support/TempDir.h"
+#include "support/Stores.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace engine;
+using testing_support::Store;
 
-class TableTest : public ::testing::Test {
+class TableTest : public ::testing::TestWithParam<Store> {
 protected:
     void SetUp() override {
-        Database::create(dir.path());
-        db.open(dir.path());
+        store.make(storeOf());
+        db.open(store.location());
     }
+    virtual Store storeOf() const { return GetParam(); }
     qint64 addDept(Table& t, const QString& name) {
         t.insert();
         t.field("Description").setValue(name);
         t.post();
         return t.field("DepartmentID").asInteger();
     }
-    testing_support::TempDir dir;
+    testing_support::TestStore store;
+    const testing_support::TempDir& dir = store.dir();
     Session session;
     Database db{session};
 };
+VARDIMO_ON_BOTH_STORES(TableTest);
 
-TEST_F(TableTest, EditingConventionAndIndexOrder) {
+// What only a folder of table files has: its files.
+class FolderTableTest : public TableTest {
+    Store storeOf() const override { return Store::Folder; }
+};
+
+TEST_P(TableTest, EditingConventionAndIndexOrder) {
     Table t(db, "Department.db");
     t.setIndexName("DeptName");
     t.open();
@@ -91,7 +100,7 @@ TEST_F(TableTest, EditingConventionAndIndexOrder) {
     EXPECT_EQ(addDept(t, "New"), 4);
 }
 
-TEST_F(TableTest, FieldsConvertAndBeforePostRuns) {
+TEST_P(TableTest, FieldsConvertAndBeforePostRuns) {
     Table t(db, "Strategys.db");
     int stamps = 0;
     t.setBeforePost([&](Table& tb) {
@@ -147,7 +156,7 @@ TEST_F(TableTest, FieldsConvertAndBeforePostRuns) {
     EXPECT_EQ(t.field("GoalDescription").asString(), "Renamed");
 }
 
-TEST_F(TableTest, FiltersWithAndWithoutPreSelection) {
+TEST_P(TableTest, FiltersWithAndWithoutPreSelection) {
     for (const auto& def : tables())
         db.attach(def);
     {
@@ -209,7 +218,7 @@ TEST_F(TableTest, FiltersWithAndWithoutPreSelection) {
     EXPECT_EQ(pre.recNo(), 0);
 }
 
-TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
+TEST_P(TableTest, PackKeepsRowsKeysAndIndexes) {
     Table t(db, "Department.db");
     t.setIndexName("DeptName");
     t.open();
@@ -244,7 +253,10 @@ TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
     EXPECT_EQ(addDept(t, "Next"), 501) << "the key sequence survives packing";
     {
         QSqlQuery idx = db.exec(
-            "SELECT count(*) FROM \"department\".sqlite_master WHERE type = 'index' AND name = 'DeptName'");
+            store.onServer()
+                ? "SELECT count(*) FROM pg_indexes WHERE tablename = 'department' AND indexname = 'deptname'"
+                : "SELECT count(*) FROM \"department\".sqlite_master WHERE type = 'index' AND name = "
+                  "'DeptName'");
         ASSERT_TRUE(idx.next());
         EXPECT_EQ(idx.value(0).toInt(), 1);
     }
@@ -258,7 +270,7 @@ TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
     t.setExclusive(false);
     Session other;
     Database db2(other);
-    db2.open(dir.path());
+    db2.open(store.location());
     Table locked(db2, "Department.db");
     EXPECT_THROW(locked.open(), Error);
     other.setPasswordHandler([](Session& s) {
@@ -269,7 +281,7 @@ TEST_F(TableTest, PackKeepsRowsKeysAndIndexes) {
     EXPECT_EQ(locked.recordCount(), 101);
 }
 
-TEST_F(TableTest, BadFoldersAndFilesGiveErrorsNamingThem) {
+TEST_F(FolderTableTest, BadFoldersAndFilesGiveErrorsNamingThem) {
     Session s;
     Database missing(s);
     try {

@@ -50,7 +50,7 @@ private:
 } // namespace testing_support
 
 // Runs a parameterised fixture's tests once on each store.
-#define VARDIMO_ON_BOTH_STORES(Fixture)                                                                          \
-    INSTANTIATE_TEST_SUITE_P(Stores, Fixture,                                                                    \
-                             ::testing::Values(testing_support::Store::Folder, testing_support::Store::Server), \
-                             testing_support::storeName)
+#define VARDIMO_ON_BOTH_STORES(Fixture)                                                                      \
+    INSTANTIATE_TEST_SUITE_P(                                                                                \
+        Stores, Fixture, ::testing::Values(testing_support::Store::Folder, testing_support::Store::Server),  \
+        testing_support::storeName)
