@@ -1,10 +1,16 @@
 #pragma once
 
 #include "Sample.h"
+#include "ServerAdmin.h"
+#include "engine/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <cstdio>
 
@@ -22,6 +28,57 @@ inline QString largeSampleFolder() {
                               [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
     }
     return dir;
+}
+
+// The large sample on a PostgreSQL server: VARDIMO_BENCH_PG (a database holding it, or an empty
+// one it is copied into), or else the database "vardimo_bench" on the server VARDIMO_TEST_PG names
+// (as scripts/pg-test-server.sh exports it), made and filled on first use. Empty, with the reason
+// printed, when no server is named or it cannot be reached.
+inline QString largeSampleServer() {
+    QString uri = qEnvironmentVariable("VARDIMO_BENCH_PG");
+    if (uri.isEmpty()) {
+        const QString server = qEnvironmentVariable("VARDIMO_TEST_PG");
+        if (server.isEmpty()) {
+            std::printf(
+                "No PostgreSQL server for the server runs: set VARDIMO_BENCH_PG or VARDIMO_TEST_PG.\n");
+            return {};
+        }
+        static const QRegularExpression path(QStringLiteral("^(postgres(?:ql)?://[^/?]*)(/[^?]*)?"));
+        uri = server;
+        uri.replace(path, QStringLiteral("\\1/vardimo_bench"));
+        // Made through the server's maintenance database when it is not there yet.
+        static const QRegularExpression parts(
+            QStringLiteral("^postgres(?:ql)?://([^@/]*)@[^/]*/[^?]*\\?host=(.*)$"));
+        const auto m = parts.match(server);
+        const QString conn = QStringLiteral("vardimo-bench-admin");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conn);
+            db.setUserName(m.captured(1));
+            db.setHostName(m.captured(2));
+            db.setDatabaseName(QStringLiteral("postgres"));
+            if (m.hasMatch() && db.open()) {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = 'vardimo_bench'"));
+                if (!q.next()) q.exec(QStringLiteral("CREATE DATABASE vardimo_bench"));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(conn);
+    }
+    try {
+        tools::serverInfo(uri);
+    } catch (const engine::Error&) {
+        // No tables yet: the folder sample is copied, every row and key kept.
+        std::printf("Copying the large sample to %s (once)...\n", qPrintable(uri));
+        try {
+            tools::copyToServer(largeSampleFolder(), uri,
+                                [](const QString& s) { std::printf("  %s\n", qPrintable(s)); });
+        } catch (const engine::Error& e) {
+            std::printf("The server sample cannot be made: %s\n", qPrintable(e.message()));
+            return {};
+        }
+    }
+    return uri;
 }
 
 } // namespace bench

@@ -31,20 +31,54 @@ QString databaseFolder() {
     return bench::largeSampleFolder();
 }
 
+enum class Store { Folder, Server };
+
 struct Fixture {
     engine::Session session;
     std::unique_ptr<TProgramDataForm> dm;
-    Fixture() {
-        session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
+    explicit Fixture(const QString& location) {
+        session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
         dm = std::make_unique<TProgramDataForm>(session);
         if (!dm->DataModuleCreate()) std::abort();
-        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
 };
 
-Fixture& fx() {
-    static Fixture f;
+// The data module of a store, made current (the screens and the logon use the current one) with
+// JSMITH logged on. Null for the server when there is none.
+Fixture* fixtureOf(Store store) {
+    static std::unique_ptr<Fixture> folder, server;
+    static bool serverTried = false;
+    Fixture* f = nullptr;
+    if (store == Store::Folder) {
+        if (!folder) folder = std::make_unique<Fixture>(databaseFolder());
+        f = folder.get();
+    } else {
+        if (!serverTried) {
+            serverTried = true;
+            const QString uri = bench::largeSampleServer();
+            if (!uri.isEmpty()) server = std::make_unique<Fixture>(uri);
+        }
+        f = server.get();
+    }
+    static TProgramDataForm* loggedOn = nullptr;
+    if (f && (ProgramDataForm != f->dm.get() || loggedOn != f->dm.get())) {
+        ProgramDataForm = f->dm.get();
+        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        loggedOn = f->dm.get();
+    }
     return f;
+}
+
+Fixture& fx() {
+    return *fixtureOf(Store::Folder);
+}
+
+// The data module of the store a benchmark runs on; null (the run skipped, saying why) when the
+// server is missing.
+TProgramDataForm* moduleFor(benchmark::State& state, Store store) {
+    Fixture* f = fixtureOf(store);
+    if (!f) state.SkipWithError("no PostgreSQL server (set VARDIMO_BENCH_PG or VARDIMO_TEST_PG)");
+    return f ? f->dm.get() : nullptr;
 }
 
 void target(benchmark::State& state, double ms) {
@@ -61,8 +95,10 @@ long residentKb() {
 }
 
 // A post, then a move to the next row, on the unfiltered strategy table.
-void BM_PostThenMove(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+void BM_PostThenMove(benchmark::State& state, Store store) {
+    TProgramDataForm* module = moduleFor(state, store);
+    if (!module) return;
+    TProgramDataForm& dm = *module;
     engine::Table& t = dm.StrategyTable;
     t.setFiltered(false);
     const int start = t.recordCount() / 2;
@@ -87,8 +123,10 @@ void BM_PostThenMove(benchmark::State& state) {
 }
 
 // Edit and post of every strategy in one batch scope (what a conversion does).
-void BM_BatchEditAllStrategies(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
+    TProgramDataForm* module = moduleFor(state, store);
+    if (!module) return;
+    TProgramDataForm& dm = *module;
     engine::Table& t = dm.StrategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
@@ -185,8 +223,8 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
 }
 
 // Opening the goals screen on the large sample, as the administrator.
-void BM_OpenGoalsScreen(benchmark::State& state) {
-    fx();
+void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
+    if (!moduleFor(state, store)) return;
     for (auto _ : state) {
         auto form = std::make_unique<TGoalsForm>();
         form->show();
@@ -196,8 +234,8 @@ void BM_OpenGoalsScreen(benchmark::State& state) {
     target(state, 60);
 }
 
-void BM_Logon(benchmark::State& state) {
-    fx();
+void BM_Logon(benchmark::State& state, Store store) {
+    if (!moduleFor(state, store)) return;
     for (auto _ : state)
         benchmark::DoNotOptimize(CheckUser(QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
     target(state, 10);
@@ -212,8 +250,10 @@ void BM_OpenStrategyTable(benchmark::State& state) {
     target(state, 100);
 }
 
-void switchGoals(benchmark::State& state, bool preSelection) {
-    TProgramDataForm& dm = *fx().dm;
+void switchGoals(benchmark::State& state, bool preSelection, Store store = Store::Folder) {
+    TProgramDataForm* module = moduleFor(state, store);
+    if (!module) return;
+    TProgramDataForm& dm = *module;
     dm.FilterGoalsByUser = true;
     dm.SelectedUserNumber = 40;
     dm.GoalTypeFilter = 2;
@@ -230,15 +270,17 @@ void switchGoals(benchmark::State& state, bool preSelection) {
     }
     target(state, 20);
 }
-void BM_SwitchGoalFilter(benchmark::State& state) {
-    switchGoals(state, true);
+void BM_SwitchGoalFilter(benchmark::State& state, Store store) {
+    switchGoals(state, true, store);
 }
 void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) {
     switchGoals(state, false);
 }
 
-void BM_SwitchStrategyFilter(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
+    TProgramDataForm* module = moduleFor(state, store);
+    if (!module) return;
+    TProgramDataForm& dm = *module;
     dm.SelectedUserNumber = 41;
     int goal = 1;
     for (auto _ : state) {
@@ -294,19 +336,32 @@ void BM_ProgramStart(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Logon)->Unit(benchmark::kMillisecond);
+// The screen figures and the engine's record work, on the folder and on the server side by side.
+BENCHMARK_CAPTURE(BM_Logon, folder, Store::Folder)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Logon, server, Store::Server)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SwitchGoalFilter, folder, Store::Folder)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SwitchGoalFilter, server, Store::Server)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SwitchStrategyFilter, folder, Store::Folder)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SwitchStrategyFilter, server, Store::Server)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OpenGoalsScreen, folder, Store::Folder)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OpenGoalsScreen, server, Store::Server)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PostThenMove, folder, Store::Folder)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PostThenMove, server, Store::Server)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BatchEditAllStrategies, folder, Store::Folder)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_BatchEditAllStrategies, server, Store::Server)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// The folder alone.
 BENCHMARK(BM_OpenStrategyTable)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SwitchGoalFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitchGoalFilterWithoutPreSelection)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_SwitchStrategyFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FetchRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProgramStart)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PostThenMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SQLiteScanStrategies)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_WalkStrategies)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ForwardOnlyQueryMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_BatchEditAllStrategies)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_OpenGoalsScreen)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

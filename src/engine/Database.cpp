@@ -319,7 +319,8 @@ void Database::write(const std::function<void()>& unit) {
         deadline.setRemainingTime(2 * kBusyTimeoutMs);
         // A store where a failed statement spoils the whole transaction gets a savepoint around
         // the unit, so that the unit fails alone, as it does in a folder.
-        const bool own = backend_->failureSpoilsTransaction();
+        // A batch is all or nothing anyway (or commits in chunks): its posts go without one.
+        const bool own = backend_->failureSpoilsTransaction() && batchLevel_ == 0;
         for (;;) {
             const int depth = int(levels_.size());
             try {

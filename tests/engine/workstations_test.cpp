@@ -5,9 +5,10 @@
 #include "engine/Query.h"
 #include "engine/Table.h"
 #include "support/Peer.h"
-#include "support/TempDir.h"
+#include "support/Stores.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,33 +20,50 @@
 
 using namespace engine;
 using testing_support::Peer;
+using testing_support::Store;
 
-class Workstations : public ::testing::Test {
+// On either store; `where` is what the other workstation opens.
+class Workstations : public ::testing::TestWithParam<Store> {
 protected:
     void SetUp() override {
-        Database::create(dir.path());
+        store.make(storeOf());
         session.setUserName("here");
         session.setNetDir(QCoreApplication::applicationDirPath());
-        db.open(dir.path());
+        db.open(store.location());
+        where = store.location();
     }
-    testing_support::TempDir dir;
+    virtual Store storeOf() const { return GetParam(); }
+    testing_support::TestStore store;
+    const testing_support::TempDir& dir = store.dir();
+    QString where;
     Session session;
     Database db{session};
 };
+VARDIMO_ON_BOTH_STORES(Workstations);
 
-TEST_F(Workstations, UserListShowsLiveSessionsOnly) {
-    auto peer = std::make_unique<Peer>(dir.path(), "otherstation");
-    EXPECT_TRUE(session.users().contains("otherstation"));
-    EXPECT_TRUE(session.users().contains("here"));
+// What only a folder shared between workstations has: its files, its control folder, the
+// accounts that reach it.
+class FolderWorkstations : public Workstations {
+    Store storeOf() const override { return Store::Folder; }
+};
+
+TEST_P(Workstations, UserListShowsLiveSessionsOnly) {
+    auto peer = std::make_unique<Peer>(where, "otherstation");
+    EXPECT_TRUE(db.sessions().contains("otherstation"));
+    EXPECT_TRUE(db.sessions().contains("here"));
     const QString seen = peer->send("users");
     EXPECT_TRUE(seen.contains("here")) << seen.toStdString();
     peer->kill();
-    EXPECT_FALSE(session.users().contains("otherstation")) << "a killed workstation drops out by itself";
-    EXPECT_TRUE(session.users().contains("here"));
+    // A server notices the closed connection on its own time.
+    QDeadlineTimer deadline(20000);
+    while (db.sessions().contains("otherstation") && !deadline.hasExpired())
+        QThread::msleep(50);
+    EXPECT_FALSE(db.sessions().contains("otherstation")) << "a killed workstation drops out by itself";
+    EXPECT_TRUE(db.sessions().contains("here"));
 }
 
-TEST_F(Workstations, ExclusiveOpenWaitsForTheOtherToClose) {
-    Peer peer(dir.path());
+TEST_P(Workstations, ExclusiveOpenWaitsForTheOtherToClose) {
+    Peer peer(where);
     ASSERT_EQ(peer.send("open Security.db"), "ok");
     Table t(db, "Security.db");
     t.setExclusive(true);
@@ -63,7 +81,7 @@ TEST_F(Workstations, ExclusiveOpenWaitsForTheOtherToClose) {
     EXPECT_EQ(peer.send("open Security.db"), "ok");
 }
 
-TEST_F(Workstations, RecordLocksProtectAPendingEdit) {
+TEST_P(Workstations, RecordLocksProtectAPendingEdit) {
     Table t(db, "Department.db");
     t.open();
     for (const char* name : {"Sales", "Finance"}) {
@@ -71,7 +89,7 @@ TEST_F(Workstations, RecordLocksProtectAPendingEdit) {
         t.field("Description").setValue(name);
         t.post();
     }
-    Peer peer(dir.path());
+    Peer peer(where);
     ASSERT_EQ(peer.send("edit Department.db DepartmentID 1 Description Theirs"), "ok");
     t.first();
     ASSERT_EQ(t.field("DepartmentID").asInteger(), 1);
@@ -110,8 +128,8 @@ TEST_F(Workstations, RecordLocksProtectAPendingEdit) {
     EXPECT_NO_THROW(t.edit());
 }
 
-TEST_F(Workstations, InsertsFromBothGetDistinctKeys) {
-    Peer peer(dir.path());
+TEST_P(Workstations, InsertsFromBothGetDistinctKeys) {
+    Peer peer(where);
     Table t(db, "goals.db");
     t.open();
     QSet<qint64> keys;
@@ -129,7 +147,7 @@ TEST_F(Workstations, InsertsFromBothGetDistinctKeys) {
     EXPECT_EQ(t.recordCount(), 40);
 }
 
-TEST_F(Workstations, AKilledPostLeavesEveryFileIntact) {
+TEST_F(FolderWorkstations, AKilledPostLeavesEveryFileIntact) {
     Table t(db, "Strategys.db");
     t.open();
     for (int i = 0; i < 50; ++i) {
@@ -179,7 +197,7 @@ QStringList superJournals(const QString& folder) {
 }
 } // namespace
 
-TEST_F(Workstations, ACommitKilledHalfWayIsRolledBackByAnotherWorkstation) {
+TEST_F(FolderWorkstations, ACommitKilledHalfWayIsRolledBackByAnotherWorkstation) {
     // Two files in one commit: a goal's strategies and their measurements.
     {
         Table s(db, "Strategys.db"), m(db, "Measure.db");
@@ -228,7 +246,7 @@ TEST_F(Workstations, ACommitKilledHalfWayIsRolledBackByAnotherWorkstation) {
     EXPECT_LE(left.size(), 2) << left.join(' ').toStdString() << ": only the live peer's own files";
 }
 
-TEST_F(Workstations, APostLocksOnlyTheTableItWrites) {
+TEST_F(FolderWorkstations, APostLocksOnlyTheTableItWrites) {
     Table goals(db, "goals.db"), types(db, "GoalType.db");
     goals.open();
     types.open();
@@ -276,7 +294,7 @@ TEST_F(Workstations, APostLocksOnlyTheTableItWrites) {
     EXPECT_TRUE(goals.locate("GoalDescription", "mine in a batch"));
 }
 
-TEST_F(Workstations, ASecondAccountOpensTheDatabaseOfTheFirst) {
+TEST_F(FolderWorkstations, ASecondAccountOpensTheDatabaseOfTheFirst) {
     QString why;
     if (!Peer::canSwitchUser(&why)) GTEST_SKIP() << why.toStdString();
     // A shared folder: made by one person (umask 022), the tables opened up for the others
@@ -326,7 +344,7 @@ TEST_F(Workstations, ASecondAccountOpensTheDatabaseOfTheFirst) {
     EXPECT_EQ(goals.field("GoalDescription").asString(), "edited");
 }
 
-TEST_F(Workstations, PlantedLinksAreNeverFollowed) {
+TEST_F(FolderWorkstations, PlantedLinksAreNeverFollowed) {
     testing_support::TempDir net, elsewhere;
     const QString victim = elsewhere.file("precious.txt");
     {
@@ -354,7 +372,7 @@ TEST_F(Workstations, PlantedLinksAreNeverFollowed) {
     EXPECT_TRUE(QFileInfo(QDir(net.path()).filePath("vardimo-users/planted.usr")).isSymLink());
 }
 
-TEST_F(Workstations, AFullTempFolderIsNotTheDatabaseDisk) {
+TEST_F(FolderWorkstations, AFullTempFolderIsNotTheDatabaseDisk) {
     testing_support::TempDir small;
     const QString mountPoint = small.file("tmp");
     QDir().mkdir(mountPoint);
@@ -383,7 +401,7 @@ TEST_F(Workstations, AFullTempFolderIsNotTheDatabaseDisk) {
     QProcess::execute("umount", {mountPoint});
 }
 
-TEST_F(Workstations, WhatKilledSessionsLeftIsCleanedUpByTheNextStart) {
+TEST_F(FolderWorkstations, WhatKilledSessionsLeftIsCleanedUpByTheNextStart) {
     QProcess gone;
     gone.start("sleep", {"0"});
     ASSERT_TRUE(gone.waitForStarted());

@@ -158,9 +158,9 @@ int main(int argc, char** argv) {
     // Writes a value into every row of a table's column, outside the table objects.
     auto updateAll = [&](const QString& file, const QString& field, const QString& value) {
         const engine::TableDef& def = opened(file).def();
-        db.exec(
-            QStringLiteral("UPDATE %1 SET %2 = ?").arg(def.qualifiedName(), engine::quoteIdentifier(field)),
-            {value}, def.fileName);
+        const engine::Backend& store = db.backend();
+        db.exec(QStringLiteral("UPDATE %1 SET %2 = ?").arg(store.tableName(def), store.columnName(field)),
+                {value}, def.fileName);
     };
 
     QString openError;
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
              return QString();
          }},
         {"close", [&](const QStringList& w) { return table(w[1]).close(), QString(); }},
-        {"users", [&](const QStringList&) { return session.users().join(QLatin1Char(',')); }},
+        {"users", [&](const QStringList&) { return db.sessions().join(QLatin1Char(',')); }},
         {"edit", // edit TABLE KEYFIELD KEY FIELD VALUE
          [&](const QStringList& w) {
              auto& t = opened(w[1]);
