@@ -173,6 +173,15 @@ TEST_P(SqlDb, DialectCoversTheSystemsQueries) {
     max.open();
     EXPECT_EQ(max.field("MaxNumber").asInteger(), 3);
 
+    // A list longer than a statement may bind one by one keeps its meaning.
+    QList<qint64> many;
+    for (qint64 n = 3; n < 3000; ++n)
+        many << n;
+    Query longList(db);
+    longList.add("Select Count(*) As Items From \"Strategys.db\" Where UserNumber In ", s::IntList{many});
+    longList.open();
+    EXPECT_EQ(longList.field("Items").asInteger(), (nasty.size() - 1) * 3) << "every user but user 2";
+
     Query quotedNumber(db);
     quotedNumber.add("Select * From \"Security.db\" Where SecurityID = ", s::Text{"0"});
     quotedNumber.open();
