@@ -316,7 +316,7 @@ void Database::write(const std::function<void()>& unit) {
         // when another workstation is writing it (waiting could deadlock). The failed statement
         // undid itself; the other writer cannot commit past this transaction's read and gives up
         // within its busy time, so trying again shortly succeeds; wait for longer than that.
-        deadline.setRemainingTime(2 * kBusyTimeoutMs);
+        deadline.setRemainingTime(qint64(2) * kBusyTimeoutMs);
         // A store where a failed statement spoils the whole transaction gets a savepoint around
         // the unit, so that the unit fails alone, as it does in a folder.
         // A batch is all or nothing anyway (or commits in chunks): its posts go without one.

@@ -13,7 +13,6 @@
 #include <QString>
 #include <QVariantList>
 #include <functional>
-#include <map>
 #include <memory>
 #include <vector>
 

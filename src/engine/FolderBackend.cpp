@@ -22,7 +22,7 @@ namespace engine {
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Below this much free space on the database's disk, a full disk is the database's.
-constexpr qint64 kDatabaseDiskSlack = 4 * 1024 * 1024;
+constexpr qint64 kDatabaseDiskSlack = qint64(4) * 1024 * 1024;
 // Record locks lie beyond the bytes of the open locks.
 constexpr qint64 kRecordLockBase = qint64(1) << 32;
 const char* const kProtectionTable = "vardimo_protection";
@@ -33,7 +33,7 @@ FolderBackend::FolderBackend(Session& session)
       connectionName_(QStringLiteral("vardimo-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
 
 FolderBackend::~FolderBackend() {
-    close();
+    FolderBackend::close();
 }
 
 QString FolderBackend::describe(const QString& driverText, const QString& file) {

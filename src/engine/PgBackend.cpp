@@ -211,7 +211,7 @@ PgBackend::PgBackend()
     : connectionName_(QStringLiteral("vardimo-pg-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
 
 PgBackend::~PgBackend() {
-    close();
+    PgBackend::close();
 }
 
 QSqlDatabase PgBackend::connection() const {
