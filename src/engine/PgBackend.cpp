@@ -172,8 +172,11 @@ public:
         if (!owner_ || !owner_->open_) throw Error(QStringLiteral("The database is not open."));
         if (keys_.contains(key)) return true;
         if (owner_->records_.contains({table_, key})) return false;
-        QSqlQuery q = owner_->exec(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {serverKey(key)});
-        if (!q.next() || !q.value(0).toBool()) return false;
+        QSqlQuery& q =
+            owner_->execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {serverKey(key)});
+        const bool got = q.next() && q.value(0).toBool();
+        q.finish();
+        if (!got) return false;
         owner_->records_.insert({table_, key});
         keys_.insert(key);
         return true;
@@ -196,7 +199,7 @@ private:
         owner_->records_.remove({table_, key});
         if (!owner_->open_) return;
         try {
-            owner_->exec(QStringLiteral("SELECT pg_advisory_unlock(?)"), {serverKey(key)});
+            owner_->execPrepared(QStringLiteral("SELECT pg_advisory_unlock(?)"), {serverKey(key)}).finish();
         } catch (const Error&) {
         }
     }
@@ -257,6 +260,7 @@ void PgBackend::disconnect() {
     for (Lock* l : std::as_const(locks_))
         l->detach();
     locks_.clear();
+    prepared_.clear();
     sharedOpens_.clear();
     exclusiveOpens_.clear();
     records_.clear();
@@ -536,6 +540,22 @@ QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const Q
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds[i]);
     if (!q.exec()) throw failure(q.lastError(), files);
+    return q;
+}
+
+QSqlQuery& PgBackend::execPrepared(const QString& sql, const QVariantList& binds) {
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    auto it = prepared_.find(sql);
+    if (it == prepared_.end()) {
+        auto q = std::make_shared<QSqlQuery>(connection());
+        q->setForwardOnly(true);
+        if (!q->prepare(sql)) throw failure(q->lastError(), {}, true);
+        it = prepared_.insert(sql, q);
+    }
+    QSqlQuery& q = *it.value();
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+    if (!q.exec()) throw failure(q.lastError(), {});
     return q;
 }
 

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace engine {
 
@@ -89,6 +90,9 @@ public:
 private:
     class Lock;
     friend class Lock;
+    // Runs a statement that runs again and again (the record locks) through a statement
+    // prepared once on the server; the result stays readable until its next run.
+    QSqlQuery& execPrepared(const QString& sql, const QVariantList& binds);
     void connect(const QString& location);
     void disconnect();
     void checkSchema();
@@ -105,6 +109,7 @@ private:
     QSet<int> exclusiveOpens_;
     QSet<QPair<int, qint64>> records_;
     QSet<Lock*> locks_;
+    QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };
 
 } // namespace engine
