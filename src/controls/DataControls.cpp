@@ -11,8 +11,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPointer>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QWheelEvent>
+#include <QtMath>
 
 namespace controls {
 
@@ -268,14 +270,40 @@ public:
         if (!key.isValid() || key.isNull()) return -1;
         return rowOfKey_.value(key.toLongLong(), -1);
     }
+    // The width of the widest entry as QComboBox measures it (the bounding rectangle of its
+    // text), for the font the metrics are of.
+    int widestText(const QFontMetrics& fm, const QFont& font) const {
+        load();
+        const QString fontKey = font.key() + QLatin1Char('@') + QString::number(fm.fontDpi());
+        if (const auto it = widest_.constFind(fontKey); it != widest_.cend()) return *it;
+        QHash<QString, int>& known = knownWidths(fontKey);
+        int widest = 0;
+        for (const QString& text : texts_) {
+            auto k = known.constFind(text);
+            if (k == known.cend()) k = known.insert(text, fm.boundingRect(text).width());
+            widest = qMax(widest, *k);
+        }
+        widest_.insert(fontKey, widest);
+        return widest;
+    }
 
 private:
+    // Text widths by font, kept across reloads and shared by all lists: the entries of a list
+    // read again (the users, on every opening of a screen that filters them) are mostly the
+    // ones measured before, and shaping the text is what costs.
+    static QHash<QString, int>& knownWidths(const QString& fontKey) {
+        static QHash<QString, QHash<QString, int>> widths;
+        QHash<QString, int>& known = widths[fontKey];
+        if (known.size() > 100000) known.clear(); // a bound, not a working size
+        return known;
+    }
     void load() const {
         if (loaded_) return;
         loaded_ = true;
         texts_.clear();
         keys_.clear();
         rowOfKey_.clear();
+        widest_.clear();
         DataSet* ds = source_ ? source_->dataSet() : nullptr;
         if (!ds || !ds->isOpen()) return;
         try {
@@ -305,6 +333,7 @@ private:
     mutable QStringList texts_;
     mutable QVariantList keys_;
     mutable QHash<qint64, int> rowOfKey_;
+    mutable QHash<QString, int> widest_; // by font
 };
 
 DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
@@ -328,6 +357,48 @@ void DBLookupComboBox::wheelEvent(QWheelEvent* e) {
         QComboBox::wheelEvent(e);
     else
         e->ignore(); // the window around it scrolls instead
+}
+
+bool DBLookupComboBox::sizedFromList() const {
+    // Only where QComboBox would measure exactly the list's texts and nothing else.
+    return list_ && model() == list_ && sizeAdjustPolicy() == QComboBox::AdjustToContentsOnFirstShow &&
+           minimumContentsLength() == 0 && placeholderText().isEmpty();
+}
+
+QSize DBLookupComboBox::contentsHint() const {
+    // QComboBox's own sum: the widest text (7 x's when empty) over one line, then the style's
+    // frame and arrow. The list's entries carry no icons.
+    const QFontMetrics fm = fontMetrics();
+    QSize sh;
+    sh.setWidth(count() == 0 ? 7 * fm.horizontalAdvance(u'x') : list_->widestText(fm, font()));
+    sh.setHeight(qMax(qCeil(QFontMetricsF(fm).height()), 14) + 2);
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &opt, sh, this);
+}
+
+QSize DBLookupComboBox::sizeHint() const {
+    if (!sizedFromList()) return QComboBox::sizeHint();
+    if (!hint_.isValid()) hint_ = contentsHint();
+    return hint_;
+}
+
+QSize DBLookupComboBox::minimumSizeHint() const {
+    if (!sizedFromList()) return QComboBox::minimumSizeHint();
+    if (!minimumHint_.isValid()) minimumHint_ = contentsHint();
+    return minimumHint_;
+}
+
+void DBLookupComboBox::showEvent(QShowEvent* e) {
+    if (!shownOnce_) hint_ = QSize(); // measured again for the first showing, as QComboBox does
+    shownOnce_ = true;
+    QComboBox::showEvent(e);
+}
+
+void DBLookupComboBox::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::StyleChange) hint_ = minimumHint_ = QSize();
+    if (e->type() == QEvent::FontChange) hint_ = QSize();
+    QComboBox::changeEvent(e);
 }
 
 void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& keyField,

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTableView>
 
+class QShowEvent;
 class QWheelEvent;
 
 namespace controls {
@@ -113,19 +114,30 @@ public:
     void setKeyValue(const QVariant& key);
     // Reads the list again for every box that shows it (its rows changed without notice).
     void reloadList();
+    // As QComboBox sizes itself to its widest entry, but from the widths the list keeps: a plain
+    // QComboBox measures every entry again for each box and each hint (thousands of users).
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 signals:
     void closeUp(); // after the user picked an entry
 
 protected:
     void wheelEvent(QWheelEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     void refresh();
+    bool sizedFromList() const;
+    QSize contentsHint() const;
     FieldLink link_;
     LookupListModel* list_ = nullptr;
     QVariant unboundKey_;
     bool updating_ = false;
+    bool shownOnce_ = false;
+    // Kept, and dropped, when QComboBox keeps and drops its own.
+    mutable QSize hint_, minimumHint_;
 };
 
 struct GridColumn {

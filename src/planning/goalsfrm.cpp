@@ -23,6 +23,9 @@ namespace sql = engine::sql;
 
 TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     TProgramDataForm& dm = *ProgramDataForm;
+    // The users this person may see are chosen before the box listing them reads its list:
+    // filtering them afterwards read all the users twice.
+    dm.UserTable2.setFiltered(true);
     setWindowTitle(QStringLiteral("Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -138,7 +141,6 @@ void TGoalsForm::FormCreate() {
         for (QWidget* w : std::initializer_list<QWidget*>{Label1, GoalSpin, Label4, DBEdit4, UpDown1})
             w->hide();
     dm.GoalOwnerFilter = true;
-    dm.UserTable2.setFiltered(true);
     dm.FilterGoalsByUser = false;
     dm.GoalTypeFilter = -1;
     HelpBtn->setVisible(controls::helpFileExists());

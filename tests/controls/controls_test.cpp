@@ -316,6 +316,74 @@ TEST_F(Controls, OnlyADeliberatePickChangesALookupBox) {
     EXPECT_EQ(second.currentText(), "Corporate");
 }
 
+// A lookup box takes its size from the widths its list keeps instead of measuring every entry:
+// it must come out exactly as a plain QComboBox over the same entries, and stay fixed once
+// shown as QComboBox's does.
+TEST_F(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
+    for (const char* t : {"A rather long goal type description", "WWWWWWWWWWWW", "i"}) {
+        types.insert();
+        types.field("TypeDescription").setValue(t);
+        types.post();
+    }
+    DBLookupComboBox box;
+    box.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    box.bind(&goalsSource, "GoalTypeID");
+    QComboBox plain;
+    plain.setModel(box.model());
+    EXPECT_EQ(box.sizeHint(), plain.sizeHint());
+    EXPECT_EQ(box.minimumSizeHint(), plain.minimumSizeHint());
+    EXPECT_GT(box.sizeHint().width(), box.fontMetrics().boundingRect("WWWWWWWWWWWW").width());
+
+    // Another font is measured for itself, though the list is shared.
+    DBLookupComboBox big;
+    QFont f = big.font();
+    f.setPointSize(f.pointSize() * 2);
+    big.setFont(f);
+    big.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    QComboBox plainBig;
+    plainBig.setFont(f);
+    plainBig.setModel(big.model());
+    EXPECT_EQ(big.sizeHint(), plainBig.sizeHint());
+    EXPECT_GT(big.sizeHint().width(), box.sizeHint().width());
+
+    // Shown, the hint is measured once more and then kept while the list changes.
+    box.show();
+    plain.show();
+    const QSize shown = box.sizeHint();
+    EXPECT_EQ(shown, plain.sizeHint());
+    types.insert();
+    types.field("TypeDescription").setValue("An even longer goal type than the others");
+    types.post();
+    EXPECT_EQ(box.count(), 6);
+    EXPECT_EQ(box.sizeHint(), shown);
+    EXPECT_EQ(plain.sizeHint(), shown);
+    EXPECT_EQ(box.minimumSizeHint(), plain.minimumSizeHint());
+    DBLookupComboBox later; // a box made now measures the longer entry
+    later.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    QComboBox plainLater;
+    plainLater.setModel(later.model());
+    EXPECT_EQ(later.sizeHint(), plainLater.sizeHint());
+    EXPECT_GT(later.sizeHint().width(), box.sizeHint().width());
+
+    // An empty list, and a box QComboBox sizes by other rules, as QComboBox does.
+    engine::Table depts(db, "Department.db");
+    depts.open();
+    engine::DataSource ds(&depts);
+    DBLookupComboBox empty;
+    empty.setList(&ds, "DepartmentID", "Description");
+    QComboBox plainEmpty;
+    plainEmpty.setModel(empty.model());
+    EXPECT_EQ(empty.sizeHint(), plainEmpty.sizeHint());
+    EXPECT_EQ(empty.minimumSizeHint(), plainEmpty.minimumSizeHint());
+    DBLookupComboBox fixed;
+    fixed.setList(&typesSource, "GoalTypeID", "TypeDescription");
+    fixed.setMinimumContentsLength(5);
+    QComboBox plainFixed;
+    plainFixed.setMinimumContentsLength(5);
+    plainFixed.setModel(fixed.model());
+    EXPECT_EQ(fixed.minimumSizeHint(), plainFixed.minimumSizeHint());
+}
+
 TEST_F(Controls, ARowBeingInsertedIsALineOfItsOwn) {
     DBGrid grid;
     grid.bind(&goalsSource, {{"GoalDescription", "Goal"}});
