@@ -46,6 +46,9 @@ public:
     // A table and a column as statements of this store name them.
     virtual QString tableName(const TableDef& t) const = 0;
     virtual QString columnName(const QString& column) const = 0;
+    // A column as a table object reads it: for a date, the text the engine keeps, made by the
+    // store (reading a store's own date values costs more than the rest of a row).
+    virtual QString selectTerm(const TableDef& t, const QString& column) const = 0;
     // The column that identifies a row for the table objects (the key the store assigns).
     virtual QString rowKey(const TableDef& t) const = 0;
     // One term of an ORDER BY for a column, texts ordered without regard to letter case, as the

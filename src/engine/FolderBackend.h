@@ -43,6 +43,9 @@ public:
     void prepareTable(const TableDef& t) override;
     QString tableName(const TableDef& t) const override { return t.qualifiedName(); }
     QString columnName(const QString& column) const override { return quoteIdentifier(column); }
+    QString selectTerm(const TableDef&, const QString& column) const override {
+        return quoteIdentifier(column);
+    }
     QString rowKey(const TableDef&) const override { return QStringLiteral("rowid"); }
     QString orderTerm(const TableDef& t, const QString& column) const override;
     Statement translate(const Statement& st) const override { return st; }

@@ -439,6 +439,16 @@ QString PgBackend::columnName(const QString& column) const {
     return quoted(column.toLower());
 }
 
+QString PgBackend::selectTerm(const TableDef& t, const QString& column) const {
+    // The session's DateStyle is ISO and the columns keep whole seconds: their text is the
+    // engine's own form ("2002-01-10", "2002-01-10 08:30:00").
+    const int i = t.columnIndex(column);
+    const FieldType type = i >= 0 ? t.columns[size_t(i)].type : FieldType::Text;
+    if (type == FieldType::Date || type == FieldType::DateTime)
+        return QStringLiteral("CAST(%1 AS text)").arg(columnName(column));
+    return columnName(column);
+}
+
 QString PgBackend::rowKey(const TableDef& t) const {
     const ColumnDef* key = keyColumn(t);
     return key ? columnName(key->name) : QStringLiteral("rowid");

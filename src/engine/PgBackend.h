@@ -55,6 +55,7 @@ public:
     void prepareTable(const TableDef& t) override;
     QString tableName(const TableDef& t) const override;
     QString columnName(const QString& column) const override;
+    QString selectTerm(const TableDef& t, const QString& column) const override;
     QString rowKey(const TableDef& t) const override;
     QString orderTerm(const TableDef& t, const QString& column) const override;
     Statement translate(const Statement& st) const override;

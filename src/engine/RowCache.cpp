@@ -61,13 +61,13 @@ void RowCache::setIndex(const IndexDef* index) {
     key_ = b.rowKey(def_);
     QStringList cols;
     for (const auto& c : def_.columns)
-        cols << b.columnName(c.name);
+        cols << b.selectTerm(def_, c.name);
     const QString columns = cols.join(QStringLiteral(", "));
     // What a filter sees of a row while keys are read: every column but the memos, which no
     // filter looks at and which make up most of a row.
     QStringList seen;
     for (const auto& c : def_.columns)
-        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : b.columnName(c.name));
+        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : b.selectTerm(def_, c.name));
     filterColumns_ = seen.join(QStringLiteral(", "));
     table_ = table;
     readSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(columns, table, key_);
