@@ -6,12 +6,18 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace testing_support {
 
 // The two stores a database can live in; storage tests run on both.
 enum class Store { Folder, Server };
+
+// Names the store in a failure message instead of showing its bytes.
+inline void PrintTo(Store store, std::ostream* os) {
+    *os << (store == Store::Folder ? "Folder" : "Server");
+}
 
 inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
     return info.param == Store::Folder ? "Folder" : "Server";
@@ -50,7 +56,7 @@ private:
 } // namespace testing_support
 
 // Runs a parameterised fixture's tests once on each store.
-#define VARDIMO_ON_BOTH_STORES(Fixture)                                                                          \
-    INSTANTIATE_TEST_SUITE_P(Stores, Fixture,                                                                    \
-                             ::testing::Values(testing_support::Store::Folder, testing_support::Store::Server), \
-                             testing_support::storeName)
+#define VARDIMO_ON_BOTH_STORES(Fixture)                                                                      \
+    INSTANTIATE_TEST_SUITE_P(                                                                                \
+        Stores, Fixture, ::testing::Values(testing_support::Store::Folder, testing_support::Store::Server),  \
+        testing_support::storeName)
