@@ -86,13 +86,4 @@ protected:
     std::unique_ptr<TProgramDataForm> dm;
 };
 
-// A fixture of the tests that are about the files of a folder database (sizes on disk, other
-// workstations run as processes on the folder, a writer killed part-way): always a folder.
-template <class Fixture> class OnFolder : public Fixture {
-protected:
-    Store storeUnderTest() const override { return Store::Folder; }
-};
-
-using FolderDataFixture = OnFolder<DataFixture>;
-
 } // namespace testing_support

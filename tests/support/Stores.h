@@ -53,6 +53,14 @@ private:
     QString location_;
 };
 
+// A fixture parameterised by store whose storeUnderTest() gives the store to use, made
+// folder-only for the tests that are about the files of a folder database (sizes on disk, other
+// workstations run as processes on the folder, a writer killed part-way); used with TEST_F.
+template <class Fixture> class OnFolder : public Fixture {
+protected:
+    Store storeUnderTest() const override { return Store::Folder; }
+};
+
 } // namespace testing_support
 
 // Runs a parameterised fixture's tests once on each store.
