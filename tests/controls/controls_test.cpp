@@ -25,7 +25,7 @@ using namespace controls;
 class Controls : public ::testing::TestWithParam<testing_support::Store> {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(store.make(storeUnderTest()));
+        ASSERT_NO_FATAL_FAILURE(store.make(GetParam()));
         db.open(store.location());
         types.open();
         for (const char* t : {"Corporate", "Personal"}) {
@@ -43,8 +43,6 @@ protected:
         goals.post();
         goals.first();
     }
-    virtual testing_support::Store storeUnderTest() const { return GetParam(); }
-
     testing_support::TestStore store;
     engine::Session session;
     engine::Database db{session};
@@ -55,8 +53,6 @@ protected:
     ScriptedDialogs dialogs;
 };
 VARDIMO_ON_BOTH_STORES(Controls);
-// Another workstation as a process of its own on a database folder.
-using FolderControls = testing_support::OnFolder<Controls>;
 
 TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
     DBEdit edit;
@@ -375,7 +371,7 @@ TEST_P(Controls, AGridThatCannotReadSaysSoOnce) {
 }
 
 // Two workstations show the same rows; one saves, the other types over what it showed.
-TEST_F(FolderControls, AChangeSavedElsewhereIsNeverOverwritten) {
+TEST_P(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
     engine::Table strategies(db, "Strategys.db");
     strategies.open();
     strategies.insert();

@@ -3,7 +3,7 @@
 #include "data/InformationFrm.h"
 #include "data/Packing.h"
 #include "support/DataFixture.h"
-#include "support/Workstation.h"
+#include "support/Peer.h"
 
 #include "engine/Error.h"
 #include <QCoreApplication>
@@ -62,8 +62,8 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
 TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     session->setNetDir(QCoreApplication::applicationDirPath());
     addGoals(10);
-    testing_support::Workstation peer(store);
-    ASSERT_TRUE(peer.open("goals.db"));
+    testing_support::Peer peer(store.location());
+    ASSERT_EQ(peer.send("open goals.db"), "ok");
     int questions = 0;
     dialogs.onMessage = [&](const controls::ScriptedDialogs::Shown& m) {
         ++questions;
@@ -71,7 +71,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
         EXPECT_EQ(m.title, "Open Error");
         EXPECT_EQ(m.buttons, controls::Buttons::OkCancel);
         EXPECT_EQ(m.icon, controls::Icon::Stop);
-        if (questions == 2) peer.close("goals.db"); // the other workstation quits; OK then goes on
+        if (questions == 2) peer.send("close goals.db"); // the other workstation quits; OK then goes on
     };
     dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
     Recorder progress;
@@ -81,7 +81,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     EXPECT_EQ(dm->GoalsTable.recordCount(), 10);
 
     // Cancel: packing ends at that table with the engine's error; every table is open again.
-    ASSERT_TRUE(peer.open("Strategys.db"));
+    ASSERT_EQ(peer.send("open Strategys.db"), "ok");
     dialogs.onMessage = {};
     dialogs.answers = {controls::Answer::Cancel};
     Recorder second;

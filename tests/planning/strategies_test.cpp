@@ -105,7 +105,6 @@ protected:
     int corporate = 0, personal = 0, year = 0;
 };
 VARDIMO_ON_BOTH_STORES(Strategies);
-using FolderStrategies = testing_support::OnFolder<Strategies>;
 
 TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     const int global = goal("Global aim", {});
@@ -618,7 +617,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     EXPECT_EQ(count("Strategys.db", QString("Where GoalID = %1").arg(empty)), 0);
 }
 
-TEST_F(FolderStrategies, DeleteWithMeasurementsIsAllOrNothing) {
+TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "locked elsewhere");
     logOn("me");
@@ -638,7 +637,7 @@ TEST_F(FolderStrategies, DeleteWithMeasurementsIsAllOrNothing) {
     EXPECT_EQ(count("Measure.db"), 0);
 }
 
-TEST_F(FolderStrategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
+TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
     const int global = goal("Global aim", {});
     logOn("me");
     TStrategyForm form;
@@ -667,7 +666,7 @@ TEST_F(FolderStrategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) 
     EXPECT_EQ(dm->NextStrategyNumber(-1), 2);
 }
 
-TEST_F(FolderStrategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
+TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
     logOn("me");

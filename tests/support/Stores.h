@@ -54,8 +54,9 @@ private:
 };
 
 // A fixture parameterised by store whose storeUnderTest() gives the store to use, made
-// folder-only for the tests that are about the files of a folder database (sizes on disk, other
-// workstations run as processes on the folder, a writer killed part-way); used with TEST_F.
+// folder-only for the tests that are about the files of a folder database (sizes on disk, the
+// lock a writer holds on a table file, a commit over several files killed part-way); used with
+// TEST_F.
 template <class Fixture> class OnFolder : public Fixture {
 protected:
     Store storeUnderTest() const override { return Store::Folder; }
