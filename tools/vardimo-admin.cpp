@@ -41,7 +41,7 @@ int usage() {
            "  vardimo-admin export goals|strategies DIR [--year N]\n"
            "                                                     write goals or strategies as CSV to "
            "stdout\n"
-           "  vardimo-admin report strategies DIR --pdf FILE [--year N]\n"
+           "  vardimo-admin report strategies DIR|URI --pdf FILE [--year N]\n"
            "                                                     the strategy report of every strategy not\n"
            "                                                     marked do-not-print (of one goal year) as "
            "PDF\n"
@@ -195,7 +195,10 @@ int report(const QStringList& args) {
         }
     }
     if (pdf.isEmpty()) return usage();
-    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db"))) &&
+    // A server is asked when the data module opens it; a folder without the user table is
+    // refused before anything is made in it.
+    const bool server = engine::isServerLocation(dir);
+    if (!server && !QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db"))) &&
         engine::Database::findFile(dir, QStringLiteral("User.db")).isEmpty()) {
         err << "No database in " << dir << "\n";
         return 1;
@@ -207,7 +210,8 @@ int report(const QStringList& args) {
         ~Restore() { controls::setDialogs(nullptr); }
     } restore;
     engine::Session session;
-    session.addStandardAlias(QStringLiteral("Goal"), QDir(dir).absolutePath(), QStringLiteral("Paradox"));
+    session.addStandardAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath(),
+                             QStringLiteral("Paradox"));
     auto dm = std::make_unique<TProgramDataForm>(session);
     if (!dm->DataModuleCreate()) return 1;
     LoadSystemSettings();

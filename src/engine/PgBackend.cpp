@@ -319,7 +319,9 @@ void PgBackend::registerSession(const QString& userName) {
                  .arg(kSessionClass));
         QSqlQuery q = exec(QStringLiteral("INSERT INTO %1 (username) VALUES (?) RETURNING id")
                                .arg(QLatin1String(kSessionTable)),
-                           {userName});
+                           // A workstation without a login name (no USER in the environment)
+                           // is listed with an empty one, as in the folder store.
+                           {userName.isNull() ? QStringLiteral("") : userName});
         if (!q.next()) throw Error(QStringLiteral("The session could not be registered."));
         const int id = q.value(0).toInt();
         // Taken inside the transaction, so nobody sees the row without its lock; a session-level
@@ -470,8 +472,29 @@ Statement PgBackend::translate(const Statement& st) const {
     int i = 0;
     auto isWordStart = [](QChar c) { return c.isLetter() || c == QLatin1Char('_'); };
     auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+    // The server gives a value without a type the type its place asks for; the branches of a
+    // Case ask for none and would make a whole number text, which an integer column then
+    // refuses ("Case GoalID When ? Then ? End" in an Insert ... Select). Such a value is given
+    // its type here.
+    int bind = 0;
+    QString lastWord;
+    auto isWholeNumber = [&](int index) {
+        if (index >= st.binds.size()) return false;
+        const int type = st.binds[index].typeId();
+        return type == QMetaType::LongLong || type == QMetaType::Int;
+    };
     while (i < n) {
         const QChar c = s[i];
+        if (c == QLatin1Char('?')) {
+            const bool branch = lastWord.compare(QLatin1String("Then"), Qt::CaseInsensitive) == 0 ||
+                                lastWord.compare(QLatin1String("Else"), Qt::CaseInsensitive) == 0;
+            out += branch && isWholeNumber(bind) ? QStringLiteral("CAST(? AS bigint)") : QStringLiteral("?");
+            ++bind;
+            ++i;
+            lastWord.clear();
+            continue;
+        }
+        if (!c.isSpace() && !isWordStart(c)) lastWord.clear();
         if (c == QLatin1Char('\'')) {
             // Engine-made literals pass as they are ('' is a quote inside).
             int j = i + 1;
@@ -506,6 +529,7 @@ Statement PgBackend::translate(const Statement& st) const {
             while (j < n && isWordChar(s[j]))
                 ++j;
             const QString word = s.mid(i, j - i);
+            lastWord = word;
             if (word.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
                 out += QLatin1Char('1');
             else if (word.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)

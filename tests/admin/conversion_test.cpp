@@ -71,8 +71,10 @@ protected:
     }
     int staff = 0, me = 0, other = 0, goal = 0;
 };
+VARDIMO_ON_BOTH_STORES(Conversion);
+using FolderConversion = testing_support::OnFolder<Conversion>;
 
-TEST_F(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
+TEST_P(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
     const int s = strategy(me, "old d", "old m");
     const int bare = strategy(other, "keep?", "keep?");
     measure(s, 2, "Second", QVariant());
@@ -102,7 +104,7 @@ TEST_F(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
 
 // The conversion reads every item in one pass alongside the strategies: each strategy must still
 // get exactly its own items, whatever lies between them, including items left without a strategy.
-TEST_F(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
+TEST_P(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
     const int a = strategy(me, "a", "a");
     const int empty = strategy(me, "e", "e");
     const int b = strategy(other, "b", "b");
@@ -135,7 +137,7 @@ TEST_F(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
     EXPECT_FALSE(dm->MeasureQuery.uniDirectional()) << "the shared query is left as others expect it";
 }
 
-TEST_F(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
+TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     const int a = strategy(me, "Deliver A", "Measure A");
     const int b = strategy(other, QVariant(), QVariant());
     measure(a, 1, "x", "x");
@@ -163,7 +165,7 @@ TEST_F(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
 
-TEST_F(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
+TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     strategy(me, "D", "M");
     strategy(other, "D2", "M2");
     dm->SelectedUserNumber = me;
@@ -216,7 +218,7 @@ TEST_F(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     EXPECT_TRUE(q.field("NoGoalYear").asBoolean()) << "OK stores the row";
 }
 
-TEST_F(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFullName) {
+TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFullName) {
     strategy(me, "D", "M");
     dm->SettingsTable.edit();
     dm->SettingsTable.field("MultipulMeasure").clear();
@@ -235,7 +237,7 @@ TEST_F(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     EXPECT_EQ(form.DBEdit1->text(), dir.path() + "/logo.png");
 }
 
-TEST_F(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
+TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     for (int i = 0; i < 6; ++i) {
         const int s = strategy(i % 2 ? me : other, QString("d%1").arg(i), QString("m%1").arg(i));
         measure(s, 1, "item d", "item m", QDate(2024, 1, 2), true);
@@ -243,7 +245,7 @@ TEST_F(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     const QStringList strategies = dump(*dm, "Strategys.db", "StrategyID");
     const QStringList measures = dump(*dm, "Measure.db", "MeasurementID");
     // Another workstation is changing the fourth strategy.
-    Peer peer(dir.path());
+    Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(false);
     TSystemSettingsForm form;
@@ -261,7 +263,7 @@ TEST_F(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
 
 // The conversion run by another process that is killed with kill -9: every file passes the
 // integrity check and holds either the old data or the fully converted data.
-TEST_F(Conversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
+TEST_F(FolderConversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
     for (int i = 0; i < 120; ++i) {
         const int s =
             strategy(i % 2 ? me : other, QString("deliver %1").arg(i), QString("measure %1").arg(i));
@@ -280,7 +282,7 @@ TEST_F(Conversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
     const QStringList oldMeasures = dump(*dm, "Measure.db", "MeasurementID");
 
     for (const char* to : {"multiple", "single"}) {
-        Peer peer(dir.path());
+        Peer peer(store.location());
         ASSERT_EQ(peer.send(QString("convert %1 60").arg(to)), "ok paused 60") << to;
         peer.kill();
         integrity();
@@ -293,7 +295,7 @@ TEST_F(Conversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
         const QStringList beforeStrategies = dump(*dm, "Strategys.db", "StrategyID");
         const QStringList beforeMeasures = dump(*dm, "Measure.db", "MeasurementID");
         {
-            Peer peer(dir.path());
+            Peer peer(store.location());
             ASSERT_EQ(peer.send("convert multiple"), "ok converting");
             QThread::msleep(QRandomGenerator::global()->bounded(400));
             peer.kill();

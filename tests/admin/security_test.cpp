@@ -36,8 +36,9 @@ protected:
     }
     int staff = 0;
 };
+VARDIMO_ON_BOTH_STORES(SecurityScreen);
 
-TEST_F(SecurityScreen, OtherProfilesOnlyView) {
+TEST_P(SecurityScreen, OtherProfilesOnlyView) {
     ASSERT_TRUE(CheckUser("viewer", "", false));
     dm->SecurityTable.setFiltered(true); // left on by the user setup screen of somebody
     TSecurityForm form;
@@ -52,7 +53,7 @@ TEST_F(SecurityScreen, OtherProfilesOnlyView) {
     }
 }
 
-TEST_F(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
+TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
     ASSERT_TRUE(CheckUser("Supervisor", "", false));
     TSecurityForm form;
     ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
@@ -78,7 +79,7 @@ TEST_F(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
     EXPECT_FALSE(dm->SecurityTable.isEditing());
 }
 
-TEST_F(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
+TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
     ASSERT_TRUE(CheckUser("Supervisor", "", false));
     TSecurityForm form;
     ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));

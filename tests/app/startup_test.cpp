@@ -2,6 +2,7 @@
 // scripted dialogs against real database folders.
 
 #include "Sample.h"
+#include "ServerAdmin.h"
 #include "app/MainFrm.h"
 #include "app/Vardimo.h"
 #include "app/Windows.h"
@@ -10,6 +11,8 @@
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
 #include "engine/Database.h"
+#include "support/PgServer.h"
+#include "support/Stores.h"
 #include "support/TempDir.h"
 #include "system/Workstation.h"
 
@@ -28,6 +31,7 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -40,8 +44,9 @@ QStringList enabledItems(const TMainForm& f) {
 
 } // namespace
 
-class Startup : public ::testing::Test {
+class StartupFixture : public ::testing::TestWithParam<testing_support::Store> {
 protected:
+    virtual testing_support::Store storeUnderTest() const { return GetParam(); }
     void SetUp() override {
         ResetCurrentUser();
         previous = QDir::currentPath();
@@ -55,16 +60,29 @@ protected:
         qunsetenv("NWUSERNAME");
         QFile::remove(iniPath());
         ResetCurrentUser();
+        // Back to the program's own default, the working folder.
+        engine::Session::instance().addStandardAlias("Goal", ".", "Paradox");
     }
     static QString iniPath() { return QDir(QCoreApplication::applicationDirPath()).filePath("vardimo.ini"); }
     void makeDatabase() {
-        engine::Database::create(dir.path());
-        QDir::setCurrent(dir.path());
+        ASSERT_NO_FATAL_FAILURE(store.make(storeUnderTest()));
+        useDatabase(store.location());
     }
+    // Points the program at a database: a folder is its working folder, which the program opens
+    // when no alias says otherwise; a server is named by the alias.
+    void useDatabase(const QString& location) {
+        location_ = location;
+        QDir::setCurrent(dir.path());
+        engine::Session& session = engine::Session::instance();
+        session.addStandardAlias("Goal", onServer() ? location : QString("."), "Paradox");
+        ASSERT_EQ(session.aliasPath("Goal"), onServer() ? location : QString("."))
+            << "an engine configuration beside the test program names another database";
+    }
+    bool onServer() const { return storeUnderTest() == testing_support::Store::Server; }
     // Adds rows with the engine directly, as another program would have.
     void addRows(const std::function<void(TProgramDataForm&)>& fill) {
         engine::Session s;
-        s.addStandardAlias("Goal", dir.path(), "Paradox");
+        s.addStandardAlias("Goal", location_, "Paradox");
         TProgramDataForm module(s);
         ASSERT_TRUE(module.DataModuleCreate());
         fill(module);
@@ -94,7 +112,11 @@ protected:
         };
     }
 
-    testing_support::TempDir dir;
+    testing_support::TestStore store;
+    const testing_support::TempDir& dir = store.dir();
+    QString location_;
+    // An empty server database, for a sample made by the server tools.
+    std::unique_ptr<testing_support::PgTestDatabase> sampleServer;
     controls::ScriptedDialogs dialogs;
     QString previous;
     bool ranLoop = false;
@@ -102,7 +124,13 @@ protected:
     int logonShown = 0;
 };
 
-TEST_F(Startup, AFreshDatabaseStartsStraightIntoTheMainWindow) {
+// The program with a database of either store.
+class StartupWithDatabase : public StartupFixture {};
+VARDIMO_ON_BOTH_STORES(StartupWithDatabase);
+// The program without a database, and with the files of a database folder.
+using Startup = testing_support::OnFolder<StartupFixture>;
+
+TEST_P(StartupWithDatabase, AFreshDatabaseStartsStraightIntoTheMainWindow) {
     makeDatabase();
     QStringList enabled;
     const int status = run({"vardimo"}, [&] {
@@ -121,7 +149,7 @@ TEST_F(Startup, AFreshDatabaseStartsStraightIntoTheMainWindow) {
     EXPECT_EQ(MainForm, nullptr) << "the windows are gone when the program ends";
 }
 
-TEST_F(Startup, TheEngineVersionDecides) {
+TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
     makeDatabase();
     for (std::optional<int> v : {std::optional<int>(), std::optional<int>(400), std::optional<int>(499)}) {
         dialogs.messages.clear();
@@ -141,9 +169,12 @@ TEST_F(Startup, TheEngineVersionDecides) {
     }
 }
 
-TEST_F(Startup, AMissingTableEndsTheProgramBeforeLogon) {
+TEST_P(StartupWithDatabase, AMissingTableEndsTheProgramBeforeLogon) {
     makeDatabase();
-    QFile::remove(dir.file("Strategys.db"));
+    if (onServer())
+        ASSERT_TRUE(store.server()->run("DROP TABLE strategys"));
+    else
+        QFile::remove(dir.file("Strategys.db"));
     EXPECT_NE(run(), 0);
     EXPECT_FALSE(ranLoop);
     EXPECT_EQ(logonShown, 0);
@@ -240,7 +271,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
     EXPECT_EQ(dialogs.messages.size(), 1u) << "no error";
 }
 
-TEST_F(Startup, TheSampleDatabaseAsksForALogon) {
+TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     makeDatabase();
     int staff = 0;
     addRows([&](TProgramDataForm& m) {
@@ -318,7 +349,7 @@ TEST_F(Startup, TheSampleDatabaseAsksForALogon) {
     sys::overrideNetworkUserName({});
 }
 
-TEST_F(Startup, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
+TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     makeDatabase();
     const QStringList nasty{"a\"b", "x\" Or \"1\"=\"1", "') Or (1=1", "Select;Drop", "o'neil"};
     addRows([&](TProgramDataForm& m) {
@@ -343,7 +374,7 @@ TEST_F(Startup, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     }
 }
 
-TEST_F(Startup, MaintenanceAccountAndDisabledLogins) {
+TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
     makeDatabase();
     addRows([](TProgramDataForm& m) {
         m.SecurityTable.insert();
@@ -393,7 +424,7 @@ TEST_F(Startup, MaintenanceAccountAndDisabledLogins) {
     EXPECT_EQ(dialogs.messages.size(), 2u) << "no message box for disabled logins";
 }
 
-TEST_F(Startup, TheMaintenancePairIsReadVerbatim) {
+TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
     const QByteArray ini = "; the installation's own values\r\n"
                            "[Security]\nPassword=not this one\n"
                            "[Maintenance]\r\n"
@@ -432,7 +463,7 @@ TEST_F(Startup, TheMaintenancePairIsReadVerbatim) {
     EXPECT_FALSE(ranLoop);
 }
 
-TEST_F(Startup, ASoleSupervisorWithoutAPasswordValue) {
+TEST_P(StartupWithDatabase, ASoleSupervisorWithoutAPasswordValue) {
     makeDatabase();
     addRows([](TProgramDataForm& m) {
         m.UserSettingsTable.first();
@@ -445,9 +476,17 @@ TEST_F(Startup, ASoleSupervisorWithoutAPasswordValue) {
     EXPECT_EQ(logonShown, 0) << "an empty password value is no password";
 }
 
-TEST_F(Startup, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
-    tools::createDatabase(dir.path(), true, tools::SampleSize::Small);
-    QDir::setCurrent(dir.path());
+TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
+    // The sample as the README's commands make it on either store.
+    if (onServer()) {
+        sampleServer = std::make_unique<testing_support::PgTestDatabase>();
+        ASSERT_FALSE(sampleServer->uri().isEmpty());
+        tools::createServerDatabase(sampleServer->uri(), true, tools::SampleSize::Small);
+        useDatabase(sampleServer->uri());
+    } else {
+        tools::createDatabase(dir.path(), true, tools::SampleSize::Small);
+        useDatabase(dir.path());
+    }
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
     const QStringList all{"&Printer Setup", "&User Settings", "&System Settings", "Us&er Setup",
                           "Se&curity",      "&Pack Database", "&Information",     "&Exit",

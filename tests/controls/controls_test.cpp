@@ -9,7 +9,7 @@
 #include "engine/Error.h"
 #include "engine/Table.h"
 #include "support/Peer.h"
-#include "support/TempDir.h"
+#include "support/Stores.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,11 +22,11 @@
 
 using namespace controls;
 
-class Controls : public ::testing::Test {
+class Controls : public ::testing::TestWithParam<testing_support::Store> {
 protected:
     void SetUp() override {
-        engine::Database::create(dir.path());
-        db.open(dir.path());
+        ASSERT_NO_FATAL_FAILURE(store.make(GetParam()));
+        db.open(store.location());
         types.open();
         for (const char* t : {"Corporate", "Personal"}) {
             types.insert();
@@ -43,7 +43,7 @@ protected:
         goals.post();
         goals.first();
     }
-    testing_support::TempDir dir;
+    testing_support::TestStore store;
     engine::Session session;
     engine::Database db{session};
     engine::Table goals{db, "goals.db"};
@@ -52,8 +52,9 @@ protected:
     engine::DataSource typesSource{&types};
     ScriptedDialogs dialogs;
 };
+VARDIMO_ON_BOTH_STORES(Controls);
 
-TEST_F(Controls, TypingStartsEditingAndWritesAtOnce) {
+TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
     DBEdit edit;
     edit.bind(&goalsSource, "GoalDescription");
     QSignalSpy changed(&edit, &DBEdit::changed);
@@ -88,7 +89,7 @@ TEST_F(Controls, TypingStartsEditingAndWritesAtOnce) {
     EXPECT_EQ(year.text(), "2002");
 }
 
-TEST_F(Controls, LookupBoxCheckBoxMemoAndGrid) {
+TEST_P(Controls, LookupBoxCheckBoxMemoAndGrid) {
     DBLookupComboBox box;
     box.setList(&typesSource, "GoalTypeID", "TypeDescription");
     box.bind(&goalsSource, "GoalTypeID");
@@ -133,7 +134,7 @@ TEST_F(Controls, LookupBoxCheckBoxMemoAndGrid) {
     EXPECT_FALSE(strategies.field("Compleated").asBoolean());
 }
 
-TEST_F(Controls, DisabledControlsAreGreyAndErrorsGoToTheDefaultHandler) {
+TEST_P(Controls, DisabledControlsAreGreyAndErrorsGoToTheDefaultHandler) {
     DBEdit edit;
     setControlEnabled(&edit, false);
     EXPECT_FALSE(edit.isEnabled());
@@ -165,7 +166,7 @@ TEST_F(Controls, DisabledControlsAreGreyAndErrorsGoToTheDefaultHandler) {
     EXPECT_EQ(dialogs.lastText(), "From a key");
 }
 
-TEST_F(Controls, PlainHelpersAndTheScreenBase) {
+TEST_P(Controls, PlainHelpersAndTheScreenBase) {
     SpinBox spin(2000, 2100);
     QSignalSpy spy(&spin, &QSpinBox::valueChanged);
     spin.setValue(2050);
@@ -196,7 +197,7 @@ TEST_F(Controls, PlainHelpersAndTheScreenBase) {
     setHelpFileExists(false);
 }
 
-TEST_F(Controls, AnEmptyListTakesNoTypingUntilInsert) {
+TEST_P(Controls, AnEmptyListTakesNoTypingUntilInsert) {
     engine::Table depts(db, "Department.db");
     depts.open();
     engine::DataSource ds(&depts);
@@ -219,7 +220,7 @@ TEST_F(Controls, AnEmptyListTakesNoTypingUntilInsert) {
     EXPECT_EQ(depts.field("Description").asString(), "Sales");
 }
 
-TEST_F(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
+TEST_P(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
     goals.edit();
     goals.field("GoalYear").setValue(2027);
     goals.post();
@@ -252,7 +253,7 @@ TEST_F(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
     EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
-TEST_F(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
+TEST_P(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
     DBEdit goal;
     goal.bind(&goalsSource, "GoalDescription");
     EXPECT_EQ(goal.maxLength(), 120);
@@ -281,7 +282,7 @@ TEST_F(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
     EXPECT_FALSE(grid.model()->setData(grid.model()->index(0, 1), "x", Qt::DisplayRole));
 }
 
-TEST_F(Controls, OnlyADeliberatePickChangesALookupBox) {
+TEST_P(Controls, OnlyADeliberatePickChangesALookupBox) {
     DBLookupComboBox box;
     box.setList(&typesSource, "GoalTypeID", "TypeDescription");
     box.bind(&goalsSource, "GoalTypeID");
@@ -319,7 +320,7 @@ TEST_F(Controls, OnlyADeliberatePickChangesALookupBox) {
 // A lookup box takes its size from the widths its list keeps instead of measuring every entry:
 // it must come out exactly as a plain QComboBox over the same entries, and stay fixed once
 // shown as QComboBox's does.
-TEST_F(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
+TEST_P(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
     for (const char* t : {"A rather long goal type description", "WWWWWWWWWWWW", "i"}) {
         types.insert();
         types.field("TypeDescription").setValue(t);
@@ -384,7 +385,7 @@ TEST_F(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
     EXPECT_EQ(fixed.minimumSizeHint(), plainFixed.minimumSizeHint());
 }
 
-TEST_F(Controls, ARowBeingInsertedIsALineOfItsOwn) {
+TEST_P(Controls, ARowBeingInsertedIsALineOfItsOwn) {
     DBGrid grid;
     grid.bind(&goalsSource, {{"GoalDescription", "Goal"}});
     DBEdit edit;
@@ -424,7 +425,7 @@ public:
 };
 } // namespace
 
-TEST_F(Controls, AGridThatCannotReadSaysSoOnce) {
+TEST_P(Controls, AGridThatCannotReadSaysSoOnce) {
     BrokenSet broken;
     engine::DataSource source(&broken);
     DBGrid grid;
@@ -438,7 +439,7 @@ TEST_F(Controls, AGridThatCannotReadSaysSoOnce) {
 }
 
 // Two workstations show the same rows; one saves, the other types over what it showed.
-TEST_F(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
+TEST_P(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
     engine::Table strategies(db, "Strategys.db");
     strategies.open();
     strategies.insert();
@@ -455,7 +456,7 @@ TEST_F(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
     const qint64 goalId = goals.field("GoalID").asInteger();
     ASSERT_EQ(edit.text(), "First");
 
-    testing_support::Peer a(dir.path());
+    testing_support::Peer a(store.location());
     ASSERT_EQ(a.send(QString("edit goals.db GoalID %1 GoalDescription First A").arg(goalId)), "ok");
     ASSERT_EQ(a.send("post goals.db"), "ok");
     ASSERT_EQ(a.send(QString("edit Strategys.db StrategyID %1 StrategyDescription Plan A")

@@ -40,8 +40,9 @@ TEST(Csv, WriterReportsAFailedWrite) {
 }
 
 class CsvExport : public DataFixture {};
+VARDIMO_ON_BOTH_STORES(CsvExport);
 
-TEST_F(CsvExport, GoalsReadBackByPythonEqualTheRows) {
+TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
     const int type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Qualité"}});
     const int ann = addUser("ANN", "", "Ann \"the boss\" Öberg", 1);
     const QStringList texts{"Plain goal",
@@ -89,7 +90,7 @@ TEST_F(CsvExport, GoalsReadBackByPythonEqualTheRows) {
     }
 }
 
-TEST_F(CsvExport, DataSetExportFollowsTheFilterAndKeepsThePosition) {
+TEST_P(CsvExport, DataSetExportFollowsTheFilterAndKeepsThePosition) {
     addGoal("B", 2026, 1, {}, 1);
     addGoal("A", 2026, 1, {}, 1);
     addGoal("C", 2024, 1, {}, 1);

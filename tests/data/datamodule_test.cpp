@@ -13,8 +13,9 @@
 using testing_support::DataFixture;
 
 class DataModule : public DataFixture {};
+VARDIMO_ON_BOTH_STORES(DataModule);
 
-TEST_F(DataModule, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
+TEST_P(DataModule, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
     for (engine::Table* t : dm->tablesInOpenOrder())
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
     EXPECT_EQ(dm->GoalsQuery.text(), "Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
@@ -32,11 +33,14 @@ TEST_F(DataModule, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
     EXPECT_EQ(dm->SettingsTable.recordCount(), 1);
 }
 
-TEST_F(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
+TEST_P(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
     dm.reset();
-    QFile::remove(dir.file("Department.db"));
+    if (onServer())
+        ASSERT_TRUE(store.server()->run("DROP TABLE department"));
+    else
+        QFile::remove(dir.file("Department.db"));
     session = std::make_unique<engine::Session>();
-    session->addStandardAlias("Goal", dir.path(), "Paradox");
+    session->addStandardAlias("Goal", store.location(), "Paradox");
     TProgramDataForm module(*session);
     EXPECT_FALSE(module.DataModuleCreate());
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -46,10 +50,14 @@ TEST_F(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
     EXPECT_TRUE(module.StrategyTable.isOpen()) << "tables before the missing one were opened";
     EXPECT_FALSE(module.GoalTypeTable.isOpen()) << "no further table is opened";
     EXPECT_FALSE(module.MeasureTable.isOpen());
-    EXPECT_FALSE(QFile::exists(dir.file("Department.db")));
+    if (onServer())
+        EXPECT_TRUE(store.server()->run("CREATE TABLE department (x integer)"))
+            << "the table was not made again";
+    else
+        EXPECT_FALSE(QFile::exists(dir.file("Department.db")));
 }
 
-TEST_F(DataModule, CheckUserFillsTheRecordsFromTheMatchedUser) {
+TEST_P(DataModule, CheckUserFillsTheRecordsFromTheMatchedUser) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
     EXPECT_FALSE(CheckUser("jsmith", "secret", true)) << "the password is compared exactly";
@@ -86,7 +94,7 @@ TEST_F(DataModule, CheckUserFillsTheRecordsFromTheMatchedUser) {
     EXPECT_FALSE(SecurityData.Supervisor);
 }
 
-TEST_F(DataModule, NullFieldsAreNeverCopied) {
+TEST_P(DataModule, NullFieldsAreNeverCopied) {
     engine::Table& s = dm->SettingsTable;
     s.edit();
     for (const char* f : {"DisableLogin", "AutoLogon", "NoGoalYear", "SendToPrinter", "MultipulMeasure"})
@@ -124,7 +132,7 @@ TEST_F(DataModule, NullFieldsAreNeverCopied) {
     EXPECT_EQ(d.UserNumber, -1);
 }
 
-TEST_F(DataModule, AccessListsAndLookups) {
+TEST_P(DataModule, AccessListsAndLookups) {
     const int staff = addProfile("Staff", {});
     const int u4 = addUser("four", "", "Four", staff);
     const int dept = [&] {
@@ -183,7 +191,7 @@ TEST_F(DataModule, AccessListsAndLookups) {
     EXPECT_EQ(dm->UserDepartmentName(999), "");
 }
 
-TEST_F(DataModule, ASupervisorWithoutAccessRows) {
+TEST_P(DataModule, ASupervisorWithoutAccessRows) {
     const int boss = addProfile("Boss", {"Supervisor"});
     addUser("boss", "", "Boss", boss);
     ASSERT_TRUE(CheckUser("boss", "", false));
@@ -193,7 +201,7 @@ TEST_F(DataModule, ASupervisorWithoutAccessRows) {
     EXPECT_TRUE(dm->MayEditUser(1));
 }
 
-TEST_F(DataModule, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
+TEST_P(DataModule, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals"});
     const int boss = addProfile("Boss", {"CanPackDatabase"});
     // Two rows whose ids differ only in letter case, stored before ids were kept apart.

@@ -52,8 +52,10 @@ protected:
     }
     int me = 0, other = 0;
 };
+VARDIMO_ON_BOTH_STORES(GoalCopy);
+using FolderGoalCopy = testing_support::OnFolder<GoalCopy>;
 
-TEST_F(GoalCopy, RightsDecideWhichGoalsAreCopied) {
+TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     addGoal("mine for me", 2026, 1, me, me);
     addGoal("mine global", 2026, 2, {}, me);
     addGoal("other's for me", 2026, 1, me, other);
@@ -86,7 +88,7 @@ TEST_F(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     EXPECT_EQ(goalsOf(2026).size(), 3) << "the originals stay";
 }
 
-TEST_F(GoalCopy, CopyingTwiceCopiesNothingNew) {
+TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
     SecurityData.CanAddGlobalGoals = true;
     const int a = addGoal("A", 2026, 1, me, me);
     addGoal("B", 2026, 1, {}, me);
@@ -111,7 +113,7 @@ TEST_F(GoalCopy, CopyingTwiceCopiesNothingNew) {
     EXPECT_EQ(goalsOf(2027).size(), 4);
 }
 
-TEST_F(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
+TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     const int g = addGoal("G", 2026, 1, me, me);
     const int h = addGoal("H", 2026, 1, me, me);
     addStrategy(g, me, 5, false, "me five");
@@ -154,7 +156,7 @@ TEST_F(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     EXPECT_EQ(dm->NextStrategyNumber(me), 3);
 }
 
-TEST_F(GoalCopy, GoalsOnlyWhenAsked) {
+TEST_P(GoalCopy, GoalsOnlyWhenAsked) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
     EXPECT_EQ(CopyGoalsToNextYear(*dm, PlanGoalCopy(*dm, 2026), false).Strategies, 0);
@@ -164,12 +166,12 @@ TEST_F(GoalCopy, GoalsOnlyWhenAsked) {
     EXPECT_EQ(q.field("N").asInt(), 1);
 }
 
-TEST_F(GoalCopy, AFailureCopiesNothing) {
+TEST_F(FolderGoalCopy, AFailureCopiesNothing) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
     const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
     // Another workstation is in the middle of writing the strategies and does not finish.
-    testing_support::Peer peer(dir.path());
+    testing_support::Peer peer(store.location());
     ASSERT_TRUE(peer.send("hold Strategys.db CommentsStatus x").startsWith("ok")) << "peer";
     EXPECT_THROW(CopyGoalsToNextYear(*dm, plan, true), engine::Error);
     peer.kill();

@@ -69,8 +69,9 @@ protected:
         s4 = 0;
     int number = 0;
 };
+VARDIMO_ON_BOTH_STORES(Progress);
 
-TEST_F(Progress, OverviewCountsPerUserAndDepartment) {
+TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
     TProgressOverview o = ComputeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
     EXPECT_EQ(lines(o.Departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
@@ -97,7 +98,7 @@ TEST_F(Progress, OverviewCountsPerUserAndDepartment) {
     EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1"}));
 }
 
-TEST_F(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
+TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     QVector<TOverdueItem> items = ListOverdue(*dm, today);
     QStringList got;
     for (const auto& it : items)

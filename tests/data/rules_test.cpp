@@ -24,8 +24,9 @@ protected:
                                              {"StrategyDescription", text}});
     }
 };
+VARDIMO_ON_BOTH_STORES(Rules);
 
-TEST_F(Rules, GoalFilterByYearTypeUserAndOwner) {
+TEST_P(Rules, GoalFilterByYearTypeUserAndOwner) {
     addGoal("A 2002 type 3", 2002, 3, 7, 7);
     addGoal("B 2002 type 4", 2002, 4, 7, 7);
     addGoal("C 2003 type 3", 2003, 3, 7, 7);
@@ -60,7 +61,7 @@ TEST_F(Rules, GoalFilterByYearTypeUserAndOwner) {
     EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 5);
 }
 
-TEST_F(Rules, StrategyMeasureAccessAndUserFilters) {
+TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
     const int g1 = addGoal("g1", 2002, 1), g2 = addGoal("g2", 2002, 1);
     addStrategy(g1, 7, 1, "mine");
     addStrategy(g1, 8, 1, "other user");
@@ -106,7 +107,7 @@ TEST_F(Rules, StrategyMeasureAccessAndUserFilters) {
     EXPECT_EQ(listed(dm->AccessListTable, "CanSeeUser"), QStringList({"4", "5"}));
 }
 
-TEST_F(Rules, StampsCalculatedFieldsAndNumbering) {
+TEST_P(Rules, StampsCalculatedFieldsAndNumbering) {
     LoginData.UserNumber = 42;
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     const int g = addGoal("stamped", 2002, 1);

@@ -52,8 +52,9 @@ protected:
     }
     int staff = 0, me = 0, other = 0, type = 0, year = 0;
 };
+VARDIMO_ON_BOTH_STORES(GoalsScreen);
 
-TEST_F(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
+TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     addGoal("Last year's", year - 1, me, me);
     TGoalsForm form;
     EXPECT_EQ(form.windowTitle(), "Goals");
@@ -100,7 +101,7 @@ TEST_F(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     EXPECT_FALSE(dm->UserTable2.filtered());
 }
 
-TEST_F(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
+TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     const int global = addGoal("Global", year, {}, me);
     addGoal("Theirs", year, me, other);
     {
@@ -132,7 +133,7 @@ TEST_F(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     EXPECT_EQ(countRows("goals.db", "Where UserNumber Is Null"), 3);
 }
 
-TEST_F(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements) {
+TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements) {
     const int global = addGoal("Global", year, {}, me);
     const int kept = addGoal("Kept", year, me, me);
     auto strategy = [&](int goal, int user) {
@@ -167,7 +168,7 @@ TEST_F(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
 }
 
-TEST_F(GoalsScreen, PrintingTheGoalsList) {
+TEST_P(GoalsScreen, PrintingTheGoalsList) {
     addGoal("Grow sales", year, me, me);
     addGoal("Global aim", year - 3, {}, me);
     addGoal("Someone else's", year, other, other);
@@ -216,7 +217,7 @@ TEST_F(GoalsScreen, PrintingTheGoalsList) {
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
 }
 
-TEST_F(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
+TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     for (int i = 0; i < 120; ++i)
         addGoal(QString("Goal number %1").arg(i, 3, 10, QChar('0')), year, me, me);
     engine::Query& q = dm->GoalsQuery;
@@ -258,7 +259,7 @@ TEST_F(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.close();
 }
 
-TEST_F(GoalsScreen, NoGoalYearHidesTheYearControls) {
+TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
     SystemSettings.NoGoalYear = true;
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
@@ -269,7 +270,7 @@ TEST_F(GoalsScreen, NoGoalYearHidesTheYearControls) {
     EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "the year filter still applies";
 }
 
-TEST_F(GoalsScreen, GoalTypesAndDepartments) {
+TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     TGoalTypeForm types;
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
     EXPECT_EQ(types.GroupBox1->title(), "Detail");
@@ -299,7 +300,7 @@ TEST_F(GoalsScreen, GoalTypesAndDepartments) {
     EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Browse);
 }
 
-TEST_F(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
+TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
     TGoalsForm form;
     ASSERT_EQ(dm->GoalsTable.recordCount(), 0);
     form.show();
@@ -339,7 +340,7 @@ TEST_F(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
     EXPECT_EQ(countRows("goals.db", "Where GoalYear < 2000 Or GoalYear > 2100"), 0);
 }
 
-TEST_F(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
+TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     addGoal("Kept", year, me, me);
     // Rows that hold no goal number, as imported or left behind: a new goal's number is empty.
     dm->StrategyTable.insert();
@@ -359,16 +360,16 @@ TEST_F(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
 }
 
-TEST_F(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
+TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     const int goal = addGoal("Shared", year, me, me);
     TGoalsForm form;
     ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), goal);
     {
         // Another workstation moves the goal to the next year.
         engine::Session s;
-        s.addStandardAlias("Goal", dir.path(), "Paradox");
+        s.addStandardAlias("Goal", store.location(), "Paradox");
         engine::Database other(s);
-        other.open(dir.path());
+        other.open(store.location());
         engine::Table t(other, "goals.db");
         t.open();
         ASSERT_TRUE(t.locate("GoalID", goal));

@@ -36,8 +36,9 @@ protected:
     }
     int me = 0, year = 0;
 };
+VARDIMO_ON_BOTH_STORES(GoalsExtras);
 
-TEST_F(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
+TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     const int g = addGoal("Grow", year, 1, me, me);
     addGoal("Shrink", year, 1, me, me);
     insertRow(dm->StrategyTable,
@@ -83,7 +84,7 @@ TEST_F(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     EXPECT_EQ(goalsIn(year + 1), 2);
 }
 
-TEST_F(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
+TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     SystemSettings.NoGoalYear = true;
     addGoal("Grow", year, 1, me, me);
     TGoalsForm form;
@@ -94,7 +95,7 @@ TEST_F(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     EXPECT_EQ(form.GoalSpin->value(), year);
 }
 
-TEST_F(GoalsExtras, ExportWritesTheListedGoals) {
+TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("B, \"quoted\"", year, 1, me, me);
     addGoal("A", year, 1, me, me);
     addGoal("Other year", year - 1, 1, me, me);

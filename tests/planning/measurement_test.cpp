@@ -31,8 +31,9 @@ protected:
     engine::Table& items() { return dm->MeasureTable; }
     int goal = 0, mine = 0, theirs = 0;
 };
+VARDIMO_ON_BOTH_STORES(MeasurementScreen);
 
-TEST_F(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
+TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);
     standOn(mine);
     {
@@ -64,7 +65,7 @@ TEST_F(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     EXPECT_EQ(stored(mine), 0);
 }
 
-TEST_F(MeasurementScreen, AStrategyTheUserMayOnlyView) {
+TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     standOn(theirs);
     {
         TMeasurementForm form;
@@ -96,7 +97,7 @@ TEST_F(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     dm->StrategyTable.cancel();
 }
 
-TEST_F(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
+TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     standOn(mine);
     TMeasurementForm form;
     for (const char* text : {"one", "two", "three"}) {
@@ -143,7 +144,7 @@ TEST_F(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     EXPECT_FALSE(items().field("ModifiedDate").isNull());
 }
 
-TEST_F(MeasurementScreen, TheDateDialogResetAndCompleted) {
+TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     addMeasure(mine, 1);
     standOn(mine);
     TMeasurementForm form;
@@ -178,7 +179,7 @@ TEST_F(MeasurementScreen, TheDateDialogResetAndCompleted) {
     EXPECT_TRUE(items().field("CompleationDate").isNull());
 }
 
-TEST_F(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
+TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
     TMeasurementForm form;

@@ -104,8 +104,9 @@ protected:
     int staff = 0, boss = 0, me = 0, other = 0, third = 0, chief = 0;
     int corporate = 0, personal = 0, year = 0;
 };
+VARDIMO_ON_BOTH_STORES(Strategies);
 
-TEST_F(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
+TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     const int global = goal("Global aim", {});
     const int mine = goal("Mine", me);
     goal("Otto's", other);
@@ -171,7 +172,7 @@ TEST_F(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     EXPECT_EQ(dm->GoalYearFilter, QString::number(year - 1));
 }
 
-TEST_F(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
+TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     const int global = goal("Global aim", {});
     const int empty = goal("Nothing written", {});
     const int theirs = strategy(global, other, 1, "Otto writes");
@@ -245,7 +246,7 @@ TEST_F(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), "For Tina") << "listed after saving";
 }
 
-TEST_F(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
+TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     const int global = goal("Global aim", {});
     strategy(global, other, 1);
     logOn("me");
@@ -308,7 +309,7 @@ TEST_F(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     EXPECT_EQ(s.state(), engine::DataSet::State::Browse);
 }
 
-TEST_F(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
+TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     const int global = goal("Global aim", {});
     const int department = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
     dm->UserSettingsTable.locate("UserNumber", me);
@@ -432,7 +433,7 @@ TEST_F(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     EXPECT_EQ(s.field("CommentsStatus").asString(), longText);
 }
 
-TEST_F(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
+TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     const int global = goal("Global aim", {});
     logOn("me");
     SystemSettings.MultipulMeasure = true;
@@ -461,7 +462,7 @@ TEST_F(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     EXPECT_EQ(count("Strategys.db"), 1) << "Cancel after the items no longer removes it";
 }
 
-TEST_F(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) {
+TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
     logOn("me");
@@ -539,7 +540,7 @@ TEST_F(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     dm->StrategyTable.cancel();
 }
 
-TEST_F(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
+TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     const int global = goal("Global aim", {});
     const int empty = goal("Nothing yet", {});
     const int moved = strategy(global, me, 1, "to be moved");
@@ -616,7 +617,7 @@ TEST_F(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     EXPECT_EQ(count("Strategys.db", QString("Where GoalID = %1").arg(empty)), 0);
 }
 
-TEST_F(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
+TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "locked elsewhere");
     logOn("me");
@@ -624,7 +625,7 @@ TEST_F(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     measurement(id);
     measurement(id);
     TStrategyForm form;
-    Peer peer(dir.path());
+    Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
     form.DeleteBtn->click();
     EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
@@ -636,11 +637,11 @@ TEST_F(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     EXPECT_EQ(count("Measure.db"), 0);
 }
 
-TEST_F(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
+TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
     const int global = goal("Global aim", {});
     logOn("me");
     TStrategyForm form;
-    Peer peer(dir.path());
+    Peer peer(store.location());
     onEditor([&](TStrategyEditForm& e) {
         EXPECT_EQ(e.DBEdit1->text(), "1");
         // Meanwhile the other workstation stores its own number 1 for the same user and goal.
@@ -665,12 +666,12 @@ TEST_F(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
     EXPECT_EQ(dm->NextStrategyNumber(-1), 2);
 }
 
-TEST_F(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
+TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
     logOn("me");
     TStrategyForm form;
-    Peer peer(dir.path());
+    Peer peer(store.location());
     TStrategyEditForm e;
     e.FormActivate();
     ASSERT_EQ(e.DBMemo1->toPlainText(), "original");

@@ -58,8 +58,9 @@ protected:
     }
     int me = 0, you = 0, type = 0, year = 0, number = 0;
 };
+VARDIMO_ON_BOTH_STORES(Tracking);
 
-TEST_F(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
+TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     TMainForm form;
     const QList<QAction*> top = form.menuBar()->actions();
     QStringList titles;
@@ -96,7 +97,7 @@ TEST_F(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }
 
-TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
+TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     TOverdueForm form;
     EXPECT_EQ(form.windowTitle(), "Overdue");
     ASSERT_EQ(form.Grid->model()->rowCount(), 2);
@@ -142,7 +143,7 @@ TEST_F(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     EXPECT_EQ(mine.Grid->model()->rowCount(), 1);
 }
 
-TEST_F(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsChanges) {
+TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsChanges) {
     // A strategy of another year and goal, of a user the next person may only see; the goal list
     // stands on another goal, as the strategy list leaves it.
     const int earlier = addGoal("Earlier aim", year - 1, type, you, me);
@@ -195,7 +196,7 @@ TEST_F(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }
 
-TEST_F(Tracking, OverviewShowsCountsChartPrintsAndExports) {
+TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
     TOverviewForm form;
     EXPECT_EQ(form.windowTitle(), "Overview");
     EXPECT_EQ(form.YearSpin->value(), year);

@@ -44,8 +44,9 @@ protected:
     }
     int goal = 0;
 };
+VARDIMO_ON_BOTH_STORES(StrategyReport);
 
-TEST_F(StrategyReport, PageOfAStrategyWithItsOwnTexts) {
+TEST_P(StrategyReport, PageOfAStrategyWithItsOwnTexts) {
     const int s = addStrategy(goal, me, 3,
                               {{"StrategyDescription", "Line one\nLine two"},
                                {"Responsibility", "Team lead"},
@@ -95,7 +96,7 @@ TEST_F(StrategyReport, PageOfAStrategyWithItsOwnTexts) {
     EXPECT_EQ(p[m + 5], QString("P/50/03/31/%1").arg(year));
 }
 
-TEST_F(StrategyReport, YearLineOwnerLineAndTitleSuffix) {
+TEST_P(StrategyReport, YearLineOwnerLineAndTitleSuffix) {
     const int s = addStrategy(goal, me, 1);
     SystemSettings.NoGoalYear = true;
     QStringList p = page(s, "Q3 review");
@@ -110,7 +111,7 @@ TEST_F(StrategyReport, YearLineOwnerLineAndTitleSuffix) {
     EXPECT_EQ(p[1], "BI/0/Undated");
 }
 
-TEST_F(StrategyReport, MultipleMeasurementsInNumberOrder) {
+TEST_P(StrategyReport, MultipleMeasurementsInNumberOrder) {
     SystemSettings.MultipulMeasure = true;
     const int bare = addStrategy(goal, me, 1, {{"Deliverable", "own text is not printed"}});
     QStringList p = page(bare);
@@ -143,7 +144,7 @@ TEST_F(StrategyReport, MultipleMeasurementsInNumberOrder) {
     EXPECT_FALSE(dm->MeasureQuery.prepared());
 }
 
-TEST_F(StrategyReport, AnEmptyQueryPrintsOnePageOfEmptyValues) {
+TEST_P(StrategyReport, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     SystemSettings.MultipulMeasure = true;
     openOne(-5);
     ASSERT_TRUE(dm->Strategyquery.isEmpty());
@@ -171,7 +172,7 @@ TEST_F(StrategyReport, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     EXPECT_TRUE(text.contains("COMMENTS/STATUS:"));
 }
 
-TEST_F(StrategyReport, OnePagePerStrategyAndLongBodiesContinue) {
+TEST_P(StrategyReport, OnePagePerStrategyAndLongBodiesContinue) {
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "First strategy"}});
     QStringList lines;
     for (int i = 1; i <= 180; ++i)
@@ -222,7 +223,7 @@ TEST_F(StrategyReport, OnePagePerStrategyAndLongBodiesContinue) {
     q.close();
 }
 
-TEST_F(StrategyReport, TheEngineContinuesATallBandAndReportsPrinterFailures) {
+TEST_P(StrategyReport, TheEngineContinuesATallBandAndReportsPrinterFailures) {
     engine::Query q(dm->GoalDatabase);
     q.add("Select * From \"Settings.db\"");
     q.open();
@@ -249,7 +250,7 @@ TEST_F(StrategyReport, TheEngineContinuesATallBandAndReportsPrinterFailures) {
     EXPECT_FALSE(QFile::exists(missing));
 }
 
-TEST_F(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
+TEST_P(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     addStrategy(goal, me, 1, {{"CommentsStatus", "first page"}});
     addStrategy(goal, me, 2, {{"CommentsStatus", "second page"}});
     engine::Query& q = dm->Strategyquery;
@@ -292,7 +293,7 @@ TEST_F(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     q.close();
 }
 
-TEST_F(StrategyReport, TheEditorsPrintAndPreview) {
+TEST_P(StrategyReport, TheEditorsPrintAndPreview) {
     const int s = addStrategy(goal, me, 7, {{"StrategyDescription", "Printed from the editor"}});
     const QString pdf = dir.file("editor.pdf");
     dialogs.printToFile = pdf;
@@ -339,7 +340,7 @@ TEST_F(StrategyReport, TheEditorsPrintAndPreview) {
     EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
 
-TEST_F(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
+TEST_P(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
     addStrategy(goal, me, 1, {{"StrategyDescription", "This year's first"}});
     addStrategy(goal, me, 2, {{"StrategyDescription", "Never printed"}, {"DoNotPrint", true}});
     addStrategy(goal, me, 3, {{"StrategyDescription", "This year's second"}});
@@ -347,7 +348,7 @@ TEST_F(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
     addStrategy(old, me, 1, {{"StrategyDescription", "Last year's"}});
     auto run = [&](const QStringList& args, QString* out, QString* err) {
         QProcess p;
-        p.start(VARDIMO_ADMIN_PATH, QStringList{"report", "strategies", dir.path()} + args);
+        p.start(VARDIMO_ADMIN_PATH, QStringList{"report", "strategies", store.location()} + args);
         p.waitForFinished(120000);
         *out = QString::fromUtf8(p.readAllStandardOutput());
         *err = QString::fromUtf8(p.readAllStandardError());
@@ -370,7 +371,7 @@ TEST_F(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
     EXPECT_EQ(run({"--pdf", pdf, "--year", "soon"}, &out, &err), 2);
 }
 
-TEST_F(StrategyReport, ARunAgainComposesAfresh) {
+TEST_P(StrategyReport, ARunAgainComposesAfresh) {
     // The preview renders again when its page setup changes: the same report runs twice.
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "Alpha text"}});
     const int b = addStrategy(goal, me, 2, {{"StrategyDescription", "Beta text"}});
@@ -387,7 +388,7 @@ TEST_F(StrategyReport, ARunAgainComposesAfresh) {
     EXPECT_EQ(report.body(), nullptr) << "the scratch document lives only during a run";
 }
 
-TEST_F(StrategyReport, ThePreviewShowsTheStrategyPages) {
+TEST_P(StrategyReport, ThePreviewShowsTheStrategyPages) {
     const int a = addStrategy(goal, me, 1);
     openOne(a);
     int pages = -1;
@@ -403,7 +404,7 @@ TEST_F(StrategyReport, ThePreviewShowsTheStrategyPages) {
     EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
 
-TEST_F(StrategyReport, ThePreviewWindowFitsOnTheScreen) {
+TEST_P(StrategyReport, ThePreviewWindowFitsOnTheScreen) {
     openOne(addStrategy(goal, me, 1));
     QSize shown;
     dialogs.onModal = [&](QDialog& d) {

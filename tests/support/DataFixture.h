@@ -4,6 +4,7 @@
 #include "data/CurrentUser.h"
 #include "data/ProgramDataFrm.h"
 #include "engine/Database.h"
+#include "support/Stores.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -13,21 +14,25 @@
 
 namespace testing_support {
 
-// A fresh database folder with the data module open on it and scripted dialogs.
-class DataFixture : public ::testing::Test {
+// A fresh database of the test's store with the data module open on it and scripted dialogs.
+// Tests use TEST_P and VARDIMO_ON_BOTH_STORES; tests about the files of a folder database use a
+// fixture made with OnFolder instead (TEST_F).
+class DataFixture : public ::testing::TestWithParam<Store> {
 protected:
     void SetUp() override {
-        engine::Database::create(dir.path());
+        ASSERT_NO_FATAL_FAILURE(store.make(storeUnderTest()));
         openModule();
     }
     void TearDown() override {
         dm.reset();
         ResetCurrentUser();
     }
+    virtual Store storeUnderTest() const { return GetParam(); }
+    bool onServer() const { return store.onServer(); }
     void openModule() {
         dm.reset();
         session = std::make_unique<engine::Session>();
-        session->addStandardAlias("Goal", dir.path(), "Paradox");
+        session->addStandardAlias("Goal", store.location(), "Paradox");
         dm = std::make_unique<TProgramDataForm>(*session);
         ASSERT_TRUE(dm->DataModuleCreate()) << dialogs.lastText().toStdString();
         ResetCurrentUser();
@@ -72,7 +77,10 @@ protected:
         insertRow(dm->AccessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
     }
 
-    TempDir dir;
+    TestStore store;
+    // A folder of the test's own for files it writes (reports, exports); on a folder store also
+    // the database's folder.
+    const TempDir& dir = store.dir();
     controls::ScriptedDialogs dialogs;
     std::unique_ptr<engine::Session> session;
     std::unique_ptr<TProgramDataForm> dm;

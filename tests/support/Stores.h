@@ -6,12 +6,18 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace testing_support {
 
 // The two stores a database can live in; storage tests run on both.
 enum class Store { Folder, Server };
+
+// Names the store in a failure message instead of showing its bytes.
+inline void PrintTo(Store store, std::ostream* os) {
+    *os << (store == Store::Folder ? "Folder" : "Server");
+}
 
 inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
     return info.param == Store::Folder ? "Folder" : "Server";
@@ -45,6 +51,15 @@ private:
     TempDir dir_;
     std::unique_ptr<PgTestDatabase> server_;
     QString location_;
+};
+
+// A fixture parameterised by store whose storeUnderTest() gives the store to use, made
+// folder-only for the tests that are about the files of a folder database (sizes on disk, the
+// lock a writer holds on a table file, a commit over several files killed part-way); used with
+// TEST_F.
+template <class Fixture> class OnFolder : public Fixture {
+protected:
+    Store storeUnderTest() const override { return Store::Folder; }
 };
 
 } // namespace testing_support
