@@ -214,10 +214,18 @@ void Database::begin() {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     checkTransactionAlive();
     if (levels_.empty())
-        exec(QStringLiteral("BEGIN"));
+        control(QStringLiteral("BEGIN"));
     else
-        exec(QStringLiteral("SAVEPOINT vardimo_%1").arg(levels_.size()));
+        control(QStringLiteral("SAVEPOINT vardimo_%1").arg(levels_.size()));
     levels_.emplace_back();
+}
+
+void Database::control(const QString& sql, const QString& files) {
+    // A folder prepares these once (every post begins and commits); a server cannot prepare them.
+    if (backend_->kind() == Backend::Kind::Folder)
+        run(sql, {}, files);
+    else
+        exec(sql, {}, files);
 }
 
 QString Database::writtenFiles() const {
@@ -243,14 +251,12 @@ void Database::commit() {
                     Error::Kind::TransactionLost);
     }
     if (levels_.size() == 1) {
-        const QString files = writtenFiles();
-        QSqlQuery q(connection());
-        if (!q.exec(QStringLiteral("COMMIT"))) {
+        try {
+            control(QStringLiteral("COMMIT"), writtenFiles());
+        } catch (const Error&) {
             // Still open (typically: another workstation reads a file this one wants to write).
-            const Error e = backend_->failure(q.lastError(), files);
-            q = QSqlQuery();
             rollbackLevels(0);
-            throw e;
+            throw;
         }
         const Level done = std::move(levels_.back());
         levels_.pop_back();
@@ -258,7 +264,7 @@ void Database::commit() {
         flush(done);
         return;
     }
-    exec(QStringLiteral("RELEASE vardimo_%1").arg(levels_.size() - 1));
+    control(QStringLiteral("RELEASE vardimo_%1").arg(levels_.size() - 1));
     Level done = std::move(levels_.back());
     levels_.pop_back();
     if (batchLevel_ > int(levels_.size())) batchLevel_ = 0;

@@ -142,6 +142,8 @@ private:
         QHash<QString, QSet<const QObject*>> changed;
     };
     void checkTransactionAlive();
+    // Runs BEGIN, COMMIT and the savepoint statements.
+    void control(const QString& sql, const QString& files = {});
     void failed();
     void transactionLost();
     void rolledBack(const Level& level);
