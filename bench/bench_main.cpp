@@ -45,8 +45,10 @@ struct Fixture {
 
 // The data module of a store, made current (the screens and the logon use the current one) with
 // JSMITH logged on. Null for the server when there is none.
+// Released before the application object ends (data modules own widgets and connections).
+std::unique_ptr<Fixture> folder, server;
+
 Fixture* fixtureOf(Store store) {
-    static std::unique_ptr<Fixture> folder, server;
     static bool serverTried = false;
     Fixture* f = nullptr;
     if (store == Store::Folder) {
@@ -363,6 +365,8 @@ BENCHMARK(BM_SQLiteScanStrategies)->Unit(benchmark::kMillisecond)->Iterations(3)
 BENCHMARK(BM_WalkStrategies)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ForwardOnlyQueryMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+void releaseConversionCopy();
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -371,6 +375,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     std::printf("Resident memory with the large data set open: %ld MB (target under 200 MB)\n",
                 residentKb() / 1024);
+    std::fflush(stdout);
+    releaseConversionCopy();
+    ProgramDataForm = nullptr;
+    server.reset();
+    folder.reset();
     benchmark::Shutdown();
     return 0;
 }
@@ -414,15 +423,15 @@ struct ConversionCopy {
     }
     ~ConversionCopy() {
         dm.reset();
-        ProgramDataForm = fx().dm.get();
+        if (folder) ProgramDataForm = folder->dm.get(); // none any more at the end of the run
     }
 };
 
 // Runs a conversion with the screen's way of repainting: the label's text at every record, a
 // repaint at most every 50 ms. Reports the repaints and the longest time between two.
 // The one copy both conversions work on: to multiple measurements first, then back.
+std::unique_ptr<ConversionCopy> copy;
 std::unique_ptr<ConversionCopy>& conversionCopy() {
-    static std::unique_ptr<ConversionCopy> copy;
     if (!copy) {
         fx();
         copy = std::make_unique<ConversionCopy>();
@@ -481,6 +490,10 @@ void BM_OpenUserSetup(benchmark::State& state) {
 }
 
 } // namespace
+
+void releaseConversionCopy() {
+    copy.reset();
+}
 
 BENCHMARK(BM_OpenUserSetup)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
