@@ -72,10 +72,10 @@ public:
     // be tried again needs a savepoint of its own.
     virtual bool failureSpoilsTransaction() const = 0;
     // Reads rows of `t` (the row key first, then every column in table order) for the row cache
-    // of a table object, giving each as the engine keeps values (see readValue; texts may be
-    // UTF-8 bytes).
+    // and the filters of a table object, giving each as the engine keeps values (see readValue;
+    // texts may be UTF-8 bytes).
     using RowSink = std::function<void(qint64 key, QVariantList&& values)>;
-    virtual void scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+    virtual void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                           const QString& files, const RowSink& row) = 0;
     // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
     virtual QString insertSql(const TableDef& t, const QStringList& columns) const = 0;

@@ -183,7 +183,7 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     return Cursor(std::move(st));
 }
 
-void Database::scan(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
                     const Backend::RowSink& row) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     checkTransactionAlive();

@@ -83,8 +83,7 @@ public:
     // Reads rows of a table for the row cache of a table object: `sql` selects the row key, then
     // every column of `t` in order. The statement is prepared once per text and its reading ends
     // before this returns (no lock outlives the read).
-    void scan(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
-              const Backend::RowSink& row);
+    void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const Backend::RowSink& row);
 
     // The user names of every live session of this database, this one included.
     QStringList sessions();

@@ -310,7 +310,7 @@ bool FolderBackend::failureEndsTransaction(int) const {
     return handle_ && sqlite3_get_autocommit(handle_);
 }
 
-void FolderBackend::scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                              const QString& files, const RowSink& row) {
     if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
     RawStatement& cached = raw_[sql];
@@ -340,8 +340,29 @@ void FolderBackend::scanRows(const QString& sql, const std::vector<qint64>& bind
         }
     } done{st, own, &cached.inUse};
     if (!own) cached.inUse = true;
-    for (size_t i = 0; i < binds.size(); ++i)
-        sqlite3_bind_int64(st, int(i) + 1, binds[i]);
+    for (int i = 0; i < int(binds.size()); ++i) {
+        const QVariant& v = binds[i];
+        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
+        case QMetaType::UnknownType:
+            sqlite3_bind_null(st, i + 1);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(st, i + 1, v.toDouble());
+            break;
+        default: {
+            const QByteArray text =
+                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
     // Texts stay UTF-8 bytes (no conversion of columns nobody reads); the field conversions
     // turn them into text when they are read.
     const int n = int(t.columns.size());

@@ -53,8 +53,8 @@ public:
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
     bool failureSpoilsTransaction() const override { return false; }
-    void scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
-                  const QString& files, const RowSink& row) override;
+    void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
+                  const RowSink& row) override;
     QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }

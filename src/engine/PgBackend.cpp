@@ -605,13 +605,9 @@ Error PgBackend::failure(const QSqlError& error, const QString& files, bool prep
     return Error(described);
 }
 
-void PgBackend::scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
+void PgBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                          const QString& files, const RowSink& row) {
-    QVariantList b;
-    b.reserve(qsizetype(binds.size()));
-    for (qint64 v : binds)
-        b << QVariant::fromValue<qint64>(v);
-    QSqlQuery q = exec(sql, b, files);
+    QSqlQuery q = exec(sql, binds, files);
     const int n = int(t.columns.size());
     while (q.next()) {
         QVariantList values;

@@ -65,8 +65,8 @@ public:
     // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
     bool failureEndsTransaction(int depth) const override { return depth == 1; }
     bool failureSpoilsTransaction() const override { return true; }
-    void scanRows(const QString& sql, const std::vector<qint64>& binds, const TableDef& t,
-                  const QString& files, const RowSink& row) override;
+    void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
+                  const RowSink& row) override;
     bool copiesLargeResults() const override { return false; }
     QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;

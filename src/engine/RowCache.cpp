@@ -113,20 +113,16 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
                             .arg(accept ? QStringLiteral(", ") + filterColumns_ : QString(), table_,
                                  w.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w, orderBy_, key_);
     forgetKeys();
-    const Backend& store = db_.backend();
-    Cursor q = db_.run(sql, b, def_.fileName);
-    const int n = int(def_.columns.size());
-    QVariantList values;
-    while (q.next()) {
-        const qint64 key = q.value(0).toLongLong();
-        if (accept && !(keep && *keep == key)) {
-            values.clear();
-            values.reserve(n);
-            for (int i = 0; i < n; ++i)
-                values << store.readValue(q.value(i + 1), def_.columns[size_t(i)].type);
-            if (!accept(values)) continue;
-        }
-        keys_.push_back(key);
+    if (accept) {
+        // The rows the filter looks at are read as the row cache reads rows (no conversion of
+        // values the filter does not ask for).
+        db_.scan(sql, b, def_, [&](qint64 key, QVariantList&& values) {
+            if ((keep && *keep == key) || accept(values)) keys_.push_back(key);
+        });
+    } else {
+        Cursor q = db_.run(sql, b, def_.fileName);
+        while (q.next())
+            keys_.push_back(q.value(0).toLongLong());
     }
     loaded_ = true;
 }
@@ -242,11 +238,15 @@ void RowCache::fetchWindow(int pos, qint64 key) {
     // Neighbouring keys that lie close together are read as one range of the table, which
     // costs what a scan costs; scattered ones by a fixed-size list of keys.
     if (want.size() > 1 && hi - lo < qint64(want.size()) * 2) {
-        db_.scan(rangeSql_, {lo, hi}, def_, take(true));
+        db_.scan(rangeSql_, {QVariant::fromValue<qint64>(lo), QVariant::fromValue<qint64>(hi)}, def_,
+                 take(true));
         return;
     }
-    std::vector<qint64> binds = want;
-    binds.resize(kListWindow, -1);
+    // The first keys wanted, as many as the statement takes; the rest are read when asked for.
+    QVariantList binds;
+    binds.reserve(kListWindow);
+    for (size_t i = 0; i < size_t(kListWindow); ++i)
+        binds << QVariant::fromValue<qint64>(i < want.size() ? want[i] : -1);
     db_.scan(listSql_, binds, def_, take(false));
 }
 

@@ -218,6 +218,26 @@ TEST_P(TableTest, FiltersWithAndWithoutPreSelection) {
     EXPECT_EQ(pre.recNo(), 0);
 }
 
+// Rows accepted far apart are read in windows of scattered keys: a walk reads every one of them.
+TEST_P(TableTest, AWalkOverScatteredRowsReadsEachRow) {
+    Table t(db, "Department.db");
+    t.open();
+    {
+        BatchScope batch(db);
+        for (int i = 1; i <= 3000; ++i)
+            addDept(t, QString("Dept %1").arg(i));
+        batch.commit();
+    }
+    t.setOnFilterRecord([](const Record& r) { return r.asInteger("DepartmentID") % 5 == 0; });
+    t.setFiltered(true);
+    ASSERT_EQ(t.recordCount(), 600);
+    int n = 0;
+    for (t.first(); !t.eof(); t.next(), ++n)
+        ASSERT_EQ(t.field("Description").asString(),
+                  QString("Dept %1").arg(t.field("DepartmentID").asInteger()));
+    EXPECT_EQ(n, 600);
+}
+
 TEST_P(TableTest, PackKeepsRowsKeysAndIndexes) {
     Table t(db, "Department.db");
     t.setIndexName("DeptName");
