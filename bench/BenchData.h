@@ -2,10 +2,12 @@
 
 #include "Sample.h"
 #include "ServerAdmin.h"
+#include "data/ProgramDataFrm.h"
 #include "engine/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -13,8 +15,37 @@
 #include <QSqlQuery>
 #include <QString>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 namespace bench {
+
+// A line of /proc/self/status in kB ("VmRSS:" resident memory, "VmHWM:" its peak).
+inline long statusKb(const char* key) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+inline long residentKb() {
+    return statusKb("VmRSS:");
+}
+inline long peakKb() {
+    return statusKb("VmHWM:");
+}
+
+// A data module with the alias Goal on a database (a folder or a server URI). A run releases
+// the ones it keeps before its application object ends: they own widgets and connections.
+struct Module {
+    engine::Session session;
+    std::unique_ptr<TProgramDataForm> dm;
+    explicit Module(const QString& location) {
+        session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
+        dm = std::make_unique<TProgramDataForm>(session);
+        if (!dm->DataModuleCreate()) std::abort();
+    }
+};
 
 // The large sample every benchmark program works on: VARDIMO_BENCH_DB, or bench-data beside the
 // program, made on first use and shared by the runs after.

@@ -33,15 +33,8 @@ QString databaseFolder() {
 
 enum class Store { Folder, Server };
 
-struct Fixture {
-    engine::Session session;
-    std::unique_ptr<TProgramDataForm> dm;
-    explicit Fixture(const QString& location) {
-        session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
-        dm = std::make_unique<TProgramDataForm>(session);
-        if (!dm->DataModuleCreate()) std::abort();
-    }
-};
+using Fixture = bench::Module;
+using bench::residentKb;
 
 // The data module of a store, made current (the screens and the logon use the current one) with
 // JSMITH logged on. Null for the server when there is none.
@@ -85,15 +78,6 @@ TProgramDataForm* moduleFor(benchmark::State& state, Store store) {
 
 void target(benchmark::State& state, double ms) {
     state.counters["target_ms"] = ms;
-}
-
-// Resident memory with the large data set open and the big tables walked a little.
-long residentKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 // A post, then a move to the next row, on the unfiltered strategy table.

@@ -24,30 +24,12 @@
 
 namespace {
 
-long statusKb(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-long residentKb() {
-    return statusKb("VmRSS:");
-}
-long peakKb() {
-    return statusKb("VmHWM:");
-}
+using bench::peakKb;
+using bench::residentKb;
 
 // A data module on a folder, logged on as a user with every right to see.
-struct Module {
-    engine::Session session;
-    std::unique_ptr<TProgramDataForm> dm;
-    explicit Module(const QString& folder) {
-        session.addStandardAlias(QStringLiteral("Goal"), folder, QStringLiteral("Paradox"));
-        dm = std::make_unique<TProgramDataForm>(session);
-        if (!dm->DataModuleCreate()) std::abort();
-        LoadSystemSettings();
-    }
+struct Module : bench::Module {
+    explicit Module(const QString& folder) : bench::Module(folder) { LoadSystemSettings(); }
 };
 
 QString largeSample() {
@@ -154,9 +136,10 @@ struct Large {
         CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
 };
+std::unique_ptr<Large> largeModule;
 Large& large() {
-    static Large l;
-    return l;
+    if (!largeModule) largeModule = std::make_unique<Large>();
+    return *largeModule;
 }
 
 // The reports screen's "All Goals" for one year and type by a user who sees every strategy.
@@ -251,6 +234,8 @@ int main(int argc, char** argv) {
     for (const auto& m : dialogs.messages)
         std::printf("Message shown: %s\n", qPrintable(m.text));
     std::printf("Peak resident memory of the run: %ld MB (target under 200 MB)\n", peakKb() / 1024);
+    std::fflush(stdout);
+    largeModule.reset();
     benchmark::Shutdown();
     return 0;
 }

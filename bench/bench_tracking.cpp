@@ -26,21 +26,17 @@ QString databaseFolder() {
     return bench::largeSampleFolder();
 }
 
-struct Fixture {
-    engine::Session session;
-    std::unique_ptr<TProgramDataForm> dm;
-    Fixture() {
-        session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
-        dm = std::make_unique<TProgramDataForm>(session);
-        if (!dm->DataModuleCreate()) std::abort();
-        // The administrator sees every user's strategies.
+// The administrator sees every user's strategies.
+struct Fixture : bench::Module {
+    Fixture() : bench::Module(databaseFolder()) {
         if (!CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
     }
 };
 
+std::unique_ptr<Fixture> fixture;
 Fixture& fx() {
-    static Fixture f;
-    return f;
+    if (!fixture) fixture = std::make_unique<Fixture>();
+    return *fixture;
 }
 
 void target(benchmark::State& state, double ms) {
@@ -116,6 +112,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     fx();
     benchmark::RunSpecifiedBenchmarks();
+    fixture.reset();
     benchmark::Shutdown();
     return 0;
 }

@@ -43,6 +43,8 @@ public:
     // --- Names and statements ---------------------------------------------------------------
     // Checks that a table is there and can be used, and makes it reachable from statements.
     virtual void prepareTable(const TableDef& t) = 0;
+    // Whether prepareTable may run inside a transaction (a folder attaches no file there).
+    virtual bool preparesInTransaction(const TableDef& t) const = 0;
     // A table and a column as statements of this store name them.
     virtual QString tableName(const TableDef& t) const = 0;
     virtual QString columnName(const QString& column) const = 0;

@@ -68,9 +68,7 @@ void Database::open(const QString& aliasOrLocation) {
         b = std::make_unique<PgBackend>();
     else
         b = std::make_unique<FolderBackend>(session_);
-    // A session without a name is listed with an empty one (never a missing one).
-    const QString name = session_.userName().isNull() ? QStringLiteral("") : session_.userName();
-    b->open(location, name);
+    b->open(location, session_.userName());
     backend_ = std::move(b);
     open_ = true;
 }
@@ -90,16 +88,9 @@ QSqlDatabase Database::connection() const {
 
 void Database::attach(const TableDef& t) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
-    if (!levels_.empty() && backend_->kind() == Backend::Kind::Folder) {
-        // SQLite attaches no file inside a transaction; a table it knows already is fine.
-        try {
-            backend_->prepareTable(t);
-            return;
-        } catch (const Error&) {
-        }
+    if (!levels_.empty() && !backend_->preparesInTransaction(t))
         throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
                         .arg(t.fileName));
-    }
     backend_->prepareTable(t);
 }
 

@@ -41,6 +41,7 @@ public:
     void create(const QString& location) override;
 
     void prepareTable(const TableDef& t) override;
+    bool preparesInTransaction(const TableDef& t) const override { return attached_.contains(t.schemaName); }
     QString tableName(const TableDef& t) const override { return t.qualifiedName(); }
     QString columnName(const QString& column) const override { return quoteIdentifier(column); }
     QString selectTerm(const TableDef&, const QString& column) const override {

@@ -53,6 +53,7 @@ public:
     void create(const QString& location, const std::function<void(PgBackend&)>& fill);
 
     void prepareTable(const TableDef& t) override;
+    bool preparesInTransaction(const TableDef&) const override { return true; }
     QString tableName(const TableDef& t) const override;
     QString columnName(const QString& column) const override;
     QString selectTerm(const TableDef& t, const QString& column) const override;

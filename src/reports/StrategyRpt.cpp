@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QImageReader>
+#include <functional>
 
 using printing::Paragraph;
 using printing::RichDocument;
@@ -145,6 +146,18 @@ void openMeasurements(engine::Query& q, qint64 strategyKey) {
     q.prepare();
     q.open();
 }
+
+// Runs `item` on each measurement item of a strategy, in number order; a strategy without any
+// gives one blank line.
+void forEachMeasurement(RichDocument& doc, qint64 strategyKey,
+                        const std::function<void(engine::Query&)>& item) {
+    engine::Query& q = ProgramDataForm->MeasureQuery;
+    openMeasurements(q, strategyKey);
+    const engine::QueryReleaser release(q);
+    if (q.isEmpty()) doc.append(QString(), P, kIndent);
+    for (q.first(); !q.eof(); q.next())
+        item(q);
+}
 } // namespace
 
 void TStrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
@@ -154,11 +167,7 @@ void TStrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) 
         doc.append(QString(), P, kIndent);
         return;
     }
-    engine::Query& q = ProgramDataForm->MeasureQuery;
-    openMeasurements(q, strategyKey);
-    const engine::QueryReleaser release(q);
-    if (q.isEmpty()) doc.append(QString(), P, kIndent);
-    for (q.first(); !q.eof(); q.next()) {
+    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
         doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Deliverable"), P,
                         kIndent);
         QString completion;
@@ -167,7 +176,7 @@ void TStrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) 
         if (q.field(QStringLiteral("Compleated")).asBoolean()) completion += QStringLiteral(" Completed");
         doc.append(completion, B, kIndent);
         if (!completion.isEmpty()) doc.append(QString(), P, kIndent);
-    }
+    });
 }
 
 void TStrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
@@ -178,15 +187,11 @@ void TStrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) 
         if (!own.isEmpty()) doc.append(QString(), P, kIndent);
         return;
     }
-    engine::Query& q = ProgramDataForm->MeasureQuery;
-    openMeasurements(q, strategyKey);
-    const engine::QueryReleaser release(q);
-    if (q.isEmpty()) doc.append(QString(), P, kIndent);
-    for (q.first(); !q.eof(); q.next()) {
+    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
         doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Measurement"), P,
                         kIndent);
         doc.append(QString(), P, kIndent);
-    }
+    });
 }
 
 // ---- Running the report for the screens -----------------------------------------------------

@@ -6,6 +6,7 @@
 #include "admin/UserSettingsForm.h"
 #include "controls/DataControls.h"
 #include "support/DataFixture.h"
+#include "support/Eventually.h"
 #include "support/Peer.h"
 
 #include <QCoreApplication>
@@ -144,18 +145,7 @@ protected:
 };
 VARDIMO_ON_BOTH_STORES(LoggedInUsersWindow);
 
-namespace {
-// Waits, up to a generous limit, for what another process makes true: the server notices a
-// killed workstation's closed connection on its own time.
-template <typename F> bool eventually(F condition) {
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        if (condition()) return true;
-        QThread::msleep(50);
-    }
-    return condition();
-}
-} // namespace
+using testing_support::eventually;
 
 TEST_P(LoggedInUsersWindow, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDoes) {
     Peer user(store.location(), "jsmith");

@@ -4,6 +4,7 @@
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
 #include "engine/Sql.h"
+#include "support/Eventually.h"
 #include "support/PgServer.h"
 #include "support/TempDir.h"
 
@@ -14,6 +15,7 @@
 #include <thread>
 
 using namespace engine;
+using testing_support::eventually;
 using testing_support::PgPeer;
 using testing_support::PgTestDatabase;
 
@@ -39,17 +41,6 @@ QStringList column(QSqlQuery& q, int i = 0) {
 }
 QStringList column(QSqlQuery&& q, int i = 0) {
     return column(q, i);
-}
-
-// Waits until a condition holds, for things the server does on its own time (ending the
-// session of a killed process). Gives up after a generous bound; the caller asserts.
-template <typename F> bool eventually(F condition) {
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        if (condition()) return true;
-        QThread::msleep(50);
-    }
-    return condition();
 }
 
 class ServerStore : public ::testing::Test {
