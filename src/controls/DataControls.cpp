@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPointer>
+#include <QRegularExpressionValidator>
 #include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QWheelEvent>
@@ -32,6 +33,22 @@ int fieldWidth(DataSet* ds, const QString& field) {
     return c.type == FieldType::Text ? c.width : 0;
 }
 
+QValidator* numberValidator(DataSet* ds, const QString& field, QObject* parent) {
+    const auto* t = qobject_cast<const engine::Table*>(ds);
+    const int i = t ? t->def().columnIndex(field) : -1;
+    if (i < 0) return nullptr;
+    switch (t->def().columns[size_t(i)].type) {
+    case FieldType::AutoInc:
+    case FieldType::Integer:
+        return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), parent);
+    case FieldType::Number:
+        return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*[.]?[0-9]*")),
+                                               parent);
+    default:
+        return nullptr;
+    }
+}
+
 namespace {
 // The stored values of the current row, as the controls show them.
 QVariantList rowValues(DataSet* ds) {
@@ -48,18 +65,22 @@ QVariantList rowValues(DataSet* ds) {
 }
 } // namespace
 
-bool writeField(DataSet* ds, const QString& field, const QVariant& v) {
+bool beginRowEdit(DataSet* ds) {
     if (!ds || !ds->isOpen()) return false;
-    if (!ds->isEditing()) {
-        if (ds->isEmpty()) return false;
-        const QVariantList shown = rowValues(ds);
-        ds->edit();
-        if (ds->state() == DataSet::State::Edit && rowValues(ds) != shown) {
-            ds->cancel();
-            throw engine::Error(QStringLiteral("The record was changed by another user. Its stored values "
-                                               "are shown now; make your change again."));
-        }
+    if (ds->isEditing()) return true;
+    if (ds->isEmpty()) return false;
+    const QVariantList shown = rowValues(ds);
+    ds->edit();
+    if (ds->state() == DataSet::State::Edit && rowValues(ds) != shown) {
+        ds->cancel();
+        throw engine::Error(QStringLiteral("The record was changed by another user. Its stored values "
+                                           "are shown now; make your change again."));
     }
+    return true;
+}
+
+bool writeField(DataSet* ds, const QString& field, const QVariant& v) {
+    if (!beginRowEdit(ds)) return false;
     ds->setFieldValue(field, v);
     return true;
 }
@@ -88,12 +109,47 @@ QVariant FieldLink::value() const {
     return dataSet()->fieldValue(field_);
 }
 
+bool FieldLink::typed(const std::function<bool()>& step, const std::function<void()>& showStored) {
+    if (refusing_) {
+        showStored();
+        return false;
+    }
+    typing_ = true;
+    try {
+        const bool written = step();
+        typing_ = false;
+        return written;
+    } catch (...) {
+        typing_ = false;
+        refusing_ = true;
+        showStored();
+        handleCurrentException(); // a modal box: keys typed meanwhile come back here
+        refusing_ = false;
+        return false;
+    }
+}
+
+bool FieldLink::writeTyped(const QVariant& v, const std::function<void()>& showStored) {
+    return typed([&] { return write(v); }, showStored);
+}
+
+bool FieldLink::beginTyped(const std::function<void()>& showStored) {
+    return typed([&] { return beginRowEdit(dataSet()); }, showStored);
+}
+
 QString FieldLink::text() const {
     if (!active()) return {};
     return engine::displayText(value(), dataSet()->fieldType(field_));
 }
 
 namespace {
+// Where the cursor goes when a box that has the focus shows its field's value again (a refused
+// key, the stored row after a change elsewhere): where it stood before the refused typing,
+// as a plain box leaves it when it refuses a key.
+int cursorAfterRevert(int cursor, int shownLength, int storedLength) {
+    return qBound(0, cursor - (shownLength - storedLength), storedLength);
+}
+
 template <typename W, typename F> void listen(W* w, engine::DataSource* s, const QString& field, F refresh) {
     QObject::connect(s, &engine::DataSource::changed, w, [refresh] { guarded(refresh); });
     QObject::connect(s, &engine::DataSource::fieldChanged, w, [refresh, field](const QString& name) {
@@ -108,20 +164,22 @@ DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, handler([this](const QString& text) {
                 if (!link_.active() || dataReadOnly_) return;
                 const FieldType t = link_.dataSet()->fieldType(link_.field());
-                if (t == FieldType::Text || t == FieldType::Memo) {
-                    link_.write(text);
-                    return;
+                QVariant v = text;
+                if (t != FieldType::Text && t != FieldType::Memo) {
+                    // Half a number is no value: only a whole, valid one is written.
+                    try {
+                        v = accepted(text);
+                    } catch (const engine::Error&) {
+                        pending_ = true;
+                        return;
+                    }
+                    pending_ = false;
                 }
-                // Half a number is no value: only a whole, valid one is written.
-                QVariant v;
-                try {
-                    v = accepted(text);
-                } catch (const engine::Error&) {
-                    pending_ = true;
-                    return;
-                }
-                pending_ = false;
-                link_.write(v);
+                if (link_.writeTyped(v, [this] {
+                        pending_ = false;
+                        refresh();
+                    }))
+                    refresh();
             }));
     connect(this, &QLineEdit::editingFinished, this, [this] {
         if (pending_) {
@@ -149,6 +207,7 @@ QVariant DBEdit::accepted(const QString& text) const {
 void DBEdit::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
     if (const int w = fieldWidth(source->dataSet(), field); w > 0) setMaxLength(w);
+    if (QValidator* v = numberValidator(source->dataSet(), field, this)) setValidator(v);
     listen(this, source, field, [this] { refresh(); });
     refresh();
 }
@@ -165,10 +224,15 @@ void DBEdit::setRange(qint64 minimum, qint64 maximum) {
 }
 
 void DBEdit::refresh() {
+    if (link_.typing()) return;
     // Nothing to type into while no row is shown: Insert begins one.
     setReadOnly(dataReadOnly_ || !link_.writable());
     const QString t = link_.text();
-    if (t != text() && !(pending_ && hasFocus())) setText(t);
+    if (t != text() && !(pending_ && hasFocus())) {
+        const int at = cursorAfterRevert(cursorPosition(), int(text().size()), int(t.size()));
+        setText(t);
+        if (hasFocus()) setCursorPosition(at);
+    }
     if (t != shown_) {
         shown_ = t;
         emit changed();
@@ -178,18 +242,26 @@ void DBEdit::refresh() {
 // ---- DBMemo ---------------------------------------------------------------------------------
 
 DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent) {
+    setTabChangesFocus(true); // Tab goes to the next control, as in every other box
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (updating_ || !link_.active() || isReadOnly()) return;
         QString text = toPlainText();
         if (width_ > 0 && text.size() > width_) {
-            // A text field takes at most its width.
-            text.truncate(width_);
+            // A text field takes at most its width: what was just typed or pasted beyond it is
+            // taken back, where the cursor is, as a one-line box refuses it.
+            const int excess = int(text.size()) - width_;
+            QTextCursor c = textCursor();
+            const int end = c.position() >= excess ? c.position() : int(text.size());
+            c.setPosition(end - excess);
+            c.setPosition(end, QTextCursor::KeepAnchor);
             updating_ = true;
-            setPlainText(text);
-            moveCursor(QTextCursor::End);
+            c.removeSelectedText();
             updating_ = false;
+            text = toPlainText();
         }
-        guarded([&] { link_.write(text); });
+        guarded([&] {
+            if (link_.writeTyped(text, [this] { refresh(); })) refresh();
+        });
     });
 }
 
@@ -201,12 +273,19 @@ void DBMemo::bind(engine::DataSource* source, const QString& field) {
 }
 
 void DBMemo::refresh() {
+    if (link_.typing()) return;
     setReadOnly(!link_.writable());
     const QString t = link_.text();
     if (t == toPlainText()) return;
+    const int at = cursorAfterRevert(textCursor().position(), int(toPlainText().size()), int(t.size()));
     updating_ = true;
     setPlainText(t);
     updating_ = false;
+    if (hasFocus()) {
+        QTextCursor c = textCursor();
+        c.setPosition(at);
+        setTextCursor(c);
+    }
 }
 
 // ---- DBCheckBox -----------------------------------------------------------------------------
@@ -214,7 +293,7 @@ void DBMemo::refresh() {
 DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
     connect(this, &QCheckBox::toggled, this, [this](bool on) {
         if (updating_ || !link_.active()) return;
-        guarded([&] { link_.write(on); });
+        guarded([&] { link_.writeTyped(on, [this] { refresh(); }); });
         guarded([this] { refresh(); });
     });
 }
@@ -226,6 +305,7 @@ void DBCheckBox::bind(engine::DataSource* source, const QString& field) {
 }
 
 void DBCheckBox::refresh() {
+    if (link_.typing()) return;
     updating_ = true;
     setChecked(link_.value().toBool());
     updating_ = false;
@@ -342,7 +422,7 @@ DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
         guarded([&] {
             const QVariant key = itemData(index);
             if (link_.source()) {
-                if (!link_.write(key)) return;
+                if (!link_.writeTyped(key, [this] { refresh(); })) return;
             } else {
                 unboundKey_ = key;
             }
@@ -431,6 +511,7 @@ void DBLookupComboBox::setKeyValue(const QVariant& key) {
 }
 
 void DBLookupComboBox::refresh() {
+    if (link_.typing()) return;
     const int index = list_ ? list_->rowOf(keyValue()) : -1;
     const bool was = updating_;
     updating_ = true;
@@ -556,7 +637,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
 }
 
 namespace {
-// In-place editors of text columns take at most the field's width.
+// In-place editors of text columns take at most the field's width, those of numbers no letters.
 class FieldDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -565,8 +646,10 @@ public:
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         const auto* model = qobject_cast<const DataSetModel*>(index.model());
         if (auto* line = qobject_cast<QLineEdit*>(editor); line && model) {
-            const int w = fieldWidth(model->dataSet(), model->columns().value(index.column()).field);
+            const QString field = model->columns().value(index.column()).field;
+            const int w = fieldWidth(model->dataSet(), field);
             if (w > 0) line->setMaxLength(w);
+            if (QValidator* v = numberValidator(model->dataSet(), field, line)) line->setValidator(v);
         }
         return editor;
     }
@@ -581,6 +664,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setStretchLastSection(true);
     setAlternatingRowColors(false);
     setItemDelegate(new FieldDelegate(this));
+    setTabKeyNavigation(false);
     connect(this, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
 }
 
@@ -624,6 +708,29 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
                 followCurrent();
             });
     followCurrent();
+}
+
+QModelIndex DBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = currentIndex();
+    const int column = current.isValid() ? current.column() : 0;
+    switch (action) {
+    case MoveHome:
+        return model()->index(0, column);
+    case MoveEnd:
+        return model()->index(model()->rowCount() - 1, column);
+    case MoveNext:
+    case MovePrevious:
+        return current; // the tab order, not the cells
+    default:
+        return QTableView::moveCursor(action, modifiers);
+    }
+}
+
+void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, next || previous ? QAbstractItemDelegate::NoHint : hint);
+    if (next || previous) focusNextPrevChild(next);
 }
 
 void DBGrid::followCurrent() {

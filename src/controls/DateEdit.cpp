@@ -10,28 +10,17 @@
 namespace controls {
 
 DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
-    setMaxLength(10);
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]{0,10}")), this));
+    // Room for a year typed with too many digits, so that it is refused rather than cut short.
+    setMaxLength(12);
+    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]{0,12}")), this));
     connect(this, &QLineEdit::textEdited, this, handler([this] {
                 if (dataReadOnly_ || typing_ || !link_.active()) return;
-                const QString before = shown_;
                 typing_ = true; // what is typed stays while the row is read afresh for editing
-                try {
-                    if (!link_.dataSet()->isEditing()) link_.dataSet()->edit();
-                } catch (...) {
+                const auto showStored = [this] {
                     typing_ = false;
                     refresh();
-                    throw;
-                }
-                // Typing over a date that another workstation has changed since it was shown
-                // would overwrite that change unseen: the stored date is shown first.
-                if (link_.text() != before) {
-                    typing_ = false;
-                    refresh();
-                    messageBox(QStringLiteral("This record was changed by another user. Its stored date "
-                                              "is shown; please type your change again."),
-                               Icon::Warning, Buttons::Ok);
-                }
+                };
+                if (!link_.beginTyped(showStored)) showStored();
             }));
     connect(this, &QLineEdit::editingFinished, this, [this] { guarded([this] { commit(); }); });
 }
@@ -39,6 +28,7 @@ DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
 void DBDateEdit::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
     connect(source, &engine::DataSource::changed, this, [this] {
+        if (link_.typing()) return; // the edit the typing began reads the row afresh
         engine::DataSet* ds = link_.dataSet();
         if (!ds || !ds->isEditing()) typing_ = false; // a stored or dropped row ends the typing
         guarded([this] { refresh(); });
@@ -58,29 +48,34 @@ void DBDateEdit::setDataReadOnly(bool ro) {
 
 void DBDateEdit::commit() {
     if (!typing_) return;
-    typing_ = false;
     const QString t = text().trimmed();
-    if (!link_.active()) return;
-    if (t.isEmpty()) {
-        link_.write(QVariant());
-        refresh();
+    if (!link_.active()) {
+        typing_ = false;
         return;
     }
-    const QDate d = engine::parseDate(t);
-    // Only a full year is taken: "1/2/3" is no date a person means.
-    const QStringList parts = t.split(engine::dateFormat().separator);
-    if (!d.isValid() || parts.size() != 3 || parts[2].size() != 4) {
-        refresh();
-        throw engine::Error(QStringLiteral("'%1' is not a valid date.").arg(t));
+    QVariant value;
+    if (!t.isEmpty()) {
+        const QDate d = engine::parseDate(t);
+        // Only a full year is taken: "1/2/3" is no date a person means.
+        const QStringList parts = t.split(engine::dateFormat().separator);
+        if (!d.isValid() || parts.size() != 3 || parts[2].size() != 4) {
+            // The typing stays, selected, for the person to correct: the box may already have
+            // been left, and keys meant for the next box would otherwise go on elsewhere.
+            setFocus(Qt::OtherFocusReason);
+            selectAll();
+            throw engine::Error(QStringLiteral("'%1' is not a valid date.").arg(t));
+        }
+        value = d;
     }
-    link_.write(d);
+    typing_ = false;
+    link_.write(value);
     refresh();
 }
 
 void DBDateEdit::refresh() {
     if (typing_) return;
-    shown_ = link_.text();
-    if (shown_ != text()) setText(shown_);
+    const QString stored = link_.text();
+    if (stored != text()) setText(stored);
 }
 
 } // namespace controls

@@ -8,8 +8,8 @@ namespace controls {
 
 // A box bound to a date field, typed as the short date format. Typing starts editing the row;
 // the field is written only when the whole text is a date (or empty, which clears it), when
-// the box is left or the text is committed. A text that is no date is refused with an error
-// and the field's value is shown again.
+// the box is left or the text is committed. A text that is no date is refused with an error;
+// it stays in the box, selected and with the focus, to be corrected.
 class DBDateEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -23,7 +23,6 @@ public:
 private:
     void refresh();
     FieldLink link_;
-    QString shown_; // the field's text as last shown
     bool typing_ = false;
     bool dataReadOnly_ = false;
 };

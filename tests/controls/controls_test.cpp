@@ -1,6 +1,7 @@
 // Data-aware controls and the default error handler, offscreen against a real table.
 
 #include "controls/DataControls.h"
+#include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Plain.h"
@@ -13,10 +14,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDate>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -76,15 +79,12 @@ TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
     year.show();
     year.setFocus();
     QTest::keyClicks(&year, "20x");
-    EXPECT_EQ(goals.field("GoalYear").asInteger(), 20) << "what is not a number is not written";
-    QTest::keyClick(&year, Qt::Key_Backspace);
+    EXPECT_EQ(goals.field("GoalYear").asInteger(), 20) << "what is not a number is not taken";
     QTest::keyClicks(&year, "02");
     EXPECT_EQ(goals.field("GoalYear").asInteger(), 2002);
-    EXPECT_TRUE(dialogs.messages.empty());
     QTest::keyClicks(&year, "y");
-    emit year.editingFinished(); // leaving the box with what is no number
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "'2002y' is not a valid integer value.");
+    emit year.editingFinished();
+    EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(goals.field("GoalYear").asInteger(), 2002);
     EXPECT_EQ(year.text(), "2002");
 }
@@ -231,11 +231,12 @@ TEST_P(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
     year.setFocus();
     year.selectAll();
     QTest::keyClicks(&year, "20x7");
+    EXPECT_EQ(year.text(), "207") << "no letters";
     EXPECT_EQ(goals.field("GoalYear").asInteger(), 2027) << "no part of the typing is written";
     EXPECT_TRUE(dialogs.messages.empty());
     emit year.editingFinished();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "'20x7' is not a valid integer value.");
+    EXPECT_EQ(dialogs.messages[0].text, "'207' is not a value from 2000 to 2100.");
     EXPECT_EQ(year.text(), "2027") << "the refused text gives way to the field's value";
     goals.next();
     goals.first();
@@ -497,4 +498,237 @@ TEST_P(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
     EXPECT_EQ(strategies.state(), engine::DataSet::State::Browse);
     strategies.refresh();
     EXPECT_EQ(strategies.field("StrategyDescription").asString(), "Plan A");
+}
+
+namespace {
+// What a person's keys must make of a text: `typed` put in at `at`.
+QString typedInto(const QString& text, int at, const QString& typed) {
+    return text.left(at) + typed + text.mid(at);
+}
+} // namespace
+
+// Keys typed into a stored row that is not being edited yet land where the cursor is, every one
+// of them: the first key begins the edit, which reads the row afresh, and that must not move
+// the cursor or drop the box's undo history.
+TEST_P(Controls, TypingIntoAStoredRowLandsWhereTheCursorIs) {
+    goals.edit();
+    goals.field("GoalDescription").setValue("Cut waste in production");
+    goals.post();
+    DBEdit edit;
+    edit.bind(&goalsSource, "GoalDescription");
+    edit.show();
+    edit.setFocus();
+    QString expected = "Cut waste in production";
+    for (int at : {0, 4, int(expected.size())}) {
+        ASSERT_EQ(goals.state(), engine::DataSet::State::Browse);
+        edit.setCursorPosition(at);
+        QTest::keyClicks(&edit, "XY");
+        expected = typedInto(expected, at, "XY");
+        EXPECT_EQ(edit.text(), expected) << "typed at " << at;
+        EXPECT_EQ(edit.cursorPosition(), at + 2);
+        goals.post();
+        EXPECT_EQ(goals.field("GoalDescription").asString(), expected) << "stored as shown";
+    }
+    // Select and replace, then paste in the middle; Ctrl+Z takes back the paste alone.
+    edit.setSelection(2, 3);
+    QTest::keyClicks(&edit, "Q");
+    expected = expected.left(2) + "Q" + expected.mid(5);
+    EXPECT_EQ(edit.text(), expected);
+    goals.post();
+    QApplication::clipboard()->setText("[pasted]");
+    edit.setCursorPosition(6);
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), typedInto(expected, 6, "[pasted]"));
+    EXPECT_EQ(goals.field("GoalDescription").asString(), edit.text());
+    QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), expected) << "undo as in a plain box";
+    EXPECT_EQ(goals.field("GoalDescription").asString(), expected);
+    edit.setCursorPosition(3);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    expected = expected.left(2) + expected.mid(4);
+    EXPECT_EQ(edit.text(), expected);
+    goals.post();
+    EXPECT_EQ(goals.field("GoalDescription").asString(), expected);
+
+    // Memos: an empty one, then the start, middle and end of several lines.
+    engine::Table strategies(db, "Strategys.db");
+    strategies.open();
+    strategies.insert();
+    strategies.field("Compleated").setValue(false);
+    strategies.post();
+    engine::DataSource ss(&strategies);
+    DBMemo memo;
+    memo.bind(&ss, "StrategyDescription");
+    memo.show();
+    memo.setFocus();
+    QTest::keyClicks(&memo, "Hello world");
+    EXPECT_EQ(memo.toPlainText(), "Hello world");
+    QTest::keyClick(&memo, Qt::Key_Return);
+    QTest::keyClicks(&memo, "second line");
+    strategies.post();
+    expected = "Hello world\nsecond line";
+    EXPECT_EQ(strategies.field("StrategyDescription").asString(), expected);
+    QString beforeLast;
+    for (int step = 0; step < 3; ++step) {
+        const int at = step == 0 ? 0 : step == 1 ? 14 : int(expected.size());
+        beforeLast = expected;
+        QTextCursor c = memo.textCursor();
+        c.setPosition(at);
+        memo.setTextCursor(c);
+        QTest::keyClicks(&memo, "ZZZ");
+        expected = typedInto(expected, at, "ZZZ");
+        EXPECT_EQ(memo.toPlainText(), expected) << "typed at " << at;
+        strategies.post();
+        EXPECT_EQ(strategies.field("StrategyDescription").asString(), expected);
+    }
+    QTest::keyClick(&memo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(memo.toPlainText(), beforeLast) << "undo as in a plain box";
+    EXPECT_EQ(strategies.field("StrategyDescription").asString(), memo.toPlainText());
+}
+
+// Another workstation holds the row: the refused key leaves nothing on screen, and keys that
+// come while the message is up bring no message of their own.
+TEST_P(Controls, ARefusedEditLeavesTheStoredTextAndOneMessage) {
+    engine::Table strategies(db, "Strategys.db");
+    strategies.open();
+    strategies.insert();
+    strategies.field("Deliverable").setValue("Report");
+    strategies.field("Compleated").setValue(false);
+    strategies.post();
+    const qint64 id = strategies.field("StrategyID").asInteger();
+    engine::DataSource ss(&strategies);
+    DBMemo memo;
+    memo.bind(&ss, "Deliverable");
+    DBEdit edit;
+    edit.bind(&goalsSource, "GoalDescription");
+    testing_support::Peer peer(store.location());
+    ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Deliverable Held").arg(id)), "ok");
+    ASSERT_EQ(peer.send(QString("edit goals.db GoalID %1 GoalDescription Held")
+                            .arg(goals.field("GoalID").asInteger())),
+              "ok");
+
+    memo.show();
+    QApplication::setActiveWindow(&memo);
+    memo.setFocus();
+    memo.moveCursor(QTextCursor::End);
+    dialogs.onMessage = [&](const ScriptedDialogs::Shown&) {
+        // What the person types on while the box is up.
+        QTest::keyClick(&memo, 'o');
+        EXPECT_EQ(memo.toPlainText(), "Report");
+    };
+    QTest::keyClick(&memo, 'J');
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Record locked by another user.");
+    EXPECT_EQ(memo.toPlainText(), "Report") << "no text on screen that is in no record";
+    EXPECT_EQ(strategies.state(), engine::DataSet::State::Browse);
+    dialogs.onMessage = nullptr;
+    QTest::keyClick(&memo, 'J');
+    EXPECT_EQ(dialogs.messages.size(), 2u) << "a new attempt is told again";
+
+    edit.show();
+    QApplication::setActiveWindow(&edit);
+    edit.setFocus();
+    edit.setCursorPosition(2);
+    QTest::keyClick(&edit, 'J');
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(edit.text(), "First");
+    EXPECT_EQ(edit.cursorPosition(), 2) << "the cursor stays where the person typed";
+    QApplication::setActiveWindow(&memo);
+    memo.setFocus();
+
+    ASSERT_EQ(peer.send("cancel Strategys.db"), "ok");
+    QTest::keyClick(&memo, '!');
+    EXPECT_EQ(memo.toPlainText(), "Report!") << "once the row is free, typing works";
+    strategies.post();
+    EXPECT_EQ(strategies.field("Deliverable").asString(), "Report!");
+}
+
+TEST_P(Controls, GridsAreOneStopOfTheTabOrder) {
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    auto* grid = new DBGrid(&window);
+    grid->bind(&typesSource, {{"GoalTypeID", "ID"}, {"TypeDescription", "Description"}}, false);
+    auto* after = new QLineEdit(&window);
+    auto* lay = new QVBoxLayout(&window);
+    for (QWidget* w : {static_cast<QWidget*>(before), static_cast<QWidget*>(grid), static_cast<QWidget*>(after)})
+        lay->addWidget(w);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    grid->setFocus();
+    types.first();
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), after) << "Tab leaves the grid";
+    EXPECT_EQ(types.recNo(), 0) << "and does not move the row";
+    QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    QTest::keyClick(grid, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), before);
+    EXPECT_EQ(types.recNo(), 0);
+
+    // Rows by the arrows, End and Home.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(types.recNo(), 1);
+    QTest::keyClick(grid, Qt::Key_Home);
+    EXPECT_EQ(types.recNo(), 0);
+    QTest::keyClick(grid, Qt::Key_End);
+    EXPECT_EQ(types.recNo(), 1);
+
+    // From a cell being edited, Tab stores the cell and leaves too.
+    QTest::keyClick(grid, Qt::Key_Home);
+    grid->edit(grid->model()->index(0, 1));
+    auto* editor = grid->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Team");
+    QTest::keyClick(editor, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), after);
+    EXPECT_EQ(types.recNo(), 0);
+    EXPECT_EQ(types.field("TypeDescription").asString(), "Team");
+}
+
+TEST_P(Controls, DateAndNumberBoxesRefuseWhatIsNoValueAndKeepIt) {
+    engine::Table strategies(db, "Strategys.db");
+    strategies.open();
+    strategies.insert();
+    strategies.field("CompleationDate").setValue(QDate(2027, 3, 1));
+    strategies.field("Compleated").setValue(false);
+    strategies.post();
+    engine::DataSource ss(&strategies);
+    QWidget window;
+    auto* date = new DBDateEdit(&window);
+    date->bind(&ss, "CompleationDate");
+    auto* next = new QLineEdit(&window);
+    auto* lay = new QVBoxLayout(&window);
+    lay->addWidget(date);
+    lay->addWidget(next);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    date->setFocus();
+    for (const QString typed : {"02/31/2027", "01/01/99999"}) {
+        dialogs.messages.clear();
+        date->selectAll();
+        QTest::keyClicks(date, typed);
+        QTest::keyClick(date, Qt::Key_Tab); // leaving the box
+        ASSERT_EQ(dialogs.messages.size(), 1u) << typed.toStdString();
+        EXPECT_EQ(dialogs.messages[0].text, QString("'%1' is not a valid date.").arg(typed));
+        EXPECT_EQ(date->text(), typed) << "kept to be corrected, not emptied or cut short";
+        EXPECT_EQ(date->selectedText(), typed);
+        EXPECT_EQ(QApplication::focusWidget(), date) << "the next keys go back into it";
+        EXPECT_EQ(strategies.field("CompleationDate").asDate(), QDate(2027, 3, 1));
+    }
+    QTest::keyClicks(date, "02/28/2027");
+    QTest::keyClick(date, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), next);
+    EXPECT_EQ(strategies.field("CompleationDate").asDate(), QDate(2027, 2, 28));
+
+    DBEdit year;
+    year.bind(&goalsSource, "GoalYear");
+    year.show();
+    year.setFocus();
+    year.setCursorPosition(0);
+    QTest::keyClicks(&year, "2a0b2c7");
+    EXPECT_EQ(year.text(), "2027") << "a number box takes no letters";
+    EXPECT_EQ(goals.field("GoalYear").asInteger(), 2027);
 }
