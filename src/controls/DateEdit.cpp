@@ -5,6 +5,7 @@
 #include "engine/DateFormat.h"
 #include "engine/Error.h"
 
+#include <QFocusEvent>
 #include <QRegularExpressionValidator>
 
 namespace controls {
@@ -22,7 +23,15 @@ DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
                 };
                 if (!link_.beginTyped(showStored)) showStored();
             }));
-    connect(this, &QLineEdit::editingFinished, this, [this] { guarded([this] { commit(); }); });
+    connect(this, &QLineEdit::returnPressed, this, [this] { guarded([this] { commit(); }); });
+}
+
+void DBDateEdit::focusOutEvent(QFocusEvent* e) {
+    QLineEdit::focusOutEvent(e);
+    // Only the person leaving the box commits: a window taking the focus (a message box, its
+    // own refusal's among them, or another program) leaves the typing pending.
+    if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason) return;
+    guarded([this] { commit(); });
 }
 
 void DBDateEdit::bind(engine::DataSource* source, const QString& field) {

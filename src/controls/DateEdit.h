@@ -20,6 +20,9 @@ public:
     // Writes what was typed; throws engine::Error for a text that is no date.
     void commit();
 
+protected:
+    void focusOutEvent(QFocusEvent* e) override;
+
 private:
     void refresh();
     FieldLink link_;

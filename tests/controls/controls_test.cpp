@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDate>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -718,6 +719,16 @@ TEST_P(Controls, DateAndNumberBoxesRefuseWhatIsNoValueAndKeepIt) {
         EXPECT_EQ(QApplication::focusWidget(), date) << "the next keys go back into it";
         EXPECT_EQ(strategies.field("CompleationDate").asDate(), QDate(2027, 3, 1));
     }
+    // The message box takes the focus from the box: still one message.
+    dialogs.messages.clear();
+    dialogs.onMessage = [&](const ScriptedDialogs::Shown&) {
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(date, &out);
+    };
+    QTest::keyClick(date, Qt::Key_Tab);
+    dialogs.onMessage = nullptr;
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(QApplication::focusWidget(), date);
     QTest::keyClicks(date, "02/28/2027");
     QTest::keyClick(date, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next);
