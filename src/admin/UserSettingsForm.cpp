@@ -77,7 +77,18 @@ TUserForm::TUserForm(QWidget* parent) : controls::Screen(parent) {
     connect(BitBtn2, &QPushButton::clicked, this, controls::handler([this] { BitBtn2Click(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
+    // The way a person changes a password: type it, Tab, type it again, Enter. The hidden Help
+    // button comes first in the chain otherwise, and a dialog whose first stop is a button
+    // starts on its default button, where the typing goes nowhere.
+    setTabOrder(Password, VerifyPassword);
+    setTabOrder(VerifyPassword, BitBtn2);
+    setTabOrder(BitBtn2, BitBtn1);
+    setTabOrder(BitBtn1, HelpBtn);
     FormActivate();
+    if (Password->isEnabled())
+        Password->setFocus();
+    else
+        BitBtn2->setFocus();
     setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
 }
 

@@ -14,6 +14,14 @@ namespace controls {
 
 namespace {
 bool helpExists = false;
+std::function<void()>& screenOpening() {
+    static std::function<void()> prepare;
+    return prepare;
+}
+} // namespace
+
+void setScreenOpening(std::function<void()> prepare) {
+    screenOpening() = std::move(prepare);
 }
 
 void setHelpFileExists(bool exists) {
@@ -36,6 +44,9 @@ void setControlEnabled(QWidget* w, bool enabled) {
 }
 
 Screen::Screen(QWidget* parent) : QDialog(parent) {
+    // Before any box of the screen reads its list, and before the screen reads the current row
+    // of a list's table (the default goal type of the strategy list, of a new goal).
+    if (const auto& prepare = screenOpening()) prepare();
     HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
     HelpBtn->setAutoDefault(false);
     HelpBtn->setVisible(helpExists);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QPushButton;
 class QWidget;
@@ -15,6 +16,11 @@ bool helpFileExists();
 // when disabled or read-only.
 void setControlEnabled(QWidget* w, bool enabled);
 void paintReadOnly(QWidget* w, bool readOnly);
+
+// Work every screen needs done before it is built, set once by whoever owns the data: the
+// lookup lists a screen offers must show the rows stored now, also those other workstations
+// changed meanwhile. Empty: nothing is done. A failure is the screen's: it does not open.
+void setScreenOpening(std::function<void()> prepare);
 
 // The base of every screen: a dialog with a Help button that shows only when the help file
 // exists (decided when the screen is made).

@@ -1,6 +1,7 @@
 #include "data/ProgramDataFrm.h"
 
 #include "controls/Dialogs.h"
+#include "controls/Screen.h"
 #include "data/CurrentUser.h"
 #include "engine/Error.h"
 #include "system/Workstation.h"
@@ -55,6 +56,16 @@ TProgramDataForm::~TProgramDataForm() {
 std::vector<engine::Table*> TProgramDataForm::tablesInOpenOrder() {
     return {&UserSettingsTable, &SecurityTable, &SettingsTable,   &GoalsTable, &StrategyTable,
             &DepartmentTable,   &GoalTypeTable, &AccessListTable, &UserTable2, &MeasureTable};
+}
+
+std::vector<engine::Table*> TProgramDataForm::lookupListTables() {
+    return {&GoalTypeTable, &DepartmentTable, &UserSettingsTable, &UserTable2, &SecurityTable};
+}
+
+void TProgramDataForm::RefreshLookupLists() {
+    for (engine::Table* t : lookupListTables())
+        // A pending change belongs to the screen that began it (refreshing would post it).
+        if (t->isOpen() && !t->isEditing()) t->refreshIfChanged();
 }
 
 void TProgramDataForm::installRules() {
@@ -189,6 +200,11 @@ bool TProgramDataForm::DataModuleCreate() {
         return false;
     }
     created_ = true;
+    // Every screen opening reads the lookup lists again: a running program never offers a row
+    // that another workstation has deleted. The screens work on the one instance.
+    controls::setScreenOpening([] {
+        if (ProgramDataForm && ProgramDataForm->created()) ProgramDataForm->RefreshLookupLists();
+    });
     return true;
 }
 
@@ -291,16 +307,30 @@ void TProgramDataForm::UserTableBeforePost(engine::Table& t) {
                                 .arg(id));
 }
 
+namespace {
+// A goal, a goal type and a department are known by their description alone: one without it
+// (or with blanks only) could not be told apart in any list or report. Checked here, so that
+// the screens' Save, a grid edited in place and settling a pending row on a move obey alike;
+// the row stays pending for the person to type the text. The caption is the screen's own.
+void requireText(engine::Table& t, const char* field, const char* caption) {
+    if (t.field(QString::fromLatin1(field)).asString().trimmed().isEmpty())
+        throw engine::Error(QStringLiteral("Please enter a %1.").arg(QString::fromLatin1(caption)));
+}
+} // namespace
+
 void TProgramDataForm::GoalsTableBeforePost(engine::Table& t) {
+    requireText(t, "GoalDescription", "Goal");
     stamp(t, "ModifieDate");
 }
 void TProgramDataForm::StrategyTableBeforePost(engine::Table& t) {
     stamp(t, "ModifiedDate");
 }
 void TProgramDataForm::DepartmentTableBeforePost(engine::Table& t) {
+    requireText(t, "Description", "Description");
     stamp(t, "ModifiedDate");
 }
 void TProgramDataForm::GoalTypeTableBeforePost(engine::Table& t) {
+    requireText(t, "TypeDescription", "Description");
     stamp(t, "ModifiedDate");
 }
 void TProgramDataForm::MeasureTableBeforePost(engine::Table& t) {

@@ -131,6 +131,12 @@ public:
 
     // Every table object in the order they are opened.
     std::vector<engine::Table*> tablesInOpenOrder();
+    // The tables that lookup boxes list: goal types, departments, users, profiles.
+    std::vector<engine::Table*> lookupListTables();
+    // Reads the lookup tables again when another workstation has written to them, so that their
+    // lists show the rows stored now; each keeps its current row when it still exists. A table
+    // with a pending change is left as it is. Run whenever a screen opens.
+    void RefreshLookupLists();
 
 private:
     void installRules();

@@ -115,6 +115,9 @@ public:
     virtual void compact(const TableDef& t) = 0;
     // Bytes the table takes in the store; 0 when it is missing.
     virtual qint64 tableSize(const TableDef& t) = 0;
+    // A value that differs from the one taken before whenever another session has written to the
+    // table in between (writes of this session may change it too); null when the store cannot tell.
+    virtual QVariant changeMark(const TableDef& t) = 0;
     // The hash of a table's password, empty when the table is not protected.
     virtual QString protectionHash(const TableDef& t) = 0;
     virtual void setProtectionHash(const TableDef& t, const QString& hash) = 0;

@@ -504,6 +504,13 @@ qint64 FolderBackend::tableSize(const TableDef& t) {
     return path.isEmpty() ? 0 : QFileInfo(path).size();
 }
 
+QVariant FolderBackend::changeMark(const TableDef& t) {
+    // SQLite counts, per connection and attached file, the commits other connections made to it.
+    QSqlQuery q =
+        exec(QStringLiteral("PRAGMA %1.data_version").arg(quoteIdentifier(t.schemaName)), {}, t.fileName);
+    return q.next() ? q.value(0) : QVariant();
+}
+
 QString FolderBackend::protectionHash(const TableDef& t) {
     QSqlQuery q = exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE name = ?")
                            .arg(quoteIdentifier(t.schemaName)),

@@ -698,6 +698,17 @@ qint64 PgBackend::tableSize(const TableDef& t) {
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
+QVariant PgBackend::changeMark(const TableDef& t) {
+    // An insert or a delete changes the number of rows; an update gives its row a new creating
+    // transaction (xmin), whose numbers only grow. A scan on the server, cheap next to reading
+    // the rows again.
+    QSqlQuery q = exec(
+        QStringLiteral("SELECT count(*), coalesce(sum(xmin::text::bigint), 0) FROM %1").arg(tableName(t)), {},
+        t.fileName);
+    if (!q.next()) return {};
+    return QString(q.value(0).toString() + QLatin1Char(':') + q.value(1).toString());
+}
+
 QString PgBackend::protectionHash(const TableDef& t) {
     QSqlQuery q =
         exec(QStringLiteral("SELECT hash FROM %1 WHERE tablename = ?").arg(QLatin1String(kProtectionTable)),

@@ -78,6 +78,7 @@ public:
 
     void compact(const TableDef& t) override;
     qint64 tableSize(const TableDef& t) override;
+    QVariant changeMark(const TableDef& t) override;
     QString protectionHash(const TableDef& t) override;
     void setProtectionHash(const TableDef& t, const QString& hash) override;
 

@@ -125,6 +125,7 @@ void Table::close() {
     if (isEditing()) Table::cancel();
     lock_.close();
     open_ = false;
+    changeMark_ = QVariant();
     forgetRows();
     lookupCache_.clear();
     current_.reset();
@@ -539,6 +540,15 @@ void Table::refresh() {
     eof_ = bof_ = rows_.size() == 0;
     emit rowsChanged();
     emit currentChanged();
+}
+
+void Table::refreshIfChanged() {
+    requireOpen();
+    // Taken before reading: whatever is read afterwards is at least as new as the mark.
+    const QVariant mark = db_.backend().changeMark(*def_);
+    if (!mark.isNull() && changeMark_.isValid() && mark == changeMark_) return;
+    refresh();
+    changeMark_ = mark;
 }
 
 void Table::changed() {

@@ -118,6 +118,9 @@ public:
     void cancel() override;
     void remove() override;
     void refresh() override;
+    // Reads the rows again as refresh() does, but only when the store tells that another session
+    // may have written to the table since the last call (the first call always reads them).
+    void refreshIfChanged();
     bool readOnly() const override { return false; }
 
     // Rewrites the table's file without the space of deleted rows, keeping every row, key,
@@ -175,6 +178,7 @@ private:
     QVariantList original_; // the row as it was when the edit began
     bool modified_ = false;
     QHash<QString, QVariant> lookupCache_;
+    QVariant changeMark_; // the store's mark taken by the last refreshIfChanged()
 };
 
 } // namespace engine

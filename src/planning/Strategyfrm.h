@@ -52,6 +52,9 @@ public:
     // has not changed, to see the strategies as stored now).
     void FollowSelectedGoal(bool forced = true);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void openPrintGoals();
     // Shows a window this screen opens; the strategies follow the selected goal again after it.

@@ -11,12 +11,14 @@
 #include "printing/Printer.h"
 #include "reports/GoalsRpt.h"
 
+#include <QAbstractItemModel>
 #include <QDate>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace sql = engine::sql;
@@ -129,6 +131,15 @@ TGoalsForm::TGoalsForm(QWidget* parent) : controls::Screen(parent) {
     connect(DBEdit4, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit4Change(); }));
     connect(UpDown1, &controls::UpDown::clicked, this, controls::handler([this] { UpDown1Click(); }));
     connect(&dm.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
+    // After the box has shown the goal's user (its own connections are older).
+    connect(&dm.GoalsSource, &engine::DataSource::changed, this,
+            controls::handler([this] { showGoalFor(); }));
+    connect(&dm.GoalsSource, &engine::DataSource::fieldChanged, this,
+            controls::handler([this](const QString& name) {
+                if (name.compare(QStringLiteral("UserNumber"), Qt::CaseInsensitive) == 0) showGoalFor();
+            }));
+    connect(DBLookupComboBox1->model(), &QAbstractItemModel::modelReset, this,
+            controls::handler([this] { showGoalFor(); }));
 
     FormCreate();
     connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
@@ -152,6 +163,7 @@ void TGoalsForm::FormCreate() {
     ResetBtn->setEnabled(SecurityData.CanAddGlobalGoals);
     DBEdit1Change();
     updateGoalButtons();
+    showGoalFor();
 }
 
 void TGoalsForm::updateGoalButtons() {
@@ -162,9 +174,41 @@ void TGoalsForm::updateGoalButtons() {
     UpDown1->setEnabled(shown);
 }
 
+void TGoalsForm::showGoalFor() {
+    // Left empty, the box of a goal for a user outside this person's list would look exactly
+    // like a global goal's. The name is shown, not offered: only the listed users can be picked.
+    engine::Table& goals = ProgramDataForm->GoalsTable;
+    QString name;
+    if (goals.isOpen() && DBLookupComboBox1->currentIndex() < 0) {
+        const engine::Field forUser = goals.field(QStringLiteral("UserNumber"));
+        if (!forUser.isNull()) {
+            TLoginData user;
+            ProgramDataForm->LookupUser(int(forUser.asInteger()), user);
+            name =
+                user.UserName.isEmpty() ? QStringLiteral("User %1").arg(forUser.asInteger()) : user.UserName;
+        }
+    }
+    if (name == DBLookupComboBox1->placeholderText()) return;
+    const int index = DBLookupComboBox1->currentIndex();
+    DBLookupComboBox1->setPlaceholderText(name);
+    // An emptied placeholder makes a box without a choice choose its first entry: a global goal
+    // would look as if it were meant for the first user listed.
+    if (DBLookupComboBox1->currentIndex() != index) DBLookupComboBox1->setCurrentIndex(index);
+}
+
 void TGoalsForm::GoalSpinChange() {
     TProgramDataForm& dm = *ProgramDataForm;
-    dm.GoalsTable.setFiltered(false);
+    try {
+        dm.GoalsTable.setFiltered(false); // stores a pending goal first
+    } catch (...) {
+        // It could not be stored (no text yet, locked elsewhere): the list stays on its year,
+        // and the year shown says so.
+        bool shown = false;
+        const int listed = dm.GoalYearFilter.toInt(&shown);
+        const QSignalBlocker quiet(GoalSpin);
+        if (shown) GoalSpin->setValue(listed);
+        throw;
+    }
     dm.GoalYearFilter = QString::number(GoalSpin->value());
     dm.GoalsTable.setFiltered(true);
 }

@@ -9,6 +9,8 @@
 #include "support/Eventually.h"
 #include "support/Peer.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -100,6 +102,52 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
         form.BitBtn1->click();
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
+}
+
+TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
+    ASSERT_TRUE(CheckUser("mary", "old", true));
+    const auto focused = [] { return QApplication::focusWidget(); };
+    {
+        TUserForm form;
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        ASSERT_EQ(focused(), form.Password) << "the typing goes into \"New Password:\"";
+        QTest::keyClicks(focused(), "Secret 1");
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        ASSERT_EQ(focused(), form.VerifyPassword);
+        QTest::keyClicks(focused(), "Secret 1");
+        QTest::keyClick(focused(), Qt::Key_Return);
+        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+        EXPECT_FALSE(form.isVisible());
+    }
+    EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
+
+    // Enter in the first box is OK as well; the tab order runs on to OK, then Cancel.
+    TUserForm form;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_EQ(focused(), form.Password);
+    QTest::keyClicks(focused(), "Other");
+    QTest::keyClick(focused(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(dialogs.lastText(), "Error: Passwords Do Not Match");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), form.VerifyPassword);
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), form.BitBtn2);
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), form.BitBtn1);
+    QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(focused(), form.Password);
+    QTest::keyClick(focused(), Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
 }
 
 TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
@@ -377,6 +425,33 @@ TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
 
     form.LoggedInUsers->click();
     EXPECT_TRUE(dialogs.modalTitles.contains("Logged In Users"));
+}
+
+TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenOpens) {
+    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    const auto entries = [](QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    };
+    const int sales = dm->DepartmentTable.field("DepartmentID").asInt();
+    QStringList profiles;
+    {
+        TSetupUsersForm form;
+        ASSERT_EQ(entries(form.DBLookupComboBox2), QStringList({"Sales"}));
+        profiles = entries(form.DBLookupComboBox1);
+        ASSERT_TRUE(profiles.contains("Staff"));
+        form.CloseB->click();
+    }
+    // Another workstation, while this program runs on.
+    Peer peer(store.location());
+    ASSERT_EQ(peer.send(QString("delete Department.db DepartmentID %1").arg(sales)), "ok");
+    ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
+    ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
+    TSetupUsersForm form;
+    EXPECT_EQ(entries(form.DBLookupComboBox2), QStringList({"Finance"})) << "no deleted department offered";
+    EXPECT_EQ(entries(form.DBLookupComboBox1), profiles + QStringList({"Auditors"}));
 }
 
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {

@@ -8,8 +8,11 @@
 #include "reports/GoalsRpt.h"
 #include "support/DataFixture.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -298,6 +301,135 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     depts.BitBtn1->click();
     EXPECT_EQ(countRows("Department.db"), 0) << "closing drops the new department";
     EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Browse);
+}
+
+TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
+    const int managers = addProfile("Managers", {"CanAddGoals", "CanModifyAllGoals", "CanAddGlobalGoals"});
+    const int boss = addUser("boss", "", "Bea Boss", managers);
+    const int hidden = addUser("hidden", "", "Hal Hidden", staff);
+    const int gone = addUser("gone", "", "Gone Person", staff);
+    addAccess(boss, other, true);
+    addGoal("A for Hal", year, hidden, hidden);
+    addGoal("B global", year, {}, boss);
+    addGoal("C for Otto", year, other, boss);
+    addGoal("D for someone gone", year, gone, boss);
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", gone));
+    dm->UserSettingsTable.remove();
+    ASSERT_TRUE(CheckUser("boss", "", false));
+
+    TGoalsForm form;
+    form.show();
+    QComboBox* goalFor = form.DBLookupComboBox1;
+    ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
+    ASSERT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "A for Hal");
+    EXPECT_EQ(goalFor->currentIndex(), -1) << "Hal is not offered";
+    EXPECT_EQ(goalFor->placeholderText(), "Hal Hidden");
+    const QImage forHal = goalFor->grab().toImage();
+
+    form.DBGrid1->selectRow(1);
+    ASSERT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "B global");
+    EXPECT_EQ(goalFor->currentIndex(), -1) << "a global goal is not shown as the first user's";
+    EXPECT_EQ(goalFor->currentText(), "");
+    EXPECT_EQ(goalFor->placeholderText(), "");
+    EXPECT_NE(goalFor->grab().toImage(), forHal) << "a global goal and Hal's goal look different";
+
+    form.DBGrid1->selectRow(2);
+    EXPECT_EQ(goalFor->currentText(), "Otto Other");
+    EXPECT_EQ(goalFor->placeholderText(), "");
+    form.DBGrid1->selectRow(3);
+    EXPECT_EQ(goalFor->placeholderText(), QString("User %1").arg(gone))
+        << "no longer a user, still not global";
+
+    // Hal's goal given to a user he may see, with the keyboard; then made global with Reset.
+    form.DBGrid1->selectRow(0);
+    goalFor->setFocus();
+    QTest::keyClick(goalFor, Qt::Key_Down);
+    EXPECT_EQ(goalFor->currentText(), "Bea Boss");
+    EXPECT_EQ(goalFor->placeholderText(), "");
+    form.SaveBtn->click();
+    EXPECT_EQ(countRows("goals.db", QString("Where UserNumber = %1").arg(boss)), 1);
+    form.DBGrid1->selectRow(3);
+    form.ResetBtn->click();
+    EXPECT_EQ(goalFor->placeholderText(), "") << "emptied: now a global goal";
+    EXPECT_EQ(goalFor->currentIndex(), -1);
+    form.SaveBtn->click();
+    EXPECT_EQ(countRows("goals.db", "Where UserNumber Is Null"), 2);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
+    TGoalsForm form;
+    form.show();
+    form.InsertBtn->click();
+    form.SaveBtn->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.lastText(), "Please enter a Goal.");
+    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Insert) << "still there to be typed";
+    form.DBEdit2->setFocus();
+    QTest::keyClicks(form.DBEdit2, "   ");
+    form.SaveBtn->click();
+    EXPECT_EQ(dialogs.messages.size(), 2u) << "blanks are no text";
+    // Another year would store it first: refused too, and the year shown stays the list's.
+    form.GoalSpin->setFocus();
+    QTest::keyClick(form.GoalSpin, Qt::Key_Down);
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_EQ(countRows("goals.db"), 0);
+    form.DBEdit2->setFocus();
+    form.DBEdit2->selectAll();
+    QTest::keyClicks(form.DBEdit2, "Grow");
+    form.SaveBtn->click();
+    EXPECT_EQ(countRows("goals.db", "Where GoalDescription = \"Grow\""), 1);
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+    form.reject();
+
+    TDepartmentForm depts;
+    depts.show();
+    depts.InsertBtn->click();
+    depts.SaveBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
+    EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Insert);
+    depts.DBEdit2->setFocus();
+    QTest::keyClicks(depts.DBEdit2, "Sales");
+    depts.SaveBtn->click();
+    EXPECT_EQ(countRows("Department.db", "Where Description = \"Sales\""), 1);
+    depts.reject();
+
+    // Goal types: the list is edited in place as well, and a type emptied there is refused
+    // when the person moves on to another row.
+    TGoalTypeForm types;
+    types.show();
+    types.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&types));
+    types.InsertBtn->click();
+    types.SaveBtn->click();
+    EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
+    types.DBEdit2->setFocus();
+    QTest::keyClicks(types.DBEdit2, "Personal");
+    types.SaveBtn->click();
+    ASSERT_EQ(countRows("GoalType.db"), 2);
+    const int before = int(dialogs.messages.size());
+    controls::DBGrid* list = types.DBGrid1;
+    const QModelIndex corporate = list->model()->index(0, 1);
+    ASSERT_EQ(corporate.data().toString(), "Corporate");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(corporate).center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(corporate).center());
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, list);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Space);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the list takes an edit from its editor after the key
+    EXPECT_EQ(int(dialogs.messages.size()), before) << "nothing refused while the row is being edited";
+    QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(int(dialogs.messages.size()), before + 1);
+    EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
+    EXPECT_TRUE(dm->GoalTypeTable.isEditing());
+    EXPECT_EQ(list->currentIndex().row(), 0) << "the refused row stays the current one";
+    EXPECT_EQ(countRows("GoalType.db", "Where TypeDescription = \"Corporate\""), 1);
+    types.BitBtn1->click();
+    EXPECT_EQ(countRows("GoalType.db", "Where TypeDescription = \"Corporate\""), 1);
 }
 
 TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {

@@ -9,13 +9,17 @@
 #include "planning/SelectDateFrm.h"
 #include "planning/StrategyEditfrm.h"
 #include "planning/Strategyfrm.h"
+#include "planning/goalsfrm.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -244,6 +248,93 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     form.InsertBtnClick();
     EXPECT_EQ(count("Strategys.db", QString("Where UserNumber = %1 And StrategyNumber = 1").arg(third)), 1);
     EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), "For Tina") << "listed after saving";
+}
+
+TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
+    const int global = goal("Global aim", {});
+    const int empty = goal("Nothing written", {});
+    strategy(global, me, 1, "Mine");
+    strategy(global, other, 1, "Otto writes");
+    addAccess(me, other, false);
+    logOn("me");
+    TStrategyForm form;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QStringList opened;
+    onEditor([&](TStrategyEditForm& e) {
+        opened << e.DBMemo1->toPlainText() + (e.isReadOnly() ? " (read-only)" : "");
+        return int(QDialog::Rejected);
+    });
+    // The person clicks the strategy, then presses Enter.
+    selectGoal(global);
+    ASSERT_EQ(form.DBGrid2->model()->rowCount(), 1);
+    const QRect row = form.DBGrid2->visualRect(form.DBGrid2->model()->index(0, 1));
+    QTest::mouseClick(form.DBGrid2->viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_EQ(QApplication::focusWidget(), form.DBGrid2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(opened, QStringList({"Mine"}));
+
+    // A user he may only see: the edit button reads View, and Enter views (the keypad's too).
+    chooseUser(form, other);
+    selectGoal(global);
+    ASSERT_EQ(form.EditBtn->text(), "View");
+    form.DBGrid2->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(opened, QStringList({"Mine", "Otto writes (read-only)"}));
+
+    // Nothing listed: the edit button is off, and Enter opens nothing.
+    selectGoal(empty);
+    ASSERT_FALSE(form.EditBtn->isEnabled());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_EQ(dialogs.modalTitles, QStringList({"Strategy Edit", "Strategy Edit"}));
+}
+
+TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
+    logOn("me");
+    const auto entries = [](QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    };
+    {
+        TGoalsForm goals;
+        TStrategyForm strategies;
+        ASSERT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Personal"}));
+        ASSERT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Personal"}));
+        ASSERT_FALSE(entries(goals.DBLookupComboBox4).contains("Nina New"));
+        strategies.BitBtn1->click();
+        goals.BitBtn1->click();
+    }
+    // Another workstation deletes a type, adds one and adds a user; this program runs on.
+    Peer peer(store.location());
+    ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(personal)), "ok");
+    ASSERT_TRUE(peer.send("insert GoalType.db TypeDescription Regional").startsWith("ok "));
+    ASSERT_TRUE(peer.send("insert User.db UserName Nina New").startsWith("ok "));
+    {
+        TGoalsForm goals;
+        EXPECT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Regional"}));
+        EXPECT_TRUE(entries(goals.DBLookupComboBox4).contains("Nina New")) << "the Goal Owner box";
+        goals.BitBtn1->click();
+        // Nothing changed elsewhere since: the lists are not read again.
+        QSignalSpy typesRead(&dm->GoalTypeSource, &engine::DataSource::rowsChanged);
+        QSignalSpy usersRead(&dm->UserSettingsSource, &engine::DataSource::rowsChanged);
+        TStrategyForm strategies;
+        EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Regional"}));
+        EXPECT_EQ(typesRead.count(), 0);
+        EXPECT_EQ(usersRead.count(), 0);
+        strategies.BitBtn1->click();
+    }
+
+    // The type the strategy list would start on is deleted: it starts on one that exists.
+    ASSERT_TRUE(dm->GoalTypeTable.locate("GoalTypeID", corporate));
+    ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(corporate)), "ok");
+    TStrategyForm strategies;
+    EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Regional"}));
+    EXPECT_EQ(strategies.DBLookupComboBox2->currentText(), "Regional");
+    EXPECT_EQ(dm->GoalTypeFilter, strategies.DBLookupComboBox2->keyValue().toInt());
 }
 
 TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {

@@ -204,6 +204,13 @@ int main(int argc, char** argv) {
              t.post();
              return QString::number(t.field(t.def().columns[0].name).asInteger());
          }},
+        {"delete", // delete TABLE KEYFIELD KEY
+         [&](const QStringList& w) {
+             auto& t = opened(w[1]);
+             if (!t.locate(w[2], w[3].toLongLong())) throw engine::Error(QStringLiteral("no such row"));
+             t.remove();
+             return QString();
+         }},
         {"hold", // hold TABLE FIELD VALUE: write, then never commit
          [&](const QStringList& w) {
              opened(w[1]);
