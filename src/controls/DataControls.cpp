@@ -739,7 +739,8 @@ void DBGrid::followCurrent() {
     const int row = model_->currentLine();
     moving_ = true;
     if (row >= 0 && row < model_->rowCount()) {
-        const QModelIndex idx = model_->index(row, 0);
+        // The column the person is in stays: F2 or typing edits the cell they chose.
+        const QModelIndex idx = model_->index(row, currentIndex().isValid() ? currentIndex().column() : 0);
         selectionModel()->setCurrentIndex(idx,
                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(idx);

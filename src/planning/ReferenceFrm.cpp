@@ -89,6 +89,12 @@ TReferenceForm::TReferenceForm(const Kind& kind, QWidget* parent) : controls::Sc
         setFixedSize(480, 420);
 }
 
+TReferenceForm::~TReferenceForm() {
+    // A cell edit still open in the grid is written while the children go; this part of the
+    // window is gone by then and must hear nothing of it.
+    disconnect(kind_.source, nullptr, this, nullptr);
+}
+
 void TReferenceForm::FormCreate() {
     HelpBtn->setVisible(controls::helpFileExists());
     updateButtons();

@@ -58,6 +58,7 @@ public:
 
 protected:
     TReferenceForm(const Kind& kind, QWidget* parent);
+    ~TReferenceForm() override;
 
 private:
     void updateButtons();

@@ -676,9 +676,10 @@ TEST_P(Controls, GridsAreOneStopOfTheTabOrder) {
     QTest::keyClick(grid, Qt::Key_End);
     EXPECT_EQ(types.recNo(), 1);
 
-    // From a cell being edited, Tab stores the cell and leaves too.
+    // F2 edits the chosen cell; from a cell being edited, Tab stores it and leaves too.
+    QTest::keyClick(grid, Qt::Key_Right); // the description column, kept as the row changes
     QTest::keyClick(grid, Qt::Key_Home);
-    grid->edit(grid->model()->index(0, 1));
+    QTest::keyClick(grid, Qt::Key_F2);
     auto* editor = grid->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     editor->selectAll();
