@@ -2,7 +2,7 @@
 
 #include "Sample.h"
 #include "ServerAdmin.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Error.h"
 
 #include <QCoreApplication>
@@ -39,10 +39,10 @@ inline long peakKb() {
 // the ones it keeps before its application object ends: they own widgets and connections.
 struct Module {
     engine::Session session;
-    std::unique_ptr<TProgramDataForm> dm;
+    std::unique_ptr<DataModule> dm;
     explicit Module(const QString& location) {
         session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
-        dm = std::make_unique<TProgramDataForm>(session);
+        dm = std::make_unique<DataModule>(session);
         if (!dm->DataModuleCreate()) std::abort();
     }
 };

@@ -4,15 +4,15 @@
 
 #include "BenchData.h"
 #include "Sample.h"
-#include "app/MainFrm.h"
+#include "app/LogonWindow.h"
+#include "app/MainWindow.h"
 #include "app/Vardimo.h"
-#include "app/login.h"
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Database.h"
 #include "engine/Query.h"
-#include "planning/goalsfrm.h"
+#include "planning/GoalsWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -55,7 +55,7 @@ Fixture* fixtureOf(Store store) {
         }
         f = server.get();
     }
-    static TProgramDataForm* loggedOn = nullptr;
+    static DataModule* loggedOn = nullptr;
     if (f && (ProgramDataForm != f->dm.get() || loggedOn != f->dm.get())) {
         ProgramDataForm = f->dm.get();
         CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
@@ -70,7 +70,7 @@ Fixture& fx() {
 
 // The data module of the store a benchmark runs on; null (the run skipped, saying why) when the
 // server is missing.
-TProgramDataForm* moduleFor(benchmark::State& state, Store store) {
+DataModule* moduleFor(benchmark::State& state, Store store) {
     Fixture* f = fixtureOf(store);
     if (!f) state.SkipWithError("no PostgreSQL server (set VARDIMO_BENCH_PG or VARDIMO_TEST_PG)");
     return f ? f->dm.get() : nullptr;
@@ -82,9 +82,9 @@ void target(benchmark::State& state, double ms) {
 
 // A post, then a move to the next row, on the unfiltered strategy table.
 void BM_PostThenMove(benchmark::State& state, Store store) {
-    TProgramDataForm* module = moduleFor(state, store);
+    DataModule* module = moduleFor(state, store);
     if (!module) return;
-    TProgramDataForm& dm = *module;
+    DataModule& dm = *module;
     engine::Table& t = dm.StrategyTable;
     t.setFiltered(false);
     const int start = t.recordCount() / 2;
@@ -110,9 +110,9 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
 
 // Edit and post of every strategy in one batch scope (what a conversion does).
 void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
-    TProgramDataForm* module = moduleFor(state, store);
+    DataModule* module = moduleFor(state, store);
     if (!module) return;
-    TProgramDataForm& dm = *module;
+    DataModule& dm = *module;
     engine::Table& t = dm.StrategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
@@ -166,7 +166,7 @@ void BM_SQLiteScanStrategies(benchmark::State& state) {
     sqlite3_close(db);
 }
 void BM_WalkStrategies(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     engine::Table& t = dm.StrategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
@@ -186,7 +186,7 @@ void BM_WalkStrategies(benchmark::State& state) {
 
 // A forward-only query over every strategy, memos included: the resident memory it adds.
 void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     for (auto _ : state) {
         const long before = residentKb();
         long peak = before;
@@ -212,7 +212,7 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     if (!moduleFor(state, store)) return;
     for (auto _ : state) {
-        auto form = std::make_unique<TGoalsForm>();
+        auto form = std::make_unique<GoalsWindow>();
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -228,7 +228,7 @@ void BM_Logon(benchmark::State& state, Store store) {
 }
 
 void BM_OpenStrategyTable(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     for (auto _ : state) {
         dm.StrategyTable.close();
         dm.StrategyTable.open();
@@ -237,9 +237,9 @@ void BM_OpenStrategyTable(benchmark::State& state) {
 }
 
 void switchGoals(benchmark::State& state, bool preSelection, Store store = Store::Folder) {
-    TProgramDataForm* module = moduleFor(state, store);
+    DataModule* module = moduleFor(state, store);
     if (!module) return;
-    TProgramDataForm& dm = *module;
+    DataModule& dm = *module;
     dm.FilterGoalsByUser = true;
     dm.SelectedUserNumber = 40;
     dm.GoalTypeFilter = 2;
@@ -264,9 +264,9 @@ void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) {
 }
 
 void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
-    TProgramDataForm* module = moduleFor(state, store);
+    DataModule* module = moduleFor(state, store);
     if (!module) return;
-    TProgramDataForm& dm = *module;
+    DataModule& dm = *module;
     dm.SelectedUserNumber = 41;
     int goal = 1;
     for (auto _ : state) {
@@ -279,7 +279,7 @@ void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
 }
 
 void BM_FetchRows(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     dm.StrategyTable.setFiltered(false);
     const int n = dm.StrategyTable.recordCount();
     int start = 0;
@@ -370,8 +370,8 @@ int main(int argc, char** argv) {
 
 // ---- Administration: the measurement conversions and the user setup screen -----------------
 
-#include "admin/AdmSettings.h"
 #include "admin/MeasureConversion.h"
+#include "admin/UserSetupWindow.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -383,14 +383,14 @@ namespace {
 struct ConversionCopy {
     QTemporaryDir dir;
     engine::Session session;
-    std::unique_ptr<TProgramDataForm> dm;
+    std::unique_ptr<DataModule> dm;
     ConversionCopy() {
         const QString from = databaseFolder();
         for (const QString& name : QDir(from).entryList(QDir::Files))
             if (!name.endsWith(QLatin1String(".lck")))
                 QFile::copy(QDir(from).filePath(name), dir.filePath(name));
         session.addStandardAlias(QStringLiteral("Goal"), dir.path(), QStringLiteral("Paradox"));
-        dm = std::make_unique<TProgramDataForm>(session);
+        dm = std::make_unique<DataModule>(session);
         if (!dm->DataModuleCreate()) std::abort();
         bool limited = false;
         const int keep = qEnvironmentVariableIntValue("VARDIMO_BENCH_CONVERT_STRATEGIES", &limited);
@@ -449,22 +449,22 @@ template <typename Convert> void convertMeasures(benchmark::State& state, Conver
 }
 
 void BM_ConvertToMultipleMeasures(benchmark::State& state) {
-    convertMeasures(
-        state, [](TProgramDataForm& dm, const ConversionProgress& p) { ConvertToMultipleMeasures(dm, p); });
+    convertMeasures(state,
+                    [](DataModule& dm, const ConversionProgress& p) { ConvertToMultipleMeasures(dm, p); });
 }
 
 void BM_ConvertToSingleMeasure(benchmark::State& state) {
     convertMeasures(state,
-                    [](TProgramDataForm& dm, const ConversionProgress& p) { ConvertToSingleMeasure(dm, p); });
+                    [](DataModule& dm, const ConversionProgress& p) { ConvertToSingleMeasure(dm, p); });
     conversionCopy().reset();
 }
 
 // Opening the user setup screen on the 2,000 users, as an administrator outside profile 0:
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     for (auto _ : state) {
-        TSetupUsersForm form;
+        UserSetupWindow form;
         form.show();
         QCoreApplication::processEvents();
         form.reject();
@@ -489,8 +489,8 @@ BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(
 #include "controls/DataControls.h"
 #include "controls/Plain.h"
 #include "engine/Query.h"
-#include "planning/StrategyEditfrm.h"
-#include "planning/Strategyfrm.h"
+#include "planning/StrategyEditor.h"
+#include "planning/StrategyListWindow.h"
 
 #include <QDate>
 
@@ -498,11 +498,11 @@ namespace {
 
 struct StrategyScreens {
     engine::Session session;
-    std::unique_ptr<TProgramDataForm> dm;
+    std::unique_ptr<DataModule> dm;
     int busiestType = -1;
     StrategyScreens() {
         session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
-        dm = std::make_unique<TProgramDataForm>(session);
+        dm = std::make_unique<DataModule>(session);
         if (!dm->DataModuleCreate()) std::abort();
         logOn();
         // The screen opens on the goal type the goal type table stands on: take the one under
@@ -527,7 +527,7 @@ struct StrategyScreens {
         CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
     // The sample's administrator: every user in the user box, every user's strategies.
-    TProgramDataForm& use() {
+    DataModule& use() {
         if (ProgramDataForm != dm.get() || LoginData.UserId != QStringLiteral("JSMITH")) logOn();
         dm->GoalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
@@ -541,7 +541,7 @@ StrategyScreens& screens() {
 
 // Chooses, in the user box, the writer of a strategy under a listed goal and selects that goal,
 // so that strategies are listed; false when no listed goal has any.
-bool listSomeStrategies(TStrategyForm& form, TProgramDataForm& dm) {
+bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
     for (int r = 0; r < dm.GoalsTable.recordCount(); ++r) {
         const QVariant goal = dm.GoalsTable.valueAt(r, QStringLiteral("GoalID"));
         engine::Query q(dm.GoalDatabase);
@@ -559,10 +559,10 @@ bool listSomeStrategies(TStrategyForm& form, TProgramDataForm& dm) {
 // Opening the screen: the user box over every user, the goals of this year and type for the
 // user, and the first goal's strategies.
 void BM_OpenStrategyList(benchmark::State& state) {
-    TProgramDataForm& dm = screens().use();
+    DataModule& dm = screens().use();
     int goals = 0;
     for (auto _ : state) {
-        TStrategyForm form;
+        StrategyListWindow form;
         goals = dm.GoalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
@@ -572,8 +572,8 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // Switching the goal filter from the screen: year, goal type and user in turn, each followed
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
-    TProgramDataForm& dm = screens().use();
-    TStrategyForm form;
+    DataModule& dm = screens().use();
+    StrategyListWindow form;
     const int year = form.YearSpin->value();
     const int types = dm.GoalTypeTable.recordCount();
     int i = 0;
@@ -599,8 +599,8 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
-    TProgramDataForm& dm = screens().use();
-    TStrategyForm form;
+    DataModule& dm = screens().use();
+    StrategyListWindow form;
     listSomeStrategies(form, dm);
     const int n = dm.GoalsTable.recordCount();
     if (n < 2) {
@@ -620,14 +620,14 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // Opening the editor on a listed strategy: every control bound, the owner and modifier boxes
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
-    TProgramDataForm& dm = screens().use();
-    TStrategyForm form;
+    DataModule& dm = screens().use();
+    StrategyListWindow form;
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
         return;
     }
     for (auto _ : state) {
-        TStrategyEditForm editor(&form);
+        StrategyEditor editor(&form);
         editor.FormActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }

@@ -8,10 +8,10 @@
 #include "controls/Dialogs.h"
 #include "controls/Plain.h"
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Database.h"
-#include "reports/ReportsFrm.h"
-#include "reports/StrategyRpt.h"
+#include "reports/ReportsWindow.h"
+#include "reports/StrategyReport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -90,7 +90,7 @@ QString fullTextDatabase(QTemporaryDir& dir) {
     return folder;
 }
 
-void openAllStrategies(TProgramDataForm& dm) {
+void openAllStrategies(DataModule& dm) {
     engine::Query& q = dm.Strategyquery;
     BeginStrategyQuery(q);
     q.add("S.DoNotPrint = False");
@@ -119,7 +119,7 @@ void BM_StrategyReport2000(benchmark::State& state) {
     for (auto _ : state) {
         openAllStrategies(*m.dm);
         const auto t0 = std::chrono::steady_clock::now();
-        TStrategyReport report;
+        StrategyReport report;
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
@@ -150,13 +150,13 @@ void BM_ReportsAllGoals(benchmark::State& state) {
     int pages = 0, rows = 0;
     double seconds = 0;
     for (auto _ : state) {
-        TReportsForm form;
+        ReportsWindow form;
         form.ReportType->setItemIndex(0);
         form.ReportTypeClick();
         const auto t0 = std::chrono::steady_clock::now();
         form.BuildStrategyQuery();
         rows = l.m->dm->Strategyquery.recordCount();
-        TStrategyReport report;
+        StrategyReport report;
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
@@ -171,7 +171,7 @@ void BM_ReportsAllGoals(benchmark::State& state) {
 // The "Deliverable Report" over a range of about 100,000 measurements.
 void BM_DeliverableReport100k(benchmark::State& state) {
     Large& l = large();
-    TProgramDataForm& dm = *l.m->dm;
+    DataModule& dm = *l.m->dm;
     SystemSettings.MultipulMeasure = true;
     // The shortest range from the first of January that holds 100,000 measurements.
     const QDate start(QDate::currentDate().year(), 1, 1);
@@ -197,7 +197,7 @@ void BM_DeliverableReport100k(benchmark::State& state) {
     qint64 keys = 0;
     double seconds = 0;
     for (auto _ : state) {
-        TReportsForm form;
+        ReportsWindow form;
         form.ReportType->setItemIndex(3);
         form.ReportTypeClick();
         form.DateTimePicker1->setDate(start);
@@ -206,7 +206,7 @@ void BM_DeliverableReport100k(benchmark::State& state) {
         form.BuildStrategyQuery();
         rows = dm.Strategyquery.recordCount();
         keys = dm.Strategyquery.sql().line(5).count(QLatin1Char(','));
-        TStrategyReport report;
+        StrategyReport report;
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();

@@ -5,12 +5,12 @@
 #include "BenchData.h"
 #include "Sample.h"
 #include "data/CurrentUser.h"
+#include "data/DataModule.h"
 #include "data/GoalCopy.h"
-#include "data/ProgramDataFrm.h"
 #include "data/Progress.h"
 #include "engine/Database.h"
-#include "planning/OverdueFrm.h"
-#include "reports/OverviewFrm.h"
+#include "planning/OverdueWindow.h"
+#include "reports/OverviewWindow.h"
 
 #include <QApplication>
 #include <QDate>
@@ -48,7 +48,7 @@ void BM_OverdueWindow(benchmark::State& state) {
     SystemSettings.MultipulMeasure = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state) {
-        TOverdueForm form;
+        OverdueWindow form;
         rows = form.model()->rowCount();
     }
     SystemSettings.MultipulMeasure = false;
@@ -58,7 +58,7 @@ void BM_OverdueWindow(benchmark::State& state) {
 
 // The reading part of the overdue window alone, to tell the data from the list widget.
 void BM_ListOverdue(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     SystemSettings.MultipulMeasure = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state)
@@ -71,7 +71,7 @@ void BM_OverviewWindow(benchmark::State& state) {
     fx();
     int users = 0;
     for (auto _ : state) {
-        TOverviewForm form;
+        OverviewWindow form;
         users = form.overview().Users.size();
     }
     state.counters["users"] = users;
@@ -81,7 +81,7 @@ void BM_OverviewWindow(benchmark::State& state) {
 // Copies the goals of the sample's last year, with their strategies, into the year after; the
 // copy is rolled back so that every run starts from the same database.
 void BM_CopyGoalsToNextYear(benchmark::State& state) {
-    TProgramDataForm& dm = *fx().dm;
+    DataModule& dm = *fx().dm;
     const int year = QDate::currentDate().year() + 2;
     int goals = 0, strategies = 0;
     for (auto _ : state) {

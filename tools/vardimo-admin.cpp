@@ -6,12 +6,12 @@
 #include "controls/Dialogs.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
 #include "engine/Table.h"
-#include "reports/StrategyRpt.h"
+#include "reports/StrategyReport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -212,7 +212,7 @@ int report(const QStringList& args) {
     engine::Session session;
     session.addStandardAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath(),
                              QStringLiteral("Paradox"));
-    auto dm = std::make_unique<TProgramDataForm>(session);
+    auto dm = std::make_unique<DataModule>(session);
     if (!dm->DataModuleCreate()) return 1;
     LoadSystemSettings();
 
@@ -227,7 +227,7 @@ int report(const QStringList& args) {
     const int rows = q.recordCount();
     int pages = 0;
     {
-        TStrategyReport rpt;
+        StrategyReport rpt;
         rpt.onWarning = [](const QString& m) { err << "vardimo-admin: " << m << "\n"; };
         rpt.printToPdf(pdf);
         pages = rpt.pageCount();

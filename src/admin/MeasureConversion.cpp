@@ -1,6 +1,6 @@
 #include "admin/MeasureConversion.h"
 
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 
 #include <limits>
 
@@ -28,7 +28,7 @@ void appendMeasurement(engine::Query& q, MeasurementTexts& texts) {
 }
 
 // Both texts come from one reading of the strategy's measurement records.
-MeasurementTexts buildTexts(TProgramDataForm& dm, qint64 strategyId) {
+MeasurementTexts buildTexts(DataModule& dm, qint64 strategyId) {
     engine::Query& q = dm.MeasureQuery;
     q.close();
     q.clear();
@@ -102,7 +102,7 @@ void runSql(engine::Query& q, const char* line) {
     q.unprepare();
 }
 
-void deleteAllMeasurements(TProgramDataForm& dm) {
+void deleteAllMeasurements(DataModule& dm) {
     dm.MeasureTable.close();
     runSql(dm.MeasureQuery, "Delete From \"Measure.db\"");
     dm.MeasureTable.open();
@@ -110,7 +110,7 @@ void deleteAllMeasurements(TProgramDataForm& dm) {
 
 // Runs a conversion as one batch: every post of it in one transaction, all or nothing. When it
 // fails, the database is as it was before, and the table objects that saw its rows read again.
-template <typename Work> void atomically(TProgramDataForm& dm, Work work) {
+template <typename Work> void atomically(DataModule& dm, Work work) {
     try {
         engine::BatchScope tx(dm.GoalDatabase);
         work();
@@ -135,15 +135,15 @@ template <typename Work> void atomically(TProgramDataForm& dm, Work work) {
 
 } // namespace
 
-QString BuildMeasurementText(TProgramDataForm& dm, qint64 strategyId) {
+QString BuildMeasurementText(DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).measurement;
 }
 
-QString BuildDeliverableText(TProgramDataForm& dm, qint64 strategyId) {
+QString BuildDeliverableText(DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).deliverable;
 }
 
-void ConvertToMultipleMeasures(TProgramDataForm& dm, const ConversionProgress& progress) {
+void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, [&] {
         deleteAllMeasurements(dm);
         engine::Query& strategies = dm.Strategyquery;
@@ -176,7 +176,7 @@ void ConvertToMultipleMeasures(TProgramDataForm& dm, const ConversionProgress& p
     progress(0);
 }
 
-void ConvertToSingleMeasure(TProgramDataForm& dm, const ConversionProgress& progress) {
+void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, [&] {
         engine::Table& strategies = dm.StrategyTable;
         strategies.setFiltered(false);
@@ -200,7 +200,7 @@ void ConvertToSingleMeasure(TProgramDataForm& dm, const ConversionProgress& prog
     progress(0);
 }
 
-int MeasurementItemCount(TProgramDataForm& dm) {
+int MeasurementItemCount(DataModule& dm) {
     engine::Query& q = dm.MeasureQuery;
     q.close();
     q.clear();

@@ -1,11 +1,11 @@
 #include "app/TrackingMenu.h"
 
-#include "app/MainFrm.h"
+#include "app/MainWindow.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
-#include "planning/OverdueFrm.h"
-#include "reports/OverviewFrm.h"
+#include "planning/OverdueWindow.h"
+#include "reports/OverviewWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -17,13 +17,13 @@ void TTrackingMenu::ApplyRights() const {
 }
 
 namespace {
-template <typename Form> void show(TMainForm* owner) {
+template <typename Form> void show(MainWindow* owner) {
     Form form(owner);
     controls::showModal(form);
 }
 } // namespace
 
-TTrackingMenu AddTrackingMenu(TMainForm& form) {
+TTrackingMenu AddTrackingMenu(MainWindow& form) {
     TTrackingMenu m;
     m.Tracking1 = new QMenu(QStringLiteral("&Tracking"), &form);
     m.Tracking1->setObjectName(QStringLiteral("Tracking1"));
@@ -32,11 +32,11 @@ TTrackingMenu AddTrackingMenu(TMainForm& form) {
     m.Overdue1->setObjectName(QStringLiteral("Overdue1"));
     m.Overview1 = m.Tracking1->addAction(QStringLiteral("O&verview"));
     m.Overview1->setObjectName(QStringLiteral("Overview1"));
-    TMainForm* owner = &form;
+    MainWindow* owner = &form;
     QObject::connect(m.Overdue1, &QAction::triggered, &form,
-                     [owner] { controls::guarded([owner] { show<TOverdueForm>(owner); }); });
+                     [owner] { controls::guarded([owner] { show<OverdueWindow>(owner); }); });
     QObject::connect(m.Overview1, &QAction::triggered, &form,
-                     [owner] { controls::guarded([owner] { show<TOverviewForm>(owner); }); });
+                     [owner] { controls::guarded([owner] { show<OverviewWindow>(owner); }); });
     // Rights are read each time the menu opens, as the main window does on activation.
     QObject::connect(m.Tracking1, &QMenu::aboutToShow, &form, [m] { m.ApplyRights(); });
     m.ApplyRights();

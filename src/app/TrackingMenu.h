@@ -2,7 +2,7 @@
 
 class QAction;
 class QMenu;
-class TMainForm;
+class MainWindow;
 
 // The menu of the follow-up windows, "&Tracking", between "&Reports" and "&Help": "&Overdue"
 // (with CanAddStrategy, the right that opens the strategies) and "O&verview" (with
@@ -14,4 +14,4 @@ struct TTrackingMenu {
     void ApplyRights() const;
 };
 
-TTrackingMenu AddTrackingMenu(TMainForm& form);
+TTrackingMenu AddTrackingMenu(MainWindow& form);

@@ -1,12 +1,12 @@
 #include "app/Vardimo.h"
 
-#include "app/MainFrm.h"
+#include "app/LogonWindow.h"
+#include "app/MainWindow.h"
 #include "app/Windows.h"
-#include "app/login.h"
 #include "controls/Dialogs.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Error.h"
 #include "engine/Session.h"
 #include "system/Workstation.h"
@@ -48,7 +48,7 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
     // The main window comes before the data module: it prepares the engine session (the alias
     // Goal and the shared directories) that opening the database needs.
     try {
-        MainForm = new TMainForm;
+        MainForm = new MainWindow;
     } catch (const engine::Error& e) {
         CloseSplash();
         controls::showError(e.message());
@@ -56,14 +56,14 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
         return Failed;
     }
     StepSplash();
-    auto* dm = new TProgramDataForm;
+    auto* dm = new DataModule;
     if (!dm->DataModuleCreate()) {
         CloseSplash();
         ProgramEnd();
         return Failed;
     }
     StepSplash();
-    LogonForm = new TLogonForm;
+    LogonForm = new LogonWindow;
     LogonForm->LoggedOn = false;
     StepSplash();
     int status = Normal;
@@ -76,7 +76,7 @@ int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
             status = Failed;
         } else if (SystemSettings.DisableLogin) {
             // The wait blocks the event loop: the window must be on the screen before it.
-            TDisabledForm disabled;
+            DisabledWindow disabled;
             controls::showPainted(&disabled);
             sys::WaitMilliseconds(5000);
             disabled.hide();

@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-TSplashForm* SplashForm = nullptr;
+SplashWindow* SplashForm = nullptr;
 bool ShowSplash = true;
 
 namespace {
@@ -54,7 +54,7 @@ void centre(QWidget* w) {
 }
 } // namespace
 
-TSplashForm::TSplashForm(QWidget* parent)
+SplashWindow::SplashWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
@@ -73,7 +73,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     centre(this);
 }
 
-TDisabledForm::TDisabledForm(QWidget* parent) : QDialog(parent) {
+DisabledWindow::DisabledWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
     Label2 = productLabel(QStringLiteral("Vardimo"), 28, this);
@@ -92,7 +92,7 @@ TDisabledForm::TDisabledForm(QWidget* parent) : QDialog(parent) {
     centre(this);
 }
 
-TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
+MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
     Label2 = productLabel(QStringLiteral("Vardimo"), 28, this);
@@ -108,12 +108,12 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     centre(this);
 }
 
-void TMessageForm::setStatus(const QString& text) {
+void MessageWindow::setStatus(const QString& text) {
     Label1->setText(text);
     controls::paintNow(this);
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     setModal(true);
     auto* lay = new QVBoxLayout(this);
@@ -145,7 +145,7 @@ bool SplashWanted(const QStringList& arguments) {
 void OpenSplash(int steps) {
     if (!ShowSplash) return;
     if (SplashForm) CloseSplash();
-    SplashForm = new TSplashForm;
+    SplashForm = new SplashWindow;
     if (steps > 0)
         SplashForm->Gauge1->setMaximum(steps);
     else

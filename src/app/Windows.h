@@ -7,10 +7,10 @@ class QProgressBar;
 class QPushButton;
 
 // The splash window shown while the program loads.
-class TSplashForm : public QDialog {
+class SplashWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TSplashForm(QWidget* parent = nullptr);
+    explicit SplashWindow(QWidget* parent = nullptr);
     QLabel* Label1;
     QProgressBar* Gauge1;
     QLabel* Image1;
@@ -20,20 +20,20 @@ public:
 };
 
 // Tells that logins are disabled.
-class TDisabledForm : public QDialog {
+class DisabledWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TDisabledForm(QWidget* parent = nullptr);
+    explicit DisabledWindow(QWidget* parent = nullptr);
     QLabel* Label1;
     QLabel* Label2;
     QLabel* Label3;
 };
 
 // The small progress window used while the database is packed.
-class TMessageForm : public QDialog {
+class MessageWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TMessageForm(QWidget* parent = nullptr);
+    explicit MessageWindow(QWidget* parent = nullptr);
     QLabel* Label1;
     QLabel* Label2;
     QProgressBar* Animate1;
@@ -41,10 +41,10 @@ public:
     void setStatus(const QString& text);
 };
 
-class TAboutBox : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
     QLabel* ProductName;
     QLabel* Version;
     QLabel* Image1;
@@ -52,7 +52,7 @@ public:
     QPushButton* OKButton;
 };
 
-extern TSplashForm* SplashForm;
+extern SplashWindow* SplashForm;
 extern bool ShowSplash;
 
 bool SplashWanted(const QStringList& arguments);

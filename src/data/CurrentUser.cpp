@@ -1,6 +1,6 @@
 #include "data/CurrentUser.h"
 
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 
 namespace sql = engine::sql;
 

@@ -1,7 +1,7 @@
 #include "data/GoalCopy.h"
 
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Error.h"
 
 #include <QDateTime>
@@ -31,7 +31,7 @@ QString stampTime() {
 
 } // namespace
 
-TGoalCopyPlan PlanGoalCopy(TProgramDataForm& dm, int fromYear) {
+TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     TGoalCopyPlan plan;
     plan.FromYear = fromYear;
     plan.ToYear = fromYear + 1;
@@ -73,7 +73,7 @@ TGoalCopyPlan PlanGoalCopy(TProgramDataForm& dm, int fromYear) {
     return plan;
 }
 
-TGoalCopyResult CopyGoalsToNextYear(TProgramDataForm& dm, const TGoalCopyPlan& plan, bool withStrategies) {
+TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, bool withStrategies) {
     TGoalCopyResult result;
     if (plan.Goals.isEmpty()) return result;
     const QString now = stampTime();

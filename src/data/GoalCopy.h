@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVector>
 
-class TProgramDataForm;
+class DataModule;
 
 // What "Copy to Next Year..." will do for the logged-on user: the goals of a year that he may
 // carry over (his own, or every goal with CanModifyAllGoals; global goals only with
@@ -22,10 +22,10 @@ struct TGoalCopyResult {
     int Strategies = 0;
 };
 
-TGoalCopyPlan PlanGoalCopy(TProgramDataForm& dm, int fromYear);
+TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear);
 
 // Copies the planned goals into the next year, with type, owner and "Goal For" kept and new
 // stamps; with strategies, also their unfinished strategies, renumbered from 1 per user and
 // goal, with new stamps and not completed. All of it is one transaction: on any failure
 // nothing is copied and the engine's error is thrown.
-TGoalCopyResult CopyGoalsToNextYear(TProgramDataForm& dm, const TGoalCopyPlan& plan, bool withStrategies);
+TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, bool withStrategies);

@@ -1,7 +1,7 @@
 #include "data/Packing.h"
 
 #include "controls/Dialogs.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Error.h"
 
 #include <QDir>
@@ -28,7 +28,7 @@ void PackTable(engine::Table& t) {
     if (t.isOpen()) {
         const QString type = t.tableType().left(32);
         if (type == QLatin1String("PARADOX"))
-            t.pack(TProgramDataForm::TablePassword());
+            t.pack(DataModule::TablePassword());
         else if (type == QLatin1String("DBASE"))
             t.pack();
         else
@@ -39,8 +39,8 @@ void PackTable(engine::Table& t) {
     t.open();
 }
 
-void PackDatabase(TPackProgress& progress) {
-    TProgramDataForm& dm = *ProgramDataForm;
+void PackDatabase(PackProgress& progress) {
+    DataModule& dm = *ProgramDataForm;
     const std::pair<const char*, engine::Table*> steps[] = {
         {"Packing Security Table", &dm.SecurityTable},  {"Packing User Table", &dm.UserSettingsTable},
         {"Packing Settings Table", &dm.SettingsTable},  {"Packing Goals Table", &dm.GoalsTable},

@@ -8,15 +8,15 @@ class Table;
 }
 
 // Where packing reports the table at hand (the main window's progress window).
-class TPackProgress {
+class PackProgress {
 public:
-    virtual ~TPackProgress() = default;
+    virtual ~PackProgress() = default;
     virtual void setStatus(const QString& text) = 0;
 };
 
 // Packs the nine tables in their fixed order. On a failure every table is open again (shared)
 // before the error is passed on; tables already packed stay packed.
-void PackDatabase(TPackProgress& progress);
+void PackDatabase(PackProgress& progress);
 void PackTable(engine::Table& t);
 // Reopens a table for exclusive use, asking whether to retry while that fails.
 void OpenTableExclusive(engine::Table& t);

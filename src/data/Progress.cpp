@@ -1,7 +1,7 @@
 #include "data/Progress.h"
 
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 
 #include <QHash>
 #include <QSet>
@@ -24,7 +24,7 @@ bool seesEveryone() {
 }
 
 // "And <column> In (own, seen...)" unless the user sees everyone.
-void limitToVisibleUsers(TProgramDataForm& dm, engine::Query& q, const char* column) {
+void limitToVisibleUsers(DataModule& dm, engine::Query& q, const char* column) {
     if (seesEveryone()) return;
     sql::IntList users;
     users.values << LoginData.UserNumber;
@@ -39,7 +39,7 @@ struct UserInfo {
     qint64 department = -1;
 };
 
-QHash<qint64, UserInfo> readUsers(TProgramDataForm& dm) {
+QHash<qint64, UserInfo> readUsers(DataModule& dm) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select UserNumber, UserName, DepartmentID From \"User.db\"");
     q.open();
@@ -52,7 +52,7 @@ QHash<qint64, UserInfo> readUsers(TProgramDataForm& dm) {
     return out;
 }
 
-QHash<qint64, QString> readDepartments(TProgramDataForm& dm) {
+QHash<qint64, QString> readDepartments(DataModule& dm) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select DepartmentID, Description From \"Department.db\"");
     q.open();
@@ -71,7 +71,7 @@ bool byName(const TProgressRow& a, const TProgressRow& b) {
 
 } // namespace
 
-TProgressOverview ComputeProgressOverview(TProgramDataForm& dm, int year, int goalType, const QDate& today) {
+TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType, const QDate& today) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select S.UserNumber As UserNumber, Count(*) As Total,");
     q.add("Sum(Case When S.Compleated = ", sql::Bool{true}, " Then 1 Else 0 End) As Done,");
@@ -114,7 +114,7 @@ TProgressOverview ComputeProgressOverview(TProgramDataForm& dm, int year, int go
     return out;
 }
 
-QVector<TOverdueItem> ListOverdue(TProgramDataForm& dm, const QDate& today) {
+QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
     QVector<TOverdueItem> out;
     auto fill = [&](engine::Query& q, int r, bool measurement) {

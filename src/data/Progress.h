@@ -4,7 +4,7 @@
 #include <QString>
 #include <QVector>
 
-class TProgramDataForm;
+class DataModule;
 
 // How far the strategies of a year have come, and what has fallen behind, for the users the
 // logged-on user may see (every user with Supervisor or CanViewAllStrategys; otherwise himself
@@ -33,7 +33,7 @@ struct TProgressOverview {
 
 // The strategies under the goals of a year and goal type (-1: every type), counted per user and
 // per department. "Overdue" compares the completion date with today.
-TProgressOverview ComputeProgressOverview(TProgramDataForm& dm, int year, int goalType,
+TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType,
                                           const QDate& today = QDate::currentDate());
 
 struct TOverdueItem {
@@ -52,4 +52,4 @@ struct TOverdueItem {
 
 // The strategies, and with multiple measurements the measurement items, whose completion date
 // lies before today and which are not completed, most overdue first.
-QVector<TOverdueItem> ListOverdue(TProgramDataForm& dm, const QDate& today = QDate::currentDate());
+QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today = QDate::currentDate());

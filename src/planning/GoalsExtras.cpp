@@ -6,15 +6,15 @@
 #include "controls/Screen.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
+#include "data/DataModule.h"
 #include "data/GoalCopy.h"
-#include "data/ProgramDataFrm.h"
-#include "planning/goalsfrm.h"
+#include "planning/GoalsWindow.h"
 #include "reports/CsvFile.h"
 
 #include <QBoxLayout>
 #include <QPushButton>
 
-void AddGoalsExtraButtons(TGoalsForm& form, QBoxLayout& buttons) {
+void AddGoalsExtraButtons(GoalsWindow& form, QBoxLayout& buttons) {
     auto* copy = controls::button(QStringLiteral("Copy to Next Year..."), &form);
     copy->setObjectName(QStringLiteral("CopyBtn"));
     auto* exportBtn = controls::button(QStringLiteral("Export..."), &form);
@@ -35,8 +35,8 @@ QString count(int n, const char* one, const char* many) {
 }
 } // namespace
 
-void CopyToNextYearClick(TGoalsForm& form) {
-    TProgramDataForm& dm = *ProgramDataForm;
+void CopyToNextYearClick(GoalsWindow& form) {
+    DataModule& dm = *ProgramDataForm;
     // A goal being changed is stored first, as when another year is chosen.
     if (dm.GoalsTable.isEditing()) dm.GoalsTable.post();
     const int year = form.GoalSpin->value();
@@ -89,8 +89,8 @@ void CopyToNextYearClick(TGoalsForm& form) {
         controls::Icon::Information, controls::Buttons::Ok);
 }
 
-void ExportGoalsClick(TGoalsForm& form) {
-    TProgramDataForm& dm = *ProgramDataForm;
+void ExportGoalsClick(GoalsWindow& form) {
+    DataModule& dm = *ProgramDataForm;
     if (dm.GoalsTable.isEditing()) dm.GoalsTable.post();
     QVector<qint64> ids;
     const int n = dm.GoalsTable.recordCount();

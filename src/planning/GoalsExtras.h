@@ -1,15 +1,15 @@
 #pragma once
 
 class QBoxLayout;
-class TGoalsForm;
+class GoalsWindow;
 
 // The goals screen's yearly-cycle buttons: "Copy to Next Year..." and "Export...", put into its
 // button row before "Print" (object names CopyBtn and ExportBtn).
-void AddGoalsExtraButtons(TGoalsForm& form, QBoxLayout& buttons);
+void AddGoalsExtraButtons(GoalsWindow& form, QBoxLayout& buttons);
 
 // Copies the goals of the year shown into the next year, after a question that says how many
 // goals and strategies will be made, then shows the next year.
-void CopyToNextYearClick(TGoalsForm& form);
+void CopyToNextYearClick(GoalsWindow& form);
 
 // Writes the goals listed to a CSV file chosen in the file dialog.
-void ExportGoalsClick(TGoalsForm& form);
+void ExportGoalsClick(GoalsWindow& form);

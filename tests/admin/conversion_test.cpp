@@ -2,7 +2,7 @@
 // runs whole or not at all, and a conversion killed part-way in a real process.
 
 #include "admin/MeasureConversion.h"
-#include "admin/SystemSettingsFrm.h"
+#include "admin/SystemSettingsDialog.h"
 #include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
@@ -23,7 +23,7 @@ namespace {
 const QString CR = QString(QChar(13));
 
 // Every row of a table, as text, in key order: what a person could tell apart.
-QStringList dump(TProgramDataForm& dm, const char* file, const char* key) {
+QStringList dump(DataModule& dm, const char* file, const char* key) {
     engine::Query q(dm.GoalDatabase);
     q.add(QString("Select * From \"%1\" Order By %2").arg(file, key));
     q.open();
@@ -174,7 +174,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     ASSERT_EQ(dm->StrategyTable.recordCount(), 1);
     setMultiple(false);
     {
-        TSystemSettingsForm form;
+        SystemSettingsDialog form;
         EXPECT_EQ(form.windowTitle(), "System Settings");
         EXPECT_EQ(form.Label7->text(), "2") << "every strategy of every user";
         EXPECT_EQ(form.Label5->text(), "0");
@@ -198,7 +198,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
 
     // Converting to multiple again names the items it would replace; No keeps them.
     {
-        TSystemSettingsForm form;
+        SystemSettingsDialog form;
         form.DBCheckBox5->click();
         dialogs.answers = {controls::Answer::No};
         form.BitBtn4->click();
@@ -223,7 +223,7 @@ TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     dm->SettingsTable.edit();
     dm->SettingsTable.field("MultipulMeasure").clear();
     dm->SettingsTable.post();
-    TSystemSettingsForm form;
+    SystemSettingsDialog form;
     form.BitBtn4->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
@@ -248,7 +248,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(false);
-    TSystemSettingsForm form;
+    SystemSettingsDialog form;
     form.BitBtn4->click();
     EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << "no strategy was rewritten";

@@ -1,6 +1,6 @@
 // The security profiles screen, driven offscreen with the scripted dialogs.
 
-#include "admin/SecurityFrm.h"
+#include "admin/SecurityWindow.h"
 #include "controls/DataControls.h"
 #include "support/DataFixture.h"
 
@@ -18,7 +18,7 @@ protected:
         addUser("viewer", "", "Vic Viewer", staff);
     }
     // Every control that edits a profile, with whether it is enabled now.
-    std::vector<bool> editState(TSecurityForm& f) {
+    std::vector<bool> editState(SecurityWindow& f) {
         std::vector<bool> s{f.DBEdit1->isEnabled(), f.SaveBtn->isEnabled(), f.InsertBtn->isEnabled(),
                             f.DeleteBtn->isEnabled()};
         for (auto* box :
@@ -41,7 +41,7 @@ VARDIMO_ON_BOTH_STORES(SecurityScreen);
 TEST_P(SecurityScreen, OtherProfilesOnlyView) {
     ASSERT_TRUE(CheckUser("viewer", "", false));
     dm->SecurityTable.setFiltered(true); // left on by the user setup screen of somebody
-    TSecurityForm form;
+    SecurityWindow form;
     EXPECT_EQ(form.windowTitle(), "Security");
     EXPECT_EQ(dm->SecurityTable.recordCount(), 2) << "profile 0 is listed here too";
     const std::vector<bool> allOff(16, false);
@@ -55,7 +55,7 @@ TEST_P(SecurityScreen, OtherProfilesOnlyView) {
 
 TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
     ASSERT_TRUE(CheckUser("Supervisor", "", false));
-    TSecurityForm form;
+    SecurityWindow form;
     ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
     std::vector<bool> onlyInsert(16, false);
     onlyInsert[2] = true;
@@ -81,7 +81,7 @@ TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
 
 TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
     ASSERT_TRUE(CheckUser("Supervisor", "", false));
-    TSecurityForm form;
+    SecurityWindow form;
     ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
     form.InsertBtn->click();
     EXPECT_FALSE(dm->SecurityTable.isEditing()) << "stored at once";

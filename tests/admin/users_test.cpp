@@ -1,9 +1,9 @@
 // The user settings window, the logged-in users window and the user setup screen, driven
 // offscreen with the scripted dialogs; the logged-in list with real second processes.
 
-#include "admin/AdmSettings.h"
-#include "admin/LoggedInUsersfrm.h"
-#include "admin/UserSettingsForm.h"
+#include "admin/LoggedInUsersWindow.h"
+#include "admin/UserSettingsDialog.h"
+#include "admin/UserSetupWindow.h"
 #include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Eventually.h"
@@ -25,13 +25,13 @@ using testing_support::DataFixture;
 using testing_support::Peer;
 
 namespace {
-int rows(TProgramDataForm& dm, const QString& sqlText) {
+int rows(DataModule& dm, const QString& sqlText) {
     engine::Query q(dm.GoalDatabase);
     q.add(sqlText);
     q.open();
     return q.recordCount();
 }
-QString storedPassword(TProgramDataForm& dm, int user) {
+QString storedPassword(DataModule& dm, int user) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select * From \"User.db\" Where UserNumber = ", engine::sql::Int{user});
     q.open();
@@ -56,7 +56,7 @@ VARDIMO_ON_BOTH_STORES(UserSettingsWindow);
 TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
     ASSERT_TRUE(CheckUser("mary", "old", true));
     {
-        TUserForm form;
+        UserSettingsDialog form;
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_EQ(form.Label3->text(), "MARY");
         EXPECT_EQ(form.Label4->text(), "Mary Me");
@@ -88,7 +88,7 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
 TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     ASSERT_TRUE(CheckUser("mary", "old", true));
     {
-        TUserForm form;
+        UserSettingsDialog form;
         form.VerifyPassword->setText("ignored");
         form.BitBtn2->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -96,7 +96,7 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
     {
-        TUserForm form;
+        UserSettingsDialog form;
         form.Password->setText("new");
         form.VerifyPassword->setText("new");
         form.BitBtn1->click();
@@ -108,7 +108,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     ASSERT_TRUE(CheckUser("mary", "old", true));
     const auto focused = [] { return QApplication::focusWidget(); };
     {
-        TUserForm form;
+        UserSettingsDialog form;
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -125,7 +125,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
 
     // Enter in the first box is OK as well; the tab order runs on to OK, then Cancel.
-    TUserForm form;
+    UserSettingsDialog form;
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -156,7 +156,7 @@ TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
     LoginData.SecurityID = 0;
     LoadSecurityProfile(0);
     {
-        TUserForm form;
+        UserSettingsDialog form;
         EXPECT_FALSE(form.Password->isEnabled());
         EXPECT_FALSE(form.VerifyPassword->isEnabled());
         EXPECT_FALSE(form.NoRecordLabel->isHidden());
@@ -173,7 +173,7 @@ TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
 
 // ---- Logged-in users ------------------------------------------------------------------------
 
-class LoggedInUsersWindow : public DataFixture {
+class LoggedInUsersScreen : public DataFixture {
 protected:
     void SetUp() override {
         DataFixture::SetUp();
@@ -186,20 +186,20 @@ protected:
         session->setNetDir(QCoreApplication::applicationDirPath());
         session->setUserName("here-admin-test");
         session->addStandardAlias("Goal", store.location(), "Paradox");
-        dm = std::make_unique<TProgramDataForm>(*session);
+        dm = std::make_unique<DataModule>(*session);
         ASSERT_TRUE(dm->DataModuleCreate());
     }
     int staff = 0;
 };
-VARDIMO_ON_BOTH_STORES(LoggedInUsersWindow);
+VARDIMO_ON_BOTH_STORES(LoggedInUsersScreen);
 
 using testing_support::eventually;
 
-TEST_P(LoggedInUsersWindow, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDoes) {
+TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDoes) {
     Peer user(store.location(), "jsmith");
     Peer stranger(store.location(), "visitor-admin-test");
     Peer empty(store.location(), "NAMELESS");
-    TLoggedInUsersForm form;
+    LoggedInUsersWindow form;
     EXPECT_EQ(form.windowTitle(), "Logged In Users");
     EXPECT_TRUE(form.UserList->isReadOnly());
     const QStringList lines = form.UserList->toPlainText().split('\n');
@@ -216,7 +216,7 @@ TEST_P(LoggedInUsersWindow, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     if (onServer()) {
         ASSERT_TRUE(eventually([&] { return !dm->GoalDatabase.sessions().contains("visitor-admin-test"); }));
     }
-    TLoggedInUsersForm again;
+    LoggedInUsersWindow again;
     EXPECT_FALSE(again.UserList->toPlainText().contains("visitor-admin-test"));
 }
 
@@ -248,7 +248,7 @@ VARDIMO_ON_BOTH_STORES(UserSetupScreen);
 TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers) {
     ASSERT_TRUE(CheckUser("admin", "a", true));
     {
-        TSetupUsersForm form;
+        UserSetupWindow form;
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_TRUE(dm->UserSettingsTable.filtered());
         QStringList ids;
@@ -268,14 +268,14 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
     EXPECT_TRUE(dm->AccessListTable.filtered()) << "the access list filter stays on";
 
     ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    TSetupUsersForm form;
+    UserSetupWindow form;
     EXPECT_EQ(dm->UserSettingsTable.recordCount(), 6);
     EXPECT_EQ(form.DBLookupComboBox1->count(), 3);
 }
 
 TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
     ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    TSetupUsersForm form;
+    UserSetupWindow form;
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
     EXPECT_TRUE(form.DBEdit1->isEnabled()) << "the same word in lower case is an ordinary user";
     EXPECT_TRUE(form.DeleteB->isEnabled());
@@ -292,7 +292,7 @@ TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
 
 TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
     ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    TSetupUsersForm form;
+    UserSetupWindow form;
     form.InsertB->click();
     dm->UserSettingsTable.field("UserID").setValue("BOB");
     dm->UserSettingsTable.field("UserName").setValue("Another Bob");
@@ -332,7 +332,7 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
     addAccess(admin, bob, false);
     addAccess(carol, admin, true);
 
-    TSetupUsersForm form;
+    UserSetupWindow form;
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
     dialogs.answers = {controls::Answer::No};
     form.DeleteB->click();
@@ -357,7 +357,7 @@ TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
     const int s = insertRow(dm->StrategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
     insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
     addAccess(carol, bob, false);
-    TSetupUsersForm form;
+    UserSetupWindow form;
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
     // Another workstation is changing Bob's row: his row cannot be removed.
     Peer peer(store.location());
@@ -376,7 +376,7 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
     addAccess(bob, carol, true);
     addAccess(bob, admin, false);
     addAccess(carol, bob, false);
-    TSetupUsersForm form;
+    UserSetupWindow form;
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
     EXPECT_EQ(dm->AccessListOwner, bob);
     EXPECT_EQ(dm->AccessListTable.recordCount(), 2);
@@ -393,7 +393,7 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
 
 TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
     ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    TSetupUsersForm form;
+    UserSetupWindow form;
     form.InsertB->click();
     form.DBEdit1->setFocus();
     QTest::keyClicks(form.DBEdit1, "dave");
@@ -438,7 +438,7 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     const int sales = dm->DepartmentTable.field("DepartmentID").asInt();
     QStringList profiles;
     {
-        TSetupUsersForm form;
+        UserSetupWindow form;
         ASSERT_EQ(entries(form.DBLookupComboBox2), QStringList({"Sales"}));
         profiles = entries(form.DBLookupComboBox1);
         ASSERT_TRUE(profiles.contains("Staff"));
@@ -449,7 +449,7 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     ASSERT_EQ(peer.send(QString("delete Department.db DepartmentID %1").arg(sales)), "ok");
     ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
-    TSetupUsersForm form;
+    UserSetupWindow form;
     EXPECT_EQ(entries(form.DBLookupComboBox2), QStringList({"Finance"})) << "no deleted department offered";
     EXPECT_EQ(entries(form.DBLookupComboBox1), profiles + QStringList({"Auditors"}));
 }
@@ -457,7 +457,7 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
     ASSERT_TRUE(CheckUser("Supervisor", "", true));
     {
-        TSetupUsersForm form;
+        UserSetupWindow form;
         ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
         dm->UserSettingsTable.edit();
         dm->UserSettingsTable.field("UserPassword").setValue("unsaved");

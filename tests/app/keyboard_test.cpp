@@ -2,17 +2,17 @@
 // control from the first focus, and keys typed into the bound boxes of a stored row with the
 // cursor placed, then saved and read back from the store.
 
-#include "admin/AdmSettings.h"
-#include "admin/SecurityFrm.h"
-#include "admin/SystemSettingsFrm.h"
+#include "admin/SecurityWindow.h"
+#include "admin/SystemSettingsDialog.h"
+#include "admin/UserSetupWindow.h"
 #include "controls/DataControls.h"
 #include "controls/DateEdit.h"
 #include "engine/Query.h"
-#include "planning/MeasurementFrm.h"
-#include "planning/ReferenceFrm.h"
-#include "planning/StrategyEditfrm.h"
-#include "planning/Strategyfrm.h"
-#include "planning/goalsfrm.h"
+#include "planning/GoalsWindow.h"
+#include "planning/MeasurementsWindow.h"
+#include "planning/ReferenceWindow.h"
+#include "planning/StrategyEditor.h"
+#include "planning/StrategyListWindow.h"
 #include "reports/ReportFixture.h"
 
 #include <QApplication>
@@ -37,7 +37,8 @@ QString nameOf(QWidget* w) {
     QString name = QString::fromLatin1(w->metaObject()->className());
     if (auto* b = qobject_cast<QAbstractButton*>(w)) name += QStringLiteral(" \"%1\"").arg(b->text());
     if (auto* e = qobject_cast<controls::DBEdit*>(w)) name += QStringLiteral(" [%1]").arg(e->link().field());
-    if (auto* d = qobject_cast<controls::DBDateEdit*>(w)) name += QStringLiteral(" [%1]").arg(d->link().field());
+    if (auto* d = qobject_cast<controls::DBDateEdit*>(w))
+        name += QStringLiteral(" [%1]").arg(d->link().field());
     return name;
 }
 
@@ -95,9 +96,11 @@ void checkTabOrder(QWidget& window, QWidget* firstFocus = nullptr) {
     }
     const QList<QWidget*> forward = walk(false);
     QList<QWidget*> stops = tabStops(&window);
-    EXPECT_EQ(forward.size(), stops.size()) << "reached: " << describe(forward) << "\nstops: " << describe(stops);
+    EXPECT_EQ(forward.size(), stops.size())
+        << "reached: " << describe(forward) << "\nstops: " << describe(stops);
     for (QWidget* w : stops)
-        EXPECT_TRUE(forward.contains(w)) << describe(w) << " is never reached; reached: " << describe(forward);
+        EXPECT_TRUE(forward.contains(w))
+            << describe(w) << " is never reached; reached: " << describe(forward);
     QList<QWidget*> back = walk(true);
     ASSERT_FALSE(back.isEmpty());
     std::reverse(back.begin() + 1, back.end());
@@ -192,7 +195,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Keyboard);
 
 TEST_P(Keyboard, GoalsScreen) {
-    TGoalsForm form;
+    GoalsWindow form;
     show(form);
     ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
     checkTabOrder(form);
@@ -202,22 +205,21 @@ TEST_P(Keyboard, GoalsScreen) {
 }
 
 TEST_P(Keyboard, StrategyListAndEditor) {
-    TStrategyForm list;
+    StrategyListWindow list;
     show(list);
     checkTabOrder(list);
     ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
     ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy));
     bool edited = false;
     dialogs.onModal = [&](QDialog& d) {
-        auto* editor = dynamic_cast<TStrategyEditForm*>(&d);
+        auto* editor = dynamic_cast<StrategyEditor*>(&d);
         if (!editor) return 0;
         edited = true;
         show(*editor);
         editor->FormActivate();
         checkTabOrder(*editor);
         for (controls::DBMemo* memo : editor->findChildren<controls::DBMemo*>())
-            if (memo->isVisibleTo(editor))
-                checkTyping(memo, [&] { editor->SaveBtnClick(); });
+            if (memo->isVisibleTo(editor)) checkTyping(memo, [&] { editor->SaveBtnClick(); });
         editor->reject();
         return editor->result();
     };
@@ -228,7 +230,7 @@ TEST_P(Keyboard, StrategyListAndEditor) {
 TEST_P(Keyboard, MeasurementItems) {
     addMeasure(strategy, 1, {{"Deliverable", "First item"}, {"Measurement", "Counted"}});
     ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy));
-    TMeasurementForm form;
+    MeasurementsWindow form;
     show(form);
     checkTabOrder(form);
     checkTyping(form.DBMemo1, [&] { form.SaveBtn->click(); });
@@ -237,35 +239,35 @@ TEST_P(Keyboard, MeasurementItems) {
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
     {
-        TGoalTypeForm form;
+        GoalTypesWindow form;
         show(form);
         checkTabOrder(form);
         checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
     }
     insertRow(dm->DepartmentTable, {{"Description", "Sales office"}});
     {
-        TDepartmentForm form;
+        DepartmentsWindow form;
         show(form);
         checkTabOrder(form);
         checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
     }
     ASSERT_TRUE(CheckUser("Supervisor", "", false)); // only the top profile changes profiles
     {
-        TSecurityForm form;
+        SecurityWindow form;
         show(form);
         ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", boss));
         checkTabOrder(form);
         checkTyping(form.DBEdit1, [&] { form.SaveBtn->click(); });
     }
     {
-        TSetupUsersForm form;
+        UserSetupWindow form;
         show(form);
         ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
         checkTyping(form.DBEdit3, [&] { form.SaveB->click(); });
     }
     {
-        TSystemSettingsForm form;
+        SystemSettingsDialog form;
         show(form);
         checkTabOrder(form);
     }

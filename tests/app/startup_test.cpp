@@ -3,13 +3,13 @@
 
 #include "Sample.h"
 #include "ServerAdmin.h"
-#include "app/MainFrm.h"
+#include "app/LogonWindow.h"
+#include "app/MainWindow.h"
 #include "app/Vardimo.h"
 #include "app/Windows.h"
-#include "app/login.h"
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Database.h"
 #include "support/PgServer.h"
 #include "support/Stores.h"
@@ -35,7 +35,7 @@
 
 namespace {
 
-QStringList enabledItems(const TMainForm& f) {
+QStringList enabledItems(const MainWindow& f) {
     QStringList out;
     for (QAction* a : f.menuItems())
         if (a->isEnabled()) out << a->text();
@@ -80,10 +80,10 @@ protected:
     }
     bool onServer() const { return storeUnderTest() == testing_support::Store::Server; }
     // Adds rows with the engine directly, as another program would have.
-    void addRows(const std::function<void(TProgramDataForm&)>& fill) {
+    void addRows(const std::function<void(DataModule&)>& fill) {
         engine::Session s;
         s.addStandardAlias("Goal", location_, "Paradox");
-        TProgramDataForm module(s);
+        DataModule module(s);
         ASSERT_TRUE(module.DataModuleCreate());
         fill(module);
     }
@@ -204,13 +204,13 @@ TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
     EXPECT_LE(QFontMetrics(SplashForm->ProductName->font()).horizontalAdvance("Vardimo"), 273);
     CloseSplash();
     EXPECT_EQ(SplashForm, nullptr);
-    TAboutBox about;
+    AboutDialog about;
     EXPECT_EQ(about.ProductName->text(), "Vardimo");
     EXPECT_LE(QFontMetrics(about.ProductName->font()).horizontalAdvance("Vardimo"), 273);
 }
 
 TEST_F(Startup, EachRightEnablesItsMenuItems) {
-    TMainForm form;
+    MainWindow form;
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
     SecurityData = TSecurityData();
     form.ApplyRights();
@@ -274,7 +274,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
 TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     makeDatabase();
     int staff = 0;
-    addRows([&](TProgramDataForm& m) {
+    addRows([&](DataModule& m) {
         m.SecurityTable.insert();
         m.SecurityTable.field("Description").setValue("Staff");
         m.SecurityTable.field("CanAddGoals").setValue(true);
@@ -316,7 +316,7 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
 
     // Automatic logon by the network name, in any letter case.
     sys::overrideNetworkPresent(1);
-    addRows([](TProgramDataForm& m) {
+    addRows([](DataModule& m) {
         m.SettingsTable.edit();
         m.SettingsTable.field("AutoLogon").setValue(true);
         m.SettingsTable.post();
@@ -352,7 +352,7 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
 TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     makeDatabase();
     const QStringList nasty{"a\"b", "x\" Or \"1\"=\"1", "') Or (1=1", "Select;Drop", "o'neil"};
-    addRows([&](TProgramDataForm& m) {
+    addRows([&](DataModule& m) {
         for (const QString& v : nasty) {
             m.UserSettingsTable.insert();
             m.UserSettingsTable.field("UserID").setValue(v);
@@ -376,7 +376,7 @@ TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
 
 TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
     makeDatabase();
-    addRows([](TProgramDataForm& m) {
+    addRows([](DataModule& m) {
         m.SecurityTable.insert();
         m.SecurityTable.field("Description").setValue("Staff");
         m.SecurityTable.post();
@@ -443,7 +443,7 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 
     // Through the program: a password with a semicolon and a comma logs on as written.
     makeDatabase();
-    addRows([](TProgramDataForm& m) {
+    addRows([](DataModule& m) {
         m.UserSettingsTable.insert();
         m.UserSettingsTable.field("UserID").setValue("worker");
         m.UserSettingsTable.field("UserPassword").setValue("pw");
@@ -465,7 +465,7 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 
 TEST_P(StartupWithDatabase, ASoleSupervisorWithoutAPasswordValue) {
     makeDatabase();
-    addRows([](TProgramDataForm& m) {
+    addRows([](DataModule& m) {
         m.UserSettingsTable.first();
         m.UserSettingsTable.edit();
         m.UserSettingsTable.field("UserPassword").clear();
@@ -514,12 +514,12 @@ TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
 }
 
 TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
-    TLogonForm logon;
+    LogonWindow logon;
     logon.show();
     logon.layout()->activate();
     EXPECT_EQ(logon.minimumSize(), logon.maximumSize()) << "a single border: not resizable";
 
-    TMainForm form;
+    MainWindow form;
     form.show();
     const QList<QLabel*> labels = form.StatusBar1->findChildren<QLabel*>();
     auto notice = [&] {
@@ -536,7 +536,7 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
 }
 
 TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
-    TMainForm form;
+    MainWindow form;
     SecurityData.CanAddStrategy = true;
     form.show();
     form.activateWindow();
@@ -555,7 +555,7 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
 }
 
 TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
-    TMainForm form;
+    MainWindow form;
     SecurityData = TSecurityData();
     SecurityData.CanAddUser = true;
     form.show();

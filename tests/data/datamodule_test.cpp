@@ -1,7 +1,7 @@
 // The data module: creation and its failure path, the current user's records, access lists.
 
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "support/DataFixture.h"
 
 #include "engine/Error.h"
@@ -12,10 +12,10 @@
 
 using testing_support::DataFixture;
 
-class DataModule : public DataFixture {};
-VARDIMO_ON_BOTH_STORES(DataModule);
+class DataModuleRules : public DataFixture {};
+VARDIMO_ON_BOTH_STORES(DataModuleRules);
 
-TEST_P(DataModule, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
+TEST_P(DataModuleRules, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
     for (engine::Table* t : dm->tablesInOpenOrder())
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
     EXPECT_EQ(dm->GoalsQuery.text(), "Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
@@ -33,7 +33,7 @@ TEST_P(DataModule, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
     EXPECT_EQ(dm->SettingsTable.recordCount(), 1);
 }
 
-TEST_P(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
+TEST_P(DataModuleRules, AMissingTableStopsCreationWithAnErrorBox) {
     dm.reset();
     if (onServer())
         ASSERT_TRUE(store.server()->run("DROP TABLE department"));
@@ -41,7 +41,7 @@ TEST_P(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
         QFile::remove(dir.file("Department.db"));
     session = std::make_unique<engine::Session>();
     session->addStandardAlias("Goal", store.location(), "Paradox");
-    TProgramDataForm module(*session);
+    DataModule module(*session);
     EXPECT_FALSE(module.DataModuleCreate());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
@@ -57,7 +57,7 @@ TEST_P(DataModule, AMissingTableStopsCreationWithAnErrorBox) {
         EXPECT_FALSE(QFile::exists(dir.file("Department.db")));
 }
 
-TEST_P(DataModule, CheckUserFillsTheRecordsFromTheMatchedUser) {
+TEST_P(DataModuleRules, CheckUserFillsTheRecordsFromTheMatchedUser) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
     EXPECT_FALSE(CheckUser("jsmith", "secret", true)) << "the password is compared exactly";
@@ -94,7 +94,7 @@ TEST_P(DataModule, CheckUserFillsTheRecordsFromTheMatchedUser) {
     EXPECT_FALSE(SecurityData.Supervisor);
 }
 
-TEST_P(DataModule, NullFieldsAreNeverCopied) {
+TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     engine::Table& s = dm->SettingsTable;
     s.edit();
     for (const char* f : {"DisableLogin", "AutoLogon", "NoGoalYear", "SendToPrinter", "MultipulMeasure"})
@@ -132,7 +132,7 @@ TEST_P(DataModule, NullFieldsAreNeverCopied) {
     EXPECT_EQ(d.UserNumber, -1);
 }
 
-TEST_P(DataModule, AccessListsAndLookups) {
+TEST_P(DataModuleRules, AccessListsAndLookups) {
     const int staff = addProfile("Staff", {});
     const int u4 = addUser("four", "", "Four", staff);
     const int dept = [&] {
@@ -191,7 +191,7 @@ TEST_P(DataModule, AccessListsAndLookups) {
     EXPECT_EQ(dm->UserDepartmentName(999), "");
 }
 
-TEST_P(DataModule, ASupervisorWithoutAccessRows) {
+TEST_P(DataModuleRules, ASupervisorWithoutAccessRows) {
     const int boss = addProfile("Boss", {"Supervisor"});
     addUser("boss", "", "Boss", boss);
     ASSERT_TRUE(CheckUser("boss", "", false));
@@ -201,7 +201,7 @@ TEST_P(DataModule, ASupervisorWithoutAccessRows) {
     EXPECT_TRUE(dm->MayEditUser(1));
 }
 
-TEST_P(DataModule, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
+TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals"});
     const int boss = addProfile("Boss", {"CanPackDatabase"});
     // Two rows whose ids differ only in letter case, stored before ids were kept apart.

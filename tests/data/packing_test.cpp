@@ -1,6 +1,6 @@
 // Packing the database and the information window.
 
-#include "data/InformationFrm.h"
+#include "data/InformationWindow.h"
 #include "data/Packing.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
@@ -15,7 +15,7 @@
 using testing_support::DataFixture;
 
 namespace {
-struct Recorder : TPackProgress {
+struct Recorder : PackProgress {
     QStringList texts;
     void setStatus(const QString& t) override { texts << t; }
 };
@@ -95,7 +95,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
 
 TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     addGoals(3);
-    TInformationForm form;
+    InformationWindow form;
     EXPECT_EQ(form.windowTitle(), "Database Information");
     EXPECT_EQ(form.GoalsNumber->text(), "Searching");
     EXPECT_EQ(form.GoalTypeSpace->text(), "Searching");
@@ -106,10 +106,10 @@ TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     // The folder store's size is the table file's; the server's is its own measure of the table.
     const qint64 goalsSize = onServer() ? TableFileSize("goals.db") : QFile(dir.file("goals.db")).size();
     EXPECT_GT(goalsSize, 0);
-    EXPECT_EQ(form.GoalsSpace->text(), TInformationForm::sizeText(goalsSize));
-    EXPECT_EQ(TInformationForm::countText(1234), "1,234");
-    EXPECT_EQ(TInformationForm::sizeText(2048), "2 K Bytes");
-    EXPECT_EQ(TInformationForm::sizeText(12345), "12 K Bytes");
-    EXPECT_EQ(TInformationForm::sizeText(999999), "1,000 K Bytes");
+    EXPECT_EQ(form.GoalsSpace->text(), InformationWindow::sizeText(goalsSize));
+    EXPECT_EQ(InformationWindow::countText(1234), "1,234");
+    EXPECT_EQ(InformationWindow::sizeText(2048), "2 K Bytes");
+    EXPECT_EQ(InformationWindow::sizeText(12345), "12 K Bytes");
+    EXPECT_EQ(InformationWindow::sizeText(999999), "1,000 K Bytes");
     EXPECT_EQ(TableFileSize("nothing.db"), 0);
 }

@@ -3,9 +3,9 @@
 
 #include "controls/DataControls.h"
 #include "controls/Plain.h"
-#include "planning/ReferenceFrm.h"
-#include "planning/goalsfrm.h"
-#include "reports/GoalsRpt.h"
+#include "planning/GoalsWindow.h"
+#include "planning/ReferenceWindow.h"
+#include "reports/GoalsReport.h"
 #include "support/DataFixture.h"
 
 #include <QApplication>
@@ -59,7 +59,7 @@ VARDIMO_ON_BOTH_STORES(GoalsScreen);
 
 TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     addGoal("Last year's", year - 1, me, me);
-    TGoalsForm form;
+    GoalsWindow form;
     EXPECT_EQ(form.windowTitle(), "Goals");
     EXPECT_EQ(form.GoalSpin->value(), year);
     EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
@@ -108,7 +108,7 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     const int global = addGoal("Global", year, {}, me);
     addGoal("Theirs", year, me, other);
     {
-        TGoalsForm form;
+        GoalsWindow form;
         EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "only goals he owns";
         ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), global);
         EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "a global goal cannot be given a user";
@@ -119,7 +119,7 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     }
     SecurityData.CanAddGlobalGoals = true;
     SecurityData.CanModifyAllGoals = true;
-    TGoalsForm form;
+    GoalsWindow form;
     EXPECT_EQ(dm->GoalsTable.recordCount(), 2);
     EXPECT_TRUE(form.ResetBtn->isEnabled());
     EXPECT_TRUE(form.DBLookupComboBox4->isEnabled());
@@ -153,7 +153,7 @@ TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     strategy(global, me);
     strategy(global, other);
     strategy(kept, me);
-    TGoalsForm form;
+    GoalsWindow form;
     dm->GoalsTable.locate("GoalID", global);
     dialogs.answers = {controls::Answer::No};
     form.DeleteBtnClick();
@@ -181,7 +181,7 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
     dm->UserSettingsTable.remove();
     SystemSettings.SendToPrinter = true;
 
-    TGoalsForm form;
+    GoalsWindow form;
     // Cancelling the print dialog prints and previews nothing.
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
@@ -226,7 +226,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     engine::Query& q = dm->GoalsQuery;
     q.open();
     {
-        TGoalsReport report;
+        GoalsReport report;
         report.printToPdf(dir.file("long.pdf"));
         EXPECT_GE(report.pageCount(), 2);
     }
@@ -239,7 +239,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     SystemSettings.NoGoalYear = true;
     q.open();
     {
-        TGoalsReport report;
+        GoalsReport report;
         EXPECT_FALSE(report.QRLabel2->visible);
         EXPECT_FALSE(report.QRDBText1->visible);
         report.printToPdf(dir.file("noyear.pdf"));
@@ -255,7 +255,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T Where G.GoalID = -1");
     q.open();
     {
-        TGoalsReport report;
+        GoalsReport report;
         report.printToPdf(dir.file("empty.pdf"));
         EXPECT_EQ(report.pageCount(), 1) << "an empty list prints the heading alone";
     }
@@ -266,7 +266,7 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
     SystemSettings.NoGoalYear = true;
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
-    TGoalsForm form;
+    GoalsWindow form;
     for (QWidget* w :
          std::initializer_list<QWidget*>{form.Label1, form.GoalSpin, form.Label4, form.DBEdit4, form.UpDown1})
         EXPECT_FALSE(w->isVisibleTo(&form));
@@ -274,7 +274,7 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
 }
 
 TEST_P(GoalsScreen, GoalTypesAndDepartments) {
-    TGoalTypeForm types;
+    GoalTypesWindow types;
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
     EXPECT_EQ(types.GroupBox1->title(), "Detail");
     types.InsertBtnClick();
@@ -289,7 +289,7 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     EXPECT_EQ(countRows("GoalType.db"), 1);
     types.reject();
 
-    TDepartmentForm depts;
+    DepartmentsWindow depts;
     EXPECT_EQ(depts.windowTitle(), "Department");
     EXPECT_EQ(depts.GroupBox1->title(), "Department Detail");
     EXPECT_FALSE(depts.SaveBtn->isEnabled()) << "nothing to save on an empty list";
@@ -317,7 +317,7 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     dm->UserSettingsTable.remove();
     ASSERT_TRUE(CheckUser("boss", "", false));
 
-    TGoalsForm form;
+    GoalsWindow form;
     form.show();
     QComboBox* goalFor = form.DBLookupComboBox1;
     ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
@@ -358,7 +358,7 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
 }
 
 TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
-    TGoalsForm form;
+    GoalsWindow form;
     form.show();
     form.InsertBtn->click();
     form.SaveBtn->click();
@@ -384,7 +384,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     EXPECT_EQ(dialogs.messages.size(), 3u);
     form.reject();
 
-    TDepartmentForm depts;
+    DepartmentsWindow depts;
     depts.show();
     depts.InsertBtn->click();
     depts.SaveBtn->click();
@@ -398,7 +398,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 
     // Goal types: the list is edited in place as well, and a type emptied there is refused
     // when the person moves on to another row.
-    TGoalTypeForm types;
+    GoalTypesWindow types;
     types.show();
     types.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&types));
@@ -433,7 +433,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 }
 
 TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
-    TGoalsForm form;
+    GoalsWindow form;
     ASSERT_EQ(dm->GoalsTable.recordCount(), 0);
     form.show();
     form.DBEdit2->setFocus();
@@ -481,7 +481,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     dm->MeasureTable.insert();
     dm->MeasureTable.field("StrategyID").setValue(dm->StrategyTable.field("StrategyID").asInt());
     dm->MeasureTable.post();
-    TGoalsForm form;
+    GoalsWindow form;
     form.InsertBtnClick();
     dialogs.answers = {controls::Answer::Yes};
     form.DeleteBtnClick();
@@ -494,7 +494,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
 
 TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     const int goal = addGoal("Shared", year, me, me);
-    TGoalsForm form;
+    GoalsWindow form;
     ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), goal);
     {
         // Another workstation moves the goal to the next year.

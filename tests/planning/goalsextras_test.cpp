@@ -2,7 +2,7 @@
 // scripted dialogs.
 
 #include "controls/Plain.h"
-#include "planning/goalsfrm.h"
+#include "planning/GoalsWindow.h"
 #include "reports/CsvFile.h"
 #include "support/DataFixture.h"
 
@@ -23,7 +23,7 @@ protected:
         ASSERT_TRUE(CheckUser("me", "", false));
         year = QDate::currentDate().year();
     }
-    QPushButton* button(TGoalsForm& form, const char* name) {
+    QPushButton* button(GoalsWindow& form, const char* name) {
         auto* b = form.findChild<QPushButton*>(name);
         EXPECT_NE(b, nullptr) << name;
         return b;
@@ -45,7 +45,7 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
     insertRow(dm->StrategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
-    TGoalsForm form;
+    GoalsWindow form;
     QPushButton* copy = button(form, "CopyBtn");
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->text(), "Copy to Next Year...");
@@ -87,7 +87,7 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     SystemSettings.NoGoalYear = true;
     addGoal("Grow", year, 1, me, me);
-    TGoalsForm form;
+    GoalsWindow form;
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     form.findChild<QPushButton*>("CopyBtn")->click();
     EXPECT_EQ(goalsIn(year + 1), 1);
@@ -101,7 +101,7 @@ TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("Other year", year - 1, 1, me, me);
     TempDir out;
     dialogs.saveAs = out.file("goals.csv");
-    TGoalsForm form;
+    GoalsWindow form;
     button(form, "ExportBtn")->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);

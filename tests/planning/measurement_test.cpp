@@ -2,7 +2,7 @@
 
 #include "controls/DataControls.h"
 #include "controls/DateEdit.h"
-#include "planning/MeasurementFrm.h"
+#include "planning/MeasurementsWindow.h"
 #include "reports/ReportFixture.h"
 
 #include <QCalendarWidget>
@@ -37,7 +37,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);
     standOn(mine);
     {
-        TMeasurementForm form;
+        MeasurementsWindow form;
         EXPECT_EQ(form.windowTitle(), "Measurments");
         EXPECT_EQ(form.GroupBox1->title(), "Detail");
         QAbstractItemModel* grid = form.DBGrid1->model();
@@ -59,7 +59,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
 
     // Escape drops a changed item just the same.
-    TMeasurementForm form;
+    MeasurementsWindow form;
     items().field("Deliverable").setValue("typed, never saved");
     form.reject();
     EXPECT_EQ(stored(mine), 0);
@@ -68,7 +68,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
 TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     standOn(theirs);
     {
-        TMeasurementForm form;
+        MeasurementsWindow form;
         EXPECT_EQ(items().state(), engine::DataSet::State::Browse)
             << "no first item for a view-only strategy";
         EXPECT_TRUE(items().isEmpty());
@@ -76,7 +76,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     }
     addMeasure(theirs, 1, {{"Deliverable", "Theirs"}});
     standOn(theirs);
-    TMeasurementForm form;
+    MeasurementsWindow form;
     EXPECT_EQ(items().recordCount(), 1);
     for (QWidget* w : std::initializer_list<QWidget*>{form.InsertBtn, form.SaveBtn, form.DeleteBtn,
                                                       form.ResetBtn, form.DateBtn, form.DBCheckBox1})
@@ -91,7 +91,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     // A strategy not stored yet has no key to hang items on.
     dm->StrategyTable.insert();
     dm->StrategyTable.field("UserNumber").setValue(me);
-    TMeasurementForm unsaved;
+    MeasurementsWindow unsaved;
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     EXPECT_FALSE(unsaved.InsertBtn->isEnabled());
     dm->StrategyTable.cancel();
@@ -99,7 +99,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
 
 TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     standOn(mine);
-    TMeasurementForm form;
+    MeasurementsWindow form;
     for (const char* text : {"one", "two", "three"}) {
         if (items().state() != engine::DataSet::State::Insert) form.InsertBtnClick();
         items().field("Deliverable").setValue(text);
@@ -131,7 +131,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     form.BitBtn1Click();
 
     standOn(mine);
-    TMeasurementForm again;
+    MeasurementsWindow again;
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     ASSERT_TRUE(items().locate("MeasurementNumber", 2));
     again.DeleteBtnClick();
@@ -147,7 +147,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
 TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     addMeasure(mine, 1);
     standOn(mine);
-    TMeasurementForm form;
+    MeasurementsWindow form;
     QDate shown;
     const QDate picked(year, 4, 5);
     dialogs.onModal = [&](QDialog& d) {
@@ -182,7 +182,7 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
 TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
-    TMeasurementForm form;
+    MeasurementsWindow form;
     form.DBEdit2->clear();
     QTest::keyClicks(form.DBEdit2, "01/15/2027");
     EXPECT_EQ(form.DBEdit2->text(), "01/15/2027") << "nothing is written over the typing";

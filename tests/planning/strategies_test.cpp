@@ -5,11 +5,11 @@
 #include "controls/DateEdit.h"
 #include "controls/Plain.h"
 #include "engine/Error.h"
-#include "planning/MoveUserFrm.h"
-#include "planning/SelectDateFrm.h"
-#include "planning/StrategyEditfrm.h"
-#include "planning/Strategyfrm.h"
-#include "planning/goalsfrm.h"
+#include "planning/GoalsWindow.h"
+#include "planning/MoveStrategiesDialog.h"
+#include "planning/SelectDateDialog.h"
+#include "planning/StrategyEditor.h"
+#include "planning/StrategyListWindow.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
 
@@ -44,12 +44,12 @@ protected:
         year = QDate::currentDate().year();
         // Each kind of window the screens open is answered by its own function.
         dialogs.onModal = [this](QDialog& d) {
-            if (auto* e = dynamic_cast<TStrategyEditForm*>(&d)) {
+            if (auto* e = dynamic_cast<StrategyEditor*>(&d)) {
                 e->FormActivate();
                 return editorFn ? editorFn(*e) : int(QDialog::Rejected);
             }
-            if (auto* sd = dynamic_cast<TSelectDateForm*>(&d)) return dateFn ? dateFn(*sd) : 0;
-            if (auto* m = dynamic_cast<TMoveUserForm*>(&d)) return moveFn ? moveFn(*m) : 0;
+            if (auto* sd = dynamic_cast<SelectDateDialog*>(&d)) return dateFn ? dateFn(*sd) : 0;
+            if (auto* m = dynamic_cast<MoveStrategiesDialog*>(&d)) return moveFn ? moveFn(*m) : 0;
             return 0;
         };
     }
@@ -84,13 +84,13 @@ protected:
             out << s.valueAt(r, "StrategyNumber").toInt();
         return out;
     }
-    void chooseUser(TStrategyForm& form, int user) {
+    void chooseUser(StrategyListWindow& form, int user) {
         form.DBLookupComboBox1->setKeyValue(user);
         form.DBLookupComboBox1CloseUp();
     }
     void selectGoal(int goalId) { ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goalId)); }
     // Runs the editor the list opens: fn gets it, already activated, and returns its result.
-    void onEditor(std::function<int(TStrategyEditForm&)> fn) { editorFn = std::move(fn); }
+    void onEditor(std::function<int(StrategyEditor&)> fn) { editorFn = std::move(fn); }
     // The next widget that Tab reaches from w.
     static QWidget* nextTabStop(QWidget* w) {
         QWidget* n = w->nextInFocusChain();
@@ -98,9 +98,9 @@ protected:
             n = n->nextInFocusChain();
         return n;
     }
-    std::function<int(TStrategyEditForm&)> editorFn;
-    std::function<int(TSelectDateForm&)> dateFn;
-    std::function<int(TMoveUserForm&)> moveFn;
+    std::function<int(StrategyEditor&)> editorFn;
+    std::function<int(SelectDateDialog&)> dateFn;
+    std::function<int(MoveStrategiesDialog&)> moveFn;
     static bool grey(QWidget* w) {
         return w->palette().color(QPalette::Base) == QPalette().color(QPalette::Button);
     }
@@ -122,7 +122,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     strategy(mine, me, 2, "Second");
     logOn("me");
 
-    TStrategyForm form;
+    StrategyListWindow form;
     EXPECT_EQ(form.windowTitle(), "Strategies");
     EXPECT_EQ(form.YearSpin->value(), year);
     EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
@@ -185,7 +185,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     logOn("me");
     dm->MeasureTable.open();
 
-    TStrategyForm form;
+    StrategyListWindow form;
     EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
     EXPECT_EQ(form.DBLookupComboBox1->count(), 3) << "himself and the two he may see";
     chooseUser(form, other);
@@ -197,7 +197,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     EXPECT_FALSE(form.DeleteBtn->isEnabled());
 
     bool checked = false;
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.windowTitle(), "Strategy Edit");
         EXPECT_TRUE(e.isReadOnly());
         for (controls::DBMemo* m : {e.DBMemo1, e.DBMemo2, e.DBMemo3, e.DBMemo4, e.DBMemo5, e.DBMemo6}) {
@@ -238,7 +238,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     chooseUser(form, third);
     selectGoal(global);
     EXPECT_TRUE(form.InsertBtn->isEnabled());
-    onEditor([](TStrategyEditForm& e) {
+    onEditor([](StrategyEditor& e) {
         EXPECT_FALSE(e.isReadOnly());
         EXPECT_EQ(e.DBLookupComboBox1->currentText(), "Tina Third");
         e.DBMemo1->setPlainText("For Tina");
@@ -257,12 +257,12 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
     logOn("me");
-    TStrategyForm form;
+    StrategyListWindow form;
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QStringList opened;
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         opened << e.DBMemo1->toPlainText() + (e.isReadOnly() ? " (read-only)" : "");
         return int(QDialog::Rejected);
     });
@@ -300,8 +300,8 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
         return out;
     };
     {
-        TGoalsForm goals;
-        TStrategyForm strategies;
+        GoalsWindow goals;
+        StrategyListWindow strategies;
         ASSERT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Personal"}));
         ASSERT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Personal"}));
         ASSERT_FALSE(entries(goals.DBLookupComboBox4).contains("Nina New"));
@@ -314,14 +314,14 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     ASSERT_TRUE(peer.send("insert GoalType.db TypeDescription Regional").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert User.db UserName Nina New").startsWith("ok "));
     {
-        TGoalsForm goals;
+        GoalsWindow goals;
         EXPECT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Regional"}));
         EXPECT_TRUE(entries(goals.DBLookupComboBox4).contains("Nina New")) << "the Goal Owner box";
         goals.BitBtn1->click();
         // Nothing changed elsewhere since: the lists are not read again.
         QSignalSpy typesRead(&dm->GoalTypeSource, &engine::DataSource::rowsChanged);
         QSignalSpy usersRead(&dm->UserSettingsSource, &engine::DataSource::rowsChanged);
-        TStrategyForm strategies;
+        StrategyListWindow strategies;
         EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Regional"}));
         EXPECT_EQ(typesRead.count(), 0);
         EXPECT_EQ(usersRead.count(), 0);
@@ -331,7 +331,7 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     // The type the strategy list would start on is deleted: it starts on one that exists.
     ASSERT_TRUE(dm->GoalTypeTable.locate("GoalTypeID", corporate));
     ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(corporate)), "ok");
-    TStrategyForm strategies;
+    StrategyListWindow strategies;
     EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Regional"}));
     EXPECT_EQ(strategies.DBLookupComboBox2->currentText(), "Regional");
     EXPECT_EQ(dm->GoalTypeFilter, strategies.DBLookupComboBox2->keyValue().toInt());
@@ -342,9 +342,9 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     strategy(global, other, 1);
     logOn("me");
     dm->MeasureTable.open();
-    TStrategyForm form;
+    StrategyListWindow form;
     auto insert = [&](const QString& text) {
-        onEditor([text](TStrategyEditForm& e) {
+        onEditor([text](StrategyEditor& e) {
             EXPECT_TRUE(e.DBEdit1->text().toInt() > 0);
             e.DBMemo1->setPlainText(text);
             e.SaveBtnClick();
@@ -384,13 +384,13 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     EXPECT_EQ(listedNumbers(), QList<int>({1, 3, 4}));
 
     // Cancel drops a new strategy; so does closing the editor any other way.
-    onEditor([](TStrategyEditForm& e) {
+    onEditor([](StrategyEditor& e) {
         e.DBMemo1->setPlainText("never stored");
         e.BitBtn1Click();
         return e.result();
     });
     form.InsertBtnClick();
-    onEditor([](TStrategyEditForm& e) {
+    onEditor([](StrategyEditor& e) {
         e.DBMemo2->setPlainText("never stored either");
         e.reject(); // Esc
         return e.result();
@@ -408,10 +408,10 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     dm->UserSettingsTable.field("DepartmentID").setValue(department);
     dm->UserSettingsTable.post();
     logOn("me");
-    TStrategyForm form;
+    StrategyListWindow form;
     const QDate picked(2031, 3, 14);
     QDate calendarOpenedOn;
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.Edit1->text(), "Sales");
         EXPECT_EQ(e.DBEdit1->text(), "1");
         EXPECT_FALSE(e.DBEdit1->isEnabled());
@@ -430,7 +430,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
         e.DBCheckBox2->setChecked(true);
         e.DBCheckBox1->setChecked(true);
         // The date dialog: Cancel changes nothing, OK takes the calendar's date.
-        dateFn = [&](TSelectDateForm& sd) {
+        dateFn = [&](SelectDateDialog& sd) {
             EXPECT_EQ(sd.windowTitle(), "Select Date");
             calendarOpenedOn = sd.MonthCalendar1->selectedDate();
             return int(QDialog::Rejected);
@@ -438,7 +438,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
         e.DateBtnClick();
         EXPECT_EQ(calendarOpenedOn, QDate::currentDate()) << "an empty date opens on today";
         EXPECT_TRUE(dm->StrategyTable.field("CompleationDate").isNull());
-        dateFn = [&](TSelectDateForm& sd) {
+        dateFn = [&](SelectDateDialog& sd) {
             sd.MonthCalendar1->setSelectedDate(picked);
             return int(QDialog::Accepted);
         };
@@ -466,9 +466,9 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     EXPECT_EQ(s.field("UserNumber").asInteger(), me);
 
     // Editing: the calendar opens on the stored date; Reset then Cancel keeps it.
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.DBLookupComboBox2->currentText(), "Mary Me");
-        dateFn = [&](TSelectDateForm& sd) {
+        dateFn = [&](SelectDateDialog& sd) {
             calendarOpenedOn = sd.MonthCalendar1->selectedDate();
             return int(QDialog::Rejected);
         };
@@ -483,7 +483,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
     // A typed date is taken whole, never a partial year; a text that is no date is refused and
     // stays in the box.
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         e.DBEdit3->clear();
         QTest::keyClicks(e.DBEdit3, "12/15/2027");
         EXPECT_EQ(e.DBEdit3->text(), "12/15/2027");
@@ -493,7 +493,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     });
     form.EditBtnClick();
     EXPECT_EQ(s.field("CompleationDate").asDate(), QDate(2027, 12, 15));
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         e.DBEdit3->selectAll();
         QTest::keyClicks(e.DBEdit3, "13/45/2027");
         dialogs.messages.clear();
@@ -516,7 +516,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
     // A memo holds long, many-line text whole.
     const QString longText = QString("line one\nline two\n") + QString(5000, QChar('x'));
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         e.DBMemo6->setPlainText(longText);
         e.SaveBtnClick();
         return e.result();
@@ -529,7 +529,7 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     const int global = goal("Global aim", {});
     logOn("me");
     SystemSettings.MultipulMeasure = true;
-    TStrategyEditForm multiple;
+    StrategyEditor multiple;
     EXPECT_TRUE(multiple.Label6->isHidden());
     EXPECT_TRUE(multiple.DBMemo3->isHidden());
     EXPECT_TRUE(multiple.DBMemo4->isHidden());
@@ -537,14 +537,14 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     EXPECT_FALSE(multiple.MeasureBtn->isHidden());
     EXPECT_EQ(multiple.MeasureBtn->text(), "Deliverable/Measurement Items");
     SystemSettings.MultipulMeasure = false;
-    TStrategyEditForm plain;
+    StrategyEditor plain;
     EXPECT_LT(multiple.height(), plain.height()) << "no gap where the memos were";
 
     // The items need a stored strategy: a pending new one is stored first.
-    TStrategyForm form;
+    StrategyListWindow form;
     ASSERT_EQ(dm->CurrentGoalID, global);
     SystemSettings.MultipulMeasure = true;
-    onEditor([](TStrategyEditForm& e) {
+    onEditor([](StrategyEditor& e) {
         e.DBMemo1->setPlainText("stored for its items");
         e.MeasureBtnClick();
         e.BitBtn1Click();
@@ -558,9 +558,9 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
     logOn("me");
-    TStrategyForm form;
+    StrategyListWindow form;
     ASSERT_EQ(dm->StrategyTable.field("StrategyID").asInt(), id);
-    TStrategyEditForm e;
+    StrategyEditor e;
     e.FormActivate();
 
     // The mark as shown counts, saved or not; nothing else happens.
@@ -642,13 +642,13 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     addUser("lone", "", "Lone Supervisor", addProfile("Supervisor only", {"CanAddStrategy", "Supervisor"}));
     logOn("lone");
     {
-        TStrategyForm form;
+        StrategyListWindow form;
         EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
         EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "Supervisor alone does not open the user box";
         EXPECT_EQ(form.DBLookupComboBox1->count(), 6) << "yet every user is visible";
     }
     logOn("chief");
-    TStrategyForm form;
+    StrategyListWindow form;
     EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
     EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
     chooseUser(form, me);
@@ -656,7 +656,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     ASSERT_EQ(dm->StrategyTable.field("StrategyID").asInt(), moved);
 
     auto move = [&](QVariant target, int number, bool ok = true) {
-        moveFn = [=](TMoveUserForm& m) {
+        moveFn = [=](MoveStrategiesDialog& m) {
             EXPECT_EQ(m.windowTitle(), "Move Strategy");
             EXPECT_EQ(m.SpinEdit1->value(), 0);
             EXPECT_EQ(m.DBLookupComboBox1->currentIndex(), -1) << "no user chosen at first";
@@ -702,7 +702,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     // With no strategy listed Move is off, and the dialog would not make one up.
     selectGoal(empty);
     EXPECT_FALSE(form.MoveBtn->isEnabled());
-    TMoveUserForm dialog;
+    MoveStrategiesDialog dialog;
     dialog.DBLookupComboBox1->setKeyValue(me);
     dialog.BitBtn2Click();
     EXPECT_EQ(count("Strategys.db"), 4);
@@ -716,7 +716,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     dm->MeasureTable.open();
     measurement(id);
     measurement(id);
-    TStrategyForm form;
+    StrategyListWindow form;
     Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
     form.DeleteBtn->click();
@@ -732,9 +732,9 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
 TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
     const int global = goal("Global aim", {});
     logOn("me");
-    TStrategyForm form;
+    StrategyListWindow form;
     Peer peer(store.location());
-    onEditor([&](TStrategyEditForm& e) {
+    onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.DBEdit1->text(), "1");
         // Meanwhile the other workstation stores its own number 1 for the same user and goal.
         const QString key = peer.send("insert Strategys.db StrategyDescription theirs").mid(3);
@@ -762,9 +762,9 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
     logOn("me");
-    TStrategyForm form;
+    StrategyListWindow form;
     Peer peer(store.location());
-    TStrategyEditForm e;
+    StrategyEditor e;
     e.FormActivate();
     ASSERT_EQ(e.DBMemo1->toPlainText(), "original");
 
@@ -789,7 +789,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
               1);
 
     // Both changed the same text: the stored one is shown, never overwritten by the stale one.
-    TStrategyEditForm again;
+    StrategyEditor again;
     again.FormActivate();
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyDescription theirs too").arg(id)),
               "ok");
@@ -803,7 +803,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
 
     // A date changed elsewhere since it was shown is not typed over unseen.
-    TStrategyEditForm dated;
+    StrategyEditor dated;
     dated.FormActivate();
     ASSERT_EQ(dated.DBEdit3->text(), "");
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
@@ -818,7 +818,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
         << "typed again, it is stored";
 
     // And the other way round: while this editor holds the row, the other workstation waits.
-    TStrategyEditForm third;
+    StrategyEditor third;
     third.FormActivate();
     third.DBMemo2->setPlainText("held here");
     EXPECT_TRUE(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility later").arg(id))

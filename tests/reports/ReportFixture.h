@@ -2,7 +2,7 @@
 
 #include "data/CurrentUser.h"
 #include "printing/RichDocument.h"
-#include "reports/StrategyRpt.h"
+#include "reports/StrategyReport.h"
 #include "support/DataFixture.h"
 
 #include <QDate>

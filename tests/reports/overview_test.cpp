@@ -1,13 +1,13 @@
 // The "Tracking" menu with its two windows, "Overdue" and "Overview", on a small hand-made
 // database, driven offscreen with the scripted dialogs.
 
-#include "app/MainFrm.h"
+#include "app/MainWindow.h"
 #include "controls/DataControls.h"
 #include "controls/Plain.h"
-#include "planning/OverdueFrm.h"
-#include "planning/StrategyEditfrm.h"
+#include "planning/OverdueWindow.h"
+#include "planning/StrategyEditor.h"
 #include "reports/CsvFile.h"
-#include "reports/OverviewFrm.h"
+#include "reports/OverviewWindow.h"
 #include "support/DataFixture.h"
 #include "support/PythonCsv.h"
 
@@ -61,7 +61,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Tracking);
 
 TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
-    TMainForm form;
+    MainWindow form;
     const QList<QAction*> top = form.menuBar()->actions();
     QStringList titles;
     for (QAction* a : top)
@@ -98,7 +98,7 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
 }
 
 TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
-    TOverdueForm form;
+    OverdueWindow form;
     EXPECT_EQ(form.windowTitle(), "Overdue");
     ASSERT_EQ(form.Grid->model()->rowCount(), 2);
     EXPECT_EQ(form.itemAt(0).Owner, "Mia") << "most overdue first";
@@ -139,7 +139,7 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     SecurityData.CanViewAllStrategys = false;
-    TOverdueForm mine;
+    OverdueWindow mine;
     EXPECT_EQ(mine.Grid->model()->rowCount(), 1);
 }
 
@@ -156,14 +156,14 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     QString goalShown;
     bool readOnly = false;
     dialogs.onModal = [&](QDialog& d) {
-        auto* e = dynamic_cast<TStrategyEditForm*>(&d);
+        auto* e = dynamic_cast<StrategyEditor*>(&d);
         if (!e) return d.result();
         e->FormActivate();
         goalShown = e->DBEdit4->text();
         readOnly = e->isReadOnly();
         return d.result();
     };
-    TOverdueForm seen;
+    OverdueWindow seen;
     ASSERT_EQ(seen.Grid->model()->rowCount(), 2) << "Yan's two late strategies";
     EXPECT_EQ(seen.itemAt(0).Goal, "Earlier aim");
     seen.GridDblClick(0);
@@ -177,10 +177,10 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
     ASSERT_TRUE(CheckUser("ME", "", false));
-    TOverdueForm all;
+    OverdueWindow all;
     ASSERT_EQ(all.Grid->model()->rowCount(), 3);
     dialogs.onModal = [&](QDialog& d) {
-        auto* e = dynamic_cast<TStrategyEditForm*>(&d);
+        auto* e = dynamic_cast<StrategyEditor*>(&d);
         if (!e) return d.result();
         e->FormActivate();
         EXPECT_FALSE(e->isReadOnly());
@@ -197,7 +197,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
 }
 
 TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
-    TOverviewForm form;
+    OverviewWindow form;
     EXPECT_EQ(form.windowTitle(), "Overview");
     EXPECT_EQ(form.YearSpin->value(), year);
     ASSERT_EQ(form.UserGrid->rowCount(), 2);

@@ -4,9 +4,9 @@
 #include "controls/DataControls.h"
 #include "controls/Plain.h"
 #include "engine/Database.h"
-#include "reports/PrintGoalsFrm.h"
+#include "reports/PrintGoalsDialog.h"
 #include "reports/ReportFixture.h"
-#include "reports/ReportsFrm.h"
+#include "reports/ReportsWindow.h"
 #include "support/PythonCsv.h"
 
 #include <QFile>
@@ -54,7 +54,7 @@ protected:
         s7 = addStrategy(personal, me, 1);
         s8 = addStrategy(beta, me, 1);
     }
-    QList<int> build(TReportsForm& form, int kind) {
+    QList<int> build(ReportsWindow& form, int kind) {
         form.ReportType->setItemIndex(kind);
         form.ReportTypeClick();
         form.BuildStrategyQuery();
@@ -62,7 +62,7 @@ protected:
         dm->Strategyquery.close();
         return ids;
     }
-    QList<int> build(TPrintGoalsForm& form, int kind) {
+    QList<int> build(PrintGoalsDialog& form, int kind) {
         form.RadioGroup1->setItemIndex(kind);
         form.RadioGroup1Click();
         form.BuildStrategyQuery();
@@ -86,7 +86,7 @@ VARDIMO_ON_BOTH_STORES(ReportScreens);
 
 TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     dm->FilterGoalsByUser = true;
-    TReportsForm form;
+    ReportsWindow form;
     EXPECT_EQ(form.windowTitle(), "Reports");
     EXPECT_FALSE(dm->FilterGoalsByUser);
     EXPECT_EQ(form.ReportType->title(), "Report Type");
@@ -148,7 +148,7 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     addMeasure(s1, 1, {{"CompleationDate", end.addDays(1)}});
     addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
     addMeasure(s4, 1);
-    TReportsForm form;
+    ReportsWindow form;
     EXPECT_FALSE(form.GoalSpin->isVisibleTo(&form));
     EXPECT_FALSE(form.Label2->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
@@ -190,7 +190,7 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     const QString pdf = dir.file("reports.pdf");
     dialogs.printToFile = pdf;
     {
-        TReportsForm form;
+        ReportsWindow form;
         form.ReportTitle->setText("Quarterly");
         dialogs.printAnswers = {false};
         form.PrintBtnClick();
@@ -210,7 +210,7 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     EXPECT_TRUE(pdfText(pdf, 4).contains("Beta global"));
 
     SystemSettings.SendToPrinter = false;
-    TReportsForm form;
+    ReportsWindow form;
     form.PreviewBtnClick();
     EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
@@ -230,7 +230,7 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     dm->StrategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
     dm->StrategyTable.field("CompleationDate").setValue(march20);
     dm->StrategyTable.post();
-    TReportsForm form;
+    ReportsWindow form;
     form.ReportTitle->setText("Quarterly");
     const QList<int> printed = build(form, 2);
     ASSERT_EQ(printed, QList<int>({s2, s8}));
@@ -271,7 +271,7 @@ TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     dm->GoalTypeTable.first();
     while (!dm->GoalTypeTable.isEmpty())
         dm->GoalTypeTable.remove();
-    TReportsForm form;
+    ReportsWindow form;
     EXPECT_FALSE(form.PrintBtn->isEnabled());
     EXPECT_FALSE(form.PreviewBtn->isEnabled());
     EXPECT_FALSE(form.ExportBtn->isEnabled());
@@ -291,7 +291,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
         tx.commit();
     }
     dm->GoalDatabase.notifyChanged("measure");
-    TReportsForm form;
+    ReportsWindow form;
     form.DateTimePicker1->setDate(QDate(year, 7, 1));
     form.DateTimePicker2->setDate(QDate(year, 7, 31));
     EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
@@ -303,7 +303,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
 
 TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
-    TPrintGoalsForm form;
+    PrintGoalsDialog form;
     EXPECT_EQ(form.windowTitle(), "Print Goals");
     EXPECT_EQ(form.RadioGroup1->title(), "Print Options");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
@@ -341,7 +341,7 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     addMeasure(s2, 1, {{"CompleationDate", end}});
     addMeasure(s3, 1, {{"CompleationDate", end}});
     listShows(alpha, me, year);
-    TPrintGoalsForm form;
+    PrintGoalsDialog form;
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
     form.DateTimePicker1->setDate(start);
     form.DateTimePicker2->setDate(end);

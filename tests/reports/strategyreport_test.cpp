@@ -4,7 +4,7 @@
 #include "engine/Error.h"
 #include "printing/Report.h"
 #include "reports/ReportFixture.h"
-#include "reports/StrategyRpt.h"
+#include "reports/StrategyReport.h"
 
 #include <QDialog>
 #include <QFile>
@@ -19,7 +19,7 @@ using testing_support::describe;
 using testing_support::pdfPages;
 using testing_support::pdfText;
 
-class StrategyReport : public testing_support::ReportFixture {
+class StrategyReportPages : public testing_support::ReportFixture {
 protected:
     void SetUp() override {
         ReportFixture::SetUp();
@@ -31,7 +31,7 @@ protected:
     // Composes the page of one strategy as the report does for its row.
     QStringList page(int strategyId, const QString& suffix = {}) {
         openOne(strategyId);
-        TStrategyReport report;
+        StrategyReport report;
         report.TitleSuffix = suffix;
         report.QuickRepBeforePrint();
         dm->Strategyquery.first();
@@ -44,9 +44,9 @@ protected:
     }
     int goal = 0;
 };
-VARDIMO_ON_BOTH_STORES(StrategyReport);
+VARDIMO_ON_BOTH_STORES(StrategyReportPages);
 
-TEST_P(StrategyReport, PageOfAStrategyWithItsOwnTexts) {
+TEST_P(StrategyReportPages, PageOfAStrategyWithItsOwnTexts) {
     const int s = addStrategy(goal, me, 3,
                               {{"StrategyDescription", "Line one\nLine two"},
                                {"Responsibility", "Team lead"},
@@ -96,7 +96,7 @@ TEST_P(StrategyReport, PageOfAStrategyWithItsOwnTexts) {
     EXPECT_EQ(p[m + 5], QString("P/50/03/31/%1").arg(year));
 }
 
-TEST_P(StrategyReport, YearLineOwnerLineAndTitleSuffix) {
+TEST_P(StrategyReportPages, YearLineOwnerLineAndTitleSuffix) {
     const int s = addStrategy(goal, me, 1);
     SystemSettings.NoGoalYear = true;
     QStringList p = page(s, "Q3 review");
@@ -111,7 +111,7 @@ TEST_P(StrategyReport, YearLineOwnerLineAndTitleSuffix) {
     EXPECT_EQ(p[1], "BI/0/Undated");
 }
 
-TEST_P(StrategyReport, MultipleMeasurementsInNumberOrder) {
+TEST_P(StrategyReportPages, MultipleMeasurementsInNumberOrder) {
     SystemSettings.MultipulMeasure = true;
     const int bare = addStrategy(goal, me, 1, {{"Deliverable", "own text is not printed"}});
     QStringList p = page(bare);
@@ -144,12 +144,12 @@ TEST_P(StrategyReport, MultipleMeasurementsInNumberOrder) {
     EXPECT_FALSE(dm->MeasureQuery.prepared());
 }
 
-TEST_P(StrategyReport, AnEmptyQueryPrintsOnePageOfEmptyValues) {
+TEST_P(StrategyReportPages, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     SystemSettings.MultipulMeasure = true;
     openOne(-5);
     ASSERT_TRUE(dm->Strategyquery.isEmpty());
     {
-        TStrategyReport report;
+        StrategyReport report;
         report.QuickRepBeforePrint();
         report.QRBand1BeforePrint();
         const QStringList p = describe(*report.body());
@@ -161,7 +161,7 @@ TEST_P(StrategyReport, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     }
     const QString pdf = dir.file("empty.pdf");
     {
-        TStrategyReport report;
+        StrategyReport report;
         report.printToPdf(pdf);
         EXPECT_EQ(report.pageCount(), 1);
     }
@@ -172,7 +172,7 @@ TEST_P(StrategyReport, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     EXPECT_TRUE(text.contains("COMMENTS/STATUS:"));
 }
 
-TEST_P(StrategyReport, OnePagePerStrategyAndLongBodiesContinue) {
+TEST_P(StrategyReportPages, OnePagePerStrategyAndLongBodiesContinue) {
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "First strategy"}});
     QStringList lines;
     for (int i = 1; i <= 180; ++i)
@@ -192,7 +192,7 @@ TEST_P(StrategyReport, OnePagePerStrategyAndLongBodiesContinue) {
     const QString pdf = dir.file("three.pdf");
     int pages = 0;
     {
-        TStrategyReport report;
+        StrategyReport report;
         report.printToPdf(pdf);
         pages = report.pageCount();
     }
@@ -223,7 +223,7 @@ TEST_P(StrategyReport, OnePagePerStrategyAndLongBodiesContinue) {
     q.close();
 }
 
-TEST_P(StrategyReport, TheEngineContinuesATallBandAndReportsPrinterFailures) {
+TEST_P(StrategyReportPages, TheEngineContinuesATallBandAndReportsPrinterFailures) {
     engine::Query q(dm->GoalDatabase);
     q.add("Select * From \"Settings.db\"");
     q.open();
@@ -250,7 +250,7 @@ TEST_P(StrategyReport, TheEngineContinuesATallBandAndReportsPrinterFailures) {
     EXPECT_FALSE(QFile::exists(missing));
 }
 
-TEST_P(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
+TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     addStrategy(goal, me, 1, {{"CommentsStatus", "first page"}});
     addStrategy(goal, me, 2, {{"CommentsStatus", "second page"}});
     engine::Query& q = dm->Strategyquery;
@@ -264,7 +264,7 @@ TEST_P(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     ASSERT_TRUE(logo.save(dir.file("logo.bmp")));
     setSetting("ReportBitMap", dir.file("logo.bmp"));
     {
-        TStrategyReport report;
+        StrategyReport report;
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(dir.file("logo.pdf"));
@@ -279,7 +279,7 @@ TEST_P(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     setSetting("ReportBitMap", bad.fileName());
     const QString pdf = dir.file("nologo.pdf");
     {
-        TStrategyReport report;
+        StrategyReport report;
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(pdf);
@@ -293,7 +293,7 @@ TEST_P(StrategyReport, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     q.close();
 }
 
-TEST_P(StrategyReport, TheEditorsPrintAndPreview) {
+TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
     const int s = addStrategy(goal, me, 7, {{"StrategyDescription", "Printed from the editor"}});
     const QString pdf = dir.file("editor.pdf");
     dialogs.printToFile = pdf;
@@ -340,7 +340,7 @@ TEST_P(StrategyReport, TheEditorsPrintAndPreview) {
     EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
 
-TEST_P(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
+TEST_P(StrategyReportPages, TheCommandLineWritesTheReportOfASelection) {
     addStrategy(goal, me, 1, {{"StrategyDescription", "This year's first"}});
     addStrategy(goal, me, 2, {{"StrategyDescription", "Never printed"}, {"DoNotPrint", true}});
     addStrategy(goal, me, 3, {{"StrategyDescription", "This year's second"}});
@@ -371,11 +371,11 @@ TEST_P(StrategyReport, TheCommandLineWritesTheReportOfASelection) {
     EXPECT_EQ(run({"--pdf", pdf, "--year", "soon"}, &out, &err), 2);
 }
 
-TEST_P(StrategyReport, ARunAgainComposesAfresh) {
+TEST_P(StrategyReportPages, ARunAgainComposesAfresh) {
     // The preview renders again when its page setup changes: the same report runs twice.
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "Alpha text"}});
     const int b = addStrategy(goal, me, 2, {{"StrategyDescription", "Beta text"}});
-    TStrategyReport report;
+    StrategyReport report;
     openOne(a);
     report.printToPdf(dir.file("a.pdf"));
     dm->Strategyquery.close();
@@ -388,7 +388,7 @@ TEST_P(StrategyReport, ARunAgainComposesAfresh) {
     EXPECT_EQ(report.body(), nullptr) << "the scratch document lives only during a run";
 }
 
-TEST_P(StrategyReport, ThePreviewShowsTheStrategyPages) {
+TEST_P(StrategyReportPages, ThePreviewShowsTheStrategyPages) {
     const int a = addStrategy(goal, me, 1);
     openOne(a);
     int pages = -1;
@@ -404,7 +404,7 @@ TEST_P(StrategyReport, ThePreviewShowsTheStrategyPages) {
     EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
 
-TEST_P(StrategyReport, ThePreviewWindowFitsOnTheScreen) {
+TEST_P(StrategyReportPages, ThePreviewWindowFitsOnTheScreen) {
     openOne(addStrategy(goal, me, 1));
     QSize shown;
     dialogs.onModal = [&](QDialog& d) {

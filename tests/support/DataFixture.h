@@ -2,7 +2,7 @@
 
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 #include "engine/Database.h"
 #include "support/Stores.h"
 #include "support/TempDir.h"
@@ -33,7 +33,7 @@ protected:
         dm.reset();
         session = std::make_unique<engine::Session>();
         session->addStandardAlias("Goal", store.location(), "Paradox");
-        dm = std::make_unique<TProgramDataForm>(*session);
+        dm = std::make_unique<DataModule>(*session);
         ASSERT_TRUE(dm->DataModuleCreate()) << dialogs.lastText().toStdString();
         ResetCurrentUser();
     }
@@ -83,7 +83,7 @@ protected:
     const TempDir& dir = store.dir();
     controls::ScriptedDialogs dialogs;
     std::unique_ptr<engine::Session> session;
-    std::unique_ptr<TProgramDataForm> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 } // namespace testing_support

@@ -14,7 +14,7 @@
 
 #include "admin/MeasureConversion.h"
 #include "controls/Dialogs.h"
-#include "data/ProgramDataFrm.h"
+#include "data/DataModule.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -108,7 +108,7 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
                                QTextStream& out) {
     controls::ScriptedDialogs dialogs;
     session.addStandardAlias(QStringLiteral("Goal"), folder, QStringLiteral("Paradox"));
-    TProgramDataForm dm(session);
+    DataModule dm(session);
     if (!dm.DataModuleCreate()) return QStringLiteral("error ") + dialogs.lastText();
     const int pause = w.size() > 2 ? w[2].toInt() : 0;
     auto progress = [&](int record) {

@@ -1,0 +1,59 @@
+#include "admin/LoggedInUsersWindow.h"
+
+#include "controls/ErrorHandler.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kPrefix = QStringLiteral("User name: ");
+}
+
+void ListEngineUsers(QPlainTextEdit* box) {
+    box->clear();
+    engine::Session& session = ProgramDataForm->session;
+    if (!session.version()) return;
+    // The engine's names are listed whole: a name cut short could no longer be matched with
+    // the user id it is.
+    QStringList lines;
+    for (const QString& name : ProgramDataForm->GoalDatabase.sessions())
+        lines << kPrefix + (name.isEmpty() ? QStringLiteral("Unknown") : name);
+    box->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+LoggedInUsersWindow::LoggedInUsersWindow(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("Logged In Users"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    auto* lay = new QVBoxLayout(this);
+    UserList = new QPlainTextEdit(this);
+    UserList->setReadOnly(true);
+    UserList->setLineWrapMode(QPlainTextEdit::NoWrap);
+    UserList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lay->addWidget(UserList, 1);
+    auto* buttons = new QHBoxLayout;
+    BitBtn1 = controls::button(QStringLiteral("OK"), this);
+    BitBtn1->setDefault(true);
+    HelpBtn->hide();
+    buttons->addStretch();
+    buttons->addWidget(BitBtn1);
+    lay->addLayout(buttons);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    controls::guarded([this] { FormCreate(); });
+    resize(360, 280);
+}
+
+void LoggedInUsersWindow::FormCreate() {
+    ListEngineUsers(UserList);
+    QStringList lines = UserList->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        TLoginData user; // the current user's record is not touched
+        LoadLoginData(line.mid(kPrefix.size()), user);
+        if (!user.UserName.isEmpty())
+            line = user.UserId + QStringLiteral(" (") + user.UserName + QStringLiteral(")");
+    }
+    UserList->setPlainText(lines.join(QLatin1Char('\n')));
+}

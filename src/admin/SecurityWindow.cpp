@@ -1,0 +1,173 @@
+#include "admin/SecurityWindow.h"
+
+#include "controls/DataControls.h"
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+bool topProfileUser() {
+    return SecurityData.SecurityID == 0;
+}
+} // namespace
+
+SecurityWindow::SecurityWindow(QWidget* parent) : controls::Screen(parent) {
+    DataModule& dm = *ProgramDataForm;
+    engine::DataSource* src = &dm.SecuritySource;
+    setWindowTitle(QStringLiteral("Security"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    // Every profile is listed here, profile 0 included.
+    dm.SecurityTable.setFiltered(false);
+
+    auto* lay = new QHBoxLayout(this);
+    DBGrid1 = new controls::DBGrid(this);
+    DBGrid1->bind(src, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
+                        {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
+    DBGrid1->setMinimumWidth(240);
+    lay->addWidget(DBGrid1, 1);
+
+    auto* right = new QVBoxLayout;
+    GroupBox1 = new QGroupBox(QStringLiteral("Security Profile"), this);
+    auto* grid = new QGridLayout(GroupBox1);
+    Label1 = new QLabel(QStringLiteral("Profile Name:"), GroupBox1);
+    DBEdit1 = new controls::DBEdit(GroupBox1);
+    DBEdit1->bind(src, QStringLiteral("Description"));
+    DBEdit1->setMaxLength(40);
+    Label1->setBuddy(DBEdit1);
+    Label2 = new QLabel(QStringLiteral("Security ID:"), GroupBox1);
+    DBEdit2 = new controls::DBEdit(GroupBox1);
+    DBEdit2->bind(src, QStringLiteral("SecurityID"));
+    controls::setControlEnabled(DBEdit2, false);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(DBEdit1, 0, 1, 1, 2);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(DBEdit2, 1, 1);
+
+    int row = 2, col = 0;
+    auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field) {
+        box = new controls::DBCheckBox(QString::fromLatin1(caption), GroupBox1);
+        box->bind(src, QString::fromLatin1(field));
+        grid->addWidget(box, row, col * 2, 1, 2);
+        if (++col == 2) {
+            col = 0;
+            ++row;
+        }
+    };
+    check(SupervisorCheckBox, "Supervisor", "Supervisor");
+    check(ChangeSystemCheckBox, "Change System Settings", "CanChangeSystem");
+    check(ViewSecurityCheckBox, "View Security", "CanViewSecurity");
+    check(PackDatabaseCheckBox, "Pack Database", "CanPackDatabase");
+    check(ModifyUserCheckBox, "Modify Users", "CanAddUser");
+    check(GoalsCheckBox, "Add Goals", "CanAddGoals");
+    check(StrategyCheckBox, "Add Strategies", "CanAddStrategy");
+    check(DepartmentsCheckBox, "Add Departments", "CanAddDepartments");
+    check(ViewAllStrategys, "Modify All Strategies", "CanViewAllStrategys");
+    check(PrintReports, "Print Reports", "CanPrintReports");
+    check(GoalTypesCheckBox, "Can Add Goal Types", "CanAddGoalType");
+    check(GobalGoalsCheckBox, "Can Add Global Goals", "CanAddGlobalGoals");
+    check(ModifyAllGoalsCheckBox, "Can Modify All Goals", "CanModifyAllGoals");
+    rightBoxes_ = {ChangeSystemCheckBox, ViewSecurityCheckBox, PackDatabaseCheckBox, ModifyUserCheckBox,
+                   GoalsCheckBox,        StrategyCheckBox,     DepartmentsCheckBox,  ViewAllStrategys,
+                   PrintReports,         GoalTypesCheckBox,    GobalGoalsCheckBox,   ModifyAllGoalsCheckBox};
+    right->addWidget(GroupBox1);
+
+    auto* buttons = new QHBoxLayout;
+    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    InsertBtn = controls::button(QStringLiteral("Insert"), this);
+    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    for (QPushButton* b : {SaveBtn, InsertBtn, DeleteBtn, BitBtn1})
+        buttons->addWidget(b);
+    right->addStretch();
+    right->addLayout(buttons);
+    lay->addLayout(right);
+
+    // Nothing can be changed before the rights of the logged-on user have been looked at.
+    SetEditing(false);
+    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
+    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
+    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DBEdit2, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit2Change(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
+    DBEdit2Change();
+    FormActivate();
+    setFixedSize(sizeHint().expandedTo(QSize(640, 380)));
+}
+
+void SecurityWindow::SetEditing(bool on) {
+    controls::setControlEnabled(DBEdit1, on);
+    controls::setControlEnabled(SupervisorCheckBox, false);
+    for (controls::DBCheckBox* box : rightBoxes_)
+        box->setEnabled(on);
+    SaveBtn->setEnabled(on);
+    InsertBtn->setEnabled(on);
+    DeleteBtn->setEnabled(on);
+}
+
+void SecurityWindow::FormActivate() {
+    HelpBtn->setVisible(controls::helpFileExists());
+    if (!topProfileUser())
+        SetEditing(false);
+    else
+        InsertBtn->setEnabled(true);
+}
+
+void SecurityWindow::DBEdit2Change() {
+    if (!topProfileUser()) return;
+    // With no profile shown there is nothing to change; only a new one can be made.
+    const bool none = ProgramDataForm->SecurityTable.isEmpty();
+    if (!none && DBEdit2->text() != QLatin1String("0")) {
+        SetEditing(true);
+    } else {
+        SetEditing(false);
+        InsertBtn->setEnabled(true);
+    }
+}
+
+void SecurityWindow::InsertBtnClick() {
+    engine::Table& t = ProgramDataForm->SecurityTable;
+    t.insert();
+    for (const char* right :
+         {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity", "CanAddGoals",
+          "CanAddStrategy", "CanAddDepartments", "CanViewAllStrategys", "CanPrintReports", "CanAddGoalType",
+          "CanAddGlobalGoals", "CanModifyAllGoals"})
+        t.field(QString::fromLatin1(right)).setValue(false);
+    t.post();
+}
+
+void SecurityWindow::SaveBtnClick() {
+    engine::Table& t = ProgramDataForm->SecurityTable;
+    t.edit();
+    t.post();
+}
+
+void SecurityWindow::DeleteBtnClick() {
+    if (controls::confirm(QStringLiteral("Are you sure you want to delete This Security Profile?")))
+        ProgramDataForm->SecurityTable.remove();
+}
+
+void SecurityWindow::FormClose() {
+    // A change not saved is dropped on closing, as on every screen; moving to another profile
+    // has stored it already.
+    ProgramDataForm->SecurityTable.cancel();
+}
+
+void SecurityWindow::done(int result) {
+    if (!closed_) {
+        closed_ = true;
+        controls::guarded([this] { FormClose(); });
+    }
+    controls::Screen::done(result);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "controls/Screen.h"
+
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace controls {
+class DBCheckBox;
+class DBEdit;
+class DBGrid;
+} // namespace controls
+
+// The security profiles: users of profile 0 maintain them, everybody else only looks.
+class SecurityWindow : public controls::Screen {
+    Q_OBJECT
+public:
+    explicit SecurityWindow(QWidget* parent = nullptr);
+
+    controls::DBGrid* DBGrid1;
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    controls::DBEdit* DBEdit1;
+    QLabel* Label2;
+    controls::DBEdit* DBEdit2;
+    controls::DBCheckBox* SupervisorCheckBox;
+    controls::DBCheckBox* ChangeSystemCheckBox;
+    controls::DBCheckBox* ViewSecurityCheckBox;
+    controls::DBCheckBox* PackDatabaseCheckBox;
+    controls::DBCheckBox* ModifyUserCheckBox;
+    controls::DBCheckBox* GoalsCheckBox;
+    controls::DBCheckBox* StrategyCheckBox;
+    controls::DBCheckBox* DepartmentsCheckBox;
+    controls::DBCheckBox* ViewAllStrategys;
+    controls::DBCheckBox* PrintReports;
+    controls::DBCheckBox* GoalTypesCheckBox;
+    controls::DBCheckBox* GobalGoalsCheckBox;
+    controls::DBCheckBox* ModifyAllGoalsCheckBox;
+    QPushButton* SaveBtn;
+    QPushButton* InsertBtn;
+    QPushButton* DeleteBtn;
+    QPushButton* BitBtn1;
+
+    void FormActivate();
+    void DBEdit2Change();
+    void SetEditing(bool on);
+    void InsertBtnClick();
+    void SaveBtnClick();
+    void DeleteBtnClick();
+    void FormClose();
+    void done(int result) override;
+
+private:
+    // Every check box but "Supervisor", which is never changed here.
+    std::vector<controls::DBCheckBox*> rightBoxes_;
+    bool closed_ = false;
+};

@@ -1,0 +1,157 @@
+#include "admin/UserSettingsDialog.h"
+
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+QLineEdit* passwordBox(QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setEchoMode(QLineEdit::Password);
+    e->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
+    e->setMaxLength(40);
+    return e;
+}
+} // namespace
+
+UserSettingsDialog::UserSettingsDialog(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("User Settings"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    auto* lay = new QVBoxLayout(this);
+    GroupBox1 = new QGroupBox(QStringLiteral("User Settings"), this);
+    auto* grid = new QGridLayout(GroupBox1);
+    Label1 = new QLabel(QStringLiteral("User ID:"), GroupBox1);
+    Label3 = new QLabel(GroupBox1);
+    Label2 = new QLabel(QStringLiteral("User Name:"), GroupBox1);
+    Label4 = new QLabel(GroupBox1);
+    Label5 = new QLabel(QStringLiteral("Security:"), GroupBox1);
+    Label11 = new QLabel(GroupBox1);
+    Label9 = new QLabel(QStringLiteral("New Password:"), GroupBox1);
+    Password = passwordBox(GroupBox1);
+    Label10 = new QLabel(QStringLiteral("Verify Password:"), GroupBox1);
+    VerifyPassword = passwordBox(GroupBox1);
+    Label12 = new QLabel(QStringLiteral("(Case Sensitive)"), GroupBox1);
+    Label9->setBuddy(Password);
+    Label10->setBuddy(VerifyPassword);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(Label3, 0, 1);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(Label4, 1, 1);
+    grid->addWidget(Label5, 2, 0);
+    grid->addWidget(Label11, 2, 1);
+    grid->addWidget(Label9, 3, 0);
+    grid->addWidget(Password, 3, 1);
+    grid->addWidget(Label12, 3, 2);
+    grid->addWidget(Label10, 4, 0);
+    grid->addWidget(VerifyPassword, 4, 1);
+    grid->setColumnStretch(1, 1);
+    lay->addWidget(GroupBox1);
+    NoRecordLabel = new QLabel(
+        QStringLiteral("This logon has no user record of its own, so no password can be changed here."),
+        this);
+    NoRecordLabel->setWordWrap(true);
+    NoRecordLabel->hide();
+    lay->addWidget(NoRecordLabel);
+
+    auto* buttons = new QHBoxLayout;
+    BitBtn2 = controls::button(QStringLiteral("OK"), this);
+    BitBtn2->setDefault(true);
+    BitBtn1 = controls::button(QStringLiteral("Cancel"), this);
+    HelpBtn->hide();
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn1);
+    lay->addLayout(buttons);
+
+    connect(BitBtn2, &QPushButton::clicked, this, controls::handler([this] { BitBtn2Click(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
+    // The way a person changes a password: type it, Tab, type it again, Enter. The hidden Help
+    // button comes first in the chain otherwise, and a dialog whose first stop is a button
+    // starts on its default button, where the typing goes nowhere.
+    setTabOrder(Password, VerifyPassword);
+    setTabOrder(VerifyPassword, BitBtn2);
+    setTabOrder(BitBtn2, BitBtn1);
+    setTabOrder(BitBtn1, HelpBtn);
+    FormActivate();
+    if (Password->isEnabled())
+        Password->setFocus();
+    else
+        BitBtn2->setFocus();
+    setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
+}
+
+bool UserSettingsDialog::hasOwnRecord() {
+    return !LoginData.UserId.isEmpty() && !ProgramDataForm->UserSettingsTable.isEmpty();
+}
+
+void UserSettingsDialog::FormActivate() {
+    HelpBtn->setVisible(controls::helpFileExists());
+    // The table shows the user's own record from the first activation until the window closes;
+    // switching again on every activation would only read the same row again.
+    if (!activated_) {
+        activated_ = true;
+        DataModule& dm = *ProgramDataForm;
+        dm.UserSettingsTable.setFiltered(false);
+        dm.UserIdFilter = LoginData.UserId;
+        // Without a user id the filter would fall back to listing every user.
+        if (!LoginData.UserId.isEmpty()) dm.UserSettingsTable.setFiltered(true);
+        const bool own = hasOwnRecord();
+        for (QWidget* w : std::initializer_list<QWidget*>{Password, VerifyPassword})
+            controls::setControlEnabled(w, own);
+        NoRecordLabel->setVisible(!own);
+    }
+    Label11->setText(SecurityData.Description);
+    Label3->setText(LoginData.UserId);
+    Label4->setText(LoginData.UserName);
+}
+
+void UserSettingsDialog::BitBtn2Click() {
+    if (!hasOwnRecord()) {
+        // Nobody's password may change through a logon that has no record of its own.
+        if (!Password->text().isEmpty())
+            controls::showError(QStringLiteral("This logon has no user record: no password was changed."));
+        accept();
+        return;
+    }
+    engine::Table& t = ProgramDataForm->UserSettingsTable;
+    if (!Password->text().isEmpty()) {
+        if (Password->text() != VerifyPassword->text()) {
+            controls::messageBox(QStringLiteral("Error: Passwords Do Not Match"), controls::Icon::Stop,
+                                 controls::Buttons::Ok);
+            return;
+        }
+        t.edit();
+        t.field(QStringLiteral("UserPassword")).setValue(Password->text());
+    }
+    t.edit();
+    t.post();
+    accept();
+}
+
+void UserSettingsDialog::FormClose() {
+    DataModule& dm = *ProgramDataForm;
+    // A password that could not be stored is not stored later by switching the filter.
+    dm.UserSettingsTable.cancel();
+    dm.UserSettingsTable.setFiltered(false);
+    dm.UserIdFilter.clear();
+}
+
+void UserSettingsDialog::done(int result) {
+    if (!closed_) {
+        closed_ = true;
+        controls::guarded([this] { FormClose(); });
+    }
+    controls::Screen::done(result);
+}

@@ -1,0 +1,140 @@
+#include "app/LogonWindow.h"
+
+#include "app/Pictures.h"
+
+#include "controls/ErrorHandler.h"
+#include "controls/Screen.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+#include "system/Workstation.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+LogonWindow* LogonForm = nullptr;
+
+LogonWindow::LogonWindow(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setWindowTitle(QStringLiteral("Logon"));
+    auto* lay = new QVBoxLayout(this);
+    Label1 = app::productLabel(QStringLiteral("Vardimo"), 28, this);
+    Label2 = new QLabel(QStringLiteral("Logon"), this);
+    Label2->setAlignment(Qt::AlignCenter);
+    lay->addWidget(Label1);
+    lay->addWidget(Label2);
+    auto* grid = new QGridLayout;
+    UserName = new QLabel(QStringLiteral("User Name:"), this);
+    Edit1 = new QLineEdit(this);
+    password = new QLabel(QStringLiteral("Password:"), this);
+    Edit2 = new QLineEdit(this);
+    Edit2->setEchoMode(QLineEdit::Password);
+    Edit2->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
+    UserName->setBuddy(Edit1);
+    password->setBuddy(Edit2);
+    grid->addWidget(UserName, 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(password, 1, 0);
+    grid->addWidget(Edit2, 1, 1);
+    lay->addLayout(grid);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("Login"), this);
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn2->setAutoDefault(false);
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    lay->addLayout(buttons);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    // A single border: the window keeps the size its contents need.
+    Edit1->setMinimumWidth(200);
+    lay->setSizeConstraint(QLayout::SetFixedSize);
+    LoggedOn = false;
+}
+
+void LogonWindow::BitBtn1Click() {
+    controls::guarded([] { CheckLogin(); });
+    accept(); // the one attempt is over, whatever its outcome
+}
+
+MaintenanceAccount maintenanceAccount() {
+    return {sys::installationSetting(QStringLiteral("Maintenance/UserId")),
+            sys::installationSetting(QStringLiteral("Maintenance/Password"))};
+}
+
+QString GetWindowsUser() {
+    return sys::networkUserName();
+}
+
+QString GetNovellUser() {
+    return sys::novellUserName();
+}
+
+bool IsSoleSupervisorWithoutPassword() {
+    engine::Query& q = ProgramDataForm->UserSettingsQuery;
+    q.close();
+    q.clear();
+    q.add("Select * From \"User.db\"");
+    q.prepare();
+    q.open();
+    int count = 0;
+    for (q.first(); !q.eof(); q.next())
+        ++count;
+    q.close();
+    q.unprepare();
+    bool result = false;
+    if (count == 1) {
+        q.clear();
+        q.add(
+            "Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and (UserPassword = \"\" "
+            "Or UserPassword Is Null)");
+        q.prepare();
+        q.open();
+        result = !q.isEmpty();
+        q.close();
+        q.unprepare();
+    }
+    return result;
+}
+
+void CheckAutoLogin() {
+    LoadSystemSettings();
+    QString name = GetNovellUser();
+    if (!SystemSettings.AutoLogon) name.clear();
+    // An empty name would match an account without a user id: nobody is logged on by it.
+    LogonForm->LoggedOn = !name.isEmpty() && CheckUser(name, QString(), false);
+    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0) SystemSettings.DisableLogin = false;
+}
+
+void CheckLogin() {
+    LoadSystemSettings();
+    const QString id = LogonForm->Edit1->text();
+    const QString pw = LogonForm->Edit2->text();
+    LogonForm->LoggedOn = CheckUser(id, pw, true);
+    const MaintenanceAccount m = maintenanceAccount();
+    if (m.exists() && id == m.userId && pw == m.password) {
+        LoginData.SecurityID = 0;
+        LoadSecurityProfile(0);
+        LogonForm->LoggedOn = true;
+    }
+    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0) SystemSettings.DisableLogin = false;
+}
+
+void RunLogon() {
+    if (IsSoleSupervisorWithoutPassword()) {
+        LogonForm->LoggedOn = CheckUser(QStringLiteral("Supervisor"), QString(), false);
+        return;
+    }
+    if (sys::networkPresent()) {
+        CheckAutoLogin();
+        if (!LogonForm->LoggedOn) controls::showModal(*LogonForm);
+    } else {
+        controls::showModal(*LogonForm);
+    }
+}

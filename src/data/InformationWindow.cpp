@@ -1,0 +1,80 @@
+#include "data/InformationWindow.h"
+
+#include "data/DataModule.h"
+#include "data/Packing.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+QLocale numberLocale() {
+    QLocale l;
+    // The C locale writes no thousands separator; fall back to the conventional one.
+    if (l.language() == QLocale::C) l = QLocale(QLocale::English, QLocale::UnitedStates);
+    l.setNumberOptions({});
+    return l;
+}
+} // namespace
+
+QString InformationWindow::countText(qint64 n) {
+    return numberLocale().toString(n);
+}
+
+QString InformationWindow::sizeText(qint64 bytes) {
+    return numberLocale().toString(qint64(std::llround(double(bytes) / 1000.0))) + QStringLiteral(" K Bytes");
+}
+
+InformationWindow::InformationWindow(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("Database Information"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    auto* lay = new QVBoxLayout(this);
+    auto* box = new QGroupBox(QStringLiteral("Database Information"), this);
+    auto* grid = new QGridLayout(box);
+    auto row = [&](int r, const char* caption, QLabel*& count, QLabel*& size) {
+        grid->addWidget(new QLabel(QString::fromLatin1(caption), box), r, 0);
+        count = new QLabel(QStringLiteral("Searching"), box);
+        size = new QLabel(QStringLiteral("Searching"), box);
+        count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        count->setMinimumWidth(90);
+        size->setMinimumWidth(120);
+        grid->addWidget(count, r, 1);
+        grid->addWidget(size, r, 2);
+    };
+    row(0, "Goals", GoalsNumber, GoalsSpace);
+    row(1, "Strategies", StrategyNumber, StrategysSpace);
+    row(2, "Departments:", DepartmentNumber, DepartmentsSpace);
+    row(3, "Goal Types:", GoalTypeNumber, GoalTypeSpace);
+    lay->addWidget(box);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setDefault(true);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(HelpBtn);
+    lay->addLayout(buttons);
+    connect(this, &controls::Screen::activated, this, [this] { FormActivate(); });
+}
+
+void InformationWindow::FormActivate() {
+    repaint();
+    DataModule& dm = *ProgramDataForm;
+    const std::tuple<engine::Table*, QLabel*, QLabel*> rows[] = {
+        {&dm.GoalsTable, GoalsNumber, GoalsSpace},
+        {&dm.StrategyTable, StrategyNumber, StrategysSpace},
+        {&dm.DepartmentTable, DepartmentNumber, DepartmentsSpace},
+        {&dm.GoalTypeTable, GoalTypeNumber, GoalTypeSpace}};
+    for (const auto& [table, count, size] : rows) {
+        count->setText(countText(table->recordCount()));
+        repaint();
+        size->setText(sizeText(TableFileSize(table->tableName())));
+        repaint();
+    }
+}

@@ -1,0 +1,197 @@
+#include "planning/OverdueWindow.h"
+
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "data/Csv.h"
+#include "data/DataModule.h"
+#include "planning/StrategyEditor.h"
+#include "reports/CsvFile.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+const char* const kTitles[] = {"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"};
+// Compares items by a column; on the items themselves, since comparing variants is too slow for
+// a list of many thousands.
+bool lessByColumn(const TOverdueItem& a, const TOverdueItem& b, int column) {
+    switch (column) {
+    case 0:
+        return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
+    case 1:
+        return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
+    case 2:
+        return a.StrategyNumber < b.StrategyNumber;
+    case 3:
+        return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
+    case 4:
+        return a.Due < b.Due;
+    default:
+        return a.DaysOverdue < b.DaysOverdue;
+    }
+}
+} // namespace
+
+void OverdueModel::setItems(QVector<TOverdueItem> items) {
+    beginResetModel();
+    items_ = std::move(items);
+    endResetModel();
+}
+
+void OverdueModel::sort(int column, Qt::SortOrder order) {
+    // The items are sorted in place: a sorting proxy over a list of a few hundred thousand
+    // items costs more than reading them.
+    beginResetModel();
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(
+            items_.begin(), items_.end(),
+            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(a, b, column); });
+    else
+        std::stable_sort(
+            items_.begin(), items_.end(),
+            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(b, a, column); });
+    endResetModel();
+}
+
+QVariant OverdueModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= items_.size()) return {};
+    const TOverdueItem& it = items_[index.row()];
+    if (role == Qt::TextAlignmentRole)
+        return index.column() >= 2 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    if (role != Qt::DisplayRole && role != SortRole) return {};
+    const bool sort = role == SortRole;
+    switch (index.column()) {
+    case 0:
+        return it.Owner;
+    case 1:
+        return it.Goal;
+    case 2:
+        return it.StrategyNumber;
+    case 3:
+        if (!it.IsMeasurement) return sort ? QVariant(0) : QVariant();
+        return it.MeasurementNumber;
+    case 4:
+        return sort ? QVariant(it.Due) : QVariant(it.Due.toString(QStringLiteral("MM/dd/yyyy")));
+    case 5:
+        return it.DaysOverdue;
+    }
+    return {};
+}
+
+QVariant OverdueModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 6)
+        return QString::fromLatin1(kTitles[section]);
+    return QAbstractTableModel::headerData(section, o, role);
+}
+
+OverdueWindow::OverdueWindow(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("Overdue"));
+    auto* lay = new QVBoxLayout(this);
+    model_ = new OverdueModel(this);
+    Label1 = new QLabel(this);
+    lay->addWidget(Label1);
+    reload();
+    Grid = new QTableView(this);
+    Grid->setModel(model_);
+    Grid->setSortingEnabled(true);
+    Grid->sortByColumn(5, Qt::DescendingOrder); // most overdue first
+    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->verticalHeader()->hide();
+    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 8);
+    // Widths from the captions, not from the contents: measuring every row of a long list
+    // would cost more than reading it.
+    Grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    Grid->setColumnWidth(0, 150);
+    QFont bold = Grid->horizontalHeader()->font();
+    bold.setBold(true);
+    for (int c = 2; c < 6; ++c)
+        Grid->setColumnWidth(c, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(kTitles[c])) + 18);
+    lay->addWidget(Grid, 1);
+
+    auto* buttons = new QHBoxLayout;
+    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    buttons->addWidget(ExportBtn);
+    buttons->addWidget(BitBtn1);
+    lay->addLayout(buttons);
+    HelpBtn->setVisible(controls::helpFileExists());
+
+    // Activation is the double click, and also Enter for a person working from the keyboard.
+    connect(Grid, &QTableView::activated, this,
+            controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
+    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    resize(960, 480);
+}
+
+void OverdueWindow::reload() {
+    const QDate today = QDate::currentDate();
+    model_->setItems(ListOverdue(*ProgramDataForm, today));
+    // Read again, the list keeps the order the person chose.
+    if (Grid)
+        model_->sort(Grid->horizontalHeader()->sortIndicatorSection(),
+                     Grid->horizontalHeader()->sortIndicatorOrder());
+    Label1->setText(QStringLiteral("%1 overdue on %2")
+                        .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
+                                                     : QStringLiteral("%1 items are").arg(model_->rowCount()))
+                        .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
+}
+
+const TOverdueItem& OverdueWindow::itemAt(int viewRow) const {
+    return model_->item(viewRow);
+}
+
+void OverdueWindow::GridDblClick(int viewRow) {
+    if (viewRow < 0 || viewRow >= model_->rowCount()) return;
+    OpenStrategyEditorOn(itemAt(viewRow), this);
+    // A strategy completed or given another date in the editor leaves the list, or moves in it.
+    reload();
+}
+
+void OverdueWindow::ExportBtnClick() {
+    ExportCsvFile(this, QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
+                  [this](QIODevice& out, QString* error) {
+                      csv::Writer w(out);
+                      QStringList titles;
+                      for (const char* t : kTitles)
+                          titles << QString::fromLatin1(t);
+                      w.header(titles);
+                      for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
+                          const TOverdueItem& it = itemAt(r);
+                          w.add({it.Owner, it.Goal, it.StrategyNumber,
+                                 it.IsMeasurement ? QVariant(it.MeasurementNumber) : QVariant(), it.Due,
+                                 it.DaysOverdue});
+                      }
+                      if (!w.ok() && error) *error = w.error();
+                      return w.ok();
+                  });
+}
+
+void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent) {
+    DataModule& dm = *ProgramDataForm;
+    engine::Table& s = dm.StrategyTable;
+    s.setFiltered(false);
+    dm.CurrentGoalID = int(item.GoalID);
+    dm.SelectedUserNumber = item.UserNumber;
+    s.setFiltered(true);
+    if (!s.locate(QStringLiteral("StrategyID"), item.StrategyID)) {
+        controls::showError(QStringLiteral("This strategy no longer exists."));
+        return;
+    }
+    // The editor names the goal on which the goal list stands, and the list stands wherever the
+    // last screen left it: it is put on this strategy's goal, whichever year, type or user it has.
+    engine::Table& goals = dm.GoalsTable;
+    goals.setFiltered(false);
+    goals.locate(QStringLiteral("GoalID"), item.GoalID);
+    StrategyEditor editor(parent);
+    controls::showModal(editor);
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "controls/Screen.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace engine {
+class DataSource;
+class Table;
+} // namespace engine
+
+namespace controls {
+class DBEdit;
+class DBGrid;
+class DBLookupComboBox;
+} // namespace controls
+
+// The pattern the goal types and departments screens share: a list, a detail frame with the
+// number, the description and who changed it last, and Insert, Save, Delete, Close.
+class ReferenceWindow : public controls::Screen {
+    Q_OBJECT
+public:
+    struct Kind {
+        QString title;
+        engine::Table* table;
+        engine::DataSource* source;
+        QString idField;
+        QString descriptionField;
+        QString frameCaption;
+        QString deleteQuestion;
+        bool listEditable; // the goal types list can be edited in place
+        bool idDisabled;   // departments disable the number; goal types show it read-only
+        bool resizable;
+    };
+
+    QGroupBox* GroupBox1;
+    controls::DBGrid* DBGrid1;
+    QLabel* Label1;
+    controls::DBEdit* DBEdit1;
+    QLabel* Label2;
+    controls::DBEdit* DBEdit2;
+    QLabel* Label3;
+    controls::DBLookupComboBox* DBLookupComboBox1;
+    controls::DBEdit* DBEdit3;
+    QPushButton* DeleteBtn;
+    QPushButton* InsertBtn;
+    QPushButton* SaveBtn;
+    QPushButton* BitBtn1;
+
+    void FormCreate();
+    void InsertBtnClick();
+    void SaveBtnClick();
+    void DeleteBtnClick();
+    void FormClose();
+    void done(int result) override;
+
+protected:
+    ReferenceWindow(const Kind& kind, QWidget* parent);
+    ~ReferenceWindow() override;
+
+private:
+    void updateButtons();
+    Kind kind_;
+    bool closed_ = false;
+};
+
+class GoalTypesWindow : public ReferenceWindow {
+    Q_OBJECT
+public:
+    explicit GoalTypesWindow(QWidget* parent = nullptr);
+};
+
+class DepartmentsWindow : public ReferenceWindow {
+    Q_OBJECT
+public:
+    explicit DepartmentsWindow(QWidget* parent = nullptr);
+};

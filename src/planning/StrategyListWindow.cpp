@@ -1,0 +1,312 @@
+#include "planning/StrategyListWindow.h"
+
+#include "controls/DataControls.h"
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "controls/Plain.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+#include "engine/Database.h"
+#include "planning/MoveStrategiesDialog.h"
+#include "planning/StrategyEditor.h"
+#include "reports/PrintGoalsDialog.h"
+
+#include <QDate>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace sql = engine::sql;
+
+StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(parent) {
+    DataModule& dm = *ProgramDataForm;
+    setWindowTitle(QStringLiteral("Strategies"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+
+    auto* lay = new QVBoxLayout(this);
+    auto* selection = new QHBoxLayout;
+    Label1 = new QLabel(QStringLiteral("Year:"), this);
+    YearSpin = new controls::SpinBox(2000, 2100, this);
+    Label1->setBuddy(YearSpin);
+    Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
+    DBLookupComboBox2 = new controls::DBLookupComboBox(this);
+    DBLookupComboBox2->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
+                               QStringLiteral("TypeDescription"));
+    DBLookupComboBox2->setMinimumWidth(180);
+    Label3->setBuddy(DBLookupComboBox2);
+    Label2 = new QLabel(QStringLiteral("User:"), this);
+    DBLookupComboBox1 = new controls::DBLookupComboBox(this);
+    DBLookupComboBox1->setMinimumWidth(200); // its users are listed once their filter is on
+    Label2->setBuddy(DBLookupComboBox1);
+    selection->addWidget(Label1);
+    selection->addWidget(YearSpin);
+    selection->addSpacing(12);
+    selection->addWidget(Label3);
+    selection->addWidget(DBLookupComboBox2);
+    selection->addSpacing(12);
+    selection->addWidget(Label2);
+    selection->addWidget(DBLookupComboBox1);
+    selection->addStretch();
+    lay->addLayout(selection);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
+    auto* goalsLay = new QVBoxLayout(GroupBox1);
+    DBGrid1 = new controls::DBGrid(GroupBox1);
+    DBGrid1->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalsLay->addWidget(DBGrid1);
+    lay->addWidget(GroupBox1, 1);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Strategies"), this);
+    auto* strategiesLay = new QVBoxLayout(GroupBox2);
+    DBGrid2 = new controls::DBGrid(GroupBox2);
+    DBGrid2->bind(&dm.StrategySource,
+                  {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
+                   {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
+                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
+    strategiesLay->addWidget(DBGrid2);
+    lay->addWidget(GroupBox2, 1);
+
+    auto* buttons = new QHBoxLayout;
+    MoveBtn = controls::button(QStringLiteral("Move"), this);
+    PrintBtn = controls::button(QStringLiteral("Print"), this);
+    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
+    InsertBtn = controls::button(QStringLiteral("Insert"), this);
+    EditBtn = controls::button(QStringLiteral("Edit"), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    MoveBtn->setVisible(false);
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    for (QPushButton* b : {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, BitBtn1})
+        buttons->addWidget(b);
+    lay->addLayout(buttons);
+
+    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
+    connect(EditBtn, &QPushButton::clicked, this, controls::handler([this] { EditBtnClick(); }));
+    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
+    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
+    connect(MoveBtn, &QPushButton::clicked, this, controls::handler([this] { MoveBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DBGrid2, &controls::DBGrid::rowDoubleClicked, this,
+            controls::handler([this] { DBGrid2DblClick(); }));
+    DBGrid2->installEventFilter(this);
+    connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
+            controls::handler([this] { DBLookupComboBox1CloseUp(); }));
+    connect(DBLookupComboBox2, &controls::DBLookupComboBox::closeUp, this,
+            controls::handler([this] { DBLookupComboBox2CloseUp(); }));
+
+    FormCreate();
+    connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
+    // The strategies follow the selected goal: when the goal list is read again or another goal
+    // becomes current, and when this window becomes active again.
+    connect(&dm.GoalsSource, &engine::DataSource::rowsChanged, this,
+            controls::handler([this] { FollowSelectedGoal(true); }));
+    connect(&dm.GoalsSource, &engine::DataSource::currentChanged, this,
+            controls::handler([this] { FollowSelectedGoal(false); }));
+    connect(this, &controls::Screen::activated, this,
+            controls::handler([this] { FollowSelectedGoal(true); }));
+    connect(&dm.StrategySource, &engine::DataSource::changed, this,
+            controls::handler([this] { UpdateStrategyButtons(); }));
+    setFixedSize(720, 560);
+}
+
+void StrategyListWindow::FormCreate() {
+    DataModule& dm = *ProgramDataForm;
+    Label1->setVisible(!SystemSettings.NoGoalYear);
+    YearSpin->setVisible(!SystemSettings.NoGoalYear);
+    dm.UserTable2.setFiltered(true);
+    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    DBLookupComboBox1->setKeyValue(LoginData.UserNumber);
+    // With no goal type at all the goals of every type are listed.
+    const engine::Field type = dm.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
+    DBLookupComboBox2->setKeyValue(type.value());
+    dm.GoalTypeFilter = type.isNull() ? -1 : type.asInt();
+    dm.SelectedUserNumber = LoginData.UserNumber;
+    controls::setControlEnabled(DBLookupComboBox1,
+                                dm.CanSeeList->count() > 0 || SecurityData.CanViewAllStrategys);
+    dm.FilterGoalsByUser = true;
+    HelpBtn->setVisible(controls::helpFileExists());
+    YearSpin->setValue(QDate::currentDate().year());
+    YearSpinChange();
+    UpdateStrategyButtons();
+}
+
+namespace {
+// Switches a table's filter off, changes the selection and switches it on again. The grids
+// and buttons see only the result: the whole unfiltered table in between is never shown.
+template <typename F> void offThenOn(engine::Table& t, engine::DataSource& source, F select) {
+    {
+        const QSignalBlocker quiet(source);
+        t.setFiltered(false);
+        select();
+    }
+    t.setFiltered(true);
+}
+} // namespace
+
+template <typename F> void StrategyListWindow::switchGoals(F setSelection) {
+    DataModule& dm = *ProgramDataForm;
+    {
+        struct Switching {
+            bool& on;
+            explicit Switching(bool& flag) : on(flag) { on = true; }
+            ~Switching() { on = false; }
+        } switching(switchingGoals_);
+        offThenOn(dm.GoalsTable, dm.GoalsSource, [&] { setSelection(dm); });
+    }
+    FollowSelectedGoal(true);
+}
+
+void StrategyListWindow::YearSpinChange() {
+    switchGoals([this](DataModule& dm) { dm.GoalYearFilter = QString::number(YearSpin->value()); });
+}
+
+void StrategyListWindow::DBLookupComboBox1CloseUp() {
+    switchGoals([this](DataModule& dm) {
+        const QVariant user = DBLookupComboBox1->keyValue();
+        dm.SelectedUserNumber = user.isNull() ? -1 : user.toInt();
+    });
+    UpdateStrategyButtons();
+}
+
+void StrategyListWindow::DBLookupComboBox2CloseUp() {
+    switchGoals([this](DataModule& dm) {
+        const QVariant type = DBLookupComboBox2->keyValue();
+        dm.GoalTypeFilter = type.isNull() ? -1 : type.toInt();
+    });
+}
+
+void StrategyListWindow::FollowSelectedGoal(bool forced) {
+    // While a window opened from here is up, the strategy table is its to position and edit.
+    if (childOpen_ > 0 || switchingGoals_) return;
+    DataModule& dm = *ProgramDataForm;
+    engine::Table& goals = dm.GoalsTable;
+    engine::Table& s = dm.StrategyTable;
+    if (!goals.isOpen() || !s.isOpen()) return;
+    const engine::Field goalId = goals.field(QStringLiteral("GoalID"));
+    const qint64 goal = goals.isEmpty() || goalId.isNull() ? -1 : goalId.asInteger();
+    if (!forced && goal == followedGoal_ && goal == dm.CurrentGoalID && s.filtered()) {
+        UpdateStrategyButtons();
+        return;
+    }
+    // Re-reading the same goal's strategies keeps the one the person was on.
+    const engine::Field current = s.field(QStringLiteral("StrategyID"));
+    const QVariant keep = goal == dm.CurrentGoalID && !current.isNull() ? current.value() : QVariant();
+    offThenOn(s, dm.StrategySource, [&] { dm.CurrentGoalID = int(goal); });
+    followedGoal_ = goal;
+    if (keep.isValid()) s.locate(QStringLiteral("StrategyID"), keep);
+    UpdateStrategyButtons();
+}
+
+void StrategyListWindow::UpdateStrategyButtons() {
+    DataModule& dm = *ProgramDataForm;
+    if (SecurityData.Supervisor) MoveBtn->setVisible(true);
+    const QVariant box = DBLookupComboBox1->keyValue();
+    const int owner = box.isNull() || !box.isValid() ? -1 : box.toInt();
+    const bool mayEdit = dm.MayEditUser(owner);
+    engine::Table& s = dm.StrategyTable;
+    const bool listed = s.isOpen() && !s.field(QStringLiteral("GoalID")).isNull();
+    // A strategy needs a goal to hang under, and Move needs a strategy to move.
+    const bool goalListed = dm.CurrentGoalID != -1;
+    if (listed) {
+        DeleteBtn->setEnabled(mayEdit);
+        InsertBtn->setEnabled(mayEdit && goalListed);
+        EditBtn->setText(mayEdit ? QStringLiteral("Edit") : QStringLiteral("View"));
+        EditBtn->setEnabled(true);
+    } else {
+        InsertBtn->setEnabled(mayEdit && goalListed);
+        DeleteBtn->setEnabled(false);
+        EditBtn->setEnabled(false);
+        EditBtn->setText(QStringLiteral("Edit"));
+    }
+    MoveBtn->setEnabled(listed);
+}
+
+int StrategyListWindow::showChild(QDialog& child) {
+    struct Open {
+        int& n;
+        explicit Open(int& count) : n(count) { ++n; }
+        ~Open() { --n; }
+    };
+    int result = 0;
+    {
+        Open open(childOpen_);
+        result = controls::showModal(child);
+    }
+    FollowSelectedGoal(true);
+    return result;
+}
+
+void StrategyListWindow::InsertBtnClick() {
+    DataModule& dm = *ProgramDataForm;
+    StrategyEditor editor(this);
+    engine::Table& s = dm.StrategyTable;
+    const int number = dm.NextStrategyNumber(-1);
+    s.insert();
+    s.field(QStringLiteral("UserNumber")).setValue(dm.SelectedUserNumber);
+    s.field(QStringLiteral("GoalID")).setValue(dm.CurrentGoalID);
+    s.field(QStringLiteral("StrategyNumber")).setValue(number);
+    s.field(QStringLiteral("DoNotPrint")).setValue(false);
+    s.field(QStringLiteral("Compleated")).setValue(false);
+    showChild(editor);
+}
+
+void StrategyListWindow::EditBtnClick() {
+    StrategyEditor editor(this);
+    showChild(editor);
+}
+
+void StrategyListWindow::DBGrid2DblClick() {
+    if (EditBtn->isEnabled()) EditBtnClick();
+}
+
+bool StrategyListWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == DBGrid2 && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        // Enter on a strategy opens it as a double click does; the keypad's Enter counts too.
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            controls::guarded([this] { DBGrid2DblClick(); });
+            return true;
+        }
+    }
+    return controls::Screen::eventFilter(watched, e);
+}
+
+void StrategyListWindow::DeleteBtnClick() {
+    if (!controls::confirm(QStringLiteral("Are you sure you want to delete this Strategy?"))) return;
+    DataModule& dm = *ProgramDataForm;
+    engine::Table& s = dm.StrategyTable;
+    const engine::Field id = s.field(QStringLiteral("StrategyID"));
+    if (id.isNull()) return; // nothing stored to delete
+    // The strategy and its measurements go together or not at all.
+    engine::Transaction tx(dm.GoalDatabase);
+    engine::Query& q = dm.MeasureQuery;
+    q.close();
+    q.clear();
+    q.add("Delete From \"Measure.DB\" Where StrategyID = ", sql::Int{id.asInteger()});
+    q.prepare();
+    q.execSql();
+    q.close();
+    q.unprepare();
+    s.remove();
+    tx.commit();
+}
+
+void StrategyListWindow::PrintBtnClick() {
+    openPrintGoals();
+}
+
+void StrategyListWindow::openPrintGoals() {
+    PrintGoalsDialog form(this);
+    showChild(form);
+}
+
+void StrategyListWindow::MoveBtnClick() {
+    MoveStrategiesDialog dialog(this);
+    showChild(dialog);
+}

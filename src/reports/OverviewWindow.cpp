@@ -1,0 +1,287 @@
+#include "reports/OverviewWindow.h"
+
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "controls/Plain.h"
+#include "data/Csv.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+#include "engine/Query.h"
+#include "printing/Printer.h"
+#include "reports/CsvFile.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDate>
+#include <QGraphicsScene>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHorizontalBarSeries>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace {
+
+const QStringList kCountTitles{"Strategies", "Completed", "Open", "Overdue"};
+
+QTableWidget* makeGrid(const QStringList& titles, QWidget* parent) {
+    auto* g = new QTableWidget(0, int(titles.size()), parent);
+    g->setHorizontalHeaderLabels(titles);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSortingEnabled(true);
+    g->verticalHeader()->hide();
+    g->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    g->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    g->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    g->setWordWrap(false);
+    return g;
+}
+
+void fill(QTableWidget* g, const QVector<TProgressRow>& rows, bool withDepartment) {
+    g->setSortingEnabled(false);
+    g->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        const TProgressRow& row = rows[r];
+        int c = 0;
+        g->setItem(r, c++, new QTableWidgetItem(row.Name));
+        if (withDepartment) g->setItem(r, c++, new QTableWidgetItem(row.Department));
+        for (int n : {row.Counts.Strategies, row.Counts.Completed, row.Counts.Open, row.Counts.Overdue}) {
+            auto* item = new QTableWidgetItem;
+            item->setData(Qt::DisplayRole, n); // sorts as a number
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            g->setItem(r, c++, item);
+        }
+    }
+    g->setSortingEnabled(true);
+}
+
+QString htmlTable(const QTableWidget* g) {
+    QString h = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr>");
+    for (int c = 0; c < g->columnCount(); ++c)
+        h += QStringLiteral("<th>%1</th>").arg(g->horizontalHeaderItem(c)->text().toHtmlEscaped());
+    h += QStringLiteral("</tr>");
+    for (int r = 0; r < g->rowCount(); ++r) {
+        h += QStringLiteral("<tr>");
+        for (int c = 0; c < g->columnCount(); ++c) {
+            const QTableWidgetItem* it = g->item(r, c);
+            const bool number = it && it->data(Qt::DisplayRole).typeId() == QMetaType::Int;
+            h += QStringLiteral("<td%1>%2</td>")
+                     .arg(number ? QStringLiteral(" align=\"right\"") : QString(),
+                          it ? it->text().toHtmlEscaped() : QString());
+        }
+        h += QStringLiteral("</tr>");
+    }
+    return h + QStringLiteral("</table>");
+}
+
+} // namespace
+
+OverviewWindow::OverviewWindow(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("Overview"));
+    auto* lay = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    Label1 = new QLabel(QStringLiteral("Year:"), this);
+    YearSpin = new controls::SpinBox(2000, 2100, this);
+    YearSpin->setValue(QDate::currentDate().year());
+    Label1->setBuddy(YearSpin);
+    Label2 = new QLabel(QStringLiteral("Goal Type:"), this);
+    TypeCombo = new QComboBox(this);
+    TypeCombo->setFocusPolicy(Qt::StrongFocus); // a stray wheel turn does not change the selection
+    Label2->setBuddy(TypeCombo);
+    TypeCombo->addItem(QStringLiteral("(all types)"), -1);
+    {
+        engine::Query q(ProgramDataForm->GoalDatabase);
+        q.add("Select GoalTypeID, TypeDescription From \"GoalType.db\" Order By TypeDescription");
+        q.open();
+        for (int r = 0; r < q.recordCount(); ++r)
+            TypeCombo->addItem(q.valueAt(r, "TypeDescription").toString(), q.valueAt(r, "GoalTypeID"));
+    }
+    TypeCombo->setMinimumContentsLength(20);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, YearSpin, Label2, TypeCombo})
+        top->addWidget(w);
+    top->addStretch();
+    lay->addLayout(top);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    Tabs = new QTabWidget(split);
+    UserGrid = makeGrid(QStringList{"User", "Department"} + kCountTitles, Tabs);
+    DepartmentGrid = makeGrid(QStringList{"Department"} + kCountTitles, Tabs);
+    Tabs->addTab(UserGrid, QStringLiteral("Users"));
+    Tabs->addTab(DepartmentGrid, QStringLiteral("Departments"));
+    ChartView = new QChartView(split);
+    ChartView->setRenderHint(QPainter::Antialiasing);
+    ChartView->setMinimumSize(420, 320);
+    split->addWidget(Tabs);
+    split->addWidget(ChartView);
+    split->setSizes({560, 500});
+    lay->addWidget(split, 1);
+    TotalLabel = new QLabel(this);
+    lay->addWidget(TotalLabel);
+
+    auto* buttons = new QHBoxLayout;
+    PrintBtn = controls::button(QStringLiteral("Print"), this);
+    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    for (QPushButton* b : {PrintBtn, ExportBtn, BitBtn1})
+        buttons->addWidget(b);
+    lay->addLayout(buttons);
+    HelpBtn->setVisible(controls::helpFileExists());
+
+    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
+    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { SelectionChange(); }));
+    connect(TypeCombo, &QComboBox::currentIndexChanged, this,
+            controls::handler([this] { SelectionChange(); }));
+    resize(1120, 600);
+    SelectionChange();
+}
+
+void OverviewWindow::SelectionChange() {
+    overview_ =
+        ComputeProgressOverview(*ProgramDataForm, YearSpin->value(), TypeCombo->currentData().toInt());
+    fill(UserGrid, overview_.Users, true);
+    fill(DepartmentGrid, overview_.Departments, false);
+    const TProgressCounts& t = overview_.Total;
+    TotalLabel->setText(QStringLiteral("Total: %1 strategies, %2 completed, %3 open, %4 overdue")
+                            .arg(t.Strategies)
+                            .arg(t.Completed)
+                            .arg(t.Open)
+                            .arg(t.Overdue));
+    QChart* old = ChartView->chart();
+    ChartView->setChart(makeChart());
+    delete old; // a chart view does not own a chart it gives up
+}
+
+QString OverviewWindow::selectionText() const {
+    return QStringLiteral("%1, %2").arg(YearSpin->value()).arg(TypeCombo->currentText());
+}
+
+QChart* OverviewWindow::makeChart() const {
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("Strategies by department, %1").arg(selectionText()));
+    // Horizontal bars: department names stay readable however many there are.
+    auto* series = new QHorizontalBarSeries;
+    const std::pair<const char*, QColor> sets[] = {{"Completed", QColor(0x2A, 0x9D, 0x5C)},
+                                                   {"Open", QColor(0x3C, 0x7D, 0xC4)},
+                                                   {"Overdue", QColor(0xB0, 0x1E, 0x23)}};
+    // Bars are laid out from the bottom up: reversed, the departments read in order from the top.
+    QVector<TProgressRow> rows(overview_.Departments.rbegin(), overview_.Departments.rend());
+    QStringList categories;
+    for (const TProgressRow& d : rows)
+        categories << d.Name;
+    int highest = 0;
+    for (int s = 0; s < 3; ++s) {
+        auto* set = new QBarSet(QLatin1String(sets[s].first));
+        set->setColor(sets[s].second);
+        for (const TProgressRow& d : rows) {
+            const int v = s == 0 ? d.Counts.Completed : s == 1 ? d.Counts.Open : d.Counts.Overdue;
+            *set << v;
+            highest = std::max(highest, v);
+        }
+        series->append(set);
+    }
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(categories);
+    chart->addAxis(x, Qt::AlignLeft);
+    series->attachAxis(x);
+    auto* y = new QValueAxis;
+    // Whole numbers only: a step of at least one, about eight steps over the longest bar.
+    const int step = std::max(1, (highest + 7) / 8);
+    y->setRange(0, std::max(step, (highest + step - 1) / step * step));
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(step);
+    y->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(y, Qt::AlignBottom);
+    series->attachAxis(y);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+void OverviewWindow::render(QPrinter& printer) {
+    // The chart is drawn at a fixed size, independent of the window's.
+    // The chart is laid out at 700 by 400 and drawn at twice that resolution, so that its text
+    // keeps a readable size on paper.
+    const QSizeF size(700, 400);
+    QImage picture((size * 2).toSize(), QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    {
+        QGraphicsScene scene;
+        QChart* chart = makeChart();
+        scene.addItem(chart); // the scene owns it
+        chart->setGeometry(QRectF(QPointF(0, 0), size));
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        scene.render(&p, QRectF(QPointF(0, 0), size * 2), QRectF(QPointF(0, 0), size));
+    }
+    QTextDocument doc;
+    doc.setDefaultFont(QFont(QStringLiteral("Times New Roman"), 10));
+    doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("chart.png")), picture);
+    const TProgressCounts& t = overview_.Total;
+    doc.setHtml(QStringLiteral("<h1>Overview</h1><p>%1 &mdash; %2 strategies, %3 completed, %4 open, "
+                               "%5 overdue (printed %6)</p>"
+                               "<h2>Departments</h2>%7<p><img src=\"chart.png\" width=\"620\"></p>"
+                               "<h2>Users</h2>%8")
+                    .arg(selectionText().toHtmlEscaped())
+                    .arg(t.Strategies)
+                    .arg(t.Completed)
+                    .arg(t.Open)
+                    .arg(t.Overdue)
+                    .arg(QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy")))
+                    .arg(htmlTable(DepartmentGrid), htmlTable(UserGrid)));
+    doc.print(&printer);
+}
+
+void OverviewWindow::PrintBtnClick() {
+    QPrinter& printer = printing::currentPrinter();
+    if (!controls::dialogs().print(printer, this)) return;
+    if (SystemSettings.SendToPrinter) {
+        render(printer);
+        return;
+    }
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            controls::handler([this](QPrinter* p) { render(*p); }));
+    controls::showModal(preview);
+}
+
+void OverviewWindow::ExportBtnClick() {
+    const bool users = Tabs->currentWidget() == UserGrid;
+    const QTableWidget* g = users ? UserGrid : DepartmentGrid;
+    ExportCsvFile(
+        this,
+        QStringLiteral("overview-%1-%2.csv").arg(users ? "users" : "departments").arg(YearSpin->value()),
+        [g](QIODevice& out, QString* error) {
+            csv::Writer w(out);
+            QStringList titles;
+            for (int c = 0; c < g->columnCount(); ++c)
+                titles << g->horizontalHeaderItem(c)->text();
+            w.header(titles);
+            // In the order shown, as the person sorted it.
+            for (int r = 0; r < g->rowCount() && w.ok(); ++r) {
+                QVariantList values;
+                for (int c = 0; c < g->columnCount(); ++c)
+                    values << (g->item(r, c) ? g->item(r, c)->data(Qt::DisplayRole) : QVariant());
+                w.add(values);
+            }
+            if (!w.ok() && error) *error = w.error();
+            return w.ok();
+        });
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "controls/Screen.h"
+#include "data/Progress.h"
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QPrinter;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+
+namespace controls {
+class SpinBox;
+}
+
+// The completion overview: for a year and goal type, the strategies per user and per department,
+// completed, open and overdue, as tables and as a bar chart by department. Printed and exported
+// like the other reports.
+class OverviewWindow : public controls::Screen {
+    Q_OBJECT
+public:
+    explicit OverviewWindow(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    controls::SpinBox* YearSpin;
+    QLabel* Label2;
+    QComboBox* TypeCombo;
+    QTabWidget* Tabs;
+    QTableWidget* UserGrid;
+    QTableWidget* DepartmentGrid;
+    QLabel* TotalLabel;
+    QChartView* ChartView;
+    QPushButton* PrintBtn;
+    QPushButton* ExportBtn;
+    QPushButton* BitBtn1;
+
+    // Counts again for the year and type chosen.
+    void SelectionChange();
+    void PrintBtnClick();
+    void ExportBtnClick();
+
+    const TProgressOverview& overview() const { return overview_; }
+    // The chart of the counts shown, for the window and for printing.
+    QChart* makeChart() const;
+    // The printed pages: title, selection, the two tables and the chart.
+    void render(QPrinter& printer);
+
+private:
+    QString selectionText() const;
+    TProgressOverview overview_;
+};

@@ -1,0 +1,120 @@
+#include "reports/PrintGoalsDialog.h"
+
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "controls/Plain.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+#include "printing/Printer.h"
+#include "reports/ReportsWindow.h"
+#include "reports/StrategyReport.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace sql = engine::sql;
+
+PrintGoalsDialog::PrintGoalsDialog(QWidget* parent) : controls::Screen(parent) {
+    setWindowTitle(QStringLiteral("Print Goals"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    auto* lay = new QVBoxLayout(this);
+    QStringList items{QStringLiteral("Print All Strategies Under Selected Goal"),
+                      QStringLiteral("Print All Goals And All Strategies")};
+    if (SystemSettings.MultipulMeasure) items << QStringLiteral("Deliverable Report");
+    RadioGroup1 = new controls::RadioGroup(QStringLiteral("Print Options"), items, this);
+    RadioGroup1->setItemIndex(0);
+    lay->addWidget(RadioGroup1);
+
+    auto* dates = new QFormLayout;
+    Label1 = new QLabel(QStringLiteral("Completion Date Start:"), this);
+    DateTimePicker1 = new controls::DatePicker(this);
+    Label2 = new QLabel(QStringLiteral("Completion Date End:"), this);
+    DateTimePicker2 = new controls::DatePicker(this);
+    Label1->setBuddy(DateTimePicker1);
+    Label2->setBuddy(DateTimePicker2);
+    dates->addRow(Label1, DateTimePicker1);
+    dates->addRow(Label2, DateTimePicker2);
+    lay->addLayout(dates);
+    lay->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    PreviewBtn = controls::button(QStringLiteral("Preview"), this);
+    PrintBtn = controls::button(QStringLiteral("Print"), this);
+    CancelBtn = controls::button(QStringLiteral("Cancel"), this);
+    buttons->addWidget(HelpBtn);
+    buttons->addStretch();
+    for (QPushButton* b : {PreviewBtn, PrintBtn, CancelBtn})
+        buttons->addWidget(b);
+    lay->addLayout(buttons);
+
+    connect(RadioGroup1, &controls::RadioGroup::clicked, this,
+            controls::handler([this] { RadioGroup1Click(); }));
+    connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
+    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    FormCreate();
+    setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
+}
+
+void PrintGoalsDialog::FormCreate() {
+    HelpBtn->setVisible(controls::helpFileExists());
+    DateTimePicker1->setDate(QDate::currentDate());
+    DateTimePicker2->setDate(QDate::currentDate().addDays(1));
+    controls::setControlEnabled(DateTimePicker1, false);
+    controls::setControlEnabled(DateTimePicker2, false);
+}
+
+void PrintGoalsDialog::RadioGroup1Click() {
+    const bool dated = RadioGroup1->itemIndex() == 2;
+    controls::setControlEnabled(DateTimePicker1, dated);
+    controls::setControlEnabled(DateTimePicker2, dated);
+}
+
+void PrintGoalsDialog::BuildStrategyQuery() {
+    DataModule& dm = *ProgramDataForm;
+    // The strategy list keeps its year spinner's value in the goal year filter, shown or not.
+    bool ok = false;
+    int year = dm.GoalYearFilter.toInt(&ok);
+    if (!ok) year = QDate::currentDate().year();
+    const int kind = RadioGroup1->itemIndex();
+    sql::IntList keys;
+    if (kind == 2) keys = StrategyIDsByMeasureDate(DateTimePicker1->date(), DateTimePicker2->date());
+
+    engine::Query& q = dm.Strategyquery;
+    q.close();
+    q.clear();
+    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
+    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
+    q.add("Where S.GoalID = G.GoalID And");
+    q.add("G.GoalTypeID = T.GoalTypeID And");
+    q.add("S.Usernumber = U.UserNumber And");
+    q.add("S.DoNotPrint = False And");
+    if (kind == 0) q.add("S.GoalID = ", sql::Int{dm.CurrentGoalID}, " And");
+    q.add("G.GoalTypeID = ", sql::Int{dm.GoalTypeFilter}, " And");
+    q.add("G.GoalYear = ", sql::Int{year}, " And");
+    if (kind == 2) {
+        q.add("S.UserNumber = ", sql::Int{dm.SelectedUserNumber}, " And");
+        q.add("S.StrategyID in (", keys, ")");
+    } else {
+        q.add("S.UserNumber = ", sql::Int{dm.SelectedUserNumber});
+    }
+    q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
+    q.prepare();
+    q.open();
+}
+
+void PrintGoalsDialog::PrintBtnClick() {
+    QPrinter& printer = printing::currentPrinter();
+    if (!controls::dialogs().print(printer, this)) return;
+    RunStrategySelection([this] { BuildStrategyQuery(); }, SystemSettings.SendToPrinter ? &printer : nullptr,
+                         QString(), this);
+    accept();
+}
+
+void PrintGoalsDialog::PreviewBtnClick() {
+    RunStrategySelection([this] { BuildStrategyQuery(); }, nullptr, QString(), this);
+}

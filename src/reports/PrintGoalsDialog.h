@@ -1,0 +1,35 @@
+#pragma once
+
+#include "controls/Screen.h"
+
+class QLabel;
+class QPushButton;
+
+namespace controls {
+class DatePicker;
+class RadioGroup;
+} // namespace controls
+
+// The strategy list's print choice: the strategies of the selected goal, of all goals, or those
+// with a measurement due within a date range, for the user, goal type and year the list shows.
+class PrintGoalsDialog : public controls::Screen {
+    Q_OBJECT
+public:
+    explicit PrintGoalsDialog(QWidget* parent = nullptr);
+
+    controls::RadioGroup* RadioGroup1;
+    QLabel* Label1;
+    controls::DatePicker* DateTimePicker1;
+    QLabel* Label2;
+    controls::DatePicker* DateTimePicker2;
+    QPushButton* PreviewBtn;
+    QPushButton* PrintBtn;
+    QPushButton* CancelBtn;
+
+    void FormCreate();
+    void RadioGroup1Click();
+    void PrintBtnClick();
+    void PreviewBtnClick();
+    // Writes, prepares and opens the data module's Strategyquery for the chosen item.
+    void BuildStrategyQuery();
+};

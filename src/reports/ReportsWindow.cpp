@@ -1,0 +1,218 @@
+#include "reports/ReportsWindow.h"
+
+#include "controls/DataControls.h"
+#include "controls/Dialogs.h"
+#include "controls/ErrorHandler.h"
+#include "controls/Plain.h"
+#include "data/CsvExport.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+#include "printing/Printer.h"
+#include "reports/CsvFile.h"
+#include "reports/StrategyReport.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+namespace sql = engine::sql;
+
+engine::sql::IntList StrategyIDsByMeasureDate(const QDate& start, const QDate& end) {
+    sql::IntList list;
+    list.separator = QStringLiteral(",");
+    list.parenthesised = false;
+    list.values << -1;
+    engine::Query& q = ProgramDataForm->MeasureQuery;
+    q.close();
+    q.clear();
+    q.add("Select * From \"Measure.db\" Where");
+    q.add("CompleationDate >= ", sql::Date{start}, " And");
+    q.add("CompleationDate <= ", sql::Date{end});
+    q.prepare();
+    const engine::QueryReleaser release(q);
+    q.open();
+    list.values.reserve(q.recordCount() + 1);
+    for (q.first(); !q.eof(); q.next())
+        list.values << q.field(QStringLiteral("StrategyID")).asInteger();
+    return list;
+}
+
+namespace {
+// The visible-user set "(12, 4, 9)" as typed numbers, so that it is bound, not spliced.
+sql::IntList visibleUsers(const QString& set) {
+    sql::IntList users;
+    static const QRegularExpression number(QStringLiteral("-?\\d+"));
+    for (auto it = number.globalMatch(set); it.hasNext();)
+        users.values << it.next().captured().toLongLong();
+    return users;
+}
+} // namespace
+
+ReportsWindow::ReportsWindow(QWidget* parent) : controls::Screen(parent) {
+    DataModule& dm = *ProgramDataForm;
+    setWindowTitle(QStringLiteral("Reports"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    auto* lay = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    Label1 = new QLabel(QStringLiteral("Report Title:"), this);
+    ReportTitle = new QLineEdit(this);
+    form->addRow(Label1, ReportTitle);
+    Label2 = new QLabel(QStringLiteral("Goal Year:"), this);
+    GoalSpin = new controls::SpinBox(2000, 2100, this);
+    form->addRow(Label2, GoalSpin);
+    Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
+    DBLookupComboBox1 = new controls::DBLookupComboBox(this);
+    DBLookupComboBox1->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
+                               QStringLiteral("TypeDescription"));
+    form->addRow(Label3, DBLookupComboBox1);
+    Label1->setBuddy(ReportTitle);
+    Label2->setBuddy(GoalSpin);
+    Label3->setBuddy(DBLookupComboBox1);
+    lay->addLayout(form);
+
+    QStringList kinds{QStringLiteral("All Goals"), QStringLiteral("All Completed Goals"),
+                      QStringLiteral("All Uncompleted Goals")};
+    if (SystemSettings.MultipulMeasure) kinds << QStringLiteral("Deliverable Report");
+    ReportType = new controls::RadioGroup(QStringLiteral("Report Type"), kinds, this);
+    ReportType->setItemIndex(0);
+    lay->addWidget(ReportType);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Compleated Goals"), this);
+    auto* dates = new QFormLayout(GroupBox1);
+    Label4 = new QLabel(QStringLiteral("Completion Start Date:"), GroupBox1);
+    DateTimePicker1 = new controls::DatePicker(GroupBox1);
+    Label5 = new QLabel(QStringLiteral("Completion End Date:"), GroupBox1);
+    DateTimePicker2 = new controls::DatePicker(GroupBox1);
+    Label4->setBuddy(DateTimePicker1);
+    Label5->setBuddy(DateTimePicker2);
+    dates->addRow(Label4, DateTimePicker1);
+    dates->addRow(Label5, DateTimePicker2);
+    lay->addWidget(GroupBox1);
+
+    NoGoalTypeLabel = new QLabel(QStringLiteral("There is no goal type to report on: enter a goal type "
+                                                "on the goal types screen first."),
+                                 this);
+    NoGoalTypeLabel->setWordWrap(true);
+    lay->addWidget(NoGoalTypeLabel);
+    lay->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    PreviewBtn = controls::button(QStringLiteral("Preview"), this);
+    PrintBtn = controls::button(QStringLiteral("Print"), this);
+    BitBtn1 = controls::button(QStringLiteral("Cancel"), this);
+    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    ExportBtn->setObjectName(QStringLiteral("ExportBtn"));
+    buttons->addWidget(HelpBtn);
+    buttons->addWidget(ExportBtn);
+    buttons->addStretch();
+    for (QPushButton* b : {PreviewBtn, PrintBtn, BitBtn1})
+        buttons->addWidget(b);
+    lay->addLayout(buttons);
+
+    connect(ReportType, &controls::RadioGroup::clicked, this,
+            controls::handler([this] { ReportTypeClick(); }));
+    connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
+    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
+    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
+    connect(&dm.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
+
+    FormCreate();
+    setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
+}
+
+void ReportsWindow::FormCreate() {
+    DataModule& dm = *ProgramDataForm;
+    DateTimePicker1->setDate(QDate::currentDate());
+    DateTimePicker2->setDate(QDate::currentDate().addDays(1));
+    controls::setControlEnabled(DateTimePicker1, false);
+    controls::setControlEnabled(DateTimePicker2, false);
+    if (SystemSettings.NoGoalYear) {
+        Label2->hide();
+        GoalSpin->hide();
+    }
+    dm.FilterGoalsByUser = false;
+    engine::Table& types = dm.GoalTypeTable;
+    if (types.isOpen() && !types.isEmpty())
+        DBLookupComboBox1->setKeyValue(types.field(QStringLiteral("GoalTypeID")).value());
+    HelpBtn->setVisible(controls::helpFileExists());
+    GoalSpin->setValue(QDate::currentDate().year());
+    updatePrintButtons();
+}
+
+void ReportsWindow::updatePrintButtons() {
+    // The query needs a goal type key; without one there is nothing to ask for.
+    const QVariant type = DBLookupComboBox1->keyValue();
+    const bool chosen = type.isValid() && !type.isNull() && DBLookupComboBox1->currentIndex() >= 0;
+    PrintBtn->setEnabled(chosen);
+    PreviewBtn->setEnabled(chosen);
+    ExportBtn->setEnabled(chosen);
+    NoGoalTypeLabel->setVisible(!chosen);
+}
+
+void ReportsWindow::ReportTypeClick() {
+    const int kind = ReportType->itemIndex();
+    const bool dated = kind == 1 || kind == 3;
+    controls::setControlEnabled(DateTimePicker1, dated);
+    controls::setControlEnabled(DateTimePicker2, dated);
+}
+
+void ReportsWindow::BuildStrategyQuery() {
+    engine::Query& q = ProgramDataForm->Strategyquery;
+    const int kind = ReportType->itemIndex();
+    BeginStrategyQuery(q);
+    if (!SecurityData.CanViewAllStrategys)
+        q.add("S.UserNumber In ", visibleUsers(ProgramDataForm->VisibleUserSet), " And");
+    if (kind == 1)
+        q.add("S.Compleated = True And S.CompleationDate >= ", sql::Date{DateTimePicker1->date()},
+              " And S.CompleationDate <= ", sql::Date{DateTimePicker2->date()}, " And");
+    if (kind == 2) q.add("S.Compleated = False And");
+    if (kind == 3)
+        q.add("S.StrategyID in (", StrategyIDsByMeasureDate(DateTimePicker1->date(), DateTimePicker2->date()),
+              ") and");
+    if (!SystemSettings.NoGoalYear) q.add("G.GoalYear = ", sql::Int{GoalSpin->value()}, " And");
+    q.add("G.GoalTypeID = ", sql::Int{DBLookupComboBox1->keyValue().toLongLong()}, " And");
+    q.add("S.DoNotPrint = False");
+    q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
+    q.prepare();
+    q.open();
+}
+
+void ReportsWindow::PrintBtnClick() {
+    QPrinter& printer = printing::currentPrinter();
+    if (!controls::dialogs().print(printer, this)) return;
+    RunStrategySelection([this] { BuildStrategyQuery(); }, SystemSettings.SendToPrinter ? &printer : nullptr,
+                         ReportTitle->text(), this);
+    accept();
+}
+
+void ReportsWindow::PreviewBtnClick() {
+    RunStrategySelection([this] { BuildStrategyQuery(); }, nullptr, ReportTitle->text(), this);
+}
+
+void ReportsWindow::ExportBtnClick() {
+    engine::Query& q = ProgramDataForm->Strategyquery;
+    // The report screens share the query: leave it closed, as Print and Preview do, also when a
+    // step fails.
+    struct CloseAfter {
+        engine::Query& q;
+        ~CloseAfter() {
+            q.close();
+            q.unprepare();
+        }
+    } closeAfter{q};
+    BuildStrategyQuery();
+    const QString name = SystemSettings.NoGoalYear
+                             ? QStringLiteral("strategies.csv")
+                             : QStringLiteral("strategies-%1.csv").arg(GoalSpin->value());
+    ExportCsvFile(this, name, [&q](QIODevice& out, QString* error) {
+        return csv::exportStrategyRows(ProgramDataForm->GoalDatabase, q, out, error);
+    });
+}

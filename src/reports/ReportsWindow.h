@@ -1,0 +1,60 @@
+#pragma once
+
+#include "controls/Screen.h"
+#include "engine/Sql.h"
+
+#include <QDate>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace controls {
+class DatePicker;
+class DBLookupComboBox;
+class RadioGroup;
+class SpinBox;
+} // namespace controls
+
+// The strategies that have a measurement dated within [start, end], both ends included: -1
+// first, then one key per such measurement in the order of the data module's MeasureQuery.
+engine::sql::IntList StrategyIDsByMeasureDate(const QDate& start, const QDate& end);
+
+// Strategy reports for a goal year and goal type, by kind: all, completed within a date range,
+// uncompleted, or with a measurement due within a date range.
+class ReportsWindow : public controls::Screen {
+    Q_OBJECT
+public:
+    explicit ReportsWindow(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLineEdit* ReportTitle;
+    QLabel* Label2;
+    controls::SpinBox* GoalSpin;
+    QLabel* Label3;
+    controls::DBLookupComboBox* DBLookupComboBox1;
+    controls::RadioGroup* ReportType;
+    QGroupBox* GroupBox1;
+    QLabel* Label4;
+    controls::DatePicker* DateTimePicker1;
+    QLabel* Label5;
+    controls::DatePicker* DateTimePicker2;
+    QLabel* NoGoalTypeLabel;
+    QPushButton* PreviewBtn;
+    QPushButton* PrintBtn;
+    QPushButton* ExportBtn;
+    QPushButton* BitBtn1;
+
+    void FormCreate();
+    void ReportTypeClick();
+    void PrintBtnClick();
+    void PreviewBtnClick();
+    // Writes the strategies Print would print to a CSV file, one row per strategy.
+    void ExportBtnClick();
+    // Writes, prepares and opens the data module's Strategyquery for the choices shown.
+    void BuildStrategyQuery();
+
+private:
+    void updatePrintButtons();
+};

@@ -1,0 +1,242 @@
+#include "reports/StrategyReport.h"
+
+#include "controls/Dialogs.h"
+#include "controls/Screen.h"
+#include "data/CurrentUser.h"
+#include "data/DataModule.h"
+#include "printing/Printer.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <functional>
+
+using printing::Paragraph;
+using printing::RichDocument;
+namespace sql = engine::sql;
+
+namespace {
+constexpr double kIndent = 50; // points: 1000 twips
+constexpr auto BI = Paragraph::Style::BoldItalic;
+constexpr auto B = Paragraph::Style::Bold;
+constexpr auto P = Paragraph::Style::Plain;
+
+QString text(engine::DataSet& ds, const char* name) {
+    return ds.field(QString::fromLatin1(name)).asString();
+}
+
+} // namespace
+
+StrategyReport::StrategyReport(QObject* owner)
+    : printing::Report(&ProgramDataForm->Strategyquery, owner), QRBand1(detail) {
+    printIfEmpty = true;
+    pageHeader.enabled = false;
+    QRBand1.height = 44.7;
+    QRBand1.stretch = true;
+    QRBand1.forceNewPage = true;
+
+    // Drawn first, so that the titles lie over it.
+    LogoImage = QRBand1.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
+    LogoImage->stretch = false;
+    QRLabel1 = QRBand1.add<printing::Label>(QRectF(0, 0, 190.5, 9.8));
+    QRLabel1->font = reportFont(24);
+    QRLabel1->alignment = Qt::AlignHCenter | Qt::AlignTop;
+    QRLabel1->autoSize = false;
+    QRLabel2 = QRBand1.add<printing::Label>(QRectF(2.1, 8.5, 190.5, 5.8));
+    QRLabel2->font = reportFont(14);
+    QRLabel2->alignment = Qt::AlignHCenter | Qt::AlignTop;
+    QRLabel2->autoSize = false;
+    RichData = QRBand1.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
+    RichData->font = reportFont(10);
+
+    onWarning = [](const QString& message) { controls::showError(message); };
+    beforePrint = [this] { QuickRepBeforePrint(); };
+    beforeDetail = [this] { QRBand1BeforePrint(); };
+    afterPrint = [this] { QuickRepAfterPrint(); };
+}
+
+StrategyReport::~StrategyReport() = default;
+
+void StrategyReport::QuickRepBeforePrint() {
+    scratch_ = std::make_unique<RichDocument>();
+}
+
+void StrategyReport::QuickRepAfterPrint() {
+    RichData->document = nullptr;
+    scratch_.reset();
+    if (!logoProblem_.isEmpty() && !logoTold_) {
+        logoTold_ = true;
+        if (onWarning) onWarning(logoProblem_);
+    }
+}
+
+void StrategyReport::loadLogo(const QString& path) {
+    // The file is read once per run; a file that cannot be read leaves the page without a
+    // logo rather than half composed, and the person is told after the run.
+    if (path == logoPath_) return;
+    logoPath_ = path;
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        LogoImage->image = QImage();
+        logoProblem_ = QStringLiteral("The report logo %1 cannot be read (%2); the report is printed "
+                                      "without it.")
+                           .arg(QDir::toNativeSeparators(path), reader.errorString());
+        return;
+    }
+    LogoImage->image = std::move(image);
+}
+
+void StrategyReport::QRBand1BeforePrint() {
+    DataModule& dm = *ProgramDataForm;
+    engine::Query& row = dm.Strategyquery;
+    if (!scratch_) QuickRepBeforePrint();
+
+    const engine::Field id = row.field(QStringLiteral("StrategyID"));
+    const qint64 key = id.isNull() ? -1 : id.asInteger();
+
+    engine::Table& settings = dm.SettingsTable;
+    if (!settings.field(QStringLiteral("ReportBitMap")).isNull())
+        loadLogo(settings.field(QStringLiteral("ReportBitMap")).asString());
+    QRLabel1->caption = text(settings, "ReportTitle1");
+    QRLabel2->caption = text(settings, "ReportTitle2");
+
+    RichDocument& doc = *scratch_;
+    doc.clear();
+    if (!row.field(QStringLiteral("GoalYear")).isNull() && !SystemSettings.NoGoalYear)
+        doc.append(QStringLiteral("Goal Year: ") + text(row, "GoalYear"), BI);
+    doc.append(text(row, "username") + QLatin1Char(' ') + text(row, "TypeDescription") + QLatin1Char(' ') +
+                   TitleSuffix,
+               BI);
+    doc.append(text(row, "GoalDescription"), BI);
+    doc.append(QString(), P);
+    doc.append(QString(), P);
+    doc.append(QStringLiteral("STRATEGY # ") + text(row, "StrategyNumber"), BI);
+    doc.appendLines(text(row, "StrategyDescription"), P, kIndent);
+    doc.append(QString(), P, kIndent);
+    doc.append(QStringLiteral("RESPONSIBILITY:"), BI);
+    doc.appendLines(text(row, "Responsibility"), P, kIndent);
+    doc.append(QString(), P, kIndent);
+    doc.append(QStringLiteral("DELIVERABLE:"), BI);
+    appendDeliverables(doc, key);
+    doc.append(QStringLiteral("MEASUREMENT:"), BI);
+    appendMeasurements(doc, key);
+    doc.append(QStringLiteral("COMPLETION DATE:"), BI);
+    QString completion = text(row, "CompleationDate");
+    if (row.field(QStringLiteral("Compleated")).asBoolean()) completion += QStringLiteral(" Completed");
+    doc.append(completion, P, kIndent);
+    doc.append(QString(), P, kIndent);
+    doc.append(QStringLiteral("ADDITIONAL RESOURCES (if any):"), BI);
+    doc.appendLines(text(row, "AddationalResources"), P, kIndent);
+    doc.append(QString(), P, kIndent);
+    doc.append(QStringLiteral("COMMENTS/STATUS:"), BI);
+    doc.appendLines(text(row, "CommentsStatus"), P, kIndent);
+    doc.append(QString(), P, kIndent);
+
+    RichData->document = &doc;
+}
+
+namespace {
+void openMeasurements(engine::Query& q, qint64 strategyKey) {
+    q.close();
+    q.clear();
+    q.add("Select * From \"Measure.db\" Where");
+    q.add("StrategyID = ", sql::Int{strategyKey});
+    q.add("Order By MeasurementNumber");
+    q.prepare();
+    q.open();
+}
+
+// Runs `item` on each measurement item of a strategy, in number order; a strategy without any
+// gives one blank line.
+void forEachMeasurement(RichDocument& doc, qint64 strategyKey,
+                        const std::function<void(engine::Query&)>& item) {
+    engine::Query& q = ProgramDataForm->MeasureQuery;
+    openMeasurements(q, strategyKey);
+    const engine::QueryReleaser release(q);
+    if (q.isEmpty()) doc.append(QString(), P, kIndent);
+    for (q.first(); !q.eof(); q.next())
+        item(q);
+}
+} // namespace
+
+void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
+    engine::Query& strategy = ProgramDataForm->Strategyquery;
+    if (!SystemSettings.MultipulMeasure) {
+        doc.appendLines(text(strategy, "Deliverable"), P, kIndent);
+        doc.append(QString(), P, kIndent);
+        return;
+    }
+    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
+        doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Deliverable"), P,
+                        kIndent);
+        QString completion;
+        if (!q.field(QStringLiteral("CompleationDate")).isNull())
+            completion = QStringLiteral("Completion Date: ") + text(q, "CompleationDate");
+        if (q.field(QStringLiteral("Compleated")).asBoolean()) completion += QStringLiteral(" Completed");
+        doc.append(completion, B, kIndent);
+        if (!completion.isEmpty()) doc.append(QString(), P, kIndent);
+    });
+}
+
+void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
+    engine::Query& strategy = ProgramDataForm->Strategyquery;
+    if (!SystemSettings.MultipulMeasure) {
+        const QString own = text(strategy, "Measurement");
+        doc.appendLines(own, P, kIndent);
+        if (!own.isEmpty()) doc.append(QString(), P, kIndent);
+        return;
+    }
+    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
+        doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Measurement"), P,
+                        kIndent);
+        doc.append(QString(), P, kIndent);
+    });
+}
+
+// ---- Running the report for the screens -----------------------------------------------------
+
+void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
+    engine::Query& q = ProgramDataForm->Strategyquery;
+    const engine::QueryReleaser release(q);
+    if (!q.isOpen()) return;
+    StrategyReport report(parent);
+    report.TitleSuffix = titleSuffix;
+    if (printer)
+        report.print(*printer);
+    else
+        report.preview(parent, [](QDialog& d) { return controls::showModal(d); });
+}
+
+void PrintStrategyReport(bool preview, QWidget* parent) {
+    engine::Query& q = ProgramDataForm->Strategyquery;
+    const engine::QueryReleaser release(q);
+    if (preview) {
+        RunStrategyReport(nullptr, QString(), parent);
+        return;
+    }
+    QPrinter& printer = printing::currentPrinter();
+    if (!controls::dialogs().print(printer, parent)) return;
+    RunStrategyReport(SystemSettings.SendToPrinter ? &printer : nullptr, QString(), parent);
+}
+
+void BeginStrategyQuery(engine::Query& q) {
+    q.close();
+    q.clear();
+    q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
+    q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
+    q.add("Where S.GoalID = G.GoalID And");
+    q.add("S.Usernumber = U.UserNumber And");
+    q.add("G.GoalTypeID = T.GoalTypeID And");
+}
+
+void RunStrategySelection(const std::function<void()>& build, QPrinter* printer, const QString& titleSuffix,
+                          QWidget* parent) {
+    try {
+        build();
+    } catch (...) {
+        ProgramDataForm->Strategyquery.unprepare();
+        throw;
+    }
+    RunStrategyReport(printer, titleSuffix, parent);
+}

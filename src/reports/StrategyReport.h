@@ -1,0 +1,81 @@
+#pragma once
+
+#include "printing/Report.h"
+
+#include <functional>
+#include <memory>
+
+class QPrinter;
+namespace engine {
+class Query;
+}
+class QWidget;
+
+// The printed form of strategies: one page per row of the data module's Strategyquery, headed
+// by the logo and the two report titles of the settings, with the composed body below.
+class StrategyReport : public printing::Report {
+    Q_OBJECT
+public:
+    explicit StrategyReport(QObject* owner = nullptr);
+    ~StrategyReport() override;
+
+    printing::Band& QRBand1;
+    printing::Label* QRLabel1;
+    printing::Label* QRLabel2;
+    printing::Picture* LogoImage;
+    printing::RichTextBox* RichData;
+
+    // Added after the owner's name and goal type on every page; empty unless a caller sets it.
+    QString TitleSuffix;
+
+    // Run events: the scratch document lives from the first to the last.
+    void QuickRepBeforePrint();
+    // Composes the page of the current row of Strategyquery into the scratch document.
+    void QRBand1BeforePrint();
+    void QuickRepAfterPrint();
+
+    // The body composed for the current row; null outside a run.
+    const printing::RichDocument* body() const { return scratch_.get(); }
+
+    // How the person is told that the logo could not be read (once per report); an error box
+    // unless replaced (the command-line tool writes it to its error output).
+    std::function<void(const QString&)> onWarning;
+
+private:
+    void loadLogo(const QString& path);
+    void appendDeliverables(printing::RichDocument& doc, qint64 strategyKey);
+    void appendMeasurements(printing::RichDocument& doc, qint64 strategyKey);
+    std::unique_ptr<printing::RichDocument> scratch_;
+    QString logoPath_;      // the file LogoImage holds, or failed to read
+    QString logoProblem_;   // what went wrong reading it, until told
+    bool logoTold_ = false; // the person hears of an unreadable logo once
+};
+
+// The one way the strategy editor prints and previews its strategy.
+//
+// The caller has written and opened the data module's Strategyquery (or left it closed when
+// there is nothing to print, e.g. a strategy not stored yet). Then:
+//  - preview == false (Print): the print dialog is shown first; cancelling it prints nothing.
+//    Otherwise the report goes straight to the chosen printer when SendToPrinter is on, and
+//    to the modal preview when it is off.
+//  - preview == true (Preview): the modal preview, without a print dialog.
+// With Strategyquery closed, Print shows the dialog and prints nothing, and Preview shows
+// nothing. The title suffix stays empty. Strategyquery is closed and unprepared afterwards in
+// every case, also when printing fails (the failure is thrown as engine::Error for the default
+// error handler; the do-not-print refusal is the caller's, before calling this).
+void PrintStrategyReport(bool preview, QWidget* parent);
+
+// For screens that show the print dialog before writing their query: runs one report over the
+// open Strategyquery with a title suffix, to `printer` when given and to the modal preview
+// otherwise, then closes and unprepares Strategyquery (also on failure).
+void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent);
+
+// For the report screens: builds their selection into Strategyquery with `build`, then runs the
+// report over it as RunStrategyReport does. A selection that fails to build leaves the query
+// closed and unprepared, like a report that fails.
+void RunStrategySelection(const std::function<void()>& build, QPrinter* printer, const QString& titleSuffix,
+                          QWidget* parent);
+
+// Closes and clears a strategy query and writes the lines its selections share: the strategy with
+// its goal, owner and goal type, ending in "And" for the caller's own conditions.
+void BeginStrategyQuery(engine::Query& q);
