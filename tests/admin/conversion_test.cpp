@@ -6,6 +6,7 @@
 #include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
+#include "support/Seed.h"
 
 #include <QDate>
 #include <QLabel>
@@ -291,13 +292,14 @@ TEST_F(FolderConversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
     }
 
     // Killed at a random moment: before, during or after its commit.
+    QRandomGenerator rng(testing_support::testSeed());
     for (int round = 0; round < 4; ++round) {
         const QStringList beforeStrategies = dump(*dm, "Strategys.db", "StrategyID");
         const QStringList beforeMeasures = dump(*dm, "Measure.db", "MeasurementID");
         {
             Peer peer(store.location());
             ASSERT_EQ(peer.send("convert multiple"), "ok converting");
-            QThread::msleep(QRandomGenerator::global()->bounded(400));
+            QThread::msleep(rng.bounded(400));
             peer.kill();
         }
         integrity();

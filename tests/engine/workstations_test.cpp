@@ -6,6 +6,7 @@
 #include "engine/Table.h"
 #include "support/Eventually.h"
 #include "support/Peer.h"
+#include "support/Seed.h"
 #include "support/Stores.h"
 
 #include <QCoreApplication>
@@ -161,11 +162,12 @@ TEST_F(FolderWorkstations, AKilledPostLeavesEveryFileIntact) {
         peer.kill();
     }
     // Killed at random moments while posting row after row.
+    QRandomGenerator rng(testing_support::testSeed());
     for (int round = 0; round < 5; ++round) {
         Peer peer(dir.path());
         ASSERT_EQ(peer.send("open Strategys.db"), "ok");
         ASSERT_EQ(peer.send("churn Strategys.db StrategyDescription"), "ok churning");
-        QThread::msleep(50 + QRandomGenerator::global()->bounded(200));
+        QThread::msleep(50 + rng.bounded(200));
         peer.kill();
     }
     Query check(db);
