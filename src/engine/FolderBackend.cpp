@@ -1,6 +1,7 @@
 #include "engine/FolderBackend.h"
 
 #include "engine/Files.h"
+#include "engine/FolderOpenLock.h"
 #include "engine/LockFile.h"
 
 #include <QDir>
@@ -23,8 +24,6 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Below this much free space on the database's disk, a full disk is the database's.
 constexpr qint64 kDatabaseDiskSlack = qint64(4) * 1024 * 1024;
-// Record locks lie beyond the bytes of the open locks.
-constexpr qint64 kRecordLockBase = qint64(1) << 32;
 const char* const kProtectionTable = "vardimo_protection";
 } // namespace
 
@@ -468,30 +467,8 @@ qint64 FolderBackend::insertedKey(QSqlQuery& executed) const {
     return executed.lastInsertId().toLongLong();
 }
 
-// The locks of one table object on the table's lock file: a shared byte while the table is open
-// (an exclusive one for an exclusive open) and one byte per locked row beyond them. The locks
-// belong to the open file, so two table objects of one process conflict as two workstations do.
-class FolderOpenLock : public Backend::OpenLock {
-public:
-    LockFile file;
-    QString fileName;
-    bool lockRecord(qint64 key) override {
-        if (!file.writable()) throw Error(QStringLiteral("Table is read only: %1").arg(fileName));
-        return file.lockExclusive(kRecordLockBase + key);
-    }
-    void unlockRecord(qint64 key) override {
-        if (file.isOpen()) file.unlock(kRecordLockBase + key);
-    }
-};
-
 std::unique_ptr<Backend::OpenLock> FolderBackend::lockTable(const TableDef& t, bool exclusive) {
-    auto lock = std::make_unique<FolderOpenLock>();
-    lock->fileName = t.fileName;
-    lock->file.open(lockPath(t), tablePath(t));
-    if (exclusive && !lock->file.writable())
-        throw Error(QStringLiteral("Table is read only: %1 cannot be opened exclusively.").arg(t.fileName));
-    if (!(exclusive ? lock->file.lockExclusive(0) : lock->file.lockShared(0))) return nullptr;
-    return lock;
+    return FolderOpenLock::take(t.fileName, lockPath(t), tablePath(t), exclusive);
 }
 
 void FolderBackend::compact(const TableDef& t) {

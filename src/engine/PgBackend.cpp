@@ -6,19 +6,15 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlDriver>
-#include <QUrl>
-#include <QUrlQuery>
 #include <QUuid>
 
 namespace engine {
 
 namespace {
 
-// Advisory lock keys. Table opens and sessions use the two-integer form with their own first
-// number; record locks use the one-number form, so the two never meet.
-constexpr int kTableOpenClass = 1;
+// The first number of the two-integer advisory lock that marks a live session (table opens use
+// another, see PgLocks).
 constexpr int kSessionClass = 2;
-constexpr int kRecordKeyBits = 40;
 
 const char* const kSchemaTable = "vardimo_schema";
 const char* const kSessionTable = "vardimo_sessions";
@@ -81,137 +77,9 @@ bool connectionLost(const QSqlError& e) {
 
 } // namespace
 
-bool isServerLocation(const QString& location) {
-    const QString l = location.trimmed();
-    return l.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           l.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
-}
-
-PgLocation PgLocation::parse(const QString& uri) {
-    if (!isServerLocation(uri)) throw Error(QStringLiteral("Not a PostgreSQL connection URI: %1").arg(uri));
-    // QUrl refuses an empty host followed by a user ("postgresql://user@/db"), which libpq allows
-    // for the default socket; a placeholder host keeps the rest parseable.
-    QString text = uri.trimmed();
-    const int scheme = int(text.indexOf(QLatin1String("://")));
-    const int slash = int(text.indexOf(QLatin1Char('/'), scheme + 3));
-    const int at = int(text.lastIndexOf(QLatin1Char('@'), slash < 0 ? -1 : slash));
-    bool noHost = false;
-    if (at >= 0 && (slash == at + 1 || (slash < 0 && at == text.size() - 1))) {
-        text.insert(at + 1, QLatin1String("vardimo-default-host"));
-        noHost = true;
-    } else if (at < 0 && slash == scheme + 3) {
-        text.insert(scheme + 3, QLatin1String("vardimo-default-host"));
-        noHost = true;
-    }
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid()) throw Error(QStringLiteral("Not a valid PostgreSQL connection URI: %1").arg(uri));
-    PgLocation loc;
-    loc.host = noHost ? QString() : url.host();
-    loc.port = url.port(-1);
-    loc.user = url.userName(QUrl::FullyDecoded);
-    loc.password = url.password(QUrl::FullyDecoded);
-    loc.database = url.path(QUrl::FullyDecoded).mid(1);
-    const QUrlQuery query(url);
-    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (key == QLatin1String("host"))
-            loc.host = value;
-        else if (key == QLatin1String("port"))
-            loc.port = value.toInt();
-        else if (key == QLatin1String("user"))
-            loc.user = value;
-        else if (key == QLatin1String("password"))
-            loc.password = value;
-        else if (key == QLatin1String("dbname"))
-            loc.database = value;
-        else {
-            // The driver passes options on as key=value words; a space would split one.
-            if (value.contains(QLatin1Char(' ')) || value.contains(QLatin1Char(';')) ||
-                key.contains(QLatin1Char(' ')))
-                throw Error(
-                    QStringLiteral("The connection setting %1 of %2 cannot hold spaces or semicolons.")
-                        .arg(key, uri));
-            loc.options << key + QLatin1Char('=') + value;
-        }
-    }
-    QUrl shown = url;
-    shown.setPassword(QString());
-    QUrlQuery shownQuery(query);
-    shownQuery.removeAllQueryItems(QStringLiteral("password"));
-    shown.setQuery(shownQuery);
-    loc.display = shown.toString();
-    if (noHost) loc.display.replace(QLatin1String("vardimo-default-host"), QString());
-    return loc;
-}
-
-// Holds a table open for one table object; its record locks are the object's.
-class PgBackend::Lock : public Backend::OpenLock {
-public:
-    Lock(PgBackend* owner, int table, bool exclusive) : owner_(owner), table_(table), exclusive_(exclusive) {}
-    ~Lock() override {
-        if (!owner_) return;
-        for (qint64 key : std::as_const(keys_))
-            release(key);
-        keys_.clear();
-        if (exclusive_)
-            owner_->exclusiveOpens_.remove(table_);
-        else if (--owner_->sharedOpens_[table_] <= 0)
-            owner_->sharedOpens_.remove(table_);
-        owner_->locks_.remove(this);
-        if (!owner_->open_) return;
-        try {
-            owner_->exec(QString::fromLatin1(exclusive_ ? "SELECT pg_advisory_unlock(%1, %2)"
-                                                        : "SELECT pg_advisory_unlock_shared(%1, %2)")
-                             .arg(kTableOpenClass)
-                             .arg(table_));
-        } catch (const Error&) {
-            // A lost connection has released the lock on the server already.
-        }
-    }
-
-    bool lockRecord(qint64 key) override {
-        if (!owner_ || !owner_->open_) throw Error(QStringLiteral("The database is not open."));
-        if (keys_.contains(key)) return true;
-        if (owner_->records_.contains({table_, key})) return false;
-        QSqlQuery& q =
-            owner_->execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {serverKey(key)});
-        const bool got = q.next() && q.value(0).toBool();
-        q.finish();
-        if (!got) return false;
-        owner_->records_.insert({table_, key});
-        keys_.insert(key);
-        return true;
-    }
-
-    void unlockRecord(qint64 key) override {
-        if (!owner_ || !keys_.contains(key)) return;
-        keys_.remove(key);
-        release(key);
-    }
-
-    void detach() { owner_ = nullptr; }
-
-private:
-    QVariant serverKey(qint64 key) const {
-        return QVariant::fromValue<qint64>((qint64(table_) << kRecordKeyBits) |
-                                           (key & ((qint64(1) << kRecordKeyBits) - 1)));
-    }
-    void release(qint64 key) {
-        owner_->records_.remove({table_, key});
-        if (!owner_->open_) return;
-        try {
-            owner_->execPrepared(QStringLiteral("SELECT pg_advisory_unlock(?)"), {serverKey(key)}).finish();
-        } catch (const Error&) {
-        }
-    }
-
-    PgBackend* owner_;
-    int table_;
-    bool exclusive_;
-    QSet<qint64> keys_;
-};
-
 PgBackend::PgBackend()
-    : connectionName_(QStringLiteral("vardimo-pg-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+    : connectionName_(QStringLiteral("vardimo-pg-%1").arg(QUuid::createUuid().toString(QUuid::Id128))),
+      locks_(*this) {}
 
 PgBackend::~PgBackend() {
     PgBackend::close();
@@ -257,13 +125,8 @@ void PgBackend::connect(const QString& location) {
 }
 
 void PgBackend::disconnect() {
-    for (Lock* l : std::as_const(locks_))
-        l->detach();
-    locks_.clear();
+    locks_.forgetAll();
     prepared_.clear();
-    sharedOpens_.clear();
-    exclusiveOpens_.clear();
-    records_.clear();
     if (connected_) {
         {
             QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
@@ -661,31 +524,6 @@ QVariant PgBackend::readValue(const QVariant& stored, FieldType type) const {
         return stored.toString();
     }
     return stored;
-}
-
-int PgBackend::tableNumber(const TableDef& t) {
-    const auto& all = tables();
-    for (size_t i = 0; i < all.size(); ++i)
-        if (&all[i] == &t || all[i].schemaName == t.schemaName) return int(i) + 1;
-    throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
-}
-
-std::unique_ptr<Backend::OpenLock> PgBackend::lockTable(const TableDef& t, bool exclusive) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
-    const int n = tableNumber(t);
-    if (exclusiveOpens_.contains(n) || (exclusive && sharedOpens_.value(n) > 0)) return nullptr;
-    QSqlQuery q = exec(QString::fromLatin1(exclusive ? "SELECT pg_try_advisory_lock(%1, %2)"
-                                                     : "SELECT pg_try_advisory_lock_shared(%1, %2)")
-                           .arg(kTableOpenClass)
-                           .arg(n));
-    if (!q.next() || !q.value(0).toBool()) return nullptr;
-    if (exclusive)
-        exclusiveOpens_.insert(n);
-    else
-        ++sharedOpens_[n];
-    auto lock = std::make_unique<Lock>(this, n, exclusive);
-    locks_.insert(lock.get());
-    return lock;
 }
 
 void PgBackend::compact(const TableDef& t) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/PgLocation.h"
+#include "engine/PgLocks.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,22 +11,6 @@
 #include <memory>
 
 namespace engine {
-
-// The parts of a postgresql:// URI that the driver takes one by one. Passwords follow the
-// server's own conventions (~/.pgpass, PGPASSWORD, service files); one written into the URI is
-// used but never shown.
-struct PgLocation {
-    QString host; // a name, an address, or the folder of a Unix socket; empty: the default
-    int port = -1;
-    QString user;
-    QString password;
-    QString database;
-    QStringList options; // further key=value settings of the URI's query
-    QString display;     // the URI without the password
-
-    // Throws engine::Error for a text that is no postgresql:// URI.
-    static PgLocation parse(const QString& uri);
-};
 
 // A database held by a PostgreSQL server, reached through Qt's QPSQL driver. The nine tables
 // keep their names (the table file name without ".db", in lower case), their columns (in lower
@@ -73,7 +59,9 @@ public:
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType type) const override;
 
-    std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
+    std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override {
+        return locks_.lockTable(t, exclusive);
+    }
     QStringList sessions() override;
 
     void compact(const TableDef& t) override;
@@ -89,28 +77,21 @@ public:
     // The server process serving this session (for tests that cut a connection).
     int serverPid();
 
-private:
-    class Lock;
-    friend class Lock;
     // Runs a statement that runs again and again (the record locks) through a statement
     // prepared once on the server; the result stays readable until its next run.
     QSqlQuery& execPrepared(const QString& sql, const QVariantList& binds);
+
+private:
     void connect(const QString& location);
     void disconnect();
     void checkSchema();
     void registerSession(const QString& userName);
-    static int tableNumber(const TableDef& t);
 
     QString connectionName_;
     PgLocation location_;
     bool open_ = false;
     bool connected_ = false;
-    // What this session's table objects hold, so that two of them conflict as two workstations
-    // do (the server does not make a session's own advisory locks conflict with each other).
-    QHash<int, int> sharedOpens_;
-    QSet<int> exclusiveOpens_;
-    QSet<QPair<int, qint64>> records_;
-    QSet<Lock*> locks_;
+    PgLocks locks_;
     QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };
 
