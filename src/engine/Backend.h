@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Error.h"
+#include "engine/LargeResult.h"
 #include "engine/Schema.h"
 #include "engine/Sql.h"
 
@@ -42,9 +43,9 @@ public:
 
     // --- Names and statements ---------------------------------------------------------------
     // Checks that a table is there and can be used, and makes it reachable from statements.
-    virtual void prepareTable(const TableDef& t) = 0;
-    // Whether prepareTable may run inside a transaction (a folder attaches no file there).
-    virtual bool preparesInTransaction(const TableDef& t) const = 0;
+    // `inTransaction`: the connection is inside a transaction, where a store that cannot reach a
+    // new table then (a folder attaches no file there) refuses with a message saying so.
+    virtual void prepareTable(const TableDef& t, bool inTransaction) = 0;
     // A table and a column as statements of this store name them.
     virtual QString tableName(const TableDef& t) const = 0;
     virtual QString columnName(const QString& column) const = 0;
@@ -62,6 +63,9 @@ public:
     // Runs one statement of this store's dialect with bound values; throws engine::Error with a
     // message a person can act on, naming `files` (the table files concerned) where it can.
     virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) = 0;
+    // Runs BEGIN, COMMIT and the savepoint statements, in the way that costs this store
+    // least (every post begins and commits).
+    virtual void control(const QString& sql, const QString& files = {}) = 0;
     // A failure of a statement run on connection() as the engine reports it: a lock held by
     // another workstation is Error::Kind::Busy (the engine waits and tries again). `preparing`:
     // the statement failed to prepare, where a fault of the statement itself is reported as an
@@ -87,10 +91,9 @@ public:
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
 
     // --- Large query results ------------------------------------------------------------------
-    // Whether a large result is copied into a temporary table of this connection and read from
-    // there in windows (the folder store); otherwise it is counted, then read forward from an
-    // offset, straight from the server's result.
-    virtual bool copiesLargeResults() const = 0;
+    // Opens the result of a Select too large to hold in memory; its statements run through `exec`.
+    virtual std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
+                                                         const LargeResult::Exec& exec) = 0;
 
     // --- Locks --------------------------------------------------------------------------------
     // Held by one table object while it is open. Every lock dies with the session's connection

@@ -88,10 +88,7 @@ QSqlDatabase Database::connection() const {
 
 void Database::attach(const TableDef& t) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
-    if (!levels_.empty() && !backend_->preparesInTransaction(t))
-        throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
-                        .arg(t.fileName));
-    backend_->prepareTable(t);
+    backend_->prepareTable(t, !levels_.empty());
 }
 
 QStringList Database::sessions() {
@@ -174,6 +171,13 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     return Cursor(std::move(st));
 }
 
+std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, const QString& files) {
+    return backend().openLargeResult(st, files,
+                                     [this](const QString& sql, const QVariantList& binds, const QString& f) {
+                                         return exec(sql, binds, f);
+                                     });
+}
+
 void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
                     const Backend::RowSink& row) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
@@ -212,11 +216,13 @@ void Database::begin() {
 }
 
 void Database::control(const QString& sql, const QString& files) {
-    // A folder prepares these once (every post begins and commits); a server cannot prepare them.
-    if (backend_->kind() == Backend::Kind::Folder)
-        run(sql, {}, files);
-    else
-        exec(sql, {}, files);
+    checkTransactionAlive();
+    try {
+        backend_->control(sql, files);
+    } catch (const Error&) {
+        failed();
+        throw;
+    }
 }
 
 QString Database::writtenFiles() const {

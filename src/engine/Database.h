@@ -84,6 +84,9 @@ public:
     // every column of `t` in order. The statement is prepared once per text and its reading ends
     // before this returns (no lock outlives the read).
     void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const Backend::RowSink& row);
+    // Opens the result of a Select too large to hold in memory, kept where the store reads it
+    // again at least cost; reading it runs on this connection.
+    std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files);
 
     // The user names of every live session of this database, this one included.
     QStringList sessions();

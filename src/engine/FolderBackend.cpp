@@ -2,6 +2,7 @@
 
 #include "engine/Files.h"
 #include "engine/FolderOpenLock.h"
+#include "engine/FolderSnapshot.h"
 #include "engine/LockFile.h"
 
 #include <QDir>
@@ -159,6 +160,7 @@ void FolderBackend::close() {
     for (const auto& [sql, r] : raw_)
         sqlite3_finalize(r.stmt);
     raw_.clear();
+    controls_.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -210,7 +212,7 @@ void FolderBackend::recoverStaleConnections(const QString& base) {
         if (!supers.isEmpty()) {
             for (const auto& t : tables()) {
                 try {
-                    prepareTable(t);
+                    prepareTable(t, false);
                     exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
                              .arg(quoteIdentifier(t.schemaName)),
                          {}, t.fileName);
@@ -253,9 +255,12 @@ QString FolderBackend::findFile(const QString& folder, const QString& name) {
     return {};
 }
 
-void FolderBackend::prepareTable(const TableDef& t) {
+void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     if (attached_.contains(t.schemaName)) return;
+    if (inTransaction)
+        throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
+                        .arg(t.fileName));
     const QString path = tablePath(t);
     QFileInfo fi(path);
     if (!fi.exists()) throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
@@ -303,6 +308,30 @@ QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, con
         throw e;
     }
     return q;
+}
+
+void FolderBackend::control(const QString& sql, const QString& files) {
+    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    // Prepared once: every post begins and commits.
+    auto it = controls_.find(sql);
+    if (it == controls_.end()) {
+        QSqlQuery q(connection());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
+        it = controls_.emplace(sql, std::move(q)).first;
+    }
+    QSqlQuery& q = it->second;
+    if (!q.exec()) {
+        const Error e = failure(q.lastError(), files);
+        q.finish();
+        throw e;
+    }
+    q.finish();
+}
+
+std::unique_ptr<LargeResult> FolderBackend::openLargeResult(const Statement& st, const QString& files,
+                                                            const LargeResult::Exec& exec) {
+    return std::make_unique<FolderSnapshot>(st, files, exec);
 }
 
 bool FolderBackend::failureEndsTransaction(int) const {

@@ -40,8 +40,7 @@ public:
     // existing table file.
     void create(const QString& location) override;
 
-    void prepareTable(const TableDef& t) override;
-    bool preparesInTransaction(const TableDef& t) const override { return attached_.contains(t.schemaName); }
+    void prepareTable(const TableDef& t, bool inTransaction) override;
     QString tableName(const TableDef& t) const override { return t.qualifiedName(); }
     QString columnName(const QString& column) const override { return quoteIdentifier(column); }
     QString selectTerm(const TableDef&, const QString& column) const override {
@@ -51,6 +50,7 @@ public:
     QString orderTerm(const TableDef& t, const QString& column) const override;
     Statement translate(const Statement& st) const override { return st; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
+    void control(const QString& sql, const QString& files = {}) override;
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
     bool failureSpoilsTransaction() const override { return false; }
@@ -59,7 +59,8 @@ public:
     QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
-    bool copiesLargeResults() const override { return true; }
+    std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
+                                                 const LargeResult::Exec& exec) override;
 
     std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
     QStringList sessions() override { return session_.users(); }
@@ -100,6 +101,7 @@ private:
         bool inUse = false;
     };
     std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
+    std::map<QString, QSqlQuery> controls_;
 };
 
 } // namespace engine

@@ -1,6 +1,7 @@
 #include "engine/PgBackend.h"
 
 #include "engine/Error.h"
+#include "engine/PgPagedResult.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -289,7 +290,7 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
     disconnect();
 }
 
-void PgBackend::prepareTable(const TableDef& t) {
+void PgBackend::prepareTable(const TableDef& t, bool) {
     if (!open_) throw Error(QStringLiteral("The database is not open."));
     QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {tableName(t)});
     if (!q.next() || !q.value(0).toBool())
@@ -466,6 +467,11 @@ Error PgBackend::failure(const QSqlError& error, const QString& files, bool prep
         code != QLatin1String("42501") && code != QLatin1String("42P01"))
         return Error(QStringLiteral("Invalid SQL statement: %1").arg(described));
     return Error(described);
+}
+
+std::unique_ptr<LargeResult> PgBackend::openLargeResult(const Statement& st, const QString& files,
+                                                        const LargeResult::Exec& exec) {
+    return std::make_unique<PgPagedResult>(st, files, exec);
 }
 
 void PgBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,

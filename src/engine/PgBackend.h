@@ -38,8 +38,8 @@ public:
     // what it writes (a copy of another database) is there together with the tables or not at all.
     void create(const QString& location, const std::function<void(PgBackend&)>& fill);
 
-    void prepareTable(const TableDef& t) override;
-    bool preparesInTransaction(const TableDef&) const override { return true; }
+    // The server reaches its tables inside a transaction as well.
+    void prepareTable(const TableDef& t, bool inTransaction) override;
     QString tableName(const TableDef& t) const override;
     QString columnName(const QString& column) const override;
     QString selectTerm(const TableDef& t, const QString& column) const override;
@@ -47,6 +47,8 @@ public:
     QString orderTerm(const TableDef& t, const QString& column) const override;
     Statement translate(const Statement& st) const override;
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
+    // The server cannot prepare these.
+    void control(const QString& sql, const QString& files = {}) override { exec(sql, {}, files); }
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     // A failed statement aborts the server's transaction: at the outermost level nothing of it
     // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
@@ -54,7 +56,8 @@ public:
     bool failureSpoilsTransaction() const override { return true; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
-    bool copiesLargeResults() const override { return false; }
+    std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
+                                                 const LargeResult::Exec& exec) override;
     QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType type) const override;

@@ -2,6 +2,7 @@
 
 #include "engine/DataSet.h"
 #include "engine/Database.h"
+#include "engine/LargeResult.h"
 #include "engine/Sql.h"
 
 #include <QSqlRecord>
@@ -83,11 +84,10 @@ private:
     std::vector<QVariantList> rows_;
     int count_ = 0;
     bool uniDirectional_ = false;
-    QString snapshot_;                  // the snapshot table of a unidirectional query
-    std::unique_ptr<QSqlQuery> reader_; // reads the snapshot forward from readerRow_
-    int readerRow_ = -1;                // the row the reader's current row is; -1: none
-    std::optional<Statement> paged_;    // a large result the server reads again from an offset
-    QVariantList row_;                  // that row's values
+    std::unique_ptr<LargeResult> large_; // the result of a unidirectional or large query
+    std::unique_ptr<QSqlQuery> reader_;  // reads it forward from readerRow_
+    int readerRow_ = -1;                 // the row the reader's current row is; -1: none
+    QVariantList row_;                   // that row's values
     int pos_ = 0;
     bool eof_ = true;
     bool bof_ = true;

@@ -100,7 +100,7 @@ TEST_F(ServerStore, CreateMakesTheNineTablesOnceAndOpenChecksTheVersion) {
         for (const auto& c : t.columns)
             expected << c.name.toLower();
         EXPECT_EQ(column(q), expected) << t.fileName.toStdString();
-        store.prepareTable(t);
+        store.prepareTable(t, false);
         EXPECT_GT(store.tableSize(t), 0);
     }
     // The test server takes no network connections.
