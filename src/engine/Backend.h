@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Dialect.h"
 #include "engine/Error.h"
 #include "engine/LargeResult.h"
 #include "engine/Schema.h"
@@ -46,20 +47,16 @@ public:
     // `inTransaction`: the connection is inside a transaction, where a store that cannot reach a
     // new table then (a folder attaches no file there) refuses with a message saying so.
     virtual void prepareTable(const TableDef& t, bool inTransaction) = 0;
-    // A table and a column as statements of this store name them.
-    virtual QString tableName(const TableDef& t) const = 0;
-    virtual QString columnName(const QString& column) const = 0;
-    // A column as a table object reads it: for a date, the text the engine keeps, made by the
-    // store (reading a store's own date values costs more than the rest of a row).
-    virtual QString selectTerm(const TableDef& t, const QString& column) const = 0;
-    // The column that identifies a row for the table objects (the key the store assigns).
-    virtual QString rowKey(const TableDef& t) const = 0;
-    // One term of an ORDER BY for a column, texts ordered without regard to letter case, as the
-    // named indexes order them.
-    virtual QString orderTerm(const TableDef& t, const QString& column) const = 0;
-    // Turns a statement made by SqlText::translate (or by the engine, in the folder store's dialect)
-    // into this store's dialect. Values stay bound; the translation never sees them.
-    virtual Statement translate(const Statement& st) const = 0;
+    // How this store spells statements: the system's texts and the engine's own statements are
+    // rendered in it.
+    virtual const Dialect& dialect() const = 0;
+    QString tableName(const TableDef& t) const { return dialect().table(t); }
+    QString columnName(const QString& column) const { return dialect().column(column); }
+    QString rowKey(const TableDef& t) const { return dialect().rowKey(t); }
+    // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
+    QString insertSql(const TableDef& t, const QStringList& columns) const {
+        return dialect().insertSql(t, columns);
+    }
     // Runs one statement of this store's dialect with bound values; throws engine::Error with a
     // message a person can act on, naming `files` (the table files concerned) where it can.
     virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) = 0;
@@ -83,8 +80,6 @@ public:
     using RowSink = std::function<void(qint64 key, QVariantList&& values)>;
     virtual void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                           const QString& files, const RowSink& row) = 0;
-    // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
-    virtual QString insertSql(const TableDef& t, const QStringList& columns) const = 0;
     virtual qint64 insertedKey(QSqlQuery& executed) const = 0;
     // A value as the store gives it back, in the form the engine keeps (dates as ISO text,
     // whole numbers as 64-bit integers).

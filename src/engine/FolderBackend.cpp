@@ -189,12 +189,6 @@ QString FolderBackend::lockPath(const TableDef& t) const {
     return QDir(folder_).filePath(QStringLiteral("%1.lck").arg(t.schemaName));
 }
 
-QString FolderBackend::orderTerm(const TableDef& t, const QString& column) const {
-    const int i = t.columnIndex(column);
-    const bool text = i >= 0 && t.columns[size_t(i)].type == FieldType::Text;
-    return quoteIdentifier(column) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
-}
-
 void FolderBackend::recoverStaleConnections(const QString& base) {
     const QDir d(base);
     for (const QString& entry : d.entryList({QStringLiteral("conn-*.lck")}, QDir::Files | QDir::Hidden)) {
@@ -479,17 +473,6 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
     }
     QSqlDatabase::removeDatabase(conn);
     if (!failure.isEmpty()) throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, failure));
-}
-
-QString FolderBackend::insertSql(const TableDef& t, const QStringList& columns) const {
-    QStringList cols, marks;
-    for (const QString& c : columns) {
-        cols << quoteIdentifier(c);
-        marks << QStringLiteral("?");
-    }
-    if (cols.isEmpty()) return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(t.qualifiedName());
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-        .arg(t.qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
 }
 
 qint64 FolderBackend::insertedKey(QSqlQuery& executed) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/FolderDialect.h"
 #include "engine/Session.h"
 
 #include <QSet>
@@ -41,14 +42,7 @@ public:
     void create(const QString& location) override;
 
     void prepareTable(const TableDef& t, bool inTransaction) override;
-    QString tableName(const TableDef& t) const override { return t.qualifiedName(); }
-    QString columnName(const QString& column) const override { return quoteIdentifier(column); }
-    QString selectTerm(const TableDef&, const QString& column) const override {
-        return quoteIdentifier(column);
-    }
-    QString rowKey(const TableDef&) const override { return QStringLiteral("rowid"); }
-    QString orderTerm(const TableDef& t, const QString& column) const override;
-    Statement translate(const Statement& st) const override { return st; }
+    const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     void control(const QString& sql, const QString& files = {}) override;
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
@@ -56,7 +50,6 @@ public:
     bool failureSpoilsTransaction() const override { return false; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
-    QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
@@ -89,6 +82,7 @@ private:
     void removeOldTempFiles();
 
     Session& session_;
+    FolderDialect dialect_;
     QString connectionName_;
     QString folder_;
     QString mainFile_;

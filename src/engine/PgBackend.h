@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/PgDialect.h"
 #include "engine/PgLocation.h"
 #include "engine/PgLocks.h"
 
@@ -40,12 +41,7 @@ public:
 
     // The server reaches its tables inside a transaction as well.
     void prepareTable(const TableDef& t, bool inTransaction) override;
-    QString tableName(const TableDef& t) const override;
-    QString columnName(const QString& column) const override;
-    QString selectTerm(const TableDef& t, const QString& column) const override;
-    QString rowKey(const TableDef& t) const override;
-    QString orderTerm(const TableDef& t, const QString& column) const override;
-    Statement translate(const Statement& st) const override;
+    const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     // The server cannot prepare these.
     void control(const QString& sql, const QString& files = {}) override { exec(sql, {}, files); }
@@ -58,7 +54,6 @@ public:
                   const RowSink& row) override;
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
                                                  const LargeResult::Exec& exec) override;
-    QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType type) const override;
 
@@ -94,6 +89,7 @@ private:
     PgLocation location_;
     bool open_ = false;
     bool connected_ = false;
+    PgDialect dialect_;
     PgLocks locks_;
     QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };

@@ -34,7 +34,7 @@ void Query::setUniDirectional(bool on) {
 const Statement& Query::statement() {
     if (!statement_) {
         if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
-        Statement st = db_.backend().translate(sql_.translate());
+        Statement st = sql_.render(db_.backend().dialect());
         for (const QString& t : st.tables)
             db_.attach(*findTable(t));
         statement_ = std::move(st);

@@ -39,7 +39,7 @@ public:
     }
     QString text() const { return sql_.text(); }
 
-    // Translates the text once; opening or running a prepared query uses that translation.
+    // Renders the text once in the store's dialect; opening or running a prepared query uses it.
     void prepare();
     void unprepare() { statement_.reset(); }
     bool prepared() const { return statement_.has_value(); }
