@@ -18,15 +18,17 @@
 
 namespace engine {
 
+class Session;
+
 // Where the rows of a database live: a folder of table files, or a PostgreSQL server. Everything
 // that differs between the two stores sits behind this interface, so that table objects, queries
 // and the screens above them work the same on both.
 class Backend {
 public:
-    enum class Kind { Folder, Server };
+    // The store a location names (a folder, or a server's URI), not yet open.
+    static std::unique_ptr<Backend> make(const QString& location, Session& session);
 
     virtual ~Backend() = default;
-    virtual Kind kind() const = 0;
     // The location as a person may be shown it: the folder, or the server's URI without any password.
     virtual QString displayName() const = 0;
 

@@ -3,7 +3,6 @@
 #include "engine/Error.h"
 #include "engine/Files.h"
 #include "engine/FolderBackend.h"
-#include "engine/PgBackend.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
@@ -53,28 +52,21 @@ QString Database::findFile(const QString& folder, const QString& name) {
 }
 
 void Database::create(const QString& location) {
-    if (isServerLocation(location))
-        PgBackend().create(location);
-    else
-        FolderBackend(Session::instance()).create(location);
+    Backend::make(location, Session::instance())->create(location);
 }
 
 void Database::open(const QString& aliasOrLocation) {
     close();
     const QString location =
         session_.hasAlias(aliasOrLocation) ? session_.aliasPath(aliasOrLocation) : aliasOrLocation;
-    std::unique_ptr<Backend> b;
-    if (isServerLocation(location))
-        b = std::make_unique<PgBackend>();
-    else
-        b = std::make_unique<FolderBackend>(session_);
+    std::unique_ptr<Backend> b = Backend::make(location, session_);
     b->open(location, session_.userName());
     backend_ = std::move(b);
     open_ = true;
 }
 
 Backend& Database::backend() const {
-    if (!backend_) throw Error(QStringLiteral("The database is not open."));
+    if (!backend_) throw Error::notOpen();
     return *backend_;
 }
 
@@ -87,7 +79,7 @@ QSqlDatabase Database::connection() const {
 }
 
 void Database::attach(const TableDef& t) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     backend_->prepareTable(t, !levels_.empty());
 }
 
@@ -126,7 +118,7 @@ void Database::failed() {
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     try {
         return backend_->exec(sql, binds, files);
@@ -137,7 +129,7 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QS
 }
 
 Cursor Database::run(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     std::shared_ptr<detail::CachedStatement> st;
     auto it = statements_.find(sql);
@@ -180,7 +172,7 @@ std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, cons
 
 void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
                     const Backend::RowSink& row) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     try {
         backend_->scanRows(sql, binds, t, t.fileName, row);
@@ -206,7 +198,7 @@ void Database::transactionLost() {
 }
 
 void Database::begin() {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     if (levels_.empty())
         control(QStringLiteral("BEGIN"));
@@ -445,7 +437,7 @@ void BatchScope::commit() {
 Inserter::Inserter(Database& db, const QString& fileName, const QStringList& columns)
     : query_(db.connection()), fileName_(fileName) {
     const TableDef* t = findTable(fileName);
-    if (!t) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    if (!t) throw Error::noTable(fileName);
     db.attach(*t);
     backend_ = &db.backend();
     fileName_ = t->fileName;

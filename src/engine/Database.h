@@ -62,7 +62,6 @@ public:
     Session& session() const { return session_; }
     // The store behind this connection; only valid while it is open.
     Backend& backend() const;
-    bool onServer() const { return backend_ && backend_->kind() == Backend::Kind::Server; }
 
     // The folder inside a database folder that holds the connections' own files (and the list
     // of users where the program's folder cannot be written).

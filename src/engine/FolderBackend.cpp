@@ -39,19 +39,16 @@ FolderBackend::~FolderBackend() {
 QString FolderBackend::describe(const QString& driverText, const QString& file) {
     const QString lower = driverText.toLower();
     if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
-        return file.isEmpty()
-                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
-                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
-                         .arg(file);
+        return Error::lockedText(file);
     if (lower.contains(QLatin1String("not a database")) ||
         lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
         lower.contains(QLatin1String("corrupt")))
         return QStringLiteral("Table is corrupt or not a table file: %1")
             .arg(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
-        return QStringLiteral("Table is read only: %1").arg(file.isEmpty() ? driverText : file);
+        return Error::readOnlyText(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
-        return file.isEmpty() ? QStringLiteral("The disk holding the database is full.")
+        return file.isEmpty() ? Error::diskFullText()
                               : QStringLiteral("The disk holding the database is full: %1").arg(file);
     return file.isEmpty() || driverText.contains(file) ? driverText
                                                        : QStringLiteral("%1 (%2)").arg(driverText, file);
@@ -250,14 +247,14 @@ QString FolderBackend::findFile(const QString& folder, const QString& name) {
 }
 
 void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     if (attached_.contains(t.schemaName)) return;
     if (inTransaction)
         throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
                         .arg(t.fileName));
     const QString path = tablePath(t);
     QFileInfo fi(path);
-    if (!fi.exists()) throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    if (!fi.exists()) throw Error::noTable(t.fileName);
     if (!fi.isFile()) throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
     {
         QFile probe(path);
@@ -290,7 +287,7 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
 }
 
 QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
@@ -305,7 +302,7 @@ QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, con
 }
 
 void FolderBackend::control(const QString& sql, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     // Prepared once: every post begins and commits.
     auto it = controls_.find(sql);
     if (it == controls_.end()) {
@@ -334,7 +331,7 @@ bool FolderBackend::failureEndsTransaction(int) const {
 
 void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                              const QString& files, const RowSink& row) {
-    if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_ || !handle_) throw Error::notOpen();
     RawStatement& cached = raw_[sql];
     sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
     const bool own = cached.inUse;
@@ -453,19 +450,17 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
             QSqlQuery q(db);
             QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
             statements << t.createIndexSql();
-            if (t.schemaName == QLatin1String("settings"))
-                statements << QStringLiteral(
-                    "INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
-                    "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
-            if (t.schemaName == QLatin1String("security"))
-                statements << QStringLiteral(
-                    "INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
-            if (t.schemaName == QLatin1String("user"))
-                statements << QStringLiteral(
-                    "INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
-                    "('Supervisor', '', 'Supervisor', 0)");
             for (const QString& s : statements)
                 if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
+            for (const SeedRow& row : seedRows()) {
+                if (row.table != &t || !failure.isEmpty()) continue;
+                // The file is the connection's own database: its table goes by its bare name.
+                if (!q.prepare(FolderDialect().insertInto(quoteIdentifier(t.schemaName), row.columns)))
+                    failure = q.lastError().text();
+                for (int i = 0; failure.isEmpty() && i < row.values.size(); ++i)
+                    q.bindValue(i, row.values[i]);
+                if (failure.isEmpty() && !q.exec()) failure = q.lastError().text();
+            }
         } else {
             failure = db.lastError().text();
         }

@@ -28,7 +28,6 @@ public:
     explicit FolderBackend(Session& session);
     ~FolderBackend() override;
 
-    Kind kind() const override { return Kind::Folder; }
     QString displayName() const override { return folder_; }
 
     // Cleans up what killed sessions left in the control folder, rolling back their unfinished

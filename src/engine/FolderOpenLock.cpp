@@ -21,7 +21,7 @@ std::unique_ptr<FolderOpenLock> FolderOpenLock::take(const QString& fileName, co
 }
 
 bool FolderOpenLock::lockRecord(qint64 key) {
-    if (!file_.writable()) throw Error(QStringLiteral("Table is read only: %1").arg(fileName_));
+    if (!file_.writable()) throw Error(Error::readOnlyText(fileName_));
     return file_.lockExclusive(kRecordLockBase + key);
 }
 

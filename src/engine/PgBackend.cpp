@@ -245,18 +245,15 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
                               "localtimestamp(0))")
                    .arg(QLatin1String(kSessionTable))
             << QStringLiteral("CREATE TABLE %1 (tablename text PRIMARY KEY, hash text NOT NULL)")
-                   .arg(QLatin1String(kProtectionTable))
-            << QStringLiteral("INSERT INTO settings (disablelogin, autologon, nogoalyear, sendtoprinter, "
-                              "multipulmeasure) VALUES (0, 0, 0, 1, 0)")
-            << QStringLiteral("INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)")
-            << QStringLiteral("INSERT INTO \"user\" (userid, userpassword, username, securityid) VALUES "
-                              "('Supervisor', '', 'Supervisor', 0)");
+                   .arg(QLatin1String(kProtectionTable));
         // The server's definitions are transactional: a failure leaves nothing half-made.
         QSqlDatabase db = connection();
         if (!db.transaction()) throw Error(describe(db.lastError()));
         try {
             for (const QString& s : statements)
                 exec(s);
+            for (const SeedRow& row : seedRows())
+                exec(dialect_.insertInto(dialect_.table(*row.table), row.columns), row.values);
             if (fill) fill(*this);
             if (!db.commit()) throw Error(describe(db.lastError()));
         } catch (...) {
@@ -273,14 +270,13 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
 }
 
 void PgBackend::prepareTable(const TableDef& t, bool) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {dialect_.table(t)});
-    if (!q.next() || !q.value(0).toBool())
-        throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    if (!q.next() || !q.value(0).toBool()) throw Error::noTable(t.fileName);
 }
 
 QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
@@ -296,7 +292,7 @@ QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const Q
 }
 
 QSqlQuery& PgBackend::execPrepared(const QString& sql, const QVariantList& binds) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
         auto q = std::make_shared<QSqlQuery>(connection());
@@ -430,12 +426,8 @@ QString PgBackend::describe(const QSqlError& error, const QString& fileName) con
                    "saved change was stored; start the program again to reconnect.")
             .arg(location_.display, text);
     if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001"))
-        return fileName.isEmpty()
-                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
-                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
-                         .arg(fileName);
-    if (code == QLatin1String("42P01"))
-        return QStringLiteral("Table does not exist: %1").arg(fileName.isEmpty() ? text : fileName);
+        return Error::lockedText(fileName);
+    if (code == QLatin1String("42P01")) return Error::noTable(fileName.isEmpty() ? text : fileName).message();
     // The folder store compares such a value as text and finds no row; the server refuses it.
     if (code == QLatin1String("22007") || code == QLatin1String("22008"))
         return fileName.isEmpty() ? QStringLiteral("Not a valid date: %1").arg(text)
@@ -443,10 +435,10 @@ QString PgBackend::describe(const QSqlError& error, const QString& fileName) con
     if (code == QLatin1String("22P02") || code == QLatin1String("22003"))
         return fileName.isEmpty() ? QStringLiteral("Not a valid value: %1").arg(text)
                                   : QStringLiteral("%1: not a valid value: %2").arg(fileName, text);
-    if (code == QLatin1String("53100")) return QStringLiteral("The disk holding the database is full.");
+    if (code == QLatin1String("53100")) return Error::diskFullText();
     if (code == QLatin1String("42501"))
         return fileName.isEmpty() ? QStringLiteral("Permission denied on the database server: %1").arg(text)
-                                  : QStringLiteral("Table is read only: %1").arg(fileName);
+                                  : Error::readOnlyText(fileName);
     if (code == QLatin1String("53300"))
         return QStringLiteral("The database server %1 accepts no more connections: %2")
             .arg(location_.display, text);

@@ -27,7 +27,6 @@ public:
     PgBackend();
     ~PgBackend() override;
 
-    Kind kind() const override { return Kind::Server; }
     QString displayName() const override { return location_.display; }
 
     void open(const QString& location, const QString& userName) override;

@@ -38,7 +38,7 @@ public:
     }
 
     bool lockRecord(qint64 key) override {
-        if (!owner_ || !owner_->store_.isOpen()) throw Error(QStringLiteral("The database is not open."));
+        if (!owner_ || !owner_->store_.isOpen()) throw Error::notOpen();
         if (keys_.contains(key)) return true;
         if (owner_->records_.contains({table_, key})) return false;
         QSqlQuery& q =
@@ -84,11 +84,11 @@ int PgLocks::tableNumber(const TableDef& t) {
     const auto& all = tables();
     for (size_t i = 0; i < all.size(); ++i)
         if (&all[i] == &t || all[i].schemaName == t.schemaName) return int(i) + 1;
-    throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    throw Error::noTable(t.fileName);
 }
 
 std::unique_ptr<Backend::OpenLock> PgLocks::lockTable(const TableDef& t, bool exclusive) {
-    if (!store_.isOpen()) throw Error(QStringLiteral("The database is not open."));
+    if (!store_.isOpen()) throw Error::notOpen();
     const int n = tableNumber(t);
     if (exclusiveOpens_.contains(n) || (exclusive && sharedOpens_.value(n) > 0)) return nullptr;
     QSqlQuery q = store_.exec(QString::fromLatin1(exclusive ? "SELECT pg_try_advisory_lock(%1, %2)"

@@ -35,7 +35,7 @@ QString Record::asString(const QString& name) const {
 namespace {
 const TableDef& requireDef(const QString& fileName) {
     const TableDef* d = findTable(fileName);
-    if (!d) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    if (!d) throw Error::noTable(fileName);
     return *d;
 }
 } // namespace
