@@ -125,7 +125,7 @@ std::vector<TableInfo> serverInfo(const QString& uri) {
     pg.open(uri, QStringLiteral("vardimo-admin"));
     std::vector<TableInfo> out;
     for (const auto& t : engine::tables()) {
-        pg.prepareTable(t);
+        pg.prepareTable(t, false);
         QSqlQuery q = pg.exec(QStringLiteral("SELECT count(*) FROM %1").arg(pg.tableName(t)));
         TableInfo info;
         info.fileName = t.fileName;

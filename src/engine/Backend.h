@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/Dialect.h"
 #include "engine/Error.h"
+#include "engine/LargeResult.h"
 #include "engine/Schema.h"
 #include "engine/Sql.h"
 
@@ -16,15 +18,17 @@
 
 namespace engine {
 
+class Session;
+
 // Where the rows of a database live: a folder of table files, or a PostgreSQL server. Everything
 // that differs between the two stores sits behind this interface, so that table objects, queries
 // and the screens above them work the same on both.
 class Backend {
 public:
-    enum class Kind { Folder, Server };
+    // The store a location names (a folder, or a server's URI), not yet open.
+    static std::unique_ptr<Backend> make(const QString& location, Session& session);
 
     virtual ~Backend() = default;
-    virtual Kind kind() const = 0;
     // The location as a person may be shown it: the folder, or the server's URI without any password.
     virtual QString displayName() const = 0;
 
@@ -42,26 +46,25 @@ public:
 
     // --- Names and statements ---------------------------------------------------------------
     // Checks that a table is there and can be used, and makes it reachable from statements.
-    virtual void prepareTable(const TableDef& t) = 0;
-    // Whether prepareTable may run inside a transaction (a folder attaches no file there).
-    virtual bool preparesInTransaction(const TableDef& t) const = 0;
-    // A table and a column as statements of this store name them.
-    virtual QString tableName(const TableDef& t) const = 0;
-    virtual QString columnName(const QString& column) const = 0;
-    // A column as a table object reads it: for a date, the text the engine keeps, made by the
-    // store (reading a store's own date values costs more than the rest of a row).
-    virtual QString selectTerm(const TableDef& t, const QString& column) const = 0;
-    // The column that identifies a row for the table objects (the key the store assigns).
-    virtual QString rowKey(const TableDef& t) const = 0;
-    // One term of an ORDER BY for a column, texts ordered without regard to letter case, as the
-    // named indexes order them.
-    virtual QString orderTerm(const TableDef& t, const QString& column) const = 0;
-    // Turns a statement made by SqlText::translate (or by the engine, in the folder store's dialect)
-    // into this store's dialect. Values stay bound; the translation never sees them.
-    virtual Statement translate(const Statement& st) const = 0;
+    // `inTransaction`: the connection is inside a transaction, where a store that cannot reach a
+    // new table then (a folder attaches no file there) refuses with a message saying so.
+    virtual void prepareTable(const TableDef& t, bool inTransaction) = 0;
+    // How this store spells statements: the system's texts and the engine's own statements are
+    // rendered in it.
+    virtual const Dialect& dialect() const = 0;
+    QString tableName(const TableDef& t) const { return dialect().table(t); }
+    QString columnName(const QString& column) const { return dialect().column(column); }
+    QString rowKey(const TableDef& t) const { return dialect().rowKey(t); }
+    // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
+    QString insertSql(const TableDef& t, const QStringList& columns) const {
+        return dialect().insertSql(t, columns);
+    }
     // Runs one statement of this store's dialect with bound values; throws engine::Error with a
     // message a person can act on, naming `files` (the table files concerned) where it can.
     virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) = 0;
+    // Runs BEGIN, COMMIT and the savepoint statements, in the way that costs this store
+    // least (every post begins and commits).
+    virtual void control(const QString& sql, const QString& files = {}) = 0;
     // A failure of a statement run on connection() as the engine reports it: a lock held by
     // another workstation is Error::Kind::Busy (the engine waits and tries again). `preparing`:
     // the statement failed to prepare, where a fault of the statement itself is reported as an
@@ -79,18 +82,15 @@ public:
     using RowSink = std::function<void(qint64 key, QVariantList&& values)>;
     virtual void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                           const QString& files, const RowSink& row) = 0;
-    // An INSERT of some columns whose executed query gives the new row's key to insertedKey().
-    virtual QString insertSql(const TableDef& t, const QStringList& columns) const = 0;
     virtual qint64 insertedKey(QSqlQuery& executed) const = 0;
     // A value as the store gives it back, in the form the engine keeps (dates as ISO text,
     // whole numbers as 64-bit integers).
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
 
     // --- Large query results ------------------------------------------------------------------
-    // Whether a large result is copied into a temporary table of this connection and read from
-    // there in windows (the folder store); otherwise it is counted, then read forward from an
-    // offset, straight from the server's result.
-    virtual bool copiesLargeResults() const = 0;
+    // Opens the result of a Select too large to hold in memory; its statements run through `exec`.
+    virtual std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
+                                                         const LargeResult::Exec& exec) = 0;
 
     // --- Locks --------------------------------------------------------------------------------
     // Held by one table object while it is open. Every lock dies with the session's connection

@@ -3,7 +3,6 @@
 #include "engine/Error.h"
 #include "engine/Files.h"
 #include "engine/FolderBackend.h"
-#include "engine/PgBackend.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
@@ -53,28 +52,21 @@ QString Database::findFile(const QString& folder, const QString& name) {
 }
 
 void Database::create(const QString& location) {
-    if (isServerLocation(location))
-        PgBackend().create(location);
-    else
-        FolderBackend(Session::instance()).create(location);
+    Backend::make(location, Session::instance())->create(location);
 }
 
 void Database::open(const QString& aliasOrLocation) {
     close();
     const QString location =
         session_.hasAlias(aliasOrLocation) ? session_.aliasPath(aliasOrLocation) : aliasOrLocation;
-    std::unique_ptr<Backend> b;
-    if (isServerLocation(location))
-        b = std::make_unique<PgBackend>();
-    else
-        b = std::make_unique<FolderBackend>(session_);
+    std::unique_ptr<Backend> b = Backend::make(location, session_);
     b->open(location, session_.userName());
     backend_ = std::move(b);
     open_ = true;
 }
 
 Backend& Database::backend() const {
-    if (!backend_) throw Error(QStringLiteral("The database is not open."));
+    if (!backend_) throw Error::notOpen();
     return *backend_;
 }
 
@@ -87,11 +79,8 @@ QSqlDatabase Database::connection() const {
 }
 
 void Database::attach(const TableDef& t) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
-    if (!levels_.empty() && !backend_->preparesInTransaction(t))
-        throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
-                        .arg(t.fileName));
-    backend_->prepareTable(t);
+    if (!open_) throw Error::notOpen();
+    backend_->prepareTable(t, !levels_.empty());
 }
 
 QStringList Database::sessions() {
@@ -129,7 +118,7 @@ void Database::failed() {
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     try {
         return backend_->exec(sql, binds, files);
@@ -140,7 +129,7 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QS
 }
 
 Cursor Database::run(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     std::shared_ptr<detail::CachedStatement> st;
     auto it = statements_.find(sql);
@@ -174,9 +163,16 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     return Cursor(std::move(st));
 }
 
+std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, const QString& files) {
+    return backend().openLargeResult(st, files,
+                                     [this](const QString& sql, const QVariantList& binds, const QString& f) {
+                                         return exec(sql, binds, f);
+                                     });
+}
+
 void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
                     const Backend::RowSink& row) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     try {
         backend_->scanRows(sql, binds, t, t.fileName, row);
@@ -202,7 +198,7 @@ void Database::transactionLost() {
 }
 
 void Database::begin() {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     checkTransactionAlive();
     if (levels_.empty())
         control(QStringLiteral("BEGIN"));
@@ -212,11 +208,13 @@ void Database::begin() {
 }
 
 void Database::control(const QString& sql, const QString& files) {
-    // A folder prepares these once (every post begins and commits); a server cannot prepare them.
-    if (backend_->kind() == Backend::Kind::Folder)
-        run(sql, {}, files);
-    else
-        exec(sql, {}, files);
+    checkTransactionAlive();
+    try {
+        backend_->control(sql, files);
+    } catch (const Error&) {
+        failed();
+        throw;
+    }
 }
 
 QString Database::writtenFiles() const {
@@ -439,7 +437,7 @@ void BatchScope::commit() {
 Inserter::Inserter(Database& db, const QString& fileName, const QStringList& columns)
     : query_(db.connection()), fileName_(fileName) {
     const TableDef* t = findTable(fileName);
-    if (!t) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    if (!t) throw Error::noTable(fileName);
     db.attach(*t);
     backend_ = &db.backend();
     fileName_ = t->fileName;

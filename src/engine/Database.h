@@ -62,7 +62,6 @@ public:
     Session& session() const { return session_; }
     // The store behind this connection; only valid while it is open.
     Backend& backend() const;
-    bool onServer() const { return backend_ && backend_->kind() == Backend::Kind::Server; }
 
     // The folder inside a database folder that holds the connections' own files (and the list
     // of users where the program's folder cannot be written).
@@ -84,6 +83,9 @@ public:
     // every column of `t` in order. The statement is prepared once per text and its reading ends
     // before this returns (no lock outlives the read).
     void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const Backend::RowSink& row);
+    // Opens the result of a Select too large to hold in memory, kept where the store reads it
+    // again at least cost; reading it runs on this connection.
+    std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files);
 
     // The user names of every live session of this database, this one included.
     QStringList sessions();

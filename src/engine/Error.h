@@ -18,6 +18,22 @@ public:
     Kind kind() const { return kind_; }
     bool busy() const { return kind_ == Kind::Busy; }
 
+    // Failures that every store and every part of the engine report in the same words.
+    static Error notOpen() { return Error(QStringLiteral("The database is not open.")); }
+    static Error noTable(const QString& fileName) {
+        return Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    }
+    static QString lockedText(const QString& fileName) {
+        return fileName.isEmpty()
+                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
+                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
+                         .arg(fileName);
+    }
+    static QString readOnlyText(const QString& fileName) {
+        return QStringLiteral("Table is read only: %1").arg(fileName);
+    }
+    static QString diskFullText() { return QStringLiteral("The disk holding the database is full."); }
+
 private:
     QString message_;
     Kind kind_;

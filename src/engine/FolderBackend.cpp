@@ -1,6 +1,8 @@
 #include "engine/FolderBackend.h"
 
 #include "engine/Files.h"
+#include "engine/FolderOpenLock.h"
+#include "engine/FolderSnapshot.h"
 #include "engine/LockFile.h"
 
 #include <QDir>
@@ -23,8 +25,6 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Below this much free space on the database's disk, a full disk is the database's.
 constexpr qint64 kDatabaseDiskSlack = qint64(4) * 1024 * 1024;
-// Record locks lie beyond the bytes of the open locks.
-constexpr qint64 kRecordLockBase = qint64(1) << 32;
 const char* const kProtectionTable = "vardimo_protection";
 } // namespace
 
@@ -39,19 +39,16 @@ FolderBackend::~FolderBackend() {
 QString FolderBackend::describe(const QString& driverText, const QString& file) {
     const QString lower = driverText.toLower();
     if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
-        return file.isEmpty()
-                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
-                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
-                         .arg(file);
+        return Error::lockedText(file);
     if (lower.contains(QLatin1String("not a database")) ||
         lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
         lower.contains(QLatin1String("corrupt")))
         return QStringLiteral("Table is corrupt or not a table file: %1")
             .arg(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
-        return QStringLiteral("Table is read only: %1").arg(file.isEmpty() ? driverText : file);
+        return Error::readOnlyText(file.isEmpty() ? driverText : file);
     if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
-        return file.isEmpty() ? QStringLiteral("The disk holding the database is full.")
+        return file.isEmpty() ? Error::diskFullText()
                               : QStringLiteral("The disk holding the database is full: %1").arg(file);
     return file.isEmpty() || driverText.contains(file) ? driverText
                                                        : QStringLiteral("%1 (%2)").arg(driverText, file);
@@ -160,6 +157,7 @@ void FolderBackend::close() {
     for (const auto& [sql, r] : raw_)
         sqlite3_finalize(r.stmt);
     raw_.clear();
+    controls_.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
         db.close();
@@ -188,12 +186,6 @@ QString FolderBackend::lockPath(const TableDef& t) const {
     return QDir(folder_).filePath(QStringLiteral("%1.lck").arg(t.schemaName));
 }
 
-QString FolderBackend::orderTerm(const TableDef& t, const QString& column) const {
-    const int i = t.columnIndex(column);
-    const bool text = i >= 0 && t.columns[size_t(i)].type == FieldType::Text;
-    return quoteIdentifier(column) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
-}
-
 void FolderBackend::recoverStaleConnections(const QString& base) {
     const QDir d(base);
     for (const QString& entry : d.entryList({QStringLiteral("conn-*.lck")}, QDir::Files | QDir::Hidden)) {
@@ -211,7 +203,7 @@ void FolderBackend::recoverStaleConnections(const QString& base) {
         if (!supers.isEmpty()) {
             for (const auto& t : tables()) {
                 try {
-                    prepareTable(t);
+                    prepareTable(t, false);
                     exec(QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
                              .arg(quoteIdentifier(t.schemaName)),
                          {}, t.fileName);
@@ -254,12 +246,15 @@ QString FolderBackend::findFile(const QString& folder, const QString& name) {
     return {};
 }
 
-void FolderBackend::prepareTable(const TableDef& t) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
+    if (!open_) throw Error::notOpen();
     if (attached_.contains(t.schemaName)) return;
+    if (inTransaction)
+        throw Error(QStringLiteral("Cannot open %1 inside a transaction: open the table before it begins.")
+                        .arg(t.fileName));
     const QString path = tablePath(t);
     QFileInfo fi(path);
-    if (!fi.exists()) throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
+    if (!fi.exists()) throw Error::noTable(t.fileName);
     if (!fi.isFile()) throw Error(QStringLiteral("Table is not a file: %1").arg(t.fileName));
     {
         QFile probe(path);
@@ -292,7 +287,7 @@ void FolderBackend::prepareTable(const TableDef& t) {
 }
 
 QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
@@ -306,13 +301,37 @@ QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, con
     return q;
 }
 
+void FolderBackend::control(const QString& sql, const QString& files) {
+    if (!open_) throw Error::notOpen();
+    // Prepared once: every post begins and commits.
+    auto it = controls_.find(sql);
+    if (it == controls_.end()) {
+        QSqlQuery q(connection());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
+        it = controls_.emplace(sql, std::move(q)).first;
+    }
+    QSqlQuery& q = it->second;
+    if (!q.exec()) {
+        const Error e = failure(q.lastError(), files);
+        q.finish();
+        throw e;
+    }
+    q.finish();
+}
+
+std::unique_ptr<LargeResult> FolderBackend::openLargeResult(const Statement& st, const QString& files,
+                                                            const LargeResult::Exec& exec) {
+    return std::make_unique<FolderSnapshot>(st, files, exec);
+}
+
 bool FolderBackend::failureEndsTransaction(int) const {
     return handle_ && sqlite3_get_autocommit(handle_);
 }
 
 void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                              const QString& files, const RowSink& row) {
-    if (!open_ || !handle_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_ || !handle_) throw Error::notOpen();
     RawStatement& cached = raw_[sql];
     sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
     const bool own = cached.inUse;
@@ -431,19 +450,17 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
             QSqlQuery q(db);
             QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
             statements << t.createIndexSql();
-            if (t.schemaName == QLatin1String("settings"))
-                statements << QStringLiteral(
-                    "INSERT INTO settings (DisableLogin, AutoLogon, NoGoalYear, SendToPrinter, "
-                    "MultipulMeasure) VALUES (0, 0, 0, 1, 0)");
-            if (t.schemaName == QLatin1String("security"))
-                statements << QStringLiteral(
-                    "INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)");
-            if (t.schemaName == QLatin1String("user"))
-                statements << QStringLiteral(
-                    "INSERT INTO user (UserID, UserPassword, UserName, SecurityID) VALUES "
-                    "('Supervisor', '', 'Supervisor', 0)");
             for (const QString& s : statements)
                 if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
+            for (const SeedRow& row : seedRows()) {
+                if (row.table != &t || !failure.isEmpty()) continue;
+                // The file is the connection's own database: its table goes by its bare name.
+                if (!q.prepare(FolderDialect().insertInto(quoteIdentifier(t.schemaName), row.columns)))
+                    failure = q.lastError().text();
+                for (int i = 0; failure.isEmpty() && i < row.values.size(); ++i)
+                    q.bindValue(i, row.values[i]);
+                if (failure.isEmpty() && !q.exec()) failure = q.lastError().text();
+            }
         } else {
             failure = db.lastError().text();
         }
@@ -453,45 +470,12 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
     if (!failure.isEmpty()) throw Error(QStringLiteral("Cannot create %1: %2").arg(t.fileName, failure));
 }
 
-QString FolderBackend::insertSql(const TableDef& t, const QStringList& columns) const {
-    QStringList cols, marks;
-    for (const QString& c : columns) {
-        cols << quoteIdentifier(c);
-        marks << QStringLiteral("?");
-    }
-    if (cols.isEmpty()) return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(t.qualifiedName());
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-        .arg(t.qualifiedName(), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-}
-
 qint64 FolderBackend::insertedKey(QSqlQuery& executed) const {
     return executed.lastInsertId().toLongLong();
 }
 
-// The locks of one table object on the table's lock file: a shared byte while the table is open
-// (an exclusive one for an exclusive open) and one byte per locked row beyond them. The locks
-// belong to the open file, so two table objects of one process conflict as two workstations do.
-class FolderOpenLock : public Backend::OpenLock {
-public:
-    LockFile file;
-    QString fileName;
-    bool lockRecord(qint64 key) override {
-        if (!file.writable()) throw Error(QStringLiteral("Table is read only: %1").arg(fileName));
-        return file.lockExclusive(kRecordLockBase + key);
-    }
-    void unlockRecord(qint64 key) override {
-        if (file.isOpen()) file.unlock(kRecordLockBase + key);
-    }
-};
-
 std::unique_ptr<Backend::OpenLock> FolderBackend::lockTable(const TableDef& t, bool exclusive) {
-    auto lock = std::make_unique<FolderOpenLock>();
-    lock->fileName = t.fileName;
-    lock->file.open(lockPath(t), tablePath(t));
-    if (exclusive && !lock->file.writable())
-        throw Error(QStringLiteral("Table is read only: %1 cannot be opened exclusively.").arg(t.fileName));
-    if (!(exclusive ? lock->file.lockExclusive(0) : lock->file.lockShared(0))) return nullptr;
-    return lock;
+    return FolderOpenLock::take(t.fileName, lockPath(t), tablePath(t), exclusive);
 }
 
 void FolderBackend::compact(const TableDef& t) {

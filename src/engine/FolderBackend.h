@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/FolderDialect.h"
 #include "engine/Session.h"
 
 #include <QSet>
@@ -27,7 +28,6 @@ public:
     explicit FolderBackend(Session& session);
     ~FolderBackend() override;
 
-    Kind kind() const override { return Kind::Folder; }
     QString displayName() const override { return folder_; }
 
     // Cleans up what killed sessions left in the control folder, rolling back their unfinished
@@ -40,26 +40,19 @@ public:
     // existing table file.
     void create(const QString& location) override;
 
-    void prepareTable(const TableDef& t) override;
-    bool preparesInTransaction(const TableDef& t) const override { return attached_.contains(t.schemaName); }
-    QString tableName(const TableDef& t) const override { return t.qualifiedName(); }
-    QString columnName(const QString& column) const override { return quoteIdentifier(column); }
-    QString selectTerm(const TableDef&, const QString& column) const override {
-        return quoteIdentifier(column);
-    }
-    QString rowKey(const TableDef&) const override { return QStringLiteral("rowid"); }
-    QString orderTerm(const TableDef& t, const QString& column) const override;
-    Statement translate(const Statement& st) const override { return st; }
+    void prepareTable(const TableDef& t, bool inTransaction) override;
+    const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
+    void control(const QString& sql, const QString& files = {}) override;
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
     bool failureSpoilsTransaction() const override { return false; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
-    QString insertSql(const TableDef& t, const QStringList& columns) const override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
-    bool copiesLargeResults() const override { return true; }
+    std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
+                                                 const LargeResult::Exec& exec) override;
 
     std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
     QStringList sessions() override { return session_.users(); }
@@ -89,6 +82,7 @@ private:
     void removeOldTempFiles();
 
     Session& session_;
+    FolderDialect dialect_;
     QString connectionName_;
     QString folder_;
     QString mainFile_;
@@ -101,6 +95,7 @@ private:
         bool inUse = false;
     };
     std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
+    std::map<QString, QSqlQuery> controls_;
 };
 
 } // namespace engine

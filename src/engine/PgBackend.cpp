@@ -1,33 +1,24 @@
 #include "engine/PgBackend.h"
 
 #include "engine/Error.h"
+#include "engine/PgPagedResult.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QSqlDriver>
-#include <QUrl>
-#include <QUrlQuery>
 #include <QUuid>
 
 namespace engine {
 
 namespace {
 
-// Advisory lock keys. Table opens and sessions use the two-integer form with their own first
-// number; record locks use the one-number form, so the two never meet.
-constexpr int kTableOpenClass = 1;
+// The first number of the two-integer advisory lock that marks a live session (table opens use
+// another, see PgLocks).
 constexpr int kSessionClass = 2;
-constexpr int kRecordKeyBits = 40;
 
 const char* const kSchemaTable = "vardimo_schema";
 const char* const kSessionTable = "vardimo_sessions";
 const char* const kProtectionTable = "vardimo_protection";
-
-QString quoted(const QString& name) {
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
-}
 
 QString pgType(FieldType t) {
     switch (t) {
@@ -47,18 +38,6 @@ QString pgType(FieldType t) {
         return QStringLiteral("timestamp(0) without time zone");
     }
     return QStringLiteral("text");
-}
-
-const TableDef* tableBySchemaName(const QString& name) {
-    for (const auto& t : tables())
-        if (t.schemaName.compare(name, Qt::CaseInsensitive) == 0) return &t;
-    return nullptr;
-}
-
-const ColumnDef* keyColumn(const TableDef& t) {
-    for (const auto& c : t.columns)
-        if (c.type == FieldType::AutoInc) return &c;
-    return nullptr;
 }
 
 bool isTextColumn(const TableDef& t, const QString& column) {
@@ -81,137 +60,9 @@ bool connectionLost(const QSqlError& e) {
 
 } // namespace
 
-bool isServerLocation(const QString& location) {
-    const QString l = location.trimmed();
-    return l.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           l.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
-}
-
-PgLocation PgLocation::parse(const QString& uri) {
-    if (!isServerLocation(uri)) throw Error(QStringLiteral("Not a PostgreSQL connection URI: %1").arg(uri));
-    // QUrl refuses an empty host followed by a user ("postgresql://user@/db"), which libpq allows
-    // for the default socket; a placeholder host keeps the rest parseable.
-    QString text = uri.trimmed();
-    const int scheme = int(text.indexOf(QLatin1String("://")));
-    const int slash = int(text.indexOf(QLatin1Char('/'), scheme + 3));
-    const int at = int(text.lastIndexOf(QLatin1Char('@'), slash < 0 ? -1 : slash));
-    bool noHost = false;
-    if (at >= 0 && (slash == at + 1 || (slash < 0 && at == text.size() - 1))) {
-        text.insert(at + 1, QLatin1String("vardimo-default-host"));
-        noHost = true;
-    } else if (at < 0 && slash == scheme + 3) {
-        text.insert(scheme + 3, QLatin1String("vardimo-default-host"));
-        noHost = true;
-    }
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid()) throw Error(QStringLiteral("Not a valid PostgreSQL connection URI: %1").arg(uri));
-    PgLocation loc;
-    loc.host = noHost ? QString() : url.host();
-    loc.port = url.port(-1);
-    loc.user = url.userName(QUrl::FullyDecoded);
-    loc.password = url.password(QUrl::FullyDecoded);
-    loc.database = url.path(QUrl::FullyDecoded).mid(1);
-    const QUrlQuery query(url);
-    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (key == QLatin1String("host"))
-            loc.host = value;
-        else if (key == QLatin1String("port"))
-            loc.port = value.toInt();
-        else if (key == QLatin1String("user"))
-            loc.user = value;
-        else if (key == QLatin1String("password"))
-            loc.password = value;
-        else if (key == QLatin1String("dbname"))
-            loc.database = value;
-        else {
-            // The driver passes options on as key=value words; a space would split one.
-            if (value.contains(QLatin1Char(' ')) || value.contains(QLatin1Char(';')) ||
-                key.contains(QLatin1Char(' ')))
-                throw Error(
-                    QStringLiteral("The connection setting %1 of %2 cannot hold spaces or semicolons.")
-                        .arg(key, uri));
-            loc.options << key + QLatin1Char('=') + value;
-        }
-    }
-    QUrl shown = url;
-    shown.setPassword(QString());
-    QUrlQuery shownQuery(query);
-    shownQuery.removeAllQueryItems(QStringLiteral("password"));
-    shown.setQuery(shownQuery);
-    loc.display = shown.toString();
-    if (noHost) loc.display.replace(QLatin1String("vardimo-default-host"), QString());
-    return loc;
-}
-
-// Holds a table open for one table object; its record locks are the object's.
-class PgBackend::Lock : public Backend::OpenLock {
-public:
-    Lock(PgBackend* owner, int table, bool exclusive) : owner_(owner), table_(table), exclusive_(exclusive) {}
-    ~Lock() override {
-        if (!owner_) return;
-        for (qint64 key : std::as_const(keys_))
-            release(key);
-        keys_.clear();
-        if (exclusive_)
-            owner_->exclusiveOpens_.remove(table_);
-        else if (--owner_->sharedOpens_[table_] <= 0)
-            owner_->sharedOpens_.remove(table_);
-        owner_->locks_.remove(this);
-        if (!owner_->open_) return;
-        try {
-            owner_->exec(QString::fromLatin1(exclusive_ ? "SELECT pg_advisory_unlock(%1, %2)"
-                                                        : "SELECT pg_advisory_unlock_shared(%1, %2)")
-                             .arg(kTableOpenClass)
-                             .arg(table_));
-        } catch (const Error&) {
-            // A lost connection has released the lock on the server already.
-        }
-    }
-
-    bool lockRecord(qint64 key) override {
-        if (!owner_ || !owner_->open_) throw Error(QStringLiteral("The database is not open."));
-        if (keys_.contains(key)) return true;
-        if (owner_->records_.contains({table_, key})) return false;
-        QSqlQuery& q =
-            owner_->execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {serverKey(key)});
-        const bool got = q.next() && q.value(0).toBool();
-        q.finish();
-        if (!got) return false;
-        owner_->records_.insert({table_, key});
-        keys_.insert(key);
-        return true;
-    }
-
-    void unlockRecord(qint64 key) override {
-        if (!owner_ || !keys_.contains(key)) return;
-        keys_.remove(key);
-        release(key);
-    }
-
-    void detach() { owner_ = nullptr; }
-
-private:
-    QVariant serverKey(qint64 key) const {
-        return QVariant::fromValue<qint64>((qint64(table_) << kRecordKeyBits) |
-                                           (key & ((qint64(1) << kRecordKeyBits) - 1)));
-    }
-    void release(qint64 key) {
-        owner_->records_.remove({table_, key});
-        if (!owner_->open_) return;
-        try {
-            owner_->execPrepared(QStringLiteral("SELECT pg_advisory_unlock(?)"), {serverKey(key)}).finish();
-        } catch (const Error&) {
-        }
-    }
-
-    PgBackend* owner_;
-    int table_;
-    bool exclusive_;
-    QSet<qint64> keys_;
-};
-
 PgBackend::PgBackend()
-    : connectionName_(QStringLiteral("vardimo-pg-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+    : connectionName_(QStringLiteral("vardimo-pg-%1").arg(QUuid::createUuid().toString(QUuid::Id128))),
+      locks_(*this) {}
 
 PgBackend::~PgBackend() {
     PgBackend::close();
@@ -257,13 +108,8 @@ void PgBackend::connect(const QString& location) {
 }
 
 void PgBackend::disconnect() {
-    for (Lock* l : std::as_const(locks_))
-        l->detach();
-    locks_.clear();
+    locks_.forgetAll();
     prepared_.clear();
-    sharedOpens_.clear();
-    exclusiveOpens_.clear();
-    records_.clear();
     if (connected_) {
         {
             QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
@@ -360,7 +206,7 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
         for (const auto& t : tables())
             names << t.schemaName;
         for (const QString& n : names) {
-            QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {quoted(n)});
+            QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {PgDialect::quoted(n)});
             if (q.next() && q.value(0).toBool())
                 throw Error(QStringLiteral("A database already exists at %1 (table %2); nothing was written.")
                                 .arg(location_.display, n));
@@ -368,24 +214,24 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
         QStringList statements;
         for (const auto& t : tables()) {
             QStringList cols;
-            if (!keyColumn(t))
+            if (!PgDialect::keyColumn(t))
                 cols << QStringLiteral("rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
             for (const auto& c : t.columns)
-                cols << columnName(c.name) + QLatin1Char(' ') + pgType(c.type);
-            statements
-                << QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName(t), cols.join(QStringLiteral(", ")));
+                cols << dialect_.column(c.name) + QLatin1Char(' ') + pgType(c.type);
+            statements << QStringLiteral("CREATE TABLE %1 (%2)")
+                              .arg(dialect_.table(t), cols.join(QStringLiteral(", ")));
             for (const auto& ix : t.indexes) {
                 QStringList terms;
                 for (const QString& c : ix.columns) {
                     if (ix.named) // in the order the table objects read them
-                        terms << orderTerm(t, c);
+                        terms << dialect_.orderTerm(t, c);
                     else if (!isTextColumn(t, c))
-                        terms << columnName(c);
+                        terms << dialect_.column(c);
                     else // the engine's lookup indexes serve the texts' Upper(...) comparisons
-                        terms << QStringLiteral("upper(%1)").arg(columnName(c));
+                        terms << QStringLiteral("upper(%1)").arg(dialect_.column(c));
                 }
                 statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                                  .arg(quoted(ix.name.toLower()), tableName(t),
+                                  .arg(PgDialect::quoted(ix.name.toLower()), dialect_.table(t),
                                        terms.join(QStringLiteral(", ")));
             }
         }
@@ -399,18 +245,15 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
                               "localtimestamp(0))")
                    .arg(QLatin1String(kSessionTable))
             << QStringLiteral("CREATE TABLE %1 (tablename text PRIMARY KEY, hash text NOT NULL)")
-                   .arg(QLatin1String(kProtectionTable))
-            << QStringLiteral("INSERT INTO settings (disablelogin, autologon, nogoalyear, sendtoprinter, "
-                              "multipulmeasure) VALUES (0, 0, 0, 1, 0)")
-            << QStringLiteral("INSERT INTO security VALUES (0, 'Supervisor', 1,1,1,1,1,1,1,1,1,1,1,1,1)")
-            << QStringLiteral("INSERT INTO \"user\" (userid, userpassword, username, securityid) VALUES "
-                              "('Supervisor', '', 'Supervisor', 0)");
+                   .arg(QLatin1String(kProtectionTable));
         // The server's definitions are transactional: a failure leaves nothing half-made.
         QSqlDatabase db = connection();
         if (!db.transaction()) throw Error(describe(db.lastError()));
         try {
             for (const QString& s : statements)
                 exec(s);
+            for (const SeedRow& row : seedRows())
+                exec(dialect_.insertInto(dialect_.table(*row.table), row.columns), row.values);
             if (fill) fill(*this);
             if (!db.commit()) throw Error(describe(db.lastError()));
         } catch (...) {
@@ -426,143 +269,14 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
     disconnect();
 }
 
-void PgBackend::prepareTable(const TableDef& t) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
-    QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {tableName(t)});
-    if (!q.next() || !q.value(0).toBool())
-        throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
-}
-
-QString PgBackend::tableName(const TableDef& t) const {
-    return quoted(t.schemaName.toLower());
-}
-
-QString PgBackend::columnName(const QString& column) const {
-    return quoted(column.toLower());
-}
-
-QString PgBackend::selectTerm(const TableDef& t, const QString& column) const {
-    // The session's DateStyle is ISO and the columns keep whole seconds: their text is the
-    // engine's own form ("2002-01-10", "2002-01-10 08:30:00").
-    const int i = t.columnIndex(column);
-    const FieldType type = i >= 0 ? t.columns[size_t(i)].type : FieldType::Text;
-    if (type == FieldType::Date || type == FieldType::DateTime)
-        return QStringLiteral("CAST(%1 AS text)").arg(columnName(column));
-    return columnName(column);
-}
-
-QString PgBackend::rowKey(const TableDef& t) const {
-    const ColumnDef* key = keyColumn(t);
-    return key ? columnName(key->name) : QStringLiteral("rowid");
-}
-
-QString PgBackend::orderTerm(const TableDef& t, const QString& column) const {
-    // Byte order of the lower-cased text is the folder store's NOCASE order for every ASCII text.
-    // Empty values come first, as in the folder store.
-    if (isTextColumn(t, column))
-        return QStringLiteral("lower(%1) COLLATE \"C\" NULLS FIRST").arg(columnName(column));
-    return columnName(column) + QStringLiteral(" NULLS FIRST");
-}
-
-Statement PgBackend::translate(const Statement& st) const {
-    const QString& s = st.sql;
-    QString out;
-    out.reserve(s.size() + 16);
-    const int n = int(s.size());
-    int i = 0;
-    auto isWordStart = [](QChar c) { return c.isLetter() || c == QLatin1Char('_'); };
-    auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
-    // The server gives a value without a type the type its place asks for; the branches of a
-    // Case ask for none and would make a whole number text, which an integer column then
-    // refuses ("Case GoalID When ? Then ? End" in an Insert ... Select). Such a value is given
-    // its type here.
-    int bind = 0;
-    QString lastWord;
-    auto isWholeNumber = [&](int index) {
-        if (index >= st.binds.size()) return false;
-        const int type = st.binds[index].typeId();
-        return type == QMetaType::LongLong || type == QMetaType::Int;
-    };
-    while (i < n) {
-        const QChar c = s[i];
-        if (c == QLatin1Char('?')) {
-            const bool branch = lastWord.compare(QLatin1String("Then"), Qt::CaseInsensitive) == 0 ||
-                                lastWord.compare(QLatin1String("Else"), Qt::CaseInsensitive) == 0;
-            out += branch && isWholeNumber(bind) ? QStringLiteral("CAST(? AS bigint)") : QStringLiteral("?");
-            ++bind;
-            ++i;
-            lastWord.clear();
-            continue;
-        }
-        if (!c.isSpace() && !isWordStart(c)) lastWord.clear();
-        if (c == QLatin1Char('\'')) {
-            // Engine-made literals pass as they are ('' is a quote inside).
-            int j = i + 1;
-            while (j < n) {
-                if (s[j] == QLatin1Char('\'')) {
-                    if (j + 1 < n && s[j + 1] == QLatin1Char('\'')) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
-            if (j >= n) throw Error(QStringLiteral("Invalid SQL statement: a quoted text is not closed."));
-            out += s.mid(i, j - i + 1);
-            i = j + 1;
-        } else if (c == QLatin1Char('"')) {
-            const int end = int(s.indexOf(QLatin1Char('"'), i + 1));
-            if (end < 0)
-                throw Error(QStringLiteral("Invalid SQL statement: a double-quoted name is not closed."));
-            const QString name = s.mid(i + 1, end - i - 1);
-            i = end + 1;
-            // The folder store names a table as "schema"."table": here the table stands alone.
-            if (i + 1 < n && s[i] == QLatin1Char('.') && s[i + 1] == QLatin1Char('"') &&
-                tableBySchemaName(name)) {
-                ++i;
-                continue;
-            }
-            out += quoted(name.toLower());
-        } else if (isWordStart(c)) {
-            int j = i + 1;
-            while (j < n && isWordChar(s[j]))
-                ++j;
-            const QString word = s.mid(i, j - i);
-            lastWord = word;
-            if (word.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-                out += QLatin1Char('1');
-            else if (word.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-                out += QLatin1Char('0');
-            else
-                out += word;
-            i = j;
-        } else if (c.isDigit()) {
-            int j = i + 1;
-            while (j < n && (isWordChar(s[j]) || s[j] == QLatin1Char('.')))
-                ++j;
-            out += s.mid(i, j - i);
-            i = j;
-        } else {
-            out += c;
-            ++i;
-        }
-    }
-    // The folder store's case-blind text order.
-    static const QRegularExpression nocase(
-        QStringLiteral("((?:\"[^\"]*\"\\.)?\"[^\"]*\"|[A-Za-z_][A-Za-z0-9_.]*)\\s+COLLATE\\s+NOCASE\\b"),
-        QRegularExpression::CaseInsensitiveOption);
-    out.replace(nocase, QStringLiteral("lower(\\1) COLLATE \"C\""));
-    // A long list of numbers comes as one bound JSON array.
-    out.replace(QStringLiteral("Select value From json_each(?)"),
-                QStringLiteral("Select value::bigint From json_array_elements_text(CAST(? AS json))"));
-    Statement result = st;
-    result.sql = out;
-    return result;
+void PgBackend::prepareTable(const TableDef& t, bool) {
+    if (!open_) throw Error::notOpen();
+    QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {dialect_.table(t)});
+    if (!q.next() || !q.value(0).toBool()) throw Error::noTable(t.fileName);
 }
 
 QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
@@ -578,7 +292,7 @@ QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const Q
 }
 
 QSqlQuery& PgBackend::execPrepared(const QString& sql, const QVariantList& binds) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
+    if (!open_) throw Error::notOpen();
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
         auto q = std::make_shared<QSqlQuery>(connection());
@@ -605,6 +319,11 @@ Error PgBackend::failure(const QSqlError& error, const QString& files, bool prep
     return Error(described);
 }
 
+std::unique_ptr<LargeResult> PgBackend::openLargeResult(const Statement& st, const QString& files,
+                                                        const LargeResult::Exec& exec) {
+    return std::make_unique<PgPagedResult>(st, files, exec);
+}
+
 void PgBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                          const QString& files, const RowSink& row) {
     QSqlQuery q = exec(sql, binds, files);
@@ -616,19 +335,6 @@ void PgBackend::scanRows(const QString& sql, const QVariantList& binds, const Ta
             values << readValue(q.value(i + 1), t.columns[size_t(i)].type);
         row(q.value(0).toLongLong(), std::move(values));
     }
-}
-
-QString PgBackend::insertSql(const TableDef& t, const QStringList& columns) const {
-    QStringList cols, marks;
-    for (const QString& c : columns) {
-        cols << columnName(c);
-        marks << QStringLiteral("?");
-    }
-    const QString returning = QStringLiteral(" RETURNING ") + rowKey(t);
-    if (cols.isEmpty()) return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tableName(t)) + returning;
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-               .arg(tableName(t), cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))) +
-           returning;
 }
 
 qint64 PgBackend::insertedKey(QSqlQuery& executed) const {
@@ -663,38 +369,13 @@ QVariant PgBackend::readValue(const QVariant& stored, FieldType type) const {
     return stored;
 }
 
-int PgBackend::tableNumber(const TableDef& t) {
-    const auto& all = tables();
-    for (size_t i = 0; i < all.size(); ++i)
-        if (&all[i] == &t || all[i].schemaName == t.schemaName) return int(i) + 1;
-    throw Error(QStringLiteral("Table does not exist: %1").arg(t.fileName));
-}
-
-std::unique_ptr<Backend::OpenLock> PgBackend::lockTable(const TableDef& t, bool exclusive) {
-    if (!open_) throw Error(QStringLiteral("The database is not open."));
-    const int n = tableNumber(t);
-    if (exclusiveOpens_.contains(n) || (exclusive && sharedOpens_.value(n) > 0)) return nullptr;
-    QSqlQuery q = exec(QString::fromLatin1(exclusive ? "SELECT pg_try_advisory_lock(%1, %2)"
-                                                     : "SELECT pg_try_advisory_lock_shared(%1, %2)")
-                           .arg(kTableOpenClass)
-                           .arg(n));
-    if (!q.next() || !q.value(0).toBool()) return nullptr;
-    if (exclusive)
-        exclusiveOpens_.insert(n);
-    else
-        ++sharedOpens_[n];
-    auto lock = std::make_unique<Lock>(this, n, exclusive);
-    locks_.insert(lock.get());
-    return lock;
-}
-
 void PgBackend::compact(const TableDef& t) {
-    exec(QStringLiteral("VACUUM (FULL, ANALYZE) %1").arg(tableName(t)));
+    exec(QStringLiteral("VACUUM (FULL, ANALYZE) %1").arg(dialect_.table(t)));
 }
 
 qint64 PgBackend::tableSize(const TableDef& t) {
-    QSqlQuery q =
-        exec(QStringLiteral("SELECT coalesce(pg_total_relation_size(to_regclass(?)), 0)"), {tableName(t)});
+    QSqlQuery q = exec(QStringLiteral("SELECT coalesce(pg_total_relation_size(to_regclass(?)), 0)"),
+                       {dialect_.table(t)});
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
@@ -731,12 +412,13 @@ void PgBackend::setProtectionHash(const TableDef& t, const QString& hash) {
 
 void PgBackend::advanceKeys() {
     for (const auto& t : tables()) {
-        const QString key = keyColumn(t) ? keyColumn(t)->name.toLower() : QStringLiteral("rowid");
+        const QString key =
+            PgDialect::keyColumn(t) ? PgDialect::keyColumn(t)->name.toLower() : QStringLiteral("rowid");
         exec(QStringLiteral(
                  "SELECT setval(pg_get_serial_sequence(?, ?), coalesce((SELECT max(%1) FROM %2), 0) "
                  "+ 1, false)")
-                 .arg(columnName(key), tableName(t)),
-             {tableName(t), key});
+                 .arg(dialect_.column(key), dialect_.table(t)),
+             {dialect_.table(t), key});
     }
 }
 
@@ -755,12 +437,8 @@ QString PgBackend::describe(const QSqlError& error, const QString& fileName) con
                    "saved change was stored; start the program again to reconnect.")
             .arg(location_.display, text);
     if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001"))
-        return fileName.isEmpty()
-                   ? QStringLiteral("The table is locked by another user. Try again in a moment.")
-                   : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
-                         .arg(fileName);
-    if (code == QLatin1String("42P01"))
-        return QStringLiteral("Table does not exist: %1").arg(fileName.isEmpty() ? text : fileName);
+        return Error::lockedText(fileName);
+    if (code == QLatin1String("42P01")) return Error::noTable(fileName.isEmpty() ? text : fileName).message();
     // The folder store compares such a value as text and finds no row; the server refuses it.
     if (code == QLatin1String("22007") || code == QLatin1String("22008"))
         return fileName.isEmpty() ? QStringLiteral("Not a valid date: %1").arg(text)
@@ -768,10 +446,10 @@ QString PgBackend::describe(const QSqlError& error, const QString& fileName) con
     if (code == QLatin1String("22P02") || code == QLatin1String("22003"))
         return fileName.isEmpty() ? QStringLiteral("Not a valid value: %1").arg(text)
                                   : QStringLiteral("%1: not a valid value: %2").arg(fileName, text);
-    if (code == QLatin1String("53100")) return QStringLiteral("The disk holding the database is full.");
+    if (code == QLatin1String("53100")) return Error::diskFullText();
     if (code == QLatin1String("42501"))
         return fileName.isEmpty() ? QStringLiteral("Permission denied on the database server: %1").arg(text)
-                                  : QStringLiteral("Table is read only: %1").arg(fileName);
+                                  : Error::readOnlyText(fileName);
     if (code == QLatin1String("53300"))
         return QStringLiteral("The database server %1 accepts no more connections: %2")
             .arg(location_.display, text);

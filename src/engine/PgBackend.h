@@ -1,6 +1,9 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/PgDialect.h"
+#include "engine/PgLocation.h"
+#include "engine/PgLocks.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,22 +12,6 @@
 #include <memory>
 
 namespace engine {
-
-// The parts of a postgresql:// URI that the driver takes one by one. Passwords follow the
-// server's own conventions (~/.pgpass, PGPASSWORD, service files); one written into the URI is
-// used but never shown.
-struct PgLocation {
-    QString host; // a name, an address, or the folder of a Unix socket; empty: the default
-    int port = -1;
-    QString user;
-    QString password;
-    QString database;
-    QStringList options; // further key=value settings of the URI's query
-    QString display;     // the URI without the password
-
-    // Throws engine::Error for a text that is no postgresql:// URI.
-    static PgLocation parse(const QString& uri);
-};
 
 // A database held by a PostgreSQL server, reached through Qt's QPSQL driver. The nine tables
 // keep their names (the table file name without ".db", in lower case), their columns (in lower
@@ -40,7 +27,6 @@ public:
     PgBackend();
     ~PgBackend() override;
 
-    Kind kind() const override { return Kind::Server; }
     QString displayName() const override { return location_.display; }
 
     void open(const QString& location, const QString& userName) override;
@@ -52,15 +38,12 @@ public:
     // what it writes (a copy of another database) is there together with the tables or not at all.
     void create(const QString& location, const std::function<void(PgBackend&)>& fill);
 
-    void prepareTable(const TableDef& t) override;
-    bool preparesInTransaction(const TableDef&) const override { return true; }
-    QString tableName(const TableDef& t) const override;
-    QString columnName(const QString& column) const override;
-    QString selectTerm(const TableDef& t, const QString& column) const override;
-    QString rowKey(const TableDef& t) const override;
-    QString orderTerm(const TableDef& t, const QString& column) const override;
-    Statement translate(const Statement& st) const override;
+    // The server reaches its tables inside a transaction as well.
+    void prepareTable(const TableDef& t, bool inTransaction) override;
+    const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
+    // The server cannot prepare these.
+    void control(const QString& sql, const QString& files = {}) override { exec(sql, {}, files); }
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     // A failed statement aborts the server's transaction: at the outermost level nothing of it
     // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
@@ -68,12 +51,14 @@ public:
     bool failureSpoilsTransaction() const override { return true; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
-    bool copiesLargeResults() const override { return false; }
-    QString insertSql(const TableDef& t, const QStringList& columns) const override;
+    std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
+                                                 const LargeResult::Exec& exec) override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType type) const override;
 
-    std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
+    std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override {
+        return locks_.lockTable(t, exclusive);
+    }
     QStringList sessions() override;
 
     void compact(const TableDef& t) override;
@@ -90,28 +75,22 @@ public:
     // The server process serving this session (for tests that cut a connection).
     int serverPid();
 
-private:
-    class Lock;
-    friend class Lock;
     // Runs a statement that runs again and again (the record locks) through a statement
     // prepared once on the server; the result stays readable until its next run.
     QSqlQuery& execPrepared(const QString& sql, const QVariantList& binds);
+
+private:
     void connect(const QString& location);
     void disconnect();
     void checkSchema();
     void registerSession(const QString& userName);
-    static int tableNumber(const TableDef& t);
 
     QString connectionName_;
     PgLocation location_;
     bool open_ = false;
     bool connected_ = false;
-    // What this session's table objects hold, so that two of them conflict as two workstations
-    // do (the server does not make a session's own advisory locks conflict with each other).
-    QHash<int, int> sharedOpens_;
-    QSet<int> exclusiveOpens_;
-    QSet<QPair<int, qint64>> records_;
-    QSet<Lock*> locks_;
+    PgDialect dialect_;
+    PgLocks locks_;
     QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };
 

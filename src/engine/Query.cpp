@@ -2,7 +2,6 @@
 
 #include "engine/Error.h"
 
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
@@ -11,7 +10,6 @@
 namespace engine {
 
 namespace {
-int snapshotCounter = 0;
 // A result with more rows than this is read from a snapshot, whatever the mode.
 constexpr int kRowsInMemory = 10000;
 } // namespace
@@ -36,7 +34,7 @@ void Query::setUniDirectional(bool on) {
 const Statement& Query::statement() {
     if (!statement_) {
         if (sql_.isEmpty()) throw Error(QStringLiteral("Invalid SQL statement: the query has no text."));
-        Statement st = db_.backend().translate(sql_.translate());
+        Statement st = sql_.render(db_.backend().dialect());
         for (const QString& t : st.tables)
             db_.attach(*findTable(t));
         statement_ = std::move(st);
@@ -112,43 +110,9 @@ void Query::open() {
 }
 
 void Query::openSnapshot(const Statement& st) {
-    snapshot_ = QStringLiteral("vardimo_snapshot_%1").arg(++snapshotCounter);
-    if (!db_.backend().copiesLargeResults()) {
-        // The server keeps the result: it is counted, then read forward from an offset.
-        paged_ = st;
-        QSqlQuery c =
-            db_.exec(QStringLiteral("SELECT count(*) FROM (%1) vardimo_s").arg(st.sql), st.binds, files());
-        count_ = c.next() ? c.value(0).toInt() : 0;
-        QSqlQuery probe =
-            db_.exec(QStringLiteral("SELECT * FROM (%1) vardimo_s LIMIT 0").arg(st.sql), st.binds, files());
-        describeColumns(probe.record(), {});
-        readerRow_ = -1;
-        return;
-    }
-    const QString table = QStringLiteral("temp.%1").arg(quoteIdentifier(snapshot_));
-    // Copied in the result's order; the copy's row numbers are then the positions + 1.
-    db_.exec(QStringLiteral("CREATE TEMP TABLE %1 AS %2").arg(quoteIdentifier(snapshot_), st.sql), st.binds,
-             files());
-    try {
-        {
-            QSqlQuery c = db_.exec(QStringLiteral("SELECT count(*) FROM %1").arg(table));
-            count_ = c.next() ? c.value(0).toInt() : 0;
-        }
-        // Duplicate names of a join were made unique in the copy ("Name:1"); show them as given.
-        static const QRegularExpression suffix(QStringLiteral(":\\d+$"));
-        QStringList names;
-        {
-            QSqlQuery info =
-                db_.exec(QStringLiteral("PRAGMA temp.table_info(%1)").arg(quoteIdentifier(snapshot_)));
-            while (info.next())
-                names << info.value(1).toString().remove(suffix);
-        }
-        QSqlQuery probe = db_.exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(table));
-        describeColumns(probe.record(), names);
-    } catch (...) {
-        dropSnapshot();
-        throw;
-    }
+    large_ = db_.openLargeResult(st, files());
+    count_ = large_->count();
+    describeColumns(large_->record(), large_->names());
     readerRow_ = -1;
 }
 
@@ -156,17 +120,7 @@ const QVariantList* Query::snapshotRow(int row) {
     if (row < 0 || row >= count_) return nullptr;
     if (row == readerRow_) return &row_;
     if (!reader_ || readerRow_ < 0 || row != readerRow_ + 1) {
-        if (paged_) {
-            QVariantList binds = paged_->binds;
-            binds << qint64(row);
-            reader_ = std::make_unique<QSqlQuery>(db_.exec(
-                QStringLiteral("SELECT * FROM (%1) vardimo_s OFFSET ?").arg(paged_->sql), binds, files()));
-        } else {
-            reader_ = std::make_unique<QSqlQuery>(
-                db_.exec(QStringLiteral("SELECT * FROM temp.%1 WHERE rowid >= ? ORDER BY rowid")
-                             .arg(quoteIdentifier(snapshot_)),
-                         {qint64(row) + 1}));
-        }
+        reader_ = std::make_unique<QSqlQuery>(large_->readFrom(row));
         readerRow_ = row - 1;
     }
     if (!reader_->next()) {
@@ -188,18 +142,9 @@ void Query::dropSnapshot() {
     reader_.reset();
     readerRow_ = -1;
     row_.clear();
-    if (snapshot_.isEmpty()) return;
-    if (paged_) {
-        paged_.reset();
-        snapshot_.clear();
-        return;
-    }
-    try {
-        db_.exec(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(quoteIdentifier(snapshot_)));
-    } catch (const Error&) {
-        // Gone with a rolled-back transaction, or the connection closed.
-    }
-    snapshot_.clear();
+    if (!large_) return;
+    large_->release();
+    large_.reset();
 }
 
 void Query::execSql() {
@@ -257,7 +202,7 @@ QVariant Query::valueAt(int row, const QString& name) {
     const int i = columnOf(name);
     if (i < 0) throw Error(QStringLiteral("Query: Field '%1' not found.").arg(name));
     if (row < 0 || row >= count_) return {};
-    const QVariantList* values = snapshot_.isEmpty() ? &rows_[size_t(row)] : snapshotRow(row);
+    const QVariantList* values = large_ ? snapshotRow(row) : &rows_[size_t(row)];
     if (!values) return {};
     return toFieldValue(values->value(i), types_[size_t(i)]);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/DataSet.h"
 #include "engine/Database.h"
+#include "engine/LargeResult.h"
 #include "engine/Sql.h"
 
 #include <QSqlRecord>
@@ -38,7 +39,7 @@ public:
     }
     QString text() const { return sql_.text(); }
 
-    // Translates the text once; opening or running a prepared query uses that translation.
+    // Renders the text once in the store's dialect; opening or running a prepared query uses it.
     void prepare();
     void unprepare() { statement_.reset(); }
     bool prepared() const { return statement_.has_value(); }
@@ -83,11 +84,10 @@ private:
     std::vector<QVariantList> rows_;
     int count_ = 0;
     bool uniDirectional_ = false;
-    QString snapshot_;                  // the snapshot table of a unidirectional query
-    std::unique_ptr<QSqlQuery> reader_; // reads the snapshot forward from readerRow_
-    int readerRow_ = -1;                // the row the reader's current row is; -1: none
-    std::optional<Statement> paged_;    // a large result the server reads again from an offset
-    QVariantList row_;                  // that row's values
+    std::unique_ptr<LargeResult> large_; // the result of a unidirectional or large query
+    std::unique_ptr<QSqlQuery> reader_;  // reads it forward from readerRow_
+    int readerRow_ = -1;                 // the row the reader's current row is; -1: none
+    QVariantList row_;                   // that row's values
     int pos_ = 0;
     bool eof_ = true;
     bool bof_ = true;

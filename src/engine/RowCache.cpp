@@ -56,18 +56,18 @@ RowCache::RowCache(Database& db, const TableDef& def) : db_(db), def_(def) {}
 
 void RowCache::setIndex(const IndexDef* index) {
     // The statements are made for the store the database has open now.
-    const Backend& b = db_.backend();
-    const QString table = b.tableName(def_);
-    key_ = b.rowKey(def_);
+    const Dialect& d = db_.backend().dialect();
+    const QString table = d.table(def_);
+    key_ = d.rowKey(def_);
     QStringList cols;
     for (const auto& c : def_.columns)
-        cols << b.selectTerm(def_, c.name);
+        cols << d.selectTerm(def_, c.name);
     const QString columns = cols.join(QStringLiteral(", "));
     // What a filter sees of a row while keys are read: every column but the memos, which no
     // filter looks at and which make up most of a row.
     QStringList seen;
     for (const auto& c : def_.columns)
-        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : b.selectTerm(def_, c.name));
+        seen << (c.type == FieldType::Memo ? QStringLiteral("NULL") : d.selectTerm(def_, c.name));
     filterColumns_ = seen.join(QStringLiteral(", "));
     table_ = table;
     readSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(columns, table, key_);
@@ -85,7 +85,7 @@ void RowCache::setIndex(const IndexDef* index) {
         for (const QString& c : index->columns) {
             const int i = def_.columnIndex(c);
             const bool text = i >= 0 && def_.columns[size_t(i)].type == FieldType::Text;
-            terms << b.orderTerm(def_, c);
+            terms << d.orderTerm(def_, c);
             orderColumns_.push_back(i);
             noCase_.push_back(text);
         }

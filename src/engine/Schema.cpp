@@ -192,6 +192,29 @@ const TableDef* findTable(const QString& fileName) {
     return nullptr;
 }
 
+const std::vector<SeedRow>& seedRows() {
+    static const std::vector<SeedRow> rows = [] {
+        std::vector<SeedRow> out;
+        out.push_back({findTable(QStringLiteral("Settings.db")),
+                       {"DisableLogin", "AutoLogon", "NoGoalYear", "SendToPrinter", "MultipulMeasure"},
+                       {0, 0, 0, 1, 0}});
+        const TableDef* security = findTable(QStringLiteral("Security.db"));
+        SeedRow profile{security, {}, {}};
+        for (const ColumnDef& c : security->columns) {
+            profile.columns << c.name;
+            profile.values << (c.type == FieldType::AutoInc   ? QVariant(0)
+                               : c.type == FieldType::Logical ? QVariant(1)
+                                                              : QVariant(QStringLiteral("Supervisor")));
+        }
+        out.push_back(profile);
+        out.push_back({findTable(QStringLiteral("User.db")),
+                       {"UserID", "UserPassword", "UserName", "SecurityID"},
+                       {QStringLiteral("Supervisor"), QStringLiteral(""), QStringLiteral("Supervisor"), 0}});
+        return out;
+    }();
+    return rows;
+}
+
 bool columnType(const QString& name, FieldType* type) {
     static const QHash<QString, FieldType> byName = [] {
         QHash<QString, FieldType> m;

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <vector>
 
 namespace engine {
@@ -37,6 +38,17 @@ struct TableDef {
     // Column positions by name as written and in lower case, made once with the table list.
     QHash<QString, int> positions{};
 };
+
+// A row that every new database starts with.
+struct SeedRow {
+    const TableDef* table;
+    QStringList columns;
+    QVariantList values;
+};
+
+// The settings row, profile 0 with every right, and the built-in account "Supervisor" without a
+// password in it.
+const std::vector<SeedRow>& seedRows();
 
 // An identifier between double quotes, as SQLite reads column, table and schema names.
 QString quoteIdentifier(const QString& name);

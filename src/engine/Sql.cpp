@@ -1,6 +1,7 @@
 #include "engine/Sql.h"
 
 #include "engine/DateFormat.h"
+#include "engine/Dialect.h"
 #include "engine/Error.h"
 #include "engine/Schema.h"
 
@@ -43,91 +44,93 @@ QVariant quotedLiteral(const QString& content) {
     return content;
 }
 
-void lexLiteral(const QString& text, Statement& st) {
-    QString& out = st.sql;
-    const int n = int(text.size());
-    int i = 0;
-    while (i < n) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('"')) {
-            const int end = int(text.indexOf(QLatin1Char('"'), i + 1));
-            if (end < 0)
-                throw Error(QStringLiteral("Invalid SQL statement: a double-quoted text is not closed."));
-            const QString content = text.mid(i + 1, end - i - 1);
-            if (const TableDef* t = findTable(content)) {
-                out += t->qualifiedName();
-                if (!st.tables.contains(t->schemaName)) st.tables << t->schemaName;
+// Renders a text's pieces in one dialect, every value bound.
+class Renderer {
+public:
+    Renderer(const Dialect& dialect, Statement& st) : d_(dialect), st_(st) {}
+
+    void operator()(const QString& s) { literal(s); }
+    void operator()(const sql::Int& v) { value(QVariant::fromValue<qint64>(v.value)); }
+    void operator()(const sql::Text& v) { value(v.value); }
+    void operator()(const sql::Date& v) { value(v.value.toString(Qt::ISODate)); }
+    void operator()(const sql::Bool& v) { value(v.value ? 1 : 0); }
+    void operator()(const sql::IntList& v) {
+        st_.sql += d_.numberList(v.values, v.parenthesised, st_.binds);
+        lastWord_.clear();
+    }
+    void lineBreak() { st_.sql += QLatin1Char('\n'); }
+
+private:
+    void value(const QVariant& v) {
+        // A value right after Then or Else is a branch of a Case, whose place gives it no type.
+        const bool untyped = lastWord_.compare(QLatin1String("Then"), Qt::CaseInsensitive) == 0 ||
+                             lastWord_.compare(QLatin1String("Else"), Qt::CaseInsensitive) == 0;
+        st_.sql += QLatin1Char(' ') + d_.parameter(v, untyped) + QLatin1Char(' ');
+        st_.binds << v;
+        lastWord_.clear();
+    }
+
+    // Lexes a literal piece: a double-quoted token that names a table file becomes that table,
+    // any other double-quoted token a bound string (or date) literal, and the words True and
+    // False the store's truth values.
+    void literal(const QString& text) {
+        const int n = int(text.size());
+        int i = 0;
+        while (i < n) {
+            const QChar c = text[i];
+            if (c == QLatin1Char('"')) {
+                const int end = int(text.indexOf(QLatin1Char('"'), i + 1));
+                if (end < 0)
+                    throw Error(QStringLiteral("Invalid SQL statement: a double-quoted text is not closed."));
+                const QString content = text.mid(i + 1, end - i - 1);
+                if (const TableDef* t = findTable(content)) {
+                    st_.sql += d_.table(*t);
+                    if (!st_.tables.contains(t->schemaName)) st_.tables << t->schemaName;
+                    lastWord_.clear();
+                } else {
+                    value(quotedLiteral(content));
+                }
+                i = end + 1;
+            } else if (c == QLatin1Char('\'')) {
+                // Single quotes have no meaning in the system's texts; refusing them keeps every
+                // string a bound value.
+                throw Error(QStringLiteral("Invalid SQL statement: unexpected single quote."));
+            } else if (c == QLatin1Char(';')) {
+                throw Error(QStringLiteral("Invalid SQL statement: only one statement may be given."));
+            } else if (c.isDigit()) {
+                int j = i + 1;
+                while (j < n && (text[j].isLetterOrNumber() || text[j] == QLatin1Char('_') ||
+                                 text[j] == QLatin1Char('.')))
+                    ++j;
+                st_.sql += text.mid(i, j - i);
+                lastWord_.clear();
+                i = j;
+            } else if (c.isLetter() || c == QLatin1Char('_')) {
+                int j = i + 1;
+                while (j < n && (text[j].isLetterOrNumber() || text[j] == QLatin1Char('_') ||
+                                 text[j] == QLatin1Char('.')))
+                    ++j;
+                const QString word = text.mid(i, j - i);
+                if (word.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+                    st_.sql += d_.truthValue(true);
+                else if (word.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+                    st_.sql += d_.truthValue(false);
+                else
+                    st_.sql += word;
+                lastWord_ = word;
+                i = j;
             } else {
-                out += QStringLiteral(" ? ");
-                st.binds << quotedLiteral(content);
+                if (!c.isSpace()) lastWord_.clear();
+                st_.sql += c;
+                ++i;
             }
-            i = end + 1;
-        } else if (c == QLatin1Char('\'')) {
-            // Single quotes have no meaning in the system's texts; refusing them keeps every
-            // string a bound value.
-            throw Error(QStringLiteral("Invalid SQL statement: unexpected single quote."));
-        } else if (c == QLatin1Char(';')) {
-            throw Error(QStringLiteral("Invalid SQL statement: only one statement may be given."));
-        } else {
-            out += c;
-            ++i;
         }
     }
-}
 
-constexpr qsizetype kLongListFrom = 500;
-
-void bindPiece(const SqlPiece& p, Statement& st) {
-    struct V {
-        Statement& st;
-        void operator()(const QString& s) const { lexLiteral(s, st); }
-        void operator()(const sql::Int& v) const {
-            st.sql += QStringLiteral(" ? ");
-            st.binds << QVariant::fromValue<qint64>(v.value);
-        }
-        void operator()(const sql::Text& v) const {
-            st.sql += QStringLiteral(" ? ");
-            st.binds << v.value;
-        }
-        void operator()(const sql::Date& v) const {
-            st.sql += QStringLiteral(" ? ");
-            st.binds << v.value.toString(Qt::ISODate);
-        }
-        void operator()(const sql::Bool& v) const {
-            st.sql += QStringLiteral(" ? ");
-            st.binds << (v.value ? 1 : 0);
-        }
-        void operator()(const sql::IntList& v) const {
-            // SQLite takes a bounded number of bound values per statement; a long list goes as
-            // one bound JSON array that SQLite reads as a one-column table, so the list may be
-            // of any length and "x In (...)" keeps its meaning.
-            if (v.values.size() > kLongListFrom) {
-                QByteArray json;
-                json.reserve(v.values.size() * 8 + 2);
-                json += '[';
-                for (qsizetype i = 0; i < v.values.size(); ++i) {
-                    if (i) json += ',';
-                    json += QByteArray::number(v.values[i]);
-                }
-                json += ']';
-                st.binds << QString::fromLatin1(json);
-                st.sql += v.parenthesised ? QStringLiteral(" (Select value From json_each(?)) ")
-                                          : QStringLiteral(" Select value From json_each(?) ");
-                return;
-            }
-            QStringList marks;
-            for (qint64 n : v.values) {
-                marks << QStringLiteral("?");
-                st.binds << QVariant::fromValue<qint64>(n);
-            }
-            if (marks.isEmpty()) marks << QStringLiteral("NULL");
-            st.sql += v.parenthesised
-                          ? QStringLiteral(" (") + marks.join(QStringLiteral(", ")) + QStringLiteral(") ")
-                          : QStringLiteral(" ") + marks.join(QStringLiteral(", ")) + QStringLiteral(" ");
-        }
-    };
-    std::visit(V{st}, p);
-}
+    const Dialect& d_;
+    Statement& st_;
+    QString lastWord_; // the word just before, while only blanks follow it
+};
 
 } // namespace
 
@@ -145,18 +148,19 @@ QString SqlText::text() const {
     return out.join(QLatin1Char('\n'));
 }
 
-Statement SqlText::translateFragment() const {
+Statement SqlText::renderCondition(const Dialect& dialect) const {
     Statement st;
+    Renderer r(dialect, st);
     for (const auto& l : lines_) {
         for (const auto& p : l)
-            bindPiece(p, st);
-        st.sql += QLatin1Char('\n');
+            std::visit(r, p);
+        r.lineBreak();
     }
     return st;
 }
 
-Statement SqlText::translate() const {
-    Statement st = translateFragment();
+Statement SqlText::render(const Dialect& dialect) const {
+    Statement st = renderCondition(dialect);
     const QString head = st.sql.trimmed().section(QRegularExpression(QStringLiteral("\\s")), 0, 0).toLower();
     if (head == QLatin1String("select"))
         st.selects = true;

@@ -9,10 +9,10 @@
 
 namespace engine {
 
-class Database;
+class Dialect;
 
 // Typed values that a query text carries. They are shown in the system's own form by text()
-// and bound as parameters when the statement runs, never spliced into what SQLite parses.
+// and bound as parameters when the statement runs, never spliced into what a store parses.
 namespace sql {
 struct Int {
     qint64 value;
@@ -37,7 +37,7 @@ struct IntList {
 using SqlPiece = std::variant<QString, sql::Int, sql::Text, sql::Date, sql::Bool, sql::IntList>;
 using SqlLine = std::vector<SqlPiece>;
 
-// A statement prepared for SQLite: the text with "?" where values go, and the values in order.
+// A statement in one store's dialect: the text with "?" where values go, and the values in order.
 struct Statement {
     QString sql;
     QVariantList binds;
@@ -62,11 +62,12 @@ public:
     QString text() const;
     QString line(int i) const;
 
-    // Lexes the literal pieces: a double-quoted token that names a table file becomes that
-    // table, any other double-quoted token becomes a bound string (or date) literal.
-    Statement translate() const;
+    // The statement in a store's dialect. Literal pieces are lexed: a double-quoted token that
+    // names a table file becomes that table, any other double-quoted token a bound string (or
+    // date) literal; typed values are bound.
+    Statement render(const Dialect& dialect) const;
     // The same for a condition that is not a whole statement (a filter's pre-selection).
-    Statement translateFragment() const;
+    Statement renderCondition(const Dialect& dialect) const;
 
 private:
     static SqlPiece piece(const char* s) { return QString::fromUtf8(s); }

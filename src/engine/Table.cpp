@@ -35,7 +35,7 @@ QString Record::asString(const QString& name) const {
 namespace {
 const TableDef& requireDef(const QString& fileName) {
     const TableDef* d = findTable(fileName);
-    if (!d) throw Error(QStringLiteral("Table does not exist: %1").arg(fileName));
+    if (!d) throw Error::noTable(fileName);
     return *d;
 }
 } // namespace
@@ -47,16 +47,16 @@ Table::Table(Database& db, const QString& fileName, QObject* parent)
 }
 
 void Table::makeStatements() {
-    const Backend& b = db_.backend();
-    table_ = b.tableName(*def_);
-    key_ = b.rowKey(*def_);
+    const Dialect& d = db_.backend().dialect();
+    table_ = d.table(*def_);
+    key_ = d.rowKey(*def_);
     QStringList cols, sets;
     for (const ColumnDef& c : def_->columns) {
         if (c.type == FieldType::AutoInc) continue;
         cols << c.name;
-        sets << b.columnName(c.name) + QStringLiteral(" = ?");
+        sets << d.column(c.name) + QStringLiteral(" = ?");
     }
-    insertSql_ = b.insertSql(*def_, cols);
+    insertSql_ = d.insertSql(*def_, cols);
     updateSql_ =
         QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
     deleteSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table_, key_);
@@ -181,7 +181,7 @@ void Table::reloadKeys() {
     if (filtering && preSelect_) {
         const PreSelection pre = preSelect_();
         if (!pre.condition.isEmpty()) {
-            const Statement st = pre.condition.translateFragment();
+            const Statement st = pre.condition.renderCondition(db_.backend().dialect());
             where = st.sql;
             binds = st.binds;
         }
@@ -252,10 +252,10 @@ bool Table::locate(const QString& field, const QVariant& value) {
     ensureKeys();
     std::vector<qint64> candidates;
     {
-        Cursor q = db_.run(
-            QStringLiteral("SELECT %4 FROM %1 WHERE %2 = ? ORDER BY %3")
-                .arg(table_, db_.backend().columnName(def_->columns[size_t(ci)].name), rows_.orderBy(), key_),
-            {toStoredValue(value, def_->columns[size_t(ci)].type)}, def_->fileName);
+        Cursor q = db_.run(QStringLiteral("SELECT %4 FROM %1 WHERE %2 = ? ORDER BY %3")
+                               .arg(table_, db_.backend().dialect().column(def_->columns[size_t(ci)].name),
+                                    rows_.orderBy(), key_),
+                           {toStoredValue(value, def_->columns[size_t(ci)].type)}, def_->fileName);
         while (q.next())
             candidates.push_back(q.value(0).toLongLong());
     }
@@ -610,9 +610,10 @@ QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const 
     if (it != lookupCache_.end()) return it.value();
     db_.attach(*def_);
     const Backend& b = db_.backend();
+    const Dialect& d = b.dialect();
     Cursor q = db_.run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
-                           .arg(b.columnName(def_->columns[size_t(ri)].name), b.tableName(*def_),
-                                b.columnName(def_->columns[size_t(ki)].name)),
+                           .arg(d.column(def_->columns[size_t(ri)].name), d.table(*def_),
+                                d.column(def_->columns[size_t(ki)].name)),
                        {toStoredValue(key, def_->columns[size_t(ki)].type)}, def_->fileName);
     QVariant v;
     if (q.next())

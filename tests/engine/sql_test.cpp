@@ -2,6 +2,8 @@
 
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/FolderDialect.h"
+#include "engine/PgDialect.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
 #include "support/Stores.h"
@@ -38,15 +40,19 @@ TEST(SqlText, RendersTheSystemsOwnForm) {
 }
 
 TEST(SqlText, RefusesWhatIsNoSingleSelectOrDelete) {
-    SqlText t;
-    t.add("Drop Table x");
-    EXPECT_THROW(t.translate(), Error);
-    SqlText u;
-    u.add("Select * From \"User.db\"; Delete From \"User.db\"");
-    EXPECT_THROW(u.translate(), Error);
-    SqlText v;
-    v.add("Select * From \"User.db\" Where UserID = 'x'");
-    EXPECT_THROW(v.translate(), Error);
+    const FolderDialect folder;
+    const PgDialect server;
+    for (const Dialect* d : {static_cast<const Dialect*>(&folder), static_cast<const Dialect*>(&server)}) {
+        SqlText t;
+        t.add("Drop Table x");
+        EXPECT_THROW(t.render(*d), Error);
+        SqlText u;
+        u.add("Select * From \"User.db\"; Delete From \"User.db\"");
+        EXPECT_THROW(u.render(*d), Error);
+        SqlText v;
+        v.add("Select * From \"User.db\" Where UserID = 'x'");
+        EXPECT_THROW(v.render(*d), Error);
+    }
 }
 
 class SqlDb : public ::testing::TestWithParam<testing_support::Store> {
@@ -205,4 +211,44 @@ TEST_P(SqlDb, DialectCoversTheSystemsQueries) {
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().startsWith("Invalid SQL statement")) << e.message().toStdString();
     }
+}
+
+TEST_P(SqlDb, OneNeutralTextSelectsTheSameRowsOnEitherStore) {
+    const QString hostile = "x\"; Delete From \"Strategys.db";
+    // Whole numbers in the branches of a Case stay numbers; truth values as words and as values.
+    Query renumber(db);
+    renumber.add("Update \"Strategys.db\" Set StrategyNumber = Case StrategyNumber When ", s::Int{1},
+                 " Then ", s::Int{10}, " Else ", s::Int{20}, " End");
+    renumber.add("Where StrategyDescription = ", s::Text{hostile}, " And Compleated = ", s::Bool{true});
+    renumber.execSql();
+    EXPECT_EQ(renumber.rowsAffected(), 2);
+    auto numbers = [&](const char* completed) {
+        Query q(db);
+        q.add("Select StrategyNumber From \"Strategys.db\" Where StrategyDescription = ", s::Text{hostile});
+        q.add(QString("And Compleated = %1 Order By StrategyNumber").arg(completed));
+        q.open();
+        QList<qint64> out;
+        for (q.first(); !q.eof(); q.next())
+            out << q.field("StrategyNumber").asInteger();
+        return out;
+    };
+    EXPECT_EQ(numbers("True"), (QList<qint64>{10, 20}));
+    EXPECT_EQ(numbers("False"), QList<qint64>{2});
+
+    // A filter's pre-selection with a list longer than a statement binds value by value.
+    QList<qint64> users;
+    for (qint64 n = 3; n < 3000; ++n)
+        users << n;
+    Table strategies(db, "Strategys.db");
+    strategies.setOnFilterRecord([](const Record&) { return true; },
+                                 [&] {
+                                     PreSelection p;
+                                     p.condition.add("UserNumber In ", s::IntList{users},
+                                                     " And StrategyDescription <> ",
+                                                     s::Text{"\" Or 1=1 Or \""});
+                                     return p;
+                                 });
+    strategies.setFiltered(true);
+    strategies.open();
+    EXPECT_EQ(strategies.recordCount(), (nasty.size() - 2) * 3) << "neither user 2 nor the hostile goal";
 }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/Schema.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace engine {
+
+// How one store spells the neutral pieces that statements are built from: the names of tables
+// and columns, the places of bound values, lists of numbers, truth values, the order of a column
+// and what a table object selects. The system's texts (SqlText) and the engine's own statements
+// are rendered through it, so that no store's statement is ever rewritten into another's.
+class Dialect {
+public:
+    virtual ~Dialect() = default;
+
+    // A table and a column as statements of this store name them.
+    virtual QString table(const TableDef& t) const = 0;
+    virtual QString column(const QString& name) const = 0;
+    // The column that identifies a row for the table objects (the key the store assigns).
+    virtual QString rowKey(const TableDef& t) const = 0;
+    // A column as a table object reads it: for a date, the text the engine keeps, made by the
+    // store (reading a store's own date values costs more than the rest of a row).
+    virtual QString selectTerm(const TableDef& t, const QString& column) const = 0;
+    // One term of an ORDER BY for a column: texts without regard to letter case, as the named
+    // indexes order them, and empty values first.
+    virtual QString orderTerm(const TableDef& t, const QString& column) const = 0;
+
+    // The place of one bound value. `untyped`: the place gives the value no type of its own (a
+    // branch of a Case).
+    virtual QString parameter(const QVariant& value, bool untyped) const = 0;
+    // A truth value written as a word in a text ("True", "False"), as logical columns hold it.
+    virtual QString truthValue(bool value) const = 0;
+    // The operand of "x In" for a list of whole numbers, appending its values to `binds`.
+    // `parenthesised`: the list is the whole operand rather than the inside of its parentheses.
+    // A statement binds a bounded number of values, so a long list goes as one bound array.
+    QString numberList(const QVector<qint64>& values, bool parenthesised, QVariantList& binds) const;
+
+    // An INSERT of some columns of a table; run, it gives the new row's key to the store.
+    QString insertSql(const TableDef& t, const QStringList& columns) const;
+    // The same into a table named as given (the table of a file being made).
+    QString insertInto(const QString& table, const QStringList& columns) const;
+
+protected:
+    // A Select of the whole numbers in one bound JSON array.
+    virtual QString arrayValues() const = 0;
+    // What an INSERT ends with to give back the new row's key; empty where the driver tells it.
+    virtual QString insertEnd(const TableDef& t) const = 0;
+};
+
+} // namespace engine

@@ -1,0 +1,121 @@
+#include "engine/PgLocks.h"
+
+#include "engine/Error.h"
+#include "engine/PgBackend.h"
+
+namespace engine {
+
+namespace {
+// Advisory lock keys. Table opens use the two-integer form with a first number of their own (the
+// session list uses another); record locks use the one-number form, so the two never meet.
+constexpr int kTableOpenClass = 1;
+constexpr int kRecordKeyBits = 40;
+} // namespace
+
+// Holds a table open for one table object; its record locks are the object's.
+class PgLocks::Open : public Backend::OpenLock {
+public:
+    Open(PgLocks* owner, int table, bool exclusive) : owner_(owner), table_(table), exclusive_(exclusive) {}
+    ~Open() override {
+        if (!owner_) return;
+        for (qint64 key : std::as_const(keys_))
+            release(key);
+        keys_.clear();
+        if (exclusive_)
+            owner_->exclusiveOpens_.remove(table_);
+        else if (--owner_->sharedOpens_[table_] <= 0)
+            owner_->sharedOpens_.remove(table_);
+        owner_->opens_.remove(this);
+        if (!owner_->store_.isOpen()) return;
+        try {
+            owner_->store_.exec(QString::fromLatin1(exclusive_ ? "SELECT pg_advisory_unlock(%1, %2)"
+                                                               : "SELECT pg_advisory_unlock_shared(%1, %2)")
+                                    .arg(kTableOpenClass)
+                                    .arg(table_));
+        } catch (const Error&) {
+            // A lost connection has released the lock on the server already.
+        }
+    }
+
+    bool lockRecord(qint64 key) override {
+        if (!owner_ || !owner_->store_.isOpen()) throw Error::notOpen();
+        if (keys_.contains(key)) return true;
+        if (owner_->records_.contains({table_, key})) return false;
+        QSqlQuery& q =
+            owner_->store_.execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {serverKey(key)});
+        const bool got = q.next() && q.value(0).toBool();
+        q.finish();
+        if (!got) return false;
+        owner_->records_.insert({table_, key});
+        keys_.insert(key);
+        return true;
+    }
+
+    void unlockRecord(qint64 key) override {
+        if (!owner_ || !keys_.contains(key)) return;
+        keys_.remove(key);
+        release(key);
+    }
+
+    void detach() { owner_ = nullptr; }
+
+private:
+    QVariant serverKey(qint64 key) const {
+        return QVariant::fromValue<qint64>((qint64(table_) << kRecordKeyBits) |
+                                           (key & ((qint64(1) << kRecordKeyBits) - 1)));
+    }
+    void release(qint64 key) {
+        owner_->records_.remove({table_, key});
+        if (!owner_->store_.isOpen()) return;
+        try {
+            owner_->store_.execPrepared(QStringLiteral("SELECT pg_advisory_unlock(?)"), {serverKey(key)})
+                .finish();
+        } catch (const Error&) {
+        }
+    }
+
+    PgLocks* owner_;
+    int table_;
+    bool exclusive_;
+    QSet<qint64> keys_;
+};
+
+int PgLocks::tableNumber(const TableDef& t) {
+    const auto& all = tables();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (&all[i] == &t || all[i].schemaName == t.schemaName) return int(i) + 1;
+    throw Error::noTable(t.fileName);
+}
+
+std::unique_ptr<Backend::OpenLock> PgLocks::lockTable(const TableDef& t, bool exclusive) {
+    if (!store_.isOpen()) throw Error::notOpen();
+    const int n = tableNumber(t);
+    if (exclusiveOpens_.contains(n) || (exclusive && sharedOpens_.value(n) > 0)) return nullptr;
+    QSqlQuery q = store_.exec(QString::fromLatin1(exclusive ? "SELECT pg_try_advisory_lock(%1, %2)"
+                                                            : "SELECT pg_try_advisory_lock_shared(%1, %2)")
+                                  .arg(kTableOpenClass)
+                                  .arg(n));
+    if (!q.next() || !q.value(0).toBool()) return nullptr;
+    if (exclusive)
+        exclusiveOpens_.insert(n);
+    else
+        ++sharedOpens_[n];
+    auto lock = std::make_unique<Open>(this, n, exclusive);
+    opens_.insert(lock.get());
+    return lock;
+}
+
+PgLocks::~PgLocks() {
+    forgetAll();
+}
+
+void PgLocks::forgetAll() {
+    for (Open* o : std::as_const(opens_))
+        o->detach();
+    opens_.clear();
+    sharedOpens_.clear();
+    exclusiveOpens_.clear();
+    records_.clear();
+}
+
+} // namespace engine
