@@ -448,14 +448,15 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
         db.setDatabaseName(path);
         if (db.open()) {
             QSqlQuery q(db);
-            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
-            statements << t.createIndexSql();
+            const FolderDialect dialect;
+            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE")};
+            statements << dialect.createTable(t);
             for (const QString& s : statements)
                 if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
             for (const SeedRow& row : seedRows()) {
                 if (row.table != &t || !failure.isEmpty()) continue;
                 // The file is the connection's own database: its table goes by its bare name.
-                if (!q.prepare(FolderDialect().insertInto(quoteIdentifier(t.schemaName), row.columns)))
+                if (!q.prepare(dialect.insertInto(quoteIdentifier(t.schemaName), row.columns)))
                     failure = q.lastError().text();
                 for (int i = 0; failure.isEmpty() && i < row.values.size(); ++i)
                     q.bindValue(i, row.values[i]);
