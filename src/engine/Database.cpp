@@ -3,6 +3,7 @@
 #include "engine/Error.h"
 #include "engine/Files.h"
 #include "engine/FolderBackend.h"
+#include "engine/FolderErrors.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
@@ -44,7 +45,7 @@ QString Database::controlFolder(const QString& databaseFolder) {
 }
 
 QString Database::describe(const QString& driverText, const QString& file) {
-    return FolderBackend::describe(driverText, file);
+    return FolderErrors::describe(driverText, file);
 }
 
 QString Database::findFile(const QString& folder, const QString& name) {
