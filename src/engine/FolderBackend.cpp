@@ -280,6 +280,10 @@ std::unique_ptr<LargeResult> FolderBackend::openLargeResult(const Statement& st,
     return std::make_unique<FolderSnapshot>(st, files, exec);
 }
 
+bool FolderBackend::holdsTransaction() const {
+    return !handle_ || !sqlite3_get_autocommit(handle_);
+}
+
 bool FolderBackend::failureEndsTransaction(int) const {
     return handle_ && sqlite3_get_autocommit(handle_);
 }

@@ -48,6 +48,7 @@ public:
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
     bool failureSpoilsTransaction() const override { return false; }
+    bool holdsTransaction() const override;
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
     qint64 insertedKey(QSqlQuery& executed) const override;

@@ -52,6 +52,8 @@ public:
     // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
     bool failureEndsTransaction(int depth) const override { return depth == 1; }
     bool failureSpoilsTransaction() const override { return true; }
+    // The server keeps even a failed transaction until it is told to roll it back.
+    bool holdsTransaction() const override { return true; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
