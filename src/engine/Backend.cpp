@@ -5,6 +5,8 @@
 
 namespace engine {
 
+// The one place that names the stores: another store is one more implementation of Backend, with
+// a Dialect of its own, chosen here by the form of its location.
 std::unique_ptr<Backend> Backend::make(const QString& location, Session& session) {
     if (isServerLocation(location)) return std::make_unique<PgBackend>();
     return std::make_unique<FolderBackend>(session);

@@ -73,6 +73,9 @@ public:
     // Whether a failure of a statement inside a transaction of `depth` levels ended the
     // store's transaction (its later statements must not run on their own, its commit must fail).
     virtual bool failureEndsTransaction(int depth) const = 0;
+    // Whether the store still holds the transaction begun on this connection, which must then be
+    // rolled back explicitly (a failure may have ended it already).
+    virtual bool holdsTransaction() const = 0;
     // Whether a failed statement spoils the transaction it ran in, so that a statement that may
     // be tried again needs a savepoint of its own.
     virtual bool failureSpoilsTransaction() const = 0;

@@ -3,6 +3,7 @@
 #include "engine/Error.h"
 #include "engine/Files.h"
 #include "engine/FolderBackend.h"
+#include "engine/FolderErrors.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
@@ -44,7 +45,7 @@ QString Database::controlFolder(const QString& databaseFolder) {
 }
 
 QString Database::describe(const QString& driverText, const QString& file) {
-    return FolderBackend::describe(driverText, file);
+    return FolderErrors::describe(driverText, file);
 }
 
 QString Database::findFile(const QString& folder, const QString& name) {
@@ -228,8 +229,7 @@ QString Database::writtenFiles() const {
 void Database::commit() {
     if (levels_.empty()) return;
     if (lost_) {
-        // A server keeps the failed transaction open until it is told to roll it back.
-        if (!backend_->failureEndsTransaction(0)) QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+        if (backend_->holdsTransaction()) QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
         const std::vector<Level> gone = std::exchange(levels_, {});
         lost_ = false;
         batchLevel_ = 0;
@@ -273,7 +273,7 @@ void Database::rollbackLevels(int keep) {
         levels_.pop_back();
         if (batchLevel_ > int(levels_.size())) batchLevel_ = 0;
         QSqlQuery q(connection());
-        if (!backend_->failureEndsTransaction(0)) {
+        if (backend_->holdsTransaction()) {
             if (levels_.empty())
                 q.exec(QStringLiteral("ROLLBACK"));
             else if (!q.exec(QStringLiteral("ROLLBACK TO vardimo_%1").arg(levels_.size())) ||

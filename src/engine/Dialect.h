@@ -39,6 +39,9 @@ public:
     // A statement binds a bounded number of values, so a long list goes as one bound array.
     QString numberList(const QVector<qint64>& values, bool parenthesised, QVariantList& binds) const;
 
+    // The statements that make a table with its indexes.
+    virtual QStringList createTable(const TableDef& t) const = 0;
+
     // An INSERT of some columns of a table; run, it gives the new row's key to the store.
     QString insertSql(const TableDef& t, const QStringList& columns) const;
     // The same into a table named as given (the table of a file being made).

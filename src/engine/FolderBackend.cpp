@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QStorageInfo>
 #include <QSysInfo>
 #include <QUuid>
 #include <cerrno>
@@ -23,8 +22,6 @@ namespace engine {
 
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
-// Below this much free space on the database's disk, a full disk is the database's.
-constexpr qint64 kDatabaseDiskSlack = qint64(4) * 1024 * 1024;
 const char* const kProtectionTable = "vardimo_protection";
 } // namespace
 
@@ -36,59 +33,18 @@ FolderBackend::~FolderBackend() {
     FolderBackend::close();
 }
 
-QString FolderBackend::describe(const QString& driverText, const QString& file) {
-    const QString lower = driverText.toLower();
-    if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
-        return Error::lockedText(file);
-    if (lower.contains(QLatin1String("not a database")) ||
-        lower.contains(QLatin1String("not a table file")) || lower.contains(QLatin1String("malformed")) ||
-        lower.contains(QLatin1String("corrupt")))
-        return QStringLiteral("Table is corrupt or not a table file: %1")
-            .arg(file.isEmpty() ? driverText : file);
-    if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
-        return Error::readOnlyText(file.isEmpty() ? driverText : file);
-    if (lower.contains(QLatin1String("disk")) && lower.contains(QLatin1String("full")))
-        return file.isEmpty() ? Error::diskFullText()
-                              : QStringLiteral("The disk holding the database is full: %1").arg(file);
-    return file.isEmpty() || driverText.contains(file) ? driverText
-                                                       : QStringLiteral("%1 (%2)").arg(driverText, file);
-}
-
 QString FolderBackend::describe(const QSqlError& error, const QString& fileName) const {
-    return failure(error, fileName).message();
+    return errors_.failure(error, fileName).message();
 }
 
-Error FolderBackend::failure(const QSqlError& e, const QString& files, bool preparing) const {
-    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    Error out = failure(e.nativeErrorCode().toInt(), text, files);
-    // Preparing reads the schema, so a locked or damaged file fails there too; only what the
-    // engine cannot name otherwise is a fault of the statement.
-    if (preparing && !out.busy() && out.message() == describe(text, files))
-        return Error(QStringLiteral("Invalid SQL statement: %1").arg(text));
-    return out;
+Error FolderBackend::failure(const QSqlError& error, const QString& files, bool preparing) const {
+    return errors_.failure(error, files, preparing);
 }
 
-Error FolderBackend::failure(int nativeCode, const QString& text, const QString& files) const {
-    const int code = nativeCode & 0xff;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        return Error(describe(QStringLiteral("busy"), files), Error::Kind::Busy);
-    if (code == SQLITE_FULL) {
-        // SQLite also writes temporary files (sorting, snapshots) in the workstation's temp
-        // folder; only a database disk that is really (nearly) full is reported as such.
-        const QStorageInfo disk(folder_);
-        if (disk.isValid() && disk.bytesAvailable() > kDatabaseDiskSlack)
-            return Error(QStringLiteral("The workstation's temporary folder is full (%1): make room there "
-                                        "and try again.")
-                             .arg(QDir::tempPath()));
-        return Error(describe(QStringLiteral("disk full"), files));
-    }
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
-        return Error(describe(QStringLiteral("corrupt"), files));
-    if (code == SQLITE_READONLY) return Error(describe(QStringLiteral("readonly"), files));
-    if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN)
-        return Error(files.isEmpty() ? QStringLiteral("Cannot read or write the database: %1").arg(text)
-                                     : QStringLiteral("Cannot read or write %1: %2").arg(files, text));
-    return Error(describe(text, files));
+void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
+                             const QString& files, const RowSink& row) {
+    if (!open_) throw Error::notOpen();
+    reader_.scan(sql, binds, t, files, row);
 }
 
 void FolderBackend::open(const QString& location, const QString& userName) {
@@ -141,6 +97,7 @@ void FolderBackend::open(const QString& location, const QString& userName) {
     const QVariant h = db.driver()->handle();
     handle_ = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
                                                                     : nullptr;
+    reader_.open(handle_);
     open_ = true;
     exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     // Snapshots of large query results go to temporary files, not memory.
@@ -154,9 +111,7 @@ void FolderBackend::open(const QString& location, const QString& userName) {
 
 void FolderBackend::close() {
     if (!open_) return;
-    for (const auto& [sql, r] : raw_)
-        sqlite3_finalize(r.stmt);
-    raw_.clear();
+    reader_.close();
     controls_.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
@@ -281,7 +236,7 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         } catch (...) {
         }
         if (e.message().contains(t.fileName)) throw;
-        throw Error(describe(e.message(), t.fileName), e.kind());
+        throw Error(FolderErrors::describe(e.message(), t.fileName), e.kind());
     }
     attached_.insert(t.schemaName);
 }
@@ -325,91 +280,12 @@ std::unique_ptr<LargeResult> FolderBackend::openLargeResult(const Statement& st,
     return std::make_unique<FolderSnapshot>(st, files, exec);
 }
 
-bool FolderBackend::failureEndsTransaction(int) const {
-    return handle_ && sqlite3_get_autocommit(handle_);
+bool FolderBackend::holdsTransaction() const {
+    return !handle_ || !sqlite3_get_autocommit(handle_);
 }
 
-void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
-                             const QString& files, const RowSink& row) {
-    if (!open_ || !handle_) throw Error::notOpen();
-    RawStatement& cached = raw_[sql];
-    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
-    const bool own = cached.inUse;
-    if (!st) {
-        const QByteArray text = sql.toUtf8();
-        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
-                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_finalize(st);
-            throw failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
-        }
-        if (!own) cached.stmt = st;
-    }
-    struct Done {
-        sqlite3_stmt* st;
-        bool own;
-        bool* inUse;
-        ~Done() {
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-            if (own)
-                sqlite3_finalize(st);
-            else
-                *inUse = false;
-        }
-    } done{st, own, &cached.inUse};
-    if (!own) cached.inUse = true;
-    for (int i = 0; i < int(binds.size()); ++i) {
-        const QVariant& v = binds[i];
-        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
-        case QMetaType::UnknownType:
-            sqlite3_bind_null(st, i + 1);
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Bool:
-            sqlite3_bind_int64(st, i + 1, v.toLongLong());
-            break;
-        case QMetaType::Double:
-            sqlite3_bind_double(st, i + 1, v.toDouble());
-            break;
-        default: {
-            const QByteArray text =
-                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
-            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        }
-        }
-    }
-    // Texts stay UTF-8 bytes (no conversion of columns nobody reads); the field conversions
-    // turn them into text when they are read.
-    const int n = int(t.columns.size());
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 1; i <= n; ++i) {
-            switch (sqlite3_column_type(st, i)) {
-            case SQLITE_INTEGER:
-                values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
-                break;
-            case SQLITE_FLOAT:
-                values << sqlite3_column_double(st, i);
-                break;
-            case SQLITE_NULL:
-                values << QVariant();
-                break;
-            default: {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
-            }
-            }
-        }
-        row(sqlite3_column_int64(st, 0), std::move(values));
-    }
-    if (rc != SQLITE_DONE)
-        throw failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+bool FolderBackend::failureEndsTransaction(int) const {
+    return handle_ && sqlite3_get_autocommit(handle_);
 }
 
 void FolderBackend::create(const QString& folder) {
@@ -448,14 +324,15 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
         db.setDatabaseName(path);
         if (db.open()) {
             QSqlQuery q(db);
-            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE"), t.createSql()};
-            statements << t.createIndexSql();
+            const FolderDialect dialect;
+            QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE")};
+            statements << dialect.createTable(t);
             for (const QString& s : statements)
                 if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
             for (const SeedRow& row : seedRows()) {
                 if (row.table != &t || !failure.isEmpty()) continue;
                 // The file is the connection's own database: its table goes by its bare name.
-                if (!q.prepare(FolderDialect().insertInto(quoteIdentifier(t.schemaName), row.columns)))
+                if (!q.prepare(dialect.insertInto(quoteIdentifier(t.schemaName), row.columns)))
                     failure = q.lastError().text();
                 for (int i = 0; failure.isEmpty() && i < row.values.size(); ++i)
                     q.bindValue(i, row.values[i]);

@@ -2,13 +2,14 @@
 
 #include "engine/Backend.h"
 #include "engine/FolderDialect.h"
+#include "engine/FolderErrors.h"
+#include "engine/FolderRowReader.h"
 #include "engine/Session.h"
 
 #include <QSet>
 #include <map>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace engine {
 
@@ -47,6 +48,7 @@ public:
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
     bool failureSpoilsTransaction() const override { return false; }
+    bool holdsTransaction() const override;
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
     qint64 insertedKey(QSqlQuery& executed) const override;
@@ -64,8 +66,6 @@ public:
     void setProtectionHash(const TableDef& t, const QString& hash) override;
 
     QString describe(const QSqlError& error, const QString& fileName = {}) const override;
-    // Translates an engine-level failure of SQLite into a message a person can act on.
-    static QString describe(const QString& driverText, const QString& file = {});
 
     // The path of a table's main file inside the folder, as it exists on disk (any letter case),
     // or the path it would have.
@@ -77,7 +77,6 @@ public:
 
 private:
     static void createTableFile(const TableDef& t, const QString& path);
-    Error failure(int code, const QString& text, const QString& files) const;
     void recoverStaleConnections(const QString& base);
     void removeOldTempFiles();
 
@@ -90,11 +89,8 @@ private:
     sqlite3* handle_ = nullptr;
     QSet<QString> attached_;
     bool open_ = false;
-    struct RawStatement {
-        sqlite3_stmt* stmt = nullptr;
-        bool inUse = false;
-    };
-    std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
+    FolderErrors errors_{folder_};
+    FolderRowReader reader_{errors_};
     std::map<QString, QSqlQuery> controls_;
 };
 

@@ -2,10 +2,51 @@
 
 namespace engine {
 
+namespace {
+QString sqlType(FieldType t) {
+    switch (t) {
+    case FieldType::AutoInc:
+        return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    case FieldType::Integer:
+        return QStringLiteral("INTEGER");
+    case FieldType::Number:
+        return QStringLiteral("REAL");
+    case FieldType::Text:
+    case FieldType::Memo:
+        return QStringLiteral("TEXT");
+    case FieldType::Logical:
+        return QStringLiteral("INTEGER");
+    case FieldType::Date:
+        return QStringLiteral("DATE");
+    case FieldType::DateTime:
+        return QStringLiteral("DATETIME");
+    }
+    return QStringLiteral("TEXT");
+}
+} // namespace
+
 QString FolderDialect::orderTerm(const TableDef& t, const QString& column) const {
     const int i = t.columnIndex(column);
     const bool text = i >= 0 && t.columns[size_t(i)].type == FieldType::Text;
     return quoteIdentifier(column) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
+}
+
+QStringList FolderDialect::createTable(const TableDef& t) const {
+    // Made in the table's own file, before it is attached: the table goes by its bare name.
+    QStringList cols;
+    for (const auto& c : t.columns)
+        cols << quoteIdentifier(c.name) + QLatin1Char(' ') + sqlType(c.type);
+    QStringList statements{QStringLiteral("CREATE TABLE %1 (%2)")
+                               .arg(quoteIdentifier(t.schemaName), cols.join(QStringLiteral(", ")))};
+    for (const auto& ix : t.indexes) {
+        QStringList terms;
+        for (const auto& c : ix.columns)
+            terms << orderTerm(t, c);
+        statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                          .arg(quoteIdentifier(ix.name), quoteIdentifier(t.schemaName),
+                               terms.join(QStringLiteral(", ")));
+    }
+    return statements;
 }
 
 } // namespace engine

@@ -19,6 +19,7 @@ public:
     QString truthValue(bool value) const override {
         return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
+    QStringList createTable(const TableDef& t) const override;
 
 protected:
     // SQLite reads a JSON array as a one-column table.

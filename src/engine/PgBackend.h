@@ -2,6 +2,7 @@
 
 #include "engine/Backend.h"
 #include "engine/PgDialect.h"
+#include "engine/PgErrors.h"
 #include "engine/PgLocation.h"
 #include "engine/PgLocks.h"
 
@@ -44,11 +45,15 @@ public:
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     // The server cannot prepare these.
     void control(const QString& sql, const QString& files = {}) override { exec(sql, {}, files); }
-    Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
+    Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override {
+        return errors_.failure(error, files, preparing);
+    }
     // A failed statement aborts the server's transaction: at the outermost level nothing of it
     // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
     bool failureEndsTransaction(int depth) const override { return depth == 1; }
     bool failureSpoilsTransaction() const override { return true; }
+    // The server keeps even a failed transaction until it is told to roll it back.
+    bool holdsTransaction() const override { return true; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
@@ -67,7 +72,9 @@ public:
     QString protectionHash(const TableDef& t) override;
     void setProtectionHash(const TableDef& t, const QString& hash) override;
 
-    QString describe(const QSqlError& error, const QString& fileName = {}) const override;
+    QString describe(const QSqlError& error, const QString& fileName = {}) const override {
+        return errors_.describe(error, fileName);
+    }
 
     // After rows were written with their keys given (a copy from a folder), moves each table's
     // key sequence past the highest key, so the server never hands out a key twice.
@@ -90,6 +97,7 @@ private:
     bool open_ = false;
     bool connected_ = false;
     PgDialect dialect_;
+    PgErrors errors_{location_.display};
     PgLocks locks_;
     QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
 };

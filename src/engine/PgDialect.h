@@ -17,6 +17,7 @@ public:
     QString truthValue(bool value) const override {
         return value ? QStringLiteral("1") : QStringLiteral("0");
     }
+    QStringList createTable(const TableDef& t) const override;
 
     // A name between double quotes, as the server reads it in any letter case.
     static QString quoted(const QString& name);

@@ -6,27 +6,6 @@ namespace engine {
 
 namespace {
 
-QString sqlType(FieldType t) {
-    switch (t) {
-    case FieldType::AutoInc:
-        return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
-    case FieldType::Integer:
-        return QStringLiteral("INTEGER");
-    case FieldType::Number:
-        return QStringLiteral("REAL");
-    case FieldType::Text:
-    case FieldType::Memo:
-        return QStringLiteral("TEXT");
-    case FieldType::Logical:
-        return QStringLiteral("INTEGER");
-    case FieldType::Date:
-        return QStringLiteral("DATE");
-    case FieldType::DateTime:
-        return QStringLiteral("DATETIME");
-    }
-    return QStringLiteral("TEXT");
-}
-
 std::vector<TableDef> makeTables() {
     using F = FieldType;
     std::vector<TableDef> t;
@@ -145,30 +124,6 @@ const IndexDef* TableDef::index(const QString& name) const {
     for (const auto& ix : indexes)
         if (ix.named && ix.name.compare(name, Qt::CaseInsensitive) == 0) return &ix;
     return nullptr;
-}
-
-QString TableDef::createSql() const {
-    QStringList cols;
-    for (const auto& c : columns)
-        cols << quoteIdentifier(c.name) + QLatin1Char(' ') + sqlType(c.type);
-    return QStringLiteral("CREATE TABLE %1 (%2)")
-        .arg(quoteIdentifier(schemaName), cols.join(QStringLiteral(", ")));
-}
-
-QStringList TableDef::createIndexSql() const {
-    QStringList out;
-    for (const auto& ix : indexes) {
-        QStringList cols;
-        for (const auto& c : ix.columns) {
-            const int i = columnIndex(c);
-            const bool text = i >= 0 && columns[size_t(i)].type == FieldType::Text;
-            cols << quoteIdentifier(c) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
-        }
-        out << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                   .arg(quoteIdentifier(ix.name), quoteIdentifier(schemaName),
-                        cols.join(QStringLiteral(", ")));
-    }
-    return out;
 }
 
 const std::vector<TableDef>& tables() {

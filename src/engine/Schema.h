@@ -32,8 +32,6 @@ struct TableDef {
     // The table as statements name it: its attached schema and the table inside, both quoted.
     QString qualifiedName() const;
     const IndexDef* index(const QString& name) const;
-    QString createSql() const;
-    QStringList createIndexSql() const;
 
     // Column positions by name as written and in lower case, made once with the table list.
     QHash<QString, int> positions{};

@@ -1,0 +1,103 @@
+#include "engine/FolderRowReader.h"
+
+#include <sqlite3.h>
+
+namespace engine {
+
+void FolderRowReader::open(sqlite3* handle) {
+    close();
+    handle_ = handle;
+}
+
+void FolderRowReader::close() {
+    for (const auto& [sql, r] : raw_)
+        sqlite3_finalize(r.stmt);
+    raw_.clear();
+    handle_ = nullptr;
+}
+
+void FolderRowReader::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
+                           const QString& files, const Backend::RowSink& row) {
+    if (!handle_) throw Error::notOpen();
+    RawStatement& cached = raw_[sql];
+    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
+    const bool own = cached.inUse;
+    if (!st) {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(st);
+            throw errors_.failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
+        }
+        if (!own) cached.stmt = st;
+    }
+    struct Done {
+        sqlite3_stmt* st;
+        bool own;
+        bool* inUse;
+        ~Done() {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (own)
+                sqlite3_finalize(st);
+            else
+                *inUse = false;
+        }
+    } done{st, own, &cached.inUse};
+    if (!own) cached.inUse = true;
+    for (int i = 0; i < int(binds.size()); ++i) {
+        const QVariant& v = binds[i];
+        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
+        case QMetaType::UnknownType:
+            sqlite3_bind_null(st, i + 1);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(st, i + 1, v.toDouble());
+            break;
+        default: {
+            const QByteArray text =
+                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+    // Texts stay UTF-8 bytes (no conversion of columns nobody reads); the field conversions
+    // turn them into text when they are read.
+    const int n = int(t.columns.size());
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 1; i <= n; ++i) {
+            switch (sqlite3_column_type(st, i)) {
+            case SQLITE_INTEGER:
+                values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
+                break;
+            case SQLITE_FLOAT:
+                values << sqlite3_column_double(st, i);
+                break;
+            case SQLITE_NULL:
+                values << QVariant();
+                break;
+            default: {
+                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
+            }
+            }
+        }
+        row(sqlite3_column_int64(st, 0), std::move(values));
+    }
+    if (rc != SQLITE_DONE)
+        throw errors_.failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)),
+                              files);
+}
+
+} // namespace engine

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/Backend.h"
+#include "engine/FolderErrors.h"
+
+#include <map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace engine {
+
+// Reads the rows of a table object's row cache and filters straight through SQLite, with each
+// statement prepared once per text: the rows a grid or a filter walks cost what SQLite costs,
+// without a driver's conversions of every value.
+class FolderRowReader {
+public:
+    explicit FolderRowReader(const FolderErrors& errors) : errors_(errors) {}
+    ~FolderRowReader() { close(); }
+    FolderRowReader(const FolderRowReader&) = delete;
+    FolderRowReader& operator=(const FolderRowReader&) = delete;
+
+    // Reads through a connection's handle, until close() (before the connection closes).
+    void open(sqlite3* handle);
+    void close();
+    // Gives each row of `sql` (the row key, then every column of `t`) to `row`.
+    void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
+              const Backend::RowSink& row);
+
+private:
+    struct RawStatement {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    const FolderErrors& errors_;
+    sqlite3* handle_ = nullptr;
+    std::map<QString, RawStatement> raw_; // node-based: an entry stays put while others are added
+};
+
+} // namespace engine

@@ -1,0 +1,60 @@
+#include "engine/PgErrors.h"
+
+namespace engine {
+
+namespace {
+bool connectionLost(const QSqlError& e) {
+    const QString code = e.nativeErrorCode();
+    if (code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") ||
+        code == QLatin1String("57P02") || code == QLatin1String("57P03"))
+        return true;
+    const QString text = (e.databaseText() + QLatin1Char(' ') + e.driverText()).toLower();
+    return text.contains(QLatin1String("server closed the connection")) ||
+           text.contains(QLatin1String("no connection to the server")) ||
+           text.contains(QLatin1String("terminating connection")) ||
+           text.contains(QLatin1String("connection to server")) ||
+           text.contains(QLatin1String("could not send data to server"));
+}
+} // namespace
+
+Error PgErrors::failure(const QSqlError& error, const QString& files, bool preparing) const {
+    const QString code = error.nativeErrorCode();
+    const QString described = describe(error, files);
+    if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001"))
+        return Error(described, Error::Kind::Busy);
+    // Syntax errors and unknown names are faults of the statement.
+    if (preparing && !connectionLost(error) && code.startsWith(QLatin1String("42")) &&
+        code != QLatin1String("42501") && code != QLatin1String("42P01"))
+        return Error(QStringLiteral("Invalid SQL statement: %1").arg(described));
+    return Error(described);
+}
+
+QString PgErrors::describe(const QSqlError& error, const QString& fileName) const {
+    const QString code = error.nativeErrorCode();
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) text = error.text().trimmed();
+    if (connectionLost(error))
+        return QStringLiteral(
+                   "The connection to the database server %1 was lost (%2). Nothing after the last "
+                   "saved change was stored; start the program again to reconnect.")
+            .arg(location_, text);
+    if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001"))
+        return Error::lockedText(fileName);
+    if (code == QLatin1String("42P01")) return Error::noTable(fileName.isEmpty() ? text : fileName).message();
+    // The folder store compares such a value as text and finds no row; the server refuses it.
+    if (code == QLatin1String("22007") || code == QLatin1String("22008"))
+        return fileName.isEmpty() ? QStringLiteral("Not a valid date: %1").arg(text)
+                                  : QStringLiteral("%1: not a valid date: %2").arg(fileName, text);
+    if (code == QLatin1String("22P02") || code == QLatin1String("22003"))
+        return fileName.isEmpty() ? QStringLiteral("Not a valid value: %1").arg(text)
+                                  : QStringLiteral("%1: not a valid value: %2").arg(fileName, text);
+    if (code == QLatin1String("53100")) return Error::diskFullText();
+    if (code == QLatin1String("42501"))
+        return fileName.isEmpty() ? QStringLiteral("Permission denied on the database server: %1").arg(text)
+                                  : Error::readOnlyText(fileName);
+    if (code == QLatin1String("53300"))
+        return QStringLiteral("The database server %1 accepts no more connections: %2").arg(location_, text);
+    return fileName.isEmpty() ? text : QStringLiteral("%1: %2").arg(fileName, text);
+}
+
+} // namespace engine
