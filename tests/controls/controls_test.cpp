@@ -605,9 +605,10 @@ TEST_P(Controls, ARefusedEditLeavesTheStoredTextAndOneMessage) {
     edit.bind(&goalsSource, "GoalDescription");
     testing_support::Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Deliverable Held").arg(id)), "ok");
-    ASSERT_EQ(peer.send(QString("edit goals.db GoalID %1 GoalDescription Held")
-                            .arg(goals.field("GoalID").asInteger())),
-              "ok");
+    ASSERT_EQ(
+        peer.send(
+            QString("edit goals.db GoalID %1 GoalDescription Held").arg(goals.field("GoalID").asInteger())),
+        "ok");
 
     memo.show();
     QApplication::setActiveWindow(&memo);
@@ -652,7 +653,8 @@ TEST_P(Controls, GridsAreOneStopOfTheTabOrder) {
     grid->bind(&typesSource, {{"GoalTypeID", "ID"}, {"TypeDescription", "Description"}}, false);
     auto* after = new QLineEdit(&window);
     auto* lay = new QVBoxLayout(&window);
-    for (QWidget* w : {static_cast<QWidget*>(before), static_cast<QWidget*>(grid), static_cast<QWidget*>(after)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(before), static_cast<QWidget*>(grid), static_cast<QWidget*>(after)})
         lay->addWidget(w);
     window.show();
     QApplication::setActiveWindow(&window);
