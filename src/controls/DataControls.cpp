@@ -161,26 +161,8 @@ template <typename W, typename F> void listen(W* w, engine::DataSource* s, const
 // ---- DBEdit ---------------------------------------------------------------------------------
 
 DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
-    connect(this, &QLineEdit::textEdited, this, handler([this](const QString& text) {
-                if (!link_.active() || dataReadOnly_) return;
-                const FieldType t = link_.dataSet()->fieldType(link_.field());
-                QVariant v = text;
-                if (t != FieldType::Text && t != FieldType::Memo) {
-                    // Half a number is no value: only a whole, valid one is written.
-                    try {
-                        v = accepted(text);
-                    } catch (const engine::Error&) {
-                        pending_ = true;
-                        return;
-                    }
-                    pending_ = false;
-                }
-                if (link_.writeTyped(v, [this] {
-                        pending_ = false;
-                        refresh();
-                    }))
-                    refresh();
-            }));
+    connect(this, &QLineEdit::textEdited, this,
+            [this](const QString& text) { guarded([&] { typed(text); }); });
     connect(this, &QLineEdit::editingFinished, this, [this] {
         if (pending_) {
             pending_ = false;
@@ -189,6 +171,27 @@ DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
         }
         guarded([this] { refresh(); });
     });
+}
+
+void DBEdit::typed(const QString& text) {
+    if (!link_.active() || dataReadOnly_) return;
+    const FieldType t = link_.dataSet()->fieldType(link_.field());
+    QVariant v = text;
+    if (t != FieldType::Text && t != FieldType::Memo) {
+        // Half a number is no value: only a whole, valid one is written.
+        try {
+            v = accepted(text);
+        } catch (const engine::Error&) {
+            pending_ = true;
+            return;
+        }
+        pending_ = false;
+    }
+    if (link_.writeTyped(v, [this] {
+            pending_ = false;
+            refresh();
+        }))
+        refresh();
 }
 
 QVariant DBEdit::accepted(const QString& text) const {

@@ -87,6 +87,7 @@ signals:
     void changed(); // whenever the text shown changes, also when another row becomes current
 
 private:
+    void typed(const QString& text);
     void refresh();
     // The value the text stands for; throws the engine's error when it is none.
     QVariant accepted(const QString& text) const;
