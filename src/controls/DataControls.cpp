@@ -10,6 +10,8 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QRegularExpressionValidator>
 #include <QStyleOptionComboBox>
@@ -513,12 +515,26 @@ void DBLookupComboBox::setKeyValue(const QVariant& key) {
     refresh();
 }
 
+void DBLookupComboBox::setUnlistedText(std::function<QString(const QVariant& key)> text) {
+    unlistedText_ = std::move(text);
+    refresh();
+}
+
 void DBLookupComboBox::refresh() {
     if (link_.typing()) return;
-    const int index = list_ ? list_->rowOf(keyValue()) : -1;
+    const QVariant key = keyValue();
+    const int index = list_ ? list_->rowOf(key) : -1;
     const bool was = updating_;
     updating_ = true;
     if (currentIndex() != index) setCurrentIndex(index);
+    if (unlistedText_) {
+        const QString unlisted = index < 0 && key.isValid() && !key.isNull() ? unlistedText_(key) : QString();
+        if (unlisted != placeholderText()) {
+            setPlaceholderText(unlisted);
+            // Emptying the placeholder makes a box without a choice take its first entry.
+            if (currentIndex() != index) setCurrentIndex(index);
+        }
+    }
     updating_ = was;
 }
 
@@ -668,7 +684,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     setAlternatingRowColors(false);
     setItemDelegate(new FieldDelegate(this));
     setTabKeyNavigation(false);
-    connect(this, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
+    connect(this, &QTableView::doubleClicked, this, [this] { emit rowChosen(); });
 }
 
 void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns, bool readOnly) {
@@ -734,6 +750,18 @@ void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hin
     const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
     QTableView::closeEditor(editor, next || previous ? QAbstractItemDelegate::NoHint : hint);
     if (next || previous) focusNextPrevChild(next);
+}
+
+void DBGrid::keyPressEvent(QKeyEvent* e) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    // A grid whose rows nobody chooses leaves Enter to the window (its default button).
+    if (enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && state() != EditingState &&
+        isSignalConnected(QMetaMethod::fromSignal(&DBGrid::rowChosen))) {
+        emit rowChosen();
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
 }
 
 void DBGrid::followCurrent() {

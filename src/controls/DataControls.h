@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <functional>
 
+class QKeyEvent;
 class QShowEvent;
 class QValidator;
 class QWheelEvent;
@@ -142,6 +143,9 @@ public:
     void setKeyValue(const QVariant& key);
     // Reads the list again for every box that shows it (its rows changed without notice).
     void reloadList();
+    // What the box shows, greyed and not offered for picking, for a key that is not in its list
+    // (a user the person may not see); without it such a box looks as empty as one with no key.
+    void setUnlistedText(std::function<QString(const QVariant& key)> text);
     // As QComboBox sizes itself to its widest entry, but from the widths the list keeps: a plain
     // QComboBox measures every entry again for each box and each hint (thousands of users).
     QSize sizeHint() const override;
@@ -162,6 +166,7 @@ private:
     FieldLink link_;
     LookupListModel* list_ = nullptr;
     QVariant unboundKey_;
+    std::function<QString(const QVariant&)> unlistedText_;
     bool updating_ = false;
     bool shownOnce_ = false;
     // Kept, and dropped, when QComboBox keeps and drops its own.
@@ -214,13 +219,15 @@ public:
     DataSetModel* dataModel() const { return model_; }
 
 signals:
-    void rowDoubleClicked();
+    // The person chose the current row: a double click, or Enter while no cell is edited.
+    void rowChosen();
 
 protected:
     // Tab and Shift+Tab leave the grid, also from a cell being edited; the arrows, Page Up and
     // Page Down, Home and End move between rows.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void followCurrent();

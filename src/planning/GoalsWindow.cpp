@@ -11,7 +11,6 @@
 #include "printing/Printer.h"
 #include "reports/GoalsReport.h"
 
-#include <QAbstractItemModel>
 #include <QDate>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -91,6 +90,13 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox2);
     DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     DBLookupComboBox1->bind(&dm.GoalsSource, QStringLiteral("UserNumber"));
+    // A goal for someone outside this person's list names that user, so that it does not look
+    // like a global goal; only the listed users can be picked.
+    DBLookupComboBox1->setUnlistedText([](const QVariant& key) {
+        TLoginData user;
+        ProgramDataForm->LookupUser(int(key.toLongLong()), user);
+        return user.UserName.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : user.UserName;
+    });
     ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox2);
     addRow(5, Label5, "Goal For:", DBLookupComboBox1, ResetBtn);
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox2);
@@ -131,15 +137,6 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     connect(DBEdit4, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit4Change(); }));
     connect(UpDown1, &controls::UpDown::clicked, this, controls::handler([this] { UpDown1Click(); }));
     connect(&dm.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
-    // After the box has shown the goal's user (its own connections are older).
-    connect(&dm.GoalsSource, &engine::DataSource::changed, this,
-            controls::handler([this] { showGoalFor(); }));
-    connect(&dm.GoalsSource, &engine::DataSource::fieldChanged, this,
-            controls::handler([this](const QString& name) {
-                if (name.compare(QStringLiteral("UserNumber"), Qt::CaseInsensitive) == 0) showGoalFor();
-            }));
-    connect(DBLookupComboBox1->model(), &QAbstractItemModel::modelReset, this,
-            controls::handler([this] { showGoalFor(); }));
 
     FormCreate();
     connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
@@ -163,7 +160,6 @@ void GoalsWindow::FormCreate() {
     ResetBtn->setEnabled(SecurityData.CanAddGlobalGoals);
     DBEdit1Change();
     updateGoalButtons();
-    showGoalFor();
 }
 
 void GoalsWindow::updateGoalButtons() {
@@ -172,28 +168,6 @@ void GoalsWindow::updateGoalButtons() {
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
     UpDown1->setEnabled(shown);
-}
-
-void GoalsWindow::showGoalFor() {
-    // Left empty, the box of a goal for a user outside this person's list would look exactly
-    // like a global goal's. The name is shown, not offered: only the listed users can be picked.
-    engine::Table& goals = ProgramDataForm->GoalsTable;
-    QString name;
-    if (goals.isOpen() && DBLookupComboBox1->currentIndex() < 0) {
-        const engine::Field forUser = goals.field(QStringLiteral("UserNumber"));
-        if (!forUser.isNull()) {
-            TLoginData user;
-            ProgramDataForm->LookupUser(int(forUser.asInteger()), user);
-            name =
-                user.UserName.isEmpty() ? QStringLiteral("User %1").arg(forUser.asInteger()) : user.UserName;
-        }
-    }
-    if (name == DBLookupComboBox1->placeholderText()) return;
-    const int index = DBLookupComboBox1->currentIndex();
-    DBLookupComboBox1->setPlaceholderText(name);
-    // An emptied placeholder makes a box without a choice choose its first entry: a global goal
-    // would look as if it were meant for the first user listed.
-    if (DBLookupComboBox1->currentIndex() != index) DBLookupComboBox1->setCurrentIndex(index);
 }
 
 void GoalsWindow::GoalSpinChange() {

@@ -66,7 +66,5 @@ public:
 private:
     // Save, Delete and the arrows act only while a goal is shown (or being inserted).
     void updateGoalButtons();
-    // "Goal For" names the user of a goal meant for someone this person may not see.
-    void showGoalFor();
     bool closed_ = false;
 };

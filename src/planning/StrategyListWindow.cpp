@@ -14,7 +14,6 @@
 #include <QDate>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -91,9 +90,7 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(MoveBtn, &QPushButton::clicked, this, controls::handler([this] { MoveBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBGrid2, &controls::DBGrid::rowDoubleClicked, this,
-            controls::handler([this] { DBGrid2DblClick(); }));
-    DBGrid2->installEventFilter(this);
+    connect(DBGrid2, &controls::DBGrid::rowChosen, this, controls::handler([this] { DBGrid2DblClick(); }));
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
             controls::handler([this] { DBLookupComboBox1CloseUp(); }));
     connect(DBLookupComboBox2, &controls::DBLookupComboBox::closeUp, this,
@@ -262,19 +259,6 @@ void StrategyListWindow::EditBtnClick() {
 
 void StrategyListWindow::DBGrid2DblClick() {
     if (EditBtn->isEnabled()) EditBtnClick();
-}
-
-bool StrategyListWindow::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == DBGrid2 && e->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(e);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        // Enter on a strategy opens it as a double click does; the keypad's Enter counts too.
-        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            controls::guarded([this] { DBGrid2DblClick(); });
-            return true;
-        }
-    }
-    return controls::Screen::eventFilter(watched, e);
 }
 
 void StrategyListWindow::DeleteBtnClick() {

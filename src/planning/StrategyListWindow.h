@@ -53,8 +53,6 @@ public:
     void FollowSelectedGoal(bool forced = true);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
 private:
     void openPrintGoals();
     // Shows a window this screen opens; the strategies follow the selected goal again after it.
