@@ -429,12 +429,6 @@ TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
 
 TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenOpens) {
     ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    const auto entries = [](QComboBox* box) {
-        QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out << box->itemText(i);
-        return out;
-    };
     const int sales = dm->DepartmentTable.field("DepartmentID").asInt();
     QStringList profiles;
     {

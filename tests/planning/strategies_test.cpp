@@ -293,12 +293,6 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
 
 TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     logOn("me");
-    const auto entries = [](QComboBox* box) {
-        QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out << box->itemText(i);
-        return out;
-    };
     {
         GoalsWindow goals;
         StrategyListWindow strategies;

@@ -7,7 +7,9 @@
 #include "support/Stores.h"
 #include "support/TempDir.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QStringList>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
@@ -75,6 +77,14 @@ protected:
     }
     void addAccess(int user, QVariant sees, QVariant edit) {
         insertRow(dm->AccessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
+    }
+
+    // The texts a drop-down offers, in order.
+    static QStringList entries(const QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
     }
 
     TestStore store;
