@@ -3,6 +3,7 @@
 #include "Sample.h"
 #include "ServerAdmin.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "engine/Error.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,11 @@ struct Module {
     explicit Module(const QString& location) {
         session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
         dm = std::make_unique<DataModule>(session);
-        if (!dm->DataModuleCreate()) std::abort();
+        try {
+            dm->open();
+        } catch (...) {
+            std::abort();
+        }
     }
 };
 

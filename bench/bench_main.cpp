@@ -6,7 +6,7 @@
 #include "Sample.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
-#include "app/Vardimo.h"
+#include "app/Program.h"
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -56,9 +56,8 @@ Fixture* fixtureOf(Store store) {
         f = server.get();
     }
     static DataModule* loggedOn = nullptr;
-    if (f && (ProgramDataForm != f->dm.get() || loggedOn != f->dm.get())) {
-        ProgramDataForm = f->dm.get();
-        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    if (f && loggedOn != f->dm.get()) {
+        Logon(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
         loggedOn = f->dm.get();
     }
     return f;
@@ -210,9 +209,10 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
 
 // Opening the goals screen on the large sample, as the administrator.
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
-    if (!moduleFor(state, store)) return;
+    DataModule* dm = moduleFor(state, store);
+    if (!dm) return;
     for (auto _ : state) {
-        auto form = std::make_unique<GoalsWindow>();
+        auto form = std::make_unique<GoalsWindow>(*dm);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -221,9 +221,10 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
 }
 
 void BM_Logon(benchmark::State& state, Store store) {
-    if (!moduleFor(state, store)) return;
+    DataModule* dm = moduleFor(state, store);
+    if (!dm) return;
     for (auto _ : state)
-        benchmark::DoNotOptimize(CheckUser(QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
+        benchmark::DoNotOptimize(Logon(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
     target(state, 10);
 }
 
@@ -240,16 +241,13 @@ void switchGoals(benchmark::State& state, bool preSelection, Store store = Store
     DataModule* module = moduleFor(state, store);
     if (!module) return;
     DataModule& dm = *module;
-    dm.FilterGoalsByUser = true;
-    dm.SelectedUserNumber = 40;
-    dm.GoalTypeFilter = 2;
-    dm.GoalOwnerFilter = false;
+    GoalFilter goals{.year = 2024, .type = 2, .byUser = true, .user = 40};
     int year = 2024;
     if (!preSelection)
-        dm.GoalsTable.setOnFilterRecord(
-            [&dm](const engine::Record& r) { return dm.GoalsTableFilterRecord(r); });
+        dm.GoalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.acceptsGoal(r); });
     for (auto _ : state) {
-        dm.GoalYearFilter = QString::number(2023 + (year++ % 5));
+        goals.year = 2023 + (year++ % 5);
+        dm.setGoalFilter(goals);
         dm.GoalsTable.setFiltered(false);
         dm.GoalsTable.setFiltered(true);
         benchmark::DoNotOptimize(dm.GoalsTable.recordCount());
@@ -267,10 +265,9 @@ void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
     DataModule* module = moduleFor(state, store);
     if (!module) return;
     DataModule& dm = *module;
-    dm.SelectedUserNumber = 41;
     int goal = 1;
     for (auto _ : state) {
-        dm.CurrentGoalID = 1 + (goal++ * 7919) % 20000;
+        dm.setStrategySelection({1 + (goal++ * 7919) % 20000, 41});
         dm.StrategyTable.setFiltered(false);
         dm.StrategyTable.setFiltered(true);
         benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
@@ -298,17 +295,17 @@ void BM_ProgramStart(benchmark::State& state) {
     QDir::setCurrent(folder);
     controls::ScriptedDialogs dialogs;
     dialogs.onModal = [](QDialog& d) {
-        if (LogonForm && &d == LogonForm) {
-            LogonForm->Edit1->setText(QStringLiteral("jsmith"));
-            LogonForm->Edit2->setText(QStringLiteral("smith"));
-            LogonForm->BitBtn1Click();
+        if (auto* logon = dynamic_cast<LogonWindow*>(&d)) {
+            logon->Edit1->setText(QStringLiteral("jsmith"));
+            logon->Edit2->setText(QStringLiteral("smith"));
+            logon->BitBtn1Click();
         }
         return d.result();
     };
     StartupHooks hooks;
     bool shown = false;
-    hooks.runLoop = [&] {
-        shown = MainForm && MainForm->isVisible();
+    hooks.runLoop = [&](Program& program) {
+        shown = program.mainWindow() && program.mainWindow()->isVisible();
         return 0;
     };
     for (auto _ : state) {
@@ -316,7 +313,6 @@ void BM_ProgramStart(benchmark::State& state) {
         if (!shown) state.SkipWithError("the main window did not show");
     }
     QDir::setCurrent(previous);
-    ProgramDataForm = fx().dm.get(); // the run's own data module is gone with it
     target(state, 500);
 }
 
@@ -361,7 +357,6 @@ int main(int argc, char** argv) {
                 residentKb() / 1024);
     std::fflush(stdout);
     releaseConversionCopy();
-    ProgramDataForm = nullptr;
     server.reset();
     folder.reset();
     benchmark::Shutdown();
@@ -391,11 +386,15 @@ struct ConversionCopy {
                 QFile::copy(QDir(from).filePath(name), dir.filePath(name));
         session.addStandardAlias(QStringLiteral("Goal"), dir.path(), QStringLiteral("Paradox"));
         dm = std::make_unique<DataModule>(session);
-        if (!dm->DataModuleCreate()) std::abort();
+        try {
+            dm->open();
+        } catch (...) {
+            std::abort();
+        }
         bool limited = false;
         const int keep = qEnvironmentVariableIntValue("VARDIMO_BENCH_CONVERT_STRATEGIES", &limited);
         if (limited) {
-            engine::Query& q = dm->Strategyquery;
+            engine::Query q(dm->GoalDatabase);
             q.add("Delete From \"Strategys.db\" Where StrategyID > ", engine::sql::Int{keep});
             q.execSql();
             q.clear();
@@ -405,10 +404,7 @@ struct ConversionCopy {
             dm->StrategyTable.refresh();
         }
     }
-    ~ConversionCopy() {
-        dm.reset();
-        if (folder) ProgramDataForm = folder->dm.get(); // none any more at the end of the run
-    }
+    ~ConversionCopy() { dm.reset(); }
 };
 
 // Runs a conversion with the screen's way of repainting: the label's text at every record, a
@@ -419,7 +415,7 @@ std::unique_ptr<ConversionCopy>& conversionCopy() {
     if (!copy) {
         fx();
         copy = std::make_unique<ConversionCopy>();
-        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        Logon(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
     return copy;
 }
@@ -464,7 +460,7 @@ void BM_ConvertToSingleMeasure(benchmark::State& state) {
 void BM_OpenUserSetup(benchmark::State& state) {
     DataModule& dm = *fx().dm;
     for (auto _ : state) {
-        UserSetupWindow form;
+        UserSetupWindow form(dm);
         form.show();
         QCoreApplication::processEvents();
         form.reject();
@@ -503,32 +499,32 @@ struct StrategyScreens {
     StrategyScreens() {
         session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
         dm = std::make_unique<DataModule>(session);
-        if (!dm->DataModuleCreate()) std::abort();
+        try {
+            dm->open();
+        } catch (...) {
+            std::abort();
+        }
         logOn();
         // The screen opens on the goal type the goal type table stands on: take the one under
         // which the administrator sees the most goals this year.
-        dm->GoalYearFilter = QString::number(QDate::currentDate().year());
-        dm->FilterGoalsByUser = true;
-        dm->SelectedUserNumber = LoginData.UserNumber;
+        GoalFilter goals{.year = QDate::currentDate().year(), .byUser = true, .user = dm->user().number};
         int most = -1;
         for (int r = 0; r < dm->GoalTypeTable.recordCount(); ++r) {
             dm->GoalsTable.setFiltered(false);
-            dm->GoalTypeFilter = dm->GoalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
+            goals.type = dm->GoalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
+            dm->setGoalFilter(goals);
             dm->GoalsTable.setFiltered(true);
             if (dm->GoalsTable.recordCount() > most) {
                 most = dm->GoalsTable.recordCount();
-                busiestType = dm->GoalTypeFilter;
+                busiestType = goals.type;
             }
         }
         dm->GoalsTable.setFiltered(false);
     }
-    void logOn() {
-        ProgramDataForm = dm.get();
-        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
-    }
+    void logOn() { Logon(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
     // The sample's administrator: every user in the user box, every user's strategies.
     DataModule& use() {
-        if (ProgramDataForm != dm.get() || LoginData.UserId != QStringLiteral("JSMITH")) logOn();
+        if (dm->user().id != QStringLiteral("JSMITH")) logOn();
         dm->GoalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
     }
@@ -562,7 +558,7 @@ void BM_OpenStrategyList(benchmark::State& state) {
     DataModule& dm = screens().use();
     int goals = 0;
     for (auto _ : state) {
-        StrategyListWindow form;
+        StrategyListWindow form(dm);
         goals = dm.GoalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
@@ -573,7 +569,7 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
     DataModule& dm = screens().use();
-    StrategyListWindow form;
+    StrategyListWindow form(dm);
     const int year = form.YearSpin->value();
     const int types = dm.GoalTypeTable.recordCount();
     int i = 0;
@@ -600,7 +596,7 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     DataModule& dm = screens().use();
-    StrategyListWindow form;
+    StrategyListWindow form(dm);
     listSomeStrategies(form, dm);
     const int n = dm.GoalsTable.recordCount();
     if (n < 2) {
@@ -621,13 +617,13 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
     DataModule& dm = screens().use();
-    StrategyListWindow form;
+    StrategyListWindow form(dm);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
         return;
     }
     for (auto _ : state) {
-        StrategyEditor editor(&form);
+        StrategyEditor editor(dm, &form);
         editor.FormActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }

@@ -9,6 +9,7 @@
 #include "controls/Plain.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "engine/Database.h"
 #include "reports/ReportsWindow.h"
 #include "reports/StrategyReport.h"
@@ -29,7 +30,9 @@ using bench::residentKb;
 
 // A data module on a folder, logged on as a user with every right to see.
 struct Module : bench::Module {
-    explicit Module(const QString& folder) : bench::Module(folder) { LoadSystemSettings(); }
+    explicit Module(const QString& folder) : bench::Module(folder) {
+        dm->user().settings = ReadSystemSettings(*dm);
+    }
 };
 
 QString largeSample() {
@@ -90,8 +93,7 @@ QString fullTextDatabase(QTemporaryDir& dir) {
     return folder;
 }
 
-void openAllStrategies(DataModule& dm) {
-    engine::Query& q = dm.Strategyquery;
+void openAllStrategies(engine::Query& q) {
     BeginStrategyQuery(q);
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
@@ -117,13 +119,14 @@ void BM_StrategyReport2000(benchmark::State& state) {
     double seconds = 0;
     long before = residentKb();
     for (auto _ : state) {
-        openAllStrategies(*m.dm);
+        engine::Query rows(m.dm->GoalDatabase);
+        openAllStrategies(rows);
         const auto t0 = std::chrono::steady_clock::now();
-        StrategyReport report;
+        StrategyReport report(*m.dm, rows);
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
-        m.dm->Strategyquery.close();
+        rows.close();
     }
     reportCounters(state, pages, seconds, before);
     state.counters["target_rss_growth_MB"] = 50;
@@ -133,7 +136,7 @@ struct Large {
     std::unique_ptr<Module> m;
     Large() {
         m = std::make_unique<Module>(largeSample());
-        CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        Logon(*m->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
 };
 std::unique_ptr<Large> largeModule;
@@ -150,17 +153,17 @@ void BM_ReportsAllGoals(benchmark::State& state) {
     int pages = 0, rows = 0;
     double seconds = 0;
     for (auto _ : state) {
-        ReportsWindow form;
+        ReportsWindow form(*l.m->dm);
         form.ReportType->setItemIndex(0);
         form.ReportTypeClick();
         const auto t0 = std::chrono::steady_clock::now();
         form.BuildStrategyQuery();
-        rows = l.m->dm->Strategyquery.recordCount();
-        StrategyReport report;
+        rows = form.strategyQuery.recordCount();
+        StrategyReport report(*l.m->dm, form.strategyQuery);
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
-        l.m->dm->Strategyquery.close();
+        form.strategyQuery.close();
     }
     QFile::remove(pdf);
     state.counters["strategies"] = rows;
@@ -172,7 +175,7 @@ void BM_ReportsAllGoals(benchmark::State& state) {
 void BM_DeliverableReport100k(benchmark::State& state) {
     Large& l = large();
     DataModule& dm = *l.m->dm;
-    SystemSettings.MultipulMeasure = true;
+    dm.user().settings.multipleMeasures = true;
     // The shortest range from the first of January that holds 100,000 measurements.
     const QDate start(QDate::currentDate().year(), 1, 1);
     auto count = [&](const QDate& end) {
@@ -197,20 +200,20 @@ void BM_DeliverableReport100k(benchmark::State& state) {
     qint64 keys = 0;
     double seconds = 0;
     for (auto _ : state) {
-        ReportsWindow form;
+        ReportsWindow form(dm);
         form.ReportType->setItemIndex(3);
         form.ReportTypeClick();
         form.DateTimePicker1->setDate(start);
         form.DateTimePicker2->setDate(end);
         const auto t0 = std::chrono::steady_clock::now();
         form.BuildStrategyQuery();
-        rows = dm.Strategyquery.recordCount();
-        keys = dm.Strategyquery.sql().line(5).count(QLatin1Char(','));
-        StrategyReport report;
+        rows = form.strategyQuery.recordCount();
+        keys = form.strategyQuery.sql().line(5).count(QLatin1Char(','));
+        StrategyReport report(dm, form.strategyQuery);
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
-        dm.Strategyquery.close();
+        form.strategyQuery.close();
     }
     QFile::remove(pdf);
     state.counters["measurements_in_range"] = double(keys);

@@ -7,6 +7,7 @@
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/GoalCopy.h"
+#include "data/Logon.h"
 #include "data/Progress.h"
 #include "engine/Database.h"
 #include "planning/OverdueWindow.h"
@@ -29,7 +30,7 @@ QString databaseFolder() {
 // The administrator sees every user's strategies.
 struct Fixture : bench::Module {
     Fixture() : bench::Module(databaseFolder()) {
-        if (!CheckUser(QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
+        if (!Logon(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
     }
 };
 
@@ -44,14 +45,14 @@ void target(benchmark::State& state, double ms) {
 }
 
 void BM_OverdueWindow(benchmark::State& state) {
-    fx();
-    SystemSettings.MultipulMeasure = state.range(0) != 0;
+    DataModule& dm = *fx().dm;
+    dm.user().settings.multipleMeasures = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state) {
-        OverdueWindow form;
+        OverdueWindow form(dm);
         rows = form.model()->rowCount();
     }
-    SystemSettings.MultipulMeasure = false;
+    dm.user().settings.multipleMeasures = false;
     state.counters["rows"] = rows;
     target(state, 300);
 }
@@ -59,19 +60,19 @@ void BM_OverdueWindow(benchmark::State& state) {
 // The reading part of the overdue window alone, to tell the data from the list widget.
 void BM_ListOverdue(benchmark::State& state) {
     DataModule& dm = *fx().dm;
-    SystemSettings.MultipulMeasure = state.range(0) != 0;
+    dm.user().settings.multipleMeasures = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state)
         rows = ListOverdue(dm).size();
-    SystemSettings.MultipulMeasure = false;
+    dm.user().settings.multipleMeasures = false;
     state.counters["rows"] = rows;
 }
 
 void BM_OverviewWindow(benchmark::State& state) {
-    fx();
+    DataModule& dm = *fx().dm;
     int users = 0;
     for (auto _ : state) {
-        OverviewWindow form;
+        OverviewWindow form(dm);
         users = form.overview().Users.size();
     }
     state.counters["users"] = users;

@@ -7,6 +7,7 @@
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
@@ -213,11 +214,16 @@ int report(const QStringList& args) {
     session.addStandardAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath(),
                              QStringLiteral("Paradox"));
     auto dm = std::make_unique<DataModule>(session);
-    if (!dm->DataModuleCreate()) return 1;
-    LoadSystemSettings();
+    try {
+        dm->open();
+    } catch (const engine::Error& e) {
+        controls::showError(e.message());
+        return 1;
+    }
+    dm->user().settings = ReadSystemSettings(*dm);
 
     namespace sql = engine::sql;
-    engine::Query& q = dm->Strategyquery;
+    engine::Query q(dm->GoalDatabase);
     BeginStrategyQuery(q);
     if (year) q.add("G.GoalYear = ", sql::Int{*year}, " And");
     q.add("S.DoNotPrint = False");
@@ -227,7 +233,7 @@ int report(const QStringList& args) {
     const int rows = q.recordCount();
     int pages = 0;
     {
-        StrategyReport rpt;
+        StrategyReport rpt(*dm, q);
         rpt.onWarning = [](const QString& m) { err << "vardimo-admin: " << m << "\n"; };
         rpt.printToPdf(pdf);
         pages = rpt.pageCount();

@@ -3,6 +3,7 @@
 #include "controls/ErrorHandler.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -13,19 +14,19 @@ namespace {
 const QString kPrefix = QStringLiteral("User name: ");
 }
 
-void ListEngineUsers(QPlainTextEdit* box) {
+void ListEngineUsers(engine::Database& db, QPlainTextEdit* box) {
     box->clear();
-    engine::Session& session = ProgramDataForm->session;
-    if (!session.version()) return;
+    if (!db.session().version()) return;
     // The engine's names are listed whole: a name cut short could no longer be matched with
     // the user id it is.
     QStringList lines;
-    for (const QString& name : ProgramDataForm->GoalDatabase.sessions())
+    for (const QString& name : db.sessions())
         lines << kPrefix + (name.isEmpty() ? QStringLiteral("Unknown") : name);
     box->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
-LoggedInUsersWindow::LoggedInUsersWindow(QWidget* parent) : controls::Screen(parent) {
+LoggedInUsersWindow::LoggedInUsersWindow(DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Logged In Users"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* lay = new QVBoxLayout(this);
@@ -47,13 +48,11 @@ LoggedInUsersWindow::LoggedInUsersWindow(QWidget* parent) : controls::Screen(par
 }
 
 void LoggedInUsersWindow::FormCreate() {
-    ListEngineUsers(UserList);
+    ListEngineUsers(dm_.GoalDatabase, UserList);
     QStringList lines = UserList->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (QString& line : lines) {
-        TLoginData user; // the current user's record is not touched
-        LoadLoginData(line.mid(kPrefix.size()), user);
-        if (!user.UserName.isEmpty())
-            line = user.UserId + QStringLiteral(" (") + user.UserName + QStringLiteral(")");
+        const UserRecord user = ReadUser(dm_, line.mid(kPrefix.size()));
+        if (!user.name.isEmpty()) line = user.id + QStringLiteral(" (") + user.name + QStringLiteral(")");
     }
     UserList->setPlainText(lines.join(QLatin1Char('\n')));
 }

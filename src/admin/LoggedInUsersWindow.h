@@ -2,21 +2,29 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+namespace engine {
+class Database;
+}
+
 class QPlainTextEdit;
 class QPushButton;
 
 // Fills a text box with one line per user the database engine lists as having the database
 // open: "User name: " and the name the engine reports, "Unknown" for an empty one.
-void ListEngineUsers(QPlainTextEdit* box);
+void ListEngineUsers(engine::Database& db, QPlainTextEdit* box);
 
 // The users who have the database open now, as the engine lists them, built once on opening.
 class LoggedInUsersWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit LoggedInUsersWindow(QWidget* parent = nullptr);
+    LoggedInUsersWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QPlainTextEdit* UserList;
     QPushButton* BitBtn1;
 
     void FormCreate();
+
+private:
+    DataModule& dm_;
 };

@@ -29,9 +29,7 @@ void appendMeasurement(engine::Query& q, MeasurementTexts& texts) {
 
 // Both texts come from one reading of the strategy's measurement records.
 MeasurementTexts buildTexts(DataModule& dm, qint64 strategyId) {
-    engine::Query& q = dm.MeasureQuery;
-    q.close();
-    q.clear();
+    engine::Query q(dm.GoalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyId});
     q.add("Order By MeasurementNumber");
@@ -93,18 +91,9 @@ private:
     qint64 previous_ = std::numeric_limits<qint64>::min();
 };
 
-void runSql(engine::Query& q, const char* line) {
-    q.close();
-    q.clear();
-    q.add(line);
-    q.prepare();
-    q.execSql();
-    q.unprepare();
-}
-
 void deleteAllMeasurements(DataModule& dm) {
     dm.MeasureTable.close();
-    runSql(dm.MeasureQuery, "Delete From \"Measure.db\"");
+    engine::execute(dm.GoalDatabase, "Delete From \"Measure.db\"");
     dm.MeasureTable.open();
 }
 
@@ -127,8 +116,6 @@ template <typename Work> void atomically(DataModule& dm, Work work) {
                 // The failure that ended the conversion is the one to report.
             }
         }
-        dm.Strategyquery.close();
-        dm.MeasureQuery.close();
         throw;
     }
 }
@@ -146,9 +133,7 @@ QString BuildDeliverableText(DataModule& dm, qint64 strategyId) {
 void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, [&] {
         deleteAllMeasurements(dm);
-        engine::Query& strategies = dm.Strategyquery;
-        strategies.close();
-        strategies.clear();
+        engine::Query strategies(dm.GoalDatabase);
         strategies.add("Select * From \"Strategys.db\"");
         strategies.prepare();
         strategies.open();
@@ -183,7 +168,8 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
         strategies.first();
         {
             // The table walks in key order, the order the measurements are read in.
-            MeasurementCursor measurements(dm.MeasureQuery);
+            engine::Query items(dm.GoalDatabase);
+            MeasurementCursor measurements(items);
             for (int position = 0; !strategies.eof(); ++position) {
                 progress(position);
                 const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
@@ -201,9 +187,7 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
 }
 
 int MeasurementItemCount(DataModule& dm) {
-    engine::Query& q = dm.MeasureQuery;
-    q.close();
-    q.clear();
+    engine::Query q(dm.GoalDatabase);
     q.add("Select Count(*) As Items From \"Measure.db\"");
     q.prepare();
     q.open();

@@ -13,20 +13,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-bool topProfileUser() {
-    return SecurityData.SecurityID == 0;
-}
-} // namespace
-
-SecurityWindow::SecurityWindow(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
-    engine::DataSource* src = &dm.SecuritySource;
+SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+    engine::DataSource* src = &dm_.SecuritySource;
     setWindowTitle(QStringLiteral("Security"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     // Every profile is listed here, profile 0 included.
-    dm.SecurityTable.setFiltered(false);
+    dm_.SecurityTable.setFiltered(false);
 
     auto* lay = new QHBoxLayout(this);
     DBGrid1 = new controls::DBGrid(this);
@@ -118,16 +111,16 @@ void SecurityWindow::SetEditing(bool on) {
 
 void SecurityWindow::FormActivate() {
     HelpBtn->setVisible(controls::helpFileExists());
-    if (!topProfileUser())
+    if (!(dm_.user().rights.profileId == 0))
         SetEditing(false);
     else
         InsertBtn->setEnabled(true);
 }
 
 void SecurityWindow::DBEdit2Change() {
-    if (!topProfileUser()) return;
+    if (!(dm_.user().rights.profileId == 0)) return;
     // With no profile shown there is nothing to change; only a new one can be made.
-    const bool none = ProgramDataForm->SecurityTable.isEmpty();
+    const bool none = dm_.SecurityTable.isEmpty();
     if (!none && DBEdit2->text() != QLatin1String("0")) {
         SetEditing(true);
     } else {
@@ -137,7 +130,7 @@ void SecurityWindow::DBEdit2Change() {
 }
 
 void SecurityWindow::InsertBtnClick() {
-    engine::Table& t = ProgramDataForm->SecurityTable;
+    engine::Table& t = dm_.SecurityTable;
     t.insert();
     for (const char* right :
          {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity", "CanAddGoals",
@@ -148,20 +141,20 @@ void SecurityWindow::InsertBtnClick() {
 }
 
 void SecurityWindow::SaveBtnClick() {
-    engine::Table& t = ProgramDataForm->SecurityTable;
+    engine::Table& t = dm_.SecurityTable;
     t.edit();
     t.post();
 }
 
 void SecurityWindow::DeleteBtnClick() {
     if (controls::confirm(QStringLiteral("Are you sure you want to delete This Security Profile?")))
-        ProgramDataForm->SecurityTable.remove();
+        dm_.SecurityTable.remove();
 }
 
 void SecurityWindow::FormClose() {
     // A change not saved is dropped on closing, as on every screen; moving to another profile
     // has stored it already.
-    ProgramDataForm->SecurityTable.cancel();
+    dm_.SecurityTable.cancel();
 }
 
 void SecurityWindow::done(int result) {

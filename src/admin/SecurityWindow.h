@@ -4,6 +4,8 @@
 
 #include <vector>
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -18,7 +20,7 @@ class DBGrid;
 class SecurityWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit SecurityWindow(QWidget* parent = nullptr);
+    SecurityWindow(DataModule& dm, QWidget* parent = nullptr);
 
     controls::DBGrid* DBGrid1;
     QGroupBox* GroupBox1;
@@ -57,4 +59,5 @@ private:
     // Every check box but "Supervisor", which is never changed here.
     std::vector<controls::DBCheckBox*> rightBoxes_;
     bool closed_ = false;
+    DataModule& dm_;
 };

@@ -21,9 +21,9 @@ namespace {
 constexpr qint64 kRepaintMs = 50;
 } // namespace
 
-SystemSettingsDialog::SystemSettingsDialog(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
-    engine::DataSource* src = &dm.SettingsSource;
+SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
+    engine::DataSource* src = &dm_.SettingsSource;
     setWindowTitle(QStringLiteral("System Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -104,14 +104,13 @@ SystemSettingsDialog::SystemSettingsDialog(QWidget* parent) : controls::Screen(p
 }
 
 void SystemSettingsDialog::FormCreate() {
-    DataModule& dm = *ProgramDataForm;
-    dm.StrategyTable.setFiltered(false);
+    dm_.StrategyTable.setFiltered(false);
     HelpBtn->setVisible(controls::helpFileExists());
-    Label7->setText(QString::number(dm.StrategyTable.recordCount()));
+    Label7->setText(QString::number(dm_.StrategyTable.recordCount()));
 }
 
 void SystemSettingsDialog::BitBtn3Click() {
-    engine::Table& settings = ProgramDataForm->SettingsTable;
+    engine::Table& settings = dm_.SettingsTable;
     const engine::Field current = settings.field(QStringLiteral("ReportBitMap"));
     const QString chosen =
         controls::dialogs().pictureFile(current.isNull() ? QString() : current.asString(), this);
@@ -128,14 +127,14 @@ void SystemSettingsDialog::BitBtn3Click() {
 }
 
 void SystemSettingsDialog::BitBtn2Click() {
-    engine::Table& settings = ProgramDataForm->SettingsTable;
+    engine::Table& settings = dm_.SettingsTable;
     settings.edit();
     settings.post();
     accept();
 }
 
 void SystemSettingsDialog::BitBtn4Click() {
-    const engine::Field multiple = ProgramDataForm->SettingsTable.field(QStringLiteral("MultipulMeasure"));
+    const engine::Field multiple = dm_.SettingsTable.field(QStringLiteral("MultipulMeasure"));
     if (multiple.isNull()) return;
     if (multiple.asBoolean())
         ConvertToMultipleMeasures();
@@ -153,26 +152,25 @@ void SystemSettingsDialog::showProgress(int record) {
 }
 
 void SystemSettingsDialog::ConvertToMultipleMeasures() {
-    DataModule& dm = *ProgramDataForm;
     // Every existing item is replaced by one built from its strategy's texts: say how many.
-    const int items = MeasurementItemCount(dm);
+    const int items = MeasurementItemCount(dm_);
     if (items > 0 && !controls::confirm(
                          QStringLiteral("Are you sure you want to replace the %1 existing measurement items "
                                         "by one item per strategy?")
                              .arg(items)))
         return;
     lastPaint_ = -1;
-    ::ConvertToMultipleMeasures(dm, [this](int record) { showProgress(record); });
+    ::ConvertToMultipleMeasures(dm_, [this](int record) { showProgress(record); });
 }
 
 void SystemSettingsDialog::ConvertToSingleMeasure() {
     lastPaint_ = -1;
-    ::ConvertToSingleMeasure(*ProgramDataForm, [this](int record) { showProgress(record); });
+    ::ConvertToSingleMeasure(dm_, [this](int record) { showProgress(record); });
 }
 
 void SystemSettingsDialog::FormClose() {
     // Unsaved edits are dropped, so that the report does not print titles nobody saved.
-    ProgramDataForm->SettingsTable.cancel();
+    dm_.SettingsTable.cancel();
 }
 
 void SystemSettingsDialog::done(int result) {

@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -16,7 +18,7 @@ class DBEdit;
 class SystemSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    explicit SystemSettingsDialog(QWidget* parent = nullptr);
+    SystemSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
 
     QTabWidget* PageControl1;
     controls::DBCheckBox* DBCheckBox1;
@@ -52,4 +54,5 @@ private:
     void showProgress(int record);
     qint64 lastPaint_ = -1;
     bool closed_ = false;
+    DataModule& dm_;
 };

@@ -23,7 +23,7 @@ QLineEdit* passwordBox(QWidget* parent) {
 }
 } // namespace
 
-UserSettingsDialog::UserSettingsDialog(QWidget* parent) : controls::Screen(parent) {
+UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -93,7 +93,7 @@ UserSettingsDialog::UserSettingsDialog(QWidget* parent) : controls::Screen(paren
 }
 
 bool UserSettingsDialog::hasOwnRecord() {
-    return !LoginData.UserId.isEmpty() && !ProgramDataForm->UserSettingsTable.isEmpty();
+    return !dm_.user().id.isEmpty() && !dm_.UserSettingsTable.isEmpty();
 }
 
 void UserSettingsDialog::FormActivate() {
@@ -102,19 +102,18 @@ void UserSettingsDialog::FormActivate() {
     // switching again on every activation would only read the same row again.
     if (!activated_) {
         activated_ = true;
-        DataModule& dm = *ProgramDataForm;
-        dm.UserSettingsTable.setFiltered(false);
-        dm.UserIdFilter = LoginData.UserId;
+        dm_.UserSettingsTable.setFiltered(false);
+        dm_.setUserIdFilter(dm_.user().id);
         // Without a user id the filter would fall back to listing every user.
-        if (!LoginData.UserId.isEmpty()) dm.UserSettingsTable.setFiltered(true);
+        if (!dm_.user().id.isEmpty()) dm_.UserSettingsTable.setFiltered(true);
         const bool own = hasOwnRecord();
         for (QWidget* w : std::initializer_list<QWidget*>{Password, VerifyPassword})
             controls::setControlEnabled(w, own);
         NoRecordLabel->setVisible(!own);
     }
-    Label11->setText(SecurityData.Description);
-    Label3->setText(LoginData.UserId);
-    Label4->setText(LoginData.UserName);
+    Label11->setText(dm_.user().rights.description);
+    Label3->setText(dm_.user().id);
+    Label4->setText(dm_.user().name);
 }
 
 void UserSettingsDialog::BitBtn2Click() {
@@ -125,7 +124,7 @@ void UserSettingsDialog::BitBtn2Click() {
         accept();
         return;
     }
-    engine::Table& t = ProgramDataForm->UserSettingsTable;
+    engine::Table& t = dm_.UserSettingsTable;
     if (!Password->text().isEmpty()) {
         if (Password->text() != VerifyPassword->text()) {
             controls::messageBox(QStringLiteral("Error: Passwords Do Not Match"), controls::Icon::Stop,
@@ -141,11 +140,10 @@ void UserSettingsDialog::BitBtn2Click() {
 }
 
 void UserSettingsDialog::FormClose() {
-    DataModule& dm = *ProgramDataForm;
     // A password that could not be stored is not stored later by switching the filter.
-    dm.UserSettingsTable.cancel();
-    dm.UserSettingsTable.setFiltered(false);
-    dm.UserIdFilter.clear();
+    dm_.UserSettingsTable.cancel();
+    dm_.UserSettingsTable.setFiltered(false);
+    dm_.setUserIdFilter({});
 }
 
 void UserSettingsDialog::done(int result) {

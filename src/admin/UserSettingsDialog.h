@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -11,7 +13,7 @@ class QPushButton;
 class UserSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    explicit UserSettingsDialog(QWidget* parent = nullptr);
+    UserSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
@@ -39,4 +41,5 @@ private:
     bool hasOwnRecord();
     bool activated_ = false;
     bool closed_ = false;
+    DataModule& dm_;
 };

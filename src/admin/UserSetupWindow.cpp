@@ -17,9 +17,8 @@
 
 namespace sql = engine::sql;
 
-UserSetupWindow::UserSetupWindow(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
-    engine::DataSource* users = &dm.UserSettingsSource;
+UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+    engine::DataSource* users = &dm_.UserSettingsSource;
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -50,7 +49,7 @@ UserSetupWindow::UserSetupWindow(QWidget* parent) : controls::Screen(parent) {
     DBEdit2->setMaxLength(40);
     addRow(1, Label2, "Password:", DBEdit2);
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm.SecuritySource, QStringLiteral("SecurityID"),
+    DBLookupComboBox1->setList(&dm_.SecuritySource, QStringLiteral("SecurityID"),
                                QStringLiteral("Description"));
     DBLookupComboBox1->bind(users, QStringLiteral("SecurityID"));
     addRow(2, Label3, "Security", DBLookupComboBox1);
@@ -59,7 +58,7 @@ UserSetupWindow::UserSetupWindow(QWidget* parent) : controls::Screen(parent) {
     DBEdit3->setMaxLength(40);
     addRow(3, Label4, "Full Name:", DBEdit3);
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox2->setList(&dm.DepartmentSource, QStringLiteral("DepartmentID"),
+    DBLookupComboBox2->setList(&dm_.DepartmentSource, QStringLiteral("DepartmentID"),
                                QStringLiteral("Description"));
     DBLookupComboBox2->bind(users, QStringLiteral("DepartmentID"));
     addRow(4, Label5, "Department:", DBLookupComboBox2);
@@ -86,17 +85,18 @@ UserSetupWindow::UserSetupWindow(QWidget* parent) : controls::Screen(parent) {
     GroupBox2 = new QGroupBox(QStringLiteral("User To View"), this);
     auto* access = new QHBoxLayout(GroupBox2);
     DBGrid2 = new controls::DBGrid(GroupBox2);
-    DBGrid2->bind(&dm.AccessListSource, {{QStringLiteral("UserName"), QStringLiteral("User"), 30},
-                                         {QStringLiteral("CanEditUser"), QStringLiteral("Can Edit")}});
+    DBGrid2->bind(&dm_.AccessListSource, {{QStringLiteral("UserName"), QStringLiteral("User"), 30},
+                                          {QStringLiteral("CanEditUser"), QStringLiteral("Can Edit")}});
     access->addWidget(DBGrid2, 1);
     auto* accessDetail = new QGridLayout;
     Label6 = new QLabel(QStringLiteral("User:"), GroupBox2);
     DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox3->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox3->bind(&dm.AccessListSource, QStringLiteral("CanSeeUser"));
+    DBLookupComboBox3->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
+    DBLookupComboBox3->bind(&dm_.AccessListSource, QStringLiteral("CanSeeUser"));
     Label6->setBuddy(DBLookupComboBox3);
     DBCheckBox1 = new controls::DBCheckBox(QStringLiteral("Edit"), GroupBox2);
-    DBCheckBox1->bind(&dm.AccessListSource, QStringLiteral("CanEditUser"));
+    DBCheckBox1->bind(&dm_.AccessListSource, QStringLiteral("CanEditUser"));
     UserInsert = controls::button(QStringLiteral("Insert"), GroupBox2);
     UserSave = controls::button(QStringLiteral("Save"), GroupBox2);
     UserDelete = controls::button(QStringLiteral("Delete"), GroupBox2);
@@ -136,29 +136,27 @@ void UserSetupWindow::FormActivate() {
     // them, and switching them again would move the grid back to its first user.
     if (activated_) return;
     activated_ = true;
-    DataModule& dm = *ProgramDataForm;
-    dm.UserSettingsTable.setFiltered(false);
-    dm.SecurityTable.setFiltered(false);
-    if (SecurityData.SecurityID != 0) {
-        dm.UserSettingsTable.setFiltered(true);
-        dm.SecurityTable.setFiltered(true);
+    dm_.UserSettingsTable.setFiltered(false);
+    dm_.SecurityTable.setFiltered(false);
+    if (dm_.user().rights.profileId != 0) {
+        dm_.UserSettingsTable.setFiltered(true);
+        dm_.SecurityTable.setFiltered(true);
     }
     FollowSelectedUser();
 }
 
 void UserSetupWindow::FollowSelectedUser() {
     if (closed_) return;
-    DataModule& dm = *ProgramDataForm;
-    const engine::Field number = dm.UserSettingsTable.field(QStringLiteral("UserNumber"));
+    const engine::Field number = dm_.UserSettingsTable.field(QStringLiteral("UserNumber"));
     const int owner = number.isNull() ? -1 : number.asInt();
-    if (owner == dm.AccessListOwner && dm.AccessListTable.filtered()) return;
-    dm.AccessListTable.setFiltered(false);
-    dm.AccessListOwner = owner;
-    dm.AccessListTable.setFiltered(true);
+    if (owner == dm_.accessListOwner() && dm_.AccessListTable.filtered()) return;
+    dm_.AccessListTable.setFiltered(false);
+    dm_.setAccessListOwner(owner);
+    dm_.AccessListTable.setFiltered(true);
 }
 
 void UserSetupWindow::DBEdit1Change() {
-    engine::Table& t = ProgramDataForm->UserSettingsTable;
+    engine::Table& t = dm_.UserSettingsTable;
     // Decided by the row as stored: typing an id, or a new user, never locks the boxes
     // under the person's hands.
     if (t.state() == engine::DataSet::State::Edit) return;
@@ -171,11 +169,11 @@ void UserSetupWindow::DBEdit1Change() {
 
 void UserSetupWindow::InsertBClick() {
     // Inserting stores a changed row first; the row shown need not be locked for that.
-    ProgramDataForm->UserSettingsTable.insert();
+    dm_.UserSettingsTable.insert();
 }
 
 void UserSetupWindow::SaveBClick() {
-    engine::Table& t = ProgramDataForm->UserSettingsTable;
+    engine::Table& t = dm_.UserSettingsTable;
     if (t.isEmpty()) return; // no user shown: nothing to save, and no empty user made
     t.edit();
     t.post();
@@ -183,8 +181,7 @@ void UserSetupWindow::SaveBClick() {
 
 void UserSetupWindow::DeleteBClick() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to delete this user?"))) return;
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& t = dm.UserSettingsTable;
+    engine::Table& t = dm_.UserSettingsTable;
     if (t.state() == engine::DataSet::State::Insert) {
         t.cancel(); // a user not stored yet owns nothing
         return;
@@ -192,43 +189,23 @@ void UserSetupWindow::DeleteBClick() {
     if (t.isEmpty()) return;
     const engine::Field number = t.field(QStringLiteral("UserNumber"));
     const qint64 n = number.isNull() ? -1 : number.asInteger();
-    dm.AccessListTable.cancel(); // an access row being written for him goes with him
+    dm_.AccessListTable.cancel(); // an access row being written for him goes with him
     // The user, his strategies with their measurements and the access rows naming him go
     // together or not at all.
     try {
-        engine::Transaction tx(dm.GoalDatabase);
-        engine::Query& measures = dm.MeasureQuery;
-        measures.close();
-        measures.clear();
-        measures.add("Delete From \"Measure.db\"");
-        measures.add("Where StrategyID In (Select StrategyID From \"Strategys.db\" Where UserNumber = ",
-                     sql::Int{n}, ")");
-        measures.prepare();
-        measures.execSql();
-        measures.unprepare();
-        engine::Query& strategies = dm.Strategyquery;
-        strategies.close();
-        strategies.clear();
-        strategies.add("Delete From \"Strategys.db\"");
-        strategies.add("Where UserNumber = ", sql::Int{n});
-        strategies.prepare();
-        strategies.execSql();
-        strategies.unprepare();
-        engine::Query& access = dm.AccessListQuery;
-        access.close();
-        access.clear();
-        access.add("Delete From \"AccessList.db\"");
-        access.add("Where UserNumber = ", sql::Int{n}, " Or");
-        access.add("CanSeeUser = ", sql::Int{n});
-        access.prepare();
-        access.execSql();
-        access.unprepare();
+        engine::Transaction tx(dm_.GoalDatabase);
+        engine::execute(dm_.GoalDatabase,
+                        "Delete From \"Measure.db\" Where StrategyID In (Select StrategyID ",
+                        "From \"Strategys.db\" Where UserNumber = ", sql::Int{n}, ")");
+        engine::execute(dm_.GoalDatabase, "Delete From \"Strategys.db\" Where UserNumber = ", sql::Int{n});
+        engine::execute(dm_.GoalDatabase, "Delete From \"AccessList.db\" Where UserNumber = ", sql::Int{n},
+                        " Or CanSeeUser = ", sql::Int{n});
         t.remove();
         tx.commit();
     } catch (...) {
         // Rolled back: the tables show again what is stored.
         for (engine::Table* table :
-             {&dm.UserSettingsTable, &dm.AccessListTable, &dm.StrategyTable, &dm.MeasureTable})
+             {&dm_.UserSettingsTable, &dm_.AccessListTable, &dm_.StrategyTable, &dm_.MeasureTable})
             try {
                 table->refresh();
             } catch (...) {
@@ -238,43 +215,41 @@ void UserSetupWindow::DeleteBClick() {
 }
 
 void UserSetupWindow::LoggedInUsersClick() {
-    LoggedInUsersWindow form(this);
+    LoggedInUsersWindow form(dm_, this);
     controls::showModal(form);
 }
 
 void UserSetupWindow::UserInsertClick() {
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& users = dm.UserSettingsTable;
+    engine::Table& users = dm_.UserSettingsTable;
     if (users.isEmpty()) return; // no user to grant a view to
     users.edit();
     users.post();
     const qint64 u = users.field(QStringLiteral("UserNumber")).asInteger();
     FollowSelectedUser();
-    dm.AccessListTable.insert();
-    dm.AccessListTable.field(QStringLiteral("UserNumber")).setValue(u);
-    dm.AccessListTable.field(QStringLiteral("CanEditUser")).setValue(false);
+    dm_.AccessListTable.insert();
+    dm_.AccessListTable.field(QStringLiteral("UserNumber")).setValue(u);
+    dm_.AccessListTable.field(QStringLiteral("CanEditUser")).setValue(false);
 }
 
 void UserSetupWindow::UserSaveClick() {
-    engine::Table& t = ProgramDataForm->AccessListTable;
+    engine::Table& t = dm_.AccessListTable;
     if (t.isEmpty()) return;
     t.edit();
     t.post();
 }
 
 void UserSetupWindow::UserDeleteClick() {
-    engine::Table& t = ProgramDataForm->AccessListTable;
+    engine::Table& t = dm_.AccessListTable;
     if (t.isEmpty()) return;
     if (controls::confirm(QStringLiteral("Are you sure you want to delete access to this user?"))) t.remove();
 }
 
 void UserSetupWindow::FormClose() {
-    DataModule& dm = *ProgramDataForm;
     // Closing drops what was not saved; switching the filters must not store it.
-    dm.UserSettingsTable.cancel();
-    dm.AccessListTable.cancel();
-    dm.SecurityTable.setFiltered(false);
-    dm.UserSettingsTable.setFiltered(false);
+    dm_.UserSettingsTable.cancel();
+    dm_.AccessListTable.cancel();
+    dm_.SecurityTable.setFiltered(false);
+    dm_.UserSettingsTable.setFiltered(false);
 }
 
 void UserSetupWindow::done(int result) {

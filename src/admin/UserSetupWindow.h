@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -21,7 +23,7 @@ class DBLookupComboBox;
 class UserSetupWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit UserSetupWindow(QWidget* parent = nullptr);
+    UserSetupWindow(DataModule& dm, QWidget* parent = nullptr);
 
     controls::DBGrid* DBGrid1;
     QGroupBox* GroupBox1;
@@ -65,6 +67,7 @@ public:
 private:
     bool activated_ = false;
     bool closed_ = false;
+    DataModule& dm_;
 };
 
 // Refuses to store a user row whose id equals another user's id in any letter case: the logon

@@ -6,6 +6,7 @@
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "system/Workstation.h"
 
 #include <QGridLayout>
@@ -15,11 +16,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LogonWindow* LogonForm = nullptr;
-
-LogonWindow::LogonWindow(QWidget* parent)
+LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      dm_(dm) {
     setWindowTitle(QStringLiteral("Logon"));
     auto* lay = new QVBoxLayout(this);
     Label1 = app::productLabel(QStringLiteral("Vardimo"), 28, this);
@@ -59,7 +59,7 @@ LogonWindow::LogonWindow(QWidget* parent)
 }
 
 void LogonWindow::BitBtn1Click() {
-    controls::guarded([] { CheckLogin(); });
+    controls::guarded([this] { LoggedOn = CheckLogin(dm_, Edit1->text(), Edit2->text()); });
     accept(); // the one attempt is over, whatever its outcome
 }
 
@@ -76,65 +76,58 @@ QString GetNovellUser() {
     return sys::novellUserName();
 }
 
-bool IsSoleSupervisorWithoutPassword() {
-    engine::Query& q = ProgramDataForm->UserSettingsQuery;
-    q.close();
-    q.clear();
-    q.add("Select * From \"User.db\"");
-    q.prepare();
+bool IsSoleSupervisorWithoutPassword(DataModule& dm) {
+    engine::Query users(dm.GoalDatabase);
+    users.add("Select Count(*) As N From \"User.db\"");
+    users.open();
+    if (users.field(QStringLiteral("N")).asInteger() != 1) return false;
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and (UserPassword = \"\" "
+          "Or UserPassword Is Null)");
     q.open();
-    int count = 0;
-    for (q.first(); !q.eof(); q.next())
-        ++count;
-    q.close();
-    q.unprepare();
-    bool result = false;
-    if (count == 1) {
-        q.clear();
-        q.add(
-            "Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and (UserPassword = \"\" "
-            "Or UserPassword Is Null)");
-        q.prepare();
-        q.open();
-        result = !q.isEmpty();
-        q.close();
-        q.unprepare();
-    }
-    return result;
+    return !q.isEmpty();
 }
 
-void CheckAutoLogin() {
-    LoadSystemSettings();
+namespace {
+// The supervisor's profile may always log on, whatever the setting says.
+bool loggedOnAs(DataModule& dm, bool loggedOn) {
+    if (loggedOn && dm.user().rights.profileId == 0) dm.user().settings.disableLogon = false;
+    return loggedOn;
+}
+} // namespace
+
+bool CheckAutoLogin(DataModule& dm) {
+    dm.user().settings = ReadSystemSettings(dm);
     QString name = GetNovellUser();
-    if (!SystemSettings.AutoLogon) name.clear();
+    if (!dm.user().settings.autoLogon) name.clear();
     // An empty name would match an account without a user id: nobody is logged on by it.
-    LogonForm->LoggedOn = !name.isEmpty() && CheckUser(name, QString(), false);
-    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0) SystemSettings.DisableLogin = false;
+    return loggedOnAs(dm, !name.isEmpty() && Logon(dm, name, QString(), false));
 }
 
-void CheckLogin() {
-    LoadSystemSettings();
-    const QString id = LogonForm->Edit1->text();
-    const QString pw = LogonForm->Edit2->text();
-    LogonForm->LoggedOn = CheckUser(id, pw, true);
+bool CheckLogin(DataModule& dm, const QString& id, const QString& pw) {
+    dm.user().settings = ReadSystemSettings(dm);
+    bool loggedOn = Logon(dm, id, pw, true);
     const MaintenanceAccount m = maintenanceAccount();
     if (m.exists() && id == m.userId && pw == m.password) {
-        LoginData.SecurityID = 0;
-        LoadSecurityProfile(0);
-        LogonForm->LoggedOn = true;
+        // The account is nobody of the user table: no number, no name, no access list.
+        CurrentUser maintenance = loggedOn ? dm.user() : CurrentUser{};
+        if (!loggedOn) {
+            maintenance.number = -1;
+            maintenance.id = id.toUpper();
+            maintenance.settings = dm.user().settings;
+        }
+        maintenance.profileId = 0;
+        maintenance.rights = ReadProfile(dm, 0);
+        dm.setUser(std::move(maintenance));
+        loggedOn = true;
     }
-    if (LogonForm->LoggedOn && SecurityData.SecurityID == 0) SystemSettings.DisableLogin = false;
+    return loggedOnAs(dm, loggedOn);
 }
 
-void RunLogon() {
-    if (IsSoleSupervisorWithoutPassword()) {
-        LogonForm->LoggedOn = CheckUser(QStringLiteral("Supervisor"), QString(), false);
-        return;
-    }
-    if (sys::networkPresent()) {
-        CheckAutoLogin();
-        if (!LogonForm->LoggedOn) controls::showModal(*LogonForm);
-    } else {
-        controls::showModal(*LogonForm);
-    }
+bool RunLogon(DataModule& dm) {
+    if (IsSoleSupervisorWithoutPassword(dm)) return Logon(dm, QStringLiteral("Supervisor"), QString(), false);
+    if (sys::networkPresent() && CheckAutoLogin(dm)) return true;
+    LogonWindow window(dm);
+    controls::showModal(window);
+    return window.LoggedOn;
 }

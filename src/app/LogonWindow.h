@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class DataModule;
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -10,7 +12,7 @@ class QPushButton;
 class LogonWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit LogonWindow(QWidget* parent = nullptr);
+    LogonWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLabel* Label2;
@@ -24,14 +26,18 @@ public:
     bool LoggedOn = false;
 
     void BitBtn1Click();
+
+private:
+    DataModule& dm_;
 };
 
-extern LogonWindow* LogonForm;
-
-void RunLogon();
-bool IsSoleSupervisorWithoutPassword();
-void CheckAutoLogin();
-void CheckLogin();
+// Logs someone on, as this installation and database allow: the supervisor of a new database
+// at once, the account's own user when the settings say so, else whoever the logon window
+// names. True when someone is logged on.
+bool RunLogon(DataModule& dm);
+bool IsSoleSupervisorWithoutPassword(DataModule& dm);
+bool CheckAutoLogin(DataModule& dm);
+bool CheckLogin(DataModule& dm, const QString& id, const QString& pw);
 QString GetWindowsUser();
 QString GetNovellUser();
 

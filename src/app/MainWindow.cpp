@@ -10,7 +10,7 @@
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
-#include "data/CurrentUser.h"
+#include "data/DataModule.h"
 #include "data/InformationWindow.h"
 #include "data/Packing.h"
 #include "engine/Session.h"
@@ -32,8 +32,6 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-MainWindow* MainForm = nullptr;
-
 QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow::*slot)()) {
     QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
     connect(a, &QAction::triggered, this,
@@ -41,7 +39,7 @@ QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow:
     return a;
 }
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
     File1 = menuBar()->addMenu(QStringLiteral("&File"));
@@ -68,7 +66,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ProdcutHelp1 = Help1->addAction(QStringLiteral("&Prodcut Help"));
     Help1->addSeparator();
     About1 = item(Help1, QStringLiteral("&About"), &MainWindow::About1Click);
-    AddTrackingMenu(*this);
+    AddTrackingMenu(*this, dm_);
 
     menuBar()->installEventFilter(this);
     for (QAction* a : menuBar()->actions())
@@ -81,13 +79,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), StatusBar1),
         1);
     ProdcutHelp1->setEnabled(controls::helpFileExists());
-    engine::Session& session = engine::Session::instance();
-    if (!session.hasAlias(QStringLiteral("Goal")))
-        session.addStandardAlias(QStringLiteral("Goal"), QStringLiteral("."), QStringLiteral("Paradox"));
-    session.setUserName(sys::networkUserName());
-    session.setPrivateDir(sys::temporaryDirectory());
-    session.setNetDir(sys::executableFolder());
-    session.setDateFormat(engine::DateFormat{});
 
     // The working area shows the product while no screen is open.
     auto* central = new QWidget(this);
@@ -178,20 +169,20 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void MainWindow::ApplyRights() {
-    const TSecurityData& r = SecurityData;
-    SystemSettings1->setEnabled(r.CanChangeSystem);
-    UserSetup1->setEnabled(r.CanAddUser);
-    Security1->setEnabled(r.CanViewSecurity || r.Supervisor);
-    PackDatabase1->setEnabled(r.CanPackDatabase);
-    Goals2->setEnabled(r.CanAddGoals);
-    Departments2->setEnabled(r.CanAddDepartments);
-    GoalTypes1->setEnabled(r.CanAddGoalType);
-    Strategys1->setEnabled(r.CanAddStrategy);
-    Reports1->setEnabled(r.CanPrintReports);
+    const ProfileRights& r = dm_.user().rights;
+    SystemSettings1->setEnabled(r.canChangeSystem);
+    UserSetup1->setEnabled(r.canAddUsers);
+    Security1->setEnabled(r.canViewSecurity || r.supervisor);
+    PackDatabase1->setEnabled(r.canPackDatabase);
+    Goals2->setEnabled(r.canAddGoals);
+    Departments2->setEnabled(r.canAddDepartments);
+    GoalTypes1->setEnabled(r.canAddGoalTypes);
+    Strategys1->setEnabled(r.canAddStrategies);
+    Reports1->setEnabled(r.canPrintReports);
 }
 
 template <typename Form> void MainWindow::showScreen() {
-    Form form(this);
+    Form form(dm_, this);
     controls::showModal(form);
     ApplyRights();
 }
@@ -228,7 +219,7 @@ void MainWindow::PackDatabase1Click() {
         void setStatus(const QString& text) override { form.setStatus(text); }
     } progress(this);
     controls::showPainted(&progress.form);
-    PackDatabase(progress);
+    PackDatabase(dm_, progress);
 }
 
 void MainWindow::Goals2Click() {
@@ -250,5 +241,6 @@ void MainWindow::Exit1Click() {
 }
 
 void MainWindow::About1Click() {
-    showScreen<AboutDialog>();
+    AboutDialog about(this);
+    controls::showModal(about);
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class DataModule;
 class QAction;
 class QMenu;
 class QStatusBar;
@@ -10,7 +11,7 @@ class QStatusBar;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QMenu* File1;
     QAction* PrinterSetup1;
@@ -59,6 +60,5 @@ protected:
 private:
     QAction* item(QMenu* menu, const QString& caption, void (MainWindow::*slot)());
     template <typename Form> void showScreen();
+    DataModule& dm_;
 };
-
-extern MainWindow* MainForm;

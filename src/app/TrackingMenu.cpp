@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
-#include "data/CurrentUser.h"
+#include "data/DataModule.h"
 #include "planning/OverdueWindow.h"
 #include "reports/OverviewWindow.h"
 
@@ -11,19 +11,19 @@
 #include <QMenu>
 #include <QMenuBar>
 
-void TTrackingMenu::ApplyRights() const {
-    Overdue1->setEnabled(SecurityData.CanAddStrategy);
-    Overview1->setEnabled(SecurityData.CanPrintReports);
+void TTrackingMenu::ApplyRights(const ProfileRights& rights) const {
+    Overdue1->setEnabled(rights.canAddStrategies);
+    Overview1->setEnabled(rights.canPrintReports);
 }
 
 namespace {
-template <typename Form> void show(MainWindow* owner) {
-    Form form(owner);
+template <typename Form> void show(DataModule& dm, MainWindow* owner) {
+    Form form(dm, owner);
     controls::showModal(form);
 }
 } // namespace
 
-TTrackingMenu AddTrackingMenu(MainWindow& form) {
+TTrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
     TTrackingMenu m;
     m.Tracking1 = new QMenu(QStringLiteral("&Tracking"), &form);
     m.Tracking1->setObjectName(QStringLiteral("Tracking1"));
@@ -34,11 +34,11 @@ TTrackingMenu AddTrackingMenu(MainWindow& form) {
     m.Overview1->setObjectName(QStringLiteral("Overview1"));
     MainWindow* owner = &form;
     QObject::connect(m.Overdue1, &QAction::triggered, &form,
-                     [owner] { controls::guarded([owner] { show<OverdueWindow>(owner); }); });
+                     [owner, &dm] { controls::guarded([owner, &dm] { show<OverdueWindow>(dm, owner); }); });
     QObject::connect(m.Overview1, &QAction::triggered, &form,
-                     [owner] { controls::guarded([owner] { show<OverviewWindow>(owner); }); });
+                     [owner, &dm] { controls::guarded([owner, &dm] { show<OverviewWindow>(dm, owner); }); });
     // Rights are read each time the menu opens, as the main window does on activation.
-    QObject::connect(m.Tracking1, &QMenu::aboutToShow, &form, [m] { m.ApplyRights(); });
-    m.ApplyRights();
+    QObject::connect(m.Tracking1, &QMenu::aboutToShow, &form, [m, &dm] { m.ApplyRights(dm.user().rights); });
+    m.ApplyRights(dm.user().rights);
     return m;
 }

@@ -3,6 +3,8 @@
 class QAction;
 class QMenu;
 class MainWindow;
+class DataModule;
+struct ProfileRights;
 
 // The menu of the follow-up windows, "&Tracking", between "&Reports" and "&Help": "&Overdue"
 // (with CanAddStrategy, the right that opens the strategies) and "O&verview" (with
@@ -11,7 +13,7 @@ struct TTrackingMenu {
     QMenu* Tracking1 = nullptr;
     QAction* Overdue1 = nullptr;
     QAction* Overview1 = nullptr;
-    void ApplyRights() const;
+    void ApplyRights(const ProfileRights& rights) const;
 };
 
-TTrackingMenu AddTrackingMenu(MainWindow& form);
+TTrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm);

@@ -12,9 +12,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-SplashWindow* SplashForm = nullptr;
-bool ShowSplash = true;
-
 namespace {
 constexpr int kProductNameWidth = 273;
 
@@ -132,36 +129,4 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(OKButton);
     buttons->addStretch();
     lay->addLayout(buttons);
-}
-
-bool SplashWanted(const QStringList& arguments) {
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString a = arguments[i].toUpper();
-        if (a == QLatin1String("-S") || a == QLatin1String("/S")) return false;
-    }
-    return true;
-}
-
-void OpenSplash(int steps) {
-    if (!ShowSplash) return;
-    if (SplashForm) CloseSplash();
-    SplashForm = new SplashWindow;
-    if (steps > 0)
-        SplashForm->Gauge1->setMaximum(steps);
-    else
-        SplashForm->Gauge1->hide();
-    controls::showPainted(SplashForm);
-}
-
-void StepSplash() {
-    if (!ShowSplash || !SplashForm || !SplashForm->Gauge1->isVisible()) return;
-    SplashForm->Gauge1->setValue(SplashForm->Gauge1->value() + 1);
-    controls::paintNow(SplashForm);
-}
-
-void CloseSplash() {
-    if (!ShowSplash || !SplashForm) return;
-    SplashForm->hide();
-    delete SplashForm;
-    SplashForm = nullptr;
 }

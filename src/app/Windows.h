@@ -51,11 +51,3 @@ public:
     QLabel* Image2;
     QPushButton* OKButton;
 };
-
-extern SplashWindow* SplashForm;
-extern bool ShowSplash;
-
-bool SplashWanted(const QStringList& arguments);
-void OpenSplash(int steps);
-void StepSplash();
-void CloseSplash();

@@ -1,4 +1,4 @@
-#include "app/Vardimo.h"
+#include "app/Program.h"
 #include "controls/ErrorHandler.h"
 
 int main(int argc, char** argv) {

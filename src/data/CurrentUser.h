@@ -1,61 +1,73 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <array>
 
-// The logged-on user.
-struct TLoginData {
-    int UserNumber = 0;
-    QString UserId;
-    int SecurityID = 0;
-    QString UserName;
+// The rights of one security profile. The stored columns keep their own spelling; the table of
+// rights below maps them once.
+struct ProfileRights {
+    int profileId = 0;
+    QString description;
+    bool supervisor = false;
+    bool canChangeSystem = false;
+    bool canAddUsers = false;
+    bool canPackDatabase = false;
+    bool canViewSecurity = false;
+    bool canAddGoals = false;
+    bool canAddDepartments = false;
+    bool canPrintReports = false;
+    bool canAddStrategies = false;
+    bool canViewAllStrategies = false;
+    bool canAddGoalTypes = false;
+    bool canAddGlobalGoals = false;
+    bool canModifyAllGoals = false;
 };
 
-// The rights of the logged-on user's security profile, in the order of the profile record.
-struct TSecurityData {
-    int SecurityID = 0;
-    QString Description;
-    bool Supervisor = false;
-    bool CanChangeSystem = false;
-    bool CanAddUser = false;
-    bool CanPackDatabase = false;
-    bool CanViewSecurity = false;
-    bool CanAddGoals = false;
-    bool CanAddDepartments = false;
-    bool CanPrintReports = false;
-    bool CanAddStrategy = false;
-    bool CanViewAllStrategys = false;
-    bool CanAddGoalType = false;
-    bool CanAddGlobalGoals = false;
-    bool CanModifyAllGoals = false;
-};
-
-// The rights of a profile in record order, by their column names.
+// A right of a profile: its column in the security table and its member.
 struct SecurityRight {
     const char* name;
-    bool TSecurityData::*member;
+    bool ProfileRights::*member;
 };
+// The rights in the order of the profile record.
 const std::array<SecurityRight, 13>& SecurityRights();
 
-struct TSystemSettings {
-    bool DisableLogin = false;
-    bool AutoLogon = false;
-    bool NoGoalYear = false;
-    bool SendToPrinter = false;
-    bool MultipulMeasure = false;
+// The settings of the whole database, as the settings table holds them.
+struct SystemSettings {
+    bool disableLogon = false;
+    bool autoLogon = false;
+    bool noGoalYear = false;
+    bool sendToPrinter = false;
+    bool multipleMeasures = false;
 };
 
-// The process-wide records: written during start-up and logon only.
-extern TLoginData LoginData;
-extern TSecurityData SecurityData;
-extern TSystemSettings SystemSettings;
+// A row of the user table, as logon and the lookups read it; -1 and empty where it says nothing.
+struct UserRecord {
+    int number = -1;
+    QString id;
+    int profileId = -1;
+    QString name;
+};
 
-// Zeroes the three records, as at the start of the process.
-void ResetCurrentUser();
+// Who is logged on, what he may do, and the settings he works under.
+struct CurrentUser {
+    int number = 0;
+    QString id;
+    int profileId = 0;
+    QString name;
+    ProfileRights rights;
+    SystemSettings settings;
+    // The users whose strategies he may see, and those he may also change (from his access list).
+    QSet<int> canSee;
+    QSet<int> canEdit;
 
-void LoadSystemSettings();
-void LoadSecurityProfile(int securityId);
-void LoadLoginData(const QString& userId, TLoginData& target);
-bool CheckUser(const QString& userId, const QString& password, bool checkPassword);
+    // Whether he sees all strategies: his own right, or the supervisor's.
+    bool seesEveryone() const { return rights.supervisor || rights.canViewAllStrategies; }
+    bool maySee(int user) const { return user == number || seesEveryone() || canSee.contains(user); }
+    bool mayEdit(int user) const { return user == number || seesEveryone() || canEdit.contains(user); }
+    // Himself and the users of his access list, in ascending order.
+    QList<int> visibleUsers() const;
+};
+
 // Whether two user ids are the same id: letter case does not count, in any alphabet.
 bool SameUserId(const QString& a, const QString& b);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/CurrentUser.h"
 #include "engine/DataSource.h"
 #include "engine/Database.h"
 #include "engine/Query.h"
@@ -7,29 +8,27 @@
 #include "engine/Table.h"
 
 #include <QObject>
-#include <QStringList>
-#include <memory>
+#include <optional>
 #include <vector>
 
-struct TLoginData;
-
-// A list of decimal texts, sorted and without duplicates when asked, as the access lists need.
-class StringList {
-public:
-    void clear() { items_.clear(); }
-    void setSorted(bool on) { sorted_ = on; }
-    void add(const QString& s);
-    int count() const { return int(items_.size()); }
-    const QString& operator[](int i) const { return items_[i]; }
-    const QStringList& items() const { return items_; }
-
-private:
-    QStringList items_;
-    bool sorted_ = false;
+// Which goals the goal table shows.
+struct GoalFilter {
+    std::optional<int> year; // none: every year
+    int type = -1;           // counts only with a year; -1: every type
+    bool byUser = false;     // only global goals and those for `user`
+    int user = 0;
+    bool ownOnly = false; // only the logged-on user's own goals, unless he may modify all
 };
 
-// The data module: owns the connection, every table object, data source and scratch query, the
-// selection state that the filters read, and the logged-on user's access lists.
+// Which strategies the strategy table shows: those of one goal written for one user (-1: for
+// nobody).
+struct StrategySelection {
+    int goal = 0;
+    int user = 0;
+};
+
+// The data module: owns the connection and every table object with its data source, the record
+// rules of the tables, what each filtered table shows, and who is logged on.
 class DataModule : public QObject {
     Q_OBJECT
 public:
@@ -37,10 +36,10 @@ public:
     ~DataModule() override;
 
     // Opens the database and every table in the stated order. On failure no further table is
-    // opened, the error box is shown, the application is asked to end, and false is returned.
-    bool DataModuleCreate();
-    void DataModuleDestroy();
-    bool created() const { return created_; }
+    // opened and the engine's error is thrown for the caller to report.
+    void open();
+    void close();
+    bool isOpen() const { return open_; }
 
     // The table password of this installation; empty when tables are not protected.
     static QString TablePassword();
@@ -56,7 +55,8 @@ public:
     engine::Table DepartmentTable;
     engine::Table GoalTypeTable;
     engine::Table AccessListTable;
-    engine::Table UserTable2;
+    // The users the logged-on user may see (a second view of the user table).
+    engine::Table VisibleUsersTable;
     engine::Table MeasureTable;
 
     engine::DataSource UserSettingsSource;
@@ -67,66 +67,36 @@ public:
     engine::DataSource DepartmentSource;
     engine::DataSource GoalTypeSource;
     engine::DataSource AccessListSource;
-    engine::DataSource UserSource2;
+    engine::DataSource VisibleUsersSource;
     engine::DataSource MeasureSource;
 
-    engine::Query UserSettingsQuery;
-    engine::Query SecurityQuery;
-    engine::Query SettingsQuery;
-    engine::Query GoalsQuery;
-    engine::Query Strategyquery;
-    engine::Query DepartmentQuery;
-    engine::Query GoalTypeQuery;
-    engine::Query AccessListQuery;
-    engine::Query MeasureQuery;
+    // Who is logged on; set by logon, his settings also by the settings screen.
+    const CurrentUser& user() const { return user_; }
+    CurrentUser& user() { return user_; }
+    void setUser(CurrentUser user) { user_ = std::move(user); }
 
-    // Selection state read by the filters and the numbering queries.
-    QString UserIdFilter;
-    QString GoalYearFilter;
-    int CurrentGoalID = 0;
-    bool FilterGoalsByUser = false;
-    int SelectedUserNumber = 0;
-    int GoalTypeFilter = 0;
-    int AccessListOwner = 0;
-    bool GoalOwnerFilter = false;
-    int CurrentStrategyID = 0;
+    // What the filtered tables show. Setting it does not refresh a table: the screen that sets
+    // it does, when it is ready to.
+    const GoalFilter& goalFilter() const { return goalFilter_; }
+    void setGoalFilter(const GoalFilter& f) { goalFilter_ = f; }
+    const StrategySelection& strategySelection() const { return strategies_; }
+    void setStrategySelection(const StrategySelection& s) { strategies_ = s; }
+    // The user table shows one user id (any letter case); empty: every user but the supervisor.
+    const QString& userIdFilter() const { return userIdFilter_; }
+    void setUserIdFilter(const QString& id) { userIdFilter_ = id; }
+    // The access list table shows the rows of one user.
+    int accessListOwner() const { return accessListOwner_; }
+    void setAccessListOwner(int user) { accessListOwner_ = user; }
+    // The measurement item table shows the items of one strategy.
+    int measuredStrategy() const { return measuredStrategy_; }
+    void setMeasuredStrategy(int strategy) { measuredStrategy_ = strategy; }
 
-    // Access lists of the logged-on user.
-    std::unique_ptr<StringList> CanSeeList;
-    std::unique_ptr<StringList> CanEditList;
-    QString VisibleUserSet;
+    // The next free numbers: 1, or one more than the highest.
+    int NextStrategyNumber(const StrategySelection& where);
+    int NextMeasurementNumber(int strategy);
 
-    // Record rules.
-    bool UserSettingsTableFilterRecord(const engine::Record& r) const;
-    bool SecurityTableFilterRecord(const engine::Record& r) const;
-    bool GoalsTableFilterRecord(const engine::Record& r) const;
-    bool AcceptFilterGoalOwner(const engine::Record& r) const;
-    bool StrategyTableFilterRecord(const engine::Record& r) const;
-    bool AccessListTableFilterRecord(const engine::Record& r) const;
-    bool UserTable2FilterRecord(const engine::Record& r) const;
-    bool MeasureTableFilterRecord(const engine::Record& r) const;
-
-    // A user id is one person's in every letter case: a second row may not take it.
-    void UserTableBeforePost(engine::Table& t);
-    void GoalsTableBeforePost(engine::Table& t);
-    void StrategyTableBeforePost(engine::Table& t);
-    void DepartmentTableBeforePost(engine::Table& t);
-    void GoalTypeTableBeforePost(engine::Table& t);
-    void MeasureTableBeforePost(engine::Table& t);
-
-    void StrategyTableCalcFields(const engine::Record& r, QHash<QString, QVariant>& out) const;
-    void MeasureTableCalcFields(const engine::Record& r, QHash<QString, QVariant>& out) const;
-
-    int NextStrategyNumber(int user);
-    int NextMeasurementNumber();
-
-    // Access lists and lookups.
-    void LoadAccessLists(int user);
-    bool MaySeeUser(int n) const;
-    bool MayEditUser(int n) const;
-    void LookupUser(int n, TLoginData& r);
-    int UserDepartmentID(int n);
-    QString UserDepartmentName(int n);
+    int UserDepartmentID(int user);
+    QString UserDepartmentName(int user);
 
     // Every table object in the order they are opened.
     std::vector<engine::Table*> tablesInOpenOrder();
@@ -137,11 +107,21 @@ public:
     // with a pending change is left as it is. Run whenever a screen opens.
     void RefreshLookupLists();
 
+    // Whether the goal table's filter takes a record (without its pre-selection).
+    bool acceptsGoal(const engine::Record& r) const;
+
 private:
     void installRules();
+    void installFilters();
     bool TablePasswordHandler(engine::Session& s);
-    bool created_ = false;
-};
+    void checkUserId(engine::Table& t);
+    void stamp(engine::Table& t, const char* dateColumn) const;
 
-// The one instance, set while it exists.
-extern DataModule* ProgramDataForm;
+    bool open_ = false;
+    CurrentUser user_;
+    GoalFilter goalFilter_;
+    StrategySelection strategies_;
+    QString userIdFilter_;
+    int accessListOwner_ = 0;
+    int measuredStrategy_ = 0;
+};

@@ -48,8 +48,8 @@ TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     q.clear();
     q.add("Select GoalID, GoalDescription, GoalTypeID, UserNumber From \"goals.db\"");
     q.add("Where GoalYear = ", sql::Int{fromYear});
-    if (!SecurityData.CanModifyAllGoals) q.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
-    if (!SecurityData.CanAddGlobalGoals) q.add("And UserNumber Is Not Null");
+    if (!dm.user().rights.canModifyAllGoals) q.add("And GoalOwner = ", sql::Int{dm.user().number});
+    if (!dm.user().rights.canAddGlobalGoals) q.add("And UserNumber Is Not Null");
     q.add("Order By GoalID");
     q.open();
     for (q.first(); !q.eof(); q.next()) {
@@ -93,7 +93,7 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
         q.add("Insert Into \"goals.db\" (GoalDescription, UserNumber, GoalOwner, GoalTypeID, GoalYear, "
               "ModifiedBy, ModifieDate)");
         q.add("Select GoalDescription, UserNumber, GoalOwner, GoalTypeID, ", sql::Int{plan.ToYear}, ", ",
-              sql::Int{LoginData.UserNumber}, ", ", sql::Text{now});
+              sql::Int{dm.user().number}, ", ", sql::Text{now});
         q.add("From \"goals.db\" Where GoalID In ", idList(plan.Goals, i));
         q.add("Order By GoalID");
         q.execSql();
@@ -137,7 +137,7 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
                   "StrategyID), StrategyDescription, Responsibility, Deliverable, Measurement, "
                   "CompleationDate, "
                   "AddationalResources, CommentsStatus, DoNotPrint, UserNumber, ",
-                  sql::Int{LoginData.UserNumber}, ", ", sql::Text{now}, ",");
+                  sql::Int{dm.user().number}, ", ", sql::Text{now}, ",");
             q.add("Case GoalID");
             for (int k = i; k < std::min<int>(i + kChunk, plan.Goals.size()); ++k)
                 q.add("When ", sql::Int{plan.Goals[k]}, " Then ", sql::Int{copies[k]});

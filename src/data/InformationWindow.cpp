@@ -30,7 +30,7 @@ QString InformationWindow::sizeText(qint64 bytes) {
     return numberLocale().toString(qint64(std::llround(double(bytes) / 1000.0))) + QStringLiteral(" K Bytes");
 }
 
-InformationWindow::InformationWindow(QWidget* parent) : controls::Screen(parent) {
+InformationWindow::InformationWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Database Information"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);
@@ -65,16 +65,15 @@ InformationWindow::InformationWindow(QWidget* parent) : controls::Screen(parent)
 
 void InformationWindow::FormActivate() {
     repaint();
-    DataModule& dm = *ProgramDataForm;
     const std::tuple<engine::Table*, QLabel*, QLabel*> rows[] = {
-        {&dm.GoalsTable, GoalsNumber, GoalsSpace},
-        {&dm.StrategyTable, StrategyNumber, StrategysSpace},
-        {&dm.DepartmentTable, DepartmentNumber, DepartmentsSpace},
-        {&dm.GoalTypeTable, GoalTypeNumber, GoalTypeSpace}};
+        {&dm_.GoalsTable, GoalsNumber, GoalsSpace},
+        {&dm_.StrategyTable, StrategyNumber, StrategysSpace},
+        {&dm_.DepartmentTable, DepartmentNumber, DepartmentsSpace},
+        {&dm_.GoalTypeTable, GoalTypeNumber, GoalTypeSpace}};
     for (const auto& [table, count, size] : rows) {
         count->setText(countText(table->recordCount()));
         repaint();
-        size->setText(sizeText(TableFileSize(table->tableName())));
+        size->setText(sizeText(TableFileSize(dm_, table->tableName())));
         repaint();
     }
 }

@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QLabel;
 class QPushButton;
 
@@ -9,7 +11,7 @@ class QPushButton;
 class InformationWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit InformationWindow(QWidget* parent = nullptr);
+    InformationWindow(DataModule& dm, QWidget* parent = nullptr);
     void FormActivate();
 
     QLabel* GoalsNumber;
@@ -25,4 +27,7 @@ public:
     // "1,234" and "12 K Bytes", with the thousands separator of the locale.
     static QString countText(qint64 n);
     static QString sizeText(qint64 bytes);
+
+private:
+    DataModule& dm_;
 };

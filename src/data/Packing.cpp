@@ -39,8 +39,7 @@ void PackTable(engine::Table& t) {
     t.open();
 }
 
-void PackDatabase(PackProgress& progress) {
-    DataModule& dm = *ProgramDataForm;
+void PackDatabase(DataModule& dm, PackProgress& progress) {
     const std::pair<const char*, engine::Table*> steps[] = {
         {"Packing Security Table", &dm.SecurityTable},  {"Packing User Table", &dm.UserSettingsTable},
         {"Packing Settings Table", &dm.SettingsTable},  {"Packing Goals Table", &dm.GoalsTable},
@@ -51,9 +50,9 @@ void PackDatabase(PackProgress& progress) {
         for (const auto& [text, table] : steps) {
             progress.setStatus(QString::fromLatin1(text));
             if (table == &dm.UserSettingsTable) {
-                dm.UserTable2.close();
+                dm.VisibleUsersTable.close();
                 PackTable(*table);
-                dm.UserTable2.open();
+                dm.VisibleUsersTable.open();
             } else {
                 PackTable(*table);
             }
@@ -73,9 +72,8 @@ void PackDatabase(PackProgress& progress) {
     }
 }
 
-qint64 TableFileSize(const QString& fileName) {
-    if (ProgramDataForm && ProgramDataForm->GoalDatabase.isOpen())
-        return ProgramDataForm->GoalDatabase.tableSize(fileName);
+qint64 TableFileSize(DataModule& dm, const QString& fileName) {
+    if (dm.GoalDatabase.isOpen()) return dm.GoalDatabase.tableSize(fileName);
     const QString path = engine::Database::findFile(QDir::currentPath(), fileName);
     return path.isEmpty() ? 0 : QFileInfo(path).size();
 }

@@ -19,18 +19,12 @@ TProgressCounts& TProgressCounts::operator+=(const TProgressCounts& o) {
 
 namespace {
 
-bool seesEveryone() {
-    return SecurityData.Supervisor || SecurityData.CanViewAllStrategys;
-}
-
 // "And <column> In (own, seen...)" unless the user sees everyone.
 void limitToVisibleUsers(DataModule& dm, engine::Query& q, const char* column) {
-    if (seesEveryone()) return;
+    if (dm.user().seesEveryone()) return;
     sql::IntList users;
-    users.values << LoginData.UserNumber;
-    if (dm.CanSeeList)
-        for (const QString& s : dm.CanSeeList->items())
-            users.values << s.toLongLong();
+    for (int u : dm.user().visibleUsers())
+        users.values << u;
     q.add(QStringLiteral("And %1 In ").arg(QLatin1String(column)), users);
 }
 
@@ -152,7 +146,7 @@ QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
     // Measurement items are kept as records of their own only with multiple measurements. There
     // are many more of them than strategies: the late items and the strategies' few columns are
     // read in two passes and joined here, instead of one lookup of a strategy row per item.
-    if (SystemSettings.MultipulMeasure) {
+    if (dm.user().settings.multipleMeasures) {
         q.clear();
         q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
         // Most items lie in the past: reading the table in order beats a lookup per item through

@@ -94,6 +94,15 @@ private:
     int rowsAffected_ = 0;
 };
 
+// Runs one statement that changes rows, written from the pieces Query::add takes, with a query
+// of its own; returns how many rows it changed.
+template <typename... P> int execute(Database& db, P&&... pieces) {
+    Query q(db);
+    q.add(std::forward<P>(pieces)...);
+    q.execSql();
+    return q.rowsAffected();
+}
+
 // Closes and unprepares a scratch query on leaving scope, also when a step in between throws,
 // so that the next user of the shared query finds it closed.
 class QueryReleaser {

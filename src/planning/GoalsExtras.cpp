@@ -14,7 +14,7 @@
 #include <QBoxLayout>
 #include <QPushButton>
 
-void AddGoalsExtraButtons(GoalsWindow& form, QBoxLayout& buttons) {
+void AddGoalsExtraButtons(DataModule& dm, GoalsWindow& form, QBoxLayout& buttons) {
     auto* copy = controls::button(QStringLiteral("Copy to Next Year..."), &form);
     copy->setObjectName(QStringLiteral("CopyBtn"));
     auto* exportBtn = controls::button(QStringLiteral("Export..."), &form);
@@ -24,9 +24,9 @@ void AddGoalsExtraButtons(GoalsWindow& form, QBoxLayout& buttons) {
     buttons.insertWidget(at, exportBtn);
     buttons.insertWidget(at, copy);
     QObject::connect(copy, &QPushButton::clicked, &form,
-                     controls::handler([&form] { CopyToNextYearClick(form); }));
+                     controls::handler([&dm, &form] { CopyToNextYearClick(dm, form); }));
     QObject::connect(exportBtn, &QPushButton::clicked, &form,
-                     controls::handler([&form] { ExportGoalsClick(form); }));
+                     controls::handler([&dm, &form] { ExportGoalsClick(dm, form); }));
 }
 
 namespace {
@@ -35,8 +35,7 @@ QString count(int n, const char* one, const char* many) {
 }
 } // namespace
 
-void CopyToNextYearClick(GoalsWindow& form) {
-    DataModule& dm = *ProgramDataForm;
+void CopyToNextYearClick(DataModule& dm, GoalsWindow& form) {
     // A goal being changed is stored first, as when another year is chosen.
     if (dm.GoalsTable.isEditing()) dm.GoalsTable.post();
     const int year = form.GoalSpin->value();
@@ -81,7 +80,7 @@ void CopyToNextYearClick(GoalsWindow& form) {
     }
     const TGoalCopyResult done = CopyGoalsToNextYear(dm, plan, withStrategies);
     // Show the year that now holds the copies, unless the screen keeps to the current year.
-    if (!SystemSettings.NoGoalYear) form.GoalSpin->setValue(plan.ToYear);
+    if (!dm.user().settings.noGoalYear) form.GoalSpin->setValue(plan.ToYear);
     controls::messageBox(
         QStringLiteral("%1 and %2 were copied into %3.")
             .arg(count(done.Goals, "goal", "goals"), count(done.Strategies, "strategy", "strategies"))
@@ -89,8 +88,7 @@ void CopyToNextYearClick(GoalsWindow& form) {
         controls::Icon::Information, controls::Buttons::Ok);
 }
 
-void ExportGoalsClick(GoalsWindow& form) {
-    DataModule& dm = *ProgramDataForm;
+void ExportGoalsClick(DataModule& dm, GoalsWindow& form) {
     if (dm.GoalsTable.isEditing()) dm.GoalsTable.post();
     QVector<qint64> ids;
     const int n = dm.GoalsTable.recordCount();

@@ -2,14 +2,15 @@
 
 class QBoxLayout;
 class GoalsWindow;
+class DataModule;
 
 // The goals screen's yearly-cycle buttons: "Copy to Next Year..." and "Export...", put into its
 // button row before "Print" (object names CopyBtn and ExportBtn).
-void AddGoalsExtraButtons(GoalsWindow& form, QBoxLayout& buttons);
+void AddGoalsExtraButtons(DataModule& dm, GoalsWindow& form, QBoxLayout& buttons);
 
 // Copies the goals of the year shown into the next year, after a question that says how many
 // goals and strategies will be made, then shows the next year.
-void CopyToNextYearClick(GoalsWindow& form);
+void CopyToNextYearClick(DataModule& dm, GoalsWindow& form);
 
 // Writes the goals listed to a CSV file chosen in the file dialog.
-void ExportGoalsClick(GoalsWindow& form);
+void ExportGoalsClick(DataModule& dm, GoalsWindow& form);

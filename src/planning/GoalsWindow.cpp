@@ -6,6 +6,7 @@
 #include "controls/Plain.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "engine/Database.h"
 #include "planning/GoalsExtras.h"
 #include "printing/Printer.h"
@@ -22,11 +23,10 @@
 
 namespace sql = engine::sql;
 
-GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
+GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     // The users this person may see are chosen before the box listing them reads its list:
     // filtering them afterwards read all the users twice.
-    dm.UserTable2.setFiltered(true);
+    dm_.VisibleUsersTable.setFiltered(true);
     setWindowTitle(QStringLiteral("Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -44,7 +44,7 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
     auto* listLay = new QVBoxLayout(GroupBox1);
     DBGrid1 = new controls::DBGrid(GroupBox1);
-    DBGrid1->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    DBGrid1->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
     DBGrid1->setMinimumWidth(280);
     listLay->addWidget(DBGrid1);
     body->addWidget(GroupBox1, 1);
@@ -65,46 +65,46 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
         }
     };
     DBEdit1 = new controls::DBEdit(GroupBox2);
-    DBEdit1->bind(&dm.GoalsSource, QStringLiteral("GoalID"));
+    DBEdit1->bind(&dm_.GoalsSource, QStringLiteral("GoalID"));
     controls::setControlEnabled(DBEdit1, false);
     addRow(0, Label2, "Goal ID:", DBEdit1);
     DBEdit4 = new controls::DBEdit(GroupBox2);
-    DBEdit4->bind(&dm.GoalsSource, QStringLiteral("Goalyear"));
+    DBEdit4->bind(&dm_.GoalsSource, QStringLiteral("Goalyear"));
     DBEdit4->setRange(2000, 2100); // as the arrows
     UpDown1 = new controls::UpDown(2000, 2100, GroupBox2);
     addRow(1, Label4, "Goal Year", DBEdit4, UpDown1);
     DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox3->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
+    DBLookupComboBox3->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                                QStringLiteral("TypeDescription"));
-    DBLookupComboBox3->bind(&dm.GoalsSource, QStringLiteral("GoalTypeID"));
+    DBLookupComboBox3->bind(&dm_.GoalsSource, QStringLiteral("GoalTypeID"));
     addRow(2, Label7, "Goal Type:", DBLookupComboBox3);
     DBLookupComboBox4 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox4->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
+    DBLookupComboBox4->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"),
                                QStringLiteral("UserName"));
-    DBLookupComboBox4->bind(&dm.GoalsSource, QStringLiteral("GoalOwner"));
+    DBLookupComboBox4->bind(&dm_.GoalsSource, QStringLiteral("GoalOwner"));
     addRow(3, Label8, "Goal Owner", DBLookupComboBox4);
     DBEdit2 = new controls::DBEdit(GroupBox2);
-    DBEdit2->bind(&dm.GoalsSource, QStringLiteral("GoalDescription"));
+    DBEdit2->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
     DBEdit2->setMinimumWidth(320);
     addRow(4, Label3, "Goal", DBEdit2);
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm.GoalsSource, QStringLiteral("UserNumber"));
+    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
+    DBLookupComboBox1->bind(&dm_.GoalsSource, QStringLiteral("UserNumber"));
     // A goal for someone outside this person's list names that user, so that it does not look
     // like a global goal; only the listed users can be picked.
-    DBLookupComboBox1->setUnlistedText([](const QVariant& key) {
-        TLoginData user;
-        ProgramDataForm->LookupUser(int(key.toLongLong()), user);
-        return user.UserName.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : user.UserName;
+    DBLookupComboBox1->setUnlistedText([this](const QVariant& key) {
+        const QString name = ReadUser(dm_, int(key.toLongLong())).name;
+        return name.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : name;
     });
     ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox2);
     addRow(5, Label5, "Goal For:", DBLookupComboBox1, ResetBtn);
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox2->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
+    DBLookupComboBox2->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"),
                                QStringLiteral("UserName"));
-    DBLookupComboBox2->bind(&dm.GoalsSource, QStringLiteral("ModifiedBy"));
+    DBLookupComboBox2->bind(&dm_.GoalsSource, QStringLiteral("ModifiedBy"));
     DBEdit3 = new controls::DBEdit(GroupBox2);
-    DBEdit3->bind(&dm.GoalsSource, QStringLiteral("ModifieDate"));
+    DBEdit3->bind(&dm_.GoalsSource, QStringLiteral("ModifieDate"));
     DBEdit3->setMinimumWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) +
                              16);
     controls::setControlEnabled(DBLookupComboBox2, false);
@@ -124,7 +124,7 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     buttons->addStretch();
     for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, BitBtn1})
         buttons->addWidget(b);
-    AddGoalsExtraButtons(*this, *buttons);
+    AddGoalsExtraButtons(dm_, *this, *buttons);
     lay->addLayout(buttons);
 
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
@@ -136,7 +136,7 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     connect(DBEdit1, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit1Change(); }));
     connect(DBEdit4, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit4Change(); }));
     connect(UpDown1, &controls::UpDown::clicked, this, controls::handler([this] { UpDown1Click(); }));
-    connect(&dm.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
+    connect(&dm_.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 
     FormCreate();
     connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
@@ -144,26 +144,28 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
 }
 
 void GoalsWindow::FormCreate() {
-    DataModule& dm = *ProgramDataForm;
-    if (SystemSettings.NoGoalYear)
+    if (dm_.user().settings.noGoalYear)
         for (QWidget* w : std::initializer_list<QWidget*>{Label1, GoalSpin, Label4, DBEdit4, UpDown1})
             w->hide();
-    dm.GoalOwnerFilter = true;
-    dm.FilterGoalsByUser = false;
-    dm.GoalTypeFilter = -1;
+    // Every type and user of the year, of his own goals unless he may modify all.
+    GoalFilter shown = dm_.goalFilter();
+    shown.ownOnly = true;
+    shown.byUser = false;
+    shown.type = -1;
+    dm_.setGoalFilter(shown);
     HelpBtn->setVisible(controls::helpFileExists());
     const int year = QDate::currentDate().year();
     GoalSpin->setValue(year);
     UpDown1->setPosition(year);
     GoalSpinChange();
-    controls::setControlEnabled(DBLookupComboBox4, SecurityData.CanModifyAllGoals);
-    ResetBtn->setEnabled(SecurityData.CanAddGlobalGoals);
+    controls::setControlEnabled(DBLookupComboBox4, dm_.user().rights.canModifyAllGoals);
+    ResetBtn->setEnabled(dm_.user().rights.canAddGlobalGoals);
     DBEdit1Change();
     updateGoalButtons();
 }
 
 void GoalsWindow::updateGoalButtons() {
-    engine::Table& goals = ProgramDataForm->GoalsTable;
+    engine::Table& goals = dm_.GoalsTable;
     const bool shown = goals.isOpen() && !goals.isEmpty(); // a goal being inserted counts as shown
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
@@ -171,29 +173,29 @@ void GoalsWindow::updateGoalButtons() {
 }
 
 void GoalsWindow::GoalSpinChange() {
-    DataModule& dm = *ProgramDataForm;
     try {
-        dm.GoalsTable.setFiltered(false); // stores a pending goal first
+        dm_.GoalsTable.setFiltered(false); // stores a pending goal first
     } catch (...) {
         // It could not be stored (no text yet, locked elsewhere): the list stays on its year,
         // and the year shown says so.
-        bool shown = false;
-        const int listed = dm.GoalYearFilter.toInt(&shown);
+        const std::optional<int> listed = dm_.goalFilter().year;
         const QSignalBlocker quiet(GoalSpin);
-        if (shown) GoalSpin->setValue(listed);
+        if (listed) GoalSpin->setValue(*listed);
         throw;
     }
-    dm.GoalYearFilter = QString::number(GoalSpin->value());
-    dm.GoalsTable.setFiltered(true);
+    GoalFilter shown = dm_.goalFilter();
+    shown.year = GoalSpin->value();
+    dm_.setGoalFilter(shown);
+    dm_.GoalsTable.setFiltered(true);
 }
 
 void GoalsWindow::DBEdit1Change() {
-    const bool global = ProgramDataForm->GoalsTable.field(QStringLiteral("UserNumber")).isNull();
-    controls::setControlEnabled(DBLookupComboBox1, !(global && !SecurityData.CanAddGlobalGoals));
+    const bool global = dm_.GoalsTable.field(QStringLiteral("UserNumber")).isNull();
+    controls::setControlEnabled(DBLookupComboBox1, !(global && !dm_.user().rights.canAddGlobalGoals));
 }
 
 void GoalsWindow::DBEdit4Change() {
-    engine::Table& goals = ProgramDataForm->GoalsTable;
+    engine::Table& goals = dm_.GoalsTable;
     if (!goals.field(QStringLiteral("GoalYear")).isNull())
         UpDown1->setPosition(DBEdit4->text().toInt());
     else
@@ -201,7 +203,7 @@ void GoalsWindow::DBEdit4Change() {
 }
 
 void GoalsWindow::UpDown1Click() {
-    engine::Table& goals = ProgramDataForm->GoalsTable;
+    engine::Table& goals = dm_.GoalsTable;
     if (goals.isEmpty()) return; // no goal shown: the arrows do not begin one
     // The arrows count from the year shown: like a typed year, never written over a year that
     // another workstation stored meanwhile.
@@ -209,28 +211,27 @@ void GoalsWindow::UpDown1Click() {
 }
 
 void GoalsWindow::InsertBtnClick() {
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& goals = dm.GoalsTable;
+    engine::Table& goals = dm_.GoalsTable;
     const int year = QDate::currentDate().year();
     goals.insert();
     goals.field(QStringLiteral("GoalYear")).setValue(year);
     goals.field(QStringLiteral("GoalTypeID"))
-        .setValue(dm.GoalTypeTable.field(QStringLiteral("GoalTypeID")).value());
-    goals.field(QStringLiteral("GoalOwner")).setValue(LoginData.UserNumber);
-    if (!SecurityData.CanAddGlobalGoals)
-        goals.field(QStringLiteral("UserNumber")).setValue(LoginData.UserNumber);
+        .setValue(dm_.GoalTypeTable.field(QStringLiteral("GoalTypeID")).value());
+    goals.field(QStringLiteral("GoalOwner")).setValue(dm_.user().number);
+    if (!dm_.user().rights.canAddGlobalGoals)
+        goals.field(QStringLiteral("UserNumber")).setValue(dm_.user().number);
     UpDown1->setPosition(year);
 }
 
 void GoalsWindow::SaveBtnClick() {
-    engine::Table& goals = ProgramDataForm->GoalsTable;
+    engine::Table& goals = dm_.GoalsTable;
     if (goals.isEmpty()) return; // stores only what Insert began, never a blank goal
     goals.edit();
     goals.post();
 }
 
 void GoalsWindow::ResetBtnClick() {
-    engine::Table& goals = ProgramDataForm->GoalsTable;
+    engine::Table& goals = dm_.GoalsTable;
     if (goals.isEmpty()) return;
     goals.edit();
     goals.field(QStringLiteral("UserNumber")).clear();
@@ -238,66 +239,50 @@ void GoalsWindow::ResetBtnClick() {
 
 void GoalsWindow::DeleteBtnClick() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to delete this goal?"))) return;
-    DataModule& dm = *ProgramDataForm;
     // A goal not yet stored has no strategies: deleting it only drops the insert.
-    if (dm.GoalsTable.state() == engine::DataSet::State::Insert) {
-        dm.GoalsTable.cancel();
+    if (dm_.GoalsTable.state() == engine::DataSet::State::Insert) {
+        dm_.GoalsTable.cancel();
         return;
     }
-    const qint64 goalId = dm.GoalsTable.field(QStringLiteral("GoalID")).asInteger();
+    const qint64 goalId = dm_.GoalsTable.field(QStringLiteral("GoalID")).asInteger();
     // The goal, its strategies and their measurements go together or not at all.
-    engine::Transaction tx(dm.GoalDatabase);
-    dm.MeasureQuery.close();
-    dm.MeasureQuery.clear();
-    dm.MeasureQuery.add("Delete From \"Measure.db\"");
-    dm.MeasureQuery.add("Where StrategyID In (Select StrategyID From \"Strategys.db\" Where GoalID = ",
-                        sql::Int{goalId}, ")");
-    dm.MeasureQuery.prepare();
-    dm.MeasureQuery.execSql();
-    dm.MeasureQuery.unprepare();
-    dm.Strategyquery.close();
-    dm.Strategyquery.clear();
-    dm.Strategyquery.add("Delete From \"Strategys.db\"");
-    dm.Strategyquery.add("Where GoalID = ", sql::Int{goalId});
-    dm.Strategyquery.prepare();
-    dm.Strategyquery.execSql();
-    dm.Strategyquery.unprepare();
-    dm.GoalsTable.remove();
+    engine::Transaction tx(dm_.GoalDatabase);
+    engine::execute(dm_.GoalDatabase,
+                    "Delete From \"Measure.db\" Where StrategyID In (Select StrategyID From ",
+                    "\"Strategys.db\" Where GoalID = ", sql::Int{goalId}, ")");
+    engine::execute(dm_.GoalDatabase, "Delete From \"Strategys.db\" Where GoalID = ", sql::Int{goalId});
+    dm_.GoalsTable.remove();
     tx.commit();
 }
 
 void GoalsWindow::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    DataModule& dm = *ProgramDataForm;
-    engine::Query& q = dm.GoalsQuery;
-    q.close();
-    q.clear();
+    engine::Query q(dm_.GoalDatabase);
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
     q.add("Where G.GoalTypeID = T.GoalTypeID");
-    if (!SecurityData.CanModifyAllGoals) q.add("And GoalOwner = ", sql::Int{LoginData.UserNumber});
+    if (!dm_.user().rights.canModifyAllGoals) q.add("And GoalOwner = ", sql::Int{dm_.user().number});
     q.add("Order By GoalID, GoalDescription");
-    q.prepare();
     q.open();
-    const engine::QueryReleaser release(q);
-    GoalsReport report(this);
-    if (SystemSettings.SendToPrinter)
+    GoalsReport report(dm_, q, this);
+    if (dm_.user().settings.sendToPrinter)
         report.print(printer);
     else
         report.preview(this, [](QDialog& d) { return controls::showModal(d); });
 }
 
 void GoalsWindow::BitBtn1Click() {
-    ProgramDataForm->GoalsTable.cancel();
+    dm_.GoalsTable.cancel();
     reject();
 }
 
 void GoalsWindow::FormClose() {
-    DataModule& dm = *ProgramDataForm;
-    dm.GoalOwnerFilter = false;
-    dm.GoalsTable.cancel();
-    dm.GoalsTable.setFiltered(false);
-    dm.UserTable2.setFiltered(false);
+    GoalFilter shown = dm_.goalFilter();
+    shown.ownOnly = false;
+    dm_.setGoalFilter(shown);
+    dm_.GoalsTable.cancel();
+    dm_.GoalsTable.setFiltered(false);
+    dm_.VisibleUsersTable.setFiltered(false);
 }
 
 void GoalsWindow::done(int result) {

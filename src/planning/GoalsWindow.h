@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -18,7 +20,7 @@ class UpDown;
 class GoalsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit GoalsWindow(QWidget* parent = nullptr);
+    GoalsWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     controls::SpinBox* GoalSpin;
@@ -67,4 +69,5 @@ private:
     // Save, Delete and the arrows act only while a goal is shown (or being inserted).
     void updateGoalButtons();
     bool closed_ = false;
+    DataModule& dm_;
 };

@@ -16,14 +16,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-MeasurementsWindow::MeasurementsWindow(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
+MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Measurments"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     auto* lay = new QVBoxLayout(this);
     DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(&dm.MeasureSource,
+    DBGrid1->bind(&dm_.MeasureSource,
                   {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 11},
                    {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 22},
                    {QStringLiteral("ShortDescription"), QStringLiteral("Deliverable")}});
@@ -33,13 +32,13 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : controls::Screen(paren
     auto* grid = new QGridLayout(GroupBox1);
     Label3 = new QLabel(QStringLiteral("Number:"), GroupBox1);
     DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(&dm.MeasureSource, QStringLiteral("MeasurementNumber"));
+    DBEdit1->bind(&dm_.MeasureSource, QStringLiteral("MeasurementNumber"));
     DBEdit1->setMaximumWidth(80);
     controls::setControlEnabled(DBEdit1, false);
     Label2 = new QLabel(QStringLiteral("Completion Date:"), GroupBox1);
     // A date box of its own: a plain edit would write each keystroke as a date.
     DBEdit2 = new controls::DBDateEdit(GroupBox1);
-    DBEdit2->bind(&dm.MeasureSource, QStringLiteral("CompleationDate"));
+    DBEdit2->bind(&dm_.MeasureSource, QStringLiteral("CompleationDate"));
     DBEdit2->setMaximumWidth(DBEdit2->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     DateBtn = controls::button(QString(), GroupBox1);
     DateBtn->setIcon(SelectDateIcon());
@@ -47,22 +46,23 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : controls::Screen(paren
     DateBtn->setFixedWidth(28);
     ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox1);
     DBCheckBox1 = new controls::DBCheckBox(QStringLiteral("Completed"), GroupBox1);
-    DBCheckBox1->bind(&dm.MeasureSource, QStringLiteral("Compleated"));
+    DBCheckBox1->bind(&dm_.MeasureSource, QStringLiteral("Compleated"));
     Label5 = new QLabel(QStringLiteral("Deliverable"), GroupBox1);
     DBMemo2 = new controls::DBMemo(GroupBox1);
-    DBMemo2->bind(&dm.MeasureSource, QStringLiteral("Deliverable"));
+    DBMemo2->bind(&dm_.MeasureSource, QStringLiteral("Deliverable"));
     DBMemo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Label1 = new QLabel(QStringLiteral("Measurement:"), GroupBox1);
     DBMemo1 = new controls::DBMemo(GroupBox1);
-    DBMemo1->bind(&dm.MeasureSource, QStringLiteral("Measurement"));
+    DBMemo1->bind(&dm_.MeasureSource, QStringLiteral("Measurement"));
     DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Label4 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm.MeasureSource, QStringLiteral("ModifiedBy"));
+    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
+    DBLookupComboBox1->bind(&dm_.MeasureSource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(DBLookupComboBox1, false);
     DBEdit3 = new controls::DBEdit(GroupBox1);
-    DBEdit3->bind(&dm.MeasureSource, QStringLiteral("ModifiedDate"));
+    DBEdit3->bind(&dm_.MeasureSource, QStringLiteral("ModifiedDate"));
     controls::setControlEnabled(DBEdit3, false);
     Label3->setBuddy(DBEdit1);
     Label2->setBuddy(DBEdit2);
@@ -116,12 +116,12 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : controls::Screen(paren
     connect(DateBtn, &QPushButton::clicked, this, controls::handler([this] { DateBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, controls::handler([this] { BitBtn1Click(); }));
-    connect(&dm.MeasureSource, &engine::DataSource::changed, this, [this] { updateButtons(); });
-    connect(&dm.MeasureTable, &engine::DataSet::fieldChanged, this, [this] {
+    connect(&dm_.MeasureSource, &engine::DataSource::changed, this, [this] { updateButtons(); });
+    connect(&dm_.MeasureTable, &engine::DataSet::fieldChanged, this, [this] {
         if (!settingUp_) untouchedInsert_ = false;
     });
-    connect(&dm.MeasureTable, &engine::DataSet::stateChanged, this, [this] {
-        if (ProgramDataForm->MeasureTable.state() != engine::DataSet::State::Insert) untouchedInsert_ = false;
+    connect(&dm_.MeasureTable, &engine::DataSet::stateChanged, this, [this] {
+        if (dm_.MeasureTable.state() != engine::DataSet::State::Insert) untouchedInsert_ = false;
     });
 
     FormCreate();
@@ -129,17 +129,16 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : controls::Screen(paren
 }
 
 void MeasurementsWindow::FormCreate() {
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& strategy = dm.StrategyTable;
-    dm.MeasureTable.setFiltered(false);
-    dm.CurrentStrategyID = strategy.field(QStringLiteral("StrategyID")).asInt();
-    dm.MeasureTable.setFiltered(true);
+    engine::Table& strategy = dm_.StrategyTable;
+    dm_.MeasureTable.setFiltered(false);
+    dm_.setMeasuredStrategy(strategy.field(QStringLiteral("StrategyID")).asInt());
+    dm_.MeasureTable.setFiltered(true);
     HelpBtn->setVisible(controls::helpFileExists());
     const int owner = strategy.field(QStringLiteral("UserNumber")).asInt();
     // Items belong to a stored strategy; without its key nothing may be added.
     const bool stored = !strategy.field(QStringLiteral("StrategyID")).isNull();
-    if (stored && dm.MayEditUser(owner)) {
-        if (dm.MeasureTable.isEmpty()) InsertBtnClick();
+    if (stored && dm_.user().mayEdit(owner)) {
+        if (dm_.MeasureTable.isEmpty()) InsertBtnClick();
         SetReadOnly(false);
     } else {
         SetReadOnly(true);
@@ -160,13 +159,12 @@ void MeasurementsWindow::SetReadOnly(bool flag) {
 
 void MeasurementsWindow::updateButtons() {
     // Deleting needs an item to delete: the question is not asked over an empty list.
-    engine::Table& t = ProgramDataForm->MeasureTable;
+    engine::Table& t = dm_.MeasureTable;
     DeleteBtn->setEnabled(!readOnly_ && t.isOpen() && !t.isEmpty());
 }
 
 void MeasurementsWindow::InsertBtnClick() {
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& t = dm.MeasureTable;
+    engine::Table& t = dm_.MeasureTable;
     // A new item nobody has touched is not worth storing; anything else pending is stored by
     // the insert's own settling.
     DBEdit2->commit();
@@ -177,29 +175,29 @@ void MeasurementsWindow::InsertBtnClick() {
         bool& flag;
         ~Done() { flag = false; }
     } done{settingUp_};
-    t.field(QStringLiteral("StrategyID")).setValue(dm.CurrentStrategyID);
-    t.field(QStringLiteral("MeasurementNumber")).setValue(dm.NextMeasurementNumber());
+    t.field(QStringLiteral("StrategyID")).setValue(dm_.measuredStrategy());
+    t.field(QStringLiteral("MeasurementNumber")).setValue(dm_.NextMeasurementNumber(dm_.measuredStrategy()));
     t.field(QStringLiteral("Compleated")).setValue(false);
     untouchedInsert_ = true;
 }
 
 void MeasurementsWindow::SaveBtnClick() {
-    engine::Table& t = ProgramDataForm->MeasureTable;
+    engine::Table& t = dm_.MeasureTable;
     DBEdit2->commit();
     if (t.isEditing()) t.post();
 }
 
 void MeasurementsWindow::DeleteBtnClick() {
     if (controls::confirm(QStringLiteral("Are you sure you want to delete this Measurement?")))
-        ProgramDataForm->MeasureTable.remove();
+        dm_.MeasureTable.remove();
 }
 
 void MeasurementsWindow::DateBtnClick() {
-    SelectDateInto(ProgramDataForm->MeasureTable, QStringLiteral("CompleationDate"), this);
+    SelectDateInto(dm_.MeasureTable, QStringLiteral("CompleationDate"), this);
 }
 
 void MeasurementsWindow::ResetBtnClick() {
-    engine::Table& t = ProgramDataForm->MeasureTable;
+    engine::Table& t = dm_.MeasureTable;
     t.edit();
     t.field(QStringLiteral("CompleationDate")).clear();
 }
@@ -212,7 +210,7 @@ void MeasurementsWindow::done(int result) {
     // Every way of closing drops what is still pending.
     if (!closed_) {
         closed_ = true;
-        controls::guarded([] { ProgramDataForm->MeasureTable.cancel(); });
+        controls::guarded([this] { dm_.MeasureTable.cancel(); });
     }
     controls::Screen::done(result);
 }

@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -20,7 +22,7 @@ class DBMemo;
 class MeasurementsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit MeasurementsWindow(QWidget* parent = nullptr);
+    MeasurementsWindow(DataModule& dm, QWidget* parent = nullptr);
 
     controls::DBGrid* DBGrid1;
     QGroupBox* GroupBox1;
@@ -61,4 +63,5 @@ private:
     bool untouchedInsert_ = false;
     bool settingUp_ = false;
     bool closed_ = false;
+    DataModule& dm_;
 };

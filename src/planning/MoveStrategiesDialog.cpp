@@ -12,8 +12,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
-MoveStrategiesDialog::MoveStrategiesDialog(QWidget* parent) : QDialog(parent) {
-    DataModule& dm = *ProgramDataForm;
+MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Move Strategy"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -21,7 +20,8 @@ MoveStrategiesDialog::MoveStrategiesDialog(QWidget* parent) : QDialog(parent) {
     auto* grid = new QGridLayout;
     Label1 = new QLabel(QStringLiteral("Move User"), this);
     DBLookupComboBox1 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
     DBLookupComboBox1->setKeyValue(QVariant());
     DBLookupComboBox1->setMinimumWidth(220);
     Label1->setBuddy(DBLookupComboBox1);
@@ -56,17 +56,17 @@ MoveStrategiesDialog::MoveStrategiesDialog(QWidget* parent) : QDialog(parent) {
 void MoveStrategiesDialog::BitBtn2Click() {
     const QVariant chosen = DBLookupComboBox1->keyValue();
     if (!chosen.isValid() || chosen.isNull()) return;
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& s = dm.StrategyTable;
+    engine::Table& s = dm_.StrategyTable;
     // With no strategy listed an edit would begin a blank one for the target: nothing to move.
     if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
     const int target = chosen.toInt();
+    const int goal = s.field(QStringLiteral("GoalID")).asInt();
     s.edit();
     try {
         s.field(QStringLiteral("UserNumber")).setValue(target);
         const int typed = SpinEdit1->value();
         s.field(QStringLiteral("StrategyNumber"))
-            .setValue(typed != 0 ? typed : dm.NextStrategyNumber(target));
+            .setValue(typed != 0 ? typed : dm_.NextStrategyNumber({goal, target}));
         s.post();
     } catch (...) {
         // The dialog closes either way; a move that was not stored is not left half-made.

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class DataModule;
+
 class QLabel;
 class QPushButton;
 
@@ -14,7 +16,7 @@ class SpinBox;
 class MoveStrategiesDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit MoveStrategiesDialog(QWidget* parent = nullptr);
+    MoveStrategiesDialog(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     controls::DBLookupComboBox* DBLookupComboBox1;
@@ -24,4 +26,7 @@ public:
     QPushButton* BitBtn1; // Cancel, the Esc key
 
     void BitBtn2Click();
+
+private:
+    DataModule& dm_;
 };

@@ -89,7 +89,7 @@ QVariant OverdueModel::headerData(int section, Qt::Orientation o, int role) cons
     return QAbstractTableModel::headerData(section, o, role);
 }
 
-OverdueWindow::OverdueWindow(QWidget* parent) : controls::Screen(parent) {
+OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
     model_ = new OverdueModel(this);
@@ -135,7 +135,7 @@ OverdueWindow::OverdueWindow(QWidget* parent) : controls::Screen(parent) {
 
 void OverdueWindow::reload() {
     const QDate today = QDate::currentDate();
-    model_->setItems(ListOverdue(*ProgramDataForm, today));
+    model_->setItems(ListOverdue(dm_, today));
     // Read again, the list keeps the order the person chose.
     if (Grid)
         model_->sort(Grid->horizontalHeader()->sortIndicatorSection(),
@@ -152,7 +152,7 @@ const TOverdueItem& OverdueWindow::itemAt(int viewRow) const {
 
 void OverdueWindow::GridDblClick(int viewRow) {
     if (viewRow < 0 || viewRow >= model_->rowCount()) return;
-    OpenStrategyEditorOn(itemAt(viewRow), this);
+    OpenStrategyEditorOn(dm_, itemAt(viewRow), this);
     // A strategy completed or given another date in the editor leaves the list, or moves in it.
     reload();
 }
@@ -176,12 +176,10 @@ void OverdueWindow::ExportBtnClick() {
                   });
 }
 
-void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent) {
-    DataModule& dm = *ProgramDataForm;
+void OpenStrategyEditorOn(DataModule& dm, const TOverdueItem& item, QWidget* parent) {
     engine::Table& s = dm.StrategyTable;
     s.setFiltered(false);
-    dm.CurrentGoalID = int(item.GoalID);
-    dm.SelectedUserNumber = item.UserNumber;
+    dm.setStrategySelection({int(item.GoalID), item.UserNumber});
     s.setFiltered(true);
     if (!s.locate(QStringLiteral("StrategyID"), item.StrategyID)) {
         controls::showError(QStringLiteral("This strategy no longer exists."));
@@ -192,6 +190,6 @@ void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent) {
     engine::Table& goals = dm.GoalsTable;
     goals.setFiltered(false);
     goals.locate(QStringLiteral("GoalID"), item.GoalID);
-    StrategyEditor editor(parent);
+    StrategyEditor editor(dm, parent);
     controls::showModal(editor);
 }

@@ -5,6 +5,8 @@
 
 #include <QAbstractTableModel>
 
+class DataModule;
+
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -34,7 +36,7 @@ private:
 class OverdueWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit OverdueWindow(QWidget* parent = nullptr);
+    OverdueWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QTableView* Grid = nullptr;
@@ -53,9 +55,10 @@ private:
     void reload();
 
     OverdueModel* model_;
+    DataModule& dm_;
 };
 
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
 // allow: the strategy table is switched to the strategy's goal and owner, and the goal list
 // is put on the strategy's goal, first.
-void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent);
+void OpenStrategyEditorOn(DataModule& dm, const TOverdueItem& item, QWidget* parent);

@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-ReferenceWindow::ReferenceWindow(const Kind& kind, QWidget* parent) : controls::Screen(parent), kind_(kind) {
-    DataModule& dm = *ProgramDataForm;
+ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent)
+    : controls::Screen(parent), kind_(kind), dm_(dm) {
     setWindowTitle(kind.title);
     if (!kind.resizable)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -42,7 +42,7 @@ ReferenceWindow::ReferenceWindow(const Kind& kind, QWidget* parent) : controls::
     DBEdit2->bind(kind.source, kind.descriptionField);
     Label3 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
+    DBLookupComboBox1->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"),
                                QStringLiteral("UserName"));
     DBLookupComboBox1->bind(kind.source, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(DBLookupComboBox1, false);
@@ -133,16 +133,18 @@ void ReferenceWindow::done(int result) {
     controls::Screen::done(result);
 }
 
-GoalTypesWindow::GoalTypesWindow(QWidget* parent)
-    : ReferenceWindow({QStringLiteral("Gaol Types"), &ProgramDataForm->GoalTypeTable,
-                       &ProgramDataForm->GoalTypeSource, QStringLiteral("GoalTypeID"),
-                       QStringLiteral("TypeDescription"), QStringLiteral("Detail"),
+GoalTypesWindow::GoalTypesWindow(DataModule& dm, QWidget* parent)
+    : ReferenceWindow(dm,
+                      {QStringLiteral("Gaol Types"), &dm.GoalTypeTable, &dm.GoalTypeSource,
+                       QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"),
+                       QStringLiteral("Detail"),
                        QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
                       parent) {}
 
-DepartmentsWindow::DepartmentsWindow(QWidget* parent)
-    : ReferenceWindow({QStringLiteral("Department"), &ProgramDataForm->DepartmentTable,
-                       &ProgramDataForm->DepartmentSource, QStringLiteral("DepartmentID"),
-                       QStringLiteral("Description"), QStringLiteral("Department Detail"),
+DepartmentsWindow::DepartmentsWindow(DataModule& dm, QWidget* parent)
+    : ReferenceWindow(dm,
+                      {QStringLiteral("Department"), &dm.DepartmentTable, &dm.DepartmentSource,
+                       QStringLiteral("DepartmentID"), QStringLiteral("Description"),
+                       QStringLiteral("Department Detail"),
                        QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
                       parent) {}

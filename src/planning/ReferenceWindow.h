@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -57,23 +59,24 @@ public:
     void done(int result) override;
 
 protected:
-    ReferenceWindow(const Kind& kind, QWidget* parent);
+    ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent);
     ~ReferenceWindow() override;
 
 private:
     void updateButtons();
     Kind kind_;
+    DataModule& dm_;
     bool closed_ = false;
 };
 
 class GoalTypesWindow : public ReferenceWindow {
     Q_OBJECT
 public:
-    explicit GoalTypesWindow(QWidget* parent = nullptr);
+    explicit GoalTypesWindow(DataModule& dm, QWidget* parent = nullptr);
 };
 
 class DepartmentsWindow : public ReferenceWindow {
     Q_OBJECT
 public:
-    explicit DepartmentsWindow(QWidget* parent = nullptr);
+    explicit DepartmentsWindow(DataModule& dm, QWidget* parent = nullptr);
 };

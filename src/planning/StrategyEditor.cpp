@@ -32,21 +32,17 @@ namespace {
 const char* const kMemoFields[] = {"StrategyDescription", "Responsibility",      "Deliverable",
                                    "Measurement",         "AddationalResources", "CommentsStatus"};
 
-engine::Table& strategies() {
-    return ProgramDataForm->StrategyTable;
-}
-
 } // namespace
 
-StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
+StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.GoalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategy Edit"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
     // The user boxes are never dropped down (they are disabled): they list only the users the
     // strategy can name, not every user of the organisation.
-    userNames_ = new engine::Query(dm.GoalDatabase, this);
+    userNames_ = new engine::Query(dm_.GoalDatabase, this);
     userNamesSource_ = new engine::DataSource(userNames_, this);
     loadUserNames();
 
@@ -70,7 +66,7 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
     Label1 = label("User:");
     DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
     DBLookupComboBox1->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm.StrategySource, QStringLiteral("UserNumber"));
+    DBLookupComboBox1->bind(&dm_.StrategySource, QStringLiteral("UserNumber"));
     controls::setControlEnabled(DBLookupComboBox1, false);
     grid->addWidget(Label1, row, 0);
     grid->addWidget(DBLookupComboBox1, row++, 1);
@@ -85,19 +81,19 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
 
     Label12 = label("Goal:");
     DBEdit4 = new controls::DBEdit(GroupBox1);
-    DBEdit4->bind(&dm.GoalsSource, QStringLiteral("GoalDescription"));
+    DBEdit4->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
     greyEdit(DBEdit4);
     grid->addWidget(Label12, row, 0);
     grid->addWidget(DBEdit4, row++, 1);
 
     Label3 = label("Strategy #:");
     DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(&dm.StrategySource, QStringLiteral("StrategyNumber"));
+    DBEdit1->bind(&dm_.StrategySource, QStringLiteral("StrategyNumber"));
     controls::setControlEnabled(DBEdit1, false);
     DBEdit1->setFixedWidth(DBEdit1->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     Label8 = new QLabel(QStringLiteral("Completion Date:"), GroupBox1);
     DBEdit3 = new controls::DBDateEdit(GroupBox1);
-    DBEdit3->bind(&dm.StrategySource, QStringLiteral("CompleationDate"));
+    DBEdit3->bind(&dm_.StrategySource, QStringLiteral("CompleationDate"));
     DBEdit3->setFixedWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     Label8->setBuddy(DBEdit3);
     DateBtn = new QToolButton(GroupBox1);
@@ -105,7 +101,7 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
     DateBtn->setToolTip(QStringLiteral("Select Date"));
     ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox1);
     DBCheckBox2 = new controls::DBCheckBox(QStringLiteral("Completed"), GroupBox1);
-    DBCheckBox2->bind(&dm.StrategySource, QStringLiteral("Compleated"));
+    DBCheckBox2->bind(&dm_.StrategySource, QStringLiteral("Compleated"));
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(DBEdit1);
     numberRow->addSpacing(16);
@@ -121,7 +117,7 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
 
     auto memo = [&](const char* field) {
         auto* m = new controls::DBMemo(GroupBox1);
-        m->bind(&dm.StrategySource, QString::fromLatin1(field));
+        m->bind(&dm_.StrategySource, QString::fromLatin1(field));
         m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         m->setTabChangesFocus(true);
@@ -168,10 +164,10 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
     Label11 = label("Modified By:");
     DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox1);
     DBLookupComboBox2->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox2->bind(&dm.StrategySource, QStringLiteral("ModifiedBy"));
+    DBLookupComboBox2->bind(&dm_.StrategySource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(DBLookupComboBox2, false);
     DBEdit2 = new controls::DBEdit(GroupBox1);
-    DBEdit2->bind(&dm.StrategySource, QStringLiteral("ModifiedDate"));
+    DBEdit2->bind(&dm_.StrategySource, QStringLiteral("ModifiedDate"));
     controls::setControlEnabled(DBEdit2, false);
     DBEdit2->setFixedWidth(DBEdit2->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) +
                            16);
@@ -182,7 +178,7 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
     grid->addLayout(modifiedRow, row++, 1);
 
     DBCheckBox1 = new controls::DBCheckBox(QStringLiteral("Do Not Print This Strategy"), GroupBox1);
-    DBCheckBox1->bind(&dm.StrategySource, QStringLiteral("DoNotPrint"));
+    DBCheckBox1->bind(&dm_.StrategySource, QStringLiteral("DoNotPrint"));
     grid->addWidget(DBCheckBox1, row++, 1);
     for (int r = 0; r < row; ++r)
         if (QLayoutItem* it = grid->itemAtPosition(r, 0))
@@ -217,8 +213,8 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
-    connect(&dm.StrategySource, &engine::DataSource::changed, this, [this] {
-        if (!strategies().isEditing()) shown_ = shownValues();
+    connect(&dm_.StrategySource, &engine::DataSource::changed, this, [this] {
+        if (!dm_.StrategyTable.isEditing()) shown_ = shownValues();
     });
 
     FormCreate();
@@ -229,7 +225,7 @@ StrategyEditor::StrategyEditor(QWidget* parent) : controls::Screen(parent) {
 
 void StrategyEditor::FormCreate() {
     HelpBtn->setVisible(controls::helpFileExists());
-    const bool multiple = SystemSettings.MultipulMeasure;
+    const bool multiple = dm_.user().settings.multipleMeasures;
     Label6->setVisible(!multiple);
     DBMemo3->setVisible(!multiple);
     DBMemo4->setVisible(!multiple);
@@ -244,10 +240,9 @@ void StrategyEditor::showEvent(QShowEvent* e) {
 }
 
 void StrategyEditor::loadUserNames() {
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     sql::IntList users;
-    users.values << dm.SelectedUserNumber << LoginData.UserNumber;
+    users.values << dm_.strategySelection().user << dm_.user().number;
     for (const char* f : {"UserNumber", "ModifiedBy"})
         if (!s.field(QString::fromLatin1(f)).isNull())
             users.values << s.field(QString::fromLatin1(f)).asInteger();
@@ -258,11 +253,10 @@ void StrategyEditor::loadUserNames() {
 }
 
 void StrategyEditor::FormActivate() {
-    DataModule& dm = *ProgramDataForm;
     loadUserNames();
-    Edit1->setText(dm.UserDepartmentName(dm.SelectedUserNumber));
-    const engine::Field owner = strategies().field(QStringLiteral("UserNumber"));
-    SetReadOnly(!dm.MayEditUser(owner.isNull() ? -1 : owner.asInt()));
+    Edit1->setText(dm_.UserDepartmentName(dm_.strategySelection().user));
+    const engine::Field owner = dm_.StrategyTable.field(QStringLiteral("UserNumber"));
+    SetReadOnly(!dm_.user().mayEdit(owner.isNull() ? -1 : owner.asInt()));
 }
 
 void StrategyEditor::SetReadOnly(bool flag) {
@@ -278,17 +272,17 @@ void StrategyEditor::SetReadOnly(bool flag) {
 }
 
 void StrategyEditor::DateBtnClick() {
-    SelectDateInto(strategies(), QStringLiteral("CompleationDate"), this);
+    SelectDateInto(dm_.StrategyTable, QStringLiteral("CompleationDate"), this);
 }
 
 void StrategyEditor::ResetBtnClick() {
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     s.edit();
     s.field(QStringLiteral("CompleationDate")).clear();
 }
 
 void StrategyEditor::SaveBtnClick() {
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     DBEdit3->commit();
     if (s.isEditing())
         s.post();
@@ -301,7 +295,7 @@ void StrategyEditor::SaveBtnClick() {
 
 QVariantList StrategyEditor::shownValues() const {
     QVariantList values;
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     if (!s.isOpen()) return values;
     for (const char* f : kMemoFields)
         values << s.field(QString::fromLatin1(f)).asString();
@@ -309,7 +303,7 @@ QVariantList StrategyEditor::shownValues() const {
 }
 
 bool StrategyEditor::typingNotStored() const {
-    if (readOnly_ || strategies().isEditing()) return false;
+    if (readOnly_ || dm_.StrategyTable.isEditing()) return false;
     const QVariantList stored = shownValues();
     for (int i = 0; i < memos_.size() && i < stored.size(); ++i)
         if (memos_[i]->toPlainText() != stored[i].toString()) return true;
@@ -321,7 +315,7 @@ bool StrategyEditor::typingNotStored() const {
 // where the stored text is still the one the person saw; a text changed meanwhile by the other
 // workstation is shown as stored, never overwritten.
 void StrategyEditor::storeRefusedTyping() {
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     QStringList typed;
     for (controls::DBMemo* m : memos_)
         typed << m->toPlainText();
@@ -348,12 +342,12 @@ void StrategyEditor::storeRefusedTyping() {
 }
 
 void StrategyEditor::BitBtn1Click() {
-    strategies().cancel();
+    dm_.StrategyTable.cancel();
     reject();
 }
 
 void StrategyEditor::FormClose() {
-    strategies().cancel();
+    dm_.StrategyTable.cancel();
 }
 
 void StrategyEditor::done(int result) {
@@ -369,12 +363,12 @@ void StrategyEditor::MeasureBtnClick() {
 }
 
 void StrategyEditor::openMeasurementItems() {
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     // The items hang on the strategy's key, which exists only once the strategy is stored;
     // when storing fails the items stay closed.
     DBEdit3->commit();
     if (s.isEditing()) s.post();
-    MeasurementsWindow items(this);
+    MeasurementsWindow items(dm_, this);
     controls::showModal(items);
 }
 
@@ -387,7 +381,7 @@ void StrategyEditor::PreviewBtnClick() {
 }
 
 void StrategyEditor::printStrategy(bool preview) {
-    engine::Table& s = strategies();
+    engine::Table& s = dm_.StrategyTable;
     // The mark as shown counts, saved or not.
     if (s.field(QStringLiteral("DoNotPrint")).asBoolean()) {
         controls::showError(QStringLiteral("This Strategy Has Been Marked As Do Not Print!"));
@@ -401,15 +395,13 @@ void StrategyEditor::printStrategy(bool preview) {
     // The report shows the stored strategy; one not stored yet has nothing to print.
     if (s.field(QStringLiteral("StrategyID")).isNull()) return;
     PrepareStrategyQuery();
-    engine::Query& q = ProgramDataForm->Strategyquery;
-    const engine::QueryReleaser release(q);
-    RunStrategyReport(preview || !SystemSettings.SendToPrinter ? nullptr : printer, QString(), this);
+    RunStrategyReport(dm_, strategyQuery, preview || !dm_.user().settings.sendToPrinter ? nullptr : printer,
+                      QString(), this);
 }
 
 void StrategyEditor::PrepareStrategyQuery() {
-    DataModule& dm = *ProgramDataForm;
-    const qint64 id = strategies().field(QStringLiteral("StrategyID")).asInteger();
-    engine::Query& q = dm.Strategyquery;
+    const qint64 id = dm_.StrategyTable.field(QStringLiteral("StrategyID")).asInteger();
+    engine::Query& q = strategyQuery;
     BeginStrategyQuery(q);
     q.add("S.StrategyID = ", sql::Int{id});
     q.prepare();

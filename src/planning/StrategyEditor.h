@@ -1,8 +1,12 @@
 #pragma once
 
+#include "engine/Query.h"
+
 #include "controls/Screen.h"
 
 #include <QVariantList>
+
+class DataModule;
 
 class QGroupBox;
 class QLabel;
@@ -30,7 +34,9 @@ class DBMemo;
 class StrategyEditor : public controls::Screen {
     Q_OBJECT
 public:
-    explicit StrategyEditor(QWidget* parent = nullptr);
+    // The stored strategy, as the report prints it.
+    engine::Query strategyQuery;
+    StrategyEditor(DataModule& dm, QWidget* parent = nullptr);
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
@@ -107,4 +113,5 @@ private:
     QVariantList shown_; // the stored values of the memo fields as last shown
     bool readOnly_ = false;
     bool closed_ = false;
+    DataModule& dm_;
 };

@@ -21,8 +21,7 @@
 
 namespace sql = engine::sql;
 
-StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
+StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategies"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -34,7 +33,7 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
     Label1->setBuddy(YearSpin);
     Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
     DBLookupComboBox2 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox2->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
+    DBLookupComboBox2->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                                QStringLiteral("TypeDescription"));
     DBLookupComboBox2->setMinimumWidth(180);
     Label3->setBuddy(DBLookupComboBox2);
@@ -56,14 +55,14 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
     GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
     auto* goalsLay = new QVBoxLayout(GroupBox1);
     DBGrid1 = new controls::DBGrid(GroupBox1);
-    DBGrid1->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    DBGrid1->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
     goalsLay->addWidget(DBGrid1);
     lay->addWidget(GroupBox1, 1);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Strategies"), this);
     auto* strategiesLay = new QVBoxLayout(GroupBox2);
     DBGrid2 = new controls::DBGrid(GroupBox2);
-    DBGrid2->bind(&dm.StrategySource,
+    DBGrid2->bind(&dm_.StrategySource,
                   {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
                    {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
                    {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
@@ -100,32 +99,36 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
     connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
     // The strategies follow the selected goal: when the goal list is read again or another goal
     // becomes current, and when this window becomes active again.
-    connect(&dm.GoalsSource, &engine::DataSource::rowsChanged, this,
+    connect(&dm_.GoalsSource, &engine::DataSource::rowsChanged, this,
             controls::handler([this] { FollowSelectedGoal(true); }));
-    connect(&dm.GoalsSource, &engine::DataSource::currentChanged, this,
+    connect(&dm_.GoalsSource, &engine::DataSource::currentChanged, this,
             controls::handler([this] { FollowSelectedGoal(false); }));
     connect(this, &controls::Screen::activated, this,
             controls::handler([this] { FollowSelectedGoal(true); }));
-    connect(&dm.StrategySource, &engine::DataSource::changed, this,
+    connect(&dm_.StrategySource, &engine::DataSource::changed, this,
             controls::handler([this] { UpdateStrategyButtons(); }));
     setFixedSize(720, 560);
 }
 
 void StrategyListWindow::FormCreate() {
-    DataModule& dm = *ProgramDataForm;
-    Label1->setVisible(!SystemSettings.NoGoalYear);
-    YearSpin->setVisible(!SystemSettings.NoGoalYear);
-    dm.UserTable2.setFiltered(true);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->setKeyValue(LoginData.UserNumber);
+    Label1->setVisible(!dm_.user().settings.noGoalYear);
+    YearSpin->setVisible(!dm_.user().settings.noGoalYear);
+    dm_.VisibleUsersTable.setFiltered(true);
+    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
+                               QStringLiteral("UserName"));
+    DBLookupComboBox1->setKeyValue(dm_.user().number);
     // With no goal type at all the goals of every type are listed.
-    const engine::Field type = dm.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
+    const engine::Field type = dm_.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
     DBLookupComboBox2->setKeyValue(type.value());
-    dm.GoalTypeFilter = type.isNull() ? -1 : type.asInt();
-    dm.SelectedUserNumber = LoginData.UserNumber;
+    // The goals of one type and year for the chosen user (himself first), global ones included.
+    GoalFilter goals = dm_.goalFilter();
+    goals.type = type.isNull() ? -1 : type.asInt();
+    goals.byUser = true;
+    goals.user = dm_.user().number;
+    dm_.setGoalFilter(goals);
+    dm_.setStrategySelection({dm_.strategySelection().goal, dm_.user().number});
     controls::setControlEnabled(DBLookupComboBox1,
-                                dm.CanSeeList->count() > 0 || SecurityData.CanViewAllStrategys);
-    dm.FilterGoalsByUser = true;
+                                !dm_.user().canSee.isEmpty() || dm_.user().rights.canViewAllStrategies);
     HelpBtn->setVisible(controls::helpFileExists());
     YearSpin->setValue(QDate::currentDate().year());
     YearSpinChange();
@@ -146,26 +149,32 @@ template <typename F> void offThenOn(engine::Table& t, engine::DataSource& sourc
 } // namespace
 
 template <typename F> void StrategyListWindow::switchGoals(F setSelection) {
-    DataModule& dm = *ProgramDataForm;
     {
         struct Switching {
             bool& on;
             explicit Switching(bool& flag) : on(flag) { on = true; }
             ~Switching() { on = false; }
         } switching(switchingGoals_);
-        offThenOn(dm.GoalsTable, dm.GoalsSource, [&] { setSelection(dm); });
+        offThenOn(dm_.GoalsTable, dm_.GoalsSource, [&] { setSelection(dm_); });
     }
     FollowSelectedGoal(true);
 }
 
 void StrategyListWindow::YearSpinChange() {
-    switchGoals([this](DataModule& dm) { dm.GoalYearFilter = QString::number(YearSpin->value()); });
+    switchGoals([this](DataModule& dm) {
+        GoalFilter goals = dm.goalFilter();
+        goals.year = YearSpin->value();
+        dm.setGoalFilter(goals);
+    });
 }
 
 void StrategyListWindow::DBLookupComboBox1CloseUp() {
     switchGoals([this](DataModule& dm) {
         const QVariant user = DBLookupComboBox1->keyValue();
-        dm.SelectedUserNumber = user.isNull() ? -1 : user.toInt();
+        GoalFilter goals = dm.goalFilter();
+        goals.user = user.isNull() ? -1 : user.toInt();
+        dm.setGoalFilter(goals);
+        dm.setStrategySelection({dm.strategySelection().goal, goals.user});
     });
     UpdateStrategyButtons();
 }
@@ -173,42 +182,45 @@ void StrategyListWindow::DBLookupComboBox1CloseUp() {
 void StrategyListWindow::DBLookupComboBox2CloseUp() {
     switchGoals([this](DataModule& dm) {
         const QVariant type = DBLookupComboBox2->keyValue();
-        dm.GoalTypeFilter = type.isNull() ? -1 : type.toInt();
+        GoalFilter goals = dm.goalFilter();
+        goals.type = type.isNull() ? -1 : type.toInt();
+        dm.setGoalFilter(goals);
     });
 }
 
 void StrategyListWindow::FollowSelectedGoal(bool forced) {
     // While a window opened from here is up, the strategy table is its to position and edit.
     if (childOpen_ > 0 || switchingGoals_) return;
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& goals = dm.GoalsTable;
-    engine::Table& s = dm.StrategyTable;
+    engine::Table& goals = dm_.GoalsTable;
+    engine::Table& s = dm_.StrategyTable;
     if (!goals.isOpen() || !s.isOpen()) return;
     const engine::Field goalId = goals.field(QStringLiteral("GoalID"));
     const qint64 goal = goals.isEmpty() || goalId.isNull() ? -1 : goalId.asInteger();
-    if (!forced && goal == followedGoal_ && goal == dm.CurrentGoalID && s.filtered()) {
+    if (!forced && goal == followedGoal_ && goal == dm_.strategySelection().goal && s.filtered()) {
         UpdateStrategyButtons();
         return;
     }
     // Re-reading the same goal's strategies keeps the one the person was on.
     const engine::Field current = s.field(QStringLiteral("StrategyID"));
-    const QVariant keep = goal == dm.CurrentGoalID && !current.isNull() ? current.value() : QVariant();
-    offThenOn(s, dm.StrategySource, [&] { dm.CurrentGoalID = int(goal); });
+    const QVariant keep =
+        goal == dm_.strategySelection().goal && !current.isNull() ? current.value() : QVariant();
+    offThenOn(s, dm_.StrategySource, [&] {
+        dm_.setStrategySelection({int(goal), dm_.strategySelection().user});
+    });
     followedGoal_ = goal;
     if (keep.isValid()) s.locate(QStringLiteral("StrategyID"), keep);
     UpdateStrategyButtons();
 }
 
 void StrategyListWindow::UpdateStrategyButtons() {
-    DataModule& dm = *ProgramDataForm;
-    if (SecurityData.Supervisor) MoveBtn->setVisible(true);
+    if (dm_.user().rights.supervisor) MoveBtn->setVisible(true);
     const QVariant box = DBLookupComboBox1->keyValue();
     const int owner = box.isNull() || !box.isValid() ? -1 : box.toInt();
-    const bool mayEdit = dm.MayEditUser(owner);
-    engine::Table& s = dm.StrategyTable;
+    const bool mayEdit = dm_.user().mayEdit(owner);
+    engine::Table& s = dm_.StrategyTable;
     const bool listed = s.isOpen() && !s.field(QStringLiteral("GoalID")).isNull();
     // A strategy needs a goal to hang under, and Move needs a strategy to move.
-    const bool goalListed = dm.CurrentGoalID != -1;
+    const bool goalListed = dm_.strategySelection().goal != -1;
     if (listed) {
         DeleteBtn->setEnabled(mayEdit);
         InsertBtn->setEnabled(mayEdit && goalListed);
@@ -239,13 +251,13 @@ int StrategyListWindow::showChild(QDialog& child) {
 }
 
 void StrategyListWindow::InsertBtnClick() {
-    DataModule& dm = *ProgramDataForm;
-    StrategyEditor editor(this);
-    engine::Table& s = dm.StrategyTable;
-    const int number = dm.NextStrategyNumber(-1);
+    StrategyEditor editor(dm_, this);
+    engine::Table& s = dm_.StrategyTable;
+    const StrategySelection where = dm_.strategySelection();
+    const int number = dm_.NextStrategyNumber(where);
     s.insert();
-    s.field(QStringLiteral("UserNumber")).setValue(dm.SelectedUserNumber);
-    s.field(QStringLiteral("GoalID")).setValue(dm.CurrentGoalID);
+    s.field(QStringLiteral("UserNumber")).setValue(where.user);
+    s.field(QStringLiteral("GoalID")).setValue(where.goal);
     s.field(QStringLiteral("StrategyNumber")).setValue(number);
     s.field(QStringLiteral("DoNotPrint")).setValue(false);
     s.field(QStringLiteral("Compleated")).setValue(false);
@@ -253,7 +265,7 @@ void StrategyListWindow::InsertBtnClick() {
 }
 
 void StrategyListWindow::EditBtnClick() {
-    StrategyEditor editor(this);
+    StrategyEditor editor(dm_, this);
     showChild(editor);
 }
 
@@ -263,20 +275,13 @@ void StrategyListWindow::DBGrid2DblClick() {
 
 void StrategyListWindow::DeleteBtnClick() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to delete this Strategy?"))) return;
-    DataModule& dm = *ProgramDataForm;
-    engine::Table& s = dm.StrategyTable;
+    engine::Table& s = dm_.StrategyTable;
     const engine::Field id = s.field(QStringLiteral("StrategyID"));
     if (id.isNull()) return; // nothing stored to delete
     // The strategy and its measurements go together or not at all.
-    engine::Transaction tx(dm.GoalDatabase);
-    engine::Query& q = dm.MeasureQuery;
-    q.close();
-    q.clear();
-    q.add("Delete From \"Measure.DB\" Where StrategyID = ", sql::Int{id.asInteger()});
-    q.prepare();
-    q.execSql();
-    q.close();
-    q.unprepare();
+    engine::Transaction tx(dm_.GoalDatabase);
+    engine::execute(dm_.GoalDatabase,
+                    "Delete From \"Measure.DB\" Where StrategyID = ", sql::Int{id.asInteger()});
     s.remove();
     tx.commit();
 }
@@ -286,11 +291,11 @@ void StrategyListWindow::PrintBtnClick() {
 }
 
 void StrategyListWindow::openPrintGoals() {
-    PrintGoalsDialog form(this);
+    PrintGoalsDialog form(dm_, this);
     showChild(form);
 }
 
 void StrategyListWindow::MoveBtnClick() {
-    MoveStrategiesDialog dialog(this);
+    MoveStrategiesDialog dialog(dm_, this);
     showChild(dialog);
 }

@@ -2,6 +2,8 @@
 
 #include "controls/Screen.h"
 
+class DataModule;
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -17,7 +19,7 @@ class SpinBox;
 class StrategyListWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit StrategyListWindow(QWidget* parent = nullptr);
+    StrategyListWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     controls::SpinBox* YearSpin;
@@ -62,4 +64,5 @@ private:
     int childOpen_ = 0;
     bool switchingGoals_ = false;
     qint64 followedGoal_ = -2;
+    DataModule& dm_;
 };

@@ -2,8 +2,10 @@
 
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 
-GoalsReport::GoalsReport(QObject* owner) : printing::Report(&ProgramDataForm->GoalsQuery, owner) {
+GoalsReport::GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner)
+    : printing::Report(&rows, owner), dm_(dm), rows_(rows) {
     const QFont f10 = reportFont(10);
     pageHeader.height = 27.8;
     QRLabel1 = pageHeader.add<printing::Label>(QRectF(-2.1, 0, 193.4, 16.4));
@@ -48,17 +50,15 @@ GoalsReport::GoalsReport(QObject* owner) : printing::Report(&ProgramDataForm->Go
     QRDBText3 = field(48.9, "TypeDescription");
     QRDBText2 = field(78.3, "GoalDescription");
 
-    QRLabel2->visible = !SystemSettings.NoGoalYear;
-    QRDBText1->visible = !SystemSettings.NoGoalYear;
+    QRLabel2->visible = !dm_.user().settings.noGoalYear;
+    QRDBText1->visible = !dm_.user().settings.noGoalYear;
 }
 
 void GoalsReport::QRLabel5Print(QString& value) {
-    engine::Field user = ProgramDataForm->GoalsQuery.field(QStringLiteral("UserNumber"));
+    engine::Field user = rows_.field(QStringLiteral("UserNumber"));
     if (user.isNull()) {
         value.clear();
         return;
     }
-    TLoginData found;
-    ProgramDataForm->LookupUser(int(user.asInteger()), found);
-    value = found.UserName;
+    value = ReadUser(dm_, int(user.asInteger())).name;
 }

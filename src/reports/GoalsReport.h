@@ -2,11 +2,16 @@
 
 #include "printing/Report.h"
 
-// The printed list of goals: one line per row of the data module's GoalsQuery.
+class DataModule;
+namespace engine {
+class Query;
+}
+
+// The printed list of goals: one line per row of a goals query.
 class GoalsReport : public printing::Report {
     Q_OBJECT
 public:
-    explicit GoalsReport(QObject* owner = nullptr);
+    GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
 
     printing::Label* QRLabel1;
     printing::SysData* QRSysData2;
@@ -23,4 +28,8 @@ public:
 
     // The name of the user the current goal is for.
     void QRLabel5Print(QString& value);
+
+private:
+    DataModule& dm_;
+    engine::Query& rows_;
 };

@@ -89,7 +89,7 @@ QString htmlTable(const QTableWidget* g) {
 
 } // namespace
 
-OverviewWindow::OverviewWindow(QWidget* parent) : controls::Screen(parent) {
+OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overview"));
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -103,7 +103,7 @@ OverviewWindow::OverviewWindow(QWidget* parent) : controls::Screen(parent) {
     Label2->setBuddy(TypeCombo);
     TypeCombo->addItem(QStringLiteral("(all types)"), -1);
     {
-        engine::Query q(ProgramDataForm->GoalDatabase);
+        engine::Query q(dm_.GoalDatabase);
         q.add("Select GoalTypeID, TypeDescription From \"GoalType.db\" Order By TypeDescription");
         q.open();
         for (int r = 0; r < q.recordCount(); ++r)
@@ -153,8 +153,7 @@ OverviewWindow::OverviewWindow(QWidget* parent) : controls::Screen(parent) {
 }
 
 void OverviewWindow::SelectionChange() {
-    overview_ =
-        ComputeProgressOverview(*ProgramDataForm, YearSpin->value(), TypeCombo->currentData().toInt());
+    overview_ = ComputeProgressOverview(dm_, YearSpin->value(), TypeCombo->currentData().toInt());
     fill(UserGrid, overview_.Users, true);
     fill(DepartmentGrid, overview_.Departments, false);
     const TProgressCounts& t = overview_.Total;
@@ -252,7 +251,7 @@ void OverviewWindow::render(QPrinter& printer) {
 void OverviewWindow::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    if (SystemSettings.SendToPrinter) {
+    if (dm_.user().settings.sendToPrinter) {
         render(printer);
         return;
     }

@@ -3,6 +3,8 @@
 #include "controls/Screen.h"
 #include "data/Progress.h"
 
+class DataModule;
+
 class QChart;
 class QChartView;
 class QComboBox;
@@ -22,7 +24,7 @@ class SpinBox;
 class OverviewWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit OverviewWindow(QWidget* parent = nullptr);
+    OverviewWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     controls::SpinBox* YearSpin;
@@ -51,4 +53,5 @@ public:
 private:
     QString selectionText() const;
     TProgressOverview overview_;
+    DataModule& dm_;
 };

@@ -17,13 +17,14 @@
 
 namespace sql = engine::sql;
 
-PrintGoalsDialog::PrintGoalsDialog(QWidget* parent) : controls::Screen(parent) {
+PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.GoalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Print Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);
     QStringList items{QStringLiteral("Print All Strategies Under Selected Goal"),
                       QStringLiteral("Print All Goals And All Strategies")};
-    if (SystemSettings.MultipulMeasure) items << QStringLiteral("Deliverable Report");
+    if (dm_.user().settings.multipleMeasures) items << QStringLiteral("Deliverable Report");
     RadioGroup1 = new controls::RadioGroup(QStringLiteral("Print Options"), items, this);
     RadioGroup1->setItemIndex(0);
     lay->addWidget(RadioGroup1);
@@ -75,16 +76,13 @@ void PrintGoalsDialog::RadioGroup1Click() {
 }
 
 void PrintGoalsDialog::BuildStrategyQuery() {
-    DataModule& dm = *ProgramDataForm;
     // The strategy list keeps its year spinner's value in the goal year filter, shown or not.
-    bool ok = false;
-    int year = dm.GoalYearFilter.toInt(&ok);
-    if (!ok) year = QDate::currentDate().year();
+    const int year = dm_.goalFilter().year.value_or(QDate::currentDate().year());
     const int kind = RadioGroup1->itemIndex();
     sql::IntList keys;
-    if (kind == 2) keys = StrategyIDsByMeasureDate(DateTimePicker1->date(), DateTimePicker2->date());
+    if (kind == 2) keys = StrategyIDsByMeasureDate(dm_, DateTimePicker1->date(), DateTimePicker2->date());
 
-    engine::Query& q = dm.Strategyquery;
+    engine::Query& q = strategyQuery;
     q.close();
     q.clear();
     q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
@@ -93,14 +91,14 @@ void PrintGoalsDialog::BuildStrategyQuery() {
     q.add("G.GoalTypeID = T.GoalTypeID And");
     q.add("S.Usernumber = U.UserNumber And");
     q.add("S.DoNotPrint = False And");
-    if (kind == 0) q.add("S.GoalID = ", sql::Int{dm.CurrentGoalID}, " And");
-    q.add("G.GoalTypeID = ", sql::Int{dm.GoalTypeFilter}, " And");
+    if (kind == 0) q.add("S.GoalID = ", sql::Int{dm_.strategySelection().goal}, " And");
+    q.add("G.GoalTypeID = ", sql::Int{dm_.goalFilter().type}, " And");
     q.add("G.GoalYear = ", sql::Int{year}, " And");
     if (kind == 2) {
-        q.add("S.UserNumber = ", sql::Int{dm.SelectedUserNumber}, " And");
+        q.add("S.UserNumber = ", sql::Int{dm_.strategySelection().user}, " And");
         q.add("S.StrategyID in (", keys, ")");
     } else {
-        q.add("S.UserNumber = ", sql::Int{dm.SelectedUserNumber});
+        q.add("S.UserNumber = ", sql::Int{dm_.strategySelection().user});
     }
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
     q.prepare();
@@ -110,11 +108,13 @@ void PrintGoalsDialog::BuildStrategyQuery() {
 void PrintGoalsDialog::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    RunStrategySelection([this] { BuildStrategyQuery(); }, SystemSettings.SendToPrinter ? &printer : nullptr,
-                         QString(), this);
+    RunStrategySelection(
+        dm_, strategyQuery, [this] { BuildStrategyQuery(); },
+        dm_.user().settings.sendToPrinter ? &printer : nullptr, QString(), this);
     accept();
 }
 
 void PrintGoalsDialog::PreviewBtnClick() {
-    RunStrategySelection([this] { BuildStrategyQuery(); }, nullptr, QString(), this);
+    RunStrategySelection(
+        dm_, strategyQuery, [this] { BuildStrategyQuery(); }, nullptr, QString(), this);
 }

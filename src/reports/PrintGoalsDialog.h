@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/Query.h"
+
 #include "controls/Screen.h"
+
+class DataModule;
 
 class QLabel;
 class QPushButton;
@@ -15,7 +19,7 @@ class RadioGroup;
 class PrintGoalsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    explicit PrintGoalsDialog(QWidget* parent = nullptr);
+    PrintGoalsDialog(DataModule& dm, QWidget* parent = nullptr);
 
     controls::RadioGroup* RadioGroup1;
     QLabel* Label1;
@@ -32,4 +36,10 @@ public:
     void PreviewBtnClick();
     // Writes, prepares and opens the data module's Strategyquery for the chosen item.
     void BuildStrategyQuery();
+
+    // The strategies the chosen item prints.
+    engine::Query strategyQuery;
+
+private:
+    DataModule& dm_;
 };

@@ -22,19 +22,15 @@
 
 namespace sql = engine::sql;
 
-engine::sql::IntList StrategyIDsByMeasureDate(const QDate& start, const QDate& end) {
+engine::sql::IntList StrategyIDsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end) {
     sql::IntList list;
     list.separator = QStringLiteral(",");
     list.parenthesised = false;
     list.values << -1;
-    engine::Query& q = ProgramDataForm->MeasureQuery;
-    q.close();
-    q.clear();
+    engine::Query q(dm.GoalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("CompleationDate >= ", sql::Date{start}, " And");
     q.add("CompleationDate <= ", sql::Date{end});
-    q.prepare();
-    const engine::QueryReleaser release(q);
     q.open();
     list.values.reserve(q.recordCount() + 1);
     for (q.first(); !q.eof(); q.next())
@@ -44,17 +40,16 @@ engine::sql::IntList StrategyIDsByMeasureDate(const QDate& start, const QDate& e
 
 namespace {
 // The visible-user set "(12, 4, 9)" as typed numbers, so that it is bound, not spliced.
-sql::IntList visibleUsers(const QString& set) {
+sql::IntList visibleUsers(const CurrentUser& user) {
     sql::IntList users;
-    static const QRegularExpression number(QStringLiteral("-?\\d+"));
-    for (auto it = number.globalMatch(set); it.hasNext();)
-        users.values << it.next().captured().toLongLong();
+    for (int u : user.visibleUsers())
+        users.values << u;
     return users;
 }
 } // namespace
 
-ReportsWindow::ReportsWindow(QWidget* parent) : controls::Screen(parent) {
-    DataModule& dm = *ProgramDataForm;
+ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.GoalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Reports"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -68,7 +63,7 @@ ReportsWindow::ReportsWindow(QWidget* parent) : controls::Screen(parent) {
     form->addRow(Label2, GoalSpin);
     Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
     DBLookupComboBox1 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox1->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
+    DBLookupComboBox1->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                                QStringLiteral("TypeDescription"));
     form->addRow(Label3, DBLookupComboBox1);
     Label1->setBuddy(ReportTitle);
@@ -78,7 +73,7 @@ ReportsWindow::ReportsWindow(QWidget* parent) : controls::Screen(parent) {
 
     QStringList kinds{QStringLiteral("All Goals"), QStringLiteral("All Completed Goals"),
                       QStringLiteral("All Uncompleted Goals")};
-    if (SystemSettings.MultipulMeasure) kinds << QStringLiteral("Deliverable Report");
+    if (dm_.user().settings.multipleMeasures) kinds << QStringLiteral("Deliverable Report");
     ReportType = new controls::RadioGroup(QStringLiteral("Report Type"), kinds, this);
     ReportType->setItemIndex(0);
     lay->addWidget(ReportType);
@@ -122,24 +117,25 @@ ReportsWindow::ReportsWindow(QWidget* parent) : controls::Screen(parent) {
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
-    connect(&dm.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
+    connect(&dm_.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
 
     FormCreate();
     setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
 }
 
 void ReportsWindow::FormCreate() {
-    DataModule& dm = *ProgramDataForm;
     DateTimePicker1->setDate(QDate::currentDate());
     DateTimePicker2->setDate(QDate::currentDate().addDays(1));
     controls::setControlEnabled(DateTimePicker1, false);
     controls::setControlEnabled(DateTimePicker2, false);
-    if (SystemSettings.NoGoalYear) {
+    if (dm_.user().settings.noGoalYear) {
         Label2->hide();
         GoalSpin->hide();
     }
-    dm.FilterGoalsByUser = false;
-    engine::Table& types = dm.GoalTypeTable;
+    GoalFilter shown = dm_.goalFilter();
+    shown.byUser = false;
+    dm_.setGoalFilter(shown);
+    engine::Table& types = dm_.GoalTypeTable;
     if (types.isOpen() && !types.isEmpty())
         DBLookupComboBox1->setKeyValue(types.field(QStringLiteral("GoalTypeID")).value());
     HelpBtn->setVisible(controls::helpFileExists());
@@ -165,19 +161,18 @@ void ReportsWindow::ReportTypeClick() {
 }
 
 void ReportsWindow::BuildStrategyQuery() {
-    engine::Query& q = ProgramDataForm->Strategyquery;
+    engine::Query& q = strategyQuery;
     const int kind = ReportType->itemIndex();
     BeginStrategyQuery(q);
-    if (!SecurityData.CanViewAllStrategys)
-        q.add("S.UserNumber In ", visibleUsers(ProgramDataForm->VisibleUserSet), " And");
+    if (!dm_.user().rights.canViewAllStrategies) q.add("S.UserNumber In ", visibleUsers(dm_.user()), " And");
     if (kind == 1)
         q.add("S.Compleated = True And S.CompleationDate >= ", sql::Date{DateTimePicker1->date()},
               " And S.CompleationDate <= ", sql::Date{DateTimePicker2->date()}, " And");
     if (kind == 2) q.add("S.Compleated = False And");
     if (kind == 3)
-        q.add("S.StrategyID in (", StrategyIDsByMeasureDate(DateTimePicker1->date(), DateTimePicker2->date()),
-              ") and");
-    if (!SystemSettings.NoGoalYear) q.add("G.GoalYear = ", sql::Int{GoalSpin->value()}, " And");
+        q.add("S.StrategyID in (",
+              StrategyIDsByMeasureDate(dm_, DateTimePicker1->date(), DateTimePicker2->date()), ") and");
+    if (!dm_.user().settings.noGoalYear) q.add("G.GoalYear = ", sql::Int{GoalSpin->value()}, " And");
     q.add("G.GoalTypeID = ", sql::Int{DBLookupComboBox1->keyValue().toLongLong()}, " And");
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
@@ -188,19 +183,20 @@ void ReportsWindow::BuildStrategyQuery() {
 void ReportsWindow::PrintBtnClick() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    RunStrategySelection([this] { BuildStrategyQuery(); }, SystemSettings.SendToPrinter ? &printer : nullptr,
-                         ReportTitle->text(), this);
+    RunStrategySelection(
+        dm_, strategyQuery, [this] { BuildStrategyQuery(); },
+        dm_.user().settings.sendToPrinter ? &printer : nullptr, ReportTitle->text(), this);
     accept();
 }
 
 void ReportsWindow::PreviewBtnClick() {
-    RunStrategySelection([this] { BuildStrategyQuery(); }, nullptr, ReportTitle->text(), this);
+    RunStrategySelection(
+        dm_, strategyQuery, [this] { BuildStrategyQuery(); }, nullptr, ReportTitle->text(), this);
 }
 
 void ReportsWindow::ExportBtnClick() {
-    engine::Query& q = ProgramDataForm->Strategyquery;
-    // The report screens share the query: leave it closed, as Print and Preview do, also when a
-    // step fails.
+    engine::Query& q = strategyQuery;
+    // Leave the query closed, as Print and Preview do, also when a step fails.
     struct CloseAfter {
         engine::Query& q;
         ~CloseAfter() {
@@ -209,10 +205,10 @@ void ReportsWindow::ExportBtnClick() {
         }
     } closeAfter{q};
     BuildStrategyQuery();
-    const QString name = SystemSettings.NoGoalYear
+    const QString name = dm_.user().settings.noGoalYear
                              ? QStringLiteral("strategies.csv")
                              : QStringLiteral("strategies-%1.csv").arg(GoalSpin->value());
-    ExportCsvFile(this, name, [&q](QIODevice& out, QString* error) {
-        return csv::exportStrategyRows(ProgramDataForm->GoalDatabase, q, out, error);
+    ExportCsvFile(this, name, [this, &q](QIODevice& out, QString* error) {
+        return csv::exportStrategyRows(dm_.GoalDatabase, q, out, error);
     });
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "engine/Query.h"
+
 #include "controls/Screen.h"
 #include "engine/Sql.h"
 
 #include <QDate>
+
+class DataModule;
 
 class QGroupBox;
 class QLabel;
@@ -19,14 +23,14 @@ class SpinBox;
 
 // The strategies that have a measurement dated within [start, end], both ends included: -1
 // first, then one key per such measurement in the order of the data module's MeasureQuery.
-engine::sql::IntList StrategyIDsByMeasureDate(const QDate& start, const QDate& end);
+engine::sql::IntList StrategyIDsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end);
 
 // Strategy reports for a goal year and goal type, by kind: all, completed within a date range,
 // uncompleted, or with a measurement due within a date range.
 class ReportsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    explicit ReportsWindow(QWidget* parent = nullptr);
+    ReportsWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLineEdit* ReportTitle;
@@ -55,6 +59,10 @@ public:
     // Writes, prepares and opens the data module's Strategyquery for the choices shown.
     void BuildStrategyQuery();
 
+    // The strategies the chosen report prints.
+    engine::Query strategyQuery;
+
 private:
     void updatePrintButtons();
+    DataModule& dm_;
 };

@@ -26,8 +26,8 @@ QString text(engine::DataSet& ds, const char* name) {
 
 } // namespace
 
-StrategyReport::StrategyReport(QObject* owner)
-    : printing::Report(&ProgramDataForm->Strategyquery, owner), QRBand1(detail) {
+StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner)
+    : printing::Report(&rows, owner), QRBand1(detail), dm_(dm), rows_(rows) {
     printIfEmpty = true;
     pageHeader.enabled = false;
     QRBand1.height = 44.7;
@@ -88,8 +88,8 @@ void StrategyReport::loadLogo(const QString& path) {
 }
 
 void StrategyReport::QRBand1BeforePrint() {
-    DataModule& dm = *ProgramDataForm;
-    engine::Query& row = dm.Strategyquery;
+    DataModule& dm = dm_;
+    engine::Query& row = rows_;
     if (!scratch_) QuickRepBeforePrint();
 
     const engine::Field id = row.field(QStringLiteral("StrategyID"));
@@ -103,7 +103,7 @@ void StrategyReport::QRBand1BeforePrint() {
 
     RichDocument& doc = *scratch_;
     doc.clear();
-    if (!row.field(QStringLiteral("GoalYear")).isNull() && !SystemSettings.NoGoalYear)
+    if (!row.field(QStringLiteral("GoalYear")).isNull() && !dm.user().settings.noGoalYear)
         doc.append(QStringLiteral("Goal Year: ") + text(row, "GoalYear"), BI);
     doc.append(text(row, "username") + QLatin1Char(' ') + text(row, "TypeDescription") + QLatin1Char(' ') +
                    TitleSuffix,
@@ -137,23 +137,15 @@ void StrategyReport::QRBand1BeforePrint() {
 }
 
 namespace {
-void openMeasurements(engine::Query& q, qint64 strategyKey) {
-    q.close();
-    q.clear();
+// Runs `item` on each measurement item of a strategy, in number order; a strategy without any
+// gives one blank line.
+void forEachMeasurement(DataModule& dm, RichDocument& doc, qint64 strategyKey,
+                        const std::function<void(engine::Query&)>& item) {
+    engine::Query q(dm.GoalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyKey});
     q.add("Order By MeasurementNumber");
-    q.prepare();
     q.open();
-}
-
-// Runs `item` on each measurement item of a strategy, in number order; a strategy without any
-// gives one blank line.
-void forEachMeasurement(RichDocument& doc, qint64 strategyKey,
-                        const std::function<void(engine::Query&)>& item) {
-    engine::Query& q = ProgramDataForm->MeasureQuery;
-    openMeasurements(q, strategyKey);
-    const engine::QueryReleaser release(q);
     if (q.isEmpty()) doc.append(QString(), P, kIndent);
     for (q.first(); !q.eof(); q.next())
         item(q);
@@ -161,13 +153,13 @@ void forEachMeasurement(RichDocument& doc, qint64 strategyKey,
 } // namespace
 
 void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
-    engine::Query& strategy = ProgramDataForm->Strategyquery;
-    if (!SystemSettings.MultipulMeasure) {
+    engine::Query& strategy = rows_;
+    if (!dm_.user().settings.multipleMeasures) {
         doc.appendLines(text(strategy, "Deliverable"), P, kIndent);
         doc.append(QString(), P, kIndent);
         return;
     }
-    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
+    forEachMeasurement(dm_, doc, strategyKey, [&](engine::Query& q) {
         doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Deliverable"), P,
                         kIndent);
         QString completion;
@@ -180,14 +172,14 @@ void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
 }
 
 void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
-    engine::Query& strategy = ProgramDataForm->Strategyquery;
-    if (!SystemSettings.MultipulMeasure) {
+    engine::Query& strategy = rows_;
+    if (!dm_.user().settings.multipleMeasures) {
         const QString own = text(strategy, "Measurement");
         doc.appendLines(own, P, kIndent);
         if (!own.isEmpty()) doc.append(QString(), P, kIndent);
         return;
     }
-    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
+    forEachMeasurement(dm_, doc, strategyKey, [&](engine::Query& q) {
         doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Measurement"), P,
                         kIndent);
         doc.append(QString(), P, kIndent);
@@ -196,11 +188,11 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
 
 // ---- Running the report for the screens -----------------------------------------------------
 
-void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
-    engine::Query& q = ProgramDataForm->Strategyquery;
-    const engine::QueryReleaser release(q);
-    if (!q.isOpen()) return;
-    StrategyReport report(parent);
+void RunStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
+                       QWidget* parent) {
+    const engine::QueryReleaser release(rows);
+    if (!rows.isOpen()) return;
+    StrategyReport report(dm, rows, parent);
     report.TitleSuffix = titleSuffix;
     if (printer)
         report.print(*printer);
@@ -208,16 +200,15 @@ void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* p
         report.preview(parent, [](QDialog& d) { return controls::showModal(d); });
 }
 
-void PrintStrategyReport(bool preview, QWidget* parent) {
-    engine::Query& q = ProgramDataForm->Strategyquery;
-    const engine::QueryReleaser release(q);
+void PrintStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
+    const engine::QueryReleaser release(rows);
     if (preview) {
-        RunStrategyReport(nullptr, QString(), parent);
+        RunStrategyReport(dm, rows, nullptr, QString(), parent);
         return;
     }
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, parent)) return;
-    RunStrategyReport(SystemSettings.SendToPrinter ? &printer : nullptr, QString(), parent);
+    RunStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), parent);
 }
 
 void BeginStrategyQuery(engine::Query& q) {
@@ -230,13 +221,14 @@ void BeginStrategyQuery(engine::Query& q) {
     q.add("G.GoalTypeID = T.GoalTypeID And");
 }
 
-void RunStrategySelection(const std::function<void()>& build, QPrinter* printer, const QString& titleSuffix,
-                          QWidget* parent) {
+void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+                          QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
     try {
         build();
     } catch (...) {
-        ProgramDataForm->Strategyquery.unprepare();
+        rows.close();
+        rows.unprepare();
         throw;
     }
-    RunStrategyReport(printer, titleSuffix, parent);
+    RunStrategyReport(dm, rows, printer, titleSuffix, parent);
 }

@@ -10,13 +10,14 @@ namespace engine {
 class Query;
 }
 class QWidget;
+class DataModule;
 
-// The printed form of strategies: one page per row of the data module's Strategyquery, headed
+// The printed form of strategies: one page per row of a strategy query, headed
 // by the logo and the two report titles of the settings, with the composed body below.
 class StrategyReport : public printing::Report {
     Q_OBJECT
 public:
-    explicit StrategyReport(QObject* owner = nullptr);
+    StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
     ~StrategyReport() override;
 
     printing::Band& QRBand1;
@@ -30,7 +31,7 @@ public:
 
     // Run events: the scratch document lives from the first to the last.
     void QuickRepBeforePrint();
-    // Composes the page of the current row of Strategyquery into the scratch document.
+    // Composes the page of the current row into the scratch document.
     void QRBand1BeforePrint();
     void QuickRepAfterPrint();
 
@@ -45,6 +46,8 @@ private:
     void loadLogo(const QString& path);
     void appendDeliverables(printing::RichDocument& doc, qint64 strategyKey);
     void appendMeasurements(printing::RichDocument& doc, qint64 strategyKey);
+    DataModule& dm_;
+    engine::Query& rows_;
     std::unique_ptr<printing::RichDocument> scratch_;
     QString logoPath_;      // the file LogoImage holds, or failed to read
     QString logoProblem_;   // what went wrong reading it, until told
@@ -53,28 +56,29 @@ private:
 
 // The one way the strategy editor prints and previews its strategy.
 //
-// The caller has written and opened the data module's Strategyquery (or left it closed when
-// there is nothing to print, e.g. a strategy not stored yet). Then:
+// The caller has written and opened `rows` (or left it closed when there is nothing to print,
+// e.g. a strategy not stored yet). Then:
 //  - preview == false (Print): the print dialog is shown first; cancelling it prints nothing.
-//    Otherwise the report goes straight to the chosen printer when SendToPrinter is on, and
+//    Otherwise the report goes straight to the chosen printer when "send to printer" is on, and
 //    to the modal preview when it is off.
 //  - preview == true (Preview): the modal preview, without a print dialog.
-// With Strategyquery closed, Print shows the dialog and prints nothing, and Preview shows
-// nothing. The title suffix stays empty. Strategyquery is closed and unprepared afterwards in
-// every case, also when printing fails (the failure is thrown as engine::Error for the default
-// error handler; the do-not-print refusal is the caller's, before calling this).
-void PrintStrategyReport(bool preview, QWidget* parent);
+// With `rows` closed, Print shows the dialog and prints nothing, and Preview shows nothing. The
+// title suffix stays empty. `rows` is closed and unprepared afterwards in every case, also when
+// printing fails (the failure is thrown as engine::Error for the default error handler; the
+// do-not-print refusal is the caller's, before calling this).
+void PrintStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent);
 
 // For screens that show the print dialog before writing their query: runs one report over the
-// open Strategyquery with a title suffix, to `printer` when given and to the modal preview
-// otherwise, then closes and unprepares Strategyquery (also on failure).
-void RunStrategyReport(QPrinter* printer, const QString& titleSuffix, QWidget* parent);
+// open `rows` with a title suffix, to `printer` when given and to the modal preview otherwise,
+// then closes and unprepares `rows` (also on failure).
+void RunStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
+                       QWidget* parent);
 
-// For the report screens: builds their selection into Strategyquery with `build`, then runs the
-// report over it as RunStrategyReport does. A selection that fails to build leaves the query
-// closed and unprepared, like a report that fails.
-void RunStrategySelection(const std::function<void()>& build, QPrinter* printer, const QString& titleSuffix,
-                          QWidget* parent);
+// For the report screens: builds their selection into `rows` with `build`, then runs the report
+// over it as RunStrategyReport does. A selection that fails to build leaves the query closed and
+// unprepared, like a report that fails.
+void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+                          QPrinter* printer, const QString& titleSuffix, QWidget* parent);
 
 // Closes and clears a strategy query and writes the lines its selections share: the strategy with
 // its goal, owner and goal type, ending in "And" for the caller's own conditions.

@@ -47,7 +47,7 @@ protected:
         me = addUser("me", "", "Mary Me", staff);
         other = addUser("other", "", "Otto Other", staff);
         goal = addGoal("Grow", 2024, 1, QVariant(), me);
-        ASSERT_TRUE(CheckUser("me", "", false));
+        ASSERT_TRUE(Logon(*dm, "me", "", false));
     }
     int strategy(int user, QVariant deliverable, QVariant measurement) {
         return insertRow(dm->StrategyTable, {{"GoalID", goal},
@@ -86,8 +86,6 @@ TEST_P(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
                                                 CR + "2#. Second" + CR + CR + "3#. " + CR +
                                                 "Compleation Date: 04/01/2024" + CR);
     EXPECT_EQ(BuildMeasurementText(*dm, bare), "");
-    EXPECT_FALSE(dm->MeasureQuery.isOpen());
-    EXPECT_FALSE(dm->MeasureQuery.prepared());
 
     std::vector<int> seen;
     ConvertToSingleMeasure(*dm, [&](int r) { seen.push_back(r); });
@@ -134,8 +132,6 @@ TEST_P(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
         EXPECT_EQ(dm->StrategyTable.field("Deliverable").asString(), expected[s].second) << s;
     }
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
-    EXPECT_FALSE(dm->MeasureQuery.isOpen());
-    EXPECT_FALSE(dm->MeasureQuery.uniDirectional()) << "the shared query is left as others expect it";
 }
 
 TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
@@ -163,19 +159,17 @@ TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     EXPECT_EQ(q.field("StrategyID").asInteger(), b);
     EXPECT_EQ(q.field("Deliverable").asString(), "");
     EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
 }
 
 TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     strategy(me, "D", "M");
     strategy(other, "D2", "M2");
-    dm->SelectedUserNumber = me;
-    dm->CurrentGoalID = goal;
+    dm->setStrategySelection({goal, me});
     dm->StrategyTable.setFiltered(true); // the strategies screen leaves it on
     ASSERT_EQ(dm->StrategyTable.recordCount(), 1);
     setMultiple(false);
     {
-        SystemSettingsDialog form;
+        SystemSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "System Settings");
         EXPECT_EQ(form.Label7->text(), "2") << "every strategy of every user";
         EXPECT_EQ(form.Label5->text(), "0");
@@ -199,7 +193,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
 
     // Converting to multiple again names the items it would replace; No keeps them.
     {
-        SystemSettingsDialog form;
+        SystemSettingsDialog form(*dm);
         form.DBCheckBox5->click();
         dialogs.answers = {controls::Answer::No};
         form.BitBtn4->click();
@@ -224,7 +218,7 @@ TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     dm->SettingsTable.edit();
     dm->SettingsTable.field("MultipulMeasure").clear();
     dm->SettingsTable.post();
-    SystemSettingsDialog form;
+    SystemSettingsDialog form(*dm);
     form.BitBtn4->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
@@ -249,7 +243,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(false);
-    SystemSettingsDialog form;
+    SystemSettingsDialog form(*dm);
     form.BitBtn4->click();
     EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << "no strategy was rewritten";

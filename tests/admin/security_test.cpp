@@ -39,9 +39,9 @@ protected:
 VARDIMO_ON_BOTH_STORES(SecurityScreen);
 
 TEST_P(SecurityScreen, OtherProfilesOnlyView) {
-    ASSERT_TRUE(CheckUser("viewer", "", false));
+    ASSERT_TRUE(Logon(*dm, "viewer", "", false));
     dm->SecurityTable.setFiltered(true); // left on by the user setup screen of somebody
-    SecurityWindow form;
+    SecurityWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Security");
     EXPECT_EQ(dm->SecurityTable.recordCount(), 2) << "profile 0 is listed here too";
     const std::vector<bool> allOff(16, false);
@@ -54,8 +54,8 @@ TEST_P(SecurityScreen, OtherProfilesOnlyView) {
 }
 
 TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", false));
-    SecurityWindow form;
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", false));
+    SecurityWindow form(*dm);
     ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
     std::vector<bool> onlyInsert(16, false);
     onlyInsert[2] = true;
@@ -80,8 +80,8 @@ TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
 }
 
 TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", false));
-    SecurityWindow form;
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", false));
+    SecurityWindow form(*dm);
     ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
     form.InsertBtn->click();
     EXPECT_FALSE(dm->SecurityTable.isEditing()) << "stored at once";

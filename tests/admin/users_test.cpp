@@ -54,15 +54,15 @@ protected:
 VARDIMO_ON_BOTH_STORES(UserSettingsWindow);
 
 TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
-    ASSERT_TRUE(CheckUser("mary", "old", true));
+    ASSERT_TRUE(Logon(*dm, "mary", "old", true));
     {
-        UserSettingsDialog form;
+        UserSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_EQ(form.Label3->text(), "MARY");
         EXPECT_EQ(form.Label4->text(), "Mary Me");
         EXPECT_EQ(form.Label11->text(), "Staff");
         EXPECT_EQ(form.Label12->text(), "(Case Sensitive)");
-        EXPECT_EQ(dm->UserIdFilter, "MARY");
+        EXPECT_EQ(dm->userIdFilter(), "MARY");
         EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1) << "only his own record";
 
         form.Password->setText("Abc");
@@ -82,13 +82,13 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
     EXPECT_EQ(storedPassword(*dm, me), "Abc");
     EXPECT_EQ(storedPassword(*dm, other), "his");
     EXPECT_FALSE(dm->UserSettingsTable.filtered()) << "the filter lives only while the window is open";
-    EXPECT_TRUE(dm->UserIdFilter.isEmpty());
+    EXPECT_TRUE(dm->userIdFilter().isEmpty());
 }
 
 TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
-    ASSERT_TRUE(CheckUser("mary", "old", true));
+    ASSERT_TRUE(Logon(*dm, "mary", "old", true));
     {
-        UserSettingsDialog form;
+        UserSettingsDialog form(*dm);
         form.VerifyPassword->setText("ignored");
         form.BitBtn2->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -96,7 +96,7 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
     {
-        UserSettingsDialog form;
+        UserSettingsDialog form(*dm);
         form.Password->setText("new");
         form.VerifyPassword->setText("new");
         form.BitBtn1->click();
@@ -105,10 +105,10 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
 }
 
 TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
-    ASSERT_TRUE(CheckUser("mary", "old", true));
+    ASSERT_TRUE(Logon(*dm, "mary", "old", true));
     const auto focused = [] { return QApplication::focusWidget(); };
     {
-        UserSettingsDialog form;
+        UserSettingsDialog form(*dm);
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -125,7 +125,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
 
     // Enter in the first box is OK as well; the tab order runs on to OK, then Cancel.
-    UserSettingsDialog form;
+    UserSettingsDialog form(*dm);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -152,11 +152,11 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
 
 TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
     // The maintenance account: profile 0 without a user record.
-    LoginData.UserNumber = -1;
-    LoginData.SecurityID = 0;
-    LoadSecurityProfile(0);
+    dm->user().number = -1;
+    dm->user().profileId = 0;
+    dm->user().rights = ReadProfile(*dm, 0);
     {
-        UserSettingsDialog form;
+        UserSettingsDialog form(*dm);
         EXPECT_FALSE(form.Password->isEnabled());
         EXPECT_FALSE(form.VerifyPassword->isEnabled());
         EXPECT_FALSE(form.NoRecordLabel->isHidden());
@@ -187,7 +187,7 @@ protected:
         session->setUserName("here-admin-test");
         session->addStandardAlias("Goal", store.location(), "Paradox");
         dm = std::make_unique<DataModule>(*session);
-        ASSERT_TRUE(dm->DataModuleCreate());
+        ASSERT_NO_THROW(dm->open());
     }
     int staff = 0;
 };
@@ -199,7 +199,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     Peer user(store.location(), "jsmith");
     Peer stranger(store.location(), "visitor-admin-test");
     Peer empty(store.location(), "NAMELESS");
-    LoggedInUsersWindow form;
+    LoggedInUsersWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Logged In Users");
     EXPECT_TRUE(form.UserList->isReadOnly());
     const QStringList lines = form.UserList->toPlainText().split('\n');
@@ -208,7 +208,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     EXPECT_TRUE(lines.contains("User name: NAMELESS"))
         << "a user without a full name keeps the engine's line";
     EXPECT_TRUE(lines.contains("User name: here-admin-test"));
-    EXPECT_EQ(LoginData.UserNumber, 0) << "the current user's record is not touched";
+    EXPECT_EQ(dm->user().number, 0) << "the current user's record is not touched";
 
     // Built once: a workstation that leaves is still listed until the window opens again.
     stranger.kill();
@@ -216,7 +216,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     if (onServer()) {
         ASSERT_TRUE(eventually([&] { return !dm->GoalDatabase.sessions().contains("visitor-admin-test"); }));
     }
-    LoggedInUsersWindow again;
+    LoggedInUsersWindow again(*dm);
     EXPECT_FALSE(again.UserList->toPlainText().contains("visitor-admin-test"));
 }
 
@@ -246,9 +246,9 @@ protected:
 VARDIMO_ON_BOTH_STORES(UserSetupScreen);
 
 TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers) {
-    ASSERT_TRUE(CheckUser("admin", "a", true));
+    ASSERT_TRUE(Logon(*dm, "admin", "a", true));
     {
-        UserSetupWindow form;
+        UserSetupWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_TRUE(dm->UserSettingsTable.filtered());
         QStringList ids;
@@ -267,15 +267,15 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
     EXPECT_FALSE(dm->SecurityTable.filtered());
     EXPECT_TRUE(dm->AccessListTable.filtered()) << "the access list filter stays on";
 
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    UserSetupWindow form;
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    UserSetupWindow form(*dm);
     EXPECT_EQ(dm->UserSettingsTable.recordCount(), 6);
     EXPECT_EQ(form.DBLookupComboBox1->count(), 3);
 }
 
 TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    UserSetupWindow form;
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
     EXPECT_TRUE(form.DBEdit1->isEnabled()) << "the same word in lower case is an ordinary user";
     EXPECT_TRUE(form.DeleteB->isEnabled());
@@ -291,8 +291,8 @@ TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
 }
 
 TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    UserSetupWindow form;
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    UserSetupWindow form(*dm);
     form.InsertB->click();
     dm->UserSettingsTable.field("UserID").setValue("BOB");
     dm->UserSettingsTable.field("UserName").setValue("Another Bob");
@@ -318,7 +318,7 @@ TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
 }
 
 TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAccessRows) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     const int goal = addGoal("For Bob", 2024, 1, bob, carol);
     const int ownedGoal = addGoal("Bob's own", 2024, 1, carol, bob);
     auto strategy = [&](int user) {
@@ -332,7 +332,7 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
     addAccess(admin, bob, false);
     addAccess(carol, admin, true);
 
-    UserSetupWindow form;
+    UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
     dialogs.answers = {controls::Answer::No};
     form.DeleteB->click();
@@ -352,12 +352,12 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
 }
 
 TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     const int goal = addGoal("For Bob", 2024, 1, bob, carol);
     const int s = insertRow(dm->StrategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
     insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
     addAccess(carol, bob, false);
-    UserSetupWindow form;
+    UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
     // Another workstation is changing Bob's row: his row cannot be removed.
     Peer peer(store.location());
@@ -372,13 +372,13 @@ TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
 }
 
 TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     addAccess(bob, carol, true);
     addAccess(bob, admin, false);
     addAccess(carol, bob, false);
-    UserSetupWindow form;
+    UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
-    EXPECT_EQ(dm->AccessListOwner, bob);
+    EXPECT_EQ(dm->accessListOwner(), bob);
     EXPECT_EQ(dm->AccessListTable.recordCount(), 2);
     // As the person does it: a click on Carol's row in the grid.
     int carolRow = -1;
@@ -386,14 +386,14 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
         if (dm->UserSettingsTable.valueAt(r, "UserNumber").toInt() == carol) carolRow = r;
     form.DBGrid1->selectRow(carolRow);
     EXPECT_EQ(dm->UserSettingsTable.field("UserNumber").asInt(), carol);
-    EXPECT_EQ(dm->AccessListOwner, carol);
+    EXPECT_EQ(dm->accessListOwner(), carol);
     ASSERT_EQ(dm->AccessListTable.recordCount(), 1);
     EXPECT_EQ(form.DBGrid2->model()->index(0, 0).data().toString(), "Bob Builder");
 }
 
 TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
-    UserSetupWindow form;
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    UserSetupWindow form(*dm);
     form.InsertB->click();
     form.DBEdit1->setFocus();
     QTest::keyClicks(form.DBEdit1, "dave");
@@ -428,11 +428,11 @@ TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
 }
 
 TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenOpens) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     const int sales = dm->DepartmentTable.field("DepartmentID").asInt();
     QStringList profiles;
     {
-        UserSetupWindow form;
+        UserSetupWindow form(*dm);
         ASSERT_EQ(entries(form.DBLookupComboBox2), QStringList({"Sales"}));
         profiles = entries(form.DBLookupComboBox1);
         ASSERT_TRUE(profiles.contains("Staff"));
@@ -443,15 +443,15 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     ASSERT_EQ(peer.send(QString("delete Department.db DepartmentID %1").arg(sales)), "ok");
     ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
-    UserSetupWindow form;
+    UserSetupWindow form(*dm);
     EXPECT_EQ(entries(form.DBLookupComboBox2), QStringList({"Finance"})) << "no deleted department offered";
     EXPECT_EQ(entries(form.DBLookupComboBox1), profiles + QStringList({"Auditors"}));
 }
 
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
-    ASSERT_TRUE(CheckUser("Supervisor", "", true));
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     {
-        UserSetupWindow form;
+        UserSetupWindow form(*dm);
         ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
         dm->UserSettingsTable.edit();
         dm->UserSettingsTable.field("UserPassword").setValue("unsaved");

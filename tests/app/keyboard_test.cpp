@@ -136,7 +136,7 @@ protected:
                                    "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                    "CanAddGlobalGoals", "CanModifyAllGoals"});
         chief = addUser("chief", "", "Carl Chief", boss);
-        ASSERT_TRUE(CheckUser("chief", "", false));
+        ASSERT_TRUE(Logon(*dm, "chief", "", false));
         goal = addGoal("Cut waste in production", year, type, {}, chief);
         strategy = addStrategy(goal, chief, 1,
                                {{"StrategyDescription", "Alpha line\nBeta line"}, {"Deliverable", "Report"}});
@@ -195,7 +195,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Keyboard);
 
 TEST_P(Keyboard, GoalsScreen) {
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     show(form);
     ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
     checkTabOrder(form);
@@ -205,7 +205,7 @@ TEST_P(Keyboard, GoalsScreen) {
 }
 
 TEST_P(Keyboard, StrategyListAndEditor) {
-    StrategyListWindow list;
+    StrategyListWindow list(*dm);
     show(list);
     checkTabOrder(list);
     ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
@@ -230,7 +230,7 @@ TEST_P(Keyboard, StrategyListAndEditor) {
 TEST_P(Keyboard, MeasurementItems) {
     addMeasure(strategy, 1, {{"Deliverable", "First item"}, {"Measurement", "Counted"}});
     ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy));
-    MeasurementsWindow form;
+    MeasurementsWindow form(*dm);
     show(form);
     checkTabOrder(form);
     checkTyping(form.DBMemo1, [&] { form.SaveBtn->click(); });
@@ -239,35 +239,35 @@ TEST_P(Keyboard, MeasurementItems) {
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
     {
-        GoalTypesWindow form;
+        GoalTypesWindow form(*dm);
         show(form);
         checkTabOrder(form);
         checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
     }
     insertRow(dm->DepartmentTable, {{"Description", "Sales office"}});
     {
-        DepartmentsWindow form;
+        DepartmentsWindow form(*dm);
         show(form);
         checkTabOrder(form);
         checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
     }
-    ASSERT_TRUE(CheckUser("Supervisor", "", false)); // only the top profile changes profiles
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", false)); // only the top profile changes profiles
     {
-        SecurityWindow form;
+        SecurityWindow form(*dm);
         show(form);
         ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", boss));
         checkTabOrder(form);
         checkTyping(form.DBEdit1, [&] { form.SaveBtn->click(); });
     }
     {
-        UserSetupWindow form;
+        UserSetupWindow form(*dm);
         show(form);
         ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
         checkTyping(form.DBEdit3, [&] { form.SaveB->click(); });
     }
     {
-        SystemSettingsDialog form;
+        SystemSettingsDialog form(*dm);
         show(form);
         checkTabOrder(form);
     }

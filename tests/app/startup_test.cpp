@@ -5,7 +5,7 @@
 #include "ServerAdmin.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
-#include "app/Vardimo.h"
+#include "app/Program.h"
 #include "app/Windows.h"
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
@@ -48,7 +48,6 @@ class StartupFixture : public ::testing::TestWithParam<testing_support::Store> {
 protected:
     virtual testing_support::Store storeUnderTest() const { return GetParam(); }
     void SetUp() override {
-        ResetCurrentUser();
         previous = QDir::currentPath();
         sys::overrideNetworkPresent(0);
         sys::overrideNetworkUserName({});
@@ -59,7 +58,6 @@ protected:
         sys::overrideNetworkPresent(-1);
         qunsetenv("NWUSERNAME");
         QFile::remove(iniPath());
-        ResetCurrentUser();
         // Back to the program's own default, the working folder.
         engine::Session::instance().addStandardAlias("Goal", ".", "Paradox");
     }
@@ -84,7 +82,7 @@ protected:
         engine::Session s;
         s.addStandardAlias("Goal", location_, "Paradox");
         DataModule module(s);
-        ASSERT_TRUE(module.DataModuleCreate());
+        ASSERT_NO_THROW(module.open());
         fill(module);
     }
     // Runs the program; the hook sees the main window while the loop would run.
@@ -92,10 +90,12 @@ protected:
             std::function<std::optional<int>()> version = {}) {
         StartupHooks hooks;
         hooks.engineVersion = std::move(version);
-        hooks.runLoop = [&] {
+        hooks.runLoop = [&](Program& p) {
+            program = &p;
             ranLoop = true;
-            mainShown = MainForm && MainForm->isVisible();
+            mainShown = p.mainWindow() && p.mainWindow()->isVisible();
             if (whileRunning) whileRunning();
+            program = nullptr;
             return 0;
         };
         return ProgramBody(args, hooks);
@@ -104,9 +104,10 @@ protected:
         dialogs.onModal = [this, id, pw](QDialog& d) {
             if (d.windowTitle() == "Logon") {
                 ++logonShown;
-                LogonForm->Edit1->setText(id);
-                LogonForm->Edit2->setText(pw);
-                LogonForm->BitBtn1Click();
+                auto& logon = dynamic_cast<LogonWindow&>(d);
+                logon.Edit1->setText(id);
+                logon.Edit2->setText(pw);
+                logon.BitBtn1Click();
             }
             return d.result();
         };
@@ -122,6 +123,10 @@ protected:
     bool ranLoop = false;
     bool mainShown = false;
     int logonShown = 0;
+    // The program while its loop runs.
+    Program* program = nullptr;
+    MainWindow& mainWindow() { return *program->mainWindow(); }
+    CurrentUser& user() { return program->data().user(); }
 };
 
 // The program with a database of either store.
@@ -134,10 +139,10 @@ TEST_P(StartupWithDatabase, AFreshDatabaseStartsStraightIntoTheMainWindow) {
     makeDatabase();
     QStringList enabled;
     const int status = run({"vardimo"}, [&] {
-        enabled = enabledItems(*MainForm);
-        EXPECT_EQ(MainForm->windowTitle(), "Vardimo");
-        EXPECT_EQ(LoginData.UserId, "SUPERVISOR");
-        EXPECT_EQ(LoginData.SecurityID, 0);
+        enabled = enabledItems(mainWindow());
+        EXPECT_EQ(mainWindow().windowTitle(), "Vardimo");
+        EXPECT_EQ(user().id, "SUPERVISOR");
+        EXPECT_EQ(user().profileId, 0);
     });
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(ranLoop);
@@ -146,7 +151,8 @@ TEST_P(StartupWithDatabase, AFreshDatabaseStartsStraightIntoTheMainWindow) {
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(enabled.size(), 14) << "profile 0 has every right; only the help item is off";
     EXPECT_FALSE(enabled.contains("&Prodcut Help"));
-    EXPECT_EQ(MainForm, nullptr) << "the windows are gone when the program ends";
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<MainWindow*>(w), nullptr) << "the windows are gone when the program ends";
 }
 
 TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
@@ -160,7 +166,8 @@ TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
                   "This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed");
         EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
         EXPECT_FALSE(ranLoop);
-        EXPECT_EQ(ProgramDataForm, nullptr) << "no window and no database";
+        for (QWidget* w : QApplication::topLevelWidgets())
+            EXPECT_EQ(qobject_cast<MainWindow*>(w), nullptr) << "no window and no database";
     }
     for (int v : {500, 510}) {
         ranLoop = false;
@@ -185,34 +192,36 @@ TEST_P(StartupWithDatabase, AMissingTableEndsTheProgramBeforeLogon) {
 }
 
 TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
-    EXPECT_TRUE(SplashWanted({"vardimo"}));
-    EXPECT_FALSE(SplashWanted({"vardimo", "-S"}));
-    EXPECT_FALSE(SplashWanted({"vardimo", "x", "-s"}));
-    EXPECT_FALSE(SplashWanted({"vardimo", "/s", "y"}));
-    EXPECT_TRUE(SplashWanted({"vardimo", "-SS"}));
-    ShowSplash = false;
-    OpenSplash(3);
-    EXPECT_EQ(SplashForm, nullptr);
-    ShowSplash = true;
-    OpenSplash(3);
-    ASSERT_NE(SplashForm, nullptr);
-    EXPECT_EQ(SplashForm->Gauge1->maximum(), 3);
-    StepSplash();
-    EXPECT_EQ(SplashForm->Gauge1->value(), 1);
-    EXPECT_EQ(SplashForm->Label1->text(), "Loading....");
-    EXPECT_EQ(SplashForm->Version->text(), "Version 1.1");
-    EXPECT_LE(QFontMetrics(SplashForm->ProductName->font()).horizontalAdvance("Vardimo"), 273);
-    CloseSplash();
-    EXPECT_EQ(SplashForm, nullptr);
+    EXPECT_TRUE(Splash::wanted({"vardimo"}));
+    EXPECT_FALSE(Splash::wanted({"vardimo", "-S"}));
+    EXPECT_FALSE(Splash::wanted({"vardimo", "x", "-s"}));
+    EXPECT_FALSE(Splash::wanted({"vardimo", "/s", "y"}));
+    EXPECT_TRUE(Splash::wanted({"vardimo", "-SS"}));
+    Splash none(false);
+    none.open(3);
+    EXPECT_EQ(none.window(), nullptr);
+    Splash splash(true);
+    splash.open(3);
+    SplashWindow* shown = splash.window();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->Gauge1->maximum(), 3);
+    splash.step();
+    EXPECT_EQ(shown->Gauge1->value(), 1);
+    EXPECT_EQ(shown->Label1->text(), "Loading....");
+    EXPECT_EQ(shown->Version->text(), "Version 1.1");
+    EXPECT_LE(QFontMetrics(shown->ProductName->font()).horizontalAdvance("Vardimo"), 273);
+    splash.close();
+    EXPECT_EQ(splash.window(), nullptr);
     AboutDialog about;
     EXPECT_EQ(about.ProductName->text(), "Vardimo");
     EXPECT_LE(QFontMetrics(about.ProductName->font()).horizontalAdvance("Vardimo"), 273);
 }
 
 TEST_F(Startup, EachRightEnablesItsMenuItems) {
-    MainWindow form;
+    DataModule data;
+    MainWindow form(data);
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
-    SecurityData = TSecurityData();
+    data.user().rights = ProfileRights();
     form.ApplyRights();
     EXPECT_EQ(enabledItems(form), always) << "a profile with no right";
     const QMap<QString, QStringList> expected{{"Supervisor", {"Se&curity"}},
@@ -229,8 +238,8 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
                                               {"CanAddGlobalGoals", {}},
                                               {"CanModifyAllGoals", {}}};
     for (const SecurityRight& r : SecurityRights()) {
-        SecurityData = TSecurityData();
-        SecurityData.*(r.member) = true;
+        data.user().rights = ProfileRights();
+        data.user().rights.*(r.member) = true;
         form.ApplyRights();
         QStringList extra = enabledItems(form);
         for (const QString& a : always)
@@ -252,7 +261,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
         before[f] = file.readAll();
     }
     dialogs.answers = {controls::Answer::No};
-    run({"vardimo"}, [] { MainForm->PackDatabase1->trigger(); });
+    run({"vardimo"}, [this] { mainWindow().PackDatabase1->trigger(); });
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to Pack The Database?");
     EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
@@ -264,9 +273,9 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
     // Yes packs, and the main window still works afterwards.
     dialogs.messages.clear();
     dialogs.answers = {controls::Answer::Yes};
-    run({"vardimo"}, [] {
-        MainForm->PackDatabase1->trigger();
-        EXPECT_TRUE(ProgramDataForm->GoalsTable.isOpen());
+    run({"vardimo"}, [this] {
+        mainWindow().PackDatabase1->trigger();
+        EXPECT_TRUE(program->data().GoalsTable.isOpen());
     });
     EXPECT_EQ(dialogs.messages.size(), 1u) << "no error";
 }
@@ -289,7 +298,7 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     });
     answerLogon("jsmith", "Smith");
     QStringList enabled;
-    EXPECT_EQ(run({"vardimo"}, [&] { enabled = enabledItems(*MainForm); }), 0);
+    EXPECT_EQ(run({"vardimo"}, [&] { enabled = enabledItems(mainWindow()); }), 0);
     EXPECT_EQ(logonShown, 1);
     EXPECT_TRUE(ranLoop);
     EXPECT_TRUE(enabled.contains("&Goals"));
@@ -365,7 +374,7 @@ TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     for (const QString& v : nasty) {
         QString who;
         answerLogon(v, v + "pw");
-        EXPECT_EQ(run({"vardimo"}, [&] { who = LoginData.UserName; }), 0) << v.toStdString();
+        EXPECT_EQ(run({"vardimo"}, [&] { who = user().name; }), 0) << v.toStdString();
         EXPECT_EQ(who, "Owner of " + v);
         ranLoop = false;
         answerLogon(v, "x\" Or \"1\"=\"1");
@@ -399,19 +408,19 @@ TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
         ini.setValue("Maintenance/Password", "m41nt");
     }
     ranLoop = false;
-    TLoginData who;
-    TSecurityData rights;
+    CurrentUser who;
+    ProfileRights rights;
     EXPECT_EQ(run({"vardimo"},
                   [&] {
-                      who = LoginData;
-                      rights = SecurityData;
+                      who = user();
+                      rights = user().rights;
                   }),
               0);
     EXPECT_TRUE(ranLoop) << "disabled logins do not stop the maintenance account";
-    EXPECT_EQ(who.UserNumber, -1);
-    EXPECT_TRUE(who.UserName.isEmpty());
-    EXPECT_EQ(rights.SecurityID, 0);
-    EXPECT_TRUE(rights.CanPackDatabase);
+    EXPECT_EQ(who.number, -1);
+    EXPECT_TRUE(who.name.isEmpty());
+    EXPECT_EQ(rights.profileId, 0);
+    EXPECT_TRUE(rights.canPackDatabase);
     ranLoop = false;
     answerLogon("Maint", "m41nt");
     EXPECT_NE(run(), 0) << "the pair is compared exactly";
@@ -507,19 +516,20 @@ TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
         ranLoop = false;
         answerLogon(user.id, user.password);
         QStringList enabled;
-        EXPECT_EQ(run({"vardimo"}, [&] { enabled = enabledItems(*MainForm); }), 0) << user.id;
+        EXPECT_EQ(run({"vardimo"}, [&] { enabled = enabledItems(mainWindow()); }), 0) << user.id;
         EXPECT_TRUE(ranLoop) << user.id;
         EXPECT_EQ(enabled, user.items) << user.id;
     }
 }
 
 TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
-    LogonWindow logon;
+    DataModule data;
+    LogonWindow logon(data);
     logon.show();
     logon.layout()->activate();
     EXPECT_EQ(logon.minimumSize(), logon.maximumSize()) << "a single border: not resizable";
 
-    MainWindow form;
+    MainWindow form(data);
     form.show();
     const QList<QLabel*> labels = form.StatusBar1->findChildren<QLabel*>();
     auto notice = [&] {
@@ -536,8 +546,9 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
 }
 
 TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
-    MainWindow form;
-    SecurityData.CanAddStrategy = true;
+    DataModule data;
+    MainWindow form(data);
+    data.user().rights.canAddStrategies = true;
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -555,9 +566,10 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
 }
 
 TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
-    MainWindow form;
-    SecurityData = TSecurityData();
-    SecurityData.CanAddUser = true;
+    DataModule data;
+    MainWindow form(data);
+    data.user().rights = ProfileRights();
+    data.user().rights.canAddUsers = true;
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -577,7 +589,7 @@ TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
     QTest::keyClick(&form, Qt::Key_Escape);
 
     // Without the right to set up users, E is Exit's alone.
-    SecurityData.CanAddUser = false;
+    data.user().rights.canAddUsers = false;
     form.ApplyRights();
     QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
     popup = QApplication::activePopupWidget();

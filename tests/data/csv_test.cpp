@@ -94,8 +94,7 @@ TEST_P(CsvExport, DataSetExportFollowsTheFilterAndKeepsThePosition) {
     addGoal("B", 2026, 1, {}, 1);
     addGoal("A", 2026, 1, {}, 1);
     addGoal("C", 2024, 1, {}, 1);
-    dm->GoalYearFilter = "2026";
-    dm->GoalTypeFilter = -1;
+    dm->setGoalFilter({.year = 2026});
     dm->GoalsTable.setFiltered(true);
     dm->GoalsTable.last();
     QBuffer buf;

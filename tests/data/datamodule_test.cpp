@@ -15,25 +15,23 @@ using testing_support::DataFixture;
 class DataModuleRules : public DataFixture {};
 VARDIMO_ON_BOTH_STORES(DataModuleRules);
 
-TEST_P(DataModuleRules, OpensEveryTableWithItsOrderAndCarriesTheGoalsQuery) {
+TEST_P(DataModuleRules, OpensEveryTableWithItsOrder) {
     for (engine::Table* t : dm->tablesInOpenOrder())
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
-    EXPECT_EQ(dm->GoalsQuery.text(), "Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
-                                     "Where G.GoalTypeID = T.GoalTypeID");
-    EXPECT_EQ(dm->UserTable2.tableName(), "User.DB");
+    EXPECT_EQ(dm->VisibleUsersTable.tableName(), "User.DB");
     EXPECT_EQ(dm->MeasureTable.indexName(), "MNumber");
-    EXPECT_EQ(dm->UserSource2.dataSet(), &dm->UserTable2);
+    EXPECT_EQ(dm->VisibleUsersSource.dataSet(), &dm->VisibleUsersTable);
     EXPECT_EQ(dm->StrategySource.dataSet(), &dm->StrategyTable);
-    EXPECT_EQ(dm->SelectedUserNumber, 0);
-    EXPECT_TRUE(dm->GoalYearFilter.isEmpty());
-    EXPECT_FALSE(dm->GoalOwnerFilter);
+    EXPECT_EQ(dm->strategySelection().user, 0);
+    EXPECT_FALSE(dm->goalFilter().year);
+    EXPECT_FALSE(dm->goalFilter().ownOnly);
     // The built-in account of a new database.
     EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1);
     EXPECT_EQ(dm->UserSettingsTable.field("UserID").asString(), "Supervisor");
     EXPECT_EQ(dm->SettingsTable.recordCount(), 1);
 }
 
-TEST_P(DataModuleRules, AMissingTableStopsCreationWithAnErrorBox) {
+TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
     dm.reset();
     if (onServer())
         ASSERT_TRUE(store.server()->run("DROP TABLE department"));
@@ -42,11 +40,15 @@ TEST_P(DataModuleRules, AMissingTableStopsCreationWithAnErrorBox) {
     session = std::make_unique<engine::Session>();
     session->addStandardAlias("Goal", store.location(), "Paradox");
     DataModule module(*session);
-    EXPECT_FALSE(module.DataModuleCreate());
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
-    EXPECT_EQ(dialogs.messages[0].icon, controls::Icon::Stop);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("Department.db"));
+    QString error;
+    try {
+        module.open();
+    } catch (const engine::Error& e) {
+        error = e.message();
+    }
+    EXPECT_TRUE(error.contains("Department.db")) << error.toStdString();
+    EXPECT_TRUE(dialogs.messages.empty()) << "the caller reports it";
+    EXPECT_FALSE(module.isOpen());
     EXPECT_TRUE(module.StrategyTable.isOpen()) << "tables before the missing one were opened";
     EXPECT_FALSE(module.GoalTypeTable.isOpen()) << "no further table is opened";
     EXPECT_FALSE(module.MeasureTable.isOpen());
@@ -60,38 +62,33 @@ TEST_P(DataModuleRules, AMissingTableStopsCreationWithAnErrorBox) {
 TEST_P(DataModuleRules, CheckUserFillsTheRecordsFromTheMatchedUser) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
-    EXPECT_FALSE(CheckUser("jsmith", "secret", true)) << "the password is compared exactly";
-    EXPECT_EQ(LoginData.UserNumber, -1);
-    EXPECT_EQ(LoginData.SecurityID, -1);
-    EXPECT_EQ(dm->UserSettingsQuery.text(), "Select * From \"User.db\"\nWhere UserPassword = \"secret\"");
-    EXPECT_FALSE(dm->UserSettingsQuery.isOpen());
+    EXPECT_FALSE(Logon(*dm, "jsmith", "secret", true)) << "the password is compared exactly";
+    EXPECT_EQ(dm->user().number, 0) << "nobody is logged on";
 
-    ASSERT_TRUE(CheckUser("jsmith", "Secret", true));
-    EXPECT_EQ(LoginData.UserId, "JSMITH");
-    EXPECT_EQ(LoginData.UserNumber, smith);
-    EXPECT_EQ(LoginData.UserName, "John Smith");
-    EXPECT_EQ(SecurityData.SecurityID, staff);
-    EXPECT_EQ(SecurityData.Description, "Staff");
-    EXPECT_TRUE(SecurityData.CanAddGoals);
-    EXPECT_TRUE(SecurityData.CanAddStrategy);
-    EXPECT_FALSE(SecurityData.Supervisor);
-    EXPECT_EQ(dm->SecurityQuery.text(),
-              QString("Select * From \"Security.db\" Where SecurityID = \"%1\"").arg(staff));
-    EXPECT_EQ(dm->VisibleUserSet, QString("(%1)").arg(smith));
+    ASSERT_TRUE(Logon(*dm, "jsmith", "Secret", true));
+    EXPECT_EQ(dm->user().id, "JSMITH");
+    EXPECT_EQ(dm->user().number, smith);
+    EXPECT_EQ(dm->user().name, "John Smith");
+    EXPECT_EQ(dm->user().rights.profileId, staff);
+    EXPECT_EQ(dm->user().rights.description, "Staff");
+    EXPECT_TRUE(dm->user().rights.canAddGoals);
+    EXPECT_TRUE(dm->user().rights.canAddStrategies);
+    EXPECT_FALSE(dm->user().rights.supervisor);
+    EXPECT_EQ(dm->user().visibleUsers(), QList<int>({smith}));
 
-    // After a failed lookup the rights of the last success remain.
-    EXPECT_FALSE(CheckUser("nobody", "", false));
-    EXPECT_EQ(LoginData.UserNumber, -1);
-    EXPECT_EQ(LoginData.UserId, "JSMITH");
-    EXPECT_EQ(SecurityData.Description, "Staff");
+    // After a failed lookup the user and rights of the last success remain.
+    EXPECT_FALSE(Logon(*dm, "nobody", "", false));
+    EXPECT_EQ(dm->user().number, smith);
+    EXPECT_EQ(dm->user().id, "JSMITH");
+    EXPECT_EQ(dm->user().rights.description, "Staff");
 
     // A user whose profile does not exist: logged on, "Undefined", every right false.
     addUser("ghost", "", "Ghost", 77);
-    ASSERT_TRUE(CheckUser("GHOST", "", false));
-    EXPECT_EQ(SecurityData.SecurityID, 77);
-    EXPECT_EQ(SecurityData.Description, "Undefined");
-    EXPECT_FALSE(SecurityData.CanAddGoals);
-    EXPECT_FALSE(SecurityData.Supervisor);
+    ASSERT_TRUE(Logon(*dm, "GHOST", "", false));
+    EXPECT_EQ(dm->user().rights.profileId, 77);
+    EXPECT_EQ(dm->user().rights.description, "Undefined");
+    EXPECT_FALSE(dm->user().rights.canAddGoals);
+    EXPECT_FALSE(dm->user().rights.supervisor);
 }
 
 TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
@@ -100,36 +97,34 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     for (const char* f : {"DisableLogin", "AutoLogon", "NoGoalYear", "SendToPrinter", "MultipulMeasure"})
         s.field(f).clear();
     s.post();
-    SystemSettings.NoGoalYear = true;
-    LoadSystemSettings();
-    EXPECT_TRUE(SystemSettings.SendToPrinter) << "an empty SendToPrinter means the printer";
-    EXPECT_FALSE(SystemSettings.DisableLogin);
-    EXPECT_TRUE(SystemSettings.NoGoalYear) << "NoGoalYear keeps its value when the field is empty";
+    dm->user().settings.noGoalYear = true;
+    dm->user().settings = ReadSystemSettings(*dm);
+    EXPECT_TRUE(dm->user().settings.sendToPrinter) << "an empty SendToPrinter means the printer";
+    EXPECT_FALSE(dm->user().settings.disableLogon);
+    EXPECT_TRUE(dm->user().settings.noGoalYear) << "NoGoalYear keeps its value when the field is empty";
     s.edit();
     s.field("SendToPrinter").setValue(false);
     s.field("NoGoalYear").setValue(false);
     s.field("MultipulMeasure").setValue(true);
     s.post();
-    LoadSystemSettings();
-    EXPECT_FALSE(SystemSettings.SendToPrinter);
-    EXPECT_FALSE(SystemSettings.NoGoalYear);
-    EXPECT_TRUE(SystemSettings.MultipulMeasure);
+    dm->user().settings = ReadSystemSettings(*dm);
+    EXPECT_FALSE(dm->user().settings.sendToPrinter);
+    EXPECT_FALSE(dm->user().settings.noGoalYear);
+    EXPECT_TRUE(dm->user().settings.multipleMeasures);
 
     // A user row with empty fields keeps the reset values.
     engine::Table& u = dm->UserSettingsTable;
     u.insert();
     u.field("UserID").setValue("blank");
     u.post();
-    TLoginData d;
-    d.UserId = "before";
-    LoadLoginData("Blank", d);
-    EXPECT_EQ(d.UserId, "BLANK");
-    EXPECT_EQ(d.SecurityID, -1);
-    EXPECT_TRUE(d.UserName.isEmpty());
-    EXPECT_GT(d.UserNumber, 0);
-    LoadLoginData("missing", d);
-    EXPECT_EQ(d.UserId, "BLANK") << "the id is left as it was when no user is found";
-    EXPECT_EQ(d.UserNumber, -1);
+    UserRecord d = ReadUser(*dm, QString("Blank"));
+    EXPECT_EQ(d.id, "BLANK");
+    EXPECT_EQ(d.profileId, -1);
+    EXPECT_TRUE(d.name.isEmpty());
+    EXPECT_GT(d.number, 0);
+    d = ReadUser(*dm, QString("missing"));
+    EXPECT_TRUE(d.id.isEmpty());
+    EXPECT_EQ(d.number, -1);
 }
 
 TEST_P(DataModuleRules, AccessListsAndLookups) {
@@ -148,57 +143,50 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     addAccess(u12, u4, QVariant());
     addAccess(u12, QVariant(), true);
     addAccess(u4, u12, true);
-    ASSERT_TRUE(CheckUser("twelve", "", false));
-    EXPECT_EQ(dm->AccessListQuery.text(),
-              QString("Select * From \"AccessList.db\"\nWhere UserNumber = %1").arg(u12));
-    EXPECT_EQ(dm->CanSeeList->items(), QStringList({QString::number(u4), QString::number(u9)}));
-    EXPECT_EQ(dm->CanEditList->items(), QStringList({QString::number(u9)}));
-    EXPECT_EQ(dm->VisibleUserSet, QString("(%1, %2, %3, %2)").arg(u12).arg(u4).arg(u9));
-    EXPECT_TRUE(dm->MaySeeUser(u4));
-    EXPECT_TRUE(dm->MaySeeUser(u12));
-    EXPECT_TRUE(dm->MayEditUser(u9));
-    EXPECT_FALSE(dm->MayEditUser(u4));
-    EXPECT_FALSE(dm->MaySeeUser(1));
+    ASSERT_TRUE(Logon(*dm, "twelve", "", false));
+    const CurrentUser& me = dm->user();
+    EXPECT_EQ(me.canSee, QSet<int>({u4, u9}));
+    EXPECT_EQ(me.canEdit, QSet<int>({u9}));
+    EXPECT_EQ(me.visibleUsers(), QList<int>({u4, u9, u12}));
+    EXPECT_TRUE(me.maySee(u4));
+    EXPECT_TRUE(me.maySee(u12));
+    EXPECT_TRUE(me.mayEdit(u9));
+    EXPECT_FALSE(me.mayEdit(u4));
+    EXPECT_FALSE(me.maySee(1));
     // The second user view lists exactly the users he may see.
-    dm->UserTable2.setFiltered(true);
-    EXPECT_EQ(dm->UserTable2.recordCount(), 3);
+    dm->VisibleUsersTable.setFiltered(true);
+    EXPECT_EQ(dm->VisibleUsersTable.recordCount(), 3);
 
-    SecurityData.Supervisor = true;
-    EXPECT_TRUE(dm->MaySeeUser(1));
-    EXPECT_TRUE(dm->MayEditUser(12345));
-    SecurityData.Supervisor = false;
-    SecurityData.CanViewAllStrategys = true;
-    EXPECT_TRUE(dm->MayEditUser(1));
+    dm->user().rights.supervisor = true;
+    EXPECT_TRUE(dm->user().maySee(1));
+    EXPECT_TRUE(dm->user().mayEdit(12345));
+    dm->user().rights.supervisor = false;
+    dm->user().rights.canViewAllStrategies = true;
+    EXPECT_TRUE(dm->user().mayEdit(1));
 
-    TLoginData r;
-    r.UserId = "kept";
-    dm->LookupUser(u9, r);
-    EXPECT_EQ(r.UserNumber, u9);
-    EXPECT_EQ(r.SecurityID, staff);
-    EXPECT_TRUE(r.UserName.isEmpty());
-    EXPECT_EQ(r.UserId, "kept");
-    EXPECT_EQ(dm->UserSettingsQuery.text(),
-              QString("Select * From \"User.db\" Where UserNumber = %1").arg(u9));
-    dm->LookupUser(999, r);
-    EXPECT_EQ(r.UserNumber, -1);
-    EXPECT_EQ(r.SecurityID, -1);
+    UserRecord r = ReadUser(*dm, u9);
+    EXPECT_EQ(r.number, u9);
+    EXPECT_EQ(r.profileId, staff);
+    EXPECT_TRUE(r.name.isEmpty());
+    EXPECT_EQ(r.id, "nine");
+    r = ReadUser(*dm, 999);
+    EXPECT_EQ(r.number, -1);
+    EXPECT_EQ(r.profileId, -1);
     EXPECT_EQ(dm->UserDepartmentName(u9), "Sales");
-    EXPECT_EQ(dm->DepartmentQuery.text(),
-              QString("Select * From \"Department.db\" Where DepartmentID = %1").arg(dept));
+    EXPECT_EQ(dm->UserDepartmentID(u9), dept);
     EXPECT_EQ(dm->UserDepartmentID(u4), -1);
     EXPECT_EQ(dm->UserDepartmentName(u4), "");
-    EXPECT_EQ(dm->DepartmentQuery.text(), "Select * From \"Department.db\" Where DepartmentID = -1");
     EXPECT_EQ(dm->UserDepartmentName(999), "");
 }
 
 TEST_P(DataModuleRules, ASupervisorWithoutAccessRows) {
     const int boss = addProfile("Boss", {"Supervisor"});
     addUser("boss", "", "Boss", boss);
-    ASSERT_TRUE(CheckUser("boss", "", false));
-    EXPECT_EQ(dm->VisibleUserSet, QString("(%1)").arg(LoginData.UserNumber));
-    EXPECT_EQ(dm->CanSeeList->count(), 0);
-    EXPECT_TRUE(dm->MaySeeUser(1));
-    EXPECT_TRUE(dm->MayEditUser(1));
+    ASSERT_TRUE(Logon(*dm, "boss", "", false));
+    EXPECT_EQ(dm->user().visibleUsers(), QList<int>({dm->user().number}));
+    EXPECT_TRUE(dm->user().canSee.isEmpty());
+    EXPECT_TRUE(dm->user().maySee(1));
+    EXPECT_TRUE(dm->user().mayEdit(1));
 }
 
 TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
@@ -218,30 +206,30 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
             raw.post();
         }
     }
-    ASSERT_TRUE(CheckUser("RBROWN", "brown", true));
-    EXPECT_EQ(LoginData.UserName, "Owner of RBROWN") << "the rights follow the row whose password matched";
-    EXPECT_EQ(SecurityData.SecurityID, staff);
-    EXPECT_FALSE(SecurityData.CanPackDatabase);
-    ASSERT_TRUE(CheckUser("Rbrown", "other", true));
-    EXPECT_EQ(SecurityData.SecurityID, boss);
+    ASSERT_TRUE(Logon(*dm, "RBROWN", "brown", true));
+    EXPECT_EQ(dm->user().name, "Owner of RBROWN") << "the rights follow the row whose password matched";
+    EXPECT_EQ(dm->user().rights.profileId, staff);
+    EXPECT_FALSE(dm->user().rights.canPackDatabase);
+    ASSERT_TRUE(Logon(*dm, "Rbrown", "other", true));
+    EXPECT_EQ(dm->user().rights.profileId, boss);
 
     // Ids outside ASCII, typed exactly or in other letters.
     addUser("Jürgen", "jpw", "Jürgen Maier", staff);
     addUser("josé", "", "José Ortiz", staff);
-    EXPECT_TRUE(CheckUser("Jürgen", "jpw", true));
-    EXPECT_EQ(LoginData.UserName, "Jürgen Maier");
-    EXPECT_EQ(LoginData.UserId, "JÜRGEN");
-    EXPECT_TRUE(CheckUser("JÜRGEN", "jpw", true));
-    EXPECT_TRUE(CheckUser("josé", "", true));
-    EXPECT_TRUE(CheckUser("JOSÉ", "", false));
-    EXPECT_FALSE(CheckUser("jose", "", false)) << "an accent is no letter case";
+    EXPECT_TRUE(Logon(*dm, "Jürgen", "jpw", true));
+    EXPECT_EQ(dm->user().name, "Jürgen Maier");
+    EXPECT_EQ(dm->user().id, "JÜRGEN");
+    EXPECT_TRUE(Logon(*dm, "JÜRGEN", "jpw", true));
+    EXPECT_TRUE(Logon(*dm, "josé", "", true));
+    EXPECT_TRUE(Logon(*dm, "JOSÉ", "", false));
+    EXPECT_FALSE(Logon(*dm, "jose", "", false)) << "an accent is no letter case";
     // The user table filtered to one id (the user settings screen) uses the same comparison.
-    dm->UserIdFilter = "JÜRGEN";
+    dm->setUserIdFilter("JÜRGEN");
     dm->UserSettingsTable.setFiltered(true);
     EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1);
     EXPECT_EQ(dm->UserSettingsTable.field("UserName").asString(), "Jürgen Maier");
     dm->UserSettingsTable.setFiltered(false);
-    dm->UserIdFilter.clear();
+    dm->setUserIdFilter({});
 
     // A password never set is an empty one.
     engine::Table& u = dm->UserSettingsTable;
@@ -249,8 +237,8 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
     u.field("UserID").setValue("nopass");
     u.field("SecurityID").setValue(staff);
     u.post();
-    EXPECT_TRUE(CheckUser("NOPASS", "", true));
-    EXPECT_FALSE(CheckUser("NOPASS", "x", true));
+    EXPECT_TRUE(Logon(*dm, "NOPASS", "", true));
+    EXPECT_FALSE(Logon(*dm, "NOPASS", "x", true));
 
     // A new id, or a changed one, that another user holds in any letter case is refused.
     u.insert();

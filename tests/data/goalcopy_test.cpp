@@ -18,7 +18,7 @@ protected:
         DataFixture::SetUp();
         me = addUser("ME", "", "Me", 1);
         other = addUser("OTHER", "", "Other", 1);
-        LoginData.UserNumber = me;
+        dm->user().number = me;
     }
     int addStrategy(int goal, int user, int number, bool done, const QString& text) {
         return insertRow(dm->StrategyTable, {{"GoalID", goal},
@@ -66,9 +66,9 @@ TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     EXPECT_EQ(plan.ToYear, 2027);
     EXPECT_EQ(plan.Goals.size(), 1) << "own goals only, no global goal without the right";
 
-    SecurityData.CanAddGlobalGoals = true;
+    dm->user().rights.canAddGlobalGoals = true;
     EXPECT_EQ(PlanGoalCopy(*dm, 2026).Goals.size(), 2);
-    SecurityData.CanModifyAllGoals = true;
+    dm->user().rights.canModifyAllGoals = true;
     plan = PlanGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.Goals.size(), 3);
 
@@ -89,7 +89,7 @@ TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
 }
 
 TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
-    SecurityData.CanAddGlobalGoals = true;
+    dm->user().rights.canAddGlobalGoals = true;
     const int a = addGoal("A", 2026, 1, me, me);
     addGoal("B", 2026, 1, {}, me);
     addGoal("C", 2026, 1, me, me);
@@ -152,8 +152,7 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     EXPECT_EQ(got, QStringList({"G me 1 me two", "G me 2 me five", "G other 1 other four",
                                 "G other 2 other seven", "H me 1 h nine"}));
     // The strategy list's numbering goes on from there.
-    dm->CurrentGoalID = g2;
-    EXPECT_EQ(dm->NextStrategyNumber(me), 3);
+    EXPECT_EQ(dm->NextStrategyNumber({g2, me}), 3);
 }
 
 TEST_P(GoalCopy, GoalsOnlyWhenAsked) {

@@ -40,10 +40,10 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
         dm->GoalsTable.first();
         dm->GoalsTable.remove();
     }
-    const qint64 before = TableFileSize("goals.db");
-    dm->UserTable2.setFiltered(true);
+    const qint64 before = TableFileSize(*dm, "goals.db");
+    dm->VisibleUsersTable.setFiltered(true);
     Recorder progress;
-    PackDatabase(progress);
+    PackDatabase(*dm, progress);
     EXPECT_EQ(
         progress.texts,
         QStringList({"Packing Security Table", "Packing User Table", "Packing Settings Table",
@@ -53,8 +53,8 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
         EXPECT_FALSE(t->exclusive()) << t->tableName().toStdString();
     }
-    EXPECT_TRUE(dm->UserTable2.filtered()) << "filters keep their switch";
-    EXPECT_LT(TableFileSize("GOALS.DB"), before);
+    EXPECT_TRUE(dm->VisibleUsersTable.filtered()) << "filters keep their switch";
+    EXPECT_LT(TableFileSize(*dm, "GOALS.DB"), before);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 50);
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -75,7 +75,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     };
     dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
     Recorder progress;
-    PackDatabase(progress);
+    PackDatabase(*dm, progress);
     EXPECT_EQ(questions, 2);
     EXPECT_EQ(progress.texts.size(), 9);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 10);
@@ -85,7 +85,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     dialogs.onMessage = {};
     dialogs.answers = {controls::Answer::Cancel};
     Recorder second;
-    EXPECT_THROW(PackDatabase(second), engine::Error);
+    EXPECT_THROW(PackDatabase(*dm, second), engine::Error);
     EXPECT_EQ(second.texts.last(), "Packing Strategys Table");
     for (engine::Table* t : dm->tablesInOpenOrder()) {
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
@@ -95,7 +95,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
 
 TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     addGoals(3);
-    InformationWindow form;
+    InformationWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Database Information");
     EXPECT_EQ(form.GoalsNumber->text(), "Searching");
     EXPECT_EQ(form.GoalTypeSpace->text(), "Searching");
@@ -104,12 +104,12 @@ TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     EXPECT_EQ(form.GoalsNumber->text(), "3");
     EXPECT_EQ(form.StrategyNumber->text(), "0");
     // The folder store's size is the table file's; the server's is its own measure of the table.
-    const qint64 goalsSize = onServer() ? TableFileSize("goals.db") : QFile(dir.file("goals.db")).size();
+    const qint64 goalsSize = onServer() ? TableFileSize(*dm, "goals.db") : QFile(dir.file("goals.db")).size();
     EXPECT_GT(goalsSize, 0);
     EXPECT_EQ(form.GoalsSpace->text(), InformationWindow::sizeText(goalsSize));
     EXPECT_EQ(InformationWindow::countText(1234), "1,234");
     EXPECT_EQ(InformationWindow::sizeText(2048), "2 K Bytes");
     EXPECT_EQ(InformationWindow::sizeText(12345), "12 K Bytes");
     EXPECT_EQ(InformationWindow::sizeText(999999), "1,000 K Bytes");
-    EXPECT_EQ(TableFileSize("nothing.db"), 0);
+    EXPECT_EQ(TableFileSize(*dm, "nothing.db"), 0);
 }

@@ -23,8 +23,8 @@ protected:
         u4 = addUser("U4", "", "Dee", 1);
         addAccess(u1, u2, false);
         addAccess(u1, u3, true);
-        LoginData.UserNumber = u1;
-        dm->LoadAccessLists(u1);
+        dm->user().number = u1;
+        ReadAccessLists(*dm, dm->user());
 
         g1 = addGoal("G1", 2026, 1, u1, u1);
         g2 = addGoal("G2", 2026, 2, {}, u1);
@@ -85,15 +85,15 @@ TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
     EXPECT_EQ(lines(o.Users), QStringList({"Ann: 1 0 1 1"}));
 
     // Seeing everyone brings in Dee, who has no department: that row comes last.
-    SecurityData.CanViewAllStrategys = true;
+    dm->user().rights.canViewAllStrategies = true;
     o = ComputeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1", "Dee: 1 0 1 1"}));
     EXPECT_EQ(lines(o.Departments),
               QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3", "(no department): 1 0 1 1"}));
 
     // Only one's own, without access rows.
-    SecurityData = TSecurityData();
-    dm->CanSeeList->clear();
+    dm->user().rights = ProfileRights();
+    dm->user().canSee.clear();
     o = ComputeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1"}));
 }
@@ -125,7 +125,7 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     measure(s1, 3, future, false);
     measure(s4, 1, QDate(2026, 1, 1), false);
     EXPECT_EQ(ListOverdue(*dm, today).size(), 5) << "measurement items only with multiple measurements";
-    SystemSettings.MultipulMeasure = true;
+    dm->user().settings.multipleMeasures = true;
     items = ListOverdue(*dm, today);
     ASSERT_EQ(items.size(), 6);
     EXPECT_TRUE(items[1].IsMeasurement);

@@ -33,31 +33,26 @@ TEST_P(Rules, GoalFilterByYearTypeUserAndOwner) {
     addGoal("D no year type 9", {}, 9, 7, 7);
     addGoal("E 2002 type 3 for 8", 2002, 3, 8, 9);
     addGoal("F 2002 type 3 global", 2002, 3, {}, 9);
-    dm->GoalYearFilter = "2002";
-    dm->GoalTypeFilter = 3;
+    dm->setGoalFilter({.year = 2002, .type = 3});
     EXPECT_EQ(
         listed(dm->GoalsTable, "GoalDescription"),
         QStringList({"A 2002 type 3", "D no year type 9", "E 2002 type 3 for 8", "F 2002 type 3 global"}));
-    dm->GoalYearFilter.clear();
+    dm->setGoalFilter({.year = std::nullopt, .type = 3});
     EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 6) << "no year filter: every type and year";
 
     // The strategies screen's selection: a user's goals and the global ones.
-    dm->GoalYearFilter = "2002";
-    dm->GoalTypeFilter = -1;
-    dm->FilterGoalsByUser = true;
-    dm->SelectedUserNumber = 7;
+    dm->setGoalFilter({.year = 2002, .type = -1, .byUser = true, .user = 7});
     EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
               QStringList({"A 2002 type 3", "B 2002 type 4", "D no year type 9", "F 2002 type 3 global"}));
 
     // The goals screen's selection: owners only, unless the user may modify every goal.
-    dm->FilterGoalsByUser = false;
-    dm->GoalOwnerFilter = true;
-    LoginData.UserNumber = 9;
+    dm->setGoalFilter({.year = 2002, .type = -1, .ownOnly = true});
+    dm->user().number = 9;
     EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
               QStringList({"E 2002 type 3 for 8", "F 2002 type 3 global"}));
-    LoginData.UserNumber = 8;
+    dm->user().number = 8;
     EXPECT_TRUE(listed(dm->GoalsTable, "GoalDescription").isEmpty()) << "a goal for him but owned by another";
-    SecurityData.CanModifyAllGoals = true;
+    dm->user().rights.canModifyAllGoals = true;
     EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 5);
 }
 
@@ -70,10 +65,9 @@ TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
     dm->StrategyTable.field("GoalID").setValue(g1);
     dm->StrategyTable.field("StrategyDescription").setValue("nobody's");
     dm->StrategyTable.post();
-    dm->CurrentGoalID = g1;
-    dm->SelectedUserNumber = 7;
+    dm->setStrategySelection({g1, 7});
     EXPECT_EQ(listed(dm->StrategyTable, "StrategyDescription"), QStringList({"mine"}));
-    dm->SelectedUserNumber = -1;
+    dm->setStrategySelection({g1, -1});
     EXPECT_EQ(listed(dm->StrategyTable, "StrategyDescription"), QStringList({"nobody's"}))
         << "an empty user is taken as -1";
 
@@ -83,7 +77,7 @@ TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
         dm->MeasureTable.field("Measurement").setValue(QString("m of %1").arg(s));
         dm->MeasureTable.post();
     }
-    dm->CurrentStrategyID = 5;
+    dm->setMeasuredStrategy(5);
     EXPECT_EQ(listed(dm->MeasureTable, "Measurement").size(), 2);
 
     const int staff = addProfile("Staff", {});
@@ -96,19 +90,19 @@ TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
     dm->UserSettingsTable.post();
     EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"one"}))
         << "profile 0 and users without a profile are hidden";
-    dm->UserIdFilter = "ZERO";
+    dm->setUserIdFilter("ZERO");
     EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"zero"}));
     EXPECT_EQ(listed(dm->SecurityTable, "Description"), QStringList({"Staff"}));
 
     addAccess(u1, 4, true);
     addAccess(u1, 5, false);
     addAccess(99, 4, true);
-    dm->AccessListOwner = u1;
+    dm->setAccessListOwner(u1);
     EXPECT_EQ(listed(dm->AccessListTable, "CanSeeUser"), QStringList({"4", "5"}));
 }
 
 TEST_P(Rules, StampsCalculatedFieldsAndNumbering) {
-    LoginData.UserNumber = 42;
+    dm->user().number = 42;
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     const int g = addGoal("stamped", 2002, 1);
     EXPECT_EQ(dm->GoalsTable.field("ModifiedBy").asInteger(), 42);
@@ -122,35 +116,28 @@ TEST_P(Rules, StampsCalculatedFieldsAndNumbering) {
     EXPECT_TRUE(dm->UserSettingsTable.hasField("UserName"));
     EXPECT_FALSE(dm->UserSettingsTable.hasField("ModifiedBy")) << "users carry no stamps";
 
-    dm->CurrentGoalID = g;
-    dm->SelectedUserNumber = 7;
-    EXPECT_EQ(dm->NextStrategyNumber(-1), 1);
-    EXPECT_EQ(dm->Strategyquery.text(),
-              QString("Select Max(StrategyNumber) As MaxNumber\nFrom \"Strategys.db\"\n"
-                      "Where GoalID = %1And\nUserNumber = 7")
-                  .arg(g));
+    EXPECT_EQ(dm->NextStrategyNumber({g, 7}), 1);
     const QString longText = QString(100, 'x');
     addStrategy(g, 7, 1, longText);
     addStrategy(g, 7, 2);
     addStrategy(g, 7, 5);
     addStrategy(g, 8, 9);
-    EXPECT_EQ(dm->NextStrategyNumber(-1), 6);
-    EXPECT_EQ(dm->NextStrategyNumber(8), 10);
+    EXPECT_EQ(dm->NextStrategyNumber({g, 7}), 6);
+    EXPECT_EQ(dm->NextStrategyNumber({g, 8}), 10);
+    dm->setStrategySelection({g, 7});
     dm->StrategyTable.first();
     EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), QString(80, 'x'));
     EXPECT_EQ(dm->StrategyTable.field("GoalDescription").asString(), "stamped");
     EXPECT_EQ(dm->StrategyTable.field("ModifiedBy").asInteger(), 42);
 
-    dm->CurrentStrategyID = 3;
-    EXPECT_EQ(dm->NextMeasurementNumber(), 1);
-    EXPECT_EQ(dm->MeasureQuery.text(),
-              "Select Max(MeasurementNumber) As MaxNumber\nFrom \"Measure.db\"\nWhere StrategyID = 3");
+    dm->setMeasuredStrategy(3);
+    EXPECT_EQ(dm->NextMeasurementNumber(3), 1);
     dm->MeasureTable.insert();
     dm->MeasureTable.field("StrategyID").setValue(3);
     dm->MeasureTable.field("MeasurementNumber").setValue(4);
     dm->MeasureTable.field("Deliverable").setValue(QString(90, 'd'));
     dm->MeasureTable.post();
-    EXPECT_EQ(dm->NextMeasurementNumber(), 5);
+    EXPECT_EQ(dm->NextMeasurementNumber(3), 5);
     EXPECT_EQ(dm->MeasureTable.field("ShortDescription").asString(), QString(80, 'd'));
     EXPECT_EQ(dm->MeasureTable.field("ShortMeasure").asString(), "");
     EXPECT_EQ(dm->MeasureTable.field("ModifiedBy").asInteger(), 42);

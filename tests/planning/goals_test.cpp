@@ -41,7 +41,7 @@ protected:
         dm->GoalTypeTable.field("TypeDescription").setValue("Corporate");
         dm->GoalTypeTable.post();
         type = dm->GoalTypeTable.field("GoalTypeID").asInt();
-        ASSERT_TRUE(CheckUser("me", "", false));
+        ASSERT_TRUE(Logon(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
     int addGoal(const QString& text, int goalYear, QVariant forUser, int owner) {
@@ -59,12 +59,12 @@ VARDIMO_ON_BOTH_STORES(GoalsScreen);
 
 TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     addGoal("Last year's", year - 1, me, me);
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Goals");
     EXPECT_EQ(form.GoalSpin->value(), year);
-    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
-    EXPECT_TRUE(dm->GoalOwnerFilter);
-    EXPECT_TRUE(dm->UserTable2.filtered());
+    EXPECT_EQ(dm->goalFilter().year, year);
+    EXPECT_TRUE(dm->goalFilter().ownOnly);
+    EXPECT_TRUE(dm->VisibleUsersTable.filtered());
     EXPECT_EQ(dm->GoalsTable.recordCount(), 0);
     EXPECT_FALSE(form.SaveBtn->isEnabled()) << "nothing to save while no goal is listed";
     EXPECT_FALSE(form.DeleteBtn->isEnabled());
@@ -99,16 +99,16 @@ TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     EXPECT_EQ(countRows("goals.db"), 2);
     EXPECT_EQ(countRows("goals.db", QString("Where Goalyear = %1").arg(year + 1)), 1)
         << "Insert stored the arrows' change first";
-    EXPECT_FALSE(dm->GoalOwnerFilter);
+    EXPECT_FALSE(dm->goalFilter().ownOnly);
     EXPECT_FALSE(dm->GoalsTable.filtered());
-    EXPECT_FALSE(dm->UserTable2.filtered());
+    EXPECT_FALSE(dm->VisibleUsersTable.filtered());
 }
 
 TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     const int global = addGoal("Global", year, {}, me);
     addGoal("Theirs", year, me, other);
     {
-        GoalsWindow form;
+        GoalsWindow form(*dm);
         EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "only goals he owns";
         ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), global);
         EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "a global goal cannot be given a user";
@@ -117,9 +117,9 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
                   QPalette().color(QPalette::Button));
         form.reject();
     }
-    SecurityData.CanAddGlobalGoals = true;
-    SecurityData.CanModifyAllGoals = true;
-    GoalsWindow form;
+    dm->user().rights.canAddGlobalGoals = true;
+    dm->user().rights.canModifyAllGoals = true;
+    GoalsWindow form(*dm);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 2);
     EXPECT_TRUE(form.ResetBtn->isEnabled());
     EXPECT_TRUE(form.DBLookupComboBox4->isEnabled());
@@ -153,7 +153,7 @@ TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     strategy(global, me);
     strategy(global, other);
     strategy(kept, me);
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     dm->GoalsTable.locate("GoalID", global);
     dialogs.answers = {controls::Answer::No};
     form.DeleteBtnClick();
@@ -162,8 +162,6 @@ TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to delete this goal?");
     EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
     form.DeleteBtnClick();
-    EXPECT_EQ(dm->Strategyquery.text(),
-              QString("Delete From \"Strategys.db\"\nWhere GoalID = %1").arg(global));
     EXPECT_EQ(countRows("goals.db"), 1);
     EXPECT_EQ(countRows("Strategys.db"), 1);
     EXPECT_EQ(countRows("Strategys.db", QString("Where GoalID = %1").arg(kept)), 1);
@@ -179,9 +177,9 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
     addGoal("Orphan", year, deletedUser, me);
     dm->UserSettingsTable.locate("UserNumber", deletedUser);
     dm->UserSettingsTable.remove();
-    SystemSettings.SendToPrinter = true;
+    dm->user().settings.sendToPrinter = true;
 
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     // Cancelling the print dialog prints and previews nothing.
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
@@ -193,12 +191,6 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
 
     form.PrintBtnClick();
     ASSERT_TRUE(QFile::exists(pdf));
-    EXPECT_EQ(dm->GoalsQuery.text(),
-              QString("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T\n"
-                      "Where G.GoalTypeID = T.GoalTypeID\nAnd GoalOwner = %1\n"
-                      "Order By GoalID, GoalDescription")
-                  .arg(me));
-    EXPECT_FALSE(dm->GoalsQuery.isOpen());
     const QString text = pdfText(pdf);
     EXPECT_TRUE(text.contains("Vardimo"));
     EXPECT_TRUE(text.contains("Page: 1"));
@@ -215,7 +207,7 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
     EXPECT_FALSE(text.contains("Someone else's")) << "only his own goals without CanModifyAllGoals";
 
     // The preview when reports do not go to the printer.
-    SystemSettings.SendToPrinter = false;
+    dm->user().settings.sendToPrinter = false;
     form.PrintBtnClick();
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
 }
@@ -223,10 +215,12 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
 TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     for (int i = 0; i < 120; ++i)
         addGoal(QString("Goal number %1").arg(i, 3, 10, QChar('0')), year, me, me);
-    engine::Query& q = dm->GoalsQuery;
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
+    q.add("Where G.GoalTypeID = T.GoalTypeID");
     q.open();
     {
-        GoalsReport report;
+        GoalsReport report(*dm, q);
         report.printToPdf(dir.file("long.pdf"));
         EXPECT_GE(report.pageCount(), 2);
     }
@@ -236,10 +230,10 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     EXPECT_TRUE(text.contains("Goal number 119"));
     q.close();
 
-    SystemSettings.NoGoalYear = true;
+    dm->user().settings.noGoalYear = true;
     q.open();
     {
-        GoalsReport report;
+        GoalsReport report(*dm, q);
         EXPECT_FALSE(report.QRLabel2->visible);
         EXPECT_FALSE(report.QRDBText1->visible);
         report.printToPdf(dir.file("noyear.pdf"));
@@ -255,7 +249,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T Where G.GoalID = -1");
     q.open();
     {
-        GoalsReport report;
+        GoalsReport report(*dm, q);
         report.printToPdf(dir.file("empty.pdf"));
         EXPECT_EQ(report.pageCount(), 1) << "an empty list prints the heading alone";
     }
@@ -263,10 +257,10 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
 }
 
 TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
-    SystemSettings.NoGoalYear = true;
+    dm->user().settings.noGoalYear = true;
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     for (QWidget* w :
          std::initializer_list<QWidget*>{form.Label1, form.GoalSpin, form.Label4, form.DBEdit4, form.UpDown1})
         EXPECT_FALSE(w->isVisibleTo(&form));
@@ -274,7 +268,7 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
 }
 
 TEST_P(GoalsScreen, GoalTypesAndDepartments) {
-    GoalTypesWindow types;
+    GoalTypesWindow types(*dm);
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
     EXPECT_EQ(types.GroupBox1->title(), "Detail");
     types.InsertBtnClick();
@@ -289,7 +283,7 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     EXPECT_EQ(countRows("GoalType.db"), 1);
     types.reject();
 
-    DepartmentsWindow depts;
+    DepartmentsWindow depts(*dm);
     EXPECT_EQ(depts.windowTitle(), "Department");
     EXPECT_EQ(depts.GroupBox1->title(), "Department Detail");
     EXPECT_FALSE(depts.SaveBtn->isEnabled()) << "nothing to save on an empty list";
@@ -315,9 +309,9 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     addGoal("D for someone gone", year, gone, boss);
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", gone));
     dm->UserSettingsTable.remove();
-    ASSERT_TRUE(CheckUser("boss", "", false));
+    ASSERT_TRUE(Logon(*dm, "boss", "", false));
 
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     form.show();
     QComboBox* goalFor = form.DBLookupComboBox1;
     ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
@@ -358,7 +352,7 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
 }
 
 TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     form.show();
     form.InsertBtn->click();
     form.SaveBtn->click();
@@ -374,7 +368,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     QTest::keyClick(form.GoalSpin, Qt::Key_Down);
     EXPECT_EQ(dialogs.messages.size(), 3u);
     EXPECT_EQ(form.GoalSpin->value(), year);
-    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_EQ(dm->goalFilter().year, year);
     EXPECT_EQ(countRows("goals.db"), 0);
     form.DBEdit2->setFocus();
     form.DBEdit2->selectAll();
@@ -384,7 +378,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     EXPECT_EQ(dialogs.messages.size(), 3u);
     form.reject();
 
-    DepartmentsWindow depts;
+    DepartmentsWindow depts(*dm);
     depts.show();
     depts.InsertBtn->click();
     depts.SaveBtn->click();
@@ -398,7 +392,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 
     // Goal types: the list is edited in place as well, and a type emptied there is refused
     // when the person moves on to another row.
-    GoalTypesWindow types;
+    GoalTypesWindow types(*dm);
     types.show();
     types.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&types));
@@ -433,7 +427,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 }
 
 TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     ASSERT_EQ(dm->GoalsTable.recordCount(), 0);
     form.show();
     form.DBEdit2->setFocus();
@@ -481,7 +475,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     dm->MeasureTable.insert();
     dm->MeasureTable.field("StrategyID").setValue(dm->StrategyTable.field("StrategyID").asInt());
     dm->MeasureTable.post();
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     form.InsertBtnClick();
     dialogs.answers = {controls::Answer::Yes};
     form.DeleteBtnClick();
@@ -494,7 +488,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
 
 TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     const int goal = addGoal("Shared", year, me, me);
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), goal);
     {
         // Another workstation moves the goal to the next year.

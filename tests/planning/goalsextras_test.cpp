@@ -20,7 +20,7 @@ protected:
         DataFixture::SetUp();
         const int staff = addProfile("Staff", {"CanAddGoals"});
         me = addUser("me", "", "Mary Me", staff);
-        ASSERT_TRUE(CheckUser("me", "", false));
+        ASSERT_TRUE(Logon(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
     QPushButton* button(GoalsWindow& form, const char* name) {
@@ -45,7 +45,7 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
     insertRow(dm->StrategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     QPushButton* copy = button(form, "CopyBtn");
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->text(), "Copy to Next Year...");
@@ -85,13 +85,13 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
 }
 
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
-    SystemSettings.NoGoalYear = true;
+    dm->user().settings.noGoalYear = true;
     addGoal("Grow", year, 1, me, me);
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     form.findChild<QPushButton*>("CopyBtn")->click();
     EXPECT_EQ(goalsIn(year + 1), 1);
-    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
+    EXPECT_EQ(dm->goalFilter().year, year);
     EXPECT_EQ(form.GoalSpin->value(), year);
 }
 
@@ -101,7 +101,7 @@ TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("Other year", year - 1, 1, me, me);
     TempDir out;
     dialogs.saveAs = out.file("goals.csv");
-    GoalsWindow form;
+    GoalsWindow form(*dm);
     button(form, "ExportBtn")->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);

@@ -37,14 +37,14 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);
     standOn(mine);
     {
-        MeasurementsWindow form;
+        MeasurementsWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "Measurments");
         EXPECT_EQ(form.GroupBox1->title(), "Detail");
         QAbstractItemModel* grid = form.DBGrid1->model();
         EXPECT_EQ(grid->headerData(0, Qt::Horizontal).toString(), "Number");
         EXPECT_EQ(grid->headerData(1, Qt::Horizontal).toString(), "Completion Date");
         EXPECT_EQ(grid->headerData(2, Qt::Horizontal).toString(), "Deliverable");
-        EXPECT_EQ(dm->CurrentStrategyID, mine);
+        EXPECT_EQ(dm->measuredStrategy(), mine);
         EXPECT_TRUE(items().filtered());
         EXPECT_EQ(items().state(), engine::DataSet::State::Insert);
         EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 1);
@@ -59,7 +59,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
 
     // Escape drops a changed item just the same.
-    MeasurementsWindow form;
+    MeasurementsWindow form(*dm);
     items().field("Deliverable").setValue("typed, never saved");
     form.reject();
     EXPECT_EQ(stored(mine), 0);
@@ -68,7 +68,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
 TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     standOn(theirs);
     {
-        MeasurementsWindow form;
+        MeasurementsWindow form(*dm);
         EXPECT_EQ(items().state(), engine::DataSet::State::Browse)
             << "no first item for a view-only strategy";
         EXPECT_TRUE(items().isEmpty());
@@ -76,7 +76,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     }
     addMeasure(theirs, 1, {{"Deliverable", "Theirs"}});
     standOn(theirs);
-    MeasurementsWindow form;
+    MeasurementsWindow form(*dm);
     EXPECT_EQ(items().recordCount(), 1);
     for (QWidget* w : std::initializer_list<QWidget*>{form.InsertBtn, form.SaveBtn, form.DeleteBtn,
                                                       form.ResetBtn, form.DateBtn, form.DBCheckBox1})
@@ -91,7 +91,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     // A strategy not stored yet has no key to hang items on.
     dm->StrategyTable.insert();
     dm->StrategyTable.field("UserNumber").setValue(me);
-    MeasurementsWindow unsaved;
+    MeasurementsWindow unsaved(*dm);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     EXPECT_FALSE(unsaved.InsertBtn->isEnabled());
     dm->StrategyTable.cancel();
@@ -99,7 +99,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
 
 TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     standOn(mine);
-    MeasurementsWindow form;
+    MeasurementsWindow form(*dm);
     for (const char* text : {"one", "two", "three"}) {
         if (items().state() != engine::DataSet::State::Insert) form.InsertBtnClick();
         items().field("Deliverable").setValue(text);
@@ -131,7 +131,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     form.BitBtn1Click();
 
     standOn(mine);
-    MeasurementsWindow again;
+    MeasurementsWindow again(*dm);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     ASSERT_TRUE(items().locate("MeasurementNumber", 2));
     again.DeleteBtnClick();
@@ -147,7 +147,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
 TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     addMeasure(mine, 1);
     standOn(mine);
-    MeasurementsWindow form;
+    MeasurementsWindow form(*dm);
     QDate shown;
     const QDate picked(year, 4, 5);
     dialogs.onModal = [&](QDialog& d) {
@@ -182,7 +182,7 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
 TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
-    MeasurementsWindow form;
+    MeasurementsWindow form(*dm);
     form.DBEdit2->clear();
     QTest::keyClicks(form.DBEdit2, "01/15/2027");
     EXPECT_EQ(form.DBEdit2->text(), "01/15/2027") << "nothing is written over the typing";

@@ -54,7 +54,7 @@ protected:
         };
     }
     void logOn(const QString& id) {
-        ASSERT_TRUE(CheckUser(id, "", false));
+        ASSERT_TRUE(Logon(*dm, id, "", false));
         dm->GoalTypeTable.locate("GoalTypeID", corporate);
     }
     int goal(const QString& text, QVariant forUser, int type = 0, int goalYear = 0) {
@@ -122,16 +122,17 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     strategy(mine, me, 2, "Second");
     logOn("me");
 
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Strategies");
     EXPECT_EQ(form.YearSpin->value(), year);
-    EXPECT_EQ(dm->GoalYearFilter, QString::number(year));
-    EXPECT_EQ(dm->GoalTypeFilter, corporate);
+    EXPECT_EQ(dm->goalFilter().year, year);
+    EXPECT_EQ(dm->goalFilter().type, corporate);
     EXPECT_EQ(form.DBLookupComboBox2->currentText(), "Corporate");
     EXPECT_EQ(form.DBLookupComboBox1->currentText(), "Mary Me");
-    EXPECT_EQ(dm->SelectedUserNumber, me);
-    EXPECT_TRUE(dm->FilterGoalsByUser);
-    EXPECT_TRUE(dm->UserTable2.filtered());
+    EXPECT_EQ(dm->goalFilter().user, me);
+    EXPECT_EQ(dm->strategySelection().user, me);
+    EXPECT_TRUE(dm->goalFilter().byUser);
+    EXPECT_TRUE(dm->VisibleUsersTable.filtered());
     EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "an empty access list and no right to see all";
     EXPECT_TRUE(grey(form.DBLookupComboBox1));
     EXPECT_FALSE(form.MoveBtn->isVisibleTo(&form)) << "no Supervisor";
@@ -139,7 +140,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
 
     // The first goal in name order is selected and its strategies are listed at once.
     EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Global aim");
-    EXPECT_EQ(dm->CurrentGoalID, global);
+    EXPECT_EQ(dm->strategySelection().goal, global);
     EXPECT_EQ(listedNumbers(), QList<int>({1}));
     EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), "My global one");
     EXPECT_EQ(form.EditBtn->text(), "Edit");
@@ -148,7 +149,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
 
     // Another goal selected in the grid: the strategies follow, without any painting.
     form.DBGrid1->selectRow(1);
-    EXPECT_EQ(dm->CurrentGoalID, mine);
+    EXPECT_EQ(dm->strategySelection().goal, mine);
     EXPECT_EQ(listedNumbers(), QList<int>({1, 2}));
 
     // The goal type and year boxes re-filter the goals; an empty goal list lists no strategies.
@@ -157,7 +158,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     EXPECT_EQ(dm->GoalsTable.recordCount(), 1);
     form.YearSpin->setValue(year + 1);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 0);
-    EXPECT_EQ(dm->CurrentGoalID, -1);
+    EXPECT_EQ(dm->strategySelection().goal, -1);
     EXPECT_EQ(dm->StrategyTable.recordCount(), 0);
     EXPECT_FALSE(form.InsertBtn->isEnabled()) << "no goal to put a strategy under";
     EXPECT_FALSE(form.EditBtn->isEnabled());
@@ -173,7 +174,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     form.BitBtn1->click();
     EXPECT_TRUE(dm->GoalsTable.filtered());
     EXPECT_TRUE(dm->StrategyTable.filtered());
-    EXPECT_EQ(dm->GoalYearFilter, QString::number(year - 1));
+    EXPECT_EQ(dm->goalFilter().year, year - 1);
 }
 
 TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
@@ -185,7 +186,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     logOn("me");
     dm->MeasureTable.open();
 
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
     EXPECT_EQ(form.DBLookupComboBox1->count(), 3) << "himself and the two he may see";
     chooseUser(form, other);
@@ -257,7 +258,7 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
     logOn("me");
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -294,8 +295,8 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
 TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     logOn("me");
     {
-        GoalsWindow goals;
-        StrategyListWindow strategies;
+        GoalsWindow goals(*dm);
+        StrategyListWindow strategies(*dm);
         ASSERT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Personal"}));
         ASSERT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Personal"}));
         ASSERT_FALSE(entries(goals.DBLookupComboBox4).contains("Nina New"));
@@ -308,14 +309,14 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     ASSERT_TRUE(peer.send("insert GoalType.db TypeDescription Regional").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert User.db UserName Nina New").startsWith("ok "));
     {
-        GoalsWindow goals;
+        GoalsWindow goals(*dm);
         EXPECT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Regional"}));
         EXPECT_TRUE(entries(goals.DBLookupComboBox4).contains("Nina New")) << "the Goal Owner box";
         goals.BitBtn1->click();
         // Nothing changed elsewhere since: the lists are not read again.
         QSignalSpy typesRead(&dm->GoalTypeSource, &engine::DataSource::rowsChanged);
         QSignalSpy usersRead(&dm->UserSettingsSource, &engine::DataSource::rowsChanged);
-        StrategyListWindow strategies;
+        StrategyListWindow strategies(*dm);
         EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Regional"}));
         EXPECT_EQ(typesRead.count(), 0);
         EXPECT_EQ(usersRead.count(), 0);
@@ -325,10 +326,10 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     // The type the strategy list would start on is deleted: it starts on one that exists.
     ASSERT_TRUE(dm->GoalTypeTable.locate("GoalTypeID", corporate));
     ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(corporate)), "ok");
-    StrategyListWindow strategies;
+    StrategyListWindow strategies(*dm);
     EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Regional"}));
     EXPECT_EQ(strategies.DBLookupComboBox2->currentText(), "Regional");
-    EXPECT_EQ(dm->GoalTypeFilter, strategies.DBLookupComboBox2->keyValue().toInt());
+    EXPECT_EQ(dm->goalFilter().type, strategies.DBLookupComboBox2->keyValue().toInt());
 }
 
 TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
@@ -336,7 +337,7 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     strategy(global, other, 1);
     logOn("me");
     dm->MeasureTable.open();
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     auto insert = [&](const QString& text) {
         onEditor([text](StrategyEditor& e) {
             EXPECT_TRUE(e.DBEdit1->text().toInt() > 0);
@@ -370,8 +371,6 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     EXPECT_EQ(dialogs.messages.back().icon, controls::Icon::Stop);
     EXPECT_EQ(count("Strategys.db"), 4);
     form.DeleteBtnClick();
-    EXPECT_EQ(dm->MeasureQuery.text(),
-              QString("Delete From \"Measure.DB\" Where StrategyID = %1").arg(second));
     EXPECT_EQ(listedNumbers(), QList<int>({1, 3}));
     EXPECT_EQ(count("Measure.db"), 1) << "only the deleted strategy's measurements go";
     insert("four");
@@ -402,7 +401,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     dm->UserSettingsTable.field("DepartmentID").setValue(department);
     dm->UserSettingsTable.post();
     logOn("me");
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     const QDate picked(2031, 3, 14);
     QDate calendarOpenedOn;
     onEditor([&](StrategyEditor& e) {
@@ -522,22 +521,22 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     const int global = goal("Global aim", {});
     logOn("me");
-    SystemSettings.MultipulMeasure = true;
-    StrategyEditor multiple;
+    dm->user().settings.multipleMeasures = true;
+    StrategyEditor multiple(*dm);
     EXPECT_TRUE(multiple.Label6->isHidden());
     EXPECT_TRUE(multiple.DBMemo3->isHidden());
     EXPECT_TRUE(multiple.DBMemo4->isHidden());
     EXPECT_FALSE(multiple.Label7->isHidden());
     EXPECT_FALSE(multiple.MeasureBtn->isHidden());
     EXPECT_EQ(multiple.MeasureBtn->text(), "Deliverable/Measurement Items");
-    SystemSettings.MultipulMeasure = false;
-    StrategyEditor plain;
+    dm->user().settings.multipleMeasures = false;
+    StrategyEditor plain(*dm);
     EXPECT_LT(multiple.height(), plain.height()) << "no gap where the memos were";
 
     // The items need a stored strategy: a pending new one is stored first.
-    StrategyListWindow form;
-    ASSERT_EQ(dm->CurrentGoalID, global);
-    SystemSettings.MultipulMeasure = true;
+    StrategyListWindow form(*dm);
+    ASSERT_EQ(dm->strategySelection().goal, global);
+    dm->user().settings.multipleMeasures = true;
     onEditor([](StrategyEditor& e) {
         e.DBMemo1->setPlainText("stored for its items");
         e.MeasureBtnClick();
@@ -552,9 +551,9 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
     logOn("me");
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     ASSERT_EQ(dm->StrategyTable.field("StrategyID").asInt(), id);
-    StrategyEditor e;
+    StrategyEditor e(*dm);
     e.FormActivate();
 
     // The mark as shown counts, saved or not; nothing else happens.
@@ -578,17 +577,12 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     e.PrintBtnClick();
     EXPECT_EQ(dialogs.printDialogs, 1);
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_FALSE(e.strategyQuery.isOpen());
 
     e.PrepareStrategyQuery();
-    engine::Query& q = dm->Strategyquery;
-    EXPECT_EQ(q.text(), QString("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription\n"
-                                "From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T\n"
-                                "Where S.GoalID = G.GoalID And\n"
-                                "S.Usernumber = U.UserNumber And\n"
-                                "G.GoalTypeID = T.GoalTypeID And\n"
-                                "S.StrategyID = %1")
-                            .arg(id));
+    engine::Query& q = e.strategyQuery;
+    ASSERT_EQ(q.recordCount(), 1);
+    EXPECT_EQ(q.field("StrategyID").asInteger(), id);
     ASSERT_EQ(q.recordCount(), 1);
     EXPECT_EQ(q.field("StrategyDescription").asString(), "Stored text");
     EXPECT_EQ(q.field("GoalDescription").asString(), "Global aim");
@@ -636,13 +630,13 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     addUser("lone", "", "Lone Supervisor", addProfile("Supervisor only", {"CanAddStrategy", "Supervisor"}));
     logOn("lone");
     {
-        StrategyListWindow form;
+        StrategyListWindow form(*dm);
         EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
         EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "Supervisor alone does not open the user box";
         EXPECT_EQ(form.DBLookupComboBox1->count(), 6) << "yet every user is visible";
     }
     logOn("chief");
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
     EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
     chooseUser(form, me);
@@ -696,7 +690,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     // With no strategy listed Move is off, and the dialog would not make one up.
     selectGoal(empty);
     EXPECT_FALSE(form.MoveBtn->isEnabled());
-    MoveStrategiesDialog dialog;
+    MoveStrategiesDialog dialog(*dm);
     dialog.DBLookupComboBox1->setKeyValue(me);
     dialog.BitBtn2Click();
     EXPECT_EQ(count("Strategys.db"), 4);
@@ -710,7 +704,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     dm->MeasureTable.open();
     measurement(id);
     measurement(id);
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
     form.DeleteBtn->click();
@@ -726,7 +720,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
 TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
     const int global = goal("Global aim", {});
     logOn("me");
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     Peer peer(store.location());
     onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.DBEdit1->text(), "1");
@@ -749,16 +743,16 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
         2)
         << "numbers are not reserved: both keep number 1";
     EXPECT_EQ(dm->StrategyTable.recordCount(), 2);
-    EXPECT_EQ(dm->NextStrategyNumber(-1), 2);
+    EXPECT_EQ(dm->NextStrategyNumber(dm->strategySelection()), 2);
 }
 
 TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
     logOn("me");
-    StrategyListWindow form;
+    StrategyListWindow form(*dm);
     Peer peer(store.location());
-    StrategyEditor e;
+    StrategyEditor e(*dm);
     e.FormActivate();
     ASSERT_EQ(e.DBMemo1->toPlainText(), "original");
 
@@ -783,7 +777,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
               1);
 
     // Both changed the same text: the stored one is shown, never overwritten by the stale one.
-    StrategyEditor again;
+    StrategyEditor again(*dm);
     again.FormActivate();
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyDescription theirs too").arg(id)),
               "ok");
@@ -797,7 +791,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
 
     // A date changed elsewhere since it was shown is not typed over unseen.
-    StrategyEditor dated;
+    StrategyEditor dated(*dm);
     dated.FormActivate();
     ASSERT_EQ(dated.DBEdit3->text(), "");
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
@@ -812,7 +806,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
         << "typed again, it is stored";
 
     // And the other way round: while this editor holds the row, the other workstation waits.
-    StrategyEditor third;
+    StrategyEditor third(*dm);
     third.FormActivate();
     third.DBMemo2->setPlainText("held here");
     EXPECT_TRUE(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility later").arg(id))

@@ -56,7 +56,7 @@ protected:
         type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
     }
-    void logOn(const char* id = "me") { ASSERT_TRUE(CheckUser(id, "", false)); }
+    void logOn(const char* id = "me") { ASSERT_TRUE(Logon(*dm, id, "", false)); }
     int addStrategy(int goal, int user, int number,
                     std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
         engine::Table& s = dm->StrategyTable;
@@ -83,18 +83,25 @@ protected:
         m.post();
         return m.field("MeasurementID").asInt();
     }
+    // A strategy query of the test's own, on the database open now.
+    engine::Query& strategyRows() {
+        if (!rows_ || rowsDb_ != &dm->GoalDatabase) {
+            rows_ = std::make_unique<engine::Query>(dm->GoalDatabase);
+            rowsDb_ = &dm->GoalDatabase;
+        }
+        return *rows_;
+    }
     // The strategy editor's one-row query.
     void openOne(int strategyId) {
-        engine::Query& q = dm->Strategyquery;
+        engine::Query& q = strategyRows();
         BeginStrategyQuery(q);
         q.add("S.StrategyID = ", engine::sql::Int{strategyId});
         q.prepare();
         q.open();
     }
-    // The strategy keys of the open Strategyquery, in its order.
-    QList<int> selected() {
+    // The strategy keys of an open strategy query, in its order.
+    QList<int> selected(engine::Query& q) {
         QList<int> ids;
-        engine::Query& q = dm->Strategyquery;
         for (q.first(); !q.eof(); q.next())
             ids << q.field("StrategyID").asInt();
         return ids;
@@ -105,6 +112,10 @@ protected:
         dm->SettingsTable.post();
     }
     int staff = 0, me = 0, other = 0, third = 0, type = 0, year = 0;
+
+private:
+    std::unique_ptr<engine::Query> rows_;
+    const engine::Database* rowsDb_ = nullptr;
 };
 
 } // namespace testing_support

@@ -39,7 +39,7 @@ protected:
         const int sales = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
         me = addUser("ME", "", "Mia", all, sales);
         you = addUser("YOU", "", "Yan", all);
-        ASSERT_TRUE(CheckUser("ME", "", false));
+        ASSERT_TRUE(Logon(*dm, "ME", "", false));
         type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
         const int g = addGoal("G", year, type, me, me);
@@ -61,7 +61,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Tracking);
 
 TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
-    MainWindow form;
+    MainWindow form(*dm);
     const QList<QAction*> top = form.menuBar()->actions();
     QStringList titles;
     for (QAction* a : top)
@@ -77,15 +77,15 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     EXPECT_EQ(overdue->text(), "&Overdue");
     EXPECT_EQ(overview->text(), "O&verview");
 
-    SecurityData = TSecurityData();
+    dm->user().rights = ProfileRights();
     emit menu->aboutToShow();
     EXPECT_FALSE(overdue->isEnabled());
     EXPECT_FALSE(overview->isEnabled());
-    SecurityData.CanPrintReports = true;
+    dm->user().rights.canPrintReports = true;
     emit menu->aboutToShow();
     EXPECT_FALSE(overdue->isEnabled());
     EXPECT_TRUE(overview->isEnabled());
-    SecurityData.CanAddStrategy = true;
+    dm->user().rights.canAddStrategies = true;
     emit menu->aboutToShow();
     EXPECT_TRUE(overdue->isEnabled());
 
@@ -98,7 +98,7 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
 }
 
 TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
-    OverdueWindow form;
+    OverdueWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Overdue");
     ASSERT_EQ(form.Grid->model()->rowCount(), 2);
     EXPECT_EQ(form.itemAt(0).Owner, "Mia") << "most overdue first";
@@ -113,7 +113,7 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     // The double click opens the editor on that very strategy.
     qint64 shown = 0;
     dialogs.onModal = [&](QDialog& d) {
-        shown = ProgramDataForm->StrategyTable.field("StrategyID").asInteger();
+        shown = dm->StrategyTable.field("StrategyID").asInteger();
         return d.result();
     };
     form.GridDblClick(0);
@@ -138,8 +138,8 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     }
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
-    SecurityData.CanViewAllStrategys = false;
-    OverdueWindow mine;
+    dm->user().rights.canViewAllStrategies = false;
+    OverdueWindow mine(*dm);
     EXPECT_EQ(mine.Grid->model()->rowCount(), 1);
 }
 
@@ -151,7 +151,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     ASSERT_TRUE(dm->GoalsTable.locate("GoalDescription", "G"));
     const int seer = addUser("SEER", "", "Sam", addProfile("Staff", {"CanAddStrategy"}));
     addAccess(seer, you, false);
-    ASSERT_TRUE(CheckUser("SEER", "", false));
+    ASSERT_TRUE(Logon(*dm, "SEER", "", false));
 
     QString goalShown;
     bool readOnly = false;
@@ -163,7 +163,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
         readOnly = e->isReadOnly();
         return d.result();
     };
-    OverdueWindow seen;
+    OverdueWindow seen(*dm);
     ASSERT_EQ(seen.Grid->model()->rowCount(), 2) << "Yan's two late strategies";
     EXPECT_EQ(seen.itemAt(0).Goal, "Earlier aim");
     seen.GridDblClick(0);
@@ -176,8 +176,8 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     EXPECT_EQ(goalShown, "G");
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
-    ASSERT_TRUE(CheckUser("ME", "", false));
-    OverdueWindow all;
+    ASSERT_TRUE(Logon(*dm, "ME", "", false));
+    OverdueWindow all(*dm);
     ASSERT_EQ(all.Grid->model()->rowCount(), 3);
     dialogs.onModal = [&](QDialog& d) {
         auto* e = dynamic_cast<StrategyEditor*>(&d);
@@ -197,7 +197,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
 }
 
 TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
-    OverviewWindow form;
+    OverviewWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Overview");
     EXPECT_EQ(form.YearSpin->value(), year);
     ASSERT_EQ(form.UserGrid->rowCount(), 2);
@@ -232,7 +232,7 @@ TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
     }
 
     // Print: through the print dialog, here to a PDF file.
-    SystemSettings.SendToPrinter = true;
+    dm->user().settings.sendToPrinter = true;
     dialogs.printToFile = out.file("overview.pdf");
     form.PrintBtn->click();
     EXPECT_EQ(dialogs.printDialogs, 1);

@@ -58,24 +58,22 @@ protected:
         form.ReportType->setItemIndex(kind);
         form.ReportTypeClick();
         form.BuildStrategyQuery();
-        QList<int> ids = selected();
-        dm->Strategyquery.close();
+        QList<int> ids = selected(form.strategyQuery);
+        form.strategyQuery.close();
         return ids;
     }
     QList<int> build(PrintGoalsDialog& form, int kind) {
         form.RadioGroup1->setItemIndex(kind);
         form.RadioGroup1Click();
         form.BuildStrategyQuery();
-        QList<int> ids = selected();
-        dm->Strategyquery.close();
+        QList<int> ids = selected(form.strategyQuery);
+        form.strategyQuery.close();
         return ids;
     }
     // The strategy list's selection, as the print goals screen reads it.
     void listShows(int goalId, int user, int goalYear) {
-        dm->CurrentGoalID = goalId;
-        dm->GoalTypeFilter = type;
-        dm->SelectedUserNumber = user;
-        dm->GoalYearFilter = QString::number(goalYear);
+        dm->setStrategySelection({goalId, user});
+        dm->setGoalFilter({.year = goalYear, .type = type, .byUser = true, .user = user});
     }
     QDate march10{QDate::currentDate().year(), 3, 10};
     QDate march20{QDate::currentDate().year(), 3, 20};
@@ -85,10 +83,10 @@ protected:
 VARDIMO_ON_BOTH_STORES(ReportScreens);
 
 TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
-    dm->FilterGoalsByUser = true;
-    ReportsWindow form;
+    dm->setGoalFilter({.year = std::nullopt, .byUser = true});
+    ReportsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Reports");
-    EXPECT_FALSE(dm->FilterGoalsByUser);
+    EXPECT_FALSE(dm->goalFilter().byUser);
     EXPECT_EQ(form.ReportType->title(), "Report Type");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3)
         << "no Deliverable Report without multiple measurements";
@@ -112,7 +110,7 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
         QString("G.GoalYear = %1 And\nG.GoalTypeID = %2 And\nS.DoNotPrint = False\n").arg(year).arg(type) +
         kOrder;
     const QString joins = "S.Usernumber = U.UserNumber And\nG.GoalTypeID = T.GoalTypeID And\n";
-    EXPECT_EQ(dm->Strategyquery.text(), kHead + joins + visible + tail);
+    EXPECT_EQ(form.strategyQuery.text(), kHead + joins + visible + tail);
 
     form.DateTimePicker1->setDate(march10);
     form.DateTimePicker2->setDate(march10);
@@ -120,7 +118,7 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     EXPECT_TRUE(form.DateTimePicker1->isEnabled());
     EXPECT_EQ(form.DateTimePicker2->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
     EXPECT_EQ(
-        dm->Strategyquery.text(),
+        form.strategyQuery.text(),
         kHead + joins + visible +
             QString(
                 "S.Compleated = True And S.CompleationDate >= \"%1\" And S.CompleationDate <= \"%1\" And\n")
@@ -134,29 +132,29 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     EXPECT_EQ(build(form, 2), QList<int>({s2, s8})) << "the dates play no part";
     EXPECT_FALSE(form.DateTimePicker1->isEnabled());
     EXPECT_EQ(form.DateTimePicker1->date(), march20.addDays(1)) << "the dates keep their values";
-    EXPECT_EQ(dm->Strategyquery.text(), kHead + joins + visible + "S.Compleated = False And\n" + tail);
-    EXPECT_FALSE(dm->Strategyquery.text().contains("Completion"));
+    EXPECT_EQ(form.strategyQuery.text(), kHead + joins + visible + "S.Compleated = False And\n" + tail);
+    EXPECT_FALSE(form.strategyQuery.text().contains("Completion"));
 }
 
 TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
-    SecurityData.CanViewAllStrategys = true;
-    SystemSettings.NoGoalYear = true;
-    SystemSettings.MultipulMeasure = true;
+    dm->user().rights.canViewAllStrategies = true;
+    dm->user().settings.noGoalYear = true;
+    dm->user().settings.multipleMeasures = true;
     const QDate start(year, 6, 1), end(year, 6, 30);
     addMeasure(s2, 1, {{"CompleationDate", start}});
     addMeasure(s3, 1, {{"CompleationDate", end}});
     addMeasure(s1, 1, {{"CompleationDate", end.addDays(1)}});
     addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
     addMeasure(s4, 1);
-    ReportsWindow form;
+    ReportsWindow form(*dm);
     EXPECT_FALSE(form.GoalSpin->isVisibleTo(&form));
     EXPECT_FALSE(form.Label2->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
     form.GoalSpin->setValue(2001);
 
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s6, s3, s4})) << "every user, every year";
-    EXPECT_FALSE(dm->Strategyquery.text().contains("S.UserNumber In"));
-    EXPECT_FALSE(dm->Strategyquery.text().contains("GoalYear ="));
+    EXPECT_FALSE(form.strategyQuery.text().contains("S.UserNumber In"));
+    EXPECT_FALSE(form.strategyQuery.text().contains("GoalYear ="));
 
     form.DateTimePicker1->setDate(start);
     form.DateTimePicker2->setDate(end);
@@ -167,41 +165,36 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     // leaves to the store: the strategy of each measurement, in any order.
     const QRegularExpressionMatch list =
         QRegularExpression(R"(\nS\.StrategyID in \(-1,(\d+),(\d+),(\d+)\) and\nG\.GoalTypeID = )")
-            .match(dm->Strategyquery.text());
-    ASSERT_TRUE(list.hasMatch()) << dm->Strategyquery.text().toStdString();
+            .match(form.strategyQuery.text());
+    ASSERT_TRUE(list.hasMatch()) << form.strategyQuery.text().toStdString();
     QList<int> listed{list.captured(1).toInt(), list.captured(2).toInt(), list.captured(3).toInt()};
     std::sort(listed.begin(), listed.end());
     QList<int> expected{s2, s2, s3};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(listed, expected) << dm->Strategyquery.text().toStdString();
-    EXPECT_EQ(dm->MeasureQuery.text(),
-              QString("Select * From \"Measure.db\" Where\nCompleationDate >= \"%1\" "
-                      "And\nCompleationDate <= \"%2\"")
-                  .arg(d(start), d(end)));
-    EXPECT_FALSE(dm->MeasureQuery.isOpen());
+    EXPECT_EQ(listed, expected) << form.strategyQuery.text().toStdString();
 
     form.DateTimePicker1->setDate(end.addDays(2));
     EXPECT_TRUE(build(form, 3).isEmpty());
-    EXPECT_TRUE(dm->Strategyquery.text().contains("S.StrategyID in (-1) and"));
+    EXPECT_TRUE(form.strategyQuery.text().contains("S.StrategyID in (-1) and"));
 }
 
 TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
-    SystemSettings.SendToPrinter = true;
+    dm->user().settings.sendToPrinter = true;
     const QString pdf = dir.file("reports.pdf");
     dialogs.printToFile = pdf;
     {
-        ReportsWindow form;
+        ReportsWindow form(*dm);
         form.ReportTitle->setText("Quarterly");
         dialogs.printAnswers = {false};
         form.PrintBtnClick();
         EXPECT_FALSE(QFile::exists(pdf));
         EXPECT_NE(form.result(), QDialog::Accepted) << "a cancelled dialog does nothing";
-        EXPECT_FALSE(dm->Strategyquery.isOpen());
+        EXPECT_FALSE(form.strategyQuery.isOpen());
 
         form.PrintBtnClick();
         EXPECT_EQ(form.result(), QDialog::Accepted) << "Print closes the screen";
-        EXPECT_FALSE(dm->Strategyquery.isOpen());
-        EXPECT_FALSE(dm->Strategyquery.prepared());
+        EXPECT_FALSE(form.strategyQuery.isOpen());
+        EXPECT_FALSE(form.strategyQuery.prepared());
     }
     ASSERT_EQ(pdfPages(pdf), 4);
     const QString text = pdfText(pdf);
@@ -209,8 +202,8 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     EXPECT_EQ(text.count(QRegularExpression("Otto Other Corporate Quarterly")), 1);
     EXPECT_TRUE(pdfText(pdf, 4).contains("Beta global"));
 
-    SystemSettings.SendToPrinter = false;
-    ReportsWindow form;
+    dm->user().settings.sendToPrinter = false;
+    ReportsWindow form(*dm);
     form.PreviewBtnClick();
     EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
@@ -230,7 +223,7 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     dm->StrategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
     dm->StrategyTable.field("CompleationDate").setValue(march20);
     dm->StrategyTable.post();
-    ReportsWindow form;
+    ReportsWindow form(*dm);
     form.ReportTitle->setText("Quarterly");
     const QList<int> printed = build(form, 2);
     ASSERT_EQ(printed, QList<int>({s2, s8}));
@@ -240,14 +233,14 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);
     EXPECT_TRUE(dialogs.saveSuggestions[0].endsWith(QString("/strategies-%1.csv").arg(year)));
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_FALSE(form.strategyQuery.isOpen());
 
     dialogs.saveAs = dir.file("report.csv");
     form.ExportBtn->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     EXPECT_NE(form.result(), QDialog::Accepted) << "Export leaves the screen open";
-    EXPECT_FALSE(dm->Strategyquery.isOpen()) << "closed, as after Print";
-    EXPECT_FALSE(dm->Strategyquery.prepared());
+    EXPECT_FALSE(form.strategyQuery.isOpen()) << "closed, as after Print";
+    EXPECT_FALSE(form.strategyQuery.prepared());
 
     QVector<QStringList> rows;
     QString why;
@@ -271,7 +264,7 @@ TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     dm->GoalTypeTable.first();
     while (!dm->GoalTypeTable.isEmpty())
         dm->GoalTypeTable.remove();
-    ReportsWindow form;
+    ReportsWindow form(*dm);
     EXPECT_FALSE(form.PrintBtn->isEnabled());
     EXPECT_FALSE(form.PreviewBtn->isEnabled());
     EXPECT_FALSE(form.ExportBtn->isEnabled());
@@ -280,8 +273,8 @@ TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
 }
 
 TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
-    SystemSettings.MultipulMeasure = true;
-    SecurityData.CanViewAllStrategys = true;
+    dm->user().settings.multipleMeasures = true;
+    dm->user().rights.canViewAllStrategies = true;
     {
         engine::Transaction tx(dm->GoalDatabase);
         engine::Inserter rows(dm->GoalDatabase, "Measure.db",
@@ -291,11 +284,11 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
         tx.commit();
     }
     dm->GoalDatabase.notifyChanged("measure");
-    ReportsWindow form;
+    ReportsWindow form(*dm);
     form.DateTimePicker1->setDate(QDate(year, 7, 1));
     form.DateTimePicker2->setDate(QDate(year, 7, 31));
     EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
-    const QString line = dm->Strategyquery.sql().line(5);
+    const QString line = form.strategyQuery.sql().line(5);
     EXPECT_TRUE(line.startsWith("S.StrategyID in (-1,"));
     EXPECT_TRUE(line.endsWith(") and"));
     EXPECT_EQ(line.count(','), 40000) << "one key per measurement";
@@ -303,7 +296,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
 
 TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
-    PrintGoalsDialog form;
+    PrintGoalsDialog form(*dm);
     EXPECT_EQ(form.windowTitle(), "Print Goals");
     EXPECT_EQ(form.RadioGroup1->title(), "Print Options");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
@@ -314,40 +307,40 @@ TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     const QString common = QString("G.GoalTypeID = %1 And\nG.GoalYear = %2 And\n").arg(type).arg(year);
 
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2}));
-    EXPECT_EQ(dm->Strategyquery.text(), head + QString("S.GoalID = %1 And\n").arg(alpha) + common +
-                                            QString("S.UserNumber = %1\n").arg(me) + kOrder);
+    EXPECT_EQ(form.strategyQuery.text(), head + QString("S.GoalID = %1 And\n").arg(alpha) + common +
+                                             QString("S.UserNumber = %1\n").arg(me) + kOrder);
     form.DateTimePicker1->setDate(QDate(2001, 1, 1));
     form.DateTimePicker2->setDate(QDate(2001, 1, 2));
     EXPECT_EQ(build(form, 1), QList<int>({s1, s2, s8})) << "every goal, the dates ignored";
-    EXPECT_EQ(dm->Strategyquery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
+    EXPECT_EQ(form.strategyQuery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
 
     listShows(-1, me, year);
     EXPECT_TRUE(build(form, 0).isEmpty()) << "no goal selected";
-    EXPECT_TRUE(dm->Strategyquery.text().contains("S.GoalID = -1 And"));
+    EXPECT_TRUE(form.strategyQuery.text().contains("S.GoalID = -1 And"));
 
-    SystemSettings.NoGoalYear = true;
+    dm->user().settings.noGoalYear = true;
     listShows(lastYear, me, year - 1);
     EXPECT_EQ(build(form, 0), QList<int>({s6})) << "the hidden year still counts";
-    EXPECT_TRUE(dm->Strategyquery.text().contains(QString("G.GoalYear = %1 And").arg(year - 1)));
+    EXPECT_TRUE(form.strategyQuery.text().contains(QString("G.GoalYear = %1 And").arg(year - 1)));
     listShows(alpha, other, year);
     EXPECT_EQ(build(form, 1), QList<int>({s3})) << "the listed user's strategies";
-    EXPECT_FALSE(dm->Strategyquery.text().contains(" In ")) << "no access-list line here";
+    EXPECT_FALSE(form.strategyQuery.text().contains(" In ")) << "no access-list line here";
 }
 
 TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
-    SystemSettings.MultipulMeasure = true;
+    dm->user().settings.multipleMeasures = true;
     const QDate start(year, 9, 1), end(year, 9, 30);
     addMeasure(s8, 1, {{"CompleationDate", start}});
     addMeasure(s2, 1, {{"CompleationDate", end}});
     addMeasure(s3, 1, {{"CompleationDate", end}});
     listShows(alpha, me, year);
-    PrintGoalsDialog form;
+    PrintGoalsDialog form(*dm);
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
     form.DateTimePicker1->setDate(start);
     form.DateTimePicker2->setDate(end);
     EXPECT_EQ(build(form, 2), QList<int>({s2, s8}));
     EXPECT_TRUE(form.DateTimePicker1->isEnabled());
-    EXPECT_TRUE(dm->Strategyquery.text().endsWith(
+    EXPECT_TRUE(form.strategyQuery.text().endsWith(
         QString("S.UserNumber = %1 And\nS.StrategyID in (-1,%2,%3,%4)\n").arg(me).arg(s8).arg(s2).arg(s3) +
         kOrder));
     form.DateTimePicker1->setDate(end.addDays(1));
@@ -356,7 +349,7 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     form.RadioGroup1Click();
     EXPECT_FALSE(form.DateTimePicker2->isEnabled());
 
-    SystemSettings.SendToPrinter = true;
+    dm->user().settings.sendToPrinter = true;
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
     form.PreviewBtnClick();
@@ -365,7 +358,7 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     EXPECT_NE(form.result(), QDialog::Accepted);
     form.PrintBtnClick();
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_FALSE(form.strategyQuery.isOpen());
     EXPECT_EQ(pdfPages(pdf), 2);
     const QString text = pdfText(pdf);
     EXPECT_EQ(text.count("Mary Me Corporate"), 2);

@@ -31,15 +31,15 @@ protected:
     // Composes the page of one strategy as the report does for its row.
     QStringList page(int strategyId, const QString& suffix = {}) {
         openOne(strategyId);
-        StrategyReport report;
+        StrategyReport report(*dm, strategyRows());
         report.TitleSuffix = suffix;
         report.QuickRepBeforePrint();
-        dm->Strategyquery.first();
+        strategyRows().first();
         report.QRBand1BeforePrint();
         const QStringList out = describe(*report.body());
         EXPECT_EQ(report.RichData->document, report.body());
         report.QuickRepAfterPrint();
-        dm->Strategyquery.close();
+        strategyRows().close();
         return out;
     }
     int goal = 0;
@@ -98,12 +98,12 @@ TEST_P(StrategyReportPages, PageOfAStrategyWithItsOwnTexts) {
 
 TEST_P(StrategyReportPages, YearLineOwnerLineAndTitleSuffix) {
     const int s = addStrategy(goal, me, 1);
-    SystemSettings.NoGoalYear = true;
+    dm->user().settings.noGoalYear = true;
     QStringList p = page(s, "Q3 review");
     EXPECT_EQ(p.mid(0, 2), QStringList({"BI/0/Mary Me Corporate Q3 review", "BI/0/Grow sales"}))
         << "without goal years the page starts with the owner line";
 
-    SystemSettings.NoGoalYear = false;
+    dm->user().settings.noGoalYear = false;
     const int noYearGoal = addGoal("Undated", {}, type, me, me);
     const int t = addStrategy(noYearGoal, me, 1);
     p = page(t);
@@ -112,7 +112,7 @@ TEST_P(StrategyReportPages, YearLineOwnerLineAndTitleSuffix) {
 }
 
 TEST_P(StrategyReportPages, MultipleMeasurementsInNumberOrder) {
-    SystemSettings.MultipulMeasure = true;
+    dm->user().settings.multipleMeasures = true;
     const int bare = addStrategy(goal, me, 1, {{"Deliverable", "own text is not printed"}});
     QStringList p = page(bare);
     int d = int(p.indexOf("BI/0/DELIVERABLE:"));
@@ -137,31 +137,25 @@ TEST_P(StrategyReportPages, MultipleMeasurementsInNumberOrder) {
                            "B/50/ Completed", "P/50/"}));
     EXPECT_EQ(p.mid(m + 1, c - m - 1),
               QStringList({"P/50/1#. M1", "P/50/", "P/50/2#. M2", "P/50/", "P/50/3#. M3", "P/50/"}));
-    EXPECT_EQ(
-        dm->MeasureQuery.text(),
-        QString("Select * From \"Measure.db\" Where\nStrategyID = %1\nOrder By MeasurementNumber").arg(s));
-    EXPECT_FALSE(dm->MeasureQuery.isOpen());
-    EXPECT_FALSE(dm->MeasureQuery.prepared());
 }
 
 TEST_P(StrategyReportPages, AnEmptyQueryPrintsOnePageOfEmptyValues) {
-    SystemSettings.MultipulMeasure = true;
+    dm->user().settings.multipleMeasures = true;
     openOne(-5);
-    ASSERT_TRUE(dm->Strategyquery.isEmpty());
+    ASSERT_TRUE(strategyRows().isEmpty());
     {
-        StrategyReport report;
+        StrategyReport report(*dm, strategyRows());
         report.QuickRepBeforePrint();
         report.QRBand1BeforePrint();
         const QStringList p = describe(*report.body());
         EXPECT_EQ(p.mid(0, 6),
                   QStringList({"BI/0/  ", "BI/0/", "P/0/", "P/0/", "BI/0/STRATEGY # ", "P/50/"}));
-        EXPECT_TRUE(dm->MeasureQuery.text().contains("StrategyID = -1"));
         EXPECT_EQ(p.count("P/50/"), 12) << "every body empty, one paragraph each for the items";
         report.QuickRepAfterPrint();
     }
     const QString pdf = dir.file("empty.pdf");
     {
-        StrategyReport report;
+        StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         EXPECT_EQ(report.pageCount(), 1);
     }
@@ -180,7 +174,7 @@ TEST_P(StrategyReportPages, OnePagePerStrategyAndLongBodiesContinue) {
     const int b = addStrategy(
         goal, me, 2, {{"StrategyDescription", "Second strategy"}, {"CommentsStatus", lines.join('\n')}});
     const int c = addStrategy(goal, me, 3, {{"StrategyDescription", "Third strategy"}});
-    engine::Query& q = dm->Strategyquery;
+    engine::Query& q = strategyRows();
     q.close();
     q.clear();
     q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
@@ -188,11 +182,11 @@ TEST_P(StrategyReportPages, OnePagePerStrategyAndLongBodiesContinue) {
     q.add("Where S.GoalID = G.GoalID And S.Usernumber = U.UserNumber And G.GoalTypeID = T.GoalTypeID");
     q.add("Order by S.StrategyNumber");
     q.open();
-    ASSERT_EQ(selected(), QList<int>({a, b, c}));
+    ASSERT_EQ(selected(strategyRows()), QList<int>({a, b, c}));
     const QString pdf = dir.file("three.pdf");
     int pages = 0;
     {
-        StrategyReport report;
+        StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         pages = report.pageCount();
     }
@@ -253,7 +247,7 @@ TEST_P(StrategyReportPages, TheEngineContinuesATallBandAndReportsPrinterFailures
 TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     addStrategy(goal, me, 1, {{"CommentsStatus", "first page"}});
     addStrategy(goal, me, 2, {{"CommentsStatus", "second page"}});
-    engine::Query& q = dm->Strategyquery;
+    engine::Query& q = strategyRows();
     q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
     q.add("From \"Strategys.db\" S, \"Goals.DB\" G, \"User.DB\" U, \"GoalType.DB\" T");
     q.add("Where S.GoalID = G.GoalID And S.Usernumber = U.UserNumber And G.GoalTypeID = T.GoalTypeID");
@@ -264,7 +258,7 @@ TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     ASSERT_TRUE(logo.save(dir.file("logo.bmp")));
     setSetting("ReportBitMap", dir.file("logo.bmp"));
     {
-        StrategyReport report;
+        StrategyReport report(*dm, strategyRows());
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(dir.file("logo.pdf"));
@@ -279,7 +273,7 @@ TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     setSetting("ReportBitMap", bad.fileName());
     const QString pdf = dir.file("nologo.pdf");
     {
-        StrategyReport report;
+        StrategyReport report(*dm, strategyRows());
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(pdf);
@@ -297,47 +291,47 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
     const int s = addStrategy(goal, me, 7, {{"StrategyDescription", "Printed from the editor"}});
     const QString pdf = dir.file("editor.pdf");
     dialogs.printToFile = pdf;
-    SystemSettings.SendToPrinter = true;
+    dm->user().settings.sendToPrinter = true;
 
     openOne(s);
     dialogs.printAnswers = {false};
-    PrintStrategyReport(false, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 1);
     EXPECT_FALSE(QFile::exists(pdf)) << "a cancelled print dialog prints nothing";
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
-    EXPECT_FALSE(dm->Strategyquery.prepared());
+    EXPECT_FALSE(strategyRows().isOpen());
+    EXPECT_FALSE(strategyRows().prepared());
 
     openOne(s);
-    PrintStrategyReport(false, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(pdfText(pdf).contains("Printed from the editor"));
     EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "straight to the printer";
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_FALSE(strategyRows().isOpen());
 
-    SystemSettings.SendToPrinter = false;
+    dm->user().settings.sendToPrinter = false;
     openOne(s);
-    PrintStrategyReport(false, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3);
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"})) << "the dialog first, then the preview";
 
     openOne(s);
-    PrintStrategyReport(true, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles.size(), 2);
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_FALSE(strategyRows().isOpen());
 
     // A strategy not stored yet: the editor writes no query.
-    PrintStrategyReport(false, nullptr);
-    PrintStrategyReport(true, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 4);
     EXPECT_EQ(dialogs.modalTitles.size(), 2) << "nothing to preview";
 
     // A printer that cannot be written to is an error the person sees; the query is closed.
-    SystemSettings.SendToPrinter = true;
+    dm->user().settings.sendToPrinter = true;
     dialogs.printToFile = dir.file("missing/editor.pdf");
     openOne(s);
-    EXPECT_THROW(PrintStrategyReport(false, nullptr), engine::Error);
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_THROW(PrintStrategyReport(*dm, strategyRows(), false, nullptr), engine::Error);
+    EXPECT_FALSE(strategyRows().isOpen());
 }
 
 TEST_P(StrategyReportPages, TheCommandLineWritesTheReportOfASelection) {
@@ -375,13 +369,13 @@ TEST_P(StrategyReportPages, ARunAgainComposesAfresh) {
     // The preview renders again when its page setup changes: the same report runs twice.
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "Alpha text"}});
     const int b = addStrategy(goal, me, 2, {{"StrategyDescription", "Beta text"}});
-    StrategyReport report;
+    StrategyReport report(*dm, strategyRows());
     openOne(a);
     report.printToPdf(dir.file("a.pdf"));
-    dm->Strategyquery.close();
+    strategyRows().close();
     openOne(b);
     report.printToPdf(dir.file("b.pdf"));
-    dm->Strategyquery.close();
+    strategyRows().close();
     const QString second = pdfText(dir.file("b.pdf"));
     EXPECT_TRUE(second.contains("Beta text"));
     EXPECT_FALSE(second.contains("Alpha text"));
@@ -399,9 +393,9 @@ TEST_P(StrategyReportPages, ThePreviewShowsTheStrategyPages) {
         pages = preview->pageCount();
         return 0;
     };
-    PrintStrategyReport(true, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(pages, 1);
-    EXPECT_FALSE(dm->Strategyquery.isOpen());
+    EXPECT_FALSE(strategyRows().isOpen());
 }
 
 TEST_P(StrategyReportPages, ThePreviewWindowFitsOnTheScreen) {
@@ -411,7 +405,7 @@ TEST_P(StrategyReportPages, ThePreviewWindowFitsOnTheScreen) {
         shown = d.size();
         return int(QDialog::Rejected);
     };
-    PrintStrategyReport(true, nullptr);
+    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
     ASSERT_TRUE(shown.isValid());
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
     EXPECT_LE(shown.height(), screen.height());

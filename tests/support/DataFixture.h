@@ -1,8 +1,10 @@
 #pragma once
 
 #include "controls/Dialogs.h"
+#include "controls/Screen.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "engine/Database.h"
 #include "support/Stores.h"
 #include "support/TempDir.h"
@@ -26,8 +28,8 @@ protected:
         openModule();
     }
     void TearDown() override {
+        controls::setScreenOpening({});
         dm.reset();
-        ResetCurrentUser();
     }
     virtual Store storeUnderTest() const { return GetParam(); }
     bool onServer() const { return store.onServer(); }
@@ -36,8 +38,12 @@ protected:
         session = std::make_unique<engine::Session>();
         session->addStandardAlias("Goal", store.location(), "Paradox");
         dm = std::make_unique<DataModule>(*session);
-        ASSERT_TRUE(dm->DataModuleCreate()) << dialogs.lastText().toStdString();
-        ResetCurrentUser();
+        ASSERT_NO_THROW(dm->open());
+        // As the program does: every screen opening reads the lookup lists again.
+        // Tests that open a module of their own keep it in `dm` too.
+        controls::setScreenOpening([this] {
+            if (dm) dm->RefreshLookupLists();
+        });
     }
     // Inserts and posts a row through a table object; returns its key.
     static int insertRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {

@@ -109,7 +109,11 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
     controls::ScriptedDialogs dialogs;
     session.addStandardAlias(QStringLiteral("Goal"), folder, QStringLiteral("Paradox"));
     DataModule dm(session);
-    if (!dm.DataModuleCreate()) return QStringLiteral("error ") + dialogs.lastText();
+    try {
+        dm.open();
+    } catch (const engine::Error& e) {
+        return QStringLiteral("error ") + e.message();
+    }
     const int pause = w.size() > 2 ? w[2].toInt() : 0;
     auto progress = [&](int record) {
         if (pause == 0 || record != pause) return;

@@ -1,0 +1,149 @@
+#include "app/Program.h"
+
+#include "app/LogonWindow.h"
+#include "app/MainWindow.h"
+#include "app/Windows.h"
+#include "controls/Dialogs.h"
+#include "controls/Screen.h"
+#include "data/DataModule.h"
+#include "data/Logon.h"
+#include "engine/Error.h"
+#include "engine/Session.h"
+#include "system/Workstation.h"
+
+#include <QApplication>
+#include <QProgressBar>
+
+namespace {
+enum ExitStatus { Normal = 0, Failed = 1, EngineMissing = 3 };
+
+// The engine session that opening the database needs: the alias Goal (the working folder unless
+// the engine's configuration names another), who works here, and the shared directories.
+void prepareSession(engine::Session& session) {
+    if (!session.hasAlias(QStringLiteral("Goal")))
+        session.addStandardAlias(QStringLiteral("Goal"), QStringLiteral("."), QStringLiteral("Paradox"));
+    session.setUserName(sys::networkUserName());
+    session.setPrivateDir(sys::temporaryDirectory());
+    session.setNetDir(sys::executableFolder());
+    session.setDateFormat(engine::DateFormat{});
+}
+} // namespace
+
+Splash::Splash(bool wanted) : wanted_(wanted) {}
+
+Splash::~Splash() {
+    close();
+}
+
+bool Splash::wanted(const QStringList& arguments) {
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString a = arguments[i].toUpper();
+        if (a == QLatin1String("-S") || a == QLatin1String("/S")) return false;
+    }
+    return true;
+}
+
+void Splash::open(int steps) {
+    if (!wanted_) return;
+    close();
+    window_ = std::make_unique<SplashWindow>();
+    if (steps > 0)
+        window_->Gauge1->setMaximum(steps);
+    else
+        window_->Gauge1->hide();
+    controls::showPainted(window_.get());
+}
+
+void Splash::step() {
+    if (!window_ || !window_->Gauge1->isVisible()) return;
+    window_->Gauge1->setValue(window_->Gauge1->value() + 1);
+    controls::paintNow(window_.get());
+}
+
+void Splash::close() {
+    if (!window_) return;
+    window_->hide();
+    window_.reset();
+}
+
+Program::Program(const QStringList& arguments) : arguments_(arguments), splash_(Splash::wanted(arguments)) {}
+
+Program::~Program() {
+    // The windows go before the data module they show.
+    splash_.close();
+    main_.reset();
+    data_.reset();
+}
+
+int Program::run(const StartupHooks& hooks) {
+    const int status = startAndRun(hooks);
+    splash_.close();
+    main_.reset();
+    data_.reset();
+    return status;
+}
+
+int Program::startAndRun(const StartupHooks& hooks) {
+    // Facts of the workstation that every screen reads.
+    controls::setHelpFileExists(sys::helpFileExists());
+    engine::setDateFormat(engine::DateFormat{});
+    // Without a database engine of the version the tables need, nothing else can run.
+    const std::optional<int> version =
+        hooks.engineVersion ? hooks.engineVersion() : engine::Session::instance().version();
+    if (!version || *version < 500) {
+        controls::showError(
+            QStringLiteral("This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed"));
+        return EngineMissing;
+    }
+    splash_.open(3);
+    // Every message box carries the application's title.
+    QApplication::setApplicationName(QStringLiteral("Vardimo"));
+    try {
+        engine::Session& session = engine::Session::instance();
+        prepareSession(session);
+        data_ = std::make_unique<DataModule>(session);
+        main_ = std::make_unique<MainWindow>(*data_);
+        splash_.step();
+        data_->open();
+        // Every screen opening reads the lookup lists again: a running program never offers a
+        // row that another workstation has deleted.
+        DataModule* dm = data_.get();
+        controls::setScreenOpening([dm] { dm->RefreshLookupLists(); });
+    } catch (const engine::Error& e) {
+        splash_.close();
+        controls::showError(e.message());
+        return Failed;
+    }
+    splash_.step();
+    splash_.step();
+    int status = Normal;
+    try {
+        data_->user().settings = ReadSystemSettings(*data_);
+        splash_.close();
+        if (!RunLogon(*data_)) {
+            controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
+            status = Failed;
+        } else if (data_->user().settings.disableLogon) {
+            // The wait blocks the event loop: the window must be on the screen before it.
+            DisabledWindow disabled;
+            controls::showPainted(&disabled);
+            sys::WaitMilliseconds(5000);
+            disabled.hide();
+        } else {
+            main_->show();
+            main_->ApplyRights();
+            status = hooks.runLoop ? hooks.runLoop(*this) : QApplication::exec();
+        }
+    } catch (const engine::Error& e) {
+        splash_.close();
+        controls::showError(e.message());
+        status = Failed;
+    }
+    controls::setScreenOpening({});
+    return status;
+}
+
+int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
+    Program program(arguments);
+    return program.run(hooks);
+}

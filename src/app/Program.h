@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DataModule;
+class MainWindow;
+class SplashWindow;
+class Program;
+
+// What the start-up asks of its surroundings; tests replace parts of it.
+struct StartupHooks {
+    // The engine's version; by default the engine session's answer.
+    std::function<std::optional<int>()> engineVersion;
+    // Runs the main window's message loop; by default the application's.
+    std::function<int(Program&)> runLoop;
+};
+
+// The splash window while the program loads, unless the command line asks for none ("-s").
+class Splash {
+public:
+    explicit Splash(bool wanted);
+    ~Splash();
+    Splash(const Splash&) = delete;
+    Splash& operator=(const Splash&) = delete;
+
+    // Whether the command line leaves the splash on: "-s" or "/s", in any case, turns it off.
+    static bool wanted(const QStringList& arguments);
+    // Shows the window with a gauge of the given steps (none when 0).
+    void open(int steps);
+    void step();
+    void close();
+    SplashWindow* window() const { return window_.get(); }
+
+private:
+    bool wanted_;
+    std::unique_ptr<SplashWindow> window_;
+};
+
+// One run of the program: what it creates at start (the data module, the windows) and hands to
+// the screens that need them.
+class Program {
+public:
+    explicit Program(const QStringList& arguments);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The start-up sequence, then the main window's message loop. Returns the process's exit
+    // status: 0 after a normal end, non-zero when start-up could not complete.
+    int run(const StartupHooks& hooks = {});
+
+    DataModule& data() { return *data_; }
+    MainWindow* mainWindow() { return main_.get(); }
+
+private:
+    int startAndRun(const StartupHooks& hooks);
+
+    QStringList arguments_;
+    Splash splash_;
+    std::unique_ptr<DataModule> data_;
+    std::unique_ptr<MainWindow> main_;
+};
+
+// Runs the program once, as main does.
+int ProgramBody(const QStringList& arguments, const StartupHooks& hooks = {});
