@@ -65,8 +65,9 @@ void MoveStrategiesDialog::BitBtn2Click() {
     try {
         s.field(QStringLiteral("UserNumber")).setValue(target);
         const int typed = SpinEdit1->value();
-        s.field(QStringLiteral("StrategyNumber"))
-            .setValue(typed != 0 ? typed : dm.NextStrategyNumber(target));
+        // Without a typed number the row takes the target's next one as it is stored, where no
+        // other workstation can take the same one.
+        s.field(QStringLiteral("StrategyNumber")).setValue(typed != 0 ? QVariant(typed) : QVariant());
         s.post();
     } catch (...) {
         // The dialog closes either way; a move that was not stored is not left half-made.
