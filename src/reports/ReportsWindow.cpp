@@ -213,6 +213,7 @@ void ReportsWindow::ExportBtnClick() {
                              ? QStringLiteral("strategies.csv")
                              : QStringLiteral("strategies-%1.csv").arg(GoalSpin->value());
     ExportCsvFile(this, name, [&q](QIODevice& out, QString* error) {
-        return csv::exportStrategyRows(ProgramDataForm->GoalDatabase, q, out, error);
+        return csv::exportStrategyRows(ProgramDataForm->GoalDatabase, q, SystemSettings.MultipulMeasure, out,
+                                       error);
     });
 }

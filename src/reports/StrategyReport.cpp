@@ -4,6 +4,7 @@
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/MeasurementItems.h"
 #include "printing/Printer.h"
 
 #include <QDir>
@@ -147,16 +148,17 @@ void openMeasurements(engine::Query& q, qint64 strategyKey) {
     q.open();
 }
 
-// Runs `item` on each measurement item of a strategy, in number order; a strategy without any
-// gives one blank line.
-void forEachMeasurement(RichDocument& doc, qint64 strategyKey,
-                        const std::function<void(engine::Query&)>& item) {
+// The measurement items of a strategy, in number order.
+QList<items::Item> itemsOf(qint64 strategyKey) {
     engine::Query& q = ProgramDataForm->MeasureQuery;
     openMeasurements(q, strategyKey);
     const engine::QueryReleaser release(q);
-    if (q.isEmpty()) doc.append(QString(), P, kIndent);
-    for (q.first(); !q.eof(); q.next())
-        item(q);
+    return items::read(q);
+}
+
+void appendSection(RichDocument& doc, const QList<items::Paragraph>& section) {
+    for (const items::Paragraph& p : section)
+        doc.appendLines(p.text, p.bold ? B : P, kIndent);
 }
 } // namespace
 
@@ -167,16 +169,7 @@ void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
         doc.append(QString(), P, kIndent);
         return;
     }
-    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
-        doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Deliverable"), P,
-                        kIndent);
-        QString completion;
-        if (!q.field(QStringLiteral("CompleationDate")).isNull())
-            completion = QStringLiteral("Completion Date: ") + text(q, "CompleationDate");
-        if (q.field(QStringLiteral("Compleated")).asBoolean()) completion += QStringLiteral(" Completed");
-        doc.append(completion, B, kIndent);
-        if (!completion.isEmpty()) doc.append(QString(), P, kIndent);
-    });
+    appendSection(doc, items::deliverables(itemsOf(strategyKey)));
 }
 
 void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
@@ -187,11 +180,7 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
         if (!own.isEmpty()) doc.append(QString(), P, kIndent);
         return;
     }
-    forEachMeasurement(doc, strategyKey, [&](engine::Query& q) {
-        doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Measurement"), P,
-                        kIndent);
-        doc.append(QString(), P, kIndent);
-    });
+    appendSection(doc, items::measurements(itemsOf(strategyKey)));
 }
 
 // ---- Running the report for the screens -----------------------------------------------------
