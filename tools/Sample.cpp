@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QStringList>
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace tools {
@@ -161,9 +162,11 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
                 writers.push_back(forUser.toLongLong());
             }
             const int perGoal = large ? c.strategiesPerGoal : 2 + g % 2;
+            // Numbered per user: the two writers of a global goal may be one and the same user.
+            std::map<qint64, int> numbers;
             for (int s = 0; s < perGoal; ++s) {
                 const qint64 user = writers[size_t(s) % writers.size()];
-                const int number = 1 + s / int(writers.size());
+                const int number = ++numbers[user];
                 const QDate due(year, 1 + (s * 3 + g) % 12, 1 + (g + s) % 28);
                 const bool done = due < QDate::currentDate() && (g + s) % 3 != 0;
                 const QString& st = kStrategyTexts[(g + s) % kStrategyTexts.size()];

@@ -1,6 +1,7 @@
 // vardimo-admin: makes new databases (folders or on a PostgreSQL server), tells what one holds,
-// moves a folder onto a server, exports its rows and prints reports.
+// checks its rows, moves a folder onto a server, exports its rows and prints reports.
 
+#include "Check.h"
 #include "Sample.h"
 #include "ServerAdmin.h"
 #include "controls/Dialogs.h"
@@ -11,6 +12,7 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
+#include "engine/Query.h"
 #include "engine/Table.h"
 #include "reports/StrategyReport.h"
 
@@ -35,6 +37,10 @@ int usage() {
            "  vardimo-admin create DIR|URI [--sample small|large]   make a new database folder, or the\n"
            "                                                        tables in a server's empty database\n"
            "  vardimo-admin info DIR|URI                            record count and size of every table\n"
+           "  vardimo-admin check DIR|URI                           duplicate strategy numbers, strategies\n"
+           "                                                        without their goal, measurement items\n"
+           "                                                        without their strategy; exit status 1\n"
+           "                                                        when any is found\n"
            "  vardimo-admin copy DIR URI                            move a folder onto a server, keys kept,\n"
            "                                                        then compare every row\n"
            "  vardimo-admin compare DIR URI                         compare every row of a folder and a "
@@ -122,6 +128,16 @@ int info(const QStringList& args) {
     return 0;
 }
 
+int check(const QStringList& args) {
+    if (args.size() != 3) return usage();
+    const QStringList found = tools::checkDatabase(args[2]);
+    for (const QString& line : found)
+        out << line << "\n";
+    if (found.isEmpty())
+        out << "No duplicate strategy numbers, orphan strategies or orphan measurement items.\n";
+    return found.isEmpty() ? 0 : 1;
+}
+
 int exportCsv(const QStringList& args) {
     if (args.size() < 4) return usage();
     const QString& what = args[2];
@@ -148,11 +164,21 @@ int exportCsv(const QStringList& args) {
     engine::Session session;
     engine::Database db(session);
     db.open(dir);
+    // As the program shows strategies: with their measurement items when the system setting says so.
+    bool measurementItems = false;
+    if (what == QLatin1String("strategies")) {
+        engine::Query settings(db);
+        settings.add("Select MultipulMeasure From \"Settings.db\"");
+        settings.open();
+        measurementItems =
+            !settings.isEmpty() && settings.field(QStringLiteral("MultipulMeasure")).asBoolean();
+    }
     QFile stdOut;
     stdOut.open(stdout, QIODevice::WriteOnly);
     QString failure;
-    const bool written = what == QLatin1String("goals") ? csv::exportGoals(db, year, stdOut, &failure)
-                                                        : csv::exportStrategies(db, year, stdOut, &failure);
+    const bool written = what == QLatin1String("goals")
+                             ? csv::exportGoals(db, year, stdOut, &failure)
+                             : csv::exportStrategies(db, year, measurementItems, stdOut, &failure);
     stdOut.flush();
     if (!written) {
         err << "vardimo-admin: the CSV could not be written: " << failure << "\n";
@@ -281,6 +307,7 @@ int main(int argc, char** argv) {
     try {
         if (args[1] == QLatin1String("create")) return create(args);
         if (args[1] == QLatin1String("info")) return info(args);
+        if (args[1] == QLatin1String("check")) return check(args);
         if (args[1] == QLatin1String("export")) return exportCsv(args);
         if (reporting) return report(args);
         if (args[1] == QLatin1String("copy")) return copy(args);

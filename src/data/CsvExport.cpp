@@ -1,5 +1,6 @@
 #include "data/CsvExport.h"
 
+#include "data/MeasurementItems.h"
 #include "engine/DataSet.h"
 #include "engine/Database.h"
 #include "engine/Query.h"
@@ -121,15 +122,50 @@ const QStringList kStrategyTitles{"Goal ID",
                                   "Modified By",
                                   "Modified Date"};
 
+// The measurement items of strategies, by strategy; empty when strategies carry their own texts.
+using ItemsByStrategy = QHash<qint64, QList<items::Item>>;
+
+ItemsByStrategy itemsOf(engine::Database& db, const QList<qint64>& strategies) {
+    ItemsByStrategy out;
+    constexpr int chunk = 400;
+    for (qsizetype from = 0; from < strategies.size(); from += chunk) {
+        sql::IntList ids;
+        ids.values = strategies.mid(from, chunk);
+        engine::Query q(db);
+        q.add("Select * From \"Measure.db\" Where StrategyID In ", ids);
+        q.add("Order By StrategyID, MeasurementNumber");
+        q.open();
+        for (const items::Item& it : items::read(q))
+            out[it.strategy] << it;
+    }
+    return out;
+}
+
+ItemsByStrategy itemsOf(engine::Database& db, engine::DataSet& rows) {
+    QList<qint64> ids;
+    for (int r = 0; r < rows.recordCount(); ++r)
+        if (!rows.valueAt(r, QStringLiteral("StrategyID")).isNull())
+            ids << rows.valueAt(r, QStringLiteral("StrategyID")).toLongLong();
+    return itemsOf(db, ids);
+}
+
 // The strategy's own columns of a row of "Strategys.db" fields, after the four goal columns.
-QVariantList strategyFields(engine::DataSet& q, int r, const QHash<qint64, QString>& users) {
+// With items (the multiple-measurements mode) their texts replace Deliverable and Measurement.
+QVariantList strategyFields(engine::DataSet& q, int r, const QHash<qint64, QString>& users,
+                            const ItemsByStrategy* itemsByStrategy) {
     auto v = [&](const char* name) { return q.valueAt(r, QLatin1String(name)); };
+    QVariant deliverable = v("Deliverable"), measurement = v("Measurement");
+    if (itemsByStrategy) {
+        const QList<items::Item> its = itemsByStrategy->value(v("StrategyID").toLongLong());
+        deliverable = items::text(items::deliverables(its));
+        measurement = items::text(items::measurements(its));
+    }
     return {nameOf(users, v("UserNumber")),
             v("StrategyNumber"),
             v("StrategyDescription"),
             v("Responsibility"),
-            v("Deliverable"),
-            v("Measurement"),
+            deliverable,
+            measurement,
             v("CompleationDate"),
             v("AddationalResources"),
             v("CommentsStatus"),
@@ -141,7 +177,8 @@ QVariantList strategyFields(engine::DataSet& q, int r, const QHash<qint64, QStri
 
 } // namespace
 
-bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& out, QString* error) {
+bool exportStrategies(engine::Database& db, std::optional<int> year, bool measurementItems, QIODevice& out,
+                      QString* error) {
     const auto users = names(db, "User.db", "UserNumber", "UserName");
     const auto types = names(db, "GoalType.db", "GoalTypeID", "TypeDescription");
     struct Goal {
@@ -174,6 +211,7 @@ bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& 
         q.add("Where GoalID In ", ids);
         q.add("Order By GoalID, UserNumber, StrategyNumber, StrategyID");
         q.open();
+        const ItemsByStrategy its = measurementItems ? itemsOf(db, q) : ItemsByStrategy();
         QHash<qint64, std::pair<int, int>> rowsOfGoal; // goal -> first row, row count
         for (int r = 0; r < q.recordCount(); ++r) {
             const qint64 g = q.valueAt(r, "GoalID").toLongLong();
@@ -187,7 +225,8 @@ bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& 
             const Goal& g = goals[i];
             const auto [first, count] = rowsOfGoal.value(g.id, {0, 0});
             for (int r = first; r < first + count && w.ok(); ++r) {
-                w.add(QVariantList{g.id, g.year, g.type, g.text} + strategyFields(q, r, users));
+                w.add(QVariantList{g.id, g.year, g.type, g.text} +
+                      strategyFields(q, r, users, measurementItems ? &its : nullptr));
             }
         }
         q.close();
@@ -195,15 +234,17 @@ bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& 
     return finish(w, error);
 }
 
-bool exportStrategyRows(engine::Database& db, engine::DataSet& rows, QIODevice& out, QString* error) {
+bool exportStrategyRows(engine::Database& db, engine::DataSet& rows, bool measurementItems, QIODevice& out,
+                        QString* error) {
     const auto users = names(db, "User.db", "UserNumber", "UserName");
+    const ItemsByStrategy its = measurementItems ? itemsOf(db, rows) : ItemsByStrategy();
     Writer w(out);
     w.header(kStrategyTitles);
     const int n = rows.recordCount();
     for (int r = 0; r < n && w.ok(); ++r) {
         auto v = [&](const char* name) { return rows.valueAt(r, QLatin1String(name)); };
         w.add(QVariantList{v("GoalID"), v("GoalYear"), v("TypeDescription"), v("GoalDescription")} +
-              strategyFields(rows, r, users));
+              strategyFields(rows, r, users, measurementItems ? &its : nullptr));
     }
     return finish(w, error);
 }

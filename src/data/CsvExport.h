@@ -24,14 +24,16 @@ bool exportGoalList(engine::Database& db, const QVector<qint64>& goalIds, QIODev
                     QString* error = nullptr);
 
 // Every strategy under the goals of one year (or of every year), goal by goal, user by user,
-// in strategy number order, with every text of the strategy.
-bool exportStrategies(engine::Database& db, std::optional<int> year, QIODevice& out,
+// in strategy number order, with every text of the strategy. With `measurementItems` (strategies
+// carry numbered items, the system setting) Deliverable and Measurement hold the items as the
+// strategy report prints them, instead of the strategy's own two texts.
+bool exportStrategies(engine::Database& db, std::optional<int> year, bool measurementItems, QIODevice& out,
                       QString* error = nullptr);
 
 // The rows of a query over strategies and their goals, in its order (a report's selection),
 // with the same columns as exportStrategies. The query holds the strategy's fields with the
 // goal's GoalYear, GoalDescription and TypeDescription; its position does not move.
-bool exportStrategyRows(engine::Database& db, engine::DataSet& rows, QIODevice& out,
+bool exportStrategyRows(engine::Database& db, engine::DataSet& rows, bool measurementItems, QIODevice& out,
                         QString* error = nullptr);
 
 // The rows a data set presents now, from the first, in the given columns (field, title). The

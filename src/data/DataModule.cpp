@@ -191,6 +191,9 @@ void DataModule::installRules() {
     });
     MeasureTable.setBeforePost([this](engine::Table& t) { stamp(t, "ModifiedDate"); });
 
+    // Workstations inserting at once would otherwise both take the number the list showed.
+    StrategyTable.setNumbering(QStringLiteral("StrategyNumber"),
+                               {QStringLiteral("GoalID"), QStringLiteral("UserNumber")});
     StrategyTable.addLookupField({QStringLiteral("GoalDescription"), QStringLiteral("GoalID"), &GoalsTable,
                                   QStringLiteral("GoalID"), QStringLiteral("GoalDescription"), 50});
     StrategyTable.addCalculatedField({QStringLiteral("ShortStrategy"), engine::FieldType::Text, 80});

@@ -113,6 +113,13 @@ public:
     // The user names of every live session of this database, this one included.
     virtual QStringList sessions() = 0;
 
+    // Called inside a write before reading the highest number of a numbered column of `t`: from
+    // then until the transaction ends, no other session can store a number there that this read
+    // would miss. A folder needs nothing of it: once a transaction has read a file, nobody else
+    // commits to it before that transaction ends, and a write of its own that meets another
+    // writer fails and is run again from the read.
+    virtual void lockNumbering(const TableDef& t) { Q_UNUSED(t); }
+
     // --- Maintenance --------------------------------------------------------------------------
     // Gives back the space of deleted rows; the table must be open exclusively.
     virtual void compact(const TableDef& t) = 0;

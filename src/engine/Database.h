@@ -63,8 +63,8 @@ public:
     // The store behind this connection; only valid while it is open.
     Backend& backend() const;
 
-    // The folder inside a database folder that holds the connections' own files (and the list
-    // of users where the program's folder cannot be written).
+    // The folder inside a database folder that holds the connections' own files and the list of
+    // its users.
     static QString controlFolder(const QString& databaseFolder);
 
     // Makes a table usable by statements (a folder attaches its file, checking that it exists,

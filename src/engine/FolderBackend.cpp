@@ -119,6 +119,7 @@ void FolderBackend::close() {
     }
     QSqlDatabase::removeDatabase(connectionName_);
     QFile::remove(mainFile_);
+    session_.unregisterUser(folder_);
     if (connectionLock_) {
         QFile::remove(connectionLock_->path());
         connectionLock_.reset();

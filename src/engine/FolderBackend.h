@@ -57,7 +57,7 @@ public:
                                                  const LargeResult::Exec& exec) override;
 
     std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
-    QStringList sessions() override { return session_.users(); }
+    QStringList sessions() override { return session_.users(folder_); }
 
     void compact(const TableDef& t) override;
     qint64 tableSize(const TableDef& t) override;

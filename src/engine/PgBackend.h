@@ -65,6 +65,7 @@ public:
         return locks_.lockTable(t, exclusive);
     }
     QStringList sessions() override;
+    void lockNumbering(const TableDef& t) override { locks_.lockNumbering(t); }
 
     void compact(const TableDef& t) override;
     qint64 tableSize(const TableDef& t) override;

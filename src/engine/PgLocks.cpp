@@ -6,9 +6,11 @@
 namespace engine {
 
 namespace {
-// Advisory lock keys. Table opens use the two-integer form with a first number of their own (the
-// session list uses another); record locks use the one-number form, so the two never meet.
+// Advisory lock keys. Table opens and numbering use the two-integer form, each with a first number
+// of its own (the session list uses another); record locks use the one-number form, so they never
+// meet.
 constexpr int kTableOpenClass = 1;
+constexpr int kNumberingClass = 3;
 constexpr int kRecordKeyBits = 40;
 } // namespace
 
@@ -85,6 +87,15 @@ int PgLocks::tableNumber(const TableDef& t) {
     for (size_t i = 0; i < all.size(); ++i)
         if (&all[i] == &t || all[i].schemaName == t.schemaName) return int(i) + 1;
     throw Error::noTable(t.fileName);
+}
+
+void PgLocks::lockNumbering(const TableDef& t) {
+    if (!store_.isOpen()) throw Error::notOpen();
+    // Transaction-level: the commit that stores the number ends it, and a rolled back write
+    // takes it with it.
+    store_
+        .execPrepared(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)"), {kNumberingClass, tableNumber(t)})
+        .finish();
 }
 
 std::unique_ptr<Backend::OpenLock> PgLocks::lockTable(const TableDef& t, bool exclusive) {

@@ -25,6 +25,9 @@ public:
     // Null when refused: another session, or another table object here, holds the table in a
     // way that excludes this open.
     std::unique_ptr<Backend::OpenLock> lockTable(const TableDef& t, bool exclusive);
+    // Waits until no other session takes numbers for the table, and keeps them waiting until this
+    // transaction ends (the lock timeout applies; a timeout is a busy error, tried again).
+    void lockNumbering(const TableDef& t);
     // The connection ends, and the server releases every lock with it: the table objects' locks
     // forget theirs without telling the server.
     void forgetAll();

@@ -41,9 +41,10 @@ Session::Session() : userName_(defaultUserName()) {
 }
 
 Session::~Session() {
-    if (registration_) {
-        const QString path = registration_->path();
-        registration_.reset();
+    for (auto& [folder, r] : registrations_) {
+        if (!r.lock) continue;
+        const QString path = r.lock->path();
+        r.lock.reset();
         QFile::remove(path);
     }
 }
@@ -84,16 +85,21 @@ std::optional<int> Session::version() const {
     return 500;
 }
 
+namespace {
+QString usersFolderOf(const QString& databaseFolder) {
+    return QDir(controlFolderOf(databaseFolder)).filePath(QString::fromLatin1(kUsersFolder));
+}
+} // namespace
+
 void Session::registerUser(const QString& databaseFolder) {
-    if (registration_) return;
-    QString base = netDir_;
-    if (base.isEmpty() || !QFileInfo(base).isDir() || !folderWritable(base)) {
-        base = controlFolderOf(databaseFolder);
-        ensureSharedFolder(base, databaseFolder);
-    }
-    const QString dir = QDir(base).filePath(QString::fromLatin1(kUsersFolder));
-    if (!ensureSharedFolder(dir, base))
-        throw Error(QStringLiteral("Cannot create the network control folder %1").arg(dir));
+    const QString folder = QDir::cleanPath(QFileInfo(databaseFolder).absoluteFilePath());
+    lastFolder_ = folder;
+    Registration& r = registrations_[folder];
+    if (r.opens++ > 0) return;
+    const QString control = controlFolderOf(folder);
+    const QString dir = usersFolderOf(folder);
+    // Someone who may only read the database cannot be listed in it; the session still runs.
+    if (!ensureSharedFolder(control, folder) || !ensureSharedFolder(dir, control)) return;
     auto lock = std::make_unique<LockFile>();
     // Locked under a name the listing ignores, then renamed: a listing never sees an unlocked
     // entry of a live session and so never takes it for a crashed one.
@@ -102,18 +108,32 @@ void Session::registerUser(const QString& databaseFolder) {
     lock->create(stem + QStringLiteral(".new"));
     const QByteArray name = userName_.toUtf8();
     if (!lock->lockExclusive(0, 1) || ::write(lock->fd(), name.constData(), size_t(name.size())) < 0 ||
-        !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".usr")))
+        !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".usr"))) {
+        QFile::remove(stem + QStringLiteral(".new"));
+        registrations_.erase(folder);
         throw Error(QStringLiteral("Cannot register this workstation in %1").arg(dir));
+    }
     lock->renamed(stem + QStringLiteral(".usr"));
-    controlDir_ = dir;
-    registration_ = std::move(lock);
-    users(); // drops the entries that killed sessions left behind
+    r.lock = std::move(lock);
+    users(folder); // drops the entries that killed sessions left behind
 }
 
-QStringList Session::users() const {
+void Session::unregisterUser(const QString& databaseFolder) {
+    const QString folder = QDir::cleanPath(QFileInfo(databaseFolder).absoluteFilePath());
+    auto it = registrations_.find(folder);
+    if (it == registrations_.end() || --it->second.opens > 0) return;
+    if (it->second.lock) {
+        const QString path = it->second.lock->path();
+        it->second.lock.reset();
+        QFile::remove(path);
+    }
+    registrations_.erase(it);
+}
+
+QStringList Session::users(const QString& databaseFolder) const {
     QStringList out;
-    if (controlDir_.isEmpty()) return out;
-    QDir d(controlDir_);
+    if (databaseFolder.isEmpty()) return out;
+    QDir d(usersFolderOf(databaseFolder));
     for (const QFileInfo& fi : d.entryInfoList({QStringLiteral("*.usr")}, QDir::Files, QDir::Name)) {
         // Other people's entries are theirs: read only, never created or followed through a link.
         LockFile probe;

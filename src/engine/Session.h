@@ -7,14 +7,15 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
 namespace engine {
 
 // The engine's session: aliases, the private and network control directories, the date format,
-// the passwords of protected tables, and this workstation's entry in the list of users of the
-// network control directory.
+// the passwords of protected tables, and this workstation's entry in the list of users of each
+// folder database it has open.
 class Session {
 public:
     // Reads aliases from the engine's configuration: the file named by VARDIMO_ENGINE_CONFIG, or
@@ -45,12 +46,16 @@ public:
     void setUserName(const QString& name) { userName_ = name; }
     const QString& userName() const { return userName_; }
 
-    // Registers this session in the network control directory (or, where that cannot be written,
-    // in a control folder inside the database folder). Called when a database opens.
+    // Registers this session with a folder database, in its control folder: the list of users is
+    // the database's, whichever program folder each workstation runs from. Called when a database
+    // opens; each call is undone by one unregisterUser. A person who may only read the database
+    // is not listed (nothing can be written there), but still sees the list.
     void registerUser(const QString& databaseFolder);
-    // The names of every running session registered where this one is; a crashed session has
-    // lost its lock and is not listed.
-    QStringList users() const;
+    void unregisterUser(const QString& databaseFolder);
+    // The names of every running session registered with a folder database (by default the one
+    // registered last); a crashed session has lost its lock and is not listed.
+    QStringList users(const QString& databaseFolder) const;
+    QStringList users() const { return users(lastFolder_); }
 
     // Passwords for protected tables. The handler is asked when a protected table is opened with
     // no matching password known; it may add one and answer true to have the open retried.
@@ -66,8 +71,12 @@ private:
     QString privateDir_;
     QString netDir_;
     QString userName_;
-    QString controlDir_;
-    std::unique_ptr<LockFile> registration_;
+    struct Registration {
+        std::unique_ptr<LockFile> lock; // none where the database cannot be written
+        int opens = 0;
+    };
+    std::map<QString, Registration> registrations_; // by database folder
+    QString lastFolder_;
     QStringList passwords_;
     std::function<bool(Session&)> passwordHandler_;
 };

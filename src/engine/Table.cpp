@@ -60,6 +60,50 @@ void Table::makeStatements() {
     updateSql_ =
         QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
     deleteSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table_, key_);
+    numberSql_.clear();
+    if (numbering_.column >= 0) {
+        QStringList same;
+        for (int c : std::as_const(numbering_.within))
+            same << d.column(def_->columns[size_t(c)].name) + QStringLiteral(" = ?");
+        const QString number = d.column(def_->columns[size_t(numbering_.column)].name);
+        numberSql_ = QStringLiteral("SELECT MAX(%1), COUNT(CASE WHEN %1 = ? THEN 1 END) FROM %2 WHERE %3")
+                         .arg(number, table_, same.join(QStringLiteral(" AND ")));
+    }
+}
+
+void Table::setNumbering(const QString& column, const QStringList& within) {
+    Numbering n;
+    n.column = columnOf(column);
+    for (const QString& c : within)
+        n.within << columnOf(c);
+    if (n.column < 0 || within.isEmpty() || n.within.contains(-1))
+        throw Error(QStringLiteral("Field not found: %1 (table %2)").arg(column, fileName_));
+    numbering_ = n;
+    if (open_) makeStatements();
+}
+
+void Table::takeNumber(QVariantList& binds) {
+    db_.backend().lockNumbering(*def_);
+    const QVariant wanted = buffer_.value(numbering_.column);
+    QVariantList params{wanted};
+    for (int c : std::as_const(numbering_.within))
+        params << buffer_.value(c);
+    qint64 highest = 0;
+    bool used = true;
+    {
+        Cursor q = db_.run(numberSql_, params, def_->fileName);
+        if (q.next()) {
+            highest = q.value(0).isNull() ? 0 : q.value(0).toLongLong();
+            used = wanted.isNull() || q.value(1).toLongLong() > 0;
+        }
+    }
+    if (!used) return;
+    buffer_[numbering_.column] = highest + 1;
+    // The statement's values leave out the auto-increment key.
+    int bind = 0;
+    for (int i = 0; i < numbering_.column; ++i)
+        if (def_->columns[size_t(i)].type != FieldType::AutoInc) ++bind;
+    binds[bind] = highest + 1;
 }
 
 Table::~Table() {
@@ -443,7 +487,9 @@ void Table::post() {
     for (size_t i = 0; i < def_->columns.size(); ++i)
         if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
     if (!inserting) binds << key;
+    const bool numbered = numbering_.column >= 0 && (inserting || buffer_.value(numbering_.column).isNull());
     db_.write([&] {
+        if (numbered) takeNumber(binds);
         if (inserting) {
             Cursor q = db_.run(insertSql_, binds, def_->fileName);
             key = db_.backend().insertedKey(q.query());

@@ -89,6 +89,13 @@ public:
     void setFiltered(bool on);
     bool filtered() const { return filtered_; }
 
+    // A column numbered within groups of rows (those with equal values in `within`): a new row
+    // whose number is empty or already used in its group, and a changed row whose number is
+    // empty, take one more than the highest number of the group. This is decided inside the
+    // transaction that stores the row, so that workstations storing at once never take the same
+    // number; the number a row showed before the post may differ after it.
+    void setNumbering(const QString& column, const QStringList& within);
+
     using BeforePostFn = std::function<void(Table&)>;
     void setBeforePost(BeforePostFn fn) { beforePost_ = std::move(fn); }
     using CalcFn = std::function<void(const Record& row, QHash<QString, QVariant>& calculated)>;
@@ -159,6 +166,13 @@ private:
     void makeStatements();
     QString table_, key_;
     QString insertSql_, updateSql_, deleteSql_;
+    struct Numbering {
+        int column = -1;
+        QList<int> within;
+    };
+    Numbering numbering_;
+    QString numberSql_; // the highest number of a group
+    void takeNumber(QVariantList& binds);
 
     FilterFn filter_;
     PreSelectFn preSelect_;

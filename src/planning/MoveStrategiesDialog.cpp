@@ -60,13 +60,13 @@ void MoveStrategiesDialog::BitBtn2Click() {
     // With no strategy listed an edit would begin a blank one for the target: nothing to move.
     if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
     const int target = chosen.toInt();
-    const int goal = s.field(QStringLiteral("GoalID")).asInt();
     s.edit();
     try {
         s.field(QStringLiteral("UserNumber")).setValue(target);
         const int typed = SpinEdit1->value();
-        s.field(QStringLiteral("StrategyNumber"))
-            .setValue(typed != 0 ? typed : dm_.NextStrategyNumber({goal, target}));
+        // Without a typed number the row takes the target's next one as it is stored, where no
+        // other workstation can take the same one.
+        s.field(QStringLiteral("StrategyNumber")).setValue(typed != 0 ? QVariant(typed) : QVariant());
         s.post();
     } catch (...) {
         // The dialog closes either way; a move that was not stored is not left half-made.

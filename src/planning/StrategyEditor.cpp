@@ -285,12 +285,28 @@ void StrategyEditor::SaveBtnClick() {
     engine::Table& s = dm_.StrategyTable;
     DBEdit3->commit();
     if (s.isEditing())
-        s.post();
+        storeStrategy();
     else if (typingNotStored()) {
         storeRefusedTyping();
         if (s.isEditing()) return; // both workstations changed a text: the person looks again
     }
     accept();
+}
+
+// A new strategy takes its number when it is stored; another workstation may have stored one
+// with the number shown here in the meantime.
+void StrategyEditor::storeStrategy() {
+    engine::Table& s = dm_.StrategyTable;
+    const bool inserting = s.state() == engine::DataSet::State::Insert;
+    const QString shown = s.field(QStringLiteral("StrategyNumber")).asString();
+    s.post();
+    const QString stored = s.field(QStringLiteral("StrategyNumber")).asString();
+    if (!inserting || stored == shown) return;
+    controls::messageBox(
+        QStringLiteral("Strategy # %1 was taken by another user meanwhile. This Strategy was "
+                       "saved as Strategy # %2.")
+            .arg(shown, stored),
+        controls::Icon::Information, controls::Buttons::Ok);
 }
 
 QVariantList StrategyEditor::shownValues() const {
@@ -367,7 +383,7 @@ void StrategyEditor::openMeasurementItems() {
     // The items hang on the strategy's key, which exists only once the strategy is stored;
     // when storing fails the items stay closed.
     DBEdit3->commit();
-    if (s.isEditing()) s.post();
+    if (s.isEditing()) storeStrategy();
     MeasurementsWindow items(dm_, this);
     controls::showModal(items);
 }

@@ -103,6 +103,7 @@ private:
     // Memo texts that typing could not write into the row (the row was locked elsewhere).
     bool typingNotStored() const;
     void storeRefusedTyping();
+    void storeStrategy();
     QVariantList shownValues() const;
     // The names the two user boxes can show: the owner, the last modifier and the person here.
     void loadUserNames();

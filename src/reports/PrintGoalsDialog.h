@@ -34,7 +34,7 @@ public:
     void RadioGroup1Click();
     void PrintBtnClick();
     void PreviewBtnClick();
-    // Writes, prepares and opens the data module's Strategyquery for the chosen item.
+    // Writes, prepares and opens strategyQuery for the chosen item.
     void BuildStrategyQuery();
 
     // The strategies the chosen item prints.

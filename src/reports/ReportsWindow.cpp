@@ -209,6 +209,6 @@ void ReportsWindow::ExportBtnClick() {
                              ? QStringLiteral("strategies.csv")
                              : QStringLiteral("strategies-%1.csv").arg(GoalSpin->value());
     ExportCsvFile(this, name, [this, &q](QIODevice& out, QString* error) {
-        return csv::exportStrategyRows(dm_.GoalDatabase, q, out, error);
+        return csv::exportStrategyRows(dm_.GoalDatabase, q, dm_.user().settings.multipleMeasures, out, error);
     });
 }

@@ -22,7 +22,7 @@ class SpinBox;
 } // namespace controls
 
 // The strategies that have a measurement dated within [start, end], both ends included: -1
-// first, then one key per such measurement in the order of the data module's MeasureQuery.
+// first, then one key per such measurement in the order the measurements are read.
 engine::sql::IntList StrategyIDsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end);
 
 // Strategy reports for a goal year and goal type, by kind: all, completed within a date range,
@@ -56,7 +56,7 @@ public:
     void PreviewBtnClick();
     // Writes the strategies Print would print to a CSV file, one row per strategy.
     void ExportBtnClick();
-    // Writes, prepares and opens the data module's Strategyquery for the choices shown.
+    // Writes, prepares and opens strategyQuery for the choices shown.
     void BuildStrategyQuery();
 
     // The strategies the chosen report prints.

@@ -4,6 +4,7 @@
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/MeasurementItems.h"
 #include "printing/Printer.h"
 
 #include <QDir>
@@ -137,18 +138,19 @@ void StrategyReport::QRBand1BeforePrint() {
 }
 
 namespace {
-// Runs `item` on each measurement item of a strategy, in number order; a strategy without any
-// gives one blank line.
-void forEachMeasurement(DataModule& dm, RichDocument& doc, qint64 strategyKey,
-                        const std::function<void(engine::Query&)>& item) {
+// The measurement items of a strategy, in number order.
+QList<items::Item> itemsOf(DataModule& dm, qint64 strategyKey) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyKey});
     q.add("Order By MeasurementNumber");
     q.open();
-    if (q.isEmpty()) doc.append(QString(), P, kIndent);
-    for (q.first(); !q.eof(); q.next())
-        item(q);
+    return items::read(q);
+}
+
+void appendSection(RichDocument& doc, const QList<items::Paragraph>& section) {
+    for (const items::Paragraph& p : section)
+        doc.appendLines(p.text, p.bold ? B : P, kIndent);
 }
 } // namespace
 
@@ -159,16 +161,7 @@ void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
         doc.append(QString(), P, kIndent);
         return;
     }
-    forEachMeasurement(dm_, doc, strategyKey, [&](engine::Query& q) {
-        doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Deliverable"), P,
-                        kIndent);
-        QString completion;
-        if (!q.field(QStringLiteral("CompleationDate")).isNull())
-            completion = QStringLiteral("Completion Date: ") + text(q, "CompleationDate");
-        if (q.field(QStringLiteral("Compleated")).asBoolean()) completion += QStringLiteral(" Completed");
-        doc.append(completion, B, kIndent);
-        if (!completion.isEmpty()) doc.append(QString(), P, kIndent);
-    });
+    appendSection(doc, items::deliverables(itemsOf(dm_, strategyKey)));
 }
 
 void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
@@ -179,11 +172,7 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
         if (!own.isEmpty()) doc.append(QString(), P, kIndent);
         return;
     }
-    forEachMeasurement(dm_, doc, strategyKey, [&](engine::Query& q) {
-        doc.appendLines(text(q, "MeasurementNumber") + QStringLiteral("#. ") + text(q, "Measurement"), P,
-                        kIndent);
-        doc.append(QString(), P, kIndent);
-    });
+    appendSection(doc, items::measurements(itemsOf(dm_, strategyKey)));
 }
 
 // ---- Running the report for the screens -----------------------------------------------------

@@ -59,7 +59,7 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
         EXPECT_FALSE(QFile::exists(dir.file("Department.db")));
 }
 
-TEST_P(DataModuleRules, CheckUserFillsTheRecordsFromTheMatchedUser) {
+TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
     EXPECT_FALSE(Logon(*dm, "jsmith", "secret", true)) << "the password is compared exactly";

@@ -1,9 +1,12 @@
 // Record rules against a real database: filters, stamps, calculated fields, numbering.
 
 #include "support/DataFixture.h"
+#include "support/Peer.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <gtest/gtest.h>
+#include <iostream>
 
 using testing_support::DataFixture;
 
@@ -141,4 +144,55 @@ TEST_P(Rules, StampsCalculatedFieldsAndNumbering) {
     EXPECT_EQ(dm->MeasureTable.field("ShortDescription").asString(), QString(80, 'd'));
     EXPECT_EQ(dm->MeasureTable.field("ShortMeasure").asString(), "");
     EXPECT_EQ(dm->MeasureTable.field("ModifiedBy").asInteger(), 42);
+}
+
+TEST_P(Rules, AStrategyNumberUsedMeanwhileGivesWayToTheNextFreeOne) {
+    const int g = addGoal("numbered", 2002, 1);
+    addStrategy(g, 7, 1);
+    addStrategy(g, 7, 4);
+    addStrategy(g, 8, 5);
+    engine::Table& s = dm->StrategyTable;
+    EXPECT_EQ(s.field("StrategyNumber").asInt(), 5) << "free for user 8 under this goal";
+    addStrategy(g, 7, 4);
+    EXPECT_EQ(s.field("StrategyNumber").asInt(), 5) << "4 was taken: one more than the highest";
+    addStrategy(g, 7, 2);
+    EXPECT_EQ(s.field("StrategyNumber").asInt(), 2) << "a free number below the highest stays";
+    insertRow(s, {{"GoalID", g}, {"UserNumber", 7}});
+    EXPECT_EQ(s.field("StrategyNumber").asInt(), 6) << "no number: the next one";
+
+    // A stored strategy keeps its number, also one another strategy has.
+    ASSERT_TRUE(s.locate("StrategyNumber", 2));
+    s.edit();
+    s.field("StrategyNumber").setValue(1);
+    s.post();
+    EXPECT_EQ(s.field("StrategyNumber").asInt(), 1);
+}
+
+TEST_P(Rules, TwoWorkstationsInsertingStrategiesAtOnceNeverShareANumber) {
+    const int g = addGoal("busy", 2002, 1);
+    const int perWorkstation = 40;
+    const QString go = dir.file("go");
+    testing_support::Peer first(store.location(), "first"), second(store.location(), "second");
+    const QString command = QString("strategies %1 7 %2 %3").arg(g).arg(perWorkstation).arg(go);
+    ASSERT_EQ(first.send(command), "ok ready");
+    ASSERT_EQ(second.send(command), "ok ready");
+    {
+        QFile start(go);
+        ASSERT_TRUE(start.open(QIODevice::WriteOnly));
+    }
+    const QString a = first.send("", 120000), b = second.send("", 120000);
+    ASSERT_TRUE(a.startsWith("ok done") && b.startsWith("ok done")) << a.toStdString() << b.toStdString();
+    std::cout << "numbers taken meanwhile by the other workstation: " << a.mid(8).toStdString() << " and "
+              << b.mid(8).toStdString() << "\n";
+
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select StrategyNumber From \"Strategys.db\" Where GoalID = ", engine::sql::Int{g});
+    q.add("Order By StrategyNumber");
+    q.open();
+    QList<int> numbers, expected;
+    for (q.first(); !q.eof(); q.next())
+        numbers << q.field("StrategyNumber").asInt();
+    for (int n = 1; n <= 2 * perWorkstation; ++n)
+        expected << n;
+    EXPECT_EQ(numbers, expected);
 }

@@ -61,6 +61,38 @@ TEST_P(Workstations, UserListShowsLiveSessionsOnly) {
     EXPECT_TRUE(db.sessions().contains("here"));
 }
 
+TEST_P(Workstations, UserListNamesOnlyTheSessionsOfThisDatabase) {
+    // Every workstation here runs the program from one folder, but works in another database.
+    testing_support::TestStore elsewhere;
+    elsewhere.make(GetParam());
+    Peer other(elsewhere.location(), "otherdatabase");
+    Peer same(where, "samedatabase");
+    EXPECT_EQ(other.send("open goals.db"), "ok");
+    const QStringList mine = db.sessions();
+    EXPECT_TRUE(mine.contains("here") && mine.contains("samedatabase")) << mine.join(',').toStdString();
+    EXPECT_FALSE(mine.contains("otherdatabase")) << mine.join(',').toStdString();
+    EXPECT_EQ(other.send("users"), "ok otherdatabase");
+
+    // A program folder nobody may write to changes nothing.
+    testing_support::TempDir program;
+    QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    Session readOnly;
+    readOnly.setUserName("fromreadonly");
+    readOnly.setNetDir(program.path());
+    {
+        Database third(readOnly);
+        third.open(where);
+        EXPECT_TRUE(db.sessions().contains("fromreadonly"));
+        EXPECT_TRUE(third.sessions().contains("here"));
+        EXPECT_TRUE(QDir(program.path()).isEmpty());
+    }
+    // A server notices the closed connection on its own time.
+    EXPECT_TRUE(testing_support::eventually([&] { return !db.sessions().contains("fromreadonly"); }))
+        << "closing the database ends its entry";
+    QFile::setPermissions(program.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 TEST_P(Workstations, ExclusiveOpenWaitsForTheOtherToClose) {
     Peer peer(where);
     ASSERT_EQ(peer.send("open Security.db"), "ok");
@@ -356,6 +388,9 @@ TEST_F(FolderWorkstations, PlantedLinksAreNeverFollowed) {
     // Where the former probe wrote, where session entries are listed, and a table's lock file.
     QFile::link(victim, QDir(net.path()).filePath(QString(".vardimo-probe-%1").arg(::getpid())));
     QFile::link(victim, QDir(net.path()).filePath("vardimo-users/planted.usr"));
+    const QDir control(Database::controlFolder(dir.path()));
+    QDir().mkpath(control.filePath("vardimo-users"));
+    QFile::link(victim, control.filePath("vardimo-users/planted.usr"));
     QFile::remove(dir.file("goaltype.lck"));
     QFile::link(victim, dir.file("goaltype.lck"));
 
@@ -370,6 +405,7 @@ TEST_F(FolderWorkstations, PlantedLinksAreNeverFollowed) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "keep me");
     EXPECT_TRUE(QFileInfo(QDir(net.path()).filePath("vardimo-users/planted.usr")).isSymLink());
+    EXPECT_TRUE(QFileInfo(control.filePath("vardimo-users/planted.usr")).isSymLink());
 }
 
 TEST_F(FolderWorkstations, AFullTempFolderIsNotTheDatabaseDisk) {

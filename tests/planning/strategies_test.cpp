@@ -717,7 +717,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     EXPECT_EQ(count("Measure.db"), 0);
 }
 
-TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
+TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) {
     const int global = goal("Global aim", {});
     logOn("me");
     StrategyListWindow form(*dm);
@@ -734,16 +734,34 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNothingIsLost) {
         EXPECT_EQ(peer.send("post Strategys.db"), "ok");
         e.DBMemo1->setPlainText("mine");
         e.SaveBtnClick();
+        EXPECT_EQ(e.DBEdit1->text(), "2") << "the editor shows the number stored";
+        EXPECT_EQ(
+            dialogs.lastText(),
+            "Strategy # 1 was taken by another user meanwhile. This Strategy was saved as Strategy # 2.");
         return e.result();
     });
     form.InsertBtnClick();
     EXPECT_EQ(
         count("Strategys.db",
               QString("Where GoalID = %1 And UserNumber = %2 And StrategyNumber = 1").arg(global).arg(me)),
-        2)
-        << "numbers are not reserved: both keep number 1";
+        1)
+        << "the number is taken as the row is stored, so no two strategies share it";
+    EXPECT_EQ(listedNumbers(), QList<int>({1, 2}));
     EXPECT_EQ(dm->StrategyTable.recordCount(), 2);
-    EXPECT_EQ(dm->NextStrategyNumber(dm->strategySelection()), 2);
+    EXPECT_EQ(dm->NextStrategyNumber(dm->strategySelection()), 3);
+
+    // Stored in the meantime under another goal or user, a number stays free here: nothing to tell.
+    const size_t told = dialogs.messages.size();
+    strategy(global, other, 3);
+    onEditor([&](StrategyEditor& e) {
+        EXPECT_EQ(e.DBEdit1->text(), "3");
+        e.SaveBtnClick();
+        EXPECT_EQ(e.DBEdit1->text(), "3");
+        return e.result();
+    });
+    form.InsertBtnClick();
+    EXPECT_EQ(dialogs.messages.size(), told);
+    EXPECT_EQ(listedNumbers(), QList<int>({1, 2, 3}));
 }
 
 TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {

@@ -260,6 +260,40 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
         << "in Print's order";
 }
 
+TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsThem) {
+    dm->user().settings.multipleMeasures = true;
+    dm->StrategyTable.locate("StrategyID", s2);
+    dm->StrategyTable.edit();
+    dm->StrategyTable.field("Deliverable").setValue("own deliverable, not shown in this mode");
+    dm->StrategyTable.field("Measurement").setValue("own measurement, not shown in this mode");
+    dm->StrategyTable.post();
+    addMeasure(s2, 2,
+               {{"Deliverable", "Second\nin two lines"},
+                {"Measurement", "M2"},
+                {"CompleationDate", march20},
+                {"Compleated", true}});
+    addMeasure(s2, 1, {{"Deliverable", "First"}, {"Measurement", "M1"}});
+    addMeasure(s1, 1, {{"Deliverable", "not selected"}});
+    ReportsWindow form(*dm);
+    ASSERT_EQ(build(form, 2), QList<int>({s2, s8}));
+    dialogs.saveAs = dir.file("items.csv");
+    form.ExportBtn->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
+
+    QVector<QStringList> rows;
+    QString why;
+    if (!testing_support::readCsvWithPython(dialogs.saveAs, &rows, &why)) GTEST_SKIP() << why.toStdString();
+    ASSERT_EQ(rows.size(), 3);
+    ASSERT_EQ(rows[0].mid(8, 2), QStringList({"Deliverable", "Measurement"}));
+    // The report's paragraphs as lines, in number order: an item's completion line, empty when
+    // it has neither date nor mark, then a blank line after a completion that says something.
+    EXPECT_EQ(
+        rows[1].mid(8, 2),
+        QStringList({"1#. First\n\n2#. Second\nin two lines\nCompletion Date: " + d(march20) + " Completed",
+                     "1#. M1\n\n2#. M2"}));
+    EXPECT_EQ(rows[2].mid(8, 2), QStringList({"", ""})) << "a strategy without items";
+}
+
 TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     dm->GoalTypeTable.first();
     while (!dm->GoalTypeTable.isEmpty())

@@ -17,6 +17,7 @@
 #include "data/DataModule.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 #include <QThread>
 #include <csignal>
@@ -131,6 +132,41 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
     else
         ConvertToSingleMeasure(dm, progress);
     return QStringLiteral("ok done");
+}
+
+// strategies GOAL USER COUNT GOFILE: inserts COUNT strategies of a user under a goal as the
+// strategy list and its editor do, through a data module of its own. Answers "ok ready", waits
+// for GOFILE to exist (so that two workstations start together), then answers "ok done N" with
+// N the inserts whose stored number differs from the one the editor showed.
+static QString insertStrategies(engine::Session& session, const QString& location, const QStringList& w,
+                                QTextStream& out) {
+    controls::ScriptedDialogs dialogs;
+    session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
+    DataModule dm(session);
+    try {
+        dm.open();
+    } catch (const engine::Error& e) {
+        return QStringLiteral("error ") + e.message();
+    }
+    const StrategySelection where{w.value(1).toInt(), w.value(2).toInt()};
+    out << "ok ready\n";
+    out.flush();
+    while (!QFile::exists(w.value(4)))
+        QThread::msleep(2);
+    engine::Table& s = dm.StrategyTable;
+    int renumbered = 0;
+    for (int i = 0; i < w.value(3).toInt(); ++i) {
+        const int shown = dm.NextStrategyNumber(where);
+        s.insert();
+        s.field(QStringLiteral("UserNumber")).setValue(where.user);
+        s.field(QStringLiteral("GoalID")).setValue(where.goal);
+        s.field(QStringLiteral("StrategyNumber")).setValue(shown);
+        s.field(QStringLiteral("StrategyDescription"))
+            .setValue(QStringLiteral("from %1").arg(session.userName()));
+        s.post();
+        if (s.field(QStringLiteral("StrategyNumber")).asInt() != shown) ++renumbered;
+    }
+    return QStringLiteral("ok done %1").arg(renumbered);
 }
 
 int main(int argc, char** argv) {
@@ -270,6 +306,12 @@ int main(int argc, char** argv) {
         {"convert", // convert multiple|single [PAUSE]
          [&](const QStringList& w) {
              const QString r = convertMeasures(session, QString::fromLocal8Bit(argv[1]), w, out);
+             if (r.startsWith(QLatin1String("error "))) throw engine::Error(r.mid(6));
+             return r.mid(3);
+         }},
+        {"strategies", // strategies GOAL USER COUNT GOFILE
+         [&](const QStringList& w) {
+             const QString r = insertStrategies(session, QString::fromLocal8Bit(argv[1]), w, out);
              if (r.startsWith(QLatin1String("error "))) throw engine::Error(r.mid(6));
              return r.mid(3);
          }},

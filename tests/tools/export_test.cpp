@@ -1,10 +1,12 @@
-// vardimo-admin export, run as a person runs it: a real process writing CSV to its standard
-// output, read back by Python's csv module.
+// vardimo-admin export and check, run as a person runs them: a real process writing CSV to its
+// standard output, read back by Python's csv module, or naming what is wrong in a database.
 
 #include "Sample.h"
+#include "ServerAdmin.h"
 #include "engine/Database.h"
 #include "engine/Query.h"
 #include "support/PythonCsv.h"
+#include "support/Stores.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using testing_support::readCsvWithPython;
+using testing_support::Store;
 using testing_support::TempDir;
 
 namespace {
@@ -83,6 +86,34 @@ TEST(AdminExport, StrategiesOfAYearEqualTheStoredRows) {
     EXPECT_TRUE(read.contains("=1+1, \"quoted\"\nnext line — ünïcode"));
 }
 
+TEST(AdminExport, WithMultipleMeasurementsOnStrategiesCarryTheirItems) {
+    TempDir dir;
+    tools::createDatabase(dir.path(), false, tools::SampleSize::Small);
+    {
+        engine::Session session;
+        engine::Database db(session);
+        db.open(dir.path());
+        engine::Query q(db);
+        q.add("Update \"Settings.db\" Set MultipulMeasure = ", engine::sql::Bool{true});
+        q.execSql();
+        const qint64 goal =
+            engine::Inserter(db, "goals.db", {"GoalDescription", "GoalYear"}).add({"Aim", 2026});
+        const qint64 strategy =
+            engine::Inserter(db, "Strategys.db", {"GoalID", "StrategyNumber", "Deliverable", "Measurement"})
+                .add({goal, 1, "own deliverable", "own measurement"});
+        engine::Inserter(db, "Measure.db", {"StrategyID", "MeasurementNumber", "Deliverable", "Measurement"})
+            .add({strategy, 1, "Report", "Read"});
+    }
+    const QString file = dir.file("s.csv");
+    const Result r = admin({"export", "strategies", dir.path()}, file);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QVector<QStringList> rows;
+    QString why;
+    if (!readCsvWithPython(file, &rows, &why)) GTEST_SKIP() << why.toStdString();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].mid(8, 2), QStringList({"1#. Report", "1#. Read"}));
+}
+
 TEST(AdminExport, RefusesWhatItCannotExport) {
     TempDir dir;
     Result r = admin({"export", "goals", "postgresql://server/vardimo"});
@@ -98,4 +129,56 @@ TEST(AdminExport, RefusesWhatItCannotExport) {
     EXPECT_EQ(r.code, 2);
     r = admin({"export", "goals", dir.path(), "--year", "soon"});
     EXPECT_EQ(r.code, 2);
+}
+
+class AdminCheck : public ::testing::TestWithParam<Store> {};
+VARDIMO_ON_BOTH_STORES(AdminCheck);
+
+TEST_P(AdminCheck, TheSampleIsCleanAndEachKindOfFaultIsNamed) {
+    TempDir dir;
+    std::unique_ptr<testing_support::PgTestDatabase> server;
+    QString location = dir.path();
+    if (GetParam() == Store::Server) {
+        server = std::make_unique<testing_support::PgTestDatabase>();
+        location = server->uri();
+        tools::createServerDatabase(location, true, tools::SampleSize::Small);
+    } else {
+        tools::createDatabase(location, true, tools::SampleSize::Small);
+    }
+    Result r = admin({"check", location});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+
+    qint64 goal = 0, user = 0, number = 0, orphan = 0, item = 0;
+    {
+        engine::Session session;
+        engine::Database db(session);
+        db.open(location);
+        engine::Query q(db);
+        q.add("Select GoalID, UserNumber, StrategyNumber From \"Strategys.db\" Where StrategyID = 1");
+        q.open();
+        goal = q.field("GoalID").asInteger();
+        user = q.field("UserNumber").asInteger();
+        number = q.field("StrategyNumber").asInteger();
+        q.close();
+        engine::Inserter strategies(db, "Strategys.db", {"GoalID", "UserNumber", "StrategyNumber"});
+        strategies.add({goal, user, number});
+        orphan = strategies.add({goal + 100000, user, 1});
+        engine::Inserter measures(db, "Measure.db", {"StrategyID", "MeasurementNumber"});
+        item = measures.add({orphan + 100000, 1});
+    }
+    r = admin({"check", location});
+    EXPECT_EQ(r.code, 1);
+    const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines, QStringList(
+                         {QString("Duplicate strategy number: goal %1, user %2, STRATEGY # %3 stored 2 times")
+                              .arg(goal)
+                              .arg(user)
+                              .arg(number),
+                          QString("Orphan strategy: strategy %1 belongs to goal %2, which does not exist")
+                              .arg(orphan)
+                              .arg(goal + 100000),
+                          QString("Orphan measurement item: item %1 belongs to strategy %2, which does "
+                                  "not exist")
+                              .arg(item)
+                              .arg(orphan + 100000)}));
 }
