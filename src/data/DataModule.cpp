@@ -3,6 +3,7 @@
 #include "controls/Dialogs.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
+#include "data/UserRules.h"
 #include "engine/Error.h"
 #include "system/Workstation.h"
 
@@ -81,7 +82,8 @@ void DataModule::installRules() {
                                             // SQLite's Upper knows only ASCII letters: the
                                             // user id is matched by the filter alone.
                                             engine::PreSelection p;
-                                            if (UserIdFilter.isEmpty()) p.condition.add("SecurityID <> 0");
+                                            if (UserIdFilter.isEmpty())
+                                                p.condition.add("(SecurityID Is Null Or SecurityID <> 0)");
                                             return p;
                                         });
     SecurityTable.setOnFilterRecord([this](const Record& r) { return SecurityTableFilterRecord(r); },
@@ -156,6 +158,7 @@ void DataModule::installRules() {
     DepartmentTable.setBeforePost([this](engine::Table& t) { DepartmentTableBeforePost(t); });
     GoalTypeTable.setBeforePost([this](engine::Table& t) { GoalTypeTableBeforePost(t); });
     MeasureTable.setBeforePost([this](engine::Table& t) { MeasureTableBeforePost(t); });
+    AccessListTable.setBeforePost([this](engine::Table& t) { CheckAccessRow(*this, t); });
 
     StrategyTable.addLookupField({QStringLiteral("GoalDescription"), QStringLiteral("GoalID"), &GoalsTable,
                                   QStringLiteral("GoalID"), QStringLiteral("GoalDescription"), 50});
@@ -223,7 +226,8 @@ bool DataModule::UserSettingsTableFilterRecord(const Record& r) const {
     if (!UserIdFilter.isEmpty())
         return !r.isNull(QStringLiteral("UserId")) &&
                SameUserId(r.asString(QStringLiteral("UserId")), UserIdFilter);
-    return !r.isNull(QStringLiteral("SecurityID")) && r.asInteger(QStringLiteral("SecurityID")) != 0;
+    // A user whose profile is missing stays listed, so that an administrator can give him one.
+    return r.isNull(QStringLiteral("SecurityID")) || r.asInteger(QStringLiteral("SecurityID")) != 0;
 }
 
 bool DataModule::SecurityTableFilterRecord(const Record& r) const {
@@ -305,6 +309,7 @@ void DataModule::UserTableBeforePost(engine::Table& t) {
         throw engine::Error(QStringLiteral("The user ID \"%1\" is already in use. User IDs are matched "
                                            "without regard to letter case: choose another one.")
                                 .arg(id));
+    RequireUserProfile(t);
 }
 
 namespace {

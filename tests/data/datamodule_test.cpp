@@ -116,10 +116,8 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     EXPECT_TRUE(SystemSettings.MultipulMeasure);
 
     // A user row with empty fields keeps the reset values.
-    engine::Table& u = dm->UserSettingsTable;
-    u.insert();
-    u.field("UserID").setValue("blank");
-    u.post();
+    // Stored before a user needed a profile.
+    engine::Inserter(dm->GoalDatabase, "User.db", {"UserID"}).add({"blank"});
     TLoginData d;
     d.UserId = "before";
     LoadLoginData("Blank", d);
@@ -145,8 +143,13 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     const int u12 = addUser("twelve", "", "Twelve", staff);
     addAccess(u12, u4, false);
     addAccess(u12, u9, true);
-    addAccess(u12, u4, QVariant());
-    addAccess(u12, QVariant(), true);
+    {
+        // Rows stored before access rows had to name one user once: loading them still copes.
+        engine::Inserter access(dm->GoalDatabase, "accesslist.db", {"UserNumber", "CanSeeUser", "CanEditUser"});
+        // Logical columns are stored as 0 and 1.
+        access.add({u12, u4, QVariant(QMetaType::fromType<int>())});
+        access.add({u12, QVariant(QMetaType::fromType<int>()), 1});
+    }
     addAccess(u4, u12, true);
     ASSERT_TRUE(CheckUser("twelve", "", false));
     EXPECT_EQ(dm->AccessListQuery.text(),
