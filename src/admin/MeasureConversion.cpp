@@ -157,11 +157,12 @@ engine::Error stopped(DataModule& dm, const std::optional<qint64>& stoppedAt) {
                                .arg(which, e.message())
                          : QStringLiteral("%1 could not be changed: %2").arg(which, e.message());
         }
-        return engine::Error(QStringLiteral("The conversion was stopped and nothing was changed: every strategy "
-                                           "and measurement item is as it was, and so is the \"Multiple "
-                                           "Measurements\" setting.\n\n%1")
-                                .arg(reason),
-                            e.kind());
+        return engine::Error(
+            QStringLiteral("The conversion was stopped and nothing was changed: every strategy "
+                           "and measurement item is as it was, and so is the \"Multiple "
+                           "Measurements\" setting.\n\n%1")
+                .arg(reason),
+            e.kind());
     }
 }
 

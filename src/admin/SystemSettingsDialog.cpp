@@ -133,9 +133,10 @@ void SystemSettingsDialog::BitBtn2Click() {
     const engine::Field multiple = settings.field(QStringLiteral("MultipulMeasure"));
     const QVariant edited = multiple.isNull() ? QVariant() : QVariant(multiple.asBoolean());
     if (edited != StoredMultipleMeasurements(*ProgramDataForm)) {
-        controls::showError(QStringLiteral("\"Multiple Measurements\" was changed, but the measurements were "
-                                           "not converted. Press Convert to convert them and store the setting "
-                                           "with them, or change the setting back."));
+        controls::showError(
+            QStringLiteral("\"Multiple Measurements\" was changed, but the measurements were "
+                           "not converted. Press Convert to convert them and store the setting "
+                           "with them, or change the setting back."));
         return;
     }
     settings.edit();
@@ -185,11 +186,12 @@ void SystemSettingsDialog::ConvertToSingleMeasure() {
     const int strategies = StrategyCount(dm);
     const int items = MeasurementItemCount(dm);
     if ((strategies > 0 || items > 0) &&
-        !controls::confirm(QStringLiteral("Are you sure you want to replace the deliverable and measurement texts "
-                                          "of the %1 by texts built from their measurement items, and delete "
-                                          "the %2?")
-                               .arg(count(strategies, "strategy", "strategies"),
-                                    count(items, "measurement item", "measurement items"))))
+        !controls::confirm(
+            QStringLiteral("Are you sure you want to replace the deliverable and measurement texts "
+                           "of the %1 by texts built from their measurement items, and delete "
+                           "the %2?")
+                .arg(count(strategies, "strategy", "strategies"),
+                     count(items, "measurement item", "measurement items"))))
         return;
     convert([&dm](const ConversionProgress& progress) { ::ConvertToSingleMeasure(dm, progress); });
 }

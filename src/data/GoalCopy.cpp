@@ -271,8 +271,8 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
             q.add("Select Case StrategyID");
             for (int k = i; k < std::min<int>(i + kChunk, originals.size()); ++k)
                 q.add("When ", sql::Int{originals[k]}, " Then ", sql::Int{strategyCopies[k]});
-            q.add("End, MeasurementNumber, Measurement, Deliverable, CompleationDate, ", sql::Bool{false}, ", ",
-                  sql::Int{LoginData.UserNumber}, ", ", sql::Text{now});
+            q.add("End, MeasurementNumber, Measurement, Deliverable, CompleationDate, ", sql::Bool{false},
+                  ", ", sql::Int{LoginData.UserNumber}, ", ", sql::Text{now});
             q.add("From \"Measure.db\" Where StrategyID In ", idList(originals, i));
             q.add("Order By StrategyID, MeasurementNumber");
             q.execSql();

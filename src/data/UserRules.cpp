@@ -31,7 +31,8 @@ void CheckAccessRow(DataModule& dm, engine::Table& access) {
     if (!twice) return;
     TLoginData named;
     dm.LookupUser(int(seen.asInteger()), named);
-    const QString who = named.UserName.isEmpty() ? QStringLiteral("User %1").arg(seen.asInteger()) : named.UserName;
+    const QString who =
+        named.UserName.isEmpty() ? QStringLiteral("User %1").arg(seen.asInteger()) : named.UserName;
     throw engine::Error(
         QStringLiteral("%1 is already in this user's list: change the row there instead.").arg(who));
 }

@@ -63,9 +63,10 @@ void CopyToNextYearClick(GoalsWindow& form) {
     if (plan.Strategies > 0) {
         const QString strategies = count(plan.Strategies, "strategy", "strategies");
         const QString made =
-            plan.Items > 0 ? QStringLiteral("%1, %2 (their unfinished strategies) and %3")
-                                 .arg(goals, strategies, count(plan.Items, "measurement item", "measurement items"))
-                           : QStringLiteral("%1 and %2 (their unfinished strategies)").arg(goals, strategies);
+            plan.Items > 0
+                ? QStringLiteral("%1, %2 (their unfinished strategies) and %3")
+                      .arg(goals, strategies, count(plan.Items, "measurement item", "measurement items"))
+                : QStringLiteral("%1 and %2 (their unfinished strategies)").arg(goals, strategies);
         const controls::Answer a =
             controls::messageBox(QStringLiteral("Copy %1 of %2 into %3?%4\n\n"
                                                 "Yes: %5 will be made.\n"
@@ -93,9 +94,10 @@ void CopyToNextYearClick(GoalsWindow& form) {
     const QString copied = count(done.Goals, "goal", "goals");
     const QString strategies = count(done.Strategies, "strategy", "strategies");
     controls::messageBox(
-        (done.Items > 0 ? QStringLiteral("%1, %2 and %3 were copied into %4.")
-                              .arg(copied, strategies, count(done.Items, "measurement item", "measurement items"))
-                        : QStringLiteral("%1 and %2 were copied into %3.").arg(copied, strategies))
+        (done.Items > 0
+             ? QStringLiteral("%1, %2 and %3 were copied into %4.")
+                   .arg(copied, strategies, count(done.Items, "measurement item", "measurement items"))
+             : QStringLiteral("%1 and %2 were copied into %3.").arg(copied, strategies))
             .arg(plan.ToYear),
         controls::Icon::Information, controls::Buttons::Ok);
 }

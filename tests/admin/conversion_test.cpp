@@ -212,9 +212,10 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
         dialogs.answers = {controls::Answer::No};
         form.BitBtn4->click();
         ASSERT_EQ(dialogs.messages.size(), 2u);
-        EXPECT_EQ(dialogs.lastText(), "Are you sure you want to replace the deliverable and measurement texts of "
-                                      "the 2 strategies by texts built from their measurement items, and delete "
-                                      "the 2 measurement items?");
+        EXPECT_EQ(dialogs.lastText(),
+                  "Are you sure you want to replace the deliverable and measurement texts of "
+                  "the 2 strategies by texts built from their measurement items, and delete "
+                  "the 2 measurement items?");
         EXPECT_EQ(dialogs.messages.back().buttons, controls::Buttons::YesNo);
         EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID").size(), 2) << "No keeps them";
         form.BitBtn4->click(); // Yes
@@ -227,8 +228,9 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
         form.DBCheckBox5->click();
         form.BitBtn2->click();
         EXPECT_NE(form.result(), QDialog::Accepted);
-        EXPECT_TRUE(dialogs.lastText().startsWith("\"Multiple Measurements\" was changed, but the measurements "
-                                                  "were not converted."))
+        EXPECT_TRUE(
+            dialogs.lastText().startsWith("\"Multiple Measurements\" was changed, but the measurements "
+                                          "were not converted."))
             << dialogs.lastText().toStdString();
         form.DBCheckBox5->click();
         form.DBCheckBox3->click();

@@ -513,7 +513,8 @@ TEST_P(UserSetupScreen, AnAccessRowNamesOneUserOnce) {
     form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Carol Clerk"));
     emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
     form.UserSave->click();
-    EXPECT_EQ(dialogs.lastText(), "Carol Clerk is already in this user's list: change the row there instead.");
+    EXPECT_EQ(dialogs.lastText(),
+              "Carol Clerk is already in this user's list: change the row there instead.");
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 1);
     form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Ann Admin"));
     emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());

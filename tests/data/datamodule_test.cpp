@@ -145,7 +145,8 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     addAccess(u12, u9, true);
     {
         // Rows stored before access rows had to name one user once: loading them still copes.
-        engine::Inserter access(dm->GoalDatabase, "accesslist.db", {"UserNumber", "CanSeeUser", "CanEditUser"});
+        engine::Inserter access(dm->GoalDatabase, "accesslist.db",
+                                {"UserNumber", "CanSeeUser", "CanEditUser"});
         // Logical columns are stored as 0 and 1.
         access.add({u12, u4, QVariant(QMetaType::fromType<int>())});
         access.add({u12, QVariant(QMetaType::fromType<int>()), 1});

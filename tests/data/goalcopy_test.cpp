@@ -200,7 +200,8 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     QHash<QString, int> copyOf;
     for (q.first(); !q.eof(); q.next()) {
         const QString text = q.field("StrategyDescription").asString();
-        due[text] = q.field("CompleationDate").isNull() ? QVariant() : QVariant(q.field("CompleationDate").asDate());
+        due[text] =
+            q.field("CompleationDate").isNull() ? QVariant() : QVariant(q.field("CompleationDate").asDate());
         copyOf[text] = q.field("StrategyID").asInt();
     }
     EXPECT_EQ(due["leap"], QVariant(QDate(2029, 2, 28))) << "29 February becomes 28 February";

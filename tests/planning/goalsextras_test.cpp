@@ -105,8 +105,9 @@ TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
                              "Cancel: nothing is copied.")
                   .arg(year)
                   .arg(year + 1));
-    EXPECT_EQ(dialogs.messages[1].text,
-              QStringLiteral("1 goal, 1 strategy and 3 measurement items were copied into %1.").arg(year + 1));
+    EXPECT_EQ(
+        dialogs.messages[1].text,
+        QStringLiteral("1 goal, 1 strategy and 3 measurement items were copied into %1.").arg(year + 1));
 }
 
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
