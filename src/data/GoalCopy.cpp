@@ -48,14 +48,15 @@ void addUserCondition(engine::Query& q, const TGoalCopyPlan& plan) {
         q.add("And UserNumber In ", users);
 }
 
-// The copies are dated a year after their originals. The dates are moved one distinct date at
-// a time, latest first: a date moved on is later than every date still to be moved, so no row
-// is moved twice.
-void moveDatesOnAYear(engine::Database& db, const char* file, const char* key, qint64 after) {
+// The copies are dated a year after their originals: the rows of the strategies numbered
+// first..last, which are all copies (checked by the pairing), and their items. The dates are
+// moved one distinct date at a time, latest first: a date moved on is later than every date
+// still to be moved, so no row is moved twice.
+void moveDatesOnAYear(engine::Database& db, const char* file, qint64 first, qint64 last) {
     const QString table = QStringLiteral("\"%1\"").arg(QLatin1String(file));
     engine::Query q(db);
     q.add(QStringLiteral("Select Distinct CompleationDate From %1").arg(table));
-    q.add(QStringLiteral("Where %1 > ").arg(QLatin1String(key)), sql::Int{after},
+    q.add("Where StrategyID >= ", sql::Int{first}, " And StrategyID <= ", sql::Int{last},
           " And CompleationDate Is Not Null");
     q.add("Order By CompleationDate Desc");
     q.open();
@@ -66,7 +67,7 @@ void moveDatesOnAYear(engine::Database& db, const char* file, const char* key, q
     for (const QDate& d : dates) {
         q.clear();
         q.add(QStringLiteral("Update %1 Set CompleationDate = ").arg(table), sql::Date{OneYearOn(d)});
-        q.add(QStringLiteral("Where %1 > ").arg(QLatin1String(key)), sql::Int{after},
+        q.add("Where StrategyID >= ", sql::Int{first}, " And StrategyID <= ", sql::Int{last},
               " And CompleationDate = ", sql::Date{d});
         q.execSql();
     }
@@ -261,9 +262,9 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
                 }
             }
         }
-        moveDatesOnAYear(db, "Strategys.db", "StrategyID", strategiesBefore);
-
-        const qint64 itemsBefore = maxKey(db, "Measure.db", "MeasurementID");
+        // Strategies of the plan may have been finished since it was made: none may be left.
+        if (!strategyCopies.isEmpty())
+            moveDatesOnAYear(db, "Strategys.db", strategyCopies.first(), strategyCopies.last());
         for (int i = 0; i < originals.size(); i += kChunk) {
             q.clear();
             q.add("Insert Into \"Measure.db\" (StrategyID, MeasurementNumber, Measurement, Deliverable, "
@@ -278,7 +279,9 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
             q.execSql();
             result.Items += q.rowsAffected();
         }
-        moveDatesOnAYear(db, "Measure.db", "MeasurementID", itemsBefore);
+        // Only this transaction knows the new strategies: every item of them is a copy.
+        if (!strategyCopies.isEmpty())
+            moveDatesOnAYear(db, "Measure.db", strategyCopies.first(), strategyCopies.last());
     }
     tx.commit();
     return result;
