@@ -1,8 +1,12 @@
 #include "admin/MeasureConversion.h"
 
+#include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
+#include "engine/Error.h"
 
 #include <limits>
+#include <optional>
 
 namespace sql = engine::sql;
 
@@ -33,13 +37,10 @@ MeasurementTexts buildTexts(DataModule& dm, qint64 strategyId) {
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyId});
     q.add("Order By MeasurementNumber");
-    q.prepare();
     q.open();
     MeasurementTexts texts;
     for (q.first(); !q.eof(); q.next())
         appendMeasurement(q, texts);
-    q.close();
-    q.unprepare();
     return texts;
 }
 
@@ -97,12 +98,69 @@ void deleteAllMeasurements(DataModule& dm) {
     dm.MeasureTable.open();
 }
 
-// Runs a conversion as one batch: every post of it in one transaction, all or nothing. When it
-// fails, the database is as it was before, and the table objects that saw its rows read again.
-template <typename Work> void atomically(DataModule& dm, Work work) {
+void storeSetting(DataModule& dm, bool multiple) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Update \"Settings.db\" Set MultipulMeasure = ", sql::Bool{multiple});
+    q.execSql();
+}
+
+// The strategy that stopped a conversion, as a person finds it on the strategy list: its
+// number, its user and its goal. Read after the rollback, so that any store can answer.
+QString describeStrategy(DataModule& dm, qint64 key) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select S.StrategyNumber, S.UserNumber, G.GoalDescription From \"Strategys.db\" S");
+    q.add("Left Join \"goals.db\" G On G.GoalID = S.GoalID Where S.StrategyID = ", sql::Int{key});
+    q.open();
+    if (q.isEmpty()) return QStringLiteral("A strategy");
+    QString text = QStringLiteral("Strategy %1").arg(q.field(QStringLiteral("StrategyNumber")).asInteger());
+    const engine::Field user = q.field(QStringLiteral("UserNumber"));
+    if (!user.isNull()) {
+        const QString named = ReadUser(dm, int(user.asInteger())).name;
+        if (!named.isEmpty()) text += QStringLiteral(" of %1").arg(named);
+    }
+    const engine::Field goal = q.field(QStringLiteral("GoalDescription"));
+    if (!goal.isNull()) text += QStringLiteral(" under the goal \"%1\"").arg(goal.asString());
+    return text;
+}
+
+// The error a failed conversion ends with, from the one that stopped it (other failures go on
+// as they are).
+engine::Error stopped(DataModule& dm, const std::optional<qint64>& stoppedAt) {
+    try {
+        throw;
+    } catch (const engine::Error& e) {
+        QString reason = e.message();
+        if (stoppedAt) {
+            QString which;
+            try {
+                which = describeStrategy(dm, *stoppedAt);
+            } catch (...) {
+                which = QStringLiteral("Strategy number %1 in the database").arg(*stoppedAt);
+            }
+            reason = e.message() == engine::Error::recordLockedText()
+                         ? QStringLiteral("%1 is being edited at another workstation (%2). Try again once it "
+                                          "has been saved or closed there.")
+                               .arg(which, e.message())
+                         : QStringLiteral("%1 could not be changed: %2").arg(which, e.message());
+        }
+        return engine::Error(
+            QStringLiteral("The conversion was stopped and nothing was changed: every strategy "
+                           "and measurement item is as it was, and so is the \"Multiple "
+                           "Measurements\" setting.\n\n%1")
+                .arg(reason),
+            e.kind());
+    }
+}
+
+// Runs a conversion as one batch: every post of it, and the setting, in one transaction, all or
+// nothing. When it fails, the database is as it was before, the table objects that saw its rows
+// read again, and the error says so. `stoppedAt` names the strategy being written, if any.
+template <typename Work> void atomically(DataModule& dm, bool multiple, Work work) {
+    std::optional<qint64> stoppedAt;
     try {
         engine::BatchScope tx(dm.GoalDatabase);
-        work();
+        work(stoppedAt);
+        storeSetting(dm, multiple);
         tx.commit();
     } catch (...) {
         for (engine::Table* t : {&dm.StrategyTable, &dm.MeasureTable}) {
@@ -116,7 +174,7 @@ template <typename Work> void atomically(DataModule& dm, Work work) {
                 // The failure that ended the conversion is the one to report.
             }
         }
-        throw;
+        throw stopped(dm, stoppedAt);
     }
 }
 
@@ -131,11 +189,10 @@ QString BuildDeliverableText(DataModule& dm, qint64 strategyId) {
 }
 
 void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress) {
-    atomically(dm, [&] {
+    atomically(dm, true, [&](std::optional<qint64>&) {
         deleteAllMeasurements(dm);
         engine::Query strategies(dm.GoalDatabase);
         strategies.add("Select * From \"Strategys.db\"");
-        strategies.prepare();
         strategies.open();
         engine::Table& measures = dm.MeasureTable;
         int count = 0;
@@ -155,14 +212,12 @@ void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progres
             measures.field(QStringLiteral("Deliverable")).setValue(deliverable);
             measures.post();
         }
-        strategies.close();
-        strategies.unprepare();
     });
     progress(0);
 }
 
 void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) {
-    atomically(dm, [&] {
+    atomically(dm, false, [&](std::optional<qint64>& stoppedAt) {
         engine::Table& strategies = dm.StrategyTable;
         strategies.setFiltered(false);
         strategies.first();
@@ -174,10 +229,12 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
                 progress(position);
                 const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
                 const MeasurementTexts texts = measurements.textsOf(key);
+                stoppedAt = key;
                 strategies.edit();
                 strategies.field(QStringLiteral("Deliverable")).setValue(texts.deliverable);
                 strategies.field(QStringLiteral("Measurement")).setValue(texts.measurement);
                 strategies.post();
+                stoppedAt.reset();
                 strategies.next();
             }
         }
@@ -189,10 +246,21 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
 int MeasurementItemCount(DataModule& dm) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select Count(*) As Items From \"Measure.db\"");
-    q.prepare();
     q.open();
-    const int n = q.isEmpty() ? 0 : int(q.field(QStringLiteral("Items")).asInteger());
-    q.close();
-    q.unprepare();
-    return n;
+    return q.isEmpty() ? 0 : int(q.field(QStringLiteral("Items")).asInteger());
+}
+
+int StrategyCount(DataModule& dm) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select Count(*) As N From \"Strategys.db\"");
+    q.open();
+    return q.isEmpty() ? 0 : int(q.field(QStringLiteral("N")).asInteger());
+}
+
+QVariant StoredMultipleMeasurements(DataModule& dm) {
+    engine::Query q(dm.GoalDatabase);
+    q.add("Select MultipulMeasure From \"Settings.db\"");
+    q.open();
+    if (q.isEmpty() || q.field(QStringLiteral("MultipulMeasure")).isNull()) return {};
+    return q.field(QStringLiteral("MultipulMeasure")).asBoolean();
 }

@@ -128,6 +128,16 @@ void SystemSettingsDialog::BitBtn3Click() {
 
 void SystemSettingsDialog::BitBtn2Click() {
     engine::Table& settings = dm_.SettingsTable;
+    // The setting describes how the measurements are kept: it changes only with them, by Convert.
+    const engine::Field multiple = settings.field(QStringLiteral("MultipulMeasure"));
+    const QVariant edited = multiple.isNull() ? QVariant() : QVariant(multiple.asBoolean());
+    if (edited != StoredMultipleMeasurements(dm_)) {
+        controls::showError(
+            QStringLiteral("\"Multiple Measurements\" was changed, but the measurements were "
+                           "not converted. Press Convert to convert them and store the setting "
+                           "with them, or change the setting back."));
+        return;
+    }
     settings.edit();
     settings.post();
     accept();
@@ -151,6 +161,12 @@ void SystemSettingsDialog::showProgress(int record) {
     }
 }
 
+namespace {
+QString count(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+} // namespace
+
 void SystemSettingsDialog::ConvertToMultipleMeasures() {
     // Every existing item is replaced by one built from its strategy's texts: say how many.
     const int items = MeasurementItemCount(dm_);
@@ -159,13 +175,33 @@ void SystemSettingsDialog::ConvertToMultipleMeasures() {
                                         "by one item per strategy?")
                              .arg(items)))
         return;
-    lastPaint_ = -1;
-    ::ConvertToMultipleMeasures(dm_, [this](int record) { showProgress(record); });
+    convert([this](const ConversionProgress& progress) { ::ConvertToMultipleMeasures(dm_, progress); });
 }
 
 void SystemSettingsDialog::ConvertToSingleMeasure() {
+    // Every strategy's two texts are overwritten and every item deleted: say how many.
+    const int strategies = StrategyCount(dm_);
+    const int items = MeasurementItemCount(dm_);
+    if ((strategies > 0 || items > 0) &&
+        !controls::confirm(
+            QStringLiteral("Are you sure you want to replace the deliverable and measurement texts "
+                           "of the %1 by texts built from their measurement items, and delete "
+                           "the %2?")
+                .arg(count(strategies, "strategy", "strategies"),
+                     count(items, "measurement item", "measurement items"))))
+        return;
+    convert([this](const ConversionProgress& progress) { ::ConvertToSingleMeasure(dm_, progress); });
+}
+
+void SystemSettingsDialog::convert(const std::function<void(const ConversionProgress&)>& run) {
     lastPaint_ = -1;
-    ::ConvertToSingleMeasure(dm_, [this](int record) { showProgress(record); });
+    try {
+        run([this](int record) { showProgress(record); });
+    } catch (...) {
+        // Nothing of it was kept: the count does not stay at the record it stopped at.
+        showProgress(0);
+        throw;
+    }
 }
 
 void SystemSettingsDialog::FormClose() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "admin/MeasureConversion.h"
 #include "controls/Screen.h"
+
+#include <functional>
 
 class DataModule;
 
@@ -52,6 +55,8 @@ public:
 
 private:
     void showProgress(int record);
+    // Runs a conversion with the progress line; the line is back at 0 however it ends.
+    void convert(const std::function<void(const ConversionProgress&)>& run);
     qint64 lastPaint_ = -1;
     bool closed_ = false;
     DataModule& dm_;

@@ -1,5 +1,6 @@
 #include "data/DataModule.h"
 
+#include "data/UserRules.h"
 #include "engine/Error.h"
 #include "system/Workstation.h"
 
@@ -71,11 +72,14 @@ void DataModule::installFilters() {
             if (!userIdFilter_.isEmpty())
                 return !r.isNull(QStringLiteral("UserId")) &&
                        SameUserId(r.asString(QStringLiteral("UserId")), userIdFilter_);
-            return isNot(r, "SecurityID", 0);
+            // A user whose profile is missing stays listed, so that an administrator can give him one.
+            return r.isNull(QStringLiteral("SecurityID")) || r.asInteger(QStringLiteral("SecurityID")) != 0;
         },
         [this] {
             // SQLite's Upper knows only ASCII letters: the user id is matched by the filter alone.
-            return userIdFilter_.isEmpty() ? notSupervisor() : engine::PreSelection{};
+            engine::PreSelection p;
+            if (userIdFilter_.isEmpty()) p.condition.add("(SecurityID Is Null Or SecurityID <> 0)");
+            return p;
         });
     SecurityTable.setOnFilterRecord([](const Record& r) { return isNot(r, "SecurityID", 0); }, notSupervisor);
     GoalsTable.setOnFilterRecord(
@@ -190,6 +194,7 @@ void DataModule::installRules() {
         stamp(t, "ModifiedDate");
     });
     MeasureTable.setBeforePost([this](engine::Table& t) { stamp(t, "ModifiedDate"); });
+    AccessListTable.setBeforePost([this](engine::Table& t) { CheckAccessRow(*this, t); });
 
     // Workstations inserting at once would otherwise both take the number the list showed.
     StrategyTable.setNumbering(QStringLiteral("StrategyNumber"),
@@ -266,6 +271,7 @@ void DataModule::checkUserId(engine::Table& t) {
         throw engine::Error(QStringLiteral("The user ID \"%1\" is already in use. User IDs are matched "
                                            "without regard to letter case: choose another one.")
                                 .arg(id));
+    RequireUserProfile(t);
 }
 
 namespace {

@@ -5,7 +5,9 @@
 #include "engine/Error.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace sql = engine::sql;
 
@@ -29,7 +31,61 @@ QString stampTime() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+constexpr const char* kUnfinished = "And (Compleated Is Null Or Compleated = ";
+
+// Restricts a strategy query to the planned users; a strategy of no user counts as user -1,
+// as on the strategy list.
+void addUserCondition(engine::Query& q, const TGoalCopyPlan& plan) {
+    if (plan.Users.isEmpty()) {
+        q.add("And 1 = 0");
+        return;
+    }
+    sql::IntList users;
+    users.values = plan.Users;
+    if (plan.Users.contains(-1))
+        q.add("And (UserNumber In ", users, " Or UserNumber Is Null)");
+    else
+        q.add("And UserNumber In ", users);
+}
+
+// The copies are dated a year after their originals: the rows of the strategies numbered
+// first..last, which are all copies (checked by the pairing), and their items. The dates are
+// moved one distinct date at a time, latest first: a date moved on is later than every date
+// still to be moved, so no row is moved twice.
+void moveDatesOnAYear(engine::Database& db, const char* file, qint64 first, qint64 last) {
+    const QString table = QStringLiteral("\"%1\"").arg(QLatin1String(file));
+    engine::Query q(db);
+    q.add(QStringLiteral("Select Distinct CompleationDate From %1").arg(table));
+    q.add("Where StrategyID >= ", sql::Int{first}, " And StrategyID <= ", sql::Int{last},
+          " And CompleationDate Is Not Null");
+    q.add("Order By CompleationDate Desc");
+    q.open();
+    QVector<QDate> dates;
+    for (q.first(); !q.eof(); q.next())
+        dates << q.field(QStringLiteral("CompleationDate")).asDate();
+    q.close();
+    for (const QDate& d : dates) {
+        q.clear();
+        q.add(QStringLiteral("Update %1 Set CompleationDate = ").arg(table), sql::Date{OneYearOn(d)});
+        q.add("Where StrategyID >= ", sql::Int{first}, " And StrategyID <= ", sql::Int{last},
+              " And CompleationDate = ", sql::Date{d});
+        q.execSql();
+    }
+}
+
+qint64 maxKey(engine::Database& db, const char* file, const char* key) {
+    engine::Query q(db);
+    q.add(QStringLiteral("Select Max(%1) As MaxID From \"%2\"").arg(QLatin1String(key), QLatin1String(file)));
+    q.open();
+    return q.field(QStringLiteral("MaxID")).asInteger();
+}
+
 } // namespace
+
+QDate OneYearOn(const QDate& date) {
+    // Qt moves 29 February of a leap year to 28 February of a year without one.
+    return date.addYears(1);
+}
 
 TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     TGoalCopyPlan plan;
@@ -61,13 +117,39 @@ TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     }
     q.close();
 
+    QHash<qint64, int> perUser;
     for (int i = 0; i < plan.Goals.size(); i += kChunk) {
         q.clear();
-        q.add("Select Count(*) As N From \"Strategys.db\"");
+        q.add("Select UserNumber, Count(*) As N From \"Strategys.db\"");
         q.add("Where GoalID In ", idList(plan.Goals, i));
-        q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
+        q.add(kUnfinished, sql::Bool{false}, ")");
+        q.add("Group By UserNumber");
         q.open();
-        plan.Strategies += q.field("N").asInt();
+        for (q.first(); !q.eof(); q.next()) {
+            const engine::Field user = q.field(QStringLiteral("UserNumber"));
+            perUser[user.isNull() ? -1 : user.asInteger()] += q.field(QStringLiteral("N")).asInt();
+        }
+        q.close();
+    }
+    for (auto it = perUser.cbegin(); it != perUser.cend(); ++it) {
+        if (dm.user().mayEdit(int(it.key()))) {
+            plan.Users << it.key();
+            plan.Strategies += it.value();
+        } else {
+            plan.LeftOut += it.value();
+        }
+    }
+    std::sort(plan.Users.begin(), plan.Users.end());
+
+    for (int i = 0; i < plan.Goals.size() && plan.Strategies > 0; i += kChunk) {
+        q.clear();
+        q.add("Select Count(*) As N From \"Measure.db\" Where StrategyID In");
+        q.add("(Select StrategyID From \"Strategys.db\" Where GoalID In ", idList(plan.Goals, i));
+        q.add(kUnfinished, sql::Bool{false}, ")");
+        addUserCondition(q, plan);
+        q.add(")");
+        q.open();
+        plan.Items += q.field(QStringLiteral("N")).asInt();
         q.close();
     }
     return plan;
@@ -81,10 +163,7 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
     engine::Transaction tx(db);
     engine::Query q(db);
 
-    q.add("Select Max(GoalID) As MaxID From \"goals.db\"");
-    q.open();
-    const qint64 before = q.field("MaxID").asInteger();
-    q.close();
+    const qint64 before = maxKey(db, "goals.db", "GoalID");
 
     // The copies are made in goal number order, so the new numbers, which only grow, pair up
     // with the old ones in the same order. The pairing is checked below, not assumed.
@@ -126,7 +205,16 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
         }
     }
 
-    if (withStrategies) {
+    if (withStrategies && plan.Strategies > 0) {
+        const qint64 strategiesBefore = maxKey(db, "Strategys.db", "StrategyID");
+        // As with the goals, the copies are made in the order they are read back in below, and
+        // the pairing of old and new numbers is checked, so that each keeps its own items.
+        auto selectOriginals = [&](engine::Query& s, int i) {
+            s.add("From \"Strategys.db\" Where GoalID In ", idList(plan.Goals, i));
+            s.add(kUnfinished, sql::Bool{false}, ")");
+            addUserCondition(s, plan);
+            s.add("Order By GoalID, UserNumber, StrategyNumber, StrategyID");
+        };
         for (int i = 0; i < plan.Goals.size(); i += kChunk) {
             q.clear();
             q.add(
@@ -142,11 +230,58 @@ TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, b
             for (int k = i; k < std::min<int>(i + kChunk, plan.Goals.size()); ++k)
                 q.add("When ", sql::Int{plan.Goals[k]}, " Then ", sql::Int{copies[k]});
             q.add("End, ", sql::Bool{false});
-            q.add("From \"Strategys.db\" Where GoalID In ", idList(plan.Goals, i));
-            q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
+            selectOriginals(q, i);
             q.execSql();
             result.Strategies += q.rowsAffected();
         }
+
+        QVector<qint64> originals, strategyCopies;
+        {
+            engine::Query n(db);
+            n.add("Select StrategyID, UserNumber, StrategyDescription From \"Strategys.db\"");
+            n.add("Where StrategyID > ", sql::Int{strategiesBefore}, " Order By StrategyID");
+            n.open();
+            engine::Query o(db);
+            for (int i = 0; i < plan.Goals.size(); i += kChunk) {
+                o.close();
+                o.clear();
+                o.add("Select StrategyID, UserNumber, StrategyDescription");
+                selectOriginals(o, i);
+                o.open();
+                for (o.first(); !o.eof(); o.next()) {
+                    const int row = int(strategyCopies.size());
+                    bool same = row < n.recordCount();
+                    for (const char* f : {"UserNumber", "StrategyDescription"})
+                        same = same && n.valueAt(row, QLatin1String(f)) == o.fieldValue(QLatin1String(f));
+                    if (!same)
+                        throw engine::Error(
+                            QStringLiteral("The goals could not be copied: another workstation added "
+                                           "strategies at the same time. Nothing was copied."));
+                    originals << o.field(QStringLiteral("StrategyID")).asInteger();
+                    strategyCopies << n.valueAt(row, QStringLiteral("StrategyID")).toLongLong();
+                }
+            }
+        }
+        // Strategies of the plan may have been finished since it was made: none may be left.
+        if (!strategyCopies.isEmpty())
+            moveDatesOnAYear(db, "Strategys.db", strategyCopies.first(), strategyCopies.last());
+        for (int i = 0; i < originals.size(); i += kChunk) {
+            q.clear();
+            q.add("Insert Into \"Measure.db\" (StrategyID, MeasurementNumber, Measurement, Deliverable, "
+                  "CompleationDate, Compleated, ModifiedBy, ModifiedDate)");
+            q.add("Select Case StrategyID");
+            for (int k = i; k < std::min<int>(i + kChunk, originals.size()); ++k)
+                q.add("When ", sql::Int{originals[k]}, " Then ", sql::Int{strategyCopies[k]});
+            q.add("End, MeasurementNumber, Measurement, Deliverable, CompleationDate, ", sql::Bool{false},
+                  ", ", sql::Int{dm.user().number}, ", ", sql::Text{now});
+            q.add("From \"Measure.db\" Where StrategyID In ", idList(originals, i));
+            q.add("Order By StrategyID, MeasurementNumber");
+            q.execSql();
+            result.Items += q.rowsAffected();
+        }
+        // Only this transaction knows the new strategies: every item of them is a copy.
+        if (!strategyCopies.isEmpty())
+            moveDatesOnAYear(db, "Measure.db", strategyCopies.first(), strategyCopies.last());
     }
     tx.commit();
     return result;

@@ -29,6 +29,7 @@ public:
                    : QStringLiteral("Table is busy: %1 is locked by another user. Try again in a moment.")
                          .arg(fileName);
     }
+    static QString recordLockedText() { return QStringLiteral("Record locked by another user."); }
     static QString readOnlyText(const QString& fileName) {
         return QStringLiteral("Table is read only: %1").arg(fileName);
     }

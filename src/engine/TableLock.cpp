@@ -25,7 +25,7 @@ void TableLock::lockRecord(qint64 key) {
     if (locked_ && *locked_ == key) return;
     unlockRecord();
     if (!lock_) throw Error(QStringLiteral("Table is not open: %1").arg(fileName_));
-    if (!lock_->lockRecord(key)) throw Error(QStringLiteral("Record locked by another user."));
+    if (!lock_->lockRecord(key)) throw Error(Error::recordLockedText());
     locked_ = key;
 }
 

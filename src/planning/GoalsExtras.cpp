@@ -55,17 +55,26 @@ void CopyToNextYearClick(DataModule& dm, GoalsWindow& form) {
         skipped = QStringLiteral("\n%1 already in %2 will not be copied again.")
                       .arg(count(plan.AlreadyThere, "goal", "goals"))
                       .arg(plan.ToYear);
+    if (plan.LeftOut > 0)
+        skipped += QStringLiteral("\n%1 of users whose strategies you may not change will not be copied.")
+                       .arg(count(plan.LeftOut, "strategy", "strategies"));
     bool withStrategies = false;
     if (plan.Strategies > 0) {
+        const QString strategies = count(plan.Strategies, "strategy", "strategies");
+        const QString made =
+            plan.Items > 0
+                ? QStringLiteral("%1, %2 (their unfinished strategies) and %3")
+                      .arg(goals, strategies, count(plan.Items, "measurement item", "measurement items"))
+                : QStringLiteral("%1 and %2 (their unfinished strategies)").arg(goals, strategies);
         const controls::Answer a =
             controls::messageBox(QStringLiteral("Copy %1 of %2 into %3?%4\n\n"
-                                                "Yes: %1 and %5 (their unfinished strategies) will be made.\n"
+                                                "Yes: %5 will be made.\n"
                                                 "No: only the %1 will be made.\n"
                                                 "Cancel: nothing is copied.")
                                      .arg(goals)
                                      .arg(year)
                                      .arg(plan.ToYear)
-                                     .arg(skipped, count(plan.Strategies, "strategy", "strategies")),
+                                     .arg(skipped, made),
                                  controls::Icon::Question, controls::Buttons::YesNoCancel);
         if (a == controls::Answer::Cancel) return;
         withStrategies = a == controls::Answer::Yes;
@@ -81,9 +90,13 @@ void CopyToNextYearClick(DataModule& dm, GoalsWindow& form) {
     const TGoalCopyResult done = CopyGoalsToNextYear(dm, plan, withStrategies);
     // Show the year that now holds the copies, unless the screen keeps to the current year.
     if (!dm.user().settings.noGoalYear) form.GoalSpin->setValue(plan.ToYear);
+    const QString copied = count(done.Goals, "goal", "goals");
+    const QString strategies = count(done.Strategies, "strategy", "strategies");
     controls::messageBox(
-        QStringLiteral("%1 and %2 were copied into %3.")
-            .arg(count(done.Goals, "goal", "goals"), count(done.Strategies, "strategy", "strategies"))
+        (done.Items > 0
+             ? QStringLiteral("%1, %2 and %3 were copied into %4.")
+                   .arg(copied, strategies, count(done.Items, "measurement item", "measurement items"))
+             : QStringLiteral("%1 and %2 were copied into %3.").arg(copied, strategies))
             .arg(plan.ToYear),
         controls::Icon::Information, controls::Buttons::Ok);
 }

@@ -161,7 +161,7 @@ TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
 }
 
-TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
+TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) {
     strategy(me, "D", "M");
     strategy(other, "D2", "M2");
     dm->setStrategySelection({goal, me});
@@ -187,30 +187,53 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     engine::Query q(dm->GoalDatabase);
     q.add("Select * From \"Settings.db\"");
     q.open();
-    EXPECT_FALSE(q.field("MultipulMeasure").asBoolean()) << "the conversion does not save the setting";
+    EXPECT_TRUE(q.field("MultipulMeasure").asBoolean()) << "the setting is stored with the converted data";
     EXPECT_TRUE(q.field("ReportTitle1").isNull());
     q.close();
 
-    // Converting to multiple again names the items it would replace; No keeps them.
+    // Converting to multiple again names the items it would replace, to single what it would
+    // overwrite and delete; No keeps them.
     {
         SystemSettingsDialog form(*dm);
-        form.DBCheckBox5->click();
+        ASSERT_TRUE(form.DBCheckBox5->isChecked());
         dialogs.answers = {controls::Answer::No};
         form.BitBtn4->click();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(
             dialogs.lastText(),
             "Are you sure you want to replace the 2 existing measurement items by one item per strategy?");
-        form.DBCheckBox5->click(); // back to single: converts without asking
+        form.DBCheckBox5->click(); // to single
+        dialogs.answers = {controls::Answer::No};
         form.BitBtn4->click();
-        EXPECT_EQ(dialogs.messages.size(), 1u);
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        EXPECT_EQ(dialogs.lastText(),
+                  "Are you sure you want to replace the deliverable and measurement texts of "
+                  "the 2 strategies by texts built from their measurement items, and delete "
+                  "the 2 measurement items?");
+        EXPECT_EQ(dialogs.messages.back().buttons, controls::Buttons::YesNo);
+        EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID").size(), 2) << "No keeps them";
+        form.BitBtn4->click(); // Yes
         EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
+        q.open();
+        EXPECT_FALSE(q.field("MultipulMeasure").asBoolean());
+        q.close();
+
+        // The setting does not change apart from the data.
+        form.DBCheckBox5->click();
+        form.BitBtn2->click();
+        EXPECT_NE(form.result(), QDialog::Accepted);
+        EXPECT_TRUE(
+            dialogs.lastText().startsWith("\"Multiple Measurements\" was changed, but the measurements "
+                                          "were not converted."))
+            << dialogs.lastText().toStdString();
+        form.DBCheckBox5->click();
         form.DBCheckBox3->click();
         form.BitBtn2->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
     }
     q.open();
     EXPECT_TRUE(q.field("NoGoalYear").asBoolean()) << "OK stores the row";
+    EXPECT_FALSE(q.field("MultipulMeasure").asBoolean());
 }
 
 TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFullName) {
@@ -239,13 +262,25 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     }
     const QStringList strategies = dump(*dm, "Strategys.db", "StrategyID");
     const QStringList measures = dump(*dm, "Measure.db", "MeasurementID");
-    // Another workstation is changing the fourth strategy.
+    // Another workstation is changing the fourth strategy (Mary Me's second: numbers are taken as
+    // each row is stored).
     Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
-    setMultiple(false);
+    setMultiple(true);
     SystemSettingsDialog form(*dm);
+    form.DBCheckBox5->click(); // to single
     form.BitBtn4->click();
-    EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
+    EXPECT_EQ(dialogs.lastText(),
+              "The conversion was stopped and nothing was changed: every strategy and measurement item is as "
+              "it was, and so is the \"Multiple Measurements\" setting.\n\n"
+              "Strategy 2 of Mary Me under the goal \"Grow\" is being edited at another workstation (Record "
+              "locked by another user.). Try again once it has been saved or closed there.");
+    EXPECT_EQ(form.Label5->text(), "0") << "the count does not stay where it stopped";
+    engine::Query setting(dm->GoalDatabase);
+    setting.add("Select MultipulMeasure From \"Settings.db\"");
+    setting.open();
+    EXPECT_TRUE(setting.field("MultipulMeasure").asBoolean()) << "the setting stays with the data";
+    setting.close();
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << "no strategy was rewritten";
     EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID"), measures) << "no item was lost";
     EXPECT_FALSE(dm->StrategyTable.isEditing());

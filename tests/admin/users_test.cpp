@@ -236,8 +236,9 @@ protected:
         engine::Inserter users(dm->GoalDatabase, "User.db",
                                {"UserID", "UserPassword", "UserName", "SecurityID"});
         lower = int(users.add({"supervisor", "s", "Lower Case", staff}));
+        // Stored before a user needed a profile.
+        noProfile = int(users.add({"drifter", QVariant(), "Dan Drifter", QVariant()}));
         dm->UserSettingsTable.refresh();
-        noProfile = insertRow(dm->UserSettingsTable, {{"UserID", "drifter"}, {"UserName", "Dan Drifter"}});
         bob = addUser("bob", "b", "Bob Builder", staff);
         carol = addUser("carol", "c", "Carol Clerk", staff);
     }
@@ -255,7 +256,7 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
         for (int r = 0; r < dm->UserSettingsTable.recordCount(); ++r)
             ids << dm->UserSettingsTable.valueAt(r, "UserID").toString();
         EXPECT_FALSE(ids.contains("Supervisor"));
-        EXPECT_FALSE(ids.contains("drifter")) << "a user without a profile is hidden too";
+        EXPECT_TRUE(ids.contains("drifter")) << "a user without a profile is listed, to be given one";
         EXPECT_TRUE(ids.contains("bob"));
         QStringList offered;
         for (int i = 0; i < form.DBLookupComboBox1->count(); ++i)
@@ -302,6 +303,7 @@ TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
     EXPECT_TRUE(dm->UserSettingsTable.isEditing()) << "the typed row stays to be corrected";
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserName = \"Another Bob\""), 0);
     dm->UserSettingsTable.field("UserID").setValue("bob2");
+    dm->UserSettingsTable.field("SecurityID").setValue(staff);
     form.SaveB->click();
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserName = \"Another Bob\""), 1);
 
@@ -398,6 +400,8 @@ TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
     form.DBEdit1->setFocus();
     QTest::keyClicks(form.DBEdit1, "dave");
     QTest::keyClicks(form.DBEdit3, "Dave Driver");
+    form.DBLookupComboBox1->setCurrentIndex(form.DBLookupComboBox1->findText("Staff"));
+    emit form.DBLookupComboBox1->activated(form.DBLookupComboBox1->currentIndex());
     form.UserInsert->click();
     EXPECT_FALSE(dm->UserSettingsTable.isEditing());
     const int dave = dm->UserSettingsTable.field("UserNumber").asInt();
@@ -459,4 +463,72 @@ TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
     }
     EXPECT_EQ(storedPassword(*dm, bob), "b");
     EXPECT_FALSE(dm->UserSettingsTable.isEditing());
+}
+
+// A user is stored only with a profile; one stored without one before is listed, with an empty
+// profile, and can be given one.
+TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
+    ASSERT_TRUE(Logon(*dm, "admin", "a", true));
+    UserSetupWindow form(*dm);
+    form.InsertB->click();
+    form.DBEdit1->setFocus();
+    QTest::keyClicks(form.DBEdit1, "eve");
+    QTest::keyClicks(form.DBEdit3, "Eve Empty");
+    form.SaveB->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.lastText(), "Please enter a Security profile.");
+    EXPECT_TRUE(dm->UserSettingsTable.isEditing()) << "the typed row stays to be completed";
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 0);
+    form.UserInsert->click(); // saving him for an access row is refused alike
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 0);
+    form.DBLookupComboBox1->setCurrentIndex(form.DBLookupComboBox1->findText("Staff"));
+    emit form.DBLookupComboBox1->activated(form.DBLookupComboBox1->currentIndex());
+    form.SaveB->click();
+    EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 1);
+
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", noProfile)) << "the user without one is listed";
+    EXPECT_EQ(form.DBLookupComboBox1->currentText(), "");
+    dm->UserSettingsTable.edit();
+    dm->UserSettingsTable.field("UserPassword").setValue("d");
+    form.SaveB->click();
+    EXPECT_EQ(dialogs.lastText(), "Please enter a Security profile.");
+    form.DBLookupComboBox1->setCurrentIndex(form.DBLookupComboBox1->findText("Administrators"));
+    emit form.DBLookupComboBox1->activated(form.DBLookupComboBox1->currentIndex());
+    form.SaveB->click();
+    EXPECT_EQ(rows(*dm, QString("Select * From \"User.db\" Where SecurityID = %1").arg(admins)), 2);
+    EXPECT_EQ(storedPassword(*dm, noProfile), "d");
+}
+
+TEST_P(UserSetupScreen, AnAccessRowNamesOneUserOnce) {
+    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    addAccess(bob, carol, false);
+    UserSetupWindow form(*dm);
+    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    form.UserInsert->click();
+    form.UserSave->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.lastText(), "Please enter a User to view.");
+    EXPECT_EQ(dm->AccessListTable.state(), engine::DataSet::State::Insert);
+    form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Carol Clerk"));
+    emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
+    form.UserSave->click();
+    EXPECT_EQ(dialogs.lastText(),
+              "Carol Clerk is already in this user's list: change the row there instead.");
+    EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 1);
+    form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Ann Admin"));
+    emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
+    form.UserSave->click();
+    EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 2);
+
+    // The stored row itself may change: ticking "Edit" on Carol's row is no second row.
+    ASSERT_TRUE(dm->AccessListTable.locate("CanSeeUser", carol));
+    form.DBCheckBox1->click();
+    form.UserSave->click();
+    EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1 And CanSeeUser = %2 "
+                                "And CanEditUser = True")
+                            .arg(bob)
+                            .arg(carol)),
+              1);
+    EXPECT_EQ(dialogs.messages.size(), 2u);
 }

@@ -453,10 +453,8 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
     // Through the program: a password with a semicolon and a comma logs on as written.
     makeDatabase();
     addRows([](DataModule& m) {
-        m.UserSettingsTable.insert();
-        m.UserSettingsTable.field("UserID").setValue("worker");
-        m.UserSettingsTable.field("UserPassword").setValue("pw");
-        m.UserSettingsTable.post();
+        // Stored as it was before a user needed a profile.
+        engine::Inserter(m.GoalDatabase, "User.db", {"UserID", "UserPassword"}).add({"worker", "pw"});
     });
     {
         QFile f(iniPath());

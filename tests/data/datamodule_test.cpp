@@ -113,10 +113,8 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     EXPECT_TRUE(dm->user().settings.multipleMeasures);
 
     // A user row with empty fields keeps the reset values.
-    engine::Table& u = dm->UserSettingsTable;
-    u.insert();
-    u.field("UserID").setValue("blank");
-    u.post();
+    // Stored before a user needed a profile.
+    engine::Inserter(dm->GoalDatabase, "User.db", {"UserID"}).add({"blank"});
     UserRecord d = ReadUser(*dm, QString("Blank"));
     EXPECT_EQ(d.id, "BLANK");
     EXPECT_EQ(d.profileId, -1);
@@ -140,8 +138,14 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     const int u12 = addUser("twelve", "", "Twelve", staff);
     addAccess(u12, u4, false);
     addAccess(u12, u9, true);
-    addAccess(u12, u4, QVariant());
-    addAccess(u12, QVariant(), true);
+    {
+        // Rows stored before access rows had to name one user once: loading them still copes.
+        engine::Inserter access(dm->GoalDatabase, "accesslist.db",
+                                {"UserNumber", "CanSeeUser", "CanEditUser"});
+        // Logical columns are stored as 0 and 1.
+        access.add({u12, u4, QVariant(QMetaType::fromType<int>())});
+        access.add({u12, QVariant(QMetaType::fromType<int>()), 1});
+    }
     addAccess(u4, u12, true);
     ASSERT_TRUE(Logon(*dm, "twelve", "", false));
     const CurrentUser& me = dm->user();

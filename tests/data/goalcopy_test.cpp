@@ -8,6 +8,7 @@
 #include "support/Peer.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -114,6 +115,8 @@ TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
 }
 
 TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
+    addAccess(me, other, true); // his strategies are the person's to change
+    ReadAccessLists(*dm, dm->user());
     const int g = addGoal("G", 2026, 1, me, me);
     const int h = addGoal("H", 2026, 1, me, me);
     addStrategy(g, me, 5, false, "me five");
@@ -145,7 +148,7 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
         EXPECT_FALSE(q.field("Compleated").asBoolean());
         EXPECT_EQ(q.field("ModifiedBy").asInt(), me);
         EXPECT_EQ(q.field("Responsibility").asString(), q.field("StrategyDescription").asString() + " r");
-        EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2026, 5, 1));
+        EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2027, 5, 1)) << "due a year later";
         EXPECT_EQ(q.field("DoNotPrint").asBoolean(),
                   q.field("StrategyDescription").asString() == "other seven");
     }
@@ -153,6 +156,126 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
                                 "G other 2 other seven", "H me 1 h nine"}));
     // The strategy list's numbering goes on from there.
     EXPECT_EQ(dm->NextStrategyNumber({g2, me}), 3);
+}
+
+// A copy is due the same day a year later, and brings its measurement items along: numbers and
+// texts kept, not completed, dated a year on too.
+TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
+    const int g = addGoal("G", 2028, 1, me, me);
+    auto strategy = [&](const QString& text, QVariant due) {
+        return insertRow(dm->StrategyTable, {{"GoalID", g},
+                                             {"UserNumber", me},
+                                             {"StrategyNumber", 1},
+                                             {"StrategyDescription", text},
+                                             {"CompleationDate", due},
+                                             {"Compleated", false}});
+    };
+    const int leap = strategy("leap", QDate(2028, 2, 29));
+    const int plain = strategy("plain", QDate(2028, 2, 28));
+    const int later = strategy("later", QDate(2029, 2, 28)); // already next year's date
+    strategy("undated", QVariant());
+    for (int n = 1; n <= 30; ++n)
+        insertRow(dm->MeasureTable, {{"StrategyID", leap},
+                                     {"MeasurementNumber", n},
+                                     {"Measurement", QString("m%1").arg(n)},
+                                     {"Deliverable", QString("d%1").arg(n)},
+                                     {"CompleationDate", QDate(2028, 1, 1).addDays(n * 2)},
+                                     {"Compleated", n % 2 == 0}});
+    insertRow(dm->MeasureTable, {{"StrategyID", later}, {"MeasurementNumber", 7}, {"Measurement", "x"}});
+    (void)plain;
+
+    const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2028);
+    EXPECT_EQ(plan.Strategies, 4);
+    EXPECT_EQ(plan.Items, 31);
+    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(r.Strategies, 4);
+    EXPECT_EQ(r.Items, 31);
+
+    const int g2 = goalIdOf("G", 2029);
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"Strategys.db\" Where GoalID = ", engine::sql::Int{g2});
+    q.open();
+    QHash<QString, QVariant> due;
+    QHash<QString, int> copyOf;
+    for (q.first(); !q.eof(); q.next()) {
+        const QString text = q.field("StrategyDescription").asString();
+        due[text] =
+            q.field("CompleationDate").isNull() ? QVariant() : QVariant(q.field("CompleationDate").asDate());
+        copyOf[text] = q.field("StrategyID").asInt();
+    }
+    EXPECT_EQ(due["leap"], QVariant(QDate(2029, 2, 28))) << "29 February becomes 28 February";
+    EXPECT_EQ(due["plain"], QVariant(QDate(2029, 2, 28)));
+    EXPECT_EQ(due["later"], QVariant(QDate(2030, 2, 28))) << "moved once only";
+    EXPECT_FALSE(due["undated"].isValid());
+
+    q.close();
+    q.clear();
+    q.add("Select * From \"Measure.db\" Where StrategyID = ", engine::sql::Int{copyOf["leap"]});
+    q.add("Order By MeasurementNumber");
+    q.open();
+    ASSERT_EQ(q.recordCount(), 30);
+    for (int n = 1; !q.eof(); q.next(), ++n) {
+        EXPECT_EQ(q.field("MeasurementNumber").asInt(), n);
+        EXPECT_EQ(q.field("Measurement").asString(), QString("m%1").arg(n));
+        EXPECT_EQ(q.field("Deliverable").asString(), QString("d%1").arg(n));
+        EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2028, 1, 1).addDays(n * 2).addYears(1)) << n;
+        EXPECT_FALSE(q.field("Compleated").asBoolean()) << n;
+        EXPECT_EQ(q.field("ModifiedBy").asInt(), me);
+    }
+    q.close();
+    q.clear();
+    q.add("Select * From \"Measure.db\" Where StrategyID = ", engine::sql::Int{copyOf["later"]});
+    q.open();
+    ASSERT_EQ(q.recordCount(), 1);
+    EXPECT_EQ(q.field("MeasurementNumber").asInt(), 7);
+    EXPECT_TRUE(q.field("CompleationDate").isNull());
+    q.close();
+    q.clear();
+    q.add("Select Count(*) As N From \"Measure.db\" Where StrategyID = ", engine::sql::Int{leap});
+    q.open();
+    EXPECT_EQ(q.field("N").asInt(), 30) << "the originals keep theirs";
+}
+
+// Strategies come along only for the users whose strategies the person may change: his own and
+// those his access list lets him edit; seeing is not enough.
+TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
+    const int seen = addUser("SEEN", "", "Seen", 1);
+    const int stranger = addUser("STRANGER", "", "Stranger", 1);
+    addAccess(me, other, true);
+    addAccess(me, seen, false);
+    ReadAccessLists(*dm, dm->user());
+    const int g = addGoal("G", 2026, 1, QVariant(), me);
+    dm->user().rights.canAddGlobalGoals = true;
+    const int mine = addStrategy(g, me, 1, false, "mine");
+    addStrategy(g, other, 1, false, "editable");
+    const int seenOnly = addStrategy(g, seen, 1, false, "seen only");
+    addStrategy(g, stranger, 1, false, "stranger's");
+    addStrategy(g, stranger, 2, false, "stranger's too");
+    for (int s : {mine, seenOnly})
+        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
+
+    // With the right to change every user's strategies, nobody's are left out.
+    dm->user().rights.canViewAllStrategies = true;
+    TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.Strategies, 5);
+    EXPECT_EQ(plan.LeftOut, 0);
+    dm->user().rights.canViewAllStrategies = false;
+
+    plan = PlanGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.Strategies, 2);
+    EXPECT_EQ(plan.LeftOut, 3);
+    EXPECT_EQ(plan.Items, 1);
+    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(r.Strategies, 2);
+    EXPECT_EQ(r.Items, 1);
+    engine::Query q(dm->GoalDatabase);
+    q.add("Select * From \"Strategys.db\" Where GoalID = ", engine::sql::Int{goalIdOf("G", 2027)});
+    q.add("Order By StrategyDescription");
+    q.open();
+    QStringList copied;
+    for (q.first(); !q.eof(); q.next())
+        copied << q.field("StrategyDescription").asString();
+    EXPECT_EQ(copied, QStringList({"editable", "mine"}));
 }
 
 TEST_P(GoalCopy, GoalsOnlyWhenAsked) {

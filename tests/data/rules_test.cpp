@@ -86,13 +86,11 @@ TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
     const int staff = addProfile("Staff", {});
     const int u1 = addUser("one", "", "One", staff);
     addUser("zero", "", "Zero", 0);
-    addUser("none", "", "No profile", 0);
-    dm->UserSettingsTable.locate("UserID", "none");
-    dm->UserSettingsTable.edit();
-    dm->UserSettingsTable.field("SecurityID").clear();
-    dm->UserSettingsTable.post();
-    EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"one"}))
-        << "profile 0 and users without a profile are hidden";
+    // Stored before a user needed a profile.
+    engine::Inserter(dm->GoalDatabase, "User.db", {"UserID", "UserName"}).add({"none", "No profile"});
+    dm->UserSettingsTable.refresh();
+    EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"none", "one"}))
+        << "profile 0 is hidden; a user without a profile is listed, to be given one";
     dm->setUserIdFilter("ZERO");
     EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"zero"}));
     EXPECT_EQ(listed(dm->SecurityTable, "Description"), QStringList({"Staff"}));

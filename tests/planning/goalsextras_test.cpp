@@ -84,6 +84,32 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     EXPECT_EQ(goalsIn(year + 1), 2);
 }
 
+// The question counts the measurement items that come along and says whose strategies stay.
+TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
+    const int stranger = addUser("stranger", "", "Sam Stranger", 1);
+    const int g = addGoal("Grow", year, 1, me, me);
+    const int s = insertRow(dm->StrategyTable, {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 1}});
+    insertRow(dm->StrategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
+    for (int n = 1; n <= 3; ++n)
+        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
+    GoalsWindow form(*dm);
+    dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
+    button(form, "CopyBtn")->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Copy 1 goal of %1 into %2?\n"
+                             "1 strategy of users whose strategies you may not change will not be copied.\n\n"
+                             "Yes: 1 goal, 1 strategy (their unfinished strategies) and 3 measurement items "
+                             "will be made.\n"
+                             "No: only the 1 goal will be made.\n"
+                             "Cancel: nothing is copied.")
+                  .arg(year)
+                  .arg(year + 1));
+    EXPECT_EQ(
+        dialogs.messages[1].text,
+        QStringLiteral("1 goal, 1 strategy and 3 measurement items were copied into %1.").arg(year + 1));
+}
+
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     dm->user().settings.noGoalYear = true;
     addGoal("Grow", year, 1, me, me);
