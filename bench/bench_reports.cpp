@@ -200,8 +200,8 @@ void BM_DeliverableReport100k(benchmark::State& state) {
         ReportsWindow form;
         form.ReportType->setItemIndex(3);
         form.ReportTypeClick();
-        form.DateTimePicker1->setDate(start);
-        form.DateTimePicker2->setDate(end);
+        form.startDatePicker->setDate(start);
+        form.endDatePicker->setDate(end);
         const auto t0 = std::chrono::steady_clock::now();
         form.BuildStrategyQuery();
         rows = dm.Strategyquery.recordCount();

@@ -16,7 +16,7 @@ public:
     explicit LoggedInUsersWindow(QWidget* parent = nullptr);
 
     QPlainTextEdit* UserList;
-    QPushButton* BitBtn1;
+    QPushButton* okButton;
 
     void FormCreate();
 };

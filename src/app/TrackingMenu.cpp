@@ -11,9 +11,9 @@
 #include <QMenu>
 #include <QMenuBar>
 
-void TTrackingMenu::ApplyRights() const {
-    Overdue1->setEnabled(SecurityData.CanAddStrategy);
-    Overview1->setEnabled(SecurityData.CanPrintReports);
+void TrackingMenu::ApplyRights() const {
+    overdueAction->setEnabled(SecurityData.CanAddStrategy);
+    overviewAction->setEnabled(SecurityData.CanPrintReports);
 }
 
 namespace {
@@ -23,22 +23,22 @@ template <typename Form> void show(MainWindow* owner) {
 }
 } // namespace
 
-TTrackingMenu AddTrackingMenu(MainWindow& form) {
-    TTrackingMenu m;
-    m.Tracking1 = new QMenu(QStringLiteral("&Tracking"), &form);
-    m.Tracking1->setObjectName(QStringLiteral("Tracking1"));
-    form.menuBar()->insertMenu(form.Help1->menuAction(), m.Tracking1);
-    m.Overdue1 = m.Tracking1->addAction(QStringLiteral("&Overdue"));
-    m.Overdue1->setObjectName(QStringLiteral("Overdue1"));
-    m.Overview1 = m.Tracking1->addAction(QStringLiteral("O&verview"));
-    m.Overview1->setObjectName(QStringLiteral("Overview1"));
+TrackingMenu AddTrackingMenu(MainWindow& form) {
+    TrackingMenu m;
+    m.trackingMenu = new QMenu(QStringLiteral("&Tracking"), &form);
+    m.trackingMenu->setObjectName(QStringLiteral("trackingMenu"));
+    form.menuBar()->insertMenu(form.helpMenu->menuAction(), m.trackingMenu);
+    m.overdueAction = m.trackingMenu->addAction(QStringLiteral("&Overdue"));
+    m.overdueAction->setObjectName(QStringLiteral("overdueAction"));
+    m.overviewAction = m.trackingMenu->addAction(QStringLiteral("O&verview"));
+    m.overviewAction->setObjectName(QStringLiteral("overviewAction"));
     MainWindow* owner = &form;
-    QObject::connect(m.Overdue1, &QAction::triggered, &form,
+    QObject::connect(m.overdueAction, &QAction::triggered, &form,
                      [owner] { controls::guarded([owner] { show<OverdueWindow>(owner); }); });
-    QObject::connect(m.Overview1, &QAction::triggered, &form,
+    QObject::connect(m.overviewAction, &QAction::triggered, &form,
                      [owner] { controls::guarded([owner] { show<OverviewWindow>(owner); }); });
     // Rights are read each time the menu opens, as the main window does on activation.
-    QObject::connect(m.Tracking1, &QMenu::aboutToShow, &form, [m] { m.ApplyRights(); });
+    QObject::connect(m.trackingMenu, &QMenu::aboutToShow, &form, [m] { m.ApplyRights(); });
     m.ApplyRights();
     return m;
 }

@@ -7,11 +7,11 @@ class MainWindow;
 // The menu of the follow-up windows, "&Tracking", between "&Reports" and "&Help": "&Overdue"
 // (with CanAddStrategy, the right that opens the strategies) and "O&verview" (with
 // CanPrintReports). It leaves the letters and the rights of every other item as they are.
-struct TTrackingMenu {
-    QMenu* Tracking1 = nullptr;
-    QAction* Overdue1 = nullptr;
-    QAction* Overview1 = nullptr;
+struct TrackingMenu {
+    QMenu* trackingMenu = nullptr;
+    QAction* overdueAction = nullptr;
+    QAction* overviewAction = nullptr;
     void ApplyRights() const;
 };
 
-TTrackingMenu AddTrackingMenu(MainWindow& form);
+TrackingMenu AddTrackingMenu(MainWindow& form);

@@ -61,33 +61,33 @@ SplashWindow::SplashWindow(QWidget* parent)
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
-    productPanel(panel, 96, Image1, Image2, ProductName, Version);
+    productPanel(panel, 96, targetImage, chartImage, ProductName, Version);
     lay->addWidget(panel);
-    Label1 = new QLabel(QStringLiteral("Loading...."), this);
-    lay->addWidget(Label1);
-    Gauge1 = new QProgressBar(this);
-    Gauge1->setTextVisible(false);
-    Gauge1->setValue(0);
-    Gauge1->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: blue; }"));
-    lay->addWidget(Gauge1);
+    messageLabel = new QLabel(QStringLiteral("Loading...."), this);
+    lay->addWidget(messageLabel);
+    progressBar = new QProgressBar(this);
+    progressBar->setTextVisible(false);
+    progressBar->setValue(0);
+    progressBar->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: blue; }"));
+    lay->addWidget(progressBar);
     centre(this);
 }
 
 DisabledWindow::DisabledWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
-    Label2 = productLabel(QStringLiteral("Vardimo"), 28, this);
-    Label1 = new QLabel(QStringLiteral("Logins Disabled"), this);
-    Label3 = new QLabel(QStringLiteral("Contact System Administrator"), this);
-    QFont f = Label1->font();
+    titleLabel = productLabel(QStringLiteral("Vardimo"), 28, this);
+    messageLabel = new QLabel(QStringLiteral("Logins Disabled"), this);
+    adviceLabel = new QLabel(QStringLiteral("Contact System Administrator"), this);
+    QFont f = messageLabel->font();
     f.setPointSize(f.pointSize() + 4);
     f.setBold(true);
-    Label1->setFont(f);
-    for (QLabel* l : {Label1, Label3})
+    messageLabel->setFont(f);
+    for (QLabel* l : {messageLabel, adviceLabel})
         l->setAlignment(Qt::AlignCenter);
-    lay->addWidget(Label2);
-    lay->addWidget(Label1);
-    lay->addWidget(Label3);
+    lay->addWidget(titleLabel);
+    lay->addWidget(messageLabel);
+    lay->addWidget(adviceLabel);
     lay->setContentsMargins(30, 20, 30, 20);
     centre(this);
 }
@@ -95,21 +95,21 @@ DisabledWindow::DisabledWindow(QWidget* parent) : QDialog(parent) {
 MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
-    Label2 = productLabel(QStringLiteral("Vardimo"), 28, this);
-    Animate1 = new QProgressBar(this);
-    Animate1->setRange(0, 0); // the busy animation
-    Animate1->setTextVisible(false);
-    Label1 = new QLabel(QString(), this);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setMinimumWidth(280);
-    lay->addWidget(Label2);
-    lay->addWidget(Animate1);
-    lay->addWidget(Label1);
+    titleLabel = productLabel(QStringLiteral("Vardimo"), 28, this);
+    busyBar = new QProgressBar(this);
+    busyBar->setRange(0, 0); // the busy animation
+    busyBar->setTextVisible(false);
+    messageLabel = new QLabel(QString(), this);
+    messageLabel->setAlignment(Qt::AlignCenter);
+    messageLabel->setMinimumWidth(280);
+    lay->addWidget(titleLabel);
+    lay->addWidget(busyBar);
+    lay->addWidget(messageLabel);
     centre(this);
 }
 
 void MessageWindow::setStatus(const QString& text) {
-    Label1->setText(text);
+    messageLabel->setText(text);
     controls::paintNow(this);
 }
 
@@ -119,7 +119,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* lay = new QVBoxLayout(this);
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
-    QVBoxLayout* texts = productPanel(panel, 80, Image1, Image2, ProductName, Version);
+    QVBoxLayout* texts = productPanel(panel, 80, targetImage, chartImage, ProductName, Version);
     auto* purpose = new QLabel(QStringLiteral("Yearly goals and strategies"), panel);
     purpose->setAlignment(Qt::AlignCenter);
     texts->addWidget(purpose);
@@ -147,15 +147,15 @@ void OpenSplash(int steps) {
     if (SplashForm) CloseSplash();
     SplashForm = new SplashWindow;
     if (steps > 0)
-        SplashForm->Gauge1->setMaximum(steps);
+        SplashForm->progressBar->setMaximum(steps);
     else
-        SplashForm->Gauge1->hide();
+        SplashForm->progressBar->hide();
     controls::showPainted(SplashForm);
 }
 
 void StepSplash() {
-    if (!ShowSplash || !SplashForm || !SplashForm->Gauge1->isVisible()) return;
-    SplashForm->Gauge1->setValue(SplashForm->Gauge1->value() + 1);
+    if (!ShowSplash || !SplashForm || !SplashForm->progressBar->isVisible()) return;
+    SplashForm->progressBar->setValue(SplashForm->progressBar->value() + 1);
     controls::paintNow(SplashForm);
 }
 

@@ -11,10 +11,10 @@ class SplashWindow : public QDialog {
     Q_OBJECT
 public:
     explicit SplashWindow(QWidget* parent = nullptr);
-    QLabel* Label1;
-    QProgressBar* Gauge1;
-    QLabel* Image1;
-    QLabel* Image2;
+    QLabel* messageLabel;
+    QProgressBar* progressBar;
+    QLabel* targetImage;
+    QLabel* chartImage;
     QLabel* ProductName;
     QLabel* Version;
 };
@@ -24,9 +24,9 @@ class DisabledWindow : public QDialog {
     Q_OBJECT
 public:
     explicit DisabledWindow(QWidget* parent = nullptr);
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
+    QLabel* messageLabel;
+    QLabel* titleLabel;
+    QLabel* adviceLabel;
 };
 
 // The small progress window used while the database is packed.
@@ -34,9 +34,9 @@ class MessageWindow : public QDialog {
     Q_OBJECT
 public:
     explicit MessageWindow(QWidget* parent = nullptr);
-    QLabel* Label1;
-    QLabel* Label2;
-    QProgressBar* Animate1;
+    QLabel* messageLabel;
+    QLabel* titleLabel;
+    QProgressBar* busyBar;
     // Sets the status line and repaints at once.
     void setStatus(const QString& text);
 };
@@ -47,8 +47,8 @@ public:
     explicit AboutDialog(QWidget* parent = nullptr);
     QLabel* ProductName;
     QLabel* Version;
-    QLabel* Image1;
-    QLabel* Image2;
+    QLabel* targetImage;
+    QLabel* chartImage;
     QPushButton* OKButton;
 };
 

@@ -31,8 +31,8 @@ QString stampTime() {
 
 } // namespace
 
-TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
-    TGoalCopyPlan plan;
+GoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
+    GoalCopyPlan plan;
     plan.FromYear = fromYear;
     plan.ToYear = fromYear + 1;
     engine::Query q(dm.GoalDatabase);
@@ -73,8 +73,8 @@ TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     return plan;
 }
 
-TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, bool withStrategies) {
-    TGoalCopyResult result;
+GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, bool withStrategies) {
+    GoalCopyResult result;
     if (plan.Goals.isEmpty()) return result;
     const QString now = stampTime();
     engine::Database& db = dm.GoalDatabase;

@@ -32,27 +32,27 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
 
     auto* lay = new QVBoxLayout(this);
     auto* yearRow = new QHBoxLayout;
-    Label1 = new QLabel(QStringLiteral("Goal Year:"), this);
+    yearLabel = new QLabel(QStringLiteral("Goal Year:"), this);
     GoalSpin = new controls::SpinBox(2000, 2100, this);
-    Label1->setBuddy(GoalSpin);
-    yearRow->addWidget(Label1);
+    yearLabel->setBuddy(GoalSpin);
+    yearRow->addWidget(yearLabel);
     yearRow->addWidget(GoalSpin);
     yearRow->addStretch();
     lay->addLayout(yearRow);
 
     auto* body = new QHBoxLayout;
-    GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
-    auto* listLay = new QVBoxLayout(GroupBox1);
-    DBGrid1 = new controls::DBGrid(GroupBox1);
-    DBGrid1->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
-    DBGrid1->setMinimumWidth(280);
-    listLay->addWidget(DBGrid1);
-    body->addWidget(GroupBox1, 1);
+    goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
+    auto* listLay = new QVBoxLayout(goalsGroup);
+    goalGrid = new controls::DBGrid(goalsGroup);
+    goalGrid->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalGrid->setMinimumWidth(280);
+    listLay->addWidget(goalGrid);
+    body->addWidget(goalsGroup, 1);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Goal Detail"), this);
-    auto* grid = new QGridLayout(GroupBox2);
+    detailGroup = new QGroupBox(QStringLiteral("Goal Detail"), this);
+    auto* grid = new QGridLayout(detailGroup);
     auto addRow = [&](int row, QLabel*& label, const char* caption, QWidget* w, QWidget* extra = nullptr) {
-        label = new QLabel(QString::fromLatin1(caption), GroupBox2);
+        label = new QLabel(QString::fromLatin1(caption), detailGroup);
         label->setBuddy(w);
         grid->addWidget(label, row, 0);
         if (extra) {
@@ -64,54 +64,51 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
             grid->addWidget(w, row, 1);
         }
     };
-    DBEdit1 = new controls::DBEdit(GroupBox2);
-    DBEdit1->bind(&dm.GoalsSource, QStringLiteral("GoalID"));
-    controls::setControlEnabled(DBEdit1, false);
-    addRow(0, Label2, "Goal ID:", DBEdit1);
-    DBEdit4 = new controls::DBEdit(GroupBox2);
-    DBEdit4->bind(&dm.GoalsSource, QStringLiteral("Goalyear"));
-    DBEdit4->setRange(2000, 2100); // as the arrows
-    UpDown1 = new controls::UpDown(2000, 2100, GroupBox2);
-    addRow(1, Label4, "Goal Year", DBEdit4, UpDown1);
-    DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox3->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
-                               QStringLiteral("TypeDescription"));
-    DBLookupComboBox3->bind(&dm.GoalsSource, QStringLiteral("GoalTypeID"));
-    addRow(2, Label7, "Goal Type:", DBLookupComboBox3);
-    DBLookupComboBox4 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox4->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox4->bind(&dm.GoalsSource, QStringLiteral("GoalOwner"));
-    addRow(3, Label8, "Goal Owner", DBLookupComboBox4);
-    DBEdit2 = new controls::DBEdit(GroupBox2);
-    DBEdit2->bind(&dm.GoalsSource, QStringLiteral("GoalDescription"));
-    DBEdit2->setMinimumWidth(320);
-    addRow(4, Label3, "Goal", DBEdit2);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm.GoalsSource, QStringLiteral("UserNumber"));
+    goalIdEdit = new controls::DBEdit(detailGroup);
+    goalIdEdit->bind(&dm.GoalsSource, QStringLiteral("GoalID"));
+    controls::setControlEnabled(goalIdEdit, false);
+    addRow(0, goalIdLabel, "Goal ID:", goalIdEdit);
+    goalYearEdit = new controls::DBEdit(detailGroup);
+    goalYearEdit->bind(&dm.GoalsSource, QStringLiteral("Goalyear"));
+    goalYearEdit->setRange(2000, 2100); // as the arrows
+    goalYearArrows = new controls::UpDown(2000, 2100, detailGroup);
+    addRow(1, goalYearLabel, "Goal Year", goalYearEdit, goalYearArrows);
+    goalTypeBox = new controls::DBLookupComboBox(detailGroup);
+    goalTypeBox->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"));
+    goalTypeBox->bind(&dm.GoalsSource, QStringLiteral("GoalTypeID"));
+    addRow(2, goalTypeLabel, "Goal Type:", goalTypeBox);
+    ownerBox = new controls::DBLookupComboBox(detailGroup);
+    ownerBox->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    ownerBox->bind(&dm.GoalsSource, QStringLiteral("GoalOwner"));
+    addRow(3, ownerLabel, "Goal Owner", ownerBox);
+    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit->bind(&dm.GoalsSource, QStringLiteral("GoalDescription"));
+    descriptionEdit->setMinimumWidth(320);
+    addRow(4, goalLabel, "Goal", descriptionEdit);
+    goalForBox = new controls::DBLookupComboBox(detailGroup);
+    goalForBox->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    goalForBox->bind(&dm.GoalsSource, QStringLiteral("UserNumber"));
     // A goal for someone outside this person's list names that user, so that it does not look
     // like a global goal; only the listed users can be picked.
-    DBLookupComboBox1->setUnlistedText([](const QVariant& key) {
+    goalForBox->setUnlistedText([](const QVariant& key) {
         TLoginData user;
         ProgramDataForm->LookupUser(int(key.toLongLong()), user);
         return user.UserName.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : user.UserName;
     });
-    ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox2);
-    addRow(5, Label5, "Goal For:", DBLookupComboBox1, ResetBtn);
-    DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox2->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox2->bind(&dm.GoalsSource, QStringLiteral("ModifiedBy"));
-    DBEdit3 = new controls::DBEdit(GroupBox2);
-    DBEdit3->bind(&dm.GoalsSource, QStringLiteral("ModifieDate"));
-    DBEdit3->setMinimumWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) +
-                             16);
-    controls::setControlEnabled(DBLookupComboBox2, false);
-    controls::setControlEnabled(DBEdit3, false);
-    addRow(6, Label6, "Modified By:", DBLookupComboBox2, DBEdit3);
+    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
+    addRow(5, goalForLabel, "Goal For:", goalForBox, ResetBtn);
+    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(&dm.GoalsSource, QStringLiteral("ModifiedBy"));
+    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit->bind(&dm.GoalsSource, QStringLiteral("ModifieDate"));
+    modifiedDateEdit->setMinimumWidth(
+        modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
+    controls::setControlEnabled(modifiedByBox, false);
+    controls::setControlEnabled(modifiedDateEdit, false);
+    addRow(6, modifiedByLabel, "Modified By:", modifiedByBox, modifiedDateEdit);
     grid->setRowStretch(7, 1);
-    body->addWidget(GroupBox2, 2);
+    body->addWidget(detailGroup, 2);
     lay->addLayout(body, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -119,10 +116,10 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, BitBtn1})
+    for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, closeButton})
         buttons->addWidget(b);
     AddGoalsExtraButtons(*this, *buttons);
     lay->addLayout(buttons);
@@ -132,10 +129,10 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, controls::handler([this] { BitBtn1Click(); }));
-    connect(DBEdit1, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit1Change(); }));
-    connect(DBEdit4, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit4Change(); }));
-    connect(UpDown1, &controls::UpDown::clicked, this, controls::handler([this] { UpDown1Click(); }));
+    connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
+    connect(goalIdEdit, &controls::DBEdit::changed, this, controls::handler([this] { goalChanged(); }));
+    connect(goalYearEdit, &controls::DBEdit::changed, this, controls::handler([this] { syncYearArrows(); }));
+    connect(goalYearArrows, &controls::UpDown::clicked, this, controls::handler([this] { stepGoalYear(); }));
     connect(&dm.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 
     FormCreate();
@@ -146,7 +143,8 @@ GoalsWindow::GoalsWindow(QWidget* parent) : controls::Screen(parent) {
 void GoalsWindow::FormCreate() {
     DataModule& dm = *ProgramDataForm;
     if (SystemSettings.NoGoalYear)
-        for (QWidget* w : std::initializer_list<QWidget*>{Label1, GoalSpin, Label4, DBEdit4, UpDown1})
+        for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, GoalSpin, goalYearLabel, goalYearEdit,
+                                                          goalYearArrows})
             w->hide();
     dm.GoalOwnerFilter = true;
     dm.FilterGoalsByUser = false;
@@ -154,11 +152,11 @@ void GoalsWindow::FormCreate() {
     HelpBtn->setVisible(controls::helpFileExists());
     const int year = QDate::currentDate().year();
     GoalSpin->setValue(year);
-    UpDown1->setPosition(year);
+    goalYearArrows->setPosition(year);
     GoalSpinChange();
-    controls::setControlEnabled(DBLookupComboBox4, SecurityData.CanModifyAllGoals);
+    controls::setControlEnabled(ownerBox, SecurityData.CanModifyAllGoals);
     ResetBtn->setEnabled(SecurityData.CanAddGlobalGoals);
-    DBEdit1Change();
+    goalChanged();
     updateGoalButtons();
 }
 
@@ -167,7 +165,7 @@ void GoalsWindow::updateGoalButtons() {
     const bool shown = goals.isOpen() && !goals.isEmpty(); // a goal being inserted counts as shown
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
-    UpDown1->setEnabled(shown);
+    goalYearArrows->setEnabled(shown);
 }
 
 void GoalsWindow::GoalSpinChange() {
@@ -187,25 +185,25 @@ void GoalsWindow::GoalSpinChange() {
     dm.GoalsTable.setFiltered(true);
 }
 
-void GoalsWindow::DBEdit1Change() {
+void GoalsWindow::goalChanged() {
     const bool global = ProgramDataForm->GoalsTable.field(QStringLiteral("UserNumber")).isNull();
-    controls::setControlEnabled(DBLookupComboBox1, !(global && !SecurityData.CanAddGlobalGoals));
+    controls::setControlEnabled(goalForBox, !(global && !SecurityData.CanAddGlobalGoals));
 }
 
-void GoalsWindow::DBEdit4Change() {
+void GoalsWindow::syncYearArrows() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
     if (!goals.field(QStringLiteral("GoalYear")).isNull())
-        UpDown1->setPosition(DBEdit4->text().toInt());
+        goalYearArrows->setPosition(goalYearEdit->text().toInt());
     else
-        UpDown1->setPosition(QDate::currentDate().year());
+        goalYearArrows->setPosition(QDate::currentDate().year());
 }
 
-void GoalsWindow::UpDown1Click() {
+void GoalsWindow::stepGoalYear() {
     engine::Table& goals = ProgramDataForm->GoalsTable;
     if (goals.isEmpty()) return; // no goal shown: the arrows do not begin one
     // The arrows count from the year shown: like a typed year, never written over a year that
     // another workstation stored meanwhile.
-    controls::writeField(&goals, QStringLiteral("GoalYear"), UpDown1->position());
+    controls::writeField(&goals, QStringLiteral("GoalYear"), goalYearArrows->position());
 }
 
 void GoalsWindow::InsertBtnClick() {
@@ -219,7 +217,7 @@ void GoalsWindow::InsertBtnClick() {
     goals.field(QStringLiteral("GoalOwner")).setValue(LoginData.UserNumber);
     if (!SecurityData.CanAddGlobalGoals)
         goals.field(QStringLiteral("UserNumber")).setValue(LoginData.UserNumber);
-    UpDown1->setPosition(year);
+    goalYearArrows->setPosition(year);
 }
 
 void GoalsWindow::SaveBtnClick() {
@@ -287,7 +285,7 @@ void GoalsWindow::PrintBtnClick() {
         report.preview(this, [](QDialog& d) { return controls::showModal(d); });
 }
 
-void GoalsWindow::BitBtn1Click() {
+void GoalsWindow::closeWindow() {
     ProgramDataForm->GoalsTable.cancel();
     reject();
 }

@@ -19,7 +19,7 @@ namespace {
 const char* const kTitles[] = {"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"};
 // Compares items by a column; on the items themselves, since comparing variants is too slow for
 // a list of many thousands.
-bool lessByColumn(const TOverdueItem& a, const TOverdueItem& b, int column) {
+bool lessByColumn(const OverdueItem& a, const OverdueItem& b, int column) {
     switch (column) {
     case 0:
         return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
@@ -37,7 +37,7 @@ bool lessByColumn(const TOverdueItem& a, const TOverdueItem& b, int column) {
 }
 } // namespace
 
-void OverdueModel::setItems(QVector<TOverdueItem> items) {
+void OverdueModel::setItems(QVector<OverdueItem> items) {
     beginResetModel();
     items_ = std::move(items);
     endResetModel();
@@ -48,19 +48,19 @@ void OverdueModel::sort(int column, Qt::SortOrder order) {
     // items costs more than reading them.
     beginResetModel();
     if (order == Qt::AscendingOrder)
-        std::stable_sort(
-            items_.begin(), items_.end(),
-            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(a, b, column); });
+        std::stable_sort(items_.begin(), items_.end(), [column](const OverdueItem& a, const OverdueItem& b) {
+            return lessByColumn(a, b, column);
+        });
     else
-        std::stable_sort(
-            items_.begin(), items_.end(),
-            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(b, a, column); });
+        std::stable_sort(items_.begin(), items_.end(), [column](const OverdueItem& a, const OverdueItem& b) {
+            return lessByColumn(b, a, column);
+        });
     endResetModel();
 }
 
 QVariant OverdueModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= items_.size()) return {};
-    const TOverdueItem& it = items_[index.row()];
+    const OverdueItem& it = items_[index.row()];
     if (role == Qt::TextAlignmentRole)
         return index.column() >= 2 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     if (role != Qt::DisplayRole && role != SortRole) return {};
@@ -93,8 +93,8 @@ OverdueWindow::OverdueWindow(QWidget* parent) : controls::Screen(parent) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
     model_ = new OverdueModel(this);
-    Label1 = new QLabel(this);
-    lay->addWidget(Label1);
+    summaryLabel = new QLabel(this);
+    lay->addWidget(summaryLabel);
     reload();
     Grid = new QTableView(this);
     Grid->setModel(model_);
@@ -117,11 +117,11 @@ OverdueWindow::OverdueWindow(QWidget* parent) : controls::Screen(parent) {
 
     auto* buttons = new QHBoxLayout;
     ExportBtn = controls::button(QStringLiteral("Export..."), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
     buttons->addWidget(ExportBtn);
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(closeButton);
     lay->addLayout(buttons);
     HelpBtn->setVisible(controls::helpFileExists());
 
@@ -129,7 +129,7 @@ OverdueWindow::OverdueWindow(QWidget* parent) : controls::Screen(parent) {
     connect(Grid, &QTableView::activated, this,
             controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     resize(960, 480);
 }
 
@@ -140,13 +140,14 @@ void OverdueWindow::reload() {
     if (Grid)
         model_->sort(Grid->horizontalHeader()->sortIndicatorSection(),
                      Grid->horizontalHeader()->sortIndicatorOrder());
-    Label1->setText(QStringLiteral("%1 overdue on %2")
-                        .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
-                                                     : QStringLiteral("%1 items are").arg(model_->rowCount()))
-                        .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
+    summaryLabel->setText(QStringLiteral("%1 overdue on %2")
+                              .arg(model_->rowCount() == 1
+                                       ? QStringLiteral("1 item is")
+                                       : QStringLiteral("%1 items are").arg(model_->rowCount()))
+                              .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
 }
 
-const TOverdueItem& OverdueWindow::itemAt(int viewRow) const {
+const OverdueItem& OverdueWindow::itemAt(int viewRow) const {
     return model_->item(viewRow);
 }
 
@@ -166,7 +167,7 @@ void OverdueWindow::ExportBtnClick() {
                           titles << QString::fromLatin1(t);
                       w.header(titles);
                       for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
-                          const TOverdueItem& it = itemAt(r);
+                          const OverdueItem& it = itemAt(r);
                           w.add({it.Owner, it.Goal, it.StrategyNumber,
                                  it.IsMeasurement ? QVariant(it.MeasurementNumber) : QVariant(), it.Due,
                                  it.DaysOverdue});
@@ -176,7 +177,7 @@ void OverdueWindow::ExportBtnClick() {
                   });
 }
 
-void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent) {
+void OpenStrategyEditorOn(const OverdueItem& item, QWidget* parent) {
     DataModule& dm = *ProgramDataForm;
     engine::Table& s = dm.StrategyTable;
     s.setFiltered(false);

@@ -14,8 +14,8 @@ class OverdueModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    void setItems(QVector<TOverdueItem> items);
-    const TOverdueItem& item(int row) const { return items_[row]; }
+    void setItems(QVector<OverdueItem> items);
+    const OverdueItem& item(int row) const { return items_[row]; }
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : int(items_.size());
     }
@@ -26,7 +26,7 @@ public:
     static constexpr int SortRole = Qt::UserRole;
 
 private:
-    QVector<TOverdueItem> items_;
+    QVector<OverdueItem> items_;
 };
 
 // "Overdue": what has passed its completion date without being completed, for the users the
@@ -36,14 +36,14 @@ class OverdueWindow : public controls::Screen {
 public:
     explicit OverdueWindow(QWidget* parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* summaryLabel;
     QTableView* Grid = nullptr;
     QPushButton* ExportBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     OverdueModel* model() const { return model_; }
     // The item of a row as the grid shows it now (after sorting).
-    const TOverdueItem& itemAt(int viewRow) const;
+    const OverdueItem& itemAt(int viewRow) const;
 
     void GridDblClick(int viewRow);
     void ExportBtnClick();
@@ -58,4 +58,4 @@ private:
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
 // allow: the strategy table is switched to the strategy's goal and owner, and the goal list
 // is put on the strategy's goal, first.
-void OpenStrategyEditorOn(const TOverdueItem& item, QWidget* parent);
+void OpenStrategyEditorOn(const OverdueItem& item, QWidget* parent);

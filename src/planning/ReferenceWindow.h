@@ -35,19 +35,19 @@ public:
         bool resizable;
     };
 
-    QGroupBox* GroupBox1;
-    controls::DBGrid* DBGrid1;
-    QLabel* Label1;
-    controls::DBEdit* DBEdit1;
-    QLabel* Label2;
-    controls::DBEdit* DBEdit2;
-    QLabel* Label3;
-    controls::DBLookupComboBox* DBLookupComboBox1;
-    controls::DBEdit* DBEdit3;
+    QGroupBox* detailGroup;
+    controls::DBGrid* itemGrid;
+    QLabel* idLabel;
+    controls::DBEdit* idEdit;
+    QLabel* descriptionLabel;
+    controls::DBEdit* descriptionEdit;
+    QLabel* modifiedByLabel;
+    controls::DBLookupComboBox* modifiedByBox;
+    controls::DBEdit* modifiedDateEdit;
     QPushButton* DeleteBtn;
     QPushButton* InsertBtn;
     QPushButton* SaveBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     void FormCreate();
     void InsertBtnClick();

@@ -29,46 +29,45 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
 
     auto* lay = new QVBoxLayout(this);
     auto* selection = new QHBoxLayout;
-    Label1 = new QLabel(QStringLiteral("Year:"), this);
+    yearLabel = new QLabel(QStringLiteral("Year:"), this);
     YearSpin = new controls::SpinBox(2000, 2100, this);
-    Label1->setBuddy(YearSpin);
-    Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
-    DBLookupComboBox2 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox2->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"),
-                               QStringLiteral("TypeDescription"));
-    DBLookupComboBox2->setMinimumWidth(180);
-    Label3->setBuddy(DBLookupComboBox2);
-    Label2 = new QLabel(QStringLiteral("User:"), this);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox1->setMinimumWidth(200); // its users are listed once their filter is on
-    Label2->setBuddy(DBLookupComboBox1);
-    selection->addWidget(Label1);
+    yearLabel->setBuddy(YearSpin);
+    goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
+    goalTypeBox = new controls::DBLookupComboBox(this);
+    goalTypeBox->setList(&dm.GoalTypeSource, QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"));
+    goalTypeBox->setMinimumWidth(180);
+    goalTypeLabel->setBuddy(goalTypeBox);
+    userLabel = new QLabel(QStringLiteral("User:"), this);
+    userBox = new controls::DBLookupComboBox(this);
+    userBox->setMinimumWidth(200); // its users are listed once their filter is on
+    userLabel->setBuddy(userBox);
+    selection->addWidget(yearLabel);
     selection->addWidget(YearSpin);
     selection->addSpacing(12);
-    selection->addWidget(Label3);
-    selection->addWidget(DBLookupComboBox2);
+    selection->addWidget(goalTypeLabel);
+    selection->addWidget(goalTypeBox);
     selection->addSpacing(12);
-    selection->addWidget(Label2);
-    selection->addWidget(DBLookupComboBox1);
+    selection->addWidget(userLabel);
+    selection->addWidget(userBox);
     selection->addStretch();
     lay->addLayout(selection);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
-    auto* goalsLay = new QVBoxLayout(GroupBox1);
-    DBGrid1 = new controls::DBGrid(GroupBox1);
-    DBGrid1->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
-    goalsLay->addWidget(DBGrid1);
-    lay->addWidget(GroupBox1, 1);
+    goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
+    auto* goalsLay = new QVBoxLayout(goalsGroup);
+    goalGrid = new controls::DBGrid(goalsGroup);
+    goalGrid->bind(&dm.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalsLay->addWidget(goalGrid);
+    lay->addWidget(goalsGroup, 1);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Strategies"), this);
-    auto* strategiesLay = new QVBoxLayout(GroupBox2);
-    DBGrid2 = new controls::DBGrid(GroupBox2);
-    DBGrid2->bind(&dm.StrategySource,
-                  {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
-                   {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
-                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
-    strategiesLay->addWidget(DBGrid2);
-    lay->addWidget(GroupBox2, 1);
+    strategiesGroup = new QGroupBox(QStringLiteral("Strategies"), this);
+    auto* strategiesLay = new QVBoxLayout(strategiesGroup);
+    strategyGrid = new controls::DBGrid(strategiesGroup);
+    strategyGrid->bind(&dm.StrategySource,
+                       {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
+                        {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
+                        {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
+    strategiesLay->addWidget(strategyGrid);
+    lay->addWidget(strategiesGroup, 1);
 
     auto* buttons = new QHBoxLayout;
     MoveBtn = controls::button(QStringLiteral("Move"), this);
@@ -76,11 +75,11 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     EditBtn = controls::button(QStringLiteral("Edit"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     MoveBtn->setVisible(false);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, BitBtn1})
+    for (QPushButton* b : {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, closeButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
@@ -89,12 +88,12 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(MoveBtn, &QPushButton::clicked, this, controls::handler([this] { MoveBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBGrid2, &controls::DBGrid::rowChosen, this, controls::handler([this] { DBGrid2DblClick(); }));
-    connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
-            controls::handler([this] { DBLookupComboBox1CloseUp(); }));
-    connect(DBLookupComboBox2, &controls::DBLookupComboBox::closeUp, this,
-            controls::handler([this] { DBLookupComboBox2CloseUp(); }));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(strategyGrid, &controls::DBGrid::rowChosen, this,
+            controls::handler([this] { strategyChosen(); }));
+    connect(userBox, &controls::DBLookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
+    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this,
+            controls::handler([this] { goalTypeChosen(); }));
 
     FormCreate();
     connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
@@ -113,18 +112,17 @@ StrategyListWindow::StrategyListWindow(QWidget* parent) : controls::Screen(paren
 
 void StrategyListWindow::FormCreate() {
     DataModule& dm = *ProgramDataForm;
-    Label1->setVisible(!SystemSettings.NoGoalYear);
+    yearLabel->setVisible(!SystemSettings.NoGoalYear);
     YearSpin->setVisible(!SystemSettings.NoGoalYear);
     dm.UserTable2.setFiltered(true);
-    DBLookupComboBox1->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->setKeyValue(LoginData.UserNumber);
+    userBox->setList(&dm.UserSource2, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    userBox->setKeyValue(LoginData.UserNumber);
     // With no goal type at all the goals of every type are listed.
     const engine::Field type = dm.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
-    DBLookupComboBox2->setKeyValue(type.value());
+    goalTypeBox->setKeyValue(type.value());
     dm.GoalTypeFilter = type.isNull() ? -1 : type.asInt();
     dm.SelectedUserNumber = LoginData.UserNumber;
-    controls::setControlEnabled(DBLookupComboBox1,
-                                dm.CanSeeList->count() > 0 || SecurityData.CanViewAllStrategys);
+    controls::setControlEnabled(userBox, dm.CanSeeList->count() > 0 || SecurityData.CanViewAllStrategys);
     dm.FilterGoalsByUser = true;
     HelpBtn->setVisible(controls::helpFileExists());
     YearSpin->setValue(QDate::currentDate().year());
@@ -162,17 +160,17 @@ void StrategyListWindow::YearSpinChange() {
     switchGoals([this](DataModule& dm) { dm.GoalYearFilter = QString::number(YearSpin->value()); });
 }
 
-void StrategyListWindow::DBLookupComboBox1CloseUp() {
+void StrategyListWindow::userChosen() {
     switchGoals([this](DataModule& dm) {
-        const QVariant user = DBLookupComboBox1->keyValue();
+        const QVariant user = userBox->keyValue();
         dm.SelectedUserNumber = user.isNull() ? -1 : user.toInt();
     });
     UpdateStrategyButtons();
 }
 
-void StrategyListWindow::DBLookupComboBox2CloseUp() {
+void StrategyListWindow::goalTypeChosen() {
     switchGoals([this](DataModule& dm) {
-        const QVariant type = DBLookupComboBox2->keyValue();
+        const QVariant type = goalTypeBox->keyValue();
         dm.GoalTypeFilter = type.isNull() ? -1 : type.toInt();
     });
 }
@@ -202,7 +200,7 @@ void StrategyListWindow::FollowSelectedGoal(bool forced) {
 void StrategyListWindow::UpdateStrategyButtons() {
     DataModule& dm = *ProgramDataForm;
     if (SecurityData.Supervisor) MoveBtn->setVisible(true);
-    const QVariant box = DBLookupComboBox1->keyValue();
+    const QVariant box = userBox->keyValue();
     const int owner = box.isNull() || !box.isValid() ? -1 : box.toInt();
     const bool mayEdit = dm.MayEditUser(owner);
     engine::Table& s = dm.StrategyTable;
@@ -257,7 +255,7 @@ void StrategyListWindow::EditBtnClick() {
     showChild(editor);
 }
 
-void StrategyListWindow::DBGrid2DblClick() {
+void StrategyListWindow::strategyChosen() {
     if (EditBtn->isEnabled()) EditBtnClick();
 }
 

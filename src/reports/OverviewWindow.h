@@ -24,9 +24,9 @@ class OverviewWindow : public controls::Screen {
 public:
     explicit OverviewWindow(QWidget* parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* yearLabel;
     controls::SpinBox* YearSpin;
-    QLabel* Label2;
+    QLabel* goalTypeLabel;
     QComboBox* TypeCombo;
     QTabWidget* Tabs;
     QTableWidget* UserGrid;
@@ -35,14 +35,14 @@ public:
     QChartView* ChartView;
     QPushButton* PrintBtn;
     QPushButton* ExportBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     // Counts again for the year and type chosen.
     void SelectionChange();
     void PrintBtnClick();
     void ExportBtnClick();
 
-    const TProgressOverview& overview() const { return overview_; }
+    const ProgressOverview& overview() const { return overview_; }
     // The chart of the counts shown, for the window and for printing.
     QChart* makeChart() const;
     // The printed pages: title, selection, the two tables and the chart.
@@ -50,5 +50,5 @@ public:
 
 private:
     QString selectionText() const;
-    TProgressOverview overview_;
+    ProgressOverview overview_;
 };

@@ -177,17 +177,17 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     {
         SystemSettingsDialog form;
         EXPECT_EQ(form.windowTitle(), "System Settings");
-        EXPECT_EQ(form.Label7->text(), "2") << "every strategy of every user";
-        EXPECT_EQ(form.Label5->text(), "0");
-        EXPECT_EQ(form.BitBtn4->text(), "Convert");
-        form.DBCheckBox5->click();
-        form.BitBtn4->click();
+        EXPECT_EQ(form.recordCountLabel->text(), "2") << "every strategy of every user";
+        EXPECT_EQ(form.recordLabel->text(), "0");
+        EXPECT_EQ(form.convertButton->text(), "Convert");
+        form.multipleMeasurementsBox->click();
+        form.convertButton->click();
         EXPECT_TRUE(dialogs.messages.empty()) << "no items to replace, so no question";
         EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID").size(), 2);
-        EXPECT_EQ(form.Label5->text(), "0");
-        form.DBEdit2->setFocus();
-        QTest::keyClicks(form.DBEdit2, "Unsaved title");
-        form.BitBtn1->click();
+        EXPECT_EQ(form.recordLabel->text(), "0");
+        form.firstTitleEdit->setFocus();
+        QTest::keyClicks(form.firstTitleEdit, "Unsaved title");
+        form.closeButton->click();
     }
     EXPECT_FALSE(dm->SettingsTable.isEditing()) << "Close drops the edits";
     engine::Query q(dm->GoalDatabase);
@@ -200,19 +200,19 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysButStoresTheSettingOnlyOnOk) {
     // Converting to multiple again names the items it would replace; No keeps them.
     {
         SystemSettingsDialog form;
-        form.DBCheckBox5->click();
+        form.multipleMeasurementsBox->click();
         dialogs.answers = {controls::Answer::No};
-        form.BitBtn4->click();
+        form.convertButton->click();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(
             dialogs.lastText(),
             "Are you sure you want to replace the 2 existing measurement items by one item per strategy?");
-        form.DBCheckBox5->click(); // back to single: converts without asking
-        form.BitBtn4->click();
+        form.multipleMeasurementsBox->click(); // back to single: converts without asking
+        form.convertButton->click();
         EXPECT_EQ(dialogs.messages.size(), 1u);
         EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
-        form.DBCheckBox3->click();
-        form.BitBtn2->click();
+        form.noGoalYearsBox->click();
+        form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
     }
     q.open();
@@ -225,17 +225,17 @@ TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     dm->SettingsTable.field("MultipulMeasure").clear();
     dm->SettingsTable.post();
     SystemSettingsDialog form;
-    form.BitBtn4->click();
+    form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
 
     dialogs.picture = QString();
-    form.BitBtn3->click();
+    form.chooseBitmapButton->click();
     EXPECT_FALSE(dm->SettingsTable.isEditing()) << "a cancelled choice changes nothing";
     dialogs.picture = dir.path() + "/./logo.png";
-    form.BitBtn3->click();
+    form.chooseBitmapButton->click();
     EXPECT_EQ(dm->SettingsTable.field("ReportBitMap").asString(), dir.path() + "/logo.png");
-    EXPECT_EQ(form.DBEdit1->text(), dir.path() + "/logo.png");
+    EXPECT_EQ(form.reportBitmapEdit->text(), dir.path() + "/logo.png");
 }
 
 TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
@@ -250,7 +250,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(false);
     SystemSettingsDialog form;
-    form.BitBtn4->click();
+    form.convertButton->click();
     EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << "no strategy was rewritten";
     EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID"), measures) << "no item was lost";
@@ -258,7 +258,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(dm->StrategyTable.recordCount(), 6);
     EXPECT_EQ(dm->MeasureTable.isOpen(), true);
     ASSERT_EQ(peer.send("cancel Strategys.db"), "ok");
-    form.BitBtn4->click();
+    form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs once the row is free";
 }
 

@@ -199,7 +199,7 @@ TEST_P(Keyboard, GoalsScreen) {
     show(form);
     ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
     checkTabOrder(form);
-    checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
+    checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible()) << "Esc closes the screen";
 }
@@ -233,8 +233,8 @@ TEST_P(Keyboard, MeasurementItems) {
     MeasurementsWindow form;
     show(form);
     checkTabOrder(form);
-    checkTyping(form.DBMemo1, [&] { form.SaveBtn->click(); });
-    checkTyping(form.DBMemo2, [&] { form.SaveBtn->click(); });
+    checkTyping(form.measurementMemo, [&] { form.SaveBtn->click(); });
+    checkTyping(form.deliverableMemo, [&] { form.SaveBtn->click(); });
 }
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
@@ -242,14 +242,14 @@ TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
         GoalTypesWindow form;
         show(form);
         checkTabOrder(form);
-        checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
+        checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
     }
     insertRow(dm->DepartmentTable, {{"Description", "Sales office"}});
     {
         DepartmentsWindow form;
         show(form);
         checkTabOrder(form);
-        checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
+        checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
     }
     ASSERT_TRUE(CheckUser("Supervisor", "", false)); // only the top profile changes profiles
     {
@@ -257,14 +257,14 @@ TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
         show(form);
         ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", boss));
         checkTabOrder(form);
-        checkTyping(form.DBEdit1, [&] { form.SaveBtn->click(); });
+        checkTyping(form.nameEdit, [&] { form.SaveBtn->click(); });
     }
     {
         UserSetupWindow form;
         show(form);
         ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
-        checkTyping(form.DBEdit3, [&] { form.SaveB->click(); });
+        checkTyping(form.fullNameEdit, [&] { form.SaveB->click(); });
     }
     {
         SystemSettingsDialog form;
