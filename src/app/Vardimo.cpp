@@ -1,8 +1,9 @@
 #include "app/Vardimo.h"
 
+#include "app/DisabledWindow.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
-#include "app/Windows.h"
+#include "app/SplashWindow.h"
 #include "controls/Dialogs.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"

@@ -1,33 +1,11 @@
 #pragma once
 
 #include "controls/Screen.h"
-#include "data/Progress.h"
-
-#include <QAbstractTableModel>
+#include "planning/OverdueModel.h"
 
 class QLabel;
 class QPushButton;
 class QTableView;
-
-// The overdue strategies and measurement items as rows of a sortable grid.
-class OverdueModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void setItems(QVector<OverdueItem> items);
-    const OverdueItem& item(int row) const { return items_[row]; }
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(items_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 6; }
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation o, int role) const override;
-    void sort(int column, Qt::SortOrder order) override;
-    static constexpr int SortRole = Qt::UserRole;
-
-private:
-    QVector<OverdueItem> items_;
-};
 
 // "Overdue": what has passed its completion date without being completed, for the users the
 // logged-on user may see; a double click opens the strategy.

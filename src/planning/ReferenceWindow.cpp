@@ -131,17 +131,3 @@ void ReferenceWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
-
-GoalTypesWindow::GoalTypesWindow(QWidget* parent)
-    : ReferenceWindow({QStringLiteral("Gaol Types"), &ProgramDataForm->GoalTypeTable,
-                       &ProgramDataForm->GoalTypeSource, QStringLiteral("GoalTypeID"),
-                       QStringLiteral("TypeDescription"), QStringLiteral("Detail"),
-                       QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
-                      parent) {}
-
-DepartmentsWindow::DepartmentsWindow(QWidget* parent)
-    : ReferenceWindow({QStringLiteral("Department"), &ProgramDataForm->DepartmentTable,
-                       &ProgramDataForm->DepartmentSource, QStringLiteral("DepartmentID"),
-                       QStringLiteral("Description"), QStringLiteral("Department Detail"),
-                       QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
-                      parent) {}

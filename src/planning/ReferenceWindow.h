@@ -65,15 +65,3 @@ private:
     Kind kind_;
     bool closed_ = false;
 };
-
-class GoalTypesWindow : public ReferenceWindow {
-    Q_OBJECT
-public:
-    explicit GoalTypesWindow(QWidget* parent = nullptr);
-};
-
-class DepartmentsWindow : public ReferenceWindow {
-    Q_OBJECT
-public:
-    explicit DepartmentsWindow(QWidget* parent = nullptr);
-};

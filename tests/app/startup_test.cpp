@@ -3,10 +3,11 @@
 
 #include "Sample.h"
 #include "ServerAdmin.h"
+#include "app/AboutDialog.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
+#include "app/SplashWindow.h"
 #include "app/Vardimo.h"
-#include "app/Windows.h"
 #include "controls/Dialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"

@@ -3,8 +3,9 @@
 
 #include "controls/DataControls.h"
 #include "controls/Plain.h"
+#include "planning/DepartmentsWindow.h"
+#include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
-#include "planning/ReferenceWindow.h"
 #include "reports/GoalsReport.h"
 #include "support/DataFixture.h"
 
