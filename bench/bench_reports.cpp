@@ -7,6 +7,7 @@
 #include "Sample.h"
 #include "controls/Dialogs.h"
 #include "controls/Plain.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"

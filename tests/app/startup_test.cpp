@@ -9,6 +9,7 @@
 #include "app/SplashWindow.h"
 #include "app/Vardimo.h"
 #include "controls/Dialogs.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"

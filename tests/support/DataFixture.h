@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/Dialogs.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
