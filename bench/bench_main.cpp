@@ -8,6 +8,7 @@
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "controls/Dialogs.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
@@ -296,9 +297,9 @@ void BM_ProgramStart(benchmark::State& state) {
     controls::ScriptedDialogs dialogs;
     dialogs.onModal = [](QDialog& d) {
         if (auto* logon = dynamic_cast<LogonWindow*>(&d)) {
-            logon->Edit1->setText(QStringLiteral("jsmith"));
-            logon->Edit2->setText(QStringLiteral("smith"));
-            logon->BitBtn1Click();
+            logon->userIdEdit->setText(QStringLiteral("jsmith"));
+            logon->passwordEdit->setText(QStringLiteral("smith"));
+            logon->logOn();
         }
         return d.result();
     };
@@ -544,8 +545,8 @@ bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
         q.add("Select UserNumber From \"Strategys.db\" Where GoalID = ", engine::sql::Int{goal.toLongLong()});
         q.open();
         if (q.isEmpty()) continue;
-        form.DBLookupComboBox1->setKeyValue(q.field(QStringLiteral("UserNumber")).value());
-        form.DBLookupComboBox1CloseUp();
+        form.userBox->setKeyValue(q.field(QStringLiteral("UserNumber")).value());
+        form.userChosen();
         dm.GoalsTable.locate(QStringLiteral("GoalID"), goal);
         return !dm.StrategyTable.isEmpty();
     }
@@ -579,13 +580,13 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
             form.YearSpin->setValue(year - 1 + (i / 3) % 3);
             break;
         case 1:
-            form.DBLookupComboBox2->setKeyValue(
+            form.goalTypeBox->setKeyValue(
                 dm.GoalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")));
-            form.DBLookupComboBox2CloseUp();
+            form.goalTypeChosen();
             break;
         default:
-            form.DBLookupComboBox1->setKeyValue(40 + (i / 3) % 50);
-            form.DBLookupComboBox1CloseUp();
+            form.userBox->setKeyValue(40 + (i / 3) % 50);
+            form.userChosen();
         }
         ++i;
         benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
@@ -606,7 +607,7 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     int row = 0;
     for (auto _ : state) {
         row = (row + 7) % n;
-        form.DBGrid1->selectRow(row);
+        form.goalGrid->selectRow(row);
         benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
     }
     state.counters["goals_listed"] = n;

@@ -7,6 +7,7 @@
 #include "Sample.h"
 #include "controls/Dialogs.h"
 #include "controls/Plain.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
@@ -203,8 +204,8 @@ void BM_DeliverableReport100k(benchmark::State& state) {
         ReportsWindow form(dm);
         form.ReportType->setItemIndex(3);
         form.ReportTypeClick();
-        form.DateTimePicker1->setDate(start);
-        form.DateTimePicker2->setDate(end);
+        form.startDatePicker->setDate(start);
+        form.endDatePicker->setDate(end);
         const auto t0 = std::chrono::steady_clock::now();
         form.BuildStrategyQuery();
         rows = form.strategyQuery.recordCount();

@@ -87,8 +87,8 @@ void BM_CopyGoalsToNextYear(benchmark::State& state) {
     int goals = 0, strategies = 0;
     for (auto _ : state) {
         auto undo = std::make_unique<engine::Transaction>(dm.GoalDatabase);
-        const TGoalCopyPlan plan = PlanGoalCopy(dm, year);
-        const TGoalCopyResult r = CopyGoalsToNextYear(dm, plan, true);
+        const GoalCopyPlan plan = PlanGoalCopy(dm, year);
+        const GoalCopyResult r = CopyGoalsToNextYear(dm, plan, true);
         goals = r.Goals;
         strategies = r.Strategies;
         state.PauseTiming();

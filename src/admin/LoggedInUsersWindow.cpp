@@ -36,13 +36,13 @@ LoggedInUsersWindow::LoggedInUsersWindow(DataModule& dm, QWidget* parent)
     UserList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lay->addWidget(UserList, 1);
     auto* buttons = new QHBoxLayout;
-    BitBtn1 = controls::button(QStringLiteral("OK"), this);
-    BitBtn1->setDefault(true);
+    okButton = controls::button(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
     HelpBtn->hide();
     buttons->addStretch();
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(okButton);
     lay->addLayout(buttons);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     controls::guarded([this] { FormCreate(); });
     resize(360, 280);
 }

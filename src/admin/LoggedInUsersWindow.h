@@ -21,7 +21,7 @@ public:
     LoggedInUsersWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QPlainTextEdit* UserList;
-    QPushButton* BitBtn1;
+    QPushButton* okButton;
 
     void FormCreate();
 

@@ -22,32 +22,32 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     dm_.SecurityTable.setFiltered(false);
 
     auto* lay = new QHBoxLayout(this);
-    DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(src, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
-                        {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
-    DBGrid1->setMinimumWidth(240);
-    lay->addWidget(DBGrid1, 1);
+    profileGrid = new controls::DBGrid(this);
+    profileGrid->bind(src, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
+                            {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
+    profileGrid->setMinimumWidth(240);
+    lay->addWidget(profileGrid, 1);
 
     auto* right = new QVBoxLayout;
-    GroupBox1 = new QGroupBox(QStringLiteral("Security Profile"), this);
-    auto* grid = new QGridLayout(GroupBox1);
-    Label1 = new QLabel(QStringLiteral("Profile Name:"), GroupBox1);
-    DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(src, QStringLiteral("Description"));
-    DBEdit1->setMaxLength(40);
-    Label1->setBuddy(DBEdit1);
-    Label2 = new QLabel(QStringLiteral("Security ID:"), GroupBox1);
-    DBEdit2 = new controls::DBEdit(GroupBox1);
-    DBEdit2->bind(src, QStringLiteral("SecurityID"));
-    controls::setControlEnabled(DBEdit2, false);
-    grid->addWidget(Label1, 0, 0);
-    grid->addWidget(DBEdit1, 0, 1, 1, 2);
-    grid->addWidget(Label2, 1, 0);
-    grid->addWidget(DBEdit2, 1, 1);
+    profileGroup = new QGroupBox(QStringLiteral("Security Profile"), this);
+    auto* grid = new QGridLayout(profileGroup);
+    nameLabel = new QLabel(QStringLiteral("Profile Name:"), profileGroup);
+    nameEdit = new controls::DBEdit(profileGroup);
+    nameEdit->bind(src, QStringLiteral("Description"));
+    nameEdit->setMaxLength(40);
+    nameLabel->setBuddy(nameEdit);
+    idLabel = new QLabel(QStringLiteral("Security ID:"), profileGroup);
+    idEdit = new controls::DBEdit(profileGroup);
+    idEdit->bind(src, QStringLiteral("SecurityID"));
+    controls::setControlEnabled(idEdit, false);
+    grid->addWidget(nameLabel, 0, 0);
+    grid->addWidget(nameEdit, 0, 1, 1, 2);
+    grid->addWidget(idLabel, 1, 0);
+    grid->addWidget(idEdit, 1, 1);
 
     int row = 2, col = 0;
     auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field) {
-        box = new controls::DBCheckBox(QString::fromLatin1(caption), GroupBox1);
+        box = new controls::DBCheckBox(QString::fromLatin1(caption), profileGroup);
         box->bind(src, QString::fromLatin1(field));
         grid->addWidget(box, row, col * 2, 1, 2);
         if (++col == 2) {
@@ -71,16 +71,16 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     rightBoxes_ = {ChangeSystemCheckBox, ViewSecurityCheckBox, PackDatabaseCheckBox, ModifyUserCheckBox,
                    GoalsCheckBox,        StrategyCheckBox,     DepartmentsCheckBox,  ViewAllStrategys,
                    PrintReports,         GoalTypesCheckBox,    GobalGoalsCheckBox,   ModifyAllGoalsCheckBox};
-    right->addWidget(GroupBox1);
+    right->addWidget(profileGroup);
 
     auto* buttons = new QHBoxLayout;
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {SaveBtn, InsertBtn, DeleteBtn, BitBtn1})
+    for (QPushButton* b : {SaveBtn, InsertBtn, DeleteBtn, closeButton})
         buttons->addWidget(b);
     right->addStretch();
     right->addLayout(buttons);
@@ -91,16 +91,16 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBEdit2, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit2Change(); }));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(idEdit, &controls::DBEdit::changed, this, controls::handler([this] { profileChanged(); }));
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
-    DBEdit2Change();
+    profileChanged();
     FormActivate();
     setFixedSize(sizeHint().expandedTo(QSize(640, 380)));
 }
 
 void SecurityWindow::SetEditing(bool on) {
-    controls::setControlEnabled(DBEdit1, on);
+    controls::setControlEnabled(nameEdit, on);
     controls::setControlEnabled(SupervisorCheckBox, false);
     for (controls::DBCheckBox* box : rightBoxes_)
         box->setEnabled(on);
@@ -117,11 +117,11 @@ void SecurityWindow::FormActivate() {
         InsertBtn->setEnabled(true);
 }
 
-void SecurityWindow::DBEdit2Change() {
+void SecurityWindow::profileChanged() {
     if (!(dm_.user().rights.profileId == 0)) return;
     // With no profile shown there is nothing to change; only a new one can be made.
     const bool none = dm_.SecurityTable.isEmpty();
-    if (!none && DBEdit2->text() != QLatin1String("0")) {
+    if (!none && idEdit->text() != QLatin1String("0")) {
         SetEditing(true);
     } else {
         SetEditing(false);

@@ -22,12 +22,12 @@ class SecurityWindow : public controls::Screen {
 public:
     SecurityWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* DBGrid1;
-    QGroupBox* GroupBox1;
-    QLabel* Label1;
-    controls::DBEdit* DBEdit1;
-    QLabel* Label2;
-    controls::DBEdit* DBEdit2;
+    controls::DBGrid* profileGrid;
+    QGroupBox* profileGroup;
+    QLabel* nameLabel;
+    controls::DBEdit* nameEdit;
+    QLabel* idLabel;
+    controls::DBEdit* idEdit;
     controls::DBCheckBox* SupervisorCheckBox;
     controls::DBCheckBox* ChangeSystemCheckBox;
     controls::DBCheckBox* ViewSecurityCheckBox;
@@ -44,10 +44,10 @@ public:
     QPushButton* SaveBtn;
     QPushButton* InsertBtn;
     QPushButton* DeleteBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     void FormActivate();
-    void DBEdit2Change();
+    void profileChanged();
     void SetEditing(bool on);
     void InsertBtnClick();
     void SaveBtnClick();

@@ -29,9 +29,9 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
                    Qt::MSWindowsFixedSizeDialogHint);
 
     auto* lay = new QVBoxLayout(this);
-    PageControl1 = new QTabWidget(this);
-    auto* page = new QWidget(PageControl1);
-    PageControl1->addTab(page, QStringLiteral("General Settings"));
+    pages = new QTabWidget(this);
+    auto* page = new QWidget(pages);
+    pages->addTab(page, QStringLiteral("General Settings"));
     auto* grid = new QGridLayout(page);
 
     auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field, int row, int col) {
@@ -39,11 +39,11 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
         box->bind(src, QString::fromLatin1(field));
         grid->addWidget(box, row, col);
     };
-    check(DBCheckBox1, "Disable Login", "DisableLogin", 0, 0);
-    check(DBCheckBox2, "Auto Login", "AutoLogon", 0, 1);
-    check(DBCheckBox3, "No Goal Years", "NoGoalYear", 1, 0);
-    check(DBCheckBox4, "Send To Printer", "SendToPrinter", 1, 1);
-    check(DBCheckBox5, "Multiple Measurements", "MultipulMeasure", 2, 0);
+    check(disableLoginBox, "Disable Login", "DisableLogin", 0, 0);
+    check(autoLoginBox, "Auto Login", "AutoLogon", 0, 1);
+    check(noGoalYearsBox, "No Goal Years", "NoGoalYear", 1, 0);
+    check(sendToPrinterBox, "Send To Printer", "SendToPrinter", 1, 1);
+    check(multipleMeasurementsBox, "Multiple Measurements", "MultipulMeasure", 2, 0);
 
     auto edit = [&](QLabel*& label, controls::DBEdit*& box, const char* caption, const char* field, int width,
                     int row) {
@@ -55,50 +55,51 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
         grid->addWidget(label, row, 0, 1, 2);
         grid->addWidget(box, row + 1, 0, 1, 2);
     };
-    edit(Label1, DBEdit1, "Report BitMap", "ReportBitMap", 255, 3);
-    BitBtn3 = controls::button(QString(), page);
-    BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    BitBtn3->setToolTip(QStringLiteral("Choose the picture printed on the strategy report"));
-    grid->addWidget(BitBtn3, 4, 2);
-    edit(Label2, DBEdit2, "Report Title 1:", "ReportTitle1", 80, 5);
-    edit(Label3, DBEdit3, "Report Title 2:", "ReportTitle2", 80, 7);
+    edit(reportBitmapLabel, reportBitmapEdit, "Report BitMap", "ReportBitMap", 255, 3);
+    chooseBitmapButton = controls::button(QString(), page);
+    chooseBitmapButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    chooseBitmapButton->setToolTip(QStringLiteral("Choose the picture printed on the strategy report"));
+    grid->addWidget(chooseBitmapButton, 4, 2);
+    edit(firstTitleLabel, firstTitleEdit, "Report Title 1:", "ReportTitle1", 80, 5);
+    edit(secondTitleLabel, secondTitleEdit, "Report Title 2:", "ReportTitle2", 80, 7);
 
     auto* convertRow = new QHBoxLayout;
-    BitBtn4 = controls::button(QStringLiteral("Convert"), page);
-    Label4 = new QLabel(QStringLiteral("Processing Record:"), page);
-    Label5 = new QLabel(QStringLiteral("0"), page);
-    Label6 = new QLabel(QStringLiteral("Of:"), page);
-    Label7 = new QLabel(QStringLiteral("0"), page);
+    convertButton = controls::button(QStringLiteral("Convert"), page);
+    processingLabel = new QLabel(QStringLiteral("Processing Record:"), page);
+    recordLabel = new QLabel(QStringLiteral("0"), page);
+    ofLabel = new QLabel(QStringLiteral("Of:"), page);
+    recordCountLabel = new QLabel(QStringLiteral("0"), page);
     // Wide enough for the largest count, so that the line does not jump while it counts.
-    for (QLabel* l : {Label5, Label7})
+    for (QLabel* l : {recordLabel, recordCountLabel})
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
-    convertRow->addWidget(BitBtn4);
+    convertRow->addWidget(convertButton);
     convertRow->addSpacing(12);
-    convertRow->addWidget(Label4);
-    convertRow->addWidget(Label5);
-    convertRow->addWidget(Label6);
-    convertRow->addWidget(Label7);
+    convertRow->addWidget(processingLabel);
+    convertRow->addWidget(recordLabel);
+    convertRow->addWidget(ofLabel);
+    convertRow->addWidget(recordCountLabel);
     convertRow->addStretch();
     grid->addLayout(convertRow, 9, 0, 1, 3);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(10, 1);
-    lay->addWidget(PageControl1, 1);
+    lay->addWidget(pages, 1);
 
     auto* buttons = new QHBoxLayout;
-    BitBtn2 = controls::button(QStringLiteral("OK"), this);
-    BitBtn2->setDefault(true);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    okButton = controls::button(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(closeButton);
     lay->addLayout(buttons);
 
-    connect(BitBtn3, &QPushButton::clicked, this, controls::handler([this] { BitBtn3Click(); }));
-    connect(BitBtn4, &QPushButton::clicked, this, controls::handler([this] { BitBtn4Click(); }));
-    connect(BitBtn2, &QPushButton::clicked, this, controls::handler([this] { BitBtn2Click(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(chooseBitmapButton, &QPushButton::clicked, this,
+            controls::handler([this] { chooseReportBitmap(); }));
+    connect(convertButton, &QPushButton::clicked, this, controls::handler([this] { convertMeasures(); }));
+    connect(okButton, &QPushButton::clicked, this, controls::handler([this] { saveSettings(); }));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();
     setFixedSize(sizeHint().expandedTo(QSize(460, 0)));
 }
@@ -106,19 +107,19 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
 void SystemSettingsDialog::FormCreate() {
     dm_.StrategyTable.setFiltered(false);
     HelpBtn->setVisible(controls::helpFileExists());
-    Label7->setText(QString::number(dm_.StrategyTable.recordCount()));
+    recordCountLabel->setText(QString::number(dm_.StrategyTable.recordCount()));
 }
 
-void SystemSettingsDialog::BitBtn3Click() {
+void SystemSettingsDialog::chooseReportBitmap() {
     engine::Table& settings = dm_.SettingsTable;
     const engine::Field current = settings.field(QStringLiteral("ReportBitMap"));
     const QString chosen =
         controls::dialogs().pictureFile(current.isNull() ? QString() : current.asString(), this);
     if (chosen.isEmpty()) return;
     const QString path = QFileInfo(chosen).absoluteFilePath();
-    if (path.size() > DBEdit1->maxLength()) {
+    if (path.size() > reportBitmapEdit->maxLength()) {
         controls::showError(QStringLiteral("The picture's file name is longer than %1 characters: %2")
-                                .arg(DBEdit1->maxLength())
+                                .arg(reportBitmapEdit->maxLength())
                                 .arg(path));
         return;
     }
@@ -126,7 +127,7 @@ void SystemSettingsDialog::BitBtn3Click() {
     settings.field(QStringLiteral("ReportBitMap")).setValue(path);
 }
 
-void SystemSettingsDialog::BitBtn2Click() {
+void SystemSettingsDialog::saveSettings() {
     engine::Table& settings = dm_.SettingsTable;
     // The setting describes how the measurements are kept: it changes only with them, by Convert.
     const engine::Field multiple = settings.field(QStringLiteral("MultipulMeasure"));
@@ -143,7 +144,7 @@ void SystemSettingsDialog::BitBtn2Click() {
     accept();
 }
 
-void SystemSettingsDialog::BitBtn4Click() {
+void SystemSettingsDialog::convertMeasures() {
     const engine::Field multiple = dm_.SettingsTable.field(QStringLiteral("MultipulMeasure"));
     if (multiple.isNull()) return;
     if (multiple.asBoolean())
@@ -153,10 +154,10 @@ void SystemSettingsDialog::BitBtn4Click() {
 }
 
 void SystemSettingsDialog::showProgress(int record) {
-    Label5->setText(QString::number(record));
+    recordLabel->setText(QString::number(record));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (record == 0 || lastPaint_ < 0 || now - lastPaint_ >= kRepaintMs) {
-        Label5->repaint();
+        recordLabel->repaint();
         lastPaint_ = now;
     }
 }

@@ -28,34 +28,34 @@ UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : contro
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
-    GroupBox1 = new QGroupBox(QStringLiteral("User Settings"), this);
-    auto* grid = new QGridLayout(GroupBox1);
-    Label1 = new QLabel(QStringLiteral("User ID:"), GroupBox1);
-    Label3 = new QLabel(GroupBox1);
-    Label2 = new QLabel(QStringLiteral("User Name:"), GroupBox1);
-    Label4 = new QLabel(GroupBox1);
-    Label5 = new QLabel(QStringLiteral("Security:"), GroupBox1);
-    Label11 = new QLabel(GroupBox1);
-    Label9 = new QLabel(QStringLiteral("New Password:"), GroupBox1);
-    Password = passwordBox(GroupBox1);
-    Label10 = new QLabel(QStringLiteral("Verify Password:"), GroupBox1);
-    VerifyPassword = passwordBox(GroupBox1);
-    Label12 = new QLabel(QStringLiteral("(Case Sensitive)"), GroupBox1);
-    Label9->setBuddy(Password);
-    Label10->setBuddy(VerifyPassword);
-    grid->addWidget(Label1, 0, 0);
-    grid->addWidget(Label3, 0, 1);
-    grid->addWidget(Label2, 1, 0);
-    grid->addWidget(Label4, 1, 1);
-    grid->addWidget(Label5, 2, 0);
-    grid->addWidget(Label11, 2, 1);
-    grid->addWidget(Label9, 3, 0);
+    settingsGroup = new QGroupBox(QStringLiteral("User Settings"), this);
+    auto* grid = new QGridLayout(settingsGroup);
+    userIdLabel = new QLabel(QStringLiteral("User ID:"), settingsGroup);
+    userIdValue = new QLabel(settingsGroup);
+    userNameLabel = new QLabel(QStringLiteral("User Name:"), settingsGroup);
+    userNameValue = new QLabel(settingsGroup);
+    securityLabel = new QLabel(QStringLiteral("Security:"), settingsGroup);
+    securityValue = new QLabel(settingsGroup);
+    passwordLabel = new QLabel(QStringLiteral("New Password:"), settingsGroup);
+    Password = passwordBox(settingsGroup);
+    verifyLabel = new QLabel(QStringLiteral("Verify Password:"), settingsGroup);
+    VerifyPassword = passwordBox(settingsGroup);
+    caseSensitiveLabel = new QLabel(QStringLiteral("(Case Sensitive)"), settingsGroup);
+    passwordLabel->setBuddy(Password);
+    verifyLabel->setBuddy(VerifyPassword);
+    grid->addWidget(userIdLabel, 0, 0);
+    grid->addWidget(userIdValue, 0, 1);
+    grid->addWidget(userNameLabel, 1, 0);
+    grid->addWidget(userNameValue, 1, 1);
+    grid->addWidget(securityLabel, 2, 0);
+    grid->addWidget(securityValue, 2, 1);
+    grid->addWidget(passwordLabel, 3, 0);
     grid->addWidget(Password, 3, 1);
-    grid->addWidget(Label12, 3, 2);
-    grid->addWidget(Label10, 4, 0);
+    grid->addWidget(caseSensitiveLabel, 3, 2);
+    grid->addWidget(verifyLabel, 4, 0);
     grid->addWidget(VerifyPassword, 4, 1);
     grid->setColumnStretch(1, 1);
-    lay->addWidget(GroupBox1);
+    lay->addWidget(settingsGroup);
     NoRecordLabel = new QLabel(
         QStringLiteral("This logon has no user record of its own, so no password can be changed here."),
         this);
@@ -64,31 +64,31 @@ UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : contro
     lay->addWidget(NoRecordLabel);
 
     auto* buttons = new QHBoxLayout;
-    BitBtn2 = controls::button(QStringLiteral("OK"), this);
-    BitBtn2->setDefault(true);
-    BitBtn1 = controls::button(QStringLiteral("Cancel"), this);
+    okButton = controls::button(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    cancelButton = controls::button(QStringLiteral("Cancel"), this);
     HelpBtn->hide();
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     lay->addLayout(buttons);
 
-    connect(BitBtn2, &QPushButton::clicked, this, controls::handler([this] { BitBtn2Click(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, controls::handler([this] { savePassword(); }));
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
     // The way a person changes a password: type it, Tab, type it again, Enter. The hidden Help
     // button comes first in the chain otherwise, and a dialog whose first stop is a button
     // starts on its default button, where the typing goes nowhere.
     setTabOrder(Password, VerifyPassword);
-    setTabOrder(VerifyPassword, BitBtn2);
-    setTabOrder(BitBtn2, BitBtn1);
-    setTabOrder(BitBtn1, HelpBtn);
+    setTabOrder(VerifyPassword, okButton);
+    setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, HelpBtn);
     FormActivate();
     if (Password->isEnabled())
         Password->setFocus();
     else
-        BitBtn2->setFocus();
+        okButton->setFocus();
     setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
 }
 
@@ -111,12 +111,12 @@ void UserSettingsDialog::FormActivate() {
             controls::setControlEnabled(w, own);
         NoRecordLabel->setVisible(!own);
     }
-    Label11->setText(dm_.user().rights.description);
-    Label3->setText(dm_.user().id);
-    Label4->setText(dm_.user().name);
+    securityValue->setText(dm_.user().rights.description);
+    userIdValue->setText(dm_.user().id);
+    userNameValue->setText(dm_.user().name);
 }
 
-void UserSettingsDialog::BitBtn2Click() {
+void UserSettingsDialog::savePassword() {
     if (!hasOwnRecord()) {
         // Nobody's password may change through a logon that has no record of its own.
         if (!Password->text().isEmpty())

@@ -15,24 +15,24 @@ class UserSettingsDialog : public controls::Screen {
 public:
     UserSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
 
-    QGroupBox* GroupBox1;
-    QLabel* Label1;
-    QLabel* Label3;
-    QLabel* Label2;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLabel* Label11;
-    QLabel* Label9;
+    QGroupBox* settingsGroup;
+    QLabel* userIdLabel;
+    QLabel* userIdValue;
+    QLabel* userNameLabel;
+    QLabel* userNameValue;
+    QLabel* securityLabel;
+    QLabel* securityValue;
+    QLabel* passwordLabel;
     QLineEdit* Password;
-    QLabel* Label10;
+    QLabel* verifyLabel;
     QLineEdit* VerifyPassword;
-    QLabel* Label12;
+    QLabel* caseSensitiveLabel;
     QLabel* NoRecordLabel; // shown when this logon has no user record to change
-    QPushButton* BitBtn2;
-    QPushButton* BitBtn1;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
     void FormActivate();
-    void BitBtn2Click();
+    void savePassword();
     void FormClose();
     void done(int result) override;
 

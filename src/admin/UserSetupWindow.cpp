@@ -25,45 +25,44 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
 
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
-    DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(users, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 16},
-                          {QStringLiteral("UserName"), QStringLiteral("User Name")}});
-    DBGrid1->setMinimumWidth(300);
-    top->addWidget(DBGrid1, 1);
+    userGrid = new controls::DBGrid(this);
+    userGrid->bind(users, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 16},
+                           {QStringLiteral("UserName"), QStringLiteral("User Name")}});
+    userGrid->setMinimumWidth(300);
+    top->addWidget(userGrid, 1);
 
     auto* detail = new QVBoxLayout;
-    GroupBox1 = new QGroupBox(QStringLiteral("User Settings"), this);
-    auto* grid = new QGridLayout(GroupBox1);
+    userGroup = new QGroupBox(QStringLiteral("User Settings"), this);
+    auto* grid = new QGridLayout(userGroup);
     auto addRow = [&](int row, QLabel*& label, const char* caption, QWidget* w) {
-        label = new QLabel(QString::fromLatin1(caption), GroupBox1);
+        label = new QLabel(QString::fromLatin1(caption), userGroup);
         label->setBuddy(w);
         grid->addWidget(label, row, 0);
         grid->addWidget(w, row, 1);
     };
-    DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(users, QStringLiteral("UserID"));
-    DBEdit1->setMaxLength(40);
-    addRow(0, Label1, "User ID:", DBEdit1);
-    DBEdit2 = new controls::DBEdit(GroupBox1);
-    DBEdit2->bind(users, QStringLiteral("UserPassword"));
-    DBEdit2->setMaxLength(40);
-    addRow(1, Label2, "Password:", DBEdit2);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm_.SecuritySource, QStringLiteral("SecurityID"),
-                               QStringLiteral("Description"));
-    DBLookupComboBox1->bind(users, QStringLiteral("SecurityID"));
-    addRow(2, Label3, "Security", DBLookupComboBox1);
-    DBEdit3 = new controls::DBEdit(GroupBox1);
-    DBEdit3->bind(users, QStringLiteral("UserName"));
-    DBEdit3->setMaxLength(40);
-    addRow(3, Label4, "Full Name:", DBEdit3);
-    DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox2->setList(&dm_.DepartmentSource, QStringLiteral("DepartmentID"),
-                               QStringLiteral("Description"));
-    DBLookupComboBox2->bind(users, QStringLiteral("DepartmentID"));
-    addRow(4, Label5, "Department:", DBLookupComboBox2);
+    userIdEdit = new controls::DBEdit(userGroup);
+    userIdEdit->bind(users, QStringLiteral("UserID"));
+    userIdEdit->setMaxLength(40);
+    addRow(0, userIdLabel, "User ID:", userIdEdit);
+    passwordEdit = new controls::DBEdit(userGroup);
+    passwordEdit->bind(users, QStringLiteral("UserPassword"));
+    passwordEdit->setMaxLength(40);
+    addRow(1, passwordLabel, "Password:", passwordEdit);
+    securityBox = new controls::DBLookupComboBox(userGroup);
+    securityBox->setList(&dm_.SecuritySource, QStringLiteral("SecurityID"), QStringLiteral("Description"));
+    securityBox->bind(users, QStringLiteral("SecurityID"));
+    addRow(2, securityLabel, "Security", securityBox);
+    fullNameEdit = new controls::DBEdit(userGroup);
+    fullNameEdit->bind(users, QStringLiteral("UserName"));
+    fullNameEdit->setMaxLength(40);
+    addRow(3, fullNameLabel, "Full Name:", fullNameEdit);
+    departmentBox = new controls::DBLookupComboBox(userGroup);
+    departmentBox->setList(&dm_.DepartmentSource, QStringLiteral("DepartmentID"),
+                           QStringLiteral("Description"));
+    departmentBox->bind(users, QStringLiteral("DepartmentID"));
+    addRow(4, departmentLabel, "Department:", departmentBox);
     grid->setColumnStretch(1, 1);
-    detail->addWidget(GroupBox1);
+    detail->addWidget(userGroup);
 
     auto* userButtons = new QGridLayout;
     CloseB = controls::button(QStringLiteral("Close"), this);
@@ -82,33 +81,32 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     top->addLayout(detail);
     lay->addLayout(top, 3);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("User To View"), this);
-    auto* access = new QHBoxLayout(GroupBox2);
-    DBGrid2 = new controls::DBGrid(GroupBox2);
-    DBGrid2->bind(&dm_.AccessListSource, {{QStringLiteral("UserName"), QStringLiteral("User"), 30},
-                                          {QStringLiteral("CanEditUser"), QStringLiteral("Can Edit")}});
-    access->addWidget(DBGrid2, 1);
+    accessGroup = new QGroupBox(QStringLiteral("User To View"), this);
+    auto* access = new QHBoxLayout(accessGroup);
+    accessGrid = new controls::DBGrid(accessGroup);
+    accessGrid->bind(&dm_.AccessListSource, {{QStringLiteral("UserName"), QStringLiteral("User"), 30},
+                                             {QStringLiteral("CanEditUser"), QStringLiteral("Can Edit")}});
+    access->addWidget(accessGrid, 1);
     auto* accessDetail = new QGridLayout;
-    Label6 = new QLabel(QStringLiteral("User:"), GroupBox2);
-    DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox3->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox3->bind(&dm_.AccessListSource, QStringLiteral("CanSeeUser"));
-    Label6->setBuddy(DBLookupComboBox3);
-    DBCheckBox1 = new controls::DBCheckBox(QStringLiteral("Edit"), GroupBox2);
-    DBCheckBox1->bind(&dm_.AccessListSource, QStringLiteral("CanEditUser"));
-    UserInsert = controls::button(QStringLiteral("Insert"), GroupBox2);
-    UserSave = controls::button(QStringLiteral("Save"), GroupBox2);
-    UserDelete = controls::button(QStringLiteral("Delete"), GroupBox2);
-    accessDetail->addWidget(Label6, 0, 0);
-    accessDetail->addWidget(DBLookupComboBox3, 0, 1, 1, 2);
-    accessDetail->addWidget(DBCheckBox1, 1, 1);
+    viewedUserLabel = new QLabel(QStringLiteral("User:"), accessGroup);
+    viewedUserBox = new controls::DBLookupComboBox(accessGroup);
+    viewedUserBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    viewedUserBox->bind(&dm_.AccessListSource, QStringLiteral("CanSeeUser"));
+    viewedUserLabel->setBuddy(viewedUserBox);
+    canEditBox = new controls::DBCheckBox(QStringLiteral("Edit"), accessGroup);
+    canEditBox->bind(&dm_.AccessListSource, QStringLiteral("CanEditUser"));
+    UserInsert = controls::button(QStringLiteral("Insert"), accessGroup);
+    UserSave = controls::button(QStringLiteral("Save"), accessGroup);
+    UserDelete = controls::button(QStringLiteral("Delete"), accessGroup);
+    accessDetail->addWidget(viewedUserLabel, 0, 0);
+    accessDetail->addWidget(viewedUserBox, 0, 1, 1, 2);
+    accessDetail->addWidget(canEditBox, 1, 1);
     accessDetail->addWidget(UserInsert, 2, 0);
     accessDetail->addWidget(UserSave, 2, 1);
     accessDetail->addWidget(UserDelete, 2, 2);
     accessDetail->setRowStretch(3, 1);
     access->addLayout(accessDetail);
-    lay->addWidget(GroupBox2, 2);
+    lay->addWidget(accessGroup, 2);
 
     connect(CloseB, &QPushButton::clicked, this, &QDialog::reject);
     connect(InsertB, &QPushButton::clicked, this, controls::handler([this] { InsertBClick(); }));
@@ -118,7 +116,7 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     connect(UserInsert, &QPushButton::clicked, this, controls::handler([this] { UserInsertClick(); }));
     connect(UserSave, &QPushButton::clicked, this, controls::handler([this] { UserSaveClick(); }));
     connect(UserDelete, &QPushButton::clicked, this, controls::handler([this] { UserDeleteClick(); }));
-    connect(DBEdit1, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit1Change(); }));
+    connect(userIdEdit, &controls::DBEdit::changed, this, controls::handler([this] { protectSupervisor(); }));
     // The access rows follow the user row that is current, whatever made it current.
     connect(users, &engine::DataSource::currentChanged, this,
             controls::handler([this] { FollowSelectedUser(); }));
@@ -126,7 +124,7 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
             controls::handler([this] { FollowSelectedUser(); }));
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
     FormActivate();
-    DBEdit1Change();
+    protectSupervisor();
     setFixedSize(sizeHint().expandedTo(QSize(720, 520)));
 }
 
@@ -155,15 +153,15 @@ void UserSetupWindow::FollowSelectedUser() {
     dm_.AccessListTable.setFiltered(true);
 }
 
-void UserSetupWindow::DBEdit1Change() {
+void UserSetupWindow::protectSupervisor() {
     engine::Table& t = dm_.UserSettingsTable;
     // Decided by the row as stored: typing an id, or a new user, never locks the boxes
     // under the person's hands.
     if (t.state() == engine::DataSet::State::Edit) return;
     const bool builtIn = t.state() != engine::DataSet::State::Insert &&
                          t.field(QStringLiteral("UserID")).asString() == QLatin1String("Supervisor");
-    controls::setControlEnabled(DBEdit1, !builtIn);
-    controls::setControlEnabled(DBLookupComboBox1, !builtIn);
+    controls::setControlEnabled(userIdEdit, !builtIn);
+    controls::setControlEnabled(securityBox, !builtIn);
     DeleteB->setEnabled(!builtIn);
 }
 

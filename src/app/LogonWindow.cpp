@@ -22,44 +22,44 @@ LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
       dm_(dm) {
     setWindowTitle(QStringLiteral("Logon"));
     auto* lay = new QVBoxLayout(this);
-    Label1 = app::productLabel(QStringLiteral("Vardimo"), 28, this);
-    Label2 = new QLabel(QStringLiteral("Logon"), this);
-    Label2->setAlignment(Qt::AlignCenter);
-    lay->addWidget(Label1);
-    lay->addWidget(Label2);
+    productTitle = app::productLabel(QStringLiteral("Vardimo"), 28, this);
+    logonLabel = new QLabel(QStringLiteral("Logon"), this);
+    logonLabel->setAlignment(Qt::AlignCenter);
+    lay->addWidget(productTitle);
+    lay->addWidget(logonLabel);
     auto* grid = new QGridLayout;
     UserName = new QLabel(QStringLiteral("User Name:"), this);
-    Edit1 = new QLineEdit(this);
+    userIdEdit = new QLineEdit(this);
     password = new QLabel(QStringLiteral("Password:"), this);
-    Edit2 = new QLineEdit(this);
-    Edit2->setEchoMode(QLineEdit::Password);
-    Edit2->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
-    UserName->setBuddy(Edit1);
-    password->setBuddy(Edit2);
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
+    UserName->setBuddy(userIdEdit);
+    password->setBuddy(passwordEdit);
     grid->addWidget(UserName, 0, 0);
-    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(userIdEdit, 0, 1);
     grid->addWidget(password, 1, 0);
-    grid->addWidget(Edit2, 1, 1);
+    grid->addWidget(passwordEdit, 1, 1);
     lay->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    BitBtn1 = new QPushButton(QStringLiteral("Login"), this);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setAutoDefault(false);
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
+    loginButton = new QPushButton(QStringLiteral("Login"), this);
+    loginButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setAutoDefault(false);
+    buttons->addWidget(loginButton);
+    buttons->addWidget(cancelButton);
     lay->addLayout(buttons);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(loginButton, &QPushButton::clicked, this, [this] { logOn(); });
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // A single border: the window keeps the size its contents need.
-    Edit1->setMinimumWidth(200);
+    userIdEdit->setMinimumWidth(200);
     lay->setSizeConstraint(QLayout::SetFixedSize);
     LoggedOn = false;
 }
 
-void LogonWindow::BitBtn1Click() {
-    controls::guarded([this] { LoggedOn = CheckLogin(dm_, Edit1->text(), Edit2->text()); });
+void LogonWindow::logOn() {
+    controls::guarded([this] { LoggedOn = CheckLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
     accept(); // the one attempt is over, whatever its outcome
 }
 

@@ -14,18 +14,18 @@ class LogonWindow : public QDialog {
 public:
     LogonWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QLabel* Label2;
+    QLabel* productTitle;
+    QLabel* logonLabel;
     QLabel* UserName;
-    QLineEdit* Edit1;
+    QLineEdit* userIdEdit;
     QLabel* password;
-    QLineEdit* Edit2;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QLineEdit* passwordEdit;
+    QPushButton* loginButton;
+    QPushButton* cancelButton;
 
     bool LoggedOn = false;
 
-    void BitBtn1Click();
+    void logOn();
 
 private:
     DataModule& dm_;

@@ -4,9 +4,10 @@
 #include "admin/SystemSettingsDialog.h"
 #include "admin/UserSettingsDialog.h"
 #include "admin/UserSetupWindow.h"
+#include "app/AboutDialog.h"
+#include "app/MessageWindow.h"
 #include "app/Pictures.h"
 #include "app/TrackingMenu.h"
-#include "app/Windows.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
@@ -14,8 +15,9 @@
 #include "data/InformationWindow.h"
 #include "data/Packing.h"
 #include "engine/Session.h"
+#include "planning/DepartmentsWindow.h"
+#include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
-#include "planning/ReferenceWindow.h"
 #include "planning/StrategyListWindow.h"
 #include "printing/Printer.h"
 #include "reports/ReportsWindow.h"
@@ -42,43 +44,44 @@ QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow:
 MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
-    File1 = menuBar()->addMenu(QStringLiteral("&File"));
-    PrinterSetup1 = item(File1, QStringLiteral("&Printer Setup"), &MainWindow::PrinterSetup1Click);
-    File1->addSeparator();
-    UserSettings1 = item(File1, QStringLiteral("&User Settings"), &MainWindow::UserSettings1Click);
-    SystemSettings1 = item(File1, QStringLiteral("&System Settings"), &MainWindow::SystemSettings1Click);
-    UserSetup1 = item(File1, QStringLiteral("Us&er Setup"), &MainWindow::UserSetup1Click);
-    Security1 = item(File1, QStringLiteral("Se&curity"), &MainWindow::Security1Click);
-    File1->addSeparator();
-    PackDatabase1 = item(File1, QStringLiteral("&Pack Database"), &MainWindow::PackDatabase1Click);
-    Information1 = item(File1, QStringLiteral("&Information"), &MainWindow::Information1Click);
-    File1->addSeparator();
-    Exit1 = item(File1, QStringLiteral("&Exit"), &MainWindow::Exit1Click);
-    Setup1 = menuBar()->addMenu(QStringLiteral("&Setup"));
-    Goals2 = item(Setup1, QStringLiteral("&Goals"), &MainWindow::Goals2Click);
-    Setup1->addSeparator();
-    GoalTypes1 = item(Setup1, QStringLiteral("G&oal Types"), &MainWindow::GoalTypes1Click);
-    Setup1->addSeparator();
-    Departments2 = item(Setup1, QStringLiteral("&Departments"), &MainWindow::Departments2Click);
-    Strategys1 = item(nullptr, QStringLiteral("&Strategies"), &MainWindow::Strategys1Click);
-    Reports1 = item(nullptr, QStringLiteral("&Reports"), &MainWindow::Reports1Click);
-    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
-    ProdcutHelp1 = Help1->addAction(QStringLiteral("&Prodcut Help"));
-    Help1->addSeparator();
-    About1 = item(Help1, QStringLiteral("&About"), &MainWindow::About1Click);
+    fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    printerSetupAction = item(fileMenu, QStringLiteral("&Printer Setup"), &MainWindow::setUpPrinter);
+    fileMenu->addSeparator();
+    userSettingsAction = item(fileMenu, QStringLiteral("&User Settings"), &MainWindow::openUserSettings);
+    systemSettingsAction =
+        item(fileMenu, QStringLiteral("&System Settings"), &MainWindow::openSystemSettings);
+    userSetupAction = item(fileMenu, QStringLiteral("Us&er Setup"), &MainWindow::openUserSetup);
+    securityAction = item(fileMenu, QStringLiteral("Se&curity"), &MainWindow::openSecurity);
+    fileMenu->addSeparator();
+    packDatabaseAction = item(fileMenu, QStringLiteral("&Pack Database"), &MainWindow::packDatabase);
+    informationAction = item(fileMenu, QStringLiteral("&Information"), &MainWindow::showInformation);
+    fileMenu->addSeparator();
+    exitAction = item(fileMenu, QStringLiteral("&Exit"), &MainWindow::exitProgram);
+    setupMenu = menuBar()->addMenu(QStringLiteral("&Setup"));
+    goalsAction = item(setupMenu, QStringLiteral("&Goals"), &MainWindow::openGoals);
+    setupMenu->addSeparator();
+    goalTypesAction = item(setupMenu, QStringLiteral("G&oal Types"), &MainWindow::openGoalTypes);
+    setupMenu->addSeparator();
+    departmentsAction = item(setupMenu, QStringLiteral("&Departments"), &MainWindow::openDepartments);
+    strategiesAction = item(nullptr, QStringLiteral("&Strategies"), &MainWindow::openStrategies);
+    reportsAction = item(nullptr, QStringLiteral("&Reports"), &MainWindow::openReports);
+    helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    productHelpAction = helpMenu->addAction(QStringLiteral("&Prodcut Help"));
+    helpMenu->addSeparator();
+    aboutAction = item(helpMenu, QStringLiteral("&About"), &MainWindow::showAbout);
     AddTrackingMenu(*this, dm_);
 
     menuBar()->installEventFilter(this);
     for (QAction* a : menuBar()->actions())
         if (a->menu()) a->menu()->installEventFilter(this);
 
-    StatusBar1 = statusBar();
+    statusLine = statusBar();
     // Main window creation, in the system's order.
     // A widget of the bar, not a message: menus clear messages when they open.
-    StatusBar1->addWidget(
-        new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), StatusBar1),
+    statusLine->addWidget(
+        new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), statusLine),
         1);
-    ProdcutHelp1->setEnabled(controls::helpFileExists());
+    productHelpAction->setEnabled(controls::helpFileExists());
 
     // The working area shows the product while no screen is open.
     auto* central = new QWidget(this);
@@ -103,9 +106,9 @@ MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), d
 }
 
 QList<QAction*> MainWindow::menuItems() const {
-    return {PrinterSetup1, UserSettings1, SystemSettings1, UserSetup1,   Security1,
-            PackDatabase1, Information1,  Exit1,           Goals2,       GoalTypes1,
-            Departments2,  Strategys1,    Reports1,        ProdcutHelp1, About1};
+    return {printerSetupAction, userSettingsAction, systemSettingsAction, userSetupAction,   securityAction,
+            packDatabaseAction, informationAction,  exitAction,           goalsAction,       goalTypesAction,
+            departmentsAction,  strategiesAction,   reportsAction,        productHelpAction, aboutAction};
 }
 
 bool MainWindow::event(QEvent* e) {
@@ -170,15 +173,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
 
 void MainWindow::ApplyRights() {
     const ProfileRights& r = dm_.user().rights;
-    SystemSettings1->setEnabled(r.canChangeSystem);
-    UserSetup1->setEnabled(r.canAddUsers);
-    Security1->setEnabled(r.canViewSecurity || r.supervisor);
-    PackDatabase1->setEnabled(r.canPackDatabase);
-    Goals2->setEnabled(r.canAddGoals);
-    Departments2->setEnabled(r.canAddDepartments);
-    GoalTypes1->setEnabled(r.canAddGoalTypes);
-    Strategys1->setEnabled(r.canAddStrategies);
-    Reports1->setEnabled(r.canPrintReports);
+    systemSettingsAction->setEnabled(r.canChangeSystem);
+    userSetupAction->setEnabled(r.canAddUsers);
+    securityAction->setEnabled(r.canViewSecurity || r.supervisor);
+    packDatabaseAction->setEnabled(r.canPackDatabase);
+    goalsAction->setEnabled(r.canAddGoals);
+    departmentsAction->setEnabled(r.canAddDepartments);
+    goalTypesAction->setEnabled(r.canAddGoalTypes);
+    strategiesAction->setEnabled(r.canAddStrategies);
+    reportsAction->setEnabled(r.canPrintReports);
 }
 
 template <typename Form> void MainWindow::showScreen() {
@@ -187,31 +190,31 @@ template <typename Form> void MainWindow::showScreen() {
     ApplyRights();
 }
 
-void MainWindow::PrinterSetup1Click() {
+void MainWindow::setUpPrinter() {
     controls::dialogs().printerSetup(printing::currentPrinter(), this);
 }
 
-void MainWindow::UserSettings1Click() {
+void MainWindow::openUserSettings() {
     showScreen<UserSettingsDialog>();
 }
-void MainWindow::SystemSettings1Click() {
+void MainWindow::openSystemSettings() {
     showScreen<SystemSettingsDialog>();
 }
-void MainWindow::UserSetup1Click() {
+void MainWindow::openUserSetup() {
     showScreen<UserSetupWindow>();
 }
-void MainWindow::Security1Click() {
+void MainWindow::openSecurity() {
     showScreen<SecurityWindow>();
 }
 
-void MainWindow::Strategys1Click() {
+void MainWindow::openStrategies() {
     showScreen<StrategyListWindow>();
 }
-void MainWindow::Reports1Click() {
+void MainWindow::openReports() {
     showScreen<ReportsWindow>();
 }
 
-void MainWindow::PackDatabase1Click() {
+void MainWindow::packDatabase() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
     struct Progress : PackProgress {
         MessageWindow form;
@@ -222,25 +225,25 @@ void MainWindow::PackDatabase1Click() {
     PackDatabase(dm_, progress);
 }
 
-void MainWindow::Goals2Click() {
+void MainWindow::openGoals() {
     showScreen<GoalsWindow>();
 }
-void MainWindow::GoalTypes1Click() {
+void MainWindow::openGoalTypes() {
     showScreen<GoalTypesWindow>();
 }
-void MainWindow::Departments2Click() {
+void MainWindow::openDepartments() {
     showScreen<DepartmentsWindow>();
 }
 
-void MainWindow::Information1Click() {
+void MainWindow::showInformation() {
     showScreen<InformationWindow>();
 }
 
-void MainWindow::Exit1Click() {
+void MainWindow::exitProgram() {
     close();
 }
 
-void MainWindow::About1Click() {
+void MainWindow::showAbout() {
     AboutDialog about(this);
     controls::showModal(about);
 }

@@ -13,42 +13,42 @@ class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QMenu* File1;
-    QAction* PrinterSetup1;
-    QAction* UserSettings1;
-    QAction* SystemSettings1;
-    QAction* UserSetup1;
-    QAction* Security1;
-    QAction* PackDatabase1;
-    QAction* Information1;
-    QAction* Exit1;
-    QMenu* Setup1;
-    QAction* Goals2;
-    QAction* GoalTypes1;
-    QAction* Departments2;
-    QAction* Strategys1;
-    QAction* Reports1;
-    QMenu* Help1;
-    QAction* ProdcutHelp1;
-    QAction* About1;
-    QStatusBar* StatusBar1;
+    QMenu* fileMenu;
+    QAction* printerSetupAction;
+    QAction* userSettingsAction;
+    QAction* systemSettingsAction;
+    QAction* userSetupAction;
+    QAction* securityAction;
+    QAction* packDatabaseAction;
+    QAction* informationAction;
+    QAction* exitAction;
+    QMenu* setupMenu;
+    QAction* goalsAction;
+    QAction* goalTypesAction;
+    QAction* departmentsAction;
+    QAction* strategiesAction;
+    QAction* reportsAction;
+    QMenu* helpMenu;
+    QAction* productHelpAction;
+    QAction* aboutAction;
+    QStatusBar* statusLine;
 
     void ApplyRights();
 
-    void PrinterSetup1Click();
-    void UserSettings1Click();
-    void SystemSettings1Click();
-    void UserSetup1Click();
-    void Security1Click();
-    void PackDatabase1Click();
-    void Information1Click();
-    void Exit1Click();
-    void Goals2Click();
-    void GoalTypes1Click();
-    void Departments2Click();
-    void Strategys1Click();
-    void Reports1Click();
-    void About1Click();
+    void setUpPrinter();
+    void openUserSettings();
+    void openSystemSettings();
+    void openUserSetup();
+    void openSecurity();
+    void packDatabase();
+    void showInformation();
+    void exitProgram();
+    void openGoals();
+    void openGoalTypes();
+    void openDepartments();
+    void openStrategies();
+    void openReports();
+    void showAbout();
 
     // Every item in menu order, for tests and the rights table.
     QList<QAction*> menuItems() const;

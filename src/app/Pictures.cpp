@@ -1,11 +1,27 @@
 #include "app/Pictures.h"
 
 #include <QFontMetrics>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
+#include <QVBoxLayout>
 
 namespace app {
+
+namespace {
+constexpr int kProductNameWidth = 273;
+
+QLabel* picture(const QPixmap& pm, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setPixmap(pm);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+} // namespace
 
 QPixmap targetPicture(int size) {
     QPixmap pm(size, size);
@@ -69,6 +85,30 @@ void fitLabel(QLabel* label, int maxWidth) {
     while (QFontMetrics(f).horizontalAdvance(label->text()) > maxWidth && f.pointSize() > 1)
         f.setPointSize(f.pointSize() - 1);
     label->setFont(f);
+}
+
+QVBoxLayout* productPanel(QFrame* panel, int pictureSize, QLabel*& image1, QLabel*& image2, QLabel*& name,
+                          QLabel*& version) {
+    auto* pl = new QHBoxLayout(panel);
+    image1 = picture(targetPicture(pictureSize), panel);
+    image2 = picture(chartPicture(pictureSize), panel);
+    auto* texts = new QVBoxLayout;
+    name = productLabel(QStringLiteral("Vardimo"), 36, panel);
+    fitLabel(name, kProductNameWidth);
+    version = new QLabel(QStringLiteral("Version 1.1"), panel);
+    version->setAlignment(Qt::AlignCenter);
+    texts->addWidget(name);
+    texts->addWidget(version);
+    pl->addWidget(image1);
+    pl->addLayout(texts, 1);
+    pl->addWidget(image2);
+    return texts;
+}
+
+void centre(QWidget* w) {
+    w->adjustSize();
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        w->move(s->availableGeometry().center() - w->rect().center());
 }
 
 } // namespace app

@@ -1,8 +1,9 @@
 #include "app/Program.h"
 
+#include "app/DisabledWindow.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
-#include "app/Windows.h"
+#include "app/SplashWindow.h"
 #include "controls/Dialogs.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
@@ -48,15 +49,15 @@ void Splash::open(int steps) {
     close();
     window_ = std::make_unique<SplashWindow>();
     if (steps > 0)
-        window_->Gauge1->setMaximum(steps);
+        window_->progressBar->setMaximum(steps);
     else
-        window_->Gauge1->hide();
+        window_->progressBar->hide();
     controls::showPainted(window_.get());
 }
 
 void Splash::step() {
-    if (!window_ || !window_->Gauge1->isVisible()) return;
-    window_->Gauge1->setValue(window_->Gauge1->value() + 1);
+    if (!window_ || !window_->progressBar->isVisible()) return;
+    window_->progressBar->setValue(window_->progressBar->value() + 1);
     controls::paintNow(window_.get());
 }
 

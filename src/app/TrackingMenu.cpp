@@ -11,9 +11,9 @@
 #include <QMenu>
 #include <QMenuBar>
 
-void TTrackingMenu::ApplyRights(const ProfileRights& rights) const {
-    Overdue1->setEnabled(rights.canAddStrategies);
-    Overview1->setEnabled(rights.canPrintReports);
+void TrackingMenu::ApplyRights(const ProfileRights& rights) const {
+    overdueAction->setEnabled(rights.canAddStrategies);
+    overviewAction->setEnabled(rights.canPrintReports);
 }
 
 namespace {
@@ -23,22 +23,23 @@ template <typename Form> void show(DataModule& dm, MainWindow* owner) {
 }
 } // namespace
 
-TTrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
-    TTrackingMenu m;
-    m.Tracking1 = new QMenu(QStringLiteral("&Tracking"), &form);
-    m.Tracking1->setObjectName(QStringLiteral("Tracking1"));
-    form.menuBar()->insertMenu(form.Help1->menuAction(), m.Tracking1);
-    m.Overdue1 = m.Tracking1->addAction(QStringLiteral("&Overdue"));
-    m.Overdue1->setObjectName(QStringLiteral("Overdue1"));
-    m.Overview1 = m.Tracking1->addAction(QStringLiteral("O&verview"));
-    m.Overview1->setObjectName(QStringLiteral("Overview1"));
+TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
+    TrackingMenu m;
+    m.trackingMenu = new QMenu(QStringLiteral("&Tracking"), &form);
+    m.trackingMenu->setObjectName(QStringLiteral("trackingMenu"));
+    form.menuBar()->insertMenu(form.helpMenu->menuAction(), m.trackingMenu);
+    m.overdueAction = m.trackingMenu->addAction(QStringLiteral("&Overdue"));
+    m.overdueAction->setObjectName(QStringLiteral("overdueAction"));
+    m.overviewAction = m.trackingMenu->addAction(QStringLiteral("O&verview"));
+    m.overviewAction->setObjectName(QStringLiteral("overviewAction"));
     MainWindow* owner = &form;
-    QObject::connect(m.Overdue1, &QAction::triggered, &form,
+    QObject::connect(m.overdueAction, &QAction::triggered, &form,
                      [owner, &dm] { controls::guarded([owner, &dm] { show<OverdueWindow>(dm, owner); }); });
-    QObject::connect(m.Overview1, &QAction::triggered, &form,
+    QObject::connect(m.overviewAction, &QAction::triggered, &form,
                      [owner, &dm] { controls::guarded([owner, &dm] { show<OverviewWindow>(dm, owner); }); });
     // Rights are read each time the menu opens, as the main window does on activation.
-    QObject::connect(m.Tracking1, &QMenu::aboutToShow, &form, [m, &dm] { m.ApplyRights(dm.user().rights); });
+    QObject::connect(m.trackingMenu, &QMenu::aboutToShow, &form,
+                     [m, &dm] { m.ApplyRights(dm.user().rights); });
     m.ApplyRights(dm.user().rights);
     return m;
 }

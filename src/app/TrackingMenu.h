@@ -9,11 +9,11 @@ struct ProfileRights;
 // The menu of the follow-up windows, "&Tracking", between "&Reports" and "&Help": "&Overdue"
 // (with CanAddStrategy, the right that opens the strategies) and "O&verview" (with
 // CanPrintReports). It leaves the letters and the rights of every other item as they are.
-struct TTrackingMenu {
-    QMenu* Tracking1 = nullptr;
-    QAction* Overdue1 = nullptr;
-    QAction* Overview1 = nullptr;
+struct TrackingMenu {
+    QMenu* trackingMenu = nullptr;
+    QAction* overdueAction = nullptr;
+    QAction* overviewAction = nullptr;
     void ApplyRights(const ProfileRights& rights) const;
 };
 
-TTrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm);
+TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm);

@@ -35,7 +35,7 @@ constexpr const char* kUnfinished = "And (Compleated Is Null Or Compleated = ";
 
 // Restricts a strategy query to the planned users; a strategy of no user counts as user -1,
 // as on the strategy list.
-void addUserCondition(engine::Query& q, const TGoalCopyPlan& plan) {
+void addUserCondition(engine::Query& q, const GoalCopyPlan& plan) {
     if (plan.Users.isEmpty()) {
         q.add("And 1 = 0");
         return;
@@ -87,8 +87,8 @@ QDate OneYearOn(const QDate& date) {
     return date.addYears(1);
 }
 
-TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
-    TGoalCopyPlan plan;
+GoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
+    GoalCopyPlan plan;
     plan.FromYear = fromYear;
     plan.ToYear = fromYear + 1;
     engine::Query q(dm.GoalDatabase);
@@ -155,8 +155,8 @@ TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     return plan;
 }
 
-TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, bool withStrategies) {
-    TGoalCopyResult result;
+GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, bool withStrategies) {
+    GoalCopyResult result;
     if (plan.Goals.isEmpty()) return result;
     const QString now = stampTime();
     engine::Database& db = dm.GoalDatabase;

@@ -12,7 +12,7 @@ class DataModule;
 // and user, and how many unfinished strategies they have. Strategies come along only for the
 // users whose strategies he may change (the strategy list's rule); the others' are counted
 // apart, so that the question can say they stay behind.
-struct TGoalCopyPlan {
+struct GoalCopyPlan {
     int FromYear = 0;
     int ToYear = 0;
     QVector<qint64> Goals; // in goal number order
@@ -24,20 +24,20 @@ struct TGoalCopyPlan {
     QVector<qint64> Users;
 };
 
-struct TGoalCopyResult {
+struct GoalCopyResult {
     int Goals = 0;
     int Strategies = 0;
     int Items = 0;
 };
 
-TGoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear);
+GoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear);
 
 // Copies the planned goals into the next year, with type, owner and "Goal For" kept and new
 // stamps; with strategies, also the planned users' unfinished strategies, renumbered from 1 per
 // user and goal, with their measurement items (numbers kept), all with new stamps, not
 // completed and dated one year on. All of it is one transaction: on any failure nothing is
 // copied and the engine's error is thrown.
-TGoalCopyResult CopyGoalsToNextYear(DataModule& dm, const TGoalCopyPlan& plan, bool withStrategies);
+GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, bool withStrategies);
 
 // The same day one year later; 29 February becomes 28 February.
 QDate OneYearOn(const QDate& date);

@@ -54,10 +54,10 @@ InformationWindow::InformationWindow(DataModule& dm, QWidget* parent) : controls
     lay->addWidget(box);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    buttons->addWidget(BitBtn1);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    buttons->addWidget(okButton);
     buttons->addWidget(HelpBtn);
     lay->addLayout(buttons);
     connect(this, &controls::Screen::activated, this, [this] { FormActivate(); });

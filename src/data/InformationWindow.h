@@ -22,7 +22,7 @@ public:
     QLabel* DepartmentsSpace;
     QLabel* GoalTypeNumber;
     QLabel* GoalTypeSpace;
-    QPushButton* BitBtn1;
+    QPushButton* okButton;
 
     // "1,234" and "12 K Bytes", with the thousands separator of the locale.
     static QString countText(qint64 n);

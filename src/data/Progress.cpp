@@ -9,7 +9,7 @@
 
 namespace sql = engine::sql;
 
-TProgressCounts& TProgressCounts::operator+=(const TProgressCounts& o) {
+ProgressCounts& ProgressCounts::operator+=(const ProgressCounts& o) {
     Strategies += o.Strategies;
     Completed += o.Completed;
     Open += o.Open;
@@ -56,7 +56,7 @@ QHash<qint64, QString> readDepartments(DataModule& dm) {
     return out;
 }
 
-bool byName(const TProgressRow& a, const TProgressRow& b) {
+bool byName(const ProgressRow& a, const ProgressRow& b) {
     // Rows without a name ("no department") go last.
     if ((a.Key == -1) != (b.Key == -1)) return b.Key == -1;
     const int c = QString::localeAwareCompare(a.Name, b.Name);
@@ -65,7 +65,7 @@ bool byName(const TProgressRow& a, const TProgressRow& b) {
 
 } // namespace
 
-TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType, const QDate& today) {
+ProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType, const QDate& today) {
     engine::Query q(dm.GoalDatabase);
     q.add("Select S.UserNumber As UserNumber, Count(*) As Total,");
     q.add("Sum(Case When S.Compleated = ", sql::Bool{true}, " Then 1 Else 0 End) As Done,");
@@ -80,10 +80,10 @@ TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType
 
     const QHash<qint64, UserInfo> users = readUsers(dm);
     const QHash<qint64, QString> departments = readDepartments(dm);
-    TProgressOverview out;
+    ProgressOverview out;
     QHash<qint64, int> departmentRow;
     for (int r = 0; r < q.recordCount(); ++r) {
-        TProgressRow row;
+        ProgressRow row;
         row.Key = q.valueAt(r, "UserNumber").toLongLong();
         const UserInfo info = users.value(row.Key, {QStringLiteral("(user %1)").arg(row.Key), -1});
         row.Name = info.name;
@@ -98,7 +98,7 @@ TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType
         auto it = departmentRow.find(dept);
         if (it == departmentRow.end()) {
             it = departmentRow.insert(dept, int(out.Departments.size()));
-            out.Departments << TProgressRow{
+            out.Departments << ProgressRow{
                 dept, dept == -1 ? QStringLiteral("(no department)") : row.Department, {}, {}};
         }
         out.Departments[*it].Counts += row.Counts;
@@ -108,11 +108,11 @@ TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType
     return out;
 }
 
-QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
+QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
-    QVector<TOverdueItem> out;
+    QVector<OverdueItem> out;
     auto fill = [&](engine::Query& q, int r, bool measurement) {
-        TOverdueItem it;
+        OverdueItem it;
         it.IsMeasurement = measurement;
         it.StrategyID = q.valueAt(r, "StrategyID").toLongLong();
         it.UserNumber = q.valueAt(r, "UserNumber").toInt();
@@ -199,7 +199,7 @@ QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
                 const auto o = owners.constFind(l.strategy);
                 const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);
                 if (g == goals.constEnd()) continue; // not visible, or its strategy or goal is gone
-                TOverdueItem it;
+                OverdueItem it;
                 it.IsMeasurement = true;
                 it.StrategyID = l.strategy;
                 it.MeasurementID = l.measurement;
@@ -215,7 +215,7 @@ QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
             }
         }
     }
-    std::stable_sort(out.begin(), out.end(), [](const TOverdueItem& a, const TOverdueItem& b) {
+    std::stable_sort(out.begin(), out.end(), [](const OverdueItem& a, const OverdueItem& b) {
         if (a.Due != b.Due) return a.Due < b.Due;
         if (a.StrategyID != b.StrategyID) return a.StrategyID < b.StrategyID;
         return a.MeasurementNumber < b.MeasurementNumber;

@@ -10,33 +10,33 @@ class DataModule;
 // logged-on user may see (every user with Supervisor or CanViewAllStrategys; otherwise himself
 // and the users of his access list).
 
-struct TProgressCounts {
+struct ProgressCounts {
     int Strategies = 0;
     int Completed = 0;
     int Open = 0;    // not completed
     int Overdue = 0; // not completed and the completion date has passed (a part of Open)
-    TProgressCounts& operator+=(const TProgressCounts& o);
+    ProgressCounts& operator+=(const ProgressCounts& o);
 };
 
-struct TProgressRow {
+struct ProgressRow {
     qint64 Key = -1; // user or department number; -1 for none
     QString Name;
     QString Department; // of a user row
-    TProgressCounts Counts;
+    ProgressCounts Counts;
 };
 
-struct TProgressOverview {
-    QVector<TProgressRow> Users;       // by name
-    QVector<TProgressRow> Departments; // by name; users without a department last
-    TProgressCounts Total;
+struct ProgressOverview {
+    QVector<ProgressRow> Users;       // by name
+    QVector<ProgressRow> Departments; // by name; users without a department last
+    ProgressCounts Total;
 };
 
 // The strategies under the goals of a year and goal type (-1: every type), counted per user and
 // per department. "Overdue" compares the completion date with today.
-TProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType,
-                                          const QDate& today = QDate::currentDate());
+ProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType,
+                                         const QDate& today = QDate::currentDate());
 
-struct TOverdueItem {
+struct OverdueItem {
     bool IsMeasurement = false;
     qint64 StrategyID = 0;
     qint64 MeasurementID = 0; // of a measurement item
@@ -52,4 +52,4 @@ struct TOverdueItem {
 
 // The strategies, and with multiple measurements the measurement items, whose completion date
 // lies before today and which are not completed, most overdue first.
-QVector<TOverdueItem> ListOverdue(DataModule& dm, const QDate& today = QDate::currentDate());
+QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today = QDate::currentDate());

@@ -39,7 +39,7 @@ void CopyToNextYearClick(DataModule& dm, GoalsWindow& form) {
     // A goal being changed is stored first, as when another year is chosen.
     if (dm.GoalsTable.isEditing()) dm.GoalsTable.post();
     const int year = form.GoalSpin->value();
-    const TGoalCopyPlan plan = PlanGoalCopy(dm, year);
+    const GoalCopyPlan plan = PlanGoalCopy(dm, year);
     if (plan.Goals.isEmpty()) {
         QString text = QStringLiteral("There are no goals of %1 to copy into %2.").arg(year).arg(plan.ToYear);
         if (plan.AlreadyThere > 0)
@@ -87,7 +87,7 @@ void CopyToNextYearClick(DataModule& dm, GoalsWindow& form) {
                                     controls::Buttons::YesNo) != controls::Answer::Yes) {
         return;
     }
-    const TGoalCopyResult done = CopyGoalsToNextYear(dm, plan, withStrategies);
+    const GoalCopyResult done = CopyGoalsToNextYear(dm, plan, withStrategies);
     // Show the year that now holds the copies, unless the screen keeps to the current year.
     if (!dm.user().settings.noGoalYear) form.GoalSpin->setValue(plan.ToYear);
     const QString copied = count(done.Goals, "goal", "goals");

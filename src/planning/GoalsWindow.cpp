@@ -32,27 +32,27 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
 
     auto* lay = new QVBoxLayout(this);
     auto* yearRow = new QHBoxLayout;
-    Label1 = new QLabel(QStringLiteral("Goal Year:"), this);
+    yearLabel = new QLabel(QStringLiteral("Goal Year:"), this);
     GoalSpin = new controls::SpinBox(2000, 2100, this);
-    Label1->setBuddy(GoalSpin);
-    yearRow->addWidget(Label1);
+    yearLabel->setBuddy(GoalSpin);
+    yearRow->addWidget(yearLabel);
     yearRow->addWidget(GoalSpin);
     yearRow->addStretch();
     lay->addLayout(yearRow);
 
     auto* body = new QHBoxLayout;
-    GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
-    auto* listLay = new QVBoxLayout(GroupBox1);
-    DBGrid1 = new controls::DBGrid(GroupBox1);
-    DBGrid1->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
-    DBGrid1->setMinimumWidth(280);
-    listLay->addWidget(DBGrid1);
-    body->addWidget(GroupBox1, 1);
+    goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
+    auto* listLay = new QVBoxLayout(goalsGroup);
+    goalGrid = new controls::DBGrid(goalsGroup);
+    goalGrid->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalGrid->setMinimumWidth(280);
+    listLay->addWidget(goalGrid);
+    body->addWidget(goalsGroup, 1);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Goal Detail"), this);
-    auto* grid = new QGridLayout(GroupBox2);
+    detailGroup = new QGroupBox(QStringLiteral("Goal Detail"), this);
+    auto* grid = new QGridLayout(detailGroup);
     auto addRow = [&](int row, QLabel*& label, const char* caption, QWidget* w, QWidget* extra = nullptr) {
-        label = new QLabel(QString::fromLatin1(caption), GroupBox2);
+        label = new QLabel(QString::fromLatin1(caption), detailGroup);
         label->setBuddy(w);
         grid->addWidget(label, row, 0);
         if (extra) {
@@ -64,54 +64,51 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
             grid->addWidget(w, row, 1);
         }
     };
-    DBEdit1 = new controls::DBEdit(GroupBox2);
-    DBEdit1->bind(&dm_.GoalsSource, QStringLiteral("GoalID"));
-    controls::setControlEnabled(DBEdit1, false);
-    addRow(0, Label2, "Goal ID:", DBEdit1);
-    DBEdit4 = new controls::DBEdit(GroupBox2);
-    DBEdit4->bind(&dm_.GoalsSource, QStringLiteral("Goalyear"));
-    DBEdit4->setRange(2000, 2100); // as the arrows
-    UpDown1 = new controls::UpDown(2000, 2100, GroupBox2);
-    addRow(1, Label4, "Goal Year", DBEdit4, UpDown1);
-    DBLookupComboBox3 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox3->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
-                               QStringLiteral("TypeDescription"));
-    DBLookupComboBox3->bind(&dm_.GoalsSource, QStringLiteral("GoalTypeID"));
-    addRow(2, Label7, "Goal Type:", DBLookupComboBox3);
-    DBLookupComboBox4 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox4->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox4->bind(&dm_.GoalsSource, QStringLiteral("GoalOwner"));
-    addRow(3, Label8, "Goal Owner", DBLookupComboBox4);
-    DBEdit2 = new controls::DBEdit(GroupBox2);
-    DBEdit2->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
-    DBEdit2->setMinimumWidth(320);
-    addRow(4, Label3, "Goal", DBEdit2);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm_.GoalsSource, QStringLiteral("UserNumber"));
+    goalIdEdit = new controls::DBEdit(detailGroup);
+    goalIdEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalID"));
+    controls::setControlEnabled(goalIdEdit, false);
+    addRow(0, goalIdLabel, "Goal ID:", goalIdEdit);
+    goalYearEdit = new controls::DBEdit(detailGroup);
+    goalYearEdit->bind(&dm_.GoalsSource, QStringLiteral("Goalyear"));
+    goalYearEdit->setRange(2000, 2100); // as the arrows
+    goalYearArrows = new controls::UpDown(2000, 2100, detailGroup);
+    addRow(1, goalYearLabel, "Goal Year", goalYearEdit, goalYearArrows);
+    goalTypeBox = new controls::DBLookupComboBox(detailGroup);
+    goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
+                         QStringLiteral("TypeDescription"));
+    goalTypeBox->bind(&dm_.GoalsSource, QStringLiteral("GoalTypeID"));
+    addRow(2, goalTypeLabel, "Goal Type:", goalTypeBox);
+    ownerBox = new controls::DBLookupComboBox(detailGroup);
+    ownerBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    ownerBox->bind(&dm_.GoalsSource, QStringLiteral("GoalOwner"));
+    addRow(3, ownerLabel, "Goal Owner", ownerBox);
+    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
+    descriptionEdit->setMinimumWidth(320);
+    addRow(4, goalLabel, "Goal", descriptionEdit);
+    goalForBox = new controls::DBLookupComboBox(detailGroup);
+    goalForBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    goalForBox->bind(&dm_.GoalsSource, QStringLiteral("UserNumber"));
     // A goal for someone outside this person's list names that user, so that it does not look
     // like a global goal; only the listed users can be picked.
-    DBLookupComboBox1->setUnlistedText([this](const QVariant& key) {
+    goalForBox->setUnlistedText([this](const QVariant& key) {
         const QString name = ReadUser(dm_, int(key.toLongLong())).name;
         return name.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : name;
     });
-    ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox2);
-    addRow(5, Label5, "Goal For:", DBLookupComboBox1, ResetBtn);
-    DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox2);
-    DBLookupComboBox2->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox2->bind(&dm_.GoalsSource, QStringLiteral("ModifiedBy"));
-    DBEdit3 = new controls::DBEdit(GroupBox2);
-    DBEdit3->bind(&dm_.GoalsSource, QStringLiteral("ModifieDate"));
-    DBEdit3->setMinimumWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) +
-                             16);
-    controls::setControlEnabled(DBLookupComboBox2, false);
-    controls::setControlEnabled(DBEdit3, false);
-    addRow(6, Label6, "Modified By:", DBLookupComboBox2, DBEdit3);
+    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
+    addRow(5, goalForLabel, "Goal For:", goalForBox, ResetBtn);
+    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(&dm_.GoalsSource, QStringLiteral("ModifiedBy"));
+    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit->bind(&dm_.GoalsSource, QStringLiteral("ModifieDate"));
+    modifiedDateEdit->setMinimumWidth(
+        modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
+    controls::setControlEnabled(modifiedByBox, false);
+    controls::setControlEnabled(modifiedDateEdit, false);
+    addRow(6, modifiedByLabel, "Modified By:", modifiedByBox, modifiedDateEdit);
     grid->setRowStretch(7, 1);
-    body->addWidget(GroupBox2, 2);
+    body->addWidget(detailGroup, 2);
     lay->addLayout(body, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -119,10 +116,10 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, BitBtn1})
+    for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, closeButton})
         buttons->addWidget(b);
     AddGoalsExtraButtons(dm_, *this, *buttons);
     lay->addLayout(buttons);
@@ -132,10 +129,10 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, controls::handler([this] { BitBtn1Click(); }));
-    connect(DBEdit1, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit1Change(); }));
-    connect(DBEdit4, &controls::DBEdit::changed, this, controls::handler([this] { DBEdit4Change(); }));
-    connect(UpDown1, &controls::UpDown::clicked, this, controls::handler([this] { UpDown1Click(); }));
+    connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
+    connect(goalIdEdit, &controls::DBEdit::changed, this, controls::handler([this] { goalChanged(); }));
+    connect(goalYearEdit, &controls::DBEdit::changed, this, controls::handler([this] { syncYearArrows(); }));
+    connect(goalYearArrows, &controls::UpDown::clicked, this, controls::handler([this] { stepGoalYear(); }));
     connect(&dm_.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 
     FormCreate();
@@ -145,7 +142,8 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
 
 void GoalsWindow::FormCreate() {
     if (dm_.user().settings.noGoalYear)
-        for (QWidget* w : std::initializer_list<QWidget*>{Label1, GoalSpin, Label4, DBEdit4, UpDown1})
+        for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, GoalSpin, goalYearLabel, goalYearEdit,
+                                                          goalYearArrows})
             w->hide();
     // Every type and user of the year, of his own goals unless he may modify all.
     GoalFilter shown = dm_.goalFilter();
@@ -156,11 +154,11 @@ void GoalsWindow::FormCreate() {
     HelpBtn->setVisible(controls::helpFileExists());
     const int year = QDate::currentDate().year();
     GoalSpin->setValue(year);
-    UpDown1->setPosition(year);
+    goalYearArrows->setPosition(year);
     GoalSpinChange();
-    controls::setControlEnabled(DBLookupComboBox4, dm_.user().rights.canModifyAllGoals);
+    controls::setControlEnabled(ownerBox, dm_.user().rights.canModifyAllGoals);
     ResetBtn->setEnabled(dm_.user().rights.canAddGlobalGoals);
-    DBEdit1Change();
+    goalChanged();
     updateGoalButtons();
 }
 
@@ -169,7 +167,7 @@ void GoalsWindow::updateGoalButtons() {
     const bool shown = goals.isOpen() && !goals.isEmpty(); // a goal being inserted counts as shown
     SaveBtn->setEnabled(shown);
     DeleteBtn->setEnabled(shown);
-    UpDown1->setEnabled(shown);
+    goalYearArrows->setEnabled(shown);
 }
 
 void GoalsWindow::GoalSpinChange() {
@@ -189,25 +187,25 @@ void GoalsWindow::GoalSpinChange() {
     dm_.GoalsTable.setFiltered(true);
 }
 
-void GoalsWindow::DBEdit1Change() {
+void GoalsWindow::goalChanged() {
     const bool global = dm_.GoalsTable.field(QStringLiteral("UserNumber")).isNull();
-    controls::setControlEnabled(DBLookupComboBox1, !(global && !dm_.user().rights.canAddGlobalGoals));
+    controls::setControlEnabled(goalForBox, !(global && !dm_.user().rights.canAddGlobalGoals));
 }
 
-void GoalsWindow::DBEdit4Change() {
+void GoalsWindow::syncYearArrows() {
     engine::Table& goals = dm_.GoalsTable;
     if (!goals.field(QStringLiteral("GoalYear")).isNull())
-        UpDown1->setPosition(DBEdit4->text().toInt());
+        goalYearArrows->setPosition(goalYearEdit->text().toInt());
     else
-        UpDown1->setPosition(QDate::currentDate().year());
+        goalYearArrows->setPosition(QDate::currentDate().year());
 }
 
-void GoalsWindow::UpDown1Click() {
+void GoalsWindow::stepGoalYear() {
     engine::Table& goals = dm_.GoalsTable;
     if (goals.isEmpty()) return; // no goal shown: the arrows do not begin one
     // The arrows count from the year shown: like a typed year, never written over a year that
     // another workstation stored meanwhile.
-    controls::writeField(&goals, QStringLiteral("GoalYear"), UpDown1->position());
+    controls::writeField(&goals, QStringLiteral("GoalYear"), goalYearArrows->position());
 }
 
 void GoalsWindow::InsertBtnClick() {
@@ -220,7 +218,7 @@ void GoalsWindow::InsertBtnClick() {
     goals.field(QStringLiteral("GoalOwner")).setValue(dm_.user().number);
     if (!dm_.user().rights.canAddGlobalGoals)
         goals.field(QStringLiteral("UserNumber")).setValue(dm_.user().number);
-    UpDown1->setPosition(year);
+    goalYearArrows->setPosition(year);
 }
 
 void GoalsWindow::SaveBtnClick() {
@@ -271,7 +269,7 @@ void GoalsWindow::PrintBtnClick() {
         report.preview(this, [](QDialog& d) { return controls::showModal(d); });
 }
 
-void GoalsWindow::BitBtn1Click() {
+void GoalsWindow::closeWindow() {
     dm_.GoalsTable.cancel();
     reject();
 }

@@ -21,101 +21,101 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     auto* lay = new QVBoxLayout(this);
-    DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(&dm_.MeasureSource,
-                  {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 11},
-                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 22},
-                   {QStringLiteral("ShortDescription"), QStringLiteral("Deliverable")}});
-    lay->addWidget(DBGrid1, 2);
+    measureGrid = new controls::DBGrid(this);
+    measureGrid->bind(&dm_.MeasureSource,
+                      {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 11},
+                       {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 22},
+                       {QStringLiteral("ShortDescription"), QStringLiteral("Deliverable")}});
+    lay->addWidget(measureGrid, 2);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Detail"), this);
-    auto* grid = new QGridLayout(GroupBox1);
-    Label3 = new QLabel(QStringLiteral("Number:"), GroupBox1);
-    DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(&dm_.MeasureSource, QStringLiteral("MeasurementNumber"));
-    DBEdit1->setMaximumWidth(80);
-    controls::setControlEnabled(DBEdit1, false);
-    Label2 = new QLabel(QStringLiteral("Completion Date:"), GroupBox1);
+    detailGroup = new QGroupBox(QStringLiteral("Detail"), this);
+    auto* grid = new QGridLayout(detailGroup);
+    numberLabel = new QLabel(QStringLiteral("Number:"), detailGroup);
+    numberEdit = new controls::DBEdit(detailGroup);
+    numberEdit->bind(&dm_.MeasureSource, QStringLiteral("MeasurementNumber"));
+    numberEdit->setMaximumWidth(80);
+    controls::setControlEnabled(numberEdit, false);
+    completionDateLabel = new QLabel(QStringLiteral("Completion Date:"), detailGroup);
     // A date box of its own: a plain edit would write each keystroke as a date.
-    DBEdit2 = new controls::DBDateEdit(GroupBox1);
-    DBEdit2->bind(&dm_.MeasureSource, QStringLiteral("CompleationDate"));
-    DBEdit2->setMaximumWidth(DBEdit2->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
-    DateBtn = controls::button(QString(), GroupBox1);
+    completionDateEdit = new controls::DBDateEdit(detailGroup);
+    completionDateEdit->bind(&dm_.MeasureSource, QStringLiteral("CompleationDate"));
+    completionDateEdit->setMaximumWidth(
+        completionDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
+    DateBtn = controls::button(QString(), detailGroup);
     DateBtn->setIcon(SelectDateIcon());
     DateBtn->setToolTip(QStringLiteral("Select Date"));
     DateBtn->setFixedWidth(28);
-    ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox1);
-    DBCheckBox1 = new controls::DBCheckBox(QStringLiteral("Completed"), GroupBox1);
-    DBCheckBox1->bind(&dm_.MeasureSource, QStringLiteral("Compleated"));
-    Label5 = new QLabel(QStringLiteral("Deliverable"), GroupBox1);
-    DBMemo2 = new controls::DBMemo(GroupBox1);
-    DBMemo2->bind(&dm_.MeasureSource, QStringLiteral("Deliverable"));
-    DBMemo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Label1 = new QLabel(QStringLiteral("Measurement:"), GroupBox1);
-    DBMemo1 = new controls::DBMemo(GroupBox1);
-    DBMemo1->bind(&dm_.MeasureSource, QStringLiteral("Measurement"));
-    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Label4 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm_.MeasureSource, QStringLiteral("ModifiedBy"));
-    controls::setControlEnabled(DBLookupComboBox1, false);
-    DBEdit3 = new controls::DBEdit(GroupBox1);
-    DBEdit3->bind(&dm_.MeasureSource, QStringLiteral("ModifiedDate"));
-    controls::setControlEnabled(DBEdit3, false);
-    Label3->setBuddy(DBEdit1);
-    Label2->setBuddy(DBEdit2);
-    Label5->setBuddy(DBMemo2);
-    Label1->setBuddy(DBMemo1);
+    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
+    completedBox = new controls::DBCheckBox(QStringLiteral("Completed"), detailGroup);
+    completedBox->bind(&dm_.MeasureSource, QStringLiteral("Compleated"));
+    deliverableLabel = new QLabel(QStringLiteral("Deliverable"), detailGroup);
+    deliverableMemo = new controls::DBMemo(detailGroup);
+    deliverableMemo->bind(&dm_.MeasureSource, QStringLiteral("Deliverable"));
+    deliverableMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    measurementLabel = new QLabel(QStringLiteral("Measurement:"), detailGroup);
+    measurementMemo = new controls::DBMemo(detailGroup);
+    measurementMemo->bind(&dm_.MeasureSource, QStringLiteral("Measurement"));
+    measurementMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
+    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(&dm_.MeasureSource, QStringLiteral("ModifiedBy"));
+    controls::setControlEnabled(modifiedByBox, false);
+    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit->bind(&dm_.MeasureSource, QStringLiteral("ModifiedDate"));
+    controls::setControlEnabled(modifiedDateEdit, false);
+    numberLabel->setBuddy(numberEdit);
+    completionDateLabel->setBuddy(completionDateEdit);
+    deliverableLabel->setBuddy(deliverableMemo);
+    measurementLabel->setBuddy(measurementMemo);
 
     auto* numberRow = new QHBoxLayout;
-    numberRow->addWidget(DBEdit1);
+    numberRow->addWidget(numberEdit);
     numberRow->addStretch();
-    grid->addWidget(Label3, 0, 0);
+    grid->addWidget(numberLabel, 0, 0);
     grid->addLayout(numberRow, 0, 1);
     auto* dateRow = new QHBoxLayout;
-    dateRow->addWidget(DBEdit2);
+    dateRow->addWidget(completionDateEdit);
     dateRow->addWidget(DateBtn);
     dateRow->addWidget(ResetBtn);
     dateRow->addSpacing(16);
-    dateRow->addWidget(DBCheckBox1);
+    dateRow->addWidget(completedBox);
     dateRow->addStretch();
-    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(completionDateLabel, 1, 0);
     grid->addLayout(dateRow, 1, 1);
-    grid->addWidget(Label5, 2, 0, Qt::AlignTop);
-    grid->addWidget(DBMemo2, 2, 1);
-    grid->addWidget(Label1, 3, 0, Qt::AlignTop);
-    grid->addWidget(DBMemo1, 3, 1);
+    grid->addWidget(deliverableLabel, 2, 0, Qt::AlignTop);
+    grid->addWidget(deliverableMemo, 2, 1);
+    grid->addWidget(measurementLabel, 3, 0, Qt::AlignTop);
+    grid->addWidget(measurementMemo, 3, 1);
     auto* modifiedRow = new QHBoxLayout;
-    modifiedRow->addWidget(DBLookupComboBox1, 1);
-    modifiedRow->addWidget(DBEdit3, 1);
-    grid->addWidget(Label4, 4, 0);
+    modifiedRow->addWidget(modifiedByBox, 1);
+    modifiedRow->addWidget(modifiedDateEdit, 1);
+    grid->addWidget(modifiedByLabel, 4, 0);
     grid->addLayout(modifiedRow, 4, 1);
     grid->setColumnStretch(1, 1);
-    lay->addWidget(GroupBox1, 3);
+    lay->addWidget(detailGroup, 3);
 
     auto* buttons = new QHBoxLayout;
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, BitBtn1})
+    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, closeButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
-    setTabOrder(DBEdit2, DBCheckBox1);
-    setTabOrder(DBCheckBox1, DBMemo2);
-    setTabOrder(DBMemo2, DBMemo1);
+    setTabOrder(completionDateEdit, completedBox);
+    setTabOrder(completedBox, deliverableMemo);
+    setTabOrder(deliverableMemo, measurementMemo);
 
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(DateBtn, &QPushButton::clicked, this, controls::handler([this] { DateBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, controls::handler([this] { BitBtn1Click(); }));
+    connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
     connect(&dm_.MeasureSource, &engine::DataSource::changed, this, [this] { updateButtons(); });
     connect(&dm_.MeasureTable, &engine::DataSet::fieldChanged, this, [this] {
         if (!settingUp_) untouchedInsert_ = false;
@@ -147,12 +147,12 @@ void MeasurementsWindow::FormCreate() {
 
 void MeasurementsWindow::SetReadOnly(bool flag) {
     readOnly_ = flag;
-    DBEdit2->setDataReadOnly(flag);
-    DBMemo1->setReadOnly(flag);
-    DBMemo2->setReadOnly(flag);
-    for (QWidget* w : std::initializer_list<QWidget*>{DBEdit2, DBMemo1, DBMemo2})
+    completionDateEdit->setDataReadOnly(flag);
+    measurementMemo->setReadOnly(flag);
+    deliverableMemo->setReadOnly(flag);
+    for (QWidget* w : std::initializer_list<QWidget*>{completionDateEdit, measurementMemo, deliverableMemo})
         controls::paintReadOnly(w, flag);
-    for (QWidget* w : std::initializer_list<QWidget*>{DBCheckBox1, InsertBtn, SaveBtn, ResetBtn, DateBtn})
+    for (QWidget* w : std::initializer_list<QWidget*>{completedBox, InsertBtn, SaveBtn, ResetBtn, DateBtn})
         w->setEnabled(!flag);
     updateButtons();
 }
@@ -167,7 +167,7 @@ void MeasurementsWindow::InsertBtnClick() {
     engine::Table& t = dm_.MeasureTable;
     // A new item nobody has touched is not worth storing; anything else pending is stored by
     // the insert's own settling.
-    DBEdit2->commit();
+    completionDateEdit->commit();
     if (untouchedInsert_ && t.state() == engine::DataSet::State::Insert) t.cancel();
     t.insert();
     settingUp_ = true;
@@ -183,7 +183,7 @@ void MeasurementsWindow::InsertBtnClick() {
 
 void MeasurementsWindow::SaveBtnClick() {
     engine::Table& t = dm_.MeasureTable;
-    DBEdit2->commit();
+    completionDateEdit->commit();
     if (t.isEditing()) t.post();
 }
 
@@ -202,7 +202,7 @@ void MeasurementsWindow::ResetBtnClick() {
     t.field(QStringLiteral("CompleationDate")).clear();
 }
 
-void MeasurementsWindow::BitBtn1Click() {
+void MeasurementsWindow::closeWindow() {
     reject();
 }
 

@@ -24,26 +24,26 @@ class MeasurementsWindow : public controls::Screen {
 public:
     MeasurementsWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* DBGrid1;
-    QGroupBox* GroupBox1;
-    QLabel* Label3;
-    controls::DBEdit* DBEdit1;
-    QLabel* Label2;
-    controls::DBDateEdit* DBEdit2;
+    controls::DBGrid* measureGrid;
+    QGroupBox* detailGroup;
+    QLabel* numberLabel;
+    controls::DBEdit* numberEdit;
+    QLabel* completionDateLabel;
+    controls::DBDateEdit* completionDateEdit;
     QPushButton* DateBtn;
     QPushButton* ResetBtn;
-    controls::DBCheckBox* DBCheckBox1;
-    QLabel* Label5;
-    controls::DBMemo* DBMemo2;
-    QLabel* Label1;
-    controls::DBMemo* DBMemo1;
-    QLabel* Label4;
-    controls::DBLookupComboBox* DBLookupComboBox1;
-    controls::DBEdit* DBEdit3;
+    controls::DBCheckBox* completedBox;
+    QLabel* deliverableLabel;
+    controls::DBMemo* deliverableMemo;
+    QLabel* measurementLabel;
+    controls::DBMemo* measurementMemo;
+    QLabel* modifiedByLabel;
+    controls::DBLookupComboBox* modifiedByBox;
+    controls::DBEdit* modifiedDateEdit;
     QPushButton* DeleteBtn;
     QPushButton* InsertBtn;
     QPushButton* SaveBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     void FormCreate();
     void InsertBtnClick();
@@ -51,7 +51,7 @@ public:
     void DeleteBtnClick();
     void DateBtnClick();
     void ResetBtnClick();
-    void BitBtn1Click();
+    void closeWindow();
     void SetReadOnly(bool flag);
 
     void done(int result) override;

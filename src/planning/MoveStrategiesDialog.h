@@ -18,14 +18,14 @@ class MoveStrategiesDialog : public QDialog {
 public:
     MoveStrategiesDialog(DataModule& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    controls::DBLookupComboBox* DBLookupComboBox1;
-    QLabel* Label2;
-    controls::SpinBox* SpinEdit1;
-    QPushButton* BitBtn2; // OK, the Enter key
-    QPushButton* BitBtn1; // Cancel, the Esc key
+    QLabel* userLabel;
+    controls::DBLookupComboBox* userBox;
+    QLabel* numberLabel;
+    controls::SpinBox* numberSpin;
+    QPushButton* okButton;     // OK, the Enter key
+    QPushButton* cancelButton; // Cancel, the Esc key
 
-    void BitBtn2Click();
+    void moveStrategies();
 
 private:
     DataModule& dm_;

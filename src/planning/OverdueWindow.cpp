@@ -13,88 +13,13 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
-
-namespace {
-const char* const kTitles[] = {"Owner", "Goal", "Number", "Measurement", "Completion Date", "Days Overdue"};
-// Compares items by a column; on the items themselves, since comparing variants is too slow for
-// a list of many thousands.
-bool lessByColumn(const TOverdueItem& a, const TOverdueItem& b, int column) {
-    switch (column) {
-    case 0:
-        return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
-    case 1:
-        return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
-    case 2:
-        return a.StrategyNumber < b.StrategyNumber;
-    case 3:
-        return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
-    case 4:
-        return a.Due < b.Due;
-    default:
-        return a.DaysOverdue < b.DaysOverdue;
-    }
-}
-} // namespace
-
-void OverdueModel::setItems(QVector<TOverdueItem> items) {
-    beginResetModel();
-    items_ = std::move(items);
-    endResetModel();
-}
-
-void OverdueModel::sort(int column, Qt::SortOrder order) {
-    // The items are sorted in place: a sorting proxy over a list of a few hundred thousand
-    // items costs more than reading them.
-    beginResetModel();
-    if (order == Qt::AscendingOrder)
-        std::stable_sort(
-            items_.begin(), items_.end(),
-            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(a, b, column); });
-    else
-        std::stable_sort(
-            items_.begin(), items_.end(),
-            [column](const TOverdueItem& a, const TOverdueItem& b) { return lessByColumn(b, a, column); });
-    endResetModel();
-}
-
-QVariant OverdueModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= items_.size()) return {};
-    const TOverdueItem& it = items_[index.row()];
-    if (role == Qt::TextAlignmentRole)
-        return index.column() >= 2 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-    if (role != Qt::DisplayRole && role != SortRole) return {};
-    const bool sort = role == SortRole;
-    switch (index.column()) {
-    case 0:
-        return it.Owner;
-    case 1:
-        return it.Goal;
-    case 2:
-        return it.StrategyNumber;
-    case 3:
-        if (!it.IsMeasurement) return sort ? QVariant(0) : QVariant();
-        return it.MeasurementNumber;
-    case 4:
-        return sort ? QVariant(it.Due) : QVariant(it.Due.toString(QStringLiteral("MM/dd/yyyy")));
-    case 5:
-        return it.DaysOverdue;
-    }
-    return {};
-}
-
-QVariant OverdueModel::headerData(int section, Qt::Orientation o, int role) const {
-    if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 6)
-        return QString::fromLatin1(kTitles[section]);
-    return QAbstractTableModel::headerData(section, o, role);
-}
 
 OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
     model_ = new OverdueModel(this);
-    Label1 = new QLabel(this);
-    lay->addWidget(Label1);
+    summaryLabel = new QLabel(this);
+    lay->addWidget(summaryLabel);
     reload();
     Grid = new QTableView(this);
     Grid->setModel(model_);
@@ -112,16 +37,17 @@ OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen
     QFont bold = Grid->horizontalHeader()->font();
     bold.setBold(true);
     for (int c = 2; c < 6; ++c)
-        Grid->setColumnWidth(c, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(kTitles[c])) + 18);
+        Grid->setColumnWidth(
+            c, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(OverdueModel::Titles[c])) + 18);
     lay->addWidget(Grid, 1);
 
     auto* buttons = new QHBoxLayout;
     ExportBtn = controls::button(QStringLiteral("Export..."), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
     buttons->addWidget(ExportBtn);
-    buttons->addWidget(BitBtn1);
+    buttons->addWidget(closeButton);
     lay->addLayout(buttons);
     HelpBtn->setVisible(controls::helpFileExists());
 
@@ -129,7 +55,7 @@ OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen
     connect(Grid, &QTableView::activated, this,
             controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     resize(960, 480);
 }
 
@@ -140,13 +66,14 @@ void OverdueWindow::reload() {
     if (Grid)
         model_->sort(Grid->horizontalHeader()->sortIndicatorSection(),
                      Grid->horizontalHeader()->sortIndicatorOrder());
-    Label1->setText(QStringLiteral("%1 overdue on %2")
-                        .arg(model_->rowCount() == 1 ? QStringLiteral("1 item is")
-                                                     : QStringLiteral("%1 items are").arg(model_->rowCount()))
-                        .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
+    summaryLabel->setText(QStringLiteral("%1 overdue on %2")
+                              .arg(model_->rowCount() == 1
+                                       ? QStringLiteral("1 item is")
+                                       : QStringLiteral("%1 items are").arg(model_->rowCount()))
+                              .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
 }
 
-const TOverdueItem& OverdueWindow::itemAt(int viewRow) const {
+const OverdueItem& OverdueWindow::itemAt(int viewRow) const {
     return model_->item(viewRow);
 }
 
@@ -162,11 +89,11 @@ void OverdueWindow::ExportBtnClick() {
                   [this](QIODevice& out, QString* error) {
                       csv::Writer w(out);
                       QStringList titles;
-                      for (const char* t : kTitles)
+                      for (const char* t : OverdueModel::Titles)
                           titles << QString::fromLatin1(t);
                       w.header(titles);
                       for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
-                          const TOverdueItem& it = itemAt(r);
+                          const OverdueItem& it = itemAt(r);
                           w.add({it.Owner, it.Goal, it.StrategyNumber,
                                  it.IsMeasurement ? QVariant(it.MeasurementNumber) : QVariant(), it.Due,
                                  it.DaysOverdue});
@@ -176,7 +103,7 @@ void OverdueWindow::ExportBtnClick() {
                   });
 }
 
-void OpenStrategyEditorOn(DataModule& dm, const TOverdueItem& item, QWidget* parent) {
+void OpenStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent) {
     engine::Table& s = dm.StrategyTable;
     s.setFiltered(false);
     dm.setStrategySelection({int(item.GoalID), item.UserNumber});

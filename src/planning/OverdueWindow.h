@@ -1,35 +1,12 @@
 #pragma once
 
 #include "controls/Screen.h"
-#include "data/Progress.h"
-
-#include <QAbstractTableModel>
+#include "planning/OverdueModel.h"
 
 class DataModule;
-
 class QLabel;
 class QPushButton;
 class QTableView;
-
-// The overdue strategies and measurement items as rows of a sortable grid.
-class OverdueModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void setItems(QVector<TOverdueItem> items);
-    const TOverdueItem& item(int row) const { return items_[row]; }
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(items_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 6; }
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation o, int role) const override;
-    void sort(int column, Qt::SortOrder order) override;
-    static constexpr int SortRole = Qt::UserRole;
-
-private:
-    QVector<TOverdueItem> items_;
-};
 
 // "Overdue": what has passed its completion date without being completed, for the users the
 // logged-on user may see; a double click opens the strategy.
@@ -38,14 +15,14 @@ class OverdueWindow : public controls::Screen {
 public:
     OverdueWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* summaryLabel;
     QTableView* Grid = nullptr;
     QPushButton* ExportBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     OverdueModel* model() const { return model_; }
     // The item of a row as the grid shows it now (after sorting).
-    const TOverdueItem& itemAt(int viewRow) const;
+    const OverdueItem& itemAt(int viewRow) const;
 
     void GridDblClick(int viewRow);
     void ExportBtnClick();
@@ -61,4 +38,4 @@ private:
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
 // allow: the strategy table is switched to the strategy's goal and owner, and the goal list
 // is put on the strategy's goal, first.
-void OpenStrategyEditorOn(DataModule& dm, const TOverdueItem& item, QWidget* parent);
+void OpenStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent);

@@ -19,68 +19,67 @@ ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* pare
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
-    DBGrid1 = new controls::DBGrid(this);
-    DBGrid1->bind(
+    itemGrid = new controls::DBGrid(this);
+    itemGrid->bind(
         kind.source,
         {{kind.idField, QStringLiteral("ID"), 6}, {kind.descriptionField, QStringLiteral("Description")}},
         !kind.listEditable);
-    lay->addWidget(DBGrid1, 1);
+    lay->addWidget(itemGrid, 1);
 
-    GroupBox1 = new QGroupBox(kind.frameCaption, this);
-    auto* grid = new QGridLayout(GroupBox1);
-    Label1 = new QLabel(QStringLiteral("ID:"), GroupBox1);
-    DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(kind.source, kind.idField);
+    detailGroup = new QGroupBox(kind.frameCaption, this);
+    auto* grid = new QGridLayout(detailGroup);
+    idLabel = new QLabel(QStringLiteral("ID:"), detailGroup);
+    idEdit = new controls::DBEdit(detailGroup);
+    idEdit->bind(kind.source, kind.idField);
     if (kind.idDisabled)
-        controls::setControlEnabled(DBEdit1, false);
+        controls::setControlEnabled(idEdit, false);
     else {
-        DBEdit1->setDataReadOnly(true);
-        controls::paintReadOnly(DBEdit1, true);
+        idEdit->setDataReadOnly(true);
+        controls::paintReadOnly(idEdit, true);
     }
-    Label2 = new QLabel(QStringLiteral("Description:"), GroupBox1);
-    DBEdit2 = new controls::DBEdit(GroupBox1);
-    DBEdit2->bind(kind.source, kind.descriptionField);
-    Label3 = new QLabel(QStringLiteral("Modified By:"), GroupBox1);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(kind.source, QStringLiteral("ModifiedBy"));
-    controls::setControlEnabled(DBLookupComboBox1, false);
-    DBEdit3 = new controls::DBEdit(GroupBox1);
-    DBEdit3->bind(kind.source, QStringLiteral("ModifiedDate"));
+    descriptionLabel = new QLabel(QStringLiteral("Description:"), detailGroup);
+    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit->bind(kind.source, kind.descriptionField);
+    modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
+    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(kind.source, QStringLiteral("ModifiedBy"));
+    controls::setControlEnabled(modifiedByBox, false);
+    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit->bind(kind.source, QStringLiteral("ModifiedDate"));
     if (kind.idDisabled)
-        controls::setControlEnabled(DBEdit3, false);
+        controls::setControlEnabled(modifiedDateEdit, false);
     else {
-        DBEdit3->setDataReadOnly(true);
-        controls::paintReadOnly(DBEdit3, true);
+        modifiedDateEdit->setDataReadOnly(true);
+        controls::paintReadOnly(modifiedDateEdit, true);
     }
-    Label1->setBuddy(DBEdit1);
-    Label2->setBuddy(DBEdit2);
-    grid->addWidget(Label1, 0, 0);
-    grid->addWidget(DBEdit1, 0, 1);
-    grid->addWidget(Label2, 1, 0);
-    grid->addWidget(DBEdit2, 1, 1, 1, 2);
-    grid->addWidget(Label3, 2, 0);
-    grid->addWidget(DBLookupComboBox1, 2, 1);
-    grid->addWidget(DBEdit3, 2, 2);
+    idLabel->setBuddy(idEdit);
+    descriptionLabel->setBuddy(descriptionEdit);
+    grid->addWidget(idLabel, 0, 0);
+    grid->addWidget(idEdit, 0, 1);
+    grid->addWidget(descriptionLabel, 1, 0);
+    grid->addWidget(descriptionEdit, 1, 1, 1, 2);
+    grid->addWidget(modifiedByLabel, 2, 0);
+    grid->addWidget(modifiedByBox, 2, 1);
+    grid->addWidget(modifiedDateEdit, 2, 2);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
-    lay->addWidget(GroupBox1);
+    lay->addWidget(detailGroup);
 
     auto* buttons = new QHBoxLayout;
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, BitBtn1})
+    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, closeButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(kind.source, &engine::DataSource::changed, this, [this] { updateButtons(); });
     FormCreate();
     if (kind.resizable)
@@ -132,19 +131,3 @@ void ReferenceWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
-
-GoalTypesWindow::GoalTypesWindow(DataModule& dm, QWidget* parent)
-    : ReferenceWindow(dm,
-                      {QStringLiteral("Gaol Types"), &dm.GoalTypeTable, &dm.GoalTypeSource,
-                       QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"),
-                       QStringLiteral("Detail"),
-                       QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
-                      parent) {}
-
-DepartmentsWindow::DepartmentsWindow(DataModule& dm, QWidget* parent)
-    : ReferenceWindow(dm,
-                      {QStringLiteral("Department"), &dm.DepartmentTable, &dm.DepartmentSource,
-                       QStringLiteral("DepartmentID"), QStringLiteral("Description"),
-                       QStringLiteral("Department Detail"),
-                       QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
-                      parent) {}

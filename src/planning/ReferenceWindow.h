@@ -37,19 +37,19 @@ public:
         bool resizable;
     };
 
-    QGroupBox* GroupBox1;
-    controls::DBGrid* DBGrid1;
-    QLabel* Label1;
-    controls::DBEdit* DBEdit1;
-    QLabel* Label2;
-    controls::DBEdit* DBEdit2;
-    QLabel* Label3;
-    controls::DBLookupComboBox* DBLookupComboBox1;
-    controls::DBEdit* DBEdit3;
+    QGroupBox* detailGroup;
+    controls::DBGrid* itemGrid;
+    QLabel* idLabel;
+    controls::DBEdit* idEdit;
+    QLabel* descriptionLabel;
+    controls::DBEdit* descriptionEdit;
+    QLabel* modifiedByLabel;
+    controls::DBLookupComboBox* modifiedByBox;
+    controls::DBEdit* modifiedDateEdit;
     QPushButton* DeleteBtn;
     QPushButton* InsertBtn;
     QPushButton* SaveBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     void FormCreate();
     void InsertBtnClick();
@@ -67,16 +67,4 @@ private:
     Kind kind_;
     DataModule& dm_;
     bool closed_ = false;
-};
-
-class GoalTypesWindow : public ReferenceWindow {
-    Q_OBJECT
-public:
-    explicit GoalTypesWindow(DataModule& dm, QWidget* parent = nullptr);
-};
-
-class DepartmentsWindow : public ReferenceWindow {
-    Q_OBJECT
-public:
-    explicit DepartmentsWindow(DataModule& dm, QWidget* parent = nullptr);
 };

@@ -18,32 +18,32 @@ SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
-    MonthCalendar1 = new controls::MonthCalendar(this);
-    lay->addWidget(MonthCalendar1);
+    calendar = new controls::MonthCalendar(this);
+    lay->addWidget(calendar);
     auto* buttons = new QHBoxLayout;
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setAutoDefault(false);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setAutoDefault(false);
     buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     lay->addLayout(buttons);
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // The calendar keeps the Enter key for itself and reports it as a chosen date: that is OK too.
-    connect(MonthCalendar1, &QCalendarWidget::activated, this, &QDialog::accept);
-    MonthCalendar1->setFocus();
+    connect(calendar, &QCalendarWidget::activated, this, &QDialog::accept);
+    calendar->setFocus();
     setFixedSize(sizeHint());
 }
 
 bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
     SelectDateDialog dialog(parent);
     const engine::Field date = table.field(field);
-    dialog.MonthCalendar1->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
+    dialog.calendar->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
     if (controls::showModal(dialog) != QDialog::Accepted) return false;
     table.edit();
-    table.field(field).setValue(dialog.MonthCalendar1->selectedDate());
+    table.field(field).setValue(dialog.calendar->selectedDate());
     return true;
 }
 

@@ -20,9 +20,9 @@ class SelectDateDialog : public QDialog {
 public:
     explicit SelectDateDialog(QWidget* parent = nullptr);
 
-    controls::MonthCalendar* MonthCalendar1;
-    QPushButton* BitBtn1; // OK, the Enter key
-    QPushButton* BitBtn2; // Cancel, the Esc key
+    controls::MonthCalendar* calendar;
+    QPushButton* okButton;     // OK, the Enter key
+    QPushButton* cancelButton; // Cancel, the Esc key
 };
 
 // Lets the person pick a date for a date field of the current row, starting from the stored

@@ -47,13 +47,13 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     loadUserNames();
 
     auto* lay = new QVBoxLayout(this);
-    GroupBox1 = new QGroupBox(QStringLiteral("Detail"), this);
-    auto* grid = new QGridLayout(GroupBox1);
+    detailGroup = new QGroupBox(QStringLiteral("Detail"), this);
+    auto* grid = new QGridLayout(detailGroup);
     grid->setColumnStretch(1, 1);
     int row = 0;
     // Captions of one-line boxes sit level with the box, those of memos at their top.
     auto label = [&](const char* caption, bool memoCaption = false) {
-        auto* l = new QLabel(QString::fromLatin1(caption), GroupBox1);
+        auto* l = new QLabel(QString::fromLatin1(caption), detailGroup);
         l->setAlignment(Qt::AlignLeft | (memoCaption ? Qt::AlignTop : Qt::AlignVCenter));
         return l;
     };
@@ -63,60 +63,61 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
         controls::paintReadOnly(e, true);
     };
 
-    Label1 = label("User:");
-    DBLookupComboBox1 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox1->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox1->bind(&dm_.StrategySource, QStringLiteral("UserNumber"));
-    controls::setControlEnabled(DBLookupComboBox1, false);
-    grid->addWidget(Label1, row, 0);
-    grid->addWidget(DBLookupComboBox1, row++, 1);
+    userLabel = label("User:");
+    userBox = new controls::DBLookupComboBox(detailGroup);
+    userBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    userBox->bind(&dm_.StrategySource, QStringLiteral("UserNumber"));
+    controls::setControlEnabled(userBox, false);
+    grid->addWidget(userLabel, row, 0);
+    grid->addWidget(userBox, row++, 1);
 
-    Label2 = label("Department:");
-    Edit1 = new QLineEdit(GroupBox1);
-    Edit1->setReadOnly(true);
-    Edit1->setFocusPolicy(Qt::NoFocus);
-    controls::paintReadOnly(Edit1, true);
-    grid->addWidget(Label2, row, 0);
-    grid->addWidget(Edit1, row++, 1);
+    departmentLabel = label("Department:");
+    departmentEdit = new QLineEdit(detailGroup);
+    departmentEdit->setReadOnly(true);
+    departmentEdit->setFocusPolicy(Qt::NoFocus);
+    controls::paintReadOnly(departmentEdit, true);
+    grid->addWidget(departmentLabel, row, 0);
+    grid->addWidget(departmentEdit, row++, 1);
 
-    Label12 = label("Goal:");
-    DBEdit4 = new controls::DBEdit(GroupBox1);
-    DBEdit4->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
-    greyEdit(DBEdit4);
-    grid->addWidget(Label12, row, 0);
-    grid->addWidget(DBEdit4, row++, 1);
+    goalLabel = label("Goal:");
+    goalEdit = new controls::DBEdit(detailGroup);
+    goalEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
+    greyEdit(goalEdit);
+    grid->addWidget(goalLabel, row, 0);
+    grid->addWidget(goalEdit, row++, 1);
 
-    Label3 = label("Strategy #:");
-    DBEdit1 = new controls::DBEdit(GroupBox1);
-    DBEdit1->bind(&dm_.StrategySource, QStringLiteral("StrategyNumber"));
-    controls::setControlEnabled(DBEdit1, false);
-    DBEdit1->setFixedWidth(DBEdit1->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
-    Label8 = new QLabel(QStringLiteral("Completion Date:"), GroupBox1);
-    DBEdit3 = new controls::DBDateEdit(GroupBox1);
-    DBEdit3->bind(&dm_.StrategySource, QStringLiteral("CompleationDate"));
-    DBEdit3->setFixedWidth(DBEdit3->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
-    Label8->setBuddy(DBEdit3);
-    DateBtn = new QToolButton(GroupBox1);
+    numberLabel = label("Strategy #:");
+    numberEdit = new controls::DBEdit(detailGroup);
+    numberEdit->bind(&dm_.StrategySource, QStringLiteral("StrategyNumber"));
+    controls::setControlEnabled(numberEdit, false);
+    numberEdit->setFixedWidth(numberEdit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+    completionDateLabel = new QLabel(QStringLiteral("Completion Date:"), detailGroup);
+    completionDateEdit = new controls::DBDateEdit(detailGroup);
+    completionDateEdit->bind(&dm_.StrategySource, QStringLiteral("CompleationDate"));
+    completionDateEdit->setFixedWidth(
+        completionDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
+    completionDateLabel->setBuddy(completionDateEdit);
+    DateBtn = new QToolButton(detailGroup);
     DateBtn->setIcon(SelectDateIcon());
     DateBtn->setToolTip(QStringLiteral("Select Date"));
-    ResetBtn = controls::button(QStringLiteral("Reset"), GroupBox1);
-    DBCheckBox2 = new controls::DBCheckBox(QStringLiteral("Completed"), GroupBox1);
-    DBCheckBox2->bind(&dm_.StrategySource, QStringLiteral("Compleated"));
+    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
+    completedBox = new controls::DBCheckBox(QStringLiteral("Completed"), detailGroup);
+    completedBox->bind(&dm_.StrategySource, QStringLiteral("Compleated"));
     auto* numberRow = new QHBoxLayout;
-    numberRow->addWidget(DBEdit1);
+    numberRow->addWidget(numberEdit);
     numberRow->addSpacing(16);
-    numberRow->addWidget(Label8);
-    numberRow->addWidget(DBEdit3);
+    numberRow->addWidget(completionDateLabel);
+    numberRow->addWidget(completionDateEdit);
     numberRow->addWidget(DateBtn);
     numberRow->addWidget(ResetBtn);
     numberRow->addSpacing(16);
-    numberRow->addWidget(DBCheckBox2);
+    numberRow->addWidget(completedBox);
     numberRow->addStretch();
-    grid->addWidget(Label3, row, 0);
+    grid->addWidget(numberLabel, row, 0);
     grid->addLayout(numberRow, row++, 1);
 
     auto memo = [&](const char* field) {
-        auto* m = new controls::DBMemo(GroupBox1);
+        auto* m = new controls::DBMemo(detailGroup);
         m->bind(&dm_.StrategySource, QString::fromLatin1(field));
         m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -125,90 +126,91 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
         memos_ << m;
         return m;
     };
-    Label4 = label("Strategy:", true);
-    DBMemo1 = memo("StrategyDescription");
-    grid->addWidget(Label4, row, 0);
-    grid->addWidget(DBMemo1, row++, 1);
-    Label5 = label("Responsibility", true);
-    DBMemo2 = memo("Responsibility");
-    grid->addWidget(Label5, row, 0);
-    grid->addWidget(DBMemo2, row++, 1);
-    Label6 = label("Deliverable", true);
-    DBMemo3 = memo("Deliverable");
-    grid->addWidget(Label6, row, 0);
-    grid->addWidget(DBMemo3, row++, 1);
-    Label7 = label("Measurement:", true);
-    DBMemo4 = memo("Measurement");
-    MeasureBtn = controls::button(QStringLiteral("Deliverable/Measurement Items"), GroupBox1);
+    strategyLabel = label("Strategy:", true);
+    strategyMemo = memo("StrategyDescription");
+    grid->addWidget(strategyLabel, row, 0);
+    grid->addWidget(strategyMemo, row++, 1);
+    responsibilityLabel = label("Responsibility", true);
+    responsibilityMemo = memo("Responsibility");
+    grid->addWidget(responsibilityLabel, row, 0);
+    grid->addWidget(responsibilityMemo, row++, 1);
+    deliverableLabel = label("Deliverable", true);
+    deliverableMemo = memo("Deliverable");
+    grid->addWidget(deliverableLabel, row, 0);
+    grid->addWidget(deliverableMemo, row++, 1);
+    measurementLabel = label("Measurement:", true);
+    measurementMemo = memo("Measurement");
+    MeasureBtn = controls::button(QStringLiteral("Deliverable/Measurement Items"), detailGroup);
     auto* measureCell = new QHBoxLayout;
-    measureCell->addWidget(DBMemo4, 1);
+    measureCell->addWidget(measurementMemo, 1);
     measureCell->addWidget(MeasureBtn);
     measureCell->addStretch(); // the button keeps its own width where the memo is hidden
-    grid->addWidget(Label7, row, 0);
+    grid->addWidget(measurementLabel, row, 0);
     grid->addLayout(measureCell, row++, 1);
-    Label9 = label("Additional Resources", true);
-    Label13 = label("or Reallocation: (If Any)", true);
-    DBMemo5 = memo("AddationalResources");
+    resourcesLabel = label("Additional Resources", true);
+    reallocationLabel = label("or Reallocation: (If Any)", true);
+    resourcesMemo = memo("AddationalResources");
     auto* resourcesCaption = new QVBoxLayout;
     resourcesCaption->setSpacing(0);
-    resourcesCaption->addWidget(Label9);
-    resourcesCaption->addWidget(Label13);
+    resourcesCaption->addWidget(resourcesLabel);
+    resourcesCaption->addWidget(reallocationLabel);
     resourcesCaption->addStretch();
     grid->addLayout(resourcesCaption, row, 0);
-    grid->addWidget(DBMemo5, row++, 1);
-    Label10 = label("Comments/Status:", true);
-    DBMemo6 = memo("CommentsStatus");
-    grid->addWidget(Label10, row, 0);
-    grid->addWidget(DBMemo6, row++, 1);
+    grid->addWidget(resourcesMemo, row++, 1);
+    commentsLabel = label("Comments/Status:", true);
+    commentsMemo = memo("CommentsStatus");
+    grid->addWidget(commentsLabel, row, 0);
+    grid->addWidget(commentsMemo, row++, 1);
 
-    Label11 = label("Modified By:");
-    DBLookupComboBox2 = new controls::DBLookupComboBox(GroupBox1);
-    DBLookupComboBox2->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    DBLookupComboBox2->bind(&dm_.StrategySource, QStringLiteral("ModifiedBy"));
-    controls::setControlEnabled(DBLookupComboBox2, false);
-    DBEdit2 = new controls::DBEdit(GroupBox1);
-    DBEdit2->bind(&dm_.StrategySource, QStringLiteral("ModifiedDate"));
-    controls::setControlEnabled(DBEdit2, false);
-    DBEdit2->setFixedWidth(DBEdit2->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) +
-                           16);
+    modifiedByLabel = label("Modified By:");
+    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(&dm_.StrategySource, QStringLiteral("ModifiedBy"));
+    controls::setControlEnabled(modifiedByBox, false);
+    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit->bind(&dm_.StrategySource, QStringLiteral("ModifiedDate"));
+    controls::setControlEnabled(modifiedDateEdit, false);
+    modifiedDateEdit->setFixedWidth(
+        modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
     auto* modifiedRow = new QHBoxLayout;
-    modifiedRow->addWidget(DBLookupComboBox2, 1);
-    modifiedRow->addWidget(DBEdit2);
-    grid->addWidget(Label11, row, 0);
+    modifiedRow->addWidget(modifiedByBox, 1);
+    modifiedRow->addWidget(modifiedDateEdit);
+    grid->addWidget(modifiedByLabel, row, 0);
     grid->addLayout(modifiedRow, row++, 1);
 
-    DBCheckBox1 = new controls::DBCheckBox(QStringLiteral("Do Not Print This Strategy"), GroupBox1);
-    DBCheckBox1->bind(&dm_.StrategySource, QStringLiteral("DoNotPrint"));
-    grid->addWidget(DBCheckBox1, row++, 1);
+    doNotPrintBox = new controls::DBCheckBox(QStringLiteral("Do Not Print This Strategy"), detailGroup);
+    doNotPrintBox->bind(&dm_.StrategySource, QStringLiteral("DoNotPrint"));
+    grid->addWidget(doNotPrintBox, row++, 1);
     for (int r = 0; r < row; ++r)
         if (QLayoutItem* it = grid->itemAtPosition(r, 0))
             if (it->widget()) it->widget()->setMinimumWidth(0);
-    lay->addWidget(GroupBox1);
+    lay->addWidget(detailGroup);
 
     auto* buttons = new QHBoxLayout;
     PreviewBtn = controls::button(QStringLiteral("Preview"), this);
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
-    BitBtn1 = controls::button(QStringLiteral("Cancel"), this);
+    cancelButton = controls::button(QStringLiteral("Cancel"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {PreviewBtn, PrintBtn, SaveBtn, BitBtn1})
+    for (QPushButton* b : {PreviewBtn, PrintBtn, SaveBtn, cancelButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
     // Focus runs from the completion date through the texts to the do-not-print mark; the date
     // buttons and the window's buttons follow.
-    QWidget* chain[] = {DBEdit3,    DBCheckBox2, DBMemo1, DBMemo2,     DBMemo3, DBMemo4,
-                        MeasureBtn, DBMemo5,     DBMemo6, DBCheckBox1, DateBtn, ResetBtn,
-                        PreviewBtn, PrintBtn,    SaveBtn, BitBtn1,     HelpBtn};
+    QWidget* chain[] = {
+        completionDateEdit, completedBox,  strategyMemo, responsibilityMemo, deliverableMemo, measurementMemo,
+        MeasureBtn,         resourcesMemo, commentsMemo, doNotPrintBox,      DateBtn,         ResetBtn,
+        PreviewBtn,         PrintBtn,      SaveBtn,      cancelButton,       HelpBtn};
     for (size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
-    DBEdit3->setFocus();
+    completionDateEdit->setFocus();
 
     connect(DateBtn, &QToolButton::clicked, this, controls::handler([this] { DateBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, controls::handler([this] { BitBtn1Click(); }));
+    connect(cancelButton, &QPushButton::clicked, this, controls::handler([this] { cancelEdit(); }));
     connect(MeasureBtn, &QPushButton::clicked, this, controls::handler([this] { MeasureBtnClick(); }));
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
@@ -226,9 +228,9 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
 void StrategyEditor::FormCreate() {
     HelpBtn->setVisible(controls::helpFileExists());
     const bool multiple = dm_.user().settings.multipleMeasures;
-    Label6->setVisible(!multiple);
-    DBMemo3->setVisible(!multiple);
-    DBMemo4->setVisible(!multiple);
+    deliverableLabel->setVisible(!multiple);
+    deliverableMemo->setVisible(!multiple);
+    measurementMemo->setVisible(!multiple);
     MeasureBtn->setVisible(multiple);
 }
 
@@ -254,7 +256,7 @@ void StrategyEditor::loadUserNames() {
 
 void StrategyEditor::FormActivate() {
     loadUserNames();
-    Edit1->setText(dm_.UserDepartmentName(dm_.strategySelection().user));
+    departmentEdit->setText(dm_.UserDepartmentName(dm_.strategySelection().user));
     const engine::Field owner = dm_.StrategyTable.field(QStringLiteral("UserNumber"));
     SetReadOnly(!dm_.user().mayEdit(owner.isNull() ? -1 : owner.asInt()));
 }
@@ -265,9 +267,10 @@ void StrategyEditor::SetReadOnly(bool flag) {
         m->setReadOnly(flag);
         controls::paintReadOnly(m, flag);
     }
-    DBEdit3->setDataReadOnly(flag);
-    controls::paintReadOnly(DBEdit3, flag);
-    for (QWidget* w : std::initializer_list<QWidget*>{DateBtn, ResetBtn, DBCheckBox1, DBCheckBox2, SaveBtn})
+    completionDateEdit->setDataReadOnly(flag);
+    controls::paintReadOnly(completionDateEdit, flag);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{DateBtn, ResetBtn, doNotPrintBox, completedBox, SaveBtn})
         w->setEnabled(!flag);
 }
 
@@ -283,7 +286,7 @@ void StrategyEditor::ResetBtnClick() {
 
 void StrategyEditor::SaveBtnClick() {
     engine::Table& s = dm_.StrategyTable;
-    DBEdit3->commit();
+    completionDateEdit->commit();
     if (s.isEditing())
         storeStrategy();
     else if (typingNotStored()) {
@@ -357,7 +360,7 @@ void StrategyEditor::storeRefusedTyping() {
     s.post();
 }
 
-void StrategyEditor::BitBtn1Click() {
+void StrategyEditor::cancelEdit() {
     dm_.StrategyTable.cancel();
     reject();
 }
@@ -382,7 +385,7 @@ void StrategyEditor::openMeasurementItems() {
     engine::Table& s = dm_.StrategyTable;
     // The items hang on the strategy's key, which exists only once the strategy is stored;
     // when storing fails the items stay closed.
-    DBEdit3->commit();
+    completionDateEdit->commit();
     if (s.isEditing()) storeStrategy();
     MeasurementsWindow items(dm_, this);
     controls::showModal(items);

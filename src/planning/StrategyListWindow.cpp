@@ -28,46 +28,46 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
 
     auto* lay = new QVBoxLayout(this);
     auto* selection = new QHBoxLayout;
-    Label1 = new QLabel(QStringLiteral("Year:"), this);
+    yearLabel = new QLabel(QStringLiteral("Year:"), this);
     YearSpin = new controls::SpinBox(2000, 2100, this);
-    Label1->setBuddy(YearSpin);
-    Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
-    DBLookupComboBox2 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox2->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
-                               QStringLiteral("TypeDescription"));
-    DBLookupComboBox2->setMinimumWidth(180);
-    Label3->setBuddy(DBLookupComboBox2);
-    Label2 = new QLabel(QStringLiteral("User:"), this);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox1->setMinimumWidth(200); // its users are listed once their filter is on
-    Label2->setBuddy(DBLookupComboBox1);
-    selection->addWidget(Label1);
+    yearLabel->setBuddy(YearSpin);
+    goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
+    goalTypeBox = new controls::DBLookupComboBox(this);
+    goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
+                         QStringLiteral("TypeDescription"));
+    goalTypeBox->setMinimumWidth(180);
+    goalTypeLabel->setBuddy(goalTypeBox);
+    userLabel = new QLabel(QStringLiteral("User:"), this);
+    userBox = new controls::DBLookupComboBox(this);
+    userBox->setMinimumWidth(200); // its users are listed once their filter is on
+    userLabel->setBuddy(userBox);
+    selection->addWidget(yearLabel);
     selection->addWidget(YearSpin);
     selection->addSpacing(12);
-    selection->addWidget(Label3);
-    selection->addWidget(DBLookupComboBox2);
+    selection->addWidget(goalTypeLabel);
+    selection->addWidget(goalTypeBox);
     selection->addSpacing(12);
-    selection->addWidget(Label2);
-    selection->addWidget(DBLookupComboBox1);
+    selection->addWidget(userLabel);
+    selection->addWidget(userBox);
     selection->addStretch();
     lay->addLayout(selection);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Goals"), this);
-    auto* goalsLay = new QVBoxLayout(GroupBox1);
-    DBGrid1 = new controls::DBGrid(GroupBox1);
-    DBGrid1->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
-    goalsLay->addWidget(DBGrid1);
-    lay->addWidget(GroupBox1, 1);
+    goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
+    auto* goalsLay = new QVBoxLayout(goalsGroup);
+    goalGrid = new controls::DBGrid(goalsGroup);
+    goalGrid->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalsLay->addWidget(goalGrid);
+    lay->addWidget(goalsGroup, 1);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Strategies"), this);
-    auto* strategiesLay = new QVBoxLayout(GroupBox2);
-    DBGrid2 = new controls::DBGrid(GroupBox2);
-    DBGrid2->bind(&dm_.StrategySource,
-                  {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
-                   {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
-                   {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
-    strategiesLay->addWidget(DBGrid2);
-    lay->addWidget(GroupBox2, 1);
+    strategiesGroup = new QGroupBox(QStringLiteral("Strategies"), this);
+    auto* strategiesLay = new QVBoxLayout(strategiesGroup);
+    strategyGrid = new controls::DBGrid(strategiesGroup);
+    strategyGrid->bind(&dm_.StrategySource,
+                       {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
+                        {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
+                        {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
+    strategiesLay->addWidget(strategyGrid);
+    lay->addWidget(strategiesGroup, 1);
 
     auto* buttons = new QHBoxLayout;
     MoveBtn = controls::button(QStringLiteral("Move"), this);
@@ -75,11 +75,11 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     EditBtn = controls::button(QStringLiteral("Edit"), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     MoveBtn->setVisible(false);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, BitBtn1})
+    for (QPushButton* b : {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, closeButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
@@ -88,12 +88,12 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(MoveBtn, &QPushButton::clicked, this, controls::handler([this] { MoveBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBGrid2, &controls::DBGrid::rowChosen, this, controls::handler([this] { DBGrid2DblClick(); }));
-    connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this,
-            controls::handler([this] { DBLookupComboBox1CloseUp(); }));
-    connect(DBLookupComboBox2, &controls::DBLookupComboBox::closeUp, this,
-            controls::handler([this] { DBLookupComboBox2CloseUp(); }));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(strategyGrid, &controls::DBGrid::rowChosen, this,
+            controls::handler([this] { strategyChosen(); }));
+    connect(userBox, &controls::DBLookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
+    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this,
+            controls::handler([this] { goalTypeChosen(); }));
 
     FormCreate();
     connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
@@ -111,15 +111,14 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
 }
 
 void StrategyListWindow::FormCreate() {
-    Label1->setVisible(!dm_.user().settings.noGoalYear);
+    yearLabel->setVisible(!dm_.user().settings.noGoalYear);
     YearSpin->setVisible(!dm_.user().settings.noGoalYear);
     dm_.VisibleUsersTable.setFiltered(true);
-    DBLookupComboBox1->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"),
-                               QStringLiteral("UserName"));
-    DBLookupComboBox1->setKeyValue(dm_.user().number);
+    userBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    userBox->setKeyValue(dm_.user().number);
     // With no goal type at all the goals of every type are listed.
     const engine::Field type = dm_.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
-    DBLookupComboBox2->setKeyValue(type.value());
+    goalTypeBox->setKeyValue(type.value());
     // The goals of one type and year for the chosen user (himself first), global ones included.
     GoalFilter goals = dm_.goalFilter();
     goals.type = type.isNull() ? -1 : type.asInt();
@@ -127,7 +126,7 @@ void StrategyListWindow::FormCreate() {
     goals.user = dm_.user().number;
     dm_.setGoalFilter(goals);
     dm_.setStrategySelection({dm_.strategySelection().goal, dm_.user().number});
-    controls::setControlEnabled(DBLookupComboBox1,
+    controls::setControlEnabled(userBox,
                                 !dm_.user().canSee.isEmpty() || dm_.user().rights.canViewAllStrategies);
     HelpBtn->setVisible(controls::helpFileExists());
     YearSpin->setValue(QDate::currentDate().year());
@@ -168,9 +167,9 @@ void StrategyListWindow::YearSpinChange() {
     });
 }
 
-void StrategyListWindow::DBLookupComboBox1CloseUp() {
+void StrategyListWindow::userChosen() {
     switchGoals([this](DataModule& dm) {
-        const QVariant user = DBLookupComboBox1->keyValue();
+        const QVariant user = userBox->keyValue();
         GoalFilter goals = dm.goalFilter();
         goals.user = user.isNull() ? -1 : user.toInt();
         dm.setGoalFilter(goals);
@@ -179,9 +178,9 @@ void StrategyListWindow::DBLookupComboBox1CloseUp() {
     UpdateStrategyButtons();
 }
 
-void StrategyListWindow::DBLookupComboBox2CloseUp() {
+void StrategyListWindow::goalTypeChosen() {
     switchGoals([this](DataModule& dm) {
-        const QVariant type = DBLookupComboBox2->keyValue();
+        const QVariant type = goalTypeBox->keyValue();
         GoalFilter goals = dm.goalFilter();
         goals.type = type.isNull() ? -1 : type.toInt();
         dm.setGoalFilter(goals);
@@ -214,7 +213,7 @@ void StrategyListWindow::FollowSelectedGoal(bool forced) {
 
 void StrategyListWindow::UpdateStrategyButtons() {
     if (dm_.user().rights.supervisor) MoveBtn->setVisible(true);
-    const QVariant box = DBLookupComboBox1->keyValue();
+    const QVariant box = userBox->keyValue();
     const int owner = box.isNull() || !box.isValid() ? -1 : box.toInt();
     const bool mayEdit = dm_.user().mayEdit(owner);
     engine::Table& s = dm_.StrategyTable;
@@ -269,7 +268,7 @@ void StrategyListWindow::EditBtnClick() {
     showChild(editor);
 }
 
-void StrategyListWindow::DBGrid2DblClick() {
+void StrategyListWindow::strategyChosen() {
     if (EditBtn->isEnabled()) EditBtnClick();
 }
 

@@ -21,30 +21,30 @@ class StrategyListWindow : public controls::Screen {
 public:
     StrategyListWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* yearLabel;
     controls::SpinBox* YearSpin;
-    QLabel* Label3;
-    controls::DBLookupComboBox* DBLookupComboBox2;
-    QLabel* Label2;
-    controls::DBLookupComboBox* DBLookupComboBox1;
-    QGroupBox* GroupBox1;
-    controls::DBGrid* DBGrid1;
-    QGroupBox* GroupBox2;
-    controls::DBGrid* DBGrid2;
+    QLabel* goalTypeLabel;
+    controls::DBLookupComboBox* goalTypeBox;
+    QLabel* userLabel;
+    controls::DBLookupComboBox* userBox;
+    QGroupBox* goalsGroup;
+    controls::DBGrid* goalGrid;
+    QGroupBox* strategiesGroup;
+    controls::DBGrid* strategyGrid;
     QPushButton* MoveBtn;
     QPushButton* PrintBtn;
     QPushButton* DeleteBtn;
     QPushButton* InsertBtn;
     QPushButton* EditBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     void FormCreate();
     void YearSpinChange();
-    void DBLookupComboBox1CloseUp();
-    void DBLookupComboBox2CloseUp();
+    void userChosen();
+    void goalTypeChosen();
     void InsertBtnClick();
     void EditBtnClick();
-    void DBGrid2DblClick();
+    void strategyChosen();
     void DeleteBtnClick();
     void PrintBtnClick();
     void MoveBtnClick();

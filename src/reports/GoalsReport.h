@@ -13,21 +13,21 @@ class GoalsReport : public printing::Report {
 public:
     GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
 
-    printing::Label* QRLabel1;
-    printing::SysData* QRSysData2;
-    printing::SysData* QRSysData1;
-    printing::Label* QRLabel2;
-    printing::Label* QRLabel4;
-    printing::Label* QRLabel6;
-    printing::Label* QRLabel3;
-    printing::Shape* QRShape1;
-    printing::DBText* QRDBText1;
-    printing::Label* QRLabel5;
-    printing::DBText* QRDBText3;
-    printing::DBText* QRDBText2;
+    printing::Label* titleLabel;
+    printing::SysData* printedAtData;
+    printing::SysData* pageNumberData;
+    printing::Label* yearHeading;
+    printing::Label* nameHeading;
+    printing::Label* typeHeading;
+    printing::Label* goalHeading;
+    printing::Shape* headingRule;
+    printing::DBText* yearText;
+    printing::Label* nameText;
+    printing::DBText* typeText;
+    printing::DBText* goalText;
 
     // The name of the user the current goal is for.
-    void QRLabel5Print(QString& value);
+    void fillUserName(QString& value);
 
 private:
     DataModule& dm_;

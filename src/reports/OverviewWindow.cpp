@@ -50,11 +50,11 @@ QTableWidget* makeGrid(const QStringList& titles, QWidget* parent) {
     return g;
 }
 
-void fill(QTableWidget* g, const QVector<TProgressRow>& rows, bool withDepartment) {
+void fill(QTableWidget* g, const QVector<ProgressRow>& rows, bool withDepartment) {
     g->setSortingEnabled(false);
     g->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        const TProgressRow& row = rows[r];
+        const ProgressRow& row = rows[r];
         int c = 0;
         g->setItem(r, c++, new QTableWidgetItem(row.Name));
         if (withDepartment) g->setItem(r, c++, new QTableWidgetItem(row.Department));
@@ -93,14 +93,14 @@ OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Scre
     setWindowTitle(QStringLiteral("Overview"));
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
-    Label1 = new QLabel(QStringLiteral("Year:"), this);
+    yearLabel = new QLabel(QStringLiteral("Year:"), this);
     YearSpin = new controls::SpinBox(2000, 2100, this);
     YearSpin->setValue(QDate::currentDate().year());
-    Label1->setBuddy(YearSpin);
-    Label2 = new QLabel(QStringLiteral("Goal Type:"), this);
+    yearLabel->setBuddy(YearSpin);
+    goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
     TypeCombo = new QComboBox(this);
     TypeCombo->setFocusPolicy(Qt::StrongFocus); // a stray wheel turn does not change the selection
-    Label2->setBuddy(TypeCombo);
+    goalTypeLabel->setBuddy(TypeCombo);
     TypeCombo->addItem(QStringLiteral("(all types)"), -1);
     {
         engine::Query q(dm_.GoalDatabase);
@@ -110,7 +110,7 @@ OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Scre
             TypeCombo->addItem(q.valueAt(r, "TypeDescription").toString(), q.valueAt(r, "GoalTypeID"));
     }
     TypeCombo->setMinimumContentsLength(20);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, YearSpin, Label2, TypeCombo})
+    for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, YearSpin, goalTypeLabel, TypeCombo})
         top->addWidget(w);
     top->addStretch();
     lay->addLayout(top);
@@ -134,17 +134,17 @@ OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Scre
     auto* buttons = new QHBoxLayout;
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     ExportBtn = controls::button(QStringLiteral("Export..."), this);
-    BitBtn1 = controls::button(QStringLiteral("Close"), this);
+    closeButton = controls::button(QStringLiteral("Close"), this);
     buttons->addWidget(HelpBtn);
     buttons->addStretch();
-    for (QPushButton* b : {PrintBtn, ExportBtn, BitBtn1})
+    for (QPushButton* b : {PrintBtn, ExportBtn, closeButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
     HelpBtn->setVisible(controls::helpFileExists());
 
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { SelectionChange(); }));
     connect(TypeCombo, &QComboBox::currentIndexChanged, this,
             controls::handler([this] { SelectionChange(); }));
@@ -156,7 +156,7 @@ void OverviewWindow::SelectionChange() {
     overview_ = ComputeProgressOverview(dm_, YearSpin->value(), TypeCombo->currentData().toInt());
     fill(UserGrid, overview_.Users, true);
     fill(DepartmentGrid, overview_.Departments, false);
-    const TProgressCounts& t = overview_.Total;
+    const ProgressCounts& t = overview_.Total;
     TotalLabel->setText(QStringLiteral("Total: %1 strategies, %2 completed, %3 open, %4 overdue")
                             .arg(t.Strategies)
                             .arg(t.Completed)
@@ -180,15 +180,15 @@ QChart* OverviewWindow::makeChart() const {
                                                    {"Open", QColor(0x3C, 0x7D, 0xC4)},
                                                    {"Overdue", QColor(0xB0, 0x1E, 0x23)}};
     // Bars are laid out from the bottom up: reversed, the departments read in order from the top.
-    QVector<TProgressRow> rows(overview_.Departments.rbegin(), overview_.Departments.rend());
+    QVector<ProgressRow> rows(overview_.Departments.rbegin(), overview_.Departments.rend());
     QStringList categories;
-    for (const TProgressRow& d : rows)
+    for (const ProgressRow& d : rows)
         categories << d.Name;
     int highest = 0;
     for (int s = 0; s < 3; ++s) {
         auto* set = new QBarSet(QLatin1String(sets[s].first));
         set->setColor(sets[s].second);
-        for (const TProgressRow& d : rows) {
+        for (const ProgressRow& d : rows) {
             const int v = s == 0 ? d.Counts.Completed : s == 1 ? d.Counts.Open : d.Counts.Overdue;
             *set << v;
             highest = std::max(highest, v);
@@ -233,7 +233,7 @@ void OverviewWindow::render(QPrinter& printer) {
     QTextDocument doc;
     doc.setDefaultFont(QFont(QStringLiteral("Times New Roman"), 10));
     doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("chart.png")), picture);
-    const TProgressCounts& t = overview_.Total;
+    const ProgressCounts& t = overview_.Total;
     doc.setHtml(QStringLiteral("<h1>Overview</h1><p>%1 &mdash; %2 strategies, %3 completed, %4 open, "
                                "%5 overdue (printed %6)</p>"
                                "<h2>Departments</h2>%7<p><img src=\"chart.png\" width=\"620\"></p>"

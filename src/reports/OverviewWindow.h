@@ -26,9 +26,9 @@ class OverviewWindow : public controls::Screen {
 public:
     OverviewWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* yearLabel;
     controls::SpinBox* YearSpin;
-    QLabel* Label2;
+    QLabel* goalTypeLabel;
     QComboBox* TypeCombo;
     QTabWidget* Tabs;
     QTableWidget* UserGrid;
@@ -37,14 +37,14 @@ public:
     QChartView* ChartView;
     QPushButton* PrintBtn;
     QPushButton* ExportBtn;
-    QPushButton* BitBtn1;
+    QPushButton* closeButton;
 
     // Counts again for the year and type chosen.
     void SelectionChange();
     void PrintBtnClick();
     void ExportBtnClick();
 
-    const TProgressOverview& overview() const { return overview_; }
+    const ProgressOverview& overview() const { return overview_; }
     // The chart of the counts shown, for the window and for printing.
     QChart* makeChart() const;
     // The printed pages: title, selection, the two tables and the chart.
@@ -52,6 +52,6 @@ public:
 
 private:
     QString selectionText() const;
-    TProgressOverview overview_;
+    ProgressOverview overview_;
     DataModule& dm_;
 };

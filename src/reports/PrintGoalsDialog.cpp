@@ -25,19 +25,19 @@ PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
     QStringList items{QStringLiteral("Print All Strategies Under Selected Goal"),
                       QStringLiteral("Print All Goals And All Strategies")};
     if (dm_.user().settings.multipleMeasures) items << QStringLiteral("Deliverable Report");
-    RadioGroup1 = new controls::RadioGroup(QStringLiteral("Print Options"), items, this);
-    RadioGroup1->setItemIndex(0);
-    lay->addWidget(RadioGroup1);
+    printOptions = new controls::RadioGroup(QStringLiteral("Print Options"), items, this);
+    printOptions->setItemIndex(0);
+    lay->addWidget(printOptions);
 
     auto* dates = new QFormLayout;
-    Label1 = new QLabel(QStringLiteral("Completion Date Start:"), this);
-    DateTimePicker1 = new controls::DatePicker(this);
-    Label2 = new QLabel(QStringLiteral("Completion Date End:"), this);
-    DateTimePicker2 = new controls::DatePicker(this);
-    Label1->setBuddy(DateTimePicker1);
-    Label2->setBuddy(DateTimePicker2);
-    dates->addRow(Label1, DateTimePicker1);
-    dates->addRow(Label2, DateTimePicker2);
+    startDateLabel = new QLabel(QStringLiteral("Completion Date Start:"), this);
+    startDatePicker = new controls::DatePicker(this);
+    endDateLabel = new QLabel(QStringLiteral("Completion Date End:"), this);
+    endDatePicker = new controls::DatePicker(this);
+    startDateLabel->setBuddy(startDatePicker);
+    endDateLabel->setBuddy(endDatePicker);
+    dates->addRow(startDateLabel, startDatePicker);
+    dates->addRow(endDateLabel, endDatePicker);
     lay->addLayout(dates);
     lay->addStretch();
 
@@ -51,8 +51,8 @@ PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
-    connect(RadioGroup1, &controls::RadioGroup::clicked, this,
-            controls::handler([this] { RadioGroup1Click(); }));
+    connect(printOptions, &controls::RadioGroup::clicked, this,
+            controls::handler([this] { optionChosen(); }));
     connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -63,24 +63,24 @@ PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
 
 void PrintGoalsDialog::FormCreate() {
     HelpBtn->setVisible(controls::helpFileExists());
-    DateTimePicker1->setDate(QDate::currentDate());
-    DateTimePicker2->setDate(QDate::currentDate().addDays(1));
-    controls::setControlEnabled(DateTimePicker1, false);
-    controls::setControlEnabled(DateTimePicker2, false);
+    startDatePicker->setDate(QDate::currentDate());
+    endDatePicker->setDate(QDate::currentDate().addDays(1));
+    controls::setControlEnabled(startDatePicker, false);
+    controls::setControlEnabled(endDatePicker, false);
 }
 
-void PrintGoalsDialog::RadioGroup1Click() {
-    const bool dated = RadioGroup1->itemIndex() == 2;
-    controls::setControlEnabled(DateTimePicker1, dated);
-    controls::setControlEnabled(DateTimePicker2, dated);
+void PrintGoalsDialog::optionChosen() {
+    const bool dated = printOptions->itemIndex() == 2;
+    controls::setControlEnabled(startDatePicker, dated);
+    controls::setControlEnabled(endDatePicker, dated);
 }
 
 void PrintGoalsDialog::BuildStrategyQuery() {
     // The strategy list keeps its year spinner's value in the goal year filter, shown or not.
     const int year = dm_.goalFilter().year.value_or(QDate::currentDate().year());
-    const int kind = RadioGroup1->itemIndex();
+    const int kind = printOptions->itemIndex();
     sql::IntList keys;
-    if (kind == 2) keys = StrategyIDsByMeasureDate(dm_, DateTimePicker1->date(), DateTimePicker2->date());
+    if (kind == 2) keys = StrategyIDsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date());
 
     engine::Query& q = strategyQuery;
     q.close();

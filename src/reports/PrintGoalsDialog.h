@@ -21,17 +21,17 @@ class PrintGoalsDialog : public controls::Screen {
 public:
     PrintGoalsDialog(DataModule& dm, QWidget* parent = nullptr);
 
-    controls::RadioGroup* RadioGroup1;
-    QLabel* Label1;
-    controls::DatePicker* DateTimePicker1;
-    QLabel* Label2;
-    controls::DatePicker* DateTimePicker2;
+    controls::RadioGroup* printOptions;
+    QLabel* startDateLabel;
+    controls::DatePicker* startDatePicker;
+    QLabel* endDateLabel;
+    controls::DatePicker* endDatePicker;
     QPushButton* PreviewBtn;
     QPushButton* PrintBtn;
     QPushButton* CancelBtn;
 
     void FormCreate();
-    void RadioGroup1Click();
+    void optionChosen();
     void PrintBtnClick();
     void PreviewBtnClick();
     // Writes, prepares and opens strategyQuery for the chosen item.

@@ -55,20 +55,20 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
 
     auto* lay = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    Label1 = new QLabel(QStringLiteral("Report Title:"), this);
+    titleLabel = new QLabel(QStringLiteral("Report Title:"), this);
     ReportTitle = new QLineEdit(this);
-    form->addRow(Label1, ReportTitle);
-    Label2 = new QLabel(QStringLiteral("Goal Year:"), this);
+    form->addRow(titleLabel, ReportTitle);
+    yearLabel = new QLabel(QStringLiteral("Goal Year:"), this);
     GoalSpin = new controls::SpinBox(2000, 2100, this);
-    form->addRow(Label2, GoalSpin);
-    Label3 = new QLabel(QStringLiteral("Goal Type:"), this);
-    DBLookupComboBox1 = new controls::DBLookupComboBox(this);
-    DBLookupComboBox1->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
-                               QStringLiteral("TypeDescription"));
-    form->addRow(Label3, DBLookupComboBox1);
-    Label1->setBuddy(ReportTitle);
-    Label2->setBuddy(GoalSpin);
-    Label3->setBuddy(DBLookupComboBox1);
+    form->addRow(yearLabel, GoalSpin);
+    goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
+    goalTypeBox = new controls::DBLookupComboBox(this);
+    goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
+                         QStringLiteral("TypeDescription"));
+    form->addRow(goalTypeLabel, goalTypeBox);
+    titleLabel->setBuddy(ReportTitle);
+    yearLabel->setBuddy(GoalSpin);
+    goalTypeLabel->setBuddy(goalTypeBox);
     lay->addLayout(form);
 
     QStringList kinds{QStringLiteral("All Goals"), QStringLiteral("All Completed Goals"),
@@ -78,17 +78,17 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     ReportType->setItemIndex(0);
     lay->addWidget(ReportType);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Compleated Goals"), this);
-    auto* dates = new QFormLayout(GroupBox1);
-    Label4 = new QLabel(QStringLiteral("Completion Start Date:"), GroupBox1);
-    DateTimePicker1 = new controls::DatePicker(GroupBox1);
-    Label5 = new QLabel(QStringLiteral("Completion End Date:"), GroupBox1);
-    DateTimePicker2 = new controls::DatePicker(GroupBox1);
-    Label4->setBuddy(DateTimePicker1);
-    Label5->setBuddy(DateTimePicker2);
-    dates->addRow(Label4, DateTimePicker1);
-    dates->addRow(Label5, DateTimePicker2);
-    lay->addWidget(GroupBox1);
+    completedGroup = new QGroupBox(QStringLiteral("Compleated Goals"), this);
+    auto* dates = new QFormLayout(completedGroup);
+    startDateLabel = new QLabel(QStringLiteral("Completion Start Date:"), completedGroup);
+    startDatePicker = new controls::DatePicker(completedGroup);
+    endDateLabel = new QLabel(QStringLiteral("Completion End Date:"), completedGroup);
+    endDatePicker = new controls::DatePicker(completedGroup);
+    startDateLabel->setBuddy(startDatePicker);
+    endDateLabel->setBuddy(endDatePicker);
+    dates->addRow(startDateLabel, startDatePicker);
+    dates->addRow(endDateLabel, endDatePicker);
+    lay->addWidget(completedGroup);
 
     NoGoalTypeLabel = new QLabel(QStringLiteral("There is no goal type to report on: enter a goal type "
                                                 "on the goal types screen first."),
@@ -100,13 +100,13 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     PreviewBtn = controls::button(QStringLiteral("Preview"), this);
     PrintBtn = controls::button(QStringLiteral("Print"), this);
-    BitBtn1 = controls::button(QStringLiteral("Cancel"), this);
+    cancelButton = controls::button(QStringLiteral("Cancel"), this);
     ExportBtn = controls::button(QStringLiteral("Export..."), this);
     ExportBtn->setObjectName(QStringLiteral("ExportBtn"));
     buttons->addWidget(HelpBtn);
     buttons->addWidget(ExportBtn);
     buttons->addStretch();
-    for (QPushButton* b : {PreviewBtn, PrintBtn, BitBtn1})
+    for (QPushButton* b : {PreviewBtn, PrintBtn, cancelButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
@@ -115,8 +115,8 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBLookupComboBox1, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
     connect(&dm_.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
 
     FormCreate();
@@ -124,12 +124,12 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
 }
 
 void ReportsWindow::FormCreate() {
-    DateTimePicker1->setDate(QDate::currentDate());
-    DateTimePicker2->setDate(QDate::currentDate().addDays(1));
-    controls::setControlEnabled(DateTimePicker1, false);
-    controls::setControlEnabled(DateTimePicker2, false);
+    startDatePicker->setDate(QDate::currentDate());
+    endDatePicker->setDate(QDate::currentDate().addDays(1));
+    controls::setControlEnabled(startDatePicker, false);
+    controls::setControlEnabled(endDatePicker, false);
     if (dm_.user().settings.noGoalYear) {
-        Label2->hide();
+        yearLabel->hide();
         GoalSpin->hide();
     }
     GoalFilter shown = dm_.goalFilter();
@@ -137,7 +137,7 @@ void ReportsWindow::FormCreate() {
     dm_.setGoalFilter(shown);
     engine::Table& types = dm_.GoalTypeTable;
     if (types.isOpen() && !types.isEmpty())
-        DBLookupComboBox1->setKeyValue(types.field(QStringLiteral("GoalTypeID")).value());
+        goalTypeBox->setKeyValue(types.field(QStringLiteral("GoalTypeID")).value());
     HelpBtn->setVisible(controls::helpFileExists());
     GoalSpin->setValue(QDate::currentDate().year());
     updatePrintButtons();
@@ -145,8 +145,8 @@ void ReportsWindow::FormCreate() {
 
 void ReportsWindow::updatePrintButtons() {
     // The query needs a goal type key; without one there is nothing to ask for.
-    const QVariant type = DBLookupComboBox1->keyValue();
-    const bool chosen = type.isValid() && !type.isNull() && DBLookupComboBox1->currentIndex() >= 0;
+    const QVariant type = goalTypeBox->keyValue();
+    const bool chosen = type.isValid() && !type.isNull() && goalTypeBox->currentIndex() >= 0;
     PrintBtn->setEnabled(chosen);
     PreviewBtn->setEnabled(chosen);
     ExportBtn->setEnabled(chosen);
@@ -156,8 +156,8 @@ void ReportsWindow::updatePrintButtons() {
 void ReportsWindow::ReportTypeClick() {
     const int kind = ReportType->itemIndex();
     const bool dated = kind == 1 || kind == 3;
-    controls::setControlEnabled(DateTimePicker1, dated);
-    controls::setControlEnabled(DateTimePicker2, dated);
+    controls::setControlEnabled(startDatePicker, dated);
+    controls::setControlEnabled(endDatePicker, dated);
 }
 
 void ReportsWindow::BuildStrategyQuery() {
@@ -166,14 +166,14 @@ void ReportsWindow::BuildStrategyQuery() {
     BeginStrategyQuery(q);
     if (!dm_.user().rights.canViewAllStrategies) q.add("S.UserNumber In ", visibleUsers(dm_.user()), " And");
     if (kind == 1)
-        q.add("S.Compleated = True And S.CompleationDate >= ", sql::Date{DateTimePicker1->date()},
-              " And S.CompleationDate <= ", sql::Date{DateTimePicker2->date()}, " And");
+        q.add("S.Compleated = True And S.CompleationDate >= ", sql::Date{startDatePicker->date()},
+              " And S.CompleationDate <= ", sql::Date{endDatePicker->date()}, " And");
     if (kind == 2) q.add("S.Compleated = False And");
     if (kind == 3)
         q.add("S.StrategyID in (",
-              StrategyIDsByMeasureDate(dm_, DateTimePicker1->date(), DateTimePicker2->date()), ") and");
+              StrategyIDsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date()), ") and");
     if (!dm_.user().settings.noGoalYear) q.add("G.GoalYear = ", sql::Int{GoalSpin->value()}, " And");
-    q.add("G.GoalTypeID = ", sql::Int{DBLookupComboBox1->keyValue().toLongLong()}, " And");
+    q.add("G.GoalTypeID = ", sql::Int{goalTypeBox->keyValue().toLongLong()}, " And");
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
     q.prepare();

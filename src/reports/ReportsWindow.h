@@ -32,23 +32,23 @@ class ReportsWindow : public controls::Screen {
 public:
     ReportsWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1;
+    QLabel* titleLabel;
     QLineEdit* ReportTitle;
-    QLabel* Label2;
+    QLabel* yearLabel;
     controls::SpinBox* GoalSpin;
-    QLabel* Label3;
-    controls::DBLookupComboBox* DBLookupComboBox1;
+    QLabel* goalTypeLabel;
+    controls::DBLookupComboBox* goalTypeBox;
     controls::RadioGroup* ReportType;
-    QGroupBox* GroupBox1;
-    QLabel* Label4;
-    controls::DatePicker* DateTimePicker1;
-    QLabel* Label5;
-    controls::DatePicker* DateTimePicker2;
+    QGroupBox* completedGroup;
+    QLabel* startDateLabel;
+    controls::DatePicker* startDatePicker;
+    QLabel* endDateLabel;
+    controls::DatePicker* endDatePicker;
     QLabel* NoGoalTypeLabel;
     QPushButton* PreviewBtn;
     QPushButton* PrintBtn;
     QPushButton* ExportBtn;
-    QPushButton* BitBtn1;
+    QPushButton* cancelButton;
 
     void FormCreate();
     void ReportTypeClick();

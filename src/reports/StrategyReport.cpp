@@ -28,30 +28,30 @@ QString text(engine::DataSet& ds, const char* name) {
 } // namespace
 
 StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner)
-    : printing::Report(&rows, owner), QRBand1(detail), dm_(dm), rows_(rows) {
+    : printing::Report(&rows, owner), strategyBand(detail), dm_(dm), rows_(rows) {
     printIfEmpty = true;
     pageHeader.enabled = false;
-    QRBand1.height = 44.7;
-    QRBand1.stretch = true;
-    QRBand1.forceNewPage = true;
+    strategyBand.height = 44.7;
+    strategyBand.stretch = true;
+    strategyBand.forceNewPage = true;
 
     // Drawn first, so that the titles lie over it.
-    LogoImage = QRBand1.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
+    LogoImage = strategyBand.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
     LogoImage->stretch = false;
-    QRLabel1 = QRBand1.add<printing::Label>(QRectF(0, 0, 190.5, 9.8));
-    QRLabel1->font = reportFont(24);
-    QRLabel1->alignment = Qt::AlignHCenter | Qt::AlignTop;
-    QRLabel1->autoSize = false;
-    QRLabel2 = QRBand1.add<printing::Label>(QRectF(2.1, 8.5, 190.5, 5.8));
-    QRLabel2->font = reportFont(14);
-    QRLabel2->alignment = Qt::AlignHCenter | Qt::AlignTop;
-    QRLabel2->autoSize = false;
-    RichData = QRBand1.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
+    titleLabel = strategyBand.add<printing::Label>(QRectF(0, 0, 190.5, 9.8));
+    titleLabel->font = reportFont(24);
+    titleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
+    titleLabel->autoSize = false;
+    subtitleLabel = strategyBand.add<printing::Label>(QRectF(2.1, 8.5, 190.5, 5.8));
+    subtitleLabel->font = reportFont(14);
+    subtitleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
+    subtitleLabel->autoSize = false;
+    RichData = strategyBand.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
     RichData->font = reportFont(10);
 
     onWarning = [](const QString& message) { controls::showError(message); };
     beforePrint = [this] { QuickRepBeforePrint(); };
-    beforeDetail = [this] { QRBand1BeforePrint(); };
+    beforeDetail = [this] { prepareStrategy(); };
     afterPrint = [this] { QuickRepAfterPrint(); };
 }
 
@@ -88,7 +88,7 @@ void StrategyReport::loadLogo(const QString& path) {
     LogoImage->image = std::move(image);
 }
 
-void StrategyReport::QRBand1BeforePrint() {
+void StrategyReport::prepareStrategy() {
     DataModule& dm = dm_;
     engine::Query& row = rows_;
     if (!scratch_) QuickRepBeforePrint();
@@ -99,8 +99,8 @@ void StrategyReport::QRBand1BeforePrint() {
     engine::Table& settings = dm.SettingsTable;
     if (!settings.field(QStringLiteral("ReportBitMap")).isNull())
         loadLogo(settings.field(QStringLiteral("ReportBitMap")).asString());
-    QRLabel1->caption = text(settings, "ReportTitle1");
-    QRLabel2->caption = text(settings, "ReportTitle2");
+    titleLabel->caption = text(settings, "ReportTitle1");
+    subtitleLabel->caption = text(settings, "ReportTitle2");
 
     RichDocument& doc = *scratch_;
     doc.clear();

@@ -20,9 +20,9 @@ public:
     StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
     ~StrategyReport() override;
 
-    printing::Band& QRBand1;
-    printing::Label* QRLabel1;
-    printing::Label* QRLabel2;
+    printing::Band& strategyBand;
+    printing::Label* titleLabel;
+    printing::Label* subtitleLabel;
     printing::Picture* LogoImage;
     printing::RichTextBox* RichData;
 
@@ -32,7 +32,7 @@ public:
     // Run events: the scratch document lives from the first to the last.
     void QuickRepBeforePrint();
     // Composes the page of the current row into the scratch document.
-    void QRBand1BeforePrint();
+    void prepareStrategy();
     void QuickRepAfterPrint();
 
     // The body composed for the current row; null outside a run.

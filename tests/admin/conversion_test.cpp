@@ -171,17 +171,17 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     {
         SystemSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "System Settings");
-        EXPECT_EQ(form.Label7->text(), "2") << "every strategy of every user";
-        EXPECT_EQ(form.Label5->text(), "0");
-        EXPECT_EQ(form.BitBtn4->text(), "Convert");
-        form.DBCheckBox5->click();
-        form.BitBtn4->click();
+        EXPECT_EQ(form.recordCountLabel->text(), "2") << "every strategy of every user";
+        EXPECT_EQ(form.recordLabel->text(), "0");
+        EXPECT_EQ(form.convertButton->text(), "Convert");
+        form.multipleMeasurementsBox->click();
+        form.convertButton->click();
         EXPECT_TRUE(dialogs.messages.empty()) << "no items to replace, so no question";
         EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID").size(), 2);
-        EXPECT_EQ(form.Label5->text(), "0");
-        form.DBEdit2->setFocus();
-        QTest::keyClicks(form.DBEdit2, "Unsaved title");
-        form.BitBtn1->click();
+        EXPECT_EQ(form.recordLabel->text(), "0");
+        form.firstTitleEdit->setFocus();
+        QTest::keyClicks(form.firstTitleEdit, "Unsaved title");
+        form.closeButton->click();
     }
     EXPECT_FALSE(dm->SettingsTable.isEditing()) << "Close drops the edits";
     engine::Query q(dm->GoalDatabase);
@@ -195,16 +195,16 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     // overwrite and delete; No keeps them.
     {
         SystemSettingsDialog form(*dm);
-        ASSERT_TRUE(form.DBCheckBox5->isChecked());
+        ASSERT_TRUE(form.multipleMeasurementsBox->isChecked());
         dialogs.answers = {controls::Answer::No};
-        form.BitBtn4->click();
+        form.convertButton->click();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(
             dialogs.lastText(),
             "Are you sure you want to replace the 2 existing measurement items by one item per strategy?");
-        form.DBCheckBox5->click(); // to single
+        form.multipleMeasurementsBox->click(); // to single
         dialogs.answers = {controls::Answer::No};
-        form.BitBtn4->click();
+        form.convertButton->click();
         ASSERT_EQ(dialogs.messages.size(), 2u);
         EXPECT_EQ(dialogs.lastText(),
                   "Are you sure you want to replace the deliverable and measurement texts of "
@@ -212,23 +212,23 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
                   "the 2 measurement items?");
         EXPECT_EQ(dialogs.messages.back().buttons, controls::Buttons::YesNo);
         EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID").size(), 2) << "No keeps them";
-        form.BitBtn4->click(); // Yes
+        form.convertButton->click(); // Yes
         EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
         q.open();
         EXPECT_FALSE(q.field("MultipulMeasure").asBoolean());
         q.close();
 
         // The setting does not change apart from the data.
-        form.DBCheckBox5->click();
-        form.BitBtn2->click();
+        form.multipleMeasurementsBox->click();
+        form.okButton->click();
         EXPECT_NE(form.result(), QDialog::Accepted);
         EXPECT_TRUE(
             dialogs.lastText().startsWith("\"Multiple Measurements\" was changed, but the measurements "
                                           "were not converted."))
             << dialogs.lastText().toStdString();
-        form.DBCheckBox5->click();
-        form.DBCheckBox3->click();
-        form.BitBtn2->click();
+        form.multipleMeasurementsBox->click();
+        form.noGoalYearsBox->click();
+        form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
     }
     q.open();
@@ -242,17 +242,17 @@ TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     dm->SettingsTable.field("MultipulMeasure").clear();
     dm->SettingsTable.post();
     SystemSettingsDialog form(*dm);
-    form.BitBtn4->click();
+    form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
 
     dialogs.picture = QString();
-    form.BitBtn3->click();
+    form.chooseBitmapButton->click();
     EXPECT_FALSE(dm->SettingsTable.isEditing()) << "a cancelled choice changes nothing";
     dialogs.picture = dir.path() + "/./logo.png";
-    form.BitBtn3->click();
+    form.chooseBitmapButton->click();
     EXPECT_EQ(dm->SettingsTable.field("ReportBitMap").asString(), dir.path() + "/logo.png");
-    EXPECT_EQ(form.DBEdit1->text(), dir.path() + "/logo.png");
+    EXPECT_EQ(form.reportBitmapEdit->text(), dir.path() + "/logo.png");
 }
 
 TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
@@ -268,14 +268,14 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(true);
     SystemSettingsDialog form(*dm);
-    form.DBCheckBox5->click(); // to single
-    form.BitBtn4->click();
+    form.multipleMeasurementsBox->click(); // to single
+    form.convertButton->click();
     EXPECT_EQ(dialogs.lastText(),
               "The conversion was stopped and nothing was changed: every strategy and measurement item is as "
               "it was, and so is the \"Multiple Measurements\" setting.\n\n"
               "Strategy 2 of Mary Me under the goal \"Grow\" is being edited at another workstation (Record "
               "locked by another user.). Try again once it has been saved or closed there.");
-    EXPECT_EQ(form.Label5->text(), "0") << "the count does not stay where it stopped";
+    EXPECT_EQ(form.recordLabel->text(), "0") << "the count does not stay where it stopped";
     engine::Query setting(dm->GoalDatabase);
     setting.add("Select MultipulMeasure From \"Settings.db\"");
     setting.open();
@@ -287,7 +287,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(dm->StrategyTable.recordCount(), 6);
     EXPECT_EQ(dm->MeasureTable.isOpen(), true);
     ASSERT_EQ(peer.send("cancel Strategys.db"), "ok");
-    form.BitBtn4->click();
+    form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs once the row is free";
 }
 

@@ -19,7 +19,7 @@ protected:
     }
     // Every control that edits a profile, with whether it is enabled now.
     std::vector<bool> editState(SecurityWindow& f) {
-        std::vector<bool> s{f.DBEdit1->isEnabled(), f.SaveBtn->isEnabled(), f.InsertBtn->isEnabled(),
+        std::vector<bool> s{f.nameEdit->isEnabled(), f.SaveBtn->isEnabled(), f.InsertBtn->isEnabled(),
                             f.DeleteBtn->isEnabled()};
         for (auto* box :
              {f.ChangeSystemCheckBox, f.ViewSecurityCheckBox, f.PackDatabaseCheckBox, f.ModifyUserCheckBox,
@@ -66,8 +66,8 @@ TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
     EXPECT_FALSE(form.SupervisorCheckBox->isEnabled()) << "the supervisor flag is never changed here";
 
     // A change is stored on moving to another profile, and dropped on closing.
-    form.DBEdit1->selectAll();
-    QTest::keyClicks(form.DBEdit1, "Staff members");
+    form.nameEdit->selectAll();
+    QTest::keyClicks(form.nameEdit, "Staff members");
     form.PackDatabaseCheckBox->click();
     dm->SecurityTable.first();
     EXPECT_TRUE(storedRight(staff, "CanPackDatabase"));
@@ -92,7 +92,7 @@ TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
         EXPECT_FALSE(dm->SecurityTable.field(r.name).isNull()) << r.name << " is stored as false";
         EXPECT_FALSE(storedRight(fresh, r.name)) << r.name;
     }
-    EXPECT_TRUE(form.DBEdit1->isEnabled()) << "the new profile is editable";
+    EXPECT_TRUE(form.nameEdit->isEnabled()) << "the new profile is editable";
     form.GoalsCheckBox->click();
     form.SaveBtn->click();
     EXPECT_TRUE(storedRight(fresh, "CanAddGoals"));

@@ -58,16 +58,16 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
     {
         UserSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
-        EXPECT_EQ(form.Label3->text(), "MARY");
-        EXPECT_EQ(form.Label4->text(), "Mary Me");
-        EXPECT_EQ(form.Label11->text(), "Staff");
-        EXPECT_EQ(form.Label12->text(), "(Case Sensitive)");
+        EXPECT_EQ(form.userIdValue->text(), "MARY");
+        EXPECT_EQ(form.userNameValue->text(), "Mary Me");
+        EXPECT_EQ(form.securityValue->text(), "Staff");
+        EXPECT_EQ(form.caseSensitiveLabel->text(), "(Case Sensitive)");
         EXPECT_EQ(dm->userIdFilter(), "MARY");
         EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1) << "only his own record";
 
         form.Password->setText("Abc");
         form.VerifyPassword->setText("abc");
-        form.BitBtn2->click();
+        form.okButton->click();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.lastText(), "Error: Passwords Do Not Match");
         EXPECT_EQ(dialogs.messages.back().title, "Vardimo");
@@ -76,7 +76,7 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
         EXPECT_EQ(storedPassword(*dm, me), "old");
 
         form.VerifyPassword->setText("Abc");
-        form.BitBtn2->click();
+        form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
     }
     EXPECT_EQ(storedPassword(*dm, me), "Abc");
@@ -90,7 +90,7 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     {
         UserSettingsDialog form(*dm);
         form.VerifyPassword->setText("ignored");
-        form.BitBtn2->click();
+        form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
         EXPECT_TRUE(dialogs.messages.empty()) << "the verification is not looked at";
     }
@@ -99,7 +99,7 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
         UserSettingsDialog form(*dm);
         form.Password->setText("new");
         form.VerifyPassword->setText("new");
-        form.BitBtn1->click();
+        form.cancelButton->click();
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
 }
@@ -138,9 +138,9 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     QTest::keyClick(focused(), Qt::Key_Tab);
     EXPECT_EQ(focused(), form.VerifyPassword);
     QTest::keyClick(focused(), Qt::Key_Tab);
-    EXPECT_EQ(focused(), form.BitBtn2);
+    EXPECT_EQ(focused(), form.okButton);
     QTest::keyClick(focused(), Qt::Key_Tab);
-    EXPECT_EQ(focused(), form.BitBtn1);
+    EXPECT_EQ(focused(), form.cancelButton);
     QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
     QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
     QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
@@ -163,7 +163,7 @@ TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
         EXPECT_FALSE(dm->UserSettingsTable.filtered()) << "an empty id must not list every user";
         form.Password->setText("x");
         form.VerifyPassword->setText("x");
-        form.BitBtn2->click();
+        form.okButton->click();
         EXPECT_EQ(dialogs.lastText(), "This logon has no user record: no password was changed.");
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
@@ -259,8 +259,8 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
         EXPECT_TRUE(ids.contains("drifter")) << "a user without a profile is listed, to be given one";
         EXPECT_TRUE(ids.contains("bob"));
         QStringList offered;
-        for (int i = 0; i < form.DBLookupComboBox1->count(); ++i)
-            offered << form.DBLookupComboBox1->itemText(i);
+        for (int i = 0; i < form.securityBox->count(); ++i)
+            offered << form.securityBox->itemText(i);
         EXPECT_EQ(offered, QStringList({"Administrators", "Staff"}));
         form.CloseB->click();
     }
@@ -271,23 +271,23 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
     ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     UserSetupWindow form(*dm);
     EXPECT_EQ(dm->UserSettingsTable.recordCount(), 6);
-    EXPECT_EQ(form.DBLookupComboBox1->count(), 3);
+    EXPECT_EQ(form.securityBox->count(), 3);
 }
 
 TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
     ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
-    EXPECT_TRUE(form.DBEdit1->isEnabled()) << "the same word in lower case is an ordinary user";
+    EXPECT_TRUE(form.userIdEdit->isEnabled()) << "the same word in lower case is an ordinary user";
     EXPECT_TRUE(form.DeleteB->isEnabled());
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserID", "Supervisor"));
-    EXPECT_FALSE(form.DBEdit1->isEnabled());
-    EXPECT_FALSE(form.DBLookupComboBox1->isEnabled());
+    EXPECT_FALSE(form.userIdEdit->isEnabled());
+    EXPECT_FALSE(form.securityBox->isEnabled());
     EXPECT_FALSE(form.DeleteB->isEnabled());
-    EXPECT_TRUE(form.DBEdit2->isEnabled()) << "its password can change";
-    EXPECT_TRUE(form.DBEdit3->isEnabled());
+    EXPECT_TRUE(form.passwordEdit->isEnabled()) << "its password can change";
+    EXPECT_TRUE(form.fullNameEdit->isEnabled());
     form.InsertB->click();
-    EXPECT_TRUE(form.DBEdit1->isEnabled()) << "a new user is never the built-in one";
+    EXPECT_TRUE(form.userIdEdit->isEnabled()) << "a new user is never the built-in one";
     EXPECT_TRUE(form.DeleteB->isEnabled());
 }
 
@@ -386,22 +386,22 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
     int carolRow = -1;
     for (int r = 0; r < dm->UserSettingsTable.recordCount(); ++r)
         if (dm->UserSettingsTable.valueAt(r, "UserNumber").toInt() == carol) carolRow = r;
-    form.DBGrid1->selectRow(carolRow);
+    form.userGrid->selectRow(carolRow);
     EXPECT_EQ(dm->UserSettingsTable.field("UserNumber").asInt(), carol);
     EXPECT_EQ(dm->accessListOwner(), carol);
     ASSERT_EQ(dm->AccessListTable.recordCount(), 1);
-    EXPECT_EQ(form.DBGrid2->model()->index(0, 0).data().toString(), "Bob Builder");
+    EXPECT_EQ(form.accessGrid->model()->index(0, 0).data().toString(), "Bob Builder");
 }
 
 TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
     ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
     UserSetupWindow form(*dm);
     form.InsertB->click();
-    form.DBEdit1->setFocus();
-    QTest::keyClicks(form.DBEdit1, "dave");
-    QTest::keyClicks(form.DBEdit3, "Dave Driver");
-    form.DBLookupComboBox1->setCurrentIndex(form.DBLookupComboBox1->findText("Staff"));
-    emit form.DBLookupComboBox1->activated(form.DBLookupComboBox1->currentIndex());
+    form.userIdEdit->setFocus();
+    QTest::keyClicks(form.userIdEdit, "dave");
+    QTest::keyClicks(form.fullNameEdit, "Dave Driver");
+    form.securityBox->setCurrentIndex(form.securityBox->findText("Staff"));
+    emit form.securityBox->activated(form.securityBox->currentIndex());
     form.UserInsert->click();
     EXPECT_FALSE(dm->UserSettingsTable.isEditing());
     const int dave = dm->UserSettingsTable.field("UserNumber").asInt();
@@ -411,9 +411,9 @@ TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
     EXPECT_EQ(dm->AccessListTable.field("UserNumber").asInt(), dave);
     EXPECT_FALSE(dm->AccessListTable.field("CanEditUser").isNull());
     EXPECT_FALSE(dm->AccessListTable.field("CanEditUser").asBoolean());
-    form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Carol Clerk"));
-    emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
-    form.DBCheckBox1->click();
+    form.viewedUserBox->setCurrentIndex(form.viewedUserBox->findText("Carol Clerk"));
+    emit form.viewedUserBox->activated(form.viewedUserBox->currentIndex());
+    form.canEditBox->click();
     form.UserSave->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1 And CanSeeUser = %2 "
                                 "And CanEditUser = True")
@@ -437,8 +437,8 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     QStringList profiles;
     {
         UserSetupWindow form(*dm);
-        ASSERT_EQ(entries(form.DBLookupComboBox2), QStringList({"Sales"}));
-        profiles = entries(form.DBLookupComboBox1);
+        ASSERT_EQ(entries(form.departmentBox), QStringList({"Sales"}));
+        profiles = entries(form.securityBox);
         ASSERT_TRUE(profiles.contains("Staff"));
         form.CloseB->click();
     }
@@ -448,8 +448,8 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
     UserSetupWindow form(*dm);
-    EXPECT_EQ(entries(form.DBLookupComboBox2), QStringList({"Finance"})) << "no deleted department offered";
-    EXPECT_EQ(entries(form.DBLookupComboBox1), profiles + QStringList({"Auditors"}));
+    EXPECT_EQ(entries(form.departmentBox), QStringList({"Finance"})) << "no deleted department offered";
+    EXPECT_EQ(entries(form.securityBox), profiles + QStringList({"Auditors"}));
 }
 
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
@@ -471,9 +471,9 @@ TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
     ASSERT_TRUE(Logon(*dm, "admin", "a", true));
     UserSetupWindow form(*dm);
     form.InsertB->click();
-    form.DBEdit1->setFocus();
-    QTest::keyClicks(form.DBEdit1, "eve");
-    QTest::keyClicks(form.DBEdit3, "Eve Empty");
+    form.userIdEdit->setFocus();
+    QTest::keyClicks(form.userIdEdit, "eve");
+    QTest::keyClicks(form.fullNameEdit, "Eve Empty");
     form.SaveB->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Please enter a Security profile.");
@@ -482,19 +482,19 @@ TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
     form.UserInsert->click(); // saving him for an access row is refused alike
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 0);
-    form.DBLookupComboBox1->setCurrentIndex(form.DBLookupComboBox1->findText("Staff"));
-    emit form.DBLookupComboBox1->activated(form.DBLookupComboBox1->currentIndex());
+    form.securityBox->setCurrentIndex(form.securityBox->findText("Staff"));
+    emit form.securityBox->activated(form.securityBox->currentIndex());
     form.SaveB->click();
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 1);
 
     ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", noProfile)) << "the user without one is listed";
-    EXPECT_EQ(form.DBLookupComboBox1->currentText(), "");
+    EXPECT_EQ(form.securityBox->currentText(), "");
     dm->UserSettingsTable.edit();
     dm->UserSettingsTable.field("UserPassword").setValue("d");
     form.SaveB->click();
     EXPECT_EQ(dialogs.lastText(), "Please enter a Security profile.");
-    form.DBLookupComboBox1->setCurrentIndex(form.DBLookupComboBox1->findText("Administrators"));
-    emit form.DBLookupComboBox1->activated(form.DBLookupComboBox1->currentIndex());
+    form.securityBox->setCurrentIndex(form.securityBox->findText("Administrators"));
+    emit form.securityBox->activated(form.securityBox->currentIndex());
     form.SaveB->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"User.db\" Where SecurityID = %1").arg(admins)), 2);
     EXPECT_EQ(storedPassword(*dm, noProfile), "d");
@@ -510,20 +510,20 @@ TEST_P(UserSetupScreen, AnAccessRowNamesOneUserOnce) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Please enter a User to view.");
     EXPECT_EQ(dm->AccessListTable.state(), engine::DataSet::State::Insert);
-    form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Carol Clerk"));
-    emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
+    form.viewedUserBox->setCurrentIndex(form.viewedUserBox->findText("Carol Clerk"));
+    emit form.viewedUserBox->activated(form.viewedUserBox->currentIndex());
     form.UserSave->click();
     EXPECT_EQ(dialogs.lastText(),
               "Carol Clerk is already in this user's list: change the row there instead.");
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 1);
-    form.DBLookupComboBox3->setCurrentIndex(form.DBLookupComboBox3->findText("Ann Admin"));
-    emit form.DBLookupComboBox3->activated(form.DBLookupComboBox3->currentIndex());
+    form.viewedUserBox->setCurrentIndex(form.viewedUserBox->findText("Ann Admin"));
+    emit form.viewedUserBox->activated(form.viewedUserBox->currentIndex());
     form.UserSave->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 2);
 
     // The stored row itself may change: ticking "Edit" on Carol's row is no second row.
     ASSERT_TRUE(dm->AccessListTable.locate("CanSeeUser", carol));
-    form.DBCheckBox1->click();
+    form.canEditBox->click();
     form.UserSave->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1 And CanSeeUser = %2 "
                                 "And CanEditUser = True")

@@ -8,9 +8,10 @@
 #include "controls/DataControls.h"
 #include "controls/DateEdit.h"
 #include "engine/Query.h"
+#include "planning/DepartmentsWindow.h"
+#include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
 #include "planning/MeasurementsWindow.h"
-#include "planning/ReferenceWindow.h"
 #include "planning/StrategyEditor.h"
 #include "planning/StrategyListWindow.h"
 #include "reports/ReportFixture.h"
@@ -199,7 +200,7 @@ TEST_P(Keyboard, GoalsScreen) {
     show(form);
     ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
     checkTabOrder(form);
-    checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
+    checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible()) << "Esc closes the screen";
 }
@@ -233,8 +234,8 @@ TEST_P(Keyboard, MeasurementItems) {
     MeasurementsWindow form(*dm);
     show(form);
     checkTabOrder(form);
-    checkTyping(form.DBMemo1, [&] { form.SaveBtn->click(); });
-    checkTyping(form.DBMemo2, [&] { form.SaveBtn->click(); });
+    checkTyping(form.measurementMemo, [&] { form.SaveBtn->click(); });
+    checkTyping(form.deliverableMemo, [&] { form.SaveBtn->click(); });
 }
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
@@ -242,14 +243,14 @@ TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
         GoalTypesWindow form(*dm);
         show(form);
         checkTabOrder(form);
-        checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
+        checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
     }
     insertRow(dm->DepartmentTable, {{"Description", "Sales office"}});
     {
         DepartmentsWindow form(*dm);
         show(form);
         checkTabOrder(form);
-        checkTyping(form.DBEdit2, [&] { form.SaveBtn->click(); });
+        checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
     }
     ASSERT_TRUE(Logon(*dm, "Supervisor", "", false)); // only the top profile changes profiles
     {
@@ -257,14 +258,14 @@ TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
         show(form);
         ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", boss));
         checkTabOrder(form);
-        checkTyping(form.DBEdit1, [&] { form.SaveBtn->click(); });
+        checkTyping(form.nameEdit, [&] { form.SaveBtn->click(); });
     }
     {
         UserSetupWindow form(*dm);
         show(form);
         ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
-        checkTyping(form.DBEdit3, [&] { form.SaveB->click(); });
+        checkTyping(form.fullNameEdit, [&] { form.SaveB->click(); });
     }
     {
         SystemSettingsDialog form(*dm);

@@ -3,11 +3,13 @@
 
 #include "Sample.h"
 #include "ServerAdmin.h"
+#include "app/AboutDialog.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
-#include "app/Windows.h"
+#include "app/SplashWindow.h"
 #include "controls/Dialogs.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
@@ -105,9 +107,9 @@ protected:
             if (d.windowTitle() == "Logon") {
                 ++logonShown;
                 auto& logon = dynamic_cast<LogonWindow&>(d);
-                logon.Edit1->setText(id);
-                logon.Edit2->setText(pw);
-                logon.BitBtn1Click();
+                logon.userIdEdit->setText(id);
+                logon.passwordEdit->setText(pw);
+                logon.logOn();
             }
             return d.result();
         };
@@ -204,10 +206,10 @@ TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
     splash.open(3);
     SplashWindow* shown = splash.window();
     ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(shown->Gauge1->maximum(), 3);
+    EXPECT_EQ(shown->progressBar->maximum(), 3);
     splash.step();
-    EXPECT_EQ(shown->Gauge1->value(), 1);
-    EXPECT_EQ(shown->Label1->text(), "Loading....");
+    EXPECT_EQ(shown->progressBar->value(), 1);
+    EXPECT_EQ(shown->messageLabel->text(), "Loading....");
     EXPECT_EQ(shown->Version->text(), "Version 1.1");
     EXPECT_LE(QFontMetrics(shown->ProductName->font()).horizontalAdvance("Vardimo"), 273);
     splash.close();
@@ -246,10 +248,10 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
             extra.removeOne(a);
         EXPECT_EQ(extra, expected.value(r.name)) << r.name;
     }
-    EXPECT_EQ(form.Strategys1->menu(), nullptr) << "a top-level item without a submenu";
-    EXPECT_EQ(form.File1->title(), "&File");
-    EXPECT_EQ(form.Setup1->title(), "&Setup");
-    EXPECT_EQ(form.Help1->title(), "&Help");
+    EXPECT_EQ(form.strategiesAction->menu(), nullptr) << "a top-level item without a submenu";
+    EXPECT_EQ(form.fileMenu->title(), "&File");
+    EXPECT_EQ(form.setupMenu->title(), "&Setup");
+    EXPECT_EQ(form.helpMenu->title(), "&Help");
 }
 
 TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
@@ -261,7 +263,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
         before[f] = file.readAll();
     }
     dialogs.answers = {controls::Answer::No};
-    run({"vardimo"}, [this] { mainWindow().PackDatabase1->trigger(); });
+    run({"vardimo"}, [this] { mainWindow().packDatabaseAction->trigger(); });
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to Pack The Database?");
     EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
@@ -274,7 +276,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
     dialogs.messages.clear();
     dialogs.answers = {controls::Answer::Yes};
     run({"vardimo"}, [this] {
-        mainWindow().PackDatabase1->trigger();
+        mainWindow().packDatabaseAction->trigger();
         EXPECT_TRUE(program->data().GoalsTable.isOpen());
     });
     EXPECT_EQ(dialogs.messages.size(), 1u) << "no error";
@@ -529,7 +531,7 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
 
     MainWindow form(data);
     form.show();
-    const QList<QLabel*> labels = form.StatusBar1->findChildren<QLabel*>();
+    const QList<QLabel*> labels = form.statusLine->findChildren<QLabel*>();
     auto notice = [&] {
         for (QLabel* l : labels)
             if (l->text().startsWith("Vardimo") && l->isVisible()) return true;
@@ -538,8 +540,8 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
     EXPECT_TRUE(notice());
     // Opening a menu sends an empty status tip, which clears the bar's message.
     QStatusTipEvent tip(QString{});
-    QApplication::sendEvent(form.File1, &tip);
-    form.StatusBar1->clearMessage();
+    QApplication::sendEvent(form.fileMenu, &tip);
+    form.statusLine->clearMessage();
     EXPECT_TRUE(notice()) << "the notice is part of the bar, not a passing message";
 }
 
@@ -551,12 +553,12 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     int strategies = 0;
-    QObject::connect(form.Strategys1, &QAction::triggered, [&] { ++strategies; });
+    QObject::connect(form.strategiesAction, &QAction::triggered, [&] { ++strategies; });
     // "&Setup" and "&Strategies" share their letter: each Alt+S is the Setup menu's, not every other one.
     for (int round = 0; round < 3; ++round) {
         QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
         QWidget* popup = QApplication::activePopupWidget();
-        ASSERT_EQ(popup, form.Setup1) << "round " << round;
+        ASSERT_EQ(popup, form.setupMenu) << "round " << round;
         QTest::keyClick(popup, Qt::Key_Escape);
         QTest::keyClick(&form, Qt::Key_Escape);
     }
@@ -573,13 +575,13 @@ TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.ApplyRights();
     int exits = 0, setups = 0;
-    QObject::connect(form.Exit1, &QAction::triggered, [&] { ++exits; });
-    QObject::connect(form.UserSetup1, &QAction::triggered, [&] { ++setups; });
+    QObject::connect(form.exitAction, &QAction::triggered, [&] { ++exits; });
+    QObject::connect(form.userSetupAction, &QAction::triggered, [&] { ++setups; });
 
     // "&Exit" and "Us&er Setup" share E: with both open to the user, E only moves between them.
     QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
     QWidget* popup = QApplication::activePopupWidget();
-    ASSERT_EQ(popup, form.File1);
+    ASSERT_EQ(popup, form.fileMenu);
     QTest::keyClick(popup, Qt::Key_E);
     QCoreApplication::processEvents();
     EXPECT_EQ(exits + setups, 0);
@@ -591,7 +593,7 @@ TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
     form.ApplyRights();
     QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
     popup = QApplication::activePopupWidget();
-    ASSERT_EQ(popup, form.File1);
+    ASSERT_EQ(popup, form.fileMenu);
     QTest::keyClick(popup, Qt::Key_E);
     QCoreApplication::processEvents();
     EXPECT_EQ(exits, 1);

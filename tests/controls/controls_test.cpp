@@ -6,6 +6,7 @@
 #include "controls/ErrorHandler.h"
 #include "controls/Plain.h"
 #include "controls/Screen.h"
+#include "controls/ScriptedDialogs.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Table.h"

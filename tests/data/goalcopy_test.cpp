@@ -63,7 +63,7 @@ TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     addGoal("mine last year", 2025, 1, me, me);
     addGoal("mine no year", {}, 1, me, me);
 
-    TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.ToYear, 2027);
     EXPECT_EQ(plan.Goals.size(), 1) << "own goals only, no global goal without the right";
 
@@ -73,7 +73,7 @@ TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     plan = PlanGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.Goals.size(), 3);
 
-    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, false);
+    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, false);
     EXPECT_EQ(r.Goals, 3);
     // Type, owner and "Goal For" are kept; the stamps are new.
     EXPECT_EQ(goalsOf(2027), QStringList({QStringLiteral("mine for me|1|%1|%1").arg(me),
@@ -98,7 +98,7 @@ TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
     addGoal("B", 2027, 1, other, me); // same text, another user: not the same goal
     addStrategy(a, me, 1, false, "s");
 
-    TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.Goals.size(), 2);
     EXPECT_EQ(plan.AlreadyThere, 1);
     EXPECT_EQ(plan.Strategies, 1);
@@ -108,7 +108,7 @@ TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
     EXPECT_TRUE(plan.Goals.isEmpty());
     EXPECT_EQ(plan.AlreadyThere, 3);
     EXPECT_EQ(plan.Strategies, 0);
-    const TGoalCopyResult again = CopyGoalsToNextYear(*dm, plan, true);
+    const GoalCopyResult again = CopyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(again.Goals, 0);
     EXPECT_EQ(again.Strategies, 0);
     EXPECT_EQ(goalsOf(2027).size(), 4);
@@ -127,9 +127,9 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     addStrategy(h, me, 9, false, "h nine");
     addStrategy(h, me, 10, true, "h ten, done");
 
-    const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    const GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.Strategies, 5);
-    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
+    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.Strategies, 5);
 
     const int g2 = goalIdOf("G", 2027), h2 = goalIdOf("H", 2027);
@@ -184,10 +184,10 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     insertRow(dm->MeasureTable, {{"StrategyID", later}, {"MeasurementNumber", 7}, {"Measurement", "x"}});
     (void)plain;
 
-    const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2028);
+    const GoalCopyPlan plan = PlanGoalCopy(*dm, 2028);
     EXPECT_EQ(plan.Strategies, 4);
     EXPECT_EQ(plan.Items, 31);
-    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
+    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.Strategies, 4);
     EXPECT_EQ(r.Items, 31);
 
@@ -256,7 +256,7 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
 
     // With the right to change every user's strategies, nobody's are left out.
     dm->user().rights.canViewAllStrategies = true;
-    TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.Strategies, 5);
     EXPECT_EQ(plan.LeftOut, 0);
     dm->user().rights.canViewAllStrategies = false;
@@ -265,7 +265,7 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
     EXPECT_EQ(plan.Strategies, 2);
     EXPECT_EQ(plan.LeftOut, 3);
     EXPECT_EQ(plan.Items, 1);
-    const TGoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
+    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.Strategies, 2);
     EXPECT_EQ(r.Items, 1);
     engine::Query q(dm->GoalDatabase);
@@ -291,7 +291,7 @@ TEST_P(GoalCopy, GoalsOnlyWhenAsked) {
 TEST_F(FolderGoalCopy, AFailureCopiesNothing) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
-    const TGoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    const GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
     // Another workstation is in the middle of writing the strategies and does not finish.
     testing_support::Peer peer(store.location());
     ASSERT_TRUE(peer.send("hold Strategys.db CommentsStatus x").startsWith("ok")) << "peer";

@@ -51,7 +51,7 @@ protected:
                                              {"CompleationDate", due.isValid() ? QVariant(due) : QVariant()},
                                              {"Compleated", done}});
     }
-    static QString line(const TProgressRow& r) {
+    static QString line(const ProgressRow& r) {
         return QStringLiteral("%1: %2 %3 %4 %5")
             .arg(r.Name)
             .arg(r.Counts.Strategies)
@@ -59,7 +59,7 @@ protected:
             .arg(r.Counts.Open)
             .arg(r.Counts.Overdue);
     }
-    static QStringList lines(const QVector<TProgressRow>& rows) {
+    static QStringList lines(const QVector<ProgressRow>& rows) {
         QStringList out;
         for (const auto& r : rows)
             out << line(r);
@@ -72,7 +72,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Progress);
 
 TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
-    TProgressOverview o = ComputeProgressOverview(*dm, 2026, -1, today);
+    ProgressOverview o = ComputeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
     EXPECT_EQ(lines(o.Departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
     EXPECT_EQ(o.Users[0].Department, "Sales");
@@ -99,7 +99,7 @@ TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
 }
 
 TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
-    QVector<TOverdueItem> items = ListOverdue(*dm, today);
+    QVector<OverdueItem> items = ListOverdue(*dm, today);
     QStringList got;
     for (const auto& it : items)
         got << QStringLiteral("%1 %2 #%3 %4 %5")

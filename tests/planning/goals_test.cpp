@@ -3,8 +3,9 @@
 
 #include "controls/DataControls.h"
 #include "controls/Plain.h"
+#include "planning/DepartmentsWindow.h"
+#include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
-#include "planning/ReferenceWindow.h"
 #include "reports/GoalsReport.h"
 #include "support/DataFixture.h"
 
@@ -69,18 +70,18 @@ TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     EXPECT_FALSE(form.SaveBtn->isEnabled()) << "nothing to save while no goal is listed";
     EXPECT_FALSE(form.DeleteBtn->isEnabled());
     EXPECT_FALSE(form.ResetBtn->isEnabled()) << "no CanAddGlobalGoals";
-    EXPECT_FALSE(form.DBLookupComboBox4->isEnabled()) << "no CanModifyAllGoals";
+    EXPECT_FALSE(form.ownerBox->isEnabled()) << "no CanModifyAllGoals";
 
     form.GoalSpin->setValue(year - 1);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 1);
     form.InsertBtnClick();
     EXPECT_TRUE(form.SaveBtn->isEnabled());
-    EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "checked while the new record is still empty";
+    EXPECT_FALSE(form.goalForBox->isEnabled()) << "checked while the new record is still empty";
     EXPECT_EQ(dm->GoalsTable.field("GoalYear").asInteger(), year) << "the calendar year, not the spin's";
     EXPECT_EQ(dm->GoalsTable.field("GoalOwner").asInteger(), me);
     EXPECT_EQ(dm->GoalsTable.field("UserNumber").asInteger(), me) << "a goal for himself";
     EXPECT_EQ(dm->GoalsTable.field("GoalTypeID").asInteger(), type);
-    EXPECT_EQ(form.UpDown1->position(), year);
+    EXPECT_EQ(form.goalYearArrows->position(), year);
     dm->GoalsTable.field("GoalDescription").setValue("Typed");
     // Changing the year re-filters, which stores the pending goal.
     form.GoalSpin->setValue(year);
@@ -88,14 +89,14 @@ TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     EXPECT_EQ(countRows("goals.db"), 2);
     EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Typed");
     EXPECT_EQ(dm->GoalsTable.field("ModifiedBy").asInteger(), me);
-    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled()) << "stored and shown with its number";
+    EXPECT_TRUE(form.goalForBox->isEnabled()) << "stored and shown with its number";
 
     // The arrows change the year of the shown goal; closing drops what is pending.
-    form.UpDown1->stepBy(1);
+    form.goalYearArrows->stepBy(1);
     EXPECT_EQ(dm->GoalsTable.field("GoalYear").asInteger(), year + 1);
     form.InsertBtnClick();
     dm->GoalsTable.field("GoalDescription").setValue("Never stored");
-    form.BitBtn1->click();
+    form.closeButton->click();
     EXPECT_EQ(countRows("goals.db"), 2);
     EXPECT_EQ(countRows("goals.db", QString("Where Goalyear = %1").arg(year + 1)), 1)
         << "Insert stored the arrows' change first";
@@ -111,10 +112,9 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
         GoalsWindow form(*dm);
         EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "only goals he owns";
         ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), global);
-        EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "a global goal cannot be given a user";
-        EXPECT_FALSE(form.DBLookupComboBox4->isEnabled());
-        EXPECT_EQ(form.DBLookupComboBox1->palette().color(QPalette::Base),
-                  QPalette().color(QPalette::Button));
+        EXPECT_FALSE(form.goalForBox->isEnabled()) << "a global goal cannot be given a user";
+        EXPECT_FALSE(form.ownerBox->isEnabled());
+        EXPECT_EQ(form.goalForBox->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
         form.reject();
     }
     dm->user().rights.canAddGlobalGoals = true;
@@ -122,8 +122,8 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     GoalsWindow form(*dm);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 2);
     EXPECT_TRUE(form.ResetBtn->isEnabled());
-    EXPECT_TRUE(form.DBLookupComboBox4->isEnabled());
-    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
+    EXPECT_TRUE(form.ownerBox->isEnabled());
+    EXPECT_TRUE(form.goalForBox->isEnabled());
     form.InsertBtnClick();
     EXPECT_TRUE(dm->GoalsTable.field("UserNumber").isNull()) << "global unless a user is chosen";
     dm->GoalsTable.field("GoalDescription").setValue("New global");
@@ -234,8 +234,8 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.open();
     {
         GoalsReport report(*dm, q);
-        EXPECT_FALSE(report.QRLabel2->visible);
-        EXPECT_FALSE(report.QRDBText1->visible);
+        EXPECT_FALSE(report.yearHeading->visible);
+        EXPECT_FALSE(report.yearText->visible);
         report.printToPdf(dir.file("noyear.pdf"));
     }
     const QString noYear = pdfText(dir.file("noyear.pdf"));
@@ -261,8 +261,8 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
     GoalsWindow form(*dm);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{form.Label1, form.GoalSpin, form.Label4, form.DBEdit4, form.UpDown1})
+    for (QWidget* w : std::initializer_list<QWidget*>{form.yearLabel, form.GoalSpin, form.goalYearLabel,
+                                                      form.goalYearEdit, form.goalYearArrows})
         EXPECT_FALSE(w->isVisibleTo(&form));
     EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "the year filter still applies";
 }
@@ -270,9 +270,9 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
 TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     GoalTypesWindow types(*dm);
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
-    EXPECT_EQ(types.GroupBox1->title(), "Detail");
+    EXPECT_EQ(types.detailGroup->title(), "Detail");
     types.InsertBtnClick();
-    types.DBEdit2->setFocus();
+    types.descriptionEdit->setFocus();
     dm->GoalTypeTable.field("TypeDescription").setValue("Personal");
     types.SaveBtnClick();
     EXPECT_EQ(dm->GoalTypeTable.field("ModifiedBy").asInteger(), me);
@@ -285,14 +285,14 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
 
     DepartmentsWindow depts(*dm);
     EXPECT_EQ(depts.windowTitle(), "Department");
-    EXPECT_EQ(depts.GroupBox1->title(), "Department Detail");
+    EXPECT_EQ(depts.detailGroup->title(), "Department Detail");
     EXPECT_FALSE(depts.SaveBtn->isEnabled()) << "nothing to save on an empty list";
     EXPECT_FALSE(depts.DeleteBtn->isEnabled());
-    EXPECT_FALSE(depts.DBEdit1->isEnabled());
+    EXPECT_FALSE(depts.idEdit->isEnabled());
     depts.InsertBtnClick();
     EXPECT_TRUE(depts.SaveBtn->isEnabled());
     dm->DepartmentTable.field("Description").setValue("Never saved");
-    depts.BitBtn1->click();
+    depts.closeButton->click();
     EXPECT_EQ(countRows("Department.db"), 0) << "closing drops the new department";
     EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Browse);
 }
@@ -313,36 +313,36 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
 
     GoalsWindow form(*dm);
     form.show();
-    QComboBox* goalFor = form.DBLookupComboBox1;
+    QComboBox* goalFor = form.goalForBox;
     ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
     ASSERT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "A for Hal");
     EXPECT_EQ(goalFor->currentIndex(), -1) << "Hal is not offered";
     EXPECT_EQ(goalFor->placeholderText(), "Hal Hidden");
     const QImage forHal = goalFor->grab().toImage();
 
-    form.DBGrid1->selectRow(1);
+    form.goalGrid->selectRow(1);
     ASSERT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "B global");
     EXPECT_EQ(goalFor->currentIndex(), -1) << "a global goal is not shown as the first user's";
     EXPECT_EQ(goalFor->currentText(), "");
     EXPECT_EQ(goalFor->placeholderText(), "");
     EXPECT_NE(goalFor->grab().toImage(), forHal) << "a global goal and Hal's goal look different";
 
-    form.DBGrid1->selectRow(2);
+    form.goalGrid->selectRow(2);
     EXPECT_EQ(goalFor->currentText(), "Otto Other");
     EXPECT_EQ(goalFor->placeholderText(), "");
-    form.DBGrid1->selectRow(3);
+    form.goalGrid->selectRow(3);
     EXPECT_EQ(goalFor->placeholderText(), QString("User %1").arg(gone))
         << "no longer a user, still not global";
 
     // Hal's goal given to a user he may see, with the keyboard; then made global with Reset.
-    form.DBGrid1->selectRow(0);
+    form.goalGrid->selectRow(0);
     goalFor->setFocus();
     QTest::keyClick(goalFor, Qt::Key_Down);
     EXPECT_EQ(goalFor->currentText(), "Bea Boss");
     EXPECT_EQ(goalFor->placeholderText(), "");
     form.SaveBtn->click();
     EXPECT_EQ(countRows("goals.db", QString("Where UserNumber = %1").arg(boss)), 1);
-    form.DBGrid1->selectRow(3);
+    form.goalGrid->selectRow(3);
     form.ResetBtn->click();
     EXPECT_EQ(goalFor->placeholderText(), "") << "emptied: now a global goal";
     EXPECT_EQ(goalFor->currentIndex(), -1);
@@ -359,8 +359,8 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Please enter a Goal.");
     EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Insert) << "still there to be typed";
-    form.DBEdit2->setFocus();
-    QTest::keyClicks(form.DBEdit2, "   ");
+    form.descriptionEdit->setFocus();
+    QTest::keyClicks(form.descriptionEdit, "   ");
     form.SaveBtn->click();
     EXPECT_EQ(dialogs.messages.size(), 2u) << "blanks are no text";
     // Another year would store it first: refused too, and the year shown stays the list's.
@@ -370,9 +370,9 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     EXPECT_EQ(form.GoalSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
     EXPECT_EQ(countRows("goals.db"), 0);
-    form.DBEdit2->setFocus();
-    form.DBEdit2->selectAll();
-    QTest::keyClicks(form.DBEdit2, "Grow");
+    form.descriptionEdit->setFocus();
+    form.descriptionEdit->selectAll();
+    QTest::keyClicks(form.descriptionEdit, "Grow");
     form.SaveBtn->click();
     EXPECT_EQ(countRows("goals.db", "Where GoalDescription = \"Grow\""), 1);
     EXPECT_EQ(dialogs.messages.size(), 3u);
@@ -384,8 +384,8 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     depts.SaveBtn->click();
     EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
     EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Insert);
-    depts.DBEdit2->setFocus();
-    QTest::keyClicks(depts.DBEdit2, "Sales");
+    depts.descriptionEdit->setFocus();
+    QTest::keyClicks(depts.descriptionEdit, "Sales");
     depts.SaveBtn->click();
     EXPECT_EQ(countRows("Department.db", "Where Description = \"Sales\""), 1);
     depts.reject();
@@ -399,12 +399,12 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     types.InsertBtn->click();
     types.SaveBtn->click();
     EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
-    types.DBEdit2->setFocus();
-    QTest::keyClicks(types.DBEdit2, "Personal");
+    types.descriptionEdit->setFocus();
+    QTest::keyClicks(types.descriptionEdit, "Personal");
     types.SaveBtn->click();
     ASSERT_EQ(countRows("GoalType.db"), 2);
     const int before = int(dialogs.messages.size());
-    controls::DBGrid* list = types.DBGrid1;
+    controls::DBGrid* list = types.itemGrid;
     const QModelIndex corporate = list->model()->index(0, 1);
     ASSERT_EQ(corporate.data().toString(), "Corporate");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(corporate).center());
@@ -422,7 +422,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     EXPECT_TRUE(dm->GoalTypeTable.isEditing());
     EXPECT_EQ(list->currentIndex().row(), 0) << "the refused row stays the current one";
     EXPECT_EQ(countRows("GoalType.db", "Where TypeDescription = \"Corporate\""), 1);
-    types.BitBtn1->click();
+    types.closeButton->click();
     EXPECT_EQ(countRows("GoalType.db", "Where TypeDescription = \"Corporate\""), 1);
 }
 
@@ -430,11 +430,11 @@ TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
     GoalsWindow form(*dm);
     ASSERT_EQ(dm->GoalsTable.recordCount(), 0);
     form.show();
-    form.DBEdit2->setFocus();
-    QTest::keyClicks(form.DBEdit2, "A goal of nobody");
-    EXPECT_TRUE(form.DBEdit2->isReadOnly());
+    form.descriptionEdit->setFocus();
+    QTest::keyClicks(form.descriptionEdit, "A goal of nobody");
+    EXPECT_TRUE(form.descriptionEdit->isReadOnly());
     form.SaveBtnClick();
-    form.UpDown1Click();
+    form.stepGoalYear();
     form.ResetBtnClick();
     EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("goals.db"), 0) << "no goal without owner, year and type";
@@ -442,26 +442,26 @@ TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
     // Insert begins one; the grid shows it as a line of its own; Save stores what Insert began.
     addGoal("Shown", year, me, me);
     form.GoalSpinChange();
-    ASSERT_EQ(form.DBGrid1->model()->rowCount(), 1);
+    ASSERT_EQ(form.goalGrid->model()->rowCount(), 1);
     form.InsertBtnClick();
-    ASSERT_EQ(form.DBGrid1->model()->rowCount(), 2);
-    EXPECT_EQ(form.DBGrid1->model()->index(0, 0).data().toString(), "Shown");
-    form.DBEdit2->setFocus();
-    QTest::keyClicks(form.DBEdit2, "Mine");
-    EXPECT_EQ(form.DBGrid1->model()->index(1, 0).data().toString(), "Mine");
-    EXPECT_EQ(form.DBGrid1->model()->index(0, 0).data().toString(), "Shown");
+    ASSERT_EQ(form.goalGrid->model()->rowCount(), 2);
+    EXPECT_EQ(form.goalGrid->model()->index(0, 0).data().toString(), "Shown");
+    form.descriptionEdit->setFocus();
+    QTest::keyClicks(form.descriptionEdit, "Mine");
+    EXPECT_EQ(form.goalGrid->model()->index(1, 0).data().toString(), "Mine");
+    EXPECT_EQ(form.goalGrid->model()->index(0, 0).data().toString(), "Shown");
     form.SaveBtnClick();
     EXPECT_EQ(countRows("goals.db", QString("Where GoalOwner = %1 And GoalYear = %2").arg(me).arg(year)), 2);
 
     // The year box takes only a year from 2000 to 2100.
-    form.DBEdit4->setFocus();
-    form.DBEdit4->selectAll();
-    QTest::keyClicks(form.DBEdit4, "20x7");
-    emit form.DBEdit4->editingFinished();
-    EXPECT_EQ(form.DBEdit4->text(), QString::number(year));
-    form.DBEdit4->selectAll();
-    QTest::keyClicks(form.DBEdit4, "3000");
-    emit form.DBEdit4->editingFinished();
+    form.goalYearEdit->setFocus();
+    form.goalYearEdit->selectAll();
+    QTest::keyClicks(form.goalYearEdit, "20x7");
+    emit form.goalYearEdit->editingFinished();
+    EXPECT_EQ(form.goalYearEdit->text(), QString::number(year));
+    form.goalYearEdit->selectAll();
+    QTest::keyClicks(form.goalYearEdit, "3000");
+    emit form.goalYearEdit->editingFinished();
     form.SaveBtnClick();
     EXPECT_EQ(countRows("goals.db", "Where GoalYear < 2000 Or GoalYear > 2100"), 0);
 }
@@ -503,7 +503,7 @@ TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
         t.field("GoalYear").setValue(year + 5);
         t.post();
     }
-    form.UpDown1->stepBy(1); // shown: this year, so the arrows say next year
+    form.goalYearArrows->stepBy(1); // shown: this year, so the arrows say next year
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("goals.db", QString("Where GoalYear = %1").arg(year + 5)), 1);

@@ -39,8 +39,8 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     {
         MeasurementsWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "Measurments");
-        EXPECT_EQ(form.GroupBox1->title(), "Detail");
-        QAbstractItemModel* grid = form.DBGrid1->model();
+        EXPECT_EQ(form.detailGroup->title(), "Detail");
+        QAbstractItemModel* grid = form.measureGrid->model();
         EXPECT_EQ(grid->headerData(0, Qt::Horizontal).toString(), "Number");
         EXPECT_EQ(grid->headerData(1, Qt::Horizontal).toString(), "Completion Date");
         EXPECT_EQ(grid->headerData(2, Qt::Horizontal).toString(), "Deliverable");
@@ -52,8 +52,8 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
         EXPECT_FALSE(items().field("Compleated").asBoolean());
         EXPECT_FALSE(items().field("Compleated").isNull());
         EXPECT_TRUE(form.SaveBtn->isEnabled());
-        EXPECT_FALSE(form.DBEdit1->isEnabled()) << "the number is never typed";
-        form.BitBtn1->click();
+        EXPECT_FALSE(form.numberEdit->isEnabled()) << "the number is never typed";
+        form.closeButton->click();
     }
     EXPECT_EQ(stored(mine), 0) << "closing without Save drops the first item";
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
@@ -79,13 +79,13 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     MeasurementsWindow form(*dm);
     EXPECT_EQ(items().recordCount(), 1);
     for (QWidget* w : std::initializer_list<QWidget*>{form.InsertBtn, form.SaveBtn, form.DeleteBtn,
-                                                      form.ResetBtn, form.DateBtn, form.DBCheckBox1})
+                                                      form.ResetBtn, form.DateBtn, form.completedBox})
         EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className();
-    EXPECT_TRUE(form.DBMemo1->isReadOnly());
-    EXPECT_TRUE(form.DBMemo2->isReadOnly());
-    EXPECT_EQ(form.DBEdit2->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_EQ(form.DBMemo2->toPlainText(), "Theirs");
+    EXPECT_TRUE(form.measurementMemo->isReadOnly());
+    EXPECT_TRUE(form.deliverableMemo->isReadOnly());
+    EXPECT_EQ(form.completionDateEdit->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
+    EXPECT_TRUE(form.closeButton->isEnabled());
+    EXPECT_EQ(form.deliverableMemo->toPlainText(), "Theirs");
     form.reject();
 
     // A strategy not stored yet has no key to hang items on.
@@ -128,7 +128,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     form.InsertBtnClick();
     EXPECT_EQ(stored(mine), 3) << "Insert stored the changed item first";
     EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 4);
-    form.BitBtn1Click();
+    form.closeWindow();
 
     standOn(mine);
     MeasurementsWindow again(*dm);
@@ -160,7 +160,7 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Select Date"}));
     EXPECT_EQ(shown, QDate::currentDate()) << "an empty date opens on today";
     EXPECT_EQ(items().field("CompleationDate").asDate(), picked);
-    form.DBCheckBox1->click();
+    form.completedBox->click();
     form.SaveBtnClick();
 
     dialogs.onModal = [&](QDialog& d) {
@@ -183,9 +183,9 @@ TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
     MeasurementsWindow form(*dm);
-    form.DBEdit2->clear();
-    QTest::keyClicks(form.DBEdit2, "01/15/2027");
-    EXPECT_EQ(form.DBEdit2->text(), "01/15/2027") << "nothing is written over the typing";
+    form.completionDateEdit->clear();
+    QTest::keyClicks(form.completionDateEdit, "01/15/2027");
+    EXPECT_EQ(form.completionDateEdit->text(), "01/15/2027") << "nothing is written over the typing";
     EXPECT_TRUE(items().field("CompleationDate").isNull()) << "not written while typing";
     form.SaveBtnClick();
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
@@ -193,7 +193,7 @@ TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
 
     // A new item settles the typed date of the pending one first.
     form.InsertBtnClick();
-    QTest::keyClicks(form.DBEdit2, "02/03/2028");
+    QTest::keyClicks(form.completionDateEdit, "02/03/2028");
     form.InsertBtnClick();
     engine::Query q(dm->GoalDatabase);
     q.add("Select * From \"Measure.db\" Where MeasurementNumber = 2");
@@ -202,7 +202,7 @@ TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2028, 2, 3));
 
     // A text that is no date is refused, and nothing is stored.
-    QTest::keyClicks(form.DBEdit2, "13/45/2027");
+    QTest::keyClicks(form.completionDateEdit, "13/45/2027");
     dialogs.messages.clear();
     form.SaveBtn->click();
     EXPECT_EQ(dialogs.lastText(), "'13/45/2027' is not a valid date.");

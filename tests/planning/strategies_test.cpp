@@ -85,8 +85,8 @@ protected:
         return out;
     }
     void chooseUser(StrategyListWindow& form, int user) {
-        form.DBLookupComboBox1->setKeyValue(user);
-        form.DBLookupComboBox1CloseUp();
+        form.userBox->setKeyValue(user);
+        form.userChosen();
     }
     void selectGoal(int goalId) { ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goalId)); }
     // Runs the editor the list opens: fn gets it, already activated, and returns its result.
@@ -127,14 +127,14 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     EXPECT_EQ(form.YearSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
     EXPECT_EQ(dm->goalFilter().type, corporate);
-    EXPECT_EQ(form.DBLookupComboBox2->currentText(), "Corporate");
-    EXPECT_EQ(form.DBLookupComboBox1->currentText(), "Mary Me");
+    EXPECT_EQ(form.goalTypeBox->currentText(), "Corporate");
+    EXPECT_EQ(form.userBox->currentText(), "Mary Me");
     EXPECT_EQ(dm->goalFilter().user, me);
     EXPECT_EQ(dm->strategySelection().user, me);
     EXPECT_TRUE(dm->goalFilter().byUser);
     EXPECT_TRUE(dm->VisibleUsersTable.filtered());
-    EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "an empty access list and no right to see all";
-    EXPECT_TRUE(grey(form.DBLookupComboBox1));
+    EXPECT_FALSE(form.userBox->isEnabled()) << "an empty access list and no right to see all";
+    EXPECT_TRUE(grey(form.userBox));
     EXPECT_FALSE(form.MoveBtn->isVisibleTo(&form)) << "no Supervisor";
     ASSERT_EQ(dm->GoalsTable.recordCount(), 2) << "global and his own goal of the year and type";
 
@@ -148,13 +148,13 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
         EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
 
     // Another goal selected in the grid: the strategies follow, without any painting.
-    form.DBGrid1->selectRow(1);
+    form.goalGrid->selectRow(1);
     EXPECT_EQ(dm->strategySelection().goal, mine);
     EXPECT_EQ(listedNumbers(), QList<int>({1, 2}));
 
     // The goal type and year boxes re-filter the goals; an empty goal list lists no strategies.
-    form.DBLookupComboBox2->setKeyValue(personal);
-    form.DBLookupComboBox2CloseUp();
+    form.goalTypeBox->setKeyValue(personal);
+    form.goalTypeChosen();
     EXPECT_EQ(dm->GoalsTable.recordCount(), 1);
     form.YearSpin->setValue(year + 1);
     EXPECT_EQ(dm->GoalsTable.recordCount(), 0);
@@ -164,14 +164,14 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     EXPECT_FALSE(form.EditBtn->isEnabled());
     EXPECT_FALSE(form.DeleteBtn->isEnabled());
     form.YearSpin->setValue(year - 1);
-    form.DBLookupComboBox2->setKeyValue(corporate);
-    form.DBLookupComboBox2CloseUp();
+    form.goalTypeBox->setKeyValue(corporate);
+    form.goalTypeChosen();
     EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Last year's");
     EXPECT_TRUE(form.InsertBtn->isEnabled());
     EXPECT_FALSE(form.EditBtn->isEnabled()) << "no strategy under this goal yet";
 
     // Closing leaves the selection and filters as they are.
-    form.BitBtn1->click();
+    form.closeButton->click();
     EXPECT_TRUE(dm->GoalsTable.filtered());
     EXPECT_TRUE(dm->StrategyTable.filtered());
     EXPECT_EQ(dm->goalFilter().year, year - 1);
@@ -187,8 +187,8 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     dm->MeasureTable.open();
 
     StrategyListWindow form(*dm);
-    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
-    EXPECT_EQ(form.DBLookupComboBox1->count(), 3) << "himself and the two he may see";
+    EXPECT_TRUE(form.userBox->isEnabled());
+    EXPECT_EQ(form.userBox->count(), 3) << "himself and the two he may see";
     chooseUser(form, other);
     selectGoal(global);
     EXPECT_EQ(dm->StrategyTable.field("StrategyID").asInt(), theirs);
@@ -201,26 +201,28 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.windowTitle(), "Strategy Edit");
         EXPECT_TRUE(e.isReadOnly());
-        for (controls::DBMemo* m : {e.DBMemo1, e.DBMemo2, e.DBMemo3, e.DBMemo4, e.DBMemo5, e.DBMemo6}) {
+        for (controls::DBMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
+                                    e.measurementMemo, e.resourcesMemo, e.commentsMemo}) {
             EXPECT_TRUE(m->isReadOnly());
             EXPECT_TRUE(grey(m));
         }
-        EXPECT_TRUE(grey(e.DBEdit3));
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{e.SaveBtn, e.ResetBtn, e.DateBtn, e.DBCheckBox1, e.DBCheckBox2})
+        EXPECT_TRUE(grey(e.completionDateEdit));
+        for (QWidget* w : std::initializer_list<QWidget*>{e.SaveBtn, e.ResetBtn, e.DateBtn, e.doNotPrintBox,
+                                                          e.completedBox})
             EXPECT_FALSE(w->isEnabled());
-        for (QWidget* w : std::initializer_list<QWidget*>{e.PrintBtn, e.PreviewBtn, e.BitBtn1, e.MeasureBtn})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{e.PrintBtn, e.PreviewBtn, e.cancelButton, e.MeasureBtn})
             EXPECT_TRUE(w->isEnabled());
-        EXPECT_EQ(e.DBMemo1->toPlainText(), "Otto writes");
-        EXPECT_EQ(e.DBLookupComboBox1->currentText(), "Otto Other");
-        EXPECT_EQ(e.DBEdit4->text(), "Global aim");
+        EXPECT_EQ(e.strategyMemo->toPlainText(), "Otto writes");
+        EXPECT_EQ(e.userBox->currentText(), "Otto Other");
+        EXPECT_EQ(e.goalEdit->text(), "Global aim");
         // Typing into a read-only memo changes nothing.
-        e.DBEdit3->setText("01/02/2030");
+        e.completionDateEdit->setText("01/02/2030");
         e.SaveBtnClick();
         checked = true;
         return int(QDialog::Accepted);
     });
-    form.DBGrid2DblClick();
+    form.strategyChosen();
     EXPECT_TRUE(checked);
     EXPECT_EQ(count("Strategys.db", "Where CompleationDate Is Null"), 1);
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Strategy Edit"}));
@@ -232,7 +234,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     EXPECT_FALSE(form.EditBtn->isEnabled());
     EXPECT_EQ(form.EditBtn->text(), "Edit");
     dialogs.modalTitles.clear();
-    form.DBGrid2DblClick();
+    form.strategyChosen();
     EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "double click only while the edit button is on";
 
     // A user he may edit: Insert numbers that user's strategies, and the editor is writable.
@@ -241,8 +243,8 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     EXPECT_TRUE(form.InsertBtn->isEnabled());
     onEditor([](StrategyEditor& e) {
         EXPECT_FALSE(e.isReadOnly());
-        EXPECT_EQ(e.DBLookupComboBox1->currentText(), "Tina Third");
-        e.DBMemo1->setPlainText("For Tina");
+        EXPECT_EQ(e.userBox->currentText(), "Tina Third");
+        e.strategyMemo->setPlainText("For Tina");
         e.SaveBtnClick();
         return e.result();
     });
@@ -264,15 +266,15 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QStringList opened;
     onEditor([&](StrategyEditor& e) {
-        opened << e.DBMemo1->toPlainText() + (e.isReadOnly() ? " (read-only)" : "");
+        opened << e.strategyMemo->toPlainText() + (e.isReadOnly() ? " (read-only)" : "");
         return int(QDialog::Rejected);
     });
     // The person clicks the strategy, then presses Enter.
     selectGoal(global);
-    ASSERT_EQ(form.DBGrid2->model()->rowCount(), 1);
-    const QRect row = form.DBGrid2->visualRect(form.DBGrid2->model()->index(0, 1));
-    QTest::mouseClick(form.DBGrid2->viewport(), Qt::LeftButton, {}, row.center());
-    ASSERT_EQ(QApplication::focusWidget(), form.DBGrid2);
+    ASSERT_EQ(form.strategyGrid->model()->rowCount(), 1);
+    const QRect row = form.strategyGrid->visualRect(form.strategyGrid->model()->index(0, 1));
+    QTest::mouseClick(form.strategyGrid->viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_EQ(QApplication::focusWidget(), form.strategyGrid);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(opened, QStringList({"Mine"}));
 
@@ -280,7 +282,7 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     chooseUser(form, other);
     selectGoal(global);
     ASSERT_EQ(form.EditBtn->text(), "View");
-    form.DBGrid2->setFocus();
+    form.strategyGrid->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(opened, QStringList({"Mine", "Otto writes (read-only)"}));
 
@@ -297,11 +299,11 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     {
         GoalsWindow goals(*dm);
         StrategyListWindow strategies(*dm);
-        ASSERT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Personal"}));
-        ASSERT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Personal"}));
-        ASSERT_FALSE(entries(goals.DBLookupComboBox4).contains("Nina New"));
-        strategies.BitBtn1->click();
-        goals.BitBtn1->click();
+        ASSERT_EQ(entries(goals.goalTypeBox), QStringList({"Corporate", "Personal"}));
+        ASSERT_EQ(entries(strategies.goalTypeBox), QStringList({"Corporate", "Personal"}));
+        ASSERT_FALSE(entries(goals.ownerBox).contains("Nina New"));
+        strategies.closeButton->click();
+        goals.closeButton->click();
     }
     // Another workstation deletes a type, adds one and adds a user; this program runs on.
     Peer peer(store.location());
@@ -310,26 +312,26 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     ASSERT_TRUE(peer.send("insert User.db UserName Nina New").startsWith("ok "));
     {
         GoalsWindow goals(*dm);
-        EXPECT_EQ(entries(goals.DBLookupComboBox3), QStringList({"Corporate", "Regional"}));
-        EXPECT_TRUE(entries(goals.DBLookupComboBox4).contains("Nina New")) << "the Goal Owner box";
-        goals.BitBtn1->click();
+        EXPECT_EQ(entries(goals.goalTypeBox), QStringList({"Corporate", "Regional"}));
+        EXPECT_TRUE(entries(goals.ownerBox).contains("Nina New")) << "the Goal Owner box";
+        goals.closeButton->click();
         // Nothing changed elsewhere since: the lists are not read again.
         QSignalSpy typesRead(&dm->GoalTypeSource, &engine::DataSource::rowsChanged);
         QSignalSpy usersRead(&dm->UserSettingsSource, &engine::DataSource::rowsChanged);
         StrategyListWindow strategies(*dm);
-        EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Corporate", "Regional"}));
+        EXPECT_EQ(entries(strategies.goalTypeBox), QStringList({"Corporate", "Regional"}));
         EXPECT_EQ(typesRead.count(), 0);
         EXPECT_EQ(usersRead.count(), 0);
-        strategies.BitBtn1->click();
+        strategies.closeButton->click();
     }
 
     // The type the strategy list would start on is deleted: it starts on one that exists.
     ASSERT_TRUE(dm->GoalTypeTable.locate("GoalTypeID", corporate));
     ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(corporate)), "ok");
     StrategyListWindow strategies(*dm);
-    EXPECT_EQ(entries(strategies.DBLookupComboBox2), QStringList({"Regional"}));
-    EXPECT_EQ(strategies.DBLookupComboBox2->currentText(), "Regional");
-    EXPECT_EQ(dm->goalFilter().type, strategies.DBLookupComboBox2->keyValue().toInt());
+    EXPECT_EQ(entries(strategies.goalTypeBox), QStringList({"Regional"}));
+    EXPECT_EQ(strategies.goalTypeBox->currentText(), "Regional");
+    EXPECT_EQ(dm->goalFilter().type, strategies.goalTypeBox->keyValue().toInt());
 }
 
 TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
@@ -340,8 +342,8 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     StrategyListWindow form(*dm);
     auto insert = [&](const QString& text) {
         onEditor([text](StrategyEditor& e) {
-            EXPECT_TRUE(e.DBEdit1->text().toInt() > 0);
-            e.DBMemo1->setPlainText(text);
+            EXPECT_TRUE(e.numberEdit->text().toInt() > 0);
+            e.strategyMemo->setPlainText(text);
             e.SaveBtnClick();
             return e.result();
         });
@@ -378,13 +380,13 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
 
     // Cancel drops a new strategy; so does closing the editor any other way.
     onEditor([](StrategyEditor& e) {
-        e.DBMemo1->setPlainText("never stored");
-        e.BitBtn1Click();
+        e.strategyMemo->setPlainText("never stored");
+        e.cancelEdit();
         return e.result();
     });
     form.InsertBtnClick();
     onEditor([](StrategyEditor& e) {
-        e.DBMemo2->setPlainText("never stored either");
+        e.responsibilityMemo->setPlainText("never stored either");
         e.reject(); // Esc
         return e.result();
     });
@@ -405,40 +407,41 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     const QDate picked(2031, 3, 14);
     QDate calendarOpenedOn;
     onEditor([&](StrategyEditor& e) {
-        EXPECT_EQ(e.Edit1->text(), "Sales");
-        EXPECT_EQ(e.DBEdit1->text(), "1");
-        EXPECT_FALSE(e.DBEdit1->isEnabled());
-        EXPECT_FALSE(e.DBLookupComboBox1->isEnabled());
+        EXPECT_EQ(e.departmentEdit->text(), "Sales");
+        EXPECT_EQ(e.numberEdit->text(), "1");
+        EXPECT_FALSE(e.numberEdit->isEnabled());
+        EXPECT_FALSE(e.userBox->isEnabled());
         EXPECT_TRUE(e.MeasureBtn->isHidden()) << "single measurements";
-        EXPECT_EQ(e.focusWidget(), e.DBEdit3) << "focus starts at the completion date";
-        EXPECT_EQ(nextTabStop(e.DBEdit3), e.DBCheckBox2);
-        EXPECT_EQ(nextTabStop(e.DBCheckBox2), e.DBMemo1);
-        EXPECT_EQ(nextTabStop(e.DBMemo4), e.DBMemo5);
-        EXPECT_EQ(nextTabStop(e.DBMemo6), e.DBCheckBox1);
+        EXPECT_EQ(e.focusWidget(), e.completionDateEdit) << "focus starts at the completion date";
+        EXPECT_EQ(nextTabStop(e.completionDateEdit), e.completedBox);
+        EXPECT_EQ(nextTabStop(e.completedBox), e.strategyMemo);
+        EXPECT_EQ(nextTabStop(e.measurementMemo), e.resourcesMemo);
+        EXPECT_EQ(nextTabStop(e.commentsMemo), e.doNotPrintBox);
         const QStringList texts{"Strategy text",    "Responsible", "Deliverable text",
                                 "Measurement text", "Resources",   "Status"};
         int i = 0;
-        for (controls::DBMemo* m : {e.DBMemo1, e.DBMemo2, e.DBMemo3, e.DBMemo4, e.DBMemo5, e.DBMemo6})
+        for (controls::DBMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
+                                    e.measurementMemo, e.resourcesMemo, e.commentsMemo})
             m->setPlainText(texts[i++]);
-        e.DBCheckBox2->setChecked(true);
-        e.DBCheckBox1->setChecked(true);
+        e.completedBox->setChecked(true);
+        e.doNotPrintBox->setChecked(true);
         // The date dialog: Cancel changes nothing, OK takes the calendar's date.
         dateFn = [&](SelectDateDialog& sd) {
             EXPECT_EQ(sd.windowTitle(), "Select Date");
-            calendarOpenedOn = sd.MonthCalendar1->selectedDate();
+            calendarOpenedOn = sd.calendar->selectedDate();
             return int(QDialog::Rejected);
         };
         e.DateBtnClick();
         EXPECT_EQ(calendarOpenedOn, QDate::currentDate()) << "an empty date opens on today";
         EXPECT_TRUE(dm->StrategyTable.field("CompleationDate").isNull());
         dateFn = [&](SelectDateDialog& sd) {
-            sd.MonthCalendar1->setSelectedDate(picked);
+            sd.calendar->setSelectedDate(picked);
             return int(QDialog::Accepted);
         };
         e.DateBtnClick();
-        EXPECT_EQ(e.DBEdit3->text(), "03/14/2031");
+        EXPECT_EQ(e.completionDateEdit->text(), "03/14/2031");
         e.ResetBtnClick();
-        EXPECT_EQ(e.DBEdit3->text(), "");
+        EXPECT_EQ(e.completionDateEdit->text(), "");
         e.DateBtnClick();
         e.SaveBtnClick();
         return e.result();
@@ -460,14 +463,14 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
     // Editing: the calendar opens on the stored date; Reset then Cancel keeps it.
     onEditor([&](StrategyEditor& e) {
-        EXPECT_EQ(e.DBLookupComboBox2->currentText(), "Mary Me");
+        EXPECT_EQ(e.modifiedByBox->currentText(), "Mary Me");
         dateFn = [&](SelectDateDialog& sd) {
-            calendarOpenedOn = sd.MonthCalendar1->selectedDate();
+            calendarOpenedOn = sd.calendar->selectedDate();
             return int(QDialog::Rejected);
         };
         e.DateBtnClick();
         e.ResetBtnClick();
-        e.BitBtn1Click();
+        e.cancelEdit();
         return e.result();
     });
     form.EditBtnClick();
@@ -477,9 +480,9 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     // A typed date is taken whole, never a partial year; a text that is no date is refused and
     // stays in the box.
     onEditor([&](StrategyEditor& e) {
-        e.DBEdit3->clear();
-        QTest::keyClicks(e.DBEdit3, "12/15/2027");
-        EXPECT_EQ(e.DBEdit3->text(), "12/15/2027");
+        e.completionDateEdit->clear();
+        QTest::keyClicks(e.completionDateEdit, "12/15/2027");
+        EXPECT_EQ(e.completionDateEdit->text(), "12/15/2027");
         EXPECT_EQ(dm->StrategyTable.field("CompleationDate").asDate(), picked) << "not written while typing";
         e.SaveBtnClick();
         return e.result();
@@ -487,20 +490,20 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     form.EditBtnClick();
     EXPECT_EQ(s.field("CompleationDate").asDate(), QDate(2027, 12, 15));
     onEditor([&](StrategyEditor& e) {
-        e.DBEdit3->selectAll();
-        QTest::keyClicks(e.DBEdit3, "13/45/2027");
+        e.completionDateEdit->selectAll();
+        QTest::keyClicks(e.completionDateEdit, "13/45/2027");
         dialogs.messages.clear();
         e.SaveBtn->click();
         EXPECT_EQ(dialogs.lastText(), "'13/45/2027' is not a valid date.");
         EXPECT_NE(e.result(), QDialog::Accepted) << "the editor stays open";
-        EXPECT_EQ(e.DBEdit3->text(), "13/45/2027") << "kept, to be corrected";
+        EXPECT_EQ(e.completionDateEdit->text(), "13/45/2027") << "kept, to be corrected";
         EXPECT_EQ(dm->StrategyTable.field("CompleationDate").asDate(), QDate(2027, 12, 15));
-        e.DBEdit3->selectAll();
-        QTest::keyClicks(e.DBEdit3, "1/2/27");
+        e.completionDateEdit->selectAll();
+        QTest::keyClicks(e.completionDateEdit, "1/2/27");
         e.SaveBtn->click();
         EXPECT_EQ(dialogs.lastText(), "'1/2/27' is not a valid date.");
-        e.DBEdit3->selectAll();
-        QTest::keyClick(e.DBEdit3, Qt::Key_Delete);
+        e.completionDateEdit->selectAll();
+        QTest::keyClick(e.completionDateEdit, Qt::Key_Delete);
         e.SaveBtn->click();
         return e.result();
     });
@@ -510,7 +513,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     // A memo holds long, many-line text whole.
     const QString longText = QString("line one\nline two\n") + QString(5000, QChar('x'));
     onEditor([&](StrategyEditor& e) {
-        e.DBMemo6->setPlainText(longText);
+        e.commentsMemo->setPlainText(longText);
         e.SaveBtnClick();
         return e.result();
     });
@@ -523,10 +526,10 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     logOn("me");
     dm->user().settings.multipleMeasures = true;
     StrategyEditor multiple(*dm);
-    EXPECT_TRUE(multiple.Label6->isHidden());
-    EXPECT_TRUE(multiple.DBMemo3->isHidden());
-    EXPECT_TRUE(multiple.DBMemo4->isHidden());
-    EXPECT_FALSE(multiple.Label7->isHidden());
+    EXPECT_TRUE(multiple.deliverableLabel->isHidden());
+    EXPECT_TRUE(multiple.deliverableMemo->isHidden());
+    EXPECT_TRUE(multiple.measurementMemo->isHidden());
+    EXPECT_FALSE(multiple.measurementLabel->isHidden());
     EXPECT_FALSE(multiple.MeasureBtn->isHidden());
     EXPECT_EQ(multiple.MeasureBtn->text(), "Deliverable/Measurement Items");
     dm->user().settings.multipleMeasures = false;
@@ -538,9 +541,9 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     ASSERT_EQ(dm->strategySelection().goal, global);
     dm->user().settings.multipleMeasures = true;
     onEditor([](StrategyEditor& e) {
-        e.DBMemo1->setPlainText("stored for its items");
+        e.strategyMemo->setPlainText("stored for its items");
         e.MeasureBtnClick();
-        e.BitBtn1Click();
+        e.cancelEdit();
         return e.result();
     });
     form.InsertBtnClick();
@@ -557,7 +560,7 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     e.FormActivate();
 
     // The mark as shown counts, saved or not; nothing else happens.
-    e.DBCheckBox1->setChecked(true);
+    e.doNotPrintBox->setChecked(true);
     e.PrintBtnClick();
     e.PreviewBtnClick();
     ASSERT_EQ(dialogs.messages.size(), 2u);
@@ -568,10 +571,10 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
         EXPECT_EQ(m.buttons, controls::Buttons::Ok);
     }
     EXPECT_EQ(dialogs.printDialogs, 0);
-    e.DBCheckBox1->setChecked(false);
+    e.doNotPrintBox->setChecked(false);
 
     // A cancelled print dialog stops; the unsaved text is not what the report gets.
-    e.DBMemo1->setPlainText("Unsaved text");
+    e.strategyMemo->setPlainText("Unsaved text");
     dialogs.messages.clear();
     dialogs.printAnswers = {false};
     e.PrintBtnClick();
@@ -598,7 +601,7 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     EXPECT_FALSE(q.prepared());
     e.PreviewBtnClick();
     EXPECT_EQ(dialogs.printDialogs, 2) << "no print dialog for a preview";
-    e.BitBtn1Click();
+    e.cancelEdit();
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"Stored text\""), 1);
 
     // A strategy whose owner is gone yields no row for the report.
@@ -632,13 +635,13 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     {
         StrategyListWindow form(*dm);
         EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
-        EXPECT_FALSE(form.DBLookupComboBox1->isEnabled()) << "Supervisor alone does not open the user box";
-        EXPECT_EQ(form.DBLookupComboBox1->count(), 6) << "yet every user is visible";
+        EXPECT_FALSE(form.userBox->isEnabled()) << "Supervisor alone does not open the user box";
+        EXPECT_EQ(form.userBox->count(), 6) << "yet every user is visible";
     }
     logOn("chief");
     StrategyListWindow form(*dm);
     EXPECT_TRUE(form.MoveBtn->isVisibleTo(&form));
-    EXPECT_TRUE(form.DBLookupComboBox1->isEnabled());
+    EXPECT_TRUE(form.userBox->isEnabled());
     chooseUser(form, me);
     selectGoal(global);
     ASSERT_EQ(dm->StrategyTable.field("StrategyID").asInt(), moved);
@@ -646,15 +649,15 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     auto move = [&](QVariant target, int number, bool ok = true) {
         moveFn = [=](MoveStrategiesDialog& m) {
             EXPECT_EQ(m.windowTitle(), "Move Strategy");
-            EXPECT_EQ(m.SpinEdit1->value(), 0);
-            EXPECT_EQ(m.DBLookupComboBox1->currentIndex(), -1) << "no user chosen at first";
-            EXPECT_EQ(m.DBLookupComboBox1->count(), 6) << "every user for a Supervisor";
-            if (target.isValid()) m.DBLookupComboBox1->setKeyValue(target);
-            m.SpinEdit1->setValue(number);
+            EXPECT_EQ(m.numberSpin->value(), 0);
+            EXPECT_EQ(m.userBox->currentIndex(), -1) << "no user chosen at first";
+            EXPECT_EQ(m.userBox->count(), 6) << "every user for a Supervisor";
+            if (target.isValid()) m.userBox->setKeyValue(target);
+            m.numberSpin->setValue(number);
             if (ok)
-                m.BitBtn2->click();
+                m.okButton->click();
             else
-                m.BitBtn1->click();
+                m.cancelButton->click();
             return m.result();
         };
         form.MoveBtnClick();
@@ -691,8 +694,8 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     selectGoal(empty);
     EXPECT_FALSE(form.MoveBtn->isEnabled());
     MoveStrategiesDialog dialog(*dm);
-    dialog.DBLookupComboBox1->setKeyValue(me);
-    dialog.BitBtn2Click();
+    dialog.userBox->setKeyValue(me);
+    dialog.moveStrategies();
     EXPECT_EQ(count("Strategys.db"), 4);
     EXPECT_EQ(count("Strategys.db", QString("Where GoalID = %1").arg(empty)), 0);
 }
@@ -723,7 +726,7 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) 
     StrategyListWindow form(*dm);
     Peer peer(store.location());
     onEditor([&](StrategyEditor& e) {
-        EXPECT_EQ(e.DBEdit1->text(), "1");
+        EXPECT_EQ(e.numberEdit->text(), "1");
         // Meanwhile the other workstation stores its own number 1 for the same user and goal.
         const QString key = peer.send("insert Strategys.db StrategyDescription theirs").mid(3);
         EXPECT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 GoalID %2").arg(key).arg(global)), "ok");
@@ -732,9 +735,9 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) 
         EXPECT_EQ(peer.send("post Strategys.db"), "ok");
         EXPECT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyNumber 1").arg(key)), "ok");
         EXPECT_EQ(peer.send("post Strategys.db"), "ok");
-        e.DBMemo1->setPlainText("mine");
+        e.strategyMemo->setPlainText("mine");
         e.SaveBtnClick();
-        EXPECT_EQ(e.DBEdit1->text(), "2") << "the editor shows the number stored";
+        EXPECT_EQ(e.numberEdit->text(), "2") << "the editor shows the number stored";
         EXPECT_EQ(
             dialogs.lastText(),
             "Strategy # 1 was taken by another user meanwhile. This Strategy was saved as Strategy # 2.");
@@ -754,9 +757,9 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) 
     const size_t told = dialogs.messages.size();
     strategy(global, other, 3);
     onEditor([&](StrategyEditor& e) {
-        EXPECT_EQ(e.DBEdit1->text(), "3");
+        EXPECT_EQ(e.numberEdit->text(), "3");
         e.SaveBtnClick();
-        EXPECT_EQ(e.DBEdit1->text(), "3");
+        EXPECT_EQ(e.numberEdit->text(), "3");
         return e.result();
     });
     form.InsertBtnClick();
@@ -772,23 +775,23 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     Peer peer(store.location());
     StrategyEditor e(*dm);
     e.FormActivate();
-    ASSERT_EQ(e.DBMemo1->toPlainText(), "original");
+    ASSERT_EQ(e.strategyMemo->toPlainText(), "original");
 
     // The other workstation is editing: typing here meets its lock, and the refused typing
     // gives way to the stored text, so that nothing is on screen that is in no record.
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
-    e.DBMemo1->setPlainText("mine");
+    e.strategyMemo->setPlainText("mine");
     EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
     EXPECT_EQ(dm->StrategyTable.state(), engine::DataSet::State::Browse);
-    EXPECT_EQ(e.DBMemo1->toPlainText(), "original");
+    EXPECT_EQ(e.strategyMemo->toPlainText(), "original");
 
     // Once it has stored its change, typing shows that change first; typed again and saved,
     // this one is stored beside it.
     ASSERT_EQ(peer.send("post Strategys.db"), "ok");
-    e.DBMemo1->setPlainText("mine");
+    e.strategyMemo->setPlainText("mine");
     EXPECT_TRUE(dialogs.lastText().contains("changed by another user")) << dialogs.lastText().toStdString();
-    EXPECT_EQ(e.DBMemo1->toPlainText(), "original");
-    e.DBMemo1->setPlainText("mine");
+    EXPECT_EQ(e.strategyMemo->toPlainText(), "original");
+    e.strategyMemo->setPlainText("mine");
     e.SaveBtn->click();
     EXPECT_EQ(e.result(), QDialog::Accepted);
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"mine\" And Responsibility = \"theirs\""),
@@ -801,24 +804,24 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
               "ok");
     ASSERT_EQ(peer.send("post Strategys.db"), "ok");
     dialogs.messages.clear();
-    again.DBMemo1->setPlainText("mine again");
+    again.strategyMemo->setPlainText("mine again");
     ASSERT_FALSE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.lastText().contains("changed by another user")) << dialogs.lastText().toStdString();
-    EXPECT_EQ(again.DBMemo1->toPlainText(), "theirs too");
-    again.BitBtn1Click();
+    EXPECT_EQ(again.strategyMemo->toPlainText(), "theirs too");
+    again.cancelEdit();
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
 
     // A date changed elsewhere since it was shown is not typed over unseen.
     StrategyEditor dated(*dm);
     dated.FormActivate();
-    ASSERT_EQ(dated.DBEdit3->text(), "");
+    ASSERT_EQ(dated.completionDateEdit->text(), "");
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
     ASSERT_EQ(peer.send("post Strategys.db"), "ok");
-    QTest::keyClick(dated.DBEdit3, '0');
+    QTest::keyClick(dated.completionDateEdit, '0');
     EXPECT_TRUE(dialogs.lastText().contains("changed by another user")) << dialogs.lastText().toStdString();
-    EXPECT_EQ(dated.DBEdit3->text(), "05/01/2030");
-    dated.DBEdit3->selectAll();
-    QTest::keyClicks(dated.DBEdit3, "01/01/2031");
+    EXPECT_EQ(dated.completionDateEdit->text(), "05/01/2030");
+    dated.completionDateEdit->selectAll();
+    QTest::keyClicks(dated.completionDateEdit, "01/01/2031");
     dated.SaveBtnClick();
     EXPECT_EQ(count("Strategys.db", "Where CompleationDate = \"2031-01-01\""), 1)
         << "typed again, it is stored";
@@ -826,7 +829,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     // And the other way round: while this editor holds the row, the other workstation waits.
     StrategyEditor third(*dm);
     third.FormActivate();
-    third.DBMemo2->setPlainText("held here");
+    third.responsibilityMemo->setPlainText("held here");
     EXPECT_TRUE(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility later").arg(id))
                     .startsWith("error"));
     third.SaveBtnClick();

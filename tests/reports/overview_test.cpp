@@ -67,12 +67,12 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     for (QAction* a : top)
         titles << a->text();
     EXPECT_EQ(titles, QStringList({"&File", "&Setup", "&Strategies", "&Reports", "&Tracking", "&Help"}));
-    EXPECT_EQ(form.Strategys1->menu(), nullptr) << "the Parts' items stay top-level items";
-    EXPECT_EQ(form.Reports1->menu(), nullptr);
-    auto* menu = form.findChild<QMenu*>("Tracking1");
+    EXPECT_EQ(form.strategiesAction->menu(), nullptr) << "the Parts' items stay top-level items";
+    EXPECT_EQ(form.reportsAction->menu(), nullptr);
+    auto* menu = form.findChild<QMenu*>("trackingMenu");
     ASSERT_NE(menu, nullptr);
-    auto* overdue = form.findChild<QAction*>("Overdue1");
-    auto* overview = form.findChild<QAction*>("Overview1");
+    auto* overdue = form.findChild<QAction*>("overdueAction");
+    auto* overview = form.findChild<QAction*>("overviewAction");
     ASSERT_TRUE(overdue && overview);
     EXPECT_EQ(overdue->text(), "&Overdue");
     EXPECT_EQ(overview->text(), "O&verview");
@@ -108,7 +108,7 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
               QDate::currentDate().addDays(-3).toString("MM/dd/yyyy"));
     form.Grid->sortByColumn(0, Qt::DescendingOrder);
     EXPECT_EQ(form.itemAt(0).Owner, "Yan");
-    EXPECT_TRUE(form.Label1->text().startsWith("2 items are overdue on "));
+    EXPECT_TRUE(form.summaryLabel->text().startsWith("2 items are overdue on "));
 
     // The double click opens the editor on that very strategy.
     qint64 shown = 0;
@@ -159,7 +159,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
         auto* e = dynamic_cast<StrategyEditor*>(&d);
         if (!e) return d.result();
         e->FormActivate();
-        goalShown = e->DBEdit4->text();
+        goalShown = e->goalEdit->text();
         readOnly = e->isReadOnly();
         return d.result();
     };
@@ -191,7 +191,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     };
     all.GridDblClick(0);
     EXPECT_EQ(all.Grid->model()->rowCount(), 2);
-    EXPECT_TRUE(all.Label1->text().startsWith("2 items are overdue on "));
+    EXPECT_TRUE(all.summaryLabel->text().startsWith("2 items are overdue on "));
     EXPECT_EQ(all.itemAt(0).Goal, "G") << "still most overdue first";
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }

@@ -63,8 +63,8 @@ protected:
         return ids;
     }
     QList<int> build(PrintGoalsDialog& form, int kind) {
-        form.RadioGroup1->setItemIndex(kind);
-        form.RadioGroup1Click();
+        form.printOptions->setItemIndex(kind);
+        form.optionChosen();
         form.BuildStrategyQuery();
         QList<int> ids = selected(form.strategyQuery);
         form.strategyQuery.close();
@@ -92,12 +92,12 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
         << "no Deliverable Report without multiple measurements";
     EXPECT_EQ(form.ReportType->itemIndex(), 0);
     EXPECT_EQ(form.GoalSpin->value(), year);
-    EXPECT_EQ(form.DBLookupComboBox1->keyValue().toInt(), type);
-    EXPECT_EQ(form.DBLookupComboBox1->currentText(), "Corporate");
-    EXPECT_EQ(form.DateTimePicker1->date(), QDate::currentDate());
-    EXPECT_EQ(form.DateTimePicker2->date(), QDate::currentDate().addDays(1));
+    EXPECT_EQ(form.goalTypeBox->keyValue().toInt(), type);
+    EXPECT_EQ(form.goalTypeBox->currentText(), "Corporate");
+    EXPECT_EQ(form.startDatePicker->date(), QDate::currentDate());
+    EXPECT_EQ(form.endDatePicker->date(), QDate::currentDate().addDays(1));
     for (QWidget* w :
-         {static_cast<QWidget*>(form.DateTimePicker1), static_cast<QWidget*>(form.DateTimePicker2)}) {
+         {static_cast<QWidget*>(form.startDatePicker), static_cast<QWidget*>(form.endDatePicker)}) {
         EXPECT_FALSE(w->isEnabled());
         EXPECT_EQ(w->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
     }
@@ -112,11 +112,11 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     const QString joins = "S.Usernumber = U.UserNumber And\nG.GoalTypeID = T.GoalTypeID And\n";
     EXPECT_EQ(form.strategyQuery.text(), kHead + joins + visible + tail);
 
-    form.DateTimePicker1->setDate(march10);
-    form.DateTimePicker2->setDate(march10);
+    form.startDatePicker->setDate(march10);
+    form.endDatePicker->setDate(march10);
     EXPECT_EQ(build(form, 1), QList<int>({s1})) << "a completion date on the range's end counts";
-    EXPECT_TRUE(form.DateTimePicker1->isEnabled());
-    EXPECT_EQ(form.DateTimePicker2->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
+    EXPECT_TRUE(form.startDatePicker->isEnabled());
+    EXPECT_EQ(form.endDatePicker->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
     EXPECT_EQ(
         form.strategyQuery.text(),
         kHead + joins + visible +
@@ -124,14 +124,14 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
                 "S.Compleated = True And S.CompleationDate >= \"%1\" And S.CompleationDate <= \"%1\" And\n")
                 .arg(d(march10)) +
             tail);
-    form.DateTimePicker2->setDate(march20);
+    form.endDatePicker->setDate(march20);
     EXPECT_EQ(build(form, 1), QList<int>({s1, s3}));
-    form.DateTimePicker1->setDate(march20.addDays(1));
+    form.startDatePicker->setDate(march20.addDays(1));
     EXPECT_TRUE(build(form, 1).isEmpty()) << "start after end selects nothing";
 
     EXPECT_EQ(build(form, 2), QList<int>({s2, s8})) << "the dates play no part";
-    EXPECT_FALSE(form.DateTimePicker1->isEnabled());
-    EXPECT_EQ(form.DateTimePicker1->date(), march20.addDays(1)) << "the dates keep their values";
+    EXPECT_FALSE(form.startDatePicker->isEnabled());
+    EXPECT_EQ(form.startDatePicker->date(), march20.addDays(1)) << "the dates keep their values";
     EXPECT_EQ(form.strategyQuery.text(), kHead + joins + visible + "S.Compleated = False And\n" + tail);
     EXPECT_FALSE(form.strategyQuery.text().contains("Completion"));
 }
@@ -148,7 +148,7 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     addMeasure(s4, 1);
     ReportsWindow form(*dm);
     EXPECT_FALSE(form.GoalSpin->isVisibleTo(&form));
-    EXPECT_FALSE(form.Label2->isVisibleTo(&form));
+    EXPECT_FALSE(form.yearLabel->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
     form.GoalSpin->setValue(2001);
 
@@ -156,11 +156,11 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     EXPECT_FALSE(form.strategyQuery.text().contains("S.UserNumber In"));
     EXPECT_FALSE(form.strategyQuery.text().contains("GoalYear ="));
 
-    form.DateTimePicker1->setDate(start);
-    form.DateTimePicker2->setDate(end);
+    form.startDatePicker->setDate(start);
+    form.endDatePicker->setDate(end);
     EXPECT_EQ(build(form, 3), QList<int>({s2, s3}))
         << "a measurement on either end counts; its flag does not";
-    EXPECT_TRUE(form.DateTimePicker2->isEnabled());
+    EXPECT_TRUE(form.endDatePicker->isEnabled());
     // The list follows the order the measurements came in, which a query without an order
     // leaves to the store: the strategy of each measurement, in any order.
     const QRegularExpressionMatch list =
@@ -173,7 +173,7 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listed, expected) << form.strategyQuery.text().toStdString();
 
-    form.DateTimePicker1->setDate(end.addDays(2));
+    form.startDatePicker->setDate(end.addDays(2));
     EXPECT_TRUE(build(form, 3).isEmpty());
     EXPECT_TRUE(form.strategyQuery.text().contains("S.StrategyID in (-1) and"));
 }
@@ -319,8 +319,8 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
     }
     dm->GoalDatabase.notifyChanged("measure");
     ReportsWindow form(*dm);
-    form.DateTimePicker1->setDate(QDate(year, 7, 1));
-    form.DateTimePicker2->setDate(QDate(year, 7, 31));
+    form.startDatePicker->setDate(QDate(year, 7, 1));
+    form.endDatePicker->setDate(QDate(year, 7, 31));
     EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
     const QString line = form.strategyQuery.sql().line(5);
     EXPECT_TRUE(line.startsWith("S.StrategyID in (-1,"));
@@ -332,10 +332,10 @@ TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
     PrintGoalsDialog form(*dm);
     EXPECT_EQ(form.windowTitle(), "Print Goals");
-    EXPECT_EQ(form.RadioGroup1->title(), "Print Options");
+    EXPECT_EQ(form.printOptions->title(), "Print Options");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
-    EXPECT_FALSE(form.DateTimePicker1->isEnabled());
-    EXPECT_EQ(form.DateTimePicker2->date(), QDate::currentDate().addDays(1));
+    EXPECT_FALSE(form.startDatePicker->isEnabled());
+    EXPECT_EQ(form.endDatePicker->date(), QDate::currentDate().addDays(1));
     const QString head = kHead + "G.GoalTypeID = T.GoalTypeID And\nS.Usernumber = U.UserNumber And\n"
                                  "S.DoNotPrint = False And\n";
     const QString common = QString("G.GoalTypeID = %1 And\nG.GoalYear = %2 And\n").arg(type).arg(year);
@@ -343,8 +343,8 @@ TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2}));
     EXPECT_EQ(form.strategyQuery.text(), head + QString("S.GoalID = %1 And\n").arg(alpha) + common +
                                              QString("S.UserNumber = %1\n").arg(me) + kOrder);
-    form.DateTimePicker1->setDate(QDate(2001, 1, 1));
-    form.DateTimePicker2->setDate(QDate(2001, 1, 2));
+    form.startDatePicker->setDate(QDate(2001, 1, 1));
+    form.endDatePicker->setDate(QDate(2001, 1, 2));
     EXPECT_EQ(build(form, 1), QList<int>({s1, s2, s8})) << "every goal, the dates ignored";
     EXPECT_EQ(form.strategyQuery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
 
@@ -370,18 +370,18 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     listShows(alpha, me, year);
     PrintGoalsDialog form(*dm);
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
-    form.DateTimePicker1->setDate(start);
-    form.DateTimePicker2->setDate(end);
+    form.startDatePicker->setDate(start);
+    form.endDatePicker->setDate(end);
     EXPECT_EQ(build(form, 2), QList<int>({s2, s8}));
-    EXPECT_TRUE(form.DateTimePicker1->isEnabled());
+    EXPECT_TRUE(form.startDatePicker->isEnabled());
     EXPECT_TRUE(form.strategyQuery.text().endsWith(
         QString("S.UserNumber = %1 And\nS.StrategyID in (-1,%2,%3,%4)\n").arg(me).arg(s8).arg(s2).arg(s3) +
         kOrder));
-    form.DateTimePicker1->setDate(end.addDays(1));
+    form.startDatePicker->setDate(end.addDays(1));
     EXPECT_TRUE(build(form, 2).isEmpty()) << "start after end";
-    form.RadioGroup1->setItemIndex(0);
-    form.RadioGroup1Click();
-    EXPECT_FALSE(form.DateTimePicker2->isEnabled());
+    form.printOptions->setItemIndex(0);
+    form.optionChosen();
+    EXPECT_FALSE(form.endDatePicker->isEnabled());
 
     dm->user().settings.sendToPrinter = true;
     const QString pdf = dir.file("goals.pdf");

@@ -35,7 +35,7 @@ protected:
         report.TitleSuffix = suffix;
         report.QuickRepBeforePrint();
         strategyRows().first();
-        report.QRBand1BeforePrint();
+        report.prepareStrategy();
         const QStringList out = describe(*report.body());
         EXPECT_EQ(report.RichData->document, report.body());
         report.QuickRepAfterPrint();
@@ -146,7 +146,7 @@ TEST_P(StrategyReportPages, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     {
         StrategyReport report(*dm, strategyRows());
         report.QuickRepBeforePrint();
-        report.QRBand1BeforePrint();
+        report.prepareStrategy();
         const QStringList p = describe(*report.body());
         EXPECT_EQ(p.mid(0, 6),
                   QStringList({"BI/0/  ", "BI/0/", "P/0/", "P/0/", "BI/0/STRATEGY # ", "P/50/"}));

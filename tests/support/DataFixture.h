@@ -2,6 +2,7 @@
 
 #include "controls/Dialogs.h"
 #include "controls/Screen.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"

@@ -14,6 +14,7 @@
 
 #include "admin/MeasureConversion.h"
 #include "controls/Dialogs.h"
+#include "controls/ScriptedDialogs.h"
 #include "data/DataModule.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+// Tells that logins are disabled.
+class DisabledWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit DisabledWindow(QWidget* parent = nullptr);
+    QLabel* messageLabel;
+    QLabel* titleLabel;
+    QLabel* adviceLabel;
+};

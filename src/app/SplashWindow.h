@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+
+// The splash window shown while the program loads.
+class SplashWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit SplashWindow(QWidget* parent = nullptr);
+    QLabel* messageLabel;
+    QProgressBar* progressBar;
+    QLabel* targetImage;
+    QLabel* chartImage;
+    QLabel* ProductName;
+    QLabel* Version;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "controls/Dialogs.h"
+
+namespace controls {
+
+// The dialogs of the platform, shown to the person at the screen.
+class QtDialogs : public Dialogs {
+public:
+    Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    bool print(QPrinter& printer, QWidget* parent) override;
+    bool printerSetup(QPrinter& printer, QWidget* parent) override;
+    QString pictureFile(const QString& current, QWidget* parent) override;
+    QString saveFile(const QString& title, const QString& suggested, const QString& filter,
+                     QWidget* parent) override;
+    int showModal(QDialog& dialog) override;
+};
+
+} // namespace controls

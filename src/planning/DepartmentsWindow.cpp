@@ -1,0 +1,11 @@
+#include "planning/DepartmentsWindow.h"
+
+#include "data/DataModule.h"
+
+DepartmentsWindow::DepartmentsWindow(DataModule& dm, QWidget* parent)
+    : ReferenceWindow(dm,
+                      {QStringLiteral("Department"), &dm.DepartmentTable, &dm.DepartmentSource,
+                       QStringLiteral("DepartmentID"), QStringLiteral("Description"),
+                       QStringLiteral("Department Detail"),
+                       QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
+                      parent) {}

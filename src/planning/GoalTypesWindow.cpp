@@ -1,0 +1,11 @@
+#include "planning/GoalTypesWindow.h"
+
+#include "data/DataModule.h"
+
+GoalTypesWindow::GoalTypesWindow(DataModule& dm, QWidget* parent)
+    : ReferenceWindow(dm,
+                      {QStringLiteral("Gaol Types"), &dm.GoalTypeTable, &dm.GoalTypeSource,
+                       QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"),
+                       QStringLiteral("Detail"),
+                       QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
+                      parent) {}

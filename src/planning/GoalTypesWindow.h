@@ -1,0 +1,9 @@
+#pragma once
+
+#include "planning/ReferenceWindow.h"
+
+class GoalTypesWindow : public ReferenceWindow {
+    Q_OBJECT
+public:
+    explicit GoalTypesWindow(DataModule& dm, QWidget* parent = nullptr);
+};
