@@ -2,7 +2,6 @@
 
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
-#include "data/Logon.h"
 #include "engine/Error.h"
 
 namespace sql = engine::sql;
@@ -30,7 +29,10 @@ void CheckAccessRow(DataModule& dm, engine::Table& access) {
     const bool twice = q.field(QStringLiteral("N")).asInteger() > 0;
     q.close();
     if (!twice) return;
-    const QString named = ReadUser(dm, int(seen.asInteger())).name;
+    engine::Query name(dm.GoalDatabase);
+    name.add("Select UserName From \"User.db\" Where UserNumber = ", sql::Int{seen.asInteger()});
+    name.open();
+    const QString named = name.isEmpty() ? QString() : name.field(QStringLiteral("UserName")).asString();
     const QString who = named.isEmpty() ? QStringLiteral("User %1").arg(seen.asInteger()) : named;
     throw engine::Error(
         QStringLiteral("%1 is already in this user's list: change the row there instead.").arg(who));
