@@ -42,7 +42,7 @@ struct Module {
     engine::Session session;
     std::unique_ptr<DataModule> dm;
     explicit Module(const QString& location) {
-        session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
+        session.addAlias(QStringLiteral("Goal"), location);
         dm = std::make_unique<DataModule>(session);
         try {
             dm->open();

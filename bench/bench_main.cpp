@@ -385,7 +385,7 @@ struct ConversionCopy {
         for (const QString& name : QDir(from).entryList(QDir::Files))
             if (!name.endsWith(QLatin1String(".lck")))
                 QFile::copy(QDir(from).filePath(name), dir.filePath(name));
-        session.addStandardAlias(QStringLiteral("Goal"), dir.path(), QStringLiteral("Paradox"));
+        session.addAlias(QStringLiteral("Goal"), dir.path());
         dm = std::make_unique<DataModule>(session);
         try {
             dm->open();
@@ -498,7 +498,7 @@ struct StrategyScreens {
     std::unique_ptr<DataModule> dm;
     int busiestType = -1;
     StrategyScreens() {
-        session.addStandardAlias(QStringLiteral("Goal"), databaseFolder(), QStringLiteral("Paradox"));
+        session.addAlias(QStringLiteral("Goal"), databaseFolder());
         dm = std::make_unique<DataModule>(session);
         try {
             dm->open();

@@ -237,8 +237,7 @@ int report(const QStringList& args) {
         ~Restore() { controls::setDialogs(nullptr); }
     } restore;
     engine::Session session;
-    session.addStandardAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath(),
-                             QStringLiteral("Paradox"));
+    session.addAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath());
     auto dm = std::make_unique<DataModule>(session);
     try {
         dm->open();

@@ -68,14 +68,6 @@ MaintenanceAccount maintenanceAccount() {
             sys::installationSetting(QStringLiteral("Maintenance/Password"))};
 }
 
-QString GetWindowsUser() {
-    return sys::networkUserName();
-}
-
-QString GetNovellUser() {
-    return sys::novellUserName();
-}
-
 bool IsSoleSupervisorWithoutPassword(DataModule& dm) {
     engine::Query users(dm.GoalDatabase);
     users.add("Select Count(*) As N From \"User.db\"");
@@ -98,7 +90,7 @@ bool loggedOnAs(DataModule& dm, bool loggedOn) {
 
 bool CheckAutoLogin(DataModule& dm) {
     dm.user().settings = ReadSystemSettings(dm);
-    QString name = GetNovellUser();
+    QString name = sys::networkUserName();
     if (!dm.user().settings.autoLogon) name.clear();
     // An empty name would match an account without a user id: nobody is logged on by it.
     return loggedOnAs(dm, !name.isEmpty() && Logon(dm, name, QString(), false));

@@ -38,8 +38,6 @@ bool RunLogon(DataModule& dm);
 bool IsSoleSupervisorWithoutPassword(DataModule& dm);
 bool CheckAutoLogin(DataModule& dm);
 bool CheckLogin(DataModule& dm, const QString& id, const QString& pw);
-QString GetWindowsUser();
-QString GetNovellUser();
 
 // The maintenance account of this installation: "UserId" and "Password" in the [Maintenance]
 // section of vardimo.ini beside the program. Without both there is no maintenance account.

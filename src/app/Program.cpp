@@ -22,7 +22,7 @@ enum ExitStatus { Normal = 0, Failed = 1, EngineMissing = 3 };
 // the engine's configuration names another), who works here, and the shared directories.
 void prepareSession(engine::Session& session) {
     if (!session.hasAlias(QStringLiteral("Goal")))
-        session.addStandardAlias(QStringLiteral("Goal"), QStringLiteral("."), QStringLiteral("Paradox"));
+        session.addAlias(QStringLiteral("Goal"), QStringLiteral("."));
     session.setUserName(sys::networkUserName());
     session.setPrivateDir(sys::temporaryDirectory());
     session.setNetDir(sys::executableFolder());
@@ -93,7 +93,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
         hooks.engineVersion ? hooks.engineVersion() : engine::Session::instance().version();
     if (!version || *version < 500) {
         controls::showError(
-            QStringLiteral("This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed"));
+            QStringLiteral("This Applicaion Requires the Qt SQLite Driver (QSQLITE) To Be Installed"));
         return EngineMissing;
     }
     splash_.open(3);

@@ -25,15 +25,7 @@ void OpenTableExclusive(engine::Table& t) {
 
 void PackTable(engine::Table& t) {
     OpenTableExclusive(t);
-    if (t.isOpen()) {
-        const QString type = t.tableType().left(32);
-        if (type == QLatin1String("PARADOX"))
-            t.pack(DataModule::TablePassword());
-        else if (type == QLatin1String("DBASE"))
-            t.pack();
-        else
-            throw engine::Error(QStringLiteral("Table must be either of Paradox or dBASE type to pack"));
-    }
+    if (t.isOpen()) t.pack(DataModule::TablePassword());
     t.close();
     t.setExclusive(false);
     t.open();

@@ -58,10 +58,7 @@ bool Session::hasAlias(const QString& name) const {
     return configuredAliases_.contains(name.toLower()) || sessionAliases_.contains(name.toLower());
 }
 
-void Session::addStandardAlias(const QString& name, const QString& path, const QString& driver) {
-    if (driver.compare(QStringLiteral("Paradox"), Qt::CaseInsensitive) != 0 &&
-        driver.compare(QStringLiteral("STANDARD"), Qt::CaseInsensitive) != 0)
-        throw Error(QStringLiteral("Unknown database driver: %1").arg(driver));
+void Session::addAlias(const QString& name, const QString& path) {
     if (configuredAliases_.contains(name.toLower())) return;
     sessionAliases_.insert(name.toLower(), path);
 }

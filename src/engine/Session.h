@@ -29,7 +29,7 @@ public:
 
     bool hasAlias(const QString& name) const;
     // Adds an alias for this session only; a configured alias of that name stays as it is.
-    void addStandardAlias(const QString& name, const QString& path, const QString& driver);
+    void addAlias(const QString& name, const QString& path);
     QString aliasPath(const QString& name) const; // throws when unknown
 
     void setPrivateDir(const QString& dir) { privateDir_ = dir; }

@@ -670,10 +670,6 @@ QVariant Table::lookupValue(const QString& keyField, const QVariant& key, const 
     return v;
 }
 
-QString Table::tableType() const {
-    return QStringLiteral("PARADOX");
-}
-
 qint64 Table::fileSize() const {
     return db_.tableSize(def_->fileName);
 }

@@ -133,8 +133,6 @@ public:
     // Rewrites the table's file without the space of deleted rows, keeping every row, key,
     // index and the protection. The table must be open exclusively.
     void pack(const QString& password = {});
-    // Table type as the store reports it: "PARADOX" for the engine's own tables.
-    QString tableType() const;
     // Size in bytes of the table's main file; 0 when missing.
     qint64 fileSize() const;
 

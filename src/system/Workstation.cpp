@@ -65,10 +65,6 @@ QString networkUserName() {
     return {};
 }
 
-QString novellUserName() {
-    return networkUserName();
-}
-
 QString settingIn(const QByteArray& contents, const QString& key) {
     const qsizetype slash = key.indexOf(QLatin1Char('/'));
     const QString section = key.left(slash), name = key.mid(slash + 1);

@@ -20,9 +20,6 @@ bool networkPresent();
 // The name under which the workstation's user is known to the network: the login name of the
 // account running the program, from the operating system (never from an environment variable).
 QString networkUserName();
-// The stand-in for the Novell user name; this system has no Novell registry, so it is the
-// network user name.
-QString novellUserName();
 
 // A value of the installation's own settings: the file vardimo.ini beside the program, keys
 // written "Section/Name". The value is everything after the first "=" of its line, exactly as

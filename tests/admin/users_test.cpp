@@ -185,7 +185,7 @@ protected:
         session = std::make_unique<engine::Session>();
         session->setNetDir(QCoreApplication::applicationDirPath());
         session->setUserName("here-admin-test");
-        session->addStandardAlias("Goal", store.location(), "Paradox");
+        session->addAlias("Goal", store.location());
         dm = std::make_unique<DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
     }

@@ -61,7 +61,7 @@ protected:
         qunsetenv("NWUSERNAME");
         QFile::remove(iniPath());
         // Back to the program's own default, the working folder.
-        engine::Session::instance().addStandardAlias("Goal", ".", "Paradox");
+        engine::Session::instance().addAlias("Goal", ".");
     }
     static QString iniPath() { return QDir(QCoreApplication::applicationDirPath()).filePath("vardimo.ini"); }
     void makeDatabase() {
@@ -74,7 +74,7 @@ protected:
         location_ = location;
         QDir::setCurrent(dir.path());
         engine::Session& session = engine::Session::instance();
-        session.addStandardAlias("Goal", onServer() ? location : QString("."), "Paradox");
+        session.addAlias("Goal", onServer() ? location : QString("."));
         ASSERT_EQ(session.aliasPath("Goal"), onServer() ? location : QString("."))
             << "an engine configuration beside the test program names another database";
     }
@@ -82,7 +82,7 @@ protected:
     // Adds rows with the engine directly, as another program would have.
     void addRows(const std::function<void(DataModule&)>& fill) {
         engine::Session s;
-        s.addStandardAlias("Goal", location_, "Paradox");
+        s.addAlias("Goal", location_);
         DataModule module(s);
         ASSERT_NO_THROW(module.open());
         fill(module);
@@ -165,7 +165,7 @@ TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
         EXPECT_NE(run({"vardimo"}, {}, [v] { return v; }), 0);
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].text,
-                  "This Applicaion Requires the Borland Database 5.0 Or Higher To Be Installed");
+                  "This Applicaion Requires the Qt SQLite Driver (QSQLITE) To Be Installed");
         EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
         EXPECT_FALSE(ranLoop);
         for (QWidget* w : QApplication::topLevelWidgets())

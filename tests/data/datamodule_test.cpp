@@ -38,7 +38,7 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
     else
         QFile::remove(dir.file("Department.db"));
     session = std::make_unique<engine::Session>();
-    session->addStandardAlias("Goal", store.location(), "Paradox");
+    session->addAlias("Goal", store.location());
     DataModule module(*session);
     QString error;
     try {

@@ -493,7 +493,7 @@ TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     {
         // Another workstation moves the goal to the next year.
         engine::Session s;
-        s.addStandardAlias("Goal", store.location(), "Paradox");
+        s.addAlias("Goal", store.location());
         engine::Database other(s);
         other.open(store.location());
         engine::Table t(other, "goals.db");

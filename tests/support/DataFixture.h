@@ -37,7 +37,7 @@ protected:
     void openModule() {
         dm.reset();
         session = std::make_unique<engine::Session>();
-        session->addStandardAlias("Goal", store.location(), "Paradox");
+        session->addAlias("Goal", store.location());
         dm = std::make_unique<DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
         // As the program does: every screen opening reads the lookup lists again.

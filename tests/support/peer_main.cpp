@@ -109,7 +109,7 @@ void installCrashVfs(int after) {
 static QString convertMeasures(engine::Session& session, const QString& folder, const QStringList& w,
                                QTextStream& out) {
     controls::ScriptedDialogs dialogs;
-    session.addStandardAlias(QStringLiteral("Goal"), folder, QStringLiteral("Paradox"));
+    session.addAlias(QStringLiteral("Goal"), folder);
     DataModule dm(session);
     try {
         dm.open();
@@ -142,7 +142,7 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
 static QString insertStrategies(engine::Session& session, const QString& location, const QStringList& w,
                                 QTextStream& out) {
     controls::ScriptedDialogs dialogs;
-    session.addStandardAlias(QStringLiteral("Goal"), location, QStringLiteral("Paradox"));
+    session.addAlias(QStringLiteral("Goal"), location);
     DataModule dm(session);
     try {
         dm.open();
