@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
-    engine::DataSource* src = &dm_.SecuritySource;
     setWindowTitle(QStringLiteral("Security"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -23,32 +22,48 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
 
     auto* lay = new QHBoxLayout(this);
     profileGrid = new controls::DBGrid(this);
-    profileGrid->bind(src, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
-                            {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
+    profileGrid->bind(&dm_.SecuritySource, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
+                                            {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
     profileGrid->setMinimumWidth(240);
     lay->addWidget(profileGrid, 1);
 
     auto* right = new QVBoxLayout;
     profileGroup = new QGroupBox(QStringLiteral("Security Profile"), this);
     auto* grid = new QGridLayout(profileGroup);
+    buildProfileFields(grid);
+    buildRightBoxes(grid);
+    right->addWidget(profileGroup);
+    buildButtonBar(right);
+    lay->addLayout(right);
+
+    // Nothing can be changed before the rights of the logged-on user have been looked at.
+    SetEditing(false);
+    connectSignals();
+    profileChanged();
+    FormActivate();
+    setFixedSize(sizeHint().expandedTo(QSize(640, 380)));
+}
+
+void SecurityWindow::buildProfileFields(QGridLayout* grid) {
     nameLabel = new QLabel(QStringLiteral("Profile Name:"), profileGroup);
     nameEdit = new controls::DBEdit(profileGroup);
-    nameEdit->bind(src, QStringLiteral("Description"));
+    nameEdit->bind(&dm_.SecuritySource, QStringLiteral("Description"));
     nameEdit->setMaxLength(40);
     nameLabel->setBuddy(nameEdit);
     idLabel = new QLabel(QStringLiteral("Security ID:"), profileGroup);
     idEdit = new controls::DBEdit(profileGroup);
-    idEdit->bind(src, QStringLiteral("SecurityID"));
+    idEdit->bind(&dm_.SecuritySource, QStringLiteral("SecurityID"));
     controls::setControlEnabled(idEdit, false);
     grid->addWidget(nameLabel, 0, 0);
     grid->addWidget(nameEdit, 0, 1, 1, 2);
-    grid->addWidget(idLabel, 1, 0);
-    grid->addWidget(idEdit, 1, 1);
+    controls::addGridRow(grid, 1, idLabel, idEdit);
+}
 
+void SecurityWindow::buildRightBoxes(QGridLayout* grid) {
     int row = 2, col = 0;
     auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field) {
         box = new controls::DBCheckBox(QString::fromLatin1(caption), profileGroup);
-        box->bind(src, QString::fromLatin1(field));
+        box->bind(&dm_.SecuritySource, QString::fromLatin1(field));
         grid->addWidget(box, row, col * 2, 1, 2);
         if (++col == 2) {
             col = 0;
@@ -71,32 +86,25 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     rightBoxes_ = {ChangeSystemCheckBox, ViewSecurityCheckBox, PackDatabaseCheckBox, ModifyUserCheckBox,
                    GoalsCheckBox,        StrategyCheckBox,     DepartmentsCheckBox,  ViewAllStrategys,
                    PrintReports,         GoalTypesCheckBox,    GobalGoalsCheckBox,   ModifyAllGoalsCheckBox};
-    right->addWidget(profileGroup);
+}
 
-    auto* buttons = new QHBoxLayout;
+void SecurityWindow::buildButtonBar(QVBoxLayout* right) {
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {SaveBtn, InsertBtn, DeleteBtn, closeButton})
-        buttons->addWidget(b);
+    auto* buttons = controls::buttonBar(HelpBtn, {SaveBtn, InsertBtn, DeleteBtn, closeButton});
     right->addStretch();
     right->addLayout(buttons);
-    lay->addLayout(right);
+}
 
-    // Nothing can be changed before the rights of the logged-on user have been looked at.
-    SetEditing(false);
+void SecurityWindow::connectSignals() {
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(idEdit, &controls::DBEdit::changed, this, controls::handler([this] { profileChanged(); }));
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
-    profileChanged();
-    FormActivate();
-    setFixedSize(sizeHint().expandedTo(QSize(640, 380)));
 }
 
 void SecurityWindow::SetEditing(bool on) {

@@ -6,9 +6,11 @@
 
 class DataModule;
 
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace controls {
 class DBCheckBox;
@@ -56,6 +58,11 @@ public:
     void done(int result) override;
 
 private:
+    // The profile's name and number, then its rights two to a line.
+    void buildProfileFields(QGridLayout* grid);
+    void buildRightBoxes(QGridLayout* grid);
+    void buildButtonBar(QVBoxLayout* right);
+    void connectSignals();
     // Every check box but "Supervisor", which is never changed here.
     std::vector<controls::DBCheckBox*> rightBoxes_;
     bool closed_ = false;

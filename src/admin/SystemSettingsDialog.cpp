@@ -23,7 +23,6 @@ constexpr qint64 kRepaintMs = 50;
 
 SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
     : controls::Screen(parent), dm_(dm) {
-    engine::DataSource* src = &dm_.SettingsSource;
     setWindowTitle(QStringLiteral("System Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -33,10 +32,32 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
     auto* page = new QWidget(pages);
     pages->addTab(page, QStringLiteral("General Settings"));
     auto* grid = new QGridLayout(page);
+    buildSwitches(page, grid);
+    buildReportFields(page, grid);
+    buildConvertRow(page, grid);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(10, 1);
+    lay->addWidget(pages, 1);
 
+    okButton = controls::button(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    closeButton = controls::button(QStringLiteral("Close"), this);
+    lay->addLayout(controls::buttonBar(HelpBtn, {okButton, closeButton}));
+
+    connect(chooseBitmapButton, &QPushButton::clicked, this,
+            controls::handler([this] { chooseReportBitmap(); }));
+    connect(convertButton, &QPushButton::clicked, this, controls::handler([this] { convertMeasures(); }));
+    connect(okButton, &QPushButton::clicked, this, controls::handler([this] { saveSettings(); }));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    FormCreate();
+    setFixedSize(sizeHint().expandedTo(QSize(460, 0)));
+}
+
+void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
     auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field, int row, int col) {
         box = new controls::DBCheckBox(QString::fromLatin1(caption), page);
-        box->bind(src, QString::fromLatin1(field));
+        box->bind(&dm_.SettingsSource, QString::fromLatin1(field));
         grid->addWidget(box, row, col);
     };
     check(disableLoginBox, "Disable Login", "DisableLogin", 0, 0);
@@ -44,12 +65,14 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
     check(noGoalYearsBox, "No Goal Years", "NoGoalYear", 1, 0);
     check(sendToPrinterBox, "Send To Printer", "SendToPrinter", 1, 1);
     check(multipleMeasurementsBox, "Multiple Measurements", "MultipulMeasure", 2, 0);
+}
 
+void SystemSettingsDialog::buildReportFields(QWidget* page, QGridLayout* grid) {
     auto edit = [&](QLabel*& label, controls::DBEdit*& box, const char* caption, const char* field, int width,
                     int row) {
         label = new QLabel(QString::fromLatin1(caption), page);
         box = new controls::DBEdit(page);
-        box->bind(src, QString::fromLatin1(field));
+        box->bind(&dm_.SettingsSource, QString::fromLatin1(field));
         box->setMaxLength(width);
         label->setBuddy(box);
         grid->addWidget(label, row, 0, 1, 2);
@@ -62,7 +85,9 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
     grid->addWidget(chooseBitmapButton, 4, 2);
     edit(firstTitleLabel, firstTitleEdit, "Report Title 1:", "ReportTitle1", 80, 5);
     edit(secondTitleLabel, secondTitleEdit, "Report Title 2:", "ReportTitle2", 80, 7);
+}
 
+void SystemSettingsDialog::buildConvertRow(QWidget* page, QGridLayout* grid) {
     auto* convertRow = new QHBoxLayout;
     convertButton = controls::button(QStringLiteral("Convert"), page);
     processingLabel = new QLabel(QStringLiteral("Processing Record:"), page);
@@ -80,28 +105,6 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
     convertRow->addWidget(recordCountLabel);
     convertRow->addStretch();
     grid->addLayout(convertRow, 9, 0, 1, 3);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(10, 1);
-    lay->addWidget(pages, 1);
-
-    auto* buttons = new QHBoxLayout;
-    okButton = controls::button(QStringLiteral("OK"), this);
-    okButton->setDefault(true);
-    closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(closeButton);
-    lay->addLayout(buttons);
-
-    connect(chooseBitmapButton, &QPushButton::clicked, this,
-            controls::handler([this] { chooseReportBitmap(); }));
-    connect(convertButton, &QPushButton::clicked, this, controls::handler([this] { convertMeasures(); }));
-    connect(okButton, &QPushButton::clicked, this, controls::handler([this] { saveSettings(); }));
-    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    FormCreate();
-    setFixedSize(sizeHint().expandedTo(QSize(460, 0)));
 }
 
 void SystemSettingsDialog::FormCreate() {

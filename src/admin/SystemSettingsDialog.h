@@ -7,6 +7,7 @@
 
 class DataModule;
 
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -54,6 +55,10 @@ public:
     void done(int result) override;
 
 private:
+    // The page from the top: the switches, the report's picture and titles, the conversion line.
+    void buildSwitches(QWidget* page, QGridLayout* grid);
+    void buildReportFields(QWidget* page, QGridLayout* grid);
+    void buildConvertRow(QWidget* page, QGridLayout* grid);
     void showProgress(int record);
     // Runs a conversion with the progress line; the line is back at 0 however it ends.
     void convert(const std::function<void(const ConversionProgress&)>& run);

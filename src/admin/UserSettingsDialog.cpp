@@ -28,34 +28,7 @@ UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : contro
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
-    settingsGroup = new QGroupBox(QStringLiteral("User Settings"), this);
-    auto* grid = new QGridLayout(settingsGroup);
-    userIdLabel = new QLabel(QStringLiteral("User ID:"), settingsGroup);
-    userIdValue = new QLabel(settingsGroup);
-    userNameLabel = new QLabel(QStringLiteral("User Name:"), settingsGroup);
-    userNameValue = new QLabel(settingsGroup);
-    securityLabel = new QLabel(QStringLiteral("Security:"), settingsGroup);
-    securityValue = new QLabel(settingsGroup);
-    passwordLabel = new QLabel(QStringLiteral("New Password:"), settingsGroup);
-    Password = passwordBox(settingsGroup);
-    verifyLabel = new QLabel(QStringLiteral("Verify Password:"), settingsGroup);
-    VerifyPassword = passwordBox(settingsGroup);
-    caseSensitiveLabel = new QLabel(QStringLiteral("(Case Sensitive)"), settingsGroup);
-    passwordLabel->setBuddy(Password);
-    verifyLabel->setBuddy(VerifyPassword);
-    grid->addWidget(userIdLabel, 0, 0);
-    grid->addWidget(userIdValue, 0, 1);
-    grid->addWidget(userNameLabel, 1, 0);
-    grid->addWidget(userNameValue, 1, 1);
-    grid->addWidget(securityLabel, 2, 0);
-    grid->addWidget(securityValue, 2, 1);
-    grid->addWidget(passwordLabel, 3, 0);
-    grid->addWidget(Password, 3, 1);
-    grid->addWidget(caseSensitiveLabel, 3, 2);
-    grid->addWidget(verifyLabel, 4, 0);
-    grid->addWidget(VerifyPassword, 4, 1);
-    grid->setColumnStretch(1, 1);
-    lay->addWidget(settingsGroup);
+    buildSettingsGroup(lay);
     NoRecordLabel = new QLabel(
         QStringLiteral("This logon has no user record of its own, so no password can be changed here."),
         this);
@@ -63,16 +36,11 @@ UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : contro
     NoRecordLabel->hide();
     lay->addWidget(NoRecordLabel);
 
-    auto* buttons = new QHBoxLayout;
     okButton = controls::button(QStringLiteral("OK"), this);
     okButton->setDefault(true);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
     HelpBtn->hide();
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::buttonBar(HelpBtn, {okButton, cancelButton}));
 
     connect(okButton, &QPushButton::clicked, this, controls::handler([this] { savePassword(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -90,6 +58,32 @@ UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : contro
     else
         okButton->setFocus();
     setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
+}
+
+void UserSettingsDialog::buildSettingsGroup(QVBoxLayout* lay) {
+    settingsGroup = new QGroupBox(QStringLiteral("User Settings"), this);
+    auto* grid = new QGridLayout(settingsGroup);
+    userIdLabel = new QLabel(QStringLiteral("User ID:"), settingsGroup);
+    userIdValue = new QLabel(settingsGroup);
+    userNameLabel = new QLabel(QStringLiteral("User Name:"), settingsGroup);
+    userNameValue = new QLabel(settingsGroup);
+    securityLabel = new QLabel(QStringLiteral("Security:"), settingsGroup);
+    securityValue = new QLabel(settingsGroup);
+    passwordLabel = new QLabel(QStringLiteral("New Password:"), settingsGroup);
+    Password = passwordBox(settingsGroup);
+    verifyLabel = new QLabel(QStringLiteral("Verify Password:"), settingsGroup);
+    VerifyPassword = passwordBox(settingsGroup);
+    caseSensitiveLabel = new QLabel(QStringLiteral("(Case Sensitive)"), settingsGroup);
+    passwordLabel->setBuddy(Password);
+    verifyLabel->setBuddy(VerifyPassword);
+    controls::addGridRow(grid, 0, userIdLabel, userIdValue);
+    controls::addGridRow(grid, 1, userNameLabel, userNameValue);
+    controls::addGridRow(grid, 2, securityLabel, securityValue);
+    controls::addGridRow(grid, 3, passwordLabel, Password);
+    grid->addWidget(caseSensitiveLabel, 3, 2);
+    controls::addGridRow(grid, 4, verifyLabel, VerifyPassword);
+    grid->setColumnStretch(1, 1);
+    lay->addWidget(settingsGroup);
 }
 
 bool UserSettingsDialog::hasOwnRecord() {

@@ -8,6 +8,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 
 // Who the logged-on user is, and a new password for him.
 class UserSettingsDialog : public controls::Screen {
@@ -37,6 +38,7 @@ public:
     void done(int result) override;
 
 private:
+    void buildSettingsGroup(QVBoxLayout* lay);
     // The logon has a user record, and the filtered table shows it.
     bool hasOwnRecord();
     bool activated_ = false;

@@ -18,7 +18,6 @@
 namespace sql = engine::sql;
 
 UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
-    engine::DataSource* users = &dm_.UserSettingsSource;
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -26,19 +25,33 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     userGrid = new controls::DBGrid(this);
-    userGrid->bind(users, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 16},
-                           {QStringLiteral("UserName"), QStringLiteral("User Name")}});
+    userGrid->bind(&dm_.UserSettingsSource, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 16},
+                                             {QStringLiteral("UserName"), QStringLiteral("User Name")}});
     userGrid->setMinimumWidth(300);
     top->addWidget(userGrid, 1);
 
     auto* detail = new QVBoxLayout;
+    buildUserFields(detail);
+    buildUserButtons(detail);
+    detail->addStretch();
+    top->addLayout(detail);
+    lay->addLayout(top, 3);
+    buildAccessGroup(lay);
+
+    connectSignals();
+    FormActivate();
+    protectSupervisor();
+    setFixedSize(sizeHint().expandedTo(QSize(720, 520)));
+}
+
+void UserSetupWindow::buildUserFields(QVBoxLayout* detail) {
+    engine::DataSource* users = &dm_.UserSettingsSource;
     userGroup = new QGroupBox(QStringLiteral("User Settings"), this);
     auto* grid = new QGridLayout(userGroup);
     auto addRow = [&](int row, QLabel*& label, const char* caption, QWidget* w) {
         label = new QLabel(QString::fromLatin1(caption), userGroup);
         label->setBuddy(w);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(w, row, 1);
+        controls::addGridRow(grid, row, label, w);
     };
     userIdEdit = new controls::DBEdit(userGroup);
     userIdEdit->bind(users, QStringLiteral("UserID"));
@@ -63,7 +76,9 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     addRow(4, departmentLabel, "Department:", departmentBox);
     grid->setColumnStretch(1, 1);
     detail->addWidget(userGroup);
+}
 
+void UserSetupWindow::buildUserButtons(QVBoxLayout* detail) {
     auto* userButtons = new QGridLayout;
     CloseB = controls::button(QStringLiteral("Close"), this);
     InsertB = controls::button(QStringLiteral("Insert"), this);
@@ -77,10 +92,9 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     userButtons->addWidget(HelpBtn, 1, 1);
     userButtons->addWidget(CloseB, 1, 2);
     detail->addLayout(userButtons);
-    detail->addStretch();
-    top->addLayout(detail);
-    lay->addLayout(top, 3);
+}
 
+void UserSetupWindow::buildAccessGroup(QVBoxLayout* lay) {
     accessGroup = new QGroupBox(QStringLiteral("User To View"), this);
     auto* access = new QHBoxLayout(accessGroup);
     accessGrid = new controls::DBGrid(accessGroup);
@@ -107,7 +121,10 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     accessDetail->setRowStretch(3, 1);
     access->addLayout(accessDetail);
     lay->addWidget(accessGroup, 2);
+}
 
+void UserSetupWindow::connectSignals() {
+    engine::DataSource* users = &dm_.UserSettingsSource;
     connect(CloseB, &QPushButton::clicked, this, &QDialog::reject);
     connect(InsertB, &QPushButton::clicked, this, controls::handler([this] { InsertBClick(); }));
     connect(SaveB, &QPushButton::clicked, this, controls::handler([this] { SaveBClick(); }));
@@ -123,9 +140,6 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
     connect(users, &engine::DataSource::rowsChanged, this,
             controls::handler([this] { FollowSelectedUser(); }));
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
-    FormActivate();
-    protectSupervisor();
-    setFixedSize(sizeHint().expandedTo(QSize(720, 520)));
 }
 
 void UserSetupWindow::FormActivate() {

@@ -7,6 +7,7 @@ class DataModule;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace engine {
 class Table;
@@ -65,6 +66,11 @@ public:
     void done(int result) override;
 
 private:
+    // The users beside their detail and buttons, the access rows of the current user below.
+    void buildUserFields(QVBoxLayout* detail);
+    void buildUserButtons(QVBoxLayout* detail);
+    void buildAccessGroup(QVBoxLayout* lay);
+    void connectSignals();
     bool activated_ = false;
     bool closed_ = false;
     DataModule& dm_;

@@ -44,6 +44,24 @@ QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow:
 MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
+    buildMenus();
+    AddTrackingMenu(*this, dm_);
+
+    menuBar()->installEventFilter(this);
+    for (QAction* a : menuBar()->actions())
+        if (a->menu()) a->menu()->installEventFilter(this);
+
+    statusLine = statusBar();
+    // Main window creation, in the system's order.
+    // A widget of the bar, not a message: menus clear messages when they open.
+    statusLine->addWidget(
+        new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), statusLine),
+        1);
+    productHelpAction->setEnabled(controls::helpFileExists());
+    buildWorkingArea();
+}
+
+void MainWindow::buildMenus() {
     fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     printerSetupAction = item(fileMenu, QStringLiteral("&Printer Setup"), &MainWindow::setUpPrinter);
     fileMenu->addSeparator();
@@ -69,20 +87,9 @@ MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), d
     productHelpAction = helpMenu->addAction(QStringLiteral("&Prodcut Help"));
     helpMenu->addSeparator();
     aboutAction = item(helpMenu, QStringLiteral("&About"), &MainWindow::showAbout);
-    AddTrackingMenu(*this, dm_);
+}
 
-    menuBar()->installEventFilter(this);
-    for (QAction* a : menuBar()->actions())
-        if (a->menu()) a->menu()->installEventFilter(this);
-
-    statusLine = statusBar();
-    // Main window creation, in the system's order.
-    // A widget of the bar, not a message: menus clear messages when they open.
-    statusLine->addWidget(
-        new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), statusLine),
-        1);
-    productHelpAction->setEnabled(controls::helpFileExists());
-
+void MainWindow::buildWorkingArea() {
     // The working area shows the product while no screen is open.
     auto* central = new QWidget(this);
     central->setAutoFillBackground(true);

@@ -58,6 +58,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void buildMenus();
+    void buildWorkingArea();
     QAction* item(QMenu* menu, const QString& caption, void (MainWindow::*slot)());
     template <typename Form> void showScreen();
     DataModule& dm_;

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QThread>
@@ -62,6 +65,33 @@ QPushButton* button(const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setAutoDefault(false);
     return b;
+}
+
+QHBoxLayout* buttonBar(QPushButton* help, std::initializer_list<QPushButton*> buttons) {
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(help);
+    bar->addStretch();
+    for (QPushButton* b : buttons)
+        bar->addWidget(b);
+    return bar;
+}
+
+void addGridRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, Qt::Alignment labelAlignment) {
+    grid->addWidget(label, row, 0, labelAlignment);
+    grid->addWidget(field, row, 1);
+}
+
+void addGridRow(QGridLayout* grid, int row, QLabel* label, QLayout* field) {
+    grid->addWidget(label, row, 0);
+    grid->addLayout(field, row, 1);
+}
+
+QHBoxLayout* lineOf(std::initializer_list<QWidget*> widgets) {
+    auto* line = new QHBoxLayout;
+    for (QWidget* w : widgets)
+        line->addWidget(w);
+    line->addStretch();
+    return line;
 }
 
 void paintNow(QWidget* window) {

@@ -2,7 +2,12 @@
 
 #include <QDialog>
 #include <functional>
+#include <initializer_list>
 
+class QGridLayout;
+class QHBoxLayout;
+class QLabel;
+class QLayout;
 class QPushButton;
 class QWidget;
 
@@ -39,6 +44,17 @@ protected:
 
 // A push button that does not act on Enter unless it is made the default one.
 QPushButton* button(const QString& caption, QWidget* parent);
+
+// The bar under a screen: Help alone at the left, the screen's own buttons together at the right.
+// Only lays out buttons already made, so that the focus chain keeps the order they were made in.
+QHBoxLayout* buttonBar(QPushButton* help, std::initializer_list<QPushButton*> buttons);
+
+// A caption in the first column of a form grid and what it captions in the second.
+void addGridRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, Qt::Alignment labelAlignment = {});
+void addGridRow(QGridLayout* grid, int row, QLabel* label, QLayout* field);
+
+// Several controls on one line of a form, the line's free room left at its end.
+QHBoxLayout* lineOf(std::initializer_list<QWidget*> widgets);
 
 // Shows a window that blocking work follows and returns once it is on the screen: waits, for
 // at most two seconds, until the window system has exposed it, then paints it.

@@ -31,16 +31,27 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     auto* lay = new QVBoxLayout(this);
-    auto* yearRow = new QHBoxLayout;
+    buildYearRow(lay);
+    auto* body = new QHBoxLayout;
+    buildGoalList(body);
+    buildGoalDetail(body);
+    lay->addLayout(body, 1);
+    buildButtonBar(lay);
+    connectSignals();
+
+    FormCreate();
+    connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
+    setFixedSize(820, 420);
+}
+
+void GoalsWindow::buildYearRow(QVBoxLayout* lay) {
     yearLabel = new QLabel(QStringLiteral("Goal Year:"), this);
     GoalSpin = new controls::SpinBox(2000, 2100, this);
     yearLabel->setBuddy(GoalSpin);
-    yearRow->addWidget(yearLabel);
-    yearRow->addWidget(GoalSpin);
-    yearRow->addStretch();
-    lay->addLayout(yearRow);
+    lay->addLayout(controls::lineOf({yearLabel, GoalSpin}));
+}
 
-    auto* body = new QHBoxLayout;
+void GoalsWindow::buildGoalList(QHBoxLayout* body) {
     goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
     auto* listLay = new QVBoxLayout(goalsGroup);
     goalGrid = new controls::DBGrid(goalsGroup);
@@ -48,44 +59,57 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
     goalGrid->setMinimumWidth(280);
     listLay->addWidget(goalGrid);
     body->addWidget(goalsGroup, 1);
+}
 
+void GoalsWindow::addDetailRow(QGridLayout* grid, int row, QLabel*& label, const char* caption, QWidget* w,
+                               QWidget* extra) {
+    label = new QLabel(QString::fromLatin1(caption), detailGroup);
+    label->setBuddy(w);
+    if (!extra) {
+        controls::addGridRow(grid, row, label, w);
+        return;
+    }
+    auto* h = new QHBoxLayout;
+    h->addWidget(w, 1);
+    h->addWidget(extra);
+    controls::addGridRow(grid, row, label, h);
+}
+
+void GoalsWindow::buildGoalDetail(QHBoxLayout* body) {
     detailGroup = new QGroupBox(QStringLiteral("Goal Detail"), this);
     auto* grid = new QGridLayout(detailGroup);
-    auto addRow = [&](int row, QLabel*& label, const char* caption, QWidget* w, QWidget* extra = nullptr) {
-        label = new QLabel(QString::fromLatin1(caption), detailGroup);
-        label->setBuddy(w);
-        grid->addWidget(label, row, 0);
-        if (extra) {
-            auto* h = new QHBoxLayout;
-            h->addWidget(w, 1);
-            h->addWidget(extra);
-            grid->addLayout(h, row, 1);
-        } else {
-            grid->addWidget(w, row, 1);
-        }
-    };
+    buildGoalRows(grid);
+    buildPeopleRows(grid);
+    grid->setRowStretch(7, 1);
+    body->addWidget(detailGroup, 2);
+}
+
+void GoalsWindow::buildGoalRows(QGridLayout* grid) {
     goalIdEdit = new controls::DBEdit(detailGroup);
     goalIdEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalID"));
     controls::setControlEnabled(goalIdEdit, false);
-    addRow(0, goalIdLabel, "Goal ID:", goalIdEdit);
+    addDetailRow(grid, 0, goalIdLabel, "Goal ID:", goalIdEdit);
     goalYearEdit = new controls::DBEdit(detailGroup);
     goalYearEdit->bind(&dm_.GoalsSource, QStringLiteral("Goalyear"));
     goalYearEdit->setRange(2000, 2100); // as the arrows
     goalYearArrows = new controls::UpDown(2000, 2100, detailGroup);
-    addRow(1, goalYearLabel, "Goal Year", goalYearEdit, goalYearArrows);
+    addDetailRow(grid, 1, goalYearLabel, "Goal Year", goalYearEdit, goalYearArrows);
     goalTypeBox = new controls::DBLookupComboBox(detailGroup);
     goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
     goalTypeBox->bind(&dm_.GoalsSource, QStringLiteral("GoalTypeID"));
-    addRow(2, goalTypeLabel, "Goal Type:", goalTypeBox);
+    addDetailRow(grid, 2, goalTypeLabel, "Goal Type:", goalTypeBox);
+}
+
+void GoalsWindow::buildPeopleRows(QGridLayout* grid) {
     ownerBox = new controls::DBLookupComboBox(detailGroup);
     ownerBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     ownerBox->bind(&dm_.GoalsSource, QStringLiteral("GoalOwner"));
-    addRow(3, ownerLabel, "Goal Owner", ownerBox);
+    addDetailRow(grid, 3, ownerLabel, "Goal Owner", ownerBox);
     descriptionEdit = new controls::DBEdit(detailGroup);
     descriptionEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
     descriptionEdit->setMinimumWidth(320);
-    addRow(4, goalLabel, "Goal", descriptionEdit);
+    addDetailRow(grid, 4, goalLabel, "Goal", descriptionEdit);
     goalForBox = new controls::DBLookupComboBox(detailGroup);
     goalForBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     goalForBox->bind(&dm_.GoalsSource, QStringLiteral("UserNumber"));
@@ -96,7 +120,7 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
         return name.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : name;
     });
     ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
-    addRow(5, goalForLabel, "Goal For:", goalForBox, ResetBtn);
+    addDetailRow(grid, 5, goalForLabel, "Goal For:", goalForBox, ResetBtn);
     modifiedByBox = new controls::DBLookupComboBox(detailGroup);
     modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(&dm_.GoalsSource, QStringLiteral("ModifiedBy"));
@@ -106,24 +130,21 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
         modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
     controls::setControlEnabled(modifiedByBox, false);
     controls::setControlEnabled(modifiedDateEdit, false);
-    addRow(6, modifiedByLabel, "Modified By:", modifiedByBox, modifiedDateEdit);
-    grid->setRowStretch(7, 1);
-    body->addWidget(detailGroup, 2);
-    lay->addLayout(body, 1);
+    addDetailRow(grid, 6, modifiedByLabel, "Modified By:", modifiedByBox, modifiedDateEdit);
+}
 
-    auto* buttons = new QHBoxLayout;
+void GoalsWindow::buildButtonBar(QVBoxLayout* lay) {
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, closeButton})
-        buttons->addWidget(b);
+    auto* buttons = controls::buttonBar(HelpBtn, {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, closeButton});
     AddGoalsExtraButtons(dm_, *this, *buttons);
     lay->addLayout(buttons);
+}
 
+void GoalsWindow::connectSignals() {
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
@@ -134,10 +155,6 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
     connect(goalYearEdit, &controls::DBEdit::changed, this, controls::handler([this] { syncYearArrows(); }));
     connect(goalYearArrows, &controls::UpDown::clicked, this, controls::handler([this] { stepGoalYear(); }));
     connect(&dm_.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
-
-    FormCreate();
-    connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
-    setFixedSize(820, 420);
 }
 
 void GoalsWindow::FormCreate() {

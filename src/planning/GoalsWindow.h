@@ -4,9 +4,12 @@
 
 class DataModule;
 
+class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace controls {
 class DBEdit;
@@ -66,6 +69,18 @@ public:
     void done(int result) override;
 
 private:
+    // The window from the top: the year, the goals beside their detail, the buttons.
+    void buildYearRow(QVBoxLayout* lay);
+    void buildGoalList(QHBoxLayout* body);
+    void buildGoalDetail(QHBoxLayout* body);
+    void buildGoalRows(QGridLayout* grid);
+    void buildPeopleRows(QGridLayout* grid);
+    // A caption naming w for its shortcut, and w with what stands beside it (if anything).
+    void addDetailRow(QGridLayout* grid, int row, QLabel*& label, const char* caption, QWidget* w,
+                      QWidget* extra = nullptr);
+    void buildButtonBar(QVBoxLayout* lay);
+    void connectSignals();
+
     // Save, Delete and the arrows act only while a goal is shown (or being inserted).
     void updateGoalButtons();
     bool closed_ = false;

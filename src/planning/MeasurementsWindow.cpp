@@ -30,6 +30,21 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
 
     detailGroup = new QGroupBox(QStringLiteral("Detail"), this);
     auto* grid = new QGridLayout(detailGroup);
+    buildDetailFields();
+    layOutDetail(grid);
+    lay->addWidget(detailGroup, 3);
+    buildButtonBar(lay);
+
+    setTabOrder(completionDateEdit, completedBox);
+    setTabOrder(completedBox, deliverableMemo);
+    setTabOrder(deliverableMemo, measurementMemo);
+    connectSignals();
+
+    FormCreate();
+    setFixedSize(560, 520);
+}
+
+void MeasurementsWindow::buildDetailFields() {
     numberLabel = new QLabel(QStringLiteral("Number:"), detailGroup);
     numberEdit = new controls::DBEdit(detailGroup);
     numberEdit->bind(&dm_.MeasureSource, QStringLiteral("MeasurementNumber"));
@@ -68,12 +83,10 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
     completionDateLabel->setBuddy(completionDateEdit);
     deliverableLabel->setBuddy(deliverableMemo);
     measurementLabel->setBuddy(measurementMemo);
+}
 
-    auto* numberRow = new QHBoxLayout;
-    numberRow->addWidget(numberEdit);
-    numberRow->addStretch();
-    grid->addWidget(numberLabel, 0, 0);
-    grid->addLayout(numberRow, 0, 1);
+void MeasurementsWindow::layOutDetail(QGridLayout* grid) {
+    controls::addGridRow(grid, 0, numberLabel, controls::lineOf({numberEdit}));
     auto* dateRow = new QHBoxLayout;
     dateRow->addWidget(completionDateEdit);
     dateRow->addWidget(DateBtn);
@@ -81,35 +94,25 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
     dateRow->addSpacing(16);
     dateRow->addWidget(completedBox);
     dateRow->addStretch();
-    grid->addWidget(completionDateLabel, 1, 0);
-    grid->addLayout(dateRow, 1, 1);
-    grid->addWidget(deliverableLabel, 2, 0, Qt::AlignTop);
-    grid->addWidget(deliverableMemo, 2, 1);
-    grid->addWidget(measurementLabel, 3, 0, Qt::AlignTop);
-    grid->addWidget(measurementMemo, 3, 1);
+    controls::addGridRow(grid, 1, completionDateLabel, dateRow);
+    controls::addGridRow(grid, 2, deliverableLabel, deliverableMemo, Qt::AlignTop);
+    controls::addGridRow(grid, 3, measurementLabel, measurementMemo, Qt::AlignTop);
     auto* modifiedRow = new QHBoxLayout;
     modifiedRow->addWidget(modifiedByBox, 1);
     modifiedRow->addWidget(modifiedDateEdit, 1);
-    grid->addWidget(modifiedByLabel, 4, 0);
-    grid->addLayout(modifiedRow, 4, 1);
+    controls::addGridRow(grid, 4, modifiedByLabel, modifiedRow);
     grid->setColumnStretch(1, 1);
-    lay->addWidget(detailGroup, 3);
+}
 
-    auto* buttons = new QHBoxLayout;
+void MeasurementsWindow::buildButtonBar(QVBoxLayout* lay) {
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, closeButton})
-        buttons->addWidget(b);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::buttonBar(HelpBtn, {DeleteBtn, InsertBtn, SaveBtn, closeButton}));
+}
 
-    setTabOrder(completionDateEdit, completedBox);
-    setTabOrder(completedBox, deliverableMemo);
-    setTabOrder(deliverableMemo, measurementMemo);
-
+void MeasurementsWindow::connectSignals() {
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
@@ -123,9 +126,6 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
     connect(&dm_.MeasureTable, &engine::DataSet::stateChanged, this, [this] {
         if (dm_.MeasureTable.state() != engine::DataSet::State::Insert) untouchedInsert_ = false;
     });
-
-    FormCreate();
-    setFixedSize(560, 520);
 }
 
 void MeasurementsWindow::FormCreate() {

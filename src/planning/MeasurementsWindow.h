@@ -4,9 +4,11 @@
 
 class DataModule;
 
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace controls {
 class DBCheckBox;
@@ -57,6 +59,11 @@ public:
     void done(int result) override;
 
 private:
+    // The detail's controls are all made before any is laid out: their order is the focus chain.
+    void buildDetailFields();
+    void layOutDetail(QGridLayout* grid);
+    void buildButtonBar(QVBoxLayout* lay);
+    void connectSignals();
     void updateButtons();
     bool readOnly_ = true;
     // A new item nobody has changed since Insert numbered it: the next Insert drops it.

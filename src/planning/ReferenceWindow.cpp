@@ -12,6 +12,19 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+// A kind whose id is not disabled lets the id and the modified date take focus and be copied;
+// only typing into them is refused.
+void lockField(controls::DBEdit* edit, bool disable) {
+    if (disable) {
+        controls::setControlEnabled(edit, false);
+    } else {
+        edit->setDataReadOnly(true);
+        controls::paintReadOnly(edit, true);
+    }
+}
+} // namespace
+
 ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent)
     : controls::Screen(parent), kind_(kind), dm_(dm) {
     setWindowTitle(kind.title);
@@ -25,57 +38,13 @@ ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* pare
         {{kind.idField, QStringLiteral("ID"), 6}, {kind.descriptionField, QStringLiteral("Description")}},
         !kind.listEditable);
     lay->addWidget(itemGrid, 1);
+    buildDetailGroup(lay);
 
-    detailGroup = new QGroupBox(kind.frameCaption, this);
-    auto* grid = new QGridLayout(detailGroup);
-    idLabel = new QLabel(QStringLiteral("ID:"), detailGroup);
-    idEdit = new controls::DBEdit(detailGroup);
-    idEdit->bind(kind.source, kind.idField);
-    if (kind.idDisabled)
-        controls::setControlEnabled(idEdit, false);
-    else {
-        idEdit->setDataReadOnly(true);
-        controls::paintReadOnly(idEdit, true);
-    }
-    descriptionLabel = new QLabel(QStringLiteral("Description:"), detailGroup);
-    descriptionEdit = new controls::DBEdit(detailGroup);
-    descriptionEdit->bind(kind.source, kind.descriptionField);
-    modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
-    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    modifiedByBox->bind(kind.source, QStringLiteral("ModifiedBy"));
-    controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
-    modifiedDateEdit->bind(kind.source, QStringLiteral("ModifiedDate"));
-    if (kind.idDisabled)
-        controls::setControlEnabled(modifiedDateEdit, false);
-    else {
-        modifiedDateEdit->setDataReadOnly(true);
-        controls::paintReadOnly(modifiedDateEdit, true);
-    }
-    idLabel->setBuddy(idEdit);
-    descriptionLabel->setBuddy(descriptionEdit);
-    grid->addWidget(idLabel, 0, 0);
-    grid->addWidget(idEdit, 0, 1);
-    grid->addWidget(descriptionLabel, 1, 0);
-    grid->addWidget(descriptionEdit, 1, 1, 1, 2);
-    grid->addWidget(modifiedByLabel, 2, 0);
-    grid->addWidget(modifiedByBox, 2, 1);
-    grid->addWidget(modifiedDateEdit, 2, 2);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(2, 1);
-    lay->addWidget(detailGroup);
-
-    auto* buttons = new QHBoxLayout;
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
     InsertBtn = controls::button(QStringLiteral("Insert"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {DeleteBtn, InsertBtn, SaveBtn, closeButton})
-        buttons->addWidget(b);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::buttonBar(HelpBtn, {DeleteBtn, InsertBtn, SaveBtn, closeButton}));
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
@@ -86,6 +55,36 @@ ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* pare
         resize(480, 420);
     else
         setFixedSize(480, 420);
+}
+
+void ReferenceWindow::buildDetailGroup(QVBoxLayout* lay) {
+    detailGroup = new QGroupBox(kind_.frameCaption, this);
+    auto* grid = new QGridLayout(detailGroup);
+    idLabel = new QLabel(QStringLiteral("ID:"), detailGroup);
+    idEdit = new controls::DBEdit(detailGroup);
+    idEdit->bind(kind_.source, kind_.idField);
+    lockField(idEdit, kind_.idDisabled);
+    descriptionLabel = new QLabel(QStringLiteral("Description:"), detailGroup);
+    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit->bind(kind_.source, kind_.descriptionField);
+    modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
+    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(kind_.source, QStringLiteral("ModifiedBy"));
+    controls::setControlEnabled(modifiedByBox, false);
+    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit->bind(kind_.source, QStringLiteral("ModifiedDate"));
+    lockField(modifiedDateEdit, kind_.idDisabled);
+    idLabel->setBuddy(idEdit);
+    descriptionLabel->setBuddy(descriptionEdit);
+    controls::addGridRow(grid, 0, idLabel, idEdit);
+    grid->addWidget(descriptionLabel, 1, 0);
+    grid->addWidget(descriptionEdit, 1, 1, 1, 2);
+    controls::addGridRow(grid, 2, modifiedByLabel, modifiedByBox);
+    grid->addWidget(modifiedDateEdit, 2, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    lay->addWidget(detailGroup);
 }
 
 ReferenceWindow::~ReferenceWindow() {

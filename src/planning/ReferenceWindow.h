@@ -7,6 +7,7 @@ class DataModule;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace engine {
 class DataSource;
@@ -63,6 +64,7 @@ protected:
     ~ReferenceWindow() override;
 
 private:
+    void buildDetailGroup(QVBoxLayout* lay);
     void updateButtons();
     Kind kind_;
     DataModule& dm_;

@@ -51,42 +51,57 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     auto* grid = new QGridLayout(detailGroup);
     grid->setColumnStretch(1, 1);
     int row = 0;
-    // Captions of one-line boxes sit level with the box, those of memos at their top.
-    auto label = [&](const char* caption, bool memoCaption = false) {
-        auto* l = new QLabel(QString::fromLatin1(caption), detailGroup);
-        l->setAlignment(Qt::AlignLeft | (memoCaption ? Qt::AlignTop : Qt::AlignVCenter));
-        return l;
-    };
-    auto greyEdit = [&](controls::DBEdit* e) {
-        e->setDataReadOnly(true);
-        e->setFocusPolicy(Qt::NoFocus);
-        controls::paintReadOnly(e, true);
-    };
+    buildOwnerRows(grid, row);
+    buildNumberRow(grid, row);
+    buildMemoRows(grid, row);
+    buildModifiedRows(grid, row);
+    for (int r = 0; r < row; ++r)
+        if (QLayoutItem* it = grid->itemAtPosition(r, 0))
+            if (it->widget()) it->widget()->setMinimumWidth(0);
+    lay->addWidget(detailGroup);
+    buildButtonBar(lay);
+    setFocusChain();
+    connectSignals();
 
-    userLabel = label("User:");
+    FormCreate();
+    shown_ = shownValues();
+    adjustSize();
+    setFixedSize(sizeHint().expandedTo(QSize(640, 0)));
+}
+
+QLabel* StrategyEditor::caption(const char* text, bool memoCaption) {
+    // Captions of one-line boxes sit level with the box, those of memos at their top.
+    auto* l = new QLabel(QString::fromLatin1(text), detailGroup);
+    l->setAlignment(Qt::AlignLeft | (memoCaption ? Qt::AlignTop : Qt::AlignVCenter));
+    return l;
+}
+
+void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
+    userLabel = caption("User:");
     userBox = new controls::DBLookupComboBox(detailGroup);
     userBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     userBox->bind(&dm_.StrategySource, QStringLiteral("UserNumber"));
     controls::setControlEnabled(userBox, false);
-    grid->addWidget(userLabel, row, 0);
-    grid->addWidget(userBox, row++, 1);
+    controls::addGridRow(grid, row++, userLabel, userBox);
 
-    departmentLabel = label("Department:");
+    departmentLabel = caption("Department:");
     departmentEdit = new QLineEdit(detailGroup);
     departmentEdit->setReadOnly(true);
     departmentEdit->setFocusPolicy(Qt::NoFocus);
     controls::paintReadOnly(departmentEdit, true);
-    grid->addWidget(departmentLabel, row, 0);
-    grid->addWidget(departmentEdit, row++, 1);
+    controls::addGridRow(grid, row++, departmentLabel, departmentEdit);
 
-    goalLabel = label("Goal:");
+    goalLabel = caption("Goal:");
     goalEdit = new controls::DBEdit(detailGroup);
     goalEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
-    greyEdit(goalEdit);
-    grid->addWidget(goalLabel, row, 0);
-    grid->addWidget(goalEdit, row++, 1);
+    goalEdit->setDataReadOnly(true);
+    goalEdit->setFocusPolicy(Qt::NoFocus);
+    controls::paintReadOnly(goalEdit, true);
+    controls::addGridRow(grid, row++, goalLabel, goalEdit);
+}
 
-    numberLabel = label("Strategy #:");
+void StrategyEditor::buildNumberRow(QGridLayout* grid, int& row) {
+    numberLabel = caption("Strategy #:");
     numberEdit = new controls::DBEdit(detailGroup);
     numberEdit->bind(&dm_.StrategySource, QStringLiteral("StrategyNumber"));
     controls::setControlEnabled(numberEdit, false);
@@ -113,42 +128,40 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     numberRow->addSpacing(16);
     numberRow->addWidget(completedBox);
     numberRow->addStretch();
-    grid->addWidget(numberLabel, row, 0);
-    grid->addLayout(numberRow, row++, 1);
+    controls::addGridRow(grid, row++, numberLabel, numberRow);
+}
 
-    auto memo = [&](const char* field) {
-        auto* m = new controls::DBMemo(detailGroup);
-        m->bind(&dm_.StrategySource, QString::fromLatin1(field));
-        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        m->setTabChangesFocus(true);
-        m->setFixedHeight(m->fontMetrics().lineSpacing() * 4 + 10);
-        memos_ << m;
-        return m;
-    };
-    strategyLabel = label("Strategy:", true);
+controls::DBMemo* StrategyEditor::memo(const char* field) {
+    auto* m = new controls::DBMemo(detailGroup);
+    m->bind(&dm_.StrategySource, QString::fromLatin1(field));
+    m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m->setTabChangesFocus(true);
+    m->setFixedHeight(m->fontMetrics().lineSpacing() * 4 + 10);
+    memos_ << m;
+    return m;
+}
+
+void StrategyEditor::buildMemoRows(QGridLayout* grid, int& row) {
+    strategyLabel = caption("Strategy:", true);
     strategyMemo = memo("StrategyDescription");
-    grid->addWidget(strategyLabel, row, 0);
-    grid->addWidget(strategyMemo, row++, 1);
-    responsibilityLabel = label("Responsibility", true);
+    controls::addGridRow(grid, row++, strategyLabel, strategyMemo);
+    responsibilityLabel = caption("Responsibility", true);
     responsibilityMemo = memo("Responsibility");
-    grid->addWidget(responsibilityLabel, row, 0);
-    grid->addWidget(responsibilityMemo, row++, 1);
-    deliverableLabel = label("Deliverable", true);
+    controls::addGridRow(grid, row++, responsibilityLabel, responsibilityMemo);
+    deliverableLabel = caption("Deliverable", true);
     deliverableMemo = memo("Deliverable");
-    grid->addWidget(deliverableLabel, row, 0);
-    grid->addWidget(deliverableMemo, row++, 1);
-    measurementLabel = label("Measurement:", true);
+    controls::addGridRow(grid, row++, deliverableLabel, deliverableMemo);
+    measurementLabel = caption("Measurement:", true);
     measurementMemo = memo("Measurement");
     MeasureBtn = controls::button(QStringLiteral("Deliverable/Measurement Items"), detailGroup);
     auto* measureCell = new QHBoxLayout;
     measureCell->addWidget(measurementMemo, 1);
     measureCell->addWidget(MeasureBtn);
     measureCell->addStretch(); // the button keeps its own width where the memo is hidden
-    grid->addWidget(measurementLabel, row, 0);
-    grid->addLayout(measureCell, row++, 1);
-    resourcesLabel = label("Additional Resources", true);
-    reallocationLabel = label("or Reallocation: (If Any)", true);
+    controls::addGridRow(grid, row++, measurementLabel, measureCell);
+    resourcesLabel = caption("Additional Resources", true);
+    reallocationLabel = caption("or Reallocation: (If Any)", true);
     resourcesMemo = memo("AddationalResources");
     auto* resourcesCaption = new QVBoxLayout;
     resourcesCaption->setSpacing(0);
@@ -157,12 +170,13 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     resourcesCaption->addStretch();
     grid->addLayout(resourcesCaption, row, 0);
     grid->addWidget(resourcesMemo, row++, 1);
-    commentsLabel = label("Comments/Status:", true);
+    commentsLabel = caption("Comments/Status:", true);
     commentsMemo = memo("CommentsStatus");
-    grid->addWidget(commentsLabel, row, 0);
-    grid->addWidget(commentsMemo, row++, 1);
+    controls::addGridRow(grid, row++, commentsLabel, commentsMemo);
+}
 
-    modifiedByLabel = label("Modified By:");
+void StrategyEditor::buildModifiedRows(QGridLayout* grid, int& row) {
+    modifiedByLabel = caption("Modified By:");
     modifiedByBox = new controls::DBLookupComboBox(detailGroup);
     modifiedByBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(&dm_.StrategySource, QStringLiteral("ModifiedBy"));
@@ -175,28 +189,22 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     auto* modifiedRow = new QHBoxLayout;
     modifiedRow->addWidget(modifiedByBox, 1);
     modifiedRow->addWidget(modifiedDateEdit);
-    grid->addWidget(modifiedByLabel, row, 0);
-    grid->addLayout(modifiedRow, row++, 1);
+    controls::addGridRow(grid, row++, modifiedByLabel, modifiedRow);
 
     doNotPrintBox = new controls::DBCheckBox(QStringLiteral("Do Not Print This Strategy"), detailGroup);
     doNotPrintBox->bind(&dm_.StrategySource, QStringLiteral("DoNotPrint"));
     grid->addWidget(doNotPrintBox, row++, 1);
-    for (int r = 0; r < row; ++r)
-        if (QLayoutItem* it = grid->itemAtPosition(r, 0))
-            if (it->widget()) it->widget()->setMinimumWidth(0);
-    lay->addWidget(detailGroup);
+}
 
-    auto* buttons = new QHBoxLayout;
+void StrategyEditor::buildButtonBar(QVBoxLayout* lay) {
     PreviewBtn = controls::button(QStringLiteral("Preview"), this);
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     SaveBtn = controls::button(QStringLiteral("Save"), this);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {PreviewBtn, PrintBtn, SaveBtn, cancelButton})
-        buttons->addWidget(b);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::buttonBar(HelpBtn, {PreviewBtn, PrintBtn, SaveBtn, cancelButton}));
+}
 
+void StrategyEditor::setFocusChain() {
     // Focus runs from the completion date through the texts to the do-not-print mark; the date
     // buttons and the window's buttons follow.
     QWidget* chain[] = {
@@ -206,7 +214,9 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     for (size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
     completionDateEdit->setFocus();
+}
 
+void StrategyEditor::connectSignals() {
     connect(DateBtn, &QToolButton::clicked, this, controls::handler([this] { DateBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
     connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
@@ -218,11 +228,6 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     connect(&dm_.StrategySource, &engine::DataSource::changed, this, [this] {
         if (!dm_.StrategyTable.isEditing()) shown_ = shownValues();
     });
-
-    FormCreate();
-    shown_ = shownValues();
-    adjustSize();
-    setFixedSize(sizeHint().expandedTo(QSize(640, 0)));
 }
 
 void StrategyEditor::FormCreate() {

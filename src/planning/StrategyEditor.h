@@ -8,6 +8,7 @@
 
 class DataModule;
 
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -15,6 +16,7 @@ class QPrinter;
 class QPushButton;
 class QShowEvent;
 class QToolButton;
+class QVBoxLayout;
 
 namespace engine {
 class DataSource;
@@ -95,6 +97,17 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // The detail rows from the top, each part adding its rows below those before it.
+    QLabel* caption(const char* text, bool memoCaption = false);
+    void buildOwnerRows(QGridLayout* grid, int& row);
+    void buildNumberRow(QGridLayout* grid, int& row);
+    controls::DBMemo* memo(const char* field);
+    void buildMemoRows(QGridLayout* grid, int& row);
+    void buildModifiedRows(QGridLayout* grid, int& row);
+    void buildButtonBar(QVBoxLayout* lay);
+    void setFocusChain();
+    void connectSignals();
+
     // Stores a pending change before the measurement items, then opens them.
     void openMeasurementItems();
     // The do-not-print refusal, the print dialog (when printing), then the report of the

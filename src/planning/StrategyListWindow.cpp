@@ -27,6 +27,18 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
                    Qt::MSWindowsFixedSizeDialogHint);
 
     auto* lay = new QVBoxLayout(this);
+    buildSelectionRow(lay);
+    buildLists(lay);
+    buildButtonBar(lay);
+    connectButtons();
+
+    FormCreate();
+    connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
+    connectGoalFollowing();
+    setFixedSize(720, 560);
+}
+
+void StrategyListWindow::buildSelectionRow(QVBoxLayout* lay) {
     auto* selection = new QHBoxLayout;
     yearLabel = new QLabel(QStringLiteral("Year:"), this);
     YearSpin = new controls::SpinBox(2000, 2100, this);
@@ -51,7 +63,9 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
     selection->addWidget(userBox);
     selection->addStretch();
     lay->addLayout(selection);
+}
 
+void StrategyListWindow::buildLists(QVBoxLayout* lay) {
     goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
     auto* goalsLay = new QVBoxLayout(goalsGroup);
     goalGrid = new controls::DBGrid(goalsGroup);
@@ -68,8 +82,9 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
                         {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
     strategiesLay->addWidget(strategyGrid);
     lay->addWidget(strategiesGroup, 1);
+}
 
-    auto* buttons = new QHBoxLayout;
+void StrategyListWindow::buildButtonBar(QVBoxLayout* lay) {
     MoveBtn = controls::button(QStringLiteral("Move"), this);
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     DeleteBtn = controls::button(QStringLiteral("Delete"), this);
@@ -77,12 +92,11 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
     EditBtn = controls::button(QStringLiteral("Edit"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     MoveBtn->setVisible(false);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, closeButton})
-        buttons->addWidget(b);
-    lay->addLayout(buttons);
+    lay->addLayout(
+        controls::buttonBar(HelpBtn, {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, closeButton}));
+}
 
+void StrategyListWindow::connectButtons() {
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(EditBtn, &QPushButton::clicked, this, controls::handler([this] { EditBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
@@ -94,9 +108,9 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
     connect(userBox, &controls::DBLookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
     connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this,
             controls::handler([this] { goalTypeChosen(); }));
+}
 
-    FormCreate();
-    connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
+void StrategyListWindow::connectGoalFollowing() {
     // The strategies follow the selected goal: when the goal list is read again or another goal
     // becomes current, and when this window becomes active again.
     connect(&dm_.GoalsSource, &engine::DataSource::rowsChanged, this,
@@ -107,7 +121,6 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
             controls::handler([this] { FollowSelectedGoal(true); }));
     connect(&dm_.StrategySource, &engine::DataSource::changed, this,
             controls::handler([this] { UpdateStrategyButtons(); }));
-    setFixedSize(720, 560);
 }
 
 void StrategyListWindow::FormCreate() {

@@ -7,6 +7,7 @@ class DataModule;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace controls {
 class DBGrid;
@@ -56,6 +57,13 @@ public:
 
 protected:
 private:
+    // The selection on top, the goals over their strategies, the buttons.
+    void buildSelectionRow(QVBoxLayout* lay);
+    void buildLists(QVBoxLayout* lay);
+    void buildButtonBar(QVBoxLayout* lay);
+    void connectButtons();
+    // Made after FormCreate: the goals it reads while setting up the selection are not followed.
+    void connectGoalFollowing();
     void openPrintGoals();
     // Shows a window this screen opens; the strategies follow the selected goal again after it.
     int showChild(QDialog& child);

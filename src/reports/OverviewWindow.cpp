@@ -92,28 +92,7 @@ QString htmlTable(const QTableWidget* g) {
 OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overview"));
     auto* lay = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    yearLabel = new QLabel(QStringLiteral("Year:"), this);
-    YearSpin = new controls::SpinBox(2000, 2100, this);
-    YearSpin->setValue(QDate::currentDate().year());
-    yearLabel->setBuddy(YearSpin);
-    goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
-    TypeCombo = new QComboBox(this);
-    TypeCombo->setFocusPolicy(Qt::StrongFocus); // a stray wheel turn does not change the selection
-    goalTypeLabel->setBuddy(TypeCombo);
-    TypeCombo->addItem(QStringLiteral("(all types)"), -1);
-    {
-        engine::Query q(dm_.GoalDatabase);
-        q.add("Select GoalTypeID, TypeDescription From \"GoalType.db\" Order By TypeDescription");
-        q.open();
-        for (int r = 0; r < q.recordCount(); ++r)
-            TypeCombo->addItem(q.valueAt(r, "TypeDescription").toString(), q.valueAt(r, "GoalTypeID"));
-    }
-    TypeCombo->setMinimumContentsLength(20);
-    for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, YearSpin, goalTypeLabel, TypeCombo})
-        top->addWidget(w);
-    top->addStretch();
-    lay->addLayout(top);
+    buildSelectionRow(lay);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     Tabs = new QTabWidget(split);
@@ -131,15 +110,10 @@ OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Scre
     TotalLabel = new QLabel(this);
     lay->addWidget(TotalLabel);
 
-    auto* buttons = new QHBoxLayout;
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     ExportBtn = controls::button(QStringLiteral("Export..."), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {PrintBtn, ExportBtn, closeButton})
-        buttons->addWidget(b);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::buttonBar(HelpBtn, {PrintBtn, ExportBtn, closeButton}));
     HelpBtn->setVisible(controls::helpFileExists());
 
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
@@ -150,6 +124,27 @@ OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Scre
             controls::handler([this] { SelectionChange(); }));
     resize(1120, 600);
     SelectionChange();
+}
+
+void OverviewWindow::buildSelectionRow(QVBoxLayout* lay) {
+    yearLabel = new QLabel(QStringLiteral("Year:"), this);
+    YearSpin = new controls::SpinBox(2000, 2100, this);
+    YearSpin->setValue(QDate::currentDate().year());
+    yearLabel->setBuddy(YearSpin);
+    goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
+    TypeCombo = new QComboBox(this);
+    TypeCombo->setFocusPolicy(Qt::StrongFocus); // a stray wheel turn does not change the selection
+    goalTypeLabel->setBuddy(TypeCombo);
+    TypeCombo->addItem(QStringLiteral("(all types)"), -1);
+    {
+        engine::Query q(dm_.GoalDatabase);
+        q.add("Select GoalTypeID, TypeDescription From \"GoalType.db\" Order By TypeDescription");
+        q.open();
+        for (int r = 0; r < q.recordCount(); ++r)
+            TypeCombo->addItem(q.valueAt(r, "TypeDescription").toString(), q.valueAt(r, "GoalTypeID"));
+    }
+    TypeCombo->setMinimumContentsLength(20);
+    lay->addLayout(controls::lineOf({yearLabel, YearSpin, goalTypeLabel, TypeCombo}));
 }
 
 void OverviewWindow::SelectionChange() {

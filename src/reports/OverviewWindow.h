@@ -13,6 +13,7 @@ class QPrinter;
 class QPushButton;
 class QTabWidget;
 class QTableWidget;
+class QVBoxLayout;
 
 namespace controls {
 class SpinBox;
@@ -51,6 +52,7 @@ public:
     void render(QPrinter& printer);
 
 private:
+    void buildSelectionRow(QVBoxLayout* lay);
     QString selectionText() const;
     ProgressOverview overview_;
     DataModule& dm_;

@@ -54,6 +54,29 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     auto* lay = new QVBoxLayout(this);
+    buildSelection(lay);
+    QStringList kinds{QStringLiteral("All Goals"), QStringLiteral("All Completed Goals"),
+                      QStringLiteral("All Uncompleted Goals")};
+    if (dm_.user().settings.multipleMeasures) kinds << QStringLiteral("Deliverable Report");
+    ReportType = new controls::RadioGroup(QStringLiteral("Report Type"), kinds, this);
+    ReportType->setItemIndex(0);
+    lay->addWidget(ReportType);
+    buildCompletedDates(lay);
+
+    NoGoalTypeLabel = new QLabel(QStringLiteral("There is no goal type to report on: enter a goal type "
+                                                "on the goal types screen first."),
+                                 this);
+    NoGoalTypeLabel->setWordWrap(true);
+    lay->addWidget(NoGoalTypeLabel);
+    lay->addStretch();
+    buildButtonBar(lay);
+    connectSignals();
+
+    FormCreate();
+    setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
+}
+
+void ReportsWindow::buildSelection(QVBoxLayout* lay) {
     auto* form = new QFormLayout;
     titleLabel = new QLabel(QStringLiteral("Report Title:"), this);
     ReportTitle = new QLineEdit(this);
@@ -70,14 +93,9 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     yearLabel->setBuddy(GoalSpin);
     goalTypeLabel->setBuddy(goalTypeBox);
     lay->addLayout(form);
+}
 
-    QStringList kinds{QStringLiteral("All Goals"), QStringLiteral("All Completed Goals"),
-                      QStringLiteral("All Uncompleted Goals")};
-    if (dm_.user().settings.multipleMeasures) kinds << QStringLiteral("Deliverable Report");
-    ReportType = new controls::RadioGroup(QStringLiteral("Report Type"), kinds, this);
-    ReportType->setItemIndex(0);
-    lay->addWidget(ReportType);
-
+void ReportsWindow::buildCompletedDates(QVBoxLayout* lay) {
     completedGroup = new QGroupBox(QStringLiteral("Compleated Goals"), this);
     auto* dates = new QFormLayout(completedGroup);
     startDateLabel = new QLabel(QStringLiteral("Completion Start Date:"), completedGroup);
@@ -89,27 +107,20 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     dates->addRow(startDateLabel, startDatePicker);
     dates->addRow(endDateLabel, endDatePicker);
     lay->addWidget(completedGroup);
+}
 
-    NoGoalTypeLabel = new QLabel(QStringLiteral("There is no goal type to report on: enter a goal type "
-                                                "on the goal types screen first."),
-                                 this);
-    NoGoalTypeLabel->setWordWrap(true);
-    lay->addWidget(NoGoalTypeLabel);
-    lay->addStretch();
-
-    auto* buttons = new QHBoxLayout;
+void ReportsWindow::buildButtonBar(QVBoxLayout* lay) {
     PreviewBtn = controls::button(QStringLiteral("Preview"), this);
     PrintBtn = controls::button(QStringLiteral("Print"), this);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
     ExportBtn = controls::button(QStringLiteral("Export..."), this);
     ExportBtn->setObjectName(QStringLiteral("ExportBtn"));
-    buttons->addWidget(HelpBtn);
-    buttons->addWidget(ExportBtn);
-    buttons->addStretch();
-    for (QPushButton* b : {PreviewBtn, PrintBtn, cancelButton})
-        buttons->addWidget(b);
+    auto* buttons = controls::buttonBar(HelpBtn, {PreviewBtn, PrintBtn, cancelButton});
+    buttons->insertWidget(1, ExportBtn); // beside Help, apart from the report's own buttons
     lay->addLayout(buttons);
+}
 
+void ReportsWindow::connectSignals() {
     connect(ReportType, &controls::RadioGroup::clicked, this,
             controls::handler([this] { ReportTypeClick(); }));
     connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
@@ -118,9 +129,6 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
     connect(&dm_.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
-
-    FormCreate();
-    setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
 }
 
 void ReportsWindow::FormCreate() {

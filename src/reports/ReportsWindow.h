@@ -13,6 +13,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 
 namespace controls {
 class DatePicker;
@@ -63,6 +64,11 @@ public:
     engine::Query strategyQuery;
 
 private:
+    // The title, year and type on top, the kind of report, its completion dates, the buttons.
+    void buildSelection(QVBoxLayout* lay);
+    void buildCompletedDates(QVBoxLayout* lay);
+    void buildButtonBar(QVBoxLayout* lay);
+    void connectSignals();
     void updatePrintButtons();
     DataModule& dm_;
 };
