@@ -18,12 +18,11 @@ void guarded(const std::function<void()>& handler);
 // handler that takes them.
 template <typename F> auto handler(F f) {
     return [f](auto&&... args) {
-        guarded([&] {
-            if constexpr (std::is_invocable_v<F, decltype(args)...>)
-                f(std::forward<decltype(args)>(args)...);
-            else
-                f();
-        });
+        // Decided outside the guarded call, where the arguments' types are still known.
+        if constexpr (std::is_invocable_v<F, decltype(args)...>)
+            guarded([&] { f(std::forward<decltype(args)>(args)...); });
+        else
+            guarded([&] { f(); });
     };
 }
 

@@ -232,7 +232,7 @@ void RowCache::fetchWindow(int pos, qint64 key) {
     auto take = [&](bool onlyWanted) {
         return [&, onlyWanted](qint64 k, QVariantList&& values) {
             if (onlyWanted && !std::binary_search(sorted.begin(), sorted.end(), k)) return;
-            cache_.insert(k, std::move(values));
+            cache_.insert(k, values);
         };
     };
     // Neighbouring keys that lie close together are read as one range of the table, which
