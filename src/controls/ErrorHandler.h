@@ -14,15 +14,23 @@ void handleCurrentException();
 // the screen stays as the handler left it.
 void guarded(const std::function<void()>& handler);
 
+namespace detail {
+// Calls a handler with the signal's arguments when it takes them, else without. A function
+// template of its own, so that only the branch taken is compiled (clang compiles both when the
+// choice sits inside a lambda).
+template <typename F, typename... A> void callHandler(const F& f, A&&... args) {
+    if constexpr (std::is_invocable_v<const F&, A...>)
+        f(std::forward<A>(args)...);
+    else
+        f();
+}
+} // namespace detail
+
 // Wraps a handler for connecting to a signal; the signal's arguments are passed on only to a
 // handler that takes them.
 template <typename F> auto handler(F f) {
     return [f](auto&&... args) {
-        // Decided outside the guarded call, where the arguments' types are still known.
-        if constexpr (std::is_invocable_v<F, decltype(args)...>)
-            guarded([&] { f(std::forward<decltype(args)>(args)...); });
-        else
-            guarded([&] { f(); });
+        guarded([&] { detail::callHandler(f, std::forward<decltype(args)>(args)...); });
     };
 }
 

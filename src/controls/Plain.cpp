@@ -49,8 +49,8 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
         group_->addButton(b, i);
         lay->addWidget(b);
     }
-    // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
     connect(group_, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
+    // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
 }
 
 int RadioGroup::itemIndex() const {
