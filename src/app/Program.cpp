@@ -67,9 +67,13 @@ void Splash::close() {
     window_.reset();
 }
 
-Program::Program(const QStringList& arguments) : arguments_(arguments), splash_(Splash::wanted(arguments)) {}
+Program::Program(const QStringList& arguments) : splash_(Splash::wanted(arguments)) {}
 
 Program::~Program() {
+    end();
+}
+
+void Program::end() {
     // The windows go before the data module they show.
     splash_.close();
     main_.reset();
@@ -78,9 +82,7 @@ Program::~Program() {
 
 int Program::run(const StartupHooks& hooks) {
     const int status = startAndRun(hooks);
-    splash_.close();
-    main_.reset();
-    data_.reset();
+    end();
     return status;
 }
 

@@ -57,8 +57,9 @@ public:
 
 private:
     int startAndRun(const StartupHooks& hooks);
+    // Closes what the run made, windows first.
+    void end();
 
-    QStringList arguments_;
     Splash splash_;
     std::unique_ptr<DataModule> data_;
     std::unique_ptr<MainWindow> main_;
