@@ -483,8 +483,6 @@ BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(
 // These run on a data module of their own, so that what the engine benchmarks change on the
 // shared one (filter callbacks, the logged-on user) does not reach them.
 
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
 #include "engine/Query.h"
 #include "planning/StrategyEditor.h"
 #include "planning/StrategyListWindow.h"

@@ -6,7 +6,6 @@
 #include "BenchData.h"
 #include "Sample.h"
 #include "controls/Dialogs.h"
-#include "controls/Plain.h"
 #include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"

@@ -1,8 +1,10 @@
 #include "admin/SecurityWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 
@@ -21,7 +23,7 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     dm_.SecurityTable.setFiltered(false);
 
     auto* lay = new QHBoxLayout(this);
-    profileGrid = new controls::DBGrid(this);
+    profileGrid = new controls::DataGrid(this);
     profileGrid->bind(&dm_.SecuritySource, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
                                             {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
     profileGrid->setMinimumWidth(240);
@@ -46,12 +48,12 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
 
 void SecurityWindow::buildProfileFields(QGridLayout* grid) {
     nameLabel = new QLabel(QStringLiteral("Profile Name:"), profileGroup);
-    nameEdit = new controls::DBEdit(profileGroup);
+    nameEdit = new controls::FieldEdit(profileGroup);
     nameEdit->bind(&dm_.SecuritySource, QStringLiteral("Description"));
     nameEdit->setMaxLength(40);
     nameLabel->setBuddy(nameEdit);
     idLabel = new QLabel(QStringLiteral("Security ID:"), profileGroup);
-    idEdit = new controls::DBEdit(profileGroup);
+    idEdit = new controls::FieldEdit(profileGroup);
     idEdit->bind(&dm_.SecuritySource, QStringLiteral("SecurityID"));
     controls::setControlEnabled(idEdit, false);
     grid->addWidget(nameLabel, 0, 0);
@@ -61,8 +63,8 @@ void SecurityWindow::buildProfileFields(QGridLayout* grid) {
 
 void SecurityWindow::buildRightBoxes(QGridLayout* grid) {
     int row = 2, col = 0;
-    auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field) {
-        box = new controls::DBCheckBox(QString::fromLatin1(caption), profileGroup);
+    auto check = [&](controls::FieldCheckBox*& box, const char* caption, const char* field) {
+        box = new controls::FieldCheckBox(QString::fromLatin1(caption), profileGroup);
         box->bind(&dm_.SecuritySource, QString::fromLatin1(field));
         grid->addWidget(box, row, col * 2, 1, 2);
         if (++col == 2) {
@@ -103,14 +105,14 @@ void SecurityWindow::connectSignals() {
     connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(idEdit, &controls::DBEdit::changed, this, controls::handler([this] { profileChanged(); }));
+    connect(idEdit, &controls::FieldEdit::changed, this, controls::handler([this] { profileChanged(); }));
     connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
 }
 
 void SecurityWindow::SetEditing(bool on) {
     controls::setControlEnabled(nameEdit, on);
     controls::setControlEnabled(SupervisorCheckBox, false);
-    for (controls::DBCheckBox* box : rightBoxes_)
+    for (controls::FieldCheckBox* box : rightBoxes_)
         box->setEnabled(on);
     SaveBtn->setEnabled(on);
     InsertBtn->setEnabled(on);

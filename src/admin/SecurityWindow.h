@@ -13,9 +13,9 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBCheckBox;
-class DBEdit;
-class DBGrid;
+class FieldCheckBox;
+class FieldEdit;
+class DataGrid;
 } // namespace controls
 
 // The security profiles: users of profile 0 maintain them, everybody else only looks.
@@ -24,25 +24,25 @@ class SecurityWindow : public controls::Screen {
 public:
     SecurityWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* profileGrid;
+    controls::DataGrid* profileGrid;
     QGroupBox* profileGroup;
     QLabel* nameLabel;
-    controls::DBEdit* nameEdit;
+    controls::FieldEdit* nameEdit;
     QLabel* idLabel;
-    controls::DBEdit* idEdit;
-    controls::DBCheckBox* SupervisorCheckBox;
-    controls::DBCheckBox* ChangeSystemCheckBox;
-    controls::DBCheckBox* ViewSecurityCheckBox;
-    controls::DBCheckBox* PackDatabaseCheckBox;
-    controls::DBCheckBox* ModifyUserCheckBox;
-    controls::DBCheckBox* GoalsCheckBox;
-    controls::DBCheckBox* StrategyCheckBox;
-    controls::DBCheckBox* DepartmentsCheckBox;
-    controls::DBCheckBox* ViewAllStrategys;
-    controls::DBCheckBox* PrintReports;
-    controls::DBCheckBox* GoalTypesCheckBox;
-    controls::DBCheckBox* GobalGoalsCheckBox;
-    controls::DBCheckBox* ModifyAllGoalsCheckBox;
+    controls::FieldEdit* idEdit;
+    controls::FieldCheckBox* SupervisorCheckBox;
+    controls::FieldCheckBox* ChangeSystemCheckBox;
+    controls::FieldCheckBox* ViewSecurityCheckBox;
+    controls::FieldCheckBox* PackDatabaseCheckBox;
+    controls::FieldCheckBox* ModifyUserCheckBox;
+    controls::FieldCheckBox* GoalsCheckBox;
+    controls::FieldCheckBox* StrategyCheckBox;
+    controls::FieldCheckBox* DepartmentsCheckBox;
+    controls::FieldCheckBox* ViewAllStrategys;
+    controls::FieldCheckBox* PrintReports;
+    controls::FieldCheckBox* GoalTypesCheckBox;
+    controls::FieldCheckBox* GobalGoalsCheckBox;
+    controls::FieldCheckBox* ModifyAllGoalsCheckBox;
     QPushButton* SaveBtn;
     QPushButton* InsertBtn;
     QPushButton* DeleteBtn;
@@ -64,7 +64,7 @@ private:
     void buildButtonBar(QVBoxLayout* right);
     void connectSignals();
     // Every check box but "Supervisor", which is never changed here.
-    std::vector<controls::DBCheckBox*> rightBoxes_;
+    std::vector<controls::FieldCheckBox*> rightBoxes_;
     bool closed_ = false;
     DataModule& dm_;
 };

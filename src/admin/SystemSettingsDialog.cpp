@@ -1,9 +1,10 @@
 #include "admin/SystemSettingsDialog.h"
 
 #include "admin/MeasureConversion.h"
-#include "controls/DataControls.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
 #include "data/DataModule.h"
 
 #include <QDateTime>
@@ -55,8 +56,9 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
 }
 
 void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
-    auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field, int row, int col) {
-        box = new controls::DBCheckBox(QString::fromLatin1(caption), page);
+    auto check = [&](controls::FieldCheckBox*& box, const char* caption, const char* field, int row,
+                     int col) {
+        box = new controls::FieldCheckBox(QString::fromLatin1(caption), page);
         box->bind(&dm_.SettingsSource, QString::fromLatin1(field));
         grid->addWidget(box, row, col);
     };
@@ -68,10 +70,10 @@ void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
 }
 
 void SystemSettingsDialog::buildReportFields(QWidget* page, QGridLayout* grid) {
-    auto edit = [&](QLabel*& label, controls::DBEdit*& box, const char* caption, const char* field, int width,
-                    int row) {
+    auto edit = [&](QLabel*& label, controls::FieldEdit*& box, const char* caption, const char* field,
+                    int width, int row) {
         label = new QLabel(QString::fromLatin1(caption), page);
-        box = new controls::DBEdit(page);
+        box = new controls::FieldEdit(page);
         box->bind(&dm_.SettingsSource, QString::fromLatin1(field));
         box->setMaxLength(width);
         label->setBuddy(box);

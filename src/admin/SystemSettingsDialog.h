@@ -13,8 +13,8 @@ class QPushButton;
 class QTabWidget;
 
 namespace controls {
-class DBCheckBox;
-class DBEdit;
+class FieldCheckBox;
+class FieldEdit;
 } // namespace controls
 
 // The one row of system-wide settings, and the conversion of every strategy between one text
@@ -25,18 +25,18 @@ public:
     SystemSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
 
     QTabWidget* pages;
-    controls::DBCheckBox* disableLoginBox;
-    controls::DBCheckBox* autoLoginBox;
-    controls::DBCheckBox* noGoalYearsBox;
-    controls::DBCheckBox* sendToPrinterBox;
-    controls::DBCheckBox* multipleMeasurementsBox;
+    controls::FieldCheckBox* disableLoginBox;
+    controls::FieldCheckBox* autoLoginBox;
+    controls::FieldCheckBox* noGoalYearsBox;
+    controls::FieldCheckBox* sendToPrinterBox;
+    controls::FieldCheckBox* multipleMeasurementsBox;
     QLabel* reportBitmapLabel;
-    controls::DBEdit* reportBitmapEdit;
+    controls::FieldEdit* reportBitmapEdit;
     QPushButton* chooseBitmapButton;
     QLabel* firstTitleLabel;
-    controls::DBEdit* firstTitleEdit;
+    controls::FieldEdit* firstTitleEdit;
     QLabel* secondTitleLabel;
-    controls::DBEdit* secondTitleEdit;
+    controls::FieldEdit* secondTitleEdit;
     QPushButton* convertButton;
     QLabel* processingLabel;
     QLabel* recordLabel;

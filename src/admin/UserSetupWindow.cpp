@@ -1,9 +1,12 @@
 #include "admin/UserSetupWindow.h"
 
 #include "admin/LoggedInUsersWindow.h"
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/LookupComboBox.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Error.h"
@@ -24,7 +27,7 @@ UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Sc
 
     auto* lay = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
-    userGrid = new controls::DBGrid(this);
+    userGrid = new controls::DataGrid(this);
     userGrid->bind(&dm_.UserSettingsSource, {{QStringLiteral("UserID"), QStringLiteral("User ID"), 16},
                                              {QStringLiteral("UserName"), QStringLiteral("User Name")}});
     userGrid->setMinimumWidth(300);
@@ -53,23 +56,23 @@ void UserSetupWindow::buildUserFields(QVBoxLayout* detail) {
         label->setBuddy(w);
         controls::addGridRow(grid, row, label, w);
     };
-    userIdEdit = new controls::DBEdit(userGroup);
+    userIdEdit = new controls::FieldEdit(userGroup);
     userIdEdit->bind(users, QStringLiteral("UserID"));
     userIdEdit->setMaxLength(40);
     addRow(0, userIdLabel, "User ID:", userIdEdit);
-    passwordEdit = new controls::DBEdit(userGroup);
+    passwordEdit = new controls::FieldEdit(userGroup);
     passwordEdit->bind(users, QStringLiteral("UserPassword"));
     passwordEdit->setMaxLength(40);
     addRow(1, passwordLabel, "Password:", passwordEdit);
-    securityBox = new controls::DBLookupComboBox(userGroup);
+    securityBox = new controls::LookupComboBox(userGroup);
     securityBox->setList(&dm_.SecuritySource, QStringLiteral("SecurityID"), QStringLiteral("Description"));
     securityBox->bind(users, QStringLiteral("SecurityID"));
     addRow(2, securityLabel, "Security", securityBox);
-    fullNameEdit = new controls::DBEdit(userGroup);
+    fullNameEdit = new controls::FieldEdit(userGroup);
     fullNameEdit->bind(users, QStringLiteral("UserName"));
     fullNameEdit->setMaxLength(40);
     addRow(3, fullNameLabel, "Full Name:", fullNameEdit);
-    departmentBox = new controls::DBLookupComboBox(userGroup);
+    departmentBox = new controls::LookupComboBox(userGroup);
     departmentBox->setList(&dm_.DepartmentSource, QStringLiteral("DepartmentID"),
                            QStringLiteral("Description"));
     departmentBox->bind(users, QStringLiteral("DepartmentID"));
@@ -97,17 +100,17 @@ void UserSetupWindow::buildUserButtons(QVBoxLayout* detail) {
 void UserSetupWindow::buildAccessGroup(QVBoxLayout* lay) {
     accessGroup = new QGroupBox(QStringLiteral("User To View"), this);
     auto* access = new QHBoxLayout(accessGroup);
-    accessGrid = new controls::DBGrid(accessGroup);
+    accessGrid = new controls::DataGrid(accessGroup);
     accessGrid->bind(&dm_.AccessListSource, {{QStringLiteral("UserName"), QStringLiteral("User"), 30},
                                              {QStringLiteral("CanEditUser"), QStringLiteral("Can Edit")}});
     access->addWidget(accessGrid, 1);
     auto* accessDetail = new QGridLayout;
     viewedUserLabel = new QLabel(QStringLiteral("User:"), accessGroup);
-    viewedUserBox = new controls::DBLookupComboBox(accessGroup);
+    viewedUserBox = new controls::LookupComboBox(accessGroup);
     viewedUserBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     viewedUserBox->bind(&dm_.AccessListSource, QStringLiteral("CanSeeUser"));
     viewedUserLabel->setBuddy(viewedUserBox);
-    canEditBox = new controls::DBCheckBox(QStringLiteral("Edit"), accessGroup);
+    canEditBox = new controls::FieldCheckBox(QStringLiteral("Edit"), accessGroup);
     canEditBox->bind(&dm_.AccessListSource, QStringLiteral("CanEditUser"));
     UserInsert = controls::button(QStringLiteral("Insert"), accessGroup);
     UserSave = controls::button(QStringLiteral("Save"), accessGroup);
@@ -133,7 +136,8 @@ void UserSetupWindow::connectSignals() {
     connect(UserInsert, &QPushButton::clicked, this, controls::handler([this] { UserInsertClick(); }));
     connect(UserSave, &QPushButton::clicked, this, controls::handler([this] { UserSaveClick(); }));
     connect(UserDelete, &QPushButton::clicked, this, controls::handler([this] { UserDeleteClick(); }));
-    connect(userIdEdit, &controls::DBEdit::changed, this, controls::handler([this] { protectSupervisor(); }));
+    connect(userIdEdit, &controls::FieldEdit::changed, this,
+            controls::handler([this] { protectSupervisor(); }));
     // The access rows follow the user row that is current, whatever made it current.
     connect(users, &engine::DataSource::currentChanged, this,
             controls::handler([this] { FollowSelectedUser(); }));

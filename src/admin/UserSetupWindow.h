@@ -14,10 +14,10 @@ class Table;
 }
 
 namespace controls {
-class DBCheckBox;
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
+class FieldCheckBox;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
 } // namespace controls
 
 // Users, their profiles, departments and passwords, and whose strategies each may see.
@@ -26,28 +26,28 @@ class UserSetupWindow : public controls::Screen {
 public:
     UserSetupWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* userGrid;
+    controls::DataGrid* userGrid;
     QGroupBox* userGroup;
     QLabel* userIdLabel;
-    controls::DBEdit* userIdEdit;
+    controls::FieldEdit* userIdEdit;
     QLabel* passwordLabel;
-    controls::DBEdit* passwordEdit;
+    controls::FieldEdit* passwordEdit;
     QLabel* securityLabel;
-    controls::DBLookupComboBox* securityBox;
+    controls::LookupComboBox* securityBox;
     QLabel* fullNameLabel;
-    controls::DBEdit* fullNameEdit;
+    controls::FieldEdit* fullNameEdit;
     QLabel* departmentLabel;
-    controls::DBLookupComboBox* departmentBox;
+    controls::LookupComboBox* departmentBox;
     QPushButton* CloseB;
     QPushButton* InsertB;
     QPushButton* SaveB;
     QPushButton* DeleteB;
     QPushButton* LoggedInUsers;
     QGroupBox* accessGroup;
-    controls::DBGrid* accessGrid;
+    controls::DataGrid* accessGrid;
     QLabel* viewedUserLabel;
-    controls::DBLookupComboBox* viewedUserBox;
-    controls::DBCheckBox* canEditBox;
+    controls::LookupComboBox* viewedUserBox;
+    controls::FieldCheckBox* canEditBox;
     QPushButton* UserInsert;
     QPushButton* UserSave;
     QPushButton* UserDelete;

@@ -2,7 +2,6 @@
 
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
 #include "controls/Screen.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"

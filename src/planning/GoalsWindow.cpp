@@ -1,9 +1,13 @@
 #include "planning/GoalsWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldLink.h"
+#include "controls/LookupComboBox.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
@@ -54,7 +58,7 @@ void GoalsWindow::buildYearRow(QVBoxLayout* lay) {
 void GoalsWindow::buildGoalList(QHBoxLayout* body) {
     goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
     auto* listLay = new QVBoxLayout(goalsGroup);
-    goalGrid = new controls::DBGrid(goalsGroup);
+    goalGrid = new controls::DataGrid(goalsGroup);
     goalGrid->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
     goalGrid->setMinimumWidth(280);
     listLay->addWidget(goalGrid);
@@ -85,16 +89,16 @@ void GoalsWindow::buildGoalDetail(QHBoxLayout* body) {
 }
 
 void GoalsWindow::buildGoalRows(QGridLayout* grid) {
-    goalIdEdit = new controls::DBEdit(detailGroup);
+    goalIdEdit = new controls::FieldEdit(detailGroup);
     goalIdEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalID"));
     controls::setControlEnabled(goalIdEdit, false);
     addDetailRow(grid, 0, goalIdLabel, "Goal ID:", goalIdEdit);
-    goalYearEdit = new controls::DBEdit(detailGroup);
+    goalYearEdit = new controls::FieldEdit(detailGroup);
     goalYearEdit->bind(&dm_.GoalsSource, QStringLiteral("Goalyear"));
     goalYearEdit->setRange(2000, 2100); // as the arrows
     goalYearArrows = new controls::UpDown(2000, 2100, detailGroup);
     addDetailRow(grid, 1, goalYearLabel, "Goal Year", goalYearEdit, goalYearArrows);
-    goalTypeBox = new controls::DBLookupComboBox(detailGroup);
+    goalTypeBox = new controls::LookupComboBox(detailGroup);
     goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
     goalTypeBox->bind(&dm_.GoalsSource, QStringLiteral("GoalTypeID"));
@@ -102,15 +106,15 @@ void GoalsWindow::buildGoalRows(QGridLayout* grid) {
 }
 
 void GoalsWindow::buildPeopleRows(QGridLayout* grid) {
-    ownerBox = new controls::DBLookupComboBox(detailGroup);
+    ownerBox = new controls::LookupComboBox(detailGroup);
     ownerBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     ownerBox->bind(&dm_.GoalsSource, QStringLiteral("GoalOwner"));
     addDetailRow(grid, 3, ownerLabel, "Goal Owner", ownerBox);
-    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit = new controls::FieldEdit(detailGroup);
     descriptionEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
     descriptionEdit->setMinimumWidth(320);
     addDetailRow(grid, 4, goalLabel, "Goal", descriptionEdit);
-    goalForBox = new controls::DBLookupComboBox(detailGroup);
+    goalForBox = new controls::LookupComboBox(detailGroup);
     goalForBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     goalForBox->bind(&dm_.GoalsSource, QStringLiteral("UserNumber"));
     // A goal for someone outside this person's list names that user, so that it does not look
@@ -121,10 +125,10 @@ void GoalsWindow::buildPeopleRows(QGridLayout* grid) {
     });
     ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
     addDetailRow(grid, 5, goalForLabel, "Goal For:", goalForBox, ResetBtn);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
     modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(&dm_.GoalsSource, QStringLiteral("ModifiedBy"));
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
     modifiedDateEdit->bind(&dm_.GoalsSource, QStringLiteral("ModifieDate"));
     modifiedDateEdit->setMinimumWidth(
         modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
@@ -151,8 +155,9 @@ void GoalsWindow::connectSignals() {
     connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
     connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
     connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
-    connect(goalIdEdit, &controls::DBEdit::changed, this, controls::handler([this] { goalChanged(); }));
-    connect(goalYearEdit, &controls::DBEdit::changed, this, controls::handler([this] { syncYearArrows(); }));
+    connect(goalIdEdit, &controls::FieldEdit::changed, this, controls::handler([this] { goalChanged(); }));
+    connect(goalYearEdit, &controls::FieldEdit::changed, this,
+            controls::handler([this] { syncYearArrows(); }));
     connect(goalYearArrows, &controls::UpDown::clicked, this, controls::handler([this] { stepGoalYear(); }));
     connect(&dm_.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 }

@@ -12,9 +12,9 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
 class SpinBox;
 class UpDown;
 } // namespace controls
@@ -28,25 +28,25 @@ public:
     QLabel* yearLabel;
     controls::SpinBox* GoalSpin;
     QGroupBox* goalsGroup;
-    controls::DBGrid* goalGrid;
+    controls::DataGrid* goalGrid;
     QGroupBox* detailGroup;
     QLabel* goalIdLabel;
-    controls::DBEdit* goalIdEdit;
+    controls::FieldEdit* goalIdEdit;
     QLabel* goalYearLabel;
-    controls::DBEdit* goalYearEdit;
+    controls::FieldEdit* goalYearEdit;
     controls::UpDown* goalYearArrows;
     QLabel* goalTypeLabel;
-    controls::DBLookupComboBox* goalTypeBox;
+    controls::LookupComboBox* goalTypeBox;
     QLabel* ownerLabel;
-    controls::DBLookupComboBox* ownerBox;
+    controls::LookupComboBox* ownerBox;
     QLabel* goalLabel;
-    controls::DBEdit* descriptionEdit;
+    controls::FieldEdit* descriptionEdit;
     QLabel* goalForLabel;
-    controls::DBLookupComboBox* goalForBox;
+    controls::LookupComboBox* goalForBox;
     QPushButton* ResetBtn;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
     QPushButton* PrintBtn;
     QPushButton* InsertBtn;
     QPushButton* SaveBtn;

@@ -1,10 +1,13 @@
 #include "planning/MeasurementsWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
 #include "data/DataModule.h"
 #include "planning/SelectDateDialog.h"
 
@@ -21,7 +24,7 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     auto* lay = new QVBoxLayout(this);
-    measureGrid = new controls::DBGrid(this);
+    measureGrid = new controls::DataGrid(this);
     measureGrid->bind(&dm_.MeasureSource,
                       {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 11},
                        {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 22},
@@ -46,7 +49,7 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
 
 void MeasurementsWindow::buildDetailFields() {
     numberLabel = new QLabel(QStringLiteral("Number:"), detailGroup);
-    numberEdit = new controls::DBEdit(detailGroup);
+    numberEdit = new controls::FieldEdit(detailGroup);
     numberEdit->bind(&dm_.MeasureSource, QStringLiteral("MeasurementNumber"));
     numberEdit->setMaximumWidth(80);
     controls::setControlEnabled(numberEdit, false);
@@ -61,22 +64,22 @@ void MeasurementsWindow::buildDetailFields() {
     DateBtn->setToolTip(QStringLiteral("Select Date"));
     DateBtn->setFixedWidth(28);
     ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
-    completedBox = new controls::DBCheckBox(QStringLiteral("Completed"), detailGroup);
+    completedBox = new controls::FieldCheckBox(QStringLiteral("Completed"), detailGroup);
     completedBox->bind(&dm_.MeasureSource, QStringLiteral("Compleated"));
     deliverableLabel = new QLabel(QStringLiteral("Deliverable"), detailGroup);
-    deliverableMemo = new controls::DBMemo(detailGroup);
+    deliverableMemo = new controls::FieldMemo(detailGroup);
     deliverableMemo->bind(&dm_.MeasureSource, QStringLiteral("Deliverable"));
     deliverableMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     measurementLabel = new QLabel(QStringLiteral("Measurement:"), detailGroup);
-    measurementMemo = new controls::DBMemo(detailGroup);
+    measurementMemo = new controls::FieldMemo(detailGroup);
     measurementMemo->bind(&dm_.MeasureSource, QStringLiteral("Measurement"));
     measurementMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
     modifiedByBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(&dm_.MeasureSource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
     modifiedDateEdit->bind(&dm_.MeasureSource, QStringLiteral("ModifiedDate"));
     controls::setControlEnabled(modifiedDateEdit, false);
     numberLabel->setBuddy(numberEdit);

@@ -11,12 +11,12 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBCheckBox;
+class FieldCheckBox;
 class DBDateEdit;
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
-class DBMemo;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
+class FieldMemo;
 } // namespace controls
 
 // The numbered deliverable and measurement items of the strategy on which the strategy table
@@ -26,22 +26,22 @@ class MeasurementsWindow : public controls::Screen {
 public:
     MeasurementsWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* measureGrid;
+    controls::DataGrid* measureGrid;
     QGroupBox* detailGroup;
     QLabel* numberLabel;
-    controls::DBEdit* numberEdit;
+    controls::FieldEdit* numberEdit;
     QLabel* completionDateLabel;
     controls::DBDateEdit* completionDateEdit;
     QPushButton* DateBtn;
     QPushButton* ResetBtn;
-    controls::DBCheckBox* completedBox;
+    controls::FieldCheckBox* completedBox;
     QLabel* deliverableLabel;
-    controls::DBMemo* deliverableMemo;
+    controls::FieldMemo* deliverableMemo;
     QLabel* measurementLabel;
-    controls::DBMemo* measurementMemo;
+    controls::FieldMemo* measurementMemo;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
     QPushButton* DeleteBtn;
     QPushButton* InsertBtn;
     QPushButton* SaveBtn;

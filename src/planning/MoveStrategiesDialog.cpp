@@ -1,8 +1,8 @@
 #include "planning/MoveStrategiesDialog.h"
 
-#include "controls/DataControls.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/LookupComboBox.h"
+#include "controls/SpinBox.h"
 #include "data/DataModule.h"
 
 #include <QGridLayout>
@@ -19,7 +19,7 @@ MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QD
     auto* lay = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     userLabel = new QLabel(QStringLiteral("Move User"), this);
-    userBox = new controls::DBLookupComboBox(this);
+    userBox = new controls::LookupComboBox(this);
     userBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     userBox->setKeyValue(QVariant());
     userBox->setMinimumWidth(220);

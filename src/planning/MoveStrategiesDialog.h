@@ -8,7 +8,7 @@ class QLabel;
 class QPushButton;
 
 namespace controls {
-class DBLookupComboBox;
+class LookupComboBox;
 class SpinBox;
 } // namespace controls
 
@@ -19,7 +19,7 @@ public:
     MoveStrategiesDialog(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* userLabel;
-    controls::DBLookupComboBox* userBox;
+    controls::LookupComboBox* userBox;
     QLabel* numberLabel;
     controls::SpinBox* numberSpin;
     QPushButton* okButton;     // OK, the Enter key

@@ -1,8 +1,10 @@
 #include "planning/ReferenceWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldEdit.h"
+#include "controls/LookupComboBox.h"
 #include "data/DataModule.h"
 
 #include <QGridLayout>
@@ -15,7 +17,7 @@
 namespace {
 // A kind whose id is not disabled lets the id and the modified date take focus and be copied;
 // only typing into them is refused.
-void lockField(controls::DBEdit* edit, bool disable) {
+void lockField(controls::FieldEdit* edit, bool disable) {
     if (disable) {
         controls::setControlEnabled(edit, false);
     } else {
@@ -32,7 +34,7 @@ ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* pare
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
-    itemGrid = new controls::DBGrid(this);
+    itemGrid = new controls::DataGrid(this);
     itemGrid->bind(
         kind.source,
         {{kind.idField, QStringLiteral("ID"), 6}, {kind.descriptionField, QStringLiteral("Description")}},
@@ -61,18 +63,18 @@ void ReferenceWindow::buildDetailGroup(QVBoxLayout* lay) {
     detailGroup = new QGroupBox(kind_.frameCaption, this);
     auto* grid = new QGridLayout(detailGroup);
     idLabel = new QLabel(QStringLiteral("ID:"), detailGroup);
-    idEdit = new controls::DBEdit(detailGroup);
+    idEdit = new controls::FieldEdit(detailGroup);
     idEdit->bind(kind_.source, kind_.idField);
     lockField(idEdit, kind_.idDisabled);
     descriptionLabel = new QLabel(QStringLiteral("Description:"), detailGroup);
-    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit = new controls::FieldEdit(detailGroup);
     descriptionEdit->bind(kind_.source, kind_.descriptionField);
     modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
     modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(kind_.source, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
     modifiedDateEdit->bind(kind_.source, QStringLiteral("ModifiedDate"));
     lockField(modifiedDateEdit, kind_.idDisabled);
     idLabel->setBuddy(idEdit);

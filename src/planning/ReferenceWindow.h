@@ -15,9 +15,9 @@ class Table;
 } // namespace engine
 
 namespace controls {
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
 } // namespace controls
 
 // The pattern the goal types and departments screens share: a list, a detail frame with the
@@ -39,14 +39,14 @@ public:
     };
 
     QGroupBox* detailGroup;
-    controls::DBGrid* itemGrid;
+    controls::DataGrid* itemGrid;
     QLabel* idLabel;
-    controls::DBEdit* idEdit;
+    controls::FieldEdit* idEdit;
     QLabel* descriptionLabel;
-    controls::DBEdit* descriptionEdit;
+    controls::FieldEdit* descriptionEdit;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
     QPushButton* DeleteBtn;
     QPushButton* InsertBtn;
     QPushButton* SaveBtn;

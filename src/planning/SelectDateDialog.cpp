@@ -1,6 +1,6 @@
 #include "planning/SelectDateDialog.h"
 
-#include "controls/Plain.h"
+#include "controls/MonthCalendar.h"
 #include "controls/Screen.h"
 #include "engine/Table.h"
 

@@ -1,10 +1,12 @@
 #include "planning/StrategyEditor.h"
 
-#include "controls/DataControls.h"
 #include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/DataSource.h"
@@ -78,7 +80,7 @@ QLabel* StrategyEditor::caption(const char* text, bool memoCaption) {
 
 void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
     userLabel = caption("User:");
-    userBox = new controls::DBLookupComboBox(detailGroup);
+    userBox = new controls::LookupComboBox(detailGroup);
     userBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     userBox->bind(&dm_.StrategySource, QStringLiteral("UserNumber"));
     controls::setControlEnabled(userBox, false);
@@ -92,7 +94,7 @@ void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
     controls::addGridRow(grid, row++, departmentLabel, departmentEdit);
 
     goalLabel = caption("Goal:");
-    goalEdit = new controls::DBEdit(detailGroup);
+    goalEdit = new controls::FieldEdit(detailGroup);
     goalEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
     goalEdit->setDataReadOnly(true);
     goalEdit->setFocusPolicy(Qt::NoFocus);
@@ -102,7 +104,7 @@ void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
 
 void StrategyEditor::buildNumberRow(QGridLayout* grid, int& row) {
     numberLabel = caption("Strategy #:");
-    numberEdit = new controls::DBEdit(detailGroup);
+    numberEdit = new controls::FieldEdit(detailGroup);
     numberEdit->bind(&dm_.StrategySource, QStringLiteral("StrategyNumber"));
     controls::setControlEnabled(numberEdit, false);
     numberEdit->setFixedWidth(numberEdit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
@@ -116,7 +118,7 @@ void StrategyEditor::buildNumberRow(QGridLayout* grid, int& row) {
     DateBtn->setIcon(SelectDateIcon());
     DateBtn->setToolTip(QStringLiteral("Select Date"));
     ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
-    completedBox = new controls::DBCheckBox(QStringLiteral("Completed"), detailGroup);
+    completedBox = new controls::FieldCheckBox(QStringLiteral("Completed"), detailGroup);
     completedBox->bind(&dm_.StrategySource, QStringLiteral("Compleated"));
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(numberEdit);
@@ -131,8 +133,8 @@ void StrategyEditor::buildNumberRow(QGridLayout* grid, int& row) {
     controls::addGridRow(grid, row++, numberLabel, numberRow);
 }
 
-controls::DBMemo* StrategyEditor::memo(const char* field) {
-    auto* m = new controls::DBMemo(detailGroup);
+controls::FieldMemo* StrategyEditor::memo(const char* field) {
+    auto* m = new controls::FieldMemo(detailGroup);
     m->bind(&dm_.StrategySource, QString::fromLatin1(field));
     m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -177,11 +179,11 @@ void StrategyEditor::buildMemoRows(QGridLayout* grid, int& row) {
 
 void StrategyEditor::buildModifiedRows(QGridLayout* grid, int& row) {
     modifiedByLabel = caption("Modified By:");
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
     modifiedByBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(&dm_.StrategySource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
     modifiedDateEdit->bind(&dm_.StrategySource, QStringLiteral("ModifiedDate"));
     controls::setControlEnabled(modifiedDateEdit, false);
     modifiedDateEdit->setFixedWidth(
@@ -191,7 +193,7 @@ void StrategyEditor::buildModifiedRows(QGridLayout* grid, int& row) {
     modifiedRow->addWidget(modifiedDateEdit);
     controls::addGridRow(grid, row++, modifiedByLabel, modifiedRow);
 
-    doNotPrintBox = new controls::DBCheckBox(QStringLiteral("Do Not Print This Strategy"), detailGroup);
+    doNotPrintBox = new controls::FieldCheckBox(QStringLiteral("Do Not Print This Strategy"), detailGroup);
     doNotPrintBox->bind(&dm_.StrategySource, QStringLiteral("DoNotPrint"));
     grid->addWidget(doNotPrintBox, row++, 1);
 }
@@ -268,7 +270,7 @@ void StrategyEditor::FormActivate() {
 
 void StrategyEditor::SetReadOnly(bool flag) {
     readOnly_ = flag;
-    for (controls::DBMemo* m : memos_) {
+    for (controls::FieldMemo* m : memos_) {
         m->setReadOnly(flag);
         controls::paintReadOnly(m, flag);
     }
@@ -341,7 +343,7 @@ bool StrategyEditor::typingNotStored() const {
 void StrategyEditor::storeRefusedTyping() {
     engine::Table& s = dm_.StrategyTable;
     QStringList typed;
-    for (controls::DBMemo* m : memos_)
+    for (controls::FieldMemo* m : memos_)
         typed << m->toPlainText();
     const QVariantList seen = shown_;
     s.edit(); // the row is read afresh and locked, or the lock error goes to the person

@@ -24,11 +24,11 @@ class Query;
 } // namespace engine
 
 namespace controls {
-class DBCheckBox;
+class FieldCheckBox;
 class DBDateEdit;
-class DBEdit;
-class DBLookupComboBox;
-class DBMemo;
+class FieldEdit;
+class LookupComboBox;
+class FieldMemo;
 } // namespace controls
 
 // One strategy in full: edited when its owner's strategies may be changed, otherwise shown
@@ -42,36 +42,36 @@ public:
 
     QGroupBox* detailGroup;
     QLabel* userLabel;
-    controls::DBLookupComboBox* userBox;
+    controls::LookupComboBox* userBox;
     QLabel* departmentLabel;
     QLineEdit* departmentEdit;
     QLabel* goalLabel;
-    controls::DBEdit* goalEdit;
+    controls::FieldEdit* goalEdit;
     QLabel* numberLabel;
-    controls::DBEdit* numberEdit;
+    controls::FieldEdit* numberEdit;
     QLabel* completionDateLabel;
     controls::DBDateEdit* completionDateEdit;
     QToolButton* DateBtn;
     QPushButton* ResetBtn;
-    controls::DBCheckBox* completedBox;
+    controls::FieldCheckBox* completedBox;
     QLabel* strategyLabel;
-    controls::DBMemo* strategyMemo;
+    controls::FieldMemo* strategyMemo;
     QLabel* responsibilityLabel;
-    controls::DBMemo* responsibilityMemo;
+    controls::FieldMemo* responsibilityMemo;
     QLabel* deliverableLabel;
-    controls::DBMemo* deliverableMemo;
+    controls::FieldMemo* deliverableMemo;
     QLabel* measurementLabel;
-    controls::DBMemo* measurementMemo;
+    controls::FieldMemo* measurementMemo;
     QPushButton* MeasureBtn;
     QLabel* resourcesLabel;
     QLabel* reallocationLabel;
-    controls::DBMemo* resourcesMemo;
+    controls::FieldMemo* resourcesMemo;
     QLabel* commentsLabel;
-    controls::DBMemo* commentsMemo;
+    controls::FieldMemo* commentsMemo;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
-    controls::DBCheckBox* doNotPrintBox;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
+    controls::FieldCheckBox* doNotPrintBox;
     QPushButton* PreviewBtn;
     QPushButton* PrintBtn;
     QPushButton* SaveBtn;
@@ -101,7 +101,7 @@ private:
     QLabel* caption(const char* text, bool memoCaption = false);
     void buildOwnerRows(QGridLayout* grid, int& row);
     void buildNumberRow(QGridLayout* grid, int& row);
-    controls::DBMemo* memo(const char* field);
+    controls::FieldMemo* memo(const char* field);
     void buildMemoRows(QGridLayout* grid, int& row);
     void buildModifiedRows(QGridLayout* grid, int& row);
     void buildButtonBar(QVBoxLayout* lay);
@@ -123,7 +123,7 @@ private:
 
     engine::Query* userNames_;
     engine::DataSource* userNamesSource_;
-    QList<controls::DBMemo*> memos_;
+    QList<controls::FieldMemo*> memos_;
     QVariantList shown_; // the stored values of the memo fields as last shown
     bool readOnly_ = false;
     bool closed_ = false;

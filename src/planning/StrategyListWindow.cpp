@@ -1,9 +1,10 @@
 #include "planning/StrategyListWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/LookupComboBox.h"
+#include "controls/SpinBox.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
@@ -44,13 +45,13 @@ void StrategyListWindow::buildSelectionRow(QVBoxLayout* lay) {
     YearSpin = new controls::SpinBox(2000, 2100, this);
     yearLabel->setBuddy(YearSpin);
     goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
-    goalTypeBox = new controls::DBLookupComboBox(this);
+    goalTypeBox = new controls::LookupComboBox(this);
     goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
     goalTypeBox->setMinimumWidth(180);
     goalTypeLabel->setBuddy(goalTypeBox);
     userLabel = new QLabel(QStringLiteral("User:"), this);
-    userBox = new controls::DBLookupComboBox(this);
+    userBox = new controls::LookupComboBox(this);
     userBox->setMinimumWidth(200); // its users are listed once their filter is on
     userLabel->setBuddy(userBox);
     selection->addWidget(yearLabel);
@@ -68,14 +69,14 @@ void StrategyListWindow::buildSelectionRow(QVBoxLayout* lay) {
 void StrategyListWindow::buildLists(QVBoxLayout* lay) {
     goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
     auto* goalsLay = new QVBoxLayout(goalsGroup);
-    goalGrid = new controls::DBGrid(goalsGroup);
+    goalGrid = new controls::DataGrid(goalsGroup);
     goalGrid->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
     goalsLay->addWidget(goalGrid);
     lay->addWidget(goalsGroup, 1);
 
     strategiesGroup = new QGroupBox(QStringLiteral("Strategies"), this);
     auto* strategiesLay = new QVBoxLayout(strategiesGroup);
-    strategyGrid = new controls::DBGrid(strategiesGroup);
+    strategyGrid = new controls::DataGrid(strategiesGroup);
     strategyGrid->bind(&dm_.StrategySource,
                        {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
                         {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
@@ -103,10 +104,10 @@ void StrategyListWindow::connectButtons() {
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(MoveBtn, &QPushButton::clicked, this, controls::handler([this] { MoveBtnClick(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(strategyGrid, &controls::DBGrid::rowChosen, this,
+    connect(strategyGrid, &controls::DataGrid::rowChosen, this,
             controls::handler([this] { strategyChosen(); }));
-    connect(userBox, &controls::DBLookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
-    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this,
+    connect(userBox, &controls::LookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
+    connect(goalTypeBox, &controls::LookupComboBox::closeUp, this,
             controls::handler([this] { goalTypeChosen(); }));
 }
 

@@ -10,8 +10,8 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBGrid;
-class DBLookupComboBox;
+class DataGrid;
+class LookupComboBox;
 class SpinBox;
 } // namespace controls
 
@@ -25,13 +25,13 @@ public:
     QLabel* yearLabel;
     controls::SpinBox* YearSpin;
     QLabel* goalTypeLabel;
-    controls::DBLookupComboBox* goalTypeBox;
+    controls::LookupComboBox* goalTypeBox;
     QLabel* userLabel;
-    controls::DBLookupComboBox* userBox;
+    controls::LookupComboBox* userBox;
     QGroupBox* goalsGroup;
-    controls::DBGrid* goalGrid;
+    controls::DataGrid* goalGrid;
     QGroupBox* strategiesGroup;
-    controls::DBGrid* strategyGrid;
+    controls::DataGrid* strategyGrid;
     QPushButton* MoveBtn;
     QPushButton* PrintBtn;
     QPushButton* DeleteBtn;

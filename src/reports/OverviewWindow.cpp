@@ -2,7 +2,7 @@
 
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/SpinBox.h"
 #include "data/Csv.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"

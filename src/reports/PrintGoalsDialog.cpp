@@ -1,8 +1,9 @@
 #include "reports/PrintGoalsDialog.h"
 
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/RadioGroup.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "printing/Printer.h"

@@ -1,9 +1,11 @@
 #include "reports/ReportsWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -85,7 +87,7 @@ void ReportsWindow::buildSelection(QVBoxLayout* lay) {
     GoalSpin = new controls::SpinBox(2000, 2100, this);
     form->addRow(yearLabel, GoalSpin);
     goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
-    goalTypeBox = new controls::DBLookupComboBox(this);
+    goalTypeBox = new controls::LookupComboBox(this);
     goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
     form->addRow(goalTypeLabel, goalTypeBox);
@@ -127,7 +129,7 @@ void ReportsWindow::connectSignals() {
     connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
     connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
+    connect(goalTypeBox, &controls::LookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
     connect(&dm_.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
 }
 

@@ -17,7 +17,7 @@ class QVBoxLayout;
 
 namespace controls {
 class DatePicker;
-class DBLookupComboBox;
+class LookupComboBox;
 class RadioGroup;
 class SpinBox;
 } // namespace controls
@@ -38,7 +38,7 @@ public:
     QLabel* yearLabel;
     controls::SpinBox* GoalSpin;
     QLabel* goalTypeLabel;
-    controls::DBLookupComboBox* goalTypeBox;
+    controls::LookupComboBox* goalTypeBox;
     controls::RadioGroup* ReportType;
     QGroupBox* completedGroup;
     QLabel* startDateLabel;

@@ -3,7 +3,6 @@
 
 #include "admin/MeasureConversion.h"
 #include "admin/SystemSettingsDialog.h"
-#include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
 #include "support/Seed.h"

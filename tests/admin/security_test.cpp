@@ -1,7 +1,6 @@
 // The security profiles screen, driven offscreen with the scripted dialogs.
 
 #include "admin/SecurityWindow.h"
-#include "controls/DataControls.h"
 #include "support/DataFixture.h"
 
 #include <QPushButton>

@@ -4,7 +4,6 @@
 #include "admin/LoggedInUsersWindow.h"
 #include "admin/UserSettingsDialog.h"
 #include "admin/UserSetupWindow.h"
-#include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Eventually.h"
 #include "support/Peer.h"

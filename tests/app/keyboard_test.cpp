@@ -5,7 +5,9 @@
 #include "admin/SecurityWindow.h"
 #include "admin/SystemSettingsDialog.h"
 #include "admin/UserSetupWindow.h"
-#include "controls/DataControls.h"
+#include "controls/FieldLink.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
 #include "controls/DateEdit.h"
 #include "engine/Query.h"
 #include "planning/DepartmentsWindow.h"
@@ -37,7 +39,7 @@ QString nameOf(QWidget* w) {
     if (!w) return QStringLiteral("(nothing)");
     QString name = QString::fromLatin1(w->metaObject()->className());
     if (auto* b = qobject_cast<QAbstractButton*>(w)) name += QStringLiteral(" \"%1\"").arg(b->text());
-    if (auto* e = qobject_cast<controls::DBEdit*>(w)) name += QStringLiteral(" [%1]").arg(e->link().field());
+    if (auto* e = qobject_cast<controls::FieldEdit*>(w)) name += QStringLiteral(" [%1]").arg(e->link().field());
     if (auto* d = qobject_cast<controls::DBDateEdit*>(w))
         name += QStringLiteral(" [%1]").arg(d->link().field());
     return name;
@@ -219,7 +221,7 @@ TEST_P(Keyboard, StrategyListAndEditor) {
         show(*editor);
         editor->FormActivate();
         checkTabOrder(*editor);
-        for (controls::DBMemo* memo : editor->findChildren<controls::DBMemo*>())
+        for (controls::FieldMemo* memo : editor->findChildren<controls::FieldMemo*>())
             if (memo->isVisibleTo(editor)) checkTyping(memo, [&] { editor->SaveBtnClick(); });
         editor->reject();
         return editor->result();

@@ -1,8 +1,7 @@
 // The goals screen, the goal types and departments screens, and the printed goals list, driven
 // offscreen with the scripted dialogs.
 
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
+#include "controls/DataGrid.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
@@ -404,7 +403,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     types.SaveBtn->click();
     ASSERT_EQ(countRows("GoalType.db"), 2);
     const int before = int(dialogs.messages.size());
-    controls::DBGrid* list = types.itemGrid;
+    controls::DataGrid* list = types.itemGrid;
     const QModelIndex corporate = list->model()->index(0, 1);
     ASSERT_EQ(corporate.data().toString(), "Corporate");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(corporate).center());

@@ -1,7 +1,6 @@
 // The goals screen's "Copy to Next Year..." and "Export..." buttons, driven offscreen with the
 // scripted dialogs.
 
-#include "controls/Plain.h"
 #include "planning/GoalsWindow.h"
 #include "reports/CsvFile.h"
 #include "support/DataFixture.h"

@@ -1,6 +1,5 @@
 // The measurements screen, driven offscreen with the scripted dialogs.
 
-#include "controls/DataControls.h"
 #include "controls/DateEdit.h"
 #include "planning/MeasurementsWindow.h"
 #include "reports/ReportFixture.h"

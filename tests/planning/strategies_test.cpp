@@ -1,9 +1,8 @@
 // The strategy list, the strategy editor with the select-date dialog, and the move dialog,
 // driven offscreen with the scripted dialogs; two real processes where workstations meet.
 
-#include "controls/DataControls.h"
+#include "controls/FieldMemo.h"
 #include "controls/DateEdit.h"
-#include "controls/Plain.h"
 #include "engine/Error.h"
 #include "planning/GoalsWindow.h"
 #include "planning/MoveStrategiesDialog.h"
@@ -201,7 +200,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     onEditor([&](StrategyEditor& e) {
         EXPECT_EQ(e.windowTitle(), "Strategy Edit");
         EXPECT_TRUE(e.isReadOnly());
-        for (controls::DBMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
+        for (controls::FieldMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
                                     e.measurementMemo, e.resourcesMemo, e.commentsMemo}) {
             EXPECT_TRUE(m->isReadOnly());
             EXPECT_TRUE(grey(m));
@@ -420,7 +419,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
         const QStringList texts{"Strategy text",    "Responsible", "Deliverable text",
                                 "Measurement text", "Resources",   "Status"};
         int i = 0;
-        for (controls::DBMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
+        for (controls::FieldMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
                                     e.measurementMemo, e.resourcesMemo, e.commentsMemo})
             m->setPlainText(texts[i++]);
         e.completedBox->setChecked(true);

@@ -2,8 +2,6 @@
 // database, driven offscreen with the scripted dialogs.
 
 #include "app/MainWindow.h"
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
 #include "planning/OverdueWindow.h"
 #include "planning/StrategyEditor.h"
 #include "reports/CsvFile.h"

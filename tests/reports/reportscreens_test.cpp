@@ -1,8 +1,6 @@
 // The reports screen and the deliverable report screen: their controls, the query texts they
 // write, the strategies those select from rows written here, and printing and previewing.
 
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
 #include "engine/Database.h"
 #include "reports/PrintGoalsDialog.h"
 #include "reports/ReportFixture.h"

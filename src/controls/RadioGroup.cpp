@@ -1,43 +1,10 @@
-#include "controls/Plain.h"
+#include "controls/RadioGroup.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace controls {
-
-SpinBox::SpinBox(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
-    setRange(minimum, maximum);
-    setKeyboardTracking(true);
-}
-
-DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
-    setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
-    setCalendarPopup(true);
-    setDate(QDate::currentDate());
-}
-
-UpDown::UpDown(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
-    setRange(minimum, maximum);
-    lineEdit()->setVisible(false);
-    setFixedWidth(22);
-    setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-}
-
-void UpDown::setPosition(int p) {
-    const QSignalBlocker block(this);
-    setValue(p);
-}
-
-void UpDown::stepBy(int steps) {
-    QSpinBox::stepBy(steps);
-    emit clicked();
-}
-
-MonthCalendar::MonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
-    setGridVisible(true);
-    setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-}
 
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
