@@ -58,7 +58,7 @@ Fixture* fixtureOf(Store store) {
     }
     static DataModule* loggedOn = nullptr;
     if (f && loggedOn != f->dm.get()) {
-        Logon(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        logOn(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
         loggedOn = f->dm.get();
     }
     return f;
@@ -85,7 +85,7 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
     DataModule* module = moduleFor(state, store);
     if (!module) return;
     DataModule& dm = *module;
-    engine::Table& t = dm.StrategyTable;
+    engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     const int start = t.recordCount() / 2;
     const auto toggle = [&t] {
@@ -101,7 +101,7 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
     // The sample is shared with the other benchmark programs (the overdue window counts the
     // unfinished strategies): the same rows are toggled back, untimed, in one batch.
     t.moveTo(start);
-    engine::BatchScope batch(dm.GoalDatabase);
+    engine::BatchScope batch(dm.goalDatabase);
     for (benchmark::IterationCount i = 0; i < state.iterations(); ++i)
         toggle();
     batch.commit();
@@ -113,10 +113,10 @@ void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
     DataModule* module = moduleFor(state, store);
     if (!module) return;
     DataModule& dm = *module;
-    engine::Table& t = dm.StrategyTable;
+    engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
-        engine::BatchScope batch(dm.GoalDatabase);
+        engine::BatchScope batch(dm.goalDatabase);
         int n = 0;
         for (t.first(); !t.eof(); t.next(), ++n) {
             t.edit();
@@ -130,7 +130,7 @@ void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
     // The sample is shared with the report benchmarks, which leave out the strategies marked
     // not to print: an odd number of runs is undone, untimed, in one statement.
     if (state.iterations() % 2 != 0) {
-        engine::Query q(dm.GoalDatabase);
+        engine::Query q(dm.goalDatabase);
         q.add("Update \"Strategys.db\" Set DoNotPrint = 1 - DoNotPrint");
         q.execSql();
         t.refresh();
@@ -167,7 +167,7 @@ void BM_SQLiteScanStrategies(benchmark::State& state) {
 }
 void BM_WalkStrategies(benchmark::State& state) {
     DataModule& dm = *fx().dm;
-    engine::Table& t = dm.StrategyTable;
+    engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -190,7 +190,7 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
     for (auto _ : state) {
         const long before = residentKb();
         long peak = before;
-        engine::Query q(dm.GoalDatabase);
+        engine::Query q(dm.goalDatabase);
         q.setUniDirectional(true);
         q.add("Select * From \"Strategys.db\"");
         q.open();
@@ -225,15 +225,15 @@ void BM_Logon(benchmark::State& state, Store store) {
     DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     for (auto _ : state)
-        benchmark::DoNotOptimize(Logon(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
+        benchmark::DoNotOptimize(logOn(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
     target(state, 10);
 }
 
 void BM_OpenStrategyTable(benchmark::State& state) {
     DataModule& dm = *fx().dm;
     for (auto _ : state) {
-        dm.StrategyTable.close();
-        dm.StrategyTable.open();
+        dm.strategyTable.close();
+        dm.strategyTable.open();
     }
     target(state, 100);
 }
@@ -245,13 +245,13 @@ void switchGoals(benchmark::State& state, bool preSelection, Store store = Store
     GoalFilter goals{.year = 2024, .type = 2, .byUser = true, .user = 40};
     int year = 2024;
     if (!preSelection)
-        dm.GoalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.acceptsGoal(r); });
+        dm.goalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.acceptsGoal(r); });
     for (auto _ : state) {
         goals.year = 2023 + (year++ % 5);
         dm.setGoalFilter(goals);
-        dm.GoalsTable.setFiltered(false);
-        dm.GoalsTable.setFiltered(true);
-        benchmark::DoNotOptimize(dm.GoalsTable.recordCount());
+        dm.goalsTable.setFiltered(false);
+        dm.goalsTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.goalsTable.recordCount());
     }
     target(state, 20);
 }
@@ -269,22 +269,22 @@ void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
     int goal = 1;
     for (auto _ : state) {
         dm.setStrategySelection({1 + (goal++ * 7919) % 20000, 41});
-        dm.StrategyTable.setFiltered(false);
-        dm.StrategyTable.setFiltered(true);
-        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+        dm.strategyTable.setFiltered(false);
+        dm.strategyTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
     }
     target(state, 5);
 }
 
 void BM_FetchRows(benchmark::State& state) {
     DataModule& dm = *fx().dm;
-    dm.StrategyTable.setFiltered(false);
-    const int n = dm.StrategyTable.recordCount();
+    dm.strategyTable.setFiltered(false);
+    const int n = dm.strategyTable.recordCount();
     int start = 0;
     for (auto _ : state) {
         start = (start + 997) % (n - 100);
         for (int r = start; r < start + 100; ++r)
-            benchmark::DoNotOptimize(dm.StrategyTable.valueAt(r, QStringLiteral("StrategyDescription")));
+            benchmark::DoNotOptimize(dm.strategyTable.valueAt(r, QStringLiteral("StrategyDescription")));
     }
     state.SetItemsProcessed(state.iterations() * 100);
 }
@@ -310,7 +310,7 @@ void BM_ProgramStart(benchmark::State& state) {
         return 0;
     };
     for (auto _ : state) {
-        ProgramBody({QStringLiteral("vardimo"), QStringLiteral("-s")}, hooks);
+        programBody({QStringLiteral("vardimo"), QStringLiteral("-s")}, hooks);
         if (!shown) state.SkipWithError("the main window did not show");
     }
     QDir::setCurrent(previous);
@@ -395,14 +395,14 @@ struct ConversionCopy {
         bool limited = false;
         const int keep = qEnvironmentVariableIntValue("VARDIMO_BENCH_CONVERT_STRATEGIES", &limited);
         if (limited) {
-            engine::Query q(dm->GoalDatabase);
+            engine::Query q(dm->goalDatabase);
             q.add("Delete From \"Strategys.db\" Where StrategyID > ", engine::sql::Int{keep});
             q.execSql();
             q.clear();
             q.add("Delete From \"Measure.db\" Where StrategyID > ", engine::sql::Int{keep});
             q.execSql();
             q.clear();
-            dm->StrategyTable.refresh();
+            dm->strategyTable.refresh();
         }
     }
     ~ConversionCopy() { dm.reset(); }
@@ -416,14 +416,14 @@ std::unique_ptr<ConversionCopy>& conversionCopy() {
     if (!copy) {
         fx();
         copy = std::make_unique<ConversionCopy>();
-        Logon(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        logOn(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
     return copy;
 }
 
 template <typename Convert> void convertMeasures(benchmark::State& state, Convert convert) {
     ConversionCopy& copy = *conversionCopy();
-    const int strategies = copy.dm->StrategyTable.recordCount();
+    const int strategies = copy.dm->strategyTable.recordCount();
     QString label;
     int repaints = 0;
     qint64 longestGap = 0;
@@ -447,12 +447,12 @@ template <typename Convert> void convertMeasures(benchmark::State& state, Conver
 
 void BM_ConvertToMultipleMeasures(benchmark::State& state) {
     convertMeasures(state,
-                    [](DataModule& dm, const ConversionProgress& p) { ConvertToMultipleMeasures(dm, p); });
+                    [](DataModule& dm, const ConversionProgress& p) { convertToMultipleMeasures(dm, p); });
 }
 
 void BM_ConvertToSingleMeasure(benchmark::State& state) {
     convertMeasures(state,
-                    [](DataModule& dm, const ConversionProgress& p) { ConvertToSingleMeasure(dm, p); });
+                    [](DataModule& dm, const ConversionProgress& p) { convertToSingleMeasure(dm, p); });
     conversionCopy().reset();
 }
 
@@ -466,7 +466,7 @@ void BM_OpenUserSetup(benchmark::State& state) {
         QCoreApplication::processEvents();
         form.reject();
     }
-    state.counters["users"] = dm.UserSettingsTable.recordCount();
+    state.counters["users"] = dm.userSettingsTable.recordCount();
     target(state, 100);
 }
 
@@ -508,23 +508,23 @@ struct StrategyScreens {
         // which the administrator sees the most goals this year.
         GoalFilter goals{.year = QDate::currentDate().year(), .byUser = true, .user = dm->user().number};
         int most = -1;
-        for (int r = 0; r < dm->GoalTypeTable.recordCount(); ++r) {
-            dm->GoalsTable.setFiltered(false);
-            goals.type = dm->GoalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
+        for (int r = 0; r < dm->goalTypeTable.recordCount(); ++r) {
+            dm->goalsTable.setFiltered(false);
+            goals.type = dm->goalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
             dm->setGoalFilter(goals);
-            dm->GoalsTable.setFiltered(true);
-            if (dm->GoalsTable.recordCount() > most) {
-                most = dm->GoalsTable.recordCount();
+            dm->goalsTable.setFiltered(true);
+            if (dm->goalsTable.recordCount() > most) {
+                most = dm->goalsTable.recordCount();
                 busiestType = goals.type;
             }
         }
-        dm->GoalsTable.setFiltered(false);
+        dm->goalsTable.setFiltered(false);
     }
-    void logOn() { Logon(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
+    void logOn() { logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
     // The sample's administrator: every user in the user box, every user's strategies.
     DataModule& use() {
         if (dm->user().id != QStringLiteral("JSMITH")) logOn();
-        dm->GoalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
+        dm->goalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
     }
 };
@@ -537,16 +537,16 @@ StrategyScreens& screens() {
 // Chooses, in the user box, the writer of a strategy under a listed goal and selects that goal,
 // so that strategies are listed; false when no listed goal has any.
 bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
-    for (int r = 0; r < dm.GoalsTable.recordCount(); ++r) {
-        const QVariant goal = dm.GoalsTable.valueAt(r, QStringLiteral("GoalID"));
-        engine::Query q(dm.GoalDatabase);
+    for (int r = 0; r < dm.goalsTable.recordCount(); ++r) {
+        const QVariant goal = dm.goalsTable.valueAt(r, QStringLiteral("GoalID"));
+        engine::Query q(dm.goalDatabase);
         q.add("Select UserNumber From \"Strategys.db\" Where GoalID = ", engine::sql::Int{goal.toLongLong()});
         q.open();
         if (q.isEmpty()) continue;
         form.userBox->setKeyValue(q.field(QStringLiteral("UserNumber")).value());
         form.userChosen();
-        dm.GoalsTable.locate(QStringLiteral("GoalID"), goal);
-        return !dm.StrategyTable.isEmpty();
+        dm.goalsTable.locate(QStringLiteral("GoalID"), goal);
+        return !dm.strategyTable.isEmpty();
     }
     return false;
 }
@@ -558,7 +558,7 @@ void BM_OpenStrategyList(benchmark::State& state) {
     int goals = 0;
     for (auto _ : state) {
         StrategyListWindow form(dm);
-        goals = dm.GoalsTable.recordCount();
+        goals = dm.goalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
     target(state, 100);
@@ -569,17 +569,17 @@ void BM_OpenStrategyList(benchmark::State& state) {
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
     DataModule& dm = screens().use();
     StrategyListWindow form(dm);
-    const int year = form.YearSpin->value();
-    const int types = dm.GoalTypeTable.recordCount();
+    const int year = form.yearSpin->value();
+    const int types = dm.goalTypeTable.recordCount();
     int i = 0;
     for (auto _ : state) {
         switch (i % 3) {
         case 0:
-            form.YearSpin->setValue(year - 1 + (i / 3) % 3);
+            form.yearSpin->setValue(year - 1 + (i / 3) % 3);
             break;
         case 1:
             form.goalTypeBox->setKeyValue(
-                dm.GoalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")));
+                dm.goalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")));
             form.goalTypeChosen();
             break;
         default:
@@ -587,7 +587,7 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
             form.userChosen();
         }
         ++i;
-        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
     }
     target(state, 20);
 }
@@ -597,7 +597,7 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     DataModule& dm = screens().use();
     StrategyListWindow form(dm);
     listSomeStrategies(form, dm);
-    const int n = dm.GoalsTable.recordCount();
+    const int n = dm.goalsTable.recordCount();
     if (n < 2) {
         state.SkipWithError("fewer than two goals listed");
         return;
@@ -606,7 +606,7 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     for (auto _ : state) {
         row = (row + 7) % n;
         form.goalGrid->selectRow(row);
-        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
     }
     state.counters["goals_listed"] = n;
     target(state, 5);
@@ -623,7 +623,7 @@ void BM_OpenStrategyEditor(benchmark::State& state) {
     }
     for (auto _ : state) {
         StrategyEditor editor(dm, &form);
-        editor.FormActivate();
+        editor.onActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }
     target(state, 50);

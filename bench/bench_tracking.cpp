@@ -30,7 +30,7 @@ QString databaseFolder() {
 // The administrator sees every user's strategies.
 struct Fixture : bench::Module {
     Fixture() : bench::Module(databaseFolder()) {
-        if (!Logon(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
+        if (!logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
     }
 };
 
@@ -63,7 +63,7 @@ void BM_ListOverdue(benchmark::State& state) {
     dm.user().settings.multipleMeasures = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state)
-        rows = ListOverdue(dm).size();
+        rows = listOverdue(dm).size();
     dm.user().settings.multipleMeasures = false;
     state.counters["rows"] = rows;
 }
@@ -73,7 +73,7 @@ void BM_OverviewWindow(benchmark::State& state) {
     int users = 0;
     for (auto _ : state) {
         OverviewWindow form(dm);
-        users = form.overview().Users.size();
+        users = form.overview().users.size();
     }
     state.counters["users"] = users;
     target(state, 300);
@@ -86,11 +86,11 @@ void BM_CopyGoalsToNextYear(benchmark::State& state) {
     const int year = QDate::currentDate().year() + 2;
     int goals = 0, strategies = 0;
     for (auto _ : state) {
-        auto undo = std::make_unique<engine::Transaction>(dm.GoalDatabase);
-        const GoalCopyPlan plan = PlanGoalCopy(dm, year);
-        const GoalCopyResult r = CopyGoalsToNextYear(dm, plan, true);
-        goals = r.Goals;
-        strategies = r.Strategies;
+        auto undo = std::make_unique<engine::Transaction>(dm.goalDatabase);
+        const GoalCopyPlan plan = planGoalCopy(dm, year);
+        const GoalCopyResult r = copyGoalsToNextYear(dm, plan, true);
+        goals = r.goals;
+        strategies = r.strategies;
         state.PauseTiming();
         undo.reset(); // rolls the copy back
         state.ResumeTiming();

@@ -245,11 +245,11 @@ int report(const QStringList& args) {
         controls::showError(e.message());
         return 1;
     }
-    dm->user().settings = ReadSystemSettings(*dm);
+    dm->user().settings = readSystemSettings(*dm);
 
     namespace sql = engine::sql;
-    engine::Query q(dm->GoalDatabase);
-    BeginStrategyQuery(q);
+    engine::Query q(dm->goalDatabase);
+    beginStrategyQuery(q);
     if (year) q.add("G.GoalYear = ", sql::Int{*year}, " And");
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");

@@ -12,7 +12,7 @@ class QPushButton;
 
 // Fills a text box with one line per user the database engine lists as having the database
 // open: "User name: " and the name the engine reports, "Unknown" for an empty one.
-void ListEngineUsers(engine::Database& db, QPlainTextEdit* box);
+void listEngineUsers(engine::Database& db, QPlainTextEdit* box);
 
 // The users who have the database open now, as the engine lists them, built once on opening.
 class LoggedInUsersWindow : public controls::Screen {
@@ -20,10 +20,10 @@ class LoggedInUsersWindow : public controls::Screen {
 public:
     LoggedInUsersWindow(DataModule& dm, QWidget* parent = nullptr);
 
-    QPlainTextEdit* UserList;
+    QPlainTextEdit* userList;
     QPushButton* okButton;
 
-    void FormCreate();
+    void onCreate();
 
 private:
     DataModule& dm_;

@@ -45,13 +45,13 @@ public:
     QPushButton* okButton;
     QPushButton* closeButton;
 
-    void FormCreate();
+    void onCreate();
     void chooseReportBitmap();
     void saveSettings();
     void convertMeasures();
-    void ConvertToMultipleMeasures();
-    void ConvertToSingleMeasure();
-    void FormClose();
+    void askConvertToMultiple();
+    void askConvertToSingle();
+    void onClose();
     void done(int result) override;
 
 private:

@@ -24,17 +24,17 @@ public:
     QLabel* securityLabel;
     QLabel* securityValue;
     QLabel* passwordLabel;
-    QLineEdit* Password;
+    QLineEdit* password;
     QLabel* verifyLabel;
-    QLineEdit* VerifyPassword;
+    QLineEdit* verifyPassword;
     QLabel* caseSensitiveLabel;
-    QLabel* NoRecordLabel; // shown when this logon has no user record to change
+    QLabel* noRecordLabel; // shown when this logon has no user record to change
     QPushButton* okButton;
     QPushButton* cancelButton;
 
-    void FormActivate();
+    void onActivate();
     void savePassword();
-    void FormClose();
+    void onClose();
     void done(int result) override;
 
 private:

@@ -38,31 +38,31 @@ public:
     controls::FieldEdit* fullNameEdit;
     QLabel* departmentLabel;
     controls::LookupComboBox* departmentBox;
-    QPushButton* CloseB;
-    QPushButton* InsertB;
-    QPushButton* SaveB;
-    QPushButton* DeleteB;
-    QPushButton* LoggedInUsers;
+    QPushButton* closeButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
+    QPushButton* deleteButton;
+    QPushButton* loggedInUsersButton;
     QGroupBox* accessGroup;
     controls::DataGrid* accessGrid;
     QLabel* viewedUserLabel;
     controls::LookupComboBox* viewedUserBox;
     controls::FieldCheckBox* canEditBox;
-    QPushButton* UserInsert;
-    QPushButton* UserSave;
-    QPushButton* UserDelete;
+    QPushButton* userInsertButton;
+    QPushButton* userSaveButton;
+    QPushButton* userDeleteButton;
 
-    void FormActivate();
-    void FollowSelectedUser();
+    void onActivate();
+    void followSelectedUser();
     void protectSupervisor();
-    void InsertBClick();
-    void SaveBClick();
-    void DeleteBClick();
-    void LoggedInUsersClick();
-    void UserInsertClick();
-    void UserSaveClick();
-    void UserDeleteClick();
-    void FormClose();
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void loggedInUsersClicked();
+    void userInsertClicked();
+    void userSaveClicked();
+    void userDeleteClicked();
+    void onClose();
     void done(int result) override;
 
 private:
@@ -78,4 +78,4 @@ private:
 
 // Refuses to store a user row whose id equals another user's id in any letter case: the logon
 // would check the one and load the rights of the other. A row keeping the id it has is stored.
-void RefuseTakenUserId(engine::Table& users);
+void refuseTakenUserId(engine::Table& users);

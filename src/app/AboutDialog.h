@@ -9,9 +9,9 @@ class AboutDialog : public QDialog {
     Q_OBJECT
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
-    QLabel* ProductName;
-    QLabel* Version;
+    QLabel* productName;
+    QLabel* version;
     QLabel* targetImage;
     QLabel* chartImage;
-    QPushButton* OKButton;
+    QPushButton* okButton;
 };

@@ -28,15 +28,15 @@ LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
     lay->addWidget(productTitle);
     lay->addWidget(logonLabel);
     auto* grid = new QGridLayout;
-    UserName = new QLabel(QStringLiteral("User Name:"), this);
+    userName = new QLabel(QStringLiteral("User Name:"), this);
     userIdEdit = new QLineEdit(this);
     password = new QLabel(QStringLiteral("Password:"), this);
     passwordEdit = new QLineEdit(this);
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
-    UserName->setBuddy(userIdEdit);
+    userName->setBuddy(userIdEdit);
     password->setBuddy(passwordEdit);
-    grid->addWidget(UserName, 0, 0);
+    grid->addWidget(userName, 0, 0);
     grid->addWidget(userIdEdit, 0, 1);
     grid->addWidget(password, 1, 0);
     grid->addWidget(passwordEdit, 1, 1);
@@ -55,11 +55,11 @@ LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
     // A single border: the window keeps the size its contents need.
     userIdEdit->setMinimumWidth(200);
     lay->setSizeConstraint(QLayout::SetFixedSize);
-    LoggedOn = false;
+    loggedOn = false;
 }
 
 void LogonWindow::logOn() {
-    controls::guarded([this] { LoggedOn = CheckLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
+    controls::guarded([this] { loggedOn = checkLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
     accept(); // the one attempt is over, whatever its outcome
 }
 
@@ -68,12 +68,12 @@ MaintenanceAccount maintenanceAccount() {
             sys::installationSetting(QStringLiteral("Maintenance/Password"))};
 }
 
-bool IsSoleSupervisorWithoutPassword(DataModule& dm) {
-    engine::Query users(dm.GoalDatabase);
+bool isSoleSupervisorWithoutPassword(DataModule& dm) {
+    engine::Query users(dm.goalDatabase);
     users.add("Select Count(*) As N From \"User.db\"");
     users.open();
     if (users.field(QStringLiteral("N")).asInteger() != 1) return false;
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and (UserPassword = \"\" "
           "Or UserPassword Is Null)");
     q.open();
@@ -88,17 +88,17 @@ bool loggedOnAs(DataModule& dm, bool loggedOn) {
 }
 } // namespace
 
-bool CheckAutoLogin(DataModule& dm) {
-    dm.user().settings = ReadSystemSettings(dm);
+bool checkAutoLogin(DataModule& dm) {
+    dm.user().settings = readSystemSettings(dm);
     QString name = sys::networkUserName();
     if (!dm.user().settings.autoLogon) name.clear();
     // An empty name would match an account without a user id: nobody is logged on by it.
-    return loggedOnAs(dm, !name.isEmpty() && Logon(dm, name, QString(), false));
+    return loggedOnAs(dm, !name.isEmpty() && logOn(dm, name, QString(), false));
 }
 
-bool CheckLogin(DataModule& dm, const QString& id, const QString& pw) {
-    dm.user().settings = ReadSystemSettings(dm);
-    bool loggedOn = Logon(dm, id, pw, true);
+bool checkLogin(DataModule& dm, const QString& id, const QString& pw) {
+    dm.user().settings = readSystemSettings(dm);
+    bool loggedOn = logOn(dm, id, pw, true);
     const MaintenanceAccount m = maintenanceAccount();
     if (m.exists() && id == m.userId && pw == m.password) {
         // The account is nobody of the user table: no number, no name, no access list.
@@ -109,17 +109,17 @@ bool CheckLogin(DataModule& dm, const QString& id, const QString& pw) {
             maintenance.settings = dm.user().settings;
         }
         maintenance.profileId = 0;
-        maintenance.rights = ReadProfile(dm, 0);
+        maintenance.rights = readProfile(dm, 0);
         dm.setUser(std::move(maintenance));
         loggedOn = true;
     }
     return loggedOnAs(dm, loggedOn);
 }
 
-bool RunLogon(DataModule& dm) {
-    if (IsSoleSupervisorWithoutPassword(dm)) return Logon(dm, QStringLiteral("Supervisor"), QString(), false);
-    if (sys::networkPresent() && CheckAutoLogin(dm)) return true;
+bool runLogon(DataModule& dm) {
+    if (isSoleSupervisorWithoutPassword(dm)) return logOn(dm, QStringLiteral("Supervisor"), QString(), false);
+    if (sys::networkPresent() && checkAutoLogin(dm)) return true;
     LogonWindow window(dm);
     controls::showModal(window);
-    return window.LoggedOn;
+    return window.loggedOn;
 }

@@ -16,14 +16,14 @@ public:
 
     QLabel* productTitle;
     QLabel* logonLabel;
-    QLabel* UserName;
+    QLabel* userName;
     QLineEdit* userIdEdit;
     QLabel* password;
     QLineEdit* passwordEdit;
     QPushButton* loginButton;
     QPushButton* cancelButton;
 
-    bool LoggedOn = false;
+    bool loggedOn = false;
 
     void logOn();
 
@@ -34,10 +34,10 @@ private:
 // Logs someone on, as this installation and database allow: the supervisor of a new database
 // at once, the account's own user when the settings say so, else whoever the logon window
 // names. True when someone is logged on.
-bool RunLogon(DataModule& dm);
-bool IsSoleSupervisorWithoutPassword(DataModule& dm);
-bool CheckAutoLogin(DataModule& dm);
-bool CheckLogin(DataModule& dm, const QString& id, const QString& pw);
+bool runLogon(DataModule& dm);
+bool isSoleSupervisorWithoutPassword(DataModule& dm);
+bool checkAutoLogin(DataModule& dm);
+bool checkLogin(DataModule& dm, const QString& id, const QString& pw);
 
 // The maintenance account of this installation: "UserId" and "Password" in the [Maintenance]
 // section of vardimo.ini beside the program. Without both there is no maintenance account.

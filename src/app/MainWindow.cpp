@@ -45,7 +45,7 @@ MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), d
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
     buildMenus();
-    AddTrackingMenu(*this, dm_);
+    addTrackingMenu(*this, dm_);
 
     menuBar()->installEventFilter(this);
     for (QAction* a : menuBar()->actions())
@@ -120,7 +120,7 @@ QList<QAction*> MainWindow::menuItems() const {
 
 bool MainWindow::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) {
-        ApplyRights();
+        applyRights();
     }
     return QMainWindow::event(e);
 }
@@ -178,7 +178,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-void MainWindow::ApplyRights() {
+void MainWindow::applyRights() {
     const ProfileRights& r = dm_.user().rights;
     systemSettingsAction->setEnabled(r.canChangeSystem);
     userSetupAction->setEnabled(r.canAddUsers);
@@ -194,7 +194,7 @@ void MainWindow::ApplyRights() {
 template <typename Form> void MainWindow::showScreen() {
     Form form(dm_, this);
     controls::showModal(form);
-    ApplyRights();
+    applyRights();
 }
 
 void MainWindow::setUpPrinter() {
@@ -229,7 +229,7 @@ void MainWindow::packDatabase() {
         void setStatus(const QString& text) override { form.setStatus(text); }
     } progress(this);
     controls::showPainted(&progress.form);
-    PackDatabase(dm_, progress);
+    packDatabase(dm_, progress);
 }
 
 void MainWindow::openGoals() {

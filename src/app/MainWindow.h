@@ -33,7 +33,7 @@ public:
     QAction* aboutAction;
     QStatusBar* statusLine;
 
-    void ApplyRights();
+    void applyRights();
 
     void setUpPrinter();
     void openUserSettings();

@@ -111,7 +111,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
         // Every screen opening reads the lookup lists again: a running program never offers a
         // row that another workstation has deleted.
         DataModule* dm = data_.get();
-        controls::setScreenOpening([dm] { dm->RefreshLookupLists(); });
+        controls::setScreenOpening([dm] { dm->refreshLookupLists(); });
     } catch (const engine::Error& e) {
         splash_.close();
         controls::showError(e.message());
@@ -121,16 +121,16 @@ int Program::startAndRun(const StartupHooks& hooks) {
     splash_.step();
     int status = Normal;
     try {
-        data_->user().settings = ReadSystemSettings(*data_);
+        data_->user().settings = readSystemSettings(*data_);
         splash_.close();
-        if (!RunLogon(*data_)) {
+        if (!runLogon(*data_)) {
             controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
             status = Failed;
         } else if (data_->user().settings.disableLogon) {
             // The wait blocks the event loop: the window must be on the screen before it.
             DisabledWindow disabled;
             controls::showPainted(&disabled);
-            sys::WaitMilliseconds(5000);
+            sys::waitMilliseconds(5000);
             disabled.hide();
         } else {
             main_->show();
@@ -146,7 +146,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
     return status;
 }
 
-int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
+int programBody(const QStringList& arguments, const StartupHooks& hooks) {
     Program program(arguments);
     return program.run(hooks);
 }

@@ -66,4 +66,4 @@ private:
 };
 
 // Runs the program once, as main does.
-int ProgramBody(const QStringList& arguments, const StartupHooks& hooks = {});
+int programBody(const QStringList& arguments, const StartupHooks& hooks = {});

@@ -15,7 +15,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
-    app::productPanel(panel, 96, targetImage, chartImage, ProductName, Version);
+    app::productPanel(panel, 96, targetImage, chartImage, productName, version);
     lay->addWidget(panel);
     messageLabel = new QLabel(QStringLiteral("Loading...."), this);
     lay->addWidget(messageLabel);

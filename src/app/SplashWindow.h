@@ -14,6 +14,6 @@ public:
     QProgressBar* progressBar;
     QLabel* targetImage;
     QLabel* chartImage;
-    QLabel* ProductName;
-    QLabel* Version;
+    QLabel* productName;
+    QLabel* version;
 };

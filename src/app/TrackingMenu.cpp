@@ -11,7 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-void TrackingMenu::ApplyRights(const ProfileRights& rights) const {
+void TrackingMenu::applyRights(const ProfileRights& rights) const {
     overdueAction->setEnabled(rights.canAddStrategies);
     overviewAction->setEnabled(rights.canPrintReports);
 }
@@ -23,7 +23,7 @@ template <typename Form> void show(DataModule& dm, MainWindow* owner) {
 }
 } // namespace
 
-TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
+TrackingMenu addTrackingMenu(MainWindow& form, DataModule& dm) {
     TrackingMenu m;
     m.trackingMenu = new QMenu(QStringLiteral("&Tracking"), &form);
     m.trackingMenu->setObjectName(QStringLiteral("trackingMenu"));
@@ -39,7 +39,7 @@ TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
                      [owner, &dm] { controls::guarded([owner, &dm] { show<OverviewWindow>(dm, owner); }); });
     // Rights are read each time the menu opens, as the main window does on activation.
     QObject::connect(m.trackingMenu, &QMenu::aboutToShow, &form,
-                     [m, &dm] { m.ApplyRights(dm.user().rights); });
-    m.ApplyRights(dm.user().rights);
+                     [m, &dm] { m.applyRights(dm.user().rights); });
+    m.applyRights(dm.user().rights);
     return m;
 }

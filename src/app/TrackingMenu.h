@@ -13,7 +13,7 @@ struct TrackingMenu {
     QMenu* trackingMenu = nullptr;
     QAction* overdueAction = nullptr;
     QAction* overviewAction = nullptr;
-    void ApplyRights(const ProfileRights& rights) const;
+    void applyRights(const ProfileRights& rights) const;
 };
 
-TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm);
+TrackingMenu addTrackingMenu(MainWindow& form, DataModule& dm);

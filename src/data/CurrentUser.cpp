@@ -27,6 +27,6 @@ QList<int> CurrentUser::visibleUsers() const {
     return users;
 }
 
-bool SameUserId(const QString& a, const QString& b) {
+bool sameUserId(const QString& a, const QString& b) {
     return a.toCaseFolded() == b.toCaseFolded();
 }

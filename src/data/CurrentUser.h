@@ -70,4 +70,4 @@ struct CurrentUser {
 };
 
 // Whether two user ids are the same id: letter case does not count, in any alphabet.
-bool SameUserId(const QString& a, const QString& b);
+bool sameUserId(const QString& a, const QString& b);

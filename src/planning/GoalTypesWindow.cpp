@@ -4,7 +4,7 @@
 
 GoalTypesWindow::GoalTypesWindow(DataModule& dm, QWidget* parent)
     : ReferenceWindow(dm,
-                      {QStringLiteral("Gaol Types"), &dm.GoalTypeTable, &dm.GoalTypeSource,
+                      {QStringLiteral("Gaol Types"), &dm.goalTypeTable, &dm.goalTypeSource,
                        QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"),
                        QStringLiteral("Detail"),
                        QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},

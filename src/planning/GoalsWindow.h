@@ -26,7 +26,7 @@ public:
     GoalsWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
-    controls::SpinBox* GoalSpin;
+    controls::SpinBox* goalSpin;
     QGroupBox* goalsGroup;
     controls::DataGrid* goalGrid;
     QGroupBox* detailGroup;
@@ -43,28 +43,28 @@ public:
     controls::FieldEdit* descriptionEdit;
     QLabel* goalForLabel;
     controls::LookupComboBox* goalForBox;
-    QPushButton* ResetBtn;
+    QPushButton* resetButton;
     QLabel* modifiedByLabel;
     controls::LookupComboBox* modifiedByBox;
     controls::FieldEdit* modifiedDateEdit;
-    QPushButton* PrintBtn;
-    QPushButton* InsertBtn;
-    QPushButton* SaveBtn;
-    QPushButton* DeleteBtn;
+    QPushButton* printButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
+    QPushButton* deleteButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void GoalSpinChange();
+    void onCreate();
+    void goalSpinChanged();
     void goalChanged();
     void syncYearArrows();
     void stepGoalYear();
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void ResetBtnClick();
-    void DeleteBtnClick();
-    void PrintBtnClick();
+    void insertClicked();
+    void saveClicked();
+    void resetClicked();
+    void deleteClicked();
+    void printClicked();
     void closeWindow();
-    void FormClose();
+    void onClose();
 
     void done(int result) override;
 

@@ -32,8 +32,8 @@ public:
     controls::FieldEdit* numberEdit;
     QLabel* completionDateLabel;
     controls::DBDateEdit* completionDateEdit;
-    QPushButton* DateBtn;
-    QPushButton* ResetBtn;
+    QPushButton* dateButton;
+    QPushButton* resetButton;
     controls::FieldCheckBox* completedBox;
     QLabel* deliverableLabel;
     controls::FieldMemo* deliverableMemo;
@@ -42,19 +42,19 @@ public:
     QLabel* modifiedByLabel;
     controls::LookupComboBox* modifiedByBox;
     controls::FieldEdit* modifiedDateEdit;
-    QPushButton* DeleteBtn;
-    QPushButton* InsertBtn;
-    QPushButton* SaveBtn;
+    QPushButton* deleteButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void DeleteBtnClick();
-    void DateBtnClick();
-    void ResetBtnClick();
+    void onCreate();
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void dateClicked();
+    void resetClicked();
     void closeWindow();
-    void SetReadOnly(bool flag);
+    void setReadOnly(bool flag);
 
     void done(int result) override;
 

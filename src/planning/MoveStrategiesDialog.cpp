@@ -20,7 +20,7 @@ MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QD
     auto* grid = new QGridLayout;
     userLabel = new QLabel(QStringLiteral("Move User"), this);
     userBox = new controls::LookupComboBox(this);
-    userBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    userBox->setList(&dm_.visibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     userBox->setKeyValue(QVariant());
     userBox->setMinimumWidth(220);
     userLabel->setBuddy(userBox);
@@ -55,7 +55,7 @@ MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QD
 void MoveStrategiesDialog::moveStrategies() {
     const QVariant chosen = userBox->keyValue();
     if (!chosen.isValid() || chosen.isNull()) return;
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     // With no strategy listed an edit would begin a blank one for the target: nothing to move.
     if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
     const int target = chosen.toInt();

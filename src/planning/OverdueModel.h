@@ -18,8 +18,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
-    static constexpr int SortRole = Qt::UserRole;
-    static constexpr const char* Titles[] = {"Owner",           "Goal",        "Number", "Measurement",
+    static constexpr int sortRole = Qt::UserRole;
+    static constexpr const char* titles[] = {"Owner",           "Goal",        "Number", "Measurement",
                                              "Completion Date", "Days Overdue"};
 
 private:

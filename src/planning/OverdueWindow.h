@@ -16,16 +16,16 @@ public:
     OverdueWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* summaryLabel;
-    QTableView* Grid = nullptr;
-    QPushButton* ExportBtn;
+    QTableView* grid = nullptr;
+    QPushButton* exportButton;
     QPushButton* closeButton;
 
     OverdueModel* model() const { return model_; }
     // The item of a row as the grid shows it now (after sorting).
     const OverdueItem& itemAt(int viewRow) const;
 
-    void GridDblClick(int viewRow);
-    void ExportBtnClick();
+    void gridDoubleClicked(int viewRow);
+    void exportClicked();
 
 private:
     // Reads the list afresh: at opening, and after the editor may have changed a strategy.
@@ -38,4 +38,4 @@ private:
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
 // allow: the strategy table is switched to the strategy's goal and owner, and the goal list
 // is put on the strategy's goal, first.
-void OpenStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent);
+void openStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent);

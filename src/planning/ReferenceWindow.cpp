@@ -42,17 +42,17 @@ ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* pare
     lay->addWidget(itemGrid, 1);
     buildDetailGroup(lay);
 
-    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    InsertBtn = controls::button(QStringLiteral("Insert"), this);
-    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    deleteButton = controls::button(QStringLiteral("Delete"), this);
+    insertButton = controls::button(QStringLiteral("Insert"), this);
+    saveButton = controls::button(QStringLiteral("Save"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    lay->addLayout(controls::buttonBar(HelpBtn, {DeleteBtn, InsertBtn, SaveBtn, closeButton}));
-    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
-    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
-    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
+    lay->addLayout(controls::buttonBar(helpButton, {deleteButton, insertButton, saveButton, closeButton}));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(kind.source, &engine::DataSource::changed, this, [this] { updateButtons(); });
-    FormCreate();
+    onCreate();
     if (kind.resizable)
         resize(480, 420);
     else
@@ -71,7 +71,7 @@ void ReferenceWindow::buildDetailGroup(QVBoxLayout* lay) {
     descriptionEdit->bind(kind_.source, kind_.descriptionField);
     modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
     modifiedByBox = new controls::LookupComboBox(detailGroup);
-    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->setList(&dm_.userSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(kind_.source, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
     modifiedDateEdit = new controls::FieldEdit(detailGroup);
@@ -95,40 +95,40 @@ ReferenceWindow::~ReferenceWindow() {
     disconnect(kind_.source, nullptr, this, nullptr);
 }
 
-void ReferenceWindow::FormCreate() {
-    HelpBtn->setVisible(controls::helpFileExists());
+void ReferenceWindow::onCreate() {
+    helpButton->setVisible(controls::helpFileExists());
     updateButtons();
 }
 
 void ReferenceWindow::updateButtons() {
     engine::Table& t = *kind_.table;
     const bool shown = t.isOpen() && !t.isEmpty(); // a record being inserted counts as shown
-    SaveBtn->setEnabled(shown);
-    DeleteBtn->setEnabled(shown);
+    saveButton->setEnabled(shown);
+    deleteButton->setEnabled(shown);
 }
 
-void ReferenceWindow::InsertBtnClick() {
+void ReferenceWindow::insertClicked() {
     kind_.table->insert();
 }
 
-void ReferenceWindow::SaveBtnClick() {
+void ReferenceWindow::saveClicked() {
     if (kind_.table->isEmpty()) return; // stores only what Insert began, never a blank record
     kind_.table->edit();
     kind_.table->post();
 }
 
-void ReferenceWindow::DeleteBtnClick() {
+void ReferenceWindow::deleteClicked() {
     if (controls::confirm(kind_.deleteQuestion)) kind_.table->remove();
 }
 
-void ReferenceWindow::FormClose() {
+void ReferenceWindow::onClose() {
     kind_.table->cancel();
 }
 
 void ReferenceWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }

@@ -47,16 +47,16 @@ public:
     QLabel* modifiedByLabel;
     controls::LookupComboBox* modifiedByBox;
     controls::FieldEdit* modifiedDateEdit;
-    QPushButton* DeleteBtn;
-    QPushButton* InsertBtn;
-    QPushButton* SaveBtn;
+    QPushButton* deleteButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void DeleteBtnClick();
-    void FormClose();
+    void onCreate();
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void onClose();
     void done(int result) override;
 
 protected:

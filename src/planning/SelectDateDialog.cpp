@@ -37,7 +37,7 @@ SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     setFixedSize(sizeHint());
 }
 
-bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
+bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
     SelectDateDialog dialog(parent);
     const engine::Field date = table.field(field);
     dialog.calendar->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
@@ -47,7 +47,7 @@ bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent)
     return true;
 }
 
-QIcon SelectDateIcon() {
+QIcon selectDateIcon() {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);

@@ -27,7 +27,7 @@ public:
 
 // Lets the person pick a date for a date field of the current row, starting from the stored
 // date (or today); OK writes the pick into the row, beginning an edit. False when cancelled.
-bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent);
+bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent);
 
 // The small calendar page on the buttons that open the dialog.
-QIcon SelectDateIcon();
+QIcon selectDateIcon();

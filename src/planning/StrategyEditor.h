@@ -51,8 +51,8 @@ public:
     controls::FieldEdit* numberEdit;
     QLabel* completionDateLabel;
     controls::DBDateEdit* completionDateEdit;
-    QToolButton* DateBtn;
-    QPushButton* ResetBtn;
+    QToolButton* dateButton;
+    QPushButton* resetButton;
     controls::FieldCheckBox* completedBox;
     QLabel* strategyLabel;
     controls::FieldMemo* strategyMemo;
@@ -62,7 +62,7 @@ public:
     controls::FieldMemo* deliverableMemo;
     QLabel* measurementLabel;
     controls::FieldMemo* measurementMemo;
-    QPushButton* MeasureBtn;
+    QPushButton* measureButton;
     QLabel* resourcesLabel;
     QLabel* reallocationLabel;
     controls::FieldMemo* resourcesMemo;
@@ -72,23 +72,23 @@ public:
     controls::LookupComboBox* modifiedByBox;
     controls::FieldEdit* modifiedDateEdit;
     controls::FieldCheckBox* doNotPrintBox;
-    QPushButton* PreviewBtn;
-    QPushButton* PrintBtn;
-    QPushButton* SaveBtn;
+    QPushButton* previewButton;
+    QPushButton* printButton;
+    QPushButton* saveButton;
     QPushButton* cancelButton;
 
-    void FormCreate();
-    void FormActivate();
-    void DateBtnClick();
-    void ResetBtnClick();
-    void SaveBtnClick();
+    void onCreate();
+    void onActivate();
+    void dateClicked();
+    void resetClicked();
+    void saveClicked();
     void cancelEdit();
-    void FormClose();
-    void MeasureBtnClick();
-    void PrintBtnClick();
-    void PreviewBtnClick();
-    void SetReadOnly(bool flag);
-    void PrepareStrategyQuery();
+    void onClose();
+    void measureClicked();
+    void printClicked();
+    void previewClicked();
+    void setReadOnly(bool flag);
+    void prepareStrategyQuery();
 
     bool isReadOnly() const { return readOnly_; }
     void done(int result) override;

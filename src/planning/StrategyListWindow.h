@@ -23,7 +23,7 @@ public:
     StrategyListWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
-    controls::SpinBox* YearSpin;
+    controls::SpinBox* yearSpin;
     QLabel* goalTypeLabel;
     controls::LookupComboBox* goalTypeBox;
     QLabel* userLabel;
@@ -32,28 +32,28 @@ public:
     controls::DataGrid* goalGrid;
     QGroupBox* strategiesGroup;
     controls::DataGrid* strategyGrid;
-    QPushButton* MoveBtn;
-    QPushButton* PrintBtn;
-    QPushButton* DeleteBtn;
-    QPushButton* InsertBtn;
-    QPushButton* EditBtn;
+    QPushButton* moveButton;
+    QPushButton* printButton;
+    QPushButton* deleteButton;
+    QPushButton* insertButton;
+    QPushButton* editButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void YearSpinChange();
+    void onCreate();
+    void yearSpinChanged();
     void userChosen();
     void goalTypeChosen();
-    void InsertBtnClick();
-    void EditBtnClick();
+    void insertClicked();
+    void editClicked();
     void strategyChosen();
-    void DeleteBtnClick();
-    void PrintBtnClick();
-    void MoveBtnClick();
-    void UpdateStrategyButtons();
+    void deleteClicked();
+    void printClicked();
+    void moveClicked();
+    void updateStrategyButtons();
 
     // Lists the strategies of the goal selected in the goals grid (forced: also when that goal
     // has not changed, to see the strategies as stored now).
-    void FollowSelectedGoal(bool forced = true);
+    void followSelectedGoal(bool forced = true);
 
 protected:
 private:
@@ -62,7 +62,7 @@ private:
     void buildLists(QVBoxLayout* lay);
     void buildButtonBar(QVBoxLayout* lay);
     void connectButtons();
-    // Made after FormCreate: the goals it reads while setting up the selection are not followed.
+    // Made after onCreate: the goals it reads while setting up the selection are not followed.
     void connectGoalFollowing();
     void openPrintGoals();
     // Shows a window this screen opens; the strategies follow the selected goal again after it.

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QSaveFile>
 
-bool ExportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
+bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
     const QString path =
         controls::dialogs().saveFile(QStringLiteral("Export"), QDir::home().filePath(suggestedName),
                                      QStringLiteral("CSV files (*.csv);;All files (*)"), parent);

@@ -11,4 +11,4 @@ class QWidget;
 // written whole or not at all (a failed write leaves an existing file as it was), and a failure
 // is shown in the default error box. Returns true when a file was written.
 using CsvWriteFn = std::function<bool(QIODevice& out, QString* error)>;
-bool ExportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write);
+bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write);

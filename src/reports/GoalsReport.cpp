@@ -60,5 +60,5 @@ void GoalsReport::fillUserName(QString& value) {
         value.clear();
         return;
     }
-    value = ReadUser(dm_, int(user.asInteger())).name;
+    value = readUser(dm_, int(user.asInteger())).name;
 }

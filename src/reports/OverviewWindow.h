@@ -28,22 +28,22 @@ public:
     OverviewWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
-    controls::SpinBox* YearSpin;
+    controls::SpinBox* yearSpin;
     QLabel* goalTypeLabel;
-    QComboBox* TypeCombo;
-    QTabWidget* Tabs;
-    QTableWidget* UserGrid;
-    QTableWidget* DepartmentGrid;
-    QLabel* TotalLabel;
-    QChartView* ChartView;
-    QPushButton* PrintBtn;
-    QPushButton* ExportBtn;
+    QComboBox* typeCombo;
+    QTabWidget* tabs;
+    QTableWidget* userGrid;
+    QTableWidget* departmentGrid;
+    QLabel* totalLabel;
+    QChartView* chartView;
+    QPushButton* printButton;
+    QPushButton* exportButton;
     QPushButton* closeButton;
 
     // Counts again for the year and type chosen.
-    void SelectionChange();
-    void PrintBtnClick();
-    void ExportBtnClick();
+    void selectionChanged();
+    void printClicked();
+    void exportClicked();
 
     const ProgressOverview& overview() const { return overview_; }
     // The chart of the counts shown, for the window and for printing.

@@ -26,16 +26,16 @@ public:
     controls::DatePicker* startDatePicker;
     QLabel* endDateLabel;
     controls::DatePicker* endDatePicker;
-    QPushButton* PreviewBtn;
-    QPushButton* PrintBtn;
-    QPushButton* CancelBtn;
+    QPushButton* previewButton;
+    QPushButton* printButton;
+    QPushButton* cancelButton;
 
-    void FormCreate();
+    void onCreate();
     void optionChosen();
-    void PrintBtnClick();
-    void PreviewBtnClick();
+    void printClicked();
+    void previewClicked();
     // Writes, prepares and opens strategyQuery for the chosen item.
-    void BuildStrategyQuery();
+    void buildStrategyQuery();
 
     // The strategies the chosen item prints.
     engine::Query strategyQuery;

@@ -37,7 +37,7 @@ StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* own
 
     // Drawn first, so that the titles lie over it.
     LogoImage = strategyBand.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
-    LogoImage->stretch = false;
+    logoImage->stretch = false;
     titleLabel = strategyBand.add<printing::Label>(QRectF(0, 0, 190.5, 9.8));
     titleLabel->font = reportFont(24);
     titleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
@@ -46,23 +46,23 @@ StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* own
     subtitleLabel->font = reportFont(14);
     subtitleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
     subtitleLabel->autoSize = false;
-    RichData = strategyBand.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
-    RichData->font = reportFont(10);
+    richData = strategyBand.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
+    richData->font = reportFont(10);
 
     onWarning = [](const QString& message) { controls::showError(message); };
-    beforePrint = [this] { QuickRepBeforePrint(); };
+    beforePrint = [this] { beforePrint(); };
     beforeDetail = [this] { prepareStrategy(); };
-    afterPrint = [this] { QuickRepAfterPrint(); };
+    afterPrint = [this] { afterPrint(); };
 }
 
 StrategyReport::~StrategyReport() = default;
 
-void StrategyReport::QuickRepBeforePrint() {
+void StrategyReport::beforePrint() {
     scratch_ = std::make_unique<RichDocument>();
 }
 
-void StrategyReport::QuickRepAfterPrint() {
-    RichData->document = nullptr;
+void StrategyReport::afterPrint() {
+    richData->document = nullptr;
     scratch_.reset();
     if (!logoProblem_.isEmpty() && !logoTold_) {
         logoTold_ = true;
@@ -79,24 +79,24 @@ void StrategyReport::loadLogo(const QString& path) {
     reader.setDecideFormatFromContent(true);
     QImage image = reader.read();
     if (image.isNull()) {
-        LogoImage->image = QImage();
+        logoImage->image = QImage();
         logoProblem_ = QStringLiteral("The report logo %1 cannot be read (%2); the report is printed "
                                       "without it.")
                            .arg(QDir::toNativeSeparators(path), reader.errorString());
         return;
     }
-    LogoImage->image = std::move(image);
+    logoImage->image = std::move(image);
 }
 
 void StrategyReport::prepareStrategy() {
     DataModule& dm = dm_;
     engine::Query& row = rows_;
-    if (!scratch_) QuickRepBeforePrint();
+    if (!scratch_) beforePrint();
 
     const engine::Field id = row.field(QStringLiteral("StrategyID"));
     const qint64 key = id.isNull() ? -1 : id.asInteger();
 
-    engine::Table& settings = dm.SettingsTable;
+    engine::Table& settings = dm.settingsTable;
     if (!settings.field(QStringLiteral("ReportBitMap")).isNull())
         loadLogo(settings.field(QStringLiteral("ReportBitMap")).asString());
     titleLabel->caption = text(settings, "ReportTitle1");
@@ -107,7 +107,7 @@ void StrategyReport::prepareStrategy() {
     if (!row.field(QStringLiteral("GoalYear")).isNull() && !dm.user().settings.noGoalYear)
         doc.append(QStringLiteral("Goal Year: ") + text(row, "GoalYear"), BI);
     doc.append(text(row, "username") + QLatin1Char(' ') + text(row, "TypeDescription") + QLatin1Char(' ') +
-                   TitleSuffix,
+                   titleSuffix,
                BI);
     doc.append(text(row, "GoalDescription"), BI);
     doc.append(QString(), P);
@@ -134,13 +134,13 @@ void StrategyReport::prepareStrategy() {
     doc.appendLines(text(row, "CommentsStatus"), P, kIndent);
     doc.append(QString(), P, kIndent);
 
-    RichData->document = &doc;
+    richData->document = &doc;
 }
 
 namespace {
 // The measurement items of a strategy, in number order.
 QList<items::Item> itemsOf(DataModule& dm, qint64 strategyKey) {
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyKey});
     q.add("Order By MeasurementNumber");
@@ -177,30 +177,30 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
 
 // ---- Running the report for the screens -----------------------------------------------------
 
-void RunStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
+void runStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
                        QWidget* parent) {
     const engine::QueryReleaser release(rows);
     if (!rows.isOpen()) return;
     StrategyReport report(dm, rows, parent);
-    report.TitleSuffix = titleSuffix;
+    report.titleSuffix = titleSuffix;
     if (printer)
         report.print(*printer);
     else
         report.preview(parent, [](QDialog& d) { return controls::showModal(d); });
 }
 
-void PrintStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
+void printStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
     const engine::QueryReleaser release(rows);
     if (preview) {
-        RunStrategyReport(dm, rows, nullptr, QString(), parent);
+        runStrategyReport(dm, rows, nullptr, QString(), parent);
         return;
     }
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, parent)) return;
-    RunStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), parent);
+    runStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), parent);
 }
 
-void BeginStrategyQuery(engine::Query& q) {
+void beginStrategyQuery(engine::Query& q) {
     q.close();
     q.clear();
     q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
@@ -210,7 +210,7 @@ void BeginStrategyQuery(engine::Query& q) {
     q.add("G.GoalTypeID = T.GoalTypeID And");
 }
 
-void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+void runStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
                           QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
     try {
         build();
@@ -219,5 +219,5 @@ void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::functi
         rows.unprepare();
         throw;
     }
-    RunStrategyReport(dm, rows, printer, titleSuffix, parent);
+    runStrategyReport(dm, rows, printer, titleSuffix, parent);
 }

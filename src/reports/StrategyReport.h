@@ -23,17 +23,17 @@ public:
     printing::Band& strategyBand;
     printing::Label* titleLabel;
     printing::Label* subtitleLabel;
-    printing::Picture* LogoImage;
-    printing::RichTextBox* RichData;
+    printing::Picture* logoImage;
+    printing::RichTextBox* richData;
 
     // Added after the owner's name and goal type on every page; empty unless a caller sets it.
-    QString TitleSuffix;
+    QString titleSuffix;
 
     // Run events: the scratch document lives from the first to the last.
-    void QuickRepBeforePrint();
+    void beforePrint();
     // Composes the page of the current row into the scratch document.
     void prepareStrategy();
-    void QuickRepAfterPrint();
+    void afterPrint();
 
     // The body composed for the current row; null outside a run.
     const printing::RichDocument* body() const { return scratch_.get(); }
@@ -66,20 +66,20 @@ private:
 // title suffix stays empty. `rows` is closed and unprepared afterwards in every case, also when
 // printing fails (the failure is thrown as engine::Error for the default error handler; the
 // do-not-print refusal is the caller's, before calling this).
-void PrintStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent);
+void printStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent);
 
 // For screens that show the print dialog before writing their query: runs one report over the
 // open `rows` with a title suffix, to `printer` when given and to the modal preview otherwise,
 // then closes and unprepares `rows` (also on failure).
-void RunStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
+void runStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
                        QWidget* parent);
 
 // For the report screens: builds their selection into `rows` with `build`, then runs the report
 // over it as RunStrategyReport does. A selection that fails to build leaves the query closed and
 // unprepared, like a report that fails.
-void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+void runStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
                           QPrinter* printer, const QString& titleSuffix, QWidget* parent);
 
 // Closes and clears a strategy query and writes the lines its selections share: the strategy with
 // its goal, owner and goal type, ending in "And" for the caller's own conditions.
-void BeginStrategyQuery(engine::Query& q);
+void beginStrategyQuery(engine::Query& q);

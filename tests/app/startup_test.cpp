@@ -100,7 +100,7 @@ protected:
             program = nullptr;
             return 0;
         };
-        return ProgramBody(args, hooks);
+        return programBody(args, hooks);
     }
     void answerLogon(const QString& id, const QString& pw) {
         dialogs.onModal = [this, id, pw](QDialog& d) {
@@ -210,13 +210,13 @@ TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
     splash.step();
     EXPECT_EQ(shown->progressBar->value(), 1);
     EXPECT_EQ(shown->messageLabel->text(), "Loading....");
-    EXPECT_EQ(shown->Version->text(), "Version 1.1");
-    EXPECT_LE(QFontMetrics(shown->ProductName->font()).horizontalAdvance("Vardimo"), 273);
+    EXPECT_EQ(shown->version->text(), "Version 1.1");
+    EXPECT_LE(QFontMetrics(shown->productName->font()).horizontalAdvance("Vardimo"), 273);
     splash.close();
     EXPECT_EQ(splash.window(), nullptr);
     AboutDialog about;
-    EXPECT_EQ(about.ProductName->text(), "Vardimo");
-    EXPECT_LE(QFontMetrics(about.ProductName->font()).horizontalAdvance("Vardimo"), 273);
+    EXPECT_EQ(about.productName->text(), "Vardimo");
+    EXPECT_LE(QFontMetrics(about.productName->font()).horizontalAdvance("Vardimo"), 273);
 }
 
 TEST_F(Startup, EachRightEnablesItsMenuItems) {
@@ -224,7 +224,7 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
     MainWindow form(data);
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
     data.user().rights = ProfileRights();
-    form.ApplyRights();
+    form.applyRights();
     EXPECT_EQ(enabledItems(form), always) << "a profile with no right";
     const QMap<QString, QStringList> expected{{"Supervisor", {"Se&curity"}},
                                               {"CanChangeSystem", {"&System Settings"}},
@@ -242,7 +242,7 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
     for (const SecurityRight& r : SecurityRights()) {
         data.user().rights = ProfileRights();
         data.user().rights.*(r.member) = true;
-        form.ApplyRights();
+        form.applyRights();
         QStringList extra = enabledItems(form);
         for (const QString& a : always)
             extra.removeOne(a);
@@ -277,7 +277,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
     dialogs.answers = {controls::Answer::Yes};
     run({"vardimo"}, [this] {
         mainWindow().packDatabaseAction->trigger();
-        EXPECT_TRUE(program->data().GoalsTable.isOpen());
+        EXPECT_TRUE(program->data().goalsTable.isOpen());
     });
     EXPECT_EQ(dialogs.messages.size(), 1u) << "no error";
 }
@@ -286,17 +286,17 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     makeDatabase();
     int staff = 0;
     addRows([&](DataModule& m) {
-        m.SecurityTable.insert();
-        m.SecurityTable.field("Description").setValue("Staff");
-        m.SecurityTable.field("CanAddGoals").setValue(true);
-        m.SecurityTable.post();
-        staff = m.SecurityTable.field("SecurityID").asInt();
-        m.UserSettingsTable.insert();
-        m.UserSettingsTable.field("UserID").setValue("JSmith");
-        m.UserSettingsTable.field("UserPassword").setValue("Smith");
-        m.UserSettingsTable.field("UserName").setValue("John Smith");
-        m.UserSettingsTable.field("SecurityID").setValue(staff);
-        m.UserSettingsTable.post();
+        m.securityTable.insert();
+        m.securityTable.field("Description").setValue("Staff");
+        m.securityTable.field("CanAddGoals").setValue(true);
+        m.securityTable.post();
+        staff = m.securityTable.field("SecurityID").asInt();
+        m.userSettingsTable.insert();
+        m.userSettingsTable.field("UserID").setValue("JSmith");
+        m.userSettingsTable.field("UserPassword").setValue("Smith");
+        m.userSettingsTable.field("UserName").setValue("John Smith");
+        m.userSettingsTable.field("SecurityID").setValue(staff);
+        m.userSettingsTable.post();
     });
     answerLogon("jsmith", "Smith");
     QStringList enabled;
@@ -328,9 +328,9 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     // Automatic logon by the network name, in any letter case.
     sys::overrideNetworkPresent(1);
     addRows([](DataModule& m) {
-        m.SettingsTable.edit();
-        m.SettingsTable.field("AutoLogon").setValue(true);
-        m.SettingsTable.post();
+        m.settingsTable.edit();
+        m.settingsTable.field("AutoLogon").setValue(true);
+        m.settingsTable.post();
     });
     logonShown = 0;
     answerLogon("", "");
@@ -365,12 +365,12 @@ TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     const QStringList nasty{"a\"b", "x\" Or \"1\"=\"1", "') Or (1=1", "Select;Drop", "o'neil"};
     addRows([&](DataModule& m) {
         for (const QString& v : nasty) {
-            m.UserSettingsTable.insert();
-            m.UserSettingsTable.field("UserID").setValue(v);
-            m.UserSettingsTable.field("UserPassword").setValue(v + "pw");
-            m.UserSettingsTable.field("UserName").setValue("Owner of " + v);
-            m.UserSettingsTable.field("SecurityID").setValue(0);
-            m.UserSettingsTable.post();
+            m.userSettingsTable.insert();
+            m.userSettingsTable.field("UserID").setValue(v);
+            m.userSettingsTable.field("UserPassword").setValue(v + "pw");
+            m.userSettingsTable.field("UserName").setValue("Owner of " + v);
+            m.userSettingsTable.field("SecurityID").setValue(0);
+            m.userSettingsTable.post();
         }
     });
     for (const QString& v : nasty) {
@@ -388,18 +388,18 @@ TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
 TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
     makeDatabase();
     addRows([](DataModule& m) {
-        m.SecurityTable.insert();
-        m.SecurityTable.field("Description").setValue("Staff");
-        m.SecurityTable.post();
-        const int staff = m.SecurityTable.field("SecurityID").asInt();
-        m.UserSettingsTable.insert();
-        m.UserSettingsTable.field("UserID").setValue("worker");
-        m.UserSettingsTable.field("UserPassword").setValue("pw");
-        m.UserSettingsTable.field("SecurityID").setValue(staff);
-        m.UserSettingsTable.post();
-        m.SettingsTable.edit();
-        m.SettingsTable.field("DisableLogin").setValue(true);
-        m.SettingsTable.post();
+        m.securityTable.insert();
+        m.securityTable.field("Description").setValue("Staff");
+        m.securityTable.post();
+        const int staff = m.securityTable.field("SecurityID").asInt();
+        m.userSettingsTable.insert();
+        m.userSettingsTable.field("UserID").setValue("worker");
+        m.userSettingsTable.field("UserPassword").setValue("pw");
+        m.userSettingsTable.field("SecurityID").setValue(staff);
+        m.userSettingsTable.post();
+        m.settingsTable.edit();
+        m.settingsTable.field("DisableLogin").setValue(true);
+        m.settingsTable.post();
     });
     // Without the installation's file there is no maintenance account.
     answerLogon("maint", "m41nt");
@@ -456,7 +456,7 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
     makeDatabase();
     addRows([](DataModule& m) {
         // Stored as it was before a user needed a profile.
-        engine::Inserter(m.GoalDatabase, "User.db", {"UserID", "UserPassword"}).add({"worker", "pw"});
+        engine::Inserter(m.goalDatabase, "User.db", {"UserID", "UserPassword"}).add({"worker", "pw"});
     });
     {
         QFile f(iniPath());
@@ -475,10 +475,10 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 TEST_P(StartupWithDatabase, ASoleSupervisorWithoutAPasswordValue) {
     makeDatabase();
     addRows([](DataModule& m) {
-        m.UserSettingsTable.first();
-        m.UserSettingsTable.edit();
-        m.UserSettingsTable.field("UserPassword").clear();
-        m.UserSettingsTable.post();
+        m.userSettingsTable.first();
+        m.userSettingsTable.edit();
+        m.userSettingsTable.field("UserPassword").clear();
+        m.userSettingsTable.post();
     });
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(ranLoop);
@@ -573,7 +573,7 @@ TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.ApplyRights();
+    form.applyRights();
     int exits = 0, setups = 0;
     QObject::connect(form.exitAction, &QAction::triggered, [&] { ++exits; });
     QObject::connect(form.userSetupAction, &QAction::triggered, [&] { ++setups; });
@@ -590,7 +590,7 @@ TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
 
     // Without the right to set up users, E is Exit's alone.
     data.user().rights.canAddUsers = false;
-    form.ApplyRights();
+    form.applyRights();
     QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
     popup = QApplication::activePopupWidget();
     ASSERT_EQ(popup, form.fileMenu);

@@ -1,19 +1,19 @@
 // Data-aware controls and the default error handler, offscreen against a real table.
 
-#include "controls/FieldEdit.h"
-#include "controls/FieldMemo.h"
-#include "controls/FieldCheckBox.h"
-#include "controls/LookupComboBox.h"
 #include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/SpinBox.h"
-#include "controls/DatePicker.h"
-#include "controls/UpDown.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
 #include "controls/RadioGroup.h"
 #include "controls/Screen.h"
 #include "controls/ScriptedDialogs.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
@@ -199,10 +199,10 @@ TEST_P(Controls, PlainHelpersAndTheScreenBase) {
 
     setHelpFileExists(false);
     Screen without;
-    EXPECT_FALSE(without.HelpBtn->isVisibleTo(&without));
+    EXPECT_FALSE(without.helpButton->isVisibleTo(&without));
     setHelpFileExists(true);
     Screen with;
-    EXPECT_TRUE(with.HelpBtn->isVisibleTo(&with));
+    EXPECT_TRUE(with.helpButton->isVisibleTo(&with));
     setHelpFileExists(false);
 }
 

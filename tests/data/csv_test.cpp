@@ -43,7 +43,7 @@ class CsvExport : public DataFixture {};
 VARDIMO_ON_BOTH_STORES(CsvExport);
 
 TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
-    const int type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Qualité"}});
+    const int type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Qualité"}});
     const int ann = addUser("ANN", "", "Ann \"the boss\" Öberg", 1);
     const QStringList texts{"Plain goal",
                             "Commas, \"quotes\" and more",
@@ -61,7 +61,7 @@ TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
     const QString file = out.file("goals.csv");
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(csv::exportGoals(dm->GoalDatabase, 2026, f));
+    ASSERT_TRUE(csv::exportGoals(dm->goalDatabase, 2026, f));
     f.close();
 
     QVector<QStringList> rows;
@@ -95,11 +95,11 @@ TEST_P(CsvExport, DataSetExportFollowsTheFilterAndKeepsThePosition) {
     addGoal("A", 2026, 1, {}, 1);
     addGoal("C", 2024, 1, {}, 1);
     dm->setGoalFilter({.year = 2026});
-    dm->GoalsTable.setFiltered(true);
-    dm->GoalsTable.last();
+    dm->goalsTable.setFiltered(true);
+    dm->goalsTable.last();
     QBuffer buf;
     buf.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(csv::exportDataSet(dm->GoalsTable, {{"GoalDescription", "Goal"}}, buf));
+    ASSERT_TRUE(csv::exportDataSet(dm->goalsTable, {{"GoalDescription", "Goal"}}, buf));
     EXPECT_EQ(buf.data(), "\"Goal\"\r\n\"A\"\r\n\"B\"\r\n");
-    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "B") << "still on the row it was on";
+    EXPECT_EQ(dm->goalsTable.field("GoalDescription").asString(), "B") << "still on the row it was on";
 }

@@ -19,7 +19,7 @@ protected:
         DataFixture::SetUp();
         const int staff = addProfile("Staff", {"CanAddGoals"});
         me = addUser("me", "", "Mary Me", staff);
-        ASSERT_TRUE(Logon(*dm, "me", "", false));
+        ASSERT_TRUE(logOn(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
     QPushButton* button(GoalsWindow& form, const char* name) {
@@ -28,7 +28,7 @@ protected:
         return b;
     }
     int goalsIn(int y) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"goals.db\" Where GoalYear = ", engine::sql::Int{y});
         q.open();
         return q.recordCount();
@@ -40,9 +40,9 @@ VARDIMO_ON_BOTH_STORES(GoalsExtras);
 TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     const int g = addGoal("Grow", year, 1, me, me);
     addGoal("Shrink", year, 1, me, me);
-    insertRow(dm->StrategyTable,
+    insertRow(dm->strategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
-    insertRow(dm->StrategyTable,
+    insertRow(dm->strategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
     GoalsWindow form(*dm);
     QPushButton* copy = button(form, "CopyBtn");
@@ -68,11 +68,11 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].text,
               QStringLiteral("2 goals and 1 strategy were copied into %1.").arg(year + 1));
-    EXPECT_EQ(form.GoalSpin->value(), year + 1);
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 2) << "the list shows the copies";
+    EXPECT_EQ(form.goalSpin->value(), year + 1);
+    EXPECT_EQ(dm->goalsTable.recordCount(), 2) << "the list shows the copies";
 
     // Once more from the same year: nothing to do, and the box says why.
-    form.GoalSpin->setValue(year);
+    form.goalSpin->setValue(year);
     dialogs.messages.clear();
     copy->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -87,10 +87,10 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
 TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
     const int stranger = addUser("stranger", "", "Sam Stranger", 1);
     const int g = addGoal("Grow", year, 1, me, me);
-    const int s = insertRow(dm->StrategyTable, {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 1}});
-    insertRow(dm->StrategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
+    const int s = insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 1}});
+    insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
     for (int n = 1; n <= 3; ++n)
-        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
+        insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
     GoalsWindow form(*dm);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     button(form, "CopyBtn")->click();
@@ -117,7 +117,7 @@ TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     form.findChild<QPushButton*>("CopyBtn")->click();
     EXPECT_EQ(goalsIn(year + 1), 1);
     EXPECT_EQ(dm->goalFilter().year, year);
-    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.goalSpin->value(), year);
 }
 
 TEST_P(GoalsExtras, ExportWritesTheListedGoals) {

@@ -34,8 +34,8 @@ protected:
     void SetUp() override {
         ReportFixture::SetUp();
         fourth = addUser("fourth", "", "Fred Fourth", staff);
-        otherType = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Personal"}});
-        dm->GoalTypeTable.locate("GoalTypeID", type);
+        otherType = insertRow(dm->goalTypeTable, {{"TypeDescription", "Personal"}});
+        dm->goalTypeTable.locate("GoalTypeID", type);
         addAccess(me, other, false);
         addAccess(me, third, true);
         logOn();
@@ -53,9 +53,9 @@ protected:
         s8 = addStrategy(beta, me, 1);
     }
     QList<int> build(ReportsWindow& form, int kind) {
-        form.ReportType->setItemIndex(kind);
-        form.ReportTypeClick();
-        form.BuildStrategyQuery();
+        form.reportType->setItemIndex(kind);
+        form.reportTypeClicked();
+        form.buildStrategyQuery();
         QList<int> ids = selected(form.strategyQuery);
         form.strategyQuery.close();
         return ids;
@@ -63,7 +63,7 @@ protected:
     QList<int> build(PrintGoalsDialog& form, int kind) {
         form.printOptions->setItemIndex(kind);
         form.optionChosen();
-        form.BuildStrategyQuery();
+        form.buildStrategyQuery();
         QList<int> ids = selected(form.strategyQuery);
         form.strategyQuery.close();
         return ids;
@@ -85,11 +85,11 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     ReportsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Reports");
     EXPECT_FALSE(dm->goalFilter().byUser);
-    EXPECT_EQ(form.ReportType->title(), "Report Type");
+    EXPECT_EQ(form.reportType->title(), "Report Type");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3)
         << "no Deliverable Report without multiple measurements";
-    EXPECT_EQ(form.ReportType->itemIndex(), 0);
-    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.reportType->itemIndex(), 0);
+    EXPECT_EQ(form.goalSpin->value(), year);
     EXPECT_EQ(form.goalTypeBox->keyValue().toInt(), type);
     EXPECT_EQ(form.goalTypeBox->currentText(), "Corporate");
     EXPECT_EQ(form.startDatePicker->date(), QDate::currentDate());
@@ -99,8 +99,8 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
         EXPECT_FALSE(w->isEnabled());
         EXPECT_EQ(w->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
     }
-    EXPECT_TRUE(form.PrintBtn->isEnabled());
-    EXPECT_FALSE(form.NoGoalTypeLabel->isVisibleTo(&form));
+    EXPECT_TRUE(form.printButton->isEnabled());
+    EXPECT_FALSE(form.noGoalTypeLabel->isVisibleTo(&form));
 
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s3})) << "own first, then the users he may see";
     const QString visible = QString("S.UserNumber In (%1, %2, %3) And\n").arg(me).arg(other).arg(third);
@@ -145,10 +145,10 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
     addMeasure(s4, 1);
     ReportsWindow form(*dm);
-    EXPECT_FALSE(form.GoalSpin->isVisibleTo(&form));
+    EXPECT_FALSE(form.goalSpin->isVisibleTo(&form));
     EXPECT_FALSE(form.yearLabel->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
-    form.GoalSpin->setValue(2001);
+    form.goalSpin->setValue(2001);
 
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s6, s3, s4})) << "every user, every year";
     EXPECT_FALSE(form.strategyQuery.text().contains("S.UserNumber In"));
@@ -182,14 +182,14 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     dialogs.printToFile = pdf;
     {
         ReportsWindow form(*dm);
-        form.ReportTitle->setText("Quarterly");
+        form.reportTitle->setText("Quarterly");
         dialogs.printAnswers = {false};
-        form.PrintBtnClick();
+        form.printClicked();
         EXPECT_FALSE(QFile::exists(pdf));
         EXPECT_NE(form.result(), QDialog::Accepted) << "a cancelled dialog does nothing";
         EXPECT_FALSE(form.strategyQuery.isOpen());
 
-        form.PrintBtnClick();
+        form.printClicked();
         EXPECT_EQ(form.result(), QDialog::Accepted) << "Print closes the screen";
         EXPECT_FALSE(form.strategyQuery.isOpen());
         EXPECT_FALSE(form.strategyQuery.prepared());
@@ -202,11 +202,11 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
 
     dm->user().settings.sendToPrinter = false;
     ReportsWindow form(*dm);
-    form.PreviewBtnClick();
+    form.previewClicked();
     EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
     EXPECT_NE(form.result(), QDialog::Accepted) << "Preview leaves the screen open";
-    form.PrintBtnClick();
+    form.printClicked();
     EXPECT_EQ(dialogs.modalTitles.size(), 2) << "without SendToPrinter, Print previews after the dialog";
     EXPECT_EQ(form.result(), QDialog::Accepted);
 }
@@ -214,27 +214,27 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
 TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     const QString text = "Commas, \"quotes\"\nand a second line";
     const QString formula = "=HYPERLINK(\"http://x\")";
-    dm->StrategyTable.locate("StrategyID", s2);
-    dm->StrategyTable.edit();
-    dm->StrategyTable.field("StrategyDescription").setValue(text);
-    dm->StrategyTable.field("Responsibility").setValue(formula);
-    dm->StrategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
-    dm->StrategyTable.field("CompleationDate").setValue(march20);
-    dm->StrategyTable.post();
+    dm->strategyTable.locate("StrategyID", s2);
+    dm->strategyTable.edit();
+    dm->strategyTable.field("StrategyDescription").setValue(text);
+    dm->strategyTable.field("Responsibility").setValue(formula);
+    dm->strategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
+    dm->strategyTable.field("CompleationDate").setValue(march20);
+    dm->strategyTable.post();
     ReportsWindow form(*dm);
-    form.ReportTitle->setText("Quarterly");
+    form.reportTitle->setText("Quarterly");
     const QList<int> printed = build(form, 2);
     ASSERT_EQ(printed, QList<int>({s2, s8}));
 
     // A cancelled file dialog writes nothing and says nothing.
-    form.ExportBtn->click();
+    form.exportButton->click();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);
     EXPECT_TRUE(dialogs.saveSuggestions[0].endsWith(QString("/strategies-%1.csv").arg(year)));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(form.strategyQuery.isOpen());
 
     dialogs.saveAs = dir.file("report.csv");
-    form.ExportBtn->click();
+    form.exportButton->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     EXPECT_NE(form.result(), QDialog::Accepted) << "Export leaves the screen open";
     EXPECT_FALSE(form.strategyQuery.isOpen()) << "closed, as after Print";
@@ -260,11 +260,11 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
 
 TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsThem) {
     dm->user().settings.multipleMeasures = true;
-    dm->StrategyTable.locate("StrategyID", s2);
-    dm->StrategyTable.edit();
-    dm->StrategyTable.field("Deliverable").setValue("own deliverable, not shown in this mode");
-    dm->StrategyTable.field("Measurement").setValue("own measurement, not shown in this mode");
-    dm->StrategyTable.post();
+    dm->strategyTable.locate("StrategyID", s2);
+    dm->strategyTable.edit();
+    dm->strategyTable.field("Deliverable").setValue("own deliverable, not shown in this mode");
+    dm->strategyTable.field("Measurement").setValue("own measurement, not shown in this mode");
+    dm->strategyTable.post();
     addMeasure(s2, 2,
                {{"Deliverable", "Second\nin two lines"},
                 {"Measurement", "M2"},
@@ -275,7 +275,7 @@ TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsT
     ReportsWindow form(*dm);
     ASSERT_EQ(build(form, 2), QList<int>({s2, s8}));
     dialogs.saveAs = dir.file("items.csv");
-    form.ExportBtn->click();
+    form.exportButton->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 
     QVector<QStringList> rows;
@@ -293,29 +293,29 @@ TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsT
 }
 
 TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
-    dm->GoalTypeTable.first();
-    while (!dm->GoalTypeTable.isEmpty())
-        dm->GoalTypeTable.remove();
+    dm->goalTypeTable.first();
+    while (!dm->goalTypeTable.isEmpty())
+        dm->goalTypeTable.remove();
     ReportsWindow form(*dm);
-    EXPECT_FALSE(form.PrintBtn->isEnabled());
-    EXPECT_FALSE(form.PreviewBtn->isEnabled());
-    EXPECT_FALSE(form.ExportBtn->isEnabled());
-    EXPECT_TRUE(form.NoGoalTypeLabel->isVisibleTo(&form));
-    EXPECT_TRUE(form.NoGoalTypeLabel->text().contains("goal type"));
+    EXPECT_FALSE(form.printButton->isEnabled());
+    EXPECT_FALSE(form.previewButton->isEnabled());
+    EXPECT_FALSE(form.exportButton->isEnabled());
+    EXPECT_TRUE(form.noGoalTypeLabel->isVisibleTo(&form));
+    EXPECT_TRUE(form.noGoalTypeLabel->text().contains("goal type"));
 }
 
 TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
     dm->user().settings.multipleMeasures = true;
     dm->user().rights.canViewAllStrategies = true;
     {
-        engine::Transaction tx(dm->GoalDatabase);
-        engine::Inserter rows(dm->GoalDatabase, "Measure.db",
+        engine::Transaction tx(dm->goalDatabase);
+        engine::Inserter rows(dm->goalDatabase, "Measure.db",
                               {"StrategyID", "MeasurementNumber", "CompleationDate"});
         for (int i = 0; i < 40000; ++i)
             rows.add({i % 2 ? s3 : s7, i + 1, QDate(year, 7, 1 + i % 28).toString(Qt::ISODate)});
         tx.commit();
     }
-    dm->GoalDatabase.notifyChanged("measure");
+    dm->goalDatabase.notifyChanged("measure");
     ReportsWindow form(*dm);
     form.startDatePicker->setDate(QDate(year, 7, 1));
     form.endDatePicker->setDate(QDate(year, 7, 31));
@@ -384,11 +384,11 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     dm->user().settings.sendToPrinter = true;
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
-    form.PreviewBtnClick();
+    form.previewClicked();
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
     EXPECT_EQ(dialogs.printDialogs, 0);
     EXPECT_NE(form.result(), QDialog::Accepted);
-    form.PrintBtnClick();
+    form.printClicked();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_FALSE(form.strategyQuery.isOpen());
     EXPECT_EQ(pdfPages(pdf), 2);

@@ -43,7 +43,7 @@ protected:
         // As the program does: every screen opening reads the lookup lists again.
         // Tests that open a module of their own keep it in `dm` too.
         controls::setScreenOpening([this] {
-            if (dm) dm->RefreshLookupLists();
+            if (dm) dm->refreshLookupLists();
         });
     }
     // Inserts and posts a row through a table object; returns its key.
@@ -56,7 +56,7 @@ protected:
     }
     // Adds a profile with the named rights; returns its number.
     int addProfile(const QString& name, std::initializer_list<const char*> rights) {
-        engine::Table& t = dm->SecurityTable;
+        engine::Table& t = dm->securityTable;
         t.insert();
         t.field("Description").setValue(name);
         for (const SecurityRight& r : SecurityRights())
@@ -68,7 +68,7 @@ protected:
     }
     int addUser(const QString& id, const QString& password, const QString& name, int profile,
                 QVariant department = {}) {
-        return insertRow(dm->UserSettingsTable, {{"UserID", id},
+        return insertRow(dm->userSettingsTable, {{"UserID", id},
                                                  {"UserPassword", password},
                                                  {"UserName", name},
                                                  {"SecurityID", profile},
@@ -76,14 +76,14 @@ protected:
     }
     int addGoal(const QString& text, QVariant year, QVariant type, QVariant forUser = {},
                 QVariant owner = {}) {
-        return insertRow(dm->GoalsTable, {{"GoalDescription", text},
+        return insertRow(dm->goalsTable, {{"GoalDescription", text},
                                           {"GoalYear", year},
                                           {"GoalTypeID", type},
                                           {"UserNumber", forUser},
                                           {"GoalOwner", owner}});
     }
     void addAccess(int user, QVariant sees, QVariant edit) {
-        insertRow(dm->AccessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
+        insertRow(dm->accessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
     }
 
     // The texts a drop-down offers, in order.

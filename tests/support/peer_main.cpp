@@ -129,9 +129,9 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
         out.flush();
     }
     if (w.value(1) == QLatin1String("multiple"))
-        ConvertToMultipleMeasures(dm, progress);
+        convertToMultipleMeasures(dm, progress);
     else
-        ConvertToSingleMeasure(dm, progress);
+        convertToSingleMeasure(dm, progress);
     return QStringLiteral("ok done");
 }
 
@@ -154,10 +154,10 @@ static QString insertStrategies(engine::Session& session, const QString& locatio
     out.flush();
     while (!QFile::exists(w.value(4)))
         QThread::msleep(2);
-    engine::Table& s = dm.StrategyTable;
+    engine::Table& s = dm.strategyTable;
     int renumbered = 0;
     for (int i = 0; i < w.value(3).toInt(); ++i) {
-        const int shown = dm.NextStrategyNumber(where);
+        const int shown = dm.nextStrategyNumber(where);
         s.insert();
         s.field(QStringLiteral("UserNumber")).setValue(where.user);
         s.field(QStringLiteral("GoalID")).setValue(where.goal);
