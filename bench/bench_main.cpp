@@ -56,9 +56,9 @@ Fixture* fixtureOf(Store store) {
         }
         f = server.get();
     }
-    static DataModule* loggedOn = nullptr;
+    static data::DataModule* loggedOn = nullptr;
     if (f && loggedOn != f->dm.get()) {
-        logOn(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        data::logOn(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
         loggedOn = f->dm.get();
     }
     return f;
@@ -70,7 +70,7 @@ Fixture& fx() {
 
 // The data module of the store a benchmark runs on; null (the run skipped, saying why) when the
 // server is missing.
-DataModule* moduleFor(benchmark::State& state, Store store) {
+data::DataModule* moduleFor(benchmark::State& state, Store store) {
     Fixture* f = fixtureOf(store);
     if (!f) state.SkipWithError("no PostgreSQL server (set VARDIMO_BENCH_PG or VARDIMO_TEST_PG)");
     return f ? f->dm.get() : nullptr;
@@ -82,9 +82,9 @@ void target(benchmark::State& state, double ms) {
 
 // A post, then a move to the next row, on the unfiltered strategy table.
 void BM_PostThenMove(benchmark::State& state, Store store) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
+    data::DataModule& dm = *module;
     engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     const int start = t.recordCount() / 2;
@@ -110,9 +110,9 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
 
 // Edit and post of every strategy in one batch scope (what a conversion does).
 void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
+    data::DataModule& dm = *module;
     engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
@@ -166,7 +166,7 @@ void BM_SQLiteScanStrategies(benchmark::State& state) {
     sqlite3_close(db);
 }
 void BM_WalkStrategies(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
@@ -186,7 +186,7 @@ void BM_WalkStrategies(benchmark::State& state) {
 
 // A forward-only query over every strategy, memos included: the resident memory it adds.
 void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     for (auto _ : state) {
         const long before = residentKb();
         long peak = before;
@@ -210,10 +210,10 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
 
 // Opening the goals screen on the large sample, as the administrator.
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
-    DataModule* dm = moduleFor(state, store);
+    data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     for (auto _ : state) {
-        auto form = std::make_unique<GoalsWindow>(*dm);
+        auto form = std::make_unique<planning::GoalsWindow>(*dm);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -222,15 +222,15 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
 }
 
 void BM_Logon(benchmark::State& state, Store store) {
-    DataModule* dm = moduleFor(state, store);
+    data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     for (auto _ : state)
-        benchmark::DoNotOptimize(logOn(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
+        benchmark::DoNotOptimize(data::logOn(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
     target(state, 10);
 }
 
 void BM_OpenStrategyTable(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     for (auto _ : state) {
         dm.strategyTable.close();
         dm.strategyTable.open();
@@ -239,10 +239,10 @@ void BM_OpenStrategyTable(benchmark::State& state) {
 }
 
 void switchGoals(benchmark::State& state, bool preSelection, Store store = Store::Folder) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
-    GoalFilter goals{.year = 2024, .type = 2, .byUser = true, .user = 40};
+    data::DataModule& dm = *module;
+    data::GoalFilter goals{.year = 2024, .type = 2, .byUser = true, .user = 40};
     int year = 2024;
     if (!preSelection)
         dm.goalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.acceptsGoal(r); });
@@ -263,9 +263,9 @@ void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) {
 }
 
 void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
+    data::DataModule& dm = *module;
     int goal = 1;
     for (auto _ : state) {
         dm.setStrategySelection({1 + (goal++ * 7919) % 20000, 41});
@@ -277,7 +277,7 @@ void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
 }
 
 void BM_FetchRows(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     dm.strategyTable.setFiltered(false);
     const int n = dm.strategyTable.recordCount();
     int start = 0;
@@ -296,21 +296,21 @@ void BM_ProgramStart(benchmark::State& state) {
     QDir::setCurrent(folder);
     controls::ScriptedDialogs dialogs;
     dialogs.onModal = [](QDialog& d) {
-        if (auto* logon = dynamic_cast<LogonWindow*>(&d)) {
+        if (auto* logon = dynamic_cast<app::LogonWindow*>(&d)) {
             logon->userIdEdit->setText(QStringLiteral("jsmith"));
             logon->passwordEdit->setText(QStringLiteral("smith"));
             logon->logOn();
         }
         return d.result();
     };
-    StartupHooks hooks;
+    app::StartupHooks hooks;
     bool shown = false;
-    hooks.runLoop = [&](Program& program) {
+    hooks.runLoop = [&](app::Program& program) {
         shown = program.mainWindow() && program.mainWindow()->isVisible();
         return 0;
     };
     for (auto _ : state) {
-        programBody({QStringLiteral("vardimo"), QStringLiteral("-s")}, hooks);
+        app::programBody({QStringLiteral("vardimo"), QStringLiteral("-s")}, hooks);
         if (!shown) state.SkipWithError("the main window did not show");
     }
     QDir::setCurrent(previous);
@@ -379,14 +379,14 @@ namespace {
 struct ConversionCopy {
     QTemporaryDir dir;
     engine::Session session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
     ConversionCopy() {
         const QString from = databaseFolder();
         for (const QString& name : QDir(from).entryList(QDir::Files))
             if (!name.endsWith(QLatin1String(".lck")))
                 QFile::copy(QDir(from).filePath(name), dir.filePath(name));
         session.addAlias(QStringLiteral("Goal"), dir.path());
-        dm = std::make_unique<DataModule>(session);
+        dm = std::make_unique<data::DataModule>(session);
         try {
             dm->open();
         } catch (...) {
@@ -416,7 +416,7 @@ std::unique_ptr<ConversionCopy>& conversionCopy() {
     if (!copy) {
         fx();
         copy = std::make_unique<ConversionCopy>();
-        logOn(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        data::logOn(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
     return copy;
 }
@@ -446,22 +446,24 @@ template <typename Convert> void convertMeasures(benchmark::State& state, Conver
 }
 
 void BM_ConvertToMultipleMeasures(benchmark::State& state) {
-    convertMeasures(state,
-                    [](DataModule& dm, const ConversionProgress& p) { convertToMultipleMeasures(dm, p); });
+    convertMeasures(state, [](data::DataModule& dm, const admin::ConversionProgress& p) {
+        admin::convertToMultipleMeasures(dm, p);
+    });
 }
 
 void BM_ConvertToSingleMeasure(benchmark::State& state) {
-    convertMeasures(state,
-                    [](DataModule& dm, const ConversionProgress& p) { convertToSingleMeasure(dm, p); });
+    convertMeasures(state, [](data::DataModule& dm, const admin::ConversionProgress& p) {
+        admin::convertToSingleMeasure(dm, p);
+    });
     conversionCopy().reset();
 }
 
 // Opening the user setup screen on the 2,000 users, as an administrator outside profile 0:
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     for (auto _ : state) {
-        UserSetupWindow form(dm);
+        admin::UserSetupWindow form(dm);
         form.show();
         QCoreApplication::processEvents();
         form.reject();
@@ -493,20 +495,21 @@ namespace {
 
 struct StrategyScreens {
     engine::Session session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
     int busiestType = -1;
     StrategyScreens() {
         session.addAlias(QStringLiteral("Goal"), databaseFolder());
-        dm = std::make_unique<DataModule>(session);
+        dm = std::make_unique<data::DataModule>(session);
         try {
             dm->open();
         } catch (...) {
             std::abort();
         }
-        logOn();
+        data::logOn();
         // The screen opens on the goal type the goal type table stands on: take the one under
         // which the administrator sees the most goals this year.
-        GoalFilter goals{.year = QDate::currentDate().year(), .byUser = true, .user = dm->user().number};
+        data::GoalFilter goals{
+            .year = QDate::currentDate().year(), .byUser = true, .user = dm->user().number};
         int most = -1;
         for (int r = 0; r < dm->goalTypeTable.recordCount(); ++r) {
             dm->goalsTable.setFiltered(false);
@@ -520,10 +523,10 @@ struct StrategyScreens {
         }
         dm->goalsTable.setFiltered(false);
     }
-    void logOn() { logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
+    void data::logOn() { data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
     // The sample's administrator: every user in the user box, every user's strategies.
-    DataModule& use() {
-        if (dm->user().id != QStringLiteral("JSMITH")) logOn();
+    data::DataModule& use() {
+        if (dm->user().id != QStringLiteral("JSMITH")) data::logOn();
         dm->goalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
     }
@@ -536,7 +539,7 @@ StrategyScreens& screens() {
 
 // Chooses, in the user box, the writer of a strategy under a listed goal and selects that goal,
 // so that strategies are listed; false when no listed goal has any.
-bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
+bool listSomeStrategies(planning::StrategyListWindow& form, data::DataModule& dm) {
     for (int r = 0; r < dm.goalsTable.recordCount(); ++r) {
         const QVariant goal = dm.goalsTable.valueAt(r, QStringLiteral("GoalID"));
         engine::Query q(dm.goalDatabase);
@@ -554,10 +557,10 @@ bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
 // Opening the screen: the user box over every user, the goals of this year and type for the
 // user, and the first goal's strategies.
 void BM_OpenStrategyList(benchmark::State& state) {
-    DataModule& dm = screens().use();
+    data::DataModule& dm = screens().use();
     int goals = 0;
     for (auto _ : state) {
-        StrategyListWindow form(dm);
+        planning::StrategyListWindow form(dm);
         goals = dm.goalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
@@ -567,8 +570,8 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // Switching the goal filter from the screen: year, goal type and user in turn, each followed
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
-    DataModule& dm = screens().use();
-    StrategyListWindow form(dm);
+    data::DataModule& dm = screens().use();
+    planning::StrategyListWindow form(dm);
     const int year = form.yearSpin->value();
     const int types = dm.goalTypeTable.recordCount();
     int i = 0;
@@ -594,8 +597,8 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
-    DataModule& dm = screens().use();
-    StrategyListWindow form(dm);
+    data::DataModule& dm = screens().use();
+    planning::StrategyListWindow form(dm);
     listSomeStrategies(form, dm);
     const int n = dm.goalsTable.recordCount();
     if (n < 2) {
@@ -615,14 +618,14 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // Opening the editor on a listed strategy: every control bound, the owner and modifier boxes
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
-    DataModule& dm = screens().use();
-    StrategyListWindow form(dm);
+    data::DataModule& dm = screens().use();
+    planning::StrategyListWindow form(dm);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
         return;
     }
     for (auto _ : state) {
-        StrategyEditor editor(dm, &form);
+        planning::StrategyEditor editor(dm, &form);
         editor.onActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace {
 const QString kPrefix = QStringLiteral("User name: ");
 }
@@ -25,7 +27,7 @@ void listEngineUsers(engine::Database& db, QPlainTextEdit* box) {
     box->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
-LoggedInUsersWindow::LoggedInUsersWindow(DataModule& dm, QWidget* parent)
+LoggedInUsersWindow::LoggedInUsersWindow(data::DataModule& dm, QWidget* parent)
     : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Logged In Users"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -51,8 +53,10 @@ void LoggedInUsersWindow::onCreate() {
     listEngineUsers(dm_.goalDatabase, userList);
     QStringList lines = userList->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (QString& line : lines) {
-        const UserRecord user = readUser(dm_, line.mid(kPrefix.size()));
+        const data::UserRecord user = data::readUser(dm_, line.mid(kPrefix.size()));
         if (!user.name.isEmpty()) line = user.id + QStringLiteral(" (") + user.name + QStringLiteral(")");
     }
     userList->setPlainText(lines.join(QLatin1Char('\n')));
 }
+
+} // namespace admin

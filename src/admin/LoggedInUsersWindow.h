@@ -2,13 +2,17 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 namespace engine {
 class Database;
 }
 
 class QPlainTextEdit;
 class QPushButton;
+
+namespace admin {
 
 // Fills a text box with one line per user the database engine lists as having the database
 // open: "User name: " and the name the engine reports, "Unknown" for an empty one.
@@ -18,7 +22,7 @@ void listEngineUsers(engine::Database& db, QPlainTextEdit* box);
 class LoggedInUsersWindow : public controls::Screen {
     Q_OBJECT
 public:
-    LoggedInUsersWindow(DataModule& dm, QWidget* parent = nullptr);
+    LoggedInUsersWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QPlainTextEdit* userList;
     QPushButton* okButton;
@@ -26,5 +30,7 @@ public:
     void onCreate();
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

@@ -15,7 +15,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+namespace admin {
+
+SecurityWindow::SecurityWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Security"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -39,7 +41,7 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     lay->addLayout(right);
 
     // Nothing can be changed before the rights of the logged-on user have been looked at.
-    SetEditing(false);
+    setEditing(false);
     connectSignals();
     profileChanged();
     onActivate();
@@ -175,3 +177,5 @@ void SecurityWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

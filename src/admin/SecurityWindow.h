@@ -4,7 +4,9 @@
 
 #include <vector>
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -18,11 +20,13 @@ class FieldEdit;
 class DataGrid;
 } // namespace controls
 
+namespace admin {
+
 // The security profiles: users of profile 0 maintain them, everybody else only looks.
 class SecurityWindow : public controls::Screen {
     Q_OBJECT
 public:
-    SecurityWindow(DataModule& dm, QWidget* parent = nullptr);
+    SecurityWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     controls::DataGrid* profileGrid;
     QGroupBox* profileGroup;
@@ -66,5 +70,7 @@ private:
     // Every check box but "Supervisor", which is never changed here.
     std::vector<controls::FieldCheckBox*> rightBoxes_;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

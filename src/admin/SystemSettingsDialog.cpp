@@ -17,12 +17,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace {
 // The progress line is repainted at most this often while a conversion runs.
 constexpr qint64 kRepaintMs = 50;
 } // namespace
 
-SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
+SystemSettingsDialog::SystemSettingsDialog(data::DataModule& dm, QWidget* parent)
     : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("System Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -181,7 +183,7 @@ void SystemSettingsDialog::askConvertToMultiple() {
                                         "by one item per strategy?")
                              .arg(items)))
         return;
-    convert([this](const ConversionProgress& progress) { ::convertToMultipleMeasures(dm_, progress); });
+    convert([this](const ConversionProgress& progress) { admin::convertToMultipleMeasures(dm_, progress); });
 }
 
 void SystemSettingsDialog::askConvertToSingle() {
@@ -196,7 +198,7 @@ void SystemSettingsDialog::askConvertToSingle() {
                 .arg(count(strategies, "strategy", "strategies"),
                      count(items, "measurement item", "measurement items"))))
         return;
-    convert([this](const ConversionProgress& progress) { ::convertToSingleMeasure(dm_, progress); });
+    convert([this](const ConversionProgress& progress) { admin::convertToSingleMeasure(dm_, progress); });
 }
 
 void SystemSettingsDialog::convert(const std::function<void(const ConversionProgress&)>& run) {
@@ -222,3 +224,5 @@ void SystemSettingsDialog::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

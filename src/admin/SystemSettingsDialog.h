@@ -5,7 +5,9 @@
 
 #include <functional>
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QLabel;
@@ -17,12 +19,14 @@ class FieldCheckBox;
 class FieldEdit;
 } // namespace controls
 
+namespace admin {
+
 // The one row of system-wide settings, and the conversion of every strategy between one text
 // of each kind and numbered measurement records.
 class SystemSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    SystemSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
+    SystemSettingsDialog(data::DataModule& dm, QWidget* parent = nullptr);
 
     QTabWidget* pages;
     controls::FieldCheckBox* disableLoginBox;
@@ -64,5 +68,7 @@ private:
     void convert(const std::function<void(const ConversionProgress&)>& run);
     qint64 lastPaint_ = -1;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace {
 QLineEdit* passwordBox(QWidget* parent) {
     auto* e = new QLineEdit(parent);
@@ -23,7 +25,8 @@ QLineEdit* passwordBox(QWidget* parent) {
 }
 } // namespace
 
-UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+UserSettingsDialog::UserSettingsDialog(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -147,3 +150,5 @@ void UserSettingsDialog::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -10,11 +12,13 @@ class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 
+namespace admin {
+
 // Who the logged-on user is, and a new password for him.
 class UserSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    UserSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
+    UserSettingsDialog(data::DataModule& dm, QWidget* parent = nullptr);
 
     QGroupBox* settingsGroup;
     QLabel* userIdLabel;
@@ -43,5 +47,7 @@ private:
     bool hasOwnRecord();
     bool activated_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

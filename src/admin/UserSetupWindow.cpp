@@ -18,9 +18,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace sql = engine::sql;
 
-UserSetupWindow::UserSetupWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+UserSetupWindow::UserSetupWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -278,3 +280,5 @@ void UserSetupWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

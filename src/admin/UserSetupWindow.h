@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -20,11 +22,13 @@ class DataGrid;
 class LookupComboBox;
 } // namespace controls
 
+namespace admin {
+
 // Users, their profiles, departments and passwords, and whose strategies each may see.
 class UserSetupWindow : public controls::Screen {
     Q_OBJECT
 public:
-    UserSetupWindow(DataModule& dm, QWidget* parent = nullptr);
+    UserSetupWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     controls::DataGrid* userGrid;
     QGroupBox* userGroup;
@@ -73,9 +77,11 @@ private:
     void connectSignals();
     bool activated_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
 
 // Refuses to store a user row whose id equals another user's id in any letter case: the logon
 // would check the one and load the rights of the other. A row keeping the id it has is stored.
 void refuseTakenUserId(engine::Table& users);
+
+} // namespace admin

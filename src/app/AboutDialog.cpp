@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace app {
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     setModal(true);
@@ -28,3 +30,5 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     buttons->addStretch();
     lay->addLayout(buttons);
 }
+
+} // namespace app

@@ -5,6 +5,8 @@
 class QLabel;
 class QPushButton;
 
+namespace app {
+
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
@@ -15,3 +17,5 @@ public:
     QLabel* chartImage;
     QPushButton* okButton;
 };
+
+} // namespace app

@@ -16,7 +16,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
+namespace app {
+
+LogonWindow::LogonWindow(data::DataModule& dm, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       dm_(dm) {
@@ -50,7 +52,7 @@ LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
     buttons->addWidget(loginButton);
     buttons->addWidget(cancelButton);
     lay->addLayout(buttons);
-    connect(loginButton, &QPushButton::clicked, this, [this] { logOn(); });
+    connect(loginButton, &QPushButton::clicked, this, [this] { data::logOn(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // A single border: the window keeps the size its contents need.
     userIdEdit->setMinimumWidth(200);
@@ -68,7 +70,7 @@ MaintenanceAccount maintenanceAccount() {
             sys::installationSetting(QStringLiteral("Maintenance/Password"))};
 }
 
-bool isSoleSupervisorWithoutPassword(DataModule& dm) {
+bool isSoleSupervisorWithoutPassword(data::DataModule& dm) {
     engine::Query users(dm.goalDatabase);
     users.add("Select Count(*) As N From \"User.db\"");
     users.open();
@@ -82,44 +84,47 @@ bool isSoleSupervisorWithoutPassword(DataModule& dm) {
 
 namespace {
 // The supervisor's profile may always log on, whatever the setting says.
-bool loggedOnAs(DataModule& dm, bool loggedOn) {
+bool loggedOnAs(data::DataModule& dm, bool loggedOn) {
     if (loggedOn && dm.user().rights.profileId == 0) dm.user().settings.disableLogon = false;
     return loggedOn;
 }
 } // namespace
 
-bool checkAutoLogin(DataModule& dm) {
-    dm.user().settings = readSystemSettings(dm);
+bool checkAutoLogin(data::DataModule& dm) {
+    dm.user().settings = data::readSystemSettings(dm);
     QString name = sys::networkUserName();
     if (!dm.user().settings.autoLogon) name.clear();
     // An empty name would match an account without a user id: nobody is logged on by it.
-    return loggedOnAs(dm, !name.isEmpty() && logOn(dm, name, QString(), false));
+    return loggedOnAs(dm, !name.isEmpty() && data::logOn(dm, name, QString(), false));
 }
 
-bool checkLogin(DataModule& dm, const QString& id, const QString& pw) {
-    dm.user().settings = readSystemSettings(dm);
-    bool loggedOn = logOn(dm, id, pw, true);
+bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw) {
+    dm.user().settings = data::readSystemSettings(dm);
+    bool loggedOn = data::logOn(dm, id, pw, true);
     const MaintenanceAccount m = maintenanceAccount();
     if (m.exists() && id == m.userId && pw == m.password) {
         // The account is nobody of the user table: no number, no name, no access list.
-        CurrentUser maintenance = loggedOn ? dm.user() : CurrentUser{};
+        data::CurrentUser maintenance = loggedOn ? dm.user() : data::CurrentUser{};
         if (!loggedOn) {
             maintenance.number = -1;
             maintenance.id = id.toUpper();
             maintenance.settings = dm.user().settings;
         }
         maintenance.profileId = 0;
-        maintenance.rights = readProfile(dm, 0);
+        maintenance.rights = data::readProfile(dm, 0);
         dm.setUser(std::move(maintenance));
         loggedOn = true;
     }
     return loggedOnAs(dm, loggedOn);
 }
 
-bool runLogon(DataModule& dm) {
-    if (isSoleSupervisorWithoutPassword(dm)) return logOn(dm, QStringLiteral("Supervisor"), QString(), false);
+bool runLogon(data::DataModule& dm) {
+    if (isSoleSupervisorWithoutPassword(dm))
+        return data::logOn(dm, QStringLiteral("Supervisor"), QString(), false);
     if (sys::networkPresent() && checkAutoLogin(dm)) return true;
     LogonWindow window(dm);
     controls::showModal(window);
     return window.loggedOn;
 }
+
+} // namespace app

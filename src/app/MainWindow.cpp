@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "admin/InformationWindow.h"
 #include "admin/SecurityWindow.h"
 #include "admin/SystemSettingsDialog.h"
 #include "admin/UserSettingsDialog.h"
@@ -12,7 +13,6 @@
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
-#include "data/InformationWindow.h"
 #include "data/Packing.h"
 #include "engine/Session.h"
 #include "planning/DepartmentsWindow.h"
@@ -34,6 +34,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+namespace app {
+
 QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow::*slot)()) {
     QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
     connect(a, &QAction::triggered, this,
@@ -41,7 +43,7 @@ QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow:
     return a;
 }
 
-MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
+MainWindow::MainWindow(data::DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
     buildMenus();
@@ -179,7 +181,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void MainWindow::applyRights() {
-    const ProfileRights& r = dm_.user().rights;
+    const data::ProfileRights& r = dm_.user().rights;
     systemSettingsAction->setEnabled(r.canChangeSystem);
     userSetupAction->setEnabled(r.canAddUsers);
     securityAction->setEnabled(r.canViewSecurity || r.supervisor);
@@ -202,48 +204,52 @@ void MainWindow::setUpPrinter() {
 }
 
 void MainWindow::openUserSettings() {
-    showScreen<UserSettingsDialog>();
+    showScreen<admin::UserSettingsDialog>();
 }
 void MainWindow::openSystemSettings() {
-    showScreen<SystemSettingsDialog>();
+    showScreen<admin::SystemSettingsDialog>();
 }
 void MainWindow::openUserSetup() {
-    showScreen<UserSetupWindow>();
+    showScreen<admin::UserSetupWindow>();
 }
 void MainWindow::openSecurity() {
-    showScreen<SecurityWindow>();
+    showScreen<admin::SecurityWindow>();
 }
 
 void MainWindow::openStrategies() {
-    showScreen<StrategyListWindow>();
+    showScreen<planning::StrategyListWindow>();
 }
 void MainWindow::openReports() {
-    showScreen<ReportsWindow>();
+    showScreen<reports::ReportsWindow>();
 }
 
 void MainWindow::packDatabase() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
-    struct Progress : PackProgress {
+    struct Progress : data::PackProgress {
         MessageWindow form;
         explicit Progress(QWidget* owner) : form(owner) {}
         void setStatus(const QString& text) override { form.setStatus(text); }
+        bool retry(const QString& question, const QString& title) override {
+            return controls::messageBox(question, controls::Icon::Stop, controls::Buttons::OkCancel, title) ==
+                   controls::Answer::Ok;
+        }
     } progress(this);
     controls::showPainted(&progress.form);
-    packDatabase(dm_, progress);
+    data::packDatabase(dm_, progress);
 }
 
 void MainWindow::openGoals() {
-    showScreen<GoalsWindow>();
+    showScreen<planning::GoalsWindow>();
 }
 void MainWindow::openGoalTypes() {
-    showScreen<GoalTypesWindow>();
+    showScreen<planning::GoalTypesWindow>();
 }
 void MainWindow::openDepartments() {
-    showScreen<DepartmentsWindow>();
+    showScreen<planning::DepartmentsWindow>();
 }
 
 void MainWindow::showInformation() {
-    showScreen<InformationWindow>();
+    showScreen<admin::InformationWindow>();
 }
 
 void MainWindow::exitProgram() {
@@ -254,3 +260,5 @@ void MainWindow::showAbout() {
     AboutDialog about(this);
     controls::showModal(about);
 }
+
+} // namespace app

@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QProgressBar>
 
+namespace app {
+
 namespace {
 enum ExitStatus { Normal = 0, Failed = 1, EngineMissing = 3 };
 
@@ -104,13 +106,13 @@ int Program::startAndRun(const StartupHooks& hooks) {
     try {
         engine::Session& session = engine::Session::instance();
         prepareSession(session);
-        data_ = std::make_unique<DataModule>(session);
+        data_ = std::make_unique<data::DataModule>(session);
         main_ = std::make_unique<MainWindow>(*data_);
         splash_.step();
         data_->open();
         // Every screen opening reads the lookup lists again: a running program never offers a
         // row that another workstation has deleted.
-        DataModule* dm = data_.get();
+        data::DataModule* dm = data_.get();
         controls::setScreenOpening([dm] { dm->refreshLookupLists(); });
     } catch (const engine::Error& e) {
         splash_.close();
@@ -121,7 +123,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
     splash_.step();
     int status = Normal;
     try {
-        data_->user().settings = readSystemSettings(*data_);
+        data_->user().settings = data::readSystemSettings(*data_);
         splash_.close();
         if (!runLogon(*data_)) {
             controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
@@ -134,7 +136,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
             disabled.hide();
         } else {
             main_->show();
-            main_->ApplyRights();
+            main_->applyRights();
             status = hooks.runLoop ? hooks.runLoop(*this) : QApplication::exec();
         }
     } catch (const engine::Error& e) {
@@ -150,3 +152,5 @@ int programBody(const QStringList& arguments, const StartupHooks& hooks) {
     Program program(arguments);
     return program.run(hooks);
 }
+
+} // namespace app

@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+namespace app {
+
 SplashWindow::SplashWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle(QStringLiteral("Vardimo"));
@@ -26,3 +28,5 @@ SplashWindow::SplashWindow(QWidget* parent)
     lay->addWidget(progressBar);
     app::centre(this);
 }
+
+} // namespace app

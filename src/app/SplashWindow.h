@@ -5,6 +5,8 @@
 class QLabel;
 class QProgressBar;
 
+namespace app {
+
 // The splash window shown while the program loads.
 class SplashWindow : public QDialog {
     Q_OBJECT
@@ -17,3 +19,5 @@ public:
     QLabel* productName;
     QLabel* version;
 };
+
+} // namespace app

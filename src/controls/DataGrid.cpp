@@ -6,11 +6,13 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QRegularExpressionValidator>

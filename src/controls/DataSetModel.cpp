@@ -2,9 +2,11 @@
 
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldLink.h"
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QHeaderView>

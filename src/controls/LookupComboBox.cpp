@@ -6,6 +6,7 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Table.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QHeaderView>

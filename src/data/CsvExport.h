@@ -12,12 +12,15 @@ class Database;
 class DataSet;
 } // namespace engine
 
+namespace data {
+
 namespace csv {
 
 // Every goal (of one year when given), in year and goal order, with the names of its type, the
 // user it is for, its owner and the user who changed it last. Throws engine::Error when the
 // database cannot be read; returns false when the device could not be written.
-bool exportGoals(engine::Database& db, std::optional<int> year, QIODevice& out, QString* error = nullptr);
+bool exportGoals(engine::Database& db, std::optional<int> year, QIODevice& out,
+                           QString* error = nullptr);
 
 // The given goals, in the given order (the goals a screen lists), with the same columns.
 bool exportGoalList(engine::Database& db, const QVector<qint64>& goalIds, QIODevice& out,
@@ -42,3 +45,5 @@ bool exportDataSet(engine::DataSet& data, const QList<QPair<QString, QString>>& 
                    QString* error = nullptr);
 
 } // namespace csv
+
+} // namespace data

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace data {
+
 const std::array<SecurityRight, 13>& SecurityRights() {
     static const std::array<SecurityRight, 13> rights{
         {{"Supervisor", &ProfileRights::supervisor},
@@ -30,3 +32,5 @@ QList<int> CurrentUser::visibleUsers() const {
 bool sameUserId(const QString& a, const QString& b) {
     return a.toCaseFolded() == b.toCaseFolded();
 }
+
+} // namespace data

@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+namespace data {
+
 // The rights of one security profile. The stored columns keep their own spelling; the table of
 // rights below maps them once.
 struct ProfileRights {
@@ -71,3 +73,5 @@ struct CurrentUser {
 
 // Whether two user ids are the same id: letter case does not count, in any alphabet.
 bool sameUserId(const QString& a, const QString& b);
+
+} // namespace data

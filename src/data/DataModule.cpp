@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 
+namespace data {
+
 using engine::Record;
 namespace sql = engine::sql;
 
@@ -67,7 +69,7 @@ engine::PreSelection notSupervisor() {
 
 void DataModule::installFilters() {
     // Each filter has a pre-selection: an indexed superset of what it accepts.
-    UserSettingsTable.setOnFilterRecord(
+    userSettingsTable.setOnFilterRecord(
         [this](const Record& r) {
             if (!userIdFilter_.isEmpty())
                 return !r.isNull(QStringLiteral("UserId")) &&
@@ -197,7 +199,7 @@ void DataModule::installRules() {
     accessListTable.setBeforePost([this](engine::Table& t) { checkAccessRow(*this, t); });
 
     // Workstations inserting at once would otherwise both take the number the list showed.
-    StrategyTable.setNumbering(QStringLiteral("StrategyNumber"),
+    strategyTable.setNumbering(QStringLiteral("StrategyNumber"),
                                {QStringLiteral("GoalID"), QStringLiteral("UserNumber")});
     strategyTable.addLookupField({QStringLiteral("GoalDescription"), QStringLiteral("GoalID"), &goalsTable,
                                   QStringLiteral("GoalID"), QStringLiteral("GoalDescription"), 50});
@@ -315,3 +317,5 @@ QString DataModule::userDepartmentName(int user) {
     q.open();
     return q.isEmpty() ? QString() : q.field(QStringLiteral("Description")).asString();
 }
+
+} // namespace data

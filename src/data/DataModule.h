@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace data {
+
 // Which goals the goal table shows.
 struct GoalFilter {
     std::optional<int> year; // none: every year
@@ -125,3 +127,5 @@ private:
     int accessListOwner_ = 0;
     int measuredStrategy_ = 0;
 };
+
+} // namespace data

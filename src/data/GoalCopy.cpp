@@ -9,6 +9,8 @@
 #include <QSet>
 #include <algorithm>
 
+namespace data {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -286,3 +288,5 @@ GoalCopyResult copyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
     tx.commit();
     return result;
 }
+
+} // namespace data

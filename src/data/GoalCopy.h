@@ -4,7 +4,11 @@
 #include <QString>
 #include <QVector>
 
+namespace data {
 class DataModule;
+}
+
+namespace data {
 
 // What "Copy to Next Year..." will do for the logged-on user: the goals of a year that he may
 // carry over (his own, or every goal with CanModifyAllGoals; global goals only with
@@ -41,3 +45,5 @@ GoalCopyResult copyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
 
 // The same day one year later; 29 February becomes 28 February.
 QDate oneYearOn(const QDate& date);
+
+} // namespace data

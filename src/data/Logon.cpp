@@ -2,6 +2,8 @@
 
 #include "data/DataModule.h"
 
+namespace data {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -128,3 +130,5 @@ bool logOn(DataModule& dm, const QString& userId, const QString& password, bool 
     dm.setUser(std::move(user));
     return true;
 }
+
+} // namespace data

@@ -4,7 +4,11 @@
 
 #include <QString>
 
+namespace data {
 class DataModule;
+}
+
+namespace data {
 
 // Reading who someone is and what he may do, and logging him on. Each reads with a query of its
 // own, so that none disturbs a screen's tables.
@@ -25,3 +29,5 @@ void readAccessLists(DataModule& dm, CurrentUser& user);
 // a user row: the data module then works for him, with his rights, access lists and the
 // settings it holds. Returns false and leaves the current user as he was when nothing matches.
 bool logOn(DataModule& dm, const QString& userId, const QString& password, bool checkPassword);
+
+} // namespace data

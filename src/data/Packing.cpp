@@ -1,13 +1,14 @@
 #include "data/Packing.h"
 
-#include "controls/Dialogs.h"
 #include "data/DataModule.h"
 #include "engine/Error.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-void openTableExclusive(engine::Table& t) {
+namespace data {
+
+void openTableExclusive(engine::Table& t, PackProgress& progress) {
     t.close();
     for (;;) {
         t.setExclusive(true);
@@ -15,16 +16,15 @@ void openTableExclusive(engine::Table& t) {
             t.open();
             return;
         } catch (const engine::Error&) {
-            if (controls::messageBox(QStringLiteral("Could not open Table1 exclusively - Try again?"),
-                                     controls::Icon::Stop, controls::Buttons::OkCancel,
-                                     QStringLiteral("Open Error")) != controls::Answer::Ok)
+            if (!progress.retry(QStringLiteral("Could not open Table1 exclusively - Try again?"),
+                                QStringLiteral("Open Error")))
                 throw;
         }
     }
 }
 
-void packTable(engine::Table& t) {
-    openTableExclusive(t);
+void packTable(engine::Table& t, PackProgress& progress) {
+    openTableExclusive(t, progress);
     if (t.isOpen()) t.pack(DataModule::tablePassword());
     t.close();
     t.setExclusive(false);
@@ -43,10 +43,10 @@ void packDatabase(DataModule& dm, PackProgress& progress) {
             progress.setStatus(QString::fromLatin1(text));
             if (table == &dm.userSettingsTable) {
                 dm.visibleUsersTable.close();
-                packTable(*table);
+                packTable(*table, progress);
                 dm.visibleUsersTable.open();
             } else {
-                packTable(*table);
+                packTable(*table, progress);
             }
         }
     } catch (...) {
@@ -64,8 +64,10 @@ void packDatabase(DataModule& dm, PackProgress& progress) {
     }
 }
 
-qint64 TableFileSize(DataModule& dm, const QString& fileName) {
+qint64 tableFileSize(DataModule& dm, const QString& fileName) {
     if (dm.goalDatabase.isOpen()) return dm.goalDatabase.tableSize(fileName);
     const QString path = engine::Database::findFile(QDir::currentPath(), fileName);
     return path.isEmpty() ? 0 : QFileInfo(path).size();
 }
+
+} // namespace data

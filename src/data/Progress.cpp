@@ -7,6 +7,8 @@
 #include <QSet>
 #include <algorithm>
 
+namespace data {
+
 namespace sql = engine::sql;
 
 ProgressCounts& ProgressCounts::operator+=(const ProgressCounts& o) {
@@ -89,10 +91,10 @@ ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType,
         row.name = info.name;
         const qint64 dept = departments.contains(info.department) ? info.department : -1;
         row.department = departments.value(dept);
-        row.counts.Strategies = q.valueAt(r, "Total").toInt();
-        row.counts.Completed = q.valueAt(r, "Done").toInt();
-        row.counts.Open = row.counts.Strategies - row.counts.Completed;
-        row.counts.Overdue = q.valueAt(r, "Late").toInt();
+        row.counts.strategies = q.valueAt(r, "Total").toInt();
+        row.counts.completed = q.valueAt(r, "Done").toInt();
+        row.counts.open = row.counts.strategies - row.counts.completed;
+        row.counts.overdue = q.valueAt(r, "Late").toInt();
         out.users << row;
         out.total += row.counts;
         auto it = departmentRow.find(dept);
@@ -101,7 +103,7 @@ ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType,
             out.departments << ProgressRow{
                 dept, dept == -1 ? QStringLiteral("(no department)") : row.department, {}, {}};
         }
-        out.departments[*it].Counts += row.counts;
+        out.departments[*it].counts += row.counts;
     }
     std::sort(out.users.begin(), out.users.end(), byName);
     std::sort(out.departments.begin(), out.departments.end(), byName);
@@ -222,3 +224,5 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     });
     return out;
 }
+
+} // namespace data

@@ -4,7 +4,11 @@
 #include <QString>
 #include <QVector>
 
+namespace data {
 class DataModule;
+}
+
+namespace data {
 
 // How far the strategies of a year have come, and what has fallen behind, for the users the
 // logged-on user may see (every user with Supervisor or CanViewAllStrategys; otherwise himself
@@ -53,3 +57,5 @@ struct OverdueItem {
 // The strategies, and with multiple measurements the measurement items, whose completion date
 // lies before today and which are not completed, most overdue first.
 QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today = QDate::currentDate());
+
+} // namespace data

@@ -4,6 +4,8 @@
 #include "data/DataModule.h"
 #include "engine/Error.h"
 
+namespace data {
+
 namespace sql = engine::sql;
 
 void requireUserProfile(engine::Table& users) {
@@ -37,3 +39,5 @@ void checkAccessRow(DataModule& dm, engine::Table& access) {
     throw engine::Error(
         QStringLiteral("%1 is already in this user's list: change the row there instead.").arg(who));
 }
+
+} // namespace data

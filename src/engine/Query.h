@@ -103,20 +103,4 @@ template <typename... P> int execute(Database& db, P&&... pieces) {
     return q.rowsAffected();
 }
 
-// Closes and unprepares a scratch query on leaving scope, also when a step in between throws,
-// so that the next user of the shared query finds it closed.
-class QueryReleaser {
-public:
-    explicit QueryReleaser(Query& q) : q_(q) {}
-    ~QueryReleaser() {
-        q_.close();
-        q_.unprepare();
-    }
-    QueryReleaser(const QueryReleaser&) = delete;
-    QueryReleaser& operator=(const QueryReleaser&) = delete;
-
-private:
-    Query& q_;
-};
-
 } // namespace engine

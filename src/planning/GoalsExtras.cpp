@@ -3,6 +3,7 @@
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
+#include "controls/SpinBox.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -13,7 +14,9 @@
 #include <QBoxLayout>
 #include <QPushButton>
 
-void addGoalsExtraButtons(DataModule& dm, GoalsWindow& form, QBoxLayout& buttons) {
+namespace planning {
+
+void addGoalsExtraButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& buttons) {
     auto* copy = controls::button(QStringLiteral("Copy to Next Year..."), &form);
     copy->setObjectName(QStringLiteral("CopyBtn"));
     auto* exportBtn = controls::button(QStringLiteral("Export..."), &form);
@@ -23,9 +26,9 @@ void addGoalsExtraButtons(DataModule& dm, GoalsWindow& form, QBoxLayout& buttons
     buttons.insertWidget(at, exportBtn);
     buttons.insertWidget(at, copy);
     QObject::connect(copy, &QPushButton::clicked, &form,
-                     controls::handler([&dm, &form] { copyToNextYear(dm, form); }));
+                     controls::handler([&dm, &form] { copyToNextYearClicked(dm, form); }));
     QObject::connect(exportBtn, &QPushButton::clicked, &form,
-                     controls::handler([&dm, &form] { exportGoals(dm, form); }));
+                     controls::handler([&dm, &form] { exportGoalsClicked(dm, form); }));
 }
 
 namespace {
@@ -34,11 +37,11 @@ QString count(int n, const char* one, const char* many) {
 }
 } // namespace
 
-void copyToNextYear(DataModule& dm, GoalsWindow& form) {
+void copyToNextYearClicked(data::DataModule& dm, GoalsWindow& form) {
     // A goal being changed is stored first, as when another year is chosen.
     if (dm.goalsTable.isEditing()) dm.goalsTable.post();
     const int year = form.goalSpin->value();
-    const GoalCopyPlan plan = planGoalCopy(dm, year);
+    const data::GoalCopyPlan plan = data::planGoalCopy(dm, year);
     if (plan.goals.isEmpty()) {
         QString text = QStringLiteral("There are no goals of %1 to copy into %2.").arg(year).arg(plan.toYear);
         if (plan.alreadyThere > 0)
@@ -86,7 +89,7 @@ void copyToNextYear(DataModule& dm, GoalsWindow& form) {
                                     controls::Buttons::YesNo) != controls::Answer::Yes) {
         return;
     }
-    const GoalCopyResult done = copyGoalsToNextYear(dm, plan, withStrategies);
+    const data::GoalCopyResult done = data::copyGoalsToNextYear(dm, plan, withStrategies);
     // Show the year that now holds the copies, unless the screen keeps to the current year.
     if (!dm.user().settings.noGoalYear) form.goalSpin->setValue(plan.toYear);
     const QString copied = count(done.goals, "goal", "goals");
@@ -100,14 +103,16 @@ void copyToNextYear(DataModule& dm, GoalsWindow& form) {
         controls::Icon::Information, controls::Buttons::Ok);
 }
 
-void exportGoals(DataModule& dm, GoalsWindow& form) {
+void exportGoalsClicked(data::DataModule& dm, GoalsWindow& form) {
     if (dm.goalsTable.isEditing()) dm.goalsTable.post();
     QVector<qint64> ids;
     const int n = dm.goalsTable.recordCount();
     for (int r = 0; r < n; ++r)
         ids << dm.goalsTable.valueAt(r, QStringLiteral("GoalID")).toLongLong();
-    exportCsvFile(&form, QStringLiteral("goals-%1.csv").arg(form.goalSpin->value()),
-                  [&](QIODevice& out, QString* error) {
-                      return csv::exportGoalList(dm.goalDatabase, ids, out, error);
-                  });
+    reports::exportCsvFile(&form, QStringLiteral("goals-%1.csv").arg(form.goalSpin->value()),
+                           [&](QIODevice& out, QString* error) {
+                               return data::csv::exportGoalList(dm.goalDatabase, ids, out, error);
+                           });
 }
+
+} // namespace planning

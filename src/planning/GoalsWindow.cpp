@@ -25,9 +25,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace sql = engine::sql;
 
-GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+GoalsWindow::GoalsWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     // The users this person may see are chosen before the box listing them reads its list:
     // filtering them afterwards read all the users twice.
     dm_.visibleUsersTable.setFiltered(true);
@@ -120,7 +122,7 @@ void GoalsWindow::buildPeopleRows(QGridLayout* grid) {
     // A goal for someone outside this person's list names that user, so that it does not look
     // like a global goal; only the listed users can be picked.
     goalForBox->setUnlistedText([this](const QVariant& key) {
-        const QString name = readUser(dm_, int(key.toLongLong())).name;
+        const QString name = data::readUser(dm_, int(key.toLongLong())).name;
         return name.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : name;
     });
     resetButton = controls::button(QStringLiteral("Reset"), detailGroup);
@@ -169,7 +171,7 @@ void GoalsWindow::onCreate() {
                                                           goalYearArrows})
             w->hide();
     // Every type and user of the year, of his own goals unless he may modify all.
-    GoalFilter shown = dm_.goalFilter();
+    data::GoalFilter shown = dm_.goalFilter();
     shown.ownOnly = true;
     shown.byUser = false;
     shown.type = -1;
@@ -204,7 +206,7 @@ void GoalsWindow::goalSpinChanged() {
         if (listed) goalSpin->setValue(*listed);
         throw;
     }
-    GoalFilter shown = dm_.goalFilter();
+    data::GoalFilter shown = dm_.goalFilter();
     shown.year = goalSpin->value();
     dm_.setGoalFilter(shown);
     dm_.goalsTable.setFiltered(true);
@@ -285,7 +287,7 @@ void GoalsWindow::printClicked() {
     if (!dm_.user().rights.canModifyAllGoals) q.add("And GoalOwner = ", sql::Int{dm_.user().number});
     q.add("Order By GoalID, GoalDescription");
     q.open();
-    GoalsReport report(dm_, q, this);
+    reports::GoalsReport report(dm_, q, this);
     if (dm_.user().settings.sendToPrinter)
         report.print(printer);
     else
@@ -298,7 +300,7 @@ void GoalsWindow::closeWindow() {
 }
 
 void GoalsWindow::onClose() {
-    GoalFilter shown = dm_.goalFilter();
+    data::GoalFilter shown = dm_.goalFilter();
     shown.ownOnly = false;
     dm_.setGoalFilter(shown);
     dm_.goalsTable.cancel();
@@ -313,3 +315,5 @@ void GoalsWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace planning

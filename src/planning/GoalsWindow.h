@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -19,11 +21,13 @@ class SpinBox;
 class UpDown;
 } // namespace controls
 
+namespace planning {
+
 // The goals of one year: list, detail, insert, store, delete and print.
 class GoalsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    GoalsWindow(DataModule& dm, QWidget* parent = nullptr);
+    GoalsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
     controls::SpinBox* goalSpin;
@@ -84,5 +88,7 @@ private:
     // Save, Delete and the arrows act only while a goal is shown (or being inserted).
     void updateGoalButtons();
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

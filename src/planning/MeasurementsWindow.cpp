@@ -19,7 +19,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+namespace planning {
+
+MeasurementsWindow::MeasurementsWindow(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Measurments"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -218,3 +221,5 @@ void MeasurementsWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace planning

@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -19,12 +21,14 @@ class LookupComboBox;
 class FieldMemo;
 } // namespace controls
 
+namespace planning {
+
 // The numbered deliverable and measurement items of the strategy on which the strategy table
 // stands: list, detail, insert, store, delete and the completion date.
 class MeasurementsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    MeasurementsWindow(DataModule& dm, QWidget* parent = nullptr);
+    MeasurementsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     controls::DataGrid* measureGrid;
     QGroupBox* detailGroup;
@@ -70,5 +74,7 @@ private:
     bool untouchedInsert_ = false;
     bool settingUp_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

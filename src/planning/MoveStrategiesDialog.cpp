@@ -12,7 +12,9 @@
 #include <QVBoxLayout>
 #include <limits>
 
-MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
+namespace planning {
+
+MoveStrategiesDialog::MoveStrategiesDialog(data::DataModule& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Move Strategy"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -73,3 +75,5 @@ void MoveStrategiesDialog::moveStrategies() {
         throw;
     }
 }
+
+} // namespace planning

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+namespace planning {
+
 namespace {
 // Compares items by a column; on the items themselves, since comparing variants is too slow for
 // a list of many thousands.
-bool lessByColumn(const OverdueItem& a, const OverdueItem& b, int column) {
+bool lessByColumn(const data::OverdueItem& a, const data::OverdueItem& b, int column) {
     switch (column) {
     case 0:
         return QString::compare(a.owner, b.owner, Qt::CaseInsensitive) < 0;
@@ -23,7 +25,7 @@ bool lessByColumn(const OverdueItem& a, const OverdueItem& b, int column) {
 }
 } // namespace
 
-void OverdueModel::setItems(QVector<OverdueItem> items) {
+void OverdueModel::setItems(QVector<data::OverdueItem> items) {
     beginResetModel();
     items_ = std::move(items);
     endResetModel();
@@ -34,19 +36,21 @@ void OverdueModel::sort(int column, Qt::SortOrder order) {
     // items costs more than reading them.
     beginResetModel();
     if (order == Qt::AscendingOrder)
-        std::stable_sort(items_.begin(), items_.end(), [column](const OverdueItem& a, const OverdueItem& b) {
-            return lessByColumn(a, b, column);
-        });
+        std::stable_sort(items_.begin(), items_.end(),
+                         [column](const data::OverdueItem& a, const data::OverdueItem& b) {
+                             return lessByColumn(a, b, column);
+                         });
     else
-        std::stable_sort(items_.begin(), items_.end(), [column](const OverdueItem& a, const OverdueItem& b) {
-            return lessByColumn(b, a, column);
-        });
+        std::stable_sort(items_.begin(), items_.end(),
+                         [column](const data::OverdueItem& a, const data::OverdueItem& b) {
+                             return lessByColumn(b, a, column);
+                         });
     endResetModel();
 }
 
 QVariant OverdueModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= items_.size()) return {};
-    const OverdueItem& it = items_[index.row()];
+    const data::OverdueItem& it = items_[index.row()];
     if (role == Qt::TextAlignmentRole)
         return index.column() >= 2 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     if (role != Qt::DisplayRole && role != sortRole) return {};
@@ -74,3 +78,5 @@ QVariant OverdueModel::headerData(int section, Qt::Orientation o, int role) cons
         return QString::fromLatin1(titles[section]);
     return QAbstractTableModel::headerData(section, o, role);
 }
+
+} // namespace planning

@@ -4,13 +4,15 @@
 
 #include <QAbstractTableModel>
 
+namespace planning {
+
 // The overdue strategies and measurement items as rows of a sortable grid.
 class OverdueModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    void setItems(QVector<OverdueItem> items);
-    const OverdueItem& item(int row) const { return items_[row]; }
+    void setItems(QVector<data::OverdueItem> items);
+    const data::OverdueItem& item(int row) const { return items_[row]; }
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : int(items_.size());
     }
@@ -23,5 +25,7 @@ public:
                                              "Completion Date", "Days Overdue"};
 
 private:
-    QVector<OverdueItem> items_;
+    QVector<data::OverdueItem> items_;
 };
+
+} // namespace planning

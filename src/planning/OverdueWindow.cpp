@@ -14,7 +14,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+namespace planning {
+
+OverdueWindow::OverdueWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
     model_ = new OverdueModel(this);
@@ -32,7 +34,7 @@ OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
     // Widths from the captions, not from the contents: measuring every row of a long list
     // would cost more than reading it.
-    Grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     grid->setColumnWidth(0, 150);
     QFont bold = grid->horizontalHeader()->font();
     bold.setBold(true);
@@ -61,7 +63,7 @@ OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen
 
 void OverdueWindow::reload() {
     const QDate today = QDate::currentDate();
-    model_->setItems(listOverdue(dm_, today));
+    model_->setItems(data::listOverdue(dm_, today));
     // Read again, the list keeps the order the person chose.
     if (grid)
         model_->sort(grid->horizontalHeader()->sortIndicatorSection(),
@@ -73,7 +75,7 @@ void OverdueWindow::reload() {
                               .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
 }
 
-const OverdueItem& OverdueWindow::itemAt(int viewRow) const {
+const data::OverdueItem& OverdueWindow::itemAt(int viewRow) const {
     return model_->item(viewRow);
 }
 
@@ -85,25 +87,26 @@ void OverdueWindow::gridDoubleClicked(int viewRow) {
 }
 
 void OverdueWindow::exportClicked() {
-    exportCsvFile(this, QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
-                  [this](QIODevice& out, QString* error) {
-                      csv::Writer w(out);
-                      QStringList titles;
-                      for (const char* t : OverdueModel::titles)
-                          titles << QString::fromLatin1(t);
-                      w.header(titles);
-                      for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
-                          const OverdueItem& it = itemAt(r);
-                          w.add({it.owner, it.goal, it.strategyNumber,
-                                 it.isMeasurement ? QVariant(it.measurementNumber) : QVariant(), it.due,
-                                 it.daysOverdue});
-                      }
-                      if (!w.ok() && error) *error = w.error();
-                      return w.ok();
-                  });
+    reports::exportCsvFile(this,
+                           QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
+                           [this](QIODevice& out, QString* error) {
+                               data::csv::Writer w(out);
+                               QStringList titles;
+                               for (const char* t : OverdueModel::titles)
+                                   titles << QString::fromLatin1(t);
+                               w.header(titles);
+                               for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
+                                   const data::OverdueItem& it = itemAt(r);
+                                   w.add({it.owner, it.goal, it.strategyNumber,
+                                          it.isMeasurement ? QVariant(it.measurementNumber) : QVariant(),
+                                          it.due, it.daysOverdue});
+                               }
+                               if (!w.ok() && error) *error = w.error();
+                               return w.ok();
+                           });
 }
 
-void openStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent) {
+void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, QWidget* parent) {
     engine::Table& s = dm.strategyTable;
     s.setFiltered(false);
     dm.setStrategySelection({int(item.goalID), item.userNumber});
@@ -120,3 +123,5 @@ void openStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* pare
     StrategyEditor editor(dm, parent);
     controls::showModal(editor);
 }
+
+} // namespace planning

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace {
 // A kind whose id is not disabled lets the id and the modified date take focus and be copied;
 // only typing into them is refused.
@@ -27,7 +29,7 @@ void lockField(controls::FieldEdit* edit, bool disable) {
 }
 } // namespace
 
-ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent)
+ReferenceWindow::ReferenceWindow(data::DataModule& dm, const Kind& kind, QWidget* parent)
     : controls::Screen(parent), kind_(kind), dm_(dm) {
     setWindowTitle(kind.title);
     if (!kind.resizable)
@@ -132,3 +134,5 @@ void ReferenceWindow::done(int result) {
     }
     controls::Screen::done(result);
 }
+
+} // namespace planning

@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -19,6 +21,8 @@ class FieldEdit;
 class DataGrid;
 class LookupComboBox;
 } // namespace controls
+
+namespace planning {
 
 // The pattern the goal types and departments screens share: a list, a detail frame with the
 // number, the description and who changed it last, and Insert, Save, Delete, Close.
@@ -60,13 +64,15 @@ public:
     void done(int result) override;
 
 protected:
-    ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent);
+    ReferenceWindow(data::DataModule& dm, const Kind& kind, QWidget* parent);
     ~ReferenceWindow() override;
 
 private:
     void buildDetailGroup(QVBoxLayout* lay);
     void updateButtons();
     Kind kind_;
-    DataModule& dm_;
+    data::DataModule& dm_;
     bool closed_ = false;
 };
+
+} // namespace planning

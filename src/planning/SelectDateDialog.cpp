@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace planning {
+
 SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Select Date"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -61,3 +63,5 @@ QIcon selectDateIcon() {
             p.drawPoint(x, y);
     return QIcon(pm);
 }
+
+} // namespace planning

@@ -13,6 +13,8 @@ namespace controls {
 class MonthCalendar;
 }
 
+namespace planning {
+
 // Picks one date from a month calendar. The caller sets the calendar before showing the dialog
 // and reads it back after OK.
 class SelectDateDialog : public QDialog {
@@ -31,3 +33,5 @@ bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent)
 
 // The small calendar page on the buttons that open the dialog.
 QIcon selectDateIcon();
+
+} // namespace planning

@@ -27,6 +27,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -36,7 +38,7 @@ const char* const kMemoFields[] = {"StrategyDescription", "Responsibility",     
 
 } // namespace
 
-StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
+StrategyEditor::StrategyEditor(data::DataModule& dm, QWidget* parent)
     : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategy Edit"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -421,15 +423,18 @@ void StrategyEditor::printStrategy(bool preview) {
     // The report shows the stored strategy; one not stored yet has nothing to print.
     if (s.field(QStringLiteral("StrategyID")).isNull()) return;
     prepareStrategyQuery();
-    runStrategyReport(dm_, strategyQuery, preview || !dm_.user().settings.sendToPrinter ? nullptr : printer,
-                      QString(), this);
+    reports::runStrategyReport(dm_, strategyQuery,
+                               preview || !dm_.user().settings.sendToPrinter ? nullptr : printer, QString(),
+                               this);
 }
 
 void StrategyEditor::prepareStrategyQuery() {
     const qint64 id = dm_.strategyTable.field(QStringLiteral("StrategyID")).asInteger();
     engine::Query& q = strategyQuery;
-    beginStrategyQuery(q);
+    reports::beginStrategyQuery(q);
     q.add("S.StrategyID = ", sql::Int{id});
     q.prepare();
     q.open();
 }
+
+} // namespace planning

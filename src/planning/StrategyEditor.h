@@ -6,7 +6,9 @@
 
 #include <QVariantList>
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -31,6 +33,8 @@ class LookupComboBox;
 class FieldMemo;
 } // namespace controls
 
+namespace planning {
+
 // One strategy in full: edited when its owner's strategies may be changed, otherwise shown
 // read-only. Works on the current row of the strategy table.
 class StrategyEditor : public controls::Screen {
@@ -38,7 +42,7 @@ class StrategyEditor : public controls::Screen {
 public:
     // The stored strategy, as the report prints it.
     engine::Query strategyQuery;
-    StrategyEditor(DataModule& dm, QWidget* parent = nullptr);
+    StrategyEditor(data::DataModule& dm, QWidget* parent = nullptr);
 
     QGroupBox* detailGroup;
     QLabel* userLabel;
@@ -127,5 +131,7 @@ private:
     QVariantList shown_; // the stored values of the memo fields as last shown
     bool readOnly_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

@@ -20,9 +20,12 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace sql = engine::sql;
 
-StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+StrategyListWindow::StrategyListWindow(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategies"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -134,7 +137,7 @@ void StrategyListWindow::onCreate() {
     const engine::Field type = dm_.goalTypeTable.field(QStringLiteral("GoalTypeID"));
     goalTypeBox->setKeyValue(type.value());
     // The goals of one type and year for the chosen user (himself first), global ones included.
-    GoalFilter goals = dm_.goalFilter();
+    data::GoalFilter goals = dm_.goalFilter();
     goals.type = type.isNull() ? -1 : type.asInt();
     goals.byUser = true;
     goals.user = dm_.user().number;
@@ -174,17 +177,17 @@ template <typename F> void StrategyListWindow::switchGoals(F setSelection) {
 }
 
 void StrategyListWindow::yearSpinChanged() {
-    switchGoals([this](DataModule& dm) {
-        GoalFilter goals = dm.goalFilter();
+    switchGoals([this](data::DataModule& dm) {
+        data::GoalFilter goals = dm.goalFilter();
         goals.year = yearSpin->value();
         dm.setGoalFilter(goals);
     });
 }
 
 void StrategyListWindow::userChosen() {
-    switchGoals([this](DataModule& dm) {
+    switchGoals([this](data::DataModule& dm) {
         const QVariant user = userBox->keyValue();
-        GoalFilter goals = dm.goalFilter();
+        data::GoalFilter goals = dm.goalFilter();
         goals.user = user.isNull() ? -1 : user.toInt();
         dm.setGoalFilter(goals);
         dm.setStrategySelection({dm.strategySelection().goal, goals.user});
@@ -193,9 +196,9 @@ void StrategyListWindow::userChosen() {
 }
 
 void StrategyListWindow::goalTypeChosen() {
-    switchGoals([this](DataModule& dm) {
+    switchGoals([this](data::DataModule& dm) {
         const QVariant type = goalTypeBox->keyValue();
-        GoalFilter goals = dm.goalFilter();
+        data::GoalFilter goals = dm.goalFilter();
         goals.type = type.isNull() ? -1 : type.toInt();
         dm.setGoalFilter(goals);
     });
@@ -266,7 +269,7 @@ int StrategyListWindow::showChild(QDialog& child) {
 void StrategyListWindow::insertClicked() {
     StrategyEditor editor(dm_, this);
     engine::Table& s = dm_.strategyTable;
-    const StrategySelection where = dm_.strategySelection();
+    const data::StrategySelection where = dm_.strategySelection();
     const int number = dm_.nextStrategyNumber(where);
     s.insert();
     s.field(QStringLiteral("UserNumber")).setValue(where.user);
@@ -304,7 +307,11 @@ void StrategyListWindow::printClicked() {
 }
 
 void StrategyListWindow::openPrintGoals() {
-    PrintGoalsDialog form(dm_, this);
+    // The list keeps its year spinner's value in the goal year filter, shown or not.
+    const reports::ListedStrategies listed{dm_.goalFilter().year.value_or(QDate::currentDate().year()),
+                                           dm_.goalFilter().type, dm_.strategySelection().goal,
+                                           dm_.strategySelection().user};
+    reports::PrintGoalsDialog form(dm_, listed, this);
     showChild(form);
 }
 
@@ -312,3 +319,5 @@ void StrategyListWindow::moveClicked() {
     MoveStrategiesDialog dialog(dm_, this);
     showChild(dialog);
 }
+
+} // namespace planning

@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -15,12 +17,14 @@ class LookupComboBox;
 class SpinBox;
 } // namespace controls
 
+namespace planning {
+
 // The working screen of the planning cycle: the goals of a year, goal type and user, and the
 // chosen user's strategies under the selected goal.
 class StrategyListWindow : public controls::Screen {
     Q_OBJECT
 public:
-    StrategyListWindow(DataModule& dm, QWidget* parent = nullptr);
+    StrategyListWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
     controls::SpinBox* yearSpin;
@@ -72,5 +76,7 @@ private:
     int childOpen_ = 0;
     bool switchingGoals_ = false;
     qint64 followedGoal_ = -2;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+namespace reports {
+
 bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
     const QString path =
         controls::dialogs().saveFile(QStringLiteral("Export"), QDir::home().filePath(suggestedName),
@@ -33,3 +35,5 @@ bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWrite
     }
     return true;
 }
+
+} // namespace reports

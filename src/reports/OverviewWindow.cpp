@@ -32,6 +32,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+namespace reports {
+
 namespace {
 
 const QStringList kCountTitles{"Strategies", "Completed", "Open", "Overdue"};
@@ -50,15 +52,15 @@ QTableWidget* makeGrid(const QStringList& titles, QWidget* parent) {
     return g;
 }
 
-void fill(QTableWidget* g, const QVector<ProgressRow>& rows, bool withDepartment) {
+void fill(QTableWidget* g, const QVector<data::ProgressRow>& rows, bool withDepartment) {
     g->setSortingEnabled(false);
     g->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        const ProgressRow& row = rows[r];
+        const data::ProgressRow& row = rows[r];
         int c = 0;
         g->setItem(r, c++, new QTableWidgetItem(row.name));
         if (withDepartment) g->setItem(r, c++, new QTableWidgetItem(row.department));
-        for (int n : {row.counts.Strategies, row.counts.Completed, row.counts.Open, row.counts.Overdue}) {
+        for (int n : {row.counts.strategies, row.counts.completed, row.counts.open, row.counts.overdue}) {
             auto* item = new QTableWidgetItem;
             item->setData(Qt::DisplayRole, n); // sorts as a number
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -89,7 +91,7 @@ QString htmlTable(const QTableWidget* g) {
 
 } // namespace
 
-OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+OverviewWindow::OverviewWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overview"));
     auto* lay = new QVBoxLayout(this);
     buildSelectionRow(lay);
@@ -148,10 +150,10 @@ void OverviewWindow::buildSelectionRow(QVBoxLayout* lay) {
 }
 
 void OverviewWindow::selectionChanged() {
-    overview_ = computeProgressOverview(dm_, yearSpin->value(), typeCombo->currentData().toInt());
+    overview_ = data::computeProgressOverview(dm_, yearSpin->value(), typeCombo->currentData().toInt());
     fill(userGrid, overview_.users, true);
     fill(departmentGrid, overview_.departments, false);
-    const ProgressCounts& t = overview_.total;
+    const data::ProgressCounts& t = overview_.total;
     totalLabel->setText(QStringLiteral("Total: %1 strategies, %2 completed, %3 open, %4 overdue")
                             .arg(t.strategies)
                             .arg(t.completed)
@@ -175,16 +177,16 @@ QChart* OverviewWindow::makeChart() const {
                                                    {"Open", QColor(0x3C, 0x7D, 0xC4)},
                                                    {"Overdue", QColor(0xB0, 0x1E, 0x23)}};
     // Bars are laid out from the bottom up: reversed, the departments read in order from the top.
-    QVector<ProgressRow> rows(overview_.departments.rbegin(), overview_.departments.rend());
+    QVector<data::ProgressRow> rows(overview_.departments.rbegin(), overview_.departments.rend());
     QStringList categories;
-    for (const ProgressRow& d : rows)
-        categories << d.Name;
+    for (const data::ProgressRow& d : rows)
+        categories << d.name;
     int highest = 0;
     for (int s = 0; s < 3; ++s) {
         auto* set = new QBarSet(QLatin1String(sets[s].first));
         set->setColor(sets[s].second);
-        for (const ProgressRow& d : rows) {
-            const int v = s == 0 ? d.Counts.Completed : s == 1 ? d.Counts.Open : d.Counts.Overdue;
+        for (const data::ProgressRow& d : rows) {
+            const int v = s == 0 ? d.counts.completed : s == 1 ? d.counts.open : d.counts.overdue;
             *set << v;
             highest = std::max(highest, v);
         }
@@ -228,7 +230,7 @@ void OverviewWindow::render(QPrinter& printer) {
     QTextDocument doc;
     doc.setDefaultFont(QFont(QStringLiteral("Times New Roman"), 10));
     doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("chart.png")), picture);
-    const ProgressCounts& t = overview_.total;
+    const data::ProgressCounts& t = overview_.total;
     doc.setHtml(QStringLiteral("<h1>Overview</h1><p>%1 &mdash; %2 strategies, %3 completed, %4 open, "
                                "%5 overdue (printed %6)</p>"
                                "<h2>Departments</h2>%7<p><img src=\"chart.png\" width=\"620\"></p>"
@@ -263,7 +265,7 @@ void OverviewWindow::exportClicked() {
         this,
         QStringLiteral("overview-%1-%2.csv").arg(users ? "users" : "departments").arg(yearSpin->value()),
         [g](QIODevice& out, QString* error) {
-            csv::Writer w(out);
+            data::csv::Writer w(out);
             QStringList titles;
             for (int c = 0; c < g->columnCount(); ++c)
                 titles << g->horizontalHeaderItem(c)->text();
@@ -279,3 +281,5 @@ void OverviewWindow::exportClicked() {
             return w.ok();
         });
 }
+
+} // namespace reports

@@ -16,10 +16,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace reports {
+
 namespace sql = engine::sql;
 
-PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
+PrintGoalsDialog::PrintGoalsDialog(data::DataModule& dm, const ListedStrategies& listed, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm), listed_(listed) {
     setWindowTitle(QStringLiteral("Print Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);
@@ -77,8 +79,7 @@ void PrintGoalsDialog::optionChosen() {
 }
 
 void PrintGoalsDialog::buildStrategyQuery() {
-    // The strategy list keeps its year spinner's value in the goal year filter, shown or not.
-    const int year = dm_.goalFilter().year.value_or(QDate::currentDate().year());
+    const int year = listed_.year;
     const int kind = printOptions->itemIndex();
     sql::IntList keys;
     if (kind == 2) keys = strategyIdsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date());
@@ -92,14 +93,14 @@ void PrintGoalsDialog::buildStrategyQuery() {
     q.add("G.GoalTypeID = T.GoalTypeID And");
     q.add("S.Usernumber = U.UserNumber And");
     q.add("S.DoNotPrint = False And");
-    if (kind == 0) q.add("S.GoalID = ", sql::Int{dm_.strategySelection().goal}, " And");
-    q.add("G.GoalTypeID = ", sql::Int{dm_.goalFilter().type}, " And");
+    if (kind == 0) q.add("S.GoalID = ", sql::Int{listed_.goal}, " And");
+    q.add("G.GoalTypeID = ", sql::Int{listed_.goalType}, " And");
     q.add("G.GoalYear = ", sql::Int{year}, " And");
     if (kind == 2) {
-        q.add("S.UserNumber = ", sql::Int{dm_.strategySelection().user}, " And");
+        q.add("S.UserNumber = ", sql::Int{listed_.user}, " And");
         q.add("S.StrategyID in (", keys, ")");
     } else {
-        q.add("S.UserNumber = ", sql::Int{dm_.strategySelection().user});
+        q.add("S.UserNumber = ", sql::Int{listed_.user});
     }
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
     q.prepare();
@@ -119,3 +120,5 @@ void PrintGoalsDialog::previewClicked() {
     runStrategySelection(
         dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, QString(), this);
 }
+
+} // namespace reports

@@ -4,7 +4,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QLabel;
 class QPushButton;
@@ -14,12 +16,22 @@ class DatePicker;
 class RadioGroup;
 } // namespace controls
 
+namespace reports {
+
+// What the strategy list shows when it opens the print choice.
+struct ListedStrategies {
+    int year = 0;
+    int goalType = -1;
+    int goal = 0;
+    int user = 0;
+};
+
 // The strategy list's print choice: the strategies of the selected goal, of all goals, or those
 // with a measurement due within a date range, for the user, goal type and year the list shows.
 class PrintGoalsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    PrintGoalsDialog(DataModule& dm, QWidget* parent = nullptr);
+    PrintGoalsDialog(data::DataModule& dm, const ListedStrategies& listed, QWidget* parent = nullptr);
 
     controls::RadioGroup* printOptions;
     QLabel* startDateLabel;
@@ -41,5 +53,8 @@ public:
     engine::Query strategyQuery;
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
+    ListedStrategies listed_;
 };
+
+} // namespace reports

@@ -22,9 +22,11 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
+namespace reports {
+
 namespace sql = engine::sql;
 
-engine::sql::IntList strategyIdsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end) {
+engine::sql::IntList strategyIdsByMeasureDate(data::DataModule& dm, const QDate& start, const QDate& end) {
     sql::IntList list;
     list.separator = QStringLiteral(",");
     list.parenthesised = false;
@@ -42,7 +44,7 @@ engine::sql::IntList strategyIdsByMeasureDate(DataModule& dm, const QDate& start
 
 namespace {
 // The visible-user set "(12, 4, 9)" as typed numbers, so that it is bound, not spliced.
-sql::IntList visibleUsers(const CurrentUser& user) {
+sql::IntList visibleUsers(const data::CurrentUser& user) {
     sql::IntList users;
     for (int u : user.visibleUsers())
         users.values << u;
@@ -50,7 +52,7 @@ sql::IntList visibleUsers(const CurrentUser& user) {
 }
 } // namespace
 
-ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
+ReportsWindow::ReportsWindow(data::DataModule& dm, QWidget* parent)
     : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Reports"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -142,7 +144,7 @@ void ReportsWindow::onCreate() {
         yearLabel->hide();
         goalSpin->hide();
     }
-    GoalFilter shown = dm_.goalFilter();
+    data::GoalFilter shown = dm_.goalFilter();
     shown.byUser = false;
     dm_.setGoalFilter(shown);
     engine::Table& types = dm_.goalTypeTable;
@@ -219,6 +221,9 @@ void ReportsWindow::exportClicked() {
                              ? QStringLiteral("strategies.csv")
                              : QStringLiteral("strategies-%1.csv").arg(goalSpin->value());
     exportCsvFile(this, name, [this, &q](QIODevice& out, QString* error) {
-        return csv::exportStrategyRows(dm_.goalDatabase, q, dm_.user().settings.multipleMeasures, out, error);
+        return data::csv::exportStrategyRows(dm_.goalDatabase, q, dm_.user().settings.multipleMeasures, out,
+                                             error);
     });
 }
+
+} // namespace reports

@@ -7,7 +7,9 @@
 
 #include <QDate>
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -22,16 +24,18 @@ class RadioGroup;
 class SpinBox;
 } // namespace controls
 
+namespace reports {
+
 // The strategies that have a measurement dated within [start, end], both ends included: -1
 // first, then one key per such measurement in the order the measurements are read.
-engine::sql::IntList strategyIdsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end);
+engine::sql::IntList strategyIdsByMeasureDate(data::DataModule& dm, const QDate& start, const QDate& end);
 
 // Strategy reports for a goal year and goal type, by kind: all, completed within a date range,
 // uncompleted, or with a measurement due within a date range.
 class ReportsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    ReportsWindow(DataModule& dm, QWidget* parent = nullptr);
+    ReportsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* titleLabel;
     QLineEdit* reportTitle;
@@ -70,5 +74,7 @@ private:
     void buildButtonBar(QVBoxLayout* lay);
     void connectSignals();
     void updatePrintButtons();
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace reports

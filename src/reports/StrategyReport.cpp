@@ -9,7 +9,10 @@
 
 #include <QDir>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <functional>
+
+namespace reports {
 
 using printing::Paragraph;
 using printing::RichDocument;
@@ -27,7 +30,7 @@ QString text(engine::DataSet& ds, const char* name) {
 
 } // namespace
 
-StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner)
+StrategyReport::StrategyReport(data::DataModule& dm, engine::Query& rows, QObject* owner)
     : printing::Report(&rows, owner), strategyBand(detail), dm_(dm), rows_(rows) {
     printIfEmpty = true;
     pageHeader.enabled = false;
@@ -36,7 +39,7 @@ StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* own
     strategyBand.forceNewPage = true;
 
     // Drawn first, so that the titles lie over it.
-    LogoImage = strategyBand.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
+    logoImage = strategyBand.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
     logoImage->stretch = false;
     titleLabel = strategyBand.add<printing::Label>(QRectF(0, 0, 190.5, 9.8));
     titleLabel->font = reportFont(24);
@@ -50,18 +53,18 @@ StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* own
     richData->font = reportFont(10);
 
     onWarning = [](const QString& message) { controls::showError(message); };
-    beforePrint = [this] { beforePrint(); };
+    beforePrint = [this] { startPrint(); };
     beforeDetail = [this] { prepareStrategy(); };
-    afterPrint = [this] { afterPrint(); };
+    afterPrint = [this] { finishPrint(); };
 }
 
 StrategyReport::~StrategyReport() = default;
 
-void StrategyReport::beforePrint() {
+void StrategyReport::startPrint() {
     scratch_ = std::make_unique<RichDocument>();
 }
 
-void StrategyReport::afterPrint() {
+void StrategyReport::finishPrint() {
     richData->document = nullptr;
     scratch_.reset();
     if (!logoProblem_.isEmpty() && !logoTold_) {
@@ -89,9 +92,9 @@ void StrategyReport::loadLogo(const QString& path) {
 }
 
 void StrategyReport::prepareStrategy() {
-    DataModule& dm = dm_;
+    data::DataModule& dm = dm_;
     engine::Query& row = rows_;
-    if (!scratch_) beforePrint();
+    if (!scratch_) startPrint();
 
     const engine::Field id = row.field(QStringLiteral("StrategyID"));
     const qint64 key = id.isNull() ? -1 : id.asInteger();
@@ -139,17 +142,17 @@ void StrategyReport::prepareStrategy() {
 
 namespace {
 // The measurement items of a strategy, in number order.
-QList<items::Item> itemsOf(DataModule& dm, qint64 strategyKey) {
+QList<data::items::Item> itemsOf(data::DataModule& dm, qint64 strategyKey) {
     engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyKey});
     q.add("Order By MeasurementNumber");
     q.open();
-    return items::read(q);
+    return data::items::read(q);
 }
 
-void appendSection(RichDocument& doc, const QList<items::Paragraph>& section) {
-    for (const items::Paragraph& p : section)
+void appendSection(RichDocument& doc, const QList<data::items::Paragraph>& section) {
+    for (const data::items::Paragraph& p : section)
         doc.appendLines(p.text, p.bold ? B : P, kIndent);
 }
 } // namespace
@@ -161,7 +164,7 @@ void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
         doc.append(QString(), P, kIndent);
         return;
     }
-    appendSection(doc, items::deliverables(itemsOf(dm_, strategyKey)));
+    appendSection(doc, data::items::deliverables(itemsOf(dm_, strategyKey)));
 }
 
 void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
@@ -172,14 +175,18 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
         if (!own.isEmpty()) doc.append(QString(), P, kIndent);
         return;
     }
-    appendSection(doc, items::measurements(itemsOf(dm_, strategyKey)));
+    appendSection(doc, data::items::measurements(itemsOf(dm_, strategyKey)));
 }
 
 // ---- Running the report for the screens -----------------------------------------------------
 
-void runStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
-                       QWidget* parent) {
-    const engine::QueryReleaser release(rows);
+void runStrategyReport(data::DataModule& dm, engine::Query& rows, QPrinter* printer,
+                       const QString& titleSuffix, QWidget* parent) {
+    // The rows are read once: closed on leaving, also on an error, so no read stays open.
+    const auto release = qScopeGuard([&rows] {
+        rows.close();
+        rows.unprepare();
+    });
     if (!rows.isOpen()) return;
     StrategyReport report(dm, rows, parent);
     report.titleSuffix = titleSuffix;
@@ -189,8 +196,12 @@ void runStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, c
         report.preview(parent, [](QDialog& d) { return controls::showModal(d); });
 }
 
-void printStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
-    const engine::QueryReleaser release(rows);
+void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
+    // The rows are read once: closed on leaving, also on an error, so no read stays open.
+    const auto release = qScopeGuard([&rows] {
+        rows.close();
+        rows.unprepare();
+    });
     if (preview) {
         runStrategyReport(dm, rows, nullptr, QString(), parent);
         return;
@@ -210,7 +221,7 @@ void beginStrategyQuery(engine::Query& q) {
     q.add("G.GoalTypeID = T.GoalTypeID And");
 }
 
-void runStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+void runStrategySelection(data::DataModule& dm, engine::Query& rows, const std::function<void()>& build,
                           QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
     try {
         build();
@@ -221,3 +232,5 @@ void runStrategySelection(DataModule& dm, engine::Query& rows, const std::functi
     }
     runStrategyReport(dm, rows, printer, titleSuffix, parent);
 }
+
+} // namespace reports

@@ -23,7 +23,7 @@ namespace {
 const QString CR = QString(QChar(13));
 
 // Every row of a table, as text, in key order: what a person could tell apart.
-QStringList dump(DataModule& dm, const char* file, const char* key) {
+QStringList dump(data::DataModule& dm, const char* file, const char* key) {
     engine::Query q(dm.goalDatabase);
     q.add(QString("Select * From \"%1\" Order By %2").arg(file, key));
     q.open();
@@ -46,7 +46,7 @@ protected:
         me = addUser("me", "", "Mary Me", staff);
         other = addUser("other", "", "Otto Other", staff);
         goal = addGoal("Grow", 2024, 1, QVariant(), me);
-        ASSERT_TRUE(logOn(*dm, "me", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
     }
     int strategy(int user, QVariant deliverable, QVariant measurement) {
         return insertRow(dm->strategyTable, {{"GoalID", goal},
@@ -80,14 +80,14 @@ TEST_P(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
     measure(s, 2, "Second", QVariant());
     measure(s, 1, "First", "Count", QDate(2024, 3, 15), true);
     measure(s, 3, QVariant(), "Third", QDate(2024, 4, 1), false);
-    EXPECT_EQ(buildMeasurementText(*dm, s), "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
-    EXPECT_EQ(buildDeliverableText(*dm, s), "1#. First" + CR + "Compleation Date: 03/15/2024 Compleated" +
-                                                CR + "2#. Second" + CR + CR + "3#. " + CR +
-                                                "Compleation Date: 04/01/2024" + CR);
-    EXPECT_EQ(buildMeasurementText(*dm, bare), "");
+    EXPECT_EQ(admin::buildMeasurementText(*dm, s), "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
+    EXPECT_EQ(admin::buildDeliverableText(*dm, s),
+              "1#. First" + CR + "Compleation Date: 03/15/2024 Compleated" + CR + "2#. Second" + CR + CR +
+                  "3#. " + CR + "Compleation Date: 04/01/2024" + CR);
+    EXPECT_EQ(admin::buildMeasurementText(*dm, bare), "");
 
     std::vector<int> seen;
-    convertToSingleMeasure(*dm, [&](int r) { seen.push_back(r); });
+    admin::convertToSingleMeasure(*dm, [&](int r) { seen.push_back(r); });
     EXPECT_EQ(seen, std::vector<int>({0, 1, 0})) << "positions from 0, then back to 0";
     ASSERT_TRUE(dm->strategyTable.locate("StrategyID", s));
     EXPECT_EQ(dm->strategyTable.field("Measurement").asString(),
@@ -120,11 +120,11 @@ TEST_P(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
 
     QHash<int, std::pair<QString, QString>> expected;
     for (int s : {a, empty, b, c})
-        expected[s] = {buildMeasurementText(*dm, s), buildDeliverableText(*dm, s)};
+        expected[s] = {admin::buildMeasurementText(*dm, s), admin::buildDeliverableText(*dm, s)};
     ASSERT_EQ(expected[a].first, "1#. A1" + CR + "2#. A2" + CR);
     ASSERT_EQ(expected[b].second, "1#. b1" + CR + " Compleated" + CR);
 
-    convertToSingleMeasure(*dm, [](int) {});
+    admin::convertToSingleMeasure(*dm, [](int) {});
     for (int s : {a, empty, b, c}) {
         ASSERT_TRUE(dm->strategyTable.locate("StrategyID", s));
         EXPECT_EQ(dm->strategyTable.field("Measurement").asString(), expected[s].first) << s;
@@ -140,7 +140,7 @@ TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     measure(a, 2, "y", "y");
     measure(12345, 1, "orphan", "orphan");
     std::vector<int> seen;
-    convertToMultipleMeasures(*dm, [&](int r) { seen.push_back(r); });
+    admin::convertToMultipleMeasures(*dm, [&](int r) { seen.push_back(r); });
     EXPECT_EQ(seen, std::vector<int>({1, 2, 0})) << "counting from 1, then back to 0";
     engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Measure.db\" Order By StrategyID");
@@ -168,7 +168,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     ASSERT_EQ(dm->strategyTable.recordCount(), 1);
     setMultiple(false);
     {
-        SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "System Settings");
         EXPECT_EQ(form.recordCountLabel->text(), "2") << "every strategy of every user";
         EXPECT_EQ(form.recordLabel->text(), "0");
@@ -193,7 +193,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     // Converting to multiple again names the items it would replace, to single what it would
     // overwrite and delete; No keeps them.
     {
-        SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm);
         ASSERT_TRUE(form.multipleMeasurementsBox->isChecked());
         dialogs.answers = {controls::Answer::No};
         form.convertButton->click();
@@ -240,7 +240,7 @@ TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     dm->settingsTable.edit();
     dm->settingsTable.field("MultipulMeasure").clear();
     dm->settingsTable.post();
-    SystemSettingsDialog form(*dm);
+    admin::SystemSettingsDialog form(*dm);
     form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
@@ -266,7 +266,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(true);
-    SystemSettingsDialog form(*dm);
+    admin::SystemSettingsDialog form(*dm);
     form.multipleMeasurementsBox->click(); // to single
     form.convertButton->click();
     EXPECT_EQ(dialogs.lastText(),

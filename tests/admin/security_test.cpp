@@ -17,7 +17,7 @@ protected:
         addUser("viewer", "", "Vic Viewer", staff);
     }
     // Every control that edits a profile, with whether it is enabled now.
-    std::vector<bool> editState(SecurityWindow& f) {
+    std::vector<bool> editState(admin::SecurityWindow& f) {
         std::vector<bool> s{f.nameEdit->isEnabled(), f.saveButton->isEnabled(), f.insertButton->isEnabled(),
                             f.deleteButton->isEnabled()};
         for (auto* box :
@@ -38,9 +38,9 @@ protected:
 VARDIMO_ON_BOTH_STORES(SecurityScreen);
 
 TEST_P(SecurityScreen, OtherProfilesOnlyView) {
-    ASSERT_TRUE(logOn(*dm, "viewer", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "viewer", "", false));
     dm->securityTable.setFiltered(true); // left on by the user setup screen of somebody
-    SecurityWindow form(*dm);
+    admin::SecurityWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Security");
     EXPECT_EQ(dm->securityTable.recordCount(), 2) << "profile 0 is listed here too";
     const std::vector<bool> allOff(16, false);
@@ -53,8 +53,8 @@ TEST_P(SecurityScreen, OtherProfilesOnlyView) {
 }
 
 TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", false));
-    SecurityWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false));
+    admin::SecurityWindow form(*dm);
     ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     std::vector<bool> onlyInsert(16, false);
     onlyInsert[2] = true;
@@ -79,15 +79,15 @@ TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
 }
 
 TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", false));
-    SecurityWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false));
+    admin::SecurityWindow form(*dm);
     ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     form.insertButton->click();
     EXPECT_FALSE(dm->securityTable.isEditing()) << "stored at once";
     const int fresh = dm->securityTable.field("SecurityID").asInt();
     EXPECT_GT(fresh, staff);
     EXPECT_TRUE(dm->securityTable.field("Description").asString().isEmpty());
-    for (const SecurityRight& r : SecurityRights()) {
+    for (const data::SecurityRight& r : data::SecurityRights()) {
         EXPECT_FALSE(dm->securityTable.field(r.name).isNull()) << r.name << " is stored as false";
         EXPECT_FALSE(storedRight(fresh, r.name)) << r.name;
     }

@@ -24,13 +24,13 @@ using testing_support::DataFixture;
 using testing_support::Peer;
 
 namespace {
-int rows(DataModule& dm, const QString& sqlText) {
+int rows(data::DataModule& dm, const QString& sqlText) {
     engine::Query q(dm.goalDatabase);
     q.add(sqlText);
     q.open();
     return q.recordCount();
 }
-QString storedPassword(DataModule& dm, int user) {
+QString storedPassword(data::DataModule& dm, int user) {
     engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\" Where UserNumber = ", engine::sql::Int{user});
     q.open();
@@ -53,9 +53,9 @@ protected:
 VARDIMO_ON_BOTH_STORES(UserSettingsWindow);
 
 TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
-    ASSERT_TRUE(logOn(*dm, "mary", "old", true));
+    ASSERT_TRUE(data::logOn(*dm, "mary", "old", true));
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_EQ(form.userIdValue->text(), "MARY");
         EXPECT_EQ(form.userNameValue->text(), "Mary Me");
@@ -85,9 +85,9 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
 }
 
 TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
-    ASSERT_TRUE(logOn(*dm, "mary", "old", true));
+    ASSERT_TRUE(data::logOn(*dm, "mary", "old", true));
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         form.verifyPassword->setText("ignored");
         form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -95,7 +95,7 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         form.password->setText("new");
         form.verifyPassword->setText("new");
         form.cancelButton->click();
@@ -104,10 +104,10 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
 }
 
 TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
-    ASSERT_TRUE(logOn(*dm, "mary", "old", true));
+    ASSERT_TRUE(data::logOn(*dm, "mary", "old", true));
     const auto focused = [] { return QApplication::focusWidget(); };
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -124,7 +124,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
 
     // Enter in the first box is OK as well; the tab order runs on to OK, then Cancel.
-    UserSettingsDialog form(*dm);
+    admin::UserSettingsDialog form(*dm);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -153,9 +153,9 @@ TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
     // The maintenance account: profile 0 without a user record.
     dm->user().number = -1;
     dm->user().profileId = 0;
-    dm->user().rights = readProfile(*dm, 0);
+    dm->user().rights = data::readProfile(*dm, 0);
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         EXPECT_FALSE(form.password->isEnabled());
         EXPECT_FALSE(form.verifyPassword->isEnabled());
         EXPECT_FALSE(form.noRecordLabel->isHidden());
@@ -185,7 +185,7 @@ protected:
         session->setNetDir(QCoreApplication::applicationDirPath());
         session->setUserName("here-admin-test");
         session->addAlias("Goal", store.location());
-        dm = std::make_unique<DataModule>(*session);
+        dm = std::make_unique<data::DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
     }
     int staff = 0;
@@ -198,7 +198,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     Peer user(store.location(), "jsmith");
     Peer stranger(store.location(), "visitor-admin-test");
     Peer empty(store.location(), "NAMELESS");
-    LoggedInUsersWindow form(*dm);
+    admin::LoggedInUsersWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Logged In Users");
     EXPECT_TRUE(form.userList->isReadOnly());
     const QStringList lines = form.userList->toPlainText().split('\n');
@@ -215,7 +215,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     if (onServer()) {
         ASSERT_TRUE(eventually([&] { return !dm->goalDatabase.sessions().contains("visitor-admin-test"); }));
     }
-    LoggedInUsersWindow again(*dm);
+    admin::LoggedInUsersWindow again(*dm);
     EXPECT_FALSE(again.userList->toPlainText().contains("visitor-admin-test"));
 }
 
@@ -246,9 +246,9 @@ protected:
 VARDIMO_ON_BOTH_STORES(UserSetupScreen);
 
 TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers) {
-    ASSERT_TRUE(logOn(*dm, "admin", "a", true));
+    ASSERT_TRUE(data::logOn(*dm, "admin", "a", true));
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_TRUE(dm->userSettingsTable.filtered());
         QStringList ids;
@@ -267,15 +267,15 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
     EXPECT_FALSE(dm->securityTable.filtered());
     EXPECT_TRUE(dm->accessListTable.filtered()) << "the access list filter stays on";
 
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
     EXPECT_EQ(dm->userSettingsTable.recordCount(), 6);
     EXPECT_EQ(form.securityBox->count(), 3);
 }
 
 TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", lower));
     EXPECT_TRUE(form.userIdEdit->isEnabled()) << "the same word in lower case is an ordinary user";
     EXPECT_TRUE(form.deleteButton->isEnabled());
@@ -291,8 +291,8 @@ TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
 }
 
 TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
     form.insertButton->click();
     dm->userSettingsTable.field("UserID").setValue("BOB");
     dm->userSettingsTable.field("UserName").setValue("Another Bob");
@@ -319,7 +319,7 @@ TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
 }
 
 TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAccessRows) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     const int goal = addGoal("For Bob", 2024, 1, bob, carol);
     const int ownedGoal = addGoal("Bob's own", 2024, 1, carol, bob);
     auto strategy = [&](int user) {
@@ -333,7 +333,7 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
     addAccess(admin, bob, false);
     addAccess(carol, admin, true);
 
-    UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     dialogs.answers = {controls::Answer::No};
     form.deleteButton->click();
@@ -353,12 +353,12 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
 }
 
 TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     const int goal = addGoal("For Bob", 2024, 1, bob, carol);
     const int s = insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
     insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
     addAccess(carol, bob, false);
-    UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     // Another workstation is changing Bob's row: his row cannot be removed.
     Peer peer(store.location());
@@ -373,11 +373,11 @@ TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
 }
 
 TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     addAccess(bob, carol, true);
     addAccess(bob, admin, false);
     addAccess(carol, bob, false);
-    UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     EXPECT_EQ(dm->accessListOwner(), bob);
     EXPECT_EQ(dm->accessListTable.recordCount(), 2);
@@ -393,8 +393,8 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
 }
 
 TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
     form.insertButton->click();
     form.userIdEdit->setFocus();
     QTest::keyClicks(form.userIdEdit, "dave");
@@ -431,11 +431,11 @@ TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
 }
 
 TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenOpens) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     const int sales = dm->departmentTable.field("DepartmentID").asInt();
     QStringList profiles;
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         ASSERT_EQ(entries(form.departmentBox), QStringList({"Sales"}));
         profiles = entries(form.securityBox);
         ASSERT_TRUE(profiles.contains("Staff"));
@@ -446,15 +446,15 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     ASSERT_EQ(peer.send(QString("delete Department.db DepartmentID %1").arg(sales)), "ok");
     ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
-    UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm);
     EXPECT_EQ(entries(form.departmentBox), QStringList({"Finance"})) << "no deleted department offered";
     EXPECT_EQ(entries(form.securityBox), profiles + QStringList({"Auditors"}));
 }
 
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
         dm->userSettingsTable.edit();
         dm->userSettingsTable.field("UserPassword").setValue("unsaved");
@@ -467,8 +467,8 @@ TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
 // A user is stored only with a profile; one stored without one before is listed, with an empty
 // profile, and can be given one.
 TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
-    ASSERT_TRUE(logOn(*dm, "admin", "a", true));
-    UserSetupWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "admin", "a", true));
+    admin::UserSetupWindow form(*dm);
     form.insertButton->click();
     form.userIdEdit->setFocus();
     QTest::keyClicks(form.userIdEdit, "eve");
@@ -500,9 +500,9 @@ TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
 }
 
 TEST_P(UserSetupScreen, AnAccessRowNamesOneUserOnce) {
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     addAccess(bob, carol, false);
-    UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     form.userInsertButton->click();
     form.userSaveButton->click();

@@ -140,7 +140,7 @@ protected:
                                    "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                    "CanAddGlobalGoals", "CanModifyAllGoals"});
         chief = addUser("chief", "", "Carl Chief", boss);
-        ASSERT_TRUE(logOn(*dm, "chief", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "chief", "", false));
         goal = addGoal("Cut waste in production", year, type, {}, chief);
         strategy = addStrategy(goal, chief, 1,
                                {{"StrategyDescription", "Alpha line\nBeta line"}, {"Deliverable", "Report"}});
@@ -199,7 +199,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Keyboard);
 
 TEST_P(Keyboard, GoalsScreen) {
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     show(form);
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
     checkTabOrder(form);
@@ -209,14 +209,14 @@ TEST_P(Keyboard, GoalsScreen) {
 }
 
 TEST_P(Keyboard, StrategyListAndEditor) {
-    StrategyListWindow list(*dm);
+    planning::StrategyListWindow list(*dm);
     show(list);
     checkTabOrder(list);
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
     ASSERT_TRUE(dm->strategyTable.locate("StrategyID", strategy));
     bool edited = false;
     dialogs.onModal = [&](QDialog& d) {
-        auto* editor = dynamic_cast<StrategyEditor*>(&d);
+        auto* editor = dynamic_cast<planning::StrategyEditor*>(&d);
         if (!editor) return 0;
         edited = true;
         show(*editor);
@@ -234,7 +234,7 @@ TEST_P(Keyboard, StrategyListAndEditor) {
 TEST_P(Keyboard, MeasurementItems) {
     addMeasure(strategy, 1, {{"Deliverable", "First item"}, {"Measurement", "Counted"}});
     ASSERT_TRUE(dm->strategyTable.locate("StrategyID", strategy));
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     show(form);
     checkTabOrder(form);
     checkTyping(form.measurementMemo, [&] { form.saveButton->click(); });
@@ -243,35 +243,35 @@ TEST_P(Keyboard, MeasurementItems) {
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
     {
-        GoalTypesWindow form(*dm);
+        planning::GoalTypesWindow form(*dm);
         show(form);
         checkTabOrder(form);
         checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
     insertRow(dm->departmentTable, {{"Description", "Sales office"}});
     {
-        DepartmentsWindow form(*dm);
+        planning::DepartmentsWindow form(*dm);
         show(form);
         checkTabOrder(form);
         checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
-    ASSERT_TRUE(logOn(*dm, "Supervisor", "", false)); // only the top profile changes profiles
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false)); // only the top profile changes profiles
     {
-        SecurityWindow form(*dm);
+        admin::SecurityWindow form(*dm);
         show(form);
         ASSERT_TRUE(dm->securityTable.locate("SecurityID", boss));
         checkTabOrder(form);
         checkTyping(form.nameEdit, [&] { form.saveButton->click(); });
     }
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         show(form);
         ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
         checkTyping(form.fullNameEdit, [&] { form.saveButton->click(); });
     }
     {
-        SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm);
         show(form);
         checkTabOrder(form);
     }

@@ -37,7 +37,7 @@
 
 namespace {
 
-QStringList enabledItems(const MainWindow& f) {
+QStringList enabledItems(const app::MainWindow& f) {
     QStringList out;
     for (QAction* a : f.menuItems())
         if (a->isEnabled()) out << a->text();
@@ -80,19 +80,19 @@ protected:
     }
     bool onServer() const { return storeUnderTest() == testing_support::Store::Server; }
     // Adds rows with the engine directly, as another program would have.
-    void addRows(const std::function<void(DataModule&)>& fill) {
+    void addRows(const std::function<void(data::DataModule&)>& fill) {
         engine::Session s;
         s.addAlias("Goal", location_);
-        DataModule module(s);
+        data::DataModule module(s);
         ASSERT_NO_THROW(module.open());
         fill(module);
     }
     // Runs the program; the hook sees the main window while the loop would run.
     int run(const QStringList& args = {"vardimo"}, std::function<void()> whileRunning = {},
             std::function<std::optional<int>()> version = {}) {
-        StartupHooks hooks;
+        app::StartupHooks hooks;
         hooks.engineVersion = std::move(version);
-        hooks.runLoop = [&](Program& p) {
+        hooks.runLoop = [&](app::Program& p) {
             program = &p;
             ranLoop = true;
             mainShown = p.mainWindow() && p.mainWindow()->isVisible();
@@ -100,13 +100,13 @@ protected:
             program = nullptr;
             return 0;
         };
-        return programBody(args, hooks);
+        return app::programBody(args, hooks);
     }
     void answerLogon(const QString& id, const QString& pw) {
         dialogs.onModal = [this, id, pw](QDialog& d) {
             if (d.windowTitle() == "Logon") {
                 ++logonShown;
-                auto& logon = dynamic_cast<LogonWindow&>(d);
+                auto& logon = dynamic_cast<app::LogonWindow&>(d);
                 logon.userIdEdit->setText(id);
                 logon.passwordEdit->setText(pw);
                 logon.logOn();
@@ -126,9 +126,9 @@ protected:
     bool mainShown = false;
     int logonShown = 0;
     // The program while its loop runs.
-    Program* program = nullptr;
-    MainWindow& mainWindow() { return *program->mainWindow(); }
-    CurrentUser& user() { return program->data().user(); }
+    app::Program* program = nullptr;
+    app::MainWindow& mainWindow() { return *program->mainWindow(); }
+    data::CurrentUser& user() { return program->data().user(); }
 };
 
 // The program with a database of either store.
@@ -154,7 +154,7 @@ TEST_P(StartupWithDatabase, AFreshDatabaseStartsStraightIntoTheMainWindow) {
     EXPECT_EQ(enabled.size(), 14) << "profile 0 has every right; only the help item is off";
     EXPECT_FALSE(enabled.contains("&Prodcut Help"));
     for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_EQ(qobject_cast<MainWindow*>(w), nullptr) << "the windows are gone when the program ends";
+        EXPECT_EQ(qobject_cast<app::MainWindow*>(w), nullptr) << "the windows are gone when the program ends";
 }
 
 TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
@@ -169,7 +169,7 @@ TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
         EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
         EXPECT_FALSE(ranLoop);
         for (QWidget* w : QApplication::topLevelWidgets())
-            EXPECT_EQ(qobject_cast<MainWindow*>(w), nullptr) << "no window and no database";
+            EXPECT_EQ(qobject_cast<app::MainWindow*>(w), nullptr) << "no window and no database";
     }
     for (int v : {500, 510}) {
         ranLoop = false;
@@ -194,17 +194,17 @@ TEST_P(StartupWithDatabase, AMissingTableEndsTheProgramBeforeLogon) {
 }
 
 TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
-    EXPECT_TRUE(Splash::wanted({"vardimo"}));
-    EXPECT_FALSE(Splash::wanted({"vardimo", "-S"}));
-    EXPECT_FALSE(Splash::wanted({"vardimo", "x", "-s"}));
-    EXPECT_FALSE(Splash::wanted({"vardimo", "/s", "y"}));
-    EXPECT_TRUE(Splash::wanted({"vardimo", "-SS"}));
-    Splash none(false);
+    EXPECT_TRUE(app::Splash::wanted({"vardimo"}));
+    EXPECT_FALSE(app::Splash::wanted({"vardimo", "-S"}));
+    EXPECT_FALSE(app::Splash::wanted({"vardimo", "x", "-s"}));
+    EXPECT_FALSE(app::Splash::wanted({"vardimo", "/s", "y"}));
+    EXPECT_TRUE(app::Splash::wanted({"vardimo", "-SS"}));
+    app::Splash none(false);
     none.open(3);
     EXPECT_EQ(none.window(), nullptr);
-    Splash splash(true);
+    app::Splash splash(true);
     splash.open(3);
-    SplashWindow* shown = splash.window();
+    app::SplashWindow* shown = splash.window();
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->progressBar->maximum(), 3);
     splash.step();
@@ -214,16 +214,16 @@ TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
     EXPECT_LE(QFontMetrics(shown->productName->font()).horizontalAdvance("Vardimo"), 273);
     splash.close();
     EXPECT_EQ(splash.window(), nullptr);
-    AboutDialog about;
+    app::AboutDialog about;
     EXPECT_EQ(about.productName->text(), "Vardimo");
     EXPECT_LE(QFontMetrics(about.productName->font()).horizontalAdvance("Vardimo"), 273);
 }
 
 TEST_F(Startup, EachRightEnablesItsMenuItems) {
-    DataModule data;
-    MainWindow form(data);
+    data::DataModule data;
+    app::MainWindow form(data);
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
-    data.user().rights = ProfileRights();
+    data.user().rights = data::ProfileRights();
     form.applyRights();
     EXPECT_EQ(enabledItems(form), always) << "a profile with no right";
     const QMap<QString, QStringList> expected{{"Supervisor", {"Se&curity"}},
@@ -239,8 +239,8 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
                                               {"CanAddGoalType", {"G&oal Types"}},
                                               {"CanAddGlobalGoals", {}},
                                               {"CanModifyAllGoals", {}}};
-    for (const SecurityRight& r : SecurityRights()) {
-        data.user().rights = ProfileRights();
+    for (const data::SecurityRight& r : data::SecurityRights()) {
+        data.user().rights = data::ProfileRights();
         data.user().rights.*(r.member) = true;
         form.applyRights();
         QStringList extra = enabledItems(form);
@@ -285,7 +285,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
 TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     makeDatabase();
     int staff = 0;
-    addRows([&](DataModule& m) {
+    addRows([&](data::DataModule& m) {
         m.securityTable.insert();
         m.securityTable.field("Description").setValue("Staff");
         m.securityTable.field("CanAddGoals").setValue(true);
@@ -327,7 +327,7 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
 
     // Automatic logon by the network name, in any letter case.
     sys::overrideNetworkPresent(1);
-    addRows([](DataModule& m) {
+    addRows([](data::DataModule& m) {
         m.settingsTable.edit();
         m.settingsTable.field("AutoLogon").setValue(true);
         m.settingsTable.post();
@@ -363,7 +363,7 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
 TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     makeDatabase();
     const QStringList nasty{"a\"b", "x\" Or \"1\"=\"1", "') Or (1=1", "Select;Drop", "o'neil"};
-    addRows([&](DataModule& m) {
+    addRows([&](data::DataModule& m) {
         for (const QString& v : nasty) {
             m.userSettingsTable.insert();
             m.userSettingsTable.field("UserID").setValue(v);
@@ -387,7 +387,7 @@ TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
 
 TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
     makeDatabase();
-    addRows([](DataModule& m) {
+    addRows([](data::DataModule& m) {
         m.securityTable.insert();
         m.securityTable.field("Description").setValue("Staff");
         m.securityTable.post();
@@ -410,8 +410,8 @@ TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
         ini.setValue("Maintenance/Password", "m41nt");
     }
     ranLoop = false;
-    CurrentUser who;
-    ProfileRights rights;
+    data::CurrentUser who;
+    data::ProfileRights rights;
     EXPECT_EQ(run({"vardimo"},
                   [&] {
                       who = user();
@@ -454,7 +454,7 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 
     // Through the program: a password with a semicolon and a comma logs on as written.
     makeDatabase();
-    addRows([](DataModule& m) {
+    addRows([](data::DataModule& m) {
         // Stored as it was before a user needed a profile.
         engine::Inserter(m.goalDatabase, "User.db", {"UserID", "UserPassword"}).add({"worker", "pw"});
     });
@@ -474,7 +474,7 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 
 TEST_P(StartupWithDatabase, ASoleSupervisorWithoutAPasswordValue) {
     makeDatabase();
-    addRows([](DataModule& m) {
+    addRows([](data::DataModule& m) {
         m.userSettingsTable.first();
         m.userSettingsTable.edit();
         m.userSettingsTable.field("UserPassword").clear();
@@ -523,13 +523,13 @@ TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
 }
 
 TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
-    DataModule data;
-    LogonWindow logon(data);
+    data::DataModule data;
+    app::LogonWindow logon(data);
     logon.show();
     logon.layout()->activate();
     EXPECT_EQ(logon.minimumSize(), logon.maximumSize()) << "a single border: not resizable";
 
-    MainWindow form(data);
+    app::MainWindow form(data);
     form.show();
     const QList<QLabel*> labels = form.statusLine->findChildren<QLabel*>();
     auto notice = [&] {
@@ -546,8 +546,8 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
 }
 
 TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
-    DataModule data;
-    MainWindow form(data);
+    data::DataModule data;
+    app::MainWindow form(data);
     data.user().rights.canAddStrategies = true;
     form.show();
     form.activateWindow();
@@ -566,9 +566,9 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
 }
 
 TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
-    DataModule data;
-    MainWindow form(data);
-    data.user().rights = ProfileRights();
+    data::DataModule data;
+    app::MainWindow form(data);
+    data.user().rights = data::ProfileRights();
     data.user().rights.canAddUsers = true;
     form.show();
     form.activateWindow();

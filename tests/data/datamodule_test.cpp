@@ -39,7 +39,7 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
         QFile::remove(dir.file("Department.db"));
     session = std::make_unique<engine::Session>();
     session->addAlias("Goal", store.location());
-    DataModule module(*session);
+    data::DataModule module(*session);
     QString error;
     try {
         module.open();
@@ -62,10 +62,10 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
 TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
-    EXPECT_FALSE(logOn(*dm, "jsmith", "secret", true)) << "the password is compared exactly";
+    EXPECT_FALSE(data::logOn(*dm, "jsmith", "secret", true)) << "the password is compared exactly";
     EXPECT_EQ(dm->user().number, 0) << "nobody is logged on";
 
-    ASSERT_TRUE(logOn(*dm, "jsmith", "Secret", true));
+    ASSERT_TRUE(data::logOn(*dm, "jsmith", "Secret", true));
     EXPECT_EQ(dm->user().id, "JSMITH");
     EXPECT_EQ(dm->user().number, smith);
     EXPECT_EQ(dm->user().name, "John Smith");
@@ -77,14 +77,14 @@ TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     EXPECT_EQ(dm->user().visibleUsers(), QList<int>({smith}));
 
     // After a failed lookup the user and rights of the last success remain.
-    EXPECT_FALSE(logOn(*dm, "nobody", "", false));
+    EXPECT_FALSE(data::logOn(*dm, "nobody", "", false));
     EXPECT_EQ(dm->user().number, smith);
     EXPECT_EQ(dm->user().id, "JSMITH");
     EXPECT_EQ(dm->user().rights.description, "Staff");
 
     // A user whose profile does not exist: logged on, "Undefined", every right false.
     addUser("ghost", "", "Ghost", 77);
-    ASSERT_TRUE(logOn(*dm, "GHOST", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "GHOST", "", false));
     EXPECT_EQ(dm->user().rights.profileId, 77);
     EXPECT_EQ(dm->user().rights.description, "Undefined");
     EXPECT_FALSE(dm->user().rights.canAddGoals);
@@ -98,7 +98,7 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
         s.field(f).clear();
     s.post();
     dm->user().settings.noGoalYear = true;
-    dm->user().settings = readSystemSettings(*dm);
+    dm->user().settings = data::readSystemSettings(*dm);
     EXPECT_TRUE(dm->user().settings.sendToPrinter) << "an empty SendToPrinter means the printer";
     EXPECT_FALSE(dm->user().settings.disableLogon);
     EXPECT_TRUE(dm->user().settings.noGoalYear) << "NoGoalYear keeps its value when the field is empty";
@@ -107,7 +107,7 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     s.field("NoGoalYear").setValue(false);
     s.field("MultipulMeasure").setValue(true);
     s.post();
-    dm->user().settings = readSystemSettings(*dm);
+    dm->user().settings = data::readSystemSettings(*dm);
     EXPECT_FALSE(dm->user().settings.sendToPrinter);
     EXPECT_FALSE(dm->user().settings.noGoalYear);
     EXPECT_TRUE(dm->user().settings.multipleMeasures);
@@ -115,12 +115,12 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     // A user row with empty fields keeps the reset values.
     // Stored before a user needed a profile.
     engine::Inserter(dm->goalDatabase, "User.db", {"UserID"}).add({"blank"});
-    UserRecord d = readUser(*dm, QString("Blank"));
+    data::UserRecord d = data::readUser(*dm, QString("Blank"));
     EXPECT_EQ(d.id, "BLANK");
     EXPECT_EQ(d.profileId, -1);
     EXPECT_TRUE(d.name.isEmpty());
     EXPECT_GT(d.number, 0);
-    d = readUser(*dm, QString("missing"));
+    d = data::readUser(*dm, QString("missing"));
     EXPECT_TRUE(d.id.isEmpty());
     EXPECT_EQ(d.number, -1);
 }
@@ -147,8 +147,8 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
         access.add({u12, QVariant(QMetaType::fromType<int>()), 1});
     }
     addAccess(u4, u12, true);
-    ASSERT_TRUE(logOn(*dm, "twelve", "", false));
-    const CurrentUser& me = dm->user();
+    ASSERT_TRUE(data::logOn(*dm, "twelve", "", false));
+    const data::CurrentUser& me = dm->user();
     EXPECT_EQ(me.canSee, QSet<int>({u4, u9}));
     EXPECT_EQ(me.canEdit, QSet<int>({u9}));
     EXPECT_EQ(me.visibleUsers(), QList<int>({u4, u9, u12}));
@@ -168,12 +168,12 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     dm->user().rights.canViewAllStrategies = true;
     EXPECT_TRUE(dm->user().mayEdit(1));
 
-    UserRecord r = readUser(*dm, u9);
+    data::UserRecord r = data::readUser(*dm, u9);
     EXPECT_EQ(r.number, u9);
     EXPECT_EQ(r.profileId, staff);
     EXPECT_TRUE(r.name.isEmpty());
     EXPECT_EQ(r.id, "nine");
-    r = readUser(*dm, 999);
+    r = data::readUser(*dm, 999);
     EXPECT_EQ(r.number, -1);
     EXPECT_EQ(r.profileId, -1);
     EXPECT_EQ(dm->userDepartmentName(u9), "Sales");
@@ -186,7 +186,7 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
 TEST_P(DataModuleRules, ASupervisorWithoutAccessRows) {
     const int boss = addProfile("Boss", {"Supervisor"});
     addUser("boss", "", "Boss", boss);
-    ASSERT_TRUE(logOn(*dm, "boss", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "boss", "", false));
     EXPECT_EQ(dm->user().visibleUsers(), QList<int>({dm->user().number}));
     EXPECT_TRUE(dm->user().canSee.isEmpty());
     EXPECT_TRUE(dm->user().maySee(1));
@@ -210,23 +210,23 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
             raw.post();
         }
     }
-    ASSERT_TRUE(logOn(*dm, "RBROWN", "brown", true));
+    ASSERT_TRUE(data::logOn(*dm, "RBROWN", "brown", true));
     EXPECT_EQ(dm->user().name, "Owner of RBROWN") << "the rights follow the row whose password matched";
     EXPECT_EQ(dm->user().rights.profileId, staff);
     EXPECT_FALSE(dm->user().rights.canPackDatabase);
-    ASSERT_TRUE(logOn(*dm, "Rbrown", "other", true));
+    ASSERT_TRUE(data::logOn(*dm, "Rbrown", "other", true));
     EXPECT_EQ(dm->user().rights.profileId, boss);
 
     // Ids outside ASCII, typed exactly or in other letters.
     addUser("Jürgen", "jpw", "Jürgen Maier", staff);
     addUser("josé", "", "José Ortiz", staff);
-    EXPECT_TRUE(logOn(*dm, "Jürgen", "jpw", true));
+    EXPECT_TRUE(data::logOn(*dm, "Jürgen", "jpw", true));
     EXPECT_EQ(dm->user().name, "Jürgen Maier");
     EXPECT_EQ(dm->user().id, "JÜRGEN");
-    EXPECT_TRUE(logOn(*dm, "JÜRGEN", "jpw", true));
-    EXPECT_TRUE(logOn(*dm, "josé", "", true));
-    EXPECT_TRUE(logOn(*dm, "JOSÉ", "", false));
-    EXPECT_FALSE(logOn(*dm, "jose", "", false)) << "an accent is no letter case";
+    EXPECT_TRUE(data::logOn(*dm, "JÜRGEN", "jpw", true));
+    EXPECT_TRUE(data::logOn(*dm, "josé", "", true));
+    EXPECT_TRUE(data::logOn(*dm, "JOSÉ", "", false));
+    EXPECT_FALSE(data::logOn(*dm, "jose", "", false)) << "an accent is no letter case";
     // The user table filtered to one id (the user settings screen) uses the same comparison.
     dm->setUserIdFilter("JÜRGEN");
     dm->userSettingsTable.setFiltered(true);
@@ -241,8 +241,8 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
     u.field("UserID").setValue("nopass");
     u.field("SecurityID").setValue(staff);
     u.post();
-    EXPECT_TRUE(logOn(*dm, "NOPASS", "", true));
-    EXPECT_FALSE(logOn(*dm, "NOPASS", "x", true));
+    EXPECT_TRUE(data::logOn(*dm, "NOPASS", "", true));
+    EXPECT_FALSE(data::logOn(*dm, "NOPASS", "x", true));
 
     // A new id, or a changed one, that another user holds in any letter case is refused.
     u.insert();

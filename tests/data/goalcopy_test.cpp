@@ -63,17 +63,17 @@ TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     addGoal("mine last year", 2025, 1, me, me);
     addGoal("mine no year", {}, 1, me, me);
 
-    GoalCopyPlan plan = planGoalCopy(*dm, 2026);
+    data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.toYear, 2027);
     EXPECT_EQ(plan.goals.size(), 1) << "own goals only, no global goal without the right";
 
     dm->user().rights.canAddGlobalGoals = true;
-    EXPECT_EQ(planGoalCopy(*dm, 2026).Goals.size(), 2);
+    EXPECT_EQ(data::planGoalCopy(*dm, 2026).goals.size(), 2);
     dm->user().rights.canModifyAllGoals = true;
-    plan = planGoalCopy(*dm, 2026);
+    plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.goals.size(), 3);
 
-    const GoalCopyResult r = copyGoalsToNextYear(*dm, plan, false);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, false);
     EXPECT_EQ(r.goals, 3);
     // Type, owner and "Goal For" are kept; the stamps are new.
     EXPECT_EQ(goalsOf(2027), QStringList({QStringLiteral("mine for me|1|%1|%1").arg(me),
@@ -98,17 +98,17 @@ TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
     addGoal("B", 2027, 1, other, me); // same text, another user: not the same goal
     addStrategy(a, me, 1, false, "s");
 
-    GoalCopyPlan plan = planGoalCopy(*dm, 2026);
+    data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.goals.size(), 2);
     EXPECT_EQ(plan.alreadyThere, 1);
     EXPECT_EQ(plan.strategies, 1);
-    EXPECT_EQ(copyGoalsToNextYear(*dm, plan, true).Goals, 2);
+    EXPECT_EQ(data::copyGoalsToNextYear(*dm, plan, true).goals, 2);
 
-    plan = planGoalCopy(*dm, 2026);
+    plan = data::planGoalCopy(*dm, 2026);
     EXPECT_TRUE(plan.goals.isEmpty());
     EXPECT_EQ(plan.alreadyThere, 3);
     EXPECT_EQ(plan.strategies, 0);
-    const GoalCopyResult again = copyGoalsToNextYear(*dm, plan, true);
+    const data::GoalCopyResult again = data::copyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(again.goals, 0);
     EXPECT_EQ(again.strategies, 0);
     EXPECT_EQ(goalsOf(2027).size(), 4);
@@ -116,7 +116,7 @@ TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
 
 TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     addAccess(me, other, true); // his strategies are the person's to change
-    readAccessLists(*dm, dm->user());
+    data::readAccessLists(*dm, dm->user());
     const int g = addGoal("G", 2026, 1, me, me);
     const int h = addGoal("H", 2026, 1, me, me);
     addStrategy(g, me, 5, false, "me five");
@@ -127,9 +127,9 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     addStrategy(h, me, 9, false, "h nine");
     addStrategy(h, me, 10, true, "h ten, done");
 
-    const GoalCopyPlan plan = planGoalCopy(*dm, 2026);
+    const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.strategies, 5);
-    const GoalCopyResult r = copyGoalsToNextYear(*dm, plan, true);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.strategies, 5);
 
     const int g2 = goalIdOf("G", 2027), h2 = goalIdOf("H", 2027);
@@ -184,10 +184,10 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     insertRow(dm->measureTable, {{"StrategyID", later}, {"MeasurementNumber", 7}, {"Measurement", "x"}});
     (void)plain;
 
-    const GoalCopyPlan plan = planGoalCopy(*dm, 2028);
+    const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2028);
     EXPECT_EQ(plan.strategies, 4);
     EXPECT_EQ(plan.items, 31);
-    const GoalCopyResult r = copyGoalsToNextYear(*dm, plan, true);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.strategies, 4);
     EXPECT_EQ(r.items, 31);
 
@@ -243,7 +243,7 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
     const int stranger = addUser("STRANGER", "", "Stranger", 1);
     addAccess(me, other, true);
     addAccess(me, seen, false);
-    readAccessLists(*dm, dm->user());
+    data::readAccessLists(*dm, dm->user());
     const int g = addGoal("G", 2026, 1, QVariant(), me);
     dm->user().rights.canAddGlobalGoals = true;
     const int mine = addStrategy(g, me, 1, false, "mine");
@@ -256,16 +256,16 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
 
     // With the right to change every user's strategies, nobody's are left out.
     dm->user().rights.canViewAllStrategies = true;
-    GoalCopyPlan plan = planGoalCopy(*dm, 2026);
+    data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.strategies, 5);
     EXPECT_EQ(plan.leftOut, 0);
     dm->user().rights.canViewAllStrategies = false;
 
-    plan = planGoalCopy(*dm, 2026);
+    plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.strategies, 2);
     EXPECT_EQ(plan.leftOut, 3);
     EXPECT_EQ(plan.items, 1);
-    const GoalCopyResult r = copyGoalsToNextYear(*dm, plan, true);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.strategies, 2);
     EXPECT_EQ(r.items, 1);
     engine::Query q(dm->goalDatabase);
@@ -281,7 +281,7 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
 TEST_P(GoalCopy, GoalsOnlyWhenAsked) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
-    EXPECT_EQ(copyGoalsToNextYear(*dm, planGoalCopy(*dm, 2026), false).Strategies, 0);
+    EXPECT_EQ(data::copyGoalsToNextYear(*dm, data::planGoalCopy(*dm, 2026), false).strategies, 0);
     engine::Query q(dm->goalDatabase);
     q.add("Select Count(*) As N From \"Strategys.db\"");
     q.open();
@@ -291,13 +291,13 @@ TEST_P(GoalCopy, GoalsOnlyWhenAsked) {
 TEST_F(FolderGoalCopy, AFailureCopiesNothing) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
-    const GoalCopyPlan plan = planGoalCopy(*dm, 2026);
+    const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
     // Another workstation is in the middle of writing the strategies and does not finish.
     testing_support::Peer peer(store.location());
     ASSERT_TRUE(peer.send("hold Strategys.db CommentsStatus x").startsWith("ok")) << "peer";
-    EXPECT_THROW(copyGoalsToNextYear(*dm, plan, true), engine::Error);
+    EXPECT_THROW(data::copyGoalsToNextYear(*dm, plan, true), engine::Error);
     peer.kill();
     EXPECT_TRUE(goalsOf(2027).isEmpty()) << "not even the goals";
     // Once the other workstation is gone, the same copy works.
-    EXPECT_EQ(copyGoalsToNextYear(*dm, plan, true).Strategies, 1);
+    EXPECT_EQ(data::copyGoalsToNextYear(*dm, plan, true).strategies, 1);
 }

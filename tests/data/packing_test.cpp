@@ -1,6 +1,6 @@
 // Packing the database and the information window.
 
-#include "data/InformationWindow.h"
+#include "admin/InformationWindow.h"
 #include "data/Packing.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
@@ -15,7 +15,7 @@
 using testing_support::DataFixture;
 
 namespace {
-struct Recorder : PackProgress {
+struct Recorder : data::PackProgress {
     QStringList texts;
     void setStatus(const QString& t) override { texts << t; }
 };
@@ -40,10 +40,10 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
         dm->goalsTable.first();
         dm->goalsTable.remove();
     }
-    const qint64 before = TableFileSize(*dm, "goals.db");
+    const qint64 before = data::tableFileSize(*dm, "goals.db");
     dm->visibleUsersTable.setFiltered(true);
     Recorder progress;
-    packDatabase(*dm, progress);
+    data::packDatabase(*dm, progress);
     EXPECT_EQ(
         progress.texts,
         QStringList({"Packing Security Table", "Packing User Table", "Packing Settings Table",
@@ -54,7 +54,7 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
         EXPECT_FALSE(t->exclusive()) << t->tableName().toStdString();
     }
     EXPECT_TRUE(dm->visibleUsersTable.filtered()) << "filters keep their switch";
-    EXPECT_LT(TableFileSize(*dm, "GOALS.DB"), before);
+    EXPECT_LT(data::tableFileSize(*dm, "GOALS.DB"), before);
     EXPECT_EQ(dm->goalsTable.recordCount(), 50);
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -75,7 +75,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     };
     dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
     Recorder progress;
-    packDatabase(*dm, progress);
+    data::packDatabase(*dm, progress);
     EXPECT_EQ(questions, 2);
     EXPECT_EQ(progress.texts.size(), 9);
     EXPECT_EQ(dm->goalsTable.recordCount(), 10);
@@ -85,7 +85,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     dialogs.onMessage = {};
     dialogs.answers = {controls::Answer::Cancel};
     Recorder second;
-    EXPECT_THROW(packDatabase(*dm, second), engine::Error);
+    EXPECT_THROW(data::packDatabase(*dm, second), engine::Error);
     EXPECT_EQ(second.texts.last(), "Packing Strategys Table");
     for (engine::Table* t : dm->tablesInOpenOrder()) {
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
@@ -95,7 +95,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
 
 TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     addGoals(3);
-    InformationWindow form(*dm);
+    admin::InformationWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Database Information");
     EXPECT_EQ(form.goalsNumber->text(), "Searching");
     EXPECT_EQ(form.goalTypeSpace->text(), "Searching");
@@ -104,12 +104,13 @@ TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     EXPECT_EQ(form.goalsNumber->text(), "3");
     EXPECT_EQ(form.strategyNumber->text(), "0");
     // The folder store's size is the table file's; the server's is its own measure of the table.
-    const qint64 goalsSize = onServer() ? TableFileSize(*dm, "goals.db") : QFile(dir.file("goals.db")).size();
+    const qint64 goalsSize =
+        onServer() ? data::tableFileSize(*dm, "goals.db") : QFile(dir.file("goals.db")).size();
     EXPECT_GT(goalsSize, 0);
-    EXPECT_EQ(form.goalsSpace->text(), InformationWindow::sizeText(goalsSize));
-    EXPECT_EQ(InformationWindow::countText(1234), "1,234");
-    EXPECT_EQ(InformationWindow::sizeText(2048), "2 K Bytes");
-    EXPECT_EQ(InformationWindow::sizeText(12345), "12 K Bytes");
-    EXPECT_EQ(InformationWindow::sizeText(999999), "1,000 K Bytes");
-    EXPECT_EQ(TableFileSize(*dm, "nothing.db"), 0);
+    EXPECT_EQ(form.goalsSpace->text(), admin::InformationWindow::sizeText(goalsSize));
+    EXPECT_EQ(admin::InformationWindow::countText(1234), "1,234");
+    EXPECT_EQ(admin::InformationWindow::sizeText(2048), "2 K Bytes");
+    EXPECT_EQ(admin::InformationWindow::sizeText(12345), "12 K Bytes");
+    EXPECT_EQ(admin::InformationWindow::sizeText(999999), "1,000 K Bytes");
+    EXPECT_EQ(data::tableFileSize(*dm, "nothing.db"), 0);
 }

@@ -24,7 +24,7 @@ protected:
         addAccess(u1, u2, false);
         addAccess(u1, u3, true);
         dm->user().number = u1;
-        readAccessLists(*dm, dm->user());
+        data::readAccessLists(*dm, dm->user());
 
         g1 = addGoal("G1", 2026, 1, u1, u1);
         g2 = addGoal("G2", 2026, 2, {}, u1);
@@ -51,15 +51,15 @@ protected:
                                              {"CompleationDate", due.isValid() ? QVariant(due) : QVariant()},
                                              {"Compleated", done}});
     }
-    static QString line(const ProgressRow& r) {
+    static QString line(const data::ProgressRow& r) {
         return QStringLiteral("%1: %2 %3 %4 %5")
             .arg(r.name)
-            .arg(r.counts.Strategies)
-            .arg(r.counts.Completed)
-            .arg(r.counts.Open)
-            .arg(r.counts.Overdue);
+            .arg(r.counts.strategies)
+            .arg(r.counts.completed)
+            .arg(r.counts.open)
+            .arg(r.counts.overdue);
     }
-    static QStringList lines(const QVector<ProgressRow>& rows) {
+    static QStringList lines(const QVector<data::ProgressRow>& rows) {
         QStringList out;
         for (const auto& r : rows)
             out << line(r);
@@ -72,34 +72,34 @@ protected:
 VARDIMO_ON_BOTH_STORES(Progress);
 
 TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
-    ProgressOverview o = computeProgressOverview(*dm, 2026, -1, today);
+    data::ProgressOverview o = data::computeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
     EXPECT_EQ(lines(o.departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
     EXPECT_EQ(o.users[0].Department, "Sales");
-    EXPECT_EQ(o.total.Strategies, 9);
-    EXPECT_EQ(o.total.Overdue, 4);
+    EXPECT_EQ(o.total.strategies, 9);
+    EXPECT_EQ(o.total.overdue, 4);
 
-    o = computeProgressOverview(*dm, 2026, 1, today);
+    o = data::computeProgressOverview(*dm, 2026, 1, today);
     EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2"})) << "one goal type";
-    o = computeProgressOverview(*dm, 2025, -1, today);
+    o = data::computeProgressOverview(*dm, 2025, -1, today);
     EXPECT_EQ(lines(o.users), QStringList({"Ann: 1 0 1 1"}));
 
     // Seeing everyone brings in Dee, who has no department: that row comes last.
     dm->user().rights.canViewAllStrategies = true;
-    o = computeProgressOverview(*dm, 2026, -1, today);
+    o = data::computeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1", "Dee: 1 0 1 1"}));
     EXPECT_EQ(lines(o.departments),
               QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3", "(no department): 1 0 1 1"}));
 
     // Only one's own, without access rows.
-    dm->user().rights = ProfileRights();
+    dm->user().rights = data::ProfileRights();
     dm->user().canSee.clear();
-    o = computeProgressOverview(*dm, 2026, -1, today);
+    o = data::computeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1"}));
 }
 
 TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
-    QVector<OverdueItem> items = listOverdue(*dm, today);
+    QVector<data::OverdueItem> items = data::listOverdue(*dm, today);
     QStringList got;
     for (const auto& it : items)
         got << QStringLiteral("%1 %2 #%3 %4 %5")
@@ -124,9 +124,9 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     measure(s1, 2, QDate(2026, 1, 1), true);
     measure(s1, 3, future, false);
     measure(s4, 1, QDate(2026, 1, 1), false);
-    EXPECT_EQ(listOverdue(*dm, today).size(), 5) << "measurement items only with multiple measurements";
+    EXPECT_EQ(data::listOverdue(*dm, today).size(), 5) << "measurement items only with multiple measurements";
     dm->user().settings.multipleMeasures = true;
-    items = listOverdue(*dm, today);
+    items = data::listOverdue(*dm, today);
     ASSERT_EQ(items.size(), 6);
     EXPECT_TRUE(items[1].IsMeasurement);
     EXPECT_EQ(items[1].StrategyID, s1);

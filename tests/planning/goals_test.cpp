@@ -41,7 +41,7 @@ protected:
         dm->goalTypeTable.field("TypeDescription").setValue("Corporate");
         dm->goalTypeTable.post();
         type = dm->goalTypeTable.field("GoalTypeID").asInt();
-        ASSERT_TRUE(logOn(*dm, "me", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
     int addGoal(const QString& text, int goalYear, QVariant forUser, int owner) {
@@ -59,7 +59,7 @@ VARDIMO_ON_BOTH_STORES(GoalsScreen);
 
 TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     addGoal("Last year's", year - 1, me, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Goals");
     EXPECT_EQ(form.goalSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
@@ -108,7 +108,7 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     const int global = addGoal("Global", year, {}, me);
     addGoal("Theirs", year, me, other);
     {
-        GoalsWindow form(*dm);
+        planning::GoalsWindow form(*dm);
         EXPECT_EQ(dm->goalsTable.recordCount(), 1) << "only goals he owns";
         ASSERT_EQ(dm->goalsTable.field("GoalID").asInt(), global);
         EXPECT_FALSE(form.goalForBox->isEnabled()) << "a global goal cannot be given a user";
@@ -118,7 +118,7 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     }
     dm->user().rights.canAddGlobalGoals = true;
     dm->user().rights.canModifyAllGoals = true;
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     EXPECT_EQ(dm->goalsTable.recordCount(), 2);
     EXPECT_TRUE(form.resetButton->isEnabled());
     EXPECT_TRUE(form.ownerBox->isEnabled());
@@ -152,7 +152,7 @@ TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     strategy(global, me);
     strategy(global, other);
     strategy(kept, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     dm->goalsTable.locate("GoalID", global);
     dialogs.answers = {controls::Answer::No};
     form.deleteClicked();
@@ -178,7 +178,7 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
     dm->userSettingsTable.remove();
     dm->user().settings.sendToPrinter = true;
 
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     // Cancelling the print dialog prints and previews nothing.
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
@@ -219,7 +219,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.add("Where G.GoalTypeID = T.GoalTypeID");
     q.open();
     {
-        GoalsReport report(*dm, q);
+        reports::GoalsReport report(*dm, q);
         report.printToPdf(dir.file("long.pdf"));
         EXPECT_GE(report.pageCount(), 2);
     }
@@ -232,7 +232,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     dm->user().settings.noGoalYear = true;
     q.open();
     {
-        GoalsReport report(*dm, q);
+        reports::GoalsReport report(*dm, q);
         EXPECT_FALSE(report.yearHeading->visible);
         EXPECT_FALSE(report.yearText->visible);
         report.printToPdf(dir.file("noyear.pdf"));
@@ -248,7 +248,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T Where G.GoalID = -1");
     q.open();
     {
-        GoalsReport report(*dm, q);
+        reports::GoalsReport report(*dm, q);
         report.printToPdf(dir.file("empty.pdf"));
         EXPECT_EQ(report.pageCount(), 1) << "an empty list prints the heading alone";
     }
@@ -259,7 +259,7 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
     dm->user().settings.noGoalYear = true;
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     for (QWidget* w : std::initializer_list<QWidget*>{form.yearLabel, form.goalSpin, form.goalYearLabel,
                                                       form.goalYearEdit, form.goalYearArrows})
         EXPECT_FALSE(w->isVisibleTo(&form));
@@ -267,7 +267,7 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
 }
 
 TEST_P(GoalsScreen, GoalTypesAndDepartments) {
-    GoalTypesWindow types(*dm);
+    planning::GoalTypesWindow types(*dm);
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
     EXPECT_EQ(types.detailGroup->title(), "Detail");
     types.insertClicked();
@@ -282,7 +282,7 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     EXPECT_EQ(countRows("GoalType.db"), 1);
     types.reject();
 
-    DepartmentsWindow depts(*dm);
+    planning::DepartmentsWindow depts(*dm);
     EXPECT_EQ(depts.windowTitle(), "Department");
     EXPECT_EQ(depts.detailGroup->title(), "Department Detail");
     EXPECT_FALSE(depts.saveButton->isEnabled()) << "nothing to save on an empty list";
@@ -308,9 +308,9 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     addGoal("D for someone gone", year, gone, boss);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", gone));
     dm->userSettingsTable.remove();
-    ASSERT_TRUE(logOn(*dm, "boss", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "boss", "", false));
 
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     form.show();
     QComboBox* goalFor = form.goalForBox;
     ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
@@ -351,7 +351,7 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
 }
 
 TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     form.show();
     form.insertButton->click();
     form.saveButton->click();
@@ -377,7 +377,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     EXPECT_EQ(dialogs.messages.size(), 3u);
     form.reject();
 
-    DepartmentsWindow depts(*dm);
+    planning::DepartmentsWindow depts(*dm);
     depts.show();
     depts.insertButton->click();
     depts.saveButton->click();
@@ -391,7 +391,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 
     // Goal types: the list is edited in place as well, and a type emptied there is refused
     // when the person moves on to another row.
-    GoalTypesWindow types(*dm);
+    planning::GoalTypesWindow types(*dm);
     types.show();
     types.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&types));
@@ -426,7 +426,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 }
 
 TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     ASSERT_EQ(dm->goalsTable.recordCount(), 0);
     form.show();
     form.descriptionEdit->setFocus();
@@ -474,7 +474,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     dm->measureTable.insert();
     dm->measureTable.field("StrategyID").setValue(dm->strategyTable.field("StrategyID").asInt());
     dm->measureTable.post();
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     form.insertClicked();
     dialogs.answers = {controls::Answer::Yes};
     form.deleteClicked();
@@ -487,7 +487,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
 
 TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     const int goal = addGoal("Shared", year, me, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     ASSERT_EQ(dm->goalsTable.field("GoalID").asInt(), goal);
     {
         // Another workstation moves the goal to the next year.

@@ -19,10 +19,10 @@ protected:
         DataFixture::SetUp();
         const int staff = addProfile("Staff", {"CanAddGoals"});
         me = addUser("me", "", "Mary Me", staff);
-        ASSERT_TRUE(logOn(*dm, "me", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
-    QPushButton* button(GoalsWindow& form, const char* name) {
+    QPushButton* button(planning::GoalsWindow& form, const char* name) {
         auto* b = form.findChild<QPushButton*>(name);
         EXPECT_NE(b, nullptr) << name;
         return b;
@@ -44,7 +44,7 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
     insertRow(dm->strategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     QPushButton* copy = button(form, "CopyBtn");
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->text(), "Copy to Next Year...");
@@ -91,7 +91,7 @@ TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
     insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
     for (int n = 1; n <= 3; ++n)
         insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     button(form, "CopyBtn")->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
@@ -112,7 +112,7 @@ TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     dm->user().settings.noGoalYear = true;
     addGoal("Grow", year, 1, me, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     form.findChild<QPushButton*>("CopyBtn")->click();
     EXPECT_EQ(goalsIn(year + 1), 1);
@@ -126,7 +126,7 @@ TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("Other year", year - 1, 1, me, me);
     TempDir out;
     dialogs.saveAs = out.file("goals.csv");
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     button(form, "ExportBtn")->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);

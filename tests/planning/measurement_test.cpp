@@ -15,7 +15,7 @@ protected:
     void SetUp() override {
         ReportFixture::SetUp();
         addAccess(me, other, false);
-        logOn();
+        data::logOn();
         goal = addGoal("Grow sales", year, type, {}, me);
         mine = addStrategy(goal, me, 1);
         theirs = addStrategy(goal, other, 1);
@@ -36,7 +36,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);
     standOn(mine);
     {
-        MeasurementsWindow form(*dm);
+        planning::MeasurementsWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "Measurments");
         EXPECT_EQ(form.detailGroup->title(), "Detail");
         QAbstractItemModel* grid = form.measureGrid->model();
@@ -58,7 +58,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
 
     // Escape drops a changed item just the same.
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     items().field("Deliverable").setValue("typed, never saved");
     form.reject();
     EXPECT_EQ(stored(mine), 0);
@@ -67,7 +67,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
 TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     standOn(theirs);
     {
-        MeasurementsWindow form(*dm);
+        planning::MeasurementsWindow form(*dm);
         EXPECT_EQ(items().state(), engine::DataSet::State::Browse)
             << "no first item for a view-only strategy";
         EXPECT_TRUE(items().isEmpty());
@@ -75,7 +75,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     }
     addMeasure(theirs, 1, {{"Deliverable", "Theirs"}});
     standOn(theirs);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     EXPECT_EQ(items().recordCount(), 1);
     for (QWidget* w : std::initializer_list<QWidget*>{form.insertButton, form.saveButton, form.deleteButton,
                                                       form.resetButton, form.dateButton, form.completedBox})
@@ -90,7 +90,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     // A strategy not stored yet has no key to hang items on.
     dm->strategyTable.insert();
     dm->strategyTable.field("UserNumber").setValue(me);
-    MeasurementsWindow unsaved(*dm);
+    planning::MeasurementsWindow unsaved(*dm);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     EXPECT_FALSE(unsaved.insertButton->isEnabled());
     dm->strategyTable.cancel();
@@ -98,7 +98,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
 
 TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     standOn(mine);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     for (const char* text : {"one", "two", "three"}) {
         if (items().state() != engine::DataSet::State::Insert) form.insertClicked();
         items().field("Deliverable").setValue(text);
@@ -130,7 +130,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     form.closeWindow();
 
     standOn(mine);
-    MeasurementsWindow again(*dm);
+    planning::MeasurementsWindow again(*dm);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     ASSERT_TRUE(items().locate("MeasurementNumber", 2));
     again.deleteClicked();
@@ -146,7 +146,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
 TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     addMeasure(mine, 1);
     standOn(mine);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     QDate shown;
     const QDate picked(year, 4, 5);
     dialogs.onModal = [&](QDialog& d) {
@@ -181,7 +181,7 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
 TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     form.completionDateEdit->clear();
     QTest::keyClicks(form.completionDateEdit, "01/15/2027");
     EXPECT_EQ(form.completionDateEdit->text(), "01/15/2027") << "nothing is written over the typing";

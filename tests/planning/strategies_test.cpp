@@ -43,17 +43,17 @@ protected:
         year = QDate::currentDate().year();
         // Each kind of window the screens open is answered by its own function.
         dialogs.onModal = [this](QDialog& d) {
-            if (auto* e = dynamic_cast<StrategyEditor*>(&d)) {
+            if (auto* e = dynamic_cast<planning::StrategyEditor*>(&d)) {
                 e->onActivate();
                 return editorFn ? editorFn(*e) : int(QDialog::Rejected);
             }
-            if (auto* sd = dynamic_cast<SelectDateDialog*>(&d)) return dateFn ? dateFn(*sd) : 0;
-            if (auto* m = dynamic_cast<MoveStrategiesDialog*>(&d)) return moveFn ? moveFn(*m) : 0;
+            if (auto* sd = dynamic_cast<planning::SelectDateDialog*>(&d)) return dateFn ? dateFn(*sd) : 0;
+            if (auto* m = dynamic_cast<planning::MoveStrategiesDialog*>(&d)) return moveFn ? moveFn(*m) : 0;
             return 0;
         };
     }
-    void logOn(const QString& id) {
-        ASSERT_TRUE(logOn(*dm, id, "", false));
+    void data::logOn(const QString& id) {
+        ASSERT_TRUE(data::logOn(*dm, id, "", false));
         dm->goalTypeTable.locate("GoalTypeID", corporate);
     }
     int goal(const QString& text, QVariant forUser, int type = 0, int goalYear = 0) {
@@ -83,13 +83,13 @@ protected:
             out << s.valueAt(r, "StrategyNumber").toInt();
         return out;
     }
-    void chooseUser(StrategyListWindow& form, int user) {
+    void chooseUser(planning::StrategyListWindow& form, int user) {
         form.userBox->setKeyValue(user);
         form.userChosen();
     }
     void selectGoal(int goalId) { ASSERT_TRUE(dm->goalsTable.locate("GoalID", goalId)); }
     // Runs the editor the list opens: fn gets it, already activated, and returns its result.
-    void onEditor(std::function<int(StrategyEditor&)> fn) { editorFn = std::move(fn); }
+    void onEditor(std::function<int(planning::StrategyEditor&)> fn) { editorFn = std::move(fn); }
     // The next widget that Tab reaches from w.
     static QWidget* nextTabStop(QWidget* w) {
         QWidget* n = w->nextInFocusChain();
@@ -97,9 +97,9 @@ protected:
             n = n->nextInFocusChain();
         return n;
     }
-    std::function<int(StrategyEditor&)> editorFn;
-    std::function<int(SelectDateDialog&)> dateFn;
-    std::function<int(MoveStrategiesDialog&)> moveFn;
+    std::function<int(planning::StrategyEditor&)> editorFn;
+    std::function<int(planning::SelectDateDialog&)> dateFn;
+    std::function<int(planning::MoveStrategiesDialog&)> moveFn;
     static bool grey(QWidget* w) {
         return w->palette().color(QPalette::Base) == QPalette().color(QPalette::Button);
     }
@@ -119,9 +119,9 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     strategy(global, other, 1, "Otto's global one");
     strategy(mine, me, 1, "First");
     strategy(mine, me, 2, "Second");
-    logOn("me");
+    data::logOn("me");
 
-    StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Strategies");
     EXPECT_EQ(form.yearSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
@@ -182,10 +182,10 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     const int theirs = strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
     addAccess(me, third, true);
-    logOn("me");
+    data::logOn("me");
     dm->measureTable.open();
 
-    StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm);
     EXPECT_TRUE(form.userBox->isEnabled());
     EXPECT_EQ(form.userBox->count(), 3) << "himself and the two he may see";
     chooseUser(form, other);
@@ -197,7 +197,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     EXPECT_FALSE(form.deleteButton->isEnabled());
 
     bool checked = false;
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         EXPECT_EQ(e.windowTitle(), "Strategy Edit");
         EXPECT_TRUE(e.isReadOnly());
         for (controls::FieldMemo* m : {e.strategyMemo, e.responsibilityMemo, e.deliverableMemo,
@@ -240,7 +240,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     chooseUser(form, third);
     selectGoal(global);
     EXPECT_TRUE(form.insertButton->isEnabled());
-    onEditor([](StrategyEditor& e) {
+    onEditor([](planning::StrategyEditor& e) {
         EXPECT_FALSE(e.isReadOnly());
         EXPECT_EQ(e.userBox->currentText(), "Tina Third");
         e.strategyMemo->setPlainText("For Tina");
@@ -258,13 +258,13 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     strategy(global, me, 1, "Mine");
     strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
-    logOn("me");
-    StrategyListWindow form(*dm);
+    data::logOn("me");
+    planning::StrategyListWindow form(*dm);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QStringList opened;
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         opened << e.strategyMemo->toPlainText() + (e.isReadOnly() ? " (read-only)" : "");
         return int(QDialog::Rejected);
     });
@@ -294,10 +294,10 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
 }
 
 TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
-    logOn("me");
+    data::logOn("me");
     {
-        GoalsWindow goals(*dm);
-        StrategyListWindow strategies(*dm);
+        planning::GoalsWindow goals(*dm);
+        planning::StrategyListWindow strategies(*dm);
         ASSERT_EQ(entries(goals.goalTypeBox), QStringList({"Corporate", "Personal"}));
         ASSERT_EQ(entries(strategies.goalTypeBox), QStringList({"Corporate", "Personal"}));
         ASSERT_FALSE(entries(goals.ownerBox).contains("Nina New"));
@@ -310,14 +310,14 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     ASSERT_TRUE(peer.send("insert GoalType.db TypeDescription Regional").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert User.db UserName Nina New").startsWith("ok "));
     {
-        GoalsWindow goals(*dm);
+        planning::GoalsWindow goals(*dm);
         EXPECT_EQ(entries(goals.goalTypeBox), QStringList({"Corporate", "Regional"}));
         EXPECT_TRUE(entries(goals.ownerBox).contains("Nina New")) << "the Goal Owner box";
         goals.closeButton->click();
         // Nothing changed elsewhere since: the lists are not read again.
         QSignalSpy typesRead(&dm->goalTypeSource, &engine::DataSource::rowsChanged);
         QSignalSpy usersRead(&dm->userSettingsSource, &engine::DataSource::rowsChanged);
-        StrategyListWindow strategies(*dm);
+        planning::StrategyListWindow strategies(*dm);
         EXPECT_EQ(entries(strategies.goalTypeBox), QStringList({"Corporate", "Regional"}));
         EXPECT_EQ(typesRead.count(), 0);
         EXPECT_EQ(usersRead.count(), 0);
@@ -327,7 +327,7 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     // The type the strategy list would start on is deleted: it starts on one that exists.
     ASSERT_TRUE(dm->goalTypeTable.locate("GoalTypeID", corporate));
     ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(corporate)), "ok");
-    StrategyListWindow strategies(*dm);
+    planning::StrategyListWindow strategies(*dm);
     EXPECT_EQ(entries(strategies.goalTypeBox), QStringList({"Regional"}));
     EXPECT_EQ(strategies.goalTypeBox->currentText(), "Regional");
     EXPECT_EQ(dm->goalFilter().type, strategies.goalTypeBox->keyValue().toInt());
@@ -336,11 +336,11 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
 TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     const int global = goal("Global aim", {});
     strategy(global, other, 1);
-    logOn("me");
+    data::logOn("me");
     dm->measureTable.open();
-    StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm);
     auto insert = [&](const QString& text) {
-        onEditor([text](StrategyEditor& e) {
+        onEditor([text](planning::StrategyEditor& e) {
             EXPECT_TRUE(e.numberEdit->text().toInt() > 0);
             e.strategyMemo->setPlainText(text);
             e.saveClicked();
@@ -378,13 +378,13 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     EXPECT_EQ(listedNumbers(), QList<int>({1, 3, 4}));
 
     // Cancel drops a new strategy; so does closing the editor any other way.
-    onEditor([](StrategyEditor& e) {
+    onEditor([](planning::StrategyEditor& e) {
         e.strategyMemo->setPlainText("never stored");
         e.cancelEdit();
         return e.result();
     });
     form.insertClicked();
-    onEditor([](StrategyEditor& e) {
+    onEditor([](planning::StrategyEditor& e) {
         e.responsibilityMemo->setPlainText("never stored either");
         e.reject(); // Esc
         return e.result();
@@ -401,11 +401,11 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     dm->userSettingsTable.edit();
     dm->userSettingsTable.field("DepartmentID").setValue(department);
     dm->userSettingsTable.post();
-    logOn("me");
-    StrategyListWindow form(*dm);
+    data::logOn("me");
+    planning::StrategyListWindow form(*dm);
     const QDate picked(2031, 3, 14);
     QDate calendarOpenedOn;
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         EXPECT_EQ(e.departmentEdit->text(), "Sales");
         EXPECT_EQ(e.numberEdit->text(), "1");
         EXPECT_FALSE(e.numberEdit->isEnabled());
@@ -425,7 +425,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
         e.completedBox->setChecked(true);
         e.doNotPrintBox->setChecked(true);
         // The date dialog: Cancel changes nothing, OK takes the calendar's date.
-        dateFn = [&](SelectDateDialog& sd) {
+        dateFn = [&](planning::SelectDateDialog& sd) {
             EXPECT_EQ(sd.windowTitle(), "Select Date");
             calendarOpenedOn = sd.calendar->selectedDate();
             return int(QDialog::Rejected);
@@ -433,7 +433,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
         e.dateClicked();
         EXPECT_EQ(calendarOpenedOn, QDate::currentDate()) << "an empty date opens on today";
         EXPECT_TRUE(dm->strategyTable.field("CompleationDate").isNull());
-        dateFn = [&](SelectDateDialog& sd) {
+        dateFn = [&](planning::SelectDateDialog& sd) {
             sd.calendar->setSelectedDate(picked);
             return int(QDialog::Accepted);
         };
@@ -461,9 +461,9 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     EXPECT_EQ(s.field("UserNumber").asInteger(), me);
 
     // Editing: the calendar opens on the stored date; Reset then Cancel keeps it.
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         EXPECT_EQ(e.modifiedByBox->currentText(), "Mary Me");
-        dateFn = [&](SelectDateDialog& sd) {
+        dateFn = [&](planning::SelectDateDialog& sd) {
             calendarOpenedOn = sd.calendar->selectedDate();
             return int(QDialog::Rejected);
         };
@@ -478,7 +478,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
     // A typed date is taken whole, never a partial year; a text that is no date is refused and
     // stays in the box.
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         e.completionDateEdit->clear();
         QTest::keyClicks(e.completionDateEdit, "12/15/2027");
         EXPECT_EQ(e.completionDateEdit->text(), "12/15/2027");
@@ -488,7 +488,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     });
     form.editClicked();
     EXPECT_EQ(s.field("CompleationDate").asDate(), QDate(2027, 12, 15));
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         e.completionDateEdit->selectAll();
         QTest::keyClicks(e.completionDateEdit, "13/45/2027");
         dialogs.messages.clear();
@@ -511,7 +511,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
     // A memo holds long, many-line text whole.
     const QString longText = QString("line one\nline two\n") + QString(5000, QChar('x'));
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         e.commentsMemo->setPlainText(longText);
         e.saveClicked();
         return e.result();
@@ -522,9 +522,9 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
 TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     const int global = goal("Global aim", {});
-    logOn("me");
+    data::logOn("me");
     dm->user().settings.multipleMeasures = true;
-    StrategyEditor multiple(*dm);
+    planning::StrategyEditor multiple(*dm);
     EXPECT_TRUE(multiple.deliverableLabel->isHidden());
     EXPECT_TRUE(multiple.deliverableMemo->isHidden());
     EXPECT_TRUE(multiple.measurementMemo->isHidden());
@@ -532,14 +532,14 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     EXPECT_FALSE(multiple.measureButton->isHidden());
     EXPECT_EQ(multiple.measureButton->text(), "Deliverable/Measurement Items");
     dm->user().settings.multipleMeasures = false;
-    StrategyEditor plain(*dm);
+    planning::StrategyEditor plain(*dm);
     EXPECT_LT(multiple.height(), plain.height()) << "no gap where the memos were";
 
     // The items need a stored strategy: a pending new one is stored first.
-    StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm);
     ASSERT_EQ(dm->strategySelection().goal, global);
     dm->user().settings.multipleMeasures = true;
-    onEditor([](StrategyEditor& e) {
+    onEditor([](planning::StrategyEditor& e) {
         e.strategyMemo->setPlainText("stored for its items");
         e.measureClicked();
         e.cancelEdit();
@@ -552,10 +552,10 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
 TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
-    logOn("me");
-    StrategyListWindow form(*dm);
+    data::logOn("me");
+    planning::StrategyListWindow form(*dm);
     ASSERT_EQ(dm->strategyTable.field("StrategyID").asInt(), id);
-    StrategyEditor e(*dm);
+    planning::StrategyEditor e(*dm);
     e.onActivate();
 
     // The mark as shown counts, saved or not; nothing else happens.
@@ -630,15 +630,15 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     strategy(global, other, 1);
     strategy(global, other, 2);
     addUser("lone", "", "Lone Supervisor", addProfile("Supervisor only", {"CanAddStrategy", "Supervisor"}));
-    logOn("lone");
+    data::logOn("lone");
     {
-        StrategyListWindow form(*dm);
+        planning::StrategyListWindow form(*dm);
         EXPECT_TRUE(form.moveButton->isVisibleTo(&form));
         EXPECT_FALSE(form.userBox->isEnabled()) << "Supervisor alone does not open the user box";
         EXPECT_EQ(form.userBox->count(), 6) << "yet every user is visible";
     }
-    logOn("chief");
-    StrategyListWindow form(*dm);
+    data::logOn("chief");
+    planning::StrategyListWindow form(*dm);
     EXPECT_TRUE(form.moveButton->isVisibleTo(&form));
     EXPECT_TRUE(form.userBox->isEnabled());
     chooseUser(form, me);
@@ -646,7 +646,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     ASSERT_EQ(dm->strategyTable.field("StrategyID").asInt(), moved);
 
     auto move = [&](QVariant target, int number, bool ok = true) {
-        moveFn = [=](MoveStrategiesDialog& m) {
+        moveFn = [=](planning::MoveStrategiesDialog& m) {
             EXPECT_EQ(m.windowTitle(), "Move Strategy");
             EXPECT_EQ(m.numberSpin->value(), 0);
             EXPECT_EQ(m.userBox->currentIndex(), -1) << "no user chosen at first";
@@ -692,7 +692,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     // With no strategy listed Move is off, and the dialog would not make one up.
     selectGoal(empty);
     EXPECT_FALSE(form.moveButton->isEnabled());
-    MoveStrategiesDialog dialog(*dm);
+    planning::MoveStrategiesDialog dialog(*dm);
     dialog.userBox->setKeyValue(me);
     dialog.moveStrategies();
     EXPECT_EQ(count("Strategys.db"), 4);
@@ -702,11 +702,11 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
 TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "locked elsewhere");
-    logOn("me");
+    data::logOn("me");
     dm->measureTable.open();
     measurement(id);
     measurement(id);
-    StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm);
     Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
     form.deleteButton->click();
@@ -721,10 +721,10 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
 
 TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) {
     const int global = goal("Global aim", {});
-    logOn("me");
-    StrategyListWindow form(*dm);
+    data::logOn("me");
+    planning::StrategyListWindow form(*dm);
     Peer peer(store.location());
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         EXPECT_EQ(e.numberEdit->text(), "1");
         // Meanwhile the other workstation stores its own number 1 for the same user and goal.
         const QString key = peer.send("insert Strategys.db StrategyDescription theirs").mid(3);
@@ -755,7 +755,7 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) 
     // Stored in the meantime under another goal or user, a number stays free here: nothing to tell.
     const size_t told = dialogs.messages.size();
     strategy(global, other, 3);
-    onEditor([&](StrategyEditor& e) {
+    onEditor([&](planning::StrategyEditor& e) {
         EXPECT_EQ(e.numberEdit->text(), "3");
         e.saveClicked();
         EXPECT_EQ(e.numberEdit->text(), "3");
@@ -769,10 +769,10 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) 
 TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
-    logOn("me");
-    StrategyListWindow form(*dm);
+    data::logOn("me");
+    planning::StrategyListWindow form(*dm);
     Peer peer(store.location());
-    StrategyEditor e(*dm);
+    planning::StrategyEditor e(*dm);
     e.onActivate();
     ASSERT_EQ(e.strategyMemo->toPlainText(), "original");
 
@@ -797,7 +797,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
               1);
 
     // Both changed the same text: the stored one is shown, never overwritten by the stale one.
-    StrategyEditor again(*dm);
+    planning::StrategyEditor again(*dm);
     again.onActivate();
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyDescription theirs too").arg(id)),
               "ok");
@@ -811,7 +811,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
 
     // A date changed elsewhere since it was shown is not typed over unseen.
-    StrategyEditor dated(*dm);
+    planning::StrategyEditor dated(*dm);
     dated.onActivate();
     ASSERT_EQ(dated.completionDateEdit->text(), "");
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
@@ -826,7 +826,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
         << "typed again, it is stored";
 
     // And the other way round: while this editor holds the row, the other workstation waits.
-    StrategyEditor third(*dm);
+    planning::StrategyEditor third(*dm);
     third.onActivate();
     third.responsibilityMemo->setPlainText("held here");
     EXPECT_TRUE(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility later").arg(id))

@@ -56,7 +56,7 @@ protected:
         type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
     }
-    void logOn(const char* id = "me") { ASSERT_TRUE(logOn(*dm, id, "", false)); }
+    void data::logOn(const char* id = "me") { ASSERT_TRUE(data::logOn(*dm, id, "", false)); }
     int addStrategy(int goal, int user, int number,
                     std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
         engine::Table& s = dm->strategyTable;
@@ -94,7 +94,7 @@ protected:
     // The strategy editor's one-row query.
     void openOne(int strategyId) {
         engine::Query& q = strategyRows();
-        beginStrategyQuery(q);
+        reports::beginStrategyQuery(q);
         q.add("S.StrategyID = ", engine::sql::Int{strategyId});
         q.prepare();
         q.open();

@@ -37,7 +37,7 @@ protected:
         const int sales = insertRow(dm->departmentTable, {{"Description", "Sales"}});
         me = addUser("ME", "", "Mia", all, sales);
         you = addUser("YOU", "", "Yan", all);
-        ASSERT_TRUE(logOn(*dm, "ME", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
         type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
         const int g = addGoal("G", year, type, me, me);
@@ -59,7 +59,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Tracking);
 
 TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
-    MainWindow form(*dm);
+    app::MainWindow form(*dm);
     const QList<QAction*> top = form.menuBar()->actions();
     QStringList titles;
     for (QAction* a : top)
@@ -75,7 +75,7 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     EXPECT_EQ(overdue->text(), "&Overdue");
     EXPECT_EQ(overview->text(), "O&verview");
 
-    dm->user().rights = ProfileRights();
+    dm->user().rights = data::ProfileRights();
     emit menu->aboutToShow();
     EXPECT_FALSE(overdue->isEnabled());
     EXPECT_FALSE(overview->isEnabled());
@@ -96,16 +96,16 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
 }
 
 TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
-    OverdueWindow form(*dm);
+    planning::OverdueWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Overdue");
     ASSERT_EQ(form.grid->model()->rowCount(), 2);
-    EXPECT_EQ(form.itemAt(0).Owner, "Mia") << "most overdue first";
-    EXPECT_EQ(form.itemAt(0).DaysOverdue, 3);
-    EXPECT_EQ(form.itemAt(1).Owner, "Yan");
+    EXPECT_EQ(form.itemAt(0).owner, "Mia") << "most overdue first";
+    EXPECT_EQ(form.itemAt(0).daysOverdue, 3);
+    EXPECT_EQ(form.itemAt(1).owner, "Yan");
     EXPECT_EQ(form.grid->model()->index(0, 4).data().toString(),
               QDate::currentDate().addDays(-3).toString("MM/dd/yyyy"));
     form.grid->sortByColumn(0, Qt::DescendingOrder);
-    EXPECT_EQ(form.itemAt(0).Owner, "Yan");
+    EXPECT_EQ(form.itemAt(0).owner, "Yan");
     EXPECT_TRUE(form.summaryLabel->text().startsWith("2 items are overdue on "));
 
     // The double click opens the editor on that very strategy.
@@ -116,7 +116,7 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     };
     form.gridDoubleClicked(0);
     EXPECT_EQ(dialogs.modalTitles.value(dialogs.modalTitles.size() - 1), "Strategy Edit");
-    EXPECT_EQ(shown, form.itemAt(0).StrategyID);
+    EXPECT_EQ(shown, form.itemAt(0).strategyID);
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 
     // Export: the list in the order shown, read back by another program.
@@ -137,7 +137,7 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     dm->user().rights.canViewAllStrategies = false;
-    OverdueWindow mine(*dm);
+    planning::OverdueWindow mine(*dm);
     EXPECT_EQ(mine.grid->model()->rowCount(), 1);
 }
 
@@ -149,21 +149,21 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     ASSERT_TRUE(dm->goalsTable.locate("GoalDescription", "G"));
     const int seer = addUser("SEER", "", "Sam", addProfile("Staff", {"CanAddStrategy"}));
     addAccess(seer, you, false);
-    ASSERT_TRUE(logOn(*dm, "SEER", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "SEER", "", false));
 
     QString goalShown;
     bool readOnly = false;
     dialogs.onModal = [&](QDialog& d) {
-        auto* e = dynamic_cast<StrategyEditor*>(&d);
+        auto* e = dynamic_cast<planning::StrategyEditor*>(&d);
         if (!e) return d.result();
         e->onActivate();
         goalShown = e->goalEdit->text();
         readOnly = e->isReadOnly();
         return d.result();
     };
-    OverdueWindow seen(*dm);
+    planning::OverdueWindow seen(*dm);
     ASSERT_EQ(seen.grid->model()->rowCount(), 2) << "Yan's two late strategies";
-    EXPECT_EQ(seen.itemAt(0).Goal, "Earlier aim");
+    EXPECT_EQ(seen.itemAt(0).goal, "Earlier aim");
     seen.gridDoubleClicked(0);
     EXPECT_EQ(goalShown, "Earlier aim");
     EXPECT_TRUE(readOnly) << "Sam may only see Yan's strategies";
@@ -174,11 +174,11 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     EXPECT_EQ(goalShown, "G");
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
-    ASSERT_TRUE(logOn(*dm, "ME", "", false));
-    OverdueWindow all(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
+    planning::OverdueWindow all(*dm);
     ASSERT_EQ(all.grid->model()->rowCount(), 3);
     dialogs.onModal = [&](QDialog& d) {
-        auto* e = dynamic_cast<StrategyEditor*>(&d);
+        auto* e = dynamic_cast<planning::StrategyEditor*>(&d);
         if (!e) return d.result();
         e->onActivate();
         EXPECT_FALSE(e->isReadOnly());
@@ -190,12 +190,12 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     all.gridDoubleClicked(0);
     EXPECT_EQ(all.grid->model()->rowCount(), 2);
     EXPECT_TRUE(all.summaryLabel->text().startsWith("2 items are overdue on "));
-    EXPECT_EQ(all.itemAt(0).Goal, "G") << "still most overdue first";
+    EXPECT_EQ(all.itemAt(0).goal, "G") << "still most overdue first";
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }
 
 TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
-    OverviewWindow form(*dm);
+    reports::OverviewWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Overview");
     EXPECT_EQ(form.yearSpin->value(), year);
     ASSERT_EQ(form.userGrid->rowCount(), 2);

@@ -38,7 +38,7 @@ protected:
         dm->goalTypeTable.locate("GoalTypeID", type);
         addAccess(me, other, false);
         addAccess(me, third, true);
-        logOn();
+        data::logOn();
         alpha = addGoal("Alpha goal", year, type, me, me);
         beta = addGoal("Beta global", year, type, {}, me);
         lastYear = addGoal("Last year's", year - 1, type, me, me);
@@ -52,7 +52,7 @@ protected:
         s7 = addStrategy(personal, me, 1);
         s8 = addStrategy(beta, me, 1);
     }
-    QList<int> build(ReportsWindow& form, int kind) {
+    QList<int> build(reports::ReportsWindow& form, int kind) {
         form.reportType->setItemIndex(kind);
         form.reportTypeClicked();
         form.buildStrategyQuery();
@@ -60,7 +60,7 @@ protected:
         form.strategyQuery.close();
         return ids;
     }
-    QList<int> build(PrintGoalsDialog& form, int kind) {
+    QList<int> build(reports::PrintGoalsDialog& form, int kind) {
         form.printOptions->setItemIndex(kind);
         form.optionChosen();
         form.buildStrategyQuery();
@@ -73,6 +73,11 @@ protected:
         dm->setStrategySelection({goalId, user});
         dm->setGoalFilter({.year = goalYear, .type = type, .byUser = true, .user = user});
     }
+    // What the strategy list hands its print choice for the selection made by listShows.
+    reports::ListedStrategies listed() const {
+        return {*dm->goalFilter().year, dm->goalFilter().type, dm->strategySelection().goal,
+                dm->strategySelection().user};
+    }
     QDate march10{QDate::currentDate().year(), 3, 10};
     QDate march20{QDate::currentDate().year(), 3, 20};
     int fourth = 0, otherType = 0, alpha = 0, beta = 0, lastYear = 0, personal = 0;
@@ -82,7 +87,7 @@ VARDIMO_ON_BOTH_STORES(ReportScreens);
 
 TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     dm->setGoalFilter({.year = std::nullopt, .byUser = true});
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Reports");
     EXPECT_FALSE(dm->goalFilter().byUser);
     EXPECT_EQ(form.reportType->title(), "Report Type");
@@ -144,7 +149,7 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     addMeasure(s1, 1, {{"CompleationDate", end.addDays(1)}});
     addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
     addMeasure(s4, 1);
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     EXPECT_FALSE(form.goalSpin->isVisibleTo(&form));
     EXPECT_FALSE(form.yearLabel->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
@@ -181,7 +186,7 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     const QString pdf = dir.file("reports.pdf");
     dialogs.printToFile = pdf;
     {
-        ReportsWindow form(*dm);
+        reports::ReportsWindow form(*dm);
         form.reportTitle->setText("Quarterly");
         dialogs.printAnswers = {false};
         form.printClicked();
@@ -201,7 +206,7 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     EXPECT_TRUE(pdfText(pdf, 4).contains("Beta global"));
 
     dm->user().settings.sendToPrinter = false;
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     form.previewClicked();
     EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
@@ -221,7 +226,7 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     dm->strategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
     dm->strategyTable.field("CompleationDate").setValue(march20);
     dm->strategyTable.post();
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     form.reportTitle->setText("Quarterly");
     const QList<int> printed = build(form, 2);
     ASSERT_EQ(printed, QList<int>({s2, s8}));
@@ -272,7 +277,7 @@ TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsT
                 {"Compleated", true}});
     addMeasure(s2, 1, {{"Deliverable", "First"}, {"Measurement", "M1"}});
     addMeasure(s1, 1, {{"Deliverable", "not selected"}});
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     ASSERT_EQ(build(form, 2), QList<int>({s2, s8}));
     dialogs.saveAs = dir.file("items.csv");
     form.exportButton->click();
@@ -296,7 +301,7 @@ TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     dm->goalTypeTable.first();
     while (!dm->goalTypeTable.isEmpty())
         dm->goalTypeTable.remove();
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     EXPECT_FALSE(form.printButton->isEnabled());
     EXPECT_FALSE(form.previewButton->isEnabled());
     EXPECT_FALSE(form.exportButton->isEnabled());
@@ -316,7 +321,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
         tx.commit();
     }
     dm->goalDatabase.notifyChanged("measure");
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     form.startDatePicker->setDate(QDate(year, 7, 1));
     form.endDatePicker->setDate(QDate(year, 7, 31));
     EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
@@ -328,7 +333,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
 
 TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
-    PrintGoalsDialog form(*dm);
+    reports::PrintGoalsDialog form(*dm, listed());
     EXPECT_EQ(form.windowTitle(), "Print Goals");
     EXPECT_EQ(form.printOptions->title(), "Print Options");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
@@ -366,7 +371,7 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     addMeasure(s2, 1, {{"CompleationDate", end}});
     addMeasure(s3, 1, {{"CompleationDate", end}});
     listShows(alpha, me, year);
-    PrintGoalsDialog form(*dm);
+    reports::PrintGoalsDialog form(*dm, listed());
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
     form.startDatePicker->setDate(start);
     form.endDatePicker->setDate(end);

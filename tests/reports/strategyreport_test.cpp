@@ -23,7 +23,7 @@ class StrategyReportPages : public testing_support::ReportFixture {
 protected:
     void SetUp() override {
         ReportFixture::SetUp();
-        logOn();
+        data::logOn();
         goal = addGoal("Grow sales", year, type, me, me);
         setSetting("ReportTitle1", "Vardimo Test Org");
         setSetting("ReportTitle2", "Strategies");
@@ -31,7 +31,7 @@ protected:
     // Composes the page of one strategy as the report does for its row.
     QStringList page(int strategyId, const QString& suffix = {}) {
         openOne(strategyId);
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.titleSuffix = suffix;
         report.beforePrint();
         strategyRows().first();
@@ -144,7 +144,7 @@ TEST_P(StrategyReportPages, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     openOne(-5);
     ASSERT_TRUE(strategyRows().isEmpty());
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.beforePrint();
         report.prepareStrategy();
         const QStringList p = describe(*report.body());
@@ -155,7 +155,7 @@ TEST_P(StrategyReportPages, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     }
     const QString pdf = dir.file("empty.pdf");
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         EXPECT_EQ(report.pageCount(), 1);
     }
@@ -186,7 +186,7 @@ TEST_P(StrategyReportPages, OnePagePerStrategyAndLongBodiesContinue) {
     const QString pdf = dir.file("three.pdf");
     int pages = 0;
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         pages = report.pageCount();
     }
@@ -258,7 +258,7 @@ TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     ASSERT_TRUE(logo.save(dir.file("logo.bmp")));
     setSetting("ReportBitMap", dir.file("logo.bmp"));
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(dir.file("logo.pdf"));
@@ -273,7 +273,7 @@ TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     setSetting("ReportBitMap", bad.fileName());
     const QString pdf = dir.file("nologo.pdf");
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(pdf);
@@ -295,14 +295,14 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
 
     openOne(s);
     dialogs.printAnswers = {false};
-    printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 1);
     EXPECT_FALSE(QFile::exists(pdf)) << "a cancelled print dialog prints nothing";
     EXPECT_FALSE(strategyRows().isOpen());
     EXPECT_FALSE(strategyRows().prepared());
 
     openOne(s);
-    printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(pdfText(pdf).contains("Printed from the editor"));
     EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "straight to the printer";
@@ -310,19 +310,19 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
 
     dm->user().settings.sendToPrinter = false;
     openOne(s);
-    printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3);
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"})) << "the dialog first, then the preview";
 
     openOne(s);
-    printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles.size(), 2);
     EXPECT_FALSE(strategyRows().isOpen());
 
     // A strategy not stored yet: the editor writes no query.
-    printStrategyReport(*dm, strategyRows(), false, nullptr);
-    printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 4);
     EXPECT_EQ(dialogs.modalTitles.size(), 2) << "nothing to preview";
 
@@ -330,7 +330,7 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
     dm->user().settings.sendToPrinter = true;
     dialogs.printToFile = dir.file("missing/editor.pdf");
     openOne(s);
-    EXPECT_THROW(printStrategyReport(*dm, strategyRows(), false, nullptr), engine::Error);
+    EXPECT_THROW(reports::printStrategyReport(*dm, strategyRows(), false, nullptr), engine::Error);
     EXPECT_FALSE(strategyRows().isOpen());
 }
 
@@ -369,7 +369,7 @@ TEST_P(StrategyReportPages, ARunAgainComposesAfresh) {
     // The preview renders again when its page setup changes: the same report runs twice.
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "Alpha text"}});
     const int b = addStrategy(goal, me, 2, {{"StrategyDescription", "Beta text"}});
-    StrategyReport report(*dm, strategyRows());
+    reports::StrategyReport report(*dm, strategyRows());
     openOne(a);
     report.printToPdf(dir.file("a.pdf"));
     strategyRows().close();
@@ -393,7 +393,7 @@ TEST_P(StrategyReportPages, ThePreviewShowsTheStrategyPages) {
         pages = preview->pageCount();
         return 0;
     };
-    printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(pages, 1);
     EXPECT_FALSE(strategyRows().isOpen());
 }
@@ -405,7 +405,7 @@ TEST_P(StrategyReportPages, ThePreviewWindowFitsOnTheScreen) {
         shown = d.size();
         return int(QDialog::Rejected);
     };
-    printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     ASSERT_TRUE(shown.isValid());
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
     EXPECT_LE(shown.height(), screen.height());

@@ -38,7 +38,7 @@ protected:
         dm.reset();
         session = std::make_unique<engine::Session>();
         session->addAlias("Goal", store.location());
-        dm = std::make_unique<DataModule>(*session);
+        dm = std::make_unique<data::DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
         // As the program does: every screen opening reads the lookup lists again.
         // Tests that open a module of their own keep it in `dm` too.
@@ -59,7 +59,7 @@ protected:
         engine::Table& t = dm->securityTable;
         t.insert();
         t.field("Description").setValue(name);
-        for (const SecurityRight& r : SecurityRights())
+        for (const data::SecurityRight& r : data::SecurityRights())
             t.field(r.name).setValue(false);
         for (const char* r : rights)
             t.field(r).setValue(true);
@@ -100,7 +100,7 @@ protected:
     const TempDir& dir = store.dir();
     controls::ScriptedDialogs dialogs;
     std::unique_ptr<engine::Session> session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
 };
 
 } // namespace testing_support

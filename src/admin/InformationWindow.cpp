@@ -1,4 +1,4 @@
-#include "data/InformationWindow.h"
+#include "admin/InformationWindow.h"
 
 #include "data/DataModule.h"
 #include "data/Packing.h"
@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
+
+namespace admin {
 
 namespace {
 QLocale numberLocale() {
@@ -30,7 +32,8 @@ QString InformationWindow::sizeText(qint64 bytes) {
     return numberLocale().toString(qint64(std::llround(double(bytes) / 1000.0))) + QStringLiteral(" K Bytes");
 }
 
-InformationWindow::InformationWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+InformationWindow::InformationWindow(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Database Information"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);
@@ -73,7 +76,9 @@ void InformationWindow::onActivate() {
     for (const auto& [table, count, size] : rows) {
         count->setText(countText(table->recordCount()));
         repaint();
-        size->setText(sizeText(TableFileSize(dm_, table->tableName())));
+        size->setText(sizeText(data::tableFileSize(dm_, table->tableName())));
         repaint();
     }
 }
+
+} // namespace admin

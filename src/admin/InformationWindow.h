@@ -2,16 +2,20 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QLabel;
 class QPushButton;
+
+namespace admin {
 
 // Record counts and file sizes of the goals, strategies, departments and goal types.
 class InformationWindow : public controls::Screen {
     Q_OBJECT
 public:
-    InformationWindow(DataModule& dm, QWidget* parent = nullptr);
+    InformationWindow(data::DataModule& dm, QWidget* parent = nullptr);
     void onActivate();
 
     QLabel* goalsNumber;
@@ -29,5 +33,7 @@ public:
     static QString sizeText(qint64 bytes);
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin
