@@ -319,6 +319,7 @@ bool FolderBackend::failureEndsTransaction(int) const {
 }
 
 void FolderBackend::create(const QString& folder) {
+    installJournalGuard();
     QDir d(folder);
     if (!d.exists() && !d.mkpath(QStringLiteral(".")))
         throw Error(QStringLiteral("Cannot create the database folder %1").arg(folder));

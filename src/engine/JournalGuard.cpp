@@ -109,6 +109,44 @@ int pageSizeOf(const std::string& tablePath) {
     return size == 1 ? 65536 : size;
 }
 
+// SQLite reads the name of the super-journal from the end of a journal, whatever its header says.
+std::string superJournalRefusal(int fd, qint64 size, const std::string& tablePath) {
+    std::array<unsigned char, kSuperTrailer> trailer{};
+    if (size < kSuperTrailer ||
+        ::pread(fd, trailer.data(), trailer.size(), size - kSuperTrailer) != kSuperTrailer ||
+        std::memcmp(&trailer[8], kJournalMagic.data(), 8) != 0)
+        return {};
+    const quint32 length = bigEndian32(&trailer[0]);
+    quint32 checksum = bigEndian32(&trailer[4]);
+    if (length == 0 || length >= quint32(platform->mxPathname + 1) || qint64(length) > size - kSuperTrailer)
+        return {};
+    std::vector<char> name(length);
+    if (::pread(fd, name.data(), length, size - kSuperTrailer - length) != ssize_t(length)) return {};
+    for (const char c : name)
+        checksum -= quint32(c);
+    const std::string super(name.data(), ::strnlen(name.data(), length));
+    if (checksum != 0 || super.empty() || isControlSuperJournal(super, folderOf(tablePath))) return {};
+    return "its journal names " + super +
+           " as its super-journal, which is not a file of this database's control folder";
+}
+
+std::string headerRefusal(const std::array<unsigned char, kHeaderBytes>& header, ssize_t got,
+                          const std::string& tablePath) {
+    if (got >= 1 && header[0] == 0) return {}; // zeroed: finished, SQLite does not play it back
+    if (got < kHeaderBytes || std::memcmp(header.data(), kJournalMagic.data(), 8) != 0)
+        return "its journal does not begin as a journal does";
+    const quint32 originalPages = bigEndian32(&header[16]);
+    const quint32 sector = bigEndian32(&header[20]);
+    const quint32 pageSize = bigEndian32(&header[24]);
+    const int tablePageSize = pageSizeOf(tablePath);
+    if (sector < 32 || sector > 65536 || (sector & (sector - 1)) != 0)
+        return "its journal states an impossible sector size";
+    if (tablePageSize == 0 || int(pageSize) != tablePageSize)
+        return "its journal is for pages of another size than the table's";
+    if (originalPages == 0) return "its journal would empty the table";
+    return {};
+}
+
 std::string refusal(const std::string& tablePath) {
     const std::string journal = tablePath + kJournalSuffix;
     struct stat st;
@@ -119,47 +157,9 @@ std::string refusal(const std::string& tablePath) {
     if (fd < 0) return {}; // SQLite cannot read it either, and says so
     std::array<unsigned char, kHeaderBytes> header{};
     const ssize_t got = ::pread(fd, header.data(), header.size(), 0);
-    std::string why;
-    // SQLite reads the name of the super-journal from the end, whatever the header says.
-    if (st.st_size >= kSuperTrailer) {
-        std::array<unsigned char, kSuperTrailer> trailer{};
-        if (::pread(fd, trailer.data(), trailer.size(), st.st_size - kSuperTrailer) == kSuperTrailer &&
-            std::memcmp(&trailer[8], kJournalMagic.data(), 8) == 0) {
-            const quint32 length = bigEndian32(&trailer[0]);
-            quint32 checksum = bigEndian32(&trailer[4]);
-            if (length > 0 && length < quint32(platform->mxPathname + 1) &&
-                qint64(length) <= st.st_size - kSuperTrailer) {
-                std::vector<char> name(length);
-                if (::pread(fd, name.data(), length, st.st_size - kSuperTrailer - length) ==
-                    ssize_t(length)) {
-                    for (const char c : name)
-                        checksum -= quint32(c);
-                    const std::string super(name.data(), ::strnlen(name.data(), length));
-                    if (checksum == 0 && !super.empty() && !isControlSuperJournal(super, folderOf(tablePath)))
-                        why = "its journal names " + super +
-                              " as its super-journal, which is not a file of this database's control folder";
-                }
-            }
-        }
-    }
-    if (!why.empty()) {
-        // Named first: it is what the journal would have done.
-    } else if (got >= 1 && header[0] == 0) {
-        // A journal whose header was zeroed is finished; SQLite does not play it back.
-    } else if (got < kHeaderBytes || std::memcmp(header.data(), kJournalMagic.data(), 8) != 0) {
-        why = "its journal does not begin as a journal does";
-    } else {
-        const quint32 originalPages = bigEndian32(&header[16]);
-        const quint32 sector = bigEndian32(&header[20]);
-        const quint32 pageSize = bigEndian32(&header[24]);
-        const int tablePageSize = pageSizeOf(tablePath);
-        if (sector < 512 || sector > 65536 || (sector & (sector - 1)) != 0)
-            why = "its journal states an impossible sector size";
-        else if (tablePageSize == 0 || int(pageSize) != tablePageSize)
-            why = "its journal is for pages of another size than the table's";
-        else if (originalPages == 0)
-            why = "its journal would empty the table";
-    }
+    // What the journal would delete is named first.
+    std::string why = superJournalRefusal(fd, st.st_size, tablePath);
+    if (why.empty()) why = headerRefusal(header, got, tablePath);
     ::close(fd);
     return why;
 }
