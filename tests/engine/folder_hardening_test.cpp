@@ -15,6 +15,7 @@
 #include <QSysInfo>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,6 +155,30 @@ TEST_F(FolderHardening, AJournalPlantedWhileTheTableIsOpenIsRefusedToo) {
     QFile::remove(goals + "-journal");
     t.refresh();
     EXPECT_TRUE(t.locate("GoalDescription", "mine"));
+}
+
+TEST_F(FolderHardening, SQLiteDeletesOnlyJournalsAndSuperJournalsOfControlFolders) {
+    Database db(session);
+    db.open(store.location());
+    Table t(db, "goals.db");
+    t.open();
+    sqlite3_vfs* files = sqlite3_vfs_find(nullptr);
+    ASSERT_NE(files, nullptr);
+    TempDir elsewhere;
+    const QString control = Database::controlFolder(store.location());
+    const QString victim = elsewhere.file("conn-x-1-0123abcd.db-mj0123459AB");
+    const QString super = QDir(control).filePath("conn-x-1-0123abcd.db-mj0123459AB");
+    const QString journalOfOpenTable = file("goals.db-journal");
+    const QString notAJournal = file("notes.txt");
+    for (const QString& f : {victim, super, journalOfOpenTable, notAJournal})
+        write(f, "x");
+    auto remove = [&](const QString& f) { return files->xDelete(files, f.toLocal8Bit().constData(), 0); };
+    EXPECT_NE(remove(victim), SQLITE_OK);
+    EXPECT_NE(remove(notAJournal), SQLITE_OK);
+    EXPECT_EQ(remove(super), SQLITE_OK);
+    EXPECT_EQ(remove(journalOfOpenTable), SQLITE_OK);
+    EXPECT_TRUE(QFileInfo::exists(victim) && QFileInfo::exists(notAJournal));
+    EXPECT_FALSE(QFileInfo::exists(super) || QFileInfo::exists(journalOfOpenTable));
 }
 
 TEST_F(FolderHardening, AJournalThatDoesNotFitItsTableIsRefused) {
