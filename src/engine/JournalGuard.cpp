@@ -172,7 +172,12 @@ std::string mainFileOfJournal(const std::string& journal) {
 void takeFolderAccess(const char* path) {
     const std::string folder = folderOf(path);
     struct stat st;
-    if (isControlFolder(folder) && ::stat(folder.c_str(), &st) == 0) ::chmod(path, st.st_mode & 0666);
+    if (!isControlFolder(folder) || ::stat(folder.c_str(), &st) != 0) return;
+    // Through a descriptor that follows no link: the file is new, nobody holds locks on it yet.
+    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fchmod(fd, st.st_mode & 0666);
+    ::close(fd);
 }
 
 int guardOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
