@@ -1,5 +1,7 @@
 #include "engine/Files.h"
 
+#include "engine/Error.h"
+
 #include <QDir>
 #include <QRandomGenerator>
 #include <cerrno>
@@ -25,6 +27,20 @@ bool ensureSharedFolder(const QString& dir, const QString& modelFolder) {
     }
     if (!S_ISDIR(st.st_mode)) return false;
     return folderWritable(dir);
+}
+
+void refuseLinkedFolder(const QString& dir) {
+    struct stat st;
+    if (::lstat(dir.toLocal8Bit().constData(), &st) != 0 || S_ISDIR(st.st_mode)) return;
+    throw Error(QStringLiteral("The control folder %1 is a symbolic link or not a folder, so the database "
+                               "was not opened. Ask the administrator to remove it; it is made again "
+                               "when the database opens.")
+                    .arg(QDir::cleanPath(dir)));
+}
+
+void shareLikeFolder(int fd, const QString& folder) {
+    struct stat st;
+    if (fd >= 0 && ::stat(folder.toLocal8Bit().constData(), &st) == 0) ::fchmod(fd, st.st_mode & 0666);
 }
 
 bool folderWritable(const QString& dir) {

@@ -3,6 +3,7 @@
 #include "engine/Files.h"
 #include "engine/FolderOpenLock.h"
 #include "engine/FolderSnapshot.h"
+#include "engine/JournalGuard.h"
 #include "engine/LockFile.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QSqlError>
 #include <QSysInfo>
 #include <QUuid>
+#include <algorithm>
 #include <cerrno>
 #include <signal.h>
 #include <sqlite3.h>
@@ -57,11 +59,20 @@ void FolderBackend::open(const QString& location, const QString& userName) {
         throw Error(QStringLiteral("Database folder cannot be read: %1").arg(fi.absoluteFilePath()));
     folder_ = QDir::cleanPath(fi.absoluteFilePath());
 
+    installJournalGuard();
+    const QString control = controlFolderOf(folder_);
+    refuseLinkedFolder(control);
+    refuseLinkedFolder(QDir(control).filePath(QStringLiteral("vardimo-users")));
+    // Nothing is made in a folder that holds none of the tables: it is no database (yet).
+    const bool isDatabase = std::any_of(tables().begin(), tables().end(), [&](const TableDef& t) {
+        return !findFile(folder_, t.fileName).isEmpty();
+    });
+
     // The main file of the connection: in the shared control folder, where every workstation
     // finds the super-journal of a commit that a crash interrupted. A person who cannot write
     // there cannot write the tables either; such a session keeps it privately.
-    QString base = controlFolderOf(folder_);
-    if (!ensureSharedFolder(base, folder_)) {
+    QString base = control;
+    if (!isDatabase || !ensureSharedFolder(base, folder_)) {
         base = session_.privateDir();
         if (base.isEmpty() || !QFileInfo(base).isDir()) base = QDir::tempPath();
     }
@@ -73,6 +84,7 @@ void FolderBackend::open(const QString& location, const QString& userName) {
     // file of a live connection.
     auto lock = std::make_unique<LockFile>();
     lock->create(stem + QStringLiteral(".new"));
+    shareLikeFolder(lock->fd(), base);
     if (!lock->lockExclusive(0) ||
         !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".lck"))) {
         QFile::remove(stem + QStringLiteral(".new"));
@@ -106,7 +118,8 @@ void FolderBackend::open(const QString& location, const QString& userName) {
     recoverStaleConnections(base);
     removeOldTempFiles();
     Q_UNUSED(userName); // the session's own registration names this workstation
-    session_.registerUser(folder_);
+    if (isDatabase) session_.registerUser(folder_);
+    registered_ = isDatabase;
 }
 
 void FolderBackend::close() {
@@ -119,7 +132,8 @@ void FolderBackend::close() {
     }
     QSqlDatabase::removeDatabase(connectionName_);
     QFile::remove(mainFile_);
-    session_.unregisterUser(folder_);
+    if (registered_) session_.unregisterUser(folder_);
+    registered_ = false;
     if (connectionLock_) {
         QFile::remove(connectionLock_->path());
         connectionLock_.reset();
@@ -142,13 +156,25 @@ QString FolderBackend::lockPath(const TableDef& t) const {
     return QDir(folder_).filePath(QStringLiteral("%1.lck").arg(t.schemaName));
 }
 
+namespace {
+// Whether a connection file that cannot be read (made private by its creator's umask before its
+// files took the folder's access) is named after a process of this machine that is gone.
+bool deadHere(const QString& lockFileName) {
+    static const QRegularExpression name(QStringLiteral("^conn-(.*)-(\\d+)-[0-9a-f]{8}\\.lck$"));
+    const QRegularExpressionMatch m = name.match(lockFileName);
+    if (!m.hasMatch() || m.captured(1) != QSysInfo::machineHostName().left(32)) return false;
+    const pid_t pid = pid_t(m.captured(2).toLongLong());
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+} // namespace
+
 void FolderBackend::recoverStaleConnections(const QString& base) {
     const QDir d(base);
     for (const QString& entry : d.entryList({QStringLiteral("conn-*.lck")}, QDir::Files | QDir::Hidden)) {
         const QString path = d.filePath(entry);
         if (path == connectionLock_->path()) continue;
         LockFile probe;
-        if (!probe.openExisting(path) || probe.lockedByOther(0)) continue;
+        if (probe.openExisting(path) ? probe.lockedByOther(0) : !deadHere(entry)) continue;
         const QString stem = path.chopped(4);
         const QString mainName = QFileInfo(stem).fileName() + QStringLiteral(".db");
         // A super-journal of a killed connection: its commit ended half-way. Reading every table
@@ -217,6 +243,9 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         if (!probe.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("Table cannot be read: %1 (%2)").arg(t.fileName, probe.errorString()));
     }
+    // Checked before SQLite sees the file: it would play a hot journal back on attaching.
+    if (const QString why = journalRefusal(resolvedPath(path)); !why.isEmpty())
+        throw Error(damagedTableText(t.fileName, why));
     try {
         exec(QStringLiteral("ATTACH DATABASE ? AS %1").arg(quoteIdentifier(t.schemaName)), {path},
              t.fileName);
@@ -290,6 +319,7 @@ bool FolderBackend::failureEndsTransaction(int) const {
 }
 
 void FolderBackend::create(const QString& folder) {
+    installJournalGuard();
     QDir d(folder);
     if (!d.exists() && !d.mkpath(QStringLiteral(".")))
         throw Error(QStringLiteral("Cannot create the database folder %1").arg(folder));

@@ -89,6 +89,7 @@ private:
     sqlite3* handle_ = nullptr;
     QSet<QString> attached_;
     bool open_ = false;
+    bool registered_ = false; // listed among the users of the database
     FolderErrors errors_{folder_};
     FolderRowReader reader_{errors_};
     std::map<QString, QSqlQuery> controls_;

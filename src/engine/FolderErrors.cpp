@@ -1,5 +1,8 @@
 #include "engine/FolderErrors.h"
 
+#include "engine/FolderBackend.h"
+#include "engine/JournalGuard.h"
+
 #include <QDir>
 #include <QStorageInfo>
 #include <sqlite3.h>
@@ -53,8 +56,16 @@ Error FolderErrors::failure(int nativeCode, const QString& text, const QString& 
                              .arg(QDir::tempPath()));
         return Error(describe(QStringLiteral("disk full"), files));
     }
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+        // The guard refuses a planted or foreign journal as damage: say which.
+        for (const QString& file : files.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+            const QString path = FolderBackend::findFile(folder_, file);
+            if (path.isEmpty()) continue;
+            if (const QString why = journalRefusal(resolvedPath(path)); !why.isEmpty())
+                return Error(damagedTableText(file, why));
+        }
         return Error(describe(QStringLiteral("corrupt"), files));
+    }
     if (code == SQLITE_READONLY) return Error(describe(QStringLiteral("readonly"), files));
     if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN)
         return Error(files.isEmpty() ? QStringLiteral("Cannot read or write the database: %1").arg(text)

@@ -103,6 +103,7 @@ void Session::registerUser(const QString& databaseFolder) {
     const QString stem = QDir(dir).filePath(
         QStringLiteral("%1-%2").arg(getpid()).arg(QUuid::createUuid().toString(QUuid::Id128)));
     lock->create(stem + QStringLiteral(".new"));
+    shareLikeFolder(lock->fd(), dir);
     const QByteArray name = userName_.toUtf8();
     if (!lock->lockExclusive(0, 1) || ::write(lock->fd(), name.constData(), size_t(name.size())) < 0 ||
         !QFile::rename(stem + QStringLiteral(".new"), stem + QStringLiteral(".usr"))) {
