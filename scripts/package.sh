@@ -40,9 +40,10 @@ for p in $pages; do
 done
 # Computed from the programs' libraries, plus the plugins Qt loads at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
+names=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')
 for p in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6charts6 libsqlite3-0 \
   libqt6sql6-sqlite qt6-qpa-plugins; do
-  grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
+  grep -qxF "$p" <<<"$names" || fail "Depends lacks $p: $depends"
 done
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.vardimo.Vardimo.metainfo.xml"
 desktop-file-validate "$root/usr/share/applications/vardimo.desktop"
@@ -55,10 +56,10 @@ if [ "${1:-}" = --install ]; then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get install -y -qq "$deb"
+  $SUDO apt-get install -y -qq "$deb" >/dev/null
   dpkg -L vardimo | grep -q /usr/share/vardimo/manual/index.html || fail "the manual was not installed"
   /usr/bin/vardimo-admin create "$root/installed-db" --sample small >/dev/null
   /usr/bin/vardimo-admin info "$root/installed-db" | grep -qi goals || fail "the installed vardimo-admin failed"
-  $SUDO apt-get remove -y -qq vardimo
+  $SUDO apt-get remove -y -qq vardimo >/dev/null
   echo "package install: passed"
 fi
