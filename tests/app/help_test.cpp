@@ -22,6 +22,7 @@
 #include "support/DataFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -153,7 +154,12 @@ TEST_F(Help, TheHelpMenuOpensTheContents) {
     MainWindow form(*dm);
     form.show();
     ASSERT_TRUE(form.productHelpAction->isEnabled());
-    form.productHelpAction->trigger();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_H, Qt::AltModifier);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_EQ(menu, form.helpMenu);
+    QTest::keyClick(menu, Qt::Key_P);
     auto* help = form.findChild<app::HelpWindow*>();
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->currentPage(), "index.html");
