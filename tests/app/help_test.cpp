@@ -48,18 +48,18 @@ class Help : public testing_support::OnFolder<testing_support::DataFixture> {
 protected:
     void SetUp() override {
         DataFixture::SetUp();
-        engine::Table& profiles = dm->SecurityTable;
+        engine::Table& profiles = dm->securityTable;
         profiles.insert();
         profiles.field("Description").setValue("Everything");
-        for (const SecurityRight& r : SecurityRights())
+        for (const data::SecurityRight& r : data::SecurityRights())
             profiles.field(r.name).setValue(true);
         profiles.post();
         const int me = addUser("ME", "", "Mia", profiles.field("SecurityID").asInt());
-        ASSERT_TRUE(Logon(*dm, "ME", "", false));
-        const int type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
-        dm->GoalTypeTable.locate("GoalTypeID", type);
+        ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
+        const int type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
+        dm->goalTypeTable.locate("GoalTypeID", type);
         const int goal = addGoal("Grow", QDate::currentDate().year(), type, me, me);
-        insertRow(dm->StrategyTable,
+        insertRow(dm->strategyTable,
                   {{"GoalID", goal}, {"UserNumber", me}, {"StrategyNumber", 1}, {"Compleated", false}});
         controls::setHelpFileExists(true);
         controls::setHelpOpener([](QWidget* from) { app::showManual(manualFolder, from); });
@@ -72,8 +72,8 @@ protected:
     // Presses the screen's Help button with the keyboard; the help window it opened, if any.
     static app::HelpWindow* pressHelp(controls::Screen& screen) {
         screen.show();
-        screen.HelpBtn->setFocus();
-        QTest::keyClick(screen.HelpBtn, Qt::Key_Space);
+        screen.helpButton->setFocus();
+        QTest::keyClick(screen.helpButton, Qt::Key_Space);
         return screen.findChild<app::HelpWindow*>();
     }
 };
@@ -83,26 +83,29 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
         const char* page;
         std::function<std::unique_ptr<controls::Screen>(QWidget* parent)> make;
     };
-    DataModule& d = *dm;
+    data::DataModule& d = *dm;
     // The editor and the measurement items need the strategy the list has made current.
-    StrategyListWindow list(d);
-    StrategyEditor editor(d, &list);
+    planning::StrategyListWindow list(d);
+    planning::StrategyEditor editor(d, &list);
     const Case cases[] = {
-        {"goals.html", [&](QWidget* p) { return std::make_unique<GoalsWindow>(d, p); }},
-        {"strategies.html", [&](QWidget* p) { return std::make_unique<StrategyListWindow>(d, p); }},
-        {"strategy-editor.html", [&](QWidget*) { return std::make_unique<StrategyEditor>(d, &list); }},
-        {"measurements.html", [&](QWidget*) { return std::make_unique<MeasurementsWindow>(d, &editor); }},
-        {"goal-types.html", [&](QWidget* p) { return std::make_unique<GoalTypesWindow>(d, p); }},
-        {"departments.html", [&](QWidget* p) { return std::make_unique<DepartmentsWindow>(d, p); }},
-        {"reports.html", [&](QWidget* p) { return std::make_unique<ReportsWindow>(d, p); }},
-        {"print-goals.html", [&](QWidget*) { return std::make_unique<PrintGoalsDialog>(d, &list); }},
-        {"overdue.html", [&](QWidget* p) { return std::make_unique<OverdueWindow>(d, p); }},
-        {"overview.html", [&](QWidget* p) { return std::make_unique<OverviewWindow>(d, p); }},
-        {"security.html", [&](QWidget* p) { return std::make_unique<SecurityWindow>(d, p); }},
-        {"user-setup.html", [&](QWidget* p) { return std::make_unique<UserSetupWindow>(d, p); }},
-        {"user-settings.html", [&](QWidget* p) { return std::make_unique<UserSettingsDialog>(d, p); }},
-        {"system-settings.html", [&](QWidget* p) { return std::make_unique<SystemSettingsDialog>(d, p); }},
-        {"information.html", [&](QWidget* p) { return std::make_unique<InformationWindow>(d, p); }},
+        {"goals.html", [&](QWidget* p) { return std::make_unique<planning::GoalsWindow>(d, p); }},
+        {"strategies.html", [&](QWidget* p) { return std::make_unique<planning::StrategyListWindow>(d, p); }},
+        {"strategy-editor.html",
+         [&](QWidget*) { return std::make_unique<planning::StrategyEditor>(d, &list); }},
+        {"measurements.html",
+         [&](QWidget*) { return std::make_unique<planning::MeasurementsWindow>(d, &editor); }},
+        {"goal-types.html", [&](QWidget* p) { return std::make_unique<planning::GoalTypesWindow>(d, p); }},
+        {"departments.html", [&](QWidget* p) { return std::make_unique<planning::DepartmentsWindow>(d, p); }},
+        {"reports.html", [&](QWidget* p) { return std::make_unique<reports::ReportsWindow>(d, p); }},
+        {"print-goals.html", [&](QWidget*) { return std::make_unique<reports::PrintGoalsDialog>(d, &list); }},
+        {"overdue.html", [&](QWidget* p) { return std::make_unique<planning::OverdueWindow>(d, p); }},
+        {"overview.html", [&](QWidget* p) { return std::make_unique<reports::OverviewWindow>(d, p); }},
+        {"security.html", [&](QWidget* p) { return std::make_unique<admin::SecurityWindow>(d, p); }},
+        {"user-setup.html", [&](QWidget* p) { return std::make_unique<admin::UserSetupWindow>(d, p); }},
+        {"user-settings.html", [&](QWidget* p) { return std::make_unique<admin::UserSettingsDialog>(d, p); }},
+        {"system-settings.html",
+         [&](QWidget* p) { return std::make_unique<admin::SystemSettingsDialog>(d, p); }},
+        {"information.html", [&](QWidget* p) { return std::make_unique<data::InformationWindow>(d, p); }},
     };
     QStringList opened;
     for (const Case& c : cases) {
@@ -112,7 +115,7 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
         // Some screens decide on their Help button when they become active.
         screen->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(screen.get()));
-        ASSERT_TRUE(screen->HelpBtn->isVisible()) << "the manual makes Help show";
+        ASSERT_TRUE(screen->helpButton->isVisible()) << "the manual makes Help show";
         app::HelpWindow* help = pressHelp(*screen);
         ASSERT_NE(help, nullptr) << "Help opened no help window";
         EXPECT_TRUE(help->isVisible());
@@ -143,15 +146,15 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
 }
 
 TEST_F(Help, TheLoggedInUsersWindowHasNoHelpButtonButAPage) {
-    LoggedInUsersWindow users(*dm);
+    admin::LoggedInUsersWindow users(*dm);
     users.show();
-    EXPECT_FALSE(users.HelpBtn->isVisible());
+    EXPECT_FALSE(users.helpButton->isVisible());
     EXPECT_EQ(app::manualPageFor(&users), "logged-in-users.html");
     EXPECT_TRUE(QFileInfo::exists(QDir(manualFolder).filePath("logged-in-users.html")));
 }
 
 TEST_F(Help, TheHelpMenuOpensTheContents) {
-    MainWindow form(*dm);
+    app::MainWindow form(*dm);
     form.show();
     ASSERT_TRUE(form.productHelpAction->isEnabled());
     form.activateWindow();
