@@ -11,6 +11,7 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev
   fonts-liberation xvfb xauth poppler-utils
   python3 desktop-file-utils openbox xdotool imagemagick
+  dpkg-dev file appstream
   clang-tidy clang-format
 )
 

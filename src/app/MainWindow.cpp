@@ -87,6 +87,7 @@ void MainWindow::buildMenus() {
     reportsAction = item(nullptr, QStringLiteral("&Reports"), &MainWindow::openReports);
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     productHelpAction = helpMenu->addAction(QStringLiteral("&Prodcut Help"));
+    connect(productHelpAction, &QAction::triggered, this, [this] { controls::openHelp(this); });
     helpMenu->addSeparator();
     aboutAction = item(helpMenu, QStringLiteral("&About"), &MainWindow::showAbout);
 }

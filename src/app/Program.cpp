@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/DisabledWindow.h"
+#include "app/HelpWindow.h"
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
@@ -90,7 +91,12 @@ int Program::run(const StartupHooks& hooks) {
 
 int Program::startAndRun(const StartupHooks& hooks) {
     // Facts of the workstation that every screen reads.
-    controls::setHelpFileExists(sys::helpFileExists());
+    // Without the help file, the manual installed with the program answers Help.
+    const bool helpFile = sys::helpFileExists();
+    const QString manual = helpFile ? QString() : sys::manualFolder();
+    controls::setHelpFileExists(helpFile || !manual.isEmpty());
+    controls::setHelpOpener(manual.isEmpty() ? std::function<void(QWidget*)>()
+                                             : [manual](QWidget* from) { app::showManual(manual, from); });
     engine::setDateFormat(engine::DateFormat{});
     // Without a database engine of the version the tables need, nothing else can run.
     const std::optional<int> version =

@@ -21,6 +21,10 @@ std::function<void()>& screenOpening() {
     static std::function<void()> prepare;
     return prepare;
 }
+std::function<void(QWidget*)>& helpOpener() {
+    static std::function<void(QWidget*)> open;
+    return open;
+}
 } // namespace
 
 void setScreenOpening(std::function<void()> prepare) {
@@ -32,6 +36,17 @@ void setHelpFileExists(bool exists) {
 }
 bool helpFileExists() {
     return helpExists;
+}
+
+void setHelpOpener(std::function<void(QWidget* from)> open) {
+    helpOpener() = std::move(open);
+}
+
+bool openHelp(QWidget* from) {
+    const auto& open = helpOpener();
+    if (!open) return false;
+    open(from);
+    return true;
 }
 
 void paintReadOnly(QWidget* w, bool readOnly) {
@@ -53,6 +68,7 @@ Screen::Screen(QWidget* parent) : QDialog(parent) {
     helpButton = new QPushButton(QStringLiteral("&Help"), this);
     helpButton->setAutoDefault(false);
     helpButton->setVisible(helpExists);
+    connect(helpButton, &QPushButton::clicked, this, [this] { openHelp(this); });
 }
 
 bool Screen::event(QEvent* e) {

@@ -16,6 +16,11 @@ namespace controls {
 // The process-wide flag that decides whether screens show their Help button.
 void setHelpFileExists(bool exists);
 bool helpFileExists();
+// What a screen's Help button (and the main window's help item) opens, set once by the program
+// when it has a manual to show; empty: the button does nothing. It receives the window asking.
+void setHelpOpener(std::function<void(QWidget* from)> open);
+// Opens help for the given window; false when there is nothing to open.
+bool openHelp(QWidget* from);
 
 // Enables or disables a control and paints it: window colour when enabled, button face (grey)
 // when disabled or read-only.

@@ -21,6 +21,14 @@ bool helpFileExists() {
     return QFileInfo::exists(QStringLiteral("Vardimo.hlp"));
 }
 
+QString manualFolder() {
+    // Under share/ rather than share/doc/: installations may leave out share/doc, and the
+    // program's own Help must not go with it.
+    const QDir folder(executableFolder() + QStringLiteral("../share/vardimo/manual"));
+    if (!folder.exists(QStringLiteral("index.html"))) return {};
+    return folder.absolutePath();
+}
+
 QString executableFolder() {
     QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');

@@ -7,6 +7,9 @@ namespace sys {
 
 // True when "Vardimo.hlp" exists in the working directory.
 bool helpFileExists();
+// The folder of the user manual installed with the program (share/vardimo/manual under the
+// prefix whose bin/ holds the program), when its contents page is there; else empty.
+QString manualFolder();
 // The folder of the running program, with a trailing separator.
 QString executableFolder();
 // The temporary directory, at most 255 characters, with a trailing separator.
