@@ -2,6 +2,15 @@
 // database, driven offscreen with the scripted dialogs.
 
 #include "app/MainWindow.h"
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "planning/OverdueWindow.h"
 #include "planning/StrategyEditor.h"
 #include "reports/CsvFile.h"
