@@ -14,12 +14,12 @@ GoalsReport::GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner)
     titleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
     // The band is as wide as the printable width of the paper: 215.9 - 2 * 12.7 mm.
     const double right = 215.9 - 2 * marginMm;
-    printedAtData = pageHeader.add<printing::SysData>(QRectF(0, 16.9, right, 4.2));
-    printedAtData->kind = printing::SysData::Kind::DateTime;
+    printedAtData = pageHeader.add<printing::PrintInfoText>(QRectF(0, 16.9, right, 4.2));
+    printedAtData->kind = printing::PrintInfoText::Kind::DateTime;
     printedAtData->alignment = Qt::AlignRight;
     printedAtData->font = f10;
-    pageNumberData = pageHeader.add<printing::SysData>(QRectF(0, 21.2, right, 4.2));
-    pageNumberData->kind = printing::SysData::Kind::PageNumber;
+    pageNumberData = pageHeader.add<printing::PrintInfoText>(QRectF(0, 21.2, right, 4.2));
+    pageNumberData->kind = printing::PrintInfoText::Kind::PageNumber;
     pageNumberData->prefix = QStringLiteral("Page: ");
     pageNumberData->alignment = Qt::AlignRight;
     pageNumberData->font = f10;
@@ -38,7 +38,7 @@ GoalsReport::GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner)
 
     detail.height = 4.2;
     auto field = [&](double left, const char* name) {
-        auto* t = detail.add<printing::DBText>(QRectF(left, 0, 100, 4.2));
+        auto* t = detail.add<printing::FieldText>(QRectF(left, 0, 100, 4.2));
         t->field = QString::fromLatin1(name);
         t->font = f10;
         return t;

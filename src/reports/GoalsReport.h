@@ -1,6 +1,10 @@
 #pragma once
 
+#include "printing/FieldText.h"
+#include "printing/Label.h"
+#include "printing/PrintInfoText.h"
 #include "printing/Report.h"
+#include "printing/Shape.h"
 
 class DataModule;
 namespace engine {
@@ -14,17 +18,17 @@ public:
     GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
 
     printing::Label* titleLabel;
-    printing::SysData* printedAtData;
-    printing::SysData* pageNumberData;
+    printing::PrintInfoText* printedAtData;
+    printing::PrintInfoText* pageNumberData;
     printing::Label* yearHeading;
     printing::Label* nameHeading;
     printing::Label* typeHeading;
     printing::Label* goalHeading;
     printing::Shape* headingRule;
-    printing::DBText* yearText;
+    printing::FieldText* yearText;
     printing::Label* nameText;
-    printing::DBText* typeText;
-    printing::DBText* goalText;
+    printing::FieldText* typeText;
+    printing::FieldText* goalText;
 
     // The name of the user the current goal is for.
     void fillUserName(QString& value);

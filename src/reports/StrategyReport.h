@@ -1,6 +1,9 @@
 #pragma once
 
+#include "printing/Label.h"
+#include "printing/Picture.h"
 #include "printing/Report.h"
+#include "printing/RichTextBox.h"
 
 #include <functional>
 #include <memory>

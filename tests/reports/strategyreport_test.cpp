@@ -2,6 +2,7 @@
 // underneath (long bands, printer failures, an unreadable logo), plus the editor's entry point.
 
 #include "engine/Error.h"
+#include "printing/Label.h"
 #include "printing/Report.h"
 #include "reports/ReportFixture.h"
 #include "reports/StrategyReport.h"
