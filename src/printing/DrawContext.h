@@ -3,6 +3,7 @@
 #include <QRectF>
 
 class QPainter;
+class QPaintDevice;
 
 namespace printing {
 
@@ -11,11 +12,15 @@ class Report;
 // What an item is drawn with. Items place themselves in millimetres from their band's top-left
 // corner; the band's top is in millimetres from the printable area's.
 struct DrawContext {
-    QPainter* painter;
+    QPainter* painter; // null while the pages are only counted
     Report* report;
     int pageNumber;
     double scale; // device units per millimetre
     double bandTop = 0;
+    QPaintDevice* device = nullptr; // what text is measured for
+    // How much wider the printable area is than the one the layout was made for (negative on
+    // narrower paper); items that follow the right edge grow or shrink by it.
+    double extraWidth = 0;
 };
 
 // A rectangle in band millimetres as device units on the page.

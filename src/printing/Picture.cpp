@@ -6,7 +6,7 @@ namespace printing {
 
 void Picture::draw(DrawContext& c) {
     if (image.isNull()) return;
-    const QRectF r = toDevice(geometry, c);
+    const QRectF r = toDevice(area(c), c);
     if (!stretch) {
         // The picture's own size is its pixels at its stored resolution (the screen's 96 dpi
         // when it stores none), whatever the printer's resolution.

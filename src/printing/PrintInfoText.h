@@ -4,10 +4,11 @@
 
 namespace printing {
 
-// What the print itself carries: the time it was printed, or the page number.
+// What the print itself carries: the time it was printed (one time for the whole print), the
+// page number, or the page number with the number of pages ("3 of 12").
 class PrintInfoText : public Item {
 public:
-    enum class Kind { DateTime, PageNumber };
+    enum class Kind { DateTime, PageNumber, PageOfPages };
     Kind kind = Kind::DateTime;
     QString prefix;
 

@@ -42,8 +42,8 @@ RichTextBox::RichTextBox() = default;
 RichTextBox::~RichTextBox() = default;
 
 QTextDocument& RichTextBox::layout(DrawContext& c) {
-    const double width = geometry.width() * c.scale;
-    QPaintDevice* device = c.painter->device();
+    const double width = area(c).width() * c.scale;
+    QPaintDevice* device = c.device;
     if (!layout_ || laidOut_ != document || laidOutRevision_ != document->revision() ||
         laidOutWidth_ != width || laidOutDevice_ != device) {
         layout_ = std::make_unique<QTextDocument>();
@@ -82,12 +82,15 @@ double RichTextBox::breakBefore(DrawContext& c, double limitMm) {
 void RichTextBox::draw(DrawContext& c) {
     if (!document) return;
     QTextDocument& doc = layout(c);
-    const QRectF r = toDevice(geometry, c);
+    const QRectF r = toDevice(area(c), c);
     c.painter->save();
     c.painter->translate(r.topLeft());
     QAbstractTextDocumentLayout::PaintContext ctx;
     ctx.palette.setColor(QPalette::Text, color);
-    if (c.painter->hasClipping()) ctx.clip = c.painter->clipBoundingRect();
+    // Only the lines inside the page's part of the band are written: a line left out of the
+    // clip but still drawn would be in the PDF twice, hidden on one page and shown on the next.
+    // The band is cut between lines, so a line touching the cut from the far side is excluded.
+    if (c.painter->hasClipping()) ctx.clip = c.painter->clipBoundingRect().adjusted(0, 0.5, 0, -0.5);
     doc.documentLayout()->draw(c.painter, ctx);
     c.painter->restore();
 }

@@ -5,7 +5,7 @@
 namespace printing {
 
 void Shape::draw(DrawContext& c) {
-    c.painter->fillRect(toDevice(geometry, c), brush);
+    c.painter->fillRect(toDevice(area(c), c), brush);
 }
 
 } // namespace printing

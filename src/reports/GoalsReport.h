@@ -6,6 +6,8 @@
 #include "printing/Report.h"
 #include "printing/Shape.h"
 
+#include <QHash>
+
 class DataModule;
 namespace engine {
 class Query;
@@ -36,4 +38,5 @@ public:
 private:
     DataModule& dm_;
     engine::Query& rows_;
+    QHash<int, QString> userNames_; // of the run
 };
