@@ -259,7 +259,7 @@ void Report::preview(QWidget* parent, const std::function<int(QDialog&)>& showMo
         if (failure) return;
         try {
             render(*p);
-            if (cancelled_) QTimer::singleShot(0, &dlg, &QDialog::reject);
+            if (cancelled_) QMetaObject::invokeMethod(&dlg, "reject", Qt::QueuedConnection);
         } catch (...) {
             failure = std::current_exception();
             QTimer::singleShot(0, &dlg, &QDialog::reject);
