@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QLabel>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -257,6 +258,9 @@ void OverviewWindow::render(QPrinter& printer) {
                     .arg(t.Overdue)
                     .arg(QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy")))
                     .arg(htmlTable(DepartmentGrid), htmlTable(UserGrid)));
+    // A document printed this way keeps a margin of its own (2 cm) inside the printer's; with the
+    // printer's set to nothing, the tables get the width of the paper less that one margin.
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     doc.print(&printer);
 }
 

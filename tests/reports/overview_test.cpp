@@ -336,6 +336,6 @@ TEST_P(Tracking, OverviewOnManyUsersShowsFullNamesRoundStepsAndHeadingsOnEveryPr
         right = std::max(right, it.next().captured(1).toDouble());
     const double width =
         QRegularExpression(R"re(<page width="([\d.]+)")re").match(xhtml).captured(1).toDouble();
-    EXPECT_GT(right, width * 0.85) << "the table uses the page's width";
+    EXPECT_GT(right, width * 0.88) << "the table uses the page's width";
     EXPECT_LT(right, width);
 }
