@@ -4,7 +4,9 @@
 #include "data/DataModule.h"
 #include "data/Logon.h"
 
-GoalsReport::GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner)
+namespace reports {
+
+GoalsReport::GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* owner)
     : printing::Report(&rows, owner), dm_(dm), rows_(rows) {
     const QFont f10 = reportFont(10);
     countPages = true;
@@ -82,6 +84,8 @@ void GoalsReport::fillUserName(QString& value) {
     // per user and run.
     const int number = int(user.asInteger());
     auto known = userNames_.constFind(number);
-    if (known == userNames_.cend()) known = userNames_.insert(number, ReadUser(dm_, number).name);
+    if (known == userNames_.cend()) known = userNames_.insert(number, data::readUser(dm_, number).name);
     value = *known;
 }
+
+} // namespace reports

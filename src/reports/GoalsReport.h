@@ -8,16 +8,20 @@
 
 #include <QHash>
 
+namespace data {
 class DataModule;
+}
 namespace engine {
 class Query;
 }
+
+namespace reports {
 
 // The printed list of goals: one line per row of a goals query.
 class GoalsReport : public printing::Report {
     Q_OBJECT
 public:
-    GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
+    GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
 
     printing::Label* titleLabel;
     printing::PrintInfoText* printedAtData;
@@ -36,7 +40,9 @@ public:
     void fillUserName(QString& value);
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
     engine::Query& rows_;
     QHash<int, QString> userNames_; // of the run
 };
+
+} // namespace reports

@@ -53,7 +53,7 @@ class PrintedPages : public testing_support::ReportFixture {
 protected:
     void SetUp() override {
         ReportFixture::SetUp();
-        logOn();
+        data::logOn();
         goal = addGoal("Grow sales", year, type, me, me);
         setSetting("ReportTitle1", "Vardimo Test Org");
         setSetting("ReportTitle2", "Strategies");
@@ -74,7 +74,7 @@ protected:
                     {{"StrategyDescription", "Second strategy"}, {"CommentsStatus", lines.join('\n')}});
         addStrategy(goal, me, 3, {{"StrategyDescription", "Third strategy"}});
         engine::Query& q = strategyRows();
-        BeginStrategyQuery(q);
+        reports::beginStrategyQuery(q);
         q.add("S.DoNotPrint = False");
         q.add("Order by S.StrategyNumber");
         q.open();
@@ -87,7 +87,7 @@ TEST_P(PrintedPages, TheGoalsListKeepsEveryValueInItsColumnOnEveryPage) {
     const int longName = addUser("jand", "", "James Anderson 1304 Northern Region", staff);
     // A type of one word longer than its column, and the longest description a goal holds.
     const int longType =
-        insertRow(dm->GoalTypeTable, {{"TypeDescription", "Continuousimprovementofquality"}});
+        insertRow(dm->goalTypeTable, {{"TypeDescription", "Continuousimprovementofquality"}});
     QStringList words;
     for (int i = 0; QStringList(words).join(' ').size() < 104; ++i)
         words << QString("word%1").arg(i);
@@ -99,12 +99,12 @@ TEST_P(PrintedPages, TheGoalsListKeepsEveryValueInItsColumnOnEveryPage) {
 
     for (const QPageSize::PageSizeId paper : {QPageSize::Letter, QPageSize::A4}) {
         SCOPED_TRACE(paper == QPageSize::Letter ? "Letter" : "A4");
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         openGoals(q);
         const QString pdf = dir.file("goals.pdf");
         int pages = 0;
         {
-            GoalsReport report(*dm, q);
+            reports::GoalsReport report(*dm, q);
             report.printToPdf(pdf, QPageSize(paper));
             pages = report.pageCount();
             EXPECT_EQ(report.pageTotal(), pages);
@@ -157,7 +157,7 @@ TEST_P(PrintedPages, ALongStrategysLaterPagesSayWhoseTheyAreAndHoldEachLineOnce)
     const QString pdf = dir.file("three.pdf");
     int pages = 0;
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         pages = report.pageCount();
     }
@@ -189,7 +189,7 @@ TEST_P(PrintedPages, ALongPrintShowsItsProgressAndCancelLeavesNoFile) {
     for (int i = 1; i <= 30; ++i)
         addStrategy(goal, me, i, {{"StrategyDescription", QString("Strategy text %1").arg(i)}});
     engine::Query& q = strategyRows();
-    BeginStrategyQuery(q);
+    reports::beginStrategyQuery(q);
     q.add("S.DoNotPrint = False");
     q.add("Order by S.StrategyNumber");
     q.open();
@@ -198,7 +198,7 @@ TEST_P(PrintedPages, ALongPrintShowsItsProgressAndCancelLeavesNoFile) {
     const QString pdf = dir.file("long.pdf");
     QStringList seen;
     {
-        StrategyReport report(*dm, q);
+        reports::StrategyReport report(*dm, q);
         report.onPage = [&](int page) {
             if (QProgressDialog* w = progressWindow()) seen << QString("%1:%2").arg(page).arg(w->labelText());
         };
@@ -214,7 +214,7 @@ TEST_P(PrintedPages, ALongPrintShowsItsProgressAndCancelLeavesNoFile) {
     // Cancel on page 5: the run stops there and the half-written file is removed.
     QFile::remove(pdf);
     {
-        StrategyReport report(*dm, q);
+        reports::StrategyReport report(*dm, q);
         int last = 0;
         report.onPage = [&](int page) {
             last = page;
@@ -229,7 +229,7 @@ TEST_P(PrintedPages, ALongPrintShowsItsProgressAndCancelLeavesNoFile) {
 
     // The preview shows the same progress; cancelled, it closes.
     {
-        StrategyReport report(*dm, q);
+        reports::StrategyReport report(*dm, q);
         report.onPage = [&](int page) {
             if (page == 2) pressCancel(progressWindow());
         };
@@ -246,9 +246,9 @@ TEST_P(PrintedPages, ALongPrintShowsItsProgressAndCancelLeavesNoFile) {
     // Where the pages are counted first, the window says "n of m".
     for (int i = 0; i < 200; ++i)
         addGoal(QString("Goal number %1").arg(i), year, type, me, me);
-    engine::Query goals(dm->GoalDatabase);
+    engine::Query goals(dm->goalDatabase);
     openGoals(goals);
-    GoalsReport list(*dm, goals);
+    reports::GoalsReport list(*dm, goals);
     list.progressAbove = 0;
     QString label;
     list.onPage = [&](int page) {
@@ -271,7 +271,7 @@ TEST_P(PrintedPages, ThePaperOfPrinterSetupIsUsedLetterByDefault) {
     a4.setOutputFileName(dir.file("a4.pdf"));
     a4.setPageSize(QPageSize(QPageSize::A4));
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.print(a4);
     }
     const QList<testing_support::PdfPage> boxes = pdfWords(dir.file("a4.pdf"));
@@ -286,7 +286,7 @@ TEST_P(PrintedPages, ThePaperOfPrinterSetupIsUsedLetterByDefault) {
     setup.setPageSize(QPageSize(QPageSize::A4));
     QPageSize::PageSizeId previewed = QPageSize::Custom;
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.preview(nullptr, [&](QDialog& d) {
             previewed = static_cast<QPrintPreviewDialog&>(d).printer()->pageLayout().pageSize().id();
             return 0;
@@ -309,10 +309,10 @@ TEST_P(PrintedPages, AnIconServesAsTheLogo) {
     openOne(s);
     QStringList warnings;
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.onWarning = [&](const QString& w) { warnings << w; };
         report.printToPdf(dir.file("icon.pdf"));
-        EXPECT_FALSE(report.LogoImage->image.isNull());
+        EXPECT_FALSE(report.logoImage->image.isNull());
     }
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     QProcess images;
