@@ -7,8 +7,18 @@
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/MonthCalendar.h"
+#include "controls/RadioGroup.h"
 #include "controls/ScriptedDialogs.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
@@ -505,7 +515,7 @@ struct StrategyScreens {
         } catch (...) {
             std::abort();
         }
-        data::logOn();
+        logOn();
         // The screen opens on the goal type the goal type table stands on: take the one under
         // which the administrator sees the most goals this year.
         data::GoalFilter goals{
@@ -523,10 +533,10 @@ struct StrategyScreens {
         }
         dm->goalsTable.setFiltered(false);
     }
-    void data::logOn() { data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
+    void logOn() { data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
     // The sample's administrator: every user in the user box, every user's strategies.
     data::DataModule& use() {
-        if (dm->user().id != QStringLiteral("JSMITH")) data::logOn();
+        if (dm->user().id != QStringLiteral("JSMITH")) logOn();
         dm->goalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
     }
