@@ -3,12 +3,20 @@
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
+#include <exception>
 #include <functional>
 
 class DataModule;
 
-// The record a conversion is processing, called before each one; 0 once it has finished.
+// The record a conversion has reached, called for each one as the conversion works through them
+// (a step of records at a time); 0 once it has finished. It may throw ConversionCancelled to
+// stop the conversion, which then leaves everything as it was.
 using ConversionProgress = std::function<void(int record)>;
+
+class ConversionCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "The conversion was cancelled."; }
+};
 
 // The texts of a strategy's measurement records, in measurement-number order, each line ended
 // by a carriage return; empty when the strategy has none.
@@ -21,7 +29,8 @@ QString BuildDeliverableText(DataModule& dm, qint64 strategyId);
 // nothing was changed, why, and which strategy was in the way when one was.
 void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress);
 // Every strategy's texts are rebuilt from its measurement records, which are then removed, and
-// the setting is stored off. All of it is stored, or none of it, as above.
+// the setting is stored off. All of it is stored, or none of it, as above. Other workstations
+// read the old data until the conversion commits; none may be editing a strategy meanwhile.
 void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress);
 
 // How many measurement records the database holds, of every strategy.

@@ -111,23 +111,9 @@ ProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType,
 QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
     QVector<OverdueItem> out;
-    auto fill = [&](engine::Query& q, int r, bool measurement) {
-        OverdueItem it;
-        it.IsMeasurement = measurement;
-        it.StrategyID = q.valueAt(r, "StrategyID").toLongLong();
-        it.UserNumber = q.valueAt(r, "UserNumber").toInt();
-        it.Owner = users.value(it.UserNumber).name;
-        it.GoalID = q.valueAt(r, "GoalID").toLongLong();
-        it.Goal = q.valueAt(r, "GoalDescription").toString();
-        it.StrategyNumber = q.valueAt(r, "StrategyNumber").toInt();
-        if (measurement) {
-            it.MeasurementID = q.valueAt(r, "MeasurementID").toLongLong();
-            it.MeasurementNumber = q.valueAt(r, "MeasurementNumber").toInt();
-        }
-        it.Due = q.valueAt(r, "CompleationDate").toDate();
-        it.DaysOverdue = int(it.Due.daysTo(today));
-        out << it;
-    };
+    // Every result is read once, forward, straight into the items: the columns by position, as
+    // the Selects name them.
+    auto isoDate = [](const QVariant& v) { return QDate::fromString(v.toString(), Qt::ISODate); };
     engine::Query q(dm.GoalDatabase);
     q.add(
         "Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As UserNumber,");
@@ -137,11 +123,19 @@ QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
           sql::Date{today});
     q.add("And (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false}, ")");
     limitToVisibleUsers(dm, q, "S.UserNumber");
-    q.open();
-    out.reserve(q.recordCount());
-    for (int r = 0; r < q.recordCount(); ++r)
-        fill(q, r, false);
-    q.close();
+    q.forEachRow([&](const QVariantList& v) {
+        OverdueItem it;
+        it.IsMeasurement = false;
+        it.StrategyID = v[0].toLongLong();
+        it.StrategyNumber = v[1].toInt();
+        it.UserNumber = v[2].toInt();
+        it.Owner = users.value(it.UserNumber).name;
+        it.GoalID = v[3].toLongLong();
+        it.Due = isoDate(v[4]);
+        it.Goal = v[5].toString();
+        it.DaysOverdue = int(it.Due.daysTo(today));
+        out << it;
+    });
 
     // Measurement items are kept as records of their own only with multiple measurements. There
     // are many more of them than strategies: the late items and the strategies' few columns are
@@ -153,22 +147,17 @@ QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
         // the date index, which the expression around the column keeps the planner from using.
         q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
         q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
-        q.open();
         struct Late {
             qint64 measurement, strategy;
             int number;
             QDate due;
         };
         std::vector<Late> late;
-        late.reserve(size_t(q.recordCount()));
         QSet<qint64> strategies;
-        for (int r = 0; r < q.recordCount(); ++r) {
-            late.push_back(
-                {q.valueAt(r, "MeasurementID").toLongLong(), q.valueAt(r, "StrategyID").toLongLong(),
-                 q.valueAt(r, "MeasurementNumber").toInt(), q.valueAt(r, "CompleationDate").toDate()});
+        q.forEachRow([&](const QVariantList& v) {
+            late.push_back({v[0].toLongLong(), v[3].toLongLong(), v[1].toInt(), isoDate(v[2])});
             strategies.insert(late.back().strategy);
-        }
-        q.close();
+        });
         if (!late.empty()) {
             struct Owner {
                 int user, number;
@@ -179,22 +168,15 @@ QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
             q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID From \"Strategys.db\"");
             q.add("Where UserNumber Is Not Null");
             limitToVisibleUsers(dm, q, "UserNumber");
-            q.open();
-            for (int r = 0; r < q.recordCount(); ++r) {
-                const qint64 id = q.valueAt(r, "StrategyID").toLongLong();
-                if (strategies.contains(id))
-                    owners.insert(id,
-                                  {q.valueAt(r, "UserNumber").toInt(), q.valueAt(r, "StrategyNumber").toInt(),
-                                   q.valueAt(r, "GoalID").toLongLong()});
-            }
-            q.close();
+            q.forEachRow([&](const QVariantList& v) {
+                const qint64 id = v[0].toLongLong();
+                if (strategies.contains(id)) owners.insert(id, {v[2].toInt(), v[1].toInt(), v[3].toLongLong()});
+            });
             QHash<qint64, QString> goals;
             q.clear();
             q.add("Select GoalID, GoalDescription From \"goals.db\"");
-            q.open();
-            for (int r = 0; r < q.recordCount(); ++r)
-                goals.insert(q.valueAt(r, "GoalID").toLongLong(), q.valueAt(r, "GoalDescription").toString());
-            q.close();
+            q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
+            out.reserve(out.size() + qsizetype(late.size()));
             for (const Late& l : late) {
                 const auto o = owners.constFind(l.strategy);
                 const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);

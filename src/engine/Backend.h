@@ -105,6 +105,15 @@ public:
         // the row.
         virtual bool lockRecord(qint64 key) = 0;
         virtual void unlockRecord(qint64 key) = 0;
+        // Every row at once, for a batch: one lock instead of one per row, and other table
+        // objects cannot begin editing any row until unlockAllRecords(). False, with the key of
+        // a row someone else is editing in `busyKey` (-1 when the store cannot tell), when that is
+        // not possible now; a store without it says false.
+        virtual bool lockAllRecords(qint64& busyKey) {
+            busyKey = -1;
+            return false;
+        }
+        virtual void unlockAllRecords() {}
     };
     // Shared, or exclusive for packing. Null when refused: another session has the table open
     // exclusively, or (for an exclusive open) has it open at all.

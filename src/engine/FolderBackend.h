@@ -88,6 +88,7 @@ private:
     std::unique_ptr<LockFile> connectionLock_;
     sqlite3* handle_ = nullptr;
     QSet<QString> attached_;
+    qint64 cacheLeftKb_ = 0; // of the page cache budget shared by the attached tables
     bool open_ = false;
     FolderErrors errors_{folder_};
     FolderRowReader reader_{errors_};
