@@ -3,6 +3,7 @@
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
+#include "engine/Database.h"
 #include "engine/DateFormat.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
@@ -172,9 +173,28 @@ engine::Error stopped(DataModule& dm, const std::optional<qint64>& stoppedAt) {
 // Runs a conversion as one batch: every post of it, and the setting, in one transaction, all or
 // nothing. When it fails, the database is as it was before, the table objects that saw its rows
 // read again, and the error says so. `stoppedAt` names the strategy being written, if any.
+// Other workstations go on reading the old rows while a conversion runs, until it commits.
+class ReadersKeepReading {
+public:
+    explicit ReadersKeepReading(engine::Database& db) : db_(db) { db_.backend().keepChangesInMemory(true); }
+    ~ReadersKeepReading() {
+        try {
+            db_.backend().keepChangesInMemory(false);
+        } catch (...) {
+            // The connection is gone; it keeps nothing any more.
+        }
+    }
+    ReadersKeepReading(const ReadersKeepReading&) = delete;
+    ReadersKeepReading& operator=(const ReadersKeepReading&) = delete;
+
+private:
+    engine::Database& db_;
+};
+
 template <typename Work> void atomically(DataModule& dm, bool multiple, Work work) {
     std::optional<qint64> stoppedAt;
     try {
+        const ReadersKeepReading readers(dm.GoalDatabase);
         engine::BatchScope tx(dm.GoalDatabase);
         work(stoppedAt);
         storeSetting(dm, multiple);
@@ -253,7 +273,8 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
         // Each item's lines, in number order, as BuildMeasurementText and BuildDeliverableText
         // write them; a strategy without items gets no text.
         const QString cr(QChar(13));
-        const QString number = QStringLiteral("Cast(Coalesce(Cast(M.MeasurementNumber As Integer), 0) As Text)");
+        const QString number =
+            QStringLiteral("Cast(Coalesce(Cast(M.MeasurementNumber As Integer), 0) As Text)");
         const QString measurementLine =
             number + QStringLiteral(" || \"#. \" || Coalesce(M.Measurement, \"\") || \"%1\"").arg(cr);
         const QString deliverableLine =

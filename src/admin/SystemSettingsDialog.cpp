@@ -214,7 +214,8 @@ void SystemSettingsDialog::convert(const std::function<void(const ConversionProg
     window.setWindowTitle(QStringLiteral("Converting Measurements"));
     window.setWindowModality(Qt::WindowModal);
     auto* lay = new QVBoxLayout(&window);
-    progressLabel = new QLabel(QStringLiteral("Processing Record: 0 Of: %1").arg(recordCountLabel->text()), &window);
+    progressLabel =
+        new QLabel(QStringLiteral("Processing Record: 0 Of: %1").arg(recordCountLabel->text()), &window);
     progressLabel->setMinimumWidth(progressLabel->fontMetrics().horizontalAdvance(progressLabel->text()) * 2);
     lay->addWidget(progressLabel);
     cancelConversionButton = controls::button(QStringLiteral("Cancel"), &window);

@@ -170,7 +170,8 @@ QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
             limitToVisibleUsers(dm, q, "UserNumber");
             q.forEachRow([&](const QVariantList& v) {
                 const qint64 id = v[0].toLongLong();
-                if (strategies.contains(id)) owners.insert(id, {v[2].toInt(), v[1].toInt(), v[3].toLongLong()});
+                if (strategies.contains(id))
+                    owners.insert(id, {v[2].toInt(), v[1].toInt(), v[3].toLongLong()});
             });
             QHash<qint64, QString> goals;
             q.clear();

@@ -90,6 +90,11 @@ public:
     // whole numbers as 64-bit integers).
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
 
+    // While on, a transaction keeps what it changed in memory until its commit, however much that
+    // is, so that other workstations go on reading the tables (the old rows) until then; a store
+    // whose readers never wait for a writer needs nothing of it.
+    virtual void keepChangesInMemory(bool on) { Q_UNUSED(on); }
+
     // --- Large query results ------------------------------------------------------------------
     // Opens the result of a Select too large to hold in memory; its statements run through `exec`.
     virtual std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,

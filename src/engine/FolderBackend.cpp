@@ -244,7 +244,8 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         // through indexes or once, forward, where a larger cache would only take memory.
         // Pages are taken only as they are read.
         const qint64 wantKb = std::max(kMinTableCacheKb, fi.size() / 1024 + fi.size() / 4096);
-        const qint64 giveKb = wantKb <= std::min(kWholeTableCacheKb, cacheLeftKb_) ? wantKb : kMinTableCacheKb;
+        const qint64 giveKb =
+            wantKb <= std::min(kWholeTableCacheKb, cacheLeftKb_) ? wantKb : kMinTableCacheKb;
         if (giveKb > kMinTableCacheKb) cacheLeftKb_ -= giveKb;
         exec(QStringLiteral("PRAGMA %1.cache_size=-%2").arg(quoteIdentifier(t.schemaName)).arg(giveKb), {},
              t.fileName);
@@ -257,6 +258,12 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         throw Error(FolderErrors::describe(e.message(), t.fileName), e.kind());
     }
     attached_.insert(t.schemaName);
+}
+
+void FolderBackend::keepChangesInMemory(bool on) {
+    // SQLite writes changed pages to the file before the commit when its cache is full, and needs
+    // the file to itself from then on: every reader elsewhere waits until the commit.
+    exec(on ? QStringLiteral("PRAGMA cache_spill=OFF") : QStringLiteral("PRAGMA cache_spill=ON"));
 }
 
 QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {

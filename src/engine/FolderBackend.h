@@ -42,6 +42,7 @@ public:
     void create(const QString& location) override;
 
     void prepareTable(const TableDef& t, bool inTransaction) override;
+    void keepChangesInMemory(bool on) override;
     const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     void control(const QString& sql, const QString& files = {}) override;

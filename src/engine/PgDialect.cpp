@@ -106,7 +106,8 @@ QString PgDialect::updateRows(const TableDef& t, const QStringList& columns, int
         const int c = t.columnIndex(columns[i]);
         sets << QStringLiteral("%1 = v.c%2").arg(column(columns[i])).arg(i);
         names << QStringLiteral("c%1").arg(i);
-        cells << QStringLiteral("CAST(? AS %1)").arg(valueType(c >= 0 ? t.columns[size_t(c)].type : FieldType::Text));
+        cells << QStringLiteral("CAST(? AS %1)")
+                     .arg(valueType(c >= 0 ? t.columns[size_t(c)].type : FieldType::Text));
     }
     const QString row = QLatin1Char('(') + cells.join(QStringLiteral(", ")) + QLatin1Char(')');
     const QStringList values(rows, row);

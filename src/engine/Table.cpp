@@ -243,6 +243,8 @@ void Table::open() {
 void Table::close() {
     if (!open_) return;
     if (isEditing()) Table::cancel();
+    // Updates kept back for a batch go to the store before the table object lets go of its rows.
+    if (pending_.rows > 0) db_.flushDeferred();
     lock_.close();
     open_ = false;
     changeMark_ = QVariant();

@@ -336,6 +336,28 @@ TEST_P(Conversion, ACancelledConversionChangesNothing) {
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs when not cancelled";
 }
 
+// Another workstation reads the strategies, as they were, while a conversion that has rewritten
+// more of them than a page cache holds waits for its commit.
+TEST_F(FolderConversion, OthersReadTheOldRowsUntilTheConversionCommits) {
+    const QString text = QString(200, 'x');
+    {
+        engine::BatchScope batch(dm->GoalDatabase);
+        for (int i = 0; i < 3000; ++i) {
+            const int s = strategy(me, text + QString::number(i), text);
+            measure(s, 1, "item", "count");
+        }
+        batch.commit();
+    }
+    Peer peer(store.location());
+    QString seen;
+    ConvertToSingleMeasure(*dm, [&](int record) {
+        if (record == 2500) seen = peer.send("values Strategys.db Measurement");
+    });
+    EXPECT_EQ(seen, "ok " + text) << "the old rows, at once";
+    EXPECT_TRUE(peer.send("values Strategys.db Measurement").startsWith("ok 1#. count"))
+        << "and the new after the commit";
+}
+
 // The conversion run by another process that is killed with kill -9: every file passes the
 // integrity check and holds either the old data or the fully converted data.
 TEST_F(FolderConversion, AConversionKilledPartWayLeavesOldOrConvertedData) {

@@ -327,7 +327,8 @@ TEST_P(DataModuleRules, BatchEditsChangeOneColumnStampTheRowAndKeepTheRest) {
                 q.add("Select Count(*) As N From \"Strategys.db\" Where DoNotPrint = 0 And StrategyID <= ",
                       engine::sql::Int{keys[2]});
                 q.open();
-                EXPECT_EQ(q.field("N").asInteger(), 2) << "the first and third rows, no longer only the second";
+                EXPECT_EQ(q.field("N").asInteger(), 2)
+                    << "the first and third rows, no longer only the second";
             }
         }
         EXPECT_EQ(n, 7);
