@@ -59,7 +59,7 @@ QString Table::updateSqlFor(quint64 changed) {
     QStringList sets;
     for (size_t i = 0; i < def_->columns.size(); ++i)
         if (changed & (quint64(1) << i)) sets << d.column(def_->columns[i].name) + QStringLiteral(" = ?");
-    const QString sql =
+    QString sql =
         QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
     updateSqlOf_.insert(changed, sql);
     return sql;
