@@ -11,6 +11,8 @@
 #include <QDateTime>
 #include <optional>
 
+namespace admin {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -35,8 +37,8 @@ void appendMeasurement(engine::Query& q, MeasurementTexts& texts) {
 }
 
 // Both texts come from one reading of the strategy's measurement records.
-MeasurementTexts buildTexts(DataModule& dm, qint64 strategyId) {
-    engine::Query q(dm.GoalDatabase);
+MeasurementTexts buildTexts(data::DataModule& dm, qint64 strategyId) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyId});
     q.add("Order By MeasurementNumber");
@@ -55,8 +57,8 @@ constexpr int kStrategiesPerStep = 2000;
 // from `first` up to (not including) `end` (no end: to the last).
 class StrategySteps {
 public:
-    explicit StrategySteps(DataModule& dm) : dm_(dm) {
-        engine::Query q(dm.GoalDatabase);
+    explicit StrategySteps(data::DataModule& dm) : dm_(dm) {
+        engine::Query q(dm.goalDatabase);
         q.add("Select Min(StrategyID) As First From \"Strategys.db\"");
         q.open();
         if (!q.isEmpty() && !q.field(QStringLiteral("First")).isNull())
@@ -66,7 +68,7 @@ public:
     qint64 first() const { return *first_; }
     // The key that begins the next step; none when this step takes the rest.
     std::optional<qint64> end() {
-        engine::Query q(dm_.GoalDatabase);
+        engine::Query q(dm_.goalDatabase);
         q.add("Select StrategyID From \"Strategys.db\" Where StrategyID >= ", sql::Int{*first_});
         q.add("Order By StrategyID Limit 1 Offset ", sql::Int{kStrategiesPerStep});
         q.open();
@@ -76,7 +78,7 @@ public:
     void next(const std::optional<qint64>& end) { first_ = end; }
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
     std::optional<qint64> first_;
 };
 
@@ -106,26 +108,26 @@ struct Stamp {
     qint64 user;
     QString time;
 };
-Stamp stampNow(DataModule& dm) {
+Stamp stampNow(data::DataModule& dm) {
     return {dm.user().number, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
 }
 
-void deleteAllMeasurements(DataModule& dm) {
-    dm.MeasureTable.close();
-    engine::execute(dm.GoalDatabase, "Delete From \"Measure.db\"");
-    dm.MeasureTable.open();
+void deleteAllMeasurements(data::DataModule& dm) {
+    dm.measureTable.close();
+    engine::execute(dm.goalDatabase, "Delete From \"Measure.db\"");
+    dm.measureTable.open();
 }
 
-void storeSetting(DataModule& dm, bool multiple) {
-    engine::Query q(dm.GoalDatabase);
+void storeSetting(data::DataModule& dm, bool multiple) {
+    engine::Query q(dm.goalDatabase);
     q.add("Update \"Settings.db\" Set MultipulMeasure = ", sql::Bool{multiple});
     q.execSql();
 }
 
 // The strategy that stopped a conversion, as a person finds it on the strategy list: its
 // number, its user and its goal. Read after the rollback, so that any store can answer.
-QString describeStrategy(DataModule& dm, qint64 key) {
-    engine::Query q(dm.GoalDatabase);
+QString describeStrategy(data::DataModule& dm, qint64 key) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select S.StrategyNumber, S.UserNumber, G.GoalDescription From \"Strategys.db\" S");
     q.add("Left Join \"goals.db\" G On G.GoalID = S.GoalID Where S.StrategyID = ", sql::Int{key});
     q.open();
@@ -133,7 +135,7 @@ QString describeStrategy(DataModule& dm, qint64 key) {
     QString text = QStringLiteral("Strategy %1").arg(q.field(QStringLiteral("StrategyNumber")).asInteger());
     const engine::Field user = q.field(QStringLiteral("UserNumber"));
     if (!user.isNull()) {
-        const QString named = ReadUser(dm, int(user.asInteger())).name;
+        const QString named = data::readUser(dm, int(user.asInteger())).name;
         if (!named.isEmpty()) text += QStringLiteral(" of %1").arg(named);
     }
     const engine::Field goal = q.field(QStringLiteral("GoalDescription"));
@@ -143,7 +145,7 @@ QString describeStrategy(DataModule& dm, qint64 key) {
 
 // The error a failed conversion ends with, from the one that stopped it (other failures go on
 // as they are).
-engine::Error stopped(DataModule& dm, const std::optional<qint64>& stoppedAt) {
+engine::Error stopped(data::DataModule& dm, const std::optional<qint64>& stoppedAt) {
     try {
         throw;
     } catch (const engine::Error& e) {
@@ -191,16 +193,16 @@ private:
     engine::Database& db_;
 };
 
-template <typename Work> void atomically(DataModule& dm, bool multiple, Work work) {
+template <typename Work> void atomically(data::DataModule& dm, bool multiple, Work work) {
     std::optional<qint64> stoppedAt;
     try {
-        const ReadersKeepReading readers(dm.GoalDatabase);
-        engine::BatchScope tx(dm.GoalDatabase);
+        const ReadersKeepReading readers(dm.goalDatabase);
+        engine::BatchScope tx(dm.goalDatabase);
         work(stoppedAt);
         storeSetting(dm, multiple);
         tx.commit();
     } catch (...) {
-        for (engine::Table* t : {&dm.StrategyTable, &dm.MeasureTable}) {
+        for (engine::Table* t : {&dm.strategyTable, &dm.measureTable}) {
             try {
                 t->cancel();
                 if (t->isOpen())
@@ -217,15 +219,15 @@ template <typename Work> void atomically(DataModule& dm, bool multiple, Work wor
 
 } // namespace
 
-QString BuildMeasurementText(DataModule& dm, qint64 strategyId) {
+QString buildMeasurementText(data::DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).measurement;
 }
 
-QString BuildDeliverableText(DataModule& dm, qint64 strategyId) {
+QString buildDeliverableText(data::DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).deliverable;
 }
 
-void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress) {
+void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, true, [&](std::optional<qint64>&) {
         deleteAllMeasurements(dm);
         const Stamp stamp = stampNow(dm);
@@ -234,7 +236,7 @@ void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progres
             const std::optional<qint64> end = steps.end();
             // Each strategy's own texts become its one item, numbered 1 (the table was emptied
             // inside this transaction, which keeps every other writer out), not completed.
-            engine::Query insert(dm.GoalDatabase);
+            engine::Query insert(dm.goalDatabase);
             insert.add("Insert Into \"Measure.db\" (StrategyID, MeasurementNumber, Compleated, Measurement, "
                        "Deliverable)");
             insert.add("Select StrategyID, 1, False, Measurement, Deliverable From \"Strategys.db\"");
@@ -242,7 +244,7 @@ void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progres
             insert.add("Order By StrategyID");
             insert.execSql();
             // The stamp is set apart from the rows: a value bound in a Select has no type of its own.
-            engine::Query stamped(dm.GoalDatabase);
+            engine::Query stamped(dm.goalDatabase);
             stamped.add("Update \"Measure.db\" Set ModifiedBy = ", sql::Int{stamp.user},
                         ", ModifiedDate = ", sql::Text{stamp.time});
             addRange(stamped, "StrategyID", steps.first(), end);
@@ -255,9 +257,9 @@ void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progres
     progress(0);
 }
 
-void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) {
+void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, false, [&](std::optional<qint64>& stoppedAt) {
-        engine::Table& strategies = dm.StrategyTable;
+        engine::Table& strategies = dm.strategyTable;
         strategies.setFiltered(false);
         strategies.first();
         // Every strategy is rewritten: nobody may be editing one, and nobody begins to until the
@@ -296,7 +298,7 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
         int position = 0;
         for (StrategySteps steps(dm); !steps.done();) {
             const std::optional<qint64> end = steps.end();
-            engine::Query update(dm.GoalDatabase);
+            engine::Query update(dm.goalDatabase);
             update.add("Update \"Strategys.db\" Set");
             update.add(QStringLiteral("Deliverable = ") + deliverableText + QLatin1Char(','));
             update.add(QStringLiteral("Measurement = ") + measurementText + QLatin1Char(','));
@@ -312,24 +314,26 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
     progress(0);
 }
 
-int MeasurementItemCount(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+int measurementItemCount(data::DataModule& dm) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select Count(*) As Items From \"Measure.db\"");
     q.open();
     return q.isEmpty() ? 0 : int(q.field(QStringLiteral("Items")).asInteger());
 }
 
-int StrategyCount(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+int strategyCount(data::DataModule& dm) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select Count(*) As N From \"Strategys.db\"");
     q.open();
     return q.isEmpty() ? 0 : int(q.field(QStringLiteral("N")).asInteger());
 }
 
-QVariant StoredMultipleMeasurements(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+QVariant storedMultipleMeasurements(data::DataModule& dm) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select MultipulMeasure From \"Settings.db\"");
     q.open();
     if (q.isEmpty() || q.field(QStringLiteral("MultipulMeasure")).isNull()) return {};
     return q.field(QStringLiteral("MultipulMeasure")).asBoolean();
 }
+
+} // namespace admin

@@ -5,10 +5,20 @@
 #include <memory>
 #include <optional>
 
+namespace data {
 class DataModule;
+}
+namespace app {
 class MainWindow;
+}
+namespace app {
 class SplashWindow;
+}
+namespace app {
 class Program;
+}
+
+namespace app {
 
 // What the start-up asks of its surroundings; tests replace parts of it.
 struct StartupHooks {
@@ -52,7 +62,7 @@ public:
     // status: 0 after a normal end, non-zero when start-up could not complete.
     int run(const StartupHooks& hooks = {});
 
-    DataModule& data() { return *data_; }
+    data::DataModule& data() { return *data_; }
     MainWindow* mainWindow() { return main_.get(); }
 
 private:
@@ -61,9 +71,11 @@ private:
     void end();
 
     Splash splash_;
-    std::unique_ptr<DataModule> data_;
+    std::unique_ptr<data::DataModule> data_;
     std::unique_ptr<MainWindow> main_;
 };
 
 // Runs the program once, as main does.
-int ProgramBody(const QStringList& arguments, const StartupHooks& hooks = {});
+int programBody(const QStringList& arguments, const StartupHooks& hooks = {});
+
+} // namespace app
