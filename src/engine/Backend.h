@@ -93,6 +93,11 @@ public:
     // whole numbers as 64-bit integers).
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
 
+    // While on, a transaction keeps what it changed in memory until its commit, however much that
+    // is, so that other workstations go on reading the tables (the old rows) until then; a store
+    // whose readers never wait for a writer needs nothing of it.
+    virtual void keepChangesInMemory(bool on) { Q_UNUSED(on); }
+
     // --- Large query results ------------------------------------------------------------------
     // Opens the result of a Select too large to hold in memory; its statements run through `exec`.
     virtual std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
@@ -108,6 +113,15 @@ public:
         // the row.
         virtual bool lockRecord(qint64 key) = 0;
         virtual void unlockRecord(qint64 key) = 0;
+        // Every row at once, for a batch: one lock instead of one per row, and other table
+        // objects cannot begin editing any row until unlockAllRecords(). False, with the key of
+        // a row someone else is editing in `busyKey` (-1 when the store cannot tell), when that is
+        // not possible now; a store without it says false.
+        virtual bool lockAllRecords(qint64& busyKey) {
+            busyKey = -1;
+            return false;
+        }
+        virtual void unlockAllRecords() {}
     };
     // Shared, or exclusive for packing. Null when refused: another session has the table open
     // exclusively, or (for an exclusive open) has it open at all.

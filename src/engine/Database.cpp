@@ -106,6 +106,7 @@ void Database::close() {
         st->query = QSqlQuery();
     }
     statements_.clear();
+    deferredFlush_ = deferredDrop_ = {};
     backend_->close();
     backend_.reset();
     levels_.clear();
@@ -121,6 +122,7 @@ void Database::failed() {
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
     checkTransactionAlive();
+    flushDeferred();
     try {
         return backend_->exec(sql, binds, files);
     } catch (const Error&) {
@@ -132,6 +134,7 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QS
 Cursor Database::run(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
     checkTransactionAlive();
+    flushDeferred();
     std::shared_ptr<detail::CachedStatement> st;
     auto it = statements_.find(sql);
     if (it != statements_.end() && !it.value()->inUse) {
@@ -165,6 +168,7 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
 }
 
 std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, const QString& files) {
+    flushDeferred();
     return backend().openLargeResult(st, files,
                                      [this](const QString& sql, const QVariantList& binds, const QString& f) {
                                          return exec(sql, binds, f);
@@ -175,6 +179,7 @@ void Database::scan(const QString& sql, const QVariantList& binds, const TableDe
                     const Backend::RowSink& row) {
     if (!open_) throw Error::notOpen();
     checkTransactionAlive();
+    flushDeferred();
     try {
         backend_->scanRows(sql, binds, t, t.fileName, row);
     } catch (const Error&) {
@@ -211,6 +216,7 @@ void Database::begin() {
 void Database::control(const QString& sql, const QString& files) {
     checkTransactionAlive();
     try {
+        flushDeferred();
         backend_->control(sql, files);
     } catch (const Error&) {
         failed();
@@ -268,6 +274,7 @@ void Database::rollback() {
 }
 
 void Database::rollbackLevels(int keep) {
+    if (int(levels_.size()) > keep) dropDeferred();
     while (int(levels_.size()) > keep) {
         const Level done = std::move(levels_.back());
         levels_.pop_back();
@@ -346,6 +353,25 @@ void Database::write(const std::function<void()>& unit) {
     }
 }
 
+void Database::defer(std::function<void()> flush, std::function<void()> drop) {
+    flushDeferred();
+    deferredFlush_ = std::move(flush);
+    deferredDrop_ = std::move(drop);
+}
+
+void Database::flushDeferred() {
+    if (!deferredFlush_) return;
+    const std::function<void()> flush = std::exchange(deferredFlush_, {});
+    deferredDrop_ = {};
+    flush();
+}
+
+void Database::dropDeferred() {
+    const std::function<void()> drop = std::exchange(deferredDrop_, {});
+    deferredFlush_ = {};
+    if (drop) drop();
+}
+
 void Database::notifyChanged(const QString& schemaName, const QObject* origin) {
     if (levels_.empty()) {
         emit tableChangedBy(schemaName, origin);
@@ -401,20 +427,26 @@ BatchScope::BatchScope(Database& db, int chunkRows) : db_(db) {
         db_.batchLevel_ = 1;
         db_.batchChunk_ = chunkRows;
         db_.batchRows_ = 0;
+        ++db_.batchSerial_;
     }
 }
 
 BatchScope::~BatchScope() {
     if (level_ == 1) db_.batchLevel_ = db_.batchChunk_ = 0;
-    if (done_) return;
-    try {
-        db_.rollbackLevels(level_ - 1);
-    } catch (...) {
+    if (!done_) {
+        try {
+            db_.rollbackLevels(level_ - 1);
+        } catch (...) {
+        }
     }
+    if (level_ == 1) emit db_.batchEnded();
 }
 
 void BatchScope::commit() {
     if (done_) return;
+    // What the batch kept back goes out while the batch still holds its rows; a failure of it
+    // leaves the batch to roll back.
+    if (db_.transactionDepth() == level_) db_.flushDeferred();
     done_ = true;
     if (level_ == 1) db_.batchLevel_ = db_.batchChunk_ = 0;
     if (db_.transactionDepth() != level_) {

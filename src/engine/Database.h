@@ -102,6 +102,14 @@ public:
     void commit();
     void rollback();
     int transactionDepth() const { return int(levels_.size()); }
+    // Inside a batch scope that is all or nothing (no chunked commits): a table object may then
+    // hold every row of its table until the batch ends. `batchSerial()` tells one batch from the next.
+    bool holdingBatch() const { return batchLevel_ == 1 && batchChunk_ == 0 && !levels_.empty(); }
+    int batchSerial() const { return batchSerial_; }
+    // Writes a table object keeps back to send many rows at once: `flush` sends them and runs
+    // before any other statement of this connection (and before the commit); `drop` forgets them
+    // when the transaction rolls back. A later deferral flushes the one before.
+    void defer(std::function<void()> flush, std::function<void()> drop);
 
     // Runs a unit of writing: one statement (a unit must be safe to run again after it failed).
     // Outside a transaction it is its own transaction; when it meets another workstation's
@@ -135,6 +143,8 @@ signals:
     void tableChangedBy(const QString& schemaName, const QObject* origin);
     // Rows written to a table were rolled back; table objects that read them read again.
     void tableRolledBack(const QString& schemaName);
+    // A batch scope ended (committed or not): what table objects held for it is let go.
+    void batchEnded();
 
 private:
     friend class BatchScope;
@@ -164,6 +174,10 @@ private:
     int batchLevel_ = 0;
     int batchChunk_ = 0;
     int batchRows_ = 0;
+    int batchSerial_ = 0;
+    std::function<void()> deferredFlush_, deferredDrop_;
+    void flushDeferred();
+    void dropDeferred();
     friend class Table;
 };
 

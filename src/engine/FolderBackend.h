@@ -42,6 +42,7 @@ public:
     void create(const QString& location) override;
 
     void prepareTable(const TableDef& t, bool inTransaction) override;
+    void keepChangesInMemory(bool on) override;
     const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     void control(const QString& sql, const QString& files = {}) override;
@@ -89,6 +90,7 @@ private:
     std::unique_ptr<LockFile> connectionLock_;
     sqlite3* handle_ = nullptr;
     QSet<QString> attached_;
+    qint64 cacheLeftKb_ = 0; // of the page cache budget shared by the attached tables
     bool open_ = false;
     bool registered_ = false; // listed among the users of the database
     FolderErrors errors_{folder_};

@@ -41,6 +41,7 @@ private:
     QHash<int, int> sharedOpens_;
     QSet<int> exclusiveOpens_;
     QSet<QPair<int, qint64>> records_;
+    QSet<int> heldTables_; // by a batch of one of this session's table objects
     QSet<Open*> opens_;
 };
 

@@ -23,11 +23,17 @@ public:
     void lockRecord(qint64 key);
     void unlockRecord();
     std::optional<qint64> lockedRecord() const { return locked_; }
+    // Every row at once, for a batch; false, holding nothing more, while someone else edits a
+    // row (its key in `busyKey` when the store can tell, else -1).
+    bool holdAllRecords(qint64& busyKey);
+    void releaseAllRecords();
+    bool holdsAllRecords() const { return holdsAll_; }
 
 private:
     std::unique_ptr<Backend::OpenLock> lock_;
     QString fileName_;
     std::optional<qint64> locked_;
+    bool holdsAll_ = false;
 };
 
 } // namespace engine
