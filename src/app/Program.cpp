@@ -105,6 +105,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
         engine::Session& session = engine::Session::instance();
         prepareSession(session);
         data_ = std::make_unique<DataModule>(session);
+        data_->GoalDatabase.setBusyWait(&busyWait_);
         main_ = std::make_unique<MainWindow>(*data_);
         splash_.step();
         data_->open();
