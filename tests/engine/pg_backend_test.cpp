@@ -13,7 +13,6 @@
 #include <QDeadlineTimer>
 #include <QSet>
 #include <QThread>
-#include <QUrl>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -431,8 +430,7 @@ TEST_F(ServerStore, AfterALostConnectionEveryActionSaysSoAndTheNextOneConnectsAg
     // The server goes away: it ends this connection and takes no new one for a while.
     PgBackend admin;
     admin.open(server.uri(), "admin");
-    const QString name = PgDialect::quoted(QUrl(server.uri()).path().mid(1));
-    admin.exec(QString("ALTER DATABASE %1 ALLOW_CONNECTIONS false").arg(name));
+    ASSERT_TRUE(server.acceptConnections(false));
     admin.exec("SELECT pg_terminate_backend(?)", {static_cast<PgBackend&>(db.backend()).serverPid()});
 
     const QString lost = failureOf([&] { goals.post(); });
@@ -448,7 +446,7 @@ TEST_F(ServerStore, AfterALostConnectionEveryActionSaysSoAndTheNextOneConnectsAg
     }
 
     // Back: the next action connects again and says so, without doing anything; the one after works.
-    admin.exec(QString("ALTER DATABASE %1 ALLOW_CONNECTIONS true").arg(name));
+    ASSERT_TRUE(server.acceptConnections(true));
     const QString again = failureOf([&] { goals.post(); });
     EXPECT_TRUE(again.contains("has been made again") && again.contains("do it again"))
         << again.toStdString();

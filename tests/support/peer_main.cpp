@@ -348,9 +348,9 @@ int main(int argc, char** argv) {
                  // and "deleted GOAL" after a delete, "failed MESSAGE"
          [&](const QStringList& w) {
              QRandomGenerator rng(w[1].toUInt());
-             engine::Table& goals = opened(QStringLiteral("goals.db"));
-             engine::Table& strategies = opened(QStringLiteral("Strategys.db"));
-             engine::Table& measures = opened(QStringLiteral("Measure.db"));
+             engine::Table& goals = table(QStringLiteral("goals.db"));
+             engine::Table& strategies = table(QStringLiteral("Strategys.db"));
+             engine::Table& measures = table(QStringLiteral("Measure.db"));
              const engine::Backend& store = db.backend();
              auto removeWhere = [&](engine::Table& t, const QString& column, const QString& inner,
                                     qint64 goal) {
@@ -362,6 +362,9 @@ int main(int argc, char** argv) {
              QList<qint64> mine;
              for (qint64 n = 0;; ++n) {
                  try {
+                     // Opening reads the table, which may be busy as any write: tried again.
+                     for (engine::Table* t : {&goals, &strategies, &measures})
+                         if (!t->isOpen()) t->open();
                      if (mine.isEmpty() || rng.bounded(100) < 70) {
                          engine::Transaction tx(db);
                          goals.insert();
@@ -410,6 +413,7 @@ int main(int argc, char** argv) {
                          reply(QStringLiteral("deleted %1").arg(goal));
                      }
                  } catch (const engine::Error& e) {
+                     // Nothing of a failed transaction is reported, so nothing of it is expected.
                      goals.cancel();
                      strategies.cancel();
                      measures.cancel();
