@@ -39,7 +39,7 @@ bool isInput(QEvent::Type t) {
 BusyWaitNote::BusyWaitNote() = default;
 
 BusyWaitNote::~BusyWaitNote() {
-    if (started_) ended();
+    if (started_) BusyWaitNote::ended();
 }
 
 QString BusyWaitNote::text(const QString& table, const QString& holder) {

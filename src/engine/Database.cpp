@@ -130,6 +130,8 @@ QSqlDatabase Database::connection() const {
 void Database::attach(const TableDef& t) {
     if (!open_) throw Error::notOpen();
     reconnectIfLost();
+    // Reaching a table reads its file, which waits for a writer as any read does.
+    const ReadWaitScope wait(*this, t.fileName);
     backend_->prepareTable(t, !levels_.empty());
 }
 
