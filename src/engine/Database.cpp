@@ -238,6 +238,13 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     return Cursor(std::move(st));
 }
 
+void Database::reading(const QString& files, const std::function<void()>& reads) {
+    if (!open_) throw Error::notOpen();
+    reconnectIfLost();
+    const ReadWaitScope wait(*this, files);
+    reads();
+}
+
 std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, const QString& files) {
     return backend().openLargeResult(st, files,
                                      [this](const QString& sql, const QVariantList& binds, const QString& f) {

@@ -85,6 +85,10 @@ public:
     // person saw before the loss); inside one, ends the transaction as not stored. Every
     // statement passes here first; does nothing while the connection is sound.
     void reconnectIfLost();
+    // Runs reads made through the store directly (a table's protection, its change mark) as a
+    // plain read of `files`: a lost connection is made again first, and a busy table is waited
+    // for as statements wait.
+    void reading(const QString& files, const std::function<void()>& reads);
     // Who is told when a plain read (outside any transaction) waits for a table another
     // workstation writes, and decides how long it waits; none (the default): the read gives up
     // after the busy time. Not owned; it must outlive the database's use of it.

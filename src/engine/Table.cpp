@@ -603,9 +603,9 @@ void Table::refresh() {
 
 void Table::refreshIfChanged() {
     requireOpen();
-    db_.reconnectIfLost();
     // Taken before reading: whatever is read afterwards is at least as new as the mark.
-    const QVariant mark = db_.backend().changeMark(*def_);
+    QVariant mark;
+    db_.reading(def_->fileName, [&] { mark = db_.backend().changeMark(*def_); });
     if (!mark.isNull() && changeMark_.isValid() && mark == changeMark_) return;
     refresh();
     changeMark_ = mark;
