@@ -40,10 +40,10 @@ inline long peakKb() {
 // the ones it keeps before its application object ends: they own widgets and connections.
 struct Module {
     engine::Session session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
     explicit Module(const QString& location) {
         session.addAlias(QStringLiteral("Goal"), location);
-        dm = std::make_unique<DataModule>(session);
+        dm = std::make_unique<data::DataModule>(session);
         try {
             dm->open();
         } catch (...) {

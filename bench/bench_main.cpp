@@ -56,9 +56,9 @@ Fixture* fixtureOf(Store store) {
         }
         f = server.get();
     }
-    static DataModule* loggedOn = nullptr;
+    static data::DataModule* loggedOn = nullptr;
     if (f && loggedOn != f->dm.get()) {
-        Logon(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        data::logOn(*f->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
         loggedOn = f->dm.get();
     }
     return f;
@@ -70,7 +70,7 @@ Fixture& fx() {
 
 // The data module of the store a benchmark runs on; null (the run skipped, saying why) when the
 // server is missing.
-DataModule* moduleFor(benchmark::State& state, Store store) {
+data::DataModule* moduleFor(benchmark::State& state, Store store) {
     Fixture* f = fixtureOf(store);
     if (!f) state.SkipWithError("no PostgreSQL server (set VARDIMO_BENCH_PG or VARDIMO_TEST_PG)");
     return f ? f->dm.get() : nullptr;
@@ -82,10 +82,10 @@ void target(benchmark::State& state, double ms) {
 
 // A post, then a move to the next row, on the unfiltered strategy table.
 void BM_PostThenMove(benchmark::State& state, Store store) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
-    engine::Table& t = dm.StrategyTable;
+    data::DataModule& dm = *module;
+    engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     const int start = t.recordCount() / 2;
     const auto toggle = [&t] {
@@ -101,7 +101,7 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
     // The sample is shared with the other benchmark programs (the overdue window counts the
     // unfinished strategies): the same rows are toggled back, untimed, in one batch.
     t.moveTo(start);
-    engine::BatchScope batch(dm.GoalDatabase);
+    engine::BatchScope batch(dm.goalDatabase);
     for (benchmark::IterationCount i = 0; i < state.iterations(); ++i)
         toggle();
     batch.commit();
@@ -110,13 +110,13 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
 
 // Edit and post of every strategy in one batch scope (what a conversion does).
 void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
-    engine::Table& t = dm.StrategyTable;
+    data::DataModule& dm = *module;
+    engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
-        engine::BatchScope batch(dm.GoalDatabase);
+        engine::BatchScope batch(dm.goalDatabase);
         int n = 0;
         for (t.first(); !t.eof(); t.next(), ++n) {
             t.edit();
@@ -130,7 +130,7 @@ void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
     // The sample is shared with the report benchmarks, which leave out the strategies marked
     // not to print: an odd number of runs is undone, untimed, in one statement.
     if (state.iterations() % 2 != 0) {
-        engine::Query q(dm.GoalDatabase);
+        engine::Query q(dm.goalDatabase);
         q.add("Update \"Strategys.db\" Set DoNotPrint = 1 - DoNotPrint");
         q.execSql();
         t.refresh();
@@ -166,8 +166,8 @@ void BM_SQLiteScanStrategies(benchmark::State& state) {
     sqlite3_close(db);
 }
 void BM_WalkStrategies(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
-    engine::Table& t = dm.StrategyTable;
+    data::DataModule& dm = *fx().dm;
+    engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -186,11 +186,11 @@ void BM_WalkStrategies(benchmark::State& state) {
 
 // A forward-only query over every strategy, memos included: the resident memory it adds.
 void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     for (auto _ : state) {
         const long before = residentKb();
         long peak = before;
-        engine::Query q(dm.GoalDatabase);
+        engine::Query q(dm.goalDatabase);
         q.setUniDirectional(true);
         q.add("Select * From \"Strategys.db\"");
         q.open();
@@ -210,10 +210,10 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
 
 // Opening the goals screen on the large sample, as the administrator.
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
-    DataModule* dm = moduleFor(state, store);
+    data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     for (auto _ : state) {
-        auto form = std::make_unique<GoalsWindow>(*dm);
+        auto form = std::make_unique<planning::GoalsWindow>(*dm);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -222,36 +222,36 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
 }
 
 void BM_Logon(benchmark::State& state, Store store) {
-    DataModule* dm = moduleFor(state, store);
+    data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     for (auto _ : state)
-        benchmark::DoNotOptimize(Logon(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
+        benchmark::DoNotOptimize(data::logOn(*dm, QStringLiteral("USER0500"), QStringLiteral("pw500"), true));
     target(state, 10);
 }
 
 void BM_OpenStrategyTable(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     for (auto _ : state) {
-        dm.StrategyTable.close();
-        dm.StrategyTable.open();
+        dm.strategyTable.close();
+        dm.strategyTable.open();
     }
     target(state, 100);
 }
 
 void switchGoals(benchmark::State& state, bool preSelection, Store store = Store::Folder) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
-    GoalFilter goals{.year = 2024, .type = 2, .byUser = true, .user = 40};
+    data::DataModule& dm = *module;
+    data::GoalFilter goals{.year = 2024, .type = 2, .byUser = true, .user = 40};
     int year = 2024;
     if (!preSelection)
-        dm.GoalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.acceptsGoal(r); });
+        dm.goalsTable.setOnFilterRecord([&dm](const engine::Record& r) { return dm.acceptsGoal(r); });
     for (auto _ : state) {
         goals.year = 2023 + (year++ % 5);
         dm.setGoalFilter(goals);
-        dm.GoalsTable.setFiltered(false);
-        dm.GoalsTable.setFiltered(true);
-        benchmark::DoNotOptimize(dm.GoalsTable.recordCount());
+        dm.goalsTable.setFiltered(false);
+        dm.goalsTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.goalsTable.recordCount());
     }
     target(state, 20);
 }
@@ -263,28 +263,28 @@ void BM_SwitchGoalFilterWithoutPreSelection(benchmark::State& state) {
 }
 
 void BM_SwitchStrategyFilter(benchmark::State& state, Store store) {
-    DataModule* module = moduleFor(state, store);
+    data::DataModule* module = moduleFor(state, store);
     if (!module) return;
-    DataModule& dm = *module;
+    data::DataModule& dm = *module;
     int goal = 1;
     for (auto _ : state) {
         dm.setStrategySelection({1 + (goal++ * 7919) % 20000, 41});
-        dm.StrategyTable.setFiltered(false);
-        dm.StrategyTable.setFiltered(true);
-        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+        dm.strategyTable.setFiltered(false);
+        dm.strategyTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
     }
     target(state, 5);
 }
 
 void BM_FetchRows(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
-    dm.StrategyTable.setFiltered(false);
-    const int n = dm.StrategyTable.recordCount();
+    data::DataModule& dm = *fx().dm;
+    dm.strategyTable.setFiltered(false);
+    const int n = dm.strategyTable.recordCount();
     int start = 0;
     for (auto _ : state) {
         start = (start + 997) % (n - 100);
         for (int r = start; r < start + 100; ++r)
-            benchmark::DoNotOptimize(dm.StrategyTable.valueAt(r, QStringLiteral("StrategyDescription")));
+            benchmark::DoNotOptimize(dm.strategyTable.valueAt(r, QStringLiteral("StrategyDescription")));
     }
     state.SetItemsProcessed(state.iterations() * 100);
 }
@@ -296,21 +296,21 @@ void BM_ProgramStart(benchmark::State& state) {
     QDir::setCurrent(folder);
     controls::ScriptedDialogs dialogs;
     dialogs.onModal = [](QDialog& d) {
-        if (auto* logon = dynamic_cast<LogonWindow*>(&d)) {
+        if (auto* logon = dynamic_cast<app::LogonWindow*>(&d)) {
             logon->userIdEdit->setText(QStringLiteral("jsmith"));
             logon->passwordEdit->setText(QStringLiteral("smith"));
             logon->logOn();
         }
         return d.result();
     };
-    StartupHooks hooks;
+    app::StartupHooks hooks;
     bool shown = false;
-    hooks.runLoop = [&](Program& program) {
+    hooks.runLoop = [&](app::Program& program) {
         shown = program.mainWindow() && program.mainWindow()->isVisible();
         return 0;
     };
     for (auto _ : state) {
-        ProgramBody({QStringLiteral("vardimo"), QStringLiteral("-s")}, hooks);
+        app::programBody({QStringLiteral("vardimo"), QStringLiteral("-s")}, hooks);
         if (!shown) state.SkipWithError("the main window did not show");
     }
     QDir::setCurrent(previous);
@@ -379,14 +379,14 @@ namespace {
 struct ConversionCopy {
     QTemporaryDir dir;
     engine::Session session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
     ConversionCopy() {
         const QString from = databaseFolder();
         for (const QString& name : QDir(from).entryList(QDir::Files))
             if (!name.endsWith(QLatin1String(".lck")))
                 QFile::copy(QDir(from).filePath(name), dir.filePath(name));
         session.addAlias(QStringLiteral("Goal"), dir.path());
-        dm = std::make_unique<DataModule>(session);
+        dm = std::make_unique<data::DataModule>(session);
         try {
             dm->open();
         } catch (...) {
@@ -395,14 +395,14 @@ struct ConversionCopy {
         bool limited = false;
         const int keep = qEnvironmentVariableIntValue("VARDIMO_BENCH_CONVERT_STRATEGIES", &limited);
         if (limited) {
-            engine::Query q(dm->GoalDatabase);
+            engine::Query q(dm->goalDatabase);
             q.add("Delete From \"Strategys.db\" Where StrategyID > ", engine::sql::Int{keep});
             q.execSql();
             q.clear();
             q.add("Delete From \"Measure.db\" Where StrategyID > ", engine::sql::Int{keep});
             q.execSql();
             q.clear();
-            dm->StrategyTable.refresh();
+            dm->strategyTable.refresh();
         }
     }
     ~ConversionCopy() { dm.reset(); }
@@ -416,14 +416,14 @@ std::unique_ptr<ConversionCopy>& conversionCopy() {
     if (!copy) {
         fx();
         copy = std::make_unique<ConversionCopy>();
-        Logon(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        data::logOn(*copy->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
     return copy;
 }
 
 template <typename Convert> void convertMeasures(benchmark::State& state, Convert convert) {
     ConversionCopy& copy = *conversionCopy();
-    const int strategies = copy.dm->StrategyTable.recordCount();
+    const int strategies = copy.dm->strategyTable.recordCount();
     QString label;
     int repaints = 0;
     qint64 longestGap = 0;
@@ -446,27 +446,29 @@ template <typename Convert> void convertMeasures(benchmark::State& state, Conver
 }
 
 void BM_ConvertToMultipleMeasures(benchmark::State& state) {
-    convertMeasures(state,
-                    [](DataModule& dm, const ConversionProgress& p) { ConvertToMultipleMeasures(dm, p); });
+    convertMeasures(state, [](data::DataModule& dm, const admin::ConversionProgress& p) {
+        admin::convertToMultipleMeasures(dm, p);
+    });
 }
 
 void BM_ConvertToSingleMeasure(benchmark::State& state) {
-    convertMeasures(state,
-                    [](DataModule& dm, const ConversionProgress& p) { ConvertToSingleMeasure(dm, p); });
+    convertMeasures(state, [](data::DataModule& dm, const admin::ConversionProgress& p) {
+        admin::convertToSingleMeasure(dm, p);
+    });
     conversionCopy().reset();
 }
 
 // Opening the user setup screen on the 2,000 users, as an administrator outside profile 0:
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     for (auto _ : state) {
-        UserSetupWindow form(dm);
+        admin::UserSetupWindow form(dm);
         form.show();
         QCoreApplication::processEvents();
         form.reject();
     }
-    state.counters["users"] = dm.UserSettingsTable.recordCount();
+    state.counters["users"] = dm.userSettingsTable.recordCount();
     target(state, 100);
 }
 
@@ -483,8 +485,6 @@ BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(
 // These run on a data module of their own, so that what the engine benchmarks change on the
 // shared one (filter callbacks, the logged-on user) does not reach them.
 
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
 #include "engine/Query.h"
 #include "planning/StrategyEditor.h"
 #include "planning/StrategyListWindow.h"
@@ -495,11 +495,11 @@ namespace {
 
 struct StrategyScreens {
     engine::Session session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
     int busiestType = -1;
     StrategyScreens() {
         session.addAlias(QStringLiteral("Goal"), databaseFolder());
-        dm = std::make_unique<DataModule>(session);
+        dm = std::make_unique<data::DataModule>(session);
         try {
             dm->open();
         } catch (...) {
@@ -508,25 +508,26 @@ struct StrategyScreens {
         logOn();
         // The screen opens on the goal type the goal type table stands on: take the one under
         // which the administrator sees the most goals this year.
-        GoalFilter goals{.year = QDate::currentDate().year(), .byUser = true, .user = dm->user().number};
+        data::GoalFilter goals{
+            .year = QDate::currentDate().year(), .byUser = true, .user = dm->user().number};
         int most = -1;
-        for (int r = 0; r < dm->GoalTypeTable.recordCount(); ++r) {
-            dm->GoalsTable.setFiltered(false);
-            goals.type = dm->GoalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
+        for (int r = 0; r < dm->goalTypeTable.recordCount(); ++r) {
+            dm->goalsTable.setFiltered(false);
+            goals.type = dm->goalTypeTable.valueAt(r, QStringLiteral("GoalTypeID")).toInt();
             dm->setGoalFilter(goals);
-            dm->GoalsTable.setFiltered(true);
-            if (dm->GoalsTable.recordCount() > most) {
-                most = dm->GoalsTable.recordCount();
+            dm->goalsTable.setFiltered(true);
+            if (dm->goalsTable.recordCount() > most) {
+                most = dm->goalsTable.recordCount();
                 busiestType = goals.type;
             }
         }
-        dm->GoalsTable.setFiltered(false);
+        dm->goalsTable.setFiltered(false);
     }
-    void logOn() { Logon(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
+    void logOn() { data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
     // The sample's administrator: every user in the user box, every user's strategies.
-    DataModule& use() {
+    data::DataModule& use() {
         if (dm->user().id != QStringLiteral("JSMITH")) logOn();
-        dm->GoalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
+        dm->goalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
     }
 };
@@ -538,17 +539,17 @@ StrategyScreens& screens() {
 
 // Chooses, in the user box, the writer of a strategy under a listed goal and selects that goal,
 // so that strategies are listed; false when no listed goal has any.
-bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
-    for (int r = 0; r < dm.GoalsTable.recordCount(); ++r) {
-        const QVariant goal = dm.GoalsTable.valueAt(r, QStringLiteral("GoalID"));
-        engine::Query q(dm.GoalDatabase);
+bool listSomeStrategies(planning::StrategyListWindow& form, data::DataModule& dm) {
+    for (int r = 0; r < dm.goalsTable.recordCount(); ++r) {
+        const QVariant goal = dm.goalsTable.valueAt(r, QStringLiteral("GoalID"));
+        engine::Query q(dm.goalDatabase);
         q.add("Select UserNumber From \"Strategys.db\" Where GoalID = ", engine::sql::Int{goal.toLongLong()});
         q.open();
         if (q.isEmpty()) continue;
         form.userBox->setKeyValue(q.field(QStringLiteral("UserNumber")).value());
         form.userChosen();
-        dm.GoalsTable.locate(QStringLiteral("GoalID"), goal);
-        return !dm.StrategyTable.isEmpty();
+        dm.goalsTable.locate(QStringLiteral("GoalID"), goal);
+        return !dm.strategyTable.isEmpty();
     }
     return false;
 }
@@ -556,11 +557,11 @@ bool listSomeStrategies(StrategyListWindow& form, DataModule& dm) {
 // Opening the screen: the user box over every user, the goals of this year and type for the
 // user, and the first goal's strategies.
 void BM_OpenStrategyList(benchmark::State& state) {
-    DataModule& dm = screens().use();
+    data::DataModule& dm = screens().use();
     int goals = 0;
     for (auto _ : state) {
-        StrategyListWindow form(dm);
-        goals = dm.GoalsTable.recordCount();
+        planning::StrategyListWindow form(dm);
+        goals = dm.goalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
     target(state, 100);
@@ -569,19 +570,19 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // Switching the goal filter from the screen: year, goal type and user in turn, each followed
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
-    DataModule& dm = screens().use();
-    StrategyListWindow form(dm);
-    const int year = form.YearSpin->value();
-    const int types = dm.GoalTypeTable.recordCount();
+    data::DataModule& dm = screens().use();
+    planning::StrategyListWindow form(dm);
+    const int year = form.yearSpin->value();
+    const int types = dm.goalTypeTable.recordCount();
     int i = 0;
     for (auto _ : state) {
         switch (i % 3) {
         case 0:
-            form.YearSpin->setValue(year - 1 + (i / 3) % 3);
+            form.yearSpin->setValue(year - 1 + (i / 3) % 3);
             break;
         case 1:
             form.goalTypeBox->setKeyValue(
-                dm.GoalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")));
+                dm.goalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")));
             form.goalTypeChosen();
             break;
         default:
@@ -589,17 +590,17 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
             form.userChosen();
         }
         ++i;
-        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
     }
     target(state, 20);
 }
 
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
-    DataModule& dm = screens().use();
-    StrategyListWindow form(dm);
+    data::DataModule& dm = screens().use();
+    planning::StrategyListWindow form(dm);
     listSomeStrategies(form, dm);
-    const int n = dm.GoalsTable.recordCount();
+    const int n = dm.goalsTable.recordCount();
     if (n < 2) {
         state.SkipWithError("fewer than two goals listed");
         return;
@@ -608,7 +609,7 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     for (auto _ : state) {
         row = (row + 7) % n;
         form.goalGrid->selectRow(row);
-        benchmark::DoNotOptimize(dm.StrategyTable.recordCount());
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
     }
     state.counters["goals_listed"] = n;
     target(state, 5);
@@ -617,15 +618,15 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // Opening the editor on a listed strategy: every control bound, the owner and modifier boxes
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
-    DataModule& dm = screens().use();
-    StrategyListWindow form(dm);
+    data::DataModule& dm = screens().use();
+    planning::StrategyListWindow form(dm);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
         return;
     }
     for (auto _ : state) {
-        StrategyEditor editor(dm, &form);
-        editor.FormActivate();
+        planning::StrategyEditor editor(dm, &form);
+        editor.onActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }
     target(state, 50);

@@ -6,7 +6,6 @@
 #include "BenchData.h"
 #include "Sample.h"
 #include "controls/Dialogs.h"
-#include "controls/Plain.h"
 #include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -32,7 +31,7 @@ using bench::residentKb;
 // A data module on a folder, logged on as a user with every right to see.
 struct Module : bench::Module {
     explicit Module(const QString& folder) : bench::Module(folder) {
-        dm->user().settings = ReadSystemSettings(*dm);
+        dm->user().settings = data::readSystemSettings(*dm);
     }
 };
 
@@ -95,7 +94,7 @@ QString fullTextDatabase(QTemporaryDir& dir) {
 }
 
 void openAllStrategies(engine::Query& q) {
-    BeginStrategyQuery(q);
+    reports::beginStrategyQuery(q);
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
     q.prepare();
@@ -120,10 +119,10 @@ void BM_StrategyReport2000(benchmark::State& state) {
     double seconds = 0;
     long before = residentKb();
     for (auto _ : state) {
-        engine::Query rows(m.dm->GoalDatabase);
+        engine::Query rows(m.dm->goalDatabase);
         openAllStrategies(rows);
         const auto t0 = std::chrono::steady_clock::now();
-        StrategyReport report(*m.dm, rows);
+        reports::StrategyReport report(*m.dm, rows);
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
@@ -137,7 +136,7 @@ struct Large {
     std::unique_ptr<Module> m;
     Large() {
         m = std::make_unique<Module>(largeSample());
-        Logon(*m->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+        data::logOn(*m->dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
     }
 };
 std::unique_ptr<Large> largeModule;
@@ -154,13 +153,13 @@ void BM_ReportsAllGoals(benchmark::State& state) {
     int pages = 0, rows = 0;
     double seconds = 0;
     for (auto _ : state) {
-        ReportsWindow form(*l.m->dm);
-        form.ReportType->setItemIndex(0);
-        form.ReportTypeClick();
+        reports::ReportsWindow form(*l.m->dm);
+        form.reportType->setItemIndex(0);
+        form.reportTypeClicked();
         const auto t0 = std::chrono::steady_clock::now();
-        form.BuildStrategyQuery();
+        form.buildStrategyQuery();
         rows = form.strategyQuery.recordCount();
-        StrategyReport report(*l.m->dm, form.strategyQuery);
+        reports::StrategyReport report(*l.m->dm, form.strategyQuery);
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();
@@ -175,12 +174,12 @@ void BM_ReportsAllGoals(benchmark::State& state) {
 // The "Deliverable Report" over a range of about 100,000 measurements.
 void BM_DeliverableReport100k(benchmark::State& state) {
     Large& l = large();
-    DataModule& dm = *l.m->dm;
+    data::DataModule& dm = *l.m->dm;
     dm.user().settings.multipleMeasures = true;
     // The shortest range from the first of January that holds 100,000 measurements.
     const QDate start(QDate::currentDate().year(), 1, 1);
     auto count = [&](const QDate& end) {
-        engine::Query q(dm.GoalDatabase);
+        engine::Query q(dm.goalDatabase);
         q.add("Select Count(*) As N From \"Measure.db\" Where CompleationDate >= ", engine::sql::Date{start},
               " And CompleationDate <= ", engine::sql::Date{end});
         q.open();
@@ -201,16 +200,16 @@ void BM_DeliverableReport100k(benchmark::State& state) {
     qint64 keys = 0;
     double seconds = 0;
     for (auto _ : state) {
-        ReportsWindow form(dm);
-        form.ReportType->setItemIndex(3);
-        form.ReportTypeClick();
+        reports::ReportsWindow form(dm);
+        form.reportType->setItemIndex(3);
+        form.reportTypeClicked();
         form.startDatePicker->setDate(start);
         form.endDatePicker->setDate(end);
         const auto t0 = std::chrono::steady_clock::now();
-        form.BuildStrategyQuery();
+        form.buildStrategyQuery();
         rows = form.strategyQuery.recordCount();
         keys = form.strategyQuery.sql().line(5).count(QLatin1Char(','));
-        StrategyReport report(dm, form.strategyQuery);
+        reports::StrategyReport report(dm, form.strategyQuery);
         report.printToPdf(pdf);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         pages += report.pageCount();

@@ -30,7 +30,7 @@ QString databaseFolder() {
 // The administrator sees every user's strategies.
 struct Fixture : bench::Module {
     Fixture() : bench::Module(databaseFolder()) {
-        if (!Logon(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
+        if (!data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true)) std::abort();
     }
 };
 
@@ -45,11 +45,11 @@ void target(benchmark::State& state, double ms) {
 }
 
 void BM_OverdueWindow(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     dm.user().settings.multipleMeasures = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state) {
-        OverdueWindow form(dm);
+        planning::OverdueWindow form(dm);
         rows = form.model()->rowCount();
     }
     dm.user().settings.multipleMeasures = false;
@@ -59,21 +59,21 @@ void BM_OverdueWindow(benchmark::State& state) {
 
 // The reading part of the overdue window alone, to tell the data from the list widget.
 void BM_ListOverdue(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     dm.user().settings.multipleMeasures = state.range(0) != 0;
     int rows = 0;
     for (auto _ : state)
-        rows = ListOverdue(dm).size();
+        rows = data::listOverdue(dm).size();
     dm.user().settings.multipleMeasures = false;
     state.counters["rows"] = rows;
 }
 
 void BM_OverviewWindow(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     int users = 0;
     for (auto _ : state) {
-        OverviewWindow form(dm);
-        users = form.overview().Users.size();
+        reports::OverviewWindow form(dm);
+        users = form.overview().users.size();
     }
     state.counters["users"] = users;
     target(state, 300);
@@ -82,15 +82,15 @@ void BM_OverviewWindow(benchmark::State& state) {
 // Copies the goals of the sample's last year, with their strategies, into the year after; the
 // copy is rolled back so that every run starts from the same database.
 void BM_CopyGoalsToNextYear(benchmark::State& state) {
-    DataModule& dm = *fx().dm;
+    data::DataModule& dm = *fx().dm;
     const int year = QDate::currentDate().year() + 2;
     int goals = 0, strategies = 0;
     for (auto _ : state) {
-        auto undo = std::make_unique<engine::Transaction>(dm.GoalDatabase);
-        const GoalCopyPlan plan = PlanGoalCopy(dm, year);
-        const GoalCopyResult r = CopyGoalsToNextYear(dm, plan, true);
-        goals = r.Goals;
-        strategies = r.Strategies;
+        auto undo = std::make_unique<engine::Transaction>(dm.goalDatabase);
+        const data::GoalCopyPlan plan = data::planGoalCopy(dm, year);
+        const data::GoalCopyResult r = data::copyGoalsToNextYear(dm, plan, true);
+        goals = r.goals;
+        strategies = r.strategies;
         state.PauseTiming();
         undo.reset(); // rolls the copy back
         state.ResumeTiming();

@@ -177,8 +177,8 @@ int exportCsv(const QStringList& args) {
     stdOut.open(stdout, QIODevice::WriteOnly);
     QString failure;
     const bool written = what == QLatin1String("goals")
-                             ? csv::exportGoals(db, year, stdOut, &failure)
-                             : csv::exportStrategies(db, year, measurementItems, stdOut, &failure);
+                             ? data::csv::exportGoals(db, year, stdOut, &failure)
+                             : data::csv::exportStrategies(db, year, measurementItems, stdOut, &failure);
     stdOut.flush();
     if (!written) {
         err << "vardimo-admin: the CSV could not be written: " << failure << "\n";
@@ -238,18 +238,18 @@ int report(const QStringList& args) {
     } restore;
     engine::Session session;
     session.addAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath());
-    auto dm = std::make_unique<DataModule>(session);
+    auto dm = std::make_unique<data::DataModule>(session);
     try {
         dm->open();
     } catch (const engine::Error& e) {
         controls::showError(e.message());
         return 1;
     }
-    dm->user().settings = ReadSystemSettings(*dm);
+    dm->user().settings = data::readSystemSettings(*dm);
 
     namespace sql = engine::sql;
-    engine::Query q(dm->GoalDatabase);
-    BeginStrategyQuery(q);
+    engine::Query q(dm->goalDatabase);
+    reports::beginStrategyQuery(q);
     if (year) q.add("G.GoalYear = ", sql::Int{*year}, " And");
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
@@ -258,7 +258,7 @@ int report(const QStringList& args) {
     const int rows = q.recordCount();
     int pages = 0;
     {
-        StrategyReport rpt(*dm, q);
+        reports::StrategyReport rpt(*dm, q);
         rpt.onWarning = [](const QString& m) { err << "vardimo-admin: " << m << "\n"; };
         rpt.printToPdf(pdf);
         pages = rpt.pageCount();

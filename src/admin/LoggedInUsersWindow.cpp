@@ -10,11 +10,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace {
 const QString kPrefix = QStringLiteral("User name: ");
 }
 
-void ListEngineUsers(engine::Database& db, QPlainTextEdit* box) {
+void listEngineUsers(engine::Database& db, QPlainTextEdit* box) {
     box->clear();
     if (!db.session().version()) return;
     // The engine's names are listed whole: a name cut short could no longer be matched with
@@ -25,34 +27,36 @@ void ListEngineUsers(engine::Database& db, QPlainTextEdit* box) {
     box->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
-LoggedInUsersWindow::LoggedInUsersWindow(DataModule& dm, QWidget* parent)
+LoggedInUsersWindow::LoggedInUsersWindow(data::DataModule& dm, QWidget* parent)
     : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Logged In Users"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* lay = new QVBoxLayout(this);
-    UserList = new QPlainTextEdit(this);
-    UserList->setReadOnly(true);
-    UserList->setLineWrapMode(QPlainTextEdit::NoWrap);
-    UserList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    lay->addWidget(UserList, 1);
+    userList = new QPlainTextEdit(this);
+    userList->setReadOnly(true);
+    userList->setLineWrapMode(QPlainTextEdit::NoWrap);
+    userList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lay->addWidget(userList, 1);
     auto* buttons = new QHBoxLayout;
     okButton = controls::button(QStringLiteral("OK"), this);
     okButton->setDefault(true);
-    HelpBtn->hide();
+    helpButton->hide();
     buttons->addStretch();
     buttons->addWidget(okButton);
     lay->addLayout(buttons);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    controls::guarded([this] { FormCreate(); });
+    controls::guarded([this] { onCreate(); });
     resize(360, 280);
 }
 
-void LoggedInUsersWindow::FormCreate() {
-    ListEngineUsers(dm_.GoalDatabase, UserList);
-    QStringList lines = UserList->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+void LoggedInUsersWindow::onCreate() {
+    listEngineUsers(dm_.goalDatabase, userList);
+    QStringList lines = userList->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (QString& line : lines) {
-        const UserRecord user = ReadUser(dm_, line.mid(kPrefix.size()));
+        const data::UserRecord user = data::readUser(dm_, line.mid(kPrefix.size()));
         if (!user.name.isEmpty()) line = user.id + QStringLiteral(" (") + user.name + QStringLiteral(")");
     }
-    UserList->setPlainText(lines.join(QLatin1Char('\n')));
+    userList->setPlainText(lines.join(QLatin1Char('\n')));
 }
+
+} // namespace admin

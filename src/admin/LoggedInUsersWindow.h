@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 namespace engine {
 class Database;
 }
@@ -10,21 +12,25 @@ class Database;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace admin {
+
 // Fills a text box with one line per user the database engine lists as having the database
 // open: "User name: " and the name the engine reports, "Unknown" for an empty one.
-void ListEngineUsers(engine::Database& db, QPlainTextEdit* box);
+void listEngineUsers(engine::Database& db, QPlainTextEdit* box);
 
 // The users who have the database open now, as the engine lists them, built once on opening.
 class LoggedInUsersWindow : public controls::Screen {
     Q_OBJECT
 public:
-    LoggedInUsersWindow(DataModule& dm, QWidget* parent = nullptr);
+    LoggedInUsersWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
-    QPlainTextEdit* UserList;
+    QPlainTextEdit* userList;
     QPushButton* okButton;
 
-    void FormCreate();
+    void onCreate();
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

@@ -8,6 +8,8 @@
 #include <limits>
 #include <optional>
 
+namespace admin {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -32,8 +34,8 @@ void appendMeasurement(engine::Query& q, MeasurementTexts& texts) {
 }
 
 // Both texts come from one reading of the strategy's measurement records.
-MeasurementTexts buildTexts(DataModule& dm, qint64 strategyId) {
-    engine::Query q(dm.GoalDatabase);
+MeasurementTexts buildTexts(data::DataModule& dm, qint64 strategyId) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyId});
     q.add("Order By MeasurementNumber");
@@ -92,22 +94,22 @@ private:
     qint64 previous_ = std::numeric_limits<qint64>::min();
 };
 
-void deleteAllMeasurements(DataModule& dm) {
-    dm.MeasureTable.close();
-    engine::execute(dm.GoalDatabase, "Delete From \"Measure.db\"");
-    dm.MeasureTable.open();
+void deleteAllMeasurements(data::DataModule& dm) {
+    dm.measureTable.close();
+    engine::execute(dm.goalDatabase, "Delete From \"Measure.db\"");
+    dm.measureTable.open();
 }
 
-void storeSetting(DataModule& dm, bool multiple) {
-    engine::Query q(dm.GoalDatabase);
+void storeSetting(data::DataModule& dm, bool multiple) {
+    engine::Query q(dm.goalDatabase);
     q.add("Update \"Settings.db\" Set MultipulMeasure = ", sql::Bool{multiple});
     q.execSql();
 }
 
 // The strategy that stopped a conversion, as a person finds it on the strategy list: its
 // number, its user and its goal. Read after the rollback, so that any store can answer.
-QString describeStrategy(DataModule& dm, qint64 key) {
-    engine::Query q(dm.GoalDatabase);
+QString describeStrategy(data::DataModule& dm, qint64 key) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select S.StrategyNumber, S.UserNumber, G.GoalDescription From \"Strategys.db\" S");
     q.add("Left Join \"goals.db\" G On G.GoalID = S.GoalID Where S.StrategyID = ", sql::Int{key});
     q.open();
@@ -115,7 +117,7 @@ QString describeStrategy(DataModule& dm, qint64 key) {
     QString text = QStringLiteral("Strategy %1").arg(q.field(QStringLiteral("StrategyNumber")).asInteger());
     const engine::Field user = q.field(QStringLiteral("UserNumber"));
     if (!user.isNull()) {
-        const QString named = ReadUser(dm, int(user.asInteger())).name;
+        const QString named = data::readUser(dm, int(user.asInteger())).name;
         if (!named.isEmpty()) text += QStringLiteral(" of %1").arg(named);
     }
     const engine::Field goal = q.field(QStringLiteral("GoalDescription"));
@@ -125,7 +127,7 @@ QString describeStrategy(DataModule& dm, qint64 key) {
 
 // The error a failed conversion ends with, from the one that stopped it (other failures go on
 // as they are).
-engine::Error stopped(DataModule& dm, const std::optional<qint64>& stoppedAt) {
+engine::Error stopped(data::DataModule& dm, const std::optional<qint64>& stoppedAt) {
     try {
         throw;
     } catch (const engine::Error& e) {
@@ -155,15 +157,15 @@ engine::Error stopped(DataModule& dm, const std::optional<qint64>& stoppedAt) {
 // Runs a conversion as one batch: every post of it, and the setting, in one transaction, all or
 // nothing. When it fails, the database is as it was before, the table objects that saw its rows
 // read again, and the error says so. `stoppedAt` names the strategy being written, if any.
-template <typename Work> void atomically(DataModule& dm, bool multiple, Work work) {
+template <typename Work> void atomically(data::DataModule& dm, bool multiple, Work work) {
     std::optional<qint64> stoppedAt;
     try {
-        engine::BatchScope tx(dm.GoalDatabase);
+        engine::BatchScope tx(dm.goalDatabase);
         work(stoppedAt);
         storeSetting(dm, multiple);
         tx.commit();
     } catch (...) {
-        for (engine::Table* t : {&dm.StrategyTable, &dm.MeasureTable}) {
+        for (engine::Table* t : {&dm.strategyTable, &dm.measureTable}) {
             try {
                 t->cancel();
                 if (t->isOpen())
@@ -180,21 +182,21 @@ template <typename Work> void atomically(DataModule& dm, bool multiple, Work wor
 
 } // namespace
 
-QString BuildMeasurementText(DataModule& dm, qint64 strategyId) {
+QString buildMeasurementText(data::DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).measurement;
 }
 
-QString BuildDeliverableText(DataModule& dm, qint64 strategyId) {
+QString buildDeliverableText(data::DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).deliverable;
 }
 
-void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress) {
+void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, true, [&](std::optional<qint64>&) {
         deleteAllMeasurements(dm);
-        engine::Query strategies(dm.GoalDatabase);
+        engine::Query strategies(dm.goalDatabase);
         strategies.add("Select * From \"Strategys.db\"");
         strategies.open();
-        engine::Table& measures = dm.MeasureTable;
+        engine::Table& measures = dm.measureTable;
         int count = 0;
         for (strategies.first(); !strategies.eof(); strategies.next()) {
             ++count;
@@ -216,14 +218,14 @@ void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progres
     progress(0);
 }
 
-void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) {
+void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, false, [&](std::optional<qint64>& stoppedAt) {
-        engine::Table& strategies = dm.StrategyTable;
+        engine::Table& strategies = dm.strategyTable;
         strategies.setFiltered(false);
         strategies.first();
         {
             // The table walks in key order, the order the measurements are read in.
-            engine::Query items(dm.GoalDatabase);
+            engine::Query items(dm.goalDatabase);
             MeasurementCursor measurements(items);
             for (int position = 0; !strategies.eof(); ++position) {
                 progress(position);
@@ -243,24 +245,26 @@ void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress) 
     progress(0);
 }
 
-int MeasurementItemCount(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+int measurementItemCount(data::DataModule& dm) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select Count(*) As Items From \"Measure.db\"");
     q.open();
     return q.isEmpty() ? 0 : int(q.field(QStringLiteral("Items")).asInteger());
 }
 
-int StrategyCount(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+int strategyCount(data::DataModule& dm) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select Count(*) As N From \"Strategys.db\"");
     q.open();
     return q.isEmpty() ? 0 : int(q.field(QStringLiteral("N")).asInteger());
 }
 
-QVariant StoredMultipleMeasurements(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+QVariant storedMultipleMeasurements(data::DataModule& dm) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select MultipulMeasure From \"Settings.db\"");
     q.open();
     if (q.isEmpty() || q.field(QStringLiteral("MultipulMeasure")).isNull()) return {};
     return q.field(QStringLiteral("MultipulMeasure")).asBoolean();
 }
+
+} // namespace admin

@@ -5,28 +5,34 @@
 #include <QtGlobal>
 #include <functional>
 
+namespace data {
 class DataModule;
+}
+
+namespace admin {
 
 // The record a conversion is processing, called before each one; 0 once it has finished.
 using ConversionProgress = std::function<void(int record)>;
 
 // The texts of a strategy's measurement records, in measurement-number order, each line ended
 // by a carriage return; empty when the strategy has none.
-QString BuildMeasurementText(DataModule& dm, qint64 strategyId);
-QString BuildDeliverableText(DataModule& dm, qint64 strategyId);
+QString buildMeasurementText(data::DataModule& dm, qint64 strategyId);
+QString buildDeliverableText(data::DataModule& dm, qint64 strategyId);
 
 // Every strategy's own deliverable and measurement texts become its one measurement record;
 // every measurement record there was is replaced, and the "multiple measurements" setting is
 // stored on. All of it is stored, or none of it: a failure throws an engine::Error saying that
 // nothing was changed, why, and which strategy was in the way when one was.
-void ConvertToMultipleMeasures(DataModule& dm, const ConversionProgress& progress);
+void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress);
 // Every strategy's texts are rebuilt from its measurement records, which are then removed, and
 // the setting is stored off. All of it is stored, or none of it, as above.
-void ConvertToSingleMeasure(DataModule& dm, const ConversionProgress& progress);
+void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress);
 
 // How many measurement records the database holds, of every strategy.
-int MeasurementItemCount(DataModule& dm);
+int measurementItemCount(data::DataModule& dm);
 // How many strategies the database holds, of every user.
-int StrategyCount(DataModule& dm);
+int strategyCount(data::DataModule& dm);
 // The "multiple measurements" setting as stored; null when it has no value.
-QVariant StoredMultipleMeasurements(DataModule& dm);
+QVariant storedMultipleMeasurements(data::DataModule& dm);
+
+} // namespace admin

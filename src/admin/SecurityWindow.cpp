@@ -1,8 +1,10 @@
 #include "admin/SecurityWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 
@@ -13,16 +15,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+namespace admin {
+
+SecurityWindow::SecurityWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Security"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     // Every profile is listed here, profile 0 included.
-    dm_.SecurityTable.setFiltered(false);
+    dm_.securityTable.setFiltered(false);
 
     auto* lay = new QHBoxLayout(this);
-    profileGrid = new controls::DBGrid(this);
-    profileGrid->bind(&dm_.SecuritySource, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
+    profileGrid = new controls::DataGrid(this);
+    profileGrid->bind(&dm_.securitySource, {{QStringLiteral("SecurityID"), QStringLiteral("ID"), 5},
                                             {QStringLiteral("Description"), QStringLiteral("Profile Name")}});
     profileGrid->setMinimumWidth(240);
     lay->addWidget(profileGrid, 1);
@@ -37,22 +41,22 @@ SecurityWindow::SecurityWindow(DataModule& dm, QWidget* parent) : controls::Scre
     lay->addLayout(right);
 
     // Nothing can be changed before the rights of the logged-on user have been looked at.
-    SetEditing(false);
+    setEditing(false);
     connectSignals();
     profileChanged();
-    FormActivate();
+    onActivate();
     setFixedSize(sizeHint().expandedTo(QSize(640, 380)));
 }
 
 void SecurityWindow::buildProfileFields(QGridLayout* grid) {
     nameLabel = new QLabel(QStringLiteral("Profile Name:"), profileGroup);
-    nameEdit = new controls::DBEdit(profileGroup);
-    nameEdit->bind(&dm_.SecuritySource, QStringLiteral("Description"));
+    nameEdit = new controls::FieldEdit(profileGroup);
+    nameEdit->bind(&dm_.securitySource, QStringLiteral("Description"));
     nameEdit->setMaxLength(40);
     nameLabel->setBuddy(nameEdit);
     idLabel = new QLabel(QStringLiteral("Security ID:"), profileGroup);
-    idEdit = new controls::DBEdit(profileGroup);
-    idEdit->bind(&dm_.SecuritySource, QStringLiteral("SecurityID"));
+    idEdit = new controls::FieldEdit(profileGroup);
+    idEdit->bind(&dm_.securitySource, QStringLiteral("SecurityID"));
     controls::setControlEnabled(idEdit, false);
     grid->addWidget(nameLabel, 0, 0);
     grid->addWidget(nameEdit, 0, 1, 1, 2);
@@ -61,84 +65,85 @@ void SecurityWindow::buildProfileFields(QGridLayout* grid) {
 
 void SecurityWindow::buildRightBoxes(QGridLayout* grid) {
     int row = 2, col = 0;
-    auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field) {
-        box = new controls::DBCheckBox(QString::fromLatin1(caption), profileGroup);
-        box->bind(&dm_.SecuritySource, QString::fromLatin1(field));
+    auto check = [&](controls::FieldCheckBox*& box, const char* caption, const char* field) {
+        box = new controls::FieldCheckBox(QString::fromLatin1(caption), profileGroup);
+        box->bind(&dm_.securitySource, QString::fromLatin1(field));
         grid->addWidget(box, row, col * 2, 1, 2);
         if (++col == 2) {
             col = 0;
             ++row;
         }
     };
-    check(SupervisorCheckBox, "Supervisor", "Supervisor");
-    check(ChangeSystemCheckBox, "Change System Settings", "CanChangeSystem");
-    check(ViewSecurityCheckBox, "View Security", "CanViewSecurity");
-    check(PackDatabaseCheckBox, "Pack Database", "CanPackDatabase");
-    check(ModifyUserCheckBox, "Modify Users", "CanAddUser");
-    check(GoalsCheckBox, "Add Goals", "CanAddGoals");
-    check(StrategyCheckBox, "Add Strategies", "CanAddStrategy");
-    check(DepartmentsCheckBox, "Add Departments", "CanAddDepartments");
-    check(ViewAllStrategys, "Modify All Strategies", "CanViewAllStrategys");
-    check(PrintReports, "Print Reports", "CanPrintReports");
-    check(GoalTypesCheckBox, "Can Add Goal Types", "CanAddGoalType");
-    check(GobalGoalsCheckBox, "Can Add Global Goals", "CanAddGlobalGoals");
-    check(ModifyAllGoalsCheckBox, "Can Modify All Goals", "CanModifyAllGoals");
-    rightBoxes_ = {ChangeSystemCheckBox, ViewSecurityCheckBox, PackDatabaseCheckBox, ModifyUserCheckBox,
-                   GoalsCheckBox,        StrategyCheckBox,     DepartmentsCheckBox,  ViewAllStrategys,
-                   PrintReports,         GoalTypesCheckBox,    GobalGoalsCheckBox,   ModifyAllGoalsCheckBox};
+    check(supervisorCheckBox, "Supervisor", "Supervisor");
+    check(changeSystemCheckBox, "Change System Settings", "CanChangeSystem");
+    check(viewSecurityCheckBox, "View Security", "CanViewSecurity");
+    check(packDatabaseCheckBox, "Pack Database", "CanPackDatabase");
+    check(modifyUserCheckBox, "Modify Users", "CanAddUser");
+    check(goalsCheckBox, "Add Goals", "CanAddGoals");
+    check(strategyCheckBox, "Add Strategies", "CanAddStrategy");
+    check(departmentsCheckBox, "Add Departments", "CanAddDepartments");
+    check(viewAllStrategiesCheckBox, "Modify All Strategies", "CanViewAllStrategys");
+    check(printReportsCheckBox, "Print Reports", "CanPrintReports");
+    check(goalTypesCheckBox, "Can Add Goal Types", "CanAddGoalType");
+    check(globalGoalsCheckBox, "Can Add Global Goals", "CanAddGlobalGoals");
+    check(modifyAllGoalsCheckBox, "Can Modify All Goals", "CanModifyAllGoals");
+    rightBoxes_ = {
+        changeSystemCheckBox, viewSecurityCheckBox, packDatabaseCheckBox, modifyUserCheckBox,
+        goalsCheckBox,        strategyCheckBox,     departmentsCheckBox,  viewAllStrategiesCheckBox,
+        printReportsCheckBox, goalTypesCheckBox,    globalGoalsCheckBox,  modifyAllGoalsCheckBox};
 }
 
 void SecurityWindow::buildButtonBar(QVBoxLayout* right) {
-    SaveBtn = controls::button(QStringLiteral("Save"), this);
-    InsertBtn = controls::button(QStringLiteral("Insert"), this);
-    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
+    saveButton = controls::button(QStringLiteral("Save"), this);
+    insertButton = controls::button(QStringLiteral("Insert"), this);
+    deleteButton = controls::button(QStringLiteral("Delete"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    auto* buttons = controls::buttonBar(HelpBtn, {SaveBtn, InsertBtn, DeleteBtn, closeButton});
+    auto* buttons = controls::buttonBar(helpButton, {saveButton, insertButton, deleteButton, closeButton});
     right->addStretch();
     right->addLayout(buttons);
 }
 
 void SecurityWindow::connectSignals() {
-    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
-    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
-    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(idEdit, &controls::DBEdit::changed, this, controls::handler([this] { profileChanged(); }));
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
+    connect(idEdit, &controls::FieldEdit::changed, this, controls::handler([this] { profileChanged(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
 }
 
-void SecurityWindow::SetEditing(bool on) {
+void SecurityWindow::setEditing(bool on) {
     controls::setControlEnabled(nameEdit, on);
-    controls::setControlEnabled(SupervisorCheckBox, false);
-    for (controls::DBCheckBox* box : rightBoxes_)
+    controls::setControlEnabled(supervisorCheckBox, false);
+    for (controls::FieldCheckBox* box : rightBoxes_)
         box->setEnabled(on);
-    SaveBtn->setEnabled(on);
-    InsertBtn->setEnabled(on);
-    DeleteBtn->setEnabled(on);
+    saveButton->setEnabled(on);
+    insertButton->setEnabled(on);
+    deleteButton->setEnabled(on);
 }
 
-void SecurityWindow::FormActivate() {
-    HelpBtn->setVisible(controls::helpFileExists());
+void SecurityWindow::onActivate() {
+    helpButton->setVisible(controls::helpFileExists());
     if (!(dm_.user().rights.profileId == 0))
-        SetEditing(false);
+        setEditing(false);
     else
-        InsertBtn->setEnabled(true);
+        insertButton->setEnabled(true);
 }
 
 void SecurityWindow::profileChanged() {
     if (!(dm_.user().rights.profileId == 0)) return;
     // With no profile shown there is nothing to change; only a new one can be made.
-    const bool none = dm_.SecurityTable.isEmpty();
+    const bool none = dm_.securityTable.isEmpty();
     if (!none && idEdit->text() != QLatin1String("0")) {
-        SetEditing(true);
+        setEditing(true);
     } else {
-        SetEditing(false);
-        InsertBtn->setEnabled(true);
+        setEditing(false);
+        insertButton->setEnabled(true);
     }
 }
 
-void SecurityWindow::InsertBtnClick() {
-    engine::Table& t = dm_.SecurityTable;
+void SecurityWindow::insertClicked() {
+    engine::Table& t = dm_.securityTable;
     t.insert();
     for (const char* right :
          {"Supervisor", "CanChangeSystem", "CanAddUser", "CanPackDatabase", "CanViewSecurity", "CanAddGoals",
@@ -148,27 +153,29 @@ void SecurityWindow::InsertBtnClick() {
     t.post();
 }
 
-void SecurityWindow::SaveBtnClick() {
-    engine::Table& t = dm_.SecurityTable;
+void SecurityWindow::saveClicked() {
+    engine::Table& t = dm_.securityTable;
     t.edit();
     t.post();
 }
 
-void SecurityWindow::DeleteBtnClick() {
+void SecurityWindow::deleteClicked() {
     if (controls::confirm(QStringLiteral("Are you sure you want to delete This Security Profile?")))
-        dm_.SecurityTable.remove();
+        dm_.securityTable.remove();
 }
 
-void SecurityWindow::FormClose() {
+void SecurityWindow::onClose() {
     // A change not saved is dropped on closing, as on every screen; moving to another profile
     // has stored it already.
-    dm_.SecurityTable.cancel();
+    dm_.securityTable.cancel();
 }
 
 void SecurityWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

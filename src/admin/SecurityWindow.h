@@ -4,7 +4,9 @@
 
 #include <vector>
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -13,48 +15,50 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBCheckBox;
-class DBEdit;
-class DBGrid;
+class FieldCheckBox;
+class FieldEdit;
+class DataGrid;
 } // namespace controls
+
+namespace admin {
 
 // The security profiles: users of profile 0 maintain them, everybody else only looks.
 class SecurityWindow : public controls::Screen {
     Q_OBJECT
 public:
-    SecurityWindow(DataModule& dm, QWidget* parent = nullptr);
+    SecurityWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* profileGrid;
+    controls::DataGrid* profileGrid;
     QGroupBox* profileGroup;
     QLabel* nameLabel;
-    controls::DBEdit* nameEdit;
+    controls::FieldEdit* nameEdit;
     QLabel* idLabel;
-    controls::DBEdit* idEdit;
-    controls::DBCheckBox* SupervisorCheckBox;
-    controls::DBCheckBox* ChangeSystemCheckBox;
-    controls::DBCheckBox* ViewSecurityCheckBox;
-    controls::DBCheckBox* PackDatabaseCheckBox;
-    controls::DBCheckBox* ModifyUserCheckBox;
-    controls::DBCheckBox* GoalsCheckBox;
-    controls::DBCheckBox* StrategyCheckBox;
-    controls::DBCheckBox* DepartmentsCheckBox;
-    controls::DBCheckBox* ViewAllStrategys;
-    controls::DBCheckBox* PrintReports;
-    controls::DBCheckBox* GoalTypesCheckBox;
-    controls::DBCheckBox* GobalGoalsCheckBox;
-    controls::DBCheckBox* ModifyAllGoalsCheckBox;
-    QPushButton* SaveBtn;
-    QPushButton* InsertBtn;
-    QPushButton* DeleteBtn;
+    controls::FieldEdit* idEdit;
+    controls::FieldCheckBox* supervisorCheckBox;
+    controls::FieldCheckBox* changeSystemCheckBox;
+    controls::FieldCheckBox* viewSecurityCheckBox;
+    controls::FieldCheckBox* packDatabaseCheckBox;
+    controls::FieldCheckBox* modifyUserCheckBox;
+    controls::FieldCheckBox* goalsCheckBox;
+    controls::FieldCheckBox* strategyCheckBox;
+    controls::FieldCheckBox* departmentsCheckBox;
+    controls::FieldCheckBox* viewAllStrategiesCheckBox;
+    controls::FieldCheckBox* printReportsCheckBox;
+    controls::FieldCheckBox* goalTypesCheckBox;
+    controls::FieldCheckBox* globalGoalsCheckBox;
+    controls::FieldCheckBox* modifyAllGoalsCheckBox;
+    QPushButton* saveButton;
+    QPushButton* insertButton;
+    QPushButton* deleteButton;
     QPushButton* closeButton;
 
-    void FormActivate();
+    void onActivate();
     void profileChanged();
-    void SetEditing(bool on);
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void DeleteBtnClick();
-    void FormClose();
+    void setEditing(bool on);
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void onClose();
     void done(int result) override;
 
 private:
@@ -64,7 +68,9 @@ private:
     void buildButtonBar(QVBoxLayout* right);
     void connectSignals();
     // Every check box but "Supervisor", which is never changed here.
-    std::vector<controls::DBCheckBox*> rightBoxes_;
+    std::vector<controls::FieldCheckBox*> rightBoxes_;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

@@ -1,9 +1,10 @@
 #include "admin/SystemSettingsDialog.h"
 
 #include "admin/MeasureConversion.h"
-#include "controls/DataControls.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
 #include "data/DataModule.h"
 
 #include <QDateTime>
@@ -16,12 +17,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace {
 // The progress line is repainted at most this often while a conversion runs.
 constexpr qint64 kRepaintMs = 50;
 } // namespace
 
-SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
+SystemSettingsDialog::SystemSettingsDialog(data::DataModule& dm, QWidget* parent)
     : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("System Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -43,21 +46,22 @@ SystemSettingsDialog::SystemSettingsDialog(DataModule& dm, QWidget* parent)
     okButton = controls::button(QStringLiteral("OK"), this);
     okButton->setDefault(true);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    lay->addLayout(controls::buttonBar(HelpBtn, {okButton, closeButton}));
+    lay->addLayout(controls::buttonBar(helpButton, {okButton, closeButton}));
 
     connect(chooseBitmapButton, &QPushButton::clicked, this,
             controls::handler([this] { chooseReportBitmap(); }));
     connect(convertButton, &QPushButton::clicked, this, controls::handler([this] { convertMeasures(); }));
     connect(okButton, &QPushButton::clicked, this, controls::handler([this] { saveSettings(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    FormCreate();
+    onCreate();
     setFixedSize(sizeHint().expandedTo(QSize(460, 0)));
 }
 
 void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
-    auto check = [&](controls::DBCheckBox*& box, const char* caption, const char* field, int row, int col) {
-        box = new controls::DBCheckBox(QString::fromLatin1(caption), page);
-        box->bind(&dm_.SettingsSource, QString::fromLatin1(field));
+    auto check = [&](controls::FieldCheckBox*& box, const char* caption, const char* field, int row,
+                     int col) {
+        box = new controls::FieldCheckBox(QString::fromLatin1(caption), page);
+        box->bind(&dm_.settingsSource, QString::fromLatin1(field));
         grid->addWidget(box, row, col);
     };
     check(disableLoginBox, "Disable Login", "DisableLogin", 0, 0);
@@ -68,11 +72,11 @@ void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
 }
 
 void SystemSettingsDialog::buildReportFields(QWidget* page, QGridLayout* grid) {
-    auto edit = [&](QLabel*& label, controls::DBEdit*& box, const char* caption, const char* field, int width,
-                    int row) {
+    auto edit = [&](QLabel*& label, controls::FieldEdit*& box, const char* caption, const char* field,
+                    int width, int row) {
         label = new QLabel(QString::fromLatin1(caption), page);
-        box = new controls::DBEdit(page);
-        box->bind(&dm_.SettingsSource, QString::fromLatin1(field));
+        box = new controls::FieldEdit(page);
+        box->bind(&dm_.settingsSource, QString::fromLatin1(field));
         box->setMaxLength(width);
         label->setBuddy(box);
         grid->addWidget(label, row, 0, 1, 2);
@@ -107,14 +111,14 @@ void SystemSettingsDialog::buildConvertRow(QWidget* page, QGridLayout* grid) {
     grid->addLayout(convertRow, 9, 0, 1, 3);
 }
 
-void SystemSettingsDialog::FormCreate() {
-    dm_.StrategyTable.setFiltered(false);
-    HelpBtn->setVisible(controls::helpFileExists());
-    recordCountLabel->setText(QString::number(dm_.StrategyTable.recordCount()));
+void SystemSettingsDialog::onCreate() {
+    dm_.strategyTable.setFiltered(false);
+    helpButton->setVisible(controls::helpFileExists());
+    recordCountLabel->setText(QString::number(dm_.strategyTable.recordCount()));
 }
 
 void SystemSettingsDialog::chooseReportBitmap() {
-    engine::Table& settings = dm_.SettingsTable;
+    engine::Table& settings = dm_.settingsTable;
     const engine::Field current = settings.field(QStringLiteral("ReportBitMap"));
     const QString chosen =
         controls::dialogs().pictureFile(current.isNull() ? QString() : current.asString(), this);
@@ -131,11 +135,11 @@ void SystemSettingsDialog::chooseReportBitmap() {
 }
 
 void SystemSettingsDialog::saveSettings() {
-    engine::Table& settings = dm_.SettingsTable;
+    engine::Table& settings = dm_.settingsTable;
     // The setting describes how the measurements are kept: it changes only with them, by Convert.
     const engine::Field multiple = settings.field(QStringLiteral("MultipulMeasure"));
     const QVariant edited = multiple.isNull() ? QVariant() : QVariant(multiple.asBoolean());
-    if (edited != StoredMultipleMeasurements(dm_)) {
+    if (edited != storedMultipleMeasurements(dm_)) {
         controls::showError(
             QStringLiteral("\"Multiple Measurements\" was changed, but the measurements were "
                            "not converted. Press Convert to convert them and store the setting "
@@ -148,12 +152,12 @@ void SystemSettingsDialog::saveSettings() {
 }
 
 void SystemSettingsDialog::convertMeasures() {
-    const engine::Field multiple = dm_.SettingsTable.field(QStringLiteral("MultipulMeasure"));
+    const engine::Field multiple = dm_.settingsTable.field(QStringLiteral("MultipulMeasure"));
     if (multiple.isNull()) return;
     if (multiple.asBoolean())
-        ConvertToMultipleMeasures();
+        askConvertToMultiple();
     else
-        ConvertToSingleMeasure();
+        askConvertToSingle();
 }
 
 void SystemSettingsDialog::showProgress(int record) {
@@ -171,21 +175,21 @@ QString count(int n, const char* one, const char* many) {
 }
 } // namespace
 
-void SystemSettingsDialog::ConvertToMultipleMeasures() {
+void SystemSettingsDialog::askConvertToMultiple() {
     // Every existing item is replaced by one built from its strategy's texts: say how many.
-    const int items = MeasurementItemCount(dm_);
+    const int items = measurementItemCount(dm_);
     if (items > 0 && !controls::confirm(
                          QStringLiteral("Are you sure you want to replace the %1 existing measurement items "
                                         "by one item per strategy?")
                              .arg(items)))
         return;
-    convert([this](const ConversionProgress& progress) { ::ConvertToMultipleMeasures(dm_, progress); });
+    convert([this](const ConversionProgress& progress) { ::convertToMultipleMeasures(dm_, progress); });
 }
 
-void SystemSettingsDialog::ConvertToSingleMeasure() {
+void SystemSettingsDialog::askConvertToSingle() {
     // Every strategy's two texts are overwritten and every item deleted: say how many.
-    const int strategies = StrategyCount(dm_);
-    const int items = MeasurementItemCount(dm_);
+    const int strategies = strategyCount(dm_);
+    const int items = measurementItemCount(dm_);
     if ((strategies > 0 || items > 0) &&
         !controls::confirm(
             QStringLiteral("Are you sure you want to replace the deliverable and measurement texts "
@@ -194,7 +198,7 @@ void SystemSettingsDialog::ConvertToSingleMeasure() {
                 .arg(count(strategies, "strategy", "strategies"),
                      count(items, "measurement item", "measurement items"))))
         return;
-    convert([this](const ConversionProgress& progress) { ::ConvertToSingleMeasure(dm_, progress); });
+    convert([this](const ConversionProgress& progress) { ::convertToSingleMeasure(dm_, progress); });
 }
 
 void SystemSettingsDialog::convert(const std::function<void(const ConversionProgress&)>& run) {
@@ -208,15 +212,17 @@ void SystemSettingsDialog::convert(const std::function<void(const ConversionProg
     }
 }
 
-void SystemSettingsDialog::FormClose() {
+void SystemSettingsDialog::onClose() {
     // Unsaved edits are dropped, so that the report does not print titles nobody saved.
-    dm_.SettingsTable.cancel();
+    dm_.settingsTable.cancel();
 }
 
 void SystemSettingsDialog::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

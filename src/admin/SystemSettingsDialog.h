@@ -5,7 +5,9 @@
 
 #include <functional>
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QLabel;
@@ -13,30 +15,32 @@ class QPushButton;
 class QTabWidget;
 
 namespace controls {
-class DBCheckBox;
-class DBEdit;
+class FieldCheckBox;
+class FieldEdit;
 } // namespace controls
+
+namespace admin {
 
 // The one row of system-wide settings, and the conversion of every strategy between one text
 // of each kind and numbered measurement records.
 class SystemSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    SystemSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
+    SystemSettingsDialog(data::DataModule& dm, QWidget* parent = nullptr);
 
     QTabWidget* pages;
-    controls::DBCheckBox* disableLoginBox;
-    controls::DBCheckBox* autoLoginBox;
-    controls::DBCheckBox* noGoalYearsBox;
-    controls::DBCheckBox* sendToPrinterBox;
-    controls::DBCheckBox* multipleMeasurementsBox;
+    controls::FieldCheckBox* disableLoginBox;
+    controls::FieldCheckBox* autoLoginBox;
+    controls::FieldCheckBox* noGoalYearsBox;
+    controls::FieldCheckBox* sendToPrinterBox;
+    controls::FieldCheckBox* multipleMeasurementsBox;
     QLabel* reportBitmapLabel;
-    controls::DBEdit* reportBitmapEdit;
+    controls::FieldEdit* reportBitmapEdit;
     QPushButton* chooseBitmapButton;
     QLabel* firstTitleLabel;
-    controls::DBEdit* firstTitleEdit;
+    controls::FieldEdit* firstTitleEdit;
     QLabel* secondTitleLabel;
-    controls::DBEdit* secondTitleEdit;
+    controls::FieldEdit* secondTitleEdit;
     QPushButton* convertButton;
     QLabel* processingLabel;
     QLabel* recordLabel;
@@ -45,13 +49,13 @@ public:
     QPushButton* okButton;
     QPushButton* closeButton;
 
-    void FormCreate();
+    void onCreate();
     void chooseReportBitmap();
     void saveSettings();
     void convertMeasures();
-    void ConvertToMultipleMeasures();
-    void ConvertToSingleMeasure();
-    void FormClose();
+    void askConvertToMultiple();
+    void askConvertToSingle();
+    void onClose();
     void done(int result) override;
 
 private:
@@ -64,5 +68,7 @@ private:
     void convert(const std::function<void(const ConversionProgress&)>& run);
     qint64 lastPaint_ = -1;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace admin {
+
 namespace {
 QLineEdit* passwordBox(QWidget* parent) {
     auto* e = new QLineEdit(parent);
@@ -23,38 +25,39 @@ QLineEdit* passwordBox(QWidget* parent) {
 }
 } // namespace
 
-UserSettingsDialog::UserSettingsDialog(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+UserSettingsDialog::UserSettingsDialog(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
     buildSettingsGroup(lay);
-    NoRecordLabel = new QLabel(
+    noRecordLabel = new QLabel(
         QStringLiteral("This logon has no user record of its own, so no password can be changed here."),
         this);
-    NoRecordLabel->setWordWrap(true);
-    NoRecordLabel->hide();
-    lay->addWidget(NoRecordLabel);
+    noRecordLabel->setWordWrap(true);
+    noRecordLabel->hide();
+    lay->addWidget(noRecordLabel);
 
     okButton = controls::button(QStringLiteral("OK"), this);
     okButton->setDefault(true);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
-    HelpBtn->hide();
-    lay->addLayout(controls::buttonBar(HelpBtn, {okButton, cancelButton}));
+    helpButton->hide();
+    lay->addLayout(controls::buttonBar(helpButton, {okButton, cancelButton}));
 
     connect(okButton, &QPushButton::clicked, this, controls::handler([this] { savePassword(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
     // The way a person changes a password: type it, Tab, type it again, Enter. The hidden Help
     // button comes first in the chain otherwise, and a dialog whose first stop is a button
     // starts on its default button, where the typing goes nowhere.
-    setTabOrder(Password, VerifyPassword);
-    setTabOrder(VerifyPassword, okButton);
+    setTabOrder(password, verifyPassword);
+    setTabOrder(verifyPassword, okButton);
     setTabOrder(okButton, cancelButton);
-    setTabOrder(cancelButton, HelpBtn);
-    FormActivate();
-    if (Password->isEnabled())
-        Password->setFocus();
+    setTabOrder(cancelButton, helpButton);
+    onActivate();
+    if (password->isEnabled())
+        password->setFocus();
     else
         okButton->setFocus();
     setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
@@ -70,40 +73,40 @@ void UserSettingsDialog::buildSettingsGroup(QVBoxLayout* lay) {
     securityLabel = new QLabel(QStringLiteral("Security:"), settingsGroup);
     securityValue = new QLabel(settingsGroup);
     passwordLabel = new QLabel(QStringLiteral("New Password:"), settingsGroup);
-    Password = passwordBox(settingsGroup);
+    password = passwordBox(settingsGroup);
     verifyLabel = new QLabel(QStringLiteral("Verify Password:"), settingsGroup);
-    VerifyPassword = passwordBox(settingsGroup);
+    verifyPassword = passwordBox(settingsGroup);
     caseSensitiveLabel = new QLabel(QStringLiteral("(Case Sensitive)"), settingsGroup);
-    passwordLabel->setBuddy(Password);
-    verifyLabel->setBuddy(VerifyPassword);
+    passwordLabel->setBuddy(password);
+    verifyLabel->setBuddy(verifyPassword);
     controls::addGridRow(grid, 0, userIdLabel, userIdValue);
     controls::addGridRow(grid, 1, userNameLabel, userNameValue);
     controls::addGridRow(grid, 2, securityLabel, securityValue);
-    controls::addGridRow(grid, 3, passwordLabel, Password);
+    controls::addGridRow(grid, 3, passwordLabel, password);
     grid->addWidget(caseSensitiveLabel, 3, 2);
-    controls::addGridRow(grid, 4, verifyLabel, VerifyPassword);
+    controls::addGridRow(grid, 4, verifyLabel, verifyPassword);
     grid->setColumnStretch(1, 1);
     lay->addWidget(settingsGroup);
 }
 
 bool UserSettingsDialog::hasOwnRecord() {
-    return !dm_.user().id.isEmpty() && !dm_.UserSettingsTable.isEmpty();
+    return !dm_.user().id.isEmpty() && !dm_.userSettingsTable.isEmpty();
 }
 
-void UserSettingsDialog::FormActivate() {
-    HelpBtn->setVisible(controls::helpFileExists());
+void UserSettingsDialog::onActivate() {
+    helpButton->setVisible(controls::helpFileExists());
     // The table shows the user's own record from the first activation until the window closes;
     // switching again on every activation would only read the same row again.
     if (!activated_) {
         activated_ = true;
-        dm_.UserSettingsTable.setFiltered(false);
+        dm_.userSettingsTable.setFiltered(false);
         dm_.setUserIdFilter(dm_.user().id);
         // Without a user id the filter would fall back to listing every user.
-        if (!dm_.user().id.isEmpty()) dm_.UserSettingsTable.setFiltered(true);
+        if (!dm_.user().id.isEmpty()) dm_.userSettingsTable.setFiltered(true);
         const bool own = hasOwnRecord();
-        for (QWidget* w : std::initializer_list<QWidget*>{Password, VerifyPassword})
+        for (QWidget* w : std::initializer_list<QWidget*>{password, verifyPassword})
             controls::setControlEnabled(w, own);
-        NoRecordLabel->setVisible(!own);
+        noRecordLabel->setVisible(!own);
     }
     securityValue->setText(dm_.user().rights.description);
     userIdValue->setText(dm_.user().id);
@@ -113,37 +116,39 @@ void UserSettingsDialog::FormActivate() {
 void UserSettingsDialog::savePassword() {
     if (!hasOwnRecord()) {
         // Nobody's password may change through a logon that has no record of its own.
-        if (!Password->text().isEmpty())
+        if (!password->text().isEmpty())
             controls::showError(QStringLiteral("This logon has no user record: no password was changed."));
         accept();
         return;
     }
-    engine::Table& t = dm_.UserSettingsTable;
-    if (!Password->text().isEmpty()) {
-        if (Password->text() != VerifyPassword->text()) {
+    engine::Table& t = dm_.userSettingsTable;
+    if (!password->text().isEmpty()) {
+        if (password->text() != verifyPassword->text()) {
             controls::messageBox(QStringLiteral("Error: Passwords Do Not Match"), controls::Icon::Stop,
                                  controls::Buttons::Ok);
             return;
         }
         t.edit();
-        t.field(QStringLiteral("UserPassword")).setValue(Password->text());
+        t.field(QStringLiteral("UserPassword")).setValue(password->text());
     }
     t.edit();
     t.post();
     accept();
 }
 
-void UserSettingsDialog::FormClose() {
+void UserSettingsDialog::onClose() {
     // A password that could not be stored is not stored later by switching the filter.
-    dm_.UserSettingsTable.cancel();
-    dm_.UserSettingsTable.setFiltered(false);
+    dm_.userSettingsTable.cancel();
+    dm_.userSettingsTable.setFiltered(false);
     dm_.setUserIdFilter({});
 }
 
 void UserSettingsDialog::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }
+
+} // namespace admin

@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -10,11 +12,13 @@ class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 
+namespace admin {
+
 // Who the logged-on user is, and a new password for him.
 class UserSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    UserSettingsDialog(DataModule& dm, QWidget* parent = nullptr);
+    UserSettingsDialog(data::DataModule& dm, QWidget* parent = nullptr);
 
     QGroupBox* settingsGroup;
     QLabel* userIdLabel;
@@ -24,17 +28,17 @@ public:
     QLabel* securityLabel;
     QLabel* securityValue;
     QLabel* passwordLabel;
-    QLineEdit* Password;
+    QLineEdit* password;
     QLabel* verifyLabel;
-    QLineEdit* VerifyPassword;
+    QLineEdit* verifyPassword;
     QLabel* caseSensitiveLabel;
-    QLabel* NoRecordLabel; // shown when this logon has no user record to change
+    QLabel* noRecordLabel; // shown when this logon has no user record to change
     QPushButton* okButton;
     QPushButton* cancelButton;
 
-    void FormActivate();
+    void onActivate();
     void savePassword();
-    void FormClose();
+    void onClose();
     void done(int result) override;
 
 private:
@@ -43,5 +47,7 @@ private:
     bool hasOwnRecord();
     bool activated_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace admin

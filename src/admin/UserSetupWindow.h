@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -14,55 +16,57 @@ class Table;
 }
 
 namespace controls {
-class DBCheckBox;
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
+class FieldCheckBox;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
 } // namespace controls
+
+namespace admin {
 
 // Users, their profiles, departments and passwords, and whose strategies each may see.
 class UserSetupWindow : public controls::Screen {
     Q_OBJECT
 public:
-    UserSetupWindow(DataModule& dm, QWidget* parent = nullptr);
+    UserSetupWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* userGrid;
+    controls::DataGrid* userGrid;
     QGroupBox* userGroup;
     QLabel* userIdLabel;
-    controls::DBEdit* userIdEdit;
+    controls::FieldEdit* userIdEdit;
     QLabel* passwordLabel;
-    controls::DBEdit* passwordEdit;
+    controls::FieldEdit* passwordEdit;
     QLabel* securityLabel;
-    controls::DBLookupComboBox* securityBox;
+    controls::LookupComboBox* securityBox;
     QLabel* fullNameLabel;
-    controls::DBEdit* fullNameEdit;
+    controls::FieldEdit* fullNameEdit;
     QLabel* departmentLabel;
-    controls::DBLookupComboBox* departmentBox;
-    QPushButton* CloseB;
-    QPushButton* InsertB;
-    QPushButton* SaveB;
-    QPushButton* DeleteB;
-    QPushButton* LoggedInUsers;
+    controls::LookupComboBox* departmentBox;
+    QPushButton* closeButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
+    QPushButton* deleteButton;
+    QPushButton* loggedInUsersButton;
     QGroupBox* accessGroup;
-    controls::DBGrid* accessGrid;
+    controls::DataGrid* accessGrid;
     QLabel* viewedUserLabel;
-    controls::DBLookupComboBox* viewedUserBox;
-    controls::DBCheckBox* canEditBox;
-    QPushButton* UserInsert;
-    QPushButton* UserSave;
-    QPushButton* UserDelete;
+    controls::LookupComboBox* viewedUserBox;
+    controls::FieldCheckBox* canEditBox;
+    QPushButton* userInsertButton;
+    QPushButton* userSaveButton;
+    QPushButton* userDeleteButton;
 
-    void FormActivate();
-    void FollowSelectedUser();
+    void onActivate();
+    void followSelectedUser();
     void protectSupervisor();
-    void InsertBClick();
-    void SaveBClick();
-    void DeleteBClick();
-    void LoggedInUsersClick();
-    void UserInsertClick();
-    void UserSaveClick();
-    void UserDeleteClick();
-    void FormClose();
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void loggedInUsersClicked();
+    void userInsertClicked();
+    void userSaveClicked();
+    void userDeleteClicked();
+    void onClose();
     void done(int result) override;
 
 private:
@@ -73,9 +77,11 @@ private:
     void connectSignals();
     bool activated_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
 
 // Refuses to store a user row whose id equals another user's id in any letter case: the logon
 // would check the one and load the rights of the other. A row keeping the id it has is stored.
-void RefuseTakenUserId(engine::Table& users);
+void refuseTakenUserId(engine::Table& users);
+
+} // namespace admin

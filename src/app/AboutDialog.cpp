@@ -8,23 +8,27 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace app {
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     setModal(true);
     auto* lay = new QVBoxLayout(this);
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
-    QVBoxLayout* texts = app::productPanel(panel, 80, targetImage, chartImage, ProductName, Version);
+    QVBoxLayout* texts = app::productPanel(panel, 80, targetImage, chartImage, productName, version);
     auto* purpose = new QLabel(QStringLiteral("Yearly goals and strategies"), panel);
     purpose->setAlignment(Qt::AlignCenter);
     texts->addWidget(purpose);
     lay->addWidget(panel);
-    OKButton = new QPushButton(QStringLiteral("&OK"), this);
-    OKButton->setDefault(true);
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(OKButton);
+    buttons->addWidget(okButton);
     buttons->addStretch();
     lay->addLayout(buttons);
 }
+
+} // namespace app

@@ -5,13 +5,17 @@
 class QLabel;
 class QPushButton;
 
+namespace app {
+
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
-    QLabel* ProductName;
-    QLabel* Version;
+    QLabel* productName;
+    QLabel* version;
     QLabel* targetImage;
     QLabel* chartImage;
-    QPushButton* OKButton;
+    QPushButton* okButton;
 };
+
+} // namespace app

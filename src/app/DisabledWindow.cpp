@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+namespace app {
+
 DisabledWindow::DisabledWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
@@ -23,3 +25,5 @@ DisabledWindow::DisabledWindow(QWidget* parent) : QDialog(parent) {
     lay->setContentsMargins(30, 20, 30, 20);
     app::centre(this);
 }
+
+} // namespace app

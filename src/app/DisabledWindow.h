@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace app {
+
 // Tells that logins are disabled.
 class DisabledWindow : public QDialog {
     Q_OBJECT
@@ -13,3 +15,5 @@ public:
     QLabel* titleLabel;
     QLabel* adviceLabel;
 };
+
+} // namespace app

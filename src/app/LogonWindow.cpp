@@ -16,7 +16,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
+namespace app {
+
+LogonWindow::LogonWindow(data::DataModule& dm, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       dm_(dm) {
@@ -28,15 +30,15 @@ LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
     lay->addWidget(productTitle);
     lay->addWidget(logonLabel);
     auto* grid = new QGridLayout;
-    UserName = new QLabel(QStringLiteral("User Name:"), this);
+    userName = new QLabel(QStringLiteral("User Name:"), this);
     userIdEdit = new QLineEdit(this);
     password = new QLabel(QStringLiteral("Password:"), this);
     passwordEdit = new QLineEdit(this);
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*" for each character
-    UserName->setBuddy(userIdEdit);
+    userName->setBuddy(userIdEdit);
     password->setBuddy(passwordEdit);
-    grid->addWidget(UserName, 0, 0);
+    grid->addWidget(userName, 0, 0);
     grid->addWidget(userIdEdit, 0, 1);
     grid->addWidget(password, 1, 0);
     grid->addWidget(passwordEdit, 1, 1);
@@ -55,11 +57,11 @@ LogonWindow::LogonWindow(DataModule& dm, QWidget* parent)
     // A single border: the window keeps the size its contents need.
     userIdEdit->setMinimumWidth(200);
     lay->setSizeConstraint(QLayout::SetFixedSize);
-    LoggedOn = false;
+    loggedOn = false;
 }
 
 void LogonWindow::logOn() {
-    controls::guarded([this] { LoggedOn = CheckLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
+    controls::guarded([this] { loggedOn = checkLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
     accept(); // the one attempt is over, whatever its outcome
 }
 
@@ -68,12 +70,12 @@ MaintenanceAccount maintenanceAccount() {
             sys::installationSetting(QStringLiteral("Maintenance/Password"))};
 }
 
-bool IsSoleSupervisorWithoutPassword(DataModule& dm) {
-    engine::Query users(dm.GoalDatabase);
+bool isSoleSupervisorWithoutPassword(data::DataModule& dm) {
+    engine::Query users(dm.goalDatabase);
     users.add("Select Count(*) As N From \"User.db\"");
     users.open();
     if (users.field(QStringLiteral("N")).asInteger() != 1) return false;
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\" Where Upper(userid) = Upper(\"SUPERVISOR\") and (UserPassword = \"\" "
           "Or UserPassword Is Null)");
     q.open();
@@ -82,44 +84,47 @@ bool IsSoleSupervisorWithoutPassword(DataModule& dm) {
 
 namespace {
 // The supervisor's profile may always log on, whatever the setting says.
-bool loggedOnAs(DataModule& dm, bool loggedOn) {
+bool loggedOnAs(data::DataModule& dm, bool loggedOn) {
     if (loggedOn && dm.user().rights.profileId == 0) dm.user().settings.disableLogon = false;
     return loggedOn;
 }
 } // namespace
 
-bool CheckAutoLogin(DataModule& dm) {
-    dm.user().settings = ReadSystemSettings(dm);
+bool checkAutoLogin(data::DataModule& dm) {
+    dm.user().settings = data::readSystemSettings(dm);
     QString name = sys::networkUserName();
     if (!dm.user().settings.autoLogon) name.clear();
     // An empty name would match an account without a user id: nobody is logged on by it.
-    return loggedOnAs(dm, !name.isEmpty() && Logon(dm, name, QString(), false));
+    return loggedOnAs(dm, !name.isEmpty() && data::logOn(dm, name, QString(), false));
 }
 
-bool CheckLogin(DataModule& dm, const QString& id, const QString& pw) {
-    dm.user().settings = ReadSystemSettings(dm);
-    bool loggedOn = Logon(dm, id, pw, true);
+bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw) {
+    dm.user().settings = data::readSystemSettings(dm);
+    bool loggedOn = data::logOn(dm, id, pw, true);
     const MaintenanceAccount m = maintenanceAccount();
     if (m.exists() && id == m.userId && pw == m.password) {
         // The account is nobody of the user table: no number, no name, no access list.
-        CurrentUser maintenance = loggedOn ? dm.user() : CurrentUser{};
+        data::CurrentUser maintenance = loggedOn ? dm.user() : data::CurrentUser{};
         if (!loggedOn) {
             maintenance.number = -1;
             maintenance.id = id.toUpper();
             maintenance.settings = dm.user().settings;
         }
         maintenance.profileId = 0;
-        maintenance.rights = ReadProfile(dm, 0);
+        maintenance.rights = data::readProfile(dm, 0);
         dm.setUser(std::move(maintenance));
         loggedOn = true;
     }
     return loggedOnAs(dm, loggedOn);
 }
 
-bool RunLogon(DataModule& dm) {
-    if (IsSoleSupervisorWithoutPassword(dm)) return Logon(dm, QStringLiteral("Supervisor"), QString(), false);
-    if (sys::networkPresent() && CheckAutoLogin(dm)) return true;
+bool runLogon(data::DataModule& dm) {
+    if (isSoleSupervisorWithoutPassword(dm))
+        return data::logOn(dm, QStringLiteral("Supervisor"), QString(), false);
+    if (sys::networkPresent() && checkAutoLogin(dm)) return true;
     LogonWindow window(dm);
     controls::showModal(window);
-    return window.LoggedOn;
+    return window.loggedOn;
 }
+
+} // namespace app

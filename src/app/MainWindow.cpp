@@ -34,6 +34,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+namespace app {
+
 QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow::*slot)()) {
     QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
     connect(a, &QAction::triggered, this,
@@ -41,11 +43,11 @@ QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow:
     return a;
 }
 
-MainWindow::MainWindow(DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
+MainWindow::MainWindow(data::DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
     buildMenus();
-    AddTrackingMenu(*this, dm_);
+    addTrackingMenu(*this, dm_);
 
     menuBar()->installEventFilter(this);
     for (QAction* a : menuBar()->actions())
@@ -120,7 +122,7 @@ QList<QAction*> MainWindow::menuItems() const {
 
 bool MainWindow::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) {
-        ApplyRights();
+        applyRights();
     }
     return QMainWindow::event(e);
 }
@@ -178,8 +180,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-void MainWindow::ApplyRights() {
-    const ProfileRights& r = dm_.user().rights;
+void MainWindow::applyRights() {
+    const data::ProfileRights& r = dm_.user().rights;
     systemSettingsAction->setEnabled(r.canChangeSystem);
     userSetupAction->setEnabled(r.canAddUsers);
     securityAction->setEnabled(r.canViewSecurity || r.supervisor);
@@ -194,7 +196,7 @@ void MainWindow::ApplyRights() {
 template <typename Form> void MainWindow::showScreen() {
     Form form(dm_, this);
     controls::showModal(form);
-    ApplyRights();
+    applyRights();
 }
 
 void MainWindow::setUpPrinter() {
@@ -202,48 +204,48 @@ void MainWindow::setUpPrinter() {
 }
 
 void MainWindow::openUserSettings() {
-    showScreen<UserSettingsDialog>();
+    showScreen<admin::UserSettingsDialog>();
 }
 void MainWindow::openSystemSettings() {
-    showScreen<SystemSettingsDialog>();
+    showScreen<admin::SystemSettingsDialog>();
 }
 void MainWindow::openUserSetup() {
-    showScreen<UserSetupWindow>();
+    showScreen<admin::UserSetupWindow>();
 }
 void MainWindow::openSecurity() {
-    showScreen<SecurityWindow>();
+    showScreen<admin::SecurityWindow>();
 }
 
 void MainWindow::openStrategies() {
-    showScreen<StrategyListWindow>();
+    showScreen<planning::StrategyListWindow>();
 }
 void MainWindow::openReports() {
-    showScreen<ReportsWindow>();
+    showScreen<reports::ReportsWindow>();
 }
 
 void MainWindow::packDatabase() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
-    struct Progress : PackProgress {
+    struct Progress : data::PackProgress {
         MessageWindow form;
         explicit Progress(QWidget* owner) : form(owner) {}
         void setStatus(const QString& text) override { form.setStatus(text); }
     } progress(this);
     controls::showPainted(&progress.form);
-    PackDatabase(dm_, progress);
+    data::packDatabase(dm_, progress);
 }
 
 void MainWindow::openGoals() {
-    showScreen<GoalsWindow>();
+    showScreen<planning::GoalsWindow>();
 }
 void MainWindow::openGoalTypes() {
-    showScreen<GoalTypesWindow>();
+    showScreen<planning::GoalTypesWindow>();
 }
 void MainWindow::openDepartments() {
-    showScreen<DepartmentsWindow>();
+    showScreen<planning::DepartmentsWindow>();
 }
 
 void MainWindow::showInformation() {
-    showScreen<InformationWindow>();
+    showScreen<data::InformationWindow>();
 }
 
 void MainWindow::exitProgram() {
@@ -254,3 +256,5 @@ void MainWindow::showAbout() {
     AboutDialog about(this);
     controls::showModal(about);
 }
+
+} // namespace app

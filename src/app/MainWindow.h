@@ -2,16 +2,20 @@
 
 #include <QMainWindow>
 
+namespace data {
 class DataModule;
+}
 class QAction;
 class QMenu;
 class QStatusBar;
+
+namespace app {
 
 // The main window: the menu is the only way into the system.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(DataModule& dm, QWidget* parent = nullptr);
+    explicit MainWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QMenu* fileMenu;
     QAction* printerSetupAction;
@@ -33,7 +37,7 @@ public:
     QAction* aboutAction;
     QStatusBar* statusLine;
 
-    void ApplyRights();
+    void applyRights();
 
     void setUpPrinter();
     void openUserSettings();
@@ -62,5 +66,7 @@ private:
     void buildWorkingArea();
     QAction* item(QMenu* menu, const QString& caption, void (MainWindow::*slot)());
     template <typename Form> void showScreen();
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace app

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+namespace app {
+
 MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vardimo"));
     auto* lay = new QVBoxLayout(this);
@@ -27,3 +29,5 @@ void MessageWindow::setStatus(const QString& text) {
     messageLabel->setText(text);
     controls::paintNow(this);
 }
+
+} // namespace app

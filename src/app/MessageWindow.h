@@ -5,6 +5,8 @@
 class QLabel;
 class QProgressBar;
 
+namespace app {
+
 // The small progress window used while the database is packed.
 class MessageWindow : public QDialog {
     Q_OBJECT
@@ -16,3 +18,5 @@ public:
     // Sets the status line and repaints at once.
     void setStatus(const QString& text);
 };
+
+} // namespace app

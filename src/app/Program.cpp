@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QProgressBar>
 
+namespace app {
+
 namespace {
 enum ExitStatus { Normal = 0, Failed = 1, EngineMissing = 3 };
 
@@ -104,15 +106,15 @@ int Program::startAndRun(const StartupHooks& hooks) {
     try {
         engine::Session& session = engine::Session::instance();
         prepareSession(session);
-        data_ = std::make_unique<DataModule>(session);
-        data_->GoalDatabase.setBusyWait(&busyWait_);
+        data_ = std::make_unique<data::DataModule>(session);
+        data_->goalDatabase.setBusyWait(&busyWait_);
         main_ = std::make_unique<MainWindow>(*data_);
         splash_.step();
         data_->open();
         // Every screen opening reads the lookup lists again: a running program never offers a
         // row that another workstation has deleted.
-        DataModule* dm = data_.get();
-        controls::setScreenOpening([dm] { dm->RefreshLookupLists(); });
+        data::DataModule* dm = data_.get();
+        controls::setScreenOpening([dm] { dm->refreshLookupLists(); });
     } catch (const engine::Error& e) {
         splash_.close();
         controls::showError(e.message());
@@ -122,20 +124,20 @@ int Program::startAndRun(const StartupHooks& hooks) {
     splash_.step();
     int status = Normal;
     try {
-        data_->user().settings = ReadSystemSettings(*data_);
+        data_->user().settings = data::readSystemSettings(*data_);
         splash_.close();
-        if (!RunLogon(*data_)) {
+        if (!runLogon(*data_)) {
             controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
             status = Failed;
         } else if (data_->user().settings.disableLogon) {
             // The wait blocks the event loop: the window must be on the screen before it.
             DisabledWindow disabled;
             controls::showPainted(&disabled);
-            sys::WaitMilliseconds(5000);
+            sys::waitMilliseconds(5000);
             disabled.hide();
         } else {
             main_->show();
-            main_->ApplyRights();
+            main_->applyRights();
             status = hooks.runLoop ? hooks.runLoop(*this) : QApplication::exec();
         }
     } catch (const engine::Error& e) {
@@ -147,7 +149,9 @@ int Program::startAndRun(const StartupHooks& hooks) {
     return status;
 }
 
-int ProgramBody(const QStringList& arguments, const StartupHooks& hooks) {
+int programBody(const QStringList& arguments, const StartupHooks& hooks) {
     Program program(arguments);
     return program.run(hooks);
 }
+
+} // namespace app

@@ -7,10 +7,20 @@
 #include <memory>
 #include <optional>
 
+namespace data {
 class DataModule;
+}
+namespace app {
 class MainWindow;
+}
+namespace app {
 class SplashWindow;
+}
+namespace app {
 class Program;
+}
+
+namespace app {
 
 // What the start-up asks of its surroundings; tests replace parts of it.
 struct StartupHooks {
@@ -54,7 +64,7 @@ public:
     // status: 0 after a normal end, non-zero when start-up could not complete.
     int run(const StartupHooks& hooks = {});
 
-    DataModule& data() { return *data_; }
+    data::DataModule& data() { return *data_; }
     MainWindow* mainWindow() { return main_.get(); }
 
 private:
@@ -65,9 +75,11 @@ private:
     Splash splash_;
     // Declared before the data module, which uses it until its end.
     controls::BusyWaitNote busyWait_;
-    std::unique_ptr<DataModule> data_;
+    std::unique_ptr<data::DataModule> data_;
     std::unique_ptr<MainWindow> main_;
 };
 
 // Runs the program once, as main does.
-int ProgramBody(const QStringList& arguments, const StartupHooks& hooks = {});
+int programBody(const QStringList& arguments, const StartupHooks& hooks = {});
+
+} // namespace app

@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+namespace app {
+
 SplashWindow::SplashWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle(QStringLiteral("Vardimo"));
@@ -15,7 +17,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
-    app::productPanel(panel, 96, targetImage, chartImage, ProductName, Version);
+    app::productPanel(panel, 96, targetImage, chartImage, productName, version);
     lay->addWidget(panel);
     messageLabel = new QLabel(QStringLiteral("Loading...."), this);
     lay->addWidget(messageLabel);
@@ -26,3 +28,5 @@ SplashWindow::SplashWindow(QWidget* parent)
     lay->addWidget(progressBar);
     app::centre(this);
 }
+
+} // namespace app

@@ -5,6 +5,8 @@
 class QLabel;
 class QProgressBar;
 
+namespace app {
+
 // The splash window shown while the program loads.
 class SplashWindow : public QDialog {
     Q_OBJECT
@@ -14,6 +16,8 @@ public:
     QProgressBar* progressBar;
     QLabel* targetImage;
     QLabel* chartImage;
-    QLabel* ProductName;
-    QLabel* Version;
+    QLabel* productName;
+    QLabel* version;
 };
+
+} // namespace app

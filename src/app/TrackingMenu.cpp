@@ -11,19 +11,21 @@
 #include <QMenu>
 #include <QMenuBar>
 
-void TrackingMenu::ApplyRights(const ProfileRights& rights) const {
+namespace app {
+
+void TrackingMenu::applyRights(const data::ProfileRights& rights) const {
     overdueAction->setEnabled(rights.canAddStrategies);
     overviewAction->setEnabled(rights.canPrintReports);
 }
 
 namespace {
-template <typename Form> void show(DataModule& dm, MainWindow* owner) {
+template <typename Form> void show(data::DataModule& dm, MainWindow* owner) {
     Form form(dm, owner);
     controls::showModal(form);
 }
 } // namespace
 
-TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
+TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm) {
     TrackingMenu m;
     m.trackingMenu = new QMenu(QStringLiteral("&Tracking"), &form);
     m.trackingMenu->setObjectName(QStringLiteral("trackingMenu"));
@@ -33,13 +35,17 @@ TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm) {
     m.overviewAction = m.trackingMenu->addAction(QStringLiteral("O&verview"));
     m.overviewAction->setObjectName(QStringLiteral("overviewAction"));
     MainWindow* owner = &form;
-    QObject::connect(m.overdueAction, &QAction::triggered, &form,
-                     [owner, &dm] { controls::guarded([owner, &dm] { show<OverdueWindow>(dm, owner); }); });
-    QObject::connect(m.overviewAction, &QAction::triggered, &form,
-                     [owner, &dm] { controls::guarded([owner, &dm] { show<OverviewWindow>(dm, owner); }); });
+    QObject::connect(m.overdueAction, &QAction::triggered, &form, [owner, &dm] {
+        controls::guarded([owner, &dm] { show<planning::OverdueWindow>(dm, owner); });
+    });
+    QObject::connect(m.overviewAction, &QAction::triggered, &form, [owner, &dm] {
+        controls::guarded([owner, &dm] { show<reports::OverviewWindow>(dm, owner); });
+    });
     // Rights are read each time the menu opens, as the main window does on activation.
     QObject::connect(m.trackingMenu, &QMenu::aboutToShow, &form,
-                     [m, &dm] { m.ApplyRights(dm.user().rights); });
-    m.ApplyRights(dm.user().rights);
+                     [m, &dm] { m.applyRights(dm.user().rights); });
+    m.applyRights(dm.user().rights);
     return m;
 }
+
+} // namespace app

@@ -2,9 +2,17 @@
 
 class QAction;
 class QMenu;
+namespace app {
 class MainWindow;
+}
+namespace data {
 class DataModule;
+}
+namespace data {
 struct ProfileRights;
+}
+
+namespace app {
 
 // The menu of the follow-up windows, "&Tracking", between "&Reports" and "&Help": "&Overdue"
 // (with CanAddStrategy, the right that opens the strategies) and "O&verview" (with
@@ -13,7 +21,9 @@ struct TrackingMenu {
     QMenu* trackingMenu = nullptr;
     QAction* overdueAction = nullptr;
     QAction* overviewAction = nullptr;
-    void ApplyRights(const ProfileRights& rights) const;
+    void applyRights(const data::ProfileRights& rights) const;
 };
 
-TrackingMenu AddTrackingMenu(MainWindow& form, DataModule& dm);
+TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm);
+
+} // namespace app

@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
     controls::Application app(argc, argv);
-    return ProgramBody(app.arguments());
+    return programBody(app.arguments());
 }

@@ -1,4 +1,10 @@
-#include "controls/DataControls.h"
+#include "controls/FieldLink.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/LookupComboBox.h"
+#include "controls/DataSetModel.h"
+#include "controls/DataGrid.h"
 
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
@@ -160,9 +166,9 @@ template <typename W, typename F> void listen(W* w, engine::DataSource* s, const
 }
 } // namespace
 
-// ---- DBEdit ---------------------------------------------------------------------------------
+// ---- FieldEdit ---------------------------------------------------------------------------------
 
-DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
+FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this,
             [this](const QString& text) { guarded([&] { typed(text); }); });
     connect(this, &QLineEdit::editingFinished, this, [this] {
@@ -175,7 +181,7 @@ DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
     });
 }
 
-void DBEdit::typed(const QString& text) {
+void FieldEdit::typed(const QString& text) {
     if (!link_.active() || dataReadOnly_) return;
     const FieldType t = link_.dataSet()->fieldType(link_.field());
     QVariant v = text;
@@ -196,7 +202,7 @@ void DBEdit::typed(const QString& text) {
         refresh();
 }
 
-QVariant DBEdit::accepted(const QString& text) const {
+QVariant FieldEdit::accepted(const QString& text) const {
     const FieldType t = link_.dataSet()->fieldType(link_.field());
     const QVariant v = engine::toStoredValue(text, t);
     if (ranged_) {
@@ -209,7 +215,7 @@ QVariant DBEdit::accepted(const QString& text) const {
     return text;
 }
 
-void DBEdit::bind(engine::DataSource* source, const QString& field) {
+void FieldEdit::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
     if (const int w = fieldWidth(source->dataSet(), field); w > 0) setMaxLength(w);
     if (QValidator* v = numberValidator(source->dataSet(), field, this)) setValidator(v);
@@ -217,18 +223,18 @@ void DBEdit::bind(engine::DataSource* source, const QString& field) {
     refresh();
 }
 
-void DBEdit::setDataReadOnly(bool ro) {
+void FieldEdit::setDataReadOnly(bool ro) {
     dataReadOnly_ = ro;
     refresh();
 }
 
-void DBEdit::setRange(qint64 minimum, qint64 maximum) {
+void FieldEdit::setRange(qint64 minimum, qint64 maximum) {
     ranged_ = true;
     min_ = minimum;
     max_ = maximum;
 }
 
-void DBEdit::refresh() {
+void FieldEdit::refresh() {
     if (link_.typing()) return;
     // Nothing to type into while no row is shown: Insert begins one.
     setReadOnly(dataReadOnly_ || !link_.writable());
@@ -244,9 +250,9 @@ void DBEdit::refresh() {
     }
 }
 
-// ---- DBMemo ---------------------------------------------------------------------------------
+// ---- FieldMemo ---------------------------------------------------------------------------------
 
-DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent) {
+FieldMemo::FieldMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true); // Tab goes to the next control, as in every other box
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (updating_ || !link_.active() || isReadOnly()) return;
@@ -270,14 +276,14 @@ DBMemo::DBMemo(QWidget* parent) : QPlainTextEdit(parent) {
     });
 }
 
-void DBMemo::bind(engine::DataSource* source, const QString& field) {
+void FieldMemo::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
     width_ = fieldWidth(source->dataSet(), field);
     listen(this, source, field, [this] { refresh(); });
     refresh();
 }
 
-void DBMemo::refresh() {
+void FieldMemo::refresh() {
     if (link_.typing()) return;
     setReadOnly(!link_.writable());
     const QString t = link_.text();
@@ -293,9 +299,9 @@ void DBMemo::refresh() {
     }
 }
 
-// ---- DBCheckBox -----------------------------------------------------------------------------
+// ---- FieldCheckBox -----------------------------------------------------------------------------
 
-DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
+FieldCheckBox::FieldCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
     connect(this, &QCheckBox::toggled, this, [this](bool on) {
         if (updating_ || !link_.active()) return;
         guarded([&] { link_.writeTyped(on, [this] { refresh(); }); });
@@ -303,20 +309,20 @@ DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent) : QCheckBox(capt
     });
 }
 
-void DBCheckBox::bind(engine::DataSource* source, const QString& field) {
+void FieldCheckBox::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
     listen(this, source, field, [this] { refresh(); });
     refresh();
 }
 
-void DBCheckBox::refresh() {
+void FieldCheckBox::refresh() {
     if (link_.typing()) return;
     updating_ = true;
     setChecked(link_.value().toBool());
     updating_ = false;
 }
 
-// ---- DBLookupComboBox -----------------------------------------------------------------------
+// ---- LookupComboBox -----------------------------------------------------------------------
 
 // The entries of a lookup list, shared by every box over the same list source and fields, with
 // a map from key to entry. Read again only when the list's rows changed.
@@ -421,7 +427,7 @@ private:
     mutable QHash<QString, int> widest_; // by font
 };
 
-DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
+LookupComboBox::LookupComboBox(QWidget* parent) : QComboBox(parent) {
     setFocusPolicy(Qt::StrongFocus); // a wheel turn alone does not give it focus
     connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         guarded([&] {
@@ -437,20 +443,20 @@ DBLookupComboBox::DBLookupComboBox(QWidget* parent) : QComboBox(parent) {
     });
 }
 
-void DBLookupComboBox::wheelEvent(QWheelEvent* e) {
+void LookupComboBox::wheelEvent(QWheelEvent* e) {
     if (hasFocus())
         QComboBox::wheelEvent(e);
     else
         e->ignore(); // the window around it scrolls instead
 }
 
-bool DBLookupComboBox::sizedFromList() const {
+bool LookupComboBox::sizedFromList() const {
     // Only where QComboBox would measure exactly the list's texts and nothing else.
     return list_ && model() == list_ && sizeAdjustPolicy() == QComboBox::AdjustToContentsOnFirstShow &&
            minimumContentsLength() == 0 && placeholderText().isEmpty();
 }
 
-QSize DBLookupComboBox::contentsHint() const {
+QSize LookupComboBox::contentsHint() const {
     // QComboBox's own sum: the widest text (7 x's when empty) over one line, then the style's
     // frame and arrow. The list's entries carry no icons.
     const QFontMetrics fm = fontMetrics();
@@ -462,31 +468,31 @@ QSize DBLookupComboBox::contentsHint() const {
     return style()->sizeFromContents(QStyle::CT_ComboBox, &opt, sh, this);
 }
 
-QSize DBLookupComboBox::sizeHint() const {
+QSize LookupComboBox::sizeHint() const {
     if (!sizedFromList()) return QComboBox::sizeHint();
     if (!hint_.isValid()) hint_ = contentsHint();
     return hint_;
 }
 
-QSize DBLookupComboBox::minimumSizeHint() const {
+QSize LookupComboBox::minimumSizeHint() const {
     if (!sizedFromList()) return QComboBox::minimumSizeHint();
     if (!minimumHint_.isValid()) minimumHint_ = contentsHint();
     return minimumHint_;
 }
 
-void DBLookupComboBox::showEvent(QShowEvent* e) {
+void LookupComboBox::showEvent(QShowEvent* e) {
     if (!shownOnce_) hint_ = QSize(); // measured again for the first showing, as QComboBox does
     shownOnce_ = true;
     QComboBox::showEvent(e);
 }
 
-void DBLookupComboBox::changeEvent(QEvent* e) {
+void LookupComboBox::changeEvent(QEvent* e) {
     if (e->type() == QEvent::StyleChange) hint_ = minimumHint_ = QSize();
     if (e->type() == QEvent::FontChange) hint_ = QSize();
     QComboBox::changeEvent(e);
 }
 
-void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& keyField,
+void LookupComboBox::setList(engine::DataSource* listSource, const QString& keyField,
                                const QString& listField) {
     list_ = LookupListModel::shared(listSource, keyField, listField);
     updating_ = true;
@@ -496,31 +502,31 @@ void DBLookupComboBox::setList(engine::DataSource* listSource, const QString& ke
     refresh();
 }
 
-void DBLookupComboBox::reloadList() {
+void LookupComboBox::reloadList() {
     if (list_) list_->reload();
 }
 
-void DBLookupComboBox::bind(engine::DataSource* source, const QString& field) {
+void LookupComboBox::bind(engine::DataSource* source, const QString& field) {
     link_.set(source, field);
     listen(this, source, field, [this] { refresh(); });
     refresh();
 }
 
-QVariant DBLookupComboBox::keyValue() const {
+QVariant LookupComboBox::keyValue() const {
     return link_.source() ? link_.value() : unboundKey_;
 }
 
-void DBLookupComboBox::setKeyValue(const QVariant& key) {
+void LookupComboBox::setKeyValue(const QVariant& key) {
     unboundKey_ = key;
     refresh();
 }
 
-void DBLookupComboBox::setUnlistedText(std::function<QString(const QVariant& key)> text) {
+void LookupComboBox::setUnlistedText(std::function<QString(const QVariant& key)> text) {
     unlistedText_ = std::move(text);
     refresh();
 }
 
-void DBLookupComboBox::refresh() {
+void LookupComboBox::refresh() {
     if (link_.typing()) return;
     const QVariant key = keyValue();
     const int index = list_ ? list_->rowOf(key) : -1;
@@ -538,7 +544,7 @@ void DBLookupComboBox::refresh() {
     updating_ = was;
 }
 
-// ---- DataSetModel and DBGrid -----------------------------------------------------------------
+// ---- DataSetModel and DataGrid -----------------------------------------------------------------
 
 DataSetModel::DataSetModel(engine::DataSource* source, QVector<GridColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), source_(source), columns_(std::move(columns)) {}
@@ -675,7 +681,7 @@ public:
 };
 } // namespace
 
-DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     verticalHeader()->setVisible(false);
@@ -687,7 +693,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
     connect(this, &QTableView::doubleClicked, this, [this] { emit rowChosen(); });
 }
 
-void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns, bool readOnly) {
+void DataGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns, bool readOnly) {
     source_ = source;
     model_ = new DataSetModel(source, columns, this);
     model_->setEditable(!readOnly);
@@ -729,7 +735,7 @@ void DBGrid::bind(engine::DataSource* source, const QVector<GridColumn>& columns
     followCurrent();
 }
 
-QModelIndex DBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     const QModelIndex current = currentIndex();
     const int column = current.isValid() ? current.column() : 0;
     switch (action) {
@@ -745,18 +751,18 @@ QModelIndex DBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifi
     }
 }
 
-void DBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     const bool next = hint == QAbstractItemDelegate::EditNextItem;
     const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
     QTableView::closeEditor(editor, next || previous ? QAbstractItemDelegate::NoHint : hint);
     if (next || previous) focusNextPrevChild(next);
 }
 
-void DBGrid::keyPressEvent(QKeyEvent* e) {
+void DataGrid::keyPressEvent(QKeyEvent* e) {
     const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
     // A grid whose rows nobody chooses leaves Enter to the window (its default button).
     if (enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && state() != EditingState &&
-        isSignalConnected(QMetaMethod::fromSignal(&DBGrid::rowChosen))) {
+        isSignalConnected(QMetaMethod::fromSignal(&DataGrid::rowChosen))) {
         emit rowChosen();
         e->accept();
         return;
@@ -764,7 +770,7 @@ void DBGrid::keyPressEvent(QKeyEvent* e) {
     QTableView::keyPressEvent(e);
 }
 
-void DBGrid::followCurrent() {
+void DataGrid::followCurrent() {
     DataSet* ds = source_ ? source_->dataSet() : nullptr;
     if (!ds || !ds->isOpen() || !model_) return;
     const int row = model_->currentLine();

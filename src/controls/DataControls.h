@@ -75,10 +75,10 @@ private:
 // most its declared width. A number field is written only when the whole text is a number (in
 // the range, when one is set); leaving the box with any other text refuses it and shows the
 // field's value again.
-class DBEdit : public QLineEdit {
+class FieldEdit : public QLineEdit {
     Q_OBJECT
 public:
-    explicit DBEdit(QWidget* parent = nullptr);
+    explicit FieldEdit(QWidget* parent = nullptr);
     void bind(engine::DataSource* source, const QString& field);
     const FieldLink& link() const { return link_; }
     void setDataReadOnly(bool ro);
@@ -100,10 +100,10 @@ private:
     qint64 min_ = 0, max_ = 0;
 };
 
-class DBMemo : public QPlainTextEdit {
+class FieldMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit DBMemo(QWidget* parent = nullptr);
+    explicit FieldMemo(QWidget* parent = nullptr);
     void bind(engine::DataSource* source, const QString& field);
     const FieldLink& link() const { return link_; }
 
@@ -115,10 +115,10 @@ private:
 };
 
 // A check box bound to a logical field; stores true and false.
-class DBCheckBox : public QCheckBox {
+class FieldCheckBox : public QCheckBox {
     Q_OBJECT
 public:
-    explicit DBCheckBox(const QString& caption, QWidget* parent = nullptr);
+    explicit FieldCheckBox(const QString& caption, QWidget* parent = nullptr);
     void bind(engine::DataSource* source, const QString& field);
 
 private:
@@ -133,10 +133,10 @@ class LookupListModel;
 // and writes a field of its data source; unbound, it holds a key value of its own. Boxes over
 // the same list share its entries, which are read again only when the list's rows change. The
 // value changes only by a deliberate pick: a wheel turn over a box without focus scrolls on.
-class DBLookupComboBox : public QComboBox {
+class LookupComboBox : public QComboBox {
     Q_OBJECT
 public:
-    explicit DBLookupComboBox(QWidget* parent = nullptr);
+    explicit LookupComboBox(QWidget* parent = nullptr);
     void setList(engine::DataSource* listSource, const QString& keyField, const QString& listField);
     void bind(engine::DataSource* source, const QString& field);
     QVariant keyValue() const;
@@ -211,10 +211,10 @@ private:
 
 // A grid over a data source: one row per row of the data set, following its current row.
 // It is one stop of the window's tab order, as any other control.
-class DBGrid : public QTableView {
+class DataGrid : public QTableView {
     Q_OBJECT
 public:
-    explicit DBGrid(QWidget* parent = nullptr);
+    explicit DataGrid(QWidget* parent = nullptr);
     void bind(engine::DataSource* source, const QVector<GridColumn>& columns, bool readOnly = true);
     DataSetModel* dataModel() const { return model_; }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/DataControls.h"
+#include "controls/FieldLink.h"
 
 #include <QLineEdit>
 

@@ -1,4 +1,8 @@
-#include "controls/Plain.h"
+#include "controls/SpinBox.h"
+#include "controls/DatePicker.h"
+#include "controls/UpDown.h"
+#include "controls/MonthCalendar.h"
+#include "controls/RadioGroup.h"
 
 #include <QLineEdit>
 #include <QRadioButton>

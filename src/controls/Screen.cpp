@@ -50,9 +50,9 @@ Screen::Screen(QWidget* parent) : QDialog(parent) {
     // Before any box of the screen reads its list, and before the screen reads the current row
     // of a list's table (the default goal type of the strategy list, of a new goal).
     if (const auto& prepare = screenOpening()) prepare();
-    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
-    HelpBtn->setAutoDefault(false);
-    HelpBtn->setVisible(helpExists);
+    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    helpButton->setAutoDefault(false);
+    helpButton->setVisible(helpExists);
 }
 
 bool Screen::event(QEvent* e) {

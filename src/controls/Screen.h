@@ -33,7 +33,7 @@ class Screen : public QDialog {
     Q_OBJECT
 public:
     explicit Screen(QWidget* parent = nullptr);
-    QPushButton* HelpBtn;
+    QPushButton* helpButton;
 
 signals:
     void activated(); // on first showing, when a window it opened closes, when switched back to

@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QDateTime>
 
+namespace data {
+
 namespace csv {
 
 namespace {
@@ -99,3 +101,5 @@ void Writer::add(const QVariantList& values) {
 }
 
 } // namespace csv
+
+} // namespace data

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+namespace data {
+
 namespace csv {
 
 // One value as a CSV field (RFC 4180). Numbers are written as they are; every other value is
@@ -34,3 +36,5 @@ private:
 };
 
 } // namespace csv
+
+} // namespace data

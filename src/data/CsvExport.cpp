@@ -7,6 +7,8 @@
 
 #include <QHash>
 
+namespace data {
+
 namespace sql = engine::sql;
 
 namespace csv {
@@ -268,3 +270,5 @@ bool exportDataSet(engine::DataSet& data, const QList<QPair<QString, QString>>& 
 }
 
 } // namespace csv
+
+} // namespace data

@@ -12,6 +12,8 @@ class Database;
 class DataSet;
 } // namespace engine
 
+namespace data {
+
 namespace csv {
 
 // Every goal (of one year when given), in year and goal order, with the names of its type, the
@@ -42,3 +44,5 @@ bool exportDataSet(engine::DataSet& data, const QList<QPair<QString, QString>>& 
                    QString* error = nullptr);
 
 } // namespace csv
+
+} // namespace data

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace data {
+
 const std::array<SecurityRight, 13>& SecurityRights() {
     static const std::array<SecurityRight, 13> rights{
         {{"Supervisor", &ProfileRights::supervisor},
@@ -27,6 +29,8 @@ QList<int> CurrentUser::visibleUsers() const {
     return users;
 }
 
-bool SameUserId(const QString& a, const QString& b) {
+bool sameUserId(const QString& a, const QString& b) {
     return a.toCaseFolded() == b.toCaseFolded();
 }
+
+} // namespace data

@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+namespace data {
+
 // The rights of one security profile. The stored columns keep their own spelling; the table of
 // rights below maps them once.
 struct ProfileRights {
@@ -70,4 +72,6 @@ struct CurrentUser {
 };
 
 // Whether two user ids are the same id: letter case does not count, in any alphabet.
-bool SameUserId(const QString& a, const QString& b);
+bool sameUserId(const QString& a, const QString& b);
+
+} // namespace data

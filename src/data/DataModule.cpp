@@ -6,25 +6,27 @@
 
 #include <QDateTime>
 
+namespace data {
+
 using engine::Record;
 namespace sql = engine::sql;
 
 DataModule::DataModule(engine::Session& s, QObject* parent)
-    : QObject(parent), session(s), GoalDatabase(s),
-      UserSettingsTable(GoalDatabase, QStringLiteral("User.db")),
-      SecurityTable(GoalDatabase, QStringLiteral("Security.db")),
-      SettingsTable(GoalDatabase, QStringLiteral("Settings.db")),
-      GoalsTable(GoalDatabase, QStringLiteral("goals.db")),
-      StrategyTable(GoalDatabase, QStringLiteral("Strategys.db")),
-      DepartmentTable(GoalDatabase, QStringLiteral("Department.db")),
-      GoalTypeTable(GoalDatabase, QStringLiteral("GoalType.db")),
-      AccessListTable(GoalDatabase, QStringLiteral("accesslist.db")),
-      VisibleUsersTable(GoalDatabase, QStringLiteral("User.DB")),
-      MeasureTable(GoalDatabase, QStringLiteral("Measure.db")), UserSettingsSource(&UserSettingsTable),
-      SecuritySource(&SecurityTable), SettingsSource(&SettingsTable), GoalsSource(&GoalsTable),
-      StrategySource(&StrategyTable), DepartmentSource(&DepartmentTable), GoalTypeSource(&GoalTypeTable),
-      AccessListSource(&AccessListTable), VisibleUsersSource(&VisibleUsersTable),
-      MeasureSource(&MeasureTable) {
+    : QObject(parent), session(s), goalDatabase(s),
+      userSettingsTable(goalDatabase, QStringLiteral("User.db")),
+      securityTable(goalDatabase, QStringLiteral("Security.db")),
+      settingsTable(goalDatabase, QStringLiteral("Settings.db")),
+      goalsTable(goalDatabase, QStringLiteral("goals.db")),
+      strategyTable(goalDatabase, QStringLiteral("Strategys.db")),
+      departmentTable(goalDatabase, QStringLiteral("Department.db")),
+      goalTypeTable(goalDatabase, QStringLiteral("GoalType.db")),
+      accessListTable(goalDatabase, QStringLiteral("accesslist.db")),
+      visibleUsersTable(goalDatabase, QStringLiteral("User.DB")),
+      measureTable(goalDatabase, QStringLiteral("Measure.db")), userSettingsSource(&userSettingsTable),
+      securitySource(&securityTable), settingsSource(&settingsTable), goalsSource(&goalsTable),
+      strategySource(&strategyTable), departmentSource(&departmentTable), goalTypeSource(&goalTypeTable),
+      accessListSource(&accessListTable), visibleUsersSource(&visibleUsersTable),
+      measureSource(&measureTable) {
     installRules();
 }
 
@@ -33,15 +35,15 @@ DataModule::~DataModule() {
 }
 
 std::vector<engine::Table*> DataModule::tablesInOpenOrder() {
-    return {&UserSettingsTable, &SecurityTable, &SettingsTable,   &GoalsTable,        &StrategyTable,
-            &DepartmentTable,   &GoalTypeTable, &AccessListTable, &VisibleUsersTable, &MeasureTable};
+    return {&userSettingsTable, &securityTable, &settingsTable,   &goalsTable,        &strategyTable,
+            &departmentTable,   &goalTypeTable, &accessListTable, &visibleUsersTable, &measureTable};
 }
 
 std::vector<engine::Table*> DataModule::lookupListTables() {
-    return {&GoalTypeTable, &DepartmentTable, &UserSettingsTable, &VisibleUsersTable, &SecurityTable};
+    return {&goalTypeTable, &departmentTable, &userSettingsTable, &visibleUsersTable, &securityTable};
 }
 
-void DataModule::RefreshLookupLists() {
+void DataModule::refreshLookupLists() {
     if (!open_) return;
     for (engine::Table* t : lookupListTables())
         // A pending change belongs to the screen that began it (refreshing would post it).
@@ -67,11 +69,11 @@ engine::PreSelection notSupervisor() {
 
 void DataModule::installFilters() {
     // Each filter has a pre-selection: an indexed superset of what it accepts.
-    UserSettingsTable.setOnFilterRecord(
+    userSettingsTable.setOnFilterRecord(
         [this](const Record& r) {
             if (!userIdFilter_.isEmpty())
                 return !r.isNull(QStringLiteral("UserId")) &&
-                       SameUserId(r.asString(QStringLiteral("UserId")), userIdFilter_);
+                       sameUserId(r.asString(QStringLiteral("UserId")), userIdFilter_);
             // A user whose profile is missing stays listed, so that an administrator can give him one.
             return r.isNull(QStringLiteral("SecurityID")) || r.asInteger(QStringLiteral("SecurityID")) != 0;
         },
@@ -81,8 +83,8 @@ void DataModule::installFilters() {
             if (userIdFilter_.isEmpty()) p.condition.add("(SecurityID Is Null Or SecurityID <> 0)");
             return p;
         });
-    SecurityTable.setOnFilterRecord([](const Record& r) { return isNot(r, "SecurityID", 0); }, notSupervisor);
-    GoalsTable.setOnFilterRecord(
+    securityTable.setOnFilterRecord([](const Record& r) { return isNot(r, "SecurityID", 0); }, notSupervisor);
+    goalsTable.setOnFilterRecord(
         [this](const Record& r) { return acceptsGoal(r); },
         [this] {
             const GoalFilter& f = goalFilter_;
@@ -99,7 +101,7 @@ void DataModule::installFilters() {
                 p.condition.add("And GoalOwner = ", sql::Int{user_.number});
             return p;
         });
-    StrategyTable.setOnFilterRecord(
+    strategyTable.setOnFilterRecord(
         [this](const Record& r) {
             const qint64 user =
                 r.isNull(QStringLiteral("UserNumber")) ? -1 : r.asInteger(QStringLiteral("UserNumber"));
@@ -115,14 +117,14 @@ void DataModule::installFilters() {
                                 " And UserNumber = ", sql::Int{strategies_.user});
             return p;
         });
-    AccessListTable.setOnFilterRecord(
+    accessListTable.setOnFilterRecord(
         [this](const Record& r) { return is(r, "UserNumber", accessListOwner_); },
         [this] {
             engine::PreSelection p;
             p.condition.add("UserNumber = ", sql::Int{accessListOwner_});
             return p;
         });
-    VisibleUsersTable.setOnFilterRecord(
+    visibleUsersTable.setOnFilterRecord(
         [this](const Record& r) {
             return !r.isNull(QStringLiteral("UserNumber")) &&
                    user_.maySee(int(r.asInteger(QStringLiteral("UserNumber"))));
@@ -137,7 +139,7 @@ void DataModule::installFilters() {
             }
             return p;
         });
-    MeasureTable.setOnFilterRecord([this](const Record& r) { return is(r, "StrategyID", measuredStrategy_); },
+    measureTable.setOnFilterRecord([this](const Record& r) { return is(r, "StrategyID", measuredStrategy_); },
                                    [this] {
                                        engine::PreSelection p;
                                        p.condition.add("StrategyID = ", sql::Int{measuredStrategy_});
@@ -171,66 +173,66 @@ void requireText(engine::Table& t, const char* field, const char* caption) {
 } // namespace
 
 void DataModule::installRules() {
-    UserSettingsTable.setIndexName(QStringLiteral("IUserName"));
-    GoalsTable.setIndexName(QStringLiteral("GoalName"));
-    DepartmentTable.setIndexName(QStringLiteral("DeptName"));
-    VisibleUsersTable.setIndexName(QStringLiteral("IUserName"));
-    MeasureTable.setIndexName(QStringLiteral("MNumber"));
+    userSettingsTable.setIndexName(QStringLiteral("IUserName"));
+    goalsTable.setIndexName(QStringLiteral("GoalName"));
+    departmentTable.setIndexName(QStringLiteral("DeptName"));
+    visibleUsersTable.setIndexName(QStringLiteral("IUserName"));
+    measureTable.setIndexName(QStringLiteral("MNumber"));
     installFilters();
 
-    UserSettingsTable.setBeforePost([this](engine::Table& t) { checkUserId(t); });
-    VisibleUsersTable.setBeforePost([this](engine::Table& t) { checkUserId(t); });
-    GoalsTable.setBeforePost([this](engine::Table& t) {
+    userSettingsTable.setBeforePost([this](engine::Table& t) { checkUserId(t); });
+    visibleUsersTable.setBeforePost([this](engine::Table& t) { checkUserId(t); });
+    goalsTable.setBeforePost([this](engine::Table& t) {
         requireText(t, "GoalDescription", "Goal");
         stamp(t, "ModifieDate");
     });
-    StrategyTable.setBeforePost([this](engine::Table& t) { stamp(t, "ModifiedDate"); });
-    DepartmentTable.setBeforePost([this](engine::Table& t) {
+    strategyTable.setBeforePost([this](engine::Table& t) { stamp(t, "ModifiedDate"); });
+    departmentTable.setBeforePost([this](engine::Table& t) {
         requireText(t, "Description", "Description");
         stamp(t, "ModifiedDate");
     });
-    GoalTypeTable.setBeforePost([this](engine::Table& t) {
+    goalTypeTable.setBeforePost([this](engine::Table& t) {
         requireText(t, "TypeDescription", "Description");
         stamp(t, "ModifiedDate");
     });
-    MeasureTable.setBeforePost([this](engine::Table& t) { stamp(t, "ModifiedDate"); });
-    AccessListTable.setBeforePost([this](engine::Table& t) { CheckAccessRow(*this, t); });
+    measureTable.setBeforePost([this](engine::Table& t) { stamp(t, "ModifiedDate"); });
+    accessListTable.setBeforePost([this](engine::Table& t) { checkAccessRow(*this, t); });
 
     // Workstations inserting at once would otherwise both take the number the list showed.
-    StrategyTable.setNumbering(QStringLiteral("StrategyNumber"),
+    strategyTable.setNumbering(QStringLiteral("StrategyNumber"),
                                {QStringLiteral("GoalID"), QStringLiteral("UserNumber")});
-    StrategyTable.addLookupField({QStringLiteral("GoalDescription"), QStringLiteral("GoalID"), &GoalsTable,
+    strategyTable.addLookupField({QStringLiteral("GoalDescription"), QStringLiteral("GoalID"), &goalsTable,
                                   QStringLiteral("GoalID"), QStringLiteral("GoalDescription"), 50});
-    StrategyTable.addCalculatedField({QStringLiteral("ShortStrategy"), engine::FieldType::Text, 80});
-    StrategyTable.setOnCalcFields([](const Record& r, QHash<QString, QVariant>& out) {
+    strategyTable.addCalculatedField({QStringLiteral("ShortStrategy"), engine::FieldType::Text, 80});
+    strategyTable.setOnCalcFields([](const Record& r, QHash<QString, QVariant>& out) {
         out.insert(QStringLiteral("ShortStrategy"), r.asString(QStringLiteral("StrategyDescription")));
     });
-    AccessListTable.addLookupField({QStringLiteral("UserName"), QStringLiteral("CanSeeUser"),
-                                    &UserSettingsTable, QStringLiteral("UserNumber"),
+    accessListTable.addLookupField({QStringLiteral("UserName"), QStringLiteral("CanSeeUser"),
+                                    &userSettingsTable, QStringLiteral("UserNumber"),
                                     QStringLiteral("UserName"), 40});
-    MeasureTable.addCalculatedField({QStringLiteral("ShortMeasure"), engine::FieldType::Text, 80});
-    MeasureTable.addCalculatedField({QStringLiteral("ShortDescription"), engine::FieldType::Text, 80});
-    MeasureTable.setOnCalcFields([](const Record& r, QHash<QString, QVariant>& out) {
+    measureTable.addCalculatedField({QStringLiteral("ShortMeasure"), engine::FieldType::Text, 80});
+    measureTable.addCalculatedField({QStringLiteral("ShortDescription"), engine::FieldType::Text, 80});
+    measureTable.setOnCalcFields([](const Record& r, QHash<QString, QVariant>& out) {
         out.insert(QStringLiteral("ShortMeasure"), r.asString(QStringLiteral("Measurement")));
         out.insert(QStringLiteral("ShortDescription"), r.asString(QStringLiteral("Deliverable")));
     });
 }
 
-QString DataModule::TablePassword() {
+QString DataModule::tablePassword() {
     // Without a password in the installation's settings tables are not protected.
     return sys::installationSetting(QStringLiteral("Security/TablePassword"));
 }
 
-bool DataModule::TablePasswordHandler(engine::Session& s) {
-    const QString pw = TablePassword();
+bool DataModule::tablePasswordHandler(engine::Session& s) {
+    const QString pw = tablePassword();
     if (pw.isEmpty()) return false;
     s.addPassword(pw);
     return true;
 }
 
 void DataModule::open() {
-    session.setPasswordHandler([this](engine::Session& s) { return TablePasswordHandler(s); });
-    GoalDatabase.open(QStringLiteral("Goal"));
+    session.setPasswordHandler([this](engine::Session& s) { return tablePasswordHandler(s); });
+    goalDatabase.open(QStringLiteral("Goal"));
     for (engine::Table* t : tablesInOpenOrder())
         t->open();
     open_ = true;
@@ -239,7 +241,7 @@ void DataModule::open() {
 void DataModule::close() {
     for (engine::Table* t : tablesInOpenOrder())
         t->close();
-    GoalDatabase.close();
+    goalDatabase.close();
     open_ = false;
 }
 
@@ -252,14 +254,14 @@ void DataModule::stamp(engine::Table& t, const char* dateColumn) const {
 void DataModule::checkUserId(engine::Table& t) {
     const QString id = t.field(QStringLiteral("UserID")).asString();
     const QVariant own = t.field(QStringLiteral("UserNumber")).value();
-    engine::Query q(GoalDatabase);
+    engine::Query q(goalDatabase);
     q.add("Select UserNumber, UserID From \"User.db\"");
     q.open();
     bool taken = false;
     bool unchanged = false;
     for (q.first(); !q.eof(); q.next()) {
         const QString stored = q.field(QStringLiteral("UserID")).asString();
-        if (!SameUserId(stored, id)) continue;
+        if (!sameUserId(stored, id)) continue;
         if (!own.isNull() && q.field(QStringLiteral("UserNumber")).asInteger() == own.toLongLong())
             unchanged = stored == id;
         else
@@ -271,7 +273,7 @@ void DataModule::checkUserId(engine::Table& t) {
         throw engine::Error(QStringLiteral("The user ID \"%1\" is already in use. User IDs are matched "
                                            "without regard to letter case: choose another one.")
                                 .arg(id));
-    RequireUserProfile(t);
+    requireUserProfile(t);
 }
 
 namespace {
@@ -283,8 +285,8 @@ int nextAfterMax(engine::Query& q) {
 }
 } // namespace
 
-int DataModule::NextStrategyNumber(const StrategySelection& where) {
-    engine::Query q(GoalDatabase);
+int DataModule::nextStrategyNumber(const StrategySelection& where) {
+    engine::Query q(goalDatabase);
     q.add("Select Max(StrategyNumber) As MaxNumber");
     q.add("From \"Strategys.db\"");
     q.add("Where GoalID = ", sql::Int{where.goal}, "And");
@@ -292,26 +294,28 @@ int DataModule::NextStrategyNumber(const StrategySelection& where) {
     return nextAfterMax(q);
 }
 
-int DataModule::NextMeasurementNumber(int strategy) {
-    engine::Query q(GoalDatabase);
+int DataModule::nextMeasurementNumber(int strategy) {
+    engine::Query q(goalDatabase);
     q.add("Select Max(MeasurementNumber) As MaxNumber");
     q.add("From \"Measure.db\"");
     q.add("Where StrategyID = ", sql::Int{strategy});
     return nextAfterMax(q);
 }
 
-int DataModule::UserDepartmentID(int user) {
-    engine::Query q(GoalDatabase);
+int DataModule::userDepartmentID(int user) {
+    engine::Query q(goalDatabase);
     q.add("Select DepartmentID From \"User.db\" Where UserNumber = ", sql::Int{user});
     q.open();
     if (q.isEmpty() || q.field(QStringLiteral("DepartmentID")).isNull()) return -1;
     return int(q.field(QStringLiteral("DepartmentID")).asInteger());
 }
 
-QString DataModule::UserDepartmentName(int user) {
-    engine::Query q(GoalDatabase);
+QString DataModule::userDepartmentName(int user) {
+    engine::Query q(goalDatabase);
     q.add("Select Description From \"Department.db\" Where DepartmentID = ",
-          sql::Int{UserDepartmentID(user)});
+          sql::Int{userDepartmentID(user)});
     q.open();
     return q.isEmpty() ? QString() : q.field(QStringLiteral("Description")).asString();
 }
+
+} // namespace data

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace data {
+
 // Which goals the goal table shows.
 struct GoalFilter {
     std::optional<int> year; // none: every year
@@ -42,33 +44,33 @@ public:
     bool isOpen() const { return open_; }
 
     // The table password of this installation; empty when tables are not protected.
-    static QString TablePassword();
+    static QString tablePassword();
 
     engine::Session& session;
-    engine::Database GoalDatabase;
+    engine::Database goalDatabase;
 
-    engine::Table UserSettingsTable;
-    engine::Table SecurityTable;
-    engine::Table SettingsTable;
-    engine::Table GoalsTable;
-    engine::Table StrategyTable;
-    engine::Table DepartmentTable;
-    engine::Table GoalTypeTable;
-    engine::Table AccessListTable;
+    engine::Table userSettingsTable;
+    engine::Table securityTable;
+    engine::Table settingsTable;
+    engine::Table goalsTable;
+    engine::Table strategyTable;
+    engine::Table departmentTable;
+    engine::Table goalTypeTable;
+    engine::Table accessListTable;
     // The users the logged-on user may see (a second view of the user table).
-    engine::Table VisibleUsersTable;
-    engine::Table MeasureTable;
+    engine::Table visibleUsersTable;
+    engine::Table measureTable;
 
-    engine::DataSource UserSettingsSource;
-    engine::DataSource SecuritySource;
-    engine::DataSource SettingsSource;
-    engine::DataSource GoalsSource;
-    engine::DataSource StrategySource;
-    engine::DataSource DepartmentSource;
-    engine::DataSource GoalTypeSource;
-    engine::DataSource AccessListSource;
-    engine::DataSource VisibleUsersSource;
-    engine::DataSource MeasureSource;
+    engine::DataSource userSettingsSource;
+    engine::DataSource securitySource;
+    engine::DataSource settingsSource;
+    engine::DataSource goalsSource;
+    engine::DataSource strategySource;
+    engine::DataSource departmentSource;
+    engine::DataSource goalTypeSource;
+    engine::DataSource accessListSource;
+    engine::DataSource visibleUsersSource;
+    engine::DataSource measureSource;
 
     // Who is logged on; set by logon, his settings also by the settings screen.
     const CurrentUser& user() const { return user_; }
@@ -92,11 +94,11 @@ public:
     void setMeasuredStrategy(int strategy) { measuredStrategy_ = strategy; }
 
     // The next free numbers: 1, or one more than the highest.
-    int NextStrategyNumber(const StrategySelection& where);
-    int NextMeasurementNumber(int strategy);
+    int nextStrategyNumber(const StrategySelection& where);
+    int nextMeasurementNumber(int strategy);
 
-    int UserDepartmentID(int user);
-    QString UserDepartmentName(int user);
+    int userDepartmentID(int user);
+    QString userDepartmentName(int user);
 
     // Every table object in the order they are opened.
     std::vector<engine::Table*> tablesInOpenOrder();
@@ -105,7 +107,7 @@ public:
     // Reads the lookup tables again when another workstation has written to them, so that their
     // lists show the rows stored now; each keeps its current row when it still exists. A table
     // with a pending change is left as it is. Run whenever a screen opens.
-    void RefreshLookupLists();
+    void refreshLookupLists();
 
     // Whether the goal table's filter takes a record (without its pre-selection).
     bool acceptsGoal(const engine::Record& r) const;
@@ -113,7 +115,7 @@ public:
 private:
     void installRules();
     void installFilters();
-    bool TablePasswordHandler(engine::Session& s);
+    bool tablePasswordHandler(engine::Session& s);
     void checkUserId(engine::Table& t);
     void stamp(engine::Table& t, const char* dateColumn) const;
 
@@ -125,3 +127,5 @@ private:
     int accessListOwner_ = 0;
     int measuredStrategy_ = 0;
 };
+
+} // namespace data

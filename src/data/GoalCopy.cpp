@@ -9,6 +9,8 @@
 #include <QSet>
 #include <algorithm>
 
+namespace data {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -36,13 +38,13 @@ constexpr const char* kUnfinished = "And (Compleated Is Null Or Compleated = ";
 // Restricts a strategy query to the planned users; a strategy of no user counts as user -1,
 // as on the strategy list.
 void addUserCondition(engine::Query& q, const GoalCopyPlan& plan) {
-    if (plan.Users.isEmpty()) {
+    if (plan.users.isEmpty()) {
         q.add("And 1 = 0");
         return;
     }
     sql::IntList users;
-    users.values = plan.Users;
-    if (plan.Users.contains(-1))
+    users.values = plan.users;
+    if (plan.users.contains(-1))
         q.add("And (UserNumber In ", users, " Or UserNumber Is Null)");
     else
         q.add("And UserNumber In ", users);
@@ -66,7 +68,7 @@ void moveDatesOnAYear(engine::Database& db, const char* file, qint64 first, qint
     q.close();
     for (const QDate& d : dates) {
         q.clear();
-        q.add(QStringLiteral("Update %1 Set CompleationDate = ").arg(table), sql::Date{OneYearOn(d)});
+        q.add(QStringLiteral("Update %1 Set CompleationDate = ").arg(table), sql::Date{oneYearOn(d)});
         q.add("Where StrategyID >= ", sql::Int{first}, " And StrategyID <= ", sql::Int{last},
               " And CompleationDate = ", sql::Date{d});
         q.execSql();
@@ -82,18 +84,18 @@ qint64 maxKey(engine::Database& db, const char* file, const char* key) {
 
 } // namespace
 
-QDate OneYearOn(const QDate& date) {
+QDate oneYearOn(const QDate& date) {
     // Qt moves 29 February of a leap year to 28 February of a year without one.
     return date.addYears(1);
 }
 
-GoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
+GoalCopyPlan planGoalCopy(DataModule& dm, int fromYear) {
     GoalCopyPlan plan;
-    plan.FromYear = fromYear;
-    plan.ToYear = fromYear + 1;
-    engine::Query q(dm.GoalDatabase);
+    plan.fromYear = fromYear;
+    plan.toYear = fromYear + 1;
+    engine::Query q(dm.goalDatabase);
     q.add("Select GoalDescription, GoalTypeID, UserNumber From \"goals.db\"");
-    q.add("Where GoalYear = ", sql::Int{plan.ToYear});
+    q.add("Where GoalYear = ", sql::Int{plan.toYear});
     q.open();
     QSet<QString> present;
     for (q.first(); !q.eof(); q.next())
@@ -111,17 +113,17 @@ GoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     for (q.first(); !q.eof(); q.next()) {
         if (present.contains(goalKey(q.fieldValue("GoalDescription"), q.fieldValue("GoalTypeID"),
                                      q.fieldValue("UserNumber"))))
-            ++plan.AlreadyThere;
+            ++plan.alreadyThere;
         else
-            plan.Goals << q.field("GoalID").asInteger();
+            plan.goals << q.field("GoalID").asInteger();
     }
     q.close();
 
     QHash<qint64, int> perUser;
-    for (int i = 0; i < plan.Goals.size(); i += kChunk) {
+    for (int i = 0; i < plan.goals.size(); i += kChunk) {
         q.clear();
         q.add("Select UserNumber, Count(*) As N From \"Strategys.db\"");
-        q.add("Where GoalID In ", idList(plan.Goals, i));
+        q.add("Where GoalID In ", idList(plan.goals, i));
         q.add(kUnfinished, sql::Bool{false}, ")");
         q.add("Group By UserNumber");
         q.open();
@@ -133,33 +135,33 @@ GoalCopyPlan PlanGoalCopy(DataModule& dm, int fromYear) {
     }
     for (auto it = perUser.cbegin(); it != perUser.cend(); ++it) {
         if (dm.user().mayEdit(int(it.key()))) {
-            plan.Users << it.key();
-            plan.Strategies += it.value();
+            plan.users << it.key();
+            plan.strategies += it.value();
         } else {
-            plan.LeftOut += it.value();
+            plan.leftOut += it.value();
         }
     }
-    std::sort(plan.Users.begin(), plan.Users.end());
+    std::sort(plan.users.begin(), plan.users.end());
 
-    for (int i = 0; i < plan.Goals.size() && plan.Strategies > 0; i += kChunk) {
+    for (int i = 0; i < plan.goals.size() && plan.strategies > 0; i += kChunk) {
         q.clear();
         q.add("Select Count(*) As N From \"Measure.db\" Where StrategyID In");
-        q.add("(Select StrategyID From \"Strategys.db\" Where GoalID In ", idList(plan.Goals, i));
+        q.add("(Select StrategyID From \"Strategys.db\" Where GoalID In ", idList(plan.goals, i));
         q.add(kUnfinished, sql::Bool{false}, ")");
         addUserCondition(q, plan);
         q.add(")");
         q.open();
-        plan.Items += q.field(QStringLiteral("N")).asInt();
+        plan.items += q.field(QStringLiteral("N")).asInt();
         q.close();
     }
     return plan;
 }
 
-GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, bool withStrategies) {
+GoalCopyResult copyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, bool withStrategies) {
     GoalCopyResult result;
-    if (plan.Goals.isEmpty()) return result;
+    if (plan.goals.isEmpty()) return result;
     const QString now = stampTime();
-    engine::Database& db = dm.GoalDatabase;
+    engine::Database& db = dm.goalDatabase;
     engine::Transaction tx(db);
     engine::Query q(db);
 
@@ -167,16 +169,16 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
 
     // The copies are made in goal number order, so the new numbers, which only grow, pair up
     // with the old ones in the same order. The pairing is checked below, not assumed.
-    for (int i = 0; i < plan.Goals.size(); i += kChunk) {
+    for (int i = 0; i < plan.goals.size(); i += kChunk) {
         q.clear();
         q.add("Insert Into \"goals.db\" (GoalDescription, UserNumber, GoalOwner, GoalTypeID, GoalYear, "
               "ModifiedBy, ModifieDate)");
-        q.add("Select GoalDescription, UserNumber, GoalOwner, GoalTypeID, ", sql::Int{plan.ToYear}, ", ",
+        q.add("Select GoalDescription, UserNumber, GoalOwner, GoalTypeID, ", sql::Int{plan.toYear}, ", ",
               sql::Int{dm.user().number}, ", ", sql::Text{now});
-        q.add("From \"goals.db\" Where GoalID In ", idList(plan.Goals, i));
+        q.add("From \"goals.db\" Where GoalID In ", idList(plan.goals, i));
         q.add("Order By GoalID");
         q.execSql();
-        result.Goals += q.rowsAffected();
+        result.goals += q.rowsAffected();
     }
 
     QVector<qint64> copies;
@@ -186,11 +188,11 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
         n.add("Where GoalID > ", sql::Int{before}, " Order By GoalID");
         n.open();
         engine::Query o(db);
-        for (int i = 0; i < plan.Goals.size(); i += kChunk) {
+        for (int i = 0; i < plan.goals.size(); i += kChunk) {
             o.close();
             o.clear();
             o.add("Select GoalID, GoalDescription, GoalTypeID, UserNumber, GoalOwner From \"goals.db\"");
-            o.add("Where GoalID In ", idList(plan.Goals, i), " Order By GoalID");
+            o.add("Where GoalID In ", idList(plan.goals, i), " Order By GoalID");
             o.open();
             for (o.first(); !o.eof(); o.next()) {
                 const int row = int(copies.size());
@@ -205,17 +207,17 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
         }
     }
 
-    if (withStrategies && plan.Strategies > 0) {
+    if (withStrategies && plan.strategies > 0) {
         const qint64 strategiesBefore = maxKey(db, "Strategys.db", "StrategyID");
         // As with the goals, the copies are made in the order they are read back in below, and
         // the pairing of old and new numbers is checked, so that each keeps its own items.
         auto selectOriginals = [&](engine::Query& s, int i) {
-            s.add("From \"Strategys.db\" Where GoalID In ", idList(plan.Goals, i));
+            s.add("From \"Strategys.db\" Where GoalID In ", idList(plan.goals, i));
             s.add(kUnfinished, sql::Bool{false}, ")");
             addUserCondition(s, plan);
             s.add("Order By GoalID, UserNumber, StrategyNumber, StrategyID");
         };
-        for (int i = 0; i < plan.Goals.size(); i += kChunk) {
+        for (int i = 0; i < plan.goals.size(); i += kChunk) {
             q.clear();
             q.add(
                 "Insert Into \"Strategys.db\" (StrategyNumber, StrategyDescription, Responsibility, "
@@ -227,12 +229,12 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
                   "AddationalResources, CommentsStatus, DoNotPrint, UserNumber, ",
                   sql::Int{dm.user().number}, ", ", sql::Text{now}, ",");
             q.add("Case GoalID");
-            for (int k = i; k < std::min<int>(i + kChunk, plan.Goals.size()); ++k)
-                q.add("When ", sql::Int{plan.Goals[k]}, " Then ", sql::Int{copies[k]});
+            for (int k = i; k < std::min<int>(i + kChunk, plan.goals.size()); ++k)
+                q.add("When ", sql::Int{plan.goals[k]}, " Then ", sql::Int{copies[k]});
             q.add("End, ", sql::Bool{false});
             selectOriginals(q, i);
             q.execSql();
-            result.Strategies += q.rowsAffected();
+            result.strategies += q.rowsAffected();
         }
 
         QVector<qint64> originals, strategyCopies;
@@ -242,7 +244,7 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
             n.add("Where StrategyID > ", sql::Int{strategiesBefore}, " Order By StrategyID");
             n.open();
             engine::Query o(db);
-            for (int i = 0; i < plan.Goals.size(); i += kChunk) {
+            for (int i = 0; i < plan.goals.size(); i += kChunk) {
                 o.close();
                 o.clear();
                 o.add("Select StrategyID, UserNumber, StrategyDescription");
@@ -277,7 +279,7 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
             q.add("From \"Measure.db\" Where StrategyID In ", idList(originals, i));
             q.add("Order By StrategyID, MeasurementNumber");
             q.execSql();
-            result.Items += q.rowsAffected();
+            result.items += q.rowsAffected();
         }
         // Only this transaction knows the new strategies: every item of them is a copy.
         if (!strategyCopies.isEmpty())
@@ -286,3 +288,5 @@ GoalCopyResult CopyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, boo
     tx.commit();
     return result;
 }
+
+} // namespace data

@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+namespace data {
+
 namespace {
 QLocale numberLocale() {
     QLocale l;
@@ -47,10 +49,10 @@ InformationWindow::InformationWindow(DataModule& dm, QWidget* parent) : controls
         grid->addWidget(count, r, 1);
         grid->addWidget(size, r, 2);
     };
-    row(0, "Goals", GoalsNumber, GoalsSpace);
-    row(1, "Strategies", StrategyNumber, StrategysSpace);
-    row(2, "Departments:", DepartmentNumber, DepartmentsSpace);
-    row(3, "Goal Types:", GoalTypeNumber, GoalTypeSpace);
+    row(0, "Goals", goalsNumber, goalsSpace);
+    row(1, "Strategies", strategyNumber, strategiesSpace);
+    row(2, "Departments:", departmentNumber, departmentsSpace);
+    row(3, "Goal Types:", goalTypeNumber, goalTypeSpace);
     lay->addWidget(box);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -58,18 +60,18 @@ InformationWindow::InformationWindow(DataModule& dm, QWidget* parent) : controls
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     buttons->addWidget(okButton);
-    buttons->addWidget(HelpBtn);
+    buttons->addWidget(helpButton);
     lay->addLayout(buttons);
-    connect(this, &controls::Screen::activated, this, [this] { FormActivate(); });
+    connect(this, &controls::Screen::activated, this, [this] { onActivate(); });
 }
 
-void InformationWindow::FormActivate() {
+void InformationWindow::onActivate() {
     repaint();
     const std::tuple<engine::Table*, QLabel*, QLabel*> rows[] = {
-        {&dm_.GoalsTable, GoalsNumber, GoalsSpace},
-        {&dm_.StrategyTable, StrategyNumber, StrategysSpace},
-        {&dm_.DepartmentTable, DepartmentNumber, DepartmentsSpace},
-        {&dm_.GoalTypeTable, GoalTypeNumber, GoalTypeSpace}};
+        {&dm_.goalsTable, goalsNumber, goalsSpace},
+        {&dm_.strategyTable, strategyNumber, strategiesSpace},
+        {&dm_.departmentTable, departmentNumber, departmentsSpace},
+        {&dm_.goalTypeTable, goalTypeNumber, goalTypeSpace}};
     for (const auto& [table, count, size] : rows) {
         count->setText(countText(table->recordCount()));
         repaint();
@@ -77,3 +79,5 @@ void InformationWindow::FormActivate() {
         repaint();
     }
 }
+
+} // namespace data

@@ -2,26 +2,30 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QLabel;
 class QPushButton;
+
+namespace data {
 
 // Record counts and file sizes of the goals, strategies, departments and goal types.
 class InformationWindow : public controls::Screen {
     Q_OBJECT
 public:
     InformationWindow(DataModule& dm, QWidget* parent = nullptr);
-    void FormActivate();
+    void onActivate();
 
-    QLabel* GoalsNumber;
-    QLabel* GoalsSpace;
-    QLabel* StrategyNumber;
-    QLabel* StrategysSpace;
-    QLabel* DepartmentNumber;
-    QLabel* DepartmentsSpace;
-    QLabel* GoalTypeNumber;
-    QLabel* GoalTypeSpace;
+    QLabel* goalsNumber;
+    QLabel* goalsSpace;
+    QLabel* strategyNumber;
+    QLabel* strategiesSpace;
+    QLabel* departmentNumber;
+    QLabel* departmentsSpace;
+    QLabel* goalTypeNumber;
+    QLabel* goalTypeSpace;
     QPushButton* okButton;
 
     // "1,234" and "12 K Bytes", with the thousands separator of the locale.
@@ -31,3 +35,5 @@ public:
 private:
     DataModule& dm_;
 };
+
+} // namespace data

@@ -2,6 +2,8 @@
 
 #include "data/DataModule.h"
 
+namespace data {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -30,16 +32,16 @@ UserRecord userOf(engine::Query& q) {
 // folded the one Unicode way on both sides.
 bool findUser(engine::Query& q, const QString& userId) {
     for (q.first(); !q.eof(); q.next())
-        if (SameUserId(q.field(QStringLiteral("UserID")).asString(), userId)) return true;
+        if (sameUserId(q.field(QStringLiteral("UserID")).asString(), userId)) return true;
     return false;
 }
 } // namespace
 
-SystemSettings ReadSystemSettings(DataModule& dm) {
+SystemSettings readSystemSettings(DataModule& dm) {
     SystemSettings s;
     s.noGoalYear = dm.user().settings.noGoalYear;
     s.sendToPrinter = true;
-    engine::Table& t = dm.SettingsTable;
+    engine::Table& t = dm.settingsTable;
     if (!t.isOpen() || t.isEmpty() || t.recNo() < 0) return s;
     copyBool(t, "DisableLogin", s.disableLogon);
     copyBool(t, "AutoLogon", s.autoLogon);
@@ -49,11 +51,11 @@ SystemSettings ReadSystemSettings(DataModule& dm) {
     return s;
 }
 
-ProfileRights ReadProfile(DataModule& dm, int profileId) {
+ProfileRights readProfile(DataModule& dm, int profileId) {
     ProfileRights rights;
     rights.profileId = profileId;
     rights.description = QStringLiteral("Undefined");
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Security.db\" Where SecurityID = ", sql::Int{profileId});
     q.open();
     if (!q.isEmpty()) {
@@ -65,8 +67,8 @@ ProfileRights ReadProfile(DataModule& dm, int profileId) {
     return rights;
 }
 
-UserRecord ReadUser(DataModule& dm, const QString& userId) {
-    engine::Query q(dm.GoalDatabase);
+UserRecord readUser(DataModule& dm, const QString& userId) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\"");
     q.open();
     if (!findUser(q, userId)) return {};
@@ -75,8 +77,8 @@ UserRecord ReadUser(DataModule& dm, const QString& userId) {
     return r;
 }
 
-UserRecord ReadUser(DataModule& dm, int userNumber) {
-    engine::Query q(dm.GoalDatabase);
+UserRecord readUser(DataModule& dm, int userNumber) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\" Where UserNumber = ", sql::Int{userNumber});
     q.open();
     if (q.isEmpty()) return {};
@@ -85,10 +87,10 @@ UserRecord ReadUser(DataModule& dm, int userNumber) {
     return r;
 }
 
-void ReadAccessLists(DataModule& dm, CurrentUser& user) {
+void readAccessLists(DataModule& dm, CurrentUser& user) {
     user.canSee.clear();
     user.canEdit.clear();
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"AccessList.db\" Where UserNumber = ", sql::Int{user.number});
     q.open();
     for (q.first(); !q.eof(); q.next()) {
@@ -101,8 +103,8 @@ void ReadAccessLists(DataModule& dm, CurrentUser& user) {
     }
 }
 
-bool Logon(DataModule& dm, const QString& userId, const QString& password, bool checkPassword) {
-    engine::Query q(dm.GoalDatabase);
+bool logOn(DataModule& dm, const QString& userId, const QString& password, bool checkPassword) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\"");
     if (checkPassword) {
         // A password never set is an empty password.
@@ -123,8 +125,10 @@ bool Logon(DataModule& dm, const QString& userId, const QString& password, bool 
     user.name = found.name;
     user.settings = dm.user().settings;
     q.close();
-    user.rights = ReadProfile(dm, user.profileId);
-    ReadAccessLists(dm, user);
+    user.rights = readProfile(dm, user.profileId);
+    readAccessLists(dm, user);
     dm.setUser(std::move(user));
     return true;
 }
+
+} // namespace data

@@ -4,24 +4,30 @@
 
 #include <QString>
 
+namespace data {
 class DataModule;
+}
+
+namespace data {
 
 // Reading who someone is and what he may do, and logging him on. Each reads with a query of its
 // own, so that none disturbs a screen's tables.
 
 // The settings table's values. An empty field means the default, except "no goal year", which
 // keeps the value the data module holds now.
-SystemSettings ReadSystemSettings(DataModule& dm);
+SystemSettings readSystemSettings(DataModule& dm);
 // A profile's rights; a profile that does not exist is "Undefined" with no right.
-ProfileRights ReadProfile(DataModule& dm, int profileId);
+ProfileRights readProfile(DataModule& dm, int profileId);
 // The user row with this id in any letter case, the id given upper-cased; number -1 when none.
-UserRecord ReadUser(DataModule& dm, const QString& userId);
+UserRecord readUser(DataModule& dm, const QString& userId);
 // The user row with this number; number -1 when none.
-UserRecord ReadUser(DataModule& dm, int userNumber);
+UserRecord readUser(DataModule& dm, int userNumber);
 // The access list of a user: whom he may see, and of those whom he may also change.
-void ReadAccessLists(DataModule& dm, CurrentUser& user);
+void readAccessLists(DataModule& dm, CurrentUser& user);
 
 // Logs a user on when the id (in any letter case) and, when asked, the password (exactly) match
 // a user row: the data module then works for him, with his rights, access lists and the
 // settings it holds. Returns false and leaves the current user as he was when nothing matches.
-bool Logon(DataModule& dm, const QString& userId, const QString& password, bool checkPassword);
+bool logOn(DataModule& dm, const QString& userId, const QString& password, bool checkPassword);
+
+} // namespace data

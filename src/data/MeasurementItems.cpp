@@ -2,6 +2,8 @@
 
 #include "engine/DataSet.h"
 
+namespace data {
+
 namespace items {
 
 QList<Item> read(engine::DataSet& rows) {
@@ -56,3 +58,5 @@ QString text(const QList<Paragraph>& section) {
 }
 
 } // namespace items
+
+} // namespace data

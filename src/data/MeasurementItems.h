@@ -7,6 +7,8 @@ namespace engine {
 class DataSet;
 }
 
+namespace data {
+
 // The numbered deliverable/measurement items of strategies (the Measure table), as the strategy
 // report prints them when strategies carry items instead of one text each. The report and the
 // CSV export both write them from here, so the two always say the same.
@@ -39,3 +41,5 @@ QList<Paragraph> measurements(const QList<Item>& items);
 QString text(const QList<Paragraph>& section);
 
 } // namespace items
+
+} // namespace data

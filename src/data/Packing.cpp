@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-void OpenTableExclusive(engine::Table& t) {
+namespace data {
+
+void openTableExclusive(engine::Table& t) {
     t.close();
     for (;;) {
         t.setExclusive(true);
@@ -23,30 +25,30 @@ void OpenTableExclusive(engine::Table& t) {
     }
 }
 
-void PackTable(engine::Table& t) {
-    OpenTableExclusive(t);
-    if (t.isOpen()) t.pack(DataModule::TablePassword());
+void packTable(engine::Table& t) {
+    openTableExclusive(t);
+    if (t.isOpen()) t.pack(DataModule::tablePassword());
     t.close();
     t.setExclusive(false);
     t.open();
 }
 
-void PackDatabase(DataModule& dm, PackProgress& progress) {
+void packDatabase(DataModule& dm, PackProgress& progress) {
     const std::pair<const char*, engine::Table*> steps[] = {
-        {"Packing Security Table", &dm.SecurityTable},  {"Packing User Table", &dm.UserSettingsTable},
-        {"Packing Settings Table", &dm.SettingsTable},  {"Packing Goals Table", &dm.GoalsTable},
-        {"Packing Strategys Table", &dm.StrategyTable}, {"Packing Department Table", &dm.DepartmentTable},
-        {"Packing Goal Type Table", &dm.GoalTypeTable}, {"Packing Access List Table", &dm.AccessListTable},
-        {"Packing Measurement Table", &dm.MeasureTable}};
+        {"Packing Security Table", &dm.securityTable},  {"Packing User Table", &dm.userSettingsTable},
+        {"Packing Settings Table", &dm.settingsTable},  {"Packing Goals Table", &dm.goalsTable},
+        {"Packing Strategys Table", &dm.strategyTable}, {"Packing Department Table", &dm.departmentTable},
+        {"Packing Goal Type Table", &dm.goalTypeTable}, {"Packing Access List Table", &dm.accessListTable},
+        {"Packing Measurement Table", &dm.measureTable}};
     try {
         for (const auto& [text, table] : steps) {
             progress.setStatus(QString::fromLatin1(text));
-            if (table == &dm.UserSettingsTable) {
-                dm.VisibleUsersTable.close();
-                PackTable(*table);
-                dm.VisibleUsersTable.open();
+            if (table == &dm.userSettingsTable) {
+                dm.visibleUsersTable.close();
+                packTable(*table);
+                dm.visibleUsersTable.open();
             } else {
-                PackTable(*table);
+                packTable(*table);
             }
         }
     } catch (...) {
@@ -65,7 +67,9 @@ void PackDatabase(DataModule& dm, PackProgress& progress) {
 }
 
 qint64 TableFileSize(DataModule& dm, const QString& fileName) {
-    if (dm.GoalDatabase.isOpen()) return dm.GoalDatabase.tableSize(fileName);
+    if (dm.goalDatabase.isOpen()) return dm.goalDatabase.tableSize(fileName);
     const QString path = engine::Database::findFile(QDir::currentPath(), fileName);
     return path.isEmpty() ? 0 : QFileInfo(path).size();
 }
+
+} // namespace data

@@ -3,11 +3,15 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace data {
 class DataModule;
+}
 
 namespace engine {
 class Table;
 }
+
+namespace data {
 
 // Where packing reports the table at hand (the main window's progress window).
 class PackProgress {
@@ -18,9 +22,11 @@ public:
 
 // Packs the nine tables in their fixed order. On a failure every table is open again (shared)
 // before the error is passed on; tables already packed stay packed.
-void PackDatabase(DataModule& dm, PackProgress& progress);
-void PackTable(engine::Table& t);
+void packDatabase(DataModule& dm, PackProgress& progress);
+void packTable(engine::Table& t);
 // Reopens a table for exclusive use, asking whether to retry while that fails.
-void OpenTableExclusive(engine::Table& t);
+void openTableExclusive(engine::Table& t);
 // The size in bytes of a file of the database folder, by name in any letter case; 0 when absent.
 qint64 TableFileSize(DataModule& dm, const QString& fileName);
+
+} // namespace data

@@ -7,13 +7,15 @@
 #include <QSet>
 #include <algorithm>
 
+namespace data {
+
 namespace sql = engine::sql;
 
 ProgressCounts& ProgressCounts::operator+=(const ProgressCounts& o) {
-    Strategies += o.Strategies;
-    Completed += o.Completed;
-    Open += o.Open;
-    Overdue += o.Overdue;
+    strategies += o.strategies;
+    completed += o.completed;
+    open += o.open;
+    overdue += o.overdue;
     return *this;
 }
 
@@ -34,7 +36,7 @@ struct UserInfo {
 };
 
 QHash<qint64, UserInfo> readUsers(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select UserNumber, UserName, DepartmentID From \"User.db\"");
     q.open();
     QHash<qint64, UserInfo> out;
@@ -47,7 +49,7 @@ QHash<qint64, UserInfo> readUsers(DataModule& dm) {
 }
 
 QHash<qint64, QString> readDepartments(DataModule& dm) {
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select DepartmentID, Description From \"Department.db\"");
     q.open();
     QHash<qint64, QString> out;
@@ -58,15 +60,15 @@ QHash<qint64, QString> readDepartments(DataModule& dm) {
 
 bool byName(const ProgressRow& a, const ProgressRow& b) {
     // Rows without a name ("no department") go last.
-    if ((a.Key == -1) != (b.Key == -1)) return b.Key == -1;
-    const int c = QString::localeAwareCompare(a.Name, b.Name);
-    return c != 0 ? c < 0 : a.Key < b.Key;
+    if ((a.key == -1) != (b.key == -1)) return b.key == -1;
+    const int c = QString::localeAwareCompare(a.name, b.name);
+    return c != 0 ? c < 0 : a.key < b.key;
 }
 
 } // namespace
 
-ProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType, const QDate& today) {
-    engine::Query q(dm.GoalDatabase);
+ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType, const QDate& today) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select S.UserNumber As UserNumber, Count(*) As Total,");
     q.add("Sum(Case When S.Compleated = ", sql::Bool{true}, " Then 1 Else 0 End) As Done,");
     q.add("Sum(Case When (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false},
@@ -84,51 +86,51 @@ ProgressOverview ComputeProgressOverview(DataModule& dm, int year, int goalType,
     QHash<qint64, int> departmentRow;
     for (int r = 0; r < q.recordCount(); ++r) {
         ProgressRow row;
-        row.Key = q.valueAt(r, "UserNumber").toLongLong();
-        const UserInfo info = users.value(row.Key, {QStringLiteral("(user %1)").arg(row.Key), -1});
-        row.Name = info.name;
+        row.key = q.valueAt(r, "UserNumber").toLongLong();
+        const UserInfo info = users.value(row.key, {QStringLiteral("(user %1)").arg(row.key), -1});
+        row.name = info.name;
         const qint64 dept = departments.contains(info.department) ? info.department : -1;
-        row.Department = departments.value(dept);
-        row.Counts.Strategies = q.valueAt(r, "Total").toInt();
-        row.Counts.Completed = q.valueAt(r, "Done").toInt();
-        row.Counts.Open = row.Counts.Strategies - row.Counts.Completed;
-        row.Counts.Overdue = q.valueAt(r, "Late").toInt();
-        out.Users << row;
-        out.Total += row.Counts;
+        row.department = departments.value(dept);
+        row.counts.Strategies = q.valueAt(r, "Total").toInt();
+        row.counts.Completed = q.valueAt(r, "Done").toInt();
+        row.counts.Open = row.counts.Strategies - row.counts.Completed;
+        row.counts.Overdue = q.valueAt(r, "Late").toInt();
+        out.users << row;
+        out.total += row.counts;
         auto it = departmentRow.find(dept);
         if (it == departmentRow.end()) {
-            it = departmentRow.insert(dept, int(out.Departments.size()));
-            out.Departments << ProgressRow{
-                dept, dept == -1 ? QStringLiteral("(no department)") : row.Department, {}, {}};
+            it = departmentRow.insert(dept, int(out.departments.size()));
+            out.departments << ProgressRow{
+                dept, dept == -1 ? QStringLiteral("(no department)") : row.department, {}, {}};
         }
-        out.Departments[*it].Counts += row.Counts;
+        out.departments[*it].counts += row.counts;
     }
-    std::sort(out.Users.begin(), out.Users.end(), byName);
-    std::sort(out.Departments.begin(), out.Departments.end(), byName);
+    std::sort(out.users.begin(), out.users.end(), byName);
+    std::sort(out.departments.begin(), out.departments.end(), byName);
     return out;
 }
 
-QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
+QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
     QVector<OverdueItem> out;
     auto fill = [&](engine::Query& q, int r, bool measurement) {
         OverdueItem it;
-        it.IsMeasurement = measurement;
-        it.StrategyID = q.valueAt(r, "StrategyID").toLongLong();
-        it.UserNumber = q.valueAt(r, "UserNumber").toInt();
-        it.Owner = users.value(it.UserNumber).name;
-        it.GoalID = q.valueAt(r, "GoalID").toLongLong();
-        it.Goal = q.valueAt(r, "GoalDescription").toString();
-        it.StrategyNumber = q.valueAt(r, "StrategyNumber").toInt();
+        it.isMeasurement = measurement;
+        it.strategyID = q.valueAt(r, "StrategyID").toLongLong();
+        it.userNumber = q.valueAt(r, "UserNumber").toInt();
+        it.owner = users.value(it.userNumber).name;
+        it.goalID = q.valueAt(r, "GoalID").toLongLong();
+        it.goal = q.valueAt(r, "GoalDescription").toString();
+        it.strategyNumber = q.valueAt(r, "StrategyNumber").toInt();
         if (measurement) {
-            it.MeasurementID = q.valueAt(r, "MeasurementID").toLongLong();
-            it.MeasurementNumber = q.valueAt(r, "MeasurementNumber").toInt();
+            it.measurementID = q.valueAt(r, "MeasurementID").toLongLong();
+            it.measurementNumber = q.valueAt(r, "MeasurementNumber").toInt();
         }
-        it.Due = q.valueAt(r, "CompleationDate").toDate();
-        it.DaysOverdue = int(it.Due.daysTo(today));
+        it.due = q.valueAt(r, "CompleationDate").toDate();
+        it.daysOverdue = int(it.due.daysTo(today));
         out << it;
     };
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add(
         "Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As UserNumber,");
     q.add("S.GoalID As GoalID, S.CompleationDate As CompleationDate, G.GoalDescription As GoalDescription");
@@ -170,11 +172,11 @@ QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
         }
         q.close();
         if (!late.empty()) {
-            struct Owner {
+            struct owner {
                 int user, number;
                 qint64 goal;
             };
-            QHash<qint64, Owner> owners;
+            QHash<qint64, owner> owners;
             q.clear();
             q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID From \"Strategys.db\"");
             q.add("Where UserNumber Is Not Null");
@@ -200,25 +202,27 @@ QVector<OverdueItem> ListOverdue(DataModule& dm, const QDate& today) {
                 const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);
                 if (g == goals.constEnd()) continue; // not visible, or its strategy or goal is gone
                 OverdueItem it;
-                it.IsMeasurement = true;
-                it.StrategyID = l.strategy;
-                it.MeasurementID = l.measurement;
-                it.UserNumber = o->user;
-                it.Owner = users.value(it.UserNumber).name;
-                it.GoalID = o->goal;
-                it.Goal = *g;
-                it.StrategyNumber = o->number;
-                it.MeasurementNumber = l.number;
-                it.Due = l.due;
-                it.DaysOverdue = int(l.due.daysTo(today));
+                it.isMeasurement = true;
+                it.strategyID = l.strategy;
+                it.measurementID = l.measurement;
+                it.userNumber = o->user;
+                it.owner = users.value(it.userNumber).name;
+                it.goalID = o->goal;
+                it.goal = *g;
+                it.strategyNumber = o->number;
+                it.measurementNumber = l.number;
+                it.due = l.due;
+                it.daysOverdue = int(l.due.daysTo(today));
                 out << it;
             }
         }
     }
     std::stable_sort(out.begin(), out.end(), [](const OverdueItem& a, const OverdueItem& b) {
-        if (a.Due != b.Due) return a.Due < b.Due;
-        if (a.StrategyID != b.StrategyID) return a.StrategyID < b.StrategyID;
-        return a.MeasurementNumber < b.MeasurementNumber;
+        if (a.due != b.due) return a.due < b.due;
+        if (a.strategyID != b.strategyID) return a.strategyID < b.strategyID;
+        return a.measurementNumber < b.measurementNumber;
     });
     return out;
 }
+
+} // namespace data

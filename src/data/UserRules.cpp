@@ -4,19 +4,21 @@
 #include "data/DataModule.h"
 #include "engine/Error.h"
 
+namespace data {
+
 namespace sql = engine::sql;
 
-void RequireUserProfile(engine::Table& users) {
+void requireUserProfile(engine::Table& users) {
     if (users.field(QStringLiteral("SecurityID")).isNull())
         throw engine::Error(QStringLiteral("Please enter a Security profile."));
 }
 
-void CheckAccessRow(DataModule& dm, engine::Table& access) {
+void checkAccessRow(DataModule& dm, engine::Table& access) {
     const engine::Field seen = access.field(QStringLiteral("CanSeeUser"));
     if (seen.isNull()) throw engine::Error(QStringLiteral("Please enter a User to view."));
     const engine::Field owner = access.field(QStringLiteral("UserNumber"));
     const engine::Field key = access.field(QStringLiteral("AccessIDNumber"));
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select Count(*) As N From \"AccessList.db\"");
     q.add("Where CanSeeUser = ", sql::Int{seen.asInteger()});
     if (owner.isNull())
@@ -29,7 +31,7 @@ void CheckAccessRow(DataModule& dm, engine::Table& access) {
     const bool twice = q.field(QStringLiteral("N")).asInteger() > 0;
     q.close();
     if (!twice) return;
-    engine::Query name(dm.GoalDatabase);
+    engine::Query name(dm.goalDatabase);
     name.add("Select UserName From \"User.db\" Where UserNumber = ", sql::Int{seen.asInteger()});
     name.open();
     const QString named = name.isEmpty() ? QString() : name.field(QStringLiteral("UserName")).asString();
@@ -37,3 +39,5 @@ void CheckAccessRow(DataModule& dm, engine::Table& access) {
     throw engine::Error(
         QStringLiteral("%1 is already in this user's list: change the row there instead.").arg(who));
 }
+
+} // namespace data

@@ -2,10 +2,14 @@
 
 #include "data/DataModule.h"
 
-DepartmentsWindow::DepartmentsWindow(DataModule& dm, QWidget* parent)
+namespace planning {
+
+DepartmentsWindow::DepartmentsWindow(data::DataModule& dm, QWidget* parent)
     : ReferenceWindow(dm,
-                      {QStringLiteral("Department"), &dm.DepartmentTable, &dm.DepartmentSource,
+                      {QStringLiteral("Department"), &dm.departmentTable, &dm.departmentSource,
                        QStringLiteral("DepartmentID"), QStringLiteral("Description"),
                        QStringLiteral("Department Detail"),
                        QStringLiteral("Are you sure you want to delete this Department?"), false, true, true},
                       parent) {}
+
+} // namespace planning

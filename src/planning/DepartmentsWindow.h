@@ -2,8 +2,12 @@
 
 #include "planning/ReferenceWindow.h"
 
+namespace planning {
+
 class DepartmentsWindow : public ReferenceWindow {
     Q_OBJECT
 public:
-    explicit DepartmentsWindow(DataModule& dm, QWidget* parent = nullptr);
+    explicit DepartmentsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 };
+
+} // namespace planning

@@ -2,10 +2,14 @@
 
 #include "data/DataModule.h"
 
-GoalTypesWindow::GoalTypesWindow(DataModule& dm, QWidget* parent)
+namespace planning {
+
+GoalTypesWindow::GoalTypesWindow(data::DataModule& dm, QWidget* parent)
     : ReferenceWindow(dm,
-                      {QStringLiteral("Gaol Types"), &dm.GoalTypeTable, &dm.GoalTypeSource,
+                      {QStringLiteral("Gaol Types"), &dm.goalTypeTable, &dm.goalTypeSource,
                        QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"),
                        QStringLiteral("Detail"),
                        QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
                       parent) {}
+
+} // namespace planning

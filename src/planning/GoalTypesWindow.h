@@ -2,8 +2,12 @@
 
 #include "planning/ReferenceWindow.h"
 
+namespace planning {
+
 class GoalTypesWindow : public ReferenceWindow {
     Q_OBJECT
 public:
-    explicit GoalTypesWindow(DataModule& dm, QWidget* parent = nullptr);
+    explicit GoalTypesWindow(data::DataModule& dm, QWidget* parent = nullptr);
 };
+
+} // namespace planning

@@ -1,16 +1,24 @@
 #pragma once
 
 class QBoxLayout;
+namespace planning {
 class GoalsWindow;
+}
+namespace data {
 class DataModule;
+}
+
+namespace planning {
 
 // The goals screen's yearly-cycle buttons: "Copy to Next Year..." and "Export...", put into its
 // button row before "Print" (object names CopyBtn and ExportBtn).
-void AddGoalsExtraButtons(DataModule& dm, GoalsWindow& form, QBoxLayout& buttons);
+void addGoalsExtraButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& buttons);
 
 // Copies the goals of the year shown into the next year, after a question that says how many
 // goals and strategies will be made, then shows the next year.
-void CopyToNextYearClick(DataModule& dm, GoalsWindow& form);
+void copyToNextYearClicked(data::DataModule& dm, GoalsWindow& form);
 
 // Writes the goals listed to a CSV file chosen in the file dialog.
-void ExportGoalsClick(DataModule& dm, GoalsWindow& form);
+void exportGoalsClicked(data::DataModule& dm, GoalsWindow& form);
+
+} // namespace planning

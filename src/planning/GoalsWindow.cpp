@@ -1,9 +1,13 @@
 #include "planning/GoalsWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldLink.h"
+#include "controls/LookupComboBox.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
@@ -21,12 +25,14 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace sql = engine::sql;
 
-GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+GoalsWindow::GoalsWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     // The users this person may see are chosen before the box listing them reads its list:
     // filtering them afterwards read all the users twice.
-    dm_.VisibleUsersTable.setFiltered(true);
+    dm_.visibleUsersTable.setFiltered(true);
     setWindowTitle(QStringLiteral("Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -39,23 +45,23 @@ GoalsWindow::GoalsWindow(DataModule& dm, QWidget* parent) : controls::Screen(par
     buildButtonBar(lay);
     connectSignals();
 
-    FormCreate();
-    connect(GoalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { GoalSpinChange(); }));
+    onCreate();
+    connect(goalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { goalSpinChanged(); }));
     setFixedSize(820, 420);
 }
 
 void GoalsWindow::buildYearRow(QVBoxLayout* lay) {
     yearLabel = new QLabel(QStringLiteral("Goal Year:"), this);
-    GoalSpin = new controls::SpinBox(2000, 2100, this);
-    yearLabel->setBuddy(GoalSpin);
-    lay->addLayout(controls::lineOf({yearLabel, GoalSpin}));
+    goalSpin = new controls::SpinBox(2000, 2100, this);
+    yearLabel->setBuddy(goalSpin);
+    lay->addLayout(controls::lineOf({yearLabel, goalSpin}));
 }
 
 void GoalsWindow::buildGoalList(QHBoxLayout* body) {
     goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
     auto* listLay = new QVBoxLayout(goalsGroup);
-    goalGrid = new controls::DBGrid(goalsGroup);
-    goalGrid->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalGrid = new controls::DataGrid(goalsGroup);
+    goalGrid->bind(&dm_.goalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
     goalGrid->setMinimumWidth(280);
     listLay->addWidget(goalGrid);
     body->addWidget(goalsGroup, 1);
@@ -85,47 +91,47 @@ void GoalsWindow::buildGoalDetail(QHBoxLayout* body) {
 }
 
 void GoalsWindow::buildGoalRows(QGridLayout* grid) {
-    goalIdEdit = new controls::DBEdit(detailGroup);
-    goalIdEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalID"));
+    goalIdEdit = new controls::FieldEdit(detailGroup);
+    goalIdEdit->bind(&dm_.goalsSource, QStringLiteral("GoalID"));
     controls::setControlEnabled(goalIdEdit, false);
     addDetailRow(grid, 0, goalIdLabel, "Goal ID:", goalIdEdit);
-    goalYearEdit = new controls::DBEdit(detailGroup);
-    goalYearEdit->bind(&dm_.GoalsSource, QStringLiteral("Goalyear"));
+    goalYearEdit = new controls::FieldEdit(detailGroup);
+    goalYearEdit->bind(&dm_.goalsSource, QStringLiteral("Goalyear"));
     goalYearEdit->setRange(2000, 2100); // as the arrows
     goalYearArrows = new controls::UpDown(2000, 2100, detailGroup);
     addDetailRow(grid, 1, goalYearLabel, "Goal Year", goalYearEdit, goalYearArrows);
-    goalTypeBox = new controls::DBLookupComboBox(detailGroup);
-    goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
+    goalTypeBox = new controls::LookupComboBox(detailGroup);
+    goalTypeBox->setList(&dm_.goalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
-    goalTypeBox->bind(&dm_.GoalsSource, QStringLiteral("GoalTypeID"));
+    goalTypeBox->bind(&dm_.goalsSource, QStringLiteral("GoalTypeID"));
     addDetailRow(grid, 2, goalTypeLabel, "Goal Type:", goalTypeBox);
 }
 
 void GoalsWindow::buildPeopleRows(QGridLayout* grid) {
-    ownerBox = new controls::DBLookupComboBox(detailGroup);
-    ownerBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    ownerBox->bind(&dm_.GoalsSource, QStringLiteral("GoalOwner"));
+    ownerBox = new controls::LookupComboBox(detailGroup);
+    ownerBox->setList(&dm_.userSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    ownerBox->bind(&dm_.goalsSource, QStringLiteral("GoalOwner"));
     addDetailRow(grid, 3, ownerLabel, "Goal Owner", ownerBox);
-    descriptionEdit = new controls::DBEdit(detailGroup);
-    descriptionEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
+    descriptionEdit = new controls::FieldEdit(detailGroup);
+    descriptionEdit->bind(&dm_.goalsSource, QStringLiteral("GoalDescription"));
     descriptionEdit->setMinimumWidth(320);
     addDetailRow(grid, 4, goalLabel, "Goal", descriptionEdit);
-    goalForBox = new controls::DBLookupComboBox(detailGroup);
-    goalForBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    goalForBox->bind(&dm_.GoalsSource, QStringLiteral("UserNumber"));
+    goalForBox = new controls::LookupComboBox(detailGroup);
+    goalForBox->setList(&dm_.visibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    goalForBox->bind(&dm_.goalsSource, QStringLiteral("UserNumber"));
     // A goal for someone outside this person's list names that user, so that it does not look
     // like a global goal; only the listed users can be picked.
     goalForBox->setUnlistedText([this](const QVariant& key) {
-        const QString name = ReadUser(dm_, int(key.toLongLong())).name;
+        const QString name = data::readUser(dm_, int(key.toLongLong())).name;
         return name.isEmpty() ? QStringLiteral("User %1").arg(key.toLongLong()) : name;
     });
-    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
-    addDetailRow(grid, 5, goalForLabel, "Goal For:", goalForBox, ResetBtn);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
-    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    modifiedByBox->bind(&dm_.GoalsSource, QStringLiteral("ModifiedBy"));
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
-    modifiedDateEdit->bind(&dm_.GoalsSource, QStringLiteral("ModifieDate"));
+    resetButton = controls::button(QStringLiteral("Reset"), detailGroup);
+    addDetailRow(grid, 5, goalForLabel, "Goal For:", goalForBox, resetButton);
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.userSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(&dm_.goalsSource, QStringLiteral("ModifiedBy"));
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
+    modifiedDateEdit->bind(&dm_.goalsSource, QStringLiteral("ModifieDate"));
     modifiedDateEdit->setMinimumWidth(
         modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
     controls::setControlEnabled(modifiedByBox, false);
@@ -134,83 +140,85 @@ void GoalsWindow::buildPeopleRows(QGridLayout* grid) {
 }
 
 void GoalsWindow::buildButtonBar(QVBoxLayout* lay) {
-    PrintBtn = controls::button(QStringLiteral("Print"), this);
-    InsertBtn = controls::button(QStringLiteral("Insert"), this);
-    SaveBtn = controls::button(QStringLiteral("Save"), this);
-    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
+    printButton = controls::button(QStringLiteral("Print"), this);
+    insertButton = controls::button(QStringLiteral("Insert"), this);
+    saveButton = controls::button(QStringLiteral("Save"), this);
+    deleteButton = controls::button(QStringLiteral("Delete"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    auto* buttons = controls::buttonBar(HelpBtn, {PrintBtn, InsertBtn, SaveBtn, DeleteBtn, closeButton});
-    AddGoalsExtraButtons(dm_, *this, *buttons);
+    auto* buttons =
+        controls::buttonBar(helpButton, {printButton, insertButton, saveButton, deleteButton, closeButton});
+    addGoalsExtraButtons(dm_, *this, *buttons);
     lay->addLayout(buttons);
 }
 
 void GoalsWindow::connectSignals() {
-    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
-    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
-    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
-    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
-    connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
+    connect(resetButton, &QPushButton::clicked, this, controls::handler([this] { resetClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
-    connect(goalIdEdit, &controls::DBEdit::changed, this, controls::handler([this] { goalChanged(); }));
-    connect(goalYearEdit, &controls::DBEdit::changed, this, controls::handler([this] { syncYearArrows(); }));
+    connect(goalIdEdit, &controls::FieldEdit::changed, this, controls::handler([this] { goalChanged(); }));
+    connect(goalYearEdit, &controls::FieldEdit::changed, this,
+            controls::handler([this] { syncYearArrows(); }));
     connect(goalYearArrows, &controls::UpDown::clicked, this, controls::handler([this] { stepGoalYear(); }));
-    connect(&dm_.GoalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
+    connect(&dm_.goalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 }
 
-void GoalsWindow::FormCreate() {
+void GoalsWindow::onCreate() {
     if (dm_.user().settings.noGoalYear)
-        for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, GoalSpin, goalYearLabel, goalYearEdit,
+        for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, goalSpin, goalYearLabel, goalYearEdit,
                                                           goalYearArrows})
             w->hide();
     // Every type and user of the year, of his own goals unless he may modify all.
-    GoalFilter shown = dm_.goalFilter();
+    data::GoalFilter shown = dm_.goalFilter();
     shown.ownOnly = true;
     shown.byUser = false;
     shown.type = -1;
     dm_.setGoalFilter(shown);
-    HelpBtn->setVisible(controls::helpFileExists());
+    helpButton->setVisible(controls::helpFileExists());
     const int year = QDate::currentDate().year();
-    GoalSpin->setValue(year);
+    goalSpin->setValue(year);
     goalYearArrows->setPosition(year);
-    GoalSpinChange();
+    goalSpinChanged();
     controls::setControlEnabled(ownerBox, dm_.user().rights.canModifyAllGoals);
-    ResetBtn->setEnabled(dm_.user().rights.canAddGlobalGoals);
+    resetButton->setEnabled(dm_.user().rights.canAddGlobalGoals);
     goalChanged();
     updateGoalButtons();
 }
 
 void GoalsWindow::updateGoalButtons() {
-    engine::Table& goals = dm_.GoalsTable;
+    engine::Table& goals = dm_.goalsTable;
     const bool shown = goals.isOpen() && !goals.isEmpty(); // a goal being inserted counts as shown
-    SaveBtn->setEnabled(shown);
-    DeleteBtn->setEnabled(shown);
+    saveButton->setEnabled(shown);
+    deleteButton->setEnabled(shown);
     goalYearArrows->setEnabled(shown);
 }
 
-void GoalsWindow::GoalSpinChange() {
+void GoalsWindow::goalSpinChanged() {
     try {
-        dm_.GoalsTable.setFiltered(false); // stores a pending goal first
+        dm_.goalsTable.setFiltered(false); // stores a pending goal first
     } catch (...) {
         // It could not be stored (no text yet, locked elsewhere): the list stays on its year,
         // and the year shown says so.
         const std::optional<int> listed = dm_.goalFilter().year;
-        const QSignalBlocker quiet(GoalSpin);
-        if (listed) GoalSpin->setValue(*listed);
+        const QSignalBlocker quiet(goalSpin);
+        if (listed) goalSpin->setValue(*listed);
         throw;
     }
-    GoalFilter shown = dm_.goalFilter();
-    shown.year = GoalSpin->value();
+    data::GoalFilter shown = dm_.goalFilter();
+    shown.year = goalSpin->value();
     dm_.setGoalFilter(shown);
-    dm_.GoalsTable.setFiltered(true);
+    dm_.goalsTable.setFiltered(true);
 }
 
 void GoalsWindow::goalChanged() {
-    const bool global = dm_.GoalsTable.field(QStringLiteral("UserNumber")).isNull();
+    const bool global = dm_.goalsTable.field(QStringLiteral("UserNumber")).isNull();
     controls::setControlEnabled(goalForBox, !(global && !dm_.user().rights.canAddGlobalGoals));
 }
 
 void GoalsWindow::syncYearArrows() {
-    engine::Table& goals = dm_.GoalsTable;
+    engine::Table& goals = dm_.goalsTable;
     if (!goals.field(QStringLiteral("GoalYear")).isNull())
         goalYearArrows->setPosition(goalYearEdit->text().toInt());
     else
@@ -218,68 +226,68 @@ void GoalsWindow::syncYearArrows() {
 }
 
 void GoalsWindow::stepGoalYear() {
-    engine::Table& goals = dm_.GoalsTable;
+    engine::Table& goals = dm_.goalsTable;
     if (goals.isEmpty()) return; // no goal shown: the arrows do not begin one
     // The arrows count from the year shown: like a typed year, never written over a year that
     // another workstation stored meanwhile.
     controls::writeField(&goals, QStringLiteral("GoalYear"), goalYearArrows->position());
 }
 
-void GoalsWindow::InsertBtnClick() {
-    engine::Table& goals = dm_.GoalsTable;
+void GoalsWindow::insertClicked() {
+    engine::Table& goals = dm_.goalsTable;
     const int year = QDate::currentDate().year();
     goals.insert();
     goals.field(QStringLiteral("GoalYear")).setValue(year);
     goals.field(QStringLiteral("GoalTypeID"))
-        .setValue(dm_.GoalTypeTable.field(QStringLiteral("GoalTypeID")).value());
+        .setValue(dm_.goalTypeTable.field(QStringLiteral("GoalTypeID")).value());
     goals.field(QStringLiteral("GoalOwner")).setValue(dm_.user().number);
     if (!dm_.user().rights.canAddGlobalGoals)
         goals.field(QStringLiteral("UserNumber")).setValue(dm_.user().number);
     goalYearArrows->setPosition(year);
 }
 
-void GoalsWindow::SaveBtnClick() {
-    engine::Table& goals = dm_.GoalsTable;
+void GoalsWindow::saveClicked() {
+    engine::Table& goals = dm_.goalsTable;
     if (goals.isEmpty()) return; // stores only what Insert began, never a blank goal
     goals.edit();
     goals.post();
 }
 
-void GoalsWindow::ResetBtnClick() {
-    engine::Table& goals = dm_.GoalsTable;
+void GoalsWindow::resetClicked() {
+    engine::Table& goals = dm_.goalsTable;
     if (goals.isEmpty()) return;
     goals.edit();
     goals.field(QStringLiteral("UserNumber")).clear();
 }
 
-void GoalsWindow::DeleteBtnClick() {
+void GoalsWindow::deleteClicked() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to delete this goal?"))) return;
     // A goal not yet stored has no strategies: deleting it only drops the insert.
-    if (dm_.GoalsTable.state() == engine::DataSet::State::Insert) {
-        dm_.GoalsTable.cancel();
+    if (dm_.goalsTable.state() == engine::DataSet::State::Insert) {
+        dm_.goalsTable.cancel();
         return;
     }
-    const qint64 goalId = dm_.GoalsTable.field(QStringLiteral("GoalID")).asInteger();
+    const qint64 goalId = dm_.goalsTable.field(QStringLiteral("GoalID")).asInteger();
     // The goal, its strategies and their measurements go together or not at all.
-    engine::Transaction tx(dm_.GoalDatabase);
-    engine::execute(dm_.GoalDatabase,
+    engine::Transaction tx(dm_.goalDatabase);
+    engine::execute(dm_.goalDatabase,
                     "Delete From \"Measure.db\" Where StrategyID In (Select StrategyID From ",
                     "\"Strategys.db\" Where GoalID = ", sql::Int{goalId}, ")");
-    engine::execute(dm_.GoalDatabase, "Delete From \"Strategys.db\" Where GoalID = ", sql::Int{goalId});
-    dm_.GoalsTable.remove();
+    engine::execute(dm_.goalDatabase, "Delete From \"Strategys.db\" Where GoalID = ", sql::Int{goalId});
+    dm_.goalsTable.remove();
     tx.commit();
 }
 
-void GoalsWindow::PrintBtnClick() {
+void GoalsWindow::printClicked() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    engine::Query q(dm_.GoalDatabase);
+    engine::Query q(dm_.goalDatabase);
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
     q.add("Where G.GoalTypeID = T.GoalTypeID");
     if (!dm_.user().rights.canModifyAllGoals) q.add("And GoalOwner = ", sql::Int{dm_.user().number});
     q.add("Order By GoalID, GoalDescription");
     q.open();
-    GoalsReport report(dm_, q, this);
+    reports::GoalsReport report(dm_, q, this);
     if (dm_.user().settings.sendToPrinter)
         report.print(printer);
     else
@@ -287,23 +295,25 @@ void GoalsWindow::PrintBtnClick() {
 }
 
 void GoalsWindow::closeWindow() {
-    dm_.GoalsTable.cancel();
+    dm_.goalsTable.cancel();
     reject();
 }
 
-void GoalsWindow::FormClose() {
-    GoalFilter shown = dm_.goalFilter();
+void GoalsWindow::onClose() {
+    data::GoalFilter shown = dm_.goalFilter();
     shown.ownOnly = false;
     dm_.setGoalFilter(shown);
-    dm_.GoalsTable.cancel();
-    dm_.GoalsTable.setFiltered(false);
-    dm_.VisibleUsersTable.setFiltered(false);
+    dm_.goalsTable.cancel();
+    dm_.goalsTable.setFiltered(false);
+    dm_.visibleUsersTable.setFiltered(false);
 }
 
 void GoalsWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }
+
+} // namespace planning

@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -12,59 +14,61 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
 class SpinBox;
 class UpDown;
 } // namespace controls
+
+namespace planning {
 
 // The goals of one year: list, detail, insert, store, delete and print.
 class GoalsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    GoalsWindow(DataModule& dm, QWidget* parent = nullptr);
+    GoalsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
-    controls::SpinBox* GoalSpin;
+    controls::SpinBox* goalSpin;
     QGroupBox* goalsGroup;
-    controls::DBGrid* goalGrid;
+    controls::DataGrid* goalGrid;
     QGroupBox* detailGroup;
     QLabel* goalIdLabel;
-    controls::DBEdit* goalIdEdit;
+    controls::FieldEdit* goalIdEdit;
     QLabel* goalYearLabel;
-    controls::DBEdit* goalYearEdit;
+    controls::FieldEdit* goalYearEdit;
     controls::UpDown* goalYearArrows;
     QLabel* goalTypeLabel;
-    controls::DBLookupComboBox* goalTypeBox;
+    controls::LookupComboBox* goalTypeBox;
     QLabel* ownerLabel;
-    controls::DBLookupComboBox* ownerBox;
+    controls::LookupComboBox* ownerBox;
     QLabel* goalLabel;
-    controls::DBEdit* descriptionEdit;
+    controls::FieldEdit* descriptionEdit;
     QLabel* goalForLabel;
-    controls::DBLookupComboBox* goalForBox;
-    QPushButton* ResetBtn;
+    controls::LookupComboBox* goalForBox;
+    QPushButton* resetButton;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
-    QPushButton* PrintBtn;
-    QPushButton* InsertBtn;
-    QPushButton* SaveBtn;
-    QPushButton* DeleteBtn;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
+    QPushButton* printButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
+    QPushButton* deleteButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void GoalSpinChange();
+    void onCreate();
+    void goalSpinChanged();
     void goalChanged();
     void syncYearArrows();
     void stepGoalYear();
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void ResetBtnClick();
-    void DeleteBtnClick();
-    void PrintBtnClick();
+    void insertClicked();
+    void saveClicked();
+    void resetClicked();
+    void deleteClicked();
+    void printClicked();
     void closeWindow();
-    void FormClose();
+    void onClose();
 
     void done(int result) override;
 
@@ -84,5 +88,7 @@ private:
     // Save, Delete and the arrows act only while a goal is shown (or being inserted).
     void updateGoalButtons();
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

@@ -1,10 +1,13 @@
 #include "planning/MeasurementsWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
 #include "data/DataModule.h"
 #include "planning/SelectDateDialog.h"
 
@@ -16,13 +19,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+namespace planning {
+
+MeasurementsWindow::MeasurementsWindow(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Measurments"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     auto* lay = new QVBoxLayout(this);
-    measureGrid = new controls::DBGrid(this);
-    measureGrid->bind(&dm_.MeasureSource,
+    measureGrid = new controls::DataGrid(this);
+    measureGrid->bind(&dm_.measureSource,
                       {{QStringLiteral("MeasurementNumber"), QStringLiteral("Number"), 11},
                        {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date"), 22},
                        {QStringLiteral("ShortDescription"), QStringLiteral("Deliverable")}});
@@ -40,44 +46,44 @@ MeasurementsWindow::MeasurementsWindow(DataModule& dm, QWidget* parent) : contro
     setTabOrder(deliverableMemo, measurementMemo);
     connectSignals();
 
-    FormCreate();
+    onCreate();
     setFixedSize(560, 520);
 }
 
 void MeasurementsWindow::buildDetailFields() {
     numberLabel = new QLabel(QStringLiteral("Number:"), detailGroup);
-    numberEdit = new controls::DBEdit(detailGroup);
-    numberEdit->bind(&dm_.MeasureSource, QStringLiteral("MeasurementNumber"));
+    numberEdit = new controls::FieldEdit(detailGroup);
+    numberEdit->bind(&dm_.measureSource, QStringLiteral("MeasurementNumber"));
     numberEdit->setMaximumWidth(80);
     controls::setControlEnabled(numberEdit, false);
     completionDateLabel = new QLabel(QStringLiteral("Completion Date:"), detailGroup);
     // A date box of its own: a plain edit would write each keystroke as a date.
     completionDateEdit = new controls::DBDateEdit(detailGroup);
-    completionDateEdit->bind(&dm_.MeasureSource, QStringLiteral("CompleationDate"));
+    completionDateEdit->bind(&dm_.measureSource, QStringLiteral("CompleationDate"));
     completionDateEdit->setMaximumWidth(
         completionDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
-    DateBtn = controls::button(QString(), detailGroup);
-    DateBtn->setIcon(SelectDateIcon());
-    DateBtn->setToolTip(QStringLiteral("Select Date"));
-    DateBtn->setFixedWidth(28);
-    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
-    completedBox = new controls::DBCheckBox(QStringLiteral("Completed"), detailGroup);
-    completedBox->bind(&dm_.MeasureSource, QStringLiteral("Compleated"));
+    dateButton = controls::button(QString(), detailGroup);
+    dateButton->setIcon(selectDateIcon());
+    dateButton->setToolTip(QStringLiteral("Select Date"));
+    dateButton->setFixedWidth(28);
+    resetButton = controls::button(QStringLiteral("Reset"), detailGroup);
+    completedBox = new controls::FieldCheckBox(QStringLiteral("Completed"), detailGroup);
+    completedBox->bind(&dm_.measureSource, QStringLiteral("Compleated"));
     deliverableLabel = new QLabel(QStringLiteral("Deliverable"), detailGroup);
-    deliverableMemo = new controls::DBMemo(detailGroup);
-    deliverableMemo->bind(&dm_.MeasureSource, QStringLiteral("Deliverable"));
+    deliverableMemo = new controls::FieldMemo(detailGroup);
+    deliverableMemo->bind(&dm_.measureSource, QStringLiteral("Deliverable"));
     deliverableMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     measurementLabel = new QLabel(QStringLiteral("Measurement:"), detailGroup);
-    measurementMemo = new controls::DBMemo(detailGroup);
-    measurementMemo->bind(&dm_.MeasureSource, QStringLiteral("Measurement"));
+    measurementMemo = new controls::FieldMemo(detailGroup);
+    measurementMemo->bind(&dm_.measureSource, QStringLiteral("Measurement"));
     measurementMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
-    modifiedByBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    modifiedByBox->bind(&dm_.MeasureSource, QStringLiteral("ModifiedBy"));
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.visibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox->bind(&dm_.measureSource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
-    modifiedDateEdit->bind(&dm_.MeasureSource, QStringLiteral("ModifiedDate"));
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
+    modifiedDateEdit->bind(&dm_.measureSource, QStringLiteral("ModifiedDate"));
     controls::setControlEnabled(modifiedDateEdit, false);
     numberLabel->setBuddy(numberEdit);
     completionDateLabel->setBuddy(completionDateEdit);
@@ -89,8 +95,8 @@ void MeasurementsWindow::layOutDetail(QGridLayout* grid) {
     controls::addGridRow(grid, 0, numberLabel, controls::lineOf({numberEdit}));
     auto* dateRow = new QHBoxLayout;
     dateRow->addWidget(completionDateEdit);
-    dateRow->addWidget(DateBtn);
-    dateRow->addWidget(ResetBtn);
+    dateRow->addWidget(dateButton);
+    dateRow->addWidget(resetButton);
     dateRow->addSpacing(16);
     dateRow->addWidget(completedBox);
     dateRow->addStretch();
@@ -105,66 +111,67 @@ void MeasurementsWindow::layOutDetail(QGridLayout* grid) {
 }
 
 void MeasurementsWindow::buildButtonBar(QVBoxLayout* lay) {
-    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    InsertBtn = controls::button(QStringLiteral("Insert"), this);
-    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    deleteButton = controls::button(QStringLiteral("Delete"), this);
+    insertButton = controls::button(QStringLiteral("Insert"), this);
+    saveButton = controls::button(QStringLiteral("Save"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    lay->addLayout(controls::buttonBar(HelpBtn, {DeleteBtn, InsertBtn, SaveBtn, closeButton}));
+    lay->addLayout(controls::buttonBar(helpButton, {deleteButton, insertButton, saveButton, closeButton}));
 }
 
 void MeasurementsWindow::connectSignals() {
-    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
-    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
-    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
-    connect(DateBtn, &QPushButton::clicked, this, controls::handler([this] { DateBtnClick(); }));
-    connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
+    connect(dateButton, &QPushButton::clicked, this, controls::handler([this] { dateClicked(); }));
+    connect(resetButton, &QPushButton::clicked, this, controls::handler([this] { resetClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
-    connect(&dm_.MeasureSource, &engine::DataSource::changed, this, [this] { updateButtons(); });
-    connect(&dm_.MeasureTable, &engine::DataSet::fieldChanged, this, [this] {
+    connect(&dm_.measureSource, &engine::DataSource::changed, this, [this] { updateButtons(); });
+    connect(&dm_.measureTable, &engine::DataSet::fieldChanged, this, [this] {
         if (!settingUp_) untouchedInsert_ = false;
     });
-    connect(&dm_.MeasureTable, &engine::DataSet::stateChanged, this, [this] {
-        if (dm_.MeasureTable.state() != engine::DataSet::State::Insert) untouchedInsert_ = false;
+    connect(&dm_.measureTable, &engine::DataSet::stateChanged, this, [this] {
+        if (dm_.measureTable.state() != engine::DataSet::State::Insert) untouchedInsert_ = false;
     });
 }
 
-void MeasurementsWindow::FormCreate() {
-    engine::Table& strategy = dm_.StrategyTable;
-    dm_.MeasureTable.setFiltered(false);
+void MeasurementsWindow::onCreate() {
+    engine::Table& strategy = dm_.strategyTable;
+    dm_.measureTable.setFiltered(false);
     dm_.setMeasuredStrategy(strategy.field(QStringLiteral("StrategyID")).asInt());
-    dm_.MeasureTable.setFiltered(true);
-    HelpBtn->setVisible(controls::helpFileExists());
+    dm_.measureTable.setFiltered(true);
+    helpButton->setVisible(controls::helpFileExists());
     const int owner = strategy.field(QStringLiteral("UserNumber")).asInt();
     // Items belong to a stored strategy; without its key nothing may be added.
     const bool stored = !strategy.field(QStringLiteral("StrategyID")).isNull();
     if (stored && dm_.user().mayEdit(owner)) {
-        if (dm_.MeasureTable.isEmpty()) InsertBtnClick();
-        SetReadOnly(false);
+        if (dm_.measureTable.isEmpty()) insertClicked();
+        setReadOnly(false);
     } else {
-        SetReadOnly(true);
+        setReadOnly(true);
     }
 }
 
-void MeasurementsWindow::SetReadOnly(bool flag) {
+void MeasurementsWindow::setReadOnly(bool flag) {
     readOnly_ = flag;
     completionDateEdit->setDataReadOnly(flag);
     measurementMemo->setReadOnly(flag);
     deliverableMemo->setReadOnly(flag);
     for (QWidget* w : std::initializer_list<QWidget*>{completionDateEdit, measurementMemo, deliverableMemo})
         controls::paintReadOnly(w, flag);
-    for (QWidget* w : std::initializer_list<QWidget*>{completedBox, InsertBtn, SaveBtn, ResetBtn, DateBtn})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{completedBox, insertButton, saveButton, resetButton, dateButton})
         w->setEnabled(!flag);
     updateButtons();
 }
 
 void MeasurementsWindow::updateButtons() {
     // Deleting needs an item to delete: the question is not asked over an empty list.
-    engine::Table& t = dm_.MeasureTable;
-    DeleteBtn->setEnabled(!readOnly_ && t.isOpen() && !t.isEmpty());
+    engine::Table& t = dm_.measureTable;
+    deleteButton->setEnabled(!readOnly_ && t.isOpen() && !t.isEmpty());
 }
 
-void MeasurementsWindow::InsertBtnClick() {
-    engine::Table& t = dm_.MeasureTable;
+void MeasurementsWindow::insertClicked() {
+    engine::Table& t = dm_.measureTable;
     // A new item nobody has touched is not worth storing; anything else pending is stored by
     // the insert's own settling.
     completionDateEdit->commit();
@@ -176,28 +183,28 @@ void MeasurementsWindow::InsertBtnClick() {
         ~Done() { flag = false; }
     } done{settingUp_};
     t.field(QStringLiteral("StrategyID")).setValue(dm_.measuredStrategy());
-    t.field(QStringLiteral("MeasurementNumber")).setValue(dm_.NextMeasurementNumber(dm_.measuredStrategy()));
+    t.field(QStringLiteral("MeasurementNumber")).setValue(dm_.nextMeasurementNumber(dm_.measuredStrategy()));
     t.field(QStringLiteral("Compleated")).setValue(false);
     untouchedInsert_ = true;
 }
 
-void MeasurementsWindow::SaveBtnClick() {
-    engine::Table& t = dm_.MeasureTable;
+void MeasurementsWindow::saveClicked() {
+    engine::Table& t = dm_.measureTable;
     completionDateEdit->commit();
     if (t.isEditing()) t.post();
 }
 
-void MeasurementsWindow::DeleteBtnClick() {
+void MeasurementsWindow::deleteClicked() {
     if (controls::confirm(QStringLiteral("Are you sure you want to delete this Measurement?")))
-        dm_.MeasureTable.remove();
+        dm_.measureTable.remove();
 }
 
-void MeasurementsWindow::DateBtnClick() {
-    SelectDateInto(dm_.MeasureTable, QStringLiteral("CompleationDate"), this);
+void MeasurementsWindow::dateClicked() {
+    selectDateInto(dm_.measureTable, QStringLiteral("CompleationDate"), this);
 }
 
-void MeasurementsWindow::ResetBtnClick() {
-    engine::Table& t = dm_.MeasureTable;
+void MeasurementsWindow::resetClicked() {
+    engine::Table& t = dm_.measureTable;
     t.edit();
     t.field(QStringLiteral("CompleationDate")).clear();
 }
@@ -210,7 +217,9 @@ void MeasurementsWindow::done(int result) {
     // Every way of closing drops what is still pending.
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { dm_.MeasureTable.cancel(); });
+        controls::guarded([this] { dm_.measureTable.cancel(); });
     }
     controls::Screen::done(result);
 }
+
+} // namespace planning

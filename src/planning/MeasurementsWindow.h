@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -11,50 +13,52 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBCheckBox;
+class FieldCheckBox;
 class DBDateEdit;
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
-class DBMemo;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
+class FieldMemo;
 } // namespace controls
+
+namespace planning {
 
 // The numbered deliverable and measurement items of the strategy on which the strategy table
 // stands: list, detail, insert, store, delete and the completion date.
 class MeasurementsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    MeasurementsWindow(DataModule& dm, QWidget* parent = nullptr);
+    MeasurementsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
-    controls::DBGrid* measureGrid;
+    controls::DataGrid* measureGrid;
     QGroupBox* detailGroup;
     QLabel* numberLabel;
-    controls::DBEdit* numberEdit;
+    controls::FieldEdit* numberEdit;
     QLabel* completionDateLabel;
     controls::DBDateEdit* completionDateEdit;
-    QPushButton* DateBtn;
-    QPushButton* ResetBtn;
-    controls::DBCheckBox* completedBox;
+    QPushButton* dateButton;
+    QPushButton* resetButton;
+    controls::FieldCheckBox* completedBox;
     QLabel* deliverableLabel;
-    controls::DBMemo* deliverableMemo;
+    controls::FieldMemo* deliverableMemo;
     QLabel* measurementLabel;
-    controls::DBMemo* measurementMemo;
+    controls::FieldMemo* measurementMemo;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
-    QPushButton* DeleteBtn;
-    QPushButton* InsertBtn;
-    QPushButton* SaveBtn;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
+    QPushButton* deleteButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void DeleteBtnClick();
-    void DateBtnClick();
-    void ResetBtnClick();
+    void onCreate();
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void dateClicked();
+    void resetClicked();
     void closeWindow();
-    void SetReadOnly(bool flag);
+    void setReadOnly(bool flag);
 
     void done(int result) override;
 
@@ -70,5 +74,7 @@ private:
     bool untouchedInsert_ = false;
     bool settingUp_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

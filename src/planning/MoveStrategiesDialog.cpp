@@ -1,8 +1,8 @@
 #include "planning/MoveStrategiesDialog.h"
 
-#include "controls/DataControls.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/LookupComboBox.h"
+#include "controls/SpinBox.h"
 #include "data/DataModule.h"
 
 #include <QGridLayout>
@@ -12,15 +12,17 @@
 #include <QVBoxLayout>
 #include <limits>
 
-MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
+namespace planning {
+
+MoveStrategiesDialog::MoveStrategiesDialog(data::DataModule& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Move Strategy"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     userLabel = new QLabel(QStringLiteral("Move User"), this);
-    userBox = new controls::DBLookupComboBox(this);
-    userBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    userBox = new controls::LookupComboBox(this);
+    userBox->setList(&dm_.visibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     userBox->setKeyValue(QVariant());
     userBox->setMinimumWidth(220);
     userLabel->setBuddy(userBox);
@@ -55,7 +57,7 @@ MoveStrategiesDialog::MoveStrategiesDialog(DataModule& dm, QWidget* parent) : QD
 void MoveStrategiesDialog::moveStrategies() {
     const QVariant chosen = userBox->keyValue();
     if (!chosen.isValid() || chosen.isNull()) return;
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     // With no strategy listed an edit would begin a blank one for the target: nothing to move.
     if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
     const int target = chosen.toInt();
@@ -73,3 +75,5 @@ void MoveStrategiesDialog::moveStrategies() {
         throw;
     }
 }
+
+} // namespace planning

@@ -2,24 +2,28 @@
 
 #include <QDialog>
 
+namespace data {
 class DataModule;
+}
 
 class QLabel;
 class QPushButton;
 
 namespace controls {
-class DBLookupComboBox;
+class LookupComboBox;
 class SpinBox;
 } // namespace controls
+
+namespace planning {
 
 // Hands the strategy that is current in the strategy list to another user under the same goal.
 class MoveStrategiesDialog : public QDialog {
     Q_OBJECT
 public:
-    MoveStrategiesDialog(DataModule& dm, QWidget* parent = nullptr);
+    MoveStrategiesDialog(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* userLabel;
-    controls::DBLookupComboBox* userBox;
+    controls::LookupComboBox* userBox;
     QLabel* numberLabel;
     controls::SpinBox* numberSpin;
     QPushButton* okButton;     // OK, the Enter key
@@ -28,5 +32,7 @@ public:
     void moveStrategies();
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

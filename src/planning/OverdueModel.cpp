@@ -2,28 +2,30 @@
 
 #include <algorithm>
 
+namespace planning {
+
 namespace {
 // Compares items by a column; on the items themselves, since comparing variants is too slow for
 // a list of many thousands.
-bool lessByColumn(const OverdueItem& a, const OverdueItem& b, int column) {
+bool lessByColumn(const data::OverdueItem& a, const data::OverdueItem& b, int column) {
     switch (column) {
     case 0:
-        return QString::compare(a.Owner, b.Owner, Qt::CaseInsensitive) < 0;
+        return QString::compare(a.owner, b.owner, Qt::CaseInsensitive) < 0;
     case 1:
-        return QString::compare(a.Goal, b.Goal, Qt::CaseInsensitive) < 0;
+        return QString::compare(a.goal, b.goal, Qt::CaseInsensitive) < 0;
     case 2:
-        return a.StrategyNumber < b.StrategyNumber;
+        return a.strategyNumber < b.strategyNumber;
     case 3:
-        return (a.IsMeasurement ? a.MeasurementNumber : 0) < (b.IsMeasurement ? b.MeasurementNumber : 0);
+        return (a.isMeasurement ? a.measurementNumber : 0) < (b.isMeasurement ? b.measurementNumber : 0);
     case 4:
-        return a.Due < b.Due;
+        return a.due < b.due;
     default:
-        return a.DaysOverdue < b.DaysOverdue;
+        return a.daysOverdue < b.daysOverdue;
     }
 }
 } // namespace
 
-void OverdueModel::setItems(QVector<OverdueItem> items) {
+void OverdueModel::setItems(QVector<data::OverdueItem> items) {
     beginResetModel();
     items_ = std::move(items);
     endResetModel();
@@ -34,43 +36,47 @@ void OverdueModel::sort(int column, Qt::SortOrder order) {
     // items costs more than reading them.
     beginResetModel();
     if (order == Qt::AscendingOrder)
-        std::stable_sort(items_.begin(), items_.end(), [column](const OverdueItem& a, const OverdueItem& b) {
-            return lessByColumn(a, b, column);
-        });
+        std::stable_sort(items_.begin(), items_.end(),
+                         [column](const data::OverdueItem& a, const data::OverdueItem& b) {
+                             return lessByColumn(a, b, column);
+                         });
     else
-        std::stable_sort(items_.begin(), items_.end(), [column](const OverdueItem& a, const OverdueItem& b) {
-            return lessByColumn(b, a, column);
-        });
+        std::stable_sort(items_.begin(), items_.end(),
+                         [column](const data::OverdueItem& a, const data::OverdueItem& b) {
+                             return lessByColumn(b, a, column);
+                         });
     endResetModel();
 }
 
 QVariant OverdueModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= items_.size()) return {};
-    const OverdueItem& it = items_[index.row()];
+    const data::OverdueItem& it = items_[index.row()];
     if (role == Qt::TextAlignmentRole)
         return index.column() >= 2 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-    if (role != Qt::DisplayRole && role != SortRole) return {};
-    const bool sort = role == SortRole;
+    if (role != Qt::DisplayRole && role != sortRole) return {};
+    const bool sort = role == sortRole;
     switch (index.column()) {
     case 0:
-        return it.Owner;
+        return it.owner;
     case 1:
-        return it.Goal;
+        return it.goal;
     case 2:
-        return it.StrategyNumber;
+        return it.strategyNumber;
     case 3:
-        if (!it.IsMeasurement) return sort ? QVariant(0) : QVariant();
-        return it.MeasurementNumber;
+        if (!it.isMeasurement) return sort ? QVariant(0) : QVariant();
+        return it.measurementNumber;
     case 4:
-        return sort ? QVariant(it.Due) : QVariant(it.Due.toString(QStringLiteral("MM/dd/yyyy")));
+        return sort ? QVariant(it.due) : QVariant(it.due.toString(QStringLiteral("MM/dd/yyyy")));
     case 5:
-        return it.DaysOverdue;
+        return it.daysOverdue;
     }
     return {};
 }
 
 QVariant OverdueModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 6)
-        return QString::fromLatin1(Titles[section]);
+        return QString::fromLatin1(titles[section]);
     return QAbstractTableModel::headerData(section, o, role);
 }
+
+} // namespace planning

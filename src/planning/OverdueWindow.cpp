@@ -14,58 +14,60 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-OverdueWindow::OverdueWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+namespace planning {
+
+OverdueWindow::OverdueWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
     model_ = new OverdueModel(this);
     summaryLabel = new QLabel(this);
     lay->addWidget(summaryLabel);
     reload();
-    Grid = new QTableView(this);
-    Grid->setModel(model_);
-    Grid->setSortingEnabled(true);
-    Grid->sortByColumn(5, Qt::DescendingOrder); // most overdue first
-    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Grid->verticalHeader()->hide();
-    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 8);
+    grid = new QTableView(this);
+    grid->setModel(model_);
+    grid->setSortingEnabled(true);
+    grid->sortByColumn(5, Qt::DescendingOrder); // most overdue first
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
     // Widths from the captions, not from the contents: measuring every row of a long list
     // would cost more than reading it.
-    Grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    Grid->setColumnWidth(0, 150);
-    QFont bold = Grid->horizontalHeader()->font();
+    grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    grid->setColumnWidth(0, 150);
+    QFont bold = grid->horizontalHeader()->font();
     bold.setBold(true);
     for (int c = 2; c < 6; ++c)
-        Grid->setColumnWidth(
-            c, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(OverdueModel::Titles[c])) + 18);
-    lay->addWidget(Grid, 1);
+        grid->setColumnWidth(
+            c, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(OverdueModel::titles[c])) + 18);
+    lay->addWidget(grid, 1);
 
     auto* buttons = new QHBoxLayout;
-    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    exportButton = controls::button(QStringLiteral("Export..."), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    buttons->addWidget(HelpBtn);
+    buttons->addWidget(helpButton);
     buttons->addStretch();
-    buttons->addWidget(ExportBtn);
+    buttons->addWidget(exportButton);
     buttons->addWidget(closeButton);
     lay->addLayout(buttons);
-    HelpBtn->setVisible(controls::helpFileExists());
+    helpButton->setVisible(controls::helpFileExists());
 
     // Activation is the double click, and also Enter for a person working from the keyboard.
-    connect(Grid, &QTableView::activated, this,
-            controls::handler([this](const QModelIndex& i) { GridDblClick(i.row()); }));
-    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(grid, &QTableView::activated, this,
+            controls::handler([this](const QModelIndex& i) { gridDoubleClicked(i.row()); }));
+    connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     resize(960, 480);
 }
 
 void OverdueWindow::reload() {
     const QDate today = QDate::currentDate();
-    model_->setItems(ListOverdue(dm_, today));
+    model_->setItems(data::listOverdue(dm_, today));
     // Read again, the list keeps the order the person chose.
-    if (Grid)
-        model_->sort(Grid->horizontalHeader()->sortIndicatorSection(),
-                     Grid->horizontalHeader()->sortIndicatorOrder());
+    if (grid)
+        model_->sort(grid->horizontalHeader()->sortIndicatorSection(),
+                     grid->horizontalHeader()->sortIndicatorOrder());
     summaryLabel->setText(QStringLiteral("%1 overdue on %2")
                               .arg(model_->rowCount() == 1
                                        ? QStringLiteral("1 item is")
@@ -73,50 +75,53 @@ void OverdueWindow::reload() {
                               .arg(today.toString(QStringLiteral("MM/dd/yyyy"))));
 }
 
-const OverdueItem& OverdueWindow::itemAt(int viewRow) const {
+const data::OverdueItem& OverdueWindow::itemAt(int viewRow) const {
     return model_->item(viewRow);
 }
 
-void OverdueWindow::GridDblClick(int viewRow) {
+void OverdueWindow::gridDoubleClicked(int viewRow) {
     if (viewRow < 0 || viewRow >= model_->rowCount()) return;
-    OpenStrategyEditorOn(dm_, itemAt(viewRow), this);
+    openStrategyEditorOn(dm_, itemAt(viewRow), this);
     // A strategy completed or given another date in the editor leaves the list, or moves in it.
     reload();
 }
 
-void OverdueWindow::ExportBtnClick() {
-    ExportCsvFile(this, QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
-                  [this](QIODevice& out, QString* error) {
-                      csv::Writer w(out);
-                      QStringList titles;
-                      for (const char* t : OverdueModel::Titles)
-                          titles << QString::fromLatin1(t);
-                      w.header(titles);
-                      for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
-                          const OverdueItem& it = itemAt(r);
-                          w.add({it.Owner, it.Goal, it.StrategyNumber,
-                                 it.IsMeasurement ? QVariant(it.MeasurementNumber) : QVariant(), it.Due,
-                                 it.DaysOverdue});
-                      }
-                      if (!w.ok() && error) *error = w.error();
-                      return w.ok();
-                  });
+void OverdueWindow::exportClicked() {
+    reports::exportCsvFile(this,
+                           QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
+                           [this](QIODevice& out, QString* error) {
+                               data::csv::Writer w(out);
+                               QStringList titles;
+                               for (const char* t : OverdueModel::titles)
+                                   titles << QString::fromLatin1(t);
+                               w.header(titles);
+                               for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
+                                   const data::OverdueItem& it = itemAt(r);
+                                   w.add({it.owner, it.goal, it.strategyNumber,
+                                          it.isMeasurement ? QVariant(it.measurementNumber) : QVariant(),
+                                          it.due, it.daysOverdue});
+                               }
+                               if (!w.ok() && error) *error = w.error();
+                               return w.ok();
+                           });
 }
 
-void OpenStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent) {
-    engine::Table& s = dm.StrategyTable;
+void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, QWidget* parent) {
+    engine::Table& s = dm.strategyTable;
     s.setFiltered(false);
-    dm.setStrategySelection({int(item.GoalID), item.UserNumber});
+    dm.setStrategySelection({int(item.goalID), item.userNumber});
     s.setFiltered(true);
-    if (!s.locate(QStringLiteral("StrategyID"), item.StrategyID)) {
+    if (!s.locate(QStringLiteral("StrategyID"), item.strategyID)) {
         controls::showError(QStringLiteral("This strategy no longer exists."));
         return;
     }
     // The editor names the goal on which the goal list stands, and the list stands wherever the
     // last screen left it: it is put on this strategy's goal, whichever year, type or user it has.
-    engine::Table& goals = dm.GoalsTable;
+    engine::Table& goals = dm.goalsTable;
     goals.setFiltered(false);
-    goals.locate(QStringLiteral("GoalID"), item.GoalID);
+    goals.locate(QStringLiteral("GoalID"), item.goalID);
     StrategyEditor editor(dm, parent);
     controls::showModal(editor);
 }
+
+} // namespace planning

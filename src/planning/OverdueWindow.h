@@ -3,39 +3,45 @@
 #include "controls/Screen.h"
 #include "planning/OverdueModel.h"
 
+namespace data {
 class DataModule;
+}
 class QLabel;
 class QPushButton;
 class QTableView;
+
+namespace planning {
 
 // "Overdue": what has passed its completion date without being completed, for the users the
 // logged-on user may see; a double click opens the strategy.
 class OverdueWindow : public controls::Screen {
     Q_OBJECT
 public:
-    OverdueWindow(DataModule& dm, QWidget* parent = nullptr);
+    OverdueWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* summaryLabel;
-    QTableView* Grid = nullptr;
-    QPushButton* ExportBtn;
+    QTableView* grid = nullptr;
+    QPushButton* exportButton;
     QPushButton* closeButton;
 
     OverdueModel* model() const { return model_; }
     // The item of a row as the grid shows it now (after sorting).
-    const OverdueItem& itemAt(int viewRow) const;
+    const data::OverdueItem& itemAt(int viewRow) const;
 
-    void GridDblClick(int viewRow);
-    void ExportBtnClick();
+    void gridDoubleClicked(int viewRow);
+    void exportClicked();
 
 private:
     // Reads the list afresh: at opening, and after the editor may have changed a strategy.
     void reload();
 
     OverdueModel* model_;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
 
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
 // allow: the strategy table is switched to the strategy's goal and owner, and the goal list
 // is put on the strategy's goal, first.
-void OpenStrategyEditorOn(DataModule& dm, const OverdueItem& item, QWidget* parent);
+void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, QWidget* parent);
+
+} // namespace planning

@@ -1,8 +1,10 @@
 #include "planning/ReferenceWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
+#include "controls/FieldEdit.h"
+#include "controls/LookupComboBox.h"
 #include "data/DataModule.h"
 
 #include <QGridLayout>
@@ -12,10 +14,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace {
 // A kind whose id is not disabled lets the id and the modified date take focus and be copied;
 // only typing into them is refused.
-void lockField(controls::DBEdit* edit, bool disable) {
+void lockField(controls::FieldEdit* edit, bool disable) {
     if (disable) {
         controls::setControlEnabled(edit, false);
     } else {
@@ -25,14 +29,14 @@ void lockField(controls::DBEdit* edit, bool disable) {
 }
 } // namespace
 
-ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent)
+ReferenceWindow::ReferenceWindow(data::DataModule& dm, const Kind& kind, QWidget* parent)
     : controls::Screen(parent), kind_(kind), dm_(dm) {
     setWindowTitle(kind.title);
     if (!kind.resizable)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::MSWindowsFixedSizeDialogHint);
     auto* lay = new QVBoxLayout(this);
-    itemGrid = new controls::DBGrid(this);
+    itemGrid = new controls::DataGrid(this);
     itemGrid->bind(
         kind.source,
         {{kind.idField, QStringLiteral("ID"), 6}, {kind.descriptionField, QStringLiteral("Description")}},
@@ -40,17 +44,17 @@ ReferenceWindow::ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* pare
     lay->addWidget(itemGrid, 1);
     buildDetailGroup(lay);
 
-    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    InsertBtn = controls::button(QStringLiteral("Insert"), this);
-    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    deleteButton = controls::button(QStringLiteral("Delete"), this);
+    insertButton = controls::button(QStringLiteral("Insert"), this);
+    saveButton = controls::button(QStringLiteral("Save"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    lay->addLayout(controls::buttonBar(HelpBtn, {DeleteBtn, InsertBtn, SaveBtn, closeButton}));
-    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
-    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
-    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
+    lay->addLayout(controls::buttonBar(helpButton, {deleteButton, insertButton, saveButton, closeButton}));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(kind.source, &engine::DataSource::changed, this, [this] { updateButtons(); });
-    FormCreate();
+    onCreate();
     if (kind.resizable)
         resize(480, 420);
     else
@@ -61,18 +65,18 @@ void ReferenceWindow::buildDetailGroup(QVBoxLayout* lay) {
     detailGroup = new QGroupBox(kind_.frameCaption, this);
     auto* grid = new QGridLayout(detailGroup);
     idLabel = new QLabel(QStringLiteral("ID:"), detailGroup);
-    idEdit = new controls::DBEdit(detailGroup);
+    idEdit = new controls::FieldEdit(detailGroup);
     idEdit->bind(kind_.source, kind_.idField);
     lockField(idEdit, kind_.idDisabled);
     descriptionLabel = new QLabel(QStringLiteral("Description:"), detailGroup);
-    descriptionEdit = new controls::DBEdit(detailGroup);
+    descriptionEdit = new controls::FieldEdit(detailGroup);
     descriptionEdit->bind(kind_.source, kind_.descriptionField);
     modifiedByLabel = new QLabel(QStringLiteral("Modified By:"), detailGroup);
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
-    modifiedByBox->setList(&dm_.UserSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
+    modifiedByBox->setList(&dm_.userSettingsSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     modifiedByBox->bind(kind_.source, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
     modifiedDateEdit->bind(kind_.source, QStringLiteral("ModifiedDate"));
     lockField(modifiedDateEdit, kind_.idDisabled);
     idLabel->setBuddy(idEdit);
@@ -93,40 +97,42 @@ ReferenceWindow::~ReferenceWindow() {
     disconnect(kind_.source, nullptr, this, nullptr);
 }
 
-void ReferenceWindow::FormCreate() {
-    HelpBtn->setVisible(controls::helpFileExists());
+void ReferenceWindow::onCreate() {
+    helpButton->setVisible(controls::helpFileExists());
     updateButtons();
 }
 
 void ReferenceWindow::updateButtons() {
     engine::Table& t = *kind_.table;
     const bool shown = t.isOpen() && !t.isEmpty(); // a record being inserted counts as shown
-    SaveBtn->setEnabled(shown);
-    DeleteBtn->setEnabled(shown);
+    saveButton->setEnabled(shown);
+    deleteButton->setEnabled(shown);
 }
 
-void ReferenceWindow::InsertBtnClick() {
+void ReferenceWindow::insertClicked() {
     kind_.table->insert();
 }
 
-void ReferenceWindow::SaveBtnClick() {
+void ReferenceWindow::saveClicked() {
     if (kind_.table->isEmpty()) return; // stores only what Insert began, never a blank record
     kind_.table->edit();
     kind_.table->post();
 }
 
-void ReferenceWindow::DeleteBtnClick() {
+void ReferenceWindow::deleteClicked() {
     if (controls::confirm(kind_.deleteQuestion)) kind_.table->remove();
 }
 
-void ReferenceWindow::FormClose() {
+void ReferenceWindow::onClose() {
     kind_.table->cancel();
 }
 
 void ReferenceWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }
+
+} // namespace planning

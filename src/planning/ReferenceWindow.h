@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -15,10 +17,12 @@ class Table;
 } // namespace engine
 
 namespace controls {
-class DBEdit;
-class DBGrid;
-class DBLookupComboBox;
+class FieldEdit;
+class DataGrid;
+class LookupComboBox;
 } // namespace controls
+
+namespace planning {
 
 // The pattern the goal types and departments screens share: a list, a detail frame with the
 // number, the description and who changed it last, and Insert, Save, Delete, Close.
@@ -39,34 +43,36 @@ public:
     };
 
     QGroupBox* detailGroup;
-    controls::DBGrid* itemGrid;
+    controls::DataGrid* itemGrid;
     QLabel* idLabel;
-    controls::DBEdit* idEdit;
+    controls::FieldEdit* idEdit;
     QLabel* descriptionLabel;
-    controls::DBEdit* descriptionEdit;
+    controls::FieldEdit* descriptionEdit;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
-    QPushButton* DeleteBtn;
-    QPushButton* InsertBtn;
-    QPushButton* SaveBtn;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
+    QPushButton* deleteButton;
+    QPushButton* insertButton;
+    QPushButton* saveButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void InsertBtnClick();
-    void SaveBtnClick();
-    void DeleteBtnClick();
-    void FormClose();
+    void onCreate();
+    void insertClicked();
+    void saveClicked();
+    void deleteClicked();
+    void onClose();
     void done(int result) override;
 
 protected:
-    ReferenceWindow(DataModule& dm, const Kind& kind, QWidget* parent);
+    ReferenceWindow(data::DataModule& dm, const Kind& kind, QWidget* parent);
     ~ReferenceWindow() override;
 
 private:
     void buildDetailGroup(QVBoxLayout* lay);
     void updateButtons();
     Kind kind_;
-    DataModule& dm_;
+    data::DataModule& dm_;
     bool closed_ = false;
 };
+
+} // namespace planning

@@ -1,6 +1,6 @@
 #include "planning/SelectDateDialog.h"
 
-#include "controls/Plain.h"
+#include "controls/MonthCalendar.h"
 #include "controls/Screen.h"
 #include "engine/Table.h"
 
@@ -12,6 +12,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace planning {
 
 SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Select Date"));
@@ -37,7 +39,7 @@ SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     setFixedSize(sizeHint());
 }
 
-bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
+bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
     SelectDateDialog dialog(parent);
     const engine::Field date = table.field(field);
     dialog.calendar->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
@@ -47,7 +49,7 @@ bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent)
     return true;
 }
 
-QIcon SelectDateIcon() {
+QIcon selectDateIcon() {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -61,3 +63,5 @@ QIcon SelectDateIcon() {
             p.drawPoint(x, y);
     return QIcon(pm);
 }
+
+} // namespace planning

@@ -13,6 +13,8 @@ namespace controls {
 class MonthCalendar;
 }
 
+namespace planning {
+
 // Picks one date from a month calendar. The caller sets the calendar before showing the dialog
 // and reads it back after OK.
 class SelectDateDialog : public QDialog {
@@ -27,7 +29,9 @@ public:
 
 // Lets the person pick a date for a date field of the current row, starting from the stored
 // date (or today); OK writes the pick into the row, beginning an edit. False when cancelled.
-bool SelectDateInto(engine::Table& table, const QString& field, QWidget* parent);
+bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent);
 
 // The small calendar page on the buttons that open the dialog.
-QIcon SelectDateIcon();
+QIcon selectDateIcon();
+
+} // namespace planning

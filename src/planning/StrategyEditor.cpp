@@ -1,10 +1,12 @@
 #include "planning/StrategyEditor.h"
 
-#include "controls/DataControls.h"
 #include "controls/DateEdit.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/DataSource.h"
@@ -25,6 +27,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace sql = engine::sql;
 
 namespace {
@@ -34,15 +38,15 @@ const char* const kMemoFields[] = {"StrategyDescription", "Responsibility",     
 
 } // namespace
 
-StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.GoalDatabase), dm_(dm) {
+StrategyEditor::StrategyEditor(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategy Edit"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
     // The user boxes are never dropped down (they are disabled): they list only the users the
     // strategy can name, not every user of the organisation.
-    userNames_ = new engine::Query(dm_.GoalDatabase, this);
+    userNames_ = new engine::Query(dm_.goalDatabase, this);
     userNamesSource_ = new engine::DataSource(userNames_, this);
     loadUserNames();
 
@@ -63,7 +67,7 @@ StrategyEditor::StrategyEditor(DataModule& dm, QWidget* parent)
     setFocusChain();
     connectSignals();
 
-    FormCreate();
+    onCreate();
     shown_ = shownValues();
     adjustSize();
     setFixedSize(sizeHint().expandedTo(QSize(640, 0)));
@@ -78,9 +82,9 @@ QLabel* StrategyEditor::caption(const char* text, bool memoCaption) {
 
 void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
     userLabel = caption("User:");
-    userBox = new controls::DBLookupComboBox(detailGroup);
+    userBox = new controls::LookupComboBox(detailGroup);
     userBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    userBox->bind(&dm_.StrategySource, QStringLiteral("UserNumber"));
+    userBox->bind(&dm_.strategySource, QStringLiteral("UserNumber"));
     controls::setControlEnabled(userBox, false);
     controls::addGridRow(grid, row++, userLabel, userBox);
 
@@ -92,8 +96,8 @@ void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
     controls::addGridRow(grid, row++, departmentLabel, departmentEdit);
 
     goalLabel = caption("Goal:");
-    goalEdit = new controls::DBEdit(detailGroup);
-    goalEdit->bind(&dm_.GoalsSource, QStringLiteral("GoalDescription"));
+    goalEdit = new controls::FieldEdit(detailGroup);
+    goalEdit->bind(&dm_.goalsSource, QStringLiteral("GoalDescription"));
     goalEdit->setDataReadOnly(true);
     goalEdit->setFocusPolicy(Qt::NoFocus);
     controls::paintReadOnly(goalEdit, true);
@@ -102,38 +106,38 @@ void StrategyEditor::buildOwnerRows(QGridLayout* grid, int& row) {
 
 void StrategyEditor::buildNumberRow(QGridLayout* grid, int& row) {
     numberLabel = caption("Strategy #:");
-    numberEdit = new controls::DBEdit(detailGroup);
-    numberEdit->bind(&dm_.StrategySource, QStringLiteral("StrategyNumber"));
+    numberEdit = new controls::FieldEdit(detailGroup);
+    numberEdit->bind(&dm_.strategySource, QStringLiteral("StrategyNumber"));
     controls::setControlEnabled(numberEdit, false);
     numberEdit->setFixedWidth(numberEdit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     completionDateLabel = new QLabel(QStringLiteral("Completion Date:"), detailGroup);
     completionDateEdit = new controls::DBDateEdit(detailGroup);
-    completionDateEdit->bind(&dm_.StrategySource, QStringLiteral("CompleationDate"));
+    completionDateEdit->bind(&dm_.strategySource, QStringLiteral("CompleationDate"));
     completionDateEdit->setFixedWidth(
         completionDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     completionDateLabel->setBuddy(completionDateEdit);
-    DateBtn = new QToolButton(detailGroup);
-    DateBtn->setIcon(SelectDateIcon());
-    DateBtn->setToolTip(QStringLiteral("Select Date"));
-    ResetBtn = controls::button(QStringLiteral("Reset"), detailGroup);
-    completedBox = new controls::DBCheckBox(QStringLiteral("Completed"), detailGroup);
-    completedBox->bind(&dm_.StrategySource, QStringLiteral("Compleated"));
+    dateButton = new QToolButton(detailGroup);
+    dateButton->setIcon(selectDateIcon());
+    dateButton->setToolTip(QStringLiteral("Select Date"));
+    resetButton = controls::button(QStringLiteral("Reset"), detailGroup);
+    completedBox = new controls::FieldCheckBox(QStringLiteral("Completed"), detailGroup);
+    completedBox->bind(&dm_.strategySource, QStringLiteral("Compleated"));
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(numberEdit);
     numberRow->addSpacing(16);
     numberRow->addWidget(completionDateLabel);
     numberRow->addWidget(completionDateEdit);
-    numberRow->addWidget(DateBtn);
-    numberRow->addWidget(ResetBtn);
+    numberRow->addWidget(dateButton);
+    numberRow->addWidget(resetButton);
     numberRow->addSpacing(16);
     numberRow->addWidget(completedBox);
     numberRow->addStretch();
     controls::addGridRow(grid, row++, numberLabel, numberRow);
 }
 
-controls::DBMemo* StrategyEditor::memo(const char* field) {
-    auto* m = new controls::DBMemo(detailGroup);
-    m->bind(&dm_.StrategySource, QString::fromLatin1(field));
+controls::FieldMemo* StrategyEditor::memo(const char* field) {
+    auto* m = new controls::FieldMemo(detailGroup);
+    m->bind(&dm_.strategySource, QString::fromLatin1(field));
     m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m->setTabChangesFocus(true);
@@ -154,10 +158,10 @@ void StrategyEditor::buildMemoRows(QGridLayout* grid, int& row) {
     controls::addGridRow(grid, row++, deliverableLabel, deliverableMemo);
     measurementLabel = caption("Measurement:", true);
     measurementMemo = memo("Measurement");
-    MeasureBtn = controls::button(QStringLiteral("Deliverable/Measurement Items"), detailGroup);
+    measureButton = controls::button(QStringLiteral("Deliverable/Measurement Items"), detailGroup);
     auto* measureCell = new QHBoxLayout;
     measureCell->addWidget(measurementMemo, 1);
-    measureCell->addWidget(MeasureBtn);
+    measureCell->addWidget(measureButton);
     measureCell->addStretch(); // the button keeps its own width where the memo is hidden
     controls::addGridRow(grid, row++, measurementLabel, measureCell);
     resourcesLabel = caption("Additional Resources", true);
@@ -177,12 +181,12 @@ void StrategyEditor::buildMemoRows(QGridLayout* grid, int& row) {
 
 void StrategyEditor::buildModifiedRows(QGridLayout* grid, int& row) {
     modifiedByLabel = caption("Modified By:");
-    modifiedByBox = new controls::DBLookupComboBox(detailGroup);
+    modifiedByBox = new controls::LookupComboBox(detailGroup);
     modifiedByBox->setList(userNamesSource_, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
-    modifiedByBox->bind(&dm_.StrategySource, QStringLiteral("ModifiedBy"));
+    modifiedByBox->bind(&dm_.strategySource, QStringLiteral("ModifiedBy"));
     controls::setControlEnabled(modifiedByBox, false);
-    modifiedDateEdit = new controls::DBEdit(detailGroup);
-    modifiedDateEdit->bind(&dm_.StrategySource, QStringLiteral("ModifiedDate"));
+    modifiedDateEdit = new controls::FieldEdit(detailGroup);
+    modifiedDateEdit->bind(&dm_.strategySource, QStringLiteral("ModifiedDate"));
     controls::setControlEnabled(modifiedDateEdit, false);
     modifiedDateEdit->setFixedWidth(
         modifiedDateEdit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
@@ -191,63 +195,63 @@ void StrategyEditor::buildModifiedRows(QGridLayout* grid, int& row) {
     modifiedRow->addWidget(modifiedDateEdit);
     controls::addGridRow(grid, row++, modifiedByLabel, modifiedRow);
 
-    doNotPrintBox = new controls::DBCheckBox(QStringLiteral("Do Not Print This Strategy"), detailGroup);
-    doNotPrintBox->bind(&dm_.StrategySource, QStringLiteral("DoNotPrint"));
+    doNotPrintBox = new controls::FieldCheckBox(QStringLiteral("Do Not Print This Strategy"), detailGroup);
+    doNotPrintBox->bind(&dm_.strategySource, QStringLiteral("DoNotPrint"));
     grid->addWidget(doNotPrintBox, row++, 1);
 }
 
 void StrategyEditor::buildButtonBar(QVBoxLayout* lay) {
-    PreviewBtn = controls::button(QStringLiteral("Preview"), this);
-    PrintBtn = controls::button(QStringLiteral("Print"), this);
-    SaveBtn = controls::button(QStringLiteral("Save"), this);
+    previewButton = controls::button(QStringLiteral("Preview"), this);
+    printButton = controls::button(QStringLiteral("Print"), this);
+    saveButton = controls::button(QStringLiteral("Save"), this);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
-    lay->addLayout(controls::buttonBar(HelpBtn, {PreviewBtn, PrintBtn, SaveBtn, cancelButton}));
+    lay->addLayout(controls::buttonBar(helpButton, {previewButton, printButton, saveButton, cancelButton}));
 }
 
 void StrategyEditor::setFocusChain() {
     // Focus runs from the completion date through the texts to the do-not-print mark; the date
     // buttons and the window's buttons follow.
-    QWidget* chain[] = {
-        completionDateEdit, completedBox,  strategyMemo, responsibilityMemo, deliverableMemo, measurementMemo,
-        MeasureBtn,         resourcesMemo, commentsMemo, doNotPrintBox,      DateBtn,         ResetBtn,
-        PreviewBtn,         PrintBtn,      SaveBtn,      cancelButton,       HelpBtn};
+    QWidget* chain[] = {completionDateEdit, completedBox,  strategyMemo,  responsibilityMemo, deliverableMemo,
+                        measurementMemo,    measureButton, resourcesMemo, commentsMemo,       doNotPrintBox,
+                        dateButton,         resetButton,   previewButton, printButton,        saveButton,
+                        cancelButton,       helpButton};
     for (size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
     completionDateEdit->setFocus();
 }
 
 void StrategyEditor::connectSignals() {
-    connect(DateBtn, &QToolButton::clicked, this, controls::handler([this] { DateBtnClick(); }));
-    connect(ResetBtn, &QPushButton::clicked, this, controls::handler([this] { ResetBtnClick(); }));
-    connect(SaveBtn, &QPushButton::clicked, this, controls::handler([this] { SaveBtnClick(); }));
+    connect(dateButton, &QToolButton::clicked, this, controls::handler([this] { dateClicked(); }));
+    connect(resetButton, &QPushButton::clicked, this, controls::handler([this] { resetClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
     connect(cancelButton, &QPushButton::clicked, this, controls::handler([this] { cancelEdit(); }));
-    connect(MeasureBtn, &QPushButton::clicked, this, controls::handler([this] { MeasureBtnClick(); }));
-    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
-    connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { FormActivate(); }));
-    connect(&dm_.StrategySource, &engine::DataSource::changed, this, [this] {
-        if (!dm_.StrategyTable.isEditing()) shown_ = shownValues();
+    connect(measureButton, &QPushButton::clicked, this, controls::handler([this] { measureClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+    connect(previewButton, &QPushButton::clicked, this, controls::handler([this] { previewClicked(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
+    connect(&dm_.strategySource, &engine::DataSource::changed, this, [this] {
+        if (!dm_.strategyTable.isEditing()) shown_ = shownValues();
     });
 }
 
-void StrategyEditor::FormCreate() {
-    HelpBtn->setVisible(controls::helpFileExists());
+void StrategyEditor::onCreate() {
+    helpButton->setVisible(controls::helpFileExists());
     const bool multiple = dm_.user().settings.multipleMeasures;
     deliverableLabel->setVisible(!multiple);
     deliverableMemo->setVisible(!multiple);
     measurementMemo->setVisible(!multiple);
-    MeasureBtn->setVisible(multiple);
+    measureButton->setVisible(multiple);
 }
 
 void StrategyEditor::showEvent(QShowEvent* e) {
     controls::Screen::showEvent(e);
     // Decided again on showing, so that the editor is never editable for a viewer even where
     // the window system does not activate it.
-    if (!e->spontaneous()) controls::guarded([this] { FormActivate(); });
+    if (!e->spontaneous()) controls::guarded([this] { onActivate(); });
 }
 
 void StrategyEditor::loadUserNames() {
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     sql::IntList users;
     users.values << dm_.strategySelection().user << dm_.user().number;
     for (const char* f : {"UserNumber", "ModifiedBy"})
@@ -259,38 +263,38 @@ void StrategyEditor::loadUserNames() {
     userNames_->open();
 }
 
-void StrategyEditor::FormActivate() {
+void StrategyEditor::onActivate() {
     loadUserNames();
-    departmentEdit->setText(dm_.UserDepartmentName(dm_.strategySelection().user));
-    const engine::Field owner = dm_.StrategyTable.field(QStringLiteral("UserNumber"));
-    SetReadOnly(!dm_.user().mayEdit(owner.isNull() ? -1 : owner.asInt()));
+    departmentEdit->setText(dm_.userDepartmentName(dm_.strategySelection().user));
+    const engine::Field owner = dm_.strategyTable.field(QStringLiteral("UserNumber"));
+    setReadOnly(!dm_.user().mayEdit(owner.isNull() ? -1 : owner.asInt()));
 }
 
-void StrategyEditor::SetReadOnly(bool flag) {
+void StrategyEditor::setReadOnly(bool flag) {
     readOnly_ = flag;
-    for (controls::DBMemo* m : memos_) {
+    for (controls::FieldMemo* m : memos_) {
         m->setReadOnly(flag);
         controls::paintReadOnly(m, flag);
     }
     completionDateEdit->setDataReadOnly(flag);
     controls::paintReadOnly(completionDateEdit, flag);
     for (QWidget* w :
-         std::initializer_list<QWidget*>{DateBtn, ResetBtn, doNotPrintBox, completedBox, SaveBtn})
+         std::initializer_list<QWidget*>{dateButton, resetButton, doNotPrintBox, completedBox, saveButton})
         w->setEnabled(!flag);
 }
 
-void StrategyEditor::DateBtnClick() {
-    SelectDateInto(dm_.StrategyTable, QStringLiteral("CompleationDate"), this);
+void StrategyEditor::dateClicked() {
+    selectDateInto(dm_.strategyTable, QStringLiteral("CompleationDate"), this);
 }
 
-void StrategyEditor::ResetBtnClick() {
-    engine::Table& s = dm_.StrategyTable;
+void StrategyEditor::resetClicked() {
+    engine::Table& s = dm_.strategyTable;
     s.edit();
     s.field(QStringLiteral("CompleationDate")).clear();
 }
 
-void StrategyEditor::SaveBtnClick() {
-    engine::Table& s = dm_.StrategyTable;
+void StrategyEditor::saveClicked() {
+    engine::Table& s = dm_.strategyTable;
     completionDateEdit->commit();
     if (s.isEditing())
         storeStrategy();
@@ -304,7 +308,7 @@ void StrategyEditor::SaveBtnClick() {
 // A new strategy takes its number when it is stored; another workstation may have stored one
 // with the number shown here in the meantime.
 void StrategyEditor::storeStrategy() {
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     const bool inserting = s.state() == engine::DataSet::State::Insert;
     const QString shown = s.field(QStringLiteral("StrategyNumber")).asString();
     s.post();
@@ -319,7 +323,7 @@ void StrategyEditor::storeStrategy() {
 
 QVariantList StrategyEditor::shownValues() const {
     QVariantList values;
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     if (!s.isOpen()) return values;
     for (const char* f : kMemoFields)
         values << s.field(QString::fromLatin1(f)).asString();
@@ -327,7 +331,7 @@ QVariantList StrategyEditor::shownValues() const {
 }
 
 bool StrategyEditor::typingNotStored() const {
-    if (readOnly_ || dm_.StrategyTable.isEditing()) return false;
+    if (readOnly_ || dm_.strategyTable.isEditing()) return false;
     const QVariantList stored = shownValues();
     for (int i = 0; i < memos_.size() && i < stored.size(); ++i)
         if (memos_[i]->toPlainText() != stored[i].toString()) return true;
@@ -339,9 +343,9 @@ bool StrategyEditor::typingNotStored() const {
 // where the stored text is still the one the person saw; a text changed meanwhile by the other
 // workstation is shown as stored, never overwritten.
 void StrategyEditor::storeRefusedTyping() {
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     QStringList typed;
-    for (controls::DBMemo* m : memos_)
+    for (controls::FieldMemo* m : memos_)
         typed << m->toPlainText();
     const QVariantList seen = shown_;
     s.edit(); // the row is read afresh and locked, or the lock error goes to the person
@@ -366,28 +370,28 @@ void StrategyEditor::storeRefusedTyping() {
 }
 
 void StrategyEditor::cancelEdit() {
-    dm_.StrategyTable.cancel();
+    dm_.strategyTable.cancel();
     reject();
 }
 
-void StrategyEditor::FormClose() {
-    dm_.StrategyTable.cancel();
+void StrategyEditor::onClose() {
+    dm_.strategyTable.cancel();
 }
 
 void StrategyEditor::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { FormClose(); });
+        controls::guarded([this] { onClose(); });
     }
     controls::Screen::done(result);
 }
 
-void StrategyEditor::MeasureBtnClick() {
+void StrategyEditor::measureClicked() {
     openMeasurementItems();
 }
 
 void StrategyEditor::openMeasurementItems() {
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     // The items hang on the strategy's key, which exists only once the strategy is stored;
     // when storing fails the items stay closed.
     completionDateEdit->commit();
@@ -396,16 +400,16 @@ void StrategyEditor::openMeasurementItems() {
     controls::showModal(items);
 }
 
-void StrategyEditor::PrintBtnClick() {
+void StrategyEditor::printClicked() {
     printStrategy(false);
 }
 
-void StrategyEditor::PreviewBtnClick() {
+void StrategyEditor::previewClicked() {
     printStrategy(true);
 }
 
 void StrategyEditor::printStrategy(bool preview) {
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     // The mark as shown counts, saved or not.
     if (s.field(QStringLiteral("DoNotPrint")).asBoolean()) {
         controls::showError(QStringLiteral("This Strategy Has Been Marked As Do Not Print!"));
@@ -418,16 +422,19 @@ void StrategyEditor::printStrategy(bool preview) {
     }
     // The report shows the stored strategy; one not stored yet has nothing to print.
     if (s.field(QStringLiteral("StrategyID")).isNull()) return;
-    PrepareStrategyQuery();
-    RunStrategyReport(dm_, strategyQuery, preview || !dm_.user().settings.sendToPrinter ? nullptr : printer,
-                      QString(), this);
+    prepareStrategyQuery();
+    reports::runStrategyReport(dm_, strategyQuery,
+                               preview || !dm_.user().settings.sendToPrinter ? nullptr : printer, QString(),
+                               this);
 }
 
-void StrategyEditor::PrepareStrategyQuery() {
-    const qint64 id = dm_.StrategyTable.field(QStringLiteral("StrategyID")).asInteger();
+void StrategyEditor::prepareStrategyQuery() {
+    const qint64 id = dm_.strategyTable.field(QStringLiteral("StrategyID")).asInteger();
     engine::Query& q = strategyQuery;
-    BeginStrategyQuery(q);
+    reports::beginStrategyQuery(q);
     q.add("S.StrategyID = ", sql::Int{id});
     q.prepare();
     q.open();
 }
+
+} // namespace planning

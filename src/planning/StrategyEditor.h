@@ -6,7 +6,9 @@
 
 #include <QVariantList>
 
+namespace data {
 class DataModule;
+}
 
 class QGridLayout;
 class QGroupBox;
@@ -24,12 +26,14 @@ class Query;
 } // namespace engine
 
 namespace controls {
-class DBCheckBox;
+class FieldCheckBox;
 class DBDateEdit;
-class DBEdit;
-class DBLookupComboBox;
-class DBMemo;
+class FieldEdit;
+class LookupComboBox;
+class FieldMemo;
 } // namespace controls
+
+namespace planning {
 
 // One strategy in full: edited when its owner's strategies may be changed, otherwise shown
 // read-only. Works on the current row of the strategy table.
@@ -38,57 +42,57 @@ class StrategyEditor : public controls::Screen {
 public:
     // The stored strategy, as the report prints it.
     engine::Query strategyQuery;
-    StrategyEditor(DataModule& dm, QWidget* parent = nullptr);
+    StrategyEditor(data::DataModule& dm, QWidget* parent = nullptr);
 
     QGroupBox* detailGroup;
     QLabel* userLabel;
-    controls::DBLookupComboBox* userBox;
+    controls::LookupComboBox* userBox;
     QLabel* departmentLabel;
     QLineEdit* departmentEdit;
     QLabel* goalLabel;
-    controls::DBEdit* goalEdit;
+    controls::FieldEdit* goalEdit;
     QLabel* numberLabel;
-    controls::DBEdit* numberEdit;
+    controls::FieldEdit* numberEdit;
     QLabel* completionDateLabel;
     controls::DBDateEdit* completionDateEdit;
-    QToolButton* DateBtn;
-    QPushButton* ResetBtn;
-    controls::DBCheckBox* completedBox;
+    QToolButton* dateButton;
+    QPushButton* resetButton;
+    controls::FieldCheckBox* completedBox;
     QLabel* strategyLabel;
-    controls::DBMemo* strategyMemo;
+    controls::FieldMemo* strategyMemo;
     QLabel* responsibilityLabel;
-    controls::DBMemo* responsibilityMemo;
+    controls::FieldMemo* responsibilityMemo;
     QLabel* deliverableLabel;
-    controls::DBMemo* deliverableMemo;
+    controls::FieldMemo* deliverableMemo;
     QLabel* measurementLabel;
-    controls::DBMemo* measurementMemo;
-    QPushButton* MeasureBtn;
+    controls::FieldMemo* measurementMemo;
+    QPushButton* measureButton;
     QLabel* resourcesLabel;
     QLabel* reallocationLabel;
-    controls::DBMemo* resourcesMemo;
+    controls::FieldMemo* resourcesMemo;
     QLabel* commentsLabel;
-    controls::DBMemo* commentsMemo;
+    controls::FieldMemo* commentsMemo;
     QLabel* modifiedByLabel;
-    controls::DBLookupComboBox* modifiedByBox;
-    controls::DBEdit* modifiedDateEdit;
-    controls::DBCheckBox* doNotPrintBox;
-    QPushButton* PreviewBtn;
-    QPushButton* PrintBtn;
-    QPushButton* SaveBtn;
+    controls::LookupComboBox* modifiedByBox;
+    controls::FieldEdit* modifiedDateEdit;
+    controls::FieldCheckBox* doNotPrintBox;
+    QPushButton* previewButton;
+    QPushButton* printButton;
+    QPushButton* saveButton;
     QPushButton* cancelButton;
 
-    void FormCreate();
-    void FormActivate();
-    void DateBtnClick();
-    void ResetBtnClick();
-    void SaveBtnClick();
+    void onCreate();
+    void onActivate();
+    void dateClicked();
+    void resetClicked();
+    void saveClicked();
     void cancelEdit();
-    void FormClose();
-    void MeasureBtnClick();
-    void PrintBtnClick();
-    void PreviewBtnClick();
-    void SetReadOnly(bool flag);
-    void PrepareStrategyQuery();
+    void onClose();
+    void measureClicked();
+    void printClicked();
+    void previewClicked();
+    void setReadOnly(bool flag);
+    void prepareStrategyQuery();
 
     bool isReadOnly() const { return readOnly_; }
     void done(int result) override;
@@ -101,7 +105,7 @@ private:
     QLabel* caption(const char* text, bool memoCaption = false);
     void buildOwnerRows(QGridLayout* grid, int& row);
     void buildNumberRow(QGridLayout* grid, int& row);
-    controls::DBMemo* memo(const char* field);
+    controls::FieldMemo* memo(const char* field);
     void buildMemoRows(QGridLayout* grid, int& row);
     void buildModifiedRows(QGridLayout* grid, int& row);
     void buildButtonBar(QVBoxLayout* lay);
@@ -123,9 +127,11 @@ private:
 
     engine::Query* userNames_;
     engine::DataSource* userNamesSource_;
-    QList<controls::DBMemo*> memos_;
+    QList<controls::FieldMemo*> memos_;
     QVariantList shown_; // the stored values of the memo fields as last shown
     bool readOnly_ = false;
     bool closed_ = false;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

@@ -1,9 +1,10 @@
 #include "planning/StrategyListWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/LookupComboBox.h"
+#include "controls/SpinBox.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
@@ -19,9 +20,12 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+namespace planning {
+
 namespace sql = engine::sql;
 
-StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+StrategyListWindow::StrategyListWindow(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategies"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -32,8 +36,8 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
     buildButtonBar(lay);
     connectButtons();
 
-    FormCreate();
-    connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { YearSpinChange(); }));
+    onCreate();
+    connect(yearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { yearSpinChanged(); }));
     connectGoalFollowing();
     setFixedSize(720, 560);
 }
@@ -41,20 +45,20 @@ StrategyListWindow::StrategyListWindow(DataModule& dm, QWidget* parent) : contro
 void StrategyListWindow::buildSelectionRow(QVBoxLayout* lay) {
     auto* selection = new QHBoxLayout;
     yearLabel = new QLabel(QStringLiteral("Year:"), this);
-    YearSpin = new controls::SpinBox(2000, 2100, this);
-    yearLabel->setBuddy(YearSpin);
+    yearSpin = new controls::SpinBox(2000, 2100, this);
+    yearLabel->setBuddy(yearSpin);
     goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
-    goalTypeBox = new controls::DBLookupComboBox(this);
-    goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
+    goalTypeBox = new controls::LookupComboBox(this);
+    goalTypeBox->setList(&dm_.goalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
     goalTypeBox->setMinimumWidth(180);
     goalTypeLabel->setBuddy(goalTypeBox);
     userLabel = new QLabel(QStringLiteral("User:"), this);
-    userBox = new controls::DBLookupComboBox(this);
+    userBox = new controls::LookupComboBox(this);
     userBox->setMinimumWidth(200); // its users are listed once their filter is on
     userLabel->setBuddy(userBox);
     selection->addWidget(yearLabel);
-    selection->addWidget(YearSpin);
+    selection->addWidget(yearSpin);
     selection->addSpacing(12);
     selection->addWidget(goalTypeLabel);
     selection->addWidget(goalTypeBox);
@@ -68,15 +72,15 @@ void StrategyListWindow::buildSelectionRow(QVBoxLayout* lay) {
 void StrategyListWindow::buildLists(QVBoxLayout* lay) {
     goalsGroup = new QGroupBox(QStringLiteral("Goals"), this);
     auto* goalsLay = new QVBoxLayout(goalsGroup);
-    goalGrid = new controls::DBGrid(goalsGroup);
-    goalGrid->bind(&dm_.GoalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
+    goalGrid = new controls::DataGrid(goalsGroup);
+    goalGrid->bind(&dm_.goalsSource, {{QStringLiteral("GoalDescription"), QStringLiteral("Goal")}});
     goalsLay->addWidget(goalGrid);
     lay->addWidget(goalsGroup, 1);
 
     strategiesGroup = new QGroupBox(QStringLiteral("Strategies"), this);
     auto* strategiesLay = new QVBoxLayout(strategiesGroup);
-    strategyGrid = new controls::DBGrid(strategiesGroup);
-    strategyGrid->bind(&dm_.StrategySource,
+    strategyGrid = new controls::DataGrid(strategiesGroup);
+    strategyGrid->bind(&dm_.strategySource,
                        {{QStringLiteral("StrategyNumber"), QStringLiteral("Number"), 10},
                         {QStringLiteral("ShortStrategy"), QStringLiteral("Strategy"), 60},
                         {QStringLiteral("CompleationDate"), QStringLiteral("Completion Date")}});
@@ -85,55 +89,55 @@ void StrategyListWindow::buildLists(QVBoxLayout* lay) {
 }
 
 void StrategyListWindow::buildButtonBar(QVBoxLayout* lay) {
-    MoveBtn = controls::button(QStringLiteral("Move"), this);
-    PrintBtn = controls::button(QStringLiteral("Print"), this);
-    DeleteBtn = controls::button(QStringLiteral("Delete"), this);
-    InsertBtn = controls::button(QStringLiteral("Insert"), this);
-    EditBtn = controls::button(QStringLiteral("Edit"), this);
+    moveButton = controls::button(QStringLiteral("Move"), this);
+    printButton = controls::button(QStringLiteral("Print"), this);
+    deleteButton = controls::button(QStringLiteral("Delete"), this);
+    insertButton = controls::button(QStringLiteral("Insert"), this);
+    editButton = controls::button(QStringLiteral("Edit"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    MoveBtn->setVisible(false);
-    lay->addLayout(
-        controls::buttonBar(HelpBtn, {MoveBtn, PrintBtn, DeleteBtn, InsertBtn, EditBtn, closeButton}));
+    moveButton->setVisible(false);
+    lay->addLayout(controls::buttonBar(
+        helpButton, {moveButton, printButton, deleteButton, insertButton, editButton, closeButton}));
 }
 
 void StrategyListWindow::connectButtons() {
-    connect(InsertBtn, &QPushButton::clicked, this, controls::handler([this] { InsertBtnClick(); }));
-    connect(EditBtn, &QPushButton::clicked, this, controls::handler([this] { EditBtnClick(); }));
-    connect(DeleteBtn, &QPushButton::clicked, this, controls::handler([this] { DeleteBtnClick(); }));
-    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
-    connect(MoveBtn, &QPushButton::clicked, this, controls::handler([this] { MoveBtnClick(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
+    connect(editButton, &QPushButton::clicked, this, controls::handler([this] { editClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+    connect(moveButton, &QPushButton::clicked, this, controls::handler([this] { moveClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(strategyGrid, &controls::DBGrid::rowChosen, this,
+    connect(strategyGrid, &controls::DataGrid::rowChosen, this,
             controls::handler([this] { strategyChosen(); }));
-    connect(userBox, &controls::DBLookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
-    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this,
+    connect(userBox, &controls::LookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
+    connect(goalTypeBox, &controls::LookupComboBox::closeUp, this,
             controls::handler([this] { goalTypeChosen(); }));
 }
 
 void StrategyListWindow::connectGoalFollowing() {
     // The strategies follow the selected goal: when the goal list is read again or another goal
     // becomes current, and when this window becomes active again.
-    connect(&dm_.GoalsSource, &engine::DataSource::rowsChanged, this,
-            controls::handler([this] { FollowSelectedGoal(true); }));
-    connect(&dm_.GoalsSource, &engine::DataSource::currentChanged, this,
-            controls::handler([this] { FollowSelectedGoal(false); }));
+    connect(&dm_.goalsSource, &engine::DataSource::rowsChanged, this,
+            controls::handler([this] { followSelectedGoal(true); }));
+    connect(&dm_.goalsSource, &engine::DataSource::currentChanged, this,
+            controls::handler([this] { followSelectedGoal(false); }));
     connect(this, &controls::Screen::activated, this,
-            controls::handler([this] { FollowSelectedGoal(true); }));
-    connect(&dm_.StrategySource, &engine::DataSource::changed, this,
-            controls::handler([this] { UpdateStrategyButtons(); }));
+            controls::handler([this] { followSelectedGoal(true); }));
+    connect(&dm_.strategySource, &engine::DataSource::changed, this,
+            controls::handler([this] { updateStrategyButtons(); }));
 }
 
-void StrategyListWindow::FormCreate() {
+void StrategyListWindow::onCreate() {
     yearLabel->setVisible(!dm_.user().settings.noGoalYear);
-    YearSpin->setVisible(!dm_.user().settings.noGoalYear);
-    dm_.VisibleUsersTable.setFiltered(true);
-    userBox->setList(&dm_.VisibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
+    yearSpin->setVisible(!dm_.user().settings.noGoalYear);
+    dm_.visibleUsersTable.setFiltered(true);
+    userBox->setList(&dm_.visibleUsersSource, QStringLiteral("UserNumber"), QStringLiteral("UserName"));
     userBox->setKeyValue(dm_.user().number);
     // With no goal type at all the goals of every type are listed.
-    const engine::Field type = dm_.GoalTypeTable.field(QStringLiteral("GoalTypeID"));
+    const engine::Field type = dm_.goalTypeTable.field(QStringLiteral("GoalTypeID"));
     goalTypeBox->setKeyValue(type.value());
     // The goals of one type and year for the chosen user (himself first), global ones included.
-    GoalFilter goals = dm_.goalFilter();
+    data::GoalFilter goals = dm_.goalFilter();
     goals.type = type.isNull() ? -1 : type.asInt();
     goals.byUser = true;
     goals.user = dm_.user().number;
@@ -141,10 +145,10 @@ void StrategyListWindow::FormCreate() {
     dm_.setStrategySelection({dm_.strategySelection().goal, dm_.user().number});
     controls::setControlEnabled(userBox,
                                 !dm_.user().canSee.isEmpty() || dm_.user().rights.canViewAllStrategies);
-    HelpBtn->setVisible(controls::helpFileExists());
-    YearSpin->setValue(QDate::currentDate().year());
-    YearSpinChange();
-    UpdateStrategyButtons();
+    helpButton->setVisible(controls::helpFileExists());
+    yearSpin->setValue(QDate::currentDate().year());
+    yearSpinChanged();
+    updateStrategyButtons();
 }
 
 namespace {
@@ -167,84 +171,84 @@ template <typename F> void StrategyListWindow::switchGoals(F setSelection) {
             explicit Switching(bool& flag) : on(flag) { on = true; }
             ~Switching() { on = false; }
         } switching(switchingGoals_);
-        offThenOn(dm_.GoalsTable, dm_.GoalsSource, [&] { setSelection(dm_); });
+        offThenOn(dm_.goalsTable, dm_.goalsSource, [&] { setSelection(dm_); });
     }
-    FollowSelectedGoal(true);
+    followSelectedGoal(true);
 }
 
-void StrategyListWindow::YearSpinChange() {
-    switchGoals([this](DataModule& dm) {
-        GoalFilter goals = dm.goalFilter();
-        goals.year = YearSpin->value();
+void StrategyListWindow::yearSpinChanged() {
+    switchGoals([this](data::DataModule& dm) {
+        data::GoalFilter goals = dm.goalFilter();
+        goals.year = yearSpin->value();
         dm.setGoalFilter(goals);
     });
 }
 
 void StrategyListWindow::userChosen() {
-    switchGoals([this](DataModule& dm) {
+    switchGoals([this](data::DataModule& dm) {
         const QVariant user = userBox->keyValue();
-        GoalFilter goals = dm.goalFilter();
+        data::GoalFilter goals = dm.goalFilter();
         goals.user = user.isNull() ? -1 : user.toInt();
         dm.setGoalFilter(goals);
         dm.setStrategySelection({dm.strategySelection().goal, goals.user});
     });
-    UpdateStrategyButtons();
+    updateStrategyButtons();
 }
 
 void StrategyListWindow::goalTypeChosen() {
-    switchGoals([this](DataModule& dm) {
+    switchGoals([this](data::DataModule& dm) {
         const QVariant type = goalTypeBox->keyValue();
-        GoalFilter goals = dm.goalFilter();
+        data::GoalFilter goals = dm.goalFilter();
         goals.type = type.isNull() ? -1 : type.toInt();
         dm.setGoalFilter(goals);
     });
 }
 
-void StrategyListWindow::FollowSelectedGoal(bool forced) {
+void StrategyListWindow::followSelectedGoal(bool forced) {
     // While a window opened from here is up, the strategy table is its to position and edit.
     if (childOpen_ > 0 || switchingGoals_) return;
-    engine::Table& goals = dm_.GoalsTable;
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& goals = dm_.goalsTable;
+    engine::Table& s = dm_.strategyTable;
     if (!goals.isOpen() || !s.isOpen()) return;
     const engine::Field goalId = goals.field(QStringLiteral("GoalID"));
     const qint64 goal = goals.isEmpty() || goalId.isNull() ? -1 : goalId.asInteger();
     if (!forced && goal == followedGoal_ && goal == dm_.strategySelection().goal && s.filtered()) {
-        UpdateStrategyButtons();
+        updateStrategyButtons();
         return;
     }
     // Re-reading the same goal's strategies keeps the one the person was on.
     const engine::Field current = s.field(QStringLiteral("StrategyID"));
     const QVariant keep =
         goal == dm_.strategySelection().goal && !current.isNull() ? current.value() : QVariant();
-    offThenOn(s, dm_.StrategySource, [&] {
+    offThenOn(s, dm_.strategySource, [&] {
         dm_.setStrategySelection({int(goal), dm_.strategySelection().user});
     });
     followedGoal_ = goal;
     if (keep.isValid()) s.locate(QStringLiteral("StrategyID"), keep);
-    UpdateStrategyButtons();
+    updateStrategyButtons();
 }
 
-void StrategyListWindow::UpdateStrategyButtons() {
-    if (dm_.user().rights.supervisor) MoveBtn->setVisible(true);
+void StrategyListWindow::updateStrategyButtons() {
+    if (dm_.user().rights.supervisor) moveButton->setVisible(true);
     const QVariant box = userBox->keyValue();
     const int owner = box.isNull() || !box.isValid() ? -1 : box.toInt();
     const bool mayEdit = dm_.user().mayEdit(owner);
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     const bool listed = s.isOpen() && !s.field(QStringLiteral("GoalID")).isNull();
     // A strategy needs a goal to hang under, and Move needs a strategy to move.
     const bool goalListed = dm_.strategySelection().goal != -1;
     if (listed) {
-        DeleteBtn->setEnabled(mayEdit);
-        InsertBtn->setEnabled(mayEdit && goalListed);
-        EditBtn->setText(mayEdit ? QStringLiteral("Edit") : QStringLiteral("View"));
-        EditBtn->setEnabled(true);
+        deleteButton->setEnabled(mayEdit);
+        insertButton->setEnabled(mayEdit && goalListed);
+        editButton->setText(mayEdit ? QStringLiteral("Edit") : QStringLiteral("View"));
+        editButton->setEnabled(true);
     } else {
-        InsertBtn->setEnabled(mayEdit && goalListed);
-        DeleteBtn->setEnabled(false);
-        EditBtn->setEnabled(false);
-        EditBtn->setText(QStringLiteral("Edit"));
+        insertButton->setEnabled(mayEdit && goalListed);
+        deleteButton->setEnabled(false);
+        editButton->setEnabled(false);
+        editButton->setText(QStringLiteral("Edit"));
     }
-    MoveBtn->setEnabled(listed);
+    moveButton->setEnabled(listed);
 }
 
 int StrategyListWindow::showChild(QDialog& child) {
@@ -258,15 +262,15 @@ int StrategyListWindow::showChild(QDialog& child) {
         Open open(childOpen_);
         result = controls::showModal(child);
     }
-    FollowSelectedGoal(true);
+    followSelectedGoal(true);
     return result;
 }
 
-void StrategyListWindow::InsertBtnClick() {
+void StrategyListWindow::insertClicked() {
     StrategyEditor editor(dm_, this);
-    engine::Table& s = dm_.StrategyTable;
-    const StrategySelection where = dm_.strategySelection();
-    const int number = dm_.NextStrategyNumber(where);
+    engine::Table& s = dm_.strategyTable;
+    const data::StrategySelection where = dm_.strategySelection();
+    const int number = dm_.nextStrategyNumber(where);
     s.insert();
     s.field(QStringLiteral("UserNumber")).setValue(where.user);
     s.field(QStringLiteral("GoalID")).setValue(where.goal);
@@ -276,38 +280,40 @@ void StrategyListWindow::InsertBtnClick() {
     showChild(editor);
 }
 
-void StrategyListWindow::EditBtnClick() {
+void StrategyListWindow::editClicked() {
     StrategyEditor editor(dm_, this);
     showChild(editor);
 }
 
 void StrategyListWindow::strategyChosen() {
-    if (EditBtn->isEnabled()) EditBtnClick();
+    if (editButton->isEnabled()) editClicked();
 }
 
-void StrategyListWindow::DeleteBtnClick() {
+void StrategyListWindow::deleteClicked() {
     if (!controls::confirm(QStringLiteral("Are you sure you want to delete this Strategy?"))) return;
-    engine::Table& s = dm_.StrategyTable;
+    engine::Table& s = dm_.strategyTable;
     const engine::Field id = s.field(QStringLiteral("StrategyID"));
     if (id.isNull()) return; // nothing stored to delete
     // The strategy and its measurements go together or not at all.
-    engine::Transaction tx(dm_.GoalDatabase);
-    engine::execute(dm_.GoalDatabase,
+    engine::Transaction tx(dm_.goalDatabase);
+    engine::execute(dm_.goalDatabase,
                     "Delete From \"Measure.DB\" Where StrategyID = ", sql::Int{id.asInteger()});
     s.remove();
     tx.commit();
 }
 
-void StrategyListWindow::PrintBtnClick() {
+void StrategyListWindow::printClicked() {
     openPrintGoals();
 }
 
 void StrategyListWindow::openPrintGoals() {
-    PrintGoalsDialog form(dm_, this);
+    reports::PrintGoalsDialog form(dm_, this);
     showChild(form);
 }
 
-void StrategyListWindow::MoveBtnClick() {
+void StrategyListWindow::moveClicked() {
     MoveStrategiesDialog dialog(dm_, this);
     showChild(dialog);
 }
+
+} // namespace planning

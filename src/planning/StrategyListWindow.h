@@ -2,7 +2,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -10,50 +12,52 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace controls {
-class DBGrid;
-class DBLookupComboBox;
+class DataGrid;
+class LookupComboBox;
 class SpinBox;
 } // namespace controls
+
+namespace planning {
 
 // The working screen of the planning cycle: the goals of a year, goal type and user, and the
 // chosen user's strategies under the selected goal.
 class StrategyListWindow : public controls::Screen {
     Q_OBJECT
 public:
-    StrategyListWindow(DataModule& dm, QWidget* parent = nullptr);
+    StrategyListWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
-    controls::SpinBox* YearSpin;
+    controls::SpinBox* yearSpin;
     QLabel* goalTypeLabel;
-    controls::DBLookupComboBox* goalTypeBox;
+    controls::LookupComboBox* goalTypeBox;
     QLabel* userLabel;
-    controls::DBLookupComboBox* userBox;
+    controls::LookupComboBox* userBox;
     QGroupBox* goalsGroup;
-    controls::DBGrid* goalGrid;
+    controls::DataGrid* goalGrid;
     QGroupBox* strategiesGroup;
-    controls::DBGrid* strategyGrid;
-    QPushButton* MoveBtn;
-    QPushButton* PrintBtn;
-    QPushButton* DeleteBtn;
-    QPushButton* InsertBtn;
-    QPushButton* EditBtn;
+    controls::DataGrid* strategyGrid;
+    QPushButton* moveButton;
+    QPushButton* printButton;
+    QPushButton* deleteButton;
+    QPushButton* insertButton;
+    QPushButton* editButton;
     QPushButton* closeButton;
 
-    void FormCreate();
-    void YearSpinChange();
+    void onCreate();
+    void yearSpinChanged();
     void userChosen();
     void goalTypeChosen();
-    void InsertBtnClick();
-    void EditBtnClick();
+    void insertClicked();
+    void editClicked();
     void strategyChosen();
-    void DeleteBtnClick();
-    void PrintBtnClick();
-    void MoveBtnClick();
-    void UpdateStrategyButtons();
+    void deleteClicked();
+    void printClicked();
+    void moveClicked();
+    void updateStrategyButtons();
 
     // Lists the strategies of the goal selected in the goals grid (forced: also when that goal
     // has not changed, to see the strategies as stored now).
-    void FollowSelectedGoal(bool forced = true);
+    void followSelectedGoal(bool forced = true);
 
 protected:
 private:
@@ -72,5 +76,7 @@ private:
     int childOpen_ = 0;
     bool switchingGoals_ = false;
     qint64 followedGoal_ = -2;
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace planning

@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QSaveFile>
 
-bool ExportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
+namespace reports {
+
+bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
     const QString path =
         controls::dialogs().saveFile(QStringLiteral("Export"), QDir::home().filePath(suggestedName),
                                      QStringLiteral("CSV files (*.csv);;All files (*)"), parent);
@@ -33,3 +35,5 @@ bool ExportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWrite
     }
     return true;
 }
+
+} // namespace reports

@@ -4,7 +4,9 @@
 #include "data/DataModule.h"
 #include "data/Logon.h"
 
-GoalsReport::GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner)
+namespace reports {
+
+GoalsReport::GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* owner)
     : printing::Report(&rows, owner), dm_(dm), rows_(rows) {
     const QFont f10 = reportFont(10);
     pageHeader.height = 27.8;
@@ -60,5 +62,7 @@ void GoalsReport::fillUserName(QString& value) {
         value.clear();
         return;
     }
-    value = ReadUser(dm_, int(user.asInteger())).name;
+    value = data::readUser(dm_, int(user.asInteger())).name;
 }
+
+} // namespace reports

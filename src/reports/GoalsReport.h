@@ -2,16 +2,20 @@
 
 #include "printing/Report.h"
 
+namespace data {
 class DataModule;
+}
 namespace engine {
 class Query;
 }
+
+namespace reports {
 
 // The printed list of goals: one line per row of a goals query.
 class GoalsReport : public printing::Report {
     Q_OBJECT
 public:
-    GoalsReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
+    GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
 
     printing::Label* titleLabel;
     printing::SysData* printedAtData;
@@ -30,6 +34,8 @@ public:
     void fillUserName(QString& value);
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
     engine::Query& rows_;
 };
+
+} // namespace reports

@@ -2,7 +2,7 @@
 
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/SpinBox.h"
 #include "data/Csv.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -32,6 +32,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+namespace reports {
+
 namespace {
 
 const QStringList kCountTitles{"Strategies", "Completed", "Open", "Overdue"};
@@ -50,15 +52,15 @@ QTableWidget* makeGrid(const QStringList& titles, QWidget* parent) {
     return g;
 }
 
-void fill(QTableWidget* g, const QVector<ProgressRow>& rows, bool withDepartment) {
+void fill(QTableWidget* g, const QVector<data::ProgressRow>& rows, bool withDepartment) {
     g->setSortingEnabled(false);
     g->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
-        const ProgressRow& row = rows[r];
+        const data::ProgressRow& row = rows[r];
         int c = 0;
-        g->setItem(r, c++, new QTableWidgetItem(row.Name));
-        if (withDepartment) g->setItem(r, c++, new QTableWidgetItem(row.Department));
-        for (int n : {row.Counts.Strategies, row.Counts.Completed, row.Counts.Open, row.Counts.Overdue}) {
+        g->setItem(r, c++, new QTableWidgetItem(row.name));
+        if (withDepartment) g->setItem(r, c++, new QTableWidgetItem(row.department));
+        for (int n : {row.counts.Strategies, row.counts.Completed, row.counts.Open, row.counts.Overdue}) {
             auto* item = new QTableWidgetItem;
             item->setData(Qt::DisplayRole, n); // sorts as a number
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -89,81 +91,81 @@ QString htmlTable(const QTableWidget* g) {
 
 } // namespace
 
-OverviewWindow::OverviewWindow(DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+OverviewWindow::OverviewWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overview"));
     auto* lay = new QVBoxLayout(this);
     buildSelectionRow(lay);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
-    Tabs = new QTabWidget(split);
-    UserGrid = makeGrid(QStringList{"User", "Department"} + kCountTitles, Tabs);
-    DepartmentGrid = makeGrid(QStringList{"Department"} + kCountTitles, Tabs);
-    Tabs->addTab(UserGrid, QStringLiteral("Users"));
-    Tabs->addTab(DepartmentGrid, QStringLiteral("Departments"));
-    ChartView = new QChartView(split);
-    ChartView->setRenderHint(QPainter::Antialiasing);
-    ChartView->setMinimumSize(420, 320);
-    split->addWidget(Tabs);
-    split->addWidget(ChartView);
+    tabs = new QTabWidget(split);
+    userGrid = makeGrid(QStringList{"User", "Department"} + kCountTitles, tabs);
+    departmentGrid = makeGrid(QStringList{"Department"} + kCountTitles, tabs);
+    tabs->addTab(userGrid, QStringLiteral("Users"));
+    tabs->addTab(departmentGrid, QStringLiteral("Departments"));
+    chartView = new QChartView(split);
+    chartView->setRenderHint(QPainter::Antialiasing);
+    chartView->setMinimumSize(420, 320);
+    split->addWidget(tabs);
+    split->addWidget(chartView);
     split->setSizes({560, 500});
     lay->addWidget(split, 1);
-    TotalLabel = new QLabel(this);
-    lay->addWidget(TotalLabel);
+    totalLabel = new QLabel(this);
+    lay->addWidget(totalLabel);
 
-    PrintBtn = controls::button(QStringLiteral("Print"), this);
-    ExportBtn = controls::button(QStringLiteral("Export..."), this);
+    printButton = controls::button(QStringLiteral("Print"), this);
+    exportButton = controls::button(QStringLiteral("Export..."), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
-    lay->addLayout(controls::buttonBar(HelpBtn, {PrintBtn, ExportBtn, closeButton}));
-    HelpBtn->setVisible(controls::helpFileExists());
+    lay->addLayout(controls::buttonBar(helpButton, {printButton, exportButton, closeButton}));
+    helpButton->setVisible(controls::helpFileExists());
 
-    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
-    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+    connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(YearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { SelectionChange(); }));
-    connect(TypeCombo, &QComboBox::currentIndexChanged, this,
-            controls::handler([this] { SelectionChange(); }));
+    connect(yearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { selectionChanged(); }));
+    connect(typeCombo, &QComboBox::currentIndexChanged, this,
+            controls::handler([this] { selectionChanged(); }));
     resize(1120, 600);
-    SelectionChange();
+    selectionChanged();
 }
 
 void OverviewWindow::buildSelectionRow(QVBoxLayout* lay) {
     yearLabel = new QLabel(QStringLiteral("Year:"), this);
-    YearSpin = new controls::SpinBox(2000, 2100, this);
-    YearSpin->setValue(QDate::currentDate().year());
-    yearLabel->setBuddy(YearSpin);
+    yearSpin = new controls::SpinBox(2000, 2100, this);
+    yearSpin->setValue(QDate::currentDate().year());
+    yearLabel->setBuddy(yearSpin);
     goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
-    TypeCombo = new QComboBox(this);
-    TypeCombo->setFocusPolicy(Qt::StrongFocus); // a stray wheel turn does not change the selection
-    goalTypeLabel->setBuddy(TypeCombo);
-    TypeCombo->addItem(QStringLiteral("(all types)"), -1);
+    typeCombo = new QComboBox(this);
+    typeCombo->setFocusPolicy(Qt::StrongFocus); // a stray wheel turn does not change the selection
+    goalTypeLabel->setBuddy(typeCombo);
+    typeCombo->addItem(QStringLiteral("(all types)"), -1);
     {
-        engine::Query q(dm_.GoalDatabase);
+        engine::Query q(dm_.goalDatabase);
         q.add("Select GoalTypeID, TypeDescription From \"GoalType.db\" Order By TypeDescription");
         q.open();
         for (int r = 0; r < q.recordCount(); ++r)
-            TypeCombo->addItem(q.valueAt(r, "TypeDescription").toString(), q.valueAt(r, "GoalTypeID"));
+            typeCombo->addItem(q.valueAt(r, "TypeDescription").toString(), q.valueAt(r, "GoalTypeID"));
     }
-    TypeCombo->setMinimumContentsLength(20);
-    lay->addLayout(controls::lineOf({yearLabel, YearSpin, goalTypeLabel, TypeCombo}));
+    typeCombo->setMinimumContentsLength(20);
+    lay->addLayout(controls::lineOf({yearLabel, yearSpin, goalTypeLabel, typeCombo}));
 }
 
-void OverviewWindow::SelectionChange() {
-    overview_ = ComputeProgressOverview(dm_, YearSpin->value(), TypeCombo->currentData().toInt());
-    fill(UserGrid, overview_.Users, true);
-    fill(DepartmentGrid, overview_.Departments, false);
-    const ProgressCounts& t = overview_.Total;
-    TotalLabel->setText(QStringLiteral("Total: %1 strategies, %2 completed, %3 open, %4 overdue")
-                            .arg(t.Strategies)
-                            .arg(t.Completed)
-                            .arg(t.Open)
-                            .arg(t.Overdue));
-    QChart* old = ChartView->chart();
-    ChartView->setChart(makeChart());
+void OverviewWindow::selectionChanged() {
+    overview_ = data::computeProgressOverview(dm_, yearSpin->value(), typeCombo->currentData().toInt());
+    fill(userGrid, overview_.users, true);
+    fill(departmentGrid, overview_.departments, false);
+    const data::ProgressCounts& t = overview_.total;
+    totalLabel->setText(QStringLiteral("Total: %1 strategies, %2 completed, %3 open, %4 overdue")
+                            .arg(t.strategies)
+                            .arg(t.completed)
+                            .arg(t.open)
+                            .arg(t.overdue));
+    QChart* old = chartView->chart();
+    chartView->setChart(makeChart());
     delete old; // a chart view does not own a chart it gives up
 }
 
 QString OverviewWindow::selectionText() const {
-    return QStringLiteral("%1, %2").arg(YearSpin->value()).arg(TypeCombo->currentText());
+    return QStringLiteral("%1, %2").arg(yearSpin->value()).arg(typeCombo->currentText());
 }
 
 QChart* OverviewWindow::makeChart() const {
@@ -175,16 +177,16 @@ QChart* OverviewWindow::makeChart() const {
                                                    {"Open", QColor(0x3C, 0x7D, 0xC4)},
                                                    {"Overdue", QColor(0xB0, 0x1E, 0x23)}};
     // Bars are laid out from the bottom up: reversed, the departments read in order from the top.
-    QVector<ProgressRow> rows(overview_.Departments.rbegin(), overview_.Departments.rend());
+    QVector<data::ProgressRow> rows(overview_.departments.rbegin(), overview_.departments.rend());
     QStringList categories;
-    for (const ProgressRow& d : rows)
-        categories << d.Name;
+    for (const data::ProgressRow& d : rows)
+        categories << d.name;
     int highest = 0;
     for (int s = 0; s < 3; ++s) {
         auto* set = new QBarSet(QLatin1String(sets[s].first));
         set->setColor(sets[s].second);
-        for (const ProgressRow& d : rows) {
-            const int v = s == 0 ? d.Counts.Completed : s == 1 ? d.Counts.Open : d.Counts.Overdue;
+        for (const data::ProgressRow& d : rows) {
+            const int v = s == 0 ? d.counts.Completed : s == 1 ? d.counts.Open : d.counts.Overdue;
             *set << v;
             highest = std::max(highest, v);
         }
@@ -228,22 +230,22 @@ void OverviewWindow::render(QPrinter& printer) {
     QTextDocument doc;
     doc.setDefaultFont(QFont(QStringLiteral("Times New Roman"), 10));
     doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("chart.png")), picture);
-    const ProgressCounts& t = overview_.Total;
+    const data::ProgressCounts& t = overview_.total;
     doc.setHtml(QStringLiteral("<h1>Overview</h1><p>%1 &mdash; %2 strategies, %3 completed, %4 open, "
                                "%5 overdue (printed %6)</p>"
                                "<h2>Departments</h2>%7<p><img src=\"chart.png\" width=\"620\"></p>"
                                "<h2>Users</h2>%8")
                     .arg(selectionText().toHtmlEscaped())
-                    .arg(t.Strategies)
-                    .arg(t.Completed)
-                    .arg(t.Open)
-                    .arg(t.Overdue)
+                    .arg(t.strategies)
+                    .arg(t.completed)
+                    .arg(t.open)
+                    .arg(t.overdue)
                     .arg(QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy")))
-                    .arg(htmlTable(DepartmentGrid), htmlTable(UserGrid)));
+                    .arg(htmlTable(departmentGrid), htmlTable(userGrid)));
     doc.print(&printer);
 }
 
-void OverviewWindow::PrintBtnClick() {
+void OverviewWindow::printClicked() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
     if (dm_.user().settings.sendToPrinter) {
@@ -256,14 +258,14 @@ void OverviewWindow::PrintBtnClick() {
     controls::showModal(preview);
 }
 
-void OverviewWindow::ExportBtnClick() {
-    const bool users = Tabs->currentWidget() == UserGrid;
-    const QTableWidget* g = users ? UserGrid : DepartmentGrid;
-    ExportCsvFile(
+void OverviewWindow::exportClicked() {
+    const bool users = tabs->currentWidget() == userGrid;
+    const QTableWidget* g = users ? userGrid : departmentGrid;
+    exportCsvFile(
         this,
-        QStringLiteral("overview-%1-%2.csv").arg(users ? "users" : "departments").arg(YearSpin->value()),
+        QStringLiteral("overview-%1-%2.csv").arg(users ? "users" : "departments").arg(yearSpin->value()),
         [g](QIODevice& out, QString* error) {
-            csv::Writer w(out);
+            data::csv::Writer w(out);
             QStringList titles;
             for (int c = 0; c < g->columnCount(); ++c)
                 titles << g->horizontalHeaderItem(c)->text();
@@ -279,3 +281,5 @@ void OverviewWindow::ExportBtnClick() {
             return w.ok();
         });
 }
+
+} // namespace reports

@@ -3,7 +3,9 @@
 #include "controls/Screen.h"
 #include "data/Progress.h"
 
+namespace data {
 class DataModule;
+}
 
 class QChart;
 class QChartView;
@@ -19,33 +21,35 @@ namespace controls {
 class SpinBox;
 }
 
+namespace reports {
+
 // The completion overview: for a year and goal type, the strategies per user and per department,
 // completed, open and overdue, as tables and as a bar chart by department. Printed and exported
 // like the other reports.
 class OverviewWindow : public controls::Screen {
     Q_OBJECT
 public:
-    OverviewWindow(DataModule& dm, QWidget* parent = nullptr);
+    OverviewWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
-    controls::SpinBox* YearSpin;
+    controls::SpinBox* yearSpin;
     QLabel* goalTypeLabel;
-    QComboBox* TypeCombo;
-    QTabWidget* Tabs;
-    QTableWidget* UserGrid;
-    QTableWidget* DepartmentGrid;
-    QLabel* TotalLabel;
-    QChartView* ChartView;
-    QPushButton* PrintBtn;
-    QPushButton* ExportBtn;
+    QComboBox* typeCombo;
+    QTabWidget* tabs;
+    QTableWidget* userGrid;
+    QTableWidget* departmentGrid;
+    QLabel* totalLabel;
+    QChartView* chartView;
+    QPushButton* printButton;
+    QPushButton* exportButton;
     QPushButton* closeButton;
 
     // Counts again for the year and type chosen.
-    void SelectionChange();
-    void PrintBtnClick();
-    void ExportBtnClick();
+    void selectionChanged();
+    void printClicked();
+    void exportClicked();
 
-    const ProgressOverview& overview() const { return overview_; }
+    const data::ProgressOverview& overview() const { return overview_; }
     // The chart of the counts shown, for the window and for printing.
     QChart* makeChart() const;
     // The printed pages: title, selection, the two tables and the chart.
@@ -54,6 +58,8 @@ public:
 private:
     void buildSelectionRow(QVBoxLayout* lay);
     QString selectionText() const;
-    ProgressOverview overview_;
-    DataModule& dm_;
+    data::ProgressOverview overview_;
+    data::DataModule& dm_;
 };
+
+} // namespace reports

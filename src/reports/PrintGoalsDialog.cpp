@@ -1,8 +1,9 @@
 #include "reports/PrintGoalsDialog.h"
 
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/RadioGroup.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "printing/Printer.h"
@@ -15,10 +16,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace reports {
+
 namespace sql = engine::sql;
 
-PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.GoalDatabase), dm_(dm) {
+PrintGoalsDialog::PrintGoalsDialog(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Print Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);
@@ -42,27 +45,27 @@ PrintGoalsDialog::PrintGoalsDialog(DataModule& dm, QWidget* parent)
     lay->addStretch();
 
     auto* buttons = new QHBoxLayout;
-    PreviewBtn = controls::button(QStringLiteral("Preview"), this);
-    PrintBtn = controls::button(QStringLiteral("Print"), this);
-    CancelBtn = controls::button(QStringLiteral("Cancel"), this);
-    buttons->addWidget(HelpBtn);
+    previewButton = controls::button(QStringLiteral("Preview"), this);
+    printButton = controls::button(QStringLiteral("Print"), this);
+    cancelButton = controls::button(QStringLiteral("Cancel"), this);
+    buttons->addWidget(helpButton);
     buttons->addStretch();
-    for (QPushButton* b : {PreviewBtn, PrintBtn, CancelBtn})
+    for (QPushButton* b : {previewButton, printButton, cancelButton})
         buttons->addWidget(b);
     lay->addLayout(buttons);
 
     connect(printOptions, &controls::RadioGroup::clicked, this,
             controls::handler([this] { optionChosen(); }));
-    connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
-    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(previewButton, &QPushButton::clicked, this, controls::handler([this] { previewClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    FormCreate();
+    onCreate();
     setFixedSize(sizeHint().expandedTo(QSize(360, 0)));
 }
 
-void PrintGoalsDialog::FormCreate() {
-    HelpBtn->setVisible(controls::helpFileExists());
+void PrintGoalsDialog::onCreate() {
+    helpButton->setVisible(controls::helpFileExists());
     startDatePicker->setDate(QDate::currentDate());
     endDatePicker->setDate(QDate::currentDate().addDays(1));
     controls::setControlEnabled(startDatePicker, false);
@@ -75,12 +78,12 @@ void PrintGoalsDialog::optionChosen() {
     controls::setControlEnabled(endDatePicker, dated);
 }
 
-void PrintGoalsDialog::BuildStrategyQuery() {
+void PrintGoalsDialog::buildStrategyQuery() {
     // The strategy list keeps its year spinner's value in the goal year filter, shown or not.
     const int year = dm_.goalFilter().year.value_or(QDate::currentDate().year());
     const int kind = printOptions->itemIndex();
     sql::IntList keys;
-    if (kind == 2) keys = StrategyIDsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date());
+    if (kind == 2) keys = strategyIdsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date());
 
     engine::Query& q = strategyQuery;
     q.close();
@@ -105,16 +108,18 @@ void PrintGoalsDialog::BuildStrategyQuery() {
     q.open();
 }
 
-void PrintGoalsDialog::PrintBtnClick() {
+void PrintGoalsDialog::printClicked() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    RunStrategySelection(
-        dm_, strategyQuery, [this] { BuildStrategyQuery(); },
+    runStrategySelection(
+        dm_, strategyQuery, [this] { buildStrategyQuery(); },
         dm_.user().settings.sendToPrinter ? &printer : nullptr, QString(), this);
     accept();
 }
 
-void PrintGoalsDialog::PreviewBtnClick() {
-    RunStrategySelection(
-        dm_, strategyQuery, [this] { BuildStrategyQuery(); }, nullptr, QString(), this);
+void PrintGoalsDialog::previewClicked() {
+    runStrategySelection(
+        dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, QString(), this);
 }
+
+} // namespace reports

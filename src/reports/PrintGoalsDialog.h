@@ -4,7 +4,9 @@
 
 #include "controls/Screen.h"
 
+namespace data {
 class DataModule;
+}
 
 class QLabel;
 class QPushButton;
@@ -14,32 +16,36 @@ class DatePicker;
 class RadioGroup;
 } // namespace controls
 
+namespace reports {
+
 // The strategy list's print choice: the strategies of the selected goal, of all goals, or those
 // with a measurement due within a date range, for the user, goal type and year the list shows.
 class PrintGoalsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    PrintGoalsDialog(DataModule& dm, QWidget* parent = nullptr);
+    PrintGoalsDialog(data::DataModule& dm, QWidget* parent = nullptr);
 
     controls::RadioGroup* printOptions;
     QLabel* startDateLabel;
     controls::DatePicker* startDatePicker;
     QLabel* endDateLabel;
     controls::DatePicker* endDatePicker;
-    QPushButton* PreviewBtn;
-    QPushButton* PrintBtn;
-    QPushButton* CancelBtn;
+    QPushButton* previewButton;
+    QPushButton* printButton;
+    QPushButton* cancelButton;
 
-    void FormCreate();
+    void onCreate();
     void optionChosen();
-    void PrintBtnClick();
-    void PreviewBtnClick();
+    void printClicked();
+    void previewClicked();
     // Writes, prepares and opens strategyQuery for the chosen item.
-    void BuildStrategyQuery();
+    void buildStrategyQuery();
 
     // The strategies the chosen item prints.
     engine::Query strategyQuery;
 
 private:
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace reports

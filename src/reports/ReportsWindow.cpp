@@ -1,9 +1,11 @@
 #include "reports/ReportsWindow.h"
 
-#include "controls/DataControls.h"
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -20,14 +22,16 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
+namespace reports {
+
 namespace sql = engine::sql;
 
-engine::sql::IntList StrategyIDsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end) {
+engine::sql::IntList strategyIdsByMeasureDate(data::DataModule& dm, const QDate& start, const QDate& end) {
     sql::IntList list;
     list.separator = QStringLiteral(",");
     list.parenthesised = false;
     list.values << -1;
-    engine::Query q(dm.GoalDatabase);
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("CompleationDate >= ", sql::Date{start}, " And");
     q.add("CompleationDate <= ", sql::Date{end});
@@ -40,7 +44,7 @@ engine::sql::IntList StrategyIDsByMeasureDate(DataModule& dm, const QDate& start
 
 namespace {
 // The visible-user set "(12, 4, 9)" as typed numbers, so that it is bound, not spliced.
-sql::IntList visibleUsers(const CurrentUser& user) {
+sql::IntList visibleUsers(const data::CurrentUser& user) {
     sql::IntList users;
     for (int u : user.visibleUsers())
         users.values << u;
@@ -48,8 +52,8 @@ sql::IntList visibleUsers(const CurrentUser& user) {
 }
 } // namespace
 
-ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.GoalDatabase), dm_(dm) {
+ReportsWindow::ReportsWindow(data::DataModule& dm, QWidget* parent)
+    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Reports"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -58,39 +62,39 @@ ReportsWindow::ReportsWindow(DataModule& dm, QWidget* parent)
     QStringList kinds{QStringLiteral("All Goals"), QStringLiteral("All Completed Goals"),
                       QStringLiteral("All Uncompleted Goals")};
     if (dm_.user().settings.multipleMeasures) kinds << QStringLiteral("Deliverable Report");
-    ReportType = new controls::RadioGroup(QStringLiteral("Report Type"), kinds, this);
-    ReportType->setItemIndex(0);
-    lay->addWidget(ReportType);
+    reportType = new controls::RadioGroup(QStringLiteral("Report Type"), kinds, this);
+    reportType->setItemIndex(0);
+    lay->addWidget(reportType);
     buildCompletedDates(lay);
 
-    NoGoalTypeLabel = new QLabel(QStringLiteral("There is no goal type to report on: enter a goal type "
+    noGoalTypeLabel = new QLabel(QStringLiteral("There is no goal type to report on: enter a goal type "
                                                 "on the goal types screen first."),
                                  this);
-    NoGoalTypeLabel->setWordWrap(true);
-    lay->addWidget(NoGoalTypeLabel);
+    noGoalTypeLabel->setWordWrap(true);
+    lay->addWidget(noGoalTypeLabel);
     lay->addStretch();
     buildButtonBar(lay);
     connectSignals();
 
-    FormCreate();
+    onCreate();
     setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
 }
 
 void ReportsWindow::buildSelection(QVBoxLayout* lay) {
     auto* form = new QFormLayout;
     titleLabel = new QLabel(QStringLiteral("Report Title:"), this);
-    ReportTitle = new QLineEdit(this);
-    form->addRow(titleLabel, ReportTitle);
+    reportTitle = new QLineEdit(this);
+    form->addRow(titleLabel, reportTitle);
     yearLabel = new QLabel(QStringLiteral("Goal Year:"), this);
-    GoalSpin = new controls::SpinBox(2000, 2100, this);
-    form->addRow(yearLabel, GoalSpin);
+    goalSpin = new controls::SpinBox(2000, 2100, this);
+    form->addRow(yearLabel, goalSpin);
     goalTypeLabel = new QLabel(QStringLiteral("Goal Type:"), this);
-    goalTypeBox = new controls::DBLookupComboBox(this);
-    goalTypeBox->setList(&dm_.GoalTypeSource, QStringLiteral("GoalTypeID"),
+    goalTypeBox = new controls::LookupComboBox(this);
+    goalTypeBox->setList(&dm_.goalTypeSource, QStringLiteral("GoalTypeID"),
                          QStringLiteral("TypeDescription"));
     form->addRow(goalTypeLabel, goalTypeBox);
-    titleLabel->setBuddy(ReportTitle);
-    yearLabel->setBuddy(GoalSpin);
+    titleLabel->setBuddy(reportTitle);
+    yearLabel->setBuddy(goalSpin);
     goalTypeLabel->setBuddy(goalTypeBox);
     lay->addLayout(form);
 }
@@ -110,44 +114,44 @@ void ReportsWindow::buildCompletedDates(QVBoxLayout* lay) {
 }
 
 void ReportsWindow::buildButtonBar(QVBoxLayout* lay) {
-    PreviewBtn = controls::button(QStringLiteral("Preview"), this);
-    PrintBtn = controls::button(QStringLiteral("Print"), this);
+    previewButton = controls::button(QStringLiteral("Preview"), this);
+    printButton = controls::button(QStringLiteral("Print"), this);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
-    ExportBtn = controls::button(QStringLiteral("Export..."), this);
-    ExportBtn->setObjectName(QStringLiteral("ExportBtn"));
-    auto* buttons = controls::buttonBar(HelpBtn, {PreviewBtn, PrintBtn, cancelButton});
-    buttons->insertWidget(1, ExportBtn); // beside Help, apart from the report's own buttons
+    exportButton = controls::button(QStringLiteral("Export..."), this);
+    exportButton->setObjectName(QStringLiteral("ExportBtn"));
+    auto* buttons = controls::buttonBar(helpButton, {previewButton, printButton, cancelButton});
+    buttons->insertWidget(1, exportButton); // beside Help, apart from the report's own buttons
     lay->addLayout(buttons);
 }
 
 void ReportsWindow::connectSignals() {
-    connect(ReportType, &controls::RadioGroup::clicked, this,
-            controls::handler([this] { ReportTypeClick(); }));
-    connect(PreviewBtn, &QPushButton::clicked, this, controls::handler([this] { PreviewBtnClick(); }));
-    connect(PrintBtn, &QPushButton::clicked, this, controls::handler([this] { PrintBtnClick(); }));
-    connect(ExportBtn, &QPushButton::clicked, this, controls::handler([this] { ExportBtnClick(); }));
+    connect(reportType, &controls::RadioGroup::clicked, this,
+            controls::handler([this] { reportTypeClicked(); }));
+    connect(previewButton, &QPushButton::clicked, this, controls::handler([this] { previewClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+    connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(goalTypeBox, &controls::DBLookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
-    connect(&dm_.GoalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
+    connect(goalTypeBox, &controls::LookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
+    connect(&dm_.goalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });
 }
 
-void ReportsWindow::FormCreate() {
+void ReportsWindow::onCreate() {
     startDatePicker->setDate(QDate::currentDate());
     endDatePicker->setDate(QDate::currentDate().addDays(1));
     controls::setControlEnabled(startDatePicker, false);
     controls::setControlEnabled(endDatePicker, false);
     if (dm_.user().settings.noGoalYear) {
         yearLabel->hide();
-        GoalSpin->hide();
+        goalSpin->hide();
     }
-    GoalFilter shown = dm_.goalFilter();
+    data::GoalFilter shown = dm_.goalFilter();
     shown.byUser = false;
     dm_.setGoalFilter(shown);
-    engine::Table& types = dm_.GoalTypeTable;
+    engine::Table& types = dm_.goalTypeTable;
     if (types.isOpen() && !types.isEmpty())
         goalTypeBox->setKeyValue(types.field(QStringLiteral("GoalTypeID")).value());
-    HelpBtn->setVisible(controls::helpFileExists());
-    GoalSpin->setValue(QDate::currentDate().year());
+    helpButton->setVisible(controls::helpFileExists());
+    goalSpin->setValue(QDate::currentDate().year());
     updatePrintButtons();
 }
 
@@ -155,23 +159,23 @@ void ReportsWindow::updatePrintButtons() {
     // The query needs a goal type key; without one there is nothing to ask for.
     const QVariant type = goalTypeBox->keyValue();
     const bool chosen = type.isValid() && !type.isNull() && goalTypeBox->currentIndex() >= 0;
-    PrintBtn->setEnabled(chosen);
-    PreviewBtn->setEnabled(chosen);
-    ExportBtn->setEnabled(chosen);
-    NoGoalTypeLabel->setVisible(!chosen);
+    printButton->setEnabled(chosen);
+    previewButton->setEnabled(chosen);
+    exportButton->setEnabled(chosen);
+    noGoalTypeLabel->setVisible(!chosen);
 }
 
-void ReportsWindow::ReportTypeClick() {
-    const int kind = ReportType->itemIndex();
+void ReportsWindow::reportTypeClicked() {
+    const int kind = reportType->itemIndex();
     const bool dated = kind == 1 || kind == 3;
     controls::setControlEnabled(startDatePicker, dated);
     controls::setControlEnabled(endDatePicker, dated);
 }
 
-void ReportsWindow::BuildStrategyQuery() {
+void ReportsWindow::buildStrategyQuery() {
     engine::Query& q = strategyQuery;
-    const int kind = ReportType->itemIndex();
-    BeginStrategyQuery(q);
+    const int kind = reportType->itemIndex();
+    beginStrategyQuery(q);
     if (!dm_.user().rights.canViewAllStrategies) q.add("S.UserNumber In ", visibleUsers(dm_.user()), " And");
     if (kind == 1)
         q.add("S.Compleated = True And S.CompleationDate >= ", sql::Date{startDatePicker->date()},
@@ -179,8 +183,8 @@ void ReportsWindow::BuildStrategyQuery() {
     if (kind == 2) q.add("S.Compleated = False And");
     if (kind == 3)
         q.add("S.StrategyID in (",
-              StrategyIDsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date()), ") and");
-    if (!dm_.user().settings.noGoalYear) q.add("G.GoalYear = ", sql::Int{GoalSpin->value()}, " And");
+              strategyIdsByMeasureDate(dm_, startDatePicker->date(), endDatePicker->date()), ") and");
+    if (!dm_.user().settings.noGoalYear) q.add("G.GoalYear = ", sql::Int{goalSpin->value()}, " And");
     q.add("G.GoalTypeID = ", sql::Int{goalTypeBox->keyValue().toLongLong()}, " And");
     q.add("S.DoNotPrint = False");
     q.add("Order by s.UserNumber, G.GoalDescription, S.StrategyNumber");
@@ -188,21 +192,21 @@ void ReportsWindow::BuildStrategyQuery() {
     q.open();
 }
 
-void ReportsWindow::PrintBtnClick() {
+void ReportsWindow::printClicked() {
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, this)) return;
-    RunStrategySelection(
-        dm_, strategyQuery, [this] { BuildStrategyQuery(); },
-        dm_.user().settings.sendToPrinter ? &printer : nullptr, ReportTitle->text(), this);
+    runStrategySelection(
+        dm_, strategyQuery, [this] { buildStrategyQuery(); },
+        dm_.user().settings.sendToPrinter ? &printer : nullptr, reportTitle->text(), this);
     accept();
 }
 
-void ReportsWindow::PreviewBtnClick() {
-    RunStrategySelection(
-        dm_, strategyQuery, [this] { BuildStrategyQuery(); }, nullptr, ReportTitle->text(), this);
+void ReportsWindow::previewClicked() {
+    runStrategySelection(
+        dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, reportTitle->text(), this);
 }
 
-void ReportsWindow::ExportBtnClick() {
+void ReportsWindow::exportClicked() {
     engine::Query& q = strategyQuery;
     // Leave the query closed, as Print and Preview do, also when a step fails.
     struct CloseAfter {
@@ -212,11 +216,14 @@ void ReportsWindow::ExportBtnClick() {
             q.unprepare();
         }
     } closeAfter{q};
-    BuildStrategyQuery();
+    buildStrategyQuery();
     const QString name = dm_.user().settings.noGoalYear
                              ? QStringLiteral("strategies.csv")
-                             : QStringLiteral("strategies-%1.csv").arg(GoalSpin->value());
-    ExportCsvFile(this, name, [this, &q](QIODevice& out, QString* error) {
-        return csv::exportStrategyRows(dm_.GoalDatabase, q, dm_.user().settings.multipleMeasures, out, error);
+                             : QStringLiteral("strategies-%1.csv").arg(goalSpin->value());
+    exportCsvFile(this, name, [this, &q](QIODevice& out, QString* error) {
+        return data::csv::exportStrategyRows(dm_.goalDatabase, q, dm_.user().settings.multipleMeasures, out,
+                                             error);
     });
 }
+
+} // namespace reports

@@ -7,7 +7,9 @@
 
 #include <QDate>
 
+namespace data {
 class DataModule;
+}
 
 class QGroupBox;
 class QLabel;
@@ -17,48 +19,50 @@ class QVBoxLayout;
 
 namespace controls {
 class DatePicker;
-class DBLookupComboBox;
+class LookupComboBox;
 class RadioGroup;
 class SpinBox;
 } // namespace controls
 
+namespace reports {
+
 // The strategies that have a measurement dated within [start, end], both ends included: -1
 // first, then one key per such measurement in the order the measurements are read.
-engine::sql::IntList StrategyIDsByMeasureDate(DataModule& dm, const QDate& start, const QDate& end);
+engine::sql::IntList strategyIdsByMeasureDate(data::DataModule& dm, const QDate& start, const QDate& end);
 
 // Strategy reports for a goal year and goal type, by kind: all, completed within a date range,
 // uncompleted, or with a measurement due within a date range.
 class ReportsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    ReportsWindow(DataModule& dm, QWidget* parent = nullptr);
+    ReportsWindow(data::DataModule& dm, QWidget* parent = nullptr);
 
     QLabel* titleLabel;
-    QLineEdit* ReportTitle;
+    QLineEdit* reportTitle;
     QLabel* yearLabel;
-    controls::SpinBox* GoalSpin;
+    controls::SpinBox* goalSpin;
     QLabel* goalTypeLabel;
-    controls::DBLookupComboBox* goalTypeBox;
-    controls::RadioGroup* ReportType;
+    controls::LookupComboBox* goalTypeBox;
+    controls::RadioGroup* reportType;
     QGroupBox* completedGroup;
     QLabel* startDateLabel;
     controls::DatePicker* startDatePicker;
     QLabel* endDateLabel;
     controls::DatePicker* endDatePicker;
-    QLabel* NoGoalTypeLabel;
-    QPushButton* PreviewBtn;
-    QPushButton* PrintBtn;
-    QPushButton* ExportBtn;
+    QLabel* noGoalTypeLabel;
+    QPushButton* previewButton;
+    QPushButton* printButton;
+    QPushButton* exportButton;
     QPushButton* cancelButton;
 
-    void FormCreate();
-    void ReportTypeClick();
-    void PrintBtnClick();
-    void PreviewBtnClick();
+    void onCreate();
+    void reportTypeClicked();
+    void printClicked();
+    void previewClicked();
     // Writes the strategies Print would print to a CSV file, one row per strategy.
-    void ExportBtnClick();
+    void exportClicked();
     // Writes, prepares and opens strategyQuery for the choices shown.
-    void BuildStrategyQuery();
+    void buildStrategyQuery();
 
     // The strategies the chosen report prints.
     engine::Query strategyQuery;
@@ -70,5 +74,7 @@ private:
     void buildButtonBar(QVBoxLayout* lay);
     void connectSignals();
     void updatePrintButtons();
-    DataModule& dm_;
+    data::DataModule& dm_;
 };
+
+} // namespace reports

@@ -11,6 +11,8 @@
 #include <QImageReader>
 #include <functional>
 
+namespace reports {
+
 using printing::Paragraph;
 using printing::RichDocument;
 namespace sql = engine::sql;
@@ -27,7 +29,7 @@ QString text(engine::DataSet& ds, const char* name) {
 
 } // namespace
 
-StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner)
+StrategyReport::StrategyReport(data::DataModule& dm, engine::Query& rows, QObject* owner)
     : printing::Report(&rows, owner), strategyBand(detail), dm_(dm), rows_(rows) {
     printIfEmpty = true;
     pageHeader.enabled = false;
@@ -36,8 +38,8 @@ StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* own
     strategyBand.forceNewPage = true;
 
     // Drawn first, so that the titles lie over it.
-    LogoImage = strategyBand.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
-    LogoImage->stretch = false;
+    logoImage = strategyBand.add<printing::Picture>(QRectF(0, -0.3, 76.5, 21.7));
+    logoImage->stretch = false;
     titleLabel = strategyBand.add<printing::Label>(QRectF(0, 0, 190.5, 9.8));
     titleLabel->font = reportFont(24);
     titleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
@@ -46,23 +48,23 @@ StrategyReport::StrategyReport(DataModule& dm, engine::Query& rows, QObject* own
     subtitleLabel->font = reportFont(14);
     subtitleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
     subtitleLabel->autoSize = false;
-    RichData = strategyBand.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
-    RichData->font = reportFont(10);
+    richData = strategyBand.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
+    richData->font = reportFont(10);
 
     onWarning = [](const QString& message) { controls::showError(message); };
-    beforePrint = [this] { QuickRepBeforePrint(); };
+    beforePrint = [this] { startPrint(); };
     beforeDetail = [this] { prepareStrategy(); };
-    afterPrint = [this] { QuickRepAfterPrint(); };
+    afterPrint = [this] { finishPrint(); };
 }
 
 StrategyReport::~StrategyReport() = default;
 
-void StrategyReport::QuickRepBeforePrint() {
+void StrategyReport::startPrint() {
     scratch_ = std::make_unique<RichDocument>();
 }
 
-void StrategyReport::QuickRepAfterPrint() {
-    RichData->document = nullptr;
+void StrategyReport::finishPrint() {
+    richData->document = nullptr;
     scratch_.reset();
     if (!logoProblem_.isEmpty() && !logoTold_) {
         logoTold_ = true;
@@ -79,24 +81,24 @@ void StrategyReport::loadLogo(const QString& path) {
     reader.setDecideFormatFromContent(true);
     QImage image = reader.read();
     if (image.isNull()) {
-        LogoImage->image = QImage();
+        logoImage->image = QImage();
         logoProblem_ = QStringLiteral("The report logo %1 cannot be read (%2); the report is printed "
                                       "without it.")
                            .arg(QDir::toNativeSeparators(path), reader.errorString());
         return;
     }
-    LogoImage->image = std::move(image);
+    logoImage->image = std::move(image);
 }
 
 void StrategyReport::prepareStrategy() {
-    DataModule& dm = dm_;
+    data::DataModule& dm = dm_;
     engine::Query& row = rows_;
-    if (!scratch_) QuickRepBeforePrint();
+    if (!scratch_) startPrint();
 
     const engine::Field id = row.field(QStringLiteral("StrategyID"));
     const qint64 key = id.isNull() ? -1 : id.asInteger();
 
-    engine::Table& settings = dm.SettingsTable;
+    engine::Table& settings = dm.settingsTable;
     if (!settings.field(QStringLiteral("ReportBitMap")).isNull())
         loadLogo(settings.field(QStringLiteral("ReportBitMap")).asString());
     titleLabel->caption = text(settings, "ReportTitle1");
@@ -107,7 +109,7 @@ void StrategyReport::prepareStrategy() {
     if (!row.field(QStringLiteral("GoalYear")).isNull() && !dm.user().settings.noGoalYear)
         doc.append(QStringLiteral("Goal Year: ") + text(row, "GoalYear"), BI);
     doc.append(text(row, "username") + QLatin1Char(' ') + text(row, "TypeDescription") + QLatin1Char(' ') +
-                   TitleSuffix,
+                   titleSuffix,
                BI);
     doc.append(text(row, "GoalDescription"), BI);
     doc.append(QString(), P);
@@ -134,22 +136,22 @@ void StrategyReport::prepareStrategy() {
     doc.appendLines(text(row, "CommentsStatus"), P, kIndent);
     doc.append(QString(), P, kIndent);
 
-    RichData->document = &doc;
+    richData->document = &doc;
 }
 
 namespace {
 // The measurement items of a strategy, in number order.
-QList<items::Item> itemsOf(DataModule& dm, qint64 strategyKey) {
-    engine::Query q(dm.GoalDatabase);
+QList<data::items::Item> itemsOf(data::DataModule& dm, qint64 strategyKey) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"Measure.db\" Where");
     q.add("StrategyID = ", sql::Int{strategyKey});
     q.add("Order By MeasurementNumber");
     q.open();
-    return items::read(q);
+    return data::items::read(q);
 }
 
-void appendSection(RichDocument& doc, const QList<items::Paragraph>& section) {
-    for (const items::Paragraph& p : section)
+void appendSection(RichDocument& doc, const QList<data::items::Paragraph>& section) {
+    for (const data::items::Paragraph& p : section)
         doc.appendLines(p.text, p.bold ? B : P, kIndent);
 }
 } // namespace
@@ -161,7 +163,7 @@ void StrategyReport::appendDeliverables(RichDocument& doc, qint64 strategyKey) {
         doc.append(QString(), P, kIndent);
         return;
     }
-    appendSection(doc, items::deliverables(itemsOf(dm_, strategyKey)));
+    appendSection(doc, data::items::deliverables(itemsOf(dm_, strategyKey)));
 }
 
 void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
@@ -172,35 +174,35 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
         if (!own.isEmpty()) doc.append(QString(), P, kIndent);
         return;
     }
-    appendSection(doc, items::measurements(itemsOf(dm_, strategyKey)));
+    appendSection(doc, data::items::measurements(itemsOf(dm_, strategyKey)));
 }
 
 // ---- Running the report for the screens -----------------------------------------------------
 
-void RunStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
-                       QWidget* parent) {
+void runStrategyReport(data::DataModule& dm, engine::Query& rows, QPrinter* printer,
+                       const QString& titleSuffix, QWidget* parent) {
     const engine::QueryReleaser release(rows);
     if (!rows.isOpen()) return;
     StrategyReport report(dm, rows, parent);
-    report.TitleSuffix = titleSuffix;
+    report.titleSuffix = titleSuffix;
     if (printer)
         report.print(*printer);
     else
         report.preview(parent, [](QDialog& d) { return controls::showModal(d); });
 }
 
-void PrintStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
+void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
     const engine::QueryReleaser release(rows);
     if (preview) {
-        RunStrategyReport(dm, rows, nullptr, QString(), parent);
+        runStrategyReport(dm, rows, nullptr, QString(), parent);
         return;
     }
     QPrinter& printer = printing::currentPrinter();
     if (!controls::dialogs().print(printer, parent)) return;
-    RunStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), parent);
+    runStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), parent);
 }
 
-void BeginStrategyQuery(engine::Query& q) {
+void beginStrategyQuery(engine::Query& q) {
     q.close();
     q.clear();
     q.add("Select S.*, G.GoalDescription, G.GoalYear, U.username, T.TypeDescription");
@@ -210,7 +212,7 @@ void BeginStrategyQuery(engine::Query& q) {
     q.add("G.GoalTypeID = T.GoalTypeID And");
 }
 
-void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+void runStrategySelection(data::DataModule& dm, engine::Query& rows, const std::function<void()>& build,
                           QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
     try {
         build();
@@ -219,5 +221,7 @@ void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::functi
         rows.unprepare();
         throw;
     }
-    RunStrategyReport(dm, rows, printer, titleSuffix, parent);
+    runStrategyReport(dm, rows, printer, titleSuffix, parent);
 }
+
+} // namespace reports

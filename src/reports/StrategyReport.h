@@ -10,30 +10,34 @@ namespace engine {
 class Query;
 }
 class QWidget;
+namespace data {
 class DataModule;
+}
+
+namespace reports {
 
 // The printed form of strategies: one page per row of a strategy query, headed
 // by the logo and the two report titles of the settings, with the composed body below.
 class StrategyReport : public printing::Report {
     Q_OBJECT
 public:
-    StrategyReport(DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
+    StrategyReport(data::DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
     ~StrategyReport() override;
 
     printing::Band& strategyBand;
     printing::Label* titleLabel;
     printing::Label* subtitleLabel;
-    printing::Picture* LogoImage;
-    printing::RichTextBox* RichData;
+    printing::Picture* logoImage;
+    printing::RichTextBox* richData;
 
     // Added after the owner's name and goal type on every page; empty unless a caller sets it.
-    QString TitleSuffix;
+    QString titleSuffix;
 
     // Run events: the scratch document lives from the first to the last.
-    void QuickRepBeforePrint();
+    void startPrint();
     // Composes the page of the current row into the scratch document.
     void prepareStrategy();
-    void QuickRepAfterPrint();
+    void finishPrint();
 
     // The body composed for the current row; null outside a run.
     const printing::RichDocument* body() const { return scratch_.get(); }
@@ -46,7 +50,7 @@ private:
     void loadLogo(const QString& path);
     void appendDeliverables(printing::RichDocument& doc, qint64 strategyKey);
     void appendMeasurements(printing::RichDocument& doc, qint64 strategyKey);
-    DataModule& dm_;
+    data::DataModule& dm_;
     engine::Query& rows_;
     std::unique_ptr<printing::RichDocument> scratch_;
     QString logoPath_;      // the file LogoImage holds, or failed to read
@@ -66,20 +70,22 @@ private:
 // title suffix stays empty. `rows` is closed and unprepared afterwards in every case, also when
 // printing fails (the failure is thrown as engine::Error for the default error handler; the
 // do-not-print refusal is the caller's, before calling this).
-void PrintStrategyReport(DataModule& dm, engine::Query& rows, bool preview, QWidget* parent);
+void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview, QWidget* parent);
 
 // For screens that show the print dialog before writing their query: runs one report over the
 // open `rows` with a title suffix, to `printer` when given and to the modal preview otherwise,
 // then closes and unprepares `rows` (also on failure).
-void RunStrategyReport(DataModule& dm, engine::Query& rows, QPrinter* printer, const QString& titleSuffix,
-                       QWidget* parent);
+void runStrategyReport(data::DataModule& dm, engine::Query& rows, QPrinter* printer,
+                       const QString& titleSuffix, QWidget* parent);
 
 // For the report screens: builds their selection into `rows` with `build`, then runs the report
 // over it as RunStrategyReport does. A selection that fails to build leaves the query closed and
 // unprepared, like a report that fails.
-void RunStrategySelection(DataModule& dm, engine::Query& rows, const std::function<void()>& build,
+void runStrategySelection(data::DataModule& dm, engine::Query& rows, const std::function<void()>& build,
                           QPrinter* printer, const QString& titleSuffix, QWidget* parent);
 
 // Closes and clears a strategy query and writes the lines its selections share: the strategy with
 // its goal, owner and goal type, ending in "And" for the caller's own conditions.
-void BeginStrategyQuery(engine::Query& q);
+void beginStrategyQuery(engine::Query& q);
+
+} // namespace reports

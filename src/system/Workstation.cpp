@@ -39,7 +39,7 @@ quint32 tickCount() {
     return quint32(quint64(ts.tv_sec) * 1000u + quint64(ts.tv_nsec) / 1000000u);
 }
 
-void WaitMilliseconds(quint32 ms) {
+void waitMilliseconds(quint32 ms) {
     const quint32 start = tickCount();
     while (tickCount() - start < ms)
         QThread::msleep(std::min<quint32>(10, ms - (tickCount() - start)));

@@ -14,7 +14,7 @@ QString temporaryDirectory();
 // Milliseconds since an arbitrary start, as the system tick count.
 quint32 tickCount();
 // Returns once the tick count has advanced by the given count; processes no window messages.
-void WaitMilliseconds(quint32 ms);
+void waitMilliseconds(quint32 ms);
 // Whether the workstation reports a network: a network interface other than loopback is up.
 bool networkPresent();
 // The name under which the workstation's user is known to the network: the login name of the

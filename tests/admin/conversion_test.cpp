@@ -3,7 +3,6 @@
 
 #include "admin/MeasureConversion.h"
 #include "admin/SystemSettingsDialog.h"
-#include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"
 #include "support/Seed.h"
@@ -24,8 +23,8 @@ namespace {
 const QString CR = QString(QChar(13));
 
 // Every row of a table, as text, in key order: what a person could tell apart.
-QStringList dump(DataModule& dm, const char* file, const char* key) {
-    engine::Query q(dm.GoalDatabase);
+QStringList dump(data::DataModule& dm, const char* file, const char* key) {
+    engine::Query q(dm.goalDatabase);
     q.add(QString("Select * From \"%1\" Order By %2").arg(file, key));
     q.open();
     QStringList out;
@@ -47,10 +46,10 @@ protected:
         me = addUser("me", "", "Mary Me", staff);
         other = addUser("other", "", "Otto Other", staff);
         goal = addGoal("Grow", 2024, 1, QVariant(), me);
-        ASSERT_TRUE(Logon(*dm, "me", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
     }
     int strategy(int user, QVariant deliverable, QVariant measurement) {
-        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+        return insertRow(dm->strategyTable, {{"GoalID", goal},
                                              {"UserNumber", user},
                                              {"StrategyNumber", 1},
                                              {"Deliverable", deliverable},
@@ -58,7 +57,7 @@ protected:
     }
     void measure(int s, int number, QVariant deliverable, QVariant measurement, QVariant date = {},
                  bool done = false) {
-        insertRow(dm->MeasureTable, {{"StrategyID", s},
+        insertRow(dm->measureTable, {{"StrategyID", s},
                                      {"MeasurementNumber", number},
                                      {"Deliverable", deliverable},
                                      {"Measurement", measurement},
@@ -66,9 +65,9 @@ protected:
                                      {"Compleated", done}});
     }
     void setMultiple(QVariant on) {
-        dm->SettingsTable.edit();
-        dm->SettingsTable.field("MultipulMeasure").setValue(on);
-        dm->SettingsTable.post();
+        dm->settingsTable.edit();
+        dm->settingsTable.field("MultipulMeasure").setValue(on);
+        dm->settingsTable.post();
     }
     int staff = 0, me = 0, other = 0, goal = 0;
 };
@@ -81,23 +80,23 @@ TEST_P(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
     measure(s, 2, "Second", QVariant());
     measure(s, 1, "First", "Count", QDate(2024, 3, 15), true);
     measure(s, 3, QVariant(), "Third", QDate(2024, 4, 1), false);
-    EXPECT_EQ(BuildMeasurementText(*dm, s), "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
-    EXPECT_EQ(BuildDeliverableText(*dm, s), "1#. First" + CR + "Compleation Date: 03/15/2024 Compleated" +
-                                                CR + "2#. Second" + CR + CR + "3#. " + CR +
-                                                "Compleation Date: 04/01/2024" + CR);
-    EXPECT_EQ(BuildMeasurementText(*dm, bare), "");
+    EXPECT_EQ(admin::buildMeasurementText(*dm, s), "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
+    EXPECT_EQ(admin::buildDeliverableText(*dm, s),
+              "1#. First" + CR + "Compleation Date: 03/15/2024 Compleated" + CR + "2#. Second" + CR + CR +
+                  "3#. " + CR + "Compleation Date: 04/01/2024" + CR);
+    EXPECT_EQ(admin::buildMeasurementText(*dm, bare), "");
 
     std::vector<int> seen;
-    ConvertToSingleMeasure(*dm, [&](int r) { seen.push_back(r); });
+    admin::convertToSingleMeasure(*dm, [&](int r) { seen.push_back(r); });
     EXPECT_EQ(seen, std::vector<int>({0, 1, 0})) << "positions from 0, then back to 0";
-    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", s));
-    EXPECT_EQ(dm->StrategyTable.field("Measurement").asString(),
+    ASSERT_TRUE(dm->strategyTable.locate("StrategyID", s));
+    EXPECT_EQ(dm->strategyTable.field("Measurement").asString(),
               "1#. Count" + CR + "2#. " + CR + "3#. Third" + CR);
-    EXPECT_TRUE(dm->StrategyTable.field("Deliverable").asString().startsWith("1#. First" + CR));
-    EXPECT_EQ(dm->StrategyTable.field("ModifiedBy").asInt(), me) << "the strategy's change stamp applies";
-    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", bare));
-    EXPECT_EQ(dm->StrategyTable.field("Measurement").asString(), "") << "no items give empty texts";
-    EXPECT_EQ(dm->StrategyTable.field("Deliverable").asString(), "");
+    EXPECT_TRUE(dm->strategyTable.field("Deliverable").asString().startsWith("1#. First" + CR));
+    EXPECT_EQ(dm->strategyTable.field("ModifiedBy").asInt(), me) << "the strategy's change stamp applies";
+    ASSERT_TRUE(dm->strategyTable.locate("StrategyID", bare));
+    EXPECT_EQ(dm->strategyTable.field("Measurement").asString(), "") << "no items give empty texts";
+    EXPECT_EQ(dm->strategyTable.field("Deliverable").asString(), "");
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
 }
 
@@ -116,20 +115,20 @@ TEST_P(Conversion, ToSingleGivesEveryStrategyExactlyItsOwnItems) {
     measure(c, 1, "c1", "C1");
     measure(a, 2, QVariant(), "A2", QDate(2024, 1, 31));
     measure(0, 1, "before every strategy", "X");
-    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", gone));
-    dm->StrategyTable.remove();
+    ASSERT_TRUE(dm->strategyTable.locate("StrategyID", gone));
+    dm->strategyTable.remove();
 
     QHash<int, std::pair<QString, QString>> expected;
     for (int s : {a, empty, b, c})
-        expected[s] = {BuildMeasurementText(*dm, s), BuildDeliverableText(*dm, s)};
+        expected[s] = {admin::buildMeasurementText(*dm, s), admin::buildDeliverableText(*dm, s)};
     ASSERT_EQ(expected[a].first, "1#. A1" + CR + "2#. A2" + CR);
     ASSERT_EQ(expected[b].second, "1#. b1" + CR + " Compleated" + CR);
 
-    ConvertToSingleMeasure(*dm, [](int) {});
+    admin::convertToSingleMeasure(*dm, [](int) {});
     for (int s : {a, empty, b, c}) {
-        ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", s));
-        EXPECT_EQ(dm->StrategyTable.field("Measurement").asString(), expected[s].first) << s;
-        EXPECT_EQ(dm->StrategyTable.field("Deliverable").asString(), expected[s].second) << s;
+        ASSERT_TRUE(dm->strategyTable.locate("StrategyID", s));
+        EXPECT_EQ(dm->strategyTable.field("Measurement").asString(), expected[s].first) << s;
+        EXPECT_EQ(dm->strategyTable.field("Deliverable").asString(), expected[s].second) << s;
     }
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
 }
@@ -141,9 +140,9 @@ TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     measure(a, 2, "y", "y");
     measure(12345, 1, "orphan", "orphan");
     std::vector<int> seen;
-    ConvertToMultipleMeasures(*dm, [&](int r) { seen.push_back(r); });
+    admin::convertToMultipleMeasures(*dm, [&](int r) { seen.push_back(r); });
     EXPECT_EQ(seen, std::vector<int>({1, 2, 0})) << "counting from 1, then back to 0";
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Measure.db\" Order By StrategyID");
     q.open();
     ASSERT_EQ(q.recordCount(), 2);
@@ -165,11 +164,11 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     strategy(me, "D", "M");
     strategy(other, "D2", "M2");
     dm->setStrategySelection({goal, me});
-    dm->StrategyTable.setFiltered(true); // the strategies screen leaves it on
-    ASSERT_EQ(dm->StrategyTable.recordCount(), 1);
+    dm->strategyTable.setFiltered(true); // the strategies screen leaves it on
+    ASSERT_EQ(dm->strategyTable.recordCount(), 1);
     setMultiple(false);
     {
-        SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "System Settings");
         EXPECT_EQ(form.recordCountLabel->text(), "2") << "every strategy of every user";
         EXPECT_EQ(form.recordLabel->text(), "0");
@@ -183,8 +182,8 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
         QTest::keyClicks(form.firstTitleEdit, "Unsaved title");
         form.closeButton->click();
     }
-    EXPECT_FALSE(dm->SettingsTable.isEditing()) << "Close drops the edits";
-    engine::Query q(dm->GoalDatabase);
+    EXPECT_FALSE(dm->settingsTable.isEditing()) << "Close drops the edits";
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Settings.db\"");
     q.open();
     EXPECT_TRUE(q.field("MultipulMeasure").asBoolean()) << "the setting is stored with the converted data";
@@ -194,7 +193,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     // Converting to multiple again names the items it would replace, to single what it would
     // overwrite and delete; No keeps them.
     {
-        SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm);
         ASSERT_TRUE(form.multipleMeasurementsBox->isChecked());
         dialogs.answers = {controls::Answer::No};
         form.convertButton->click();
@@ -238,20 +237,20 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
 
 TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFullName) {
     strategy(me, "D", "M");
-    dm->SettingsTable.edit();
-    dm->SettingsTable.field("MultipulMeasure").clear();
-    dm->SettingsTable.post();
-    SystemSettingsDialog form(*dm);
+    dm->settingsTable.edit();
+    dm->settingsTable.field("MultipulMeasure").clear();
+    dm->settingsTable.post();
+    admin::SystemSettingsDialog form(*dm);
     form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
 
     dialogs.picture = QString();
     form.chooseBitmapButton->click();
-    EXPECT_FALSE(dm->SettingsTable.isEditing()) << "a cancelled choice changes nothing";
+    EXPECT_FALSE(dm->settingsTable.isEditing()) << "a cancelled choice changes nothing";
     dialogs.picture = dir.path() + "/./logo.png";
     form.chooseBitmapButton->click();
-    EXPECT_EQ(dm->SettingsTable.field("ReportBitMap").asString(), dir.path() + "/logo.png");
+    EXPECT_EQ(dm->settingsTable.field("ReportBitMap").asString(), dir.path() + "/logo.png");
     EXPECT_EQ(form.reportBitmapEdit->text(), dir.path() + "/logo.png");
 }
 
@@ -267,7 +266,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(true);
-    SystemSettingsDialog form(*dm);
+    admin::SystemSettingsDialog form(*dm);
     form.multipleMeasurementsBox->click(); // to single
     form.convertButton->click();
     EXPECT_EQ(dialogs.lastText(),
@@ -276,16 +275,16 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
               "Strategy 2 of Mary Me under the goal \"Grow\" is being edited at another workstation (Record "
               "locked by another user.). Try again once it has been saved or closed there.");
     EXPECT_EQ(form.recordLabel->text(), "0") << "the count does not stay where it stopped";
-    engine::Query setting(dm->GoalDatabase);
+    engine::Query setting(dm->goalDatabase);
     setting.add("Select MultipulMeasure From \"Settings.db\"");
     setting.open();
     EXPECT_TRUE(setting.field("MultipulMeasure").asBoolean()) << "the setting stays with the data";
     setting.close();
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << "no strategy was rewritten";
     EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID"), measures) << "no item was lost";
-    EXPECT_FALSE(dm->StrategyTable.isEditing());
-    EXPECT_EQ(dm->StrategyTable.recordCount(), 6);
-    EXPECT_EQ(dm->MeasureTable.isOpen(), true);
+    EXPECT_FALSE(dm->strategyTable.isEditing());
+    EXPECT_EQ(dm->strategyTable.recordCount(), 6);
+    EXPECT_EQ(dm->measureTable.isOpen(), true);
     ASSERT_EQ(peer.send("cancel Strategys.db"), "ok");
     form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs once the row is free";
@@ -302,8 +301,8 @@ TEST_F(FolderConversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
     }
     auto integrity = [&] {
         for (const engine::TableDef& def : engine::tables()) {
-            dm->GoalDatabase.attach(def);
-            QSqlQuery q = dm->GoalDatabase.exec(QString("PRAGMA \"%1\".integrity_check").arg(def.schemaName));
+            dm->goalDatabase.attach(def);
+            QSqlQuery q = dm->goalDatabase.exec(QString("PRAGMA \"%1\".integrity_check").arg(def.schemaName));
             ASSERT_TRUE(q.next());
             EXPECT_EQ(q.value(0).toString(), "ok") << def.fileName.toStdString();
         }
@@ -336,11 +335,11 @@ TEST_F(FolderConversion, AConversionKilledPartWayLeavesOldOrConvertedData) {
         const QStringList measures = dump(*dm, "Measure.db", "MeasurementID");
         if (measures == beforeMeasures) continue; // not converted at all
         // Fully converted: one item numbered 1 per strategy, with its texts.
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"Measure.db\" Order By StrategyID");
         q.open();
         ASSERT_EQ(q.recordCount(), 120) << "round " << round;
-        engine::Query s(dm->GoalDatabase);
+        engine::Query s(dm->goalDatabase);
         s.add("Select * From \"Strategys.db\" Order By StrategyID");
         s.open();
         for (q.first(), s.first(); !q.eof(); q.next(), s.next()) {

@@ -1,7 +1,6 @@
 // The security profiles screen, driven offscreen with the scripted dialogs.
 
 #include "admin/SecurityWindow.h"
-#include "controls/DataControls.h"
 #include "support/DataFixture.h"
 
 #include <QPushButton>
@@ -18,18 +17,18 @@ protected:
         addUser("viewer", "", "Vic Viewer", staff);
     }
     // Every control that edits a profile, with whether it is enabled now.
-    std::vector<bool> editState(SecurityWindow& f) {
-        std::vector<bool> s{f.nameEdit->isEnabled(), f.SaveBtn->isEnabled(), f.InsertBtn->isEnabled(),
-                            f.DeleteBtn->isEnabled()};
+    std::vector<bool> editState(admin::SecurityWindow& f) {
+        std::vector<bool> s{f.nameEdit->isEnabled(), f.saveButton->isEnabled(), f.insertButton->isEnabled(),
+                            f.deleteButton->isEnabled()};
         for (auto* box :
-             {f.ChangeSystemCheckBox, f.ViewSecurityCheckBox, f.PackDatabaseCheckBox, f.ModifyUserCheckBox,
-              f.GoalsCheckBox, f.StrategyCheckBox, f.DepartmentsCheckBox, f.ViewAllStrategys, f.PrintReports,
-              f.GoalTypesCheckBox, f.GobalGoalsCheckBox, f.ModifyAllGoalsCheckBox})
+             {f.changeSystemCheckBox, f.viewSecurityCheckBox, f.packDatabaseCheckBox, f.modifyUserCheckBox,
+              f.goalsCheckBox, f.strategyCheckBox, f.departmentsCheckBox, f.viewAllStrategiesCheckBox,
+              f.printReportsCheckBox, f.goalTypesCheckBox, f.globalGoalsCheckBox, f.modifyAllGoalsCheckBox})
             s.push_back(box->isEnabled());
         return s;
     }
     bool storedRight(int profile, const char* right) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"Security.db\" Where SecurityID = ", engine::sql::Int{profile});
         q.open();
         return q.field(right).asBoolean();
@@ -39,72 +38,72 @@ protected:
 VARDIMO_ON_BOTH_STORES(SecurityScreen);
 
 TEST_P(SecurityScreen, OtherProfilesOnlyView) {
-    ASSERT_TRUE(Logon(*dm, "viewer", "", false));
-    dm->SecurityTable.setFiltered(true); // left on by the user setup screen of somebody
-    SecurityWindow form(*dm);
+    ASSERT_TRUE(data::logOn(*dm, "viewer", "", false));
+    dm->securityTable.setFiltered(true); // left on by the user setup screen of somebody
+    admin::SecurityWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Security");
-    EXPECT_EQ(dm->SecurityTable.recordCount(), 2) << "profile 0 is listed here too";
+    EXPECT_EQ(dm->securityTable.recordCount(), 2) << "profile 0 is listed here too";
     const std::vector<bool> allOff(16, false);
-    for (int row = 0; row < dm->SecurityTable.recordCount(); ++row) {
-        dm->SecurityTable.moveTo(row);
-        form.FormActivate();
+    for (int row = 0; row < dm->securityTable.recordCount(); ++row) {
+        dm->securityTable.moveTo(row);
+        form.onActivate();
         EXPECT_EQ(editState(form), allOff) << "row " << row;
-        EXPECT_FALSE(form.SupervisorCheckBox->isEnabled());
+        EXPECT_FALSE(form.supervisorCheckBox->isEnabled());
     }
 }
 
 TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", false));
-    SecurityWindow form(*dm);
-    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false));
+    admin::SecurityWindow form(*dm);
+    ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     std::vector<bool> onlyInsert(16, false);
     onlyInsert[2] = true;
     EXPECT_EQ(editState(form), onlyInsert) << "profile 0 is never editable";
 
-    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", staff));
+    ASSERT_TRUE(dm->securityTable.locate("SecurityID", staff));
     EXPECT_EQ(editState(form), std::vector<bool>(16, true));
-    EXPECT_FALSE(form.SupervisorCheckBox->isEnabled()) << "the supervisor flag is never changed here";
+    EXPECT_FALSE(form.supervisorCheckBox->isEnabled()) << "the supervisor flag is never changed here";
 
     // A change is stored on moving to another profile, and dropped on closing.
     form.nameEdit->selectAll();
     QTest::keyClicks(form.nameEdit, "Staff members");
-    form.PackDatabaseCheckBox->click();
-    dm->SecurityTable.first();
+    form.packDatabaseCheckBox->click();
+    dm->securityTable.first();
     EXPECT_TRUE(storedRight(staff, "CanPackDatabase"));
-    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", staff));
-    EXPECT_EQ(dm->SecurityTable.field("Description").asString(), "Staff members");
-    form.PrintReports->click();
+    ASSERT_TRUE(dm->securityTable.locate("SecurityID", staff));
+    EXPECT_EQ(dm->securityTable.field("Description").asString(), "Staff members");
+    form.printReportsCheckBox->click();
     form.reject();
     EXPECT_FALSE(storedRight(staff, "CanPrintReports"));
-    EXPECT_FALSE(dm->SecurityTable.isEditing());
+    EXPECT_FALSE(dm->securityTable.isEditing());
 }
 
 TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", false));
-    SecurityWindow form(*dm);
-    ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", 0));
-    form.InsertBtn->click();
-    EXPECT_FALSE(dm->SecurityTable.isEditing()) << "stored at once";
-    const int fresh = dm->SecurityTable.field("SecurityID").asInt();
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false));
+    admin::SecurityWindow form(*dm);
+    ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
+    form.insertButton->click();
+    EXPECT_FALSE(dm->securityTable.isEditing()) << "stored at once";
+    const int fresh = dm->securityTable.field("SecurityID").asInt();
     EXPECT_GT(fresh, staff);
-    EXPECT_TRUE(dm->SecurityTable.field("Description").asString().isEmpty());
-    for (const SecurityRight& r : SecurityRights()) {
-        EXPECT_FALSE(dm->SecurityTable.field(r.name).isNull()) << r.name << " is stored as false";
+    EXPECT_TRUE(dm->securityTable.field("Description").asString().isEmpty());
+    for (const data::SecurityRight& r : data::SecurityRights()) {
+        EXPECT_FALSE(dm->securityTable.field(r.name).isNull()) << r.name << " is stored as false";
         EXPECT_FALSE(storedRight(fresh, r.name)) << r.name;
     }
     EXPECT_TRUE(form.nameEdit->isEnabled()) << "the new profile is editable";
-    form.GoalsCheckBox->click();
-    form.SaveBtn->click();
+    form.goalsCheckBox->click();
+    form.saveButton->click();
     EXPECT_TRUE(storedRight(fresh, "CanAddGoals"));
 
     dialogs.answers = {controls::Answer::No};
-    form.DeleteBtn->click();
+    form.deleteButton->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete This Security Profile?");
     EXPECT_EQ(dialogs.messages.back().icon, controls::Icon::Stop);
     EXPECT_EQ(dialogs.messages.back().buttons, controls::Buttons::YesNo);
-    EXPECT_EQ(dm->SecurityTable.recordCount(), 3);
-    form.DeleteBtn->click(); // Yes
-    EXPECT_EQ(dm->SecurityTable.recordCount(), 2);
-    EXPECT_FALSE(dm->SecurityTable.locate("SecurityID", fresh));
+    EXPECT_EQ(dm->securityTable.recordCount(), 3);
+    form.deleteButton->click(); // Yes
+    EXPECT_EQ(dm->securityTable.recordCount(), 2);
+    EXPECT_FALSE(dm->securityTable.locate("SecurityID", fresh));
 }

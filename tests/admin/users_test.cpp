@@ -4,7 +4,6 @@
 #include "admin/LoggedInUsersWindow.h"
 #include "admin/UserSettingsDialog.h"
 #include "admin/UserSetupWindow.h"
-#include "controls/DataControls.h"
 #include "support/DataFixture.h"
 #include "support/Eventually.h"
 #include "support/Peer.h"
@@ -25,14 +24,14 @@ using testing_support::DataFixture;
 using testing_support::Peer;
 
 namespace {
-int rows(DataModule& dm, const QString& sqlText) {
-    engine::Query q(dm.GoalDatabase);
+int rows(data::DataModule& dm, const QString& sqlText) {
+    engine::Query q(dm.goalDatabase);
     q.add(sqlText);
     q.open();
     return q.recordCount();
 }
-QString storedPassword(DataModule& dm, int user) {
-    engine::Query q(dm.GoalDatabase);
+QString storedPassword(data::DataModule& dm, int user) {
+    engine::Query q(dm.goalDatabase);
     q.add("Select * From \"User.db\" Where UserNumber = ", engine::sql::Int{user});
     q.open();
     return q.field("UserPassword").asString();
@@ -54,19 +53,19 @@ protected:
 VARDIMO_ON_BOTH_STORES(UserSettingsWindow);
 
 TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
-    ASSERT_TRUE(Logon(*dm, "mary", "old", true));
+    ASSERT_TRUE(data::logOn(*dm, "mary", "old", true));
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_EQ(form.userIdValue->text(), "MARY");
         EXPECT_EQ(form.userNameValue->text(), "Mary Me");
         EXPECT_EQ(form.securityValue->text(), "Staff");
         EXPECT_EQ(form.caseSensitiveLabel->text(), "(Case Sensitive)");
         EXPECT_EQ(dm->userIdFilter(), "MARY");
-        EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1) << "only his own record";
+        EXPECT_EQ(dm->userSettingsTable.recordCount(), 1) << "only his own record";
 
-        form.Password->setText("Abc");
-        form.VerifyPassword->setText("abc");
+        form.password->setText("Abc");
+        form.verifyPassword->setText("abc");
         form.okButton->click();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.lastText(), "Error: Passwords Do Not Match");
@@ -75,47 +74,47 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
         EXPECT_NE(form.result(), QDialog::Accepted) << "the window stays open";
         EXPECT_EQ(storedPassword(*dm, me), "old");
 
-        form.VerifyPassword->setText("Abc");
+        form.verifyPassword->setText("Abc");
         form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
     }
     EXPECT_EQ(storedPassword(*dm, me), "Abc");
     EXPECT_EQ(storedPassword(*dm, other), "his");
-    EXPECT_FALSE(dm->UserSettingsTable.filtered()) << "the filter lives only while the window is open";
+    EXPECT_FALSE(dm->userSettingsTable.filtered()) << "the filter lives only while the window is open";
     EXPECT_TRUE(dm->userIdFilter().isEmpty());
 }
 
 TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
-    ASSERT_TRUE(Logon(*dm, "mary", "old", true));
+    ASSERT_TRUE(data::logOn(*dm, "mary", "old", true));
     {
-        UserSettingsDialog form(*dm);
-        form.VerifyPassword->setText("ignored");
+        admin::UserSettingsDialog form(*dm);
+        form.verifyPassword->setText("ignored");
         form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
         EXPECT_TRUE(dialogs.messages.empty()) << "the verification is not looked at";
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
     {
-        UserSettingsDialog form(*dm);
-        form.Password->setText("new");
-        form.VerifyPassword->setText("new");
+        admin::UserSettingsDialog form(*dm);
+        form.password->setText("new");
+        form.verifyPassword->setText("new");
         form.cancelButton->click();
     }
     EXPECT_EQ(storedPassword(*dm, me), "old");
 }
 
 TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
-    ASSERT_TRUE(Logon(*dm, "mary", "old", true));
+    ASSERT_TRUE(data::logOn(*dm, "mary", "old", true));
     const auto focused = [] { return QApplication::focusWidget(); };
     {
-        UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm);
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        ASSERT_EQ(focused(), form.Password) << "the typing goes into \"New Password:\"";
+        ASSERT_EQ(focused(), form.password) << "the typing goes into \"New Password:\"";
         QTest::keyClicks(focused(), "Secret 1");
         QTest::keyClick(focused(), Qt::Key_Tab);
-        ASSERT_EQ(focused(), form.VerifyPassword);
+        ASSERT_EQ(focused(), form.verifyPassword);
         QTest::keyClicks(focused(), "Secret 1");
         QTest::keyClick(focused(), Qt::Key_Return);
         EXPECT_TRUE(dialogs.messages.empty());
@@ -125,18 +124,18 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
 
     // Enter in the first box is OK as well; the tab order runs on to OK, then Cancel.
-    UserSettingsDialog form(*dm);
+    admin::UserSettingsDialog form(*dm);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    ASSERT_EQ(focused(), form.Password);
+    ASSERT_EQ(focused(), form.password);
     QTest::keyClicks(focused(), "Other");
     QTest::keyClick(focused(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(dialogs.lastText(), "Error: Passwords Do Not Match");
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
     QTest::keyClick(focused(), Qt::Key_Tab);
-    EXPECT_EQ(focused(), form.VerifyPassword);
+    EXPECT_EQ(focused(), form.verifyPassword);
     QTest::keyClick(focused(), Qt::Key_Tab);
     EXPECT_EQ(focused(), form.okButton);
     QTest::keyClick(focused(), Qt::Key_Tab);
@@ -144,7 +143,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
     QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
     QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(focused(), form.Password);
+    EXPECT_EQ(focused(), form.password);
     QTest::keyClick(focused(), Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(storedPassword(*dm, me), "Secret 1");
@@ -154,15 +153,15 @@ TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
     // The maintenance account: profile 0 without a user record.
     dm->user().number = -1;
     dm->user().profileId = 0;
-    dm->user().rights = ReadProfile(*dm, 0);
+    dm->user().rights = data::readProfile(*dm, 0);
     {
-        UserSettingsDialog form(*dm);
-        EXPECT_FALSE(form.Password->isEnabled());
-        EXPECT_FALSE(form.VerifyPassword->isEnabled());
-        EXPECT_FALSE(form.NoRecordLabel->isHidden());
-        EXPECT_FALSE(dm->UserSettingsTable.filtered()) << "an empty id must not list every user";
-        form.Password->setText("x");
-        form.VerifyPassword->setText("x");
+        admin::UserSettingsDialog form(*dm);
+        EXPECT_FALSE(form.password->isEnabled());
+        EXPECT_FALSE(form.verifyPassword->isEnabled());
+        EXPECT_FALSE(form.noRecordLabel->isHidden());
+        EXPECT_FALSE(dm->userSettingsTable.filtered()) << "an empty id must not list every user";
+        form.password->setText("x");
+        form.verifyPassword->setText("x");
         form.okButton->click();
         EXPECT_EQ(dialogs.lastText(), "This logon has no user record: no password was changed.");
     }
@@ -186,7 +185,7 @@ protected:
         session->setNetDir(QCoreApplication::applicationDirPath());
         session->setUserName("here-admin-test");
         session->addAlias("Goal", store.location());
-        dm = std::make_unique<DataModule>(*session);
+        dm = std::make_unique<data::DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
     }
     int staff = 0;
@@ -199,11 +198,11 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     Peer user(store.location(), "jsmith");
     Peer stranger(store.location(), "visitor-admin-test");
     Peer empty(store.location(), "NAMELESS");
-    LoggedInUsersWindow form(*dm);
+    admin::LoggedInUsersWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Logged In Users");
-    EXPECT_TRUE(form.UserList->isReadOnly());
-    const QStringList lines = form.UserList->toPlainText().split('\n');
-    EXPECT_TRUE(lines.contains("JSMITH (John Smith)")) << form.UserList->toPlainText().toStdString();
+    EXPECT_TRUE(form.userList->isReadOnly());
+    const QStringList lines = form.userList->toPlainText().split('\n');
+    EXPECT_TRUE(lines.contains("JSMITH (John Smith)")) << form.userList->toPlainText().toStdString();
     EXPECT_TRUE(lines.contains("User name: visitor-admin-test"));
     EXPECT_TRUE(lines.contains("User name: NAMELESS"))
         << "a user without a full name keeps the engine's line";
@@ -212,12 +211,12 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
 
     // Built once: a workstation that leaves is still listed until the window opens again.
     stranger.kill();
-    EXPECT_TRUE(form.UserList->toPlainText().contains("visitor-admin-test"));
+    EXPECT_TRUE(form.userList->toPlainText().contains("visitor-admin-test"));
     if (onServer()) {
-        ASSERT_TRUE(eventually([&] { return !dm->GoalDatabase.sessions().contains("visitor-admin-test"); }));
+        ASSERT_TRUE(eventually([&] { return !dm->goalDatabase.sessions().contains("visitor-admin-test"); }));
     }
-    LoggedInUsersWindow again(*dm);
-    EXPECT_FALSE(again.UserList->toPlainText().contains("visitor-admin-test"));
+    admin::LoggedInUsersWindow again(*dm);
+    EXPECT_FALSE(again.userList->toPlainText().contains("visitor-admin-test"));
 }
 
 // ---- User setup -----------------------------------------------------------------------------
@@ -228,17 +227,17 @@ protected:
         DataFixture::SetUp();
         admins = addProfile("Administrators", {"CanAddUser"});
         staff = addProfile("Staff", {});
-        dm->DepartmentTable.insert();
-        dm->DepartmentTable.field("Description").setValue("Sales");
-        dm->DepartmentTable.post();
+        dm->departmentTable.insert();
+        dm->departmentTable.field("Description").setValue("Sales");
+        dm->departmentTable.post();
         admin = addUser("admin", "a", "Ann Admin", admins);
         // Stored before ids had to differ in more than letter case, so past the rule.
-        engine::Inserter users(dm->GoalDatabase, "User.db",
+        engine::Inserter users(dm->goalDatabase, "User.db",
                                {"UserID", "UserPassword", "UserName", "SecurityID"});
         lower = int(users.add({"supervisor", "s", "Lower Case", staff}));
         // Stored before a user needed a profile.
         noProfile = int(users.add({"drifter", QVariant(), "Dan Drifter", QVariant()}));
-        dm->UserSettingsTable.refresh();
+        dm->userSettingsTable.refresh();
         bob = addUser("bob", "b", "Bob Builder", staff);
         carol = addUser("carol", "c", "Carol Clerk", staff);
     }
@@ -247,14 +246,14 @@ protected:
 VARDIMO_ON_BOTH_STORES(UserSetupScreen);
 
 TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers) {
-    ASSERT_TRUE(Logon(*dm, "admin", "a", true));
+    ASSERT_TRUE(data::logOn(*dm, "admin", "a", true));
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "User Settings");
-        EXPECT_TRUE(dm->UserSettingsTable.filtered());
+        EXPECT_TRUE(dm->userSettingsTable.filtered());
         QStringList ids;
-        for (int r = 0; r < dm->UserSettingsTable.recordCount(); ++r)
-            ids << dm->UserSettingsTable.valueAt(r, "UserID").toString();
+        for (int r = 0; r < dm->userSettingsTable.recordCount(); ++r)
+            ids << dm->userSettingsTable.valueAt(r, "UserID").toString();
         EXPECT_FALSE(ids.contains("Supervisor"));
         EXPECT_TRUE(ids.contains("drifter")) << "a user without a profile is listed, to be given one";
         EXPECT_TRUE(ids.contains("bob"));
@@ -262,85 +261,85 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
         for (int i = 0; i < form.securityBox->count(); ++i)
             offered << form.securityBox->itemText(i);
         EXPECT_EQ(offered, QStringList({"Administrators", "Staff"}));
-        form.CloseB->click();
+        form.closeButton->click();
     }
-    EXPECT_FALSE(dm->UserSettingsTable.filtered());
-    EXPECT_FALSE(dm->SecurityTable.filtered());
-    EXPECT_TRUE(dm->AccessListTable.filtered()) << "the access list filter stays on";
+    EXPECT_FALSE(dm->userSettingsTable.filtered());
+    EXPECT_FALSE(dm->securityTable.filtered());
+    EXPECT_TRUE(dm->accessListTable.filtered()) << "the access list filter stays on";
 
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
-    EXPECT_EQ(dm->UserSettingsTable.recordCount(), 6);
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
+    EXPECT_EQ(dm->userSettingsTable.recordCount(), 6);
     EXPECT_EQ(form.securityBox->count(), 3);
 }
 
 TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", lower));
     EXPECT_TRUE(form.userIdEdit->isEnabled()) << "the same word in lower case is an ordinary user";
-    EXPECT_TRUE(form.DeleteB->isEnabled());
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserID", "Supervisor"));
+    EXPECT_TRUE(form.deleteButton->isEnabled());
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserID", "Supervisor"));
     EXPECT_FALSE(form.userIdEdit->isEnabled());
     EXPECT_FALSE(form.securityBox->isEnabled());
-    EXPECT_FALSE(form.DeleteB->isEnabled());
+    EXPECT_FALSE(form.deleteButton->isEnabled());
     EXPECT_TRUE(form.passwordEdit->isEnabled()) << "its password can change";
     EXPECT_TRUE(form.fullNameEdit->isEnabled());
-    form.InsertB->click();
+    form.insertButton->click();
     EXPECT_TRUE(form.userIdEdit->isEnabled()) << "a new user is never the built-in one";
-    EXPECT_TRUE(form.DeleteB->isEnabled());
+    EXPECT_TRUE(form.deleteButton->isEnabled());
 }
 
 TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
-    form.InsertB->click();
-    dm->UserSettingsTable.field("UserID").setValue("BOB");
-    dm->UserSettingsTable.field("UserName").setValue("Another Bob");
-    form.SaveB->click();
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
+    form.insertButton->click();
+    dm->userSettingsTable.field("UserID").setValue("BOB");
+    dm->userSettingsTable.field("UserName").setValue("Another Bob");
+    form.saveButton->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.lastText().contains("\"BOB\" is already in use")) << dialogs.lastText().toStdString();
-    EXPECT_TRUE(dm->UserSettingsTable.isEditing()) << "the typed row stays to be corrected";
+    EXPECT_TRUE(dm->userSettingsTable.isEditing()) << "the typed row stays to be corrected";
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserName = \"Another Bob\""), 0);
-    dm->UserSettingsTable.field("UserID").setValue("bob2");
-    dm->UserSettingsTable.field("SecurityID").setValue(staff);
-    form.SaveB->click();
+    dm->userSettingsTable.field("UserID").setValue("bob2");
+    dm->userSettingsTable.field("SecurityID").setValue(staff);
+    form.saveButton->click();
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserName = \"Another Bob\""), 1);
 
     // Ids stored twice before stay editable in everything else.
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", lower));
-    dm->UserSettingsTable.edit();
-    dm->UserSettingsTable.field("UserPassword").setValue("changed");
-    form.SaveB->click();
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", lower));
+    dm->userSettingsTable.edit();
+    dm->userSettingsTable.field("UserPassword").setValue("changed");
+    form.saveButton->click();
     EXPECT_EQ(storedPassword(*dm, lower), "changed");
-    dm->UserSettingsTable.edit();
-    dm->UserSettingsTable.field("UserID").setValue("Carol");
-    form.SaveB->click();
+    dm->userSettingsTable.edit();
+    dm->userSettingsTable.field("UserID").setValue("Carol");
+    form.saveButton->click();
     EXPECT_TRUE(dialogs.lastText().contains("\"Carol\" is already in use"));
 }
 
 TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAccessRows) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     const int goal = addGoal("For Bob", 2024, 1, bob, carol);
     const int ownedGoal = addGoal("Bob's own", 2024, 1, carol, bob);
     auto strategy = [&](int user) {
-        return insertRow(dm->StrategyTable, {{"GoalID", goal}, {"UserNumber", user}, {"StrategyNumber", 1}});
+        return insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", user}, {"StrategyNumber", 1}});
     };
     const int bob1 = strategy(bob), bob2 = strategy(bob), carol1 = strategy(carol);
     for (int s : {bob1, bob1, bob2, carol1})
-        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
+        insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
     addAccess(bob, carol, true);
     addAccess(carol, bob, false);
     addAccess(admin, bob, false);
     addAccess(carol, admin, true);
 
-    UserSetupWindow form(*dm);
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    admin::UserSetupWindow form(*dm);
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     dialogs.answers = {controls::Answer::No};
-    form.DeleteB->click();
+    form.deleteButton->click();
     EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete this user?");
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 6);
-    form.DeleteB->click(); // Yes
+    form.deleteButton->click(); // Yes
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 5);
     EXPECT_EQ(rows(*dm, QString("Select * From \"User.db\" Where UserNumber = %1").arg(bob)), 0);
     EXPECT_EQ(rows(*dm, "Select * From \"Strategys.db\""), 1);
@@ -354,177 +353,177 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
 }
 
 TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     const int goal = addGoal("For Bob", 2024, 1, bob, carol);
-    const int s = insertRow(dm->StrategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
-    insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
+    const int s = insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
+    insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
     addAccess(carol, bob, false);
-    UserSetupWindow form(*dm);
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    admin::UserSetupWindow form(*dm);
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     // Another workstation is changing Bob's row: his row cannot be removed.
     Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit User.db UserNumber %1 UserName Robert").arg(bob)), "ok");
-    form.DeleteB->click();
+    form.deleteButton->click();
     EXPECT_EQ(dialogs.lastText(), "Record locked by another user.");
     EXPECT_EQ(rows(*dm, "Select * From \"Strategys.db\""), 1);
     EXPECT_EQ(rows(*dm, "Select * From \"Measure.db\""), 1);
     EXPECT_EQ(rows(*dm, "Select * From \"AccessList.db\""), 1);
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\""), 6);
-    EXPECT_EQ(dm->UserSettingsTable.field("UserNumber").asInt(), bob) << "the screen still shows him";
+    EXPECT_EQ(dm->userSettingsTable.field("UserNumber").asInt(), bob) << "the screen still shows him";
 }
 
 TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     addAccess(bob, carol, true);
     addAccess(bob, admin, false);
     addAccess(carol, bob, false);
-    UserSetupWindow form(*dm);
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
+    admin::UserSetupWindow form(*dm);
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     EXPECT_EQ(dm->accessListOwner(), bob);
-    EXPECT_EQ(dm->AccessListTable.recordCount(), 2);
+    EXPECT_EQ(dm->accessListTable.recordCount(), 2);
     // As the person does it: a click on Carol's row in the grid.
     int carolRow = -1;
-    for (int r = 0; r < dm->UserSettingsTable.recordCount(); ++r)
-        if (dm->UserSettingsTable.valueAt(r, "UserNumber").toInt() == carol) carolRow = r;
+    for (int r = 0; r < dm->userSettingsTable.recordCount(); ++r)
+        if (dm->userSettingsTable.valueAt(r, "UserNumber").toInt() == carol) carolRow = r;
     form.userGrid->selectRow(carolRow);
-    EXPECT_EQ(dm->UserSettingsTable.field("UserNumber").asInt(), carol);
+    EXPECT_EQ(dm->userSettingsTable.field("UserNumber").asInt(), carol);
     EXPECT_EQ(dm->accessListOwner(), carol);
-    ASSERT_EQ(dm->AccessListTable.recordCount(), 1);
+    ASSERT_EQ(dm->accessListTable.recordCount(), 1);
     EXPECT_EQ(form.accessGrid->model()->index(0, 0).data().toString(), "Bob Builder");
 }
 
 TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
-    UserSetupWindow form(*dm);
-    form.InsertB->click();
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    admin::UserSetupWindow form(*dm);
+    form.insertButton->click();
     form.userIdEdit->setFocus();
     QTest::keyClicks(form.userIdEdit, "dave");
     QTest::keyClicks(form.fullNameEdit, "Dave Driver");
     form.securityBox->setCurrentIndex(form.securityBox->findText("Staff"));
     emit form.securityBox->activated(form.securityBox->currentIndex());
-    form.UserInsert->click();
-    EXPECT_FALSE(dm->UserSettingsTable.isEditing());
-    const int dave = dm->UserSettingsTable.field("UserNumber").asInt();
+    form.userInsertButton->click();
+    EXPECT_FALSE(dm->userSettingsTable.isEditing());
+    const int dave = dm->userSettingsTable.field("UserNumber").asInt();
     EXPECT_GT(dave, carol);
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"dave\""), 1);
-    ASSERT_EQ(dm->AccessListTable.state(), engine::DataSet::State::Insert);
-    EXPECT_EQ(dm->AccessListTable.field("UserNumber").asInt(), dave);
-    EXPECT_FALSE(dm->AccessListTable.field("CanEditUser").isNull());
-    EXPECT_FALSE(dm->AccessListTable.field("CanEditUser").asBoolean());
+    ASSERT_EQ(dm->accessListTable.state(), engine::DataSet::State::Insert);
+    EXPECT_EQ(dm->accessListTable.field("UserNumber").asInt(), dave);
+    EXPECT_FALSE(dm->accessListTable.field("CanEditUser").isNull());
+    EXPECT_FALSE(dm->accessListTable.field("CanEditUser").asBoolean());
     form.viewedUserBox->setCurrentIndex(form.viewedUserBox->findText("Carol Clerk"));
     emit form.viewedUserBox->activated(form.viewedUserBox->currentIndex());
     form.canEditBox->click();
-    form.UserSave->click();
+    form.userSaveButton->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1 And CanSeeUser = %2 "
                                 "And CanEditUser = True")
                             .arg(dave)
                             .arg(carol)),
               1);
     dialogs.answers = {controls::Answer::No};
-    form.UserDelete->click();
+    form.userDeleteButton->click();
     EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete access to this user?");
-    EXPECT_EQ(dm->AccessListTable.recordCount(), 1);
-    form.UserDelete->click();
-    EXPECT_EQ(dm->AccessListTable.recordCount(), 0);
+    EXPECT_EQ(dm->accessListTable.recordCount(), 1);
+    form.userDeleteButton->click();
+    EXPECT_EQ(dm->accessListTable.recordCount(), 0);
 
-    form.LoggedInUsers->click();
+    form.loggedInUsersButton->click();
     EXPECT_TRUE(dialogs.modalTitles.contains("Logged In Users"));
 }
 
 TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenOpens) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
-    const int sales = dm->DepartmentTable.field("DepartmentID").asInt();
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
+    const int sales = dm->departmentTable.field("DepartmentID").asInt();
     QStringList profiles;
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         ASSERT_EQ(entries(form.departmentBox), QStringList({"Sales"}));
         profiles = entries(form.securityBox);
         ASSERT_TRUE(profiles.contains("Staff"));
-        form.CloseB->click();
+        form.closeButton->click();
     }
     // Another workstation, while this program runs on.
     Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("delete Department.db DepartmentID %1").arg(sales)), "ok");
     ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
-    UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm);
     EXPECT_EQ(entries(form.departmentBox), QStringList({"Finance"})) << "no deleted department offered";
     EXPECT_EQ(entries(form.securityBox), profiles + QStringList({"Auditors"}));
 }
 
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     {
-        UserSetupWindow form(*dm);
-        ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
-        dm->UserSettingsTable.edit();
-        dm->UserSettingsTable.field("UserPassword").setValue("unsaved");
-        form.CloseB->click();
+        admin::UserSetupWindow form(*dm);
+        ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
+        dm->userSettingsTable.edit();
+        dm->userSettingsTable.field("UserPassword").setValue("unsaved");
+        form.closeButton->click();
     }
     EXPECT_EQ(storedPassword(*dm, bob), "b");
-    EXPECT_FALSE(dm->UserSettingsTable.isEditing());
+    EXPECT_FALSE(dm->userSettingsTable.isEditing());
 }
 
 // A user is stored only with a profile; one stored without one before is listed, with an empty
 // profile, and can be given one.
 TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
-    ASSERT_TRUE(Logon(*dm, "admin", "a", true));
-    UserSetupWindow form(*dm);
-    form.InsertB->click();
+    ASSERT_TRUE(data::logOn(*dm, "admin", "a", true));
+    admin::UserSetupWindow form(*dm);
+    form.insertButton->click();
     form.userIdEdit->setFocus();
     QTest::keyClicks(form.userIdEdit, "eve");
     QTest::keyClicks(form.fullNameEdit, "Eve Empty");
-    form.SaveB->click();
+    form.saveButton->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Please enter a Security profile.");
-    EXPECT_TRUE(dm->UserSettingsTable.isEditing()) << "the typed row stays to be completed";
+    EXPECT_TRUE(dm->userSettingsTable.isEditing()) << "the typed row stays to be completed";
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 0);
-    form.UserInsert->click(); // saving him for an access row is refused alike
+    form.userInsertButton->click(); // saving him for an access row is refused alike
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 0);
     form.securityBox->setCurrentIndex(form.securityBox->findText("Staff"));
     emit form.securityBox->activated(form.securityBox->currentIndex());
-    form.SaveB->click();
+    form.saveButton->click();
     EXPECT_EQ(rows(*dm, "Select * From \"User.db\" Where UserID = \"eve\""), 1);
 
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", noProfile)) << "the user without one is listed";
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", noProfile)) << "the user without one is listed";
     EXPECT_EQ(form.securityBox->currentText(), "");
-    dm->UserSettingsTable.edit();
-    dm->UserSettingsTable.field("UserPassword").setValue("d");
-    form.SaveB->click();
+    dm->userSettingsTable.edit();
+    dm->userSettingsTable.field("UserPassword").setValue("d");
+    form.saveButton->click();
     EXPECT_EQ(dialogs.lastText(), "Please enter a Security profile.");
     form.securityBox->setCurrentIndex(form.securityBox->findText("Administrators"));
     emit form.securityBox->activated(form.securityBox->currentIndex());
-    form.SaveB->click();
+    form.saveButton->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"User.db\" Where SecurityID = %1").arg(admins)), 2);
     EXPECT_EQ(storedPassword(*dm, noProfile), "d");
 }
 
 TEST_P(UserSetupScreen, AnAccessRowNamesOneUserOnce) {
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", true));
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", true));
     addAccess(bob, carol, false);
-    UserSetupWindow form(*dm);
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", bob));
-    form.UserInsert->click();
-    form.UserSave->click();
+    admin::UserSetupWindow form(*dm);
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
+    form.userInsertButton->click();
+    form.userSaveButton->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Please enter a User to view.");
-    EXPECT_EQ(dm->AccessListTable.state(), engine::DataSet::State::Insert);
+    EXPECT_EQ(dm->accessListTable.state(), engine::DataSet::State::Insert);
     form.viewedUserBox->setCurrentIndex(form.viewedUserBox->findText("Carol Clerk"));
     emit form.viewedUserBox->activated(form.viewedUserBox->currentIndex());
-    form.UserSave->click();
+    form.userSaveButton->click();
     EXPECT_EQ(dialogs.lastText(),
               "Carol Clerk is already in this user's list: change the row there instead.");
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 1);
     form.viewedUserBox->setCurrentIndex(form.viewedUserBox->findText("Ann Admin"));
     emit form.viewedUserBox->activated(form.viewedUserBox->currentIndex());
-    form.UserSave->click();
+    form.userSaveButton->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1").arg(bob)), 2);
 
     // The stored row itself may change: ticking "Edit" on Carol's row is no second row.
-    ASSERT_TRUE(dm->AccessListTable.locate("CanSeeUser", carol));
+    ASSERT_TRUE(dm->accessListTable.locate("CanSeeUser", carol));
     form.canEditBox->click();
-    form.UserSave->click();
+    form.userSaveButton->click();
     EXPECT_EQ(rows(*dm, QString("Select * From \"AccessList.db\" Where UserNumber = %1 And CanSeeUser = %2 "
                                 "And CanEditUser = True")
                             .arg(bob)

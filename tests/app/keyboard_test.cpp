@@ -5,8 +5,10 @@
 #include "admin/SecurityWindow.h"
 #include "admin/SystemSettingsDialog.h"
 #include "admin/UserSetupWindow.h"
-#include "controls/DataControls.h"
 #include "controls/DateEdit.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldLink.h"
+#include "controls/FieldMemo.h"
 #include "engine/Query.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
@@ -37,7 +39,8 @@ QString nameOf(QWidget* w) {
     if (!w) return QStringLiteral("(nothing)");
     QString name = QString::fromLatin1(w->metaObject()->className());
     if (auto* b = qobject_cast<QAbstractButton*>(w)) name += QStringLiteral(" \"%1\"").arg(b->text());
-    if (auto* e = qobject_cast<controls::DBEdit*>(w)) name += QStringLiteral(" [%1]").arg(e->link().field());
+    if (auto* e = qobject_cast<controls::FieldEdit*>(w))
+        name += QStringLiteral(" [%1]").arg(e->link().field());
     if (auto* d = qobject_cast<controls::DBDateEdit*>(w))
         name += QStringLiteral(" [%1]").arg(d->link().field());
     return name;
@@ -137,17 +140,17 @@ protected:
                                    "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                    "CanAddGlobalGoals", "CanModifyAllGoals"});
         chief = addUser("chief", "", "Carl Chief", boss);
-        ASSERT_TRUE(Logon(*dm, "chief", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "chief", "", false));
         goal = addGoal("Cut waste in production", year, type, {}, chief);
         strategy = addStrategy(goal, chief, 1,
                                {{"StrategyDescription", "Alpha line\nBeta line"}, {"Deliverable", "Report"}});
-        dm->GoalTypeTable.locate("GoalTypeID", type);
+        dm->goalTypeTable.locate("GoalTypeID", type);
     }
     // The text of a field of the row a box's data set stands on, as the store holds it now.
     QString stored(const controls::FieldLink& link) {
         auto* t = qobject_cast<engine::Table*>(link.dataSet());
         const QString key = t->def().columns[0].name;
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"" + t->def().fileName + "\" Where " + key + " = ",
               engine::sql::Int{t->field(key).asInteger()});
         q.open();
@@ -196,79 +199,79 @@ protected:
 VARDIMO_ON_BOTH_STORES(Keyboard);
 
 TEST_P(Keyboard, GoalsScreen) {
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     show(form);
-    ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
+    ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
     checkTabOrder(form);
-    checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
+    checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible()) << "Esc closes the screen";
 }
 
 TEST_P(Keyboard, StrategyListAndEditor) {
-    StrategyListWindow list(*dm);
+    planning::StrategyListWindow list(*dm);
     show(list);
     checkTabOrder(list);
-    ASSERT_TRUE(dm->GoalsTable.locate("GoalID", goal));
-    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy));
+    ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
+    ASSERT_TRUE(dm->strategyTable.locate("StrategyID", strategy));
     bool edited = false;
     dialogs.onModal = [&](QDialog& d) {
-        auto* editor = dynamic_cast<StrategyEditor*>(&d);
+        auto* editor = dynamic_cast<planning::StrategyEditor*>(&d);
         if (!editor) return 0;
         edited = true;
         show(*editor);
-        editor->FormActivate();
+        editor->onActivate();
         checkTabOrder(*editor);
-        for (controls::DBMemo* memo : editor->findChildren<controls::DBMemo*>())
-            if (memo->isVisibleTo(editor)) checkTyping(memo, [&] { editor->SaveBtnClick(); });
+        for (controls::FieldMemo* memo : editor->findChildren<controls::FieldMemo*>())
+            if (memo->isVisibleTo(editor)) checkTyping(memo, [&] { editor->saveClicked(); });
         editor->reject();
         return editor->result();
     };
-    list.EditBtnClick();
+    list.editClicked();
     EXPECT_TRUE(edited);
 }
 
 TEST_P(Keyboard, MeasurementItems) {
     addMeasure(strategy, 1, {{"Deliverable", "First item"}, {"Measurement", "Counted"}});
-    ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy));
-    MeasurementsWindow form(*dm);
+    ASSERT_TRUE(dm->strategyTable.locate("StrategyID", strategy));
+    planning::MeasurementsWindow form(*dm);
     show(form);
     checkTabOrder(form);
-    checkTyping(form.measurementMemo, [&] { form.SaveBtn->click(); });
-    checkTyping(form.deliverableMemo, [&] { form.SaveBtn->click(); });
+    checkTyping(form.measurementMemo, [&] { form.saveButton->click(); });
+    checkTyping(form.deliverableMemo, [&] { form.saveButton->click(); });
 }
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
     {
-        GoalTypesWindow form(*dm);
+        planning::GoalTypesWindow form(*dm);
         show(form);
         checkTabOrder(form);
-        checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
+        checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
-    insertRow(dm->DepartmentTable, {{"Description", "Sales office"}});
+    insertRow(dm->departmentTable, {{"Description", "Sales office"}});
     {
-        DepartmentsWindow form(*dm);
+        planning::DepartmentsWindow form(*dm);
         show(form);
         checkTabOrder(form);
-        checkTyping(form.descriptionEdit, [&] { form.SaveBtn->click(); });
+        checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
-    ASSERT_TRUE(Logon(*dm, "Supervisor", "", false)); // only the top profile changes profiles
+    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false)); // only the top profile changes profiles
     {
-        SecurityWindow form(*dm);
+        admin::SecurityWindow form(*dm);
         show(form);
-        ASSERT_TRUE(dm->SecurityTable.locate("SecurityID", boss));
+        ASSERT_TRUE(dm->securityTable.locate("SecurityID", boss));
         checkTabOrder(form);
-        checkTyping(form.nameEdit, [&] { form.SaveBtn->click(); });
+        checkTyping(form.nameEdit, [&] { form.saveButton->click(); });
     }
     {
-        UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm);
         show(form);
-        ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", other));
+        ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
-        checkTyping(form.fullNameEdit, [&] { form.SaveB->click(); });
+        checkTyping(form.fullNameEdit, [&] { form.saveButton->click(); });
     }
     {
-        SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm);
         show(form);
         checkTabOrder(form);
     }

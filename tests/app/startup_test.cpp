@@ -37,7 +37,7 @@
 
 namespace {
 
-QStringList enabledItems(const MainWindow& f) {
+QStringList enabledItems(const app::MainWindow& f) {
     QStringList out;
     for (QAction* a : f.menuItems())
         if (a->isEnabled()) out << a->text();
@@ -80,19 +80,19 @@ protected:
     }
     bool onServer() const { return storeUnderTest() == testing_support::Store::Server; }
     // Adds rows with the engine directly, as another program would have.
-    void addRows(const std::function<void(DataModule&)>& fill) {
+    void addRows(const std::function<void(data::DataModule&)>& fill) {
         engine::Session s;
         s.addAlias("Goal", location_);
-        DataModule module(s);
+        data::DataModule module(s);
         ASSERT_NO_THROW(module.open());
         fill(module);
     }
     // Runs the program; the hook sees the main window while the loop would run.
     int run(const QStringList& args = {"vardimo"}, std::function<void()> whileRunning = {},
             std::function<std::optional<int>()> version = {}) {
-        StartupHooks hooks;
+        app::StartupHooks hooks;
         hooks.engineVersion = std::move(version);
-        hooks.runLoop = [&](Program& p) {
+        hooks.runLoop = [&](app::Program& p) {
             program = &p;
             ranLoop = true;
             mainShown = p.mainWindow() && p.mainWindow()->isVisible();
@@ -100,13 +100,13 @@ protected:
             program = nullptr;
             return 0;
         };
-        return ProgramBody(args, hooks);
+        return app::programBody(args, hooks);
     }
     void answerLogon(const QString& id, const QString& pw) {
         dialogs.onModal = [this, id, pw](QDialog& d) {
             if (d.windowTitle() == "Logon") {
                 ++logonShown;
-                auto& logon = dynamic_cast<LogonWindow&>(d);
+                auto& logon = dynamic_cast<app::LogonWindow&>(d);
                 logon.userIdEdit->setText(id);
                 logon.passwordEdit->setText(pw);
                 logon.logOn();
@@ -126,9 +126,9 @@ protected:
     bool mainShown = false;
     int logonShown = 0;
     // The program while its loop runs.
-    Program* program = nullptr;
-    MainWindow& mainWindow() { return *program->mainWindow(); }
-    CurrentUser& user() { return program->data().user(); }
+    app::Program* program = nullptr;
+    app::MainWindow& mainWindow() { return *program->mainWindow(); }
+    data::CurrentUser& user() { return program->data().user(); }
 };
 
 // The program with a database of either store.
@@ -154,7 +154,7 @@ TEST_P(StartupWithDatabase, AFreshDatabaseStartsStraightIntoTheMainWindow) {
     EXPECT_EQ(enabled.size(), 14) << "profile 0 has every right; only the help item is off";
     EXPECT_FALSE(enabled.contains("&Prodcut Help"));
     for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_EQ(qobject_cast<MainWindow*>(w), nullptr) << "the windows are gone when the program ends";
+        EXPECT_EQ(qobject_cast<app::MainWindow*>(w), nullptr) << "the windows are gone when the program ends";
 }
 
 TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
@@ -169,7 +169,7 @@ TEST_P(StartupWithDatabase, TheEngineVersionDecides) {
         EXPECT_EQ(dialogs.messages[0].title, "Vardimo");
         EXPECT_FALSE(ranLoop);
         for (QWidget* w : QApplication::topLevelWidgets())
-            EXPECT_EQ(qobject_cast<MainWindow*>(w), nullptr) << "no window and no database";
+            EXPECT_EQ(qobject_cast<app::MainWindow*>(w), nullptr) << "no window and no database";
     }
     for (int v : {500, 510}) {
         ranLoop = false;
@@ -194,37 +194,37 @@ TEST_P(StartupWithDatabase, AMissingTableEndsTheProgramBeforeLogon) {
 }
 
 TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
-    EXPECT_TRUE(Splash::wanted({"vardimo"}));
-    EXPECT_FALSE(Splash::wanted({"vardimo", "-S"}));
-    EXPECT_FALSE(Splash::wanted({"vardimo", "x", "-s"}));
-    EXPECT_FALSE(Splash::wanted({"vardimo", "/s", "y"}));
-    EXPECT_TRUE(Splash::wanted({"vardimo", "-SS"}));
-    Splash none(false);
+    EXPECT_TRUE(app::Splash::wanted({"vardimo"}));
+    EXPECT_FALSE(app::Splash::wanted({"vardimo", "-S"}));
+    EXPECT_FALSE(app::Splash::wanted({"vardimo", "x", "-s"}));
+    EXPECT_FALSE(app::Splash::wanted({"vardimo", "/s", "y"}));
+    EXPECT_TRUE(app::Splash::wanted({"vardimo", "-SS"}));
+    app::Splash none(false);
     none.open(3);
     EXPECT_EQ(none.window(), nullptr);
-    Splash splash(true);
+    app::Splash splash(true);
     splash.open(3);
-    SplashWindow* shown = splash.window();
+    app::SplashWindow* shown = splash.window();
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->progressBar->maximum(), 3);
     splash.step();
     EXPECT_EQ(shown->progressBar->value(), 1);
     EXPECT_EQ(shown->messageLabel->text(), "Loading....");
-    EXPECT_EQ(shown->Version->text(), "Version 1.1");
-    EXPECT_LE(QFontMetrics(shown->ProductName->font()).horizontalAdvance("Vardimo"), 273);
+    EXPECT_EQ(shown->version->text(), "Version 1.1");
+    EXPECT_LE(QFontMetrics(shown->productName->font()).horizontalAdvance("Vardimo"), 273);
     splash.close();
     EXPECT_EQ(splash.window(), nullptr);
-    AboutDialog about;
-    EXPECT_EQ(about.ProductName->text(), "Vardimo");
-    EXPECT_LE(QFontMetrics(about.ProductName->font()).horizontalAdvance("Vardimo"), 273);
+    app::AboutDialog about;
+    EXPECT_EQ(about.productName->text(), "Vardimo");
+    EXPECT_LE(QFontMetrics(about.productName->font()).horizontalAdvance("Vardimo"), 273);
 }
 
 TEST_F(Startup, EachRightEnablesItsMenuItems) {
-    DataModule data;
-    MainWindow form(data);
+    data::DataModule data;
+    app::MainWindow form(data);
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
-    data.user().rights = ProfileRights();
-    form.ApplyRights();
+    data.user().rights = data::ProfileRights();
+    form.applyRights();
     EXPECT_EQ(enabledItems(form), always) << "a profile with no right";
     const QMap<QString, QStringList> expected{{"Supervisor", {"Se&curity"}},
                                               {"CanChangeSystem", {"&System Settings"}},
@@ -239,10 +239,10 @@ TEST_F(Startup, EachRightEnablesItsMenuItems) {
                                               {"CanAddGoalType", {"G&oal Types"}},
                                               {"CanAddGlobalGoals", {}},
                                               {"CanModifyAllGoals", {}}};
-    for (const SecurityRight& r : SecurityRights()) {
-        data.user().rights = ProfileRights();
+    for (const data::SecurityRight& r : data::SecurityRights()) {
+        data.user().rights = data::ProfileRights();
         data.user().rights.*(r.member) = true;
-        form.ApplyRights();
+        form.applyRights();
         QStringList extra = enabledItems(form);
         for (const QString& a : always)
             extra.removeOne(a);
@@ -277,7 +277,7 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
     dialogs.answers = {controls::Answer::Yes};
     run({"vardimo"}, [this] {
         mainWindow().packDatabaseAction->trigger();
-        EXPECT_TRUE(program->data().GoalsTable.isOpen());
+        EXPECT_TRUE(program->data().goalsTable.isOpen());
     });
     EXPECT_EQ(dialogs.messages.size(), 1u) << "no error";
 }
@@ -285,18 +285,18 @@ TEST_F(Startup, PackQuestionNoLeavesEveryFileUntouched) {
 TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
     makeDatabase();
     int staff = 0;
-    addRows([&](DataModule& m) {
-        m.SecurityTable.insert();
-        m.SecurityTable.field("Description").setValue("Staff");
-        m.SecurityTable.field("CanAddGoals").setValue(true);
-        m.SecurityTable.post();
-        staff = m.SecurityTable.field("SecurityID").asInt();
-        m.UserSettingsTable.insert();
-        m.UserSettingsTable.field("UserID").setValue("JSmith");
-        m.UserSettingsTable.field("UserPassword").setValue("Smith");
-        m.UserSettingsTable.field("UserName").setValue("John Smith");
-        m.UserSettingsTable.field("SecurityID").setValue(staff);
-        m.UserSettingsTable.post();
+    addRows([&](data::DataModule& m) {
+        m.securityTable.insert();
+        m.securityTable.field("Description").setValue("Staff");
+        m.securityTable.field("CanAddGoals").setValue(true);
+        m.securityTable.post();
+        staff = m.securityTable.field("SecurityID").asInt();
+        m.userSettingsTable.insert();
+        m.userSettingsTable.field("UserID").setValue("JSmith");
+        m.userSettingsTable.field("UserPassword").setValue("Smith");
+        m.userSettingsTable.field("UserName").setValue("John Smith");
+        m.userSettingsTable.field("SecurityID").setValue(staff);
+        m.userSettingsTable.post();
     });
     answerLogon("jsmith", "Smith");
     QStringList enabled;
@@ -327,10 +327,10 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
 
     // Automatic logon by the network name, in any letter case.
     sys::overrideNetworkPresent(1);
-    addRows([](DataModule& m) {
-        m.SettingsTable.edit();
-        m.SettingsTable.field("AutoLogon").setValue(true);
-        m.SettingsTable.post();
+    addRows([](data::DataModule& m) {
+        m.settingsTable.edit();
+        m.settingsTable.field("AutoLogon").setValue(true);
+        m.settingsTable.post();
     });
     logonShown = 0;
     answerLogon("", "");
@@ -363,14 +363,14 @@ TEST_P(StartupWithDatabase, TheSampleDatabaseAsksForALogon) {
 TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
     makeDatabase();
     const QStringList nasty{"a\"b", "x\" Or \"1\"=\"1", "') Or (1=1", "Select;Drop", "o'neil"};
-    addRows([&](DataModule& m) {
+    addRows([&](data::DataModule& m) {
         for (const QString& v : nasty) {
-            m.UserSettingsTable.insert();
-            m.UserSettingsTable.field("UserID").setValue(v);
-            m.UserSettingsTable.field("UserPassword").setValue(v + "pw");
-            m.UserSettingsTable.field("UserName").setValue("Owner of " + v);
-            m.UserSettingsTable.field("SecurityID").setValue(0);
-            m.UserSettingsTable.post();
+            m.userSettingsTable.insert();
+            m.userSettingsTable.field("UserID").setValue(v);
+            m.userSettingsTable.field("UserPassword").setValue(v + "pw");
+            m.userSettingsTable.field("UserName").setValue("Owner of " + v);
+            m.userSettingsTable.field("SecurityID").setValue(0);
+            m.userSettingsTable.post();
         }
     });
     for (const QString& v : nasty) {
@@ -387,19 +387,19 @@ TEST_P(StartupWithDatabase, NastyIdsAndPasswordsLogOnOnlyTheirOwner) {
 
 TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
     makeDatabase();
-    addRows([](DataModule& m) {
-        m.SecurityTable.insert();
-        m.SecurityTable.field("Description").setValue("Staff");
-        m.SecurityTable.post();
-        const int staff = m.SecurityTable.field("SecurityID").asInt();
-        m.UserSettingsTable.insert();
-        m.UserSettingsTable.field("UserID").setValue("worker");
-        m.UserSettingsTable.field("UserPassword").setValue("pw");
-        m.UserSettingsTable.field("SecurityID").setValue(staff);
-        m.UserSettingsTable.post();
-        m.SettingsTable.edit();
-        m.SettingsTable.field("DisableLogin").setValue(true);
-        m.SettingsTable.post();
+    addRows([](data::DataModule& m) {
+        m.securityTable.insert();
+        m.securityTable.field("Description").setValue("Staff");
+        m.securityTable.post();
+        const int staff = m.securityTable.field("SecurityID").asInt();
+        m.userSettingsTable.insert();
+        m.userSettingsTable.field("UserID").setValue("worker");
+        m.userSettingsTable.field("UserPassword").setValue("pw");
+        m.userSettingsTable.field("SecurityID").setValue(staff);
+        m.userSettingsTable.post();
+        m.settingsTable.edit();
+        m.settingsTable.field("DisableLogin").setValue(true);
+        m.settingsTable.post();
     });
     // Without the installation's file there is no maintenance account.
     answerLogon("maint", "m41nt");
@@ -410,8 +410,8 @@ TEST_P(StartupWithDatabase, MaintenanceAccountAndDisabledLogins) {
         ini.setValue("Maintenance/Password", "m41nt");
     }
     ranLoop = false;
-    CurrentUser who;
-    ProfileRights rights;
+    data::CurrentUser who;
+    data::ProfileRights rights;
     EXPECT_EQ(run({"vardimo"},
                   [&] {
                       who = user();
@@ -454,9 +454,9 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 
     // Through the program: a password with a semicolon and a comma logs on as written.
     makeDatabase();
-    addRows([](DataModule& m) {
+    addRows([](data::DataModule& m) {
         // Stored as it was before a user needed a profile.
-        engine::Inserter(m.GoalDatabase, "User.db", {"UserID", "UserPassword"}).add({"worker", "pw"});
+        engine::Inserter(m.goalDatabase, "User.db", {"UserID", "UserPassword"}).add({"worker", "pw"});
     });
     {
         QFile f(iniPath());
@@ -474,11 +474,11 @@ TEST_P(StartupWithDatabase, TheMaintenancePairIsReadVerbatim) {
 
 TEST_P(StartupWithDatabase, ASoleSupervisorWithoutAPasswordValue) {
     makeDatabase();
-    addRows([](DataModule& m) {
-        m.UserSettingsTable.first();
-        m.UserSettingsTable.edit();
-        m.UserSettingsTable.field("UserPassword").clear();
-        m.UserSettingsTable.post();
+    addRows([](data::DataModule& m) {
+        m.userSettingsTable.first();
+        m.userSettingsTable.edit();
+        m.userSettingsTable.field("UserPassword").clear();
+        m.userSettingsTable.post();
     });
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(ranLoop);
@@ -523,13 +523,13 @@ TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
 }
 
 TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
-    DataModule data;
-    LogonWindow logon(data);
+    data::DataModule data;
+    app::LogonWindow logon(data);
     logon.show();
     logon.layout()->activate();
     EXPECT_EQ(logon.minimumSize(), logon.maximumSize()) << "a single border: not resizable";
 
-    MainWindow form(data);
+    app::MainWindow form(data);
     form.show();
     const QList<QLabel*> labels = form.statusLine->findChildren<QLabel*>();
     auto notice = [&] {
@@ -546,8 +546,8 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
 }
 
 TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
-    DataModule data;
-    MainWindow form(data);
+    data::DataModule data;
+    app::MainWindow form(data);
     data.user().rights.canAddStrategies = true;
     form.show();
     form.activateWindow();
@@ -566,14 +566,14 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
 }
 
 TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
-    DataModule data;
-    MainWindow form(data);
-    data.user().rights = ProfileRights();
+    data::DataModule data;
+    app::MainWindow form(data);
+    data.user().rights = data::ProfileRights();
     data.user().rights.canAddUsers = true;
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.ApplyRights();
+    form.applyRights();
     int exits = 0, setups = 0;
     QObject::connect(form.exitAction, &QAction::triggered, [&] { ++exits; });
     QObject::connect(form.userSetupAction, &QAction::triggered, [&] { ++setups; });
@@ -590,7 +590,7 @@ TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
 
     // Without the right to set up users, E is Exit's alone.
     data.user().rights.canAddUsers = false;
-    form.ApplyRights();
+    form.applyRights();
     QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
     popup = QApplication::activePopupWidget();
     ASSERT_EQ(popup, form.fileMenu);

@@ -1,13 +1,20 @@
 // Data-aware controls and the default error handler, offscreen against a real table.
 
 #include "controls/BusyWaitNote.h"
-#include "controls/DataControls.h"
+#include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
-#include "controls/Plain.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
 #include "controls/Screen.h"
 #include "controls/ScriptedDialogs.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
@@ -63,9 +70,9 @@ protected:
 VARDIMO_ON_BOTH_STORES(Controls);
 
 TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
-    DBEdit edit;
+    FieldEdit edit;
     edit.bind(&goalsSource, "GoalDescription");
-    QSignalSpy changed(&edit, &DBEdit::changed);
+    QSignalSpy changed(&edit, &FieldEdit::changed);
     EXPECT_EQ(edit.text(), "First");
     edit.show();
     edit.setFocus();
@@ -79,7 +86,7 @@ TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
     goals.first();
     EXPECT_EQ(edit.text(), "Typed");
 
-    DBEdit year;
+    FieldEdit year;
     year.bind(&goalsSource, "GoalYear");
     year.show();
     year.setFocus();
@@ -95,19 +102,19 @@ TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
 }
 
 TEST_P(Controls, LookupBoxCheckBoxMemoAndGrid) {
-    DBLookupComboBox box;
+    LookupComboBox box;
     box.setList(&typesSource, "GoalTypeID", "TypeDescription");
     box.bind(&goalsSource, "GoalTypeID");
     EXPECT_EQ(box.count(), 2);
     EXPECT_EQ(box.currentText(), "Corporate");
-    QSignalSpy closeUp(&box, &DBLookupComboBox::closeUp);
+    QSignalSpy closeUp(&box, &LookupComboBox::closeUp);
     emit box.activated(1); // as when the person picks the second entry
     EXPECT_EQ(goals.field("GoalTypeID").asInteger(), 2);
     EXPECT_EQ(closeUp.count(), 1);
     goals.next();
     EXPECT_EQ(box.currentIndex(), -1) << "an empty key shows no entry";
 
-    DBGrid grid;
+    DataGrid grid;
     grid.bind(&goalsSource, {{"GoalDescription", "Goal"}});
     EXPECT_EQ(grid.model()->rowCount(), 2);
     EXPECT_EQ(grid.model()->headerData(0, Qt::Horizontal).toString(), "Goal");
@@ -118,9 +125,9 @@ TEST_P(Controls, LookupBoxCheckBoxMemoAndGrid) {
     engine::Table strategies(db, "Strategys.db");
     strategies.open();
     engine::DataSource ss(&strategies);
-    DBCheckBox check("Completed");
+    FieldCheckBox check("Completed");
     check.bind(&ss, "Compleated");
-    DBMemo memo;
+    FieldMemo memo;
     memo.bind(&ss, "StrategyDescription");
     check.setChecked(true);
     EXPECT_EQ(strategies.state(), engine::DataSet::State::Browse) << "no row: no typing, Insert begins one";
@@ -140,7 +147,7 @@ TEST_P(Controls, LookupBoxCheckBoxMemoAndGrid) {
 }
 
 TEST_P(Controls, DisabledControlsAreGreyAndErrorsGoToTheDefaultHandler) {
-    DBEdit edit;
+    FieldEdit edit;
     setControlEnabled(&edit, false);
     EXPECT_FALSE(edit.isEnabled());
     EXPECT_EQ(edit.palette().color(QPalette::Base), QPalette().color(QPalette::Button));
@@ -195,10 +202,10 @@ TEST_P(Controls, PlainHelpersAndTheScreenBase) {
 
     setHelpFileExists(false);
     Screen without;
-    EXPECT_FALSE(without.HelpBtn->isVisibleTo(&without));
+    EXPECT_FALSE(without.helpButton->isVisibleTo(&without));
     setHelpFileExists(true);
     Screen with;
-    EXPECT_TRUE(with.HelpBtn->isVisibleTo(&with));
+    EXPECT_TRUE(with.helpButton->isVisibleTo(&with));
     setHelpFileExists(false);
 }
 
@@ -206,9 +213,9 @@ TEST_P(Controls, AnEmptyListTakesNoTypingUntilInsert) {
     engine::Table depts(db, "Department.db");
     depts.open();
     engine::DataSource ds(&depts);
-    DBEdit edit;
+    FieldEdit edit;
     edit.bind(&ds, "Description");
-    DBLookupComboBox box;
+    LookupComboBox box;
     box.setList(&typesSource, "GoalTypeID", "TypeDescription");
     box.bind(&ds, "ModifiedBy");
     edit.show();
@@ -229,7 +236,7 @@ TEST_P(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
     goals.edit();
     goals.field("GoalYear").setValue(2027);
     goals.post();
-    DBEdit year;
+    FieldEdit year;
     year.bind(&goalsSource, "GoalYear");
     year.setRange(2000, 2100);
     year.show();
@@ -260,7 +267,7 @@ TEST_P(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
 }
 
 TEST_P(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
-    DBEdit goal;
+    FieldEdit goal;
     goal.bind(&goalsSource, "GoalDescription");
     EXPECT_EQ(goal.maxLength(), 120);
     goal.show();
@@ -271,7 +278,7 @@ TEST_P(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
     EXPECT_EQ(goals.field("GoalDescription").asString().size(), 120);
 
     // The goal types list edited in place: its editor takes 40 characters.
-    DBGrid grid;
+    DataGrid grid;
     grid.bind(&typesSource, {{"GoalTypeID", "ID"}, {"TypeDescription", "Description"}}, false);
     grid.show();
     const QModelIndex cell = grid.model()->index(1, 1);
@@ -289,7 +296,7 @@ TEST_P(Controls, TextBoxesTakeAtMostTheFieldsWidth) {
 }
 
 TEST_P(Controls, OnlyADeliberatePickChangesALookupBox) {
-    DBLookupComboBox box;
+    LookupComboBox box;
     box.setList(&typesSource, "GoalTypeID", "TypeDescription");
     box.bind(&goalsSource, "GoalTypeID");
     QWidget other;
@@ -305,7 +312,7 @@ TEST_P(Controls, OnlyADeliberatePickChangesALookupBox) {
     EXPECT_EQ(box.focusPolicy(), Qt::StrongFocus);
 
     // Boxes over one list share its entries; moving the bound rows does not read the list again.
-    DBLookupComboBox second;
+    LookupComboBox second;
     second.setList(&typesSource, "GoalTypeID", "TypeDescription");
     second.bind(&goalsSource, "GoalTypeID");
     EXPECT_EQ(second.model(), box.model());
@@ -332,7 +339,7 @@ TEST_P(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
         types.field("TypeDescription").setValue(t);
         types.post();
     }
-    DBLookupComboBox box;
+    LookupComboBox box;
     box.setList(&typesSource, "GoalTypeID", "TypeDescription");
     box.bind(&goalsSource, "GoalTypeID");
     QComboBox plain;
@@ -342,7 +349,7 @@ TEST_P(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
     EXPECT_GT(box.sizeHint().width(), box.fontMetrics().boundingRect("WWWWWWWWWWWW").width());
 
     // Another font is measured for itself, though the list is shared.
-    DBLookupComboBox big;
+    LookupComboBox big;
     QFont f = big.font();
     f.setPointSize(f.pointSize() * 2);
     big.setFont(f);
@@ -365,7 +372,7 @@ TEST_P(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
     EXPECT_EQ(box.sizeHint(), shown);
     EXPECT_EQ(plain.sizeHint(), shown);
     EXPECT_EQ(box.minimumSizeHint(), plain.minimumSizeHint());
-    DBLookupComboBox later; // a box made now measures the longer entry
+    LookupComboBox later; // a box made now measures the longer entry
     later.setList(&typesSource, "GoalTypeID", "TypeDescription");
     QComboBox plainLater;
     plainLater.setModel(later.model());
@@ -376,13 +383,13 @@ TEST_P(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
     engine::Table depts(db, "Department.db");
     depts.open();
     engine::DataSource ds(&depts);
-    DBLookupComboBox empty;
+    LookupComboBox empty;
     empty.setList(&ds, "DepartmentID", "Description");
     QComboBox plainEmpty;
     plainEmpty.setModel(empty.model());
     EXPECT_EQ(empty.sizeHint(), plainEmpty.sizeHint());
     EXPECT_EQ(empty.minimumSizeHint(), plainEmpty.minimumSizeHint());
-    DBLookupComboBox fixed;
+    LookupComboBox fixed;
     fixed.setList(&typesSource, "GoalTypeID", "TypeDescription");
     fixed.setMinimumContentsLength(5);
     QComboBox plainFixed;
@@ -392,9 +399,9 @@ TEST_P(Controls, ALookupBoxIsSizedAsAPlainComboBox) {
 }
 
 TEST_P(Controls, ARowBeingInsertedIsALineOfItsOwn) {
-    DBGrid grid;
+    DataGrid grid;
     grid.bind(&goalsSource, {{"GoalDescription", "Goal"}});
-    DBEdit edit;
+    FieldEdit edit;
     edit.bind(&goalsSource, "GoalDescription");
     QAbstractItemModel* m = grid.model();
     goals.insert();
@@ -434,7 +441,7 @@ public:
 TEST_P(Controls, AGridThatCannotReadSaysSoOnce) {
     BrokenSet broken;
     engine::DataSource source(&broken);
-    DBGrid grid;
+    DataGrid grid;
     grid.bind(&source, {{"A", "A"}});
     for (int r = 0; r < 3; ++r)
         grid.model()->index(r, 0).data();
@@ -453,11 +460,11 @@ TEST_P(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
     strategies.field("Compleated").setValue(false);
     strategies.post();
     engine::DataSource ss(&strategies);
-    DBEdit edit;
+    FieldEdit edit;
     edit.bind(&goalsSource, "GoalDescription");
-    DBMemo memo;
+    FieldMemo memo;
     memo.bind(&ss, "StrategyDescription");
-    DBCheckBox done("Completed");
+    FieldCheckBox done("Completed");
     done.bind(&ss, "Compleated");
     const qint64 goalId = goals.field("GoalID").asInteger();
     ASSERT_EQ(edit.text(), "First");
@@ -519,7 +526,7 @@ TEST_P(Controls, TypingIntoAStoredRowLandsWhereTheCursorIs) {
     goals.edit();
     goals.field("GoalDescription").setValue("Cut waste in production");
     goals.post();
-    DBEdit edit;
+    FieldEdit edit;
     edit.bind(&goalsSource, "GoalDescription");
     edit.show();
     edit.setFocus();
@@ -563,7 +570,7 @@ TEST_P(Controls, TypingIntoAStoredRowLandsWhereTheCursorIs) {
     strategies.field("Compleated").setValue(false);
     strategies.post();
     engine::DataSource ss(&strategies);
-    DBMemo memo;
+    FieldMemo memo;
     memo.bind(&ss, "StrategyDescription");
     memo.show();
     memo.setFocus();
@@ -603,9 +610,9 @@ TEST_P(Controls, ARefusedEditLeavesTheStoredTextAndOneMessage) {
     strategies.post();
     const qint64 id = strategies.field("StrategyID").asInteger();
     engine::DataSource ss(&strategies);
-    DBMemo memo;
+    FieldMemo memo;
     memo.bind(&ss, "Deliverable");
-    DBEdit edit;
+    FieldEdit edit;
     edit.bind(&goalsSource, "GoalDescription");
     testing_support::Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Deliverable Held").arg(id)), "ok");
@@ -653,7 +660,7 @@ TEST_P(Controls, ARefusedEditLeavesTheStoredTextAndOneMessage) {
 TEST_P(Controls, GridsAreOneStopOfTheTabOrder) {
     QWidget window;
     auto* before = new QLineEdit(&window);
-    auto* grid = new DBGrid(&window);
+    auto* grid = new DataGrid(&window);
     grid->bind(&typesSource, {{"GoalTypeID", "ID"}, {"TypeDescription", "Description"}}, false);
     auto* after = new QLineEdit(&window);
     auto* lay = new QVBoxLayout(&window);
@@ -741,7 +748,7 @@ TEST_P(Controls, DateAndNumberBoxesRefuseWhatIsNoValueAndKeepIt) {
     EXPECT_EQ(QApplication::focusWidget(), next);
     EXPECT_EQ(strategies.field("CompleationDate").asDate(), QDate(2027, 2, 28));
 
-    DBEdit year;
+    FieldEdit year;
     year.bind(&goalsSource, "GoalYear");
     year.show();
     year.setFocus();

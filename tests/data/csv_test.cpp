@@ -16,38 +16,38 @@ using testing_support::readCsvWithPython;
 using testing_support::TempDir;
 
 TEST(Csv, FieldsFollowRfc4180AndDefuseFormulas) {
-    EXPECT_EQ(csv::field(QStringLiteral("plain")), "\"plain\"");
-    EXPECT_EQ(csv::field(QStringLiteral("say \"hi\"")), "\"say \"\"hi\"\"\"");
-    EXPECT_EQ(csv::field(QStringLiteral("a,b\r\nc")), "\"a,b\r\nc\"");
-    EXPECT_EQ(csv::field(QStringLiteral("=SUM(A1)")), "\"'=SUM(A1)\"");
-    EXPECT_EQ(csv::field(QStringLiteral("@cmd")), "\"'@cmd\"");
-    EXPECT_EQ(csv::field(QStringLiteral("-1+2")), "\"'-1+2\"") << "text, not a number";
-    EXPECT_EQ(csv::field(qint64(-5)), "-5") << "a number stays a number";
-    EXPECT_EQ(csv::field(3.0), "3");
-    EXPECT_EQ(csv::field(QVariant()), "");
-    EXPECT_EQ(csv::field(QStringLiteral("")), "\"\"") << "empty text differs from no value";
-    EXPECT_EQ(csv::field(QDate(2026, 3, 1)), "2026-03-01");
-    EXPECT_EQ(csv::field(true), "True");
-    EXPECT_EQ(csv::record({1, QStringLiteral("x")}), "1,\"x\"\r\n");
+    EXPECT_EQ(data::csv::field(QStringLiteral("plain")), "\"plain\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("say \"hi\"")), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("a,b\r\nc")), "\"a,b\r\nc\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("=SUM(A1)")), "\"'=SUM(A1)\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("@cmd")), "\"'@cmd\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("-1+2")), "\"'-1+2\"") << "text, not a number";
+    EXPECT_EQ(data::csv::field(qint64(-5)), "-5") << "a number stays a number";
+    EXPECT_EQ(data::csv::field(3.0), "3");
+    EXPECT_EQ(data::csv::field(QVariant()), "");
+    EXPECT_EQ(data::csv::field(QStringLiteral("")), "\"\"") << "empty text differs from no value";
+    EXPECT_EQ(data::csv::field(QDate(2026, 3, 1)), "2026-03-01");
+    EXPECT_EQ(data::csv::field(true), "True");
+    EXPECT_EQ(data::csv::record({1, QStringLiteral("x")}), "1,\"x\"\r\n");
 }
 
 TEST(Csv, FormulasHiddenBehindBlanksLineBreaksAndFullWidthSignsAreDefused) {
-    EXPECT_EQ(csv::field(QStringLiteral(" =1+1")), "\"' =1+1\"");
-    EXPECT_EQ(csv::field(QStringLiteral("  \t@cmd")), "\"'  \t@cmd\"");
-    EXPECT_EQ(csv::field(QStringLiteral("\n=1+1")), "\"'\n=1+1\"");
-    EXPECT_EQ(csv::field(QStringLiteral("\nplain")), "\"'\nplain\"") << "a leading line break itself";
-    EXPECT_EQ(csv::field(QString::fromUtf8("\uFF1D1+1")), QString::fromUtf8("\"'\uFF1D1+1\""));
+    EXPECT_EQ(data::csv::field(QStringLiteral(" =1+1")), "\"' =1+1\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("  \t@cmd")), "\"'  \t@cmd\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("\n=1+1")), "\"'\n=1+1\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("\nplain")), "\"'\nplain\"") << "a leading line break itself";
+    EXPECT_EQ(data::csv::field(QString::fromUtf8("\uFF1D1+1")), QString::fromUtf8("\"'\uFF1D1+1\""));
     for (const char* sign : {"\uFF0B", "\uFF0D", "\uFF20", "\u3000\uFF1D"})
-        EXPECT_TRUE(csv::field(QString::fromUtf8(sign) + "x").startsWith("\"'")) << sign;
-    EXPECT_EQ(csv::field(QStringLiteral(" plain")), "\" plain\"") << "a blank alone is harmless";
-    EXPECT_EQ(csv::field(QStringLiteral("a - b")), "\"a - b\"") << "only the start counts";
-    EXPECT_EQ(csv::field(QString("a") + QChar(0) + "b"), "\"ab\"") << "no NUL is written";
-    EXPECT_EQ(csv::field(QChar(0) + QString("=1")), "\"'=1\"") << "nor hides a formula";
+        EXPECT_TRUE(data::csv::field(QString::fromUtf8(sign) + "x").startsWith("\"'")) << sign;
+    EXPECT_EQ(data::csv::field(QStringLiteral(" plain")), "\" plain\"") << "a blank alone is harmless";
+    EXPECT_EQ(data::csv::field(QStringLiteral("a - b")), "\"a - b\"") << "only the start counts";
+    EXPECT_EQ(data::csv::field(QString("a") + QChar(0) + "b"), "\"ab\"") << "no NUL is written";
+    EXPECT_EQ(data::csv::field(QChar(0) + QString("=1")), "\"'=1\"") << "nor hides a formula";
 }
 
 TEST(Csv, WriterReportsAFailedWrite) {
     QBuffer closed; // never opened: every write fails
-    csv::Writer w(closed);
+    data::csv::Writer w(closed);
     w.add({QStringLiteral("x")});
     EXPECT_FALSE(w.ok());
     EXPECT_FALSE(w.error().isEmpty());
@@ -61,7 +61,7 @@ TEST(Csv, AFileWithNulsAndHiddenFormulasReadsBackWithoutEither) {
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        csv::Writer w(f);
+        data::csv::Writer w(f);
         for (const QString& t : texts)
             w.add({t});
         ASSERT_TRUE(w.ok());
@@ -82,7 +82,7 @@ class CsvExport : public DataFixture {};
 VARDIMO_ON_BOTH_STORES(CsvExport);
 
 TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
-    const int type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Qualité"}});
+    const int type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Qualité"}});
     const int ann = addUser("ANN", "", "Ann \"the boss\" Öberg", 1);
     const QStringList texts{"Plain goal",
                             "Commas, \"quotes\" and more",
@@ -104,7 +104,7 @@ TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
     const QString file = out.file("goals.csv");
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(csv::exportGoals(dm->GoalDatabase, 2026, f));
+    ASSERT_TRUE(data::csv::exportGoals(dm->goalDatabase, 2026, f));
     f.close();
 
     QVector<QStringList> rows;
@@ -139,11 +139,11 @@ TEST_P(CsvExport, DataSetExportFollowsTheFilterAndKeepsThePosition) {
     addGoal("A", 2026, 1, {}, 1);
     addGoal("C", 2024, 1, {}, 1);
     dm->setGoalFilter({.year = 2026});
-    dm->GoalsTable.setFiltered(true);
-    dm->GoalsTable.last();
+    dm->goalsTable.setFiltered(true);
+    dm->goalsTable.last();
     QBuffer buf;
     buf.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(csv::exportDataSet(dm->GoalsTable, {{"GoalDescription", "Goal"}}, buf));
+    ASSERT_TRUE(data::csv::exportDataSet(dm->goalsTable, {{"GoalDescription", "Goal"}}, buf));
     EXPECT_EQ(buf.data(), "\"Goal\"\r\n\"A\"\r\n\"B\"\r\n");
-    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "B") << "still on the row it was on";
+    EXPECT_EQ(dm->goalsTable.field("GoalDescription").asString(), "B") << "still on the row it was on";
 }

@@ -18,17 +18,17 @@ VARDIMO_ON_BOTH_STORES(DataModuleRules);
 TEST_P(DataModuleRules, OpensEveryTableWithItsOrder) {
     for (engine::Table* t : dm->tablesInOpenOrder())
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
-    EXPECT_EQ(dm->VisibleUsersTable.tableName(), "User.DB");
-    EXPECT_EQ(dm->MeasureTable.indexName(), "MNumber");
-    EXPECT_EQ(dm->VisibleUsersSource.dataSet(), &dm->VisibleUsersTable);
-    EXPECT_EQ(dm->StrategySource.dataSet(), &dm->StrategyTable);
+    EXPECT_EQ(dm->visibleUsersTable.tableName(), "User.DB");
+    EXPECT_EQ(dm->measureTable.indexName(), "MNumber");
+    EXPECT_EQ(dm->visibleUsersSource.dataSet(), &dm->visibleUsersTable);
+    EXPECT_EQ(dm->strategySource.dataSet(), &dm->strategyTable);
     EXPECT_EQ(dm->strategySelection().user, 0);
     EXPECT_FALSE(dm->goalFilter().year);
     EXPECT_FALSE(dm->goalFilter().ownOnly);
     // The built-in account of a new database.
-    EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1);
-    EXPECT_EQ(dm->UserSettingsTable.field("UserID").asString(), "Supervisor");
-    EXPECT_EQ(dm->SettingsTable.recordCount(), 1);
+    EXPECT_EQ(dm->userSettingsTable.recordCount(), 1);
+    EXPECT_EQ(dm->userSettingsTable.field("UserID").asString(), "Supervisor");
+    EXPECT_EQ(dm->settingsTable.recordCount(), 1);
 }
 
 TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
@@ -39,7 +39,7 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
         QFile::remove(dir.file("Department.db"));
     session = std::make_unique<engine::Session>();
     session->addAlias("Goal", store.location());
-    DataModule module(*session);
+    data::DataModule module(*session);
     QString error;
     try {
         module.open();
@@ -49,9 +49,9 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
     EXPECT_TRUE(error.contains("Department.db")) << error.toStdString();
     EXPECT_TRUE(dialogs.messages.empty()) << "the caller reports it";
     EXPECT_FALSE(module.isOpen());
-    EXPECT_TRUE(module.StrategyTable.isOpen()) << "tables before the missing one were opened";
-    EXPECT_FALSE(module.GoalTypeTable.isOpen()) << "no further table is opened";
-    EXPECT_FALSE(module.MeasureTable.isOpen());
+    EXPECT_TRUE(module.strategyTable.isOpen()) << "tables before the missing one were opened";
+    EXPECT_FALSE(module.goalTypeTable.isOpen()) << "no further table is opened";
+    EXPECT_FALSE(module.measureTable.isOpen());
     if (onServer())
         EXPECT_TRUE(store.server()->run("CREATE TABLE department (x integer)"))
             << "the table was not made again";
@@ -62,10 +62,10 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
 TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
-    EXPECT_FALSE(Logon(*dm, "jsmith", "secret", true)) << "the password is compared exactly";
+    EXPECT_FALSE(data::logOn(*dm, "jsmith", "secret", true)) << "the password is compared exactly";
     EXPECT_EQ(dm->user().number, 0) << "nobody is logged on";
 
-    ASSERT_TRUE(Logon(*dm, "jsmith", "Secret", true));
+    ASSERT_TRUE(data::logOn(*dm, "jsmith", "Secret", true));
     EXPECT_EQ(dm->user().id, "JSMITH");
     EXPECT_EQ(dm->user().number, smith);
     EXPECT_EQ(dm->user().name, "John Smith");
@@ -77,14 +77,14 @@ TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     EXPECT_EQ(dm->user().visibleUsers(), QList<int>({smith}));
 
     // After a failed lookup the user and rights of the last success remain.
-    EXPECT_FALSE(Logon(*dm, "nobody", "", false));
+    EXPECT_FALSE(data::logOn(*dm, "nobody", "", false));
     EXPECT_EQ(dm->user().number, smith);
     EXPECT_EQ(dm->user().id, "JSMITH");
     EXPECT_EQ(dm->user().rights.description, "Staff");
 
     // A user whose profile does not exist: logged on, "Undefined", every right false.
     addUser("ghost", "", "Ghost", 77);
-    ASSERT_TRUE(Logon(*dm, "GHOST", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "GHOST", "", false));
     EXPECT_EQ(dm->user().rights.profileId, 77);
     EXPECT_EQ(dm->user().rights.description, "Undefined");
     EXPECT_FALSE(dm->user().rights.canAddGoals);
@@ -92,13 +92,13 @@ TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
 }
 
 TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
-    engine::Table& s = dm->SettingsTable;
+    engine::Table& s = dm->settingsTable;
     s.edit();
     for (const char* f : {"DisableLogin", "AutoLogon", "NoGoalYear", "SendToPrinter", "MultipulMeasure"})
         s.field(f).clear();
     s.post();
     dm->user().settings.noGoalYear = true;
-    dm->user().settings = ReadSystemSettings(*dm);
+    dm->user().settings = data::readSystemSettings(*dm);
     EXPECT_TRUE(dm->user().settings.sendToPrinter) << "an empty SendToPrinter means the printer";
     EXPECT_FALSE(dm->user().settings.disableLogon);
     EXPECT_TRUE(dm->user().settings.noGoalYear) << "NoGoalYear keeps its value when the field is empty";
@@ -107,20 +107,20 @@ TEST_P(DataModuleRules, NullFieldsAreNeverCopied) {
     s.field("NoGoalYear").setValue(false);
     s.field("MultipulMeasure").setValue(true);
     s.post();
-    dm->user().settings = ReadSystemSettings(*dm);
+    dm->user().settings = data::readSystemSettings(*dm);
     EXPECT_FALSE(dm->user().settings.sendToPrinter);
     EXPECT_FALSE(dm->user().settings.noGoalYear);
     EXPECT_TRUE(dm->user().settings.multipleMeasures);
 
     // A user row with empty fields keeps the reset values.
     // Stored before a user needed a profile.
-    engine::Inserter(dm->GoalDatabase, "User.db", {"UserID"}).add({"blank"});
-    UserRecord d = ReadUser(*dm, QString("Blank"));
+    engine::Inserter(dm->goalDatabase, "User.db", {"UserID"}).add({"blank"});
+    data::UserRecord d = data::readUser(*dm, QString("Blank"));
     EXPECT_EQ(d.id, "BLANK");
     EXPECT_EQ(d.profileId, -1);
     EXPECT_TRUE(d.name.isEmpty());
     EXPECT_GT(d.number, 0);
-    d = ReadUser(*dm, QString("missing"));
+    d = data::readUser(*dm, QString("missing"));
     EXPECT_TRUE(d.id.isEmpty());
     EXPECT_EQ(d.number, -1);
 }
@@ -129,10 +129,10 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     const int staff = addProfile("Staff", {});
     const int u4 = addUser("four", "", "Four", staff);
     const int dept = [&] {
-        dm->DepartmentTable.insert();
-        dm->DepartmentTable.field("Description").setValue("Sales");
-        dm->DepartmentTable.post();
-        return dm->DepartmentTable.field("DepartmentID").asInt();
+        dm->departmentTable.insert();
+        dm->departmentTable.field("Description").setValue("Sales");
+        dm->departmentTable.post();
+        return dm->departmentTable.field("DepartmentID").asInt();
     }();
     const int u9 = addUser("nine", "", "", staff, dept);
     const int u12 = addUser("twelve", "", "Twelve", staff);
@@ -140,15 +140,15 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     addAccess(u12, u9, true);
     {
         // Rows stored before access rows had to name one user once: loading them still copes.
-        engine::Inserter access(dm->GoalDatabase, "accesslist.db",
+        engine::Inserter access(dm->goalDatabase, "accesslist.db",
                                 {"UserNumber", "CanSeeUser", "CanEditUser"});
         // Logical columns are stored as 0 and 1.
         access.add({u12, u4, QVariant(QMetaType::fromType<int>())});
         access.add({u12, QVariant(QMetaType::fromType<int>()), 1});
     }
     addAccess(u4, u12, true);
-    ASSERT_TRUE(Logon(*dm, "twelve", "", false));
-    const CurrentUser& me = dm->user();
+    ASSERT_TRUE(data::logOn(*dm, "twelve", "", false));
+    const data::CurrentUser& me = dm->user();
     EXPECT_EQ(me.canSee, QSet<int>({u4, u9}));
     EXPECT_EQ(me.canEdit, QSet<int>({u9}));
     EXPECT_EQ(me.visibleUsers(), QList<int>({u4, u9, u12}));
@@ -158,8 +158,8 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     EXPECT_FALSE(me.mayEdit(u4));
     EXPECT_FALSE(me.maySee(1));
     // The second user view lists exactly the users he may see.
-    dm->VisibleUsersTable.setFiltered(true);
-    EXPECT_EQ(dm->VisibleUsersTable.recordCount(), 3);
+    dm->visibleUsersTable.setFiltered(true);
+    EXPECT_EQ(dm->visibleUsersTable.recordCount(), 3);
 
     dm->user().rights.supervisor = true;
     EXPECT_TRUE(dm->user().maySee(1));
@@ -168,25 +168,25 @@ TEST_P(DataModuleRules, AccessListsAndLookups) {
     dm->user().rights.canViewAllStrategies = true;
     EXPECT_TRUE(dm->user().mayEdit(1));
 
-    UserRecord r = ReadUser(*dm, u9);
+    data::UserRecord r = data::readUser(*dm, u9);
     EXPECT_EQ(r.number, u9);
     EXPECT_EQ(r.profileId, staff);
     EXPECT_TRUE(r.name.isEmpty());
     EXPECT_EQ(r.id, "nine");
-    r = ReadUser(*dm, 999);
+    r = data::readUser(*dm, 999);
     EXPECT_EQ(r.number, -1);
     EXPECT_EQ(r.profileId, -1);
-    EXPECT_EQ(dm->UserDepartmentName(u9), "Sales");
-    EXPECT_EQ(dm->UserDepartmentID(u9), dept);
-    EXPECT_EQ(dm->UserDepartmentID(u4), -1);
-    EXPECT_EQ(dm->UserDepartmentName(u4), "");
-    EXPECT_EQ(dm->UserDepartmentName(999), "");
+    EXPECT_EQ(dm->userDepartmentName(u9), "Sales");
+    EXPECT_EQ(dm->userDepartmentID(u9), dept);
+    EXPECT_EQ(dm->userDepartmentID(u4), -1);
+    EXPECT_EQ(dm->userDepartmentName(u4), "");
+    EXPECT_EQ(dm->userDepartmentName(999), "");
 }
 
 TEST_P(DataModuleRules, ASupervisorWithoutAccessRows) {
     const int boss = addProfile("Boss", {"Supervisor"});
     addUser("boss", "", "Boss", boss);
-    ASSERT_TRUE(Logon(*dm, "boss", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "boss", "", false));
     EXPECT_EQ(dm->user().visibleUsers(), QList<int>({dm->user().number}));
     EXPECT_TRUE(dm->user().canSee.isEmpty());
     EXPECT_TRUE(dm->user().maySee(1));
@@ -198,7 +198,7 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
     const int boss = addProfile("Boss", {"CanPackDatabase"});
     // Two rows whose ids differ only in letter case, stored before ids were kept apart.
     {
-        engine::Table raw(dm->GoalDatabase, "User.db");
+        engine::Table raw(dm->goalDatabase, "User.db");
         raw.open();
         for (auto [id, pw, profile] :
              {std::tuple{"rbrown", "other", boss}, std::tuple{"RBROWN", "brown", staff}}) {
@@ -210,39 +210,39 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
             raw.post();
         }
     }
-    ASSERT_TRUE(Logon(*dm, "RBROWN", "brown", true));
+    ASSERT_TRUE(data::logOn(*dm, "RBROWN", "brown", true));
     EXPECT_EQ(dm->user().name, "Owner of RBROWN") << "the rights follow the row whose password matched";
     EXPECT_EQ(dm->user().rights.profileId, staff);
     EXPECT_FALSE(dm->user().rights.canPackDatabase);
-    ASSERT_TRUE(Logon(*dm, "Rbrown", "other", true));
+    ASSERT_TRUE(data::logOn(*dm, "Rbrown", "other", true));
     EXPECT_EQ(dm->user().rights.profileId, boss);
 
     // Ids outside ASCII, typed exactly or in other letters.
     addUser("Jürgen", "jpw", "Jürgen Maier", staff);
     addUser("josé", "", "José Ortiz", staff);
-    EXPECT_TRUE(Logon(*dm, "Jürgen", "jpw", true));
+    EXPECT_TRUE(data::logOn(*dm, "Jürgen", "jpw", true));
     EXPECT_EQ(dm->user().name, "Jürgen Maier");
     EXPECT_EQ(dm->user().id, "JÜRGEN");
-    EXPECT_TRUE(Logon(*dm, "JÜRGEN", "jpw", true));
-    EXPECT_TRUE(Logon(*dm, "josé", "", true));
-    EXPECT_TRUE(Logon(*dm, "JOSÉ", "", false));
-    EXPECT_FALSE(Logon(*dm, "jose", "", false)) << "an accent is no letter case";
+    EXPECT_TRUE(data::logOn(*dm, "JÜRGEN", "jpw", true));
+    EXPECT_TRUE(data::logOn(*dm, "josé", "", true));
+    EXPECT_TRUE(data::logOn(*dm, "JOSÉ", "", false));
+    EXPECT_FALSE(data::logOn(*dm, "jose", "", false)) << "an accent is no letter case";
     // The user table filtered to one id (the user settings screen) uses the same comparison.
     dm->setUserIdFilter("JÜRGEN");
-    dm->UserSettingsTable.setFiltered(true);
-    EXPECT_EQ(dm->UserSettingsTable.recordCount(), 1);
-    EXPECT_EQ(dm->UserSettingsTable.field("UserName").asString(), "Jürgen Maier");
-    dm->UserSettingsTable.setFiltered(false);
+    dm->userSettingsTable.setFiltered(true);
+    EXPECT_EQ(dm->userSettingsTable.recordCount(), 1);
+    EXPECT_EQ(dm->userSettingsTable.field("UserName").asString(), "Jürgen Maier");
+    dm->userSettingsTable.setFiltered(false);
     dm->setUserIdFilter({});
 
     // A password never set is an empty one.
-    engine::Table& u = dm->UserSettingsTable;
+    engine::Table& u = dm->userSettingsTable;
     u.insert();
     u.field("UserID").setValue("nopass");
     u.field("SecurityID").setValue(staff);
     u.post();
-    EXPECT_TRUE(Logon(*dm, "NOPASS", "", true));
-    EXPECT_FALSE(Logon(*dm, "NOPASS", "x", true));
+    EXPECT_TRUE(data::logOn(*dm, "NOPASS", "", true));
+    EXPECT_FALSE(data::logOn(*dm, "NOPASS", "x", true));
 
     // A new id, or a changed one, that another user holds in any letter case is refused.
     u.insert();

@@ -22,7 +22,7 @@ protected:
         dm->user().number = me;
     }
     int addStrategy(int goal, int user, int number, bool done, const QString& text) {
-        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+        return insertRow(dm->strategyTable, {{"GoalID", goal},
                                              {"UserNumber", user},
                                              {"StrategyNumber", number},
                                              {"StrategyDescription", text},
@@ -33,7 +33,7 @@ protected:
     }
     // "description|type|for|owner" of every goal of a year, sorted.
     QStringList goalsOf(int year) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"goals.db\" Where GoalYear = ", engine::sql::Int{year});
         q.open();
         QStringList out;
@@ -45,7 +45,7 @@ protected:
         return out;
     }
     int goalIdOf(const QString& text, int year) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select GoalID From \"goals.db\" Where GoalDescription = ", engine::sql::Text{text},
               " And GoalYear = ", engine::sql::Int{year});
         q.open();
@@ -63,23 +63,23 @@ TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {
     addGoal("mine last year", 2025, 1, me, me);
     addGoal("mine no year", {}, 1, me, me);
 
-    GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.ToYear, 2027);
-    EXPECT_EQ(plan.Goals.size(), 1) << "own goals only, no global goal without the right";
+    data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.toYear, 2027);
+    EXPECT_EQ(plan.goals.size(), 1) << "own goals only, no global goal without the right";
 
     dm->user().rights.canAddGlobalGoals = true;
-    EXPECT_EQ(PlanGoalCopy(*dm, 2026).Goals.size(), 2);
+    EXPECT_EQ(data::planGoalCopy(*dm, 2026).goals.size(), 2);
     dm->user().rights.canModifyAllGoals = true;
-    plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.Goals.size(), 3);
+    plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.goals.size(), 3);
 
-    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, false);
-    EXPECT_EQ(r.Goals, 3);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, false);
+    EXPECT_EQ(r.goals, 3);
     // Type, owner and "Goal For" are kept; the stamps are new.
     EXPECT_EQ(goalsOf(2027), QStringList({QStringLiteral("mine for me|1|%1|%1").arg(me),
                                           QStringLiteral("mine global|2||%1").arg(me),
                                           QStringLiteral("other's for me|1|%1|%2").arg(me).arg(other)}));
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"goals.db\" Where GoalYear = 2027");
     q.open();
     for (q.first(); !q.eof(); q.next()) {
@@ -98,25 +98,25 @@ TEST_P(GoalCopy, CopyingTwiceCopiesNothingNew) {
     addGoal("B", 2027, 1, other, me); // same text, another user: not the same goal
     addStrategy(a, me, 1, false, "s");
 
-    GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.Goals.size(), 2);
-    EXPECT_EQ(plan.AlreadyThere, 1);
-    EXPECT_EQ(plan.Strategies, 1);
-    EXPECT_EQ(CopyGoalsToNextYear(*dm, plan, true).Goals, 2);
+    data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.goals.size(), 2);
+    EXPECT_EQ(plan.alreadyThere, 1);
+    EXPECT_EQ(plan.strategies, 1);
+    EXPECT_EQ(data::copyGoalsToNextYear(*dm, plan, true).goals, 2);
 
-    plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_TRUE(plan.Goals.isEmpty());
-    EXPECT_EQ(plan.AlreadyThere, 3);
-    EXPECT_EQ(plan.Strategies, 0);
-    const GoalCopyResult again = CopyGoalsToNextYear(*dm, plan, true);
-    EXPECT_EQ(again.Goals, 0);
-    EXPECT_EQ(again.Strategies, 0);
+    plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_TRUE(plan.goals.isEmpty());
+    EXPECT_EQ(plan.alreadyThere, 3);
+    EXPECT_EQ(plan.strategies, 0);
+    const data::GoalCopyResult again = data::copyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(again.goals, 0);
+    EXPECT_EQ(again.strategies, 0);
     EXPECT_EQ(goalsOf(2027).size(), 4);
 }
 
 TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     addAccess(me, other, true); // his strategies are the person's to change
-    ReadAccessLists(*dm, dm->user());
+    data::readAccessLists(*dm, dm->user());
     const int g = addGoal("G", 2026, 1, me, me);
     const int h = addGoal("H", 2026, 1, me, me);
     addStrategy(g, me, 5, false, "me five");
@@ -127,14 +127,14 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     addStrategy(h, me, 9, false, "h nine");
     addStrategy(h, me, 10, true, "h ten, done");
 
-    const GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.Strategies, 5);
-    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
-    EXPECT_EQ(r.Strategies, 5);
+    const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.strategies, 5);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(r.strategies, 5);
 
     const int g2 = goalIdOf("G", 2027), h2 = goalIdOf("H", 2027);
     ASSERT_GT(g2, h);
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Strategys.db\" Where GoalID In ", engine::sql::IntList{{g2, h2}});
     q.add("Order By GoalID, UserNumber, StrategyNumber");
     q.open();
@@ -155,7 +155,7 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
     EXPECT_EQ(got, QStringList({"G me 1 me two", "G me 2 me five", "G other 1 other four",
                                 "G other 2 other seven", "H me 1 h nine"}));
     // The strategy list's numbering goes on from there.
-    EXPECT_EQ(dm->NextStrategyNumber({g2, me}), 3);
+    EXPECT_EQ(dm->nextStrategyNumber({g2, me}), 3);
 }
 
 // A copy is due the same day a year later, and brings its measurement items along: numbers and
@@ -163,7 +163,7 @@ TEST_P(GoalCopy, UnfinishedStrategiesComeAlongRenumberedFromOne) {
 TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     const int g = addGoal("G", 2028, 1, me, me);
     auto strategy = [&](const QString& text, QVariant due) {
-        return insertRow(dm->StrategyTable, {{"GoalID", g},
+        return insertRow(dm->strategyTable, {{"GoalID", g},
                                              {"UserNumber", me},
                                              {"StrategyNumber", 1},
                                              {"StrategyDescription", text},
@@ -175,24 +175,24 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     const int later = strategy("later", QDate(2029, 2, 28)); // already next year's date
     strategy("undated", QVariant());
     for (int n = 1; n <= 30; ++n)
-        insertRow(dm->MeasureTable, {{"StrategyID", leap},
+        insertRow(dm->measureTable, {{"StrategyID", leap},
                                      {"MeasurementNumber", n},
                                      {"Measurement", QString("m%1").arg(n)},
                                      {"Deliverable", QString("d%1").arg(n)},
                                      {"CompleationDate", QDate(2028, 1, 1).addDays(n * 2)},
                                      {"Compleated", n % 2 == 0}});
-    insertRow(dm->MeasureTable, {{"StrategyID", later}, {"MeasurementNumber", 7}, {"Measurement", "x"}});
+    insertRow(dm->measureTable, {{"StrategyID", later}, {"MeasurementNumber", 7}, {"Measurement", "x"}});
     (void)plain;
 
-    const GoalCopyPlan plan = PlanGoalCopy(*dm, 2028);
-    EXPECT_EQ(plan.Strategies, 4);
-    EXPECT_EQ(plan.Items, 31);
-    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
-    EXPECT_EQ(r.Strategies, 4);
-    EXPECT_EQ(r.Items, 31);
+    const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2028);
+    EXPECT_EQ(plan.strategies, 4);
+    EXPECT_EQ(plan.items, 31);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(r.strategies, 4);
+    EXPECT_EQ(r.items, 31);
 
     const int g2 = goalIdOf("G", 2029);
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Strategys.db\" Where GoalID = ", engine::sql::Int{g2});
     q.open();
     QHash<QString, QVariant> due;
@@ -243,7 +243,7 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
     const int stranger = addUser("STRANGER", "", "Stranger", 1);
     addAccess(me, other, true);
     addAccess(me, seen, false);
-    ReadAccessLists(*dm, dm->user());
+    data::readAccessLists(*dm, dm->user());
     const int g = addGoal("G", 2026, 1, QVariant(), me);
     dm->user().rights.canAddGlobalGoals = true;
     const int mine = addStrategy(g, me, 1, false, "mine");
@@ -252,23 +252,23 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
     addStrategy(g, stranger, 1, false, "stranger's");
     addStrategy(g, stranger, 2, false, "stranger's too");
     for (int s : {mine, seenOnly})
-        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
+        insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
 
     // With the right to change every user's strategies, nobody's are left out.
     dm->user().rights.canViewAllStrategies = true;
-    GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.Strategies, 5);
-    EXPECT_EQ(plan.LeftOut, 0);
+    data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.strategies, 5);
+    EXPECT_EQ(plan.leftOut, 0);
     dm->user().rights.canViewAllStrategies = false;
 
-    plan = PlanGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.Strategies, 2);
-    EXPECT_EQ(plan.LeftOut, 3);
-    EXPECT_EQ(plan.Items, 1);
-    const GoalCopyResult r = CopyGoalsToNextYear(*dm, plan, true);
-    EXPECT_EQ(r.Strategies, 2);
-    EXPECT_EQ(r.Items, 1);
-    engine::Query q(dm->GoalDatabase);
+    plan = data::planGoalCopy(*dm, 2026);
+    EXPECT_EQ(plan.strategies, 2);
+    EXPECT_EQ(plan.leftOut, 3);
+    EXPECT_EQ(plan.items, 1);
+    const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
+    EXPECT_EQ(r.strategies, 2);
+    EXPECT_EQ(r.items, 1);
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Strategys.db\" Where GoalID = ", engine::sql::Int{goalIdOf("G", 2027)});
     q.add("Order By StrategyDescription");
     q.open();
@@ -281,8 +281,8 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
 TEST_P(GoalCopy, GoalsOnlyWhenAsked) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
-    EXPECT_EQ(CopyGoalsToNextYear(*dm, PlanGoalCopy(*dm, 2026), false).Strategies, 0);
-    engine::Query q(dm->GoalDatabase);
+    EXPECT_EQ(data::copyGoalsToNextYear(*dm, data::planGoalCopy(*dm, 2026), false).strategies, 0);
+    engine::Query q(dm->goalDatabase);
     q.add("Select Count(*) As N From \"Strategys.db\"");
     q.open();
     EXPECT_EQ(q.field("N").asInt(), 1);
@@ -291,13 +291,13 @@ TEST_P(GoalCopy, GoalsOnlyWhenAsked) {
 TEST_F(FolderGoalCopy, AFailureCopiesNothing) {
     const int g = addGoal("G", 2026, 1, me, me);
     addStrategy(g, me, 1, false, "s");
-    const GoalCopyPlan plan = PlanGoalCopy(*dm, 2026);
+    const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
     // Another workstation is in the middle of writing the strategies and does not finish.
     testing_support::Peer peer(store.location());
     ASSERT_TRUE(peer.send("hold Strategys.db CommentsStatus x").startsWith("ok")) << "peer";
-    EXPECT_THROW(CopyGoalsToNextYear(*dm, plan, true), engine::Error);
+    EXPECT_THROW(data::copyGoalsToNextYear(*dm, plan, true), engine::Error);
     peer.kill();
     EXPECT_TRUE(goalsOf(2027).isEmpty()) << "not even the goals";
     // Once the other workstation is gone, the same copy works.
-    EXPECT_EQ(CopyGoalsToNextYear(*dm, plan, true).Strategies, 1);
+    EXPECT_EQ(data::copyGoalsToNextYear(*dm, plan, true).strategies, 1);
 }

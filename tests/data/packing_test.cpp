@@ -15,7 +15,7 @@
 using testing_support::DataFixture;
 
 namespace {
-struct Recorder : PackProgress {
+struct Recorder : data::PackProgress {
     QStringList texts;
     void setStatus(const QString& t) override { texts << t; }
 };
@@ -25,10 +25,10 @@ class Packing : public DataFixture {
 protected:
     void addGoals(int n) {
         for (int i = 0; i < n; ++i) {
-            dm->GoalsTable.insert();
-            dm->GoalsTable.field("GoalDescription")
+            dm->goalsTable.insert();
+            dm->goalsTable.field("GoalDescription")
                 .setValue(QString("Goal %1 %2").arg(i).arg(QString(100, 'g')));
-            dm->GoalsTable.post();
+            dm->goalsTable.post();
         }
     }
 };
@@ -37,13 +37,13 @@ VARDIMO_ON_BOTH_STORES(Packing);
 TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
     addGoals(200);
     for (int i = 0; i < 150; ++i) {
-        dm->GoalsTable.first();
-        dm->GoalsTable.remove();
+        dm->goalsTable.first();
+        dm->goalsTable.remove();
     }
-    const qint64 before = TableFileSize(*dm, "goals.db");
-    dm->VisibleUsersTable.setFiltered(true);
+    const qint64 before = data::TableFileSize(*dm, "goals.db");
+    dm->visibleUsersTable.setFiltered(true);
     Recorder progress;
-    PackDatabase(*dm, progress);
+    data::packDatabase(*dm, progress);
     EXPECT_EQ(
         progress.texts,
         QStringList({"Packing Security Table", "Packing User Table", "Packing Settings Table",
@@ -53,9 +53,9 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
         EXPECT_FALSE(t->exclusive()) << t->tableName().toStdString();
     }
-    EXPECT_TRUE(dm->VisibleUsersTable.filtered()) << "filters keep their switch";
-    EXPECT_LT(TableFileSize(*dm, "GOALS.DB"), before);
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 50);
+    EXPECT_TRUE(dm->visibleUsersTable.filtered()) << "filters keep their switch";
+    EXPECT_LT(data::TableFileSize(*dm, "GOALS.DB"), before);
+    EXPECT_EQ(dm->goalsTable.recordCount(), 50);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -75,17 +75,17 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     };
     dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
     Recorder progress;
-    PackDatabase(*dm, progress);
+    data::packDatabase(*dm, progress);
     EXPECT_EQ(questions, 2);
     EXPECT_EQ(progress.texts.size(), 9);
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 10);
+    EXPECT_EQ(dm->goalsTable.recordCount(), 10);
 
     // Cancel: packing ends at that table with the engine's error; every table is open again.
     ASSERT_EQ(peer.send("open Strategys.db"), "ok");
     dialogs.onMessage = {};
     dialogs.answers = {controls::Answer::Cancel};
     Recorder second;
-    EXPECT_THROW(PackDatabase(*dm, second), engine::Error);
+    EXPECT_THROW(data::packDatabase(*dm, second), engine::Error);
     EXPECT_EQ(second.texts.last(), "Packing Strategys Table");
     for (engine::Table* t : dm->tablesInOpenOrder()) {
         EXPECT_TRUE(t->isOpen()) << t->tableName().toStdString();
@@ -95,21 +95,22 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
 
 TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     addGoals(3);
-    InformationWindow form(*dm);
+    data::InformationWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Database Information");
-    EXPECT_EQ(form.GoalsNumber->text(), "Searching");
-    EXPECT_EQ(form.GoalTypeSpace->text(), "Searching");
-    EXPECT_FALSE(form.HelpBtn->isVisibleTo(&form));
-    form.FormActivate();
-    EXPECT_EQ(form.GoalsNumber->text(), "3");
-    EXPECT_EQ(form.StrategyNumber->text(), "0");
+    EXPECT_EQ(form.goalsNumber->text(), "Searching");
+    EXPECT_EQ(form.goalTypeSpace->text(), "Searching");
+    EXPECT_FALSE(form.helpButton->isVisibleTo(&form));
+    form.onActivate();
+    EXPECT_EQ(form.goalsNumber->text(), "3");
+    EXPECT_EQ(form.strategyNumber->text(), "0");
     // The folder store's size is the table file's; the server's is its own measure of the table.
-    const qint64 goalsSize = onServer() ? TableFileSize(*dm, "goals.db") : QFile(dir.file("goals.db")).size();
+    const qint64 goalsSize =
+        onServer() ? data::TableFileSize(*dm, "goals.db") : QFile(dir.file("goals.db")).size();
     EXPECT_GT(goalsSize, 0);
-    EXPECT_EQ(form.GoalsSpace->text(), InformationWindow::sizeText(goalsSize));
-    EXPECT_EQ(InformationWindow::countText(1234), "1,234");
-    EXPECT_EQ(InformationWindow::sizeText(2048), "2 K Bytes");
-    EXPECT_EQ(InformationWindow::sizeText(12345), "12 K Bytes");
-    EXPECT_EQ(InformationWindow::sizeText(999999), "1,000 K Bytes");
-    EXPECT_EQ(TableFileSize(*dm, "nothing.db"), 0);
+    EXPECT_EQ(form.goalsSpace->text(), data::InformationWindow::sizeText(goalsSize));
+    EXPECT_EQ(data::InformationWindow::countText(1234), "1,234");
+    EXPECT_EQ(data::InformationWindow::sizeText(2048), "2 K Bytes");
+    EXPECT_EQ(data::InformationWindow::sizeText(12345), "12 K Bytes");
+    EXPECT_EQ(data::InformationWindow::sizeText(999999), "1,000 K Bytes");
+    EXPECT_EQ(data::TableFileSize(*dm, "nothing.db"), 0);
 }

@@ -15,8 +15,8 @@ protected:
 
     void SetUp() override {
         DataFixture::SetUp();
-        sales = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
-        finance = insertRow(dm->DepartmentTable, {{"Description", "Finance"}});
+        sales = insertRow(dm->departmentTable, {{"Description", "Sales"}});
+        finance = insertRow(dm->departmentTable, {{"Description", "Finance"}});
         u1 = addUser("U1", "", "Ann", 1, sales);
         u2 = addUser("U2", "", "Bob", 1, sales);
         u3 = addUser("U3", "", "Cid", 1, finance);
@@ -24,7 +24,7 @@ protected:
         addAccess(u1, u2, false);
         addAccess(u1, u3, true);
         dm->user().number = u1;
-        ReadAccessLists(*dm, dm->user());
+        data::readAccessLists(*dm, dm->user());
 
         g1 = addGoal("G1", 2026, 1, u1, u1);
         g2 = addGoal("G2", 2026, 2, {}, u1);
@@ -45,21 +45,21 @@ protected:
         s4 = addStrategy(g1, u4, past, false);
     }
     int addStrategy(int goal, int user, QDate due, bool done) {
-        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+        return insertRow(dm->strategyTable, {{"GoalID", goal},
                                              {"UserNumber", user},
                                              {"StrategyNumber", ++number},
                                              {"CompleationDate", due.isValid() ? QVariant(due) : QVariant()},
                                              {"Compleated", done}});
     }
-    static QString line(const ProgressRow& r) {
+    static QString line(const data::ProgressRow& r) {
         return QStringLiteral("%1: %2 %3 %4 %5")
-            .arg(r.Name)
-            .arg(r.Counts.Strategies)
-            .arg(r.Counts.Completed)
-            .arg(r.Counts.Open)
-            .arg(r.Counts.Overdue);
+            .arg(r.name)
+            .arg(r.counts.Strategies)
+            .arg(r.counts.Completed)
+            .arg(r.counts.Open)
+            .arg(r.counts.Overdue);
     }
-    static QStringList lines(const QVector<ProgressRow>& rows) {
+    static QStringList lines(const QVector<data::ProgressRow>& rows) {
         QStringList out;
         for (const auto& r : rows)
             out << line(r);
@@ -72,50 +72,50 @@ protected:
 VARDIMO_ON_BOTH_STORES(Progress);
 
 TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
-    ProgressOverview o = ComputeProgressOverview(*dm, 2026, -1, today);
-    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
-    EXPECT_EQ(lines(o.Departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
-    EXPECT_EQ(o.Users[0].Department, "Sales");
-    EXPECT_EQ(o.Total.Strategies, 9);
-    EXPECT_EQ(o.Total.Overdue, 4);
+    data::ProgressOverview o = data::computeProgressOverview(*dm, 2026, -1, today);
+    EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
+    EXPECT_EQ(lines(o.departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
+    EXPECT_EQ(o.users[0].department, "Sales");
+    EXPECT_EQ(o.total.Strategies, 9);
+    EXPECT_EQ(o.total.Overdue, 4);
 
-    o = ComputeProgressOverview(*dm, 2026, 1, today);
-    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2"})) << "one goal type";
-    o = ComputeProgressOverview(*dm, 2025, -1, today);
-    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 1 0 1 1"}));
+    o = data::computeProgressOverview(*dm, 2026, 1, today);
+    EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2"})) << "one goal type";
+    o = data::computeProgressOverview(*dm, 2025, -1, today);
+    EXPECT_EQ(lines(o.users), QStringList({"Ann: 1 0 1 1"}));
 
     // Seeing everyone brings in Dee, who has no department: that row comes last.
     dm->user().rights.canViewAllStrategies = true;
-    o = ComputeProgressOverview(*dm, 2026, -1, today);
-    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1", "Dee: 1 0 1 1"}));
-    EXPECT_EQ(lines(o.Departments),
+    o = data::computeProgressOverview(*dm, 2026, -1, today);
+    EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1", "Dee: 1 0 1 1"}));
+    EXPECT_EQ(lines(o.departments),
               QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3", "(no department): 1 0 1 1"}));
 
     // Only one's own, without access rows.
-    dm->user().rights = ProfileRights();
+    dm->user().rights = data::ProfileRights();
     dm->user().canSee.clear();
-    o = ComputeProgressOverview(*dm, 2026, -1, today);
-    EXPECT_EQ(lines(o.Users), QStringList({"Ann: 5 1 4 1"}));
+    o = data::computeProgressOverview(*dm, 2026, -1, today);
+    EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1"}));
 }
 
 TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
-    QVector<OverdueItem> items = ListOverdue(*dm, today);
+    QVector<data::OverdueItem> items = data::listOverdue(*dm, today);
     QStringList got;
     for (const auto& it : items)
         got << QStringLiteral("%1 %2 #%3 %4 %5")
-                   .arg(it.Owner, it.Goal)
-                   .arg(it.StrategyNumber)
-                   .arg(it.Due.toString(Qt::ISODate))
-                   .arg(it.DaysOverdue);
+                   .arg(it.owner, it.goal)
+                   .arg(it.strategyNumber)
+                   .arg(it.due.toString(Qt::ISODate))
+                   .arg(it.daysOverdue);
     EXPECT_EQ(got,
               QStringList({"Ann G3 #6 2025-12-31 166", "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5",
                            "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5"}));
-    EXPECT_EQ(items[1].StrategyID, s2);
-    EXPECT_FALSE(items[1].IsMeasurement);
+    EXPECT_EQ(items[1].strategyID, s2);
+    EXPECT_FALSE(items[1].isMeasurement);
 
     // With multiple measurements the late measurement items come too, of visible users only.
     auto measure = [&](int strategy, int n, QDate due, bool done) {
-        insertRow(dm->MeasureTable, {{"StrategyID", strategy},
+        insertRow(dm->measureTable, {{"StrategyID", strategy},
                                      {"MeasurementNumber", n},
                                      {"CompleationDate", due},
                                      {"Compleated", done}});
@@ -124,13 +124,13 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     measure(s1, 2, QDate(2026, 1, 1), true);
     measure(s1, 3, future, false);
     measure(s4, 1, QDate(2026, 1, 1), false);
-    EXPECT_EQ(ListOverdue(*dm, today).size(), 5) << "measurement items only with multiple measurements";
+    EXPECT_EQ(data::listOverdue(*dm, today).size(), 5) << "measurement items only with multiple measurements";
     dm->user().settings.multipleMeasures = true;
-    items = ListOverdue(*dm, today);
+    items = data::listOverdue(*dm, today);
     ASSERT_EQ(items.size(), 6);
-    EXPECT_TRUE(items[1].IsMeasurement);
-    EXPECT_EQ(items[1].StrategyID, s1);
-    EXPECT_EQ(items[1].MeasurementNumber, 1);
-    EXPECT_EQ(items[1].DaysOverdue, 165);
-    EXPECT_EQ(items[1].Owner, "Ann");
+    EXPECT_TRUE(items[1].isMeasurement);
+    EXPECT_EQ(items[1].strategyID, s1);
+    EXPECT_EQ(items[1].measurementNumber, 1);
+    EXPECT_EQ(items[1].daysOverdue, 165);
+    EXPECT_EQ(items[1].owner, "Ann");
 }

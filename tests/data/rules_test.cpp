@@ -21,7 +21,7 @@ protected:
         return out;
     }
     int addStrategy(int goal, int user, int number, const QString& text = "s") {
-        return insertRow(dm->StrategyTable, {{"GoalID", goal},
+        return insertRow(dm->strategyTable, {{"GoalID", goal},
                                              {"UserNumber", user},
                                              {"StrategyNumber", number},
                                              {"StrategyDescription", text}});
@@ -38,25 +38,25 @@ TEST_P(Rules, GoalFilterByYearTypeUserAndOwner) {
     addGoal("F 2002 type 3 global", 2002, 3, {}, 9);
     dm->setGoalFilter({.year = 2002, .type = 3});
     EXPECT_EQ(
-        listed(dm->GoalsTable, "GoalDescription"),
+        listed(dm->goalsTable, "GoalDescription"),
         QStringList({"A 2002 type 3", "D no year type 9", "E 2002 type 3 for 8", "F 2002 type 3 global"}));
     dm->setGoalFilter({.year = std::nullopt, .type = 3});
-    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 6) << "no year filter: every type and year";
+    EXPECT_EQ(listed(dm->goalsTable, "GoalDescription").size(), 6) << "no year filter: every type and year";
 
     // The strategies screen's selection: a user's goals and the global ones.
     dm->setGoalFilter({.year = 2002, .type = -1, .byUser = true, .user = 7});
-    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
+    EXPECT_EQ(listed(dm->goalsTable, "GoalDescription"),
               QStringList({"A 2002 type 3", "B 2002 type 4", "D no year type 9", "F 2002 type 3 global"}));
 
     // The goals screen's selection: owners only, unless the user may modify every goal.
     dm->setGoalFilter({.year = 2002, .type = -1, .ownOnly = true});
     dm->user().number = 9;
-    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription"),
+    EXPECT_EQ(listed(dm->goalsTable, "GoalDescription"),
               QStringList({"E 2002 type 3 for 8", "F 2002 type 3 global"}));
     dm->user().number = 8;
-    EXPECT_TRUE(listed(dm->GoalsTable, "GoalDescription").isEmpty()) << "a goal for him but owned by another";
+    EXPECT_TRUE(listed(dm->goalsTable, "GoalDescription").isEmpty()) << "a goal for him but owned by another";
     dm->user().rights.canModifyAllGoals = true;
-    EXPECT_EQ(listed(dm->GoalsTable, "GoalDescription").size(), 5);
+    EXPECT_EQ(listed(dm->goalsTable, "GoalDescription").size(), 5);
 }
 
 TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
@@ -64,84 +64,84 @@ TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
     addStrategy(g1, 7, 1, "mine");
     addStrategy(g1, 8, 1, "other user");
     addStrategy(g2, 7, 1, "other goal");
-    dm->StrategyTable.insert();
-    dm->StrategyTable.field("GoalID").setValue(g1);
-    dm->StrategyTable.field("StrategyDescription").setValue("nobody's");
-    dm->StrategyTable.post();
+    dm->strategyTable.insert();
+    dm->strategyTable.field("GoalID").setValue(g1);
+    dm->strategyTable.field("StrategyDescription").setValue("nobody's");
+    dm->strategyTable.post();
     dm->setStrategySelection({g1, 7});
-    EXPECT_EQ(listed(dm->StrategyTable, "StrategyDescription"), QStringList({"mine"}));
+    EXPECT_EQ(listed(dm->strategyTable, "StrategyDescription"), QStringList({"mine"}));
     dm->setStrategySelection({g1, -1});
-    EXPECT_EQ(listed(dm->StrategyTable, "StrategyDescription"), QStringList({"nobody's"}))
+    EXPECT_EQ(listed(dm->strategyTable, "StrategyDescription"), QStringList({"nobody's"}))
         << "an empty user is taken as -1";
 
     for (int s : {5, 5, 6}) {
-        dm->MeasureTable.insert();
-        dm->MeasureTable.field("StrategyID").setValue(s);
-        dm->MeasureTable.field("Measurement").setValue(QString("m of %1").arg(s));
-        dm->MeasureTable.post();
+        dm->measureTable.insert();
+        dm->measureTable.field("StrategyID").setValue(s);
+        dm->measureTable.field("Measurement").setValue(QString("m of %1").arg(s));
+        dm->measureTable.post();
     }
     dm->setMeasuredStrategy(5);
-    EXPECT_EQ(listed(dm->MeasureTable, "Measurement").size(), 2);
+    EXPECT_EQ(listed(dm->measureTable, "Measurement").size(), 2);
 
     const int staff = addProfile("Staff", {});
     const int u1 = addUser("one", "", "One", staff);
     addUser("zero", "", "Zero", 0);
     // Stored before a user needed a profile.
-    engine::Inserter(dm->GoalDatabase, "User.db", {"UserID", "UserName"}).add({"none", "No profile"});
-    dm->UserSettingsTable.refresh();
-    EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"none", "one"}))
+    engine::Inserter(dm->goalDatabase, "User.db", {"UserID", "UserName"}).add({"none", "No profile"});
+    dm->userSettingsTable.refresh();
+    EXPECT_EQ(listed(dm->userSettingsTable, "UserID"), QStringList({"none", "one"}))
         << "profile 0 is hidden; a user without a profile is listed, to be given one";
     dm->setUserIdFilter("ZERO");
-    EXPECT_EQ(listed(dm->UserSettingsTable, "UserID"), QStringList({"zero"}));
-    EXPECT_EQ(listed(dm->SecurityTable, "Description"), QStringList({"Staff"}));
+    EXPECT_EQ(listed(dm->userSettingsTable, "UserID"), QStringList({"zero"}));
+    EXPECT_EQ(listed(dm->securityTable, "Description"), QStringList({"Staff"}));
 
     addAccess(u1, 4, true);
     addAccess(u1, 5, false);
     addAccess(99, 4, true);
     dm->setAccessListOwner(u1);
-    EXPECT_EQ(listed(dm->AccessListTable, "CanSeeUser"), QStringList({"4", "5"}));
+    EXPECT_EQ(listed(dm->accessListTable, "CanSeeUser"), QStringList({"4", "5"}));
 }
 
 TEST_P(Rules, StampsCalculatedFieldsAndNumbering) {
     dm->user().number = 42;
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     const int g = addGoal("stamped", 2002, 1);
-    EXPECT_EQ(dm->GoalsTable.field("ModifiedBy").asInteger(), 42);
-    EXPECT_GE(dm->GoalsTable.field("ModifieDate").asDateTime(), before);
-    EXPECT_LE(dm->GoalsTable.field("ModifieDate").asDateTime(), QDateTime::currentDateTime().addSecs(1));
-    dm->DepartmentTable.insert();
-    dm->DepartmentTable.field("Description").setValue("Sales");
-    dm->DepartmentTable.post();
-    EXPECT_EQ(dm->DepartmentTable.field("ModifiedBy").asInteger(), 42);
-    EXPECT_GE(dm->DepartmentTable.field("ModifiedDate").asDateTime(), before);
-    EXPECT_TRUE(dm->UserSettingsTable.hasField("UserName"));
-    EXPECT_FALSE(dm->UserSettingsTable.hasField("ModifiedBy")) << "users carry no stamps";
+    EXPECT_EQ(dm->goalsTable.field("ModifiedBy").asInteger(), 42);
+    EXPECT_GE(dm->goalsTable.field("ModifieDate").asDateTime(), before);
+    EXPECT_LE(dm->goalsTable.field("ModifieDate").asDateTime(), QDateTime::currentDateTime().addSecs(1));
+    dm->departmentTable.insert();
+    dm->departmentTable.field("Description").setValue("Sales");
+    dm->departmentTable.post();
+    EXPECT_EQ(dm->departmentTable.field("ModifiedBy").asInteger(), 42);
+    EXPECT_GE(dm->departmentTable.field("ModifiedDate").asDateTime(), before);
+    EXPECT_TRUE(dm->userSettingsTable.hasField("UserName"));
+    EXPECT_FALSE(dm->userSettingsTable.hasField("ModifiedBy")) << "users carry no stamps";
 
-    EXPECT_EQ(dm->NextStrategyNumber({g, 7}), 1);
+    EXPECT_EQ(dm->nextStrategyNumber({g, 7}), 1);
     const QString longText = QString(100, 'x');
     addStrategy(g, 7, 1, longText);
     addStrategy(g, 7, 2);
     addStrategy(g, 7, 5);
     addStrategy(g, 8, 9);
-    EXPECT_EQ(dm->NextStrategyNumber({g, 7}), 6);
-    EXPECT_EQ(dm->NextStrategyNumber({g, 8}), 10);
+    EXPECT_EQ(dm->nextStrategyNumber({g, 7}), 6);
+    EXPECT_EQ(dm->nextStrategyNumber({g, 8}), 10);
     dm->setStrategySelection({g, 7});
-    dm->StrategyTable.first();
-    EXPECT_EQ(dm->StrategyTable.field("ShortStrategy").asString(), QString(80, 'x'));
-    EXPECT_EQ(dm->StrategyTable.field("GoalDescription").asString(), "stamped");
-    EXPECT_EQ(dm->StrategyTable.field("ModifiedBy").asInteger(), 42);
+    dm->strategyTable.first();
+    EXPECT_EQ(dm->strategyTable.field("ShortStrategy").asString(), QString(80, 'x'));
+    EXPECT_EQ(dm->strategyTable.field("GoalDescription").asString(), "stamped");
+    EXPECT_EQ(dm->strategyTable.field("ModifiedBy").asInteger(), 42);
 
     dm->setMeasuredStrategy(3);
-    EXPECT_EQ(dm->NextMeasurementNumber(3), 1);
-    dm->MeasureTable.insert();
-    dm->MeasureTable.field("StrategyID").setValue(3);
-    dm->MeasureTable.field("MeasurementNumber").setValue(4);
-    dm->MeasureTable.field("Deliverable").setValue(QString(90, 'd'));
-    dm->MeasureTable.post();
-    EXPECT_EQ(dm->NextMeasurementNumber(3), 5);
-    EXPECT_EQ(dm->MeasureTable.field("ShortDescription").asString(), QString(80, 'd'));
-    EXPECT_EQ(dm->MeasureTable.field("ShortMeasure").asString(), "");
-    EXPECT_EQ(dm->MeasureTable.field("ModifiedBy").asInteger(), 42);
+    EXPECT_EQ(dm->nextMeasurementNumber(3), 1);
+    dm->measureTable.insert();
+    dm->measureTable.field("StrategyID").setValue(3);
+    dm->measureTable.field("MeasurementNumber").setValue(4);
+    dm->measureTable.field("Deliverable").setValue(QString(90, 'd'));
+    dm->measureTable.post();
+    EXPECT_EQ(dm->nextMeasurementNumber(3), 5);
+    EXPECT_EQ(dm->measureTable.field("ShortDescription").asString(), QString(80, 'd'));
+    EXPECT_EQ(dm->measureTable.field("ShortMeasure").asString(), "");
+    EXPECT_EQ(dm->measureTable.field("ModifiedBy").asInteger(), 42);
 }
 
 TEST_P(Rules, AStrategyNumberUsedMeanwhileGivesWayToTheNextFreeOne) {
@@ -149,7 +149,7 @@ TEST_P(Rules, AStrategyNumberUsedMeanwhileGivesWayToTheNextFreeOne) {
     addStrategy(g, 7, 1);
     addStrategy(g, 7, 4);
     addStrategy(g, 8, 5);
-    engine::Table& s = dm->StrategyTable;
+    engine::Table& s = dm->strategyTable;
     EXPECT_EQ(s.field("StrategyNumber").asInt(), 5) << "free for user 8 under this goal";
     addStrategy(g, 7, 4);
     EXPECT_EQ(s.field("StrategyNumber").asInt(), 5) << "4 was taken: one more than the highest";
@@ -183,7 +183,7 @@ TEST_P(Rules, TwoWorkstationsInsertingStrategiesAtOnceNeverShareANumber) {
     std::cout << "numbers taken meanwhile by the other workstation: " << a.mid(8).toStdString() << " and "
               << b.mid(8).toStdString() << "\n";
 
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select StrategyNumber From \"Strategys.db\" Where GoalID = ", engine::sql::Int{g});
     q.add("Order By StrategyNumber");
     q.open();

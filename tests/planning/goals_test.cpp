@@ -1,8 +1,7 @@
 // The goals screen, the goal types and departments screens, and the printed goals list, driven
 // offscreen with the scripted dialogs.
 
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
+#include "controls/DataGrid.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
@@ -38,18 +37,18 @@ protected:
         staff = addProfile("Staff", {"CanAddGoals"});
         me = addUser("me", "", "Mary Me", staff);
         other = addUser("other", "", "Otto Other", staff);
-        dm->GoalTypeTable.insert();
-        dm->GoalTypeTable.field("TypeDescription").setValue("Corporate");
-        dm->GoalTypeTable.post();
-        type = dm->GoalTypeTable.field("GoalTypeID").asInt();
-        ASSERT_TRUE(Logon(*dm, "me", "", false));
+        dm->goalTypeTable.insert();
+        dm->goalTypeTable.field("TypeDescription").setValue("Corporate");
+        dm->goalTypeTable.post();
+        type = dm->goalTypeTable.field("GoalTypeID").asInt();
+        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
     int addGoal(const QString& text, int goalYear, QVariant forUser, int owner) {
         return DataFixture::addGoal(text, goalYear, type, forUser, owner);
     }
     int countRows(const QString& file, const QString& where = {}) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"" + file + "\" " + where);
         q.open();
         return q.recordCount();
@@ -60,58 +59,58 @@ VARDIMO_ON_BOTH_STORES(GoalsScreen);
 
 TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     addGoal("Last year's", year - 1, me, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Goals");
-    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.goalSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
     EXPECT_TRUE(dm->goalFilter().ownOnly);
-    EXPECT_TRUE(dm->VisibleUsersTable.filtered());
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 0);
-    EXPECT_FALSE(form.SaveBtn->isEnabled()) << "nothing to save while no goal is listed";
-    EXPECT_FALSE(form.DeleteBtn->isEnabled());
-    EXPECT_FALSE(form.ResetBtn->isEnabled()) << "no CanAddGlobalGoals";
+    EXPECT_TRUE(dm->visibleUsersTable.filtered());
+    EXPECT_EQ(dm->goalsTable.recordCount(), 0);
+    EXPECT_FALSE(form.saveButton->isEnabled()) << "nothing to save while no goal is listed";
+    EXPECT_FALSE(form.deleteButton->isEnabled());
+    EXPECT_FALSE(form.resetButton->isEnabled()) << "no CanAddGlobalGoals";
     EXPECT_FALSE(form.ownerBox->isEnabled()) << "no CanModifyAllGoals";
 
-    form.GoalSpin->setValue(year - 1);
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 1);
-    form.InsertBtnClick();
-    EXPECT_TRUE(form.SaveBtn->isEnabled());
+    form.goalSpin->setValue(year - 1);
+    EXPECT_EQ(dm->goalsTable.recordCount(), 1);
+    form.insertClicked();
+    EXPECT_TRUE(form.saveButton->isEnabled());
     EXPECT_FALSE(form.goalForBox->isEnabled()) << "checked while the new record is still empty";
-    EXPECT_EQ(dm->GoalsTable.field("GoalYear").asInteger(), year) << "the calendar year, not the spin's";
-    EXPECT_EQ(dm->GoalsTable.field("GoalOwner").asInteger(), me);
-    EXPECT_EQ(dm->GoalsTable.field("UserNumber").asInteger(), me) << "a goal for himself";
-    EXPECT_EQ(dm->GoalsTable.field("GoalTypeID").asInteger(), type);
+    EXPECT_EQ(dm->goalsTable.field("GoalYear").asInteger(), year) << "the calendar year, not the spin's";
+    EXPECT_EQ(dm->goalsTable.field("GoalOwner").asInteger(), me);
+    EXPECT_EQ(dm->goalsTable.field("UserNumber").asInteger(), me) << "a goal for himself";
+    EXPECT_EQ(dm->goalsTable.field("GoalTypeID").asInteger(), type);
     EXPECT_EQ(form.goalYearArrows->position(), year);
-    dm->GoalsTable.field("GoalDescription").setValue("Typed");
+    dm->goalsTable.field("GoalDescription").setValue("Typed");
     // Changing the year re-filters, which stores the pending goal.
-    form.GoalSpin->setValue(year);
-    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    form.goalSpin->setValue(year);
+    EXPECT_EQ(dm->goalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("goals.db"), 2);
-    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Typed");
-    EXPECT_EQ(dm->GoalsTable.field("ModifiedBy").asInteger(), me);
+    EXPECT_EQ(dm->goalsTable.field("GoalDescription").asString(), "Typed");
+    EXPECT_EQ(dm->goalsTable.field("ModifiedBy").asInteger(), me);
     EXPECT_TRUE(form.goalForBox->isEnabled()) << "stored and shown with its number";
 
     // The arrows change the year of the shown goal; closing drops what is pending.
     form.goalYearArrows->stepBy(1);
-    EXPECT_EQ(dm->GoalsTable.field("GoalYear").asInteger(), year + 1);
-    form.InsertBtnClick();
-    dm->GoalsTable.field("GoalDescription").setValue("Never stored");
+    EXPECT_EQ(dm->goalsTable.field("GoalYear").asInteger(), year + 1);
+    form.insertClicked();
+    dm->goalsTable.field("GoalDescription").setValue("Never stored");
     form.closeButton->click();
     EXPECT_EQ(countRows("goals.db"), 2);
     EXPECT_EQ(countRows("goals.db", QString("Where Goalyear = %1").arg(year + 1)), 1)
         << "Insert stored the arrows' change first";
     EXPECT_FALSE(dm->goalFilter().ownOnly);
-    EXPECT_FALSE(dm->GoalsTable.filtered());
-    EXPECT_FALSE(dm->VisibleUsersTable.filtered());
+    EXPECT_FALSE(dm->goalsTable.filtered());
+    EXPECT_FALSE(dm->visibleUsersTable.filtered());
 }
 
 TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     const int global = addGoal("Global", year, {}, me);
     addGoal("Theirs", year, me, other);
     {
-        GoalsWindow form(*dm);
-        EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "only goals he owns";
-        ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), global);
+        planning::GoalsWindow form(*dm);
+        EXPECT_EQ(dm->goalsTable.recordCount(), 1) << "only goals he owns";
+        ASSERT_EQ(dm->goalsTable.field("GoalID").asInt(), global);
         EXPECT_FALSE(form.goalForBox->isEnabled()) << "a global goal cannot be given a user";
         EXPECT_FALSE(form.ownerBox->isEnabled());
         EXPECT_EQ(form.goalForBox->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
@@ -119,20 +118,20 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     }
     dm->user().rights.canAddGlobalGoals = true;
     dm->user().rights.canModifyAllGoals = true;
-    GoalsWindow form(*dm);
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 2);
-    EXPECT_TRUE(form.ResetBtn->isEnabled());
+    planning::GoalsWindow form(*dm);
+    EXPECT_EQ(dm->goalsTable.recordCount(), 2);
+    EXPECT_TRUE(form.resetButton->isEnabled());
     EXPECT_TRUE(form.ownerBox->isEnabled());
     EXPECT_TRUE(form.goalForBox->isEnabled());
-    form.InsertBtnClick();
-    EXPECT_TRUE(dm->GoalsTable.field("UserNumber").isNull()) << "global unless a user is chosen";
-    dm->GoalsTable.field("GoalDescription").setValue("New global");
-    form.SaveBtnClick();
-    EXPECT_TRUE(dm->GoalsTable.field("UserNumber").isNull());
+    form.insertClicked();
+    EXPECT_TRUE(dm->goalsTable.field("UserNumber").isNull()) << "global unless a user is chosen";
+    dm->goalsTable.field("GoalDescription").setValue("New global");
+    form.saveClicked();
+    EXPECT_TRUE(dm->goalsTable.field("UserNumber").isNull());
     // Reset empties the user of a goal.
-    dm->GoalsTable.locate("GoalDescription", "Theirs");
-    form.ResetBtnClick();
-    form.SaveBtnClick();
+    dm->goalsTable.locate("GoalDescription", "Theirs");
+    form.resetClicked();
+    form.saveClicked();
     EXPECT_EQ(countRows("goals.db", "Where UserNumber Is Null"), 3);
 }
 
@@ -140,33 +139,33 @@ TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     const int global = addGoal("Global", year, {}, me);
     const int kept = addGoal("Kept", year, me, me);
     auto strategy = [&](int goal, int user) {
-        engine::Table& s = dm->StrategyTable;
+        engine::Table& s = dm->strategyTable;
         s.insert();
         s.field("GoalID").setValue(goal);
         s.field("UserNumber").setValue(user);
         s.post();
         const int id = s.field("StrategyID").asInt();
-        dm->MeasureTable.insert();
-        dm->MeasureTable.field("StrategyID").setValue(id);
-        dm->MeasureTable.post();
+        dm->measureTable.insert();
+        dm->measureTable.field("StrategyID").setValue(id);
+        dm->measureTable.post();
     };
     strategy(global, me);
     strategy(global, other);
     strategy(kept, me);
-    GoalsWindow form(*dm);
-    dm->GoalsTable.locate("GoalID", global);
+    planning::GoalsWindow form(*dm);
+    dm->goalsTable.locate("GoalID", global);
     dialogs.answers = {controls::Answer::No};
-    form.DeleteBtnClick();
+    form.deleteClicked();
     EXPECT_EQ(countRows("goals.db"), 2);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to delete this goal?");
     EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
-    form.DeleteBtnClick();
+    form.deleteClicked();
     EXPECT_EQ(countRows("goals.db"), 1);
     EXPECT_EQ(countRows("Strategys.db"), 1);
     EXPECT_EQ(countRows("Strategys.db", QString("Where GoalID = %1").arg(kept)), 1);
     EXPECT_EQ(countRows("Measure.db"), 1) << "measurements of the removed strategies go too";
-    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
+    EXPECT_EQ(dm->goalsTable.field("GoalDescription").asString(), "Kept");
 }
 
 TEST_P(GoalsScreen, PrintingTheGoalsList) {
@@ -175,21 +174,21 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
     addGoal("Someone else's", year, other, other);
     const int deletedUser = addUser("gone", "", "Gone Person", staff);
     addGoal("Orphan", year, deletedUser, me);
-    dm->UserSettingsTable.locate("UserNumber", deletedUser);
-    dm->UserSettingsTable.remove();
+    dm->userSettingsTable.locate("UserNumber", deletedUser);
+    dm->userSettingsTable.remove();
     dm->user().settings.sendToPrinter = true;
 
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     // Cancelling the print dialog prints and previews nothing.
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
     dialogs.printAnswers = {false};
-    form.PrintBtnClick();
+    form.printClicked();
     EXPECT_EQ(dialogs.printDialogs, 1);
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_TRUE(dialogs.modalTitles.isEmpty());
 
-    form.PrintBtnClick();
+    form.printClicked();
     ASSERT_TRUE(QFile::exists(pdf));
     const QString text = pdfText(pdf);
     EXPECT_TRUE(text.contains("Vardimo"));
@@ -208,19 +207,19 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
 
     // The preview when reports do not go to the printer.
     dm->user().settings.sendToPrinter = false;
-    form.PrintBtnClick();
+    form.printClicked();
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
 }
 
 TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     for (int i = 0; i < 120; ++i)
         addGoal(QString("Goal number %1").arg(i, 3, 10, QChar('0')), year, me, me);
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
     q.add("Where G.GoalTypeID = T.GoalTypeID");
     q.open();
     {
-        GoalsReport report(*dm, q);
+        reports::GoalsReport report(*dm, q);
         report.printToPdf(dir.file("long.pdf"));
         EXPECT_GE(report.pageCount(), 2);
     }
@@ -233,7 +232,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     dm->user().settings.noGoalYear = true;
     q.open();
     {
-        GoalsReport report(*dm, q);
+        reports::GoalsReport report(*dm, q);
         EXPECT_FALSE(report.yearHeading->visible);
         EXPECT_FALSE(report.yearText->visible);
         report.printToPdf(dir.file("noyear.pdf"));
@@ -249,7 +248,7 @@ TEST_P(GoalsScreen, GoalsReportPagesAndTheYearColumn) {
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T Where G.GoalID = -1");
     q.open();
     {
-        GoalsReport report(*dm, q);
+        reports::GoalsReport report(*dm, q);
         report.printToPdf(dir.file("empty.pdf"));
         EXPECT_EQ(report.pageCount(), 1) << "an empty list prints the heading alone";
     }
@@ -260,41 +259,41 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
     dm->user().settings.noGoalYear = true;
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
-    GoalsWindow form(*dm);
-    for (QWidget* w : std::initializer_list<QWidget*>{form.yearLabel, form.GoalSpin, form.goalYearLabel,
+    planning::GoalsWindow form(*dm);
+    for (QWidget* w : std::initializer_list<QWidget*>{form.yearLabel, form.goalSpin, form.goalYearLabel,
                                                       form.goalYearEdit, form.goalYearArrows})
         EXPECT_FALSE(w->isVisibleTo(&form));
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 1) << "the year filter still applies";
+    EXPECT_EQ(dm->goalsTable.recordCount(), 1) << "the year filter still applies";
 }
 
 TEST_P(GoalsScreen, GoalTypesAndDepartments) {
-    GoalTypesWindow types(*dm);
+    planning::GoalTypesWindow types(*dm);
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
     EXPECT_EQ(types.detailGroup->title(), "Detail");
-    types.InsertBtnClick();
+    types.insertClicked();
     types.descriptionEdit->setFocus();
-    dm->GoalTypeTable.field("TypeDescription").setValue("Personal");
-    types.SaveBtnClick();
-    EXPECT_EQ(dm->GoalTypeTable.field("ModifiedBy").asInteger(), me);
-    EXPECT_FALSE(dm->GoalTypeTable.field("ModifiedDate").isNull());
+    dm->goalTypeTable.field("TypeDescription").setValue("Personal");
+    types.saveClicked();
+    EXPECT_EQ(dm->goalTypeTable.field("ModifiedBy").asInteger(), me);
+    EXPECT_FALSE(dm->goalTypeTable.field("ModifiedDate").isNull());
     dialogs.answers = {controls::Answer::Yes};
-    types.DeleteBtnClick();
+    types.deleteClicked();
     EXPECT_EQ(dialogs.lastText(), "Are you sure you want to delete this goal type?");
     EXPECT_EQ(countRows("GoalType.db"), 1);
     types.reject();
 
-    DepartmentsWindow depts(*dm);
+    planning::DepartmentsWindow depts(*dm);
     EXPECT_EQ(depts.windowTitle(), "Department");
     EXPECT_EQ(depts.detailGroup->title(), "Department Detail");
-    EXPECT_FALSE(depts.SaveBtn->isEnabled()) << "nothing to save on an empty list";
-    EXPECT_FALSE(depts.DeleteBtn->isEnabled());
+    EXPECT_FALSE(depts.saveButton->isEnabled()) << "nothing to save on an empty list";
+    EXPECT_FALSE(depts.deleteButton->isEnabled());
     EXPECT_FALSE(depts.idEdit->isEnabled());
-    depts.InsertBtnClick();
-    EXPECT_TRUE(depts.SaveBtn->isEnabled());
-    dm->DepartmentTable.field("Description").setValue("Never saved");
+    depts.insertClicked();
+    EXPECT_TRUE(depts.saveButton->isEnabled());
+    dm->departmentTable.field("Description").setValue("Never saved");
     depts.closeButton->click();
     EXPECT_EQ(countRows("Department.db"), 0) << "closing drops the new department";
-    EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(dm->departmentTable.state(), engine::DataSet::State::Browse);
 }
 
 TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
@@ -307,21 +306,21 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     addGoal("B global", year, {}, boss);
     addGoal("C for Otto", year, other, boss);
     addGoal("D for someone gone", year, gone, boss);
-    ASSERT_TRUE(dm->UserSettingsTable.locate("UserNumber", gone));
-    dm->UserSettingsTable.remove();
-    ASSERT_TRUE(Logon(*dm, "boss", "", false));
+    ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", gone));
+    dm->userSettingsTable.remove();
+    ASSERT_TRUE(data::logOn(*dm, "boss", "", false));
 
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     form.show();
     QComboBox* goalFor = form.goalForBox;
     ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
-    ASSERT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "A for Hal");
+    ASSERT_EQ(dm->goalsTable.field("GoalDescription").asString(), "A for Hal");
     EXPECT_EQ(goalFor->currentIndex(), -1) << "Hal is not offered";
     EXPECT_EQ(goalFor->placeholderText(), "Hal Hidden");
     const QImage forHal = goalFor->grab().toImage();
 
     form.goalGrid->selectRow(1);
-    ASSERT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "B global");
+    ASSERT_EQ(dm->goalsTable.field("GoalDescription").asString(), "B global");
     EXPECT_EQ(goalFor->currentIndex(), -1) << "a global goal is not shown as the first user's";
     EXPECT_EQ(goalFor->currentText(), "");
     EXPECT_EQ(goalFor->placeholderText(), "");
@@ -340,71 +339,71 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     QTest::keyClick(goalFor, Qt::Key_Down);
     EXPECT_EQ(goalFor->currentText(), "Bea Boss");
     EXPECT_EQ(goalFor->placeholderText(), "");
-    form.SaveBtn->click();
+    form.saveButton->click();
     EXPECT_EQ(countRows("goals.db", QString("Where UserNumber = %1").arg(boss)), 1);
     form.goalGrid->selectRow(3);
-    form.ResetBtn->click();
+    form.resetButton->click();
     EXPECT_EQ(goalFor->placeholderText(), "") << "emptied: now a global goal";
     EXPECT_EQ(goalFor->currentIndex(), -1);
-    form.SaveBtn->click();
+    form.saveButton->click();
     EXPECT_EQ(countRows("goals.db", "Where UserNumber Is Null"), 2);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     form.show();
-    form.InsertBtn->click();
-    form.SaveBtn->click();
+    form.insertButton->click();
+    form.saveButton->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.lastText(), "Please enter a Goal.");
-    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Insert) << "still there to be typed";
+    EXPECT_EQ(dm->goalsTable.state(), engine::DataSet::State::Insert) << "still there to be typed";
     form.descriptionEdit->setFocus();
     QTest::keyClicks(form.descriptionEdit, "   ");
-    form.SaveBtn->click();
+    form.saveButton->click();
     EXPECT_EQ(dialogs.messages.size(), 2u) << "blanks are no text";
     // Another year would store it first: refused too, and the year shown stays the list's.
-    form.GoalSpin->setFocus();
-    QTest::keyClick(form.GoalSpin, Qt::Key_Down);
+    form.goalSpin->setFocus();
+    QTest::keyClick(form.goalSpin, Qt::Key_Down);
     EXPECT_EQ(dialogs.messages.size(), 3u);
-    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.goalSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
     EXPECT_EQ(countRows("goals.db"), 0);
     form.descriptionEdit->setFocus();
     form.descriptionEdit->selectAll();
     QTest::keyClicks(form.descriptionEdit, "Grow");
-    form.SaveBtn->click();
+    form.saveButton->click();
     EXPECT_EQ(countRows("goals.db", "Where GoalDescription = \"Grow\""), 1);
     EXPECT_EQ(dialogs.messages.size(), 3u);
     form.reject();
 
-    DepartmentsWindow depts(*dm);
+    planning::DepartmentsWindow depts(*dm);
     depts.show();
-    depts.InsertBtn->click();
-    depts.SaveBtn->click();
+    depts.insertButton->click();
+    depts.saveButton->click();
     EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
-    EXPECT_EQ(dm->DepartmentTable.state(), engine::DataSet::State::Insert);
+    EXPECT_EQ(dm->departmentTable.state(), engine::DataSet::State::Insert);
     depts.descriptionEdit->setFocus();
     QTest::keyClicks(depts.descriptionEdit, "Sales");
-    depts.SaveBtn->click();
+    depts.saveButton->click();
     EXPECT_EQ(countRows("Department.db", "Where Description = \"Sales\""), 1);
     depts.reject();
 
     // Goal types: the list is edited in place as well, and a type emptied there is refused
     // when the person moves on to another row.
-    GoalTypesWindow types(*dm);
+    planning::GoalTypesWindow types(*dm);
     types.show();
     types.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&types));
-    types.InsertBtn->click();
-    types.SaveBtn->click();
+    types.insertButton->click();
+    types.saveButton->click();
     EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
     types.descriptionEdit->setFocus();
     QTest::keyClicks(types.descriptionEdit, "Personal");
-    types.SaveBtn->click();
+    types.saveButton->click();
     ASSERT_EQ(countRows("GoalType.db"), 2);
     const int before = int(dialogs.messages.size());
-    controls::DBGrid* list = types.itemGrid;
+    controls::DataGrid* list = types.itemGrid;
     const QModelIndex corporate = list->model()->index(0, 1);
     ASSERT_EQ(corporate.data().toString(), "Corporate");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(corporate).center());
@@ -419,7 +418,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     QTest::keyClick(list, Qt::Key_Down);
     ASSERT_EQ(int(dialogs.messages.size()), before + 1);
     EXPECT_EQ(dialogs.lastText(), "Please enter a Description.");
-    EXPECT_TRUE(dm->GoalTypeTable.isEditing());
+    EXPECT_TRUE(dm->goalTypeTable.isEditing());
     EXPECT_EQ(list->currentIndex().row(), 0) << "the refused row stays the current one";
     EXPECT_EQ(countRows("GoalType.db", "Where TypeDescription = \"Corporate\""), 1);
     types.closeButton->click();
@@ -427,30 +426,30 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 }
 
 TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
-    GoalsWindow form(*dm);
-    ASSERT_EQ(dm->GoalsTable.recordCount(), 0);
+    planning::GoalsWindow form(*dm);
+    ASSERT_EQ(dm->goalsTable.recordCount(), 0);
     form.show();
     form.descriptionEdit->setFocus();
     QTest::keyClicks(form.descriptionEdit, "A goal of nobody");
     EXPECT_TRUE(form.descriptionEdit->isReadOnly());
-    form.SaveBtnClick();
+    form.saveClicked();
     form.stepGoalYear();
-    form.ResetBtnClick();
-    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    form.resetClicked();
+    EXPECT_EQ(dm->goalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("goals.db"), 0) << "no goal without owner, year and type";
 
     // Insert begins one; the grid shows it as a line of its own; Save stores what Insert began.
     addGoal("Shown", year, me, me);
-    form.GoalSpinChange();
+    form.goalSpinChanged();
     ASSERT_EQ(form.goalGrid->model()->rowCount(), 1);
-    form.InsertBtnClick();
+    form.insertClicked();
     ASSERT_EQ(form.goalGrid->model()->rowCount(), 2);
     EXPECT_EQ(form.goalGrid->model()->index(0, 0).data().toString(), "Shown");
     form.descriptionEdit->setFocus();
     QTest::keyClicks(form.descriptionEdit, "Mine");
     EXPECT_EQ(form.goalGrid->model()->index(1, 0).data().toString(), "Mine");
     EXPECT_EQ(form.goalGrid->model()->index(0, 0).data().toString(), "Shown");
-    form.SaveBtnClick();
+    form.saveClicked();
     EXPECT_EQ(countRows("goals.db", QString("Where GoalOwner = %1 And GoalYear = %2").arg(me).arg(year)), 2);
 
     // The year box takes only a year from 2000 to 2100.
@@ -462,34 +461,34 @@ TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
     form.goalYearEdit->selectAll();
     QTest::keyClicks(form.goalYearEdit, "3000");
     emit form.goalYearEdit->editingFinished();
-    form.SaveBtnClick();
+    form.saveClicked();
     EXPECT_EQ(countRows("goals.db", "Where GoalYear < 2000 Or GoalYear > 2100"), 0);
 }
 
 TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     addGoal("Kept", year, me, me);
     // Rows that hold no goal number, as imported or left behind: a new goal's number is empty.
-    dm->StrategyTable.insert();
-    dm->StrategyTable.field("GoalID").setValue(0);
-    dm->StrategyTable.post();
-    dm->MeasureTable.insert();
-    dm->MeasureTable.field("StrategyID").setValue(dm->StrategyTable.field("StrategyID").asInt());
-    dm->MeasureTable.post();
-    GoalsWindow form(*dm);
-    form.InsertBtnClick();
+    dm->strategyTable.insert();
+    dm->strategyTable.field("GoalID").setValue(0);
+    dm->strategyTable.post();
+    dm->measureTable.insert();
+    dm->measureTable.field("StrategyID").setValue(dm->strategyTable.field("StrategyID").asInt());
+    dm->measureTable.post();
+    planning::GoalsWindow form(*dm);
+    form.insertClicked();
     dialogs.answers = {controls::Answer::Yes};
-    form.DeleteBtnClick();
-    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    form.deleteClicked();
+    EXPECT_EQ(dm->goalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("Strategys.db"), 1);
     EXPECT_EQ(countRows("Measure.db"), 1);
     EXPECT_EQ(countRows("goals.db"), 1);
-    EXPECT_EQ(dm->GoalsTable.field("GoalDescription").asString(), "Kept");
+    EXPECT_EQ(dm->goalsTable.field("GoalDescription").asString(), "Kept");
 }
 
 TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     const int goal = addGoal("Shared", year, me, me);
-    GoalsWindow form(*dm);
-    ASSERT_EQ(dm->GoalsTable.field("GoalID").asInt(), goal);
+    planning::GoalsWindow form(*dm);
+    ASSERT_EQ(dm->goalsTable.field("GoalID").asInt(), goal);
     {
         // Another workstation moves the goal to the next year.
         engine::Session s;
@@ -505,6 +504,6 @@ TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     }
     form.goalYearArrows->stepBy(1); // shown: this year, so the arrows say next year
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dm->GoalsTable.state(), engine::DataSet::State::Browse);
+    EXPECT_EQ(dm->goalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("goals.db", QString("Where GoalYear = %1").arg(year + 5)), 1);
 }

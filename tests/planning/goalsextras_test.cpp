@@ -1,7 +1,6 @@
 // The goals screen's "Copy to Next Year..." and "Export..." buttons, driven offscreen with the
 // scripted dialogs.
 
-#include "controls/Plain.h"
 #include "planning/GoalsWindow.h"
 #include "reports/CsvFile.h"
 #include "support/DataFixture.h"
@@ -20,16 +19,16 @@ protected:
         DataFixture::SetUp();
         const int staff = addProfile("Staff", {"CanAddGoals"});
         me = addUser("me", "", "Mary Me", staff);
-        ASSERT_TRUE(Logon(*dm, "me", "", false));
+        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
         year = QDate::currentDate().year();
     }
-    QPushButton* button(GoalsWindow& form, const char* name) {
+    QPushButton* button(planning::GoalsWindow& form, const char* name) {
         auto* b = form.findChild<QPushButton*>(name);
         EXPECT_NE(b, nullptr) << name;
         return b;
     }
     int goalsIn(int y) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"goals.db\" Where GoalYear = ", engine::sql::Int{y});
         q.open();
         return q.recordCount();
@@ -41,11 +40,11 @@ VARDIMO_ON_BOTH_STORES(GoalsExtras);
 TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     const int g = addGoal("Grow", year, 1, me, me);
     addGoal("Shrink", year, 1, me, me);
-    insertRow(dm->StrategyTable,
+    insertRow(dm->strategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
-    insertRow(dm->StrategyTable,
+    insertRow(dm->strategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     QPushButton* copy = button(form, "CopyBtn");
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->text(), "Copy to Next Year...");
@@ -69,11 +68,11 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].text,
               QStringLiteral("2 goals and 1 strategy were copied into %1.").arg(year + 1));
-    EXPECT_EQ(form.GoalSpin->value(), year + 1);
-    EXPECT_EQ(dm->GoalsTable.recordCount(), 2) << "the list shows the copies";
+    EXPECT_EQ(form.goalSpin->value(), year + 1);
+    EXPECT_EQ(dm->goalsTable.recordCount(), 2) << "the list shows the copies";
 
     // Once more from the same year: nothing to do, and the box says why.
-    form.GoalSpin->setValue(year);
+    form.goalSpin->setValue(year);
     dialogs.messages.clear();
     copy->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -88,11 +87,11 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
 TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
     const int stranger = addUser("stranger", "", "Sam Stranger", 1);
     const int g = addGoal("Grow", year, 1, me, me);
-    const int s = insertRow(dm->StrategyTable, {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 1}});
-    insertRow(dm->StrategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
+    const int s = insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 1}});
+    insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
     for (int n = 1; n <= 3; ++n)
-        insertRow(dm->MeasureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
-    GoalsWindow form(*dm);
+        insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
+    planning::GoalsWindow form(*dm);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     button(form, "CopyBtn")->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
@@ -113,12 +112,12 @@ TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     dm->user().settings.noGoalYear = true;
     addGoal("Grow", year, 1, me, me);
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     form.findChild<QPushButton*>("CopyBtn")->click();
     EXPECT_EQ(goalsIn(year + 1), 1);
     EXPECT_EQ(dm->goalFilter().year, year);
-    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.goalSpin->value(), year);
 }
 
 TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
@@ -127,7 +126,7 @@ TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("Other year", year - 1, 1, me, me);
     TempDir out;
     dialogs.saveAs = out.file("goals.csv");
-    GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm);
     button(form, "ExportBtn")->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);

@@ -1,6 +1,5 @@
 // The measurements screen, driven offscreen with the scripted dialogs.
 
-#include "controls/DataControls.h"
 #include "controls/DateEdit.h"
 #include "planning/MeasurementsWindow.h"
 #include "reports/ReportFixture.h"
@@ -21,14 +20,14 @@ protected:
         mine = addStrategy(goal, me, 1);
         theirs = addStrategy(goal, other, 1);
     }
-    void standOn(int strategy) { ASSERT_TRUE(dm->StrategyTable.locate("StrategyID", strategy)); }
+    void standOn(int strategy) { ASSERT_TRUE(dm->strategyTable.locate("StrategyID", strategy)); }
     int stored(int strategy) {
-        engine::Query q(dm->GoalDatabase);
+        engine::Query q(dm->goalDatabase);
         q.add("Select * From \"Measure.db\" Where StrategyID = ", engine::sql::Int{strategy});
         q.open();
         return q.recordCount();
     }
-    engine::Table& items() { return dm->MeasureTable; }
+    engine::Table& items() { return dm->measureTable; }
     int goal = 0, mine = 0, theirs = 0;
 };
 VARDIMO_ON_BOTH_STORES(MeasurementScreen);
@@ -37,7 +36,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);
     standOn(mine);
     {
-        MeasurementsWindow form(*dm);
+        planning::MeasurementsWindow form(*dm);
         EXPECT_EQ(form.windowTitle(), "Measurments");
         EXPECT_EQ(form.detailGroup->title(), "Detail");
         QAbstractItemModel* grid = form.measureGrid->model();
@@ -51,7 +50,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
         EXPECT_EQ(items().field("StrategyID").asInteger(), mine);
         EXPECT_FALSE(items().field("Compleated").asBoolean());
         EXPECT_FALSE(items().field("Compleated").isNull());
-        EXPECT_TRUE(form.SaveBtn->isEnabled());
+        EXPECT_TRUE(form.saveButton->isEnabled());
         EXPECT_FALSE(form.numberEdit->isEnabled()) << "the number is never typed";
         form.closeButton->click();
     }
@@ -59,7 +58,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
 
     // Escape drops a changed item just the same.
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     items().field("Deliverable").setValue("typed, never saved");
     form.reject();
     EXPECT_EQ(stored(mine), 0);
@@ -68,18 +67,18 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
 TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     standOn(theirs);
     {
-        MeasurementsWindow form(*dm);
+        planning::MeasurementsWindow form(*dm);
         EXPECT_EQ(items().state(), engine::DataSet::State::Browse)
             << "no first item for a view-only strategy";
         EXPECT_TRUE(items().isEmpty());
-        EXPECT_FALSE(form.DeleteBtn->isEnabled());
+        EXPECT_FALSE(form.deleteButton->isEnabled());
     }
     addMeasure(theirs, 1, {{"Deliverable", "Theirs"}});
     standOn(theirs);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     EXPECT_EQ(items().recordCount(), 1);
-    for (QWidget* w : std::initializer_list<QWidget*>{form.InsertBtn, form.SaveBtn, form.DeleteBtn,
-                                                      form.ResetBtn, form.DateBtn, form.completedBox})
+    for (QWidget* w : std::initializer_list<QWidget*>{form.insertButton, form.saveButton, form.deleteButton,
+                                                      form.resetButton, form.dateButton, form.completedBox})
         EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className();
     EXPECT_TRUE(form.measurementMemo->isReadOnly());
     EXPECT_TRUE(form.deliverableMemo->isReadOnly());
@@ -89,57 +88,57 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     form.reject();
 
     // A strategy not stored yet has no key to hang items on.
-    dm->StrategyTable.insert();
-    dm->StrategyTable.field("UserNumber").setValue(me);
-    MeasurementsWindow unsaved(*dm);
+    dm->strategyTable.insert();
+    dm->strategyTable.field("UserNumber").setValue(me);
+    planning::MeasurementsWindow unsaved(*dm);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
-    EXPECT_FALSE(unsaved.InsertBtn->isEnabled());
-    dm->StrategyTable.cancel();
+    EXPECT_FALSE(unsaved.insertButton->isEnabled());
+    dm->strategyTable.cancel();
 }
 
 TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     standOn(mine);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     for (const char* text : {"one", "two", "three"}) {
-        if (items().state() != engine::DataSet::State::Insert) form.InsertBtnClick();
+        if (items().state() != engine::DataSet::State::Insert) form.insertClicked();
         items().field("Deliverable").setValue(text);
-        form.SaveBtnClick();
+        form.saveClicked();
     }
     ASSERT_EQ(stored(mine), 3);
     EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 3);
 
     dialogs.answers = {controls::Answer::No};
-    form.DeleteBtnClick();
+    form.deleteClicked();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to delete this Measurement?");
     EXPECT_EQ(dialogs.messages[0].icon, controls::Icon::Stop);
     EXPECT_EQ(dialogs.messages[0].buttons, controls::Buttons::YesNo);
     EXPECT_EQ(stored(mine), 3);
-    form.DeleteBtnClick();
+    form.deleteClicked();
     EXPECT_EQ(stored(mine), 2);
-    form.InsertBtnClick();
+    form.insertClicked();
     EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 3) << "the highest was deleted";
 
     // An untouched new item is dropped by the next Insert; a changed one is stored by it.
-    form.InsertBtnClick();
+    form.insertClicked();
     EXPECT_EQ(stored(mine), 2);
     EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 3);
     items().field("Measurement").setValue("changed");
-    form.InsertBtnClick();
+    form.insertClicked();
     EXPECT_EQ(stored(mine), 3) << "Insert stored the changed item first";
     EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 4);
     form.closeWindow();
 
     standOn(mine);
-    MeasurementsWindow again(*dm);
+    planning::MeasurementsWindow again(*dm);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     ASSERT_TRUE(items().locate("MeasurementNumber", 2));
-    again.DeleteBtnClick();
-    again.InsertBtnClick();
+    again.deleteClicked();
+    again.insertClicked();
     EXPECT_EQ(items().field("MeasurementNumber").asInteger(), 4)
         << "numbers are never given twice above a gap";
     items().field("Deliverable").setValue("four");
-    again.SaveBtnClick();
+    again.saveClicked();
     EXPECT_EQ(items().field("ModifiedBy").asInteger(), me);
     EXPECT_FALSE(items().field("ModifiedDate").isNull());
 }
@@ -147,7 +146,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
 TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     addMeasure(mine, 1);
     standOn(mine);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     QDate shown;
     const QDate picked(year, 4, 5);
     dialogs.onModal = [&](QDialog& d) {
@@ -156,25 +155,25 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
         calendar->setSelectedDate(picked);
         return int(QDialog::Accepted);
     };
-    form.DateBtnClick();
+    form.dateClicked();
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Select Date"}));
     EXPECT_EQ(shown, QDate::currentDate()) << "an empty date opens on today";
     EXPECT_EQ(items().field("CompleationDate").asDate(), picked);
     form.completedBox->click();
-    form.SaveBtnClick();
+    form.saveClicked();
 
     dialogs.onModal = [&](QDialog& d) {
         shown = d.findChild<QCalendarWidget*>()->selectedDate();
         d.findChild<QCalendarWidget*>()->setSelectedDate(picked.addDays(3));
         return int(QDialog::Rejected);
     };
-    form.DateBtnClick();
+    form.dateClicked();
     EXPECT_EQ(shown, picked);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse) << "Cancel changes nothing";
 
-    form.ResetBtnClick();
+    form.resetClicked();
     EXPECT_TRUE(items().field("CompleationDate").isNull());
-    form.SaveBtnClick();
+    form.saveClicked();
     EXPECT_TRUE(items().field("Compleated").asBoolean()) << "Completed does not depend on the date";
     EXPECT_TRUE(items().field("CompleationDate").isNull());
 }
@@ -182,20 +181,20 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
 TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
-    MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm);
     form.completionDateEdit->clear();
     QTest::keyClicks(form.completionDateEdit, "01/15/2027");
     EXPECT_EQ(form.completionDateEdit->text(), "01/15/2027") << "nothing is written over the typing";
     EXPECT_TRUE(items().field("CompleationDate").isNull()) << "not written while typing";
-    form.SaveBtnClick();
+    form.saveClicked();
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     EXPECT_EQ(items().field("CompleationDate").asDate(), QDate(2027, 1, 15));
 
     // A new item settles the typed date of the pending one first.
-    form.InsertBtnClick();
+    form.insertClicked();
     QTest::keyClicks(form.completionDateEdit, "02/03/2028");
-    form.InsertBtnClick();
-    engine::Query q(dm->GoalDatabase);
+    form.insertClicked();
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Measure.db\" Where MeasurementNumber = 2");
     q.open();
     ASSERT_EQ(q.recordCount(), 1);
@@ -204,7 +203,7 @@ TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     // A text that is no date is refused, and nothing is stored.
     QTest::keyClicks(form.completionDateEdit, "13/45/2027");
     dialogs.messages.clear();
-    form.SaveBtn->click();
+    form.saveButton->click();
     EXPECT_EQ(dialogs.lastText(), "'13/45/2027' is not a valid date.");
     EXPECT_EQ(stored(mine), 2);
 }

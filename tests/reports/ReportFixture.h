@@ -53,13 +53,13 @@ protected:
         me = addUser("me", "", "Mary Me", staff);
         other = addUser("other", "", "Otto Other", staff);
         third = addUser("third", "", "Tina Third", staff);
-        type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
+        type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
     }
-    void logOn(const char* id = "me") { ASSERT_TRUE(Logon(*dm, id, "", false)); }
+    void logOn(const char* id = "me") { ASSERT_TRUE(data::logOn(*dm, id, "", false)); }
     int addStrategy(int goal, int user, int number,
                     std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
-        engine::Table& s = dm->StrategyTable;
+        engine::Table& s = dm->strategyTable;
         s.insert();
         s.field("GoalID").setValue(goal);
         s.field("UserNumber").setValue(user);
@@ -73,7 +73,7 @@ protected:
     }
     int addMeasure(int strategy, double number,
                    std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
-        engine::Table& m = dm->MeasureTable;
+        engine::Table& m = dm->measureTable;
         m.insert();
         m.field("StrategyID").setValue(strategy);
         m.field("MeasurementNumber").setValue(number);
@@ -85,16 +85,16 @@ protected:
     }
     // A strategy query of the test's own, on the database open now.
     engine::Query& strategyRows() {
-        if (!rows_ || rowsDb_ != &dm->GoalDatabase) {
-            rows_ = std::make_unique<engine::Query>(dm->GoalDatabase);
-            rowsDb_ = &dm->GoalDatabase;
+        if (!rows_ || rowsDb_ != &dm->goalDatabase) {
+            rows_ = std::make_unique<engine::Query>(dm->goalDatabase);
+            rowsDb_ = &dm->goalDatabase;
         }
         return *rows_;
     }
     // The strategy editor's one-row query.
     void openOne(int strategyId) {
         engine::Query& q = strategyRows();
-        BeginStrategyQuery(q);
+        reports::beginStrategyQuery(q);
         q.add("S.StrategyID = ", engine::sql::Int{strategyId});
         q.prepare();
         q.open();
@@ -107,9 +107,9 @@ protected:
         return ids;
     }
     void setSetting(const char* name, const QVariant& value) {
-        dm->SettingsTable.edit();
-        dm->SettingsTable.field(name).setValue(value);
-        dm->SettingsTable.post();
+        dm->settingsTable.edit();
+        dm->settingsTable.field(name).setValue(value);
+        dm->settingsTable.post();
     }
     int staff = 0, me = 0, other = 0, third = 0, type = 0, year = 0;
 

@@ -2,8 +2,6 @@
 // database, driven offscreen with the scripted dialogs.
 
 #include "app/MainWindow.h"
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
 #include "planning/OverdueWindow.h"
 #include "planning/StrategyEditor.h"
 #include "reports/CsvFile.h"
@@ -36,11 +34,11 @@ protected:
     void SetUp() override {
         DataFixture::SetUp();
         const int all = addProfile("Boss", {"CanViewAllStrategys", "CanPrintReports", "CanAddStrategy"});
-        const int sales = insertRow(dm->DepartmentTable, {{"Description", "Sales"}});
+        const int sales = insertRow(dm->departmentTable, {{"Description", "Sales"}});
         me = addUser("ME", "", "Mia", all, sales);
         you = addUser("YOU", "", "Yan", all);
-        ASSERT_TRUE(Logon(*dm, "ME", "", false));
-        type = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Corporate"}});
+        ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
+        type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
         const int g = addGoal("G", year, type, me, me);
         const QDate today = QDate::currentDate();
@@ -50,7 +48,7 @@ protected:
         strategy(g, you, today.addDays(-1), false);
     }
     void strategy(int goal, int user, QDate due, bool done) {
-        insertRow(dm->StrategyTable, {{"GoalID", goal},
+        insertRow(dm->strategyTable, {{"GoalID", goal},
                                       {"UserNumber", user},
                                       {"StrategyNumber", ++number},
                                       {"CompleationDate", due},
@@ -61,7 +59,7 @@ protected:
 VARDIMO_ON_BOTH_STORES(Tracking);
 
 TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
-    MainWindow form(*dm);
+    app::MainWindow form(*dm);
     const QList<QAction*> top = form.menuBar()->actions();
     QStringList titles;
     for (QAction* a : top)
@@ -77,7 +75,7 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     EXPECT_EQ(overdue->text(), "&Overdue");
     EXPECT_EQ(overview->text(), "O&verview");
 
-    dm->user().rights = ProfileRights();
+    dm->user().rights = data::ProfileRights();
     emit menu->aboutToShow();
     EXPECT_FALSE(overdue->isEnabled());
     EXPECT_FALSE(overview->isEnabled());
@@ -98,33 +96,33 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
 }
 
 TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
-    OverdueWindow form(*dm);
+    planning::OverdueWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Overdue");
-    ASSERT_EQ(form.Grid->model()->rowCount(), 2);
-    EXPECT_EQ(form.itemAt(0).Owner, "Mia") << "most overdue first";
-    EXPECT_EQ(form.itemAt(0).DaysOverdue, 3);
-    EXPECT_EQ(form.itemAt(1).Owner, "Yan");
-    EXPECT_EQ(form.Grid->model()->index(0, 4).data().toString(),
+    ASSERT_EQ(form.grid->model()->rowCount(), 2);
+    EXPECT_EQ(form.itemAt(0).owner, "Mia") << "most overdue first";
+    EXPECT_EQ(form.itemAt(0).daysOverdue, 3);
+    EXPECT_EQ(form.itemAt(1).owner, "Yan");
+    EXPECT_EQ(form.grid->model()->index(0, 4).data().toString(),
               QDate::currentDate().addDays(-3).toString("MM/dd/yyyy"));
-    form.Grid->sortByColumn(0, Qt::DescendingOrder);
-    EXPECT_EQ(form.itemAt(0).Owner, "Yan");
+    form.grid->sortByColumn(0, Qt::DescendingOrder);
+    EXPECT_EQ(form.itemAt(0).owner, "Yan");
     EXPECT_TRUE(form.summaryLabel->text().startsWith("2 items are overdue on "));
 
     // The double click opens the editor on that very strategy.
     qint64 shown = 0;
     dialogs.onModal = [&](QDialog& d) {
-        shown = dm->StrategyTable.field("StrategyID").asInteger();
+        shown = dm->strategyTable.field("StrategyID").asInteger();
         return d.result();
     };
-    form.GridDblClick(0);
+    form.gridDoubleClicked(0);
     EXPECT_EQ(dialogs.modalTitles.value(dialogs.modalTitles.size() - 1), "Strategy Edit");
-    EXPECT_EQ(shown, form.itemAt(0).StrategyID);
+    EXPECT_EQ(shown, form.itemAt(0).strategyID);
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 
     // Export: the list in the order shown, read back by another program.
     TempDir out;
     dialogs.saveAs = out.file("overdue.csv");
-    form.ExportBtn->click();
+    form.exportButton->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     QVector<QStringList> rows;
     QString why;
@@ -139,8 +137,8 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     dm->user().rights.canViewAllStrategies = false;
-    OverdueWindow mine(*dm);
-    EXPECT_EQ(mine.Grid->model()->rowCount(), 1);
+    planning::OverdueWindow mine(*dm);
+    EXPECT_EQ(mine.grid->model()->rowCount(), 1);
 }
 
 TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsChanges) {
@@ -148,81 +146,81 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     // stands on another goal, as the strategy list leaves it.
     const int earlier = addGoal("Earlier aim", year - 1, type, you, me);
     strategy(earlier, you, QDate::currentDate().addDays(-20), false);
-    ASSERT_TRUE(dm->GoalsTable.locate("GoalDescription", "G"));
+    ASSERT_TRUE(dm->goalsTable.locate("GoalDescription", "G"));
     const int seer = addUser("SEER", "", "Sam", addProfile("Staff", {"CanAddStrategy"}));
     addAccess(seer, you, false);
-    ASSERT_TRUE(Logon(*dm, "SEER", "", false));
+    ASSERT_TRUE(data::logOn(*dm, "SEER", "", false));
 
     QString goalShown;
     bool readOnly = false;
     dialogs.onModal = [&](QDialog& d) {
-        auto* e = dynamic_cast<StrategyEditor*>(&d);
+        auto* e = dynamic_cast<planning::StrategyEditor*>(&d);
         if (!e) return d.result();
-        e->FormActivate();
+        e->onActivate();
         goalShown = e->goalEdit->text();
         readOnly = e->isReadOnly();
         return d.result();
     };
-    OverdueWindow seen(*dm);
-    ASSERT_EQ(seen.Grid->model()->rowCount(), 2) << "Yan's two late strategies";
-    EXPECT_EQ(seen.itemAt(0).Goal, "Earlier aim");
-    seen.GridDblClick(0);
+    planning::OverdueWindow seen(*dm);
+    ASSERT_EQ(seen.grid->model()->rowCount(), 2) << "Yan's two late strategies";
+    EXPECT_EQ(seen.itemAt(0).goal, "Earlier aim");
+    seen.gridDoubleClicked(0);
     EXPECT_EQ(goalShown, "Earlier aim");
     EXPECT_TRUE(readOnly) << "Sam may only see Yan's strategies";
     // From the keyboard: Enter on a row opens it too.
     goalShown.clear();
-    seen.Grid->setCurrentIndex(seen.Grid->model()->index(1, 0));
-    QTest::keyClick(seen.Grid, Qt::Key_Return);
+    seen.grid->setCurrentIndex(seen.grid->model()->index(1, 0));
+    QTest::keyClick(seen.grid, Qt::Key_Return);
     EXPECT_EQ(goalShown, "G");
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
-    ASSERT_TRUE(Logon(*dm, "ME", "", false));
-    OverdueWindow all(*dm);
-    ASSERT_EQ(all.Grid->model()->rowCount(), 3);
+    ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
+    planning::OverdueWindow all(*dm);
+    ASSERT_EQ(all.grid->model()->rowCount(), 3);
     dialogs.onModal = [&](QDialog& d) {
-        auto* e = dynamic_cast<StrategyEditor*>(&d);
+        auto* e = dynamic_cast<planning::StrategyEditor*>(&d);
         if (!e) return d.result();
-        e->FormActivate();
+        e->onActivate();
         EXPECT_FALSE(e->isReadOnly());
-        dm->StrategyTable.edit();
-        dm->StrategyTable.field("Compleated").setValue(true);
-        e->SaveBtnClick();
+        dm->strategyTable.edit();
+        dm->strategyTable.field("Compleated").setValue(true);
+        e->saveClicked();
         return e->result();
     };
-    all.GridDblClick(0);
-    EXPECT_EQ(all.Grid->model()->rowCount(), 2);
+    all.gridDoubleClicked(0);
+    EXPECT_EQ(all.grid->model()->rowCount(), 2);
     EXPECT_TRUE(all.summaryLabel->text().startsWith("2 items are overdue on "));
-    EXPECT_EQ(all.itemAt(0).Goal, "G") << "still most overdue first";
+    EXPECT_EQ(all.itemAt(0).goal, "G") << "still most overdue first";
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }
 
 TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
-    OverviewWindow form(*dm);
+    reports::OverviewWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Overview");
-    EXPECT_EQ(form.YearSpin->value(), year);
-    ASSERT_EQ(form.UserGrid->rowCount(), 2);
-    EXPECT_EQ(form.UserGrid->item(0, 0)->text(), "Mia");
-    EXPECT_EQ(form.UserGrid->item(0, 1)->text(), "Sales");
-    EXPECT_EQ(form.UserGrid->item(0, 2)->text(), "3");
-    EXPECT_EQ(form.UserGrid->item(0, 3)->text(), "1");
-    EXPECT_EQ(form.UserGrid->item(0, 4)->text(), "2");
-    EXPECT_EQ(form.UserGrid->item(0, 5)->text(), "1");
-    ASSERT_EQ(form.DepartmentGrid->rowCount(), 2);
-    EXPECT_EQ(form.DepartmentGrid->findItems("(no department)", Qt::MatchExactly).size(), 1) << "Yan";
-    EXPECT_EQ(form.TotalLabel->text(), "Total: 4 strategies, 1 completed, 3 open, 2 overdue");
-    ASSERT_NE(form.ChartView->chart(), nullptr);
-    EXPECT_EQ(form.ChartView->chart()->series().size(), 1);
+    EXPECT_EQ(form.yearSpin->value(), year);
+    ASSERT_EQ(form.userGrid->rowCount(), 2);
+    EXPECT_EQ(form.userGrid->item(0, 0)->text(), "Mia");
+    EXPECT_EQ(form.userGrid->item(0, 1)->text(), "Sales");
+    EXPECT_EQ(form.userGrid->item(0, 2)->text(), "3");
+    EXPECT_EQ(form.userGrid->item(0, 3)->text(), "1");
+    EXPECT_EQ(form.userGrid->item(0, 4)->text(), "2");
+    EXPECT_EQ(form.userGrid->item(0, 5)->text(), "1");
+    ASSERT_EQ(form.departmentGrid->rowCount(), 2);
+    EXPECT_EQ(form.departmentGrid->findItems("(no department)", Qt::MatchExactly).size(), 1) << "Yan";
+    EXPECT_EQ(form.totalLabel->text(), "Total: 4 strategies, 1 completed, 3 open, 2 overdue");
+    ASSERT_NE(form.chartView->chart(), nullptr);
+    EXPECT_EQ(form.chartView->chart()->series().size(), 1);
 
     // Another year: nothing to count.
-    form.YearSpin->setValue(year - 1);
-    EXPECT_EQ(form.UserGrid->rowCount(), 0);
-    EXPECT_EQ(form.TotalLabel->text(), "Total: 0 strategies, 0 completed, 0 open, 0 overdue");
-    form.YearSpin->setValue(year);
+    form.yearSpin->setValue(year - 1);
+    EXPECT_EQ(form.userGrid->rowCount(), 0);
+    EXPECT_EQ(form.totalLabel->text(), "Total: 0 strategies, 0 completed, 0 open, 0 overdue");
+    form.yearSpin->setValue(year);
 
     // Export: the table shown, read back by another program.
     TempDir out;
     dialogs.saveAs = out.file("overview.csv");
-    form.ExportBtn->click();
+    form.exportButton->click();
     QVector<QStringList> rows;
     QString why;
     if (readCsvWithPython(out.file("overview.csv"), &rows, &why)) {
@@ -234,7 +232,7 @@ TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
     // Print: through the print dialog, here to a PDF file.
     dm->user().settings.sendToPrinter = true;
     dialogs.printToFile = out.file("overview.pdf");
-    form.PrintBtn->click();
+    form.printButton->click();
     EXPECT_EQ(dialogs.printDialogs, 1);
     ASSERT_TRUE(QFile::exists(out.file("overview.pdf")));
     QProcess p;
@@ -249,6 +247,6 @@ TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
     // A cancelled print dialog prints nothing.
     QFile::remove(out.file("overview.pdf"));
     dialogs.printAnswers = {false};
-    form.PrintBtn->click();
+    form.printButton->click();
     EXPECT_FALSE(QFile::exists(out.file("overview.pdf")));
 }

@@ -1,8 +1,6 @@
 // The reports screen and the deliverable report screen: their controls, the query texts they
 // write, the strategies those select from rows written here, and printing and previewing.
 
-#include "controls/DataControls.h"
-#include "controls/Plain.h"
 #include "engine/Database.h"
 #include "reports/PrintGoalsDialog.h"
 #include "reports/ReportFixture.h"
@@ -36,8 +34,8 @@ protected:
     void SetUp() override {
         ReportFixture::SetUp();
         fourth = addUser("fourth", "", "Fred Fourth", staff);
-        otherType = insertRow(dm->GoalTypeTable, {{"TypeDescription", "Personal"}});
-        dm->GoalTypeTable.locate("GoalTypeID", type);
+        otherType = insertRow(dm->goalTypeTable, {{"TypeDescription", "Personal"}});
+        dm->goalTypeTable.locate("GoalTypeID", type);
         addAccess(me, other, false);
         addAccess(me, third, true);
         logOn();
@@ -54,18 +52,18 @@ protected:
         s7 = addStrategy(personal, me, 1);
         s8 = addStrategy(beta, me, 1);
     }
-    QList<int> build(ReportsWindow& form, int kind) {
-        form.ReportType->setItemIndex(kind);
-        form.ReportTypeClick();
-        form.BuildStrategyQuery();
+    QList<int> build(reports::ReportsWindow& form, int kind) {
+        form.reportType->setItemIndex(kind);
+        form.reportTypeClicked();
+        form.buildStrategyQuery();
         QList<int> ids = selected(form.strategyQuery);
         form.strategyQuery.close();
         return ids;
     }
-    QList<int> build(PrintGoalsDialog& form, int kind) {
+    QList<int> build(reports::PrintGoalsDialog& form, int kind) {
         form.printOptions->setItemIndex(kind);
         form.optionChosen();
-        form.BuildStrategyQuery();
+        form.buildStrategyQuery();
         QList<int> ids = selected(form.strategyQuery);
         form.strategyQuery.close();
         return ids;
@@ -84,14 +82,14 @@ VARDIMO_ON_BOTH_STORES(ReportScreens);
 
 TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     dm->setGoalFilter({.year = std::nullopt, .byUser = true});
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Reports");
     EXPECT_FALSE(dm->goalFilter().byUser);
-    EXPECT_EQ(form.ReportType->title(), "Report Type");
+    EXPECT_EQ(form.reportType->title(), "Report Type");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3)
         << "no Deliverable Report without multiple measurements";
-    EXPECT_EQ(form.ReportType->itemIndex(), 0);
-    EXPECT_EQ(form.GoalSpin->value(), year);
+    EXPECT_EQ(form.reportType->itemIndex(), 0);
+    EXPECT_EQ(form.goalSpin->value(), year);
     EXPECT_EQ(form.goalTypeBox->keyValue().toInt(), type);
     EXPECT_EQ(form.goalTypeBox->currentText(), "Corporate");
     EXPECT_EQ(form.startDatePicker->date(), QDate::currentDate());
@@ -101,8 +99,8 @@ TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
         EXPECT_FALSE(w->isEnabled());
         EXPECT_EQ(w->palette().color(QPalette::Base), QPalette().color(QPalette::Button));
     }
-    EXPECT_TRUE(form.PrintBtn->isEnabled());
-    EXPECT_FALSE(form.NoGoalTypeLabel->isVisibleTo(&form));
+    EXPECT_TRUE(form.printButton->isEnabled());
+    EXPECT_FALSE(form.noGoalTypeLabel->isVisibleTo(&form));
 
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s3})) << "own first, then the users he may see";
     const QString visible = QString("S.UserNumber In (%1, %2, %3) And\n").arg(me).arg(other).arg(third);
@@ -146,11 +144,11 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     addMeasure(s1, 1, {{"CompleationDate", end.addDays(1)}});
     addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
     addMeasure(s4, 1);
-    ReportsWindow form(*dm);
-    EXPECT_FALSE(form.GoalSpin->isVisibleTo(&form));
+    reports::ReportsWindow form(*dm);
+    EXPECT_FALSE(form.goalSpin->isVisibleTo(&form));
     EXPECT_FALSE(form.yearLabel->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
-    form.GoalSpin->setValue(2001);
+    form.goalSpin->setValue(2001);
 
     EXPECT_EQ(build(form, 0), QList<int>({s1, s2, s8, s6, s3, s4})) << "every user, every year";
     EXPECT_FALSE(form.strategyQuery.text().contains("S.UserNumber In"));
@@ -183,15 +181,15 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     const QString pdf = dir.file("reports.pdf");
     dialogs.printToFile = pdf;
     {
-        ReportsWindow form(*dm);
-        form.ReportTitle->setText("Quarterly");
+        reports::ReportsWindow form(*dm);
+        form.reportTitle->setText("Quarterly");
         dialogs.printAnswers = {false};
-        form.PrintBtnClick();
+        form.printClicked();
         EXPECT_FALSE(QFile::exists(pdf));
         EXPECT_NE(form.result(), QDialog::Accepted) << "a cancelled dialog does nothing";
         EXPECT_FALSE(form.strategyQuery.isOpen());
 
-        form.PrintBtnClick();
+        form.printClicked();
         EXPECT_EQ(form.result(), QDialog::Accepted) << "Print closes the screen";
         EXPECT_FALSE(form.strategyQuery.isOpen());
         EXPECT_FALSE(form.strategyQuery.prepared());
@@ -203,12 +201,12 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     EXPECT_TRUE(pdfText(pdf, 4).contains("Beta global"));
 
     dm->user().settings.sendToPrinter = false;
-    ReportsWindow form(*dm);
-    form.PreviewBtnClick();
+    reports::ReportsWindow form(*dm);
+    form.previewClicked();
     EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
     EXPECT_NE(form.result(), QDialog::Accepted) << "Preview leaves the screen open";
-    form.PrintBtnClick();
+    form.printClicked();
     EXPECT_EQ(dialogs.modalTitles.size(), 2) << "without SendToPrinter, Print previews after the dialog";
     EXPECT_EQ(form.result(), QDialog::Accepted);
 }
@@ -216,27 +214,27 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
 TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     const QString text = "Commas, \"quotes\"\nand a second line";
     const QString formula = "=HYPERLINK(\"http://x\")";
-    dm->StrategyTable.locate("StrategyID", s2);
-    dm->StrategyTable.edit();
-    dm->StrategyTable.field("StrategyDescription").setValue(text);
-    dm->StrategyTable.field("Responsibility").setValue(formula);
-    dm->StrategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
-    dm->StrategyTable.field("CompleationDate").setValue(march20);
-    dm->StrategyTable.post();
-    ReportsWindow form(*dm);
-    form.ReportTitle->setText("Quarterly");
+    dm->strategyTable.locate("StrategyID", s2);
+    dm->strategyTable.edit();
+    dm->strategyTable.field("StrategyDescription").setValue(text);
+    dm->strategyTable.field("Responsibility").setValue(formula);
+    dm->strategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
+    dm->strategyTable.field("CompleationDate").setValue(march20);
+    dm->strategyTable.post();
+    reports::ReportsWindow form(*dm);
+    form.reportTitle->setText("Quarterly");
     const QList<int> printed = build(form, 2);
     ASSERT_EQ(printed, QList<int>({s2, s8}));
 
     // A cancelled file dialog writes nothing and says nothing.
-    form.ExportBtn->click();
+    form.exportButton->click();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);
     EXPECT_TRUE(dialogs.saveSuggestions[0].endsWith(QString("/strategies-%1.csv").arg(year)));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(form.strategyQuery.isOpen());
 
     dialogs.saveAs = dir.file("report.csv");
-    form.ExportBtn->click();
+    form.exportButton->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     EXPECT_NE(form.result(), QDialog::Accepted) << "Export leaves the screen open";
     EXPECT_FALSE(form.strategyQuery.isOpen()) << "closed, as after Print";
@@ -262,11 +260,11 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
 
 TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsThem) {
     dm->user().settings.multipleMeasures = true;
-    dm->StrategyTable.locate("StrategyID", s2);
-    dm->StrategyTable.edit();
-    dm->StrategyTable.field("Deliverable").setValue("own deliverable, not shown in this mode");
-    dm->StrategyTable.field("Measurement").setValue("own measurement, not shown in this mode");
-    dm->StrategyTable.post();
+    dm->strategyTable.locate("StrategyID", s2);
+    dm->strategyTable.edit();
+    dm->strategyTable.field("Deliverable").setValue("own deliverable, not shown in this mode");
+    dm->strategyTable.field("Measurement").setValue("own measurement, not shown in this mode");
+    dm->strategyTable.post();
     addMeasure(s2, 2,
                {{"Deliverable", "Second\nin two lines"},
                 {"Measurement", "M2"},
@@ -274,10 +272,10 @@ TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsT
                 {"Compleated", true}});
     addMeasure(s2, 1, {{"Deliverable", "First"}, {"Measurement", "M1"}});
     addMeasure(s1, 1, {{"Deliverable", "not selected"}});
-    ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm);
     ASSERT_EQ(build(form, 2), QList<int>({s2, s8}));
     dialogs.saveAs = dir.file("items.csv");
-    form.ExportBtn->click();
+    form.exportButton->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 
     QVector<QStringList> rows;
@@ -295,30 +293,30 @@ TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsT
 }
 
 TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
-    dm->GoalTypeTable.first();
-    while (!dm->GoalTypeTable.isEmpty())
-        dm->GoalTypeTable.remove();
-    ReportsWindow form(*dm);
-    EXPECT_FALSE(form.PrintBtn->isEnabled());
-    EXPECT_FALSE(form.PreviewBtn->isEnabled());
-    EXPECT_FALSE(form.ExportBtn->isEnabled());
-    EXPECT_TRUE(form.NoGoalTypeLabel->isVisibleTo(&form));
-    EXPECT_TRUE(form.NoGoalTypeLabel->text().contains("goal type"));
+    dm->goalTypeTable.first();
+    while (!dm->goalTypeTable.isEmpty())
+        dm->goalTypeTable.remove();
+    reports::ReportsWindow form(*dm);
+    EXPECT_FALSE(form.printButton->isEnabled());
+    EXPECT_FALSE(form.previewButton->isEnabled());
+    EXPECT_FALSE(form.exportButton->isEnabled());
+    EXPECT_TRUE(form.noGoalTypeLabel->isVisibleTo(&form));
+    EXPECT_TRUE(form.noGoalTypeLabel->text().contains("goal type"));
 }
 
 TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
     dm->user().settings.multipleMeasures = true;
     dm->user().rights.canViewAllStrategies = true;
     {
-        engine::Transaction tx(dm->GoalDatabase);
-        engine::Inserter rows(dm->GoalDatabase, "Measure.db",
+        engine::Transaction tx(dm->goalDatabase);
+        engine::Inserter rows(dm->goalDatabase, "Measure.db",
                               {"StrategyID", "MeasurementNumber", "CompleationDate"});
         for (int i = 0; i < 40000; ++i)
             rows.add({i % 2 ? s3 : s7, i + 1, QDate(year, 7, 1 + i % 28).toString(Qt::ISODate)});
         tx.commit();
     }
-    dm->GoalDatabase.notifyChanged("measure");
-    ReportsWindow form(*dm);
+    dm->goalDatabase.notifyChanged("measure");
+    reports::ReportsWindow form(*dm);
     form.startDatePicker->setDate(QDate(year, 7, 1));
     form.endDatePicker->setDate(QDate(year, 7, 31));
     EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
@@ -330,7 +328,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
 
 TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
-    PrintGoalsDialog form(*dm);
+    reports::PrintGoalsDialog form(*dm);
     EXPECT_EQ(form.windowTitle(), "Print Goals");
     EXPECT_EQ(form.printOptions->title(), "Print Options");
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
@@ -368,7 +366,7 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     addMeasure(s2, 1, {{"CompleationDate", end}});
     addMeasure(s3, 1, {{"CompleationDate", end}});
     listShows(alpha, me, year);
-    PrintGoalsDialog form(*dm);
+    reports::PrintGoalsDialog form(*dm);
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
     form.startDatePicker->setDate(start);
     form.endDatePicker->setDate(end);
@@ -386,11 +384,11 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     dm->user().settings.sendToPrinter = true;
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
-    form.PreviewBtnClick();
+    form.previewClicked();
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
     EXPECT_EQ(dialogs.printDialogs, 0);
     EXPECT_NE(form.result(), QDialog::Accepted);
-    form.PrintBtnClick();
+    form.printClicked();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_FALSE(form.strategyQuery.isOpen());
     EXPECT_EQ(pdfPages(pdf), 2);

@@ -31,14 +31,14 @@ protected:
     // Composes the page of one strategy as the report does for its row.
     QStringList page(int strategyId, const QString& suffix = {}) {
         openOne(strategyId);
-        StrategyReport report(*dm, strategyRows());
-        report.TitleSuffix = suffix;
-        report.QuickRepBeforePrint();
+        reports::StrategyReport report(*dm, strategyRows());
+        report.titleSuffix = suffix;
+        report.startPrint();
         strategyRows().first();
         report.prepareStrategy();
         const QStringList out = describe(*report.body());
-        EXPECT_EQ(report.RichData->document, report.body());
-        report.QuickRepAfterPrint();
+        EXPECT_EQ(report.richData->document, report.body());
+        report.finishPrint();
         strategyRows().close();
         return out;
     }
@@ -83,12 +83,12 @@ TEST_P(StrategyReportPages, PageOfAStrategyWithItsOwnTexts) {
                                     "P/50/"}));
 
     // A measurement text is followed by one empty paragraph; a date prints without the mark.
-    dm->StrategyTable.locate("StrategyID", s);
-    dm->StrategyTable.edit();
-    dm->StrategyTable.field("Measurement").setValue("Monthly\r\nchecked");
-    dm->StrategyTable.field("CompleationDate").setValue(QDate(year, 3, 31));
-    dm->StrategyTable.field("Compleated").setValue(false);
-    dm->StrategyTable.post();
+    dm->strategyTable.locate("StrategyID", s);
+    dm->strategyTable.edit();
+    dm->strategyTable.field("Measurement").setValue("Monthly\r\nchecked");
+    dm->strategyTable.field("CompleationDate").setValue(QDate(year, 3, 31));
+    dm->strategyTable.field("Compleated").setValue(false);
+    dm->strategyTable.post();
     const QStringList p = page(s);
     const int m = int(p.indexOf("BI/0/MEASUREMENT:"));
     EXPECT_EQ(p.mid(m, 5), QStringList({"BI/0/MEASUREMENT:", "P/50/Monthly", "P/50/checked", "P/50/",
@@ -144,18 +144,18 @@ TEST_P(StrategyReportPages, AnEmptyQueryPrintsOnePageOfEmptyValues) {
     openOne(-5);
     ASSERT_TRUE(strategyRows().isEmpty());
     {
-        StrategyReport report(*dm, strategyRows());
-        report.QuickRepBeforePrint();
+        reports::StrategyReport report(*dm, strategyRows());
+        report.startPrint();
         report.prepareStrategy();
         const QStringList p = describe(*report.body());
         EXPECT_EQ(p.mid(0, 6),
                   QStringList({"BI/0/  ", "BI/0/", "P/0/", "P/0/", "BI/0/STRATEGY # ", "P/50/"}));
         EXPECT_EQ(p.count("P/50/"), 12) << "every body empty, one paragraph each for the items";
-        report.QuickRepAfterPrint();
+        report.finishPrint();
     }
     const QString pdf = dir.file("empty.pdf");
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         EXPECT_EQ(report.pageCount(), 1);
     }
@@ -186,7 +186,7 @@ TEST_P(StrategyReportPages, OnePagePerStrategyAndLongBodiesContinue) {
     const QString pdf = dir.file("three.pdf");
     int pages = 0;
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         report.printToPdf(pdf);
         pages = report.pageCount();
     }
@@ -218,7 +218,7 @@ TEST_P(StrategyReportPages, OnePagePerStrategyAndLongBodiesContinue) {
 }
 
 TEST_P(StrategyReportPages, TheEngineContinuesATallBandAndReportsPrinterFailures) {
-    engine::Query q(dm->GoalDatabase);
+    engine::Query q(dm->goalDatabase);
     q.add("Select * From \"Settings.db\"");
     q.open();
     printing::Report report(&q);
@@ -258,11 +258,11 @@ TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     ASSERT_TRUE(logo.save(dir.file("logo.bmp")));
     setSetting("ReportBitMap", dir.file("logo.bmp"));
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(dir.file("logo.pdf"));
-        EXPECT_EQ(report.LogoImage->image.size(), QSize(200, 50));
+        EXPECT_EQ(report.logoImage->image.size(), QSize(200, 50));
         EXPECT_TRUE(told.isEmpty());
     }
 
@@ -273,14 +273,14 @@ TEST_P(StrategyReportPages, TheLogoIsDrawnOrTheRunGoesOnWithoutIt) {
     setSetting("ReportBitMap", bad.fileName());
     const QString pdf = dir.file("nologo.pdf");
     {
-        StrategyReport report(*dm, strategyRows());
+        reports::StrategyReport report(*dm, strategyRows());
         QStringList told;
         report.onWarning = [&](const QString& m) { told << m; };
         report.printToPdf(pdf);
         EXPECT_EQ(report.pageCount(), 2);
         ASSERT_EQ(told.size(), 1) << "told once per run, not once per page";
         EXPECT_TRUE(told[0].contains(bad.fileName()));
-        EXPECT_TRUE(report.LogoImage->image.isNull());
+        EXPECT_TRUE(report.logoImage->image.isNull());
     }
     EXPECT_TRUE(pdfText(pdf, 1).contains("first page")) << "the pages are still composed in full";
     EXPECT_TRUE(pdfText(pdf, 2).contains("second page"));
@@ -295,14 +295,14 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
 
     openOne(s);
     dialogs.printAnswers = {false};
-    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 1);
     EXPECT_FALSE(QFile::exists(pdf)) << "a cancelled print dialog prints nothing";
     EXPECT_FALSE(strategyRows().isOpen());
     EXPECT_FALSE(strategyRows().prepared());
 
     openOne(s);
-    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(pdfText(pdf).contains("Printed from the editor"));
     EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "straight to the printer";
@@ -310,19 +310,19 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
 
     dm->user().settings.sendToPrinter = false;
     openOne(s);
-    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3);
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"})) << "the dialog first, then the preview";
 
     openOne(s);
-    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles.size(), 2);
     EXPECT_FALSE(strategyRows().isOpen());
 
     // A strategy not stored yet: the editor writes no query.
-    PrintStrategyReport(*dm, strategyRows(), false, nullptr);
-    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 4);
     EXPECT_EQ(dialogs.modalTitles.size(), 2) << "nothing to preview";
 
@@ -330,7 +330,7 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
     dm->user().settings.sendToPrinter = true;
     dialogs.printToFile = dir.file("missing/editor.pdf");
     openOne(s);
-    EXPECT_THROW(PrintStrategyReport(*dm, strategyRows(), false, nullptr), engine::Error);
+    EXPECT_THROW(reports::printStrategyReport(*dm, strategyRows(), false, nullptr), engine::Error);
     EXPECT_FALSE(strategyRows().isOpen());
 }
 
@@ -369,7 +369,7 @@ TEST_P(StrategyReportPages, ARunAgainComposesAfresh) {
     // The preview renders again when its page setup changes: the same report runs twice.
     const int a = addStrategy(goal, me, 1, {{"StrategyDescription", "Alpha text"}});
     const int b = addStrategy(goal, me, 2, {{"StrategyDescription", "Beta text"}});
-    StrategyReport report(*dm, strategyRows());
+    reports::StrategyReport report(*dm, strategyRows());
     openOne(a);
     report.printToPdf(dir.file("a.pdf"));
     strategyRows().close();
@@ -393,7 +393,7 @@ TEST_P(StrategyReportPages, ThePreviewShowsTheStrategyPages) {
         pages = preview->pageCount();
         return 0;
     };
-    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     EXPECT_EQ(pages, 1);
     EXPECT_FALSE(strategyRows().isOpen());
 }
@@ -405,7 +405,7 @@ TEST_P(StrategyReportPages, ThePreviewWindowFitsOnTheScreen) {
         shown = d.size();
         return int(QDialog::Rejected);
     };
-    PrintStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
     ASSERT_TRUE(shown.isValid());
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
     EXPECT_LE(shown.height(), screen.height());

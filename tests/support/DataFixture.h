@@ -38,12 +38,12 @@ protected:
         dm.reset();
         session = std::make_unique<engine::Session>();
         session->addAlias("Goal", store.location());
-        dm = std::make_unique<DataModule>(*session);
+        dm = std::make_unique<data::DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
         // As the program does: every screen opening reads the lookup lists again.
         // Tests that open a module of their own keep it in `dm` too.
         controls::setScreenOpening([this] {
-            if (dm) dm->RefreshLookupLists();
+            if (dm) dm->refreshLookupLists();
         });
     }
     // Inserts and posts a row through a table object; returns its key.
@@ -56,10 +56,10 @@ protected:
     }
     // Adds a profile with the named rights; returns its number.
     int addProfile(const QString& name, std::initializer_list<const char*> rights) {
-        engine::Table& t = dm->SecurityTable;
+        engine::Table& t = dm->securityTable;
         t.insert();
         t.field("Description").setValue(name);
-        for (const SecurityRight& r : SecurityRights())
+        for (const data::SecurityRight& r : data::SecurityRights())
             t.field(r.name).setValue(false);
         for (const char* r : rights)
             t.field(r).setValue(true);
@@ -68,7 +68,7 @@ protected:
     }
     int addUser(const QString& id, const QString& password, const QString& name, int profile,
                 QVariant department = {}) {
-        return insertRow(dm->UserSettingsTable, {{"UserID", id},
+        return insertRow(dm->userSettingsTable, {{"UserID", id},
                                                  {"UserPassword", password},
                                                  {"UserName", name},
                                                  {"SecurityID", profile},
@@ -76,14 +76,14 @@ protected:
     }
     int addGoal(const QString& text, QVariant year, QVariant type, QVariant forUser = {},
                 QVariant owner = {}) {
-        return insertRow(dm->GoalsTable, {{"GoalDescription", text},
+        return insertRow(dm->goalsTable, {{"GoalDescription", text},
                                           {"GoalYear", year},
                                           {"GoalTypeID", type},
                                           {"UserNumber", forUser},
                                           {"GoalOwner", owner}});
     }
     void addAccess(int user, QVariant sees, QVariant edit) {
-        insertRow(dm->AccessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
+        insertRow(dm->accessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
     }
 
     // The texts a drop-down offers, in order.
@@ -100,7 +100,7 @@ protected:
     const TempDir& dir = store.dir();
     controls::ScriptedDialogs dialogs;
     std::unique_ptr<engine::Session> session;
-    std::unique_ptr<DataModule> dm;
+    std::unique_ptr<data::DataModule> dm;
 };
 
 } // namespace testing_support

@@ -111,7 +111,7 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
                                QTextStream& out) {
     controls::ScriptedDialogs dialogs;
     session.addAlias(QStringLiteral("Goal"), folder);
-    DataModule dm(session);
+    data::DataModule dm(session);
     try {
         dm.open();
     } catch (const engine::Error& e) {
@@ -130,9 +130,9 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
         out.flush();
     }
     if (w.value(1) == QLatin1String("multiple"))
-        ConvertToMultipleMeasures(dm, progress);
+        admin::convertToMultipleMeasures(dm, progress);
     else
-        ConvertToSingleMeasure(dm, progress);
+        admin::convertToSingleMeasure(dm, progress);
     return QStringLiteral("ok done");
 }
 
@@ -144,21 +144,21 @@ static QString insertStrategies(engine::Session& session, const QString& locatio
                                 QTextStream& out) {
     controls::ScriptedDialogs dialogs;
     session.addAlias(QStringLiteral("Goal"), location);
-    DataModule dm(session);
+    data::DataModule dm(session);
     try {
         dm.open();
     } catch (const engine::Error& e) {
         return QStringLiteral("error ") + e.message();
     }
-    const StrategySelection where{w.value(1).toInt(), w.value(2).toInt()};
+    const data::StrategySelection where{w.value(1).toInt(), w.value(2).toInt()};
     out << "ok ready\n";
     out.flush();
     while (!QFile::exists(w.value(4)))
         QThread::msleep(2);
-    engine::Table& s = dm.StrategyTable;
+    engine::Table& s = dm.strategyTable;
     int renumbered = 0;
     for (int i = 0; i < w.value(3).toInt(); ++i) {
-        const int shown = dm.NextStrategyNumber(where);
+        const int shown = dm.nextStrategyNumber(where);
         s.insert();
         s.field(QStringLiteral("UserNumber")).setValue(where.user);
         s.field(QStringLiteral("GoalID")).setValue(where.goal);
