@@ -6,6 +6,7 @@
 #include "engine/FolderErrors.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QThread>
@@ -27,6 +28,53 @@ QString fileOf(const QString& schema) {
     return t ? t->fileName : schema;
 }
 } // namespace
+
+// While one statement runs outside a transaction, lets the database's waiter decide how long it
+// waits for a table another workstation writes, telling it which table and who holds it.
+class ReadWaitScope {
+public:
+    ReadWaitScope(Database& db, const QString& files) : db_(db) {
+        if (!db_.busyWait_ || !db_.levels_.empty()) return;
+        active_ = true;
+        db_.backend_->setReadWait([this, files](qint64 waitedMs) {
+            if (!asked_.isValid() || asked_.hasExpired(1000)) {
+                asked_.start();
+                findHolder(files);
+            }
+            waited_ = true;
+            return db_.busyWait_->waiting(table_, holder_, waitedMs);
+        });
+    }
+    ~ReadWaitScope() {
+        if (!active_) return;
+        db_.backend_->setReadWait({});
+        if (waited_) db_.busyWait_->ended();
+    }
+    ReadWaitScope(const ReadWaitScope&) = delete;
+    ReadWaitScope& operator=(const ReadWaitScope&) = delete;
+
+private:
+    void findHolder(const QString& files) {
+        const QStringList names = files.split(QStringLiteral(", "), Qt::SkipEmptyParts);
+        table_ = names.value(0, QStringLiteral("the database"));
+        holder_.clear();
+        for (const QString& name : names) {
+            const TableDef* t = findTable(name);
+            const QString who = t ? db_.backend_->lockHolder(*t) : QString();
+            if (who.isEmpty()) continue;
+            table_ = name;
+            holder_ = who;
+            return;
+        }
+    }
+
+    Database& db_;
+    bool active_ = false;
+    bool waited_ = false;
+    QElapsedTimer asked_;
+    QString table_;
+    QString holder_;
+};
 
 Cursor::~Cursor() {
     if (!st_) return;
@@ -81,10 +129,14 @@ QSqlDatabase Database::connection() const {
 
 void Database::attach(const TableDef& t) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
+    // Reaching a table reads its file, which waits for a writer as any read does.
+    const ReadWaitScope wait(*this, t.fileName);
     backend_->prepareTable(t, !levels_.empty());
 }
 
 QStringList Database::sessions() {
+    reconnectIfLost();
     return open_ ? backend_->sessions() : session_.users();
 }
 
@@ -116,13 +168,33 @@ void Database::close() {
 }
 
 void Database::failed() {
-    if (!levels_.empty() && backend_->failureEndsTransaction(int(levels_.size()))) transactionLost();
+    if (levels_.empty()) return;
+    // A transaction does not survive its connection, whatever level the statement ran at.
+    if (backend_->failureEndsTransaction(int(levels_.size())) || backend_->connectionLost())
+        transactionLost();
+}
+
+void Database::reconnectIfLost() {
+    if (!open_ || !backend_->connectionLost()) return;
+    if (!levels_.empty()) {
+        transactionLost();
+        return;
+    }
+    // The prepared statements belong to the old connection.
+    for (auto& st : statements_) {
+        st->query.finish();
+        st->query = QSqlQuery();
+    }
+    statements_.clear();
+    throw Error(backend_->reconnect());
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
     flushDeferred();
+    const ReadWaitScope wait(*this, files);
     try {
         return backend_->exec(sql, binds, files);
     } catch (const Error&) {
@@ -133,6 +205,7 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QS
 
 Cursor Database::run(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
     flushDeferred();
     std::shared_ptr<detail::CachedStatement> st;
@@ -157,6 +230,7 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     }
     bindAll(st->query, binds);
     st->inUse = true;
+    const ReadWaitScope wait(*this, files);
     if (!st->query.exec()) {
         const Error e = backend_->failure(st->query.lastError(), files);
         st->query.finish();
@@ -165,6 +239,13 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
         throw e;
     }
     return Cursor(std::move(st));
+}
+
+void Database::reading(const QString& files, const std::function<void()>& reads) {
+    if (!open_) throw Error::notOpen();
+    reconnectIfLost();
+    const ReadWaitScope wait(*this, files);
+    reads();
 }
 
 std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, const QString& files) {
@@ -178,8 +259,10 @@ std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, cons
 void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
                     const Backend::RowSink& row) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
     flushDeferred();
+    const ReadWaitScope wait(*this, t.fileName);
     try {
         backend_->scanRows(sql, binds, t, t.fileName, row);
     } catch (const Error&) {
@@ -205,6 +288,7 @@ void Database::transactionLost() {
 
 void Database::begin() {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
     if (levels_.empty())
         control(QStringLiteral("BEGIN"));

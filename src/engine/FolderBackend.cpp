@@ -115,6 +115,7 @@ void FolderBackend::open(const QString& location, const QString& userName) {
     handle_ = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
                                                                     : nullptr;
     reader_.open(handle_);
+    busy_.install(handle_, kBusyTimeoutMs);
     open_ = true;
     exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     // Snapshots of large query results go to temporary files, not memory.

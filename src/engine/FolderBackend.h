@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/FolderBusy.h"
 #include "engine/FolderDialect.h"
 #include "engine/FolderErrors.h"
 #include "engine/FolderRowReader.h"
@@ -60,6 +61,8 @@ public:
 
     std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
     QStringList sessions() override { return session_.users(folder_); }
+    void setReadWait(std::function<bool(qint64)> wait) override { busy_.setWait(std::move(wait)); }
+    QString lockHolder(const TableDef& t) override { return FolderBusy::holder(tablePath(t), folder_); }
 
     void compact(const TableDef& t) override;
     qint64 tableSize(const TableDef& t) override;
@@ -95,6 +98,7 @@ private:
     bool registered_ = false; // listed among the users of the database
     FolderErrors errors_{folder_};
     FolderRowReader reader_{errors_};
+    FolderBusy busy_;
     std::map<QString, QSqlQuery> controls_;
 };
 

@@ -55,6 +55,7 @@ public:
     }
 
     void unlockRecord(qint64 key) override {
+        interrupted_.remove(key);
         if (!owner_ || !keys_.contains(key)) return;
         keys_.remove(key);
         release(key);
@@ -92,6 +93,40 @@ public:
         holdsAll_ = false;
     }
 
+    bool interrupted(qint64 key) const override { return interrupted_.contains(key); }
+
+    bool relock(qint64 key) override {
+        if (!lockRecord(key)) return false;
+        interrupted_.remove(key);
+        return true;
+    }
+
+    void retake() {
+        const QString open = QString::fromLatin1(exclusive_ ? "SELECT pg_try_advisory_lock(%1, %2)"
+                                                            : "SELECT pg_try_advisory_lock_shared(%1, %2)")
+                                 .arg(kTableOpenClass)
+                                 .arg(table_);
+        QSqlQuery q = owner_->store_.exec(open);
+        if (!q.next() || !q.value(0).toBool()) {
+            const QString file = tables()[size_t(table_ - 1)].fileName;
+            throw Error(exclusive_
+                            ? QStringLiteral("Table is open by another user and cannot be opened "
+                                             "exclusively: %1")
+                                  .arg(file)
+                            : QStringLiteral("Table is open exclusively by another user: %1").arg(file));
+        }
+        for (const qint64 key : QSet<qint64>(keys_)) {
+            interrupted_.insert(key);
+            QSqlQuery& r = owner_->store_.execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"),
+                                                       {serverKey(key)});
+            const bool got = r.next() && r.value(0).toBool();
+            r.finish();
+            if (got) continue;
+            keys_.remove(key);
+            owner_->records_.remove({table_, key});
+        }
+    }
+
     void detach() { owner_ = nullptr; }
 
 private:
@@ -114,6 +149,7 @@ private:
     bool exclusive_;
     bool holdsAll_ = false;
     QSet<qint64> keys_;
+    QSet<qint64> interrupted_;
 };
 
 int PgLocks::tableNumber(const TableDef& t) {
@@ -148,6 +184,11 @@ std::unique_ptr<Backend::OpenLock> PgLocks::lockTable(const TableDef& t, bool ex
     auto lock = std::make_unique<Open>(this, n, exclusive);
     opens_.insert(lock.get());
     return lock;
+}
+
+void PgLocks::retake() {
+    for (Open* o : std::as_const(opens_))
+        o->retake();
 }
 
 PgLocks::~PgLocks() {

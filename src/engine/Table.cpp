@@ -510,6 +510,8 @@ void Table::edit() {
         insert();
         return;
     }
+    // The record lock is the first thing to reach the store: a lost connection is made again here.
+    db_.reconnectIfLost();
     const qint64 key = *current_;
     QVariantList fresh;
     if (heldByBatch()) {
@@ -585,6 +587,16 @@ void Table::post() {
             if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
     }
     if (!inserting) binds << key;
+    if (!inserting && lock_.interrupted()) {
+        // While the connection was lost the row was not locked: another workstation may have
+        // written it, and this change must not silently replace that.
+        const QVariantList stored = rows_.read(key);
+        if (stored.isEmpty()) throw Error(QStringLiteral("Record was deleted by another user."));
+        if (stored != original_)
+            throw Error(QStringLiteral("Record was changed by another user while the connection was lost; "
+                                       "your change was not saved. Cancel it and edit the record again."));
+        lock_.relock();
+    }
     if (written != 0 && held_ && updatesManyRows_) {
         deferUpdate(written, key);
     } else {
@@ -655,6 +667,7 @@ void Table::remove() {
     if (!current_)
         throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset.").arg(fileName_));
     const qint64 key = *current_;
+    db_.reconnectIfLost();
     lock_.lockRecord(key);
     try {
         db_.write([&] { db_.run(deleteSql_, {key}, def_->fileName); });
@@ -693,7 +706,8 @@ void Table::refresh() {
 void Table::refreshIfChanged() {
     requireOpen();
     // Taken before reading: whatever is read afterwards is at least as new as the mark.
-    const QVariant mark = db_.backend().changeMark(*def_);
+    QVariant mark;
+    db_.reading(def_->fileName, [&] { mark = db_.backend().changeMark(*def_); });
     if (!mark.isNull() && changeMark_.isValid() && mark == changeMark_) return;
     refresh();
     changeMark_ = mark;

@@ -30,6 +30,11 @@ void TableLock::lockRecord(qint64 key) {
     locked_ = key;
 }
 
+void TableLock::relock() {
+    if (!locked_ || !lock_) return;
+    if (!lock_->relock(*locked_)) throw Error(Error::recordLockedText());
+}
+
 void TableLock::unlockRecord() {
     if (locked_ && lock_) lock_->unlockRecord(*locked_);
     locked_.reset();

@@ -28,6 +28,10 @@ public:
     bool holdAllRecords(qint64& busyKey);
     void releaseAllRecords();
     bool holdsAllRecords() const { return holdsAll_; }
+    // Whether the locked row's lock broke with a lost connection in the meantime.
+    bool interrupted() const { return locked_ && lock_ && lock_->interrupted(*locked_); }
+    // Takes such a row's lock again; throws "Record locked by another user." when someone has it.
+    void relock();
 
 private:
     std::unique_ptr<Backend::OpenLock> lock_;
