@@ -1,6 +1,7 @@
 // The user manual behind Help: each screen's Help button opens the manual at that screen's own
 // page, the main window's help item at the contents, and the help window finds words in it.
 
+#include "admin/InformationWindow.h"
 #include "admin/LoggedInUsersWindow.h"
 #include "admin/SecurityWindow.h"
 #include "admin/SystemSettingsDialog.h"
@@ -17,7 +18,6 @@
 #include "controls/RadioGroup.h"
 #include "controls/SpinBox.h"
 #include "controls/UpDown.h"
-#include "admin/InformationWindow.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
@@ -106,7 +106,10 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
         {"goal-types.html", [&](QWidget* p) { return std::make_unique<planning::GoalTypesWindow>(d, p); }},
         {"departments.html", [&](QWidget* p) { return std::make_unique<planning::DepartmentsWindow>(d, p); }},
         {"reports.html", [&](QWidget* p) { return std::make_unique<reports::ReportsWindow>(d, p); }},
-        {"print-goals.html", [&](QWidget*) { return std::make_unique<reports::PrintGoalsDialog>(d, &list); }},
+        {"print-goals.html",
+         [&](QWidget*) {
+             return std::make_unique<reports::PrintGoalsDialog>(d, reports::ListedStrategies{}, &list);
+         }},
         {"overdue.html", [&](QWidget* p) { return std::make_unique<planning::OverdueWindow>(d, p); }},
         {"overview.html", [&](QWidget* p) { return std::make_unique<reports::OverviewWindow>(d, p); }},
         {"security.html", [&](QWidget* p) { return std::make_unique<admin::SecurityWindow>(d, p); }},

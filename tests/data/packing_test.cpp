@@ -27,6 +27,11 @@ namespace {
 struct Recorder : data::PackProgress {
     QStringList texts;
     void setStatus(const QString& t) override { texts << t; }
+    // As the main window's progress window asks: through the dialogs layer.
+    bool retry(const QString& question, const QString& title) override {
+        return controls::messageBox(question, controls::Icon::Stop, controls::Buttons::OkCancel, title) ==
+               controls::Answer::Ok;
+    }
 };
 } // namespace
 

@@ -342,35 +342,39 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
 
 TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
-    reports::PrintGoalsDialog form(*dm, listed());
-    EXPECT_EQ(form.windowTitle(), "Print Goals");
-    EXPECT_EQ(form.printOptions->title(), "Print Options");
-    EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 2);
-    EXPECT_FALSE(form.startDatePicker->isEnabled());
-    EXPECT_EQ(form.endDatePicker->date(), QDate::currentDate().addDays(1));
+    // The list hands its print choice what it shows when it opens it: a new one per selection.
+    auto f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    EXPECT_EQ(f->windowTitle(), "Print Goals");
+    EXPECT_EQ(f->printOptions->title(), "Print Options");
+    EXPECT_EQ(f->findChildren<QRadioButton*>().size(), 2);
+    EXPECT_FALSE(f->startDatePicker->isEnabled());
+    EXPECT_EQ(f->endDatePicker->date(), QDate::currentDate().addDays(1));
     const QString head = kHead + "G.GoalTypeID = T.GoalTypeID And\nS.Usernumber = U.UserNumber And\n"
                                  "S.DoNotPrint = False And\n";
     const QString common = QString("G.GoalTypeID = %1 And\nG.GoalYear = %2 And\n").arg(type).arg(year);
 
-    EXPECT_EQ(build(form, 0), QList<int>({s1, s2}));
-    EXPECT_EQ(form.strategyQuery.text(), head + QString("S.GoalID = %1 And\n").arg(alpha) + common +
-                                             QString("S.UserNumber = %1\n").arg(me) + kOrder);
-    form.startDatePicker->setDate(QDate(2001, 1, 1));
-    form.endDatePicker->setDate(QDate(2001, 1, 2));
-    EXPECT_EQ(build(form, 1), QList<int>({s1, s2, s8})) << "every goal, the dates ignored";
-    EXPECT_EQ(form.strategyQuery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
+    EXPECT_EQ(build(*f, 0), QList<int>({s1, s2}));
+    EXPECT_EQ(f->strategyQuery.text(), head + QString("S.GoalID = %1 And\n").arg(alpha) + common +
+                                           QString("S.UserNumber = %1\n").arg(me) + kOrder);
+    f->startDatePicker->setDate(QDate(2001, 1, 1));
+    f->endDatePicker->setDate(QDate(2001, 1, 2));
+    EXPECT_EQ(build(*f, 1), QList<int>({s1, s2, s8})) << "every goal, the dates ignored";
+    EXPECT_EQ(f->strategyQuery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
 
     listShows(-1, me, year);
-    EXPECT_TRUE(build(form, 0).isEmpty()) << "no goal selected";
-    EXPECT_TRUE(form.strategyQuery.text().contains("S.GoalID = -1 And"));
+    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    EXPECT_TRUE(build(*f, 0).isEmpty()) << "no goal selected";
+    EXPECT_TRUE(f->strategyQuery.text().contains("S.GoalID = -1 And"));
 
     dm->user().settings.noGoalYear = true;
     listShows(lastYear, me, year - 1);
-    EXPECT_EQ(build(form, 0), QList<int>({s6})) << "the hidden year still counts";
-    EXPECT_TRUE(form.strategyQuery.text().contains(QString("G.GoalYear = %1 And").arg(year - 1)));
+    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    EXPECT_EQ(build(*f, 0), QList<int>({s6})) << "the hidden year still counts";
+    EXPECT_TRUE(f->strategyQuery.text().contains(QString("G.GoalYear = %1 And").arg(year - 1)));
     listShows(alpha, other, year);
-    EXPECT_EQ(build(form, 1), QList<int>({s3})) << "the listed user's strategies";
-    EXPECT_FALSE(form.strategyQuery.text().contains(" In ")) << "no access-list line here";
+    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    EXPECT_EQ(build(*f, 1), QList<int>({s3})) << "the listed user's strategies";
+    EXPECT_FALSE(f->strategyQuery.text().contains(" In ")) << "no access-list line here";
 }
 
 TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
