@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
+#include "engine/PgRoles.h"
 
 #include <QSqlError>
 #include <QTemporaryDir>
@@ -151,6 +152,30 @@ void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
     const QString folder = scratch.filePath(QStringLiteral("sample"));
     createDatabase(folder, true, size, progress);
     copyToServer(folder, uri, progress);
+}
+
+QStringList secureServerDatabase(const QString& uri) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    QSqlDatabase db = pg.connection();
+    if (!db.transaction()) throw engine::Error(pg.describe(db.lastError()));
+    try {
+        QStringList withoutPassword = engine::PgRoles::secure(pg);
+        if (!db.commit()) throw engine::Error(pg.describe(db.lastError()));
+        return withoutPassword;
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+void setServerPassword(const QString& uri, const QString& userId, const QString& password) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    if (!engine::PgRoles::isSecure(pg))
+        throw engine::Error(QStringLiteral("%1 keeps its passwords in the user table; the program sets them.")
+                                .arg(pg.displayName()));
+    engine::PgRoles::setPassword(pg, userId, password);
 }
 
 void copyToServer(const QString& folder, const QString& uri,
