@@ -1,9 +1,7 @@
 #include "data/DataModule.h"
 
-#include "data/Logon.h"
 #include "data/UserRules.h"
 #include "engine/Error.h"
-#include "engine/PgRoles.h"
 #include "system/Workstation.h"
 
 #include <QDateTime>
@@ -276,12 +274,6 @@ void DataModule::checkUserId(engine::Table& t) {
                                            "without regard to letter case: choose another one.")
                                 .arg(id));
     requireUserProfile(t);
-    // Where the server holds the logons, a typed password reaches it only as a verifier, which
-    // becomes the role's password in the same statement that stores the row.
-    engine::Field password = t.field(QStringLiteral("UserPassword"));
-    if (!password.isNull() && !password.asString().isEmpty() && serverHoldsLogons(*this) &&
-        !password.asString().startsWith(QLatin1String("SCRAM-SHA-256$")))
-        password.setValue(engine::PgRoles::scramVerifier(password.asString()));
 }
 
 namespace {

@@ -33,7 +33,7 @@ const char* const kInstall[] = {
                         current_database() || ' users');
        END $d$)",
     R"(REVOKE CREATE ON SCHEMA public FROM PUBLIC)",
-    R"(CREATE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE sql IMMUTABLE
+    R"(CREATE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE sql STABLE
          AS $f$ SELECT current_database() || '.' || upper(p_userid) $f$)",
     R"(CREATE FUNCTION vardimo_me() RETURNS integer LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
@@ -68,14 +68,12 @@ const char* const kInstall[] = {
            EXECUTE format('CREATE ROLE %I LOGIN IN ROLE %I', vardimo_role(p_userid),
                           (SELECT members FROM vardimo_secure));
          END $f$)",
-    R"(CREATE FUNCTION vardimo_apply_password(p_userid text, p_verifier text) RETURNS void LANGUAGE plpgsql
-         SECURITY DEFINER SET search_path = public, pg_temp
+    // A verifier is stored as it is; a password typed into a user row is turned into one by the
+    // server itself, the row keeping nothing of it.
+    R"(CREATE FUNCTION vardimo_apply_password(p_userid text, p_password text) RETURNS void LANGUAGE plpgsql
+         SECURITY DEFINER SET search_path = public, pg_temp SET password_encryption = 'scram-sha-256'
          AS $f$ BEGIN
-           IF p_verifier !~ '^SCRAM-SHA-256\$[0-9]+:[A-Za-z0-9+/=]+\$[A-Za-z0-9+/=]+:[A-Za-z0-9+/=]+$' THEN
-             RAISE EXCEPTION 'The server keeps the passwords: set one through Vardimo or vardimo-admin'
-               USING ERRCODE = '22023';
-           END IF;
-           EXECUTE format('ALTER ROLE %I PASSWORD %L', vardimo_role(p_userid), p_verifier);
+           EXECUTE format('ALTER ROLE %I PASSWORD %L', vardimo_role(p_userid), p_password);
          END $f$)",
     R"(CREATE FUNCTION vardimo_set_password(p_userid text, p_verifier text) RETURNS void LANGUAGE plpgsql
          SECURITY DEFINER SET search_path = public, pg_temp
@@ -85,6 +83,9 @@ const char* const kInstall[] = {
            END IF;
            IF vardimo_role(p_userid) <> session_user AND NOT vardimo_may('canadduser') THEN
              RAISE EXCEPTION 'Only an administrator sets another user''s password' USING ERRCODE = '42501';
+           END IF;
+           IF p_verifier !~ '^SCRAM-SHA-256\$[0-9]+:[A-Za-z0-9+/=]+\$[A-Za-z0-9+/=]+:[A-Za-z0-9+/=]+$' THEN
+             RAISE EXCEPTION 'Not a password verifier' USING ERRCODE = '22023';
            END IF;
            PERFORM vardimo_apply_password(p_userid, p_verifier);
          END $f$)",
@@ -124,7 +125,7 @@ const char* const kInstall[] = {
                EXECUTE format('ALTER ROLE %I RENAME TO %I', vardimo_role(OLD.userid), vardimo_role(NEW.userid));
              END IF;
            END IF;
-           -- A verifier made by the program for the row being saved becomes the role's password.
+           -- A password typed for the row being saved becomes the role's, in the same statement.
            IF coalesce(NEW.userpassword, '') <> '' AND coalesce(NEW.userid, '') <> '' THEN
              PERFORM vardimo_apply_password(NEW.userid, NEW.userpassword);
            END IF;
@@ -139,7 +140,11 @@ const char* const kProtect[] = {
          FOR EACH ROW EXECUTE FUNCTION vardimo_user_roles())",
     R"(DO $d$ DECLARE m text := (SELECT members FROM vardimo_secure); BEGIN
          EXECUTE format('REVOKE ALL ON ALL FUNCTIONS IN SCHEMA public FROM PUBLIC');
-         EXECUTE format('GRANT EXECUTE ON ALL FUNCTIONS IN SCHEMA public TO %I', m);
+         -- The policies call these as the user himself; roles and passwords are made only
+         -- through the user table's trigger and the password function, which check who asks.
+         EXECUTE format('GRANT EXECUTE ON FUNCTION vardimo_role(text), vardimo_me(), vardimo_may(text),
+                         vardimo_sees(integer), vardimo_edits(integer), vardimo_set_password(text, text)
+                         TO %I', m);
          EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON "user", security, settings, goals,
                          strategys, department, goaltype, accesslist, measure, vardimo_sessions TO %I', m);
          EXECUTE format('GRANT SELECT ON vardimo_schema, vardimo_secure, vardimo_protection TO %I', m);
@@ -182,7 +187,7 @@ const char* const kProtect[] = {
          WITH CHECK (vardimo_may('canaddgoals')))",
     R"(CREATE POLICY remove ON goals FOR DELETE
          USING (vardimo_may('canmodifyallgoals') OR (vardimo_may('canaddgoals') AND (goalowner = vardimo_me()
-                OR usernumber = vardimo_me() OR (usernumber IS NULL AND vardimo_may('canaddglobalgoals')))))))",
+                OR usernumber = vardimo_me() OR (usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))))",
 };
 
 // The tables everybody reads and only the holders of one right change.

@@ -192,6 +192,12 @@ TEST_F(SecureServer, AwhiteReadsNoPasswordKeepsHerProfileAndSeesAndChangesOnlyWh
                       QStringLiteral("SELECT vardimo_set_password('MJONES', '%1')")
                           .arg(engine::PgRoles::scramVerifier("taken")))
                      .ok);
+    // Nor through the functions behind the trigger.
+    EXPECT_FALSE(psql("AWHITE", "white",
+                      QStringLiteral("SELECT vardimo_apply_password('MJONES', '%1')")
+                          .arg(engine::PgRoles::scramVerifier("taken")))
+                     .ok);
+    EXPECT_FALSE(psql("AWHITE", "white", "SELECT vardimo_make_role('MALLORY')").ok);
     EXPECT_TRUE(psql("MJONES", "jones", "SELECT 1").ok);
 }
 
@@ -262,12 +268,6 @@ TEST_F(SecureServer, TheSupervisorAdministersUsersAndTheirRolesInTheSameTransact
     data::DataModule dm(session);
     ASSERT_TRUE(data::logOnToServer(dm, "Supervisor", kSupervisorPassword));
     auto& pg = dynamic_cast<engine::PgBackend&>(dm.goalDatabase.backend());
-    // Plain text is never taken for a password.
-    EXPECT_THROW(
-        pg.exec("INSERT INTO \"user\" (userid, userpassword, username, securityid) VALUES ('NEWBIE', "
-                "'plain', 'New Bie', 3)"),
-        engine::Error);
-    EXPECT_FALSE(psql("NEWBIE", "plain", "SELECT 1").ok);
     // As the user setup screen stores a new user: the row and his role with the password typed.
     engine::Table& users = dm.userSettingsTable;
     users.insert();
@@ -278,18 +278,23 @@ TEST_F(SecureServer, TheSupervisorAdministersUsersAndTheirRolesInTheSameTransact
     users.post();
     EXPECT_EQ(psql("NEWBIE", "first day", "SELECT userid || coalesce(userpassword, '-') FROM \"user\"").out,
               "NEWBIE-");
+    // A rename keeps the password; a password written into the row becomes the role's.
     pg.exec("UPDATE \"user\" SET userid = 'NEWER' WHERE userid = 'NEWBIE'");
     EXPECT_FALSE(psql("NEWBIE", "first day", "SELECT 1").ok);
     EXPECT_TRUE(psql("NEWER", "first day", "SELECT 1").ok);
+    pg.exec("UPDATE \"user\" SET userpassword = 'second day' WHERE userid = 'NEWER'");
+    EXPECT_EQ(asOwner("SELECT count(*) FROM \"user\" WHERE userpassword IS NOT NULL"), 0);
+    EXPECT_FALSE(psql("NEWER", "first day", "SELECT 1").ok);
+    EXPECT_TRUE(psql("NEWER", "second day", "SELECT 1").ok);
     // A failed change of the row takes the role's change back with it.
     QSqlDatabase db = pg.connection();
     ASSERT_TRUE(db.transaction());
     pg.exec("UPDATE \"user\" SET userid = 'RENAMED' WHERE userid = 'NEWER'");
     db.rollback();
-    EXPECT_TRUE(psql("NEWER", "first day", "SELECT 1").ok);
-    EXPECT_FALSE(psql("RENAMED", "first day", "SELECT 1").ok);
+    EXPECT_TRUE(psql("NEWER", "second day", "SELECT 1").ok);
+    EXPECT_FALSE(psql("RENAMED", "second day", "SELECT 1").ok);
     pg.exec("DELETE FROM \"user\" WHERE userid = 'NEWER'");
-    EXPECT_FALSE(psql("NEWER", "first day", "SELECT 1").ok);
+    EXPECT_FALSE(psql("NEWER", "second day", "SELECT 1").ok);
     EXPECT_EQ(psql("Supervisor", kSupervisorPassword,
                    "SELECT count(*) FROM pg_roles WHERE rolname = '" +
                        engine::PgRoles::roleName(engine::PgLocation::parse(uri()).database, "NEWER") + "'")
