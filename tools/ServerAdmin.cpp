@@ -137,10 +137,13 @@ std::vector<TableInfo> serverInfo(const QString& uri) {
     return out;
 }
 
-void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
-                          const std::function<void(const QString&)>& progress) {
+namespace {
+
+void createOnServer(const QString& uri, bool withSample, SampleSize size,
+                    const std::function<void(const QString&)>& progress,
+                    const std::function<void(engine::PgBackend&)>& finish) {
     if (!withSample) {
-        engine::PgBackend().create(uri);
+        engine::PgBackend().create(uri, finish);
         if (progress)
             progress(QStringLiteral("Created the tables on %1").arg(engine::PgLocation::parse(uri).display));
         return;
@@ -151,7 +154,22 @@ void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
         throw engine::Error(QStringLiteral("Cannot make a temporary folder for the sample."));
     const QString folder = scratch.filePath(QStringLiteral("sample"));
     createDatabase(folder, true, size, progress);
-    copyToServer(folder, uri, progress);
+    copyToServer(folder, uri, progress, finish);
+}
+
+} // namespace
+
+void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                          const std::function<void(const QString&)>& progress) {
+    createOnServer(uri, withSample, size, progress, {});
+}
+
+QStringList createSecureServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                                       const std::function<void(const QString&)>& progress) {
+    QStringList withoutPassword;
+    createOnServer(uri, withSample, size, progress,
+                   [&](engine::PgBackend& pg) { withoutPassword = engine::PgRoles::secure(pg); });
+    return withoutPassword;
 }
 
 QStringList secureServerDatabase(const QString& uri) {
@@ -179,12 +197,16 @@ void setServerPassword(const QString& uri, const QString& userId, const QString&
 }
 
 void copyToServer(const QString& folder, const QString& uri,
-                  const std::function<void(const QString&)>& progress) {
+                  const std::function<void(const QString&)>& progress,
+                  const std::function<void(engine::PgBackend&)>& finish) {
     {
         engine::Session session;
         engine::Database source(session);
         source.open(folder);
-        engine::PgBackend().create(uri, [&](engine::PgBackend& pg) { copyRows(source, pg, progress); });
+        engine::PgBackend().create(uri, [&](engine::PgBackend& pg) {
+            copyRows(source, pg, progress);
+            if (finish) finish(pg);
+        });
     }
     const QStringList differences = compareWithServer(folder, uri);
     if (!differences.isEmpty())

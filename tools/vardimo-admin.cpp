@@ -118,8 +118,10 @@ int create(const QStringList& args) {
         out.flush();
     };
     if (engine::isServerLocation(dir)) {
-        tools::createServerDatabase(dir, sample, size, progress);
-        if (secure) reportSecured(tools::secureServerDatabase(dir), dir);
+        if (secure)
+            reportSecured(tools::createSecureServerDatabase(dir, sample, size, progress), dir);
+        else
+            tools::createServerDatabase(dir, sample, size, progress);
         out << "Database ready on " << engine::PgLocation::parse(dir).display << "\n";
         return 0;
     }

@@ -46,6 +46,7 @@ protected:
         server_ = new PgTestDatabase;
         if (server_->uri().isEmpty()) return;
         tools::createServerDatabase(server_->uri(), true, tools::SampleSize::Small);
+        // An existing database is converted: the passwords move into the roles.
         const QStringList withoutPassword = tools::secureServerDatabase(server_->uri());
         EXPECT_EQ(withoutPassword, QStringList{"Supervisor"});
         tools::setServerPassword(server_->uri(), "Supervisor", kSupervisorPassword);
@@ -328,4 +329,28 @@ TEST(SecureServerVerifier, IsTheServersOwnForm) {
         engine::PgRoles::scramVerifier("pencil", QByteArray::fromBase64("W22ZaJ0SNY7soEsUEjb6gQ=="), 4096);
     EXPECT_EQ(v, "SCRAM-SHA-256$4096:W22ZaJ0SNY7soEsUEjb6gQ==$WG5d8oPm3OtcPnkdi4Uo7BkeZkBFzpcXkuLmtbsT4qY=:"
                  "wfPLwcE6nTWhTAmQ7tl2KeoiWGPlZqQxSrmfPwDl2dU=");
+}
+
+TEST(SecureServerCreate, MakesTheTablesAndTheRolesTogetherOrNothing) {
+    PgTestDatabase server;
+    ASSERT_FALSE(server.uri().isEmpty());
+    const QString database = engine::PgLocation::parse(server.uri()).database;
+    // A role of that name made by somebody else is never taken over: nothing is made.
+    ASSERT_TRUE(server.run(
+        QStringLiteral("CREATE ROLE \"%1\" LOGIN").arg(engine::PgRoles::roleName(database, "Supervisor"))));
+    EXPECT_THROW(tools::createSecureServerDatabase(server.uri(), false, tools::SampleSize::Small),
+                 engine::Error);
+    EXPECT_THROW(tools::serverInfo(server.uri()), engine::Error);
+    ASSERT_TRUE(server.run(
+        QStringLiteral("DROP ROLE \"%1\"").arg(engine::PgRoles::roleName(database, "Supervisor"))));
+
+    EXPECT_EQ(tools::createSecureServerDatabase(server.uri(), false, tools::SampleSize::Small),
+              QStringList{"Supervisor"});
+    EXPECT_THROW(tools::secureServerDatabase(server.uri()), engine::Error);
+    tools::setServerPassword(server.uri(), "SUPERVISOR", "first of all");
+    engine::Session session;
+    session.addAlias(QStringLiteral("Goal"), server.uri());
+    data::DataModule dm(session);
+    ASSERT_TRUE(data::logOnToServer(dm, "supervisor", "first of all"));
+    EXPECT_EQ(dm.user().profileId, 0);
 }
