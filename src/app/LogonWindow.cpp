@@ -52,7 +52,7 @@ LogonWindow::LogonWindow(data::DataModule& dm, QWidget* parent)
     buttons->addWidget(loginButton);
     buttons->addWidget(cancelButton);
     lay->addLayout(buttons);
-    connect(loginButton, &QPushButton::clicked, this, [this] { data::logOn(); });
+    connect(loginButton, &QPushButton::clicked, this, [this] { logOn(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // A single border: the window keeps the size its contents need.
     userIdEdit->setMinimumWidth(200);

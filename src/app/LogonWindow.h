@@ -29,7 +29,7 @@ public:
 
     bool loggedOn = false;
 
-    void data::logOn();
+    void logOn();
 
 private:
     data::DataModule& dm_;

@@ -44,7 +44,7 @@ public:
     void openSystemSettings();
     void openUserSetup();
     void openSecurity();
-    void data::packDatabase();
+    void packDatabase();
     void showInformation();
     void exitProgram();
     void openGoals();

@@ -75,9 +75,13 @@ bool QtDialogs::printerSetup(QPrinter& printer, QWidget* parent) {
     return dlg.exec() == QDialog::Accepted;
 }
 
+QString QtDialogs::pictureFilter() {
+    return QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.ico);;All files (*)");
+}
+
 QString QtDialogs::pictureFile(const QString& current, QWidget* parent) {
     QFileDialog dlg(parent, QStringLiteral("Open Picture"), current);
-    dlg.setNameFilter(QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.gif);;All files (*)"));
+    dlg.setNameFilter(pictureFilter());
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     auto* preview = new QLabel(&dlg);

@@ -11,6 +11,8 @@ public:
     bool print(QPrinter& printer, QWidget* parent) override;
     bool printerSetup(QPrinter& printer, QWidget* parent) override;
     QString pictureFile(const QString& current, QWidget* parent) override;
+    // The kinds of picture the picture dialog offers: those a report logo may be that Qt reads.
+    static QString pictureFilter();
     QString saveFile(const QString& title, const QString& suggested, const QString& filter,
                      QWidget* parent) override;
     int showModal(QDialog& dialog) override;

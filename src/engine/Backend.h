@@ -18,6 +18,8 @@
 
 namespace engine {
 
+class Database;
+
 class Session;
 
 // Where the rows of a database live: a folder of table files, or a PostgreSQL server. Everything
@@ -76,9 +78,10 @@ public:
     // Whether the store still holds the transaction begun on this connection, which must then be
     // rolled back explicitly (a failure may have ended it already).
     virtual bool holdsTransaction() const = 0;
-    // Whether a failed statement spoils the transaction it ran in, so that a statement that may
-    // be tried again needs a savepoint of its own.
-    virtual bool failureSpoilsTransaction() const = 0;
+    // Runs one unit of writing inside the open transaction of `db` so that, when it fails, only
+    // the unit is undone and it may be tried again: a store where a failed statement spoils the
+    // whole transaction puts a savepoint around it.
+    virtual void writeUnit(Database& db, const std::function<void()>& unit) = 0;
     // Reads rows of `t` (the row key first, then every column in table order) for the row cache
     // and the filters of a table object, giving each as the engine keeps values (see readValue;
     // texts may be UTF-8 bytes).

@@ -312,23 +312,18 @@ void Database::write(const std::function<void()>& unit) {
         // undid itself; the other writer cannot commit past this transaction's read and gives up
         // within its busy time, so trying again shortly succeeds; wait for longer than that.
         deadline.setRemainingTime(qint64(2) * kBusyTimeoutMs);
-        // A store where a failed statement spoils the whole transaction gets a savepoint around
-        // the unit, so that the unit fails alone, as it does in a folder.
-        // A batch is all or nothing anyway (or commits in chunks): its posts go without one.
-        const bool own = backend_->failureSpoilsTransaction() && batchLevel_ == 0;
+        // A batch is all or nothing anyway (or commits in chunks): its posts go as they are.
+        // Otherwise the store makes sure that a failed unit fails alone, as it does in a folder.
+        const bool batch = batchLevel_ != 0;
         for (;;) {
-            const int depth = int(levels_.size());
             try {
-                if (own) begin();
-                unit();
-                if (own) commit();
+                if (batch)
+                    unit();
+                else
+                    backend_->writeUnit(*this, unit);
                 return;
             } catch (const Error& e) {
-                if (own && !lost_ && int(levels_.size()) > depth) rollbackLevels(depth);
                 if (!e.busy() || deadline.hasExpired() || lost_) throw;
-            } catch (...) {
-                if (own && !lost_ && int(levels_.size()) > depth) rollbackLevels(depth);
-                throw;
             }
             QThread::msleep(10 + QRandomGenerator::global()->bounded(40));
         }

@@ -47,7 +47,8 @@ public:
     void control(const QString& sql, const QString& files = {}) override;
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
-    bool failureSpoilsTransaction() const override { return false; }
+    // A failed statement undoes itself in SQLite; the transaction goes on.
+    void writeUnit(Database&, const std::function<void()>& unit) override { unit(); }
     bool holdsTransaction() const override;
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;

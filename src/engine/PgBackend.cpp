@@ -1,5 +1,6 @@
 #include "engine/PgBackend.h"
 
+#include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/PgPagedResult.h"
 
@@ -354,6 +355,12 @@ void PgBackend::advanceKeys() {
 int PgBackend::serverPid() {
     QSqlQuery q = exec(QStringLiteral("SELECT pg_backend_pid()"));
     return q.next() ? q.value(0).toInt() : 0;
+}
+
+void PgBackend::writeUnit(Database& db, const std::function<void()>& unit) {
+    Transaction savepoint(db);
+    unit();
+    savepoint.commit();
 }
 
 } // namespace engine

@@ -51,7 +51,7 @@ public:
     // A failed statement aborts the server's transaction: at the outermost level nothing of it
     // can be kept; in a savepoint, rolling back to it makes the transaction usable again.
     bool failureEndsTransaction(int depth) const override { return depth == 1; }
-    bool failureSpoilsTransaction() const override { return true; }
+    void writeUnit(Database& db, const std::function<void()>& unit) override;
     // The server keeps even a failed transaction until it is told to roll it back.
     bool holdsTransaction() const override { return true; }
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,

@@ -1,14 +1,14 @@
 #include "printing/Report.h"
 
 #include "engine/DataSet.h"
-#include "engine/DateFormat.h"
 #include "engine/Error.h"
+#include "printing/PrintProgress.h"
+#include "printing/Printer.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QDateTime>
+#include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -16,194 +16,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextLayout>
 #include <QTimer>
 #include <exception>
 
 namespace printing {
-
-namespace {
-QRectF toDevice(const QRectF& mm, const DrawContext& c) {
-    return QRectF(mm.x() * c.scale, (c.bandTop + mm.y()) * c.scale, mm.width() * c.scale,
-                  mm.height() * c.scale);
-}
-
-void buildTextDocument(QTextDocument& doc, const RichDocument& rich, const QFont& base, double widthPx,
-                       QPaintDevice* device) {
-    doc.setDocumentMargin(0);
-    doc.setDefaultFont(base);
-    if (device) doc.documentLayout()->setPaintDevice(device);
-    doc.setTextWidth(widthPx);
-    QTextCursor cur(&doc);
-    bool first = true;
-    const double pxPerPt = device ? device->logicalDpiX() / 72.0 : 1.0;
-    for (const Paragraph& p : rich.paragraphs()) {
-        QTextBlockFormat bf;
-        bf.setLeftMargin(p.leftIndentPt * pxPerPt);
-        QTextCharFormat cf;
-        cf.setFont(base);
-        cf.setFontWeight(p.style == Paragraph::Style::Plain ? QFont::Normal : QFont::Bold);
-        cf.setFontItalic(p.style == Paragraph::Style::BoldItalic);
-        if (first) {
-            cur.setBlockFormat(bf);
-            cur.setBlockCharFormat(cf);
-            first = false;
-        } else {
-            cur.insertBlock(bf, cf);
-        }
-        cur.insertText(p.text, cf);
-    }
-}
-} // namespace
-
-void RichDocument::appendLines(const QString& text, Paragraph::Style style, double indentPt) {
-    if (text.isEmpty()) {
-        append(QString(), style, indentPt);
-        return;
-    }
-    QString t = text;
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    for (const QString& line : t.split(QLatin1Char('\n')))
-        append(line, style, indentPt);
-}
-
-QString RichDocument::plainText() const {
-    QStringList out;
-    for (const Paragraph& p : paragraphs_)
-        out << p.text;
-    return out.join(QLatin1Char('\n'));
-}
-
-// ---- Items ----------------------------------------------------------------------------------
-
-void Item::drawText(DrawContext& c, const QString& t) {
-    QPainter& p = *c.painter;
-    p.setFont(font);
-    p.setPen(color);
-    const QRectF r = toDevice(geometry, c);
-    const QFontMetricsF fm(font, p.device());
-    if (autoSize) {
-        const double w = fm.horizontalAdvance(t);
-        double x = r.x();
-        if (alignment & Qt::AlignRight)
-            x = r.right() - w;
-        else if (alignment & Qt::AlignHCenter)
-            x = r.x() + (r.width() - w) / 2;
-        p.drawText(QPointF(x, r.y() + fm.ascent()), t);
-    } else {
-        p.drawText(r, int(alignment) | Qt::TextWordWrap, t);
-    }
-}
-
-void Item::draw(DrawContext& c) {
-    QString t = text(c);
-    if (onPrint) onPrint(t);
-    drawText(c, t);
-}
-
-double Item::contentHeight(DrawContext&) {
-    return geometry.height();
-}
-
-double Item::breakBefore(DrawContext&, double limitMm) {
-    return limitMm;
-}
-
-QString DBText::text(DrawContext& c) {
-    engine::DataSet* ds = c.report->dataSet();
-    if (!ds || !ds->isOpen() || ds->isEmpty()) return {};
-    return engine::displayText(ds->fieldValue(field), ds->fieldType(field));
-}
-
-QString SysData::text(DrawContext& c) {
-    if (kind == Kind::PageNumber) return prefix + QString::number(c.pageNumber);
-    return prefix + engine::formatDateTime(QDateTime::currentDateTime());
-}
-
-void Shape::draw(DrawContext& c) {
-    c.painter->fillRect(toDevice(geometry, c), brush);
-}
-
-void Picture::draw(DrawContext& c) {
-    if (image.isNull()) return;
-    const QRectF r = toDevice(geometry, c);
-    if (!stretch) {
-        // The picture's own size is its pixels at its stored resolution (the screen's 96 dpi
-        // when it stores none), whatever the printer's resolution.
-        const double screenDpm = 96 / 0.0254;
-        const double dpmX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() : screenDpm;
-        const double dpmY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() : screenDpm;
-        const QSizeF size(image.width() / dpmX * 1000 * c.scale, image.height() / dpmY * 1000 * c.scale);
-        c.painter->save();
-        c.painter->setClipRect(r, Qt::IntersectClip);
-        c.painter->drawImage(QRectF(r.topLeft(), size), image);
-        c.painter->restore();
-        return;
-    }
-    QSizeF s = image.size();
-    s.scale(r.size(), Qt::KeepAspectRatio);
-    c.painter->drawImage(QRectF(r.topLeft(), s), image);
-}
-
-RichTextBox::RichTextBox() = default;
-RichTextBox::~RichTextBox() = default;
-
-QTextDocument& RichTextBox::layout(DrawContext& c) {
-    const double width = geometry.width() * c.scale;
-    QPaintDevice* device = c.painter->device();
-    if (!layout_ || laidOut_ != document || laidOutRevision_ != document->revision() ||
-        laidOutWidth_ != width || laidOutDevice_ != device) {
-        layout_ = std::make_unique<QTextDocument>();
-        buildTextDocument(*layout_, *document, font, width, device);
-        laidOut_ = document;
-        laidOutRevision_ = document->revision();
-        laidOutWidth_ = width;
-        laidOutDevice_ = device;
-    }
-    return *layout_;
-}
-
-double RichTextBox::contentHeight(DrawContext& c) {
-    if (!document) return geometry.height();
-    return std::max(geometry.height(), layout(c).size().height() / c.scale);
-}
-
-double RichTextBox::breakBefore(DrawContext& c, double limitMm) {
-    if (!document) return limitMm;
-    const double limit = (limitMm - geometry.y()) * c.scale; // in the layout's device units
-    if (limit <= 0) return limitMm;
-    QTextDocument& doc = layout(c);
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        const QTextLayout* lay = b.layout();
-        const double blockTop = lay->position().y();
-        if (blockTop > limit) break;
-        for (int i = 0; i < lay->lineCount(); ++i) {
-            const QTextLine line = lay->lineAt(i);
-            const double top = blockTop + line.y();
-            if (top < limit && top + line.height() > limit) return geometry.y() + top / c.scale;
-        }
-    }
-    return limitMm;
-}
-
-void RichTextBox::draw(DrawContext& c) {
-    if (!document) return;
-    QTextDocument& doc = layout(c);
-    const QRectF r = toDevice(geometry, c);
-    c.painter->save();
-    c.painter->translate(r.topLeft());
-    QAbstractTextDocumentLayout::PaintContext ctx;
-    ctx.palette.setColor(QPalette::Text, color);
-    if (c.painter->hasClipping()) ctx.clip = c.painter->clipBoundingRect();
-    doc.documentLayout()->draw(c.painter, ctx);
-    c.painter->restore();
-}
-
-// ---- Report ---------------------------------------------------------------------------------
 
 Report::Report(engine::DataSet* data, QObject* parent) : QObject(parent), data_(data) {
     font = QFont(QStringLiteral("Times New Roman"), 10);
@@ -221,12 +37,6 @@ QFont Report::reportFont(double points, bool bold, bool italic) const {
     return f;
 }
 
-void Report::prepare(QPrinter& printer) {
-    printer.setPageSize(QPageSize(QPageSize::Letter));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setFullPage(false);
-}
-
 double Report::bandHeight(Band& band, DrawContext& c) {
     double h = band.height;
     if (band.stretch)
@@ -237,6 +47,7 @@ double Report::bandHeight(Band& band, DrawContext& c) {
 
 void Report::drawBand(Band& band, DrawContext& c, double top, double height) {
     c.bandTop = top;
+    if (!c.painter) return;
     if (band.background != Qt::white && band.background.isValid())
         c.painter->fillRect(QRectF(0, top * c.scale, c.painter->device()->width(), height * c.scale),
                             band.background);
@@ -245,9 +56,19 @@ void Report::drawBand(Band& band, DrawContext& c, double top, double height) {
 }
 
 void Report::drawSlice(Band& band, DrawContext& c, double top, double offset, double height) {
+    if (!c.painter) return;
     c.painter->save();
     c.painter->setClipRect(QRectF(0, top * c.scale, c.painter->device()->width(), height * c.scale));
-    drawBand(band, c, top - offset, band.height);
+    c.bandTop = top - offset;
+    // An item wholly outside this page's part is not drawn at all: clipped away it would still be
+    // in the PDF, found by a search on every page the band continues onto.
+    for (auto& item : band.items) {
+        if (!item->visible) continue;
+        const QRectF r = item->area(c);
+        const double bottom = r.y() + std::max(r.height(), item->contentHeight(c));
+        if (bottom <= offset || r.y() >= offset + height) continue;
+        item->draw(c);
+    }
     c.painter->restore();
 }
 
@@ -269,16 +90,34 @@ QString printerFailure(const QPrinter& printer) {
     }
     return QStringLiteral("Cannot print on the printer %1.").arg(printer.printerName());
 }
+
+// Thrown out of the page loop when the person cancels in the progress window.
+struct Cancelled {};
 } // namespace
 
-void Report::render(QPrinter& printer) {
-    printer.setPageMargins(QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
-    pages_ = 0;
-    QPainter painter;
-    if (!painter.begin(&printer)) throw engine::Error(printerFailure(printer));
-    DrawContext c{&painter, this, 1, printer.resolution() / 25.4};
-    const double pageHeightMm = printer.pageLayout().paintRect(QPageLayout::Millimeter).height();
+void Report::walk(QPrinter& printer, QPainter* painter, PrintProgress* progress) {
+    DrawContext c{painter, this, 1, printer.resolution() / 25.4};
+    c.device = &printer;
+    const QRectF paper = printer.pageLayout().paintRect(QPageLayout::Millimeter);
+    c.extraWidth = paper.width() - layoutWidthMm();
+    const double footerHeight = pageFooter.enabled ? pageFooter.height : 0;
+    const double pageHeightMm = paper.height() - footerHeight;
+    const int rows = data_ && data_->isOpen() ? data_->recordCount() : 0;
+    int row = 0;
     double y = 0;
+    double headerHeight = 0;
+    auto step = [&] {
+        if (!progress) return;
+        const bool ok =
+            pageTotal_ > 0
+                ? progress->update(pages_, QStringLiteral("Page %1 of %2").arg(pages_).arg(pageTotal_))
+                : progress->update(row, QStringLiteral("Page %1 (%2 %3 of %4)")
+                                            .arg(pages_)
+                                            .arg(rowName)
+                                            .arg(std::min(row + 1, rows))
+                                            .arg(rows));
+        if (!ok) throw Cancelled{};
+    };
     auto startPage = [&] {
         c.pageNumber = pages_;
         y = 0;
@@ -286,16 +125,24 @@ void Report::render(QPrinter& printer) {
             drawBand(pageHeader, c, 0, pageHeader.height);
             y = pageHeader.height;
         }
+        headerHeight = y;
+        if (painter && onPage) onPage(pages_);
+        step();
+    };
+    auto endPage = [&] {
+        if (pageFooter.enabled) drawBand(pageFooter, c, paper.height() - footerHeight, footerHeight);
     };
     auto newPage = [&] {
-        if (!printer.newPage()) throw engine::Error(printerFailure(printer));
+        endPage();
+        if (painter && !printer.newPage()) throw engine::Error(printerFailure(printer));
         ++pages_;
         startPage();
     };
     auto printDetail = [&](bool firstRow) {
         const double h = bandHeight(detail, c);
-        if ((detail.forceNewPage && !firstRow) || (y + h > pageHeightMm && y > pageHeader.height)) newPage();
-        // A band longer than what is left of the page goes on over the next pages.
+        if ((detail.forceNewPage && !firstRow) || (y + h > pageHeightMm && y > headerHeight)) newPage();
+        // A band longer than what is left of the page goes on over the next pages, each of
+        // which says under its header whose continuation it is.
         double offset = 0;
         while (h - offset > pageHeightMm - y) {
             const double room = pageHeightMm - y;
@@ -304,6 +151,11 @@ void Report::render(QPrinter& printer) {
             drawSlice(detail, c, y, offset, cut - offset);
             offset = cut;
             newPage();
+            if (continuationHeader.enabled) {
+                const double ch = bandHeight(continuationHeader, c);
+                drawBand(continuationHeader, c, y, ch);
+                y += ch;
+            }
         }
         if (offset == 0)
             drawBand(detail, c, y, h);
@@ -311,24 +163,66 @@ void Report::render(QPrinter& printer) {
             drawSlice(detail, c, y, offset, h - offset);
         y += h - offset;
     };
-    try {
-        pages_ = 1;
-        if (beforePrint) beforePrint();
-        startPage();
-        if (data_ && data_->isOpen()) {
-            bool firstRow = true;
-            for (data_->first(); !data_->eof(); data_->next()) {
-                if (beforeDetail) beforeDetail();
-                if (!detail.enabled) continue;
-                printDetail(firstRow);
-                firstRow = false;
-            }
-            if (firstRow && printIfEmpty) {
-                if (beforeDetail) beforeDetail();
-                if (detail.enabled) printDetail(true);
-            }
+    pages_ = 1;
+    if (beforePrint) beforePrint();
+    startPage();
+    if (data_ && data_->isOpen()) {
+        bool firstRow = true;
+        for (data_->first(); !data_->eof(); data_->next(), ++row) {
+            if (beforeDetail) beforeDetail();
+            if (!detail.enabled) continue;
+            printDetail(firstRow);
+            firstRow = false;
+            step();
         }
-        if (afterPrint) afterPrint();
+        if (firstRow && printIfEmpty) {
+            if (beforeDetail) beforeDetail();
+            if (detail.enabled) printDetail(true);
+        }
+    }
+    endPage();
+    if (afterPrint) afterPrint();
+}
+
+void Report::render(QPrinter& printer) {
+    printer.setFullPage(false);
+    printer.setPageMargins(QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
+    pages_ = 0;
+    pageTotal_ = 0;
+    cancelled_ = false;
+    printedAt_ = QDateTime::currentDateTime();
+    std::unique_ptr<PrintProgress> progress;
+    const bool canShow = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    const int rows = data_ && data_->isOpen() ? data_->recordCount() : 0;
+    QWidget* owner = progressParent   ? progressParent
+                     : previewWindow_ ? previewWindow_
+                                      : qobject_cast<QWidget*>(parent());
+    try {
+        if (countPages) {
+            if (canShow && rows > progressAbove) progress = std::make_unique<PrintProgress>(owner, rows);
+            walk(printer, nullptr, progress.get());
+            pageTotal_ = pages_;
+            progress.reset();
+        }
+        if (canShow && (pageTotal_ > progressAbove || (!countPages && rows > progressAbove)))
+            progress = std::make_unique<PrintProgress>(owner, countPages ? pageTotal_ : rows);
+    } catch (const Cancelled&) {
+        cancelled_ = true;
+        return;
+    }
+    QPainter painter;
+    if (!painter.begin(&printer)) throw engine::Error(printerFailure(printer));
+    try {
+        walk(printer, &painter, progress.get());
+    } catch (const Cancelled&) {
+        // Nothing half printed is left behind: the job is withdrawn, a file removed.
+        cancelled_ = true;
+        // A preview's pages are its own to drop; a printer's job is withdrawn.
+        if (!previewWindow_ && printer.outputFormat() == QPrinter::NativeFormat) printer.abort();
+        if (painter.isActive()) painter.end();
+        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+            QFile::remove(printer.outputFileName());
+        return;
     } catch (...) {
         painter.end();
         throw;
@@ -338,29 +232,34 @@ void Report::render(QPrinter& printer) {
 }
 
 void Report::print(QPrinter& printer) {
-    prepare(printer);
     render(printer);
 }
 
-void Report::printToPdf(const QString& file) {
+void Report::printToPdf(const QString& file, const QPageSize& paper) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
+    printer.setPageSize(paper);
+    printer.setPageOrientation(QPageLayout::Portrait);
     print(printer);
 }
 
 void Report::preview(QWidget* parent, const std::function<int(QDialog&)>& showModal) {
     QPrinter printer(QPrinter::HighResolution);
-    prepare(printer);
+    const QPrinter& setup = currentPrinter();
+    printer.setPageSize(setup.pageLayout().pageSize());
+    printer.setPageOrientation(setup.pageLayout().orientation());
     QPrintPreviewDialog dlg(&printer, parent);
     dlg.setWindowTitle(QStringLiteral("Print Preview"));
+    previewWindow_ = &dlg; // the progress window of a preview belongs to it
     // A failure while the preview paints cannot travel through Qt's signal; the preview closes
-    // and the failure is raised once it has.
+    // and the failure is raised once it has. A preview cancelled in its progress window closes.
     std::exception_ptr failure;
     connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this, &dlg, &failure](QPrinter* p) {
         if (failure) return;
         try {
             render(*p);
+            if (cancelled_) QMetaObject::invokeMethod(&dlg, "reject", Qt::QueuedConnection);
         } catch (...) {
             failure = std::current_exception();
             QTimer::singleShot(0, &dlg, &QDialog::reject);
@@ -376,6 +275,7 @@ void Report::preview(QWidget* parent, const std::function<int(QDialog&)>& showMo
         showModal(dlg);
     else
         dlg.exec();
+    previewWindow_ = nullptr;
     if (failure) std::rethrow_exception(failure);
 }
 

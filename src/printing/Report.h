@@ -1,22 +1,18 @@
 #pragma once
 
-#include "printing/RichDocument.h"
+#include "printing/Band.h"
+#include "printing/DrawContext.h"
 
-#include <QColor>
+#include <QDateTime>
 #include <QFont>
-#include <QImage>
 #include <QObject>
-#include <QRectF>
+#include <QPageSize>
 #include <QString>
 #include <functional>
-#include <memory>
-#include <vector>
 
 class QDialog;
 class QPainter;
-class QPaintDevice;
 class QPrinter;
-class QTextDocument;
 class QWidget;
 
 namespace engine {
@@ -25,135 +21,15 @@ class DataSet;
 
 namespace printing {
 
-class Report;
+class PrintProgress;
 
-// What an item is drawn with. Items place themselves in millimetres from their band's top-left
-// corner; the band's top is in millimetres from the printable area's.
-struct DrawContext {
-    QPainter* painter;
-    Report* report;
-    int pageNumber;
-    double scale; // device units per millimetre
-    double bandTop = 0;
-};
-
-// One thing on a band; positions and sizes in millimetres.
-class Item {
-public:
-    virtual ~Item() = default;
-    QRectF geometry;
-    QFont font;
-    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
-    bool autoSize = true; // sized to its text
-    bool visible = true;
-    QColor color = Qt::black;
-    // The item's print event: may replace the text it prints.
-    std::function<void(QString& text)> onPrint;
-
-    virtual void draw(DrawContext& c);
-    // Height the item needs for the current row, for bands that stretch.
-    virtual double contentHeight(DrawContext& c);
-    // Where a band that does not fit on its page may be cut at or above `limitMm` (band
-    // millimetres) without cutting through this item's lines; `limitMm` when it does not mind.
-    virtual double breakBefore(DrawContext& c, double limitMm);
-
-protected:
-    virtual QString text(DrawContext& c) = 0;
-    void drawText(DrawContext& c, const QString& text);
-};
-
-class Label : public Item {
-public:
-    QString caption;
-
-protected:
-    QString text(DrawContext&) override { return caption; }
-};
-
-class DBText : public Item {
-public:
-    QString field;
-
-protected:
-    QString text(DrawContext& c) override;
-};
-
-class SysData : public Item {
-public:
-    enum class Kind { DateTime, PageNumber };
-    Kind kind = Kind::DateTime;
-    QString prefix;
-
-protected:
-    QString text(DrawContext& c) override;
-};
-
-class Shape : public Item {
-public:
-    QColor brush = Qt::black;
-    void draw(DrawContext& c) override;
-
-protected:
-    QString text(DrawContext&) override { return {}; }
-};
-
-class Picture : public Item {
-public:
-    QImage image;
-    // Scaled into its box keeping the aspect ratio; otherwise drawn at the picture's own size
-    // from the box's top-left corner and clipped to the box.
-    bool stretch = true;
-    void draw(DrawContext& c) override;
-
-protected:
-    QString text(DrawContext&) override { return {}; }
-};
-
-// A rich-text box rendering a document model; it grows with its text when its band stretches.
-// The layout of a document is made once and kept until the document, width or device changes.
-class RichTextBox : public Item {
-public:
-    RichTextBox();
-    ~RichTextBox() override;
-    RichDocument* document = nullptr;
-    void draw(DrawContext& c) override;
-    double contentHeight(DrawContext& c) override;
-    double breakBefore(DrawContext& c, double limitMm) override;
-
-protected:
-    QString text(DrawContext&) override { return {}; }
-
-private:
-    QTextDocument& layout(DrawContext& c);
-    std::unique_ptr<QTextDocument> layout_;
-    const RichDocument* laidOut_ = nullptr;
-    quint64 laidOutRevision_ = 0;
-    double laidOutWidth_ = -1;
-    QPaintDevice* laidOutDevice_ = nullptr;
-};
-
-class Band {
-public:
-    double height = 0; // millimetres
-    QColor background = Qt::white;
-    bool stretch = false;      // grows to its items' content
-    bool forceNewPage = false; // every detail row starts a new page
-    bool enabled = true;
-    std::vector<std::unique_ptr<Item>> items;
-
-    template <typename T> T* add(const QRectF& geometry) {
-        auto item = std::make_unique<T>();
-        item->geometry = geometry;
-        T* raw = item.get();
-        items.push_back(std::move(item));
-        return raw;
-    }
-};
-
-// A banded report bound to a data set: a page header on every page and a detail band per row,
-// walked from the first row. US Letter portrait, 0.5 inch margins, "Times New Roman" 10 pt.
-// A detail band taller than the rest of its page continues on the next pages, cut between lines.
-// A printer that cannot be written to is an engine::Error, never an empty result.
+// A banded report bound to a data set: a page header on every page, a detail band per row walked
+// from the first row, and a page footer at the foot of every page. 0.5 inch margins, "Times New
+// Roman" 10 pt; laid out for US Letter portrait, the default paper, and printed on the paper the
+// printer is set up with: items that follow the right edge keep to that paper's margins.
+// A detail band taller than the rest of its page continues on the next pages, cut between lines,
+// under the continuation header. A printer that cannot be written to is an engine::Error, never an
+// empty result. A long run shows its progress and may be cancelled: nothing is left printed.
 class Report : public QObject {
     Q_OBJECT
 public:
@@ -163,28 +39,51 @@ public:
     engine::DataSet* dataSet() const { return data_; }
     Band pageHeader;
     Band detail;
+    // At the top of a page that a detail band continues onto, below the page header.
+    Band continuationHeader;
+    Band pageFooter;
     QFont font;
     double marginMm = 12.7;
+    // The printable width the layout was made for: US Letter less the margins.
+    double layoutWidthMm() const { return 215.9 - 2 * marginMm; }
 
     std::function<void()> beforePrint;
     std::function<void()> afterPrint;
     std::function<void()> beforeDetail; // once per row, before its band is measured and drawn
     // An empty data set still prints the detail band once, from empty values.
     bool printIfEmpty = false;
+    // The pages are counted before they are printed, so that a page can say "n of m".
+    bool countPages = false;
 
-    // Renders every page onto the printer as it is set up.
+    // The progress window appears for runs of more rows (or pages) than this.
+    int progressAbove = 25;
+    QWidget* progressParent = nullptr;
+    // What a row is called in the progress window ("Page 12 (strategy 10 of 400)").
+    QString rowName = QStringLiteral("row");
+    // Called as every page is begun, with its number.
+    std::function<void(int page)> onPage;
+
+    // Renders every page onto the printer as it is set up (its paper and orientation).
     void print(QPrinter& printer);
-    void printToPdf(const QString& file);
-    // The modal preview, from which one may print; showModal runs it (tests pass their own).
+    void printToPdf(const QString& file, const QPageSize& paper = QPageSize(QPageSize::Letter));
+    // The modal preview, from which one may print, on the paper chosen in printer setup;
+    // showModal runs it (tests pass their own).
     void preview(QWidget* parent, const std::function<int(QDialog&)>& showModal = {});
     int pageCount() const { return pages_; }
-    static void prepare(QPrinter& printer);
+    // Whether the last run was cancelled in its progress window; its output is then gone.
+    bool cancelled() const { return cancelled_; }
+    // The pages of the run, when they are counted; 0 otherwise.
+    int pageTotal() const { return pageTotal_; }
+    // One time for the whole run, taken as it starts.
+    QDateTime printedAt() const { return printedAt_; }
 
     // A new font in the report's family.
     QFont reportFont(double points, bool bold = false, bool italic = false) const;
 
 private:
     void render(QPrinter& printer);
+    // Lays out every page; draws them when `painter` is given, else only counts them.
+    void walk(QPrinter& printer, QPainter* painter, PrintProgress* progress);
     void drawBand(Band& band, DrawContext& c, double top, double height);
     // Draws the part [offset, offset + height) of a band at `top` of the page.
     void drawSlice(Band& band, DrawContext& c, double top, double offset, double height);
@@ -192,6 +91,10 @@ private:
     double bandHeight(Band& band, DrawContext& c);
     engine::DataSet* data_;
     int pages_ = 0;
+    int pageTotal_ = 0;
+    bool cancelled_ = false;
+    QDateTime printedAt_;
+    QWidget* previewWindow_ = nullptr; // while the preview runs
 };
 
 } // namespace printing

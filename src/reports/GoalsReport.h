@@ -1,6 +1,12 @@
 #pragma once
 
+#include "printing/FieldText.h"
+#include "printing/Label.h"
+#include "printing/PrintInfoText.h"
 #include "printing/Report.h"
+#include "printing/Shape.h"
+
+#include <QHash>
 
 namespace data {
 class DataModule;
@@ -18,17 +24,17 @@ public:
     GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* owner = nullptr);
 
     printing::Label* titleLabel;
-    printing::SysData* printedAtData;
-    printing::SysData* pageNumberData;
+    printing::PrintInfoText* printedAtData;
+    printing::PrintInfoText* pageNumberData;
     printing::Label* yearHeading;
     printing::Label* nameHeading;
     printing::Label* typeHeading;
     printing::Label* goalHeading;
     printing::Shape* headingRule;
-    printing::DBText* yearText;
+    printing::FieldText* yearText;
     printing::Label* nameText;
-    printing::DBText* typeText;
-    printing::DBText* goalText;
+    printing::FieldText* typeText;
+    printing::FieldText* goalText;
 
     // The name of the user the current goal is for.
     void fillUserName(QString& value);
@@ -36,6 +42,7 @@ public:
 private:
     data::DataModule& dm_;
     engine::Query& rows_;
+    QHash<int, QString> userNames_; // of the run
 };
 
 } // namespace reports

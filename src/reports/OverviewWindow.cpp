@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QLabel>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -46,8 +47,11 @@ QTableWidget* makeGrid(const QStringList& titles, QWidget* parent) {
     g->setSortingEnabled(true);
     g->verticalHeader()->hide();
     g->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    // Names are shown in full; where a person narrows a column, the middle of a name gives way,
+    // so that "Alice Anderson 1304" and "Alice Anderson 1305" still read apart.
     g->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    g->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    g->horizontalHeader()->setStretchLastSection(true);
+    g->setTextElideMode(Qt::ElideMiddle);
     g->setWordWrap(false);
     return g;
 }
@@ -58,8 +62,12 @@ void fill(QTableWidget* g, const QVector<data::ProgressRow>& rows, bool withDepa
     for (int r = 0; r < rows.size(); ++r) {
         const data::ProgressRow& row = rows[r];
         int c = 0;
-        g->setItem(r, c++, new QTableWidgetItem(row.name));
-        if (withDepartment) g->setItem(r, c++, new QTableWidgetItem(row.department));
+        for (const QString& name :
+             withDepartment ? QStringList{row.name, row.department} : QStringList{row.name}) {
+            auto* item = new QTableWidgetItem(name);
+            item->setToolTip(name);
+            g->setItem(r, c++, item);
+        }
         for (int n : {row.counts.strategies, row.counts.completed, row.counts.open, row.counts.overdue}) {
             auto* item = new QTableWidgetItem;
             item->setData(Qt::DisplayRole, n); // sorts as a number
@@ -71,10 +79,12 @@ void fill(QTableWidget* g, const QVector<data::ProgressRow>& rows, bool withDepa
 }
 
 QString htmlTable(const QTableWidget* g) {
-    QString h = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr>");
+    // The heading row is the table's head, which a printed table repeats on every page.
+    QString h =
+        QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><thead><tr>");
     for (int c = 0; c < g->columnCount(); ++c)
         h += QStringLiteral("<th>%1</th>").arg(g->horizontalHeaderItem(c)->text().toHtmlEscaped());
-    h += QStringLiteral("</tr>");
+    h += QStringLiteral("</tr></thead>");
     for (int r = 0; r < g->rowCount(); ++r) {
         h += QStringLiteral("<tr>");
         for (int c = 0; c < g->columnCount(); ++c) {
@@ -90,6 +100,15 @@ QString htmlTable(const QTableWidget* g) {
 }
 
 } // namespace
+
+int OverviewWindow::axisStep(int highest) {
+    // A round step (1, 2 or 5 times a power of ten) giving at most about eight steps over the
+    // longest bar: 0, 200, 400 ... reads at a glance, 0, 539, 1078 ... does not.
+    const int rough = std::max(1, (highest + 7) / 8);
+    for (int power = 1;; power *= 10)
+        for (int factor : {1, 2, 5})
+            if (factor * power >= rough) return factor * power;
+}
 
 OverviewWindow::OverviewWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overview"));
@@ -198,8 +217,7 @@ QChart* OverviewWindow::makeChart() const {
     chart->addAxis(x, Qt::AlignLeft);
     series->attachAxis(x);
     auto* y = new QValueAxis;
-    // Whole numbers only: a step of at least one, about eight steps over the longest bar.
-    const int step = std::max(1, (highest + 7) / 8);
+    const int step = axisStep(highest);
     y->setRange(0, std::max(step, (highest + step - 1) / step * step));
     y->setTickType(QValueAxis::TicksDynamic);
     y->setTickAnchor(0);
@@ -242,6 +260,9 @@ void OverviewWindow::render(QPrinter& printer) {
                     .arg(t.overdue)
                     .arg(QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy")))
                     .arg(htmlTable(departmentGrid), htmlTable(userGrid)));
+    // A document printed this way keeps a margin of its own (2 cm) inside the printer's; with the
+    // printer's set to nothing, the tables get the width of the paper less that one margin.
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     doc.print(&printer);
 }
 

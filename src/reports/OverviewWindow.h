@@ -50,6 +50,8 @@ public:
     void exportClicked();
 
     const data::ProgressOverview& overview() const { return overview_; }
+    // The step of the chart's count axis for a longest bar of `highest`.
+    static int axisStep(int highest);
     // The chart of the counts shown, for the window and for printing.
     QChart* makeChart() const;
     // The printed pages: title, selection, the two tables and the chart.

@@ -45,12 +45,45 @@ StrategyReport::StrategyReport(data::DataModule& dm, engine::Query& rows, QObjec
     titleLabel->font = reportFont(24);
     titleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
     titleLabel->autoSize = false;
+    titleLabel->followsRightEdge = true;
     subtitleLabel = strategyBand.add<printing::Label>(QRectF(2.1, 8.5, 190.5, 5.8));
     subtitleLabel->font = reportFont(14);
     subtitleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
     subtitleLabel->autoSize = false;
+    subtitleLabel->followsRightEdge = true;
     richData = strategyBand.add<printing::RichTextBox>(QRectF(0, 22.5, 190.0, 26.5));
     richData->font = reportFont(10);
+    richData->followsRightEdge = true;
+
+    // A strategy of many pages can be put back in order: every page after its first says
+    // whose strategy it continues, and every page has its number.
+    rowName = QStringLiteral("strategy");
+    const double width = layoutWidthMm();
+    continuationHeader.stretch = true;
+    continuationHeader.height = 11;
+    continuedTitleLabel = continuationHeader.add<printing::Label>(QRectF(0, 0, width, 5));
+    continuedTitleLabel->font = reportFont(12);
+    continuedTitleLabel->alignment = Qt::AlignHCenter | Qt::AlignTop;
+    continuedTitleLabel->autoSize = false;
+    continuedTitleLabel->wrap = true;
+    continuedTitleLabel->followsRightEdge = true;
+    continuedStrategyLabel = continuationHeader.add<printing::Label>(QRectF(0, 5.5, width / 2 - 1, 4.5));
+    continuedStrategyLabel->font = reportFont(10, true, true);
+    continuedStrategyLabel->autoSize = false;
+    continuedStrategyLabel->wrap = true;
+    continuedOwnerLabel = continuationHeader.add<printing::Label>(QRectF(width / 2, 5.5, width / 2, 4.5));
+    continuedOwnerLabel->font = reportFont(10, true, true);
+    continuedOwnerLabel->alignment = Qt::AlignRight | Qt::AlignTop;
+    continuedOwnerLabel->autoSize = false;
+    continuedOwnerLabel->wrap = true;
+    continuedOwnerLabel->followsRightEdge = true;
+    pageFooter.height = 6;
+    pageNumberText = pageFooter.add<printing::PrintInfoText>(QRectF(0, 1.5, width, 4.5));
+    pageNumberText->kind = printing::PrintInfoText::Kind::PageNumber;
+    pageNumberText->prefix = QStringLiteral("Page: ");
+    pageNumberText->font = reportFont(10);
+    pageNumberText->alignment = Qt::AlignRight;
+    pageNumberText->followsRightEdge = true;
 
     onWarning = [](const QString& message) { controls::showError(message); };
     beforePrint = [this] { startPrint(); };
@@ -138,6 +171,11 @@ void StrategyReport::prepareStrategy() {
     doc.append(QString(), P, kIndent);
 
     richData->document = &doc;
+
+    continuedTitleLabel->caption = titleLabel->caption;
+    continuedStrategyLabel->caption =
+        QStringLiteral("STRATEGY # %1 (continued)").arg(text(row, "StrategyNumber"));
+    continuedOwnerLabel->caption = text(row, "username");
 }
 
 namespace {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "printing/Label.h"
+#include "printing/Picture.h"
+#include "printing/PrintInfoText.h"
 #include "printing/Report.h"
+#include "printing/RichTextBox.h"
 
 #include <functional>
 #include <memory>
@@ -29,6 +33,11 @@ public:
     printing::Label* subtitleLabel;
     printing::Picture* logoImage;
     printing::RichTextBox* richData;
+    // On the pages a long strategy continues onto: the report title, the strategy, its owner.
+    printing::Label* continuedTitleLabel;
+    printing::Label* continuedStrategyLabel;
+    printing::Label* continuedOwnerLabel;
+    printing::PrintInfoText* pageNumberText;
 
     // Added after the owner's name and goal type on every page; empty unless a caller sets it.
     QString titleSuffix;

@@ -1,6 +1,15 @@
 // Packing the database and the information window.
 
 #include "admin/InformationWindow.h"
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "data/Packing.h"
 #include "support/DataFixture.h"
 #include "support/Peer.h"

@@ -75,7 +75,7 @@ TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
     data::ProgressOverview o = data::computeProgressOverview(*dm, 2026, -1, today);
     EXPECT_EQ(lines(o.users), QStringList({"Ann: 5 1 4 1", "Bob: 3 1 2 2", "Cid: 1 0 1 1"}));
     EXPECT_EQ(lines(o.departments), QStringList({"Finance: 1 0 1 1", "Sales: 8 2 6 3"}));
-    EXPECT_EQ(o.users[0].Department, "Sales");
+    EXPECT_EQ(o.users[0].department, "Sales");
     EXPECT_EQ(o.total.strategies, 9);
     EXPECT_EQ(o.total.overdue, 4);
 
@@ -110,8 +110,8 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     EXPECT_EQ(got,
               QStringList({"Ann G3 #6 2025-12-31 166", "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5",
                            "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5"}));
-    EXPECT_EQ(items[1].StrategyID, s2);
-    EXPECT_FALSE(items[1].IsMeasurement);
+    EXPECT_EQ(items[1].strategyID, s2);
+    EXPECT_FALSE(items[1].isMeasurement);
 
     // With multiple measurements the late measurement items come too, of visible users only.
     auto measure = [&](int strategy, int n, QDate due, bool done) {
@@ -128,9 +128,9 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     dm->user().settings.multipleMeasures = true;
     items = data::listOverdue(*dm, today);
     ASSERT_EQ(items.size(), 6);
-    EXPECT_TRUE(items[1].IsMeasurement);
-    EXPECT_EQ(items[1].StrategyID, s1);
-    EXPECT_EQ(items[1].MeasurementNumber, 1);
-    EXPECT_EQ(items[1].DaysOverdue, 165);
-    EXPECT_EQ(items[1].Owner, "Ann");
+    EXPECT_TRUE(items[1].isMeasurement);
+    EXPECT_EQ(items[1].strategyID, s1);
+    EXPECT_EQ(items[1].measurementNumber, 1);
+    EXPECT_EQ(items[1].daysOverdue, 165);
+    EXPECT_EQ(items[1].owner, "Ann");
 }

@@ -2,6 +2,14 @@
 // offscreen with the scripted dialogs.
 
 #include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"

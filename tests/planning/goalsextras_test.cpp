@@ -1,6 +1,15 @@
 // The goals screen's "Copy to Next Year..." and "Export..." buttons, driven offscreen with the
 // scripted dialogs.
 
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "planning/GoalsWindow.h"
 #include "reports/CsvFile.h"
 #include "support/DataFixture.h"

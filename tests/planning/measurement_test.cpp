@@ -1,6 +1,15 @@
 // The measurements screen, driven offscreen with the scripted dialogs.
 
+#include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "planning/MeasurementsWindow.h"
 #include "reports/ReportFixture.h"
 

@@ -1,8 +1,16 @@
 // The strategy list, the strategy editor with the select-date dialog, and the move dialog,
 // driven offscreen with the scripted dialogs; two real processes where workstations meet.
 
+#include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
 #include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "engine/Error.h"
 #include "planning/GoalsWindow.h"
 #include "planning/MoveStrategiesDialog.h"

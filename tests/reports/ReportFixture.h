@@ -7,6 +7,8 @@
 
 #include <QDate>
 #include <QProcess>
+#include <QRectF>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace testing_support {
@@ -29,6 +31,69 @@ inline int pdfPages(const QString& pdf) {
     for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n'))
         if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
     return -1;
+}
+
+// One word of a PDF page as pdftotext places it, in points from the page's top-left corner.
+struct PdfWord {
+    QString text;
+    QRectF box;
+};
+struct PdfPage {
+    QSizeF size;
+    QList<PdfWord> words;
+};
+
+// The words of each page of a PDF with their boxes (pdftotext -bbox).
+inline QList<PdfPage> pdfWords(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    p.waitForFinished(60000);
+    const QString xhtml = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)">)re");
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.-]+)" yMin="([\d.-]+)" xMax="([\d.-]+)" yMax="([\d.-]+)">([^<]*)</word>)re");
+    QList<PdfPage> pages;
+    for (const QString& chunk : xhtml.split("</page>")) {
+        const auto pm = page.match(chunk);
+        if (!pm.hasMatch()) continue;
+        PdfPage pg{QSizeF(pm.captured(1).toDouble(), pm.captured(2).toDouble()), {}};
+        for (auto it = word.globalMatch(chunk); it.hasNext();) {
+            const auto w = it.next();
+            const QPointF a(w.captured(1).toDouble(), w.captured(2).toDouble());
+            const QPointF b(w.captured(3).toDouble(), w.captured(4).toDouble());
+            pg.words << PdfWord{w.captured(5), QRectF(a, b)};
+        }
+        pages << pg;
+    }
+    return pages;
+}
+
+// The first pair of words of a page that overlap (two words of one row printed over each other:
+// their boxes meet over half the lower one's height; the descent of a title above the next
+// line does not count),
+// or an empty text when there is none.
+inline QString overlappingWords(const PdfPage& page) {
+    for (int i = 0; i < page.words.size(); ++i)
+        for (int j = i + 1; j < page.words.size(); ++j) {
+            const QRectF common = page.words[i].box.intersected(page.words[j].box);
+            const double lower = std::min(page.words[i].box.height(), page.words[j].box.height());
+            if (common.width() > 0.5 && common.height() > lower / 2)
+                return page.words[i].text + " / " + page.words[j].text;
+        }
+    return {};
+}
+
+// The first word of a page that is not wholly inside `area` (points), or an empty text.
+inline QString wordOutside(const PdfPage& page, const QRectF& area) {
+    for (const PdfWord& w : page.words)
+        if (!area.adjusted(-0.5, -0.5, 0.5, 0.5).contains(w.box))
+            return QString("%1 at %2,%3-%4,%5")
+                .arg(w.text)
+                .arg(w.box.left())
+                .arg(w.box.top())
+                .arg(w.box.right())
+                .arg(w.box.bottom());
+    return {};
 }
 
 // Paragraphs as "style/indent/text" lines ("BI/0/RESPONSIBILITY:"), so that a whole page reads

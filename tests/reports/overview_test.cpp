@@ -2,6 +2,15 @@
 // database, driven offscreen with the scripted dialogs.
 
 #include "app/MainWindow.h"
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "planning/OverdueWindow.h"
 #include "planning/StrategyEditor.h"
 #include "reports/CsvFile.h"
@@ -10,6 +19,7 @@
 #include "support/PythonCsv.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -19,10 +29,12 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QValueAxis>
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -249,4 +261,88 @@ TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
     dialogs.printAnswers = {false};
     form.printButton->click();
     EXPECT_FALSE(QFile::exists(out.file("overview.pdf")));
+}
+
+TEST_P(Tracking, OverviewOnManyUsersShowsFullNamesRoundStepsAndHeadingsOnEveryPrintedPage) {
+    EXPECT_EQ(reports::OverviewWindow::axisStep(0), 1);
+    EXPECT_EQ(reports::OverviewWindow::axisStep(9), 2);
+    EXPECT_EQ(reports::OverviewWindow::axisStep(33), 5);
+    EXPECT_EQ(reports::OverviewWindow::axisStep(4312), 1000) << "not 539";
+    EXPECT_EQ(reports::OverviewWindow::axisStep(120000), 20000);
+
+    const int all = addProfile("Staff", {"CanAddStrategy"});
+    const int support = insertRow(dm->departmentTable, {{"Description", "Customer Support And Services"}});
+    const int g = addGoal("Many", year, type);
+    const QDate due = QDate::currentDate().addDays(3);
+    for (int i = 0; i < 90; ++i) {
+        const int u =
+            addUser(QString("AA%1").arg(i), "", QString("Alice Anderson %1").arg(1300 + i), all, support);
+        for (int k = 0; k <= i % 4; ++k)
+            strategy(g, u, due, k == 0);
+    }
+    reports::OverviewWindow form(*dm);
+    form.show();
+    QApplication::processEvents();
+    QTableWidget* grid = form.userGrid;
+    ASSERT_EQ(grid->rowCount(), 92);
+    const QFontMetrics fm(grid->font());
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        const QTableWidgetItem* name = grid->item(r, 0);
+        EXPECT_EQ(name->toolTip(), name->text());
+        EXPECT_GE(grid->columnWidth(0), fm.horizontalAdvance(name->text())) << name->text().toStdString();
+    }
+    EXPECT_EQ(grid->textElideMode(), Qt::ElideMiddle) << "a narrowed column keeps the names apart";
+
+    // The chart's count axis steps in round numbers.
+    QChart* chart = form.chartView->chart();
+    auto axes = chart->axes(Qt::Horizontal);
+    ASSERT_EQ(axes.size(), 1);
+    auto* counts = qobject_cast<QValueAxis*>(axes[0]);
+    ASSERT_NE(counts, nullptr);
+    double mantissa = counts->tickInterval();
+    while (mantissa >= 10)
+        mantissa /= 10;
+    EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << counts->tickInterval();
+    EXPECT_LE(counts->max() / counts->tickInterval(), 8);
+
+    // Printed: the heading row on every page of the users' table, across the page's width.
+    TempDir out;
+    dm->user().settings.sendToPrinter = true;
+    dialogs.printToFile = out.file("many.pdf");
+    form.printButton->click();
+    ASSERT_TRUE(QFile::exists(out.file("many.pdf")));
+    QProcess info;
+    info.start("pdfinfo", {out.file("many.pdf")});
+    info.waitForFinished(30000);
+    const int pages = QRegularExpression(R"(Pages:\s+(\d+))")
+                          .match(QString::fromUtf8(info.readAllStandardOutput()))
+                          .captured(1)
+                          .toInt();
+    ASSERT_GE(pages, 3);
+    int usersPages = 0;
+    for (int p = 1; p <= pages; ++p) {
+        QProcess text;
+        text.start("pdftotext", {"-layout", "-f", QString::number(p), "-l", QString::number(p),
+                                 out.file("many.pdf"), "-"});
+        text.waitForFinished(30000);
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        if (!page.contains("Alice Anderson")) continue;
+        ++usersPages;
+        EXPECT_TRUE(page.contains(
+            QRegularExpression(R"(User\s+Department\s+Strategies\s+Completed\s+Open\s+Overdue)")))
+            << "page " << p << "\n"
+            << page.toStdString();
+    }
+    EXPECT_GE(usersPages, 2);
+    QProcess boxes;
+    boxes.start("pdftotext", {"-bbox", "-f", "2", "-l", "2", out.file("many.pdf"), "-"});
+    boxes.waitForFinished(30000);
+    const QString xhtml = QString::fromUtf8(boxes.readAllStandardOutput());
+    double right = 0;
+    for (auto it = QRegularExpression(R"re(xMax="([\d.]+)")re").globalMatch(xhtml); it.hasNext();)
+        right = std::max(right, it.next().captured(1).toDouble());
+    const double width =
+        QRegularExpression(R"re(<page width="([\d.]+)")re").match(xhtml).captured(1).toDouble();
+    EXPECT_GT(right, width * 0.88) << "the table uses the page's width";
+    EXPECT_LT(right, width);
 }

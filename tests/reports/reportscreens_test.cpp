@@ -1,6 +1,15 @@
 // The reports screen and the deliverable report screen: their controls, the query texts they
 // write, the strategies those select from rows written here, and printing and previewing.
 
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/RadioGroup.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "engine/Database.h"
 #include "reports/PrintGoalsDialog.h"
 #include "reports/ReportFixture.h"
