@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
     controls::Application app(argc, argv);
-    return programBody(app.arguments());
+    return app::programBody(app.arguments());
 }
