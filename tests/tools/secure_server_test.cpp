@@ -346,6 +346,9 @@ TEST(SecureServerCreate, MakesTheTablesAndTheRolesTogetherOrNothing) {
 
     EXPECT_EQ(tools::createSecureServerDatabase(server.uri(), false, tools::SampleSize::Small),
               QStringList{"Supervisor"});
+    PgTestDatabase sample;
+    EXPECT_EQ(tools::createSecureServerDatabase(sample.uri(), true, tools::SampleSize::Small),
+              QStringList{"Supervisor"});
     EXPECT_THROW(tools::secureServerDatabase(server.uri()), engine::Error);
     tools::setServerPassword(server.uri(), "SUPERVISOR", "first of all");
     engine::Session session;
