@@ -17,7 +17,7 @@
 #include "controls/RadioGroup.h"
 #include "controls/SpinBox.h"
 #include "controls/UpDown.h"
-#include "data/InformationWindow.h"
+#include "admin/InformationWindow.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
@@ -114,7 +114,7 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
         {"user-settings.html", [&](QWidget* p) { return std::make_unique<admin::UserSettingsDialog>(d, p); }},
         {"system-settings.html",
          [&](QWidget* p) { return std::make_unique<admin::SystemSettingsDialog>(d, p); }},
-        {"information.html", [&](QWidget* p) { return std::make_unique<data::InformationWindow>(d, p); }},
+        {"information.html", [&](QWidget* p) { return std::make_unique<admin::InformationWindow>(d, p); }},
     };
     QStringList opened;
     for (const Case& c : cases) {

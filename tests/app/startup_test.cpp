@@ -35,6 +35,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSettings>
