@@ -71,7 +71,7 @@ void UserSetupWindow::buildUserFields(QVBoxLayout* detail) {
         // The server keeps the passwords and gives none back: the column stays empty, and what
         // is typed here becomes the user's password when his row is saved.
         passwordEdit->setEchoMode(QLineEdit::Password);
-        passwordEdit->setPlaceholderText(QStringLiteral("kept by the server, not shown"));
+        passwordEdit->setPlaceholderText(QStringLiteral("kept by the server"));
         passwordEdit->setToolTip(QStringLiteral("The database server checks the passwords and shows none. "
                                                 "Type a new password here and save to set it."));
     }
