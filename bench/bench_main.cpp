@@ -7,8 +7,18 @@
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
+#include "controls/DataGrid.h"
+#include "controls/DatePicker.h"
 #include "controls/Dialogs.h"
+#include "controls/FieldCheckBox.h"
+#include "controls/FieldEdit.h"
+#include "controls/FieldMemo.h"
+#include "controls/LookupComboBox.h"
+#include "controls/MonthCalendar.h"
+#include "controls/RadioGroup.h"
 #include "controls/ScriptedDialogs.h"
+#include "controls/SpinBox.h"
+#include "controls/UpDown.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
@@ -23,6 +33,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sqlite3.h>
 
@@ -108,14 +119,58 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
     target(state, 1);
 }
 
-// Edit and post of every strategy in one batch scope (what a conversion does).
+// The same change as the batch below written as one statement, run by the store itself on its
+// own connection (the batch's anchor): the strategies' DoNotPrint flipped, twice, so that the
+// sample is as it was; the time of one.
+double storeUpdateMs(Store store) {
+    const auto timed = [](const std::function<bool()>& run) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!run()) return -1.0;
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    if (store == Store::Folder) {
+        const QByteArray file =
+            engine::Database::findFile(databaseFolder(), QStringLiteral("Strategys.db")).toLocal8Bit();
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
+        sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        const auto flip = [db] {
+            return sqlite3_exec(db, "UPDATE strategys SET DoNotPrint = 1 - DoNotPrint", nullptr, nullptr,
+                                nullptr) == SQLITE_OK;
+        };
+        const double ms = timed(flip);
+        flip();
+        sqlite3_close(db);
+        return ms;
+    }
+    const QString conn = QStringLiteral("vardimo-bench-anchor");
+    double ms = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(server->dm->goalDatabase.connection(), conn);
+        if (db.open()) {
+            QSqlQuery q(db);
+            const auto flip = [&q] {
+                return q.exec(QStringLiteral("UPDATE strategys SET donotprint = 1 - donotprint"));
+            };
+            ms = timed(flip);
+            flip();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    return ms;
+}
+
+// Edit and post of every strategy in one batch scope, beside the store's own one UPDATE.
 void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
     data::DataModule* module = moduleFor(state, store);
     if (!module) return;
     data::DataModule& dm = *module;
     engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
+    const double anchor = storeUpdateMs(store);
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         engine::BatchScope batch(dm.goalDatabase);
         int n = 0;
         for (t.first(); !t.eof(); t.next(), ++n) {
@@ -125,7 +180,12 @@ void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
             t.post();
         }
         batch.commit();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         state.counters["rows"] = n;
+        state.counters["vardimo_ms"] = ms;
+        state.counters["one_update_ms"] = anchor;
+        if (anchor > 0) state.counters["x_one_update"] = ms / anchor;
     }
     // The sample is shared with the report benchmarks, which leave out the strategies marked
     // not to print: an odd number of runs is undone, untimed, in one statement.
@@ -135,7 +195,7 @@ void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
         q.execSql();
         t.refresh();
     }
-    target(state, 10000);
+    state.counters["target_x"] = store == Store::Folder ? 3 : 5;
 }
 
 // Walking every strategy through the table object, reading two fields of each row, against
@@ -410,7 +470,7 @@ struct ConversionCopy {
 
 // Runs a conversion with the screen's way of repainting: the label's text at every record, a
 // repaint at most every 50 ms. Reports the repaints and the longest time between two.
-// The one copy both conversions work on: to multiple measurements first, then back.
+// The one copy both conversions work on: to single measurement first, then back.
 std::unique_ptr<ConversionCopy> copy;
 std::unique_ptr<ConversionCopy>& conversionCopy() {
     if (!copy) {
@@ -421,14 +481,62 @@ std::unique_ptr<ConversionCopy>& conversionCopy() {
     return copy;
 }
 
-template <typename Convert> void convertMeasures(benchmark::State& state, Convert convert) {
+// The same work as a conversion written as plain SQL, run by SQLite on its own connection to the
+// copy in the same run and rolled back (the rollback untimed): the conversion's anchor.
+const char* const kConvertToSingleSql = R"(
+UPDATE strategys.strategys SET
+ Deliverable = (SELECT group_concat(t, '') FROM (SELECT CAST(coalesce(CAST(m.MeasurementNumber AS INTEGER), 0) AS TEXT)
+   || '#. ' || coalesce(m.Deliverable, '') || char(13) || CASE WHEN m.CompleationDate IS NULL THEN ''
+   ELSE 'Compleation Date: ' || substr(m.CompleationDate, 6, 2) || '/' || substr(m.CompleationDate, 9, 2) || '/'
+   || substr(m.CompleationDate, 1, 4) END || CASE WHEN m.Compleated <> 0 THEN ' Compleated' ELSE '' END || char(13) AS t
+   FROM measure.measure m WHERE m.StrategyID = strategys.StrategyID ORDER BY m.MeasurementNumber, m.MeasurementID)),
+ Measurement = (SELECT group_concat(t, '') FROM (SELECT CAST(coalesce(CAST(m.MeasurementNumber AS INTEGER), 0) AS TEXT)
+   || '#. ' || coalesce(m.Measurement, '') || char(13) AS t
+   FROM measure.measure m WHERE m.StrategyID = strategys.StrategyID ORDER BY m.MeasurementNumber, m.MeasurementID)),
+ ModifiedBy = 1, ModifiedDate = '2026-01-01 00:00:00';
+DELETE FROM measure.measure;
+UPDATE settings.settings SET MultipulMeasure = 0;)";
+const char* const kConvertToMultipleSql = R"(
+DELETE FROM measure.measure;
+INSERT INTO measure.measure (StrategyID, MeasurementNumber, Compleated, Measurement, Deliverable, ModifiedBy, ModifiedDate)
+ SELECT StrategyID, 1, 0, Measurement, Deliverable, 1, '2026-01-01 00:00:00' FROM strategys.strategys ORDER BY StrategyID;
+UPDATE settings.settings SET MultipulMeasure = 1;)";
+
+double plainSqlMs(const QString& folder, const char* sql) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
+    const auto attach = [&](const char* name, const char* file) {
+        const QByteArray path = engine::Database::findFile(folder, QString::fromLatin1(file)).toLocal8Bit();
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, (QByteArray("ATTACH DATABASE ? AS ") + name).constData(), -1, &st, nullptr);
+        sqlite3_bind_text(st, 1, path.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_finalize(st);
+    };
+    attach("strategys", "Strategys.db");
+    attach("measure", "Measure.db");
+    attach("settings", "Settings.db");
+    const auto start = std::chrono::steady_clock::now();
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return ok ? ms : -1;
+}
+
+template <typename Convert>
+void convertMeasures(benchmark::State& state, Convert convert, const char* anchorSql) {
     ConversionCopy& copy = *conversionCopy();
     const int strategies = copy.dm->strategyTable.recordCount();
+    const double anchor = plainSqlMs(copy.dir.path(), anchorSql);
     QString label;
     int repaints = 0;
     qint64 longestGap = 0;
     for (auto _ : state) {
         qint64 last = -1;
+        const auto start = std::chrono::steady_clock::now();
         convert(*copy.dm, [&](int record) {
             label = QString::number(record);
             const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -438,23 +546,36 @@ template <typename Convert> void convertMeasures(benchmark::State& state, Conver
                 last = now;
             }
         });
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        state.counters["vardimo_ms"] = ms;
+        if (anchor > 0) state.counters["x_plain_sql"] = ms / anchor;
     }
+    state.counters["plain_sql_ms"] = anchor;
     state.counters["strategies"] = strategies;
     state.counters["repaints"] = repaints;
     state.counters["longest_gap_ms"] = double(longestGap);
-    target(state, 10000);
+    state.counters["target_x"] = 1.5;
+    state.counters["target_gap_ms"] = 200;
+}
+
+// To single first, on the sample's five items per strategy; then back to multiple.
+void BM_ConvertToSingleMeasure(benchmark::State& state) {
+    convertMeasures(
+        state,
+        [](data::DataModule& dm, const admin::ConversionProgress& p) {
+            admin::convertToSingleMeasure(dm, p);
+        },
+        kConvertToSingleSql);
 }
 
 void BM_ConvertToMultipleMeasures(benchmark::State& state) {
-    convertMeasures(state, [](data::DataModule& dm, const admin::ConversionProgress& p) {
-        admin::convertToMultipleMeasures(dm, p);
-    });
-}
-
-void BM_ConvertToSingleMeasure(benchmark::State& state) {
-    convertMeasures(state, [](data::DataModule& dm, const admin::ConversionProgress& p) {
-        admin::convertToSingleMeasure(dm, p);
-    });
+    convertMeasures(
+        state,
+        [](data::DataModule& dm, const admin::ConversionProgress& p) {
+            admin::convertToMultipleMeasures(dm, p);
+        },
+        kConvertToMultipleSql);
     conversionCopy().reset();
 }
 
@@ -479,8 +600,8 @@ void releaseConversionCopy() {
 }
 
 BENCHMARK(BM_OpenUserSetup)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
 // ---- The strategy list and the strategy editor ----------------------------------------------
 // These run on a data module of their own, so that what the engine benchmarks change on the
 // shared one (filter callbacks, the logged-on user) does not reach them.
@@ -505,7 +626,7 @@ struct StrategyScreens {
         } catch (...) {
             std::abort();
         }
-        data::logOn();
+        logOn();
         // The screen opens on the goal type the goal type table stands on: take the one under
         // which the administrator sees the most goals this year.
         data::GoalFilter goals{
@@ -523,10 +644,10 @@ struct StrategyScreens {
         }
         dm->goalsTable.setFiltered(false);
     }
-    void data::logOn() { data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
+    void logOn() { data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true); }
     // The sample's administrator: every user in the user box, every user's strategies.
     data::DataModule& use() {
-        if (dm->user().id != QStringLiteral("JSMITH")) data::logOn();
+        if (dm->user().id != QStringLiteral("JSMITH")) logOn();
         dm->goalTypeTable.locate(QStringLiteral("GoalTypeID"), busiestType);
         return *dm;
     }

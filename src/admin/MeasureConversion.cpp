@@ -3,9 +3,12 @@
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
+#include "engine/Database.h"
+#include "engine/DateFormat.h"
 #include "engine/Error.h"
+#include "engine/Query.h"
 
-#include <limits>
+#include <QDateTime>
 #include <optional>
 
 namespace admin {
@@ -46,53 +49,68 @@ MeasurementTexts buildTexts(data::DataModule& dm, qint64 strategyId) {
     return texts;
 }
 
-// Every measurement record read once, in strategy-key order, for a walk over the strategies in
-// the same order: one statement for the whole conversion instead of one per strategy, read
-// forward from a snapshot so memory stays bounded however many measurements there are.
-class MeasurementCursor {
-public:
-    explicit MeasurementCursor(engine::Query& q) : q_(q) {
-        q_.close();
-        q_.clear();
-        q_.setUniDirectional(true);
-        q_.add("Select * From \"Measure.db\"");
-        q_.add("Order By StrategyID, MeasurementNumber");
-        try {
-            q_.prepare();
-            q_.open();
-        } catch (...) {
-            release();
-            throw;
-        }
-    }
-    ~MeasurementCursor() { release(); }
-    MeasurementCursor(const MeasurementCursor&) = delete;
-    MeasurementCursor& operator=(const MeasurementCursor&) = delete;
+// Strategies per statement: few enough that the window repaints and hears Cancel several times a
+// second, many enough that the statements cost what the work costs.
+constexpr int kStrategiesPerStep = 2000;
 
-    // The texts of the strategy; the strategies must come in ascending key order for the
-    // records to be read once, any other order only costs a rewind.
-    MeasurementTexts textsOf(qint64 strategyId) {
-        if (strategyId < previous_) q_.first();
-        previous_ = strategyId;
-        while (!q_.eof() && currentStrategy() < strategyId)
-            q_.next();
-        MeasurementTexts texts;
-        for (; !q_.eof() && currentStrategy() == strategyId; q_.next())
-            appendMeasurement(q_, texts);
-        return texts;
+// The strategies in steps of keys, each step one statement of the conversion over the keys
+// from `first` up to (not including) `end` (no end: to the last).
+class StrategySteps {
+public:
+    explicit StrategySteps(data::DataModule& dm) : dm_(dm) {
+        engine::Query q(dm.goalDatabase);
+        q.add("Select Min(StrategyID) As First From \"Strategys.db\"");
+        q.open();
+        if (!q.isEmpty() && !q.field(QStringLiteral("First")).isNull())
+            first_ = q.field(QStringLiteral("First")).asInteger();
     }
+    bool done() const { return !first_; }
+    qint64 first() const { return *first_; }
+    // The key that begins the next step; none when this step takes the rest.
+    std::optional<qint64> end() {
+        engine::Query q(dm_.goalDatabase);
+        q.add("Select StrategyID From \"Strategys.db\" Where StrategyID >= ", sql::Int{*first_});
+        q.add("Order By StrategyID Limit 1 Offset ", sql::Int{kStrategiesPerStep});
+        q.open();
+        if (q.isEmpty()) return std::nullopt;
+        return q.field(QStringLiteral("StrategyID")).asInteger();
+    }
+    void next(const std::optional<qint64>& end) { first_ = end; }
 
 private:
-    void release() {
-        q_.close();
-        q_.unprepare();
-        q_.setUniDirectional(false);
-    }
-    qint64 currentStrategy() { return q_.field(QStringLiteral("StrategyID")).asInteger(); }
-
-    engine::Query& q_;
-    qint64 previous_ = std::numeric_limits<qint64>::min();
+    data::DataModule& dm_;
+    std::optional<qint64> first_;
 };
+
+// The keys of one step as a condition on a column.
+void addRange(engine::Query& q, const char* column, qint64 first, const std::optional<qint64>& end) {
+    q.add(QStringLiteral("Where %1 >= ").arg(QLatin1String(column)), sql::Int{first});
+    if (end) q.add(QStringLiteral("And %1 < ").arg(QLatin1String(column)), sql::Int{*end});
+}
+
+// A date column as the short date format writes it, built by the store from the ISO text.
+QString shortDateOf(const QString& column) {
+    const engine::DateFormat& f = engine::dateFormat();
+    const QString iso = QStringLiteral("Cast(%1 As Text)").arg(column);
+    auto part = [&](int from, int length, bool leadingZero) {
+        const QString digits = QStringLiteral("Substr(%1, %2, %3)").arg(iso).arg(from).arg(length);
+        return leadingZero ? digits : QStringLiteral("Cast(Cast(%1 As Integer) As Text)").arg(digits);
+    };
+    const QString month = part(6, 2, f.leadingZeroMonth);
+    const QString day = part(9, 2, f.leadingZeroDay);
+    const QString year = f.fourDigitYear ? part(1, 4, true) : part(3, 2, true);
+    const QString sep = QStringLiteral(" || \"%1\" || ").arg(f.separator);
+    return f.monthDayYear ? month + sep + day + sep + year : day + sep + month + sep + year;
+}
+
+// The stamp every row the conversion writes carries, as a post of the table object would give it.
+struct Stamp {
+    qint64 user;
+    QString time;
+};
+Stamp stampNow(data::DataModule& dm) {
+    return {dm.user().number, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
+}
 
 void deleteAllMeasurements(data::DataModule& dm) {
     dm.measureTable.close();
@@ -157,9 +175,28 @@ engine::Error stopped(data::DataModule& dm, const std::optional<qint64>& stopped
 // Runs a conversion as one batch: every post of it, and the setting, in one transaction, all or
 // nothing. When it fails, the database is as it was before, the table objects that saw its rows
 // read again, and the error says so. `stoppedAt` names the strategy being written, if any.
+// Other workstations go on reading the old rows while a conversion runs, until it commits.
+class ReadersKeepReading {
+public:
+    explicit ReadersKeepReading(engine::Database& db) : db_(db) { db_.backend().keepChangesInMemory(true); }
+    ~ReadersKeepReading() {
+        try {
+            db_.backend().keepChangesInMemory(false);
+        } catch (...) {
+            // The connection is gone; it keeps nothing any more.
+        }
+    }
+    ReadersKeepReading(const ReadersKeepReading&) = delete;
+    ReadersKeepReading& operator=(const ReadersKeepReading&) = delete;
+
+private:
+    engine::Database& db_;
+};
+
 template <typename Work> void atomically(data::DataModule& dm, bool multiple, Work work) {
     std::optional<qint64> stoppedAt;
     try {
+        const ReadersKeepReading readers(dm.goalDatabase);
         engine::BatchScope tx(dm.goalDatabase);
         work(stoppedAt);
         storeSetting(dm, multiple);
@@ -193,26 +230,28 @@ QString buildDeliverableText(data::DataModule& dm, qint64 strategyId) {
 void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, true, [&](std::optional<qint64>&) {
         deleteAllMeasurements(dm);
-        engine::Query strategies(dm.goalDatabase);
-        strategies.add("Select * From \"Strategys.db\"");
-        strategies.open();
-        engine::Table& measures = dm.measureTable;
+        const Stamp stamp = stampNow(dm);
         int count = 0;
-        for (strategies.first(); !strategies.eof(); strategies.next()) {
-            ++count;
-            progress(count);
-            const QString deliverable = strategies.field(QStringLiteral("Deliverable")).asString();
-            const QString measurement = strategies.field(QStringLiteral("Measurement")).asString();
-            const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
-            measures.insert();
-            measures.field(QStringLiteral("StrategyID")).setValue(key);
-            // The table was emptied inside this transaction, which keeps every other writer
-            // out: each strategy's next measurement number is its first.
-            measures.field(QStringLiteral("MeasurementNumber")).setValue(1);
-            measures.field(QStringLiteral("Compleated")).setValue(false);
-            measures.field(QStringLiteral("Measurement")).setValue(measurement);
-            measures.field(QStringLiteral("Deliverable")).setValue(deliverable);
-            measures.post();
+        for (StrategySteps steps(dm); !steps.done();) {
+            const std::optional<qint64> end = steps.end();
+            // Each strategy's own texts become its one item, numbered 1 (the table was emptied
+            // inside this transaction, which keeps every other writer out), not completed.
+            engine::Query insert(dm.goalDatabase);
+            insert.add("Insert Into \"Measure.db\" (StrategyID, MeasurementNumber, Compleated, Measurement, "
+                       "Deliverable)");
+            insert.add("Select StrategyID, 1, False, Measurement, Deliverable From \"Strategys.db\"");
+            addRange(insert, "StrategyID", steps.first(), end);
+            insert.add("Order By StrategyID");
+            insert.execSql();
+            // The stamp is set apart from the rows: a value bound in a Select has no type of its own.
+            engine::Query stamped(dm.goalDatabase);
+            stamped.add("Update \"Measure.db\" Set ModifiedBy = ", sql::Int{stamp.user},
+                        ", ModifiedDate = ", sql::Text{stamp.time});
+            addRange(stamped, "StrategyID", steps.first(), end);
+            stamped.execSql();
+            for (int i = 0; i < insert.rowsAffected(); ++i)
+                progress(++count);
+            steps.next(end);
         }
     });
     progress(0);
@@ -223,22 +262,52 @@ void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& prog
         engine::Table& strategies = dm.strategyTable;
         strategies.setFiltered(false);
         strategies.first();
-        {
-            // The table walks in key order, the order the measurements are read in.
-            engine::Query items(dm.goalDatabase);
-            MeasurementCursor measurements(items);
-            for (int position = 0; !strategies.eof(); ++position) {
-                progress(position);
-                const qint64 key = strategies.field(QStringLiteral("StrategyID")).asInteger();
-                const MeasurementTexts texts = measurements.textsOf(key);
-                stoppedAt = key;
-                strategies.edit();
-                strategies.field(QStringLiteral("Deliverable")).setValue(texts.deliverable);
-                strategies.field(QStringLiteral("Measurement")).setValue(texts.measurement);
-                strategies.post();
-                stoppedAt.reset();
-                strategies.next();
-            }
+        // Every strategy is rewritten: nobody may be editing one, and nobody begins to until the
+        // conversion has ended.
+        qint64 busy = -1;
+        try {
+            strategies.holdRows(&busy);
+        } catch (const engine::Error&) {
+            if (busy >= 0) stoppedAt = busy;
+            throw;
+        }
+        const Stamp stamp = stampNow(dm);
+        // Each item's lines, in number order, as BuildMeasurementText and BuildDeliverableText
+        // write them; a strategy without items gets no text.
+        const QString cr(QChar(13));
+        const QString number =
+            QStringLiteral("Cast(Coalesce(Cast(M.MeasurementNumber As Integer), 0) As Text)");
+        const QString measurementLine =
+            number + QStringLiteral(" || \"#. \" || Coalesce(M.Measurement, \"\") || \"%1\"").arg(cr);
+        const QString deliverableLine =
+            number +
+            QStringLiteral(" || \"#. \" || Coalesce(M.Deliverable, \"\") || \"%1\" || Case When "
+                           "M.CompleationDate Is Null Then \"\" Else \"Compleation Date: \" || ")
+                .arg(cr) +
+            shortDateOf(QStringLiteral("M.CompleationDate")) +
+            QStringLiteral(" End || Case When M.Compleated <> 0 Then \" Compleated\" Else \"\" End || \"%1\"")
+                .arg(cr);
+        auto joined = [](const QString& line) {
+            return QStringLiteral("(Select Group_Concat(T, \"\") From (Select %1 As T From \"Measure.db\" M "
+                                  "Where M.StrategyID = Strategys.StrategyID "
+                                  "Order By M.MeasurementNumber, M.MeasurementID) Lines)")
+                .arg(line);
+        };
+        const QString measurementText = joined(measurementLine);
+        const QString deliverableText = joined(deliverableLine);
+        int position = 0;
+        for (StrategySteps steps(dm); !steps.done();) {
+            const std::optional<qint64> end = steps.end();
+            engine::Query update(dm.goalDatabase);
+            update.add("Update \"Strategys.db\" Set");
+            update.add(QStringLiteral("Deliverable = ") + deliverableText + QLatin1Char(','));
+            update.add(QStringLiteral("Measurement = ") + measurementText + QLatin1Char(','));
+            update.add("ModifiedBy = ", sql::Int{stamp.user}, ", ModifiedDate = ", sql::Text{stamp.time});
+            addRange(update, "StrategyID", steps.first(), end);
+            update.execSql();
+            for (int i = 0; i < update.rowsAffected(); ++i)
+                progress(position++);
+            steps.next(end);
         }
         deleteAllMeasurements(dm);
     });

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
+#include <exception>
 #include <functional>
 
 namespace data {
@@ -11,8 +12,15 @@ class DataModule;
 
 namespace admin {
 
-// The record a conversion is processing, called before each one; 0 once it has finished.
+// The record a conversion has reached, called for each one as the conversion works through them
+// (a step of records at a time); 0 once it has finished. It may throw ConversionCancelled to
+// stop the conversion, which then leaves everything as it was.
 using ConversionProgress = std::function<void(int record)>;
+
+class ConversionCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "The conversion was cancelled."; }
+};
 
 // The texts of a strategy's measurement records, in measurement-number order, each line ended
 // by a carriage return; empty when the strategy has none.
@@ -25,7 +33,8 @@ QString buildDeliverableText(data::DataModule& dm, qint64 strategyId);
 // nothing was changed, why, and which strategy was in the way when one was.
 void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress);
 // Every strategy's texts are rebuilt from its measurement records, which are then removed, and
-// the setting is stored off. All of it is stored, or none of it, as above.
+// the setting is stored off. All of it is stored, or none of it, as above. Other workstations
+// read the old data until the conversion commits; none may be editing a strategy meanwhile.
 void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress);
 
 // How many measurement records the database holds, of every strategy.

@@ -7,7 +7,9 @@
 #include "controls/FieldEdit.h"
 #include "data/DataModule.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -161,12 +163,20 @@ void SystemSettingsDialog::convertMeasures() {
 }
 
 void SystemSettingsDialog::showProgress(int record) {
-    recordLabel->setText(QString::number(record));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (record == 0 || lastPaint_ < 0 || now - lastPaint_ >= kRepaintMs) {
-        recordLabel->repaint();
         lastPaint_ = now;
+        recordLabel->setText(QString::number(record));
+        recordLabel->repaint();
+        if (progressWindow && record != 0) {
+            progressLabel->setText(
+                QStringLiteral("Processing Record: %1 Of: %2").arg(record).arg(recordCountLabel->text()));
+            // The progress window is modal: the only input it lets through is its Cancel.
+            QCoreApplication::processEvents();
+        }
     }
+    // 0 comes first and last, when there is nothing left to stop.
+    if (cancelRequested_ && record != 0) throw ConversionCancelled();
 }
 
 namespace {
@@ -203,8 +213,41 @@ void SystemSettingsDialog::askConvertToSingle() {
 
 void SystemSettingsDialog::convert(const std::function<void(const ConversionProgress&)>& run) {
     lastPaint_ = -1;
+    cancelRequested_ = false;
+    QDialog window(this);
+    window.setWindowTitle(QStringLiteral("Converting Measurements"));
+    window.setWindowModality(Qt::WindowModal);
+    auto* lay = new QVBoxLayout(&window);
+    progressLabel =
+        new QLabel(QStringLiteral("Processing Record: 0 Of: %1").arg(recordCountLabel->text()), &window);
+    progressLabel->setMinimumWidth(progressLabel->fontMetrics().horizontalAdvance(progressLabel->text()) * 2);
+    lay->addWidget(progressLabel);
+    cancelConversionButton = controls::button(QStringLiteral("Cancel"), &window);
+    cancelConversionButton->setObjectName(QStringLiteral("cancelConversionButton"));
+    lay->addWidget(cancelConversionButton, 0, Qt::AlignHCenter);
+    connect(cancelConversionButton, &QPushButton::clicked, &window, [this] { cancelRequested_ = true; });
+    // Escape and the close box ask the same as Cancel; the window goes when the conversion ends.
+    connect(&window, &QDialog::rejected, &window, [this, &window] {
+        cancelRequested_ = true;
+        window.show();
+    });
+    progressWindow = &window;
+    window.show();
+    QCoreApplication::processEvents();
+    struct Reset {
+        SystemSettingsDialog* form;
+        ~Reset() {
+            form->progressWindow = nullptr;
+            form->progressLabel = nullptr;
+            form->cancelConversionButton = nullptr;
+        }
+    } reset{this};
     try {
         run([this](int record) { showProgress(record); });
+    } catch (const ConversionCancelled&) {
+        // Cancelled: nothing of it was kept, and there is nothing to say about it.
+        showProgress(0);
+        return;
     } catch (...) {
         // Nothing of it was kept: the count does not stay at the record it stopped at.
         showProgress(0);

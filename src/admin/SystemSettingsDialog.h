@@ -9,6 +9,7 @@ namespace data {
 class DataModule;
 }
 
+class QDialog;
 class QGridLayout;
 class QLabel;
 class QPushButton;
@@ -48,6 +49,11 @@ public:
     QLabel* recordCountLabel;
     QPushButton* okButton;
     QPushButton* closeButton;
+    // Shown while a conversion runs (the settings screen takes no input meanwhile): the record
+    // reached, and a Cancel button that stops the conversion and leaves everything as it was.
+    QDialog* progressWindow = nullptr;
+    QLabel* progressLabel = nullptr;
+    QPushButton* cancelConversionButton = nullptr;
 
     void onCreate();
     void chooseReportBitmap();
@@ -67,6 +73,7 @@ private:
     // Runs a conversion with the progress line; the line is back at 0 however it ends.
     void convert(const std::function<void(const ConversionProgress&)>& run);
     qint64 lastPaint_ = -1;
+    bool cancelRequested_ = false;
     bool closed_ = false;
     data::DataModule& dm_;
 };

@@ -113,6 +113,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
         engine::Session& session = engine::Session::instance();
         prepareSession(session);
         data_ = std::make_unique<data::DataModule>(session);
+        data_->goalDatabase.setBusyWait(&busyWait_);
         main_ = std::make_unique<MainWindow>(*data_);
         splash_.step();
         try {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/BusyWaitNote.h"
+
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -71,6 +73,8 @@ private:
     void end();
 
     Splash splash_;
+    // Declared before the data module, which uses it until its end.
+    controls::BusyWaitNote busyWait_;
     std::unique_ptr<data::DataModule> data_;
     std::unique_ptr<MainWindow> main_;
 };

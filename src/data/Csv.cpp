@@ -9,14 +9,42 @@ namespace csv {
 
 namespace {
 
+// Spreadsheets trim blanks and line breaks before they look for a formula, and read the
+// full-width and small forms of the formula signs as the signs themselves, so all of these count.
+bool isFormulaSign(QChar c) {
+    switch (c.unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\uFF1D': // full-width = + - @
+    case u'\uFF0B':
+    case u'\uFF0D':
+    case u'\uFF20':
+    case u'\uFE66': // small = + - @
+    case u'\uFE62':
+    case u'\uFE63':
+    case u'\uFE6B':
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool looksLikeFormula(const QString& s) {
     if (s.isEmpty()) return false;
-    const QChar c = s.front();
-    return c == QLatin1Char('=') || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('@') ||
-           c == QLatin1Char('\t') || c == QLatin1Char('\r');
+    // A leading tab or line break is itself a start some spreadsheets act on.
+    if (s.front().isSpace() && s.front() != QLatin1Char(' ')) return true;
+    for (const QChar c : s) {
+        if (c.isSpace()) continue;
+        return isFormulaSign(c);
+    }
+    return false;
 }
 
 QString quoted(QString s) {
+    // A NUL ends the text for many readers (C programs, older csv modules), so it is never written.
+    s.remove(QChar(u'\0'));
     if (looksLikeFormula(s)) s.prepend(QLatin1Char('\''));
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');

@@ -10,10 +10,11 @@ namespace data {
 namespace csv {
 
 // One value as a CSV field (RFC 4180). Numbers are written as they are; every other value is
-// quoted, with embedded quotes doubled and line breaks kept. Text that a spreadsheet would run
-// as a formula (it begins with "=", "+", "-", "@", a tab or a carriage return) is written with a
-// leading apostrophe, which spreadsheets show as text and do not evaluate. Dates are written
-// as ISO dates, date-times as "yyyy-MM-dd HH:mm:ss", logical values as True and False.
+// quoted, with embedded quotes doubled and line breaks kept, and NUL characters left out. Text
+// that a spreadsheet would run as a formula (its first character that is not a blank or line
+// break is "=", "+", "-", "@" or their full-width forms, or it begins with a tab or a line break)
+// is written with a leading apostrophe, which spreadsheets show as text and do not evaluate.
+// Dates are written as ISO dates, date-times as "yyyy-MM-dd HH:mm:ss", logical values as True and False.
 QString field(const QVariant& value);
 
 // A record: the fields joined by commas and ended by CR LF.

@@ -113,23 +113,9 @@ ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType,
 QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
     QVector<OverdueItem> out;
-    auto fill = [&](engine::Query& q, int r, bool measurement) {
-        OverdueItem it;
-        it.isMeasurement = measurement;
-        it.strategyID = q.valueAt(r, "StrategyID").toLongLong();
-        it.userNumber = q.valueAt(r, "UserNumber").toInt();
-        it.owner = users.value(it.userNumber).name;
-        it.goalID = q.valueAt(r, "GoalID").toLongLong();
-        it.goal = q.valueAt(r, "GoalDescription").toString();
-        it.strategyNumber = q.valueAt(r, "StrategyNumber").toInt();
-        if (measurement) {
-            it.measurementID = q.valueAt(r, "MeasurementID").toLongLong();
-            it.measurementNumber = q.valueAt(r, "MeasurementNumber").toInt();
-        }
-        it.due = q.valueAt(r, "CompleationDate").toDate();
-        it.daysOverdue = int(it.due.daysTo(today));
-        out << it;
-    };
+    // Every result is read once, forward, straight into the items: the columns by position, as
+    // the Selects name them.
+    auto isoDate = [](const QVariant& v) { return QDate::fromString(v.toString(), Qt::ISODate); };
     engine::Query q(dm.goalDatabase);
     q.add(
         "Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As UserNumber,");
@@ -139,11 +125,19 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
           sql::Date{today});
     q.add("And (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false}, ")");
     limitToVisibleUsers(dm, q, "S.UserNumber");
-    q.open();
-    out.reserve(q.recordCount());
-    for (int r = 0; r < q.recordCount(); ++r)
-        fill(q, r, false);
-    q.close();
+    q.forEachRow([&](const QVariantList& v) {
+        OverdueItem it;
+        it.isMeasurement = false;
+        it.strategyID = v[0].toLongLong();
+        it.strategyNumber = v[1].toInt();
+        it.userNumber = v[2].toInt();
+        it.owner = users.value(it.userNumber).name;
+        it.goalID = v[3].toLongLong();
+        it.due = isoDate(v[4]);
+        it.goal = v[5].toString();
+        it.daysOverdue = int(it.due.daysTo(today));
+        out << it;
+    });
 
     // Measurement items are kept as records of their own only with multiple measurements. There
     // are many more of them than strategies: the late items and the strategies' few columns are
@@ -155,22 +149,17 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
         // the date index, which the expression around the column keeps the planner from using.
         q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
         q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
-        q.open();
         struct Late {
             qint64 measurement, strategy;
             int number;
             QDate due;
         };
         std::vector<Late> late;
-        late.reserve(size_t(q.recordCount()));
         QSet<qint64> strategies;
-        for (int r = 0; r < q.recordCount(); ++r) {
-            late.push_back(
-                {q.valueAt(r, "MeasurementID").toLongLong(), q.valueAt(r, "StrategyID").toLongLong(),
-                 q.valueAt(r, "MeasurementNumber").toInt(), q.valueAt(r, "CompleationDate").toDate()});
+        q.forEachRow([&](const QVariantList& v) {
+            late.push_back({v[0].toLongLong(), v[3].toLongLong(), v[1].toInt(), isoDate(v[2])});
             strategies.insert(late.back().strategy);
-        }
-        q.close();
+        });
         if (!late.empty()) {
             struct owner {
                 int user, number;
@@ -181,22 +170,16 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
             q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID From \"Strategys.db\"");
             q.add("Where UserNumber Is Not Null");
             limitToVisibleUsers(dm, q, "UserNumber");
-            q.open();
-            for (int r = 0; r < q.recordCount(); ++r) {
-                const qint64 id = q.valueAt(r, "StrategyID").toLongLong();
+            q.forEachRow([&](const QVariantList& v) {
+                const qint64 id = v[0].toLongLong();
                 if (strategies.contains(id))
-                    owners.insert(id,
-                                  {q.valueAt(r, "UserNumber").toInt(), q.valueAt(r, "StrategyNumber").toInt(),
-                                   q.valueAt(r, "GoalID").toLongLong()});
-            }
-            q.close();
+                    owners.insert(id, {v[2].toInt(), v[1].toInt(), v[3].toLongLong()});
+            });
             QHash<qint64, QString> goals;
             q.clear();
             q.add("Select GoalID, GoalDescription From \"goals.db\"");
-            q.open();
-            for (int r = 0; r < q.recordCount(); ++r)
-                goals.insert(q.valueAt(r, "GoalID").toLongLong(), q.valueAt(r, "GoalDescription").toString());
-            q.close();
+            q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
+            out.reserve(out.size() + qsizetype(late.size()));
             for (const Late& l : late) {
                 const auto o = owners.constFind(l.strategy);
                 const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);

@@ -41,6 +41,13 @@ public:
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual QSqlDatabase connection() const = 0;
+    // Whether the connection to the store broke (a server restarted, a network cut): nothing can
+    // run on it until reconnect() made it again. A folder never loses its connection.
+    virtual bool connectionLost() const { return false; }
+    // Connects again as the same session, taking back the locks of the open tables and the rows
+    // being edited; gives the message that tells the person so. Throws engine::Error, saying the
+    // connection is still lost and what to do, when the store cannot be reached yet.
+    virtual QString reconnect() { return {}; }
     // Makes a new database at a location: the nine tables with their named indexes, the settings
     // row, profile 0 with every right and the built-in account "Supervisor". Writes nothing when
     // a database is already there or any step fails.
@@ -93,6 +100,11 @@ public:
     // whole numbers as 64-bit integers).
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;
 
+    // While on, a transaction keeps what it changed in memory until its commit, however much that
+    // is, so that other workstations go on reading the tables (the old rows) until then; a store
+    // whose readers never wait for a writer needs nothing of it.
+    virtual void keepChangesInMemory(bool on) { Q_UNUSED(on); }
+
     // --- Large query results ------------------------------------------------------------------
     // Opens the result of a Select too large to hold in memory; its statements run through `exec`.
     virtual std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
@@ -108,6 +120,23 @@ public:
         // the row.
         virtual bool lockRecord(qint64 key) = 0;
         virtual void unlockRecord(qint64 key) = 0;
+        // Every row at once, for a batch: one lock instead of one per row, and other table
+        // objects cannot begin editing any row until unlockAllRecords(). False, with the key of
+        // a row someone else is editing in `busyKey` (-1 when the store cannot tell), when that is
+        // not possible now; a store without it says false.
+        virtual bool lockAllRecords(qint64& busyKey) {
+            busyKey = -1;
+            return false;
+        }
+        virtual void unlockAllRecords() {}
+        // Whether the lock on a row being edited broke with a lost connection, so that another
+        // workstation may have changed the row in between.
+        virtual bool interrupted(qint64 key) const {
+            Q_UNUSED(key);
+            return false;
+        }
+        // Takes such a row's lock again; false while someone else holds it.
+        virtual bool relock(qint64 key) { return lockRecord(key); }
     };
     // Shared, or exclusive for packing. Null when refused: another session has the table open
     // exclusively, or (for an exclusive open) has it open at all.
@@ -115,6 +144,16 @@ public:
 
     // The user names of every live session of this database, this one included.
     virtual QStringList sessions() = 0;
+
+    // How long the next statements wait for a table that another workstation writes: while
+    // `wait` (given the milliseconds waited so far) says so; empty: the store's busy time.
+    // A server's readers never wait for its writers, so it needs none.
+    virtual void setReadWait(std::function<bool(qint64 waitedMs)> wait) { Q_UNUSED(wait); }
+    // The user name of the workstation writing a table now; empty when the store cannot tell.
+    virtual QString lockHolder(const TableDef& t) {
+        Q_UNUSED(t);
+        return {};
+    }
 
     // Called inside a write before reading the highest number of a numbered column of `t`: from
     // then until the transaction ends, no other session can store a number there that this read

@@ -6,6 +6,7 @@
 #include "engine/FolderErrors.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QThread>
@@ -27,6 +28,53 @@ QString fileOf(const QString& schema) {
     return t ? t->fileName : schema;
 }
 } // namespace
+
+// While one statement runs outside a transaction, lets the database's waiter decide how long it
+// waits for a table another workstation writes, telling it which table and who holds it.
+class ReadWaitScope {
+public:
+    ReadWaitScope(Database& db, const QString& files) : db_(db) {
+        if (!db_.busyWait_ || !db_.levels_.empty()) return;
+        active_ = true;
+        db_.backend_->setReadWait([this, files](qint64 waitedMs) {
+            if (!asked_.isValid() || asked_.hasExpired(1000)) {
+                asked_.start();
+                findHolder(files);
+            }
+            waited_ = true;
+            return db_.busyWait_->waiting(table_, holder_, waitedMs);
+        });
+    }
+    ~ReadWaitScope() {
+        if (!active_) return;
+        db_.backend_->setReadWait({});
+        if (waited_) db_.busyWait_->ended();
+    }
+    ReadWaitScope(const ReadWaitScope&) = delete;
+    ReadWaitScope& operator=(const ReadWaitScope&) = delete;
+
+private:
+    void findHolder(const QString& files) {
+        const QStringList names = files.split(QStringLiteral(", "), Qt::SkipEmptyParts);
+        table_ = names.value(0, QStringLiteral("the database"));
+        holder_.clear();
+        for (const QString& name : names) {
+            const TableDef* t = findTable(name);
+            const QString who = t ? db_.backend_->lockHolder(*t) : QString();
+            if (who.isEmpty()) continue;
+            table_ = name;
+            holder_ = who;
+            return;
+        }
+    }
+
+    Database& db_;
+    bool active_ = false;
+    bool waited_ = false;
+    QElapsedTimer asked_;
+    QString table_;
+    QString holder_;
+};
 
 Cursor::~Cursor() {
     if (!st_) return;
@@ -81,10 +129,14 @@ QSqlDatabase Database::connection() const {
 
 void Database::attach(const TableDef& t) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
+    // Reaching a table reads its file, which waits for a writer as any read does.
+    const ReadWaitScope wait(*this, t.fileName);
     backend_->prepareTable(t, !levels_.empty());
 }
 
 QStringList Database::sessions() {
+    reconnectIfLost();
     return open_ ? backend_->sessions() : session_.users();
 }
 
@@ -106,6 +158,7 @@ void Database::close() {
         st->query = QSqlQuery();
     }
     statements_.clear();
+    deferredFlush_ = deferredDrop_ = {};
     backend_->close();
     backend_.reset();
     levels_.clear();
@@ -115,12 +168,33 @@ void Database::close() {
 }
 
 void Database::failed() {
-    if (!levels_.empty() && backend_->failureEndsTransaction(int(levels_.size()))) transactionLost();
+    if (levels_.empty()) return;
+    // A transaction does not survive its connection, whatever level the statement ran at.
+    if (backend_->failureEndsTransaction(int(levels_.size())) || backend_->connectionLost())
+        transactionLost();
+}
+
+void Database::reconnectIfLost() {
+    if (!open_ || !backend_->connectionLost()) return;
+    if (!levels_.empty()) {
+        transactionLost();
+        return;
+    }
+    // The prepared statements belong to the old connection.
+    for (auto& st : statements_) {
+        st->query.finish();
+        st->query = QSqlQuery();
+    }
+    statements_.clear();
+    throw Error(backend_->reconnect());
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
+    flushDeferred();
+    const ReadWaitScope wait(*this, files);
     try {
         return backend_->exec(sql, binds, files);
     } catch (const Error&) {
@@ -131,7 +205,9 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& binds, const QS
 
 Cursor Database::run(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
+    flushDeferred();
     std::shared_ptr<detail::CachedStatement> st;
     auto it = statements_.find(sql);
     if (it != statements_.end() && !it.value()->inUse) {
@@ -154,6 +230,7 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     }
     bindAll(st->query, binds);
     st->inUse = true;
+    const ReadWaitScope wait(*this, files);
     if (!st->query.exec()) {
         const Error e = backend_->failure(st->query.lastError(), files);
         st->query.finish();
@@ -164,7 +241,15 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     return Cursor(std::move(st));
 }
 
+void Database::reading(const QString& files, const std::function<void()>& reads) {
+    if (!open_) throw Error::notOpen();
+    reconnectIfLost();
+    const ReadWaitScope wait(*this, files);
+    reads();
+}
+
 std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, const QString& files) {
+    flushDeferred();
     return backend().openLargeResult(st, files,
                                      [this](const QString& sql, const QVariantList& binds, const QString& f) {
                                          return exec(sql, binds, f);
@@ -174,7 +259,10 @@ std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, cons
 void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
                     const Backend::RowSink& row) {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
+    flushDeferred();
+    const ReadWaitScope wait(*this, t.fileName);
     try {
         backend_->scanRows(sql, binds, t, t.fileName, row);
     } catch (const Error&) {
@@ -200,6 +288,7 @@ void Database::transactionLost() {
 
 void Database::begin() {
     if (!open_) throw Error::notOpen();
+    reconnectIfLost();
     checkTransactionAlive();
     if (levels_.empty())
         control(QStringLiteral("BEGIN"));
@@ -211,6 +300,7 @@ void Database::begin() {
 void Database::control(const QString& sql, const QString& files) {
     checkTransactionAlive();
     try {
+        flushDeferred();
         backend_->control(sql, files);
     } catch (const Error&) {
         failed();
@@ -268,6 +358,7 @@ void Database::rollback() {
 }
 
 void Database::rollbackLevels(int keep) {
+    if (int(levels_.size()) > keep) dropDeferred();
     while (int(levels_.size()) > keep) {
         const Level done = std::move(levels_.back());
         levels_.pop_back();
@@ -346,6 +437,25 @@ void Database::write(const std::function<void()>& unit) {
     }
 }
 
+void Database::defer(std::function<void()> flush, std::function<void()> drop) {
+    flushDeferred();
+    deferredFlush_ = std::move(flush);
+    deferredDrop_ = std::move(drop);
+}
+
+void Database::flushDeferred() {
+    if (!deferredFlush_) return;
+    const std::function<void()> flush = std::exchange(deferredFlush_, {});
+    deferredDrop_ = {};
+    flush();
+}
+
+void Database::dropDeferred() {
+    const std::function<void()> drop = std::exchange(deferredDrop_, {});
+    deferredFlush_ = {};
+    if (drop) drop();
+}
+
 void Database::notifyChanged(const QString& schemaName, const QObject* origin) {
     if (levels_.empty()) {
         emit tableChangedBy(schemaName, origin);
@@ -401,20 +511,26 @@ BatchScope::BatchScope(Database& db, int chunkRows) : db_(db) {
         db_.batchLevel_ = 1;
         db_.batchChunk_ = chunkRows;
         db_.batchRows_ = 0;
+        ++db_.batchSerial_;
     }
 }
 
 BatchScope::~BatchScope() {
     if (level_ == 1) db_.batchLevel_ = db_.batchChunk_ = 0;
-    if (done_) return;
-    try {
-        db_.rollbackLevels(level_ - 1);
-    } catch (...) {
+    if (!done_) {
+        try {
+            db_.rollbackLevels(level_ - 1);
+        } catch (...) {
+        }
     }
+    if (level_ == 1) emit db_.batchEnded();
 }
 
 void BatchScope::commit() {
     if (done_) return;
+    // What the batch kept back goes out while the batch still holds its rows; a failure of it
+    // leaves the batch to roll back.
+    if (db_.transactionDepth() == level_) db_.flushDeferred();
     done_ = true;
     if (level_ == 1) db_.batchLevel_ = db_.batchChunk_ = 0;
     if (db_.transactionDepth() != level_) {

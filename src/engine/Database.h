@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/BusyWait.h"
 #include "engine/Error.h"
 #include "engine/Schema.h"
 #include "engine/Session.h"
@@ -79,6 +80,19 @@ public:
     // again (row reads, posts) are prepared once.
     Cursor run(const QString& sql, const QVariantList& binds = {}, const QString& files = {});
     QSqlDatabase connection() const;
+    // When the store's connection was lost: outside a transaction, connects again and throws the
+    // message saying so (the action that met it is not carried out, so nothing runs on what the
+    // person saw before the loss); inside one, ends the transaction as not stored. Every
+    // statement passes here first; does nothing while the connection is sound.
+    void reconnectIfLost();
+    // Runs reads made through the store directly (a table's protection, its change mark) as a
+    // plain read of `files`: a lost connection is made again first, and a busy table is waited
+    // for as statements wait.
+    void reading(const QString& files, const std::function<void()>& reads);
+    // Who is told when a plain read (outside any transaction) waits for a table another
+    // workstation writes, and decides how long it waits; none (the default): the read gives up
+    // after the busy time. Not owned; it must outlive the database's use of it.
+    void setBusyWait(BusyWait* wait) { busyWait_ = wait; }
     // Reads rows of a table for the row cache of a table object: `sql` selects the row key, then
     // every column of `t` in order. The statement is prepared once per text and its reading ends
     // before this returns (no lock outlives the read).
@@ -102,6 +116,14 @@ public:
     void commit();
     void rollback();
     int transactionDepth() const { return int(levels_.size()); }
+    // Inside a batch scope that is all or nothing (no chunked commits): a table object may then
+    // hold every row of its table until the batch ends. `batchSerial()` tells one batch from the next.
+    bool holdingBatch() const { return batchLevel_ == 1 && batchChunk_ == 0 && !levels_.empty(); }
+    int batchSerial() const { return batchSerial_; }
+    // Writes a table object keeps back to send many rows at once: `flush` sends them and runs
+    // before any other statement of this connection (and before the commit); `drop` forgets them
+    // when the transaction rolls back. A later deferral flushes the one before.
+    void defer(std::function<void()> flush, std::function<void()> drop);
 
     // Runs a unit of writing: one statement (a unit must be safe to run again after it failed).
     // Outside a transaction it is its own transaction; when it meets another workstation's
@@ -135,10 +157,13 @@ signals:
     void tableChangedBy(const QString& schemaName, const QObject* origin);
     // Rows written to a table were rolled back; table objects that read them read again.
     void tableRolledBack(const QString& schemaName);
+    // A batch scope ended (committed or not): what table objects held for it is let go.
+    void batchEnded();
 
 private:
     friend class BatchScope;
     friend class Transaction;
+    friend class ReadWaitScope;
     struct Level {
         QHash<QString, QSet<const QObject*>> changed;
     };
@@ -164,6 +189,11 @@ private:
     int batchLevel_ = 0;
     int batchChunk_ = 0;
     int batchRows_ = 0;
+    int batchSerial_ = 0;
+    std::function<void()> deferredFlush_, deferredDrop_;
+    void flushDeferred();
+    void dropDeferred();
+    BusyWait* busyWait_ = nullptr;
     friend class Table;
 };
 

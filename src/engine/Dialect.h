@@ -39,6 +39,19 @@ public:
     // A statement binds a bounded number of values, so a long list goes as one bound array.
     QString numberList(const QVector<qint64>& values, bool parenthesised, QVariantList& binds) const;
 
+    // One UPDATE of some columns of `rows` rows, the values bound row after row (the row key,
+    // then the columns in order); empty where a prepared statement per row costs the store less.
+    virtual QString updateRows(const TableDef& t, const QStringList& columns, int rows) const {
+        Q_UNUSED(t);
+        Q_UNUSED(columns);
+        Q_UNUSED(rows);
+        return {};
+    }
+
+    // The aggregate that joins the texts of a group with a separator, in the order the rows come
+    // ("Group_Concat" in the system's texts).
+    virtual QString joinTexts() const { return QStringLiteral("group_concat"); }
+
     // The statements that make a table with its indexes.
     virtual QStringList createTable(const TableDef& t) const = 0;
 

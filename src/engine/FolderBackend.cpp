@@ -24,6 +24,11 @@ namespace engine {
 
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
+// Page caches: a table whose file fits in kWholeTableCacheKb gets a cache that holds all of it, as
+// long as the budget shared by the attached tables lasts; the others keep SQLite's default.
+constexpr qint64 kCacheBudgetKb = 64 * 1024;
+constexpr qint64 kWholeTableCacheKb = 32 * 1024;
+constexpr qint64 kMinTableCacheKb = 2048;
 const char* const kProtectionTable = "vardimo_protection";
 } // namespace
 
@@ -110,11 +115,13 @@ void FolderBackend::open(const QString& location, const QString& userName) {
     handle_ = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
                                                                     : nullptr;
     reader_.open(handle_);
+    busy_.install(handle_, kBusyTimeoutMs);
     open_ = true;
     exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     // Snapshots of large query results go to temporary files, not memory.
     exec(QStringLiteral("PRAGMA temp_store=FILE"));
     exec(QStringLiteral("PRAGMA temp.cache_size=-2048")); // at most 2 MB of them in memory
+    cacheLeftKb_ = kCacheBudgetKb;
     recoverStaleConnections(base);
     removeOldTempFiles();
     Q_UNUSED(userName); // the session's own registration names this workstation
@@ -260,6 +267,17 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoteIdentifier(t.schemaName)), {},
              t.fileName);
         exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoteIdentifier(t.schemaName)), {}, t.fileName);
+        // SQLite's default cache holds 2 MB: a screen that filters a table several times that size
+        // (the goals) would read its pages from the file again on every switch, growing faster
+        // than the table. Tables too large to hold (the strategies, the measurements) are read
+        // through indexes or once, forward, where a larger cache would only take memory.
+        // Pages are taken only as they are read.
+        const qint64 wantKb = std::max(kMinTableCacheKb, fi.size() / 1024 + fi.size() / 4096);
+        const qint64 giveKb =
+            wantKb <= std::min(kWholeTableCacheKb, cacheLeftKb_) ? wantKb : kMinTableCacheKb;
+        if (giveKb > kMinTableCacheKb) cacheLeftKb_ -= giveKb;
+        exec(QStringLiteral("PRAGMA %1.cache_size=-%2").arg(quoteIdentifier(t.schemaName)).arg(giveKb), {},
+             t.fileName);
     } catch (const Error& e) {
         try {
             exec(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(t.schemaName)));
@@ -269,6 +287,12 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         throw Error(FolderErrors::describe(e.message(), t.fileName), e.kind());
     }
     attached_.insert(t.schemaName);
+}
+
+void FolderBackend::keepChangesInMemory(bool on) {
+    // SQLite writes changed pages to the file before the commit when its cache is full, and needs
+    // the file to itself from then on: every reader elsewhere waits until the commit.
+    exec(on ? QStringLiteral("PRAGMA cache_spill=OFF") : QStringLiteral("PRAGMA cache_spill=ON"));
 }
 
 QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/FolderBusy.h"
 #include "engine/FolderDialect.h"
 #include "engine/FolderErrors.h"
 #include "engine/FolderRowReader.h"
@@ -42,6 +43,7 @@ public:
     void create(const QString& location) override;
 
     void prepareTable(const TableDef& t, bool inTransaction) override;
+    void keepChangesInMemory(bool on) override;
     const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     void control(const QString& sql, const QString& files = {}) override;
@@ -59,6 +61,8 @@ public:
 
     std::unique_ptr<OpenLock> lockTable(const TableDef& t, bool exclusive) override;
     QStringList sessions() override { return session_.users(folder_); }
+    void setReadWait(std::function<bool(qint64)> wait) override { busy_.setWait(std::move(wait)); }
+    QString lockHolder(const TableDef& t) override { return FolderBusy::holder(tablePath(t), folder_); }
 
     void compact(const TableDef& t) override;
     qint64 tableSize(const TableDef& t) override;
@@ -89,10 +93,12 @@ private:
     std::unique_ptr<LockFile> connectionLock_;
     sqlite3* handle_ = nullptr;
     QSet<QString> attached_;
+    qint64 cacheLeftKb_ = 0; // of the page cache budget shared by the attached tables
     bool open_ = false;
     bool registered_ = false; // listed among the users of the database
     FolderErrors errors_{folder_};
     FolderRowReader reader_{errors_};
+    FolderBusy busy_;
     std::map<QString, QSqlQuery> controls_;
 };
 

@@ -7,6 +7,7 @@ namespace engine {
 namespace {
 // Record locks lie beyond the bytes of the open locks.
 constexpr qint64 kRecordLockBase = qint64(1) << 32;
+constexpr qint64 kRecordLockSpan = qint64(1) << 40;
 } // namespace
 
 std::unique_ptr<FolderOpenLock> FolderOpenLock::take(const QString& fileName, const QString& lockPath,
@@ -27,6 +28,19 @@ bool FolderOpenLock::lockRecord(qint64 key) {
 
 void FolderOpenLock::unlockRecord(qint64 key) {
     if (file_.isOpen()) file_.unlock(kRecordLockBase + key);
+}
+
+bool FolderOpenLock::lockAllRecords(qint64& busyKey) {
+    busyKey = -1;
+    if (!file_.writable()) throw Error(Error::readOnlyText(fileName_));
+    if (file_.lockExclusive(kRecordLockBase, kRecordLockSpan)) return true;
+    const qint64 at = file_.conflictAt(kRecordLockBase, kRecordLockSpan);
+    if (at >= 0) busyKey = at - kRecordLockBase;
+    return false;
+}
+
+void FolderOpenLock::unlockAllRecords() {
+    if (file_.isOpen()) file_.unlock(kRecordLockBase, kRecordLockSpan);
 }
 
 } // namespace engine

@@ -19,6 +19,8 @@ public:
 
     bool lockRecord(qint64 key) override;
     void unlockRecord(qint64 key) override;
+    bool lockAllRecords(qint64& busyKey) override;
+    void unlockAllRecords() override;
 
 private:
     LockFile file_;

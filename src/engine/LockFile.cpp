@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -106,15 +107,19 @@ void LockFile::unlock(qint64 offset, qint64 length) {
 }
 
 bool LockFile::lockedByOther(qint64 offset, qint64 length) const {
-    if (fd_ < 0) return false;
+    return conflictAt(offset, length) >= 0;
+}
+
+qint64 LockFile::conflictAt(qint64 offset, qint64 length) const {
+    if (fd_ < 0) return -1;
     struct flock fl;
     std::memset(&fl, 0, sizeof fl);
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = offset;
     fl.l_len = length;
-    if (fcntl(fd_, F_OFD_GETLK, &fl) != 0) return false;
-    return fl.l_type != F_UNLCK;
+    if (fcntl(fd_, F_OFD_GETLK, &fl) != 0 || fl.l_type == F_UNLCK) return -1;
+    return std::max(offset, qint64(fl.l_start));
 }
 
 } // namespace engine

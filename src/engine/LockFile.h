@@ -39,6 +39,9 @@ public:
     void unlock(qint64 offset, qint64 length = 1);
     // Whether another open file holds a lock that would conflict with an exclusive one.
     bool lockedByOther(qint64 offset, qint64 length = 1) const;
+    // Where the first lock of another open file that conflicts with an exclusive one in the range
+    // begins; -1 when there is none.
+    qint64 conflictAt(qint64 offset, qint64 length) const;
 
     int fd() const { return fd_; }
 

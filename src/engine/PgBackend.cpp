@@ -42,6 +42,13 @@ void PgBackend::connect(const QString& location) {
         throw Error(QStringLiteral("The PostgreSQL driver of Qt is not installed (Debian package "
                                    "libqt6sql6-psql); the database %1 cannot be reached.")
                         .arg(location_.display));
+    const QString failure = openConnection();
+    if (!failure.isEmpty())
+        throw Error(
+            QStringLiteral("Cannot connect to the database server %1: %2").arg(location_.display, failure));
+}
+
+QString PgBackend::openConnection() {
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName_);
@@ -54,24 +61,27 @@ void PgBackend::connect(const QString& location) {
         if (!options.contains(QStringLiteral("application_name"), Qt::CaseInsensitive))
             options << QStringLiteral("application_name=vardimo");
         db.setConnectOptions(options.join(QLatin1Char(';')));
-        if (!db.open()) failure = db.lastError().text();
+        if (!db.open()) {
+            failure = db.lastError().text().trimmed();
+            if (failure.isEmpty()) failure = QStringLiteral("no answer from the server");
+        }
     }
     if (!failure.isEmpty()) {
         QSqlDatabase::removeDatabase(connectionName_);
-        throw Error(QStringLiteral("Cannot connect to the database server %1: %2")
-                        .arg(location_.display, failure.trimmed()));
+        return failure;
     }
     connected_ = true;
+    errors_.setLost(false);
     open_ = true; // exec() needs it; open() clears it again on any failure below
     // A write that meets another workstation's write waits as long as the folder store's busy
     // timeout, then fails with the locked message.
     exec(QStringLiteral("SET lock_timeout = '5s'"));
     exec(QStringLiteral("SET client_min_messages = warning"));
     exec(QStringLiteral("SET DateStyle = ISO"));
+    return {};
 }
 
-void PgBackend::disconnect() {
-    locks_.forgetAll();
+void PgBackend::dropConnection() {
     prepared_.clear();
     if (connected_) {
         {
@@ -81,11 +91,36 @@ void PgBackend::disconnect() {
         QSqlDatabase::removeDatabase(connectionName_);
     }
     connected_ = false;
+}
+
+void PgBackend::disconnect() {
+    locks_.forgetAll();
+    dropConnection();
+    errors_.setLost(false);
     open_ = false;
+}
+
+QString PgBackend::reconnect() {
+    if (!connectionLost()) return {};
+    dropConnection();
+    try {
+        const QString failure = openConnection();
+        if (!failure.isEmpty()) throw Error(failure);
+        checkSchema();
+        registerSession(userName_);
+        locks_.retake();
+    } catch (const Error& e) {
+        // Whatever was taken again ends with the connection; the next action tries once more.
+        dropConnection();
+        errors_.setLost(true);
+        throw Error(errors_.stillLostText(e.message()));
+    }
+    return errors_.reconnectedText();
 }
 
 void PgBackend::open(const QString& location, const QString& userName) {
     connect(location);
+    userName_ = userName;
     try {
         checkSchema();
         registerSession(userName);
@@ -219,6 +254,7 @@ void PgBackend::prepareTable(const TableDef& t, bool) {
 
 QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
+    if (errors_.lost()) throw Error(errors_.lostText());
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
@@ -235,6 +271,7 @@ QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const Q
 
 QSqlQuery& PgBackend::execPrepared(const QString& sql, const QVariantList& binds) {
     if (!open_) throw Error::notOpen();
+    if (errors_.lost()) throw Error(errors_.lostText());
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
         auto q = std::make_shared<QSqlQuery>(connection());

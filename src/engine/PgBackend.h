@@ -34,6 +34,8 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     QSqlDatabase connection() const override;
+    bool connectionLost() const override { return open_ && errors_.lost(); }
+    QString reconnect() override;
     void create(const QString& location) override;
     // The same, with `fill` run inside the creating transaction after the first rows are in:
     // what it writes (a copy of another database) is there together with the tables or not at all.
@@ -89,11 +91,16 @@ public:
 
 private:
     void connect(const QString& location);
+    // Opens the connection to location_ and sets it up; the client library's reason when it fails.
+    QString openConnection();
+    // Lets go of the connection alone: the locks stay known, to be taken again on reconnecting.
+    void dropConnection();
     void disconnect();
     void checkSchema();
     void registerSession(const QString& userName);
 
     QString connectionName_;
+    QString userName_;
     PgLocation location_;
     bool open_ = false;
     bool connected_ = false;

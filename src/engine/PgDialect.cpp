@@ -23,6 +23,26 @@ QString pgType(FieldType t) {
     return QStringLiteral("text");
 }
 
+// The type a bound value is read as where its place gives it none (a row of VALUES).
+QString valueType(FieldType t) {
+    switch (t) {
+    case FieldType::AutoInc:
+    case FieldType::Integer:
+    case FieldType::Logical:
+        return QStringLiteral("integer");
+    case FieldType::Number:
+        return QStringLiteral("double precision");
+    case FieldType::Date:
+        return QStringLiteral("date");
+    case FieldType::DateTime:
+        return QStringLiteral("timestamp(0) without time zone");
+    case FieldType::Text:
+    case FieldType::Memo:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
 bool isTextColumn(const TableDef& t, const QString& column) {
     const int i = t.columnIndex(column);
     return i >= 0 && t.columns[size_t(i)].type == FieldType::Text;
@@ -78,6 +98,22 @@ QString PgDialect::parameter(const QVariant& value, bool untyped) const {
     if (untyped && (type == QMetaType::LongLong || type == QMetaType::Int))
         return QStringLiteral("CAST(? AS bigint)");
     return QStringLiteral("?");
+}
+
+QString PgDialect::updateRows(const TableDef& t, const QStringList& columns, int rows) const {
+    QStringList sets, names{QStringLiteral("k")}, cells{QStringLiteral("CAST(? AS bigint)")};
+    for (int i = 0; i < columns.size(); ++i) {
+        const int c = t.columnIndex(columns[i]);
+        sets << QStringLiteral("%1 = v.c%2").arg(column(columns[i])).arg(i);
+        names << QStringLiteral("c%1").arg(i);
+        cells << QStringLiteral("CAST(? AS %1)")
+                     .arg(valueType(c >= 0 ? t.columns[size_t(c)].type : FieldType::Text));
+    }
+    const QString row = QLatin1Char('(') + cells.join(QStringLiteral(", ")) + QLatin1Char(')');
+    const QStringList values(rows, row);
+    return QStringLiteral("UPDATE %1 SET %2 FROM (VALUES %3) AS v(%4) WHERE %1.%5 = v.k")
+        .arg(table(t), sets.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+             names.join(QStringLiteral(", ")), rowKey(t));
 }
 
 QStringList PgDialect::createTable(const TableDef& t) const {

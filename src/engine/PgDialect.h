@@ -18,6 +18,8 @@ public:
         return value ? QStringLiteral("1") : QStringLiteral("0");
     }
     QStringList createTable(const TableDef& t) const override;
+    QString updateRows(const TableDef& t, const QStringList& columns, int rows) const override;
+    QString joinTexts() const override { return QStringLiteral("string_agg"); }
 
     // A name between double quotes, as the server reads it in any letter case.
     static QString quoted(const QString& name);

@@ -33,11 +33,12 @@ QString PgErrors::describe(const QSqlError& error, const QString& fileName) cons
     const QString code = error.nativeErrorCode();
     QString text = error.databaseText().trimmed();
     if (text.isEmpty()) text = error.text().trimmed();
-    if (connectionLost(error))
-        return QStringLiteral(
-                   "The connection to the database server %1 was lost (%2). Nothing after the last "
-                   "saved change was stored; start the program again to reconnect.")
-            .arg(location_, text);
+    // A server always says why it refused a statement; a failure without a word and without a
+    // code comes from the client library whose connection is gone.
+    if (connectionLost(error) || (text.isEmpty() && code.isEmpty())) {
+        lost_ = true;
+        return lostText(text.isEmpty() ? QStringLiteral("no answer from the server") : text);
+    }
     if (code == QLatin1String("55P03") || code == QLatin1String("40P01") || code == QLatin1String("40001"))
         return Error::lockedText(fileName);
     if (code == QLatin1String("42P01")) return Error::noTable(fileName.isEmpty() ? text : fileName).message();
@@ -55,6 +56,27 @@ QString PgErrors::describe(const QSqlError& error, const QString& fileName) cons
     if (code == QLatin1String("53300"))
         return QStringLiteral("The database server %1 accepts no more connections: %2").arg(location_, text);
     return fileName.isEmpty() ? text : QStringLiteral("%1: %2").arg(fileName, text);
+}
+
+QString PgErrors::lostText(const QString& why) const {
+    return QStringLiteral("The connection to the database server %1 was lost%2. Nothing after the last saved "
+                          "change was stored. Your next action connects again once the server can be "
+                          "reached.")
+        .arg(location_, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));
+}
+
+QString PgErrors::stillLostText(const QString& why) const {
+    return QStringLiteral("The connection to the database server %1 is lost and cannot be made again yet "
+                          "(%2). Nothing after the last saved change was stored. Check the network, or ask "
+                          "the administrator whether the server runs, then try again.")
+        .arg(location_, why);
+}
+
+QString PgErrors::reconnectedText() const {
+    return QStringLiteral("The connection to the database server %1 was lost and has been made again. "
+                          "Nothing after the last saved change before the loss was stored, and your last "
+                          "action was not carried out: check what is shown and do it again.")
+        .arg(location_);
 }
 
 } // namespace engine

@@ -20,6 +20,7 @@ public:
     Open(PgLocks* owner, int table, bool exclusive) : owner_(owner), table_(table), exclusive_(exclusive) {}
     ~Open() override {
         if (!owner_) return;
+        unlockAllRecords();
         for (qint64 key : std::as_const(keys_))
             release(key);
         keys_.clear();
@@ -42,7 +43,7 @@ public:
     bool lockRecord(qint64 key) override {
         if (!owner_ || !owner_->store_.isOpen()) throw Error::notOpen();
         if (keys_.contains(key)) return true;
-        if (owner_->records_.contains({table_, key})) return false;
+        if (owner_->records_.contains({table_, key}) || owner_->heldTables_.contains(table_)) return false;
         QSqlQuery& q =
             owner_->store_.execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {serverKey(key)});
         const bool got = q.next() && q.value(0).toBool();
@@ -54,9 +55,76 @@ public:
     }
 
     void unlockRecord(qint64 key) override {
+        interrupted_.remove(key);
         if (!owner_ || !keys_.contains(key)) return;
         keys_.remove(key);
         release(key);
+    }
+
+    // The server cannot hold back record locks that other sessions take later without costing
+    // every edit a second lock, so a batch here checks that nobody edits a row of the table now
+    // and keeps the record locks of this session's other table objects out; a row another
+    // workstation begins to edit meanwhile keeps its lock, and its post waits for the batch.
+    bool lockAllRecords(qint64& busyKey) override {
+        busyKey = -1;
+        if (!owner_ || !owner_->store_.isOpen()) throw Error::notOpen();
+        for (const auto& [table, key] : std::as_const(owner_->records_))
+            if (table == table_ && !keys_.contains(key)) {
+                busyKey = key;
+                return false;
+            }
+        QSqlQuery& q = owner_->store_.execPrepared(
+            QStringLiteral("SELECT ((classid::bigint << 32) | objid::bigint) & ? FROM pg_locks "
+                           "WHERE locktype = 'advisory' AND objsubid = 1 AND granted "
+                           "AND pid <> pg_backend_pid() "
+                           "AND database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+                           "AND ((classid::bigint << 32) | objid::bigint) >> ? = ? LIMIT 1"),
+            {QVariant::fromValue<qint64>((qint64(1) << kRecordKeyBits) - 1), kRecordKeyBits, table_});
+        const bool busy = q.next();
+        if (busy) busyKey = q.value(0).toLongLong();
+        q.finish();
+        if (busy) return false;
+        owner_->heldTables_.insert(table_);
+        holdsAll_ = true;
+        return true;
+    }
+    void unlockAllRecords() override {
+        if (owner_ && holdsAll_) owner_->heldTables_.remove(table_);
+        holdsAll_ = false;
+    }
+
+    bool interrupted(qint64 key) const override { return interrupted_.contains(key); }
+
+    bool relock(qint64 key) override {
+        if (!lockRecord(key)) return false;
+        interrupted_.remove(key);
+        return true;
+    }
+
+    void retake() {
+        const QString open = QString::fromLatin1(exclusive_ ? "SELECT pg_try_advisory_lock(%1, %2)"
+                                                            : "SELECT pg_try_advisory_lock_shared(%1, %2)")
+                                 .arg(kTableOpenClass)
+                                 .arg(table_);
+        QSqlQuery q = owner_->store_.exec(open);
+        if (!q.next() || !q.value(0).toBool()) {
+            const QString file = tables()[size_t(table_ - 1)].fileName;
+            throw Error(exclusive_
+                            ? QStringLiteral("Table is open by another user and cannot be opened "
+                                             "exclusively: %1")
+                                  .arg(file)
+                            : QStringLiteral("Table is open exclusively by another user: %1").arg(file));
+        }
+        for (const qint64 key : QSet<qint64>(keys_)) {
+            interrupted_.insert(key);
+            QSqlQuery& r = owner_->store_.execPrepared(QStringLiteral("SELECT pg_try_advisory_lock(?)"),
+                                                       {serverKey(key)});
+            const bool got = r.next() && r.value(0).toBool();
+            r.finish();
+            if (got) continue;
+            keys_.remove(key);
+            owner_->records_.remove({table_, key});
+        }
     }
 
     void detach() { owner_ = nullptr; }
@@ -79,7 +147,9 @@ private:
     PgLocks* owner_;
     int table_;
     bool exclusive_;
+    bool holdsAll_ = false;
     QSet<qint64> keys_;
+    QSet<qint64> interrupted_;
 };
 
 int PgLocks::tableNumber(const TableDef& t) {
@@ -116,6 +186,11 @@ std::unique_ptr<Backend::OpenLock> PgLocks::lockTable(const TableDef& t, bool ex
     return lock;
 }
 
+void PgLocks::retake() {
+    for (Open* o : std::as_const(opens_))
+        o->retake();
+}
+
 PgLocks::~PgLocks() {
     forgetAll();
 }
@@ -127,6 +202,7 @@ void PgLocks::forgetAll() {
     sharedOpens_.clear();
     exclusiveOpens_.clear();
     records_.clear();
+    heldTables_.clear();
 }
 
 } // namespace engine

@@ -31,6 +31,11 @@ public:
     // The connection ends, and the server releases every lock with it: the table objects' locks
     // forget theirs without telling the server.
     void forgetAll();
+    // On a new connection after a lost one: takes every table open and record lock known here
+    // again. Throws engine::Error naming the table when another workstation took a table in the
+    // meantime; a row lock someone else holds now stays with him, and the row is left to be
+    // relocked (Open::relock) before it is written.
+    void retake();
 
 private:
     class Open;
@@ -41,6 +46,7 @@ private:
     QHash<int, int> sharedOpens_;
     QSet<int> exclusiveOpens_;
     QSet<QPair<int, qint64>> records_;
+    QSet<int> heldTables_; // by a batch of one of this session's table objects
     QSet<Open*> opens_;
 };
 

@@ -109,6 +109,28 @@ void Query::open() {
     emit currentChanged();
 }
 
+int Query::forEachRow(const std::function<void(const QVariantList& values)>& row) {
+    requireClosed();
+    const Statement& st = statement();
+    if (!st.selects)
+        throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
+    Cursor q = db_.run(st.sql, st.binds, files());
+    describeColumns(q.query().record(), {});
+    const Backend& store = db_.backend();
+    const int n = int(columns_.size());
+    QVariantList values;
+    values.reserve(n);
+    int count = 0;
+    while (q.next()) {
+        values.clear();
+        for (int i = 0; i < n; ++i)
+            values << store.readValue(q.value(i), types_[size_t(i)]);
+        row(values);
+        ++count;
+    }
+    return count;
+}
+
 void Query::openSnapshot(const Statement& st) {
     large_ = db_.openLargeResult(st, files());
     count_ = large_->count();

@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -48,6 +49,13 @@ public:
     void close();
     bool isOpen() const override { return open_; }
     int rowsAffected() const { return rowsAffected_; }
+
+    // Reads the result once, forward, straight from the store: each row's values, in the order of
+    // the Select's columns and as the engine keeps them, go to `row`, and nothing is kept (the
+    // query stays closed). The store holds its read lock on the tables meanwhile, so this is for
+    // work that only reads, never for a walk that waits on a person or a printer. Returns the
+    // number of rows read.
+    int forEachRow(const std::function<void(const QVariantList& values)>& row);
 
     void setUniDirectional(bool on);
     bool uniDirectional() const { return uniDirectional_; }

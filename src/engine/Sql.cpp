@@ -115,6 +115,8 @@ private:
                     st_.sql += d_.truthValue(true);
                 else if (word.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
                     st_.sql += d_.truthValue(false);
+                else if (word.compare(QLatin1String("Group_Concat"), Qt::CaseInsensitive) == 0)
+                    st_.sql += d_.joinTexts();
                 else
                     st_.sql += word;
                 lastWord_ = word;

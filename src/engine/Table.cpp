@@ -44,6 +44,80 @@ Table::Table(Database& db, const QString& fileName, QObject* parent)
     : DataSet(parent), db_(db), fileName_(fileName), def_(&requireDef(fileName)), rows_(db, *def_) {
     connect(&db_, &Database::tableChangedBy, this, &Table::onTableChanged);
     connect(&db_, &Database::tableRolledBack, this, &Table::onRolledBack);
+    connect(&db_, &Database::batchEnded, this, &Table::releaseBatch);
+}
+
+namespace {
+// Rows per statement when a store takes many updates at once.
+constexpr int kPendingRows = 500;
+} // namespace
+
+QString Table::updateSqlFor(quint64 changed) {
+    auto it = updateSqlOf_.constFind(changed);
+    if (it != updateSqlOf_.constEnd()) return it.value();
+    const Dialect& d = db_.backend().dialect();
+    QStringList sets;
+    for (size_t i = 0; i < def_->columns.size(); ++i)
+        if (changed & (quint64(1) << i)) sets << d.column(def_->columns[i].name) + QStringLiteral(" = ?");
+    QString sql =
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
+    updateSqlOf_.insert(changed, sql);
+    return sql;
+}
+
+bool Table::heldByBatch(qint64* busyKey) {
+    if (!db_.holdingBatch()) return false;
+    if (batchSerial_ == db_.batchSerial()) return held_;
+    batchSerial_ = db_.batchSerial();
+    qint64 busy = -1;
+    // While another workstation edits a row, each row is locked as it is edited, and the one in
+    // the way says so then.
+    held_ = lock_.holdAllRecords(busy);
+    if (busyKey) *busyKey = busy;
+    // Rows read before the batch may have changed since; rows read from now on are read inside
+    // its transaction, where nobody else commits to the table.
+    if (held_) rows_.forgetRows();
+    return held_;
+}
+
+void Table::holdRows(qint64* busyKey) {
+    requireOpen();
+    if (!db_.holdingBatch())
+        throw Error(QStringLiteral("The rows of %1 can be held only by a batch.").arg(fileName_));
+    settle();
+    if (!held_) batchSerial_ = -1; // asked again: someone may have finished editing since
+    if (!heldByBatch(busyKey)) throw Error(Error::recordLockedText());
+}
+
+void Table::releaseBatch() {
+    pending_ = {};
+    if (!held_) return;
+    held_ = false;
+    lock_.releaseAllRecords();
+}
+
+void Table::deferUpdate(quint64 changed, qint64 key) {
+    if (pending_.rows > 0 && (pending_.changed != changed || pending_.rows >= kPendingRows)) sendPending();
+    if (pending_.rows == 0) {
+        pending_.changed = changed;
+        pending_.columns.clear();
+        for (size_t i = 0; i < def_->columns.size(); ++i)
+            if (changed & (quint64(1) << i)) pending_.columns << def_->columns[i].name;
+        db_.defer([this] { sendPending(); }, [this] { pending_ = {}; });
+    }
+    pending_.binds << key;
+    for (size_t i = 0; i < def_->columns.size(); ++i)
+        if (changed & (quint64(1) << i)) pending_.binds << buffer_.value(int(i));
+    ++pending_.rows;
+}
+
+void Table::sendPending() {
+    if (pending_.rows == 0) return;
+    const PendingUpdates sending = std::exchange(pending_, {});
+    const QString sql = db_.backend().dialect().updateRows(*def_, sending.columns, sending.rows);
+    Cursor q = db_.run(sql, sending.binds, def_->fileName);
+    if (q.query().numRowsAffected() != sending.rows)
+        throw Error(QStringLiteral("Record was deleted by another user."));
 }
 
 void Table::makeStatements() {
@@ -60,6 +134,8 @@ void Table::makeStatements() {
     updateSql_ =
         QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
     deleteSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table_, key_);
+    updateSqlOf_.clear();
+    updatesManyRows_ = !d.updateRows(*def_, {}, 1).isEmpty();
     numberSql_.clear();
     if (numbering_.column >= 0) {
         QStringList same;
@@ -167,6 +243,8 @@ void Table::open() {
 void Table::close() {
     if (!open_) return;
     if (isEditing()) Table::cancel();
+    // Updates kept back for a batch go to the store before the table object lets go of its rows.
+    if (pending_.rows > 0) db_.flushDeferred();
     lock_.close();
     open_ = false;
     changeMark_ = QVariant();
@@ -432,21 +510,27 @@ void Table::edit() {
         insert();
         return;
     }
+    // The record lock is the first thing to reach the store: a lost connection is made again here.
+    db_.reconnectIfLost();
     const qint64 key = *current_;
-    lock_.lockRecord(key);
     QVariantList fresh;
-    try {
-        fresh = rows_.read(key);
-    } catch (...) {
-        lock_.unlockRecord();
-        throw;
+    if (heldByBatch()) {
+        fresh = rowValues(pos_);
+    } else {
+        lock_.lockRecord(key);
+        try {
+            fresh = rows_.read(key);
+        } catch (...) {
+            lock_.unlockRecord();
+            throw;
+        }
     }
     if (fresh.isEmpty()) {
         lock_.unlockRecord();
         refresh();
         throw Error(QStringLiteral("Record was deleted by another user."));
     }
-    rows_.store(key, fresh);
+    if (!held_) rows_.store(key, fresh);
     buffer_ = fresh;
     original_ = fresh;
     modified_ = false;
@@ -482,23 +566,53 @@ void Table::post() {
     if (beforePost_) beforePost_(*this);
     const bool inserting = state_ == State::Insert;
     qint64 key = inserting ? -1 : *current_;
+    const bool numbered = numbering_.column >= 0 && (inserting || buffer_.value(numbering_.column).isNull());
+    // An update writes the columns it changed, so that it costs what the change costs and leaves
+    // the others as the store holds them.
+    quint64 written = 0;
+    if (!inserting && !numbered && def_->columns.size() <= 64 && original_.size() == buffer_.size())
+        for (size_t i = 0; i < def_->columns.size(); ++i) {
+            const QVariant& a = original_.at(int(i));
+            const QVariant& b = buffer_.at(int(i));
+            if (def_->columns[i].type != FieldType::AutoInc && (a.isNull() != b.isNull() || a != b))
+                written |= quint64(1) << i;
+        }
     QVariantList binds;
     binds.reserve(buffer_.size() + 1);
-    for (size_t i = 0; i < def_->columns.size(); ++i)
-        if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
+    if (written != 0) {
+        for (size_t i = 0; i < def_->columns.size(); ++i)
+            if (written & (quint64(1) << i)) binds << buffer_.value(int(i));
+    } else {
+        for (size_t i = 0; i < def_->columns.size(); ++i)
+            if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
+    }
     if (!inserting) binds << key;
-    const bool numbered = numbering_.column >= 0 && (inserting || buffer_.value(numbering_.column).isNull());
-    db_.write([&] {
-        if (numbered) takeNumber(binds);
-        if (inserting) {
-            Cursor q = db_.run(insertSql_, binds, def_->fileName);
-            key = db_.backend().insertedKey(q.query());
-        } else {
-            Cursor q = db_.run(updateSql_, binds, def_->fileName);
-            if (q.query().numRowsAffected() != 1)
-                throw Error(QStringLiteral("Record was deleted by another user."));
-        }
-    });
+    if (!inserting && lock_.interrupted()) {
+        // While the connection was lost the row was not locked: another workstation may have
+        // written it, and this change must not silently replace that.
+        const QVariantList stored = rows_.read(key);
+        if (stored.isEmpty()) throw Error(QStringLiteral("Record was deleted by another user."));
+        if (stored != original_)
+            throw Error(QStringLiteral("Record was changed by another user while the connection was lost; "
+                                       "your change was not saved. Cancel it and edit the record again."));
+        lock_.relock();
+    }
+    if (written != 0 && held_ && updatesManyRows_) {
+        deferUpdate(written, key);
+    } else {
+        const QString update = written != 0 ? updateSqlFor(written) : updateSql_;
+        db_.write([&] {
+            if (numbered) takeNumber(binds);
+            if (inserting) {
+                Cursor q = db_.run(insertSql_, binds, def_->fileName);
+                key = db_.backend().insertedKey(q.query());
+            } else {
+                Cursor q = db_.run(update, binds, def_->fileName);
+                if (q.query().numRowsAffected() != 1)
+                    throw Error(QStringLiteral("Record was deleted by another user."));
+            }
+        });
+    }
     lock_.unlockRecord();
     QVariantList stored = std::move(buffer_);
     buffer_.clear();
@@ -553,6 +667,7 @@ void Table::remove() {
     if (!current_)
         throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset.").arg(fileName_));
     const qint64 key = *current_;
+    db_.reconnectIfLost();
     lock_.lockRecord(key);
     try {
         db_.write([&] { db_.run(deleteSql_, {key}, def_->fileName); });
@@ -591,7 +706,8 @@ void Table::refresh() {
 void Table::refreshIfChanged() {
     requireOpen();
     // Taken before reading: whatever is read afterwards is at least as new as the mark.
-    const QVariant mark = db_.backend().changeMark(*def_);
+    QVariant mark;
+    db_.reading(def_->fileName, [&] { mark = db_.backend().changeMark(*def_); });
     if (!mark.isNull() && changeMark_.isValid() && mark == changeMark_) return;
     refresh();
     changeMark_ = mark;

@@ -130,6 +130,12 @@ public:
     void refreshIfChanged();
     bool readOnly() const override { return false; }
 
+    // Inside an all-or-nothing batch scope: no other table object, here or at another
+    // workstation, begins to edit a row of the table until the batch ends, and the batch's own
+    // edits need no record lock. Throws "Record locked by another user." while someone edits a
+    // row, giving its key in `busyKey` when the store can tell (-1 otherwise).
+    void holdRows(qint64* busyKey = nullptr);
+
     // Rewrites the table's file without the space of deleted rows, keeping every row, key,
     // index and the protection. The table must be open exclusively.
     void pack(const QString& password = {});
@@ -169,6 +175,27 @@ private:
         QList<int> within;
     };
     Numbering numbering_;
+    // The UPDATE of the columns a post changed (a bit per column), made once per set of columns.
+    QHash<quint64, QString> updateSqlOf_;
+    QString updateSqlFor(quint64 changed);
+
+    // A batch that holds the table: its edits need no record lock and no fresh read of their row
+    // (nobody else can change a row until the batch ends), and on a store that prefers it the
+    // updates go to the store many rows at once.
+    bool heldByBatch(qint64* busyKey = nullptr);
+    void releaseBatch();
+    int batchSerial_ = -1;
+    bool held_ = false;
+    bool updatesManyRows_ = false; // the store takes the updates of a held batch many rows at once
+    struct PendingUpdates {
+        quint64 changed = 0;
+        QStringList columns;
+        QVariantList binds;
+        int rows = 0;
+    };
+    PendingUpdates pending_;
+    void deferUpdate(quint64 changed, qint64 key);
+    void sendPending();
     QString numberSql_; // the highest number of a group
     void takeNumber(QVariantList& binds);
 

@@ -6,7 +6,8 @@ namespace engine::maintenance {
 
 void checkProtection(Database& db, const TableDef& def) {
     for (int attempts = 0;;) {
-        const QString hash = db.backend().protectionHash(def);
+        QString hash;
+        db.reading(def.fileName, [&] { hash = db.backend().protectionHash(def); });
         if (hash.isEmpty() || db.session().knowsPasswordHash(hash)) return;
         if (++attempts > 3 || !db.session().askPassword())
             throw Error(QStringLiteral("Invalid password for table %1").arg(def.fileName));

@@ -23,6 +23,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using testing_support::DataFixture;
@@ -297,6 +298,72 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     ASSERT_EQ(peer.send("cancel Strategys.db"), "ok");
     form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs once the row is free";
+}
+
+// Cancel stops either conversion part-way and leaves every strategy, item and the setting as it
+// was; from the screen, by the progress window's Cancel button or by Escape.
+TEST_P(Conversion, ACancelledConversionChangesNothing) {
+    for (int i = 0; i < 5; ++i) {
+        const int s = strategy(i % 2 ? me : other, QString("d%1").arg(i), QString("m%1").arg(i));
+        for (int n = 1; n <= i % 3; ++n)
+            measure(s, n, QString("item %1.%2").arg(i).arg(n), "count", QDate(2024, 5, n), n == 2);
+    }
+    setMultiple(true);
+    const QStringList strategies = dump(*dm, "Strategys.db", "StrategyID");
+    const QStringList measures = dump(*dm, "Measure.db", "MeasurementID");
+    auto unchanged = [&](const char* what) {
+        EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID"), strategies) << what;
+        EXPECT_EQ(dump(*dm, "Measure.db", "MeasurementID"), measures) << what;
+        EXPECT_TRUE(admin::storedMultipleMeasurements(*dm).toBool()) << what;
+    };
+    auto cancelAt3 = [](int record) {
+        if (record == 3) throw admin::ConversionCancelled();
+    };
+    EXPECT_THROW(admin::convertToSingleMeasure(*dm, cancelAt3), admin::ConversionCancelled);
+    unchanged("to single");
+    EXPECT_THROW(admin::convertToMultipleMeasures(*dm, cancelAt3), admin::ConversionCancelled);
+    unchanged("to multiple");
+
+    admin::SystemSettingsDialog form(*dm);
+    form.show();
+    QTimer::singleShot(0, &form, [&] {
+        ASSERT_TRUE(form.progressWindow && form.progressWindow->isVisible());
+        EXPECT_EQ(form.progressWindow->windowTitle(), "Converting Measurements");
+        QTest::mouseClick(form.cancelConversionButton, Qt::LeftButton);
+    });
+    form.multipleMeasurementsBox->click(); // to single
+    form.convertButton->click();
+    EXPECT_EQ(form.progressWindow, nullptr) << "the progress window goes when the conversion ends";
+    EXPECT_EQ(form.recordLabel->text(), "0");
+    EXPECT_EQ(dialogs.messages.size(), 1u) << "only the question before, nothing after a Cancel";
+    unchanged("Cancel");
+    QTimer::singleShot(0, &form, [&] { QTest::keyClick(form.progressWindow, Qt::Key_Escape); });
+    form.convertButton->click();
+    unchanged("Escape");
+    form.convertButton->click();
+    EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty()) << "and runs when not cancelled";
+}
+
+// Another workstation reads the strategies, as they were, while a conversion that has rewritten
+// more of them than a page cache holds waits for its commit.
+TEST_F(FolderConversion, OthersReadTheOldRowsUntilTheConversionCommits) {
+    const QString text = QString(200, 'x');
+    {
+        engine::BatchScope batch(dm->goalDatabase);
+        for (int i = 0; i < 3000; ++i) {
+            const int s = strategy(me, text + QString::number(i), text);
+            measure(s, 1, "item", "count");
+        }
+        batch.commit();
+    }
+    Peer peer(store.location());
+    QString seen;
+    admin::convertToSingleMeasure(*dm, [&](int record) {
+        if (record == 2500) seen = peer.send("values Strategys.db Measurement");
+    });
+    EXPECT_EQ(seen, "ok " + text) << "the old rows, at once";
+    EXPECT_TRUE(peer.send("values Strategys.db Measurement").startsWith("ok 1#. count"))
+        << "and the new after the commit";
 }
 
 // The conversion run by another process that is killed with kill -9: every file passes the

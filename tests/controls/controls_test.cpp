@@ -1,5 +1,6 @@
 // Data-aware controls and the default error handler, offscreen against a real table.
 
+#include "controls/BusyWaitNote.h"
 #include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
 #include "controls/DatePicker.h"
@@ -16,6 +17,7 @@
 #include "controls/UpDown.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/Query.h"
 #include "engine/Table.h"
 #include "support/Peer.h"
 #include "support/Stores.h"
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -753,4 +756,51 @@ TEST_P(Controls, DateAndNumberBoxesRefuseWhatIsNoValueAndKeepIt) {
     QTest::keyClicks(&year, "2a0b2c7");
     EXPECT_EQ(year.text(), "2027") << "a number box takes no letters";
     EXPECT_EQ(goals.field("GoalYear").asInteger(), 2027);
+}
+
+TEST(BusyWaitNote, AReadThatWaitsShowsWhoHoldsTheTableAndCancelGivesUp) {
+    testing_support::TempDir dir;
+    engine::Database::create(dir.path());
+    engine::Session session;
+    session.setUserName("here");
+    engine::Database db{session};
+    db.open(dir.path());
+    BusyWaitNote note;
+    db.setBusyWait(&note);
+    QWidget screen;
+    auto* typed = new QLineEdit(&screen);
+    screen.show();
+    testing_support::Peer writer(dir.path(), "JSMITH");
+    ASSERT_EQ(writer.send("block goals.db"), "ok blocking");
+
+    QString shown;
+    bool busyCursor = false;
+    QTimer::singleShot(1500, [&] {
+        QWidget* w = note.note();
+        ASSERT_TRUE(w) << "the note is up while the read waits";
+        EXPECT_TRUE(w->isVisible());
+        shown = w->findChild<QLabel*>("waitLabel")->text();
+        busyCursor =
+            QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        QTest::keyClicks(typed, "abc"); // the screen behind takes nothing meanwhile
+        QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    });
+    engine::Query read(db);
+    read.add("Select * From \"goals.db\"");
+    try {
+        read.open();
+        ADD_FAILURE() << "read through another workstation's write";
+    } catch (const engine::Error& e) {
+        EXPECT_EQ(e.message(), engine::Error::lockedText("goals.db")) << "Cancel gives the usual message";
+    }
+    EXPECT_EQ(shown, "Waiting for goals.db (held by JSMITH)…");
+    EXPECT_TRUE(busyCursor);
+    EXPECT_EQ(typed->text(), "");
+    EXPECT_FALSE(note.note()) << "gone with the wait";
+    EXPECT_FALSE(QApplication::overrideCursor());
+    EXPECT_EQ(writer.send("release"), "ok released");
+    read.open();
+    EXPECT_EQ(read.recordCount(), 0);
+    QTest::keyClicks(typed, "abc");
+    EXPECT_EQ(typed->text(), "abc") << "the screen takes keys again";
 }

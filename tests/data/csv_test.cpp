@@ -31,12 +31,51 @@ TEST(Csv, FieldsFollowRfc4180AndDefuseFormulas) {
     EXPECT_EQ(data::csv::record({1, QStringLiteral("x")}), "1,\"x\"\r\n");
 }
 
+TEST(Csv, FormulasHiddenBehindBlanksLineBreaksAndFullWidthSignsAreDefused) {
+    EXPECT_EQ(data::csv::field(QStringLiteral(" =1+1")), "\"' =1+1\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("  \t@cmd")), "\"'  \t@cmd\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("\n=1+1")), "\"'\n=1+1\"");
+    EXPECT_EQ(data::csv::field(QStringLiteral("\nplain")), "\"'\nplain\"") << "a leading line break itself";
+    EXPECT_EQ(data::csv::field(QString::fromUtf8("\uFF1D1+1")), QString::fromUtf8("\"'\uFF1D1+1\""));
+    for (const char* sign : {"\uFF0B", "\uFF0D", "\uFF20", "\u3000\uFF1D"})
+        EXPECT_TRUE(data::csv::field(QString::fromUtf8(sign) + "x").startsWith("\"'")) << sign;
+    EXPECT_EQ(data::csv::field(QStringLiteral(" plain")), "\" plain\"") << "a blank alone is harmless";
+    EXPECT_EQ(data::csv::field(QStringLiteral("a - b")), "\"a - b\"") << "only the start counts";
+    EXPECT_EQ(data::csv::field(QString("a") + QChar(0) + "b"), "\"ab\"") << "no NUL is written";
+    EXPECT_EQ(data::csv::field(QChar(0) + QString("=1")), "\"'=1\"") << "nor hides a formula";
+}
+
 TEST(Csv, WriterReportsAFailedWrite) {
     QBuffer closed; // never opened: every write fails
     data::csv::Writer w(closed);
     w.add({QStringLiteral("x")});
     EXPECT_FALSE(w.ok());
     EXPECT_FALSE(w.error().isEmpty());
+}
+
+TEST(Csv, AFileWithNulsAndHiddenFormulasReadsBackWithoutEither) {
+    TempDir out;
+    const QString file = out.file("hostile.csv");
+    const QStringList texts{QString("Nul in") + QChar(0) + " the middle", " =1+2", "\r\n@SUM(A1)", "\uFF0D3",
+                            "\t+4"};
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        data::csv::Writer w(f);
+        for (const QString& t : texts)
+            w.add({t});
+        ASSERT_TRUE(w.ok());
+    }
+    QFile back(file);
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(back.readAll().contains('\0'));
+    QVector<QStringList> rows;
+    QString why;
+    if (!readCsvWithPython(file, &rows, &why)) GTEST_SKIP() << why.toStdString();
+    ASSERT_EQ(rows.size(), texts.size());
+    EXPECT_EQ(rows[0][0], "Nul in the middle");
+    for (int i = 1; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i][0], "'" + texts[i]) << "defused by the apostrophe alone";
 }
 
 class CsvExport : public DataFixture {};
@@ -52,6 +91,10 @@ TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
                             "+1",
                             "-2",
                             "@SUM(A1:A2)",
+                            " =1+2",
+                            "\n=cmd|' /C calc'!A0",
+                            "\uFF1D1+2",
+                            "\uFF20SUM(A1)",
                             "Grüße, 日本語, emoji 🎯"};
     for (const QString& t : texts)
         addGoal(t, 2026, type, ann, ann);
@@ -85,8 +128,9 @@ TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
     std::sort(read.begin(), read.end());
     EXPECT_EQ(read, expected);
     for (int i = 1; i < rows.size(); ++i) {
-        const QChar c = rows[i][3].front();
-        EXPECT_FALSE(c == '=' || c == '+' || c == '-' || c == '@') << rows[i][3].toStdString();
+        // What a spreadsheet looks at: the value with its leading blanks and line breaks trimmed.
+        const QString seen = rows[i][3].trimmed();
+        EXPECT_FALSE(QString("=+-@\uFF1D\uFF0B\uFF0D\uFF20").contains(seen.front())) << seen.toStdString();
     }
 }
 

@@ -2,10 +2,14 @@
 
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "support/DataFixture.h"
 
 #include "engine/Error.h"
+#include "engine/Query.h"
+#include "support/Peer.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -259,4 +263,115 @@ TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) 
     u.edit();
     u.field("UserName").setValue("Robert Brown");
     EXPECT_NO_THROW(u.post()) << "a row stored before the rule keeps working while its id stays";
+}
+
+// A batch of edits through the strategy table: each row gets its change and the stamp, every other
+// column stays as stored, what the batch keeps back is in place for its own reads, and no other
+// workstation starts editing a row until the batch has ended.
+TEST_P(DataModuleRules, BatchEditsChangeOneColumnStampTheRowAndKeepTheRest) {
+    const int staff = addProfile("Staff", {});
+    const int me = addUser("me", "", "Mary Me", staff);
+    ASSERT_TRUE(data::logOn(*dm, "me", "", false));
+    const int goal = addGoal("Grow", 2024, 1, QVariant(), me);
+    engine::Table& t = dm->strategyTable;
+    std::vector<int> keys;
+    for (int i = 0; i < 7; ++i)
+        keys.push_back(insertRow(t, {{"GoalID", goal},
+                                     {"UserNumber", me},
+                                     {"StrategyNumber", i + 1},
+                                     {"StrategyDescription", QString("Strategy \"%1\"; it's").arg(i)},
+                                     {"Deliverable", QString("d%1").arg(i)},
+                                     {"CompleationDate", QDate(2024, 1, 1 + i)},
+                                     {"DoNotPrint", i % 2 == 0},
+                                     {"ModifiedBy", 99},
+                                     {"ModifiedDate", QDateTime(QDate(2001, 1, 1), QTime(1, 2, 3))}}));
+    auto rows = [&] {
+        engine::Query q(dm->goalDatabase);
+        q.add("Select * From \"Strategys.db\" Order By StrategyID");
+        q.open();
+        QList<QStringList> out;
+        for (; !q.eof(); q.next()) {
+            QStringList r;
+            for (const QString& f : q.fieldNames())
+                r << (q.field(f).isNull() ? "<null>" : q.field(f).asString());
+            out << r;
+        }
+        return out;
+    };
+    const QList<QStringList> before = rows();
+    const int donotprint = t.def().columnIndex("DoNotPrint"), by = t.def().columnIndex("ModifiedBy"),
+              when = t.def().columnIndex("ModifiedDate");
+    // Another workstation has the table open, then edits a row once the batch has begun.
+    testing_support::Peer peer(store.location());
+    ASSERT_EQ(peer.send("open Strategys.db"), "ok");
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
+    {
+        engine::BatchScope batch(dm->goalDatabase);
+        t.setFiltered(false);
+        int n = 0;
+        for (t.first(); !t.eof(); t.next(), ++n) {
+            t.edit();
+            t.field("DoNotPrint").setValue(!t.field("DoNotPrint").asBoolean());
+            t.post();
+            if (n == 2) {
+                // A server cannot keep other sessions from locking rows without costing every
+                // edit a second lock: there, their posts wait for the batch instead.
+                if (!onServer()) {
+                    EXPECT_TRUE(
+                        peer.send(QString("edit Strategys.db StrategyID %1 Deliverable theirs").arg(keys[5]))
+                            .contains("Record locked by another user."))
+                        << "no row can be edited while the batch holds the table";
+                }
+                // The batch's own reads see what it wrote so far.
+                engine::Query q(dm->goalDatabase);
+                q.add("Select Count(*) As N From \"Strategys.db\" Where DoNotPrint = 0 And StrategyID <= ",
+                      engine::sql::Int{keys[2]});
+                q.open();
+                EXPECT_EQ(q.field("N").asInteger(), 2)
+                    << "the first and third rows, no longer only the second";
+            }
+        }
+        EXPECT_EQ(n, 7);
+        batch.commit();
+    }
+    const QDateTime end = QDateTime::currentDateTime().addSecs(1);
+    const QList<QStringList> after = rows();
+    ASSERT_EQ(after.size(), before.size());
+    for (int r = 0; r < after.size(); ++r)
+        for (int c = 0; c < after[r].size(); ++c) {
+            if (c == donotprint)
+                EXPECT_NE(after[r][c], before[r][c]) << r;
+            else if (c == by)
+                EXPECT_EQ(after[r][c], QString::number(me)) << r;
+            else if (c == when) {
+                const QDateTime stamped = dm->strategyTable.valueAt(r, "ModifiedDate").toDateTime();
+                EXPECT_TRUE(stamped >= start.addMSecs(-start.time().msec()) && stamped <= end)
+                    << r << " " << stamped.toString().toStdString();
+            } else
+                EXPECT_EQ(after[r][c], before[r][c]) << r << " column " << c;
+        }
+    // The batch has ended: rows can be edited again, here and there.
+    EXPECT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Deliverable theirs").arg(keys[5])), "ok");
+    // A batch that meets a row being edited elsewhere locks row by row, and that row says so.
+    {
+        engine::BatchScope batch(dm->goalDatabase);
+        ASSERT_TRUE(t.locate("StrategyID", keys[4]));
+        t.edit();
+        t.field("DoNotPrint").setValue(true);
+        t.post();
+        ASSERT_TRUE(t.locate("StrategyID", keys[5]));
+        try {
+            t.edit();
+            ADD_FAILURE() << "the row being edited elsewhere was edited";
+        } catch (const engine::Error& e) {
+            EXPECT_EQ(e.message(), engine::Error::recordLockedText());
+        }
+        batch.commit();
+    }
+    ASSERT_EQ(peer.send("post Strategys.db"), "ok");
+    t.refresh();
+    ASSERT_TRUE(t.locate("StrategyID", keys[5]));
+    EXPECT_EQ(t.field("Deliverable").asString(), "theirs");
+    ASSERT_TRUE(t.locate("StrategyID", keys[4]));
+    EXPECT_TRUE(t.field("DoNotPrint").asBoolean());
 }

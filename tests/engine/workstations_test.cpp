@@ -326,6 +326,79 @@ TEST_F(FolderWorkstations, APostLocksOnlyTheTableItWrites) {
     EXPECT_TRUE(goals.locate("GoalDescription", "mine in a batch"));
 }
 
+namespace {
+// A waiter as the program's note is one, recording what it was told.
+struct RecordingWait : BusyWait {
+    std::function<bool(qint64)> answer;
+    QStringList told;
+    qint64 longest = 0;
+    int ends = 0;
+    bool waiting(const QString& table, const QString& holder, qint64 waitedMs) override {
+        if (!told.contains(table + " / " + holder)) told << table + " / " + holder;
+        longest = std::max(longest, waitedMs);
+        return answer(waitedMs);
+    }
+    void ended() override { ++ends; }
+};
+} // namespace
+
+TEST_F(FolderWorkstations, AReadWaitsForABusyTableAsLongAsItsWaiterSays) {
+    Table goals(db, "goals.db");
+    goals.open();
+    goals.insert();
+    goals.field("GoalDescription").setValue("there");
+    goals.post();
+    goals.close();
+    RecordingWait wait;
+    db.setBusyWait(&wait);
+    Peer writer(dir.path(), "WRITER");
+
+    // The writer keeps the table until the waiter, well past the busy time, lets it go.
+    ASSERT_EQ(writer.send("block goals.db"), "ok blocking");
+    QString released;
+    wait.answer = [&](qint64 waited) {
+        if (waited >= 6000 && released.isEmpty()) released = writer.send("release");
+        return true;
+    };
+    Query read(db);
+    read.add("Select * From \"goals.db\"");
+    EXPECT_NO_THROW(read.open()) << "a plain read does not fail after the busy time";
+    EXPECT_EQ(read.recordCount(), 1);
+    EXPECT_EQ(released, "ok released");
+    EXPECT_EQ(wait.told, QStringList{"goals.db / WRITER"}) << "the table and who holds it";
+    EXPECT_EQ(wait.ends, 1);
+    read.close();
+
+    // Cancel gives up with the locked message, and the next read goes on as usual.
+    ASSERT_EQ(writer.send("block goals.db"), "ok blocking");
+    wait.answer = [](qint64) { return false; };
+    try {
+        read.open();
+        ADD_FAILURE() << "read through another workstation's write";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.busy());
+        EXPECT_EQ(e.message(), Error::lockedText("goals.db"));
+    }
+    EXPECT_EQ(wait.ends, 2);
+    EXPECT_EQ(writer.send("release"), "ok released");
+    read.open();
+    EXPECT_EQ(read.recordCount(), 1);
+    EXPECT_EQ(wait.ends, 2) << "a read that never waited tells nobody";
+
+    // Inside a transaction the busy time stays: waiting there could hold up a writer for ever.
+    ASSERT_EQ(writer.send("block goals.db"), "ok blocking");
+    wait.answer = [](qint64) { return true; };
+    {
+        Transaction tx(db);
+        Query inside(db);
+        inside.add("Select * From \"goals.db\"");
+        EXPECT_THROW(inside.open(), Error);
+    }
+    EXPECT_EQ(wait.ends, 2);
+    EXPECT_EQ(writer.send("release"), "ok released");
+    db.setBusyWait(nullptr);
+}
+
 TEST_F(FolderWorkstations, ASecondAccountOpensTheDatabaseOfTheFirst) {
     QString why;
     if (!Peer::canSwitchUser(&why)) GTEST_SKIP() << why.toStdString();

@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         ReportFixture::SetUp();
         addAccess(me, other, false);
-        data::logOn();
+        logOn();
         goal = addGoal("Grow sales", year, type, {}, me);
         mine = addStrategy(goal, me, 1);
         theirs = addStrategy(goal, other, 1);

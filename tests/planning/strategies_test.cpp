@@ -8,6 +8,7 @@
 #include "controls/FieldEdit.h"
 #include "controls/FieldMemo.h"
 #include "controls/LookupComboBox.h"
+#include "controls/MonthCalendar.h"
 #include "controls/RadioGroup.h"
 #include "controls/SpinBox.h"
 #include "controls/UpDown.h"
@@ -60,7 +61,7 @@ protected:
             return 0;
         };
     }
-    void data::logOn(const QString& id) {
+    void logOn(const QString& id) {
         ASSERT_TRUE(data::logOn(*dm, id, "", false));
         dm->goalTypeTable.locate("GoalTypeID", corporate);
     }
@@ -127,7 +128,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     strategy(global, other, 1, "Otto's global one");
     strategy(mine, me, 1, "First");
     strategy(mine, me, 2, "Second");
-    data::logOn("me");
+    logOn("me");
 
     planning::StrategyListWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Strategies");
@@ -190,7 +191,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     const int theirs = strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
     addAccess(me, third, true);
-    data::logOn("me");
+    logOn("me");
     dm->measureTable.open();
 
     planning::StrategyListWindow form(*dm);
@@ -266,7 +267,7 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     strategy(global, me, 1, "Mine");
     strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
-    data::logOn("me");
+    logOn("me");
     planning::StrategyListWindow form(*dm);
     form.show();
     form.activateWindow();
@@ -302,7 +303,7 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
 }
 
 TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
-    data::logOn("me");
+    logOn("me");
     {
         planning::GoalsWindow goals(*dm);
         planning::StrategyListWindow strategies(*dm);
@@ -344,7 +345,7 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
 TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     const int global = goal("Global aim", {});
     strategy(global, other, 1);
-    data::logOn("me");
+    logOn("me");
     dm->measureTable.open();
     planning::StrategyListWindow form(*dm);
     auto insert = [&](const QString& text) {
@@ -409,7 +410,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     dm->userSettingsTable.edit();
     dm->userSettingsTable.field("DepartmentID").setValue(department);
     dm->userSettingsTable.post();
-    data::logOn("me");
+    logOn("me");
     planning::StrategyListWindow form(*dm);
     const QDate picked(2031, 3, 14);
     QDate calendarOpenedOn;
@@ -530,7 +531,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
 
 TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     const int global = goal("Global aim", {});
-    data::logOn("me");
+    logOn("me");
     dm->user().settings.multipleMeasures = true;
     planning::StrategyEditor multiple(*dm);
     EXPECT_TRUE(multiple.deliverableLabel->isHidden());
@@ -560,7 +561,7 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
 TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
-    data::logOn("me");
+    logOn("me");
     planning::StrategyListWindow form(*dm);
     ASSERT_EQ(dm->strategyTable.field("StrategyID").asInt(), id);
     planning::StrategyEditor e(*dm);
@@ -638,14 +639,14 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     strategy(global, other, 1);
     strategy(global, other, 2);
     addUser("lone", "", "Lone Supervisor", addProfile("Supervisor only", {"CanAddStrategy", "Supervisor"}));
-    data::logOn("lone");
+    logOn("lone");
     {
         planning::StrategyListWindow form(*dm);
         EXPECT_TRUE(form.moveButton->isVisibleTo(&form));
         EXPECT_FALSE(form.userBox->isEnabled()) << "Supervisor alone does not open the user box";
         EXPECT_EQ(form.userBox->count(), 6) << "yet every user is visible";
     }
-    data::logOn("chief");
+    logOn("chief");
     planning::StrategyListWindow form(*dm);
     EXPECT_TRUE(form.moveButton->isVisibleTo(&form));
     EXPECT_TRUE(form.userBox->isEnabled());
@@ -710,7 +711,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
 TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "locked elsewhere");
-    data::logOn("me");
+    logOn("me");
     dm->measureTable.open();
     measurement(id);
     measurement(id);
@@ -729,7 +730,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
 
 TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) {
     const int global = goal("Global aim", {});
-    data::logOn("me");
+    logOn("me");
     planning::StrategyListWindow form(*dm);
     Peer peer(store.location());
     onEditor([&](planning::StrategyEditor& e) {
@@ -777,7 +778,7 @@ TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) 
 TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
-    data::logOn("me");
+    logOn("me");
     planning::StrategyListWindow form(*dm);
     Peer peer(store.location());
     planning::StrategyEditor e(*dm);

@@ -121,7 +121,7 @@ protected:
         type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
     }
-    void data::logOn(const char* id = "me") { ASSERT_TRUE(data::logOn(*dm, id, "", false)); }
+    void logOn(const char* id = "me") { ASSERT_TRUE(data::logOn(*dm, id, "", false)); }
     int addStrategy(int goal, int user, int number,
                     std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
         engine::Table& s = dm->strategyTable;

@@ -47,7 +47,7 @@ protected:
         dm->goalTypeTable.locate("GoalTypeID", type);
         addAccess(me, other, false);
         addAccess(me, third, true);
-        data::logOn();
+        logOn();
         alpha = addGoal("Alpha goal", year, type, me, me);
         beta = addGoal("Beta global", year, type, {}, me);
         lastYear = addGoal("Last year's", year - 1, type, me, me);

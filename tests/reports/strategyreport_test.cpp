@@ -24,7 +24,7 @@ class StrategyReportPages : public testing_support::ReportFixture {
 protected:
     void SetUp() override {
         ReportFixture::SetUp();
-        data::logOn();
+        logOn();
         goal = addGoal("Grow sales", year, type, me, me);
         setSetting("ReportTitle1", "Vardimo Test Org");
         setSetting("ReportTitle2", "Strategies");

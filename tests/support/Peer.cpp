@@ -65,6 +65,14 @@ QString Peer::send(const QString& command, int timeoutMs) {
     return QString::fromUtf8(proc_.readLine()).trimmed();
 }
 
+QStringList Peer::lines() {
+    if (proc_.state() != QProcess::NotRunning) proc_.waitForReadyRead(0);
+    QStringList out;
+    while (proc_.canReadLine())
+        out << QString::fromUtf8(proc_.readLine()).trimmed();
+    return out;
+}
+
 void Peer::kill() {
     proc_.kill();
     proc_.waitForFinished(5000);

@@ -25,6 +25,9 @@ public:
     // Sends one command and returns the peer's one-line answer ("ok ...", "error ...").
     QString send(const QString& command, int timeoutMs = 15000);
     void kill();
+    // The lines the peer wrote since the last call, without waiting for more (after a command
+    // that goes on answering, such as "soak"); after kill(), what it wrote before it died.
+    QStringList lines();
     // Waits for the peer to end by itself (after a command that ends it); false on timeout.
     bool waitForExit(int timeoutMs = 15000);
     qint64 pid() const { return proc_.processId(); }

@@ -115,6 +115,16 @@ bool PgTestDatabase::run(const QString& sql) const {
     return ok;
 }
 
+bool PgTestDatabase::acceptConnections(bool accept) const {
+    QString error;
+    const bool ok = runOn(pgServerUri(), QStringLiteral("postgres"),
+                          {QStringLiteral("ALTER DATABASE %1 ALLOW_CONNECTIONS %2")
+                               .arg(name_, accept ? QStringLiteral("true") : QStringLiteral("false"))},
+                          &error);
+    if (!ok) ADD_FAILURE() << "ALLOW_CONNECTIONS: " << error.toStdString();
+    return ok;
+}
+
 PgPeer::PgPeer(const QString& uri, const QString& userName) {
     proc_.setProgram(QStringLiteral(VARDIMO_PG_PEER_PATH));
     proc_.setArguments({uri, userName});

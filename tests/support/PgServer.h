@@ -22,6 +22,9 @@ public:
     const QString& uri() const { return uri_; }
     // Runs one statement as the server's superuser on this database; false on failure.
     bool run(const QString& sql) const;
+    // Lets the server take new connections to this database, or refuse them as a server that is
+    // down does (connections made before stay); false on failure.
+    bool acceptConnections(bool accept) const;
 
 private:
     QString name_;

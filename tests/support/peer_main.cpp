@@ -19,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTextStream>
 #include <QThread>
 #include <csignal>
@@ -323,6 +324,104 @@ int main(int argc, char** argv) {
              q.add(QStringLiteral("Select * From \"%1\"").arg(w[1]));
              q.open();
              return QString::number(q.recordCount());
+         }},
+        {"block", // block TABLE: keeps every reader out of a table file until the line "release"
+         [&](const QStringList& w) {
+             const QString file = engine::Database::findFile(QString::fromLocal8Bit(argv[1]), w[1]);
+             sqlite3* raw = nullptr;
+             if (file.isEmpty() ||
+                 sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr) !=
+                     SQLITE_OK ||
+                 sqlite3_exec(raw, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+                 sqlite3_close(raw);
+                 throw engine::Error(QStringLiteral("cannot block ") + w[1]);
+             }
+             reply(QStringLiteral("ok blocking"));
+             while (!in.atEnd() && in.readLine().trimmed() != QLatin1String("release")) {
+             }
+             sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+             sqlite3_close(raw);
+             return QStringLiteral("released");
+         }},
+        {"soak", // soak SEED: writes and deletes goals with their strategies and measurements until
+                 // killed, one line per commit: "saved GOAL S,S.. M,M..|-", "deleting GOAL" before
+                 // and "deleted GOAL" after a delete, "failed MESSAGE"
+         [&](const QStringList& w) {
+             QRandomGenerator rng(w[1].toUInt());
+             engine::Table& goals = table(QStringLiteral("goals.db"));
+             engine::Table& strategies = table(QStringLiteral("Strategys.db"));
+             engine::Table& measures = table(QStringLiteral("Measure.db"));
+             const engine::Backend& store = db.backend();
+             auto removeWhere = [&](engine::Table& t, const QString& column, const QString& inner,
+                                    qint64 goal) {
+                 db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 %3")
+                             .arg(store.tableName(t.def()), store.columnName(column), inner),
+                         {goal}, t.def().fileName);
+             };
+             reply(QStringLiteral("ok soaking"));
+             QList<qint64> mine;
+             for (qint64 n = 0;; ++n) {
+                 try {
+                     // Opening reads the table, which may be busy as any write: tried again.
+                     for (engine::Table* t : {&goals, &strategies, &measures})
+                         if (!t->isOpen()) t->open();
+                     if (mine.isEmpty() || rng.bounded(100) < 70) {
+                         engine::Transaction tx(db);
+                         goals.insert();
+                         goals.field(QStringLiteral("GoalDescription"))
+                             .setValue(QStringLiteral("soak %1 %2").arg(session.userName()).arg(n));
+                         goals.post();
+                         const qint64 goal = goals.field(QStringLiteral("GoalID")).asInteger();
+                         QStringList s, m;
+                         for (int i = 0, k = 1 + int(rng.bounded(3)); i < k; ++i) {
+                             strategies.insert();
+                             strategies.field(QStringLiteral("GoalID")).setValue(goal);
+                             strategies.field(QStringLiteral("StrategyDescription"))
+                                 .setValue(QStringLiteral("step %1").arg(i));
+                             strategies.post();
+                             const qint64 strategy =
+                                 strategies.field(QStringLiteral("StrategyID")).asInteger();
+                             s << QString::number(strategy);
+                             for (int j = 0, l = int(rng.bounded(3)); j < l; ++j) {
+                                 measures.insert();
+                                 measures.field(QStringLiteral("StrategyID")).setValue(strategy);
+                                 measures.field(QStringLiteral("MeasurementNumber")).setValue(j + 1);
+                                 measures.post();
+                                 m << QString::number(
+                                     measures.field(QStringLiteral("MeasurementID")).asInteger());
+                             }
+                         }
+                         tx.commit();
+                         reply(QStringLiteral("saved %1 %2 %3")
+                                   .arg(goal)
+                                   .arg(s.join(QLatin1Char(',')),
+                                        m.isEmpty() ? QStringLiteral("-") : m.join(QLatin1Char(','))));
+                         mine << goal;
+                     } else {
+                         const qint64 goal = mine.takeAt(int(rng.bounded(qsizetype(mine.size()))));
+                         reply(QStringLiteral("deleting %1").arg(goal));
+                         engine::Transaction tx(db);
+                         removeWhere(measures, QStringLiteral("StrategyID"),
+                                     QStringLiteral("IN (SELECT %1 FROM %2 WHERE %3 = ?)")
+                                         .arg(store.columnName(QStringLiteral("StrategyID")),
+                                              store.tableName(strategies.def()),
+                                              store.columnName(QStringLiteral("GoalID"))),
+                                     goal);
+                         removeWhere(strategies, QStringLiteral("GoalID"), QStringLiteral("= ?"), goal);
+                         removeWhere(goals, QStringLiteral("GoalID"), QStringLiteral("= ?"), goal);
+                         tx.commit();
+                         reply(QStringLiteral("deleted %1").arg(goal));
+                     }
+                 } catch (const engine::Error& e) {
+                     // Nothing of a failed transaction is reported, so nothing of it is expected.
+                     goals.cancel();
+                     strategies.cancel();
+                     measures.cancel();
+                     reply(QStringLiteral("failed ") + e.message());
+                     QThread::msleep(rng.bounded(50));
+                 }
+             }
+             return QString();
          }},
         {"churn", // churn TABLE FIELD: post forever
          [&](const QStringList& w) {
