@@ -51,6 +51,9 @@ start() {
         rm -rf "$dir"
         exit 1
     fi
+    # The superuser "vardimo" of the tests comes in without a password; every other role (a
+    # Vardimo user of a database whose server holds the logons) must give its own, by SCRAM.
+    as_server sh -c "printf 'local all vardimo trust\nlocal all all scram-sha-256\n' >'$dir/data/pg_hba.conf'"
     # fsync off: the cluster is thrown away after the run, and the tests then run at memory speed.
     if ! as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
         -o "-k $dir -c listen_addresses= -c fsync=off -c full_page_writes=off -c max_connections=200" \

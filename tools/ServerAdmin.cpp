@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
+#include "engine/PgRoles.h"
 
 #include <QSqlError>
 #include <QTemporaryDir>
@@ -136,10 +137,13 @@ std::vector<TableInfo> serverInfo(const QString& uri) {
     return out;
 }
 
-void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
-                          const std::function<void(const QString&)>& progress) {
+namespace {
+
+void createOnServer(const QString& uri, bool withSample, SampleSize size,
+                    const std::function<void(const QString&)>& progress,
+                    const std::function<void(engine::PgBackend&)>& finish) {
     if (!withSample) {
-        engine::PgBackend().create(uri);
+        engine::PgBackend().create(uri, finish);
         if (progress)
             progress(QStringLiteral("Created the tables on %1").arg(engine::PgLocation::parse(uri).display));
         return;
@@ -150,16 +154,59 @@ void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
         throw engine::Error(QStringLiteral("Cannot make a temporary folder for the sample."));
     const QString folder = scratch.filePath(QStringLiteral("sample"));
     createDatabase(folder, true, size, progress);
-    copyToServer(folder, uri, progress);
+    copyToServer(folder, uri, progress, finish);
+}
+
+} // namespace
+
+void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                          const std::function<void(const QString&)>& progress) {
+    createOnServer(uri, withSample, size, progress, {});
+}
+
+QStringList createSecureServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                                       const std::function<void(const QString&)>& progress) {
+    QStringList withoutPassword;
+    createOnServer(uri, withSample, size, progress,
+                   [&](engine::PgBackend& pg) { withoutPassword = engine::PgRoles::secure(pg); });
+    return withoutPassword;
+}
+
+QStringList secureServerDatabase(const QString& uri) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    QSqlDatabase db = pg.connection();
+    if (!db.transaction()) throw engine::Error(pg.describe(db.lastError()));
+    try {
+        QStringList withoutPassword = engine::PgRoles::secure(pg);
+        if (!db.commit()) throw engine::Error(pg.describe(db.lastError()));
+        return withoutPassword;
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+void setServerPassword(const QString& uri, const QString& userId, const QString& password) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    if (!engine::PgRoles::isSecure(pg))
+        throw engine::Error(QStringLiteral("%1 keeps its passwords in the user table; the program sets them.")
+                                .arg(pg.displayName()));
+    engine::PgRoles::setPassword(pg, userId, password);
 }
 
 void copyToServer(const QString& folder, const QString& uri,
-                  const std::function<void(const QString&)>& progress) {
+                  const std::function<void(const QString&)>& progress,
+                  const std::function<void(engine::PgBackend&)>& finish) {
     {
         engine::Session session;
         engine::Database source(session);
         source.open(folder);
-        engine::PgBackend().create(uri, [&](engine::PgBackend& pg) { copyRows(source, pg, progress); });
+        engine::PgBackend().create(uri, [&](engine::PgBackend& pg) {
+            copyRows(source, pg, progress);
+            if (finish) finish(pg);
+        });
     }
     const QStringList differences = compareWithServer(folder, uri);
     if (!differences.isEmpty())
@@ -174,6 +221,8 @@ QStringList compareWithServer(const QString& folder, const QString& uri, int lim
     source.open(folder);
     engine::PgBackend pg;
     pg.open(uri, QStringLiteral("vardimo-admin"));
+    // Where the server holds the logons, the passwords live in its roles, not in the user table.
+    const bool secure = engine::PgRoles::isSecure(pg);
     QStringList out;
     for (const auto& t : engine::tables()) {
         source.attach(t);
@@ -189,6 +238,7 @@ QStringList compareWithServer(const QString& folder, const QString& uri, int lim
                 break;
             }
             for (size_t i = 0; i < t.columns.size(); ++i) {
+                if (secure && t.columns[i].name == QLatin1String("UserPassword")) continue;
                 const QVariant va = folderValue(a.value(int(i)), t.columns[i].type);
                 const QVariant vb = pg.readValue(b.value(int(i)), t.columns[i].type);
                 if (va.isNull() != vb.isNull() || (!va.isNull() && va != vb)) {

@@ -7,6 +7,10 @@
 #include <functional>
 #include <vector>
 
+namespace engine {
+class PgBackend;
+}
+
 namespace tools {
 
 struct TableInfo {
@@ -23,11 +27,27 @@ std::vector<TableInfo> serverInfo(const QString& uri);
 void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
                           const std::function<void(const QString&)>& progress = {});
 
+// The same for a database whose server holds the logons and the rights, made in the same
+// transaction as the tables (see secureServerDatabase). Returns the ids of users without a
+// password.
+QStringList createSecureServerDatabase(const QString& uri, bool withSample, SampleSize size,
+                                       const std::function<void(const QString&)>& progress = {});
+
+// Turns a server database into one whose server holds the logons and the rights: a role per user
+// with the password the user table held (then cleared), grants and row-level policies, all in
+// one transaction. Returns the ids of users who had no password and cannot log on until one is
+// set. The URI names a role that may make roles (the database's owner with CREATEROLE).
+QStringList secureServerDatabase(const QString& uri);
+
+// Sets a user's password in such a database, as its owner.
+void setServerPassword(const QString& uri, const QString& userId, const QString& password);
+
 // Moves a folder database onto a server that holds none yet: every row with its key, the key
 // sequences advanced past the highest keys, all in one transaction. Then compares every row of
 // both sides and throws engine::Error when any differs.
 void copyToServer(const QString& folder, const QString& uri,
-                  const std::function<void(const QString&)>& progress = {});
+                  const std::function<void(const QString&)>& progress = {},
+                  const std::function<void(engine::PgBackend&)>& finish = {});
 
 // Compares every row of every table of a folder with a server database, in key order. Returns
 // the differences found (at most `limit`); empty when both hold the same rows.

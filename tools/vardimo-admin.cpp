@@ -36,6 +36,13 @@ int usage() {
     err << "Usage:\n"
            "  vardimo-admin create DIR|URI [--sample small|large]   make a new database folder, or the\n"
            "                                                        tables in a server's empty database\n"
+           "  vardimo-admin create URI --secure [--sample small]    the same on a server that holds the\n"
+           "                                                        logons and the rights itself\n"
+           "  vardimo-admin secure URI                              let a server database's server hold\n"
+           "                                                        the logons and the rights: a role per\n"
+           "                                                        user, the passwords moved into it\n"
+           "  vardimo-admin password URI USERID                     set a user's password on such a server\n"
+           "                                                        (read from the standard input)\n"
            "  vardimo-admin info DIR|URI                            record count and size of every table\n"
            "  vardimo-admin check DIR|URI                           duplicate strategy numbers, strategies\n"
            "                                                        without their goal, measurement items\n"
@@ -58,13 +65,40 @@ int usage() {
     return 2;
 }
 
+void reportSecured(const QStringList& withoutPassword, const QString& uri) {
+    out << "The server now holds the logons and the rights of " << engine::PgLocation::parse(uri).display
+        << "\n";
+    for (const QString& id : withoutPassword)
+        out << id << " has no password and cannot log on until one is set (vardimo-admin password URI " << id
+            << ")\n";
+}
+
+int secure(const QStringList& args) {
+    if (args.size() != 3 || !engine::isServerLocation(args[2])) return usage();
+    reportSecured(tools::secureServerDatabase(args[2]), args[2]);
+    return 0;
+}
+
+int password(const QStringList& args) {
+    if (args.size() != 4 || !engine::isServerLocation(args[2])) return usage();
+    // From the standard input, so that it is in no command line and no shell history.
+    QTextStream in(stdin);
+    const QString pw = in.readLine();
+    tools::setServerPassword(args[2], args[3], pw);
+    out << "Password of " << args[3].toUpper() << " set.\n";
+    return 0;
+}
+
 int create(const QStringList& args) {
     if (args.size() < 3) return usage();
     const QString& dir = args[2];
     bool sample = false;
+    bool secure = false;
     tools::SampleSize size = tools::SampleSize::Small;
     for (int i = 3; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--sample")) {
+        if (args[i] == QLatin1String("--secure")) {
+            secure = true;
+        } else if (args[i] == QLatin1String("--sample")) {
             sample = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) {
                 const QString& s = args[++i];
@@ -84,9 +118,16 @@ int create(const QStringList& args) {
         out.flush();
     };
     if (engine::isServerLocation(dir)) {
-        tools::createServerDatabase(dir, sample, size, progress);
+        if (secure)
+            reportSecured(tools::createSecureServerDatabase(dir, sample, size, progress), dir);
+        else
+            tools::createServerDatabase(dir, sample, size, progress);
         out << "Database ready on " << engine::PgLocation::parse(dir).display << "\n";
         return 0;
+    }
+    if (secure) {
+        err << "Only a server database holds its logons in the server; a folder cannot.\n";
+        return 2;
     }
     tools::createDatabase(dir, sample, size, progress);
     out << "Database ready in " << QDir(dir).absolutePath() << "\n";
@@ -311,6 +352,8 @@ int main(int argc, char** argv) {
         if (reporting) return report(args);
         if (args[1] == QLatin1String("copy")) return copy(args);
         if (args[1] == QLatin1String("compare")) return compare(args);
+        if (args[1] == QLatin1String("secure")) return secure(args);
+        if (args[1] == QLatin1String("password")) return password(args);
     } catch (const engine::Error& e) {
         err << "vardimo-admin: " << e.message() << "\n";
         return 1;

@@ -9,6 +9,7 @@
 #include "controls/LookupComboBox.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "data/Logon.h"
 #include "engine/Error.h"
 
 #include <QGridLayout>
@@ -66,6 +67,14 @@ void UserSetupWindow::buildUserFields(QVBoxLayout* detail) {
     passwordEdit->bind(users, QStringLiteral("UserPassword"));
     passwordEdit->setMaxLength(40);
     addRow(1, passwordLabel, "Password:", passwordEdit);
+    if (data::serverHoldsLogons(dm_)) {
+        // The server keeps the passwords and gives none back: the column stays empty, and what
+        // is typed here becomes the user's password when his row is saved.
+        passwordEdit->setEchoMode(QLineEdit::Password);
+        passwordEdit->setPlaceholderText(QStringLiteral("kept by the server"));
+        passwordEdit->setToolTip(QStringLiteral("The database server checks the passwords and shows none. "
+                                                "Type a new password here and save to set it."));
+    }
     securityBox = new controls::LookupComboBox(userGroup);
     securityBox->setList(&dm_.securitySource, QStringLiteral("SecurityID"), QStringLiteral("Description"));
     securityBox->bind(users, QStringLiteral("SecurityID"));

@@ -99,6 +99,9 @@ bool checkAutoLogin(data::DataModule& dm) {
 }
 
 bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw) {
+    // A server that holds the logons checks the id and the password itself; the maintenance
+    // account of this workstation is nobody to it.
+    if (!dm.isOpen() || data::serverHoldsLogons(dm)) return loggedOnAs(dm, data::logOnToServer(dm, id, pw));
     dm.user().settings = data::readSystemSettings(dm);
     bool loggedOn = data::logOn(dm, id, pw, true);
     const MaintenanceAccount m = maintenanceAccount();
@@ -119,6 +122,12 @@ bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw) {
 }
 
 bool runLogon(data::DataModule& dm) {
+    if (!dm.isOpen() || data::serverHoldsLogons(dm)) {
+        // Nobody logs on without the server's word: no password is empty, none is automatic.
+        LogonWindow window(dm);
+        controls::showModal(window);
+        return window.loggedOn;
+    }
     if (isSoleSupervisorWithoutPassword(dm))
         return data::logOn(dm, QStringLiteral("Supervisor"), QString(), false);
     if (sys::networkPresent() && checkAutoLogin(dm)) return true;

@@ -116,7 +116,12 @@ int Program::startAndRun(const StartupHooks& hooks) {
         data_->goalDatabase.setBusyWait(&busyWait_);
         main_ = std::make_unique<MainWindow>(*data_);
         splash_.step();
-        data_->open();
+        try {
+            data_->open();
+        } catch (const engine::Error& e) {
+            // A server that holds the logons lets nobody in before the logon names him.
+            if (!data::serverAsksLogon(e.message())) throw;
+        }
         // Every screen opening reads the lookup lists again: a running program never offers a
         // row that another workstation has deleted.
         data::DataModule* dm = data_.get();

@@ -1,6 +1,8 @@
 #include "data/Logon.h"
 
 #include "data/DataModule.h"
+#include "engine/PgBackend.h"
+#include "engine/PgRoles.h"
 
 namespace data {
 
@@ -129,6 +131,40 @@ bool logOn(DataModule& dm, const QString& userId, const QString& password, bool 
     readAccessLists(dm, user);
     dm.setUser(std::move(user));
     return true;
+}
+
+bool serverHoldsLogons(DataModule& dm) {
+    if (!dm.goalDatabase.isOpen()) return false;
+    auto* pg = dynamic_cast<engine::PgBackend*>(&dm.goalDatabase.backend());
+    return pg && engine::PgRoles::isSecure(*pg);
+}
+
+bool serverAsksLogon(const QString& failure) {
+    // libpq's words for a server that wants a password it was not given, or refused the one given.
+    // A workstation's own role that may not reach the database is asked the same.
+    return failure.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+           failure.contains(QLatin1String("authentication"), Qt::CaseInsensitive) ||
+           failure.contains(QLatin1String("permission denied for database"), Qt::CaseInsensitive);
+}
+
+bool logOnToServer(DataModule& dm, const QString& userId, const QString& password) {
+    if (dm.isOpen()) dm.close();
+    // No id or no password never reaches the server as somebody.
+    if (userId.isEmpty() || password.isEmpty()) {
+        dm.session.setServerLogon({}, {});
+        return false;
+    }
+    dm.session.setServerLogon(userId, password);
+    try {
+        dm.open();
+    } catch (const engine::Error& e) {
+        dm.session.setServerLogon({}, {});
+        if (dm.isOpen()) dm.close();
+        if (serverAsksLogon(e.message())) return false;
+        throw;
+    }
+    dm.user().settings = readSystemSettings(dm);
+    return logOn(dm, userId, QString(), false);
 }
 
 } // namespace data

@@ -30,4 +30,13 @@ void readAccessLists(DataModule& dm, CurrentUser& user);
 // settings it holds. Returns false and leaves the current user as he was when nothing matches.
 bool logOn(DataModule& dm, const QString& userId, const QString& password, bool checkPassword);
 
+// Whether the data module's database is on a server that holds the logons and the rights itself.
+bool serverHoldsLogons(DataModule& dm);
+// Whether a failure to open the database is the server asking who is there.
+bool serverAsksLogon(const QString& failure);
+// Logs a user on to a server that holds the logons: the server checks the id and the password,
+// and the data module is opened again as his role. False when the server refuses them; the data
+// module is then closed. Other failures (no server) are thrown.
+bool logOnToServer(DataModule& dm, const QString& userId, const QString& password);
+
 } // namespace data

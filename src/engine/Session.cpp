@@ -1,7 +1,10 @@
 #include "engine/Session.h"
 
+#include "engine/Backend.h"
 #include "engine/Error.h"
 #include "engine/Files.h"
+#include "engine/PgLocation.h"
+#include "engine/PgRoles.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -63,11 +66,21 @@ void Session::addAlias(const QString& name, const QString& path) {
     sessionAliases_.insert(name.toLower(), path);
 }
 
+void Session::setServerLogon(const QString& userId, const QString& password) {
+    serverLogonUser_ = userId;
+    serverLogonPassword_ = password;
+}
+
 QString Session::aliasPath(const QString& name) const {
-    auto it = configuredAliases_.find(name.toLower());
-    if (it != configuredAliases_.end()) return it.value();
-    it = sessionAliases_.find(name.toLower());
-    if (it != sessionAliases_.end()) return it.value();
+    QString path;
+    if (auto it = configuredAliases_.find(name.toLower()); it != configuredAliases_.end())
+        path = it.value();
+    else if (auto own = sessionAliases_.find(name.toLower()); own != sessionAliases_.end())
+        path = own.value();
+    if (!path.isNull()) {
+        if (serverLogonUser_.isEmpty() || !isServerLocation(path)) return path;
+        return PgRoles::logonUri(path, serverLogonUser_, serverLogonPassword_);
+    }
     throw Error(QStringLiteral("Unknown database alias: %1").arg(name));
 }
 

@@ -31,6 +31,11 @@ public:
     // Adds an alias for this session only; a configured alias of that name stays as it is.
     void addAlias(const QString& name, const QString& path);
     QString aliasPath(const QString& name) const; // throws when unknown
+    // Whom a server that holds the logons itself is reached as: every server alias then connects
+    // as that user's role with the password typed at logon, which lives only in this session's
+    // memory. An empty id reaches the server as the alias says.
+    void setServerLogon(const QString& userId, const QString& password);
+    const QString& serverLogonUser() const { return serverLogonUser_; }
 
     void setPrivateDir(const QString& dir) { privateDir_ = dir; }
     const QString& privateDir() const { return privateDir_; }
@@ -68,6 +73,8 @@ public:
 private:
     QHash<QString, QString> configuredAliases_;
     QHash<QString, QString> sessionAliases_;
+    QString serverLogonUser_;
+    QString serverLogonPassword_;
     QString privateDir_;
     QString netDir_;
     QString userName_;

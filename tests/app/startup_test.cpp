@@ -35,6 +35,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSettings>
@@ -69,6 +70,9 @@ protected:
         sys::overrideNetworkPresent(-1);
         qunsetenv("NWUSERNAME");
         QFile::remove(iniPath());
+        // A logon to a server that holds the logons lasts as long as the session: not into
+        // the next test.
+        engine::Session::instance().setServerLogon({}, {});
         // Back to the program's own default, the working folder.
         engine::Session::instance().addAlias("Goal", ".");
     }
@@ -527,6 +531,54 @@ TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
         QStringList enabled;
         EXPECT_EQ(run({"vardimo"}, [&] { enabled = enabledItems(mainWindow()); }), 0) << user.id;
         EXPECT_TRUE(ranLoop) << user.id;
+        EXPECT_EQ(enabled, user.items) << user.id;
+    }
+}
+
+// The program on a server that holds the logons and the rights itself.
+class StartupOnServer : public StartupFixture {
+protected:
+    testing_support::Store storeUnderTest() const override { return testing_support::Store::Server; }
+};
+
+TEST_F(StartupOnServer, EachReadmeUserTypesHisOwnPasswordAndTheServerLetsHimInWithHisProfile) {
+    sampleServer = std::make_unique<testing_support::PgTestDatabase>();
+    ASSERT_FALSE(sampleServer->uri().isEmpty());
+    EXPECT_EQ(tools::createSecureServerDatabase(sampleServer->uri(), true, tools::SampleSize::Small),
+              QStringList{"Supervisor"});
+    tools::setServerPassword(sampleServer->uri(), "Supervisor", "top secret");
+    useDatabase(sampleServer->uri());
+    const QStringList all{"&Printer Setup", "&User Settings", "&System Settings", "Us&er Setup",
+                          "Se&curity",      "&Pack Database", "&Information",     "&Exit",
+                          "&Goals",         "G&oal Types",    "&Departments",     "&Strategies",
+                          "&Reports",       "&About"};
+    const QStringList planning{"&Printer Setup", "&User Settings", "&Information", "&Exit",
+                               "&Goals",         "&Strategies",    "&Reports",     "&About"};
+    const struct {
+        const char* id;
+        const char* password;
+        QStringList items;
+    } users[] = {{"Supervisor", "top secret", all}, {"jsmith", "smith", all}, {"MJONES", "jones", planning},
+                 {"AWHITE", "white", planning},     {"AWHITE", "smith", {}},  {"Supervisor", "", {}}};
+    for (const auto& user : users) {
+        ranLoop = false;
+        logonShown = 0;
+        engine::Session::instance().setServerLogon({}, {});
+        dialogs.onModal = [this, &user](QDialog& d) {
+            if (d.windowTitle() == "Logon") {
+                ++logonShown;
+                auto& logon = dynamic_cast<app::LogonWindow&>(d);
+                QTest::keyClicks(logon.userIdEdit, QString::fromUtf8(user.id));
+                QTest::keyClicks(logon.passwordEdit, QString::fromUtf8(user.password));
+                logon.loginButton->click();
+            }
+            return d.result();
+        };
+        QStringList enabled;
+        const int status = run({"vardimo"}, [&] { enabled = enabledItems(mainWindow()); });
+        EXPECT_EQ(logonShown, 1) << user.id << ": nobody is let in without the logon";
+        EXPECT_EQ(ranLoop, !user.items.isEmpty()) << user.id << " " << user.password;
+        EXPECT_EQ(status == 0, !user.items.isEmpty()) << user.id << " " << user.password;
         EXPECT_EQ(enabled, user.items) << user.id;
     }
 }

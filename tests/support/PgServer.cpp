@@ -95,8 +95,17 @@ PgTestDatabase::PgTestDatabase() {
 
 PgTestDatabase::~PgTestDatabase() {
     if (name_.isEmpty()) return;
+    // Roles belong to the whole cluster: those a database made for its users go with it. The
+    // name is this fixture's own, made of letters, digits and underscores.
     runOn(pgServerUri(), QStringLiteral("postgres"),
-          {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_)}, nullptr);
+          {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_),
+           QStringLiteral(
+               "DO $d$ DECLARE r text; BEGIN FOR r IN SELECT rolname FROM pg_roles WHERE "
+               "starts_with(rolname, '%1.') ORDER BY rolname LOOP EXECUTE format('DROP ROLE %I', r); "
+               "END LOOP; IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1 users') THEN "
+               "EXECUTE format('DROP ROLE %I', '%1 users'); END IF; END $d$")
+               .arg(name_)},
+          nullptr);
 }
 
 bool PgTestDatabase::run(const QString& sql) const {

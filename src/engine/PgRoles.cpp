@@ -1,0 +1,299 @@
+#include "engine/PgRoles.h"
+
+#include "engine/Error.h"
+#include "engine/PgBackend.h"
+
+#include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace engine {
+
+namespace {
+
+// The server's own default for the cost of a verifier.
+constexpr int kScramIterations = 4096;
+
+// Every name below is the server's: roles are quoted with format('%I'), passwords only ever
+// reach it as verifiers in bound parameters. The helper functions run with the rights of the
+// database's owner (SECURITY DEFINER) so that a policy may read the user table, the profiles and
+// the access lists that the user himself may not read, and so that the user table's trigger may
+// manage roles; each fixes its search path so that nobody slips a function of his own in.
+const char* const kInstall[] = {
+    R"(CREATE TABLE vardimo_secure (members text NOT NULL, owner text NOT NULL))",
+    R"(INSERT INTO vardimo_secure VALUES (current_database() || ' users', current_user))",
+    R"(DO $d$ BEGIN
+         IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = current_database() || ' users') THEN
+           EXECUTE format('CREATE ROLE %I NOLOGIN', current_database() || ' users');
+         END IF;
+         EXECUTE format('REVOKE ALL ON DATABASE %I FROM PUBLIC', current_database());
+         EXECUTE format('GRANT CONNECT, TEMPORARY ON DATABASE %I TO %I', current_database(),
+                        current_database() || ' users');
+       END $d$)",
+    R"(REVOKE CREATE ON SCHEMA public FROM PUBLIC)",
+    R"(CREATE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE sql STABLE
+         AS $f$ SELECT current_database() || '.' || upper(p_userid) $f$)",
+    R"(CREATE FUNCTION vardimo_me() RETURNS integer LANGUAGE sql STABLE SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ SELECT usernumber FROM "user" WHERE vardimo_role(userid) = session_user
+                ORDER BY usernumber LIMIT 1 $f$)",
+    // Profile 0 and a profile marked supervisor may do everything, as the owner may.
+    R"(CREATE FUNCTION vardimo_may(p_right text) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ SELECT session_user = (SELECT owner FROM vardimo_secure) OR coalesce((
+                  SELECT u.securityid = 0 OR coalesce((to_jsonb(s) ->> 'supervisor')::integer, 0) <> 0
+                         OR coalesce((to_jsonb(s) ->> lower(p_right))::integer, 0) <> 0
+                    FROM "user" u LEFT JOIN security s ON s.securityid = u.securityid
+                   WHERE u.usernumber = vardimo_me()), false) $f$)",
+    R"(CREATE FUNCTION vardimo_sees(p_owner integer) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ SELECT coalesce(p_owner = vardimo_me(), false) OR vardimo_may('canviewallstrategys')
+                OR EXISTS (SELECT 1 FROM accesslist a WHERE a.usernumber = vardimo_me()
+                           AND a.canseeuser = p_owner) $f$)",
+    R"(CREATE FUNCTION vardimo_edits(p_owner integer) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ SELECT coalesce(p_owner = vardimo_me(), false) OR vardimo_may('canviewallstrategys')
+                OR EXISTS (SELECT 1 FROM accesslist a WHERE a.usernumber = vardimo_me()
+                           AND a.canseeuser = p_owner AND coalesce(a.canedituser, 0) <> 0) $f$)",
+    R"(CREATE FUNCTION vardimo_make_role(p_userid text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ BEGIN
+           IF coalesce(p_userid, '') = '' THEN RETURN; END IF;
+           IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = vardimo_role(p_userid)) THEN
+             RAISE EXCEPTION 'The server already has a role named %', vardimo_role(p_userid)
+               USING ERRCODE = '42710';
+           END IF;
+           EXECUTE format('CREATE ROLE %I LOGIN IN ROLE %I', vardimo_role(p_userid),
+                          (SELECT members FROM vardimo_secure));
+         END $f$)",
+    // A verifier is stored as it is; a password typed into a user row is turned into one by the
+    // server itself, the row keeping nothing of it.
+    R"(CREATE FUNCTION vardimo_apply_password(p_userid text, p_password text) RETURNS void LANGUAGE plpgsql
+         SECURITY DEFINER SET search_path = public, pg_temp SET password_encryption = 'scram-sha-256'
+         AS $f$ BEGIN
+           EXECUTE format('ALTER ROLE %I PASSWORD %L', vardimo_role(p_userid), p_password);
+         END $f$)",
+    R"(CREATE FUNCTION vardimo_set_password(p_userid text, p_verifier text) RETURNS void LANGUAGE plpgsql
+         SECURITY DEFINER SET search_path = public, pg_temp
+         AS $f$ BEGIN
+           IF NOT EXISTS (SELECT 1 FROM "user" WHERE vardimo_role(userid) = vardimo_role(p_userid)) THEN
+             RAISE EXCEPTION 'There is no user %', p_userid USING ERRCODE = '42704';
+           END IF;
+           IF vardimo_role(p_userid) <> session_user AND NOT vardimo_may('canadduser') THEN
+             RAISE EXCEPTION 'Only an administrator sets another user''s password' USING ERRCODE = '42501';
+           END IF;
+           IF p_verifier !~ '^SCRAM-SHA-256\$[0-9]+:[A-Za-z0-9+/=]+\$[A-Za-z0-9+/=]+:[A-Za-z0-9+/=]+$' THEN
+             RAISE EXCEPTION 'Not a password verifier' USING ERRCODE = '22023';
+           END IF;
+           PERFORM vardimo_apply_password(p_userid, p_verifier);
+         END $f$)",
+    // The roles follow the user rows in the same transaction; nobody but an administrator
+    // changes an id or a profile, and no password is kept in the table.
+    R"(CREATE FUNCTION vardimo_user_roles() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ BEGIN
+           IF TG_OP = 'DELETE' THEN
+             IF coalesce(OLD.userid, '') <> '' THEN
+               EXECUTE format('DROP ROLE IF EXISTS %I', vardimo_role(OLD.userid));
+             END IF;
+             RETURN OLD;
+           END IF;
+           IF TG_OP = 'INSERT' THEN
+             PERFORM vardimo_make_role(NEW.userid);
+             IF coalesce(NEW.userpassword, '') <> '' THEN
+               PERFORM vardimo_apply_password(NEW.userid, NEW.userpassword);
+             END IF;
+             NEW.userpassword := NULL;
+             RETURN NEW;
+           END IF;
+           IF NOT vardimo_may('canadduser') AND (NEW.usernumber IS DISTINCT FROM OLD.usernumber
+               OR NEW.userid IS DISTINCT FROM OLD.userid OR NEW.securityid IS DISTINCT FROM OLD.securityid) THEN
+             RAISE EXCEPTION 'Only an administrator changes a user''s id or profile' USING ERRCODE = '42501';
+           END IF;
+           IF vardimo_role(coalesce(NEW.userid, '')) IS DISTINCT FROM vardimo_role(coalesce(OLD.userid, '')) THEN
+             IF coalesce(OLD.userid, '') = '' THEN
+               PERFORM vardimo_make_role(NEW.userid);
+             ELSIF coalesce(NEW.userid, '') = '' THEN
+               EXECUTE format('DROP ROLE IF EXISTS %I', vardimo_role(OLD.userid));
+             ELSE
+               IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = vardimo_role(NEW.userid)) THEN
+                 RAISE EXCEPTION 'The server already has a role named %', vardimo_role(NEW.userid)
+                   USING ERRCODE = '42710';
+               END IF;
+               EXECUTE format('ALTER ROLE %I RENAME TO %I', vardimo_role(OLD.userid), vardimo_role(NEW.userid));
+             END IF;
+           END IF;
+           -- A password typed for the row being saved becomes the role's, in the same statement.
+           IF coalesce(NEW.userpassword, '') <> '' AND coalesce(NEW.userid, '') <> '' THEN
+             PERFORM vardimo_apply_password(NEW.userid, NEW.userpassword);
+           END IF;
+           NEW.userpassword := NULL;
+           RETURN NEW;
+         END $f$)",
+};
+
+// Run after the roles of the existing users are made and their passwords moved.
+const char* const kProtect[] = {
+    R"(CREATE TRIGGER vardimo_user_roles BEFORE INSERT OR UPDATE OR DELETE ON "user"
+         FOR EACH ROW EXECUTE FUNCTION vardimo_user_roles())",
+    R"(DO $d$ DECLARE m text := (SELECT members FROM vardimo_secure); BEGIN
+         EXECUTE format('REVOKE ALL ON ALL FUNCTIONS IN SCHEMA public FROM PUBLIC');
+         -- The policies call these as the user himself; roles and passwords are made only
+         -- through the user table's trigger and the password function, which check who asks.
+         EXECUTE format('GRANT EXECUTE ON FUNCTION vardimo_role(text), vardimo_me(), vardimo_may(text),
+                         vardimo_sees(integer), vardimo_edits(integer), vardimo_set_password(text, text)
+                         TO %I', m);
+         EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON "user", security, settings, goals,
+                         strategys, department, goaltype, accesslist, measure, vardimo_sessions TO %I', m);
+         EXECUTE format('GRANT SELECT ON vardimo_schema, vardimo_secure, vardimo_protection TO %I', m);
+         EXECUTE format('GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO %I', m);
+       END $d$)",
+    R"(ALTER TABLE "user" ENABLE ROW LEVEL SECURITY)",
+    R"(CREATE POLICY see ON "user" FOR SELECT
+         USING (usernumber = vardimo_me() OR vardimo_may('canadduser') OR vardimo_sees(usernumber)))",
+    R"(CREATE POLICY add ON "user" FOR INSERT WITH CHECK (vardimo_may('canadduser')))",
+    R"(CREATE POLICY change ON "user" FOR UPDATE
+         USING (usernumber = vardimo_me() OR vardimo_may('canadduser'))
+         WITH CHECK (usernumber = vardimo_me() OR vardimo_may('canadduser')))",
+    R"(CREATE POLICY remove ON "user" FOR DELETE USING (vardimo_may('canadduser')))",
+    R"(ALTER TABLE accesslist ENABLE ROW LEVEL SECURITY)",
+    R"(CREATE POLICY see ON accesslist FOR SELECT
+         USING (usernumber = vardimo_me() OR vardimo_may('canadduser')))",
+    R"(CREATE POLICY keep ON accesslist FOR ALL USING (vardimo_may('canadduser'))
+         WITH CHECK (vardimo_may('canadduser')))",
+    R"(ALTER TABLE strategys ENABLE ROW LEVEL SECURITY)",
+    R"(CREATE POLICY see ON strategys FOR SELECT USING (vardimo_sees(usernumber)))",
+    R"(CREATE POLICY add ON strategys FOR INSERT WITH CHECK (vardimo_edits(usernumber)))",
+    R"(CREATE POLICY change ON strategys FOR UPDATE USING (vardimo_edits(usernumber))
+         WITH CHECK (vardimo_edits(usernumber)))",
+    R"(CREATE POLICY remove ON strategys FOR DELETE USING (vardimo_edits(usernumber)))",
+    R"(ALTER TABLE measure ENABLE ROW LEVEL SECURITY)",
+    R"(CREATE POLICY see ON measure FOR SELECT USING (vardimo_may('canviewallstrategys') OR EXISTS
+         (SELECT 1 FROM strategys s WHERE s.strategyid = measure.strategyid AND vardimo_sees(s.usernumber))))",
+    R"(CREATE POLICY keep ON measure FOR ALL
+         USING (vardimo_may('canviewallstrategys') OR EXISTS (SELECT 1 FROM strategys s
+                WHERE s.strategyid = measure.strategyid AND vardimo_edits(s.usernumber)))
+         WITH CHECK (vardimo_may('canviewallstrategys') OR EXISTS (SELECT 1 FROM strategys s
+                WHERE s.strategyid = measure.strategyid AND vardimo_edits(s.usernumber))))",
+    R"(ALTER TABLE goals ENABLE ROW LEVEL SECURITY)",
+    R"(CREATE POLICY see ON goals FOR SELECT USING (true))",
+    R"(CREATE POLICY add ON goals FOR INSERT WITH CHECK (vardimo_may('canaddgoals')
+         AND (usernumber = vardimo_me() OR vardimo_may('canaddglobalgoals') OR vardimo_may('canmodifyallgoals'))))",
+    R"(CREATE POLICY change ON goals FOR UPDATE
+         USING (vardimo_may('canmodifyallgoals') OR (vardimo_may('canaddgoals') AND (goalowner = vardimo_me()
+                OR usernumber = vardimo_me() OR (usernumber IS NULL AND vardimo_may('canaddglobalgoals')))))
+         WITH CHECK (vardimo_may('canaddgoals')))",
+    R"(CREATE POLICY remove ON goals FOR DELETE
+         USING (vardimo_may('canmodifyallgoals') OR (vardimo_may('canaddgoals') AND (goalowner = vardimo_me()
+                OR usernumber = vardimo_me() OR (usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))))",
+};
+
+// The tables everybody reads and only the holders of one right change.
+const std::pair<const char*, const char*> kByRight[] = {
+    {"security", "canviewsecurity"},
+    {"settings", "canchangesystem"},
+    {"department", "canadddepartments"},
+    {"goaltype", "canaddgoaltype"},
+};
+
+QByteArray hmac(const QByteArray& key, const QByteArray& message) {
+    return QMessageAuthenticationCode::hash(message, key, QCryptographicHash::Sha256);
+}
+
+QByteArray pbkdf2(const QByteArray& password, const QByteArray& salt, int iterations) {
+    QByteArray u = hmac(password, salt + QByteArray("\0\0\0\1", 4));
+    QByteArray out = u;
+    for (int i = 1; i < iterations; ++i) {
+        u = hmac(password, u);
+        for (int j = 0; j < out.size(); ++j)
+            out[j] = char(out[j] ^ u[j]);
+    }
+    return out;
+}
+
+} // namespace
+
+QString PgRoles::roleName(const QString& database, const QString& userId) {
+    return database + QLatin1Char('.') + userId.toUpper();
+}
+
+QString PgRoles::logonUri(const QString& uri, const QString& userId, const QString& password) {
+    const PgLocation loc = PgLocation::parse(uri);
+    // Settings of the query come after the ones before them and replace them.
+    auto item = [](const char* key, const QString& value) {
+        return QLatin1String(key) + QLatin1Char('=') + QString::fromLatin1(QUrl::toPercentEncoding(value));
+    };
+    const QString joined = uri.contains(QLatin1Char('?')) ? QStringLiteral("&") : QStringLiteral("?");
+    return uri + joined + item("user", roleName(loc.database, userId)) + QLatin1Char('&') +
+           item("password", password);
+}
+
+bool PgRoles::isSecure(PgBackend& pg) {
+    QSqlQuery q =
+        pg.exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {QStringLiteral("vardimo_secure")});
+    return q.next() && q.value(0).toBool();
+}
+
+QStringList PgRoles::secure(PgBackend& pg) {
+    if (isSecure(pg))
+        throw Error(QStringLiteral("%1 already holds its logons in the server.").arg(pg.displayName()));
+    for (const char* s : kInstall)
+        pg.exec(QString::fromUtf8(s));
+    QStringList withoutPassword;
+    QList<std::pair<QString, QString>> users;
+    QSqlQuery q = pg.exec(QStringLiteral("SELECT userid, userpassword FROM \"user\" ORDER BY usernumber"));
+    while (q.next())
+        users.append({q.value(0).toString(), q.value(1).toString()});
+    for (const auto& [id, password] : users) {
+        if (id.isEmpty()) continue;
+        pg.exec(QStringLiteral("SELECT vardimo_make_role(?)"), {id});
+        if (password.isEmpty())
+            withoutPassword << id;
+        else
+            setPassword(pg, id, password);
+    }
+    pg.exec(QStringLiteral("UPDATE \"user\" SET userpassword = NULL"));
+    for (const char* s : kProtect)
+        pg.exec(QString::fromUtf8(s));
+    for (const auto& [table, right] : kByRight) {
+        const QString t = PgDialect::quoted(QString::fromLatin1(table));
+        pg.exec(QStringLiteral("ALTER TABLE %1 ENABLE ROW LEVEL SECURITY").arg(t));
+        pg.exec(QStringLiteral("CREATE POLICY see ON %1 FOR SELECT USING (true)").arg(t));
+        // The right's name is one of this program's constants, never a user's text.
+        pg.exec(QStringLiteral("CREATE POLICY keep ON %1 FOR ALL USING (vardimo_may('%2')) WITH CHECK "
+                               "(vardimo_may('%2'))")
+                    .arg(t, QLatin1String(right)));
+    }
+    return withoutPassword;
+}
+
+void PgRoles::setPassword(PgBackend& pg, const QString& userId, const QString& password) {
+    if (password.isEmpty())
+        throw Error(QStringLiteral("The server keeps no empty password: give %1 a password.").arg(userId));
+    pg.exec(QStringLiteral("SELECT vardimo_set_password(?, ?)"), {userId, scramVerifier(password)});
+}
+
+QString PgRoles::scramVerifier(const QString& password) {
+    QByteArray salt(16, '\0');
+    for (char& c : salt)
+        c = char(QRandomGenerator::system()->bounded(256));
+    return scramVerifier(password, salt, kScramIterations);
+}
+
+QString PgRoles::scramVerifier(const QString& password, const QByteArray& salt, int iterations) {
+    // The server prepares a password the way SASLprep does; for the texts people type that is
+    // their compatibility form.
+    const QByteArray salted =
+        pbkdf2(password.normalized(QString::NormalizationForm_KC).toUtf8(), salt, iterations);
+    const QByteArray storedKey =
+        QCryptographicHash::hash(hmac(salted, QByteArrayLiteral("Client Key")), QCryptographicHash::Sha256);
+    const QByteArray serverKey = hmac(salted, QByteArrayLiteral("Server Key"));
+    return QStringLiteral("SCRAM-SHA-256$%1:%2$%3:%4")
+        .arg(iterations)
+        .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(storedKey.toBase64()),
+             QString::fromLatin1(serverKey.toBase64()));
+}
+
+} // namespace engine

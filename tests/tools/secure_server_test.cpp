@@ -1,0 +1,359 @@
+// A server database whose server holds the logons and the rights: each sample user logs on as
+// his own role through the program's logon and through psql, and with psql can do no more than
+// his profile and access list let him do in the program.
+
+#include "ServerAdmin.h"
+#include "data/DataModule.h"
+#include "data/Logon.h"
+#include "engine/Error.h"
+#include "engine/PgBackend.h"
+#include "engine/PgRoles.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "support/PgServer.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+using testing_support::PgTestDatabase;
+
+namespace {
+
+const QString kSupervisorPassword = QStringLiteral("Keeper of 7 keys");
+
+struct Psql {
+    bool ok = false;
+    QString out;
+    QString err;
+};
+
+QString psqlProgram() {
+    QString p = QStandardPaths::findExecutable(QStringLiteral("psql"));
+    if (p.isEmpty())
+        p = QStandardPaths::findExecutable(QStringLiteral("psql"),
+                                           {QStringLiteral("/usr/lib/postgresql/15/bin"),
+                                            QStringLiteral("/usr/lib/postgresql/16/bin"),
+                                            QStringLiteral("/usr/lib/postgresql/17/bin")});
+    return p;
+}
+
+class SecureServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new PgTestDatabase;
+        if (server_->uri().isEmpty()) return;
+        tools::createServerDatabase(server_->uri(), true, tools::SampleSize::Small);
+        // An existing database is converted: the passwords move into the roles.
+        const QStringList withoutPassword = tools::secureServerDatabase(server_->uri());
+        EXPECT_EQ(withoutPassword, QStringList{"Supervisor"});
+        tools::setServerPassword(server_->uri(), "Supervisor", kSupervisorPassword);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_FALSE(uri().isEmpty());
+        ASSERT_FALSE(psqlProgram().isEmpty()) << "psql is not installed";
+    }
+
+    static const QString& uri() { return server_->uri(); }
+
+    // One statement through psql as a user's role with his password; the rows as lines.
+    static Psql psql(const QString& userId, const QString& password, const QString& sql) {
+        const engine::PgLocation loc = engine::PgLocation::parse(uri());
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGPASSWORD"), password);
+        env.remove(QStringLiteral("PGPASSFILE"));
+        env.insert(QStringLiteral("PGCONNECT_TIMEOUT"), QStringLiteral("10"));
+        p.setProcessEnvironment(env);
+        p.start(psqlProgram(),
+                {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", loc.host, "-d", loc.database, "-U",
+                 engine::PgRoles::roleName(loc.database, userId), "-c", sql});
+        p.waitForFinished(60000);
+        return {p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+                QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+                QString::fromUtf8(p.readAllStandardError()).trimmed()};
+    }
+
+    // A number the database's owner reads, past every policy.
+    static qint64 asOwner(const QString& sql) {
+        engine::PgBackend pg;
+        pg.open(uri(), QStringLiteral("test"));
+        QSqlQuery q = pg.exec(sql);
+        return q.next() ? q.value(0).toLongLong() : -1;
+    }
+    static int number(const QString& userId) {
+        return int(
+            asOwner(QStringLiteral("SELECT usernumber FROM \"user\" WHERE userid = '%1'").arg(userId)));
+    }
+
+    static PgTestDatabase* server_;
+};
+
+PgTestDatabase* SecureServer::server_ = nullptr;
+
+// What a statement that changes rows changed, as psql prints it.
+QString changed(const QString& dml) {
+    return QStringLiteral("WITH c AS (%1 RETURNING 1) SELECT count(*) FROM c").arg(dml);
+}
+
+} // namespace
+
+TEST_F(SecureServer, EverySampleUserLogsOnThroughTheProgramAsHisRoleAndNobodyWithAWrongPassword) {
+    const struct {
+        const char* id;
+        QString password;
+        int profile;
+    } users[] = {{"JSMITH", "smith", 1},
+                 {"mjones", "jones", 2},
+                 {"RBROWN", "brown", 2},
+                 {"AWHITE", "white", 3},
+                 {"Supervisor", kSupervisorPassword, 0}};
+    for (const auto& u : users) {
+        engine::Session session;
+        session.addAlias(QStringLiteral("Goal"), uri());
+        data::DataModule dm(session);
+        EXPECT_FALSE(data::logOnToServer(dm, u.id, u.password + "x")) << u.id;
+        EXPECT_FALSE(dm.isOpen());
+        ASSERT_TRUE(data::logOnToServer(dm, u.id, u.password)) << u.id;
+        EXPECT_TRUE(data::serverHoldsLogons(dm));
+        EXPECT_EQ(dm.user().id, QString::fromLatin1(u.id).toUpper());
+        EXPECT_EQ(dm.user().profileId, u.profile) << u.id;
+        // The sessions and the logged-in list work as in the plain server mode.
+        EXPECT_TRUE(dm.goalDatabase.backend().sessions().size() >= 1);
+
+        const Psql who = psql(u.id, u.password, "SELECT session_user");
+        EXPECT_TRUE(who.ok) << who.err.toStdString();
+        EXPECT_EQ(who.out, engine::PgRoles::roleName(engine::PgLocation::parse(uri()).database, u.id));
+        EXPECT_FALSE(psql(u.id, "wrong", "SELECT 1").ok) << u.id;
+    }
+    // The password column is not used: nobody, not even the owner, finds one there.
+    EXPECT_EQ(asOwner("SELECT count(*) FROM \"user\" WHERE coalesce(userpassword, '') <> ''"), 0);
+}
+
+TEST_F(SecureServer, AwhiteReadsNoPasswordKeepsHerProfileAndSeesAndChangesOnlyWhatSheMay) {
+    const int awhite = number("AWHITE"), next = awhite + 1, other = number("MJONES");
+    // She sees the next user (her access list), and may not change his strategies.
+    ASSERT_EQ(
+        asOwner(QStringLiteral("SELECT count(*) FROM accesslist WHERE usernumber = %1 AND canseeuser = %2 "
+                               "AND canedituser = 0")
+                    .arg(awhite)
+                    .arg(next)),
+        1);
+    ASSERT_GT(asOwner(QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1").arg(other)), 0);
+    ASSERT_GT(asOwner(QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1").arg(next)), 0);
+
+    Psql r = psql("AWHITE", "white", "SELECT rolpassword FROM pg_authid");
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.err.contains("permission denied")) << r.err.toStdString();
+    r = psql("AWHITE", "white", "SELECT count(*) FROM \"user\" WHERE userpassword IS NOT NULL");
+    EXPECT_EQ(r.out, "0");
+    // Nobody else's user row, though the names of those whose strategies she sees.
+    r = psql("AWHITE", "white", "SELECT string_agg(userid, ',' ORDER BY usernumber) FROM \"user\"");
+    const Psql seen = psql("Supervisor", kSupervisorPassword,
+                           QStringLiteral("SELECT userid FROM \"user\" WHERE usernumber = %1").arg(next));
+    EXPECT_EQ(r.out, "AWHITE," + seen.out);
+
+    r = psql("AWHITE", "white", "UPDATE \"user\" SET securityid = 0 WHERE userid = 'AWHITE'");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(asOwner("SELECT securityid FROM \"user\" WHERE userid = 'AWHITE'"), 3);
+    psql("AWHITE", "white", "UPDATE security SET canadduser = 1 WHERE securityid = 3");
+    EXPECT_EQ(asOwner("SELECT canadduser FROM security WHERE securityid = 3"), 0);
+    EXPECT_FALSE(psql("AWHITE", "white",
+                      "INSERT INTO \"user\" (userid, username, securityid) VALUES "
+                      "('EVE', 'Eve', 0)")
+                     .ok);
+    EXPECT_FALSE(psql("AWHITE", "white", "ALTER TABLE strategys DISABLE ROW LEVEL SECURITY").ok);
+
+    r = psql("AWHITE", "white",
+             QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1").arg(other));
+    EXPECT_EQ(r.out, "0");
+    r = psql("AWHITE", "white", "SELECT count(*) FROM strategys");
+    EXPECT_EQ(r.out.toLongLong(),
+              asOwner(QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber IN (%1, %2)")
+                          .arg(awhite)
+                          .arg(next)));
+    r = psql("AWHITE", "white",
+             changed(QStringLiteral("UPDATE strategys SET commentsstatus = 'mine now' WHERE usernumber = %1")
+                         .arg(next)));
+    EXPECT_EQ(r.out, "0") << r.err.toStdString();
+    EXPECT_EQ(asOwner("SELECT count(*) FROM strategys WHERE commentsstatus = 'mine now'"), 0);
+    r = psql("AWHITE", "white",
+             changed(QStringLiteral("UPDATE strategys SET commentsstatus = 'on track' WHERE usernumber = %1")
+                         .arg(awhite)));
+    EXPECT_GT(r.out.toInt(), 0) << r.err.toStdString();
+    EXPECT_FALSE(psql("AWHITE", "white", "INSERT INTO goaltype (typedescription) VALUES ('Mine')").ok);
+    // She may set her own password, nobody else's.
+    EXPECT_FALSE(psql("AWHITE", "white",
+                      QStringLiteral("SELECT vardimo_set_password('MJONES', '%1')")
+                          .arg(engine::PgRoles::scramVerifier("taken")))
+                     .ok);
+    // Nor through the functions behind the trigger.
+    EXPECT_FALSE(psql("AWHITE", "white",
+                      QStringLiteral("SELECT vardimo_apply_password('MJONES', '%1')")
+                          .arg(engine::PgRoles::scramVerifier("taken")))
+                     .ok);
+    EXPECT_FALSE(psql("AWHITE", "white", "SELECT vardimo_make_role('MALLORY')").ok);
+    EXPECT_TRUE(psql("MJONES", "jones", "SELECT 1").ok);
+}
+
+TEST_F(SecureServer, MjonesEditsTheStrategiesOfUsersSheMayEditAndOnlySeesTheOthers) {
+    const int mjones = number("MJONES"), rbrown = number("RBROWN"), awhite = number("AWHITE");
+    const Psql edit = psql(
+        "MJONES", "jones",
+        changed(QStringLiteral("UPDATE strategys SET deliverable = 'checked by MJONES' WHERE usernumber = %1")
+                    .arg(awhite)));
+    EXPECT_GT(edit.out.toInt(), 0) << edit.err.toStdString();
+    EXPECT_EQ(
+        asOwner(QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1 AND deliverable <> "
+                               "'checked by MJONES'")
+                    .arg(awhite)),
+        0);
+    const Psql onlySee = psql(
+        "MJONES", "jones",
+        changed(QStringLiteral("UPDATE strategys SET deliverable = 'x' WHERE usernumber = %1").arg(rbrown)));
+    EXPECT_EQ(onlySee.out, "0");
+    EXPECT_GT(psql("MJONES", "jones",
+                   QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1").arg(rbrown))
+                  .out.toInt(),
+              0);
+    EXPECT_EQ(psql("MJONES", "jones",
+                   QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber NOT IN (%1, %2, %3)")
+                       .arg(mjones)
+                       .arg(rbrown)
+                       .arg(awhite))
+                  .out,
+              "0");
+    // A strategy of hers for a user she may not edit is refused.
+    EXPECT_FALSE(
+        psql("MJONES", "jones",
+             QStringLiteral("INSERT INTO strategys (strategynumber, usernumber) VALUES (99, %1)").arg(rbrown))
+            .ok);
+}
+
+TEST_F(SecureServer, JsmithDoesWhatHisProfileAllowsAndNoMore) {
+    // His profile keeps users, profiles, departments and goal types, and sees every strategy.
+    EXPECT_EQ(psql("JSMITH", "smith", "SELECT count(*) FROM strategys").out.toLongLong(),
+              asOwner("SELECT count(*) FROM strategys"));
+    EXPECT_TRUE(psql("JSMITH", "smith", "INSERT INTO goaltype (typedescription) VALUES ('Safety')").ok);
+    EXPECT_TRUE(psql("JSMITH", "smith", "UPDATE department SET description = description").ok);
+    EXPECT_EQ(psql("JSMITH", "smith", "SELECT count(*) FROM \"user\"").out.toLongLong(),
+              asOwner("SELECT count(*) FROM \"user\""));
+    // No more: the server's own rights and the policies stay out of his reach.
+    for (const char* sql : {"SELECT rolpassword FROM pg_authid", "CREATE ROLE sneaky LOGIN SUPERUSER",
+                            "ALTER TABLE \"user\" DISABLE ROW LEVEL SECURITY", "DROP POLICY see ON strategys",
+                            "CREATE TABLE public.mine (x integer)", "DROP TABLE goals"}) {
+        const Psql r = psql("JSMITH", "smith", QString::fromLatin1(sql));
+        EXPECT_FALSE(r.ok) << sql;
+    }
+    // Making a user with a profile that would let him do more works for him only as the
+    // program's user setup does it: a row and its role, nothing of the server's.
+    EXPECT_TRUE(psql("JSMITH", "smith",
+                     "INSERT INTO \"user\" (userid, username, securityid) VALUES ('HELPER', 'Helper', 3)")
+                    .ok);
+    EXPECT_EQ(psql("JSMITH", "smith",
+                   "SELECT rolsuper OR rolcreaterole FROM pg_roles WHERE rolname = '" +
+                       engine::PgRoles::roleName(engine::PgLocation::parse(uri()).database, "HELPER") + "'")
+                  .out,
+              "f");
+}
+
+TEST_F(SecureServer, TheSupervisorAdministersUsersAndTheirRolesInTheSameTransaction) {
+    engine::Session session;
+    session.addAlias(QStringLiteral("Goal"), uri());
+    data::DataModule dm(session);
+    ASSERT_TRUE(data::logOnToServer(dm, "Supervisor", kSupervisorPassword));
+    auto& pg = dynamic_cast<engine::PgBackend&>(dm.goalDatabase.backend());
+    // As the user setup screen stores a new user: the row and his role with the password typed.
+    engine::Table& users = dm.userSettingsTable;
+    users.insert();
+    users.field("UserID").setValue("NEWBIE");
+    users.field("UserPassword").setValue("first day");
+    users.field("UserName").setValue("New Bie");
+    users.field("SecurityID").setValue(3);
+    users.post();
+    EXPECT_EQ(psql("NEWBIE", "first day", "SELECT userid || coalesce(userpassword, '-') FROM \"user\"").out,
+              "NEWBIE-");
+    // A rename keeps the password; a password written into the row becomes the role's.
+    pg.exec("UPDATE \"user\" SET userid = 'NEWER' WHERE userid = 'NEWBIE'");
+    EXPECT_FALSE(psql("NEWBIE", "first day", "SELECT 1").ok);
+    EXPECT_TRUE(psql("NEWER", "first day", "SELECT 1").ok);
+    pg.exec("UPDATE \"user\" SET userpassword = 'second day' WHERE userid = 'NEWER'");
+    EXPECT_EQ(asOwner("SELECT count(*) FROM \"user\" WHERE userpassword IS NOT NULL"), 0);
+    EXPECT_FALSE(psql("NEWER", "first day", "SELECT 1").ok);
+    EXPECT_TRUE(psql("NEWER", "second day", "SELECT 1").ok);
+    // A failed change of the row takes the role's change back with it.
+    QSqlDatabase db = pg.connection();
+    ASSERT_TRUE(db.transaction());
+    pg.exec("UPDATE \"user\" SET userid = 'RENAMED' WHERE userid = 'NEWER'");
+    db.rollback();
+    EXPECT_TRUE(psql("NEWER", "second day", "SELECT 1").ok);
+    EXPECT_FALSE(psql("RENAMED", "second day", "SELECT 1").ok);
+    pg.exec("DELETE FROM \"user\" WHERE userid = 'NEWER'");
+    EXPECT_FALSE(psql("NEWER", "second day", "SELECT 1").ok);
+    EXPECT_EQ(psql("Supervisor", kSupervisorPassword,
+                   "SELECT count(*) FROM pg_roles WHERE rolname = '" +
+                       engine::PgRoles::roleName(engine::PgLocation::parse(uri()).database, "NEWER") + "'")
+                  .out,
+              "0");
+    // A user sets his own password, as user settings does.
+    {
+        engine::Session own;
+        own.addAlias(QStringLiteral("Goal"), uri());
+        data::DataModule hers(own);
+        ASSERT_TRUE(data::logOnToServer(hers, "AWHITE", "white"));
+        auto& herPg = dynamic_cast<engine::PgBackend&>(hers.goalDatabase.backend());
+        engine::PgRoles::setPassword(herPg, "AWHITE", "whiter");
+        EXPECT_TRUE(psql("AWHITE", "whiter", "SELECT 1").ok);
+        EXPECT_FALSE(psql("AWHITE", "white", "SELECT 1").ok);
+        engine::PgRoles::setPassword(herPg, "AWHITE", "white");
+    }
+    // A user's own profile stays his to keep for the supervisor only.
+    EXPECT_TRUE(
+        psql("Supervisor", kSupervisorPassword, "UPDATE security SET canaddgoaltype = 1 WHERE securityid = 3")
+            .ok);
+    EXPECT_TRUE(psql("AWHITE", "white", "INSERT INTO goaltype (typedescription) VALUES ('Hers')").ok);
+    EXPECT_TRUE(
+        psql("Supervisor", kSupervisorPassword, "UPDATE security SET canaddgoaltype = 0 WHERE securityid = 3")
+            .ok);
+}
+
+TEST(SecureServerVerifier, IsTheServersOwnForm) {
+    // The keys of RFC 7677's example (password "pencil"), as the server stores them.
+    const QString v =
+        engine::PgRoles::scramVerifier("pencil", QByteArray::fromBase64("W22ZaJ0SNY7soEsUEjb6gQ=="), 4096);
+    EXPECT_EQ(v, "SCRAM-SHA-256$4096:W22ZaJ0SNY7soEsUEjb6gQ==$WG5d8oPm3OtcPnkdi4Uo7BkeZkBFzpcXkuLmtbsT4qY=:"
+                 "wfPLwcE6nTWhTAmQ7tl2KeoiWGPlZqQxSrmfPwDl2dU=");
+}
+
+TEST(SecureServerCreate, MakesTheTablesAndTheRolesTogetherOrNothing) {
+    PgTestDatabase server;
+    ASSERT_FALSE(server.uri().isEmpty());
+    const QString database = engine::PgLocation::parse(server.uri()).database;
+    // A role of that name made by somebody else is never taken over: nothing is made.
+    ASSERT_TRUE(server.run(
+        QStringLiteral("CREATE ROLE \"%1\" LOGIN").arg(engine::PgRoles::roleName(database, "Supervisor"))));
+    EXPECT_THROW(tools::createSecureServerDatabase(server.uri(), false, tools::SampleSize::Small),
+                 engine::Error);
+    EXPECT_THROW(tools::serverInfo(server.uri()), engine::Error);
+    ASSERT_TRUE(server.run(
+        QStringLiteral("DROP ROLE \"%1\"").arg(engine::PgRoles::roleName(database, "Supervisor"))));
+
+    EXPECT_EQ(tools::createSecureServerDatabase(server.uri(), false, tools::SampleSize::Small),
+              QStringList{"Supervisor"});
+    PgTestDatabase sample;
+    EXPECT_EQ(tools::createSecureServerDatabase(sample.uri(), true, tools::SampleSize::Small),
+              QStringList{"Supervisor"});
+    EXPECT_THROW(tools::secureServerDatabase(server.uri()), engine::Error);
+    tools::setServerPassword(server.uri(), "SUPERVISOR", "first of all");
+    engine::Session session;
+    session.addAlias(QStringLiteral("Goal"), server.uri());
+    data::DataModule dm(session);
+    ASSERT_TRUE(data::logOnToServer(dm, "supervisor", "first of all"));
+    EXPECT_EQ(dm.user().profileId, 0);
+}
