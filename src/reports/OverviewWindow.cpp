@@ -126,7 +126,8 @@ OverviewWindow::OverviewWindow(data::DataModule& dm, QWidget* parent) : controls
     chartView->setMinimumSize(420, 320);
     split->addWidget(tabs);
     split->addWidget(chartView);
-    split->setSizes({560, 500});
+    // The tables show full names and four counts: they get the room for them, the chart the rest.
+    split->setSizes({660, 420});
     lay->addWidget(split, 1);
     totalLabel = new QLabel(this);
     lay->addWidget(totalLabel);
