@@ -26,8 +26,8 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Page caches: a table whose file fits in kWholeTableCacheKb gets a cache that holds all of it, as
 // long as the budget shared by the attached tables lasts; the others keep SQLite's default.
-constexpr qint64 kCacheBudgetKb = 64 * 1024;
-constexpr qint64 kWholeTableCacheKb = 32 * 1024;
+constexpr qint64 kCacheBudgetKb = qint64(64) * 1024;
+constexpr qint64 kWholeTableCacheKb = qint64(32) * 1024;
 constexpr qint64 kMinTableCacheKb = 2048;
 const char* const kProtectionTable = "vardimo_protection";
 } // namespace

@@ -15,12 +15,12 @@ constexpr int kRecordKeyBits = 40;
 } // namespace
 
 // Holds a table open for one table object; its record locks are the object's.
-class PgLocks::Open : public Backend::OpenLock {
+class PgLocks::Open final : public Backend::OpenLock {
 public:
     Open(PgLocks* owner, int table, bool exclusive) : owner_(owner), table_(table), exclusive_(exclusive) {}
     ~Open() override {
         if (!owner_) return;
-        unlockAllRecords();
+        Open::unlockAllRecords();
         for (qint64 key : std::as_const(keys_))
             release(key);
         keys_.clear();
