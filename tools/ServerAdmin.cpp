@@ -15,12 +15,6 @@ namespace {
 // Rows per INSERT statement while copying: few round trips to the server, bounded memory.
 constexpr int kRowsPerInsert = 400;
 
-QString keyColumnOf(const engine::TableDef& t) {
-    for (const auto& c : t.columns)
-        if (c.type == engine::FieldType::AutoInc) return c.name;
-    return {};
-}
-
 // A folder value in the form both stores compare and the server accepts. The folder store
 // keeps dates as text; an empty one is no date.
 QVariant folderValue(const QVariant& v, engine::FieldType type) {
@@ -45,37 +39,6 @@ QVariant folderValue(const QVariant& v, engine::FieldType type) {
     return v;
 }
 
-QString columnsOf(const engine::TableDef& t, bool server) {
-    QStringList cols;
-    for (const auto& c : t.columns)
-        cols << (server ? engine::quoteIdentifier(c.name.toLower()) : engine::quoteIdentifier(c.name));
-    return cols.join(QStringLiteral(", "));
-}
-
-QString folderSelect(const engine::TableDef& t) {
-    const QString key = keyColumnOf(t);
-    return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-        .arg(columnsOf(t, false), t.qualifiedName(),
-             key.isEmpty() ? QStringLiteral("rowid") : engine::quoteIdentifier(key));
-}
-
-QString serverSelect(engine::PgBackend& pg, const engine::TableDef& t) {
-    return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-        .arg(columnsOf(t, true), pg.tableName(t), pg.rowKey(t));
-}
-
-QString insertRows(engine::PgBackend& pg, const engine::TableDef& t, int rows) {
-    QStringList marks;
-    for (size_t i = 0; i < t.columns.size(); ++i)
-        marks << QStringLiteral("?");
-    const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
-    QStringList values;
-    for (int i = 0; i < rows; ++i)
-        values << row;
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-        .arg(pg.tableName(t), columnsOf(t, true), values.join(QStringLiteral(", ")));
-}
-
 void copyRows(engine::Database& folder, engine::PgBackend& pg,
               const std::function<void(const QString&)>& say) {
     for (const auto& t : engine::tables())
@@ -84,9 +47,9 @@ void copyRows(engine::Database& folder, engine::PgBackend& pg,
         // The first rows of a new database give way to the folder's own.
         pg.exec(QStringLiteral("DELETE FROM %1").arg(pg.tableName(t)));
         QSqlQuery full(pg.connection());
-        if (!full.prepare(insertRows(pg, t, kRowsPerInsert)))
+        if (!full.prepare(pg.dialect().insertAll(t, kRowsPerInsert)))
             throw engine::Error(pg.describe(full.lastError()));
-        QSqlQuery rows = folder.exec(folderSelect(t), {}, t.fileName);
+        QSqlQuery rows = folder.exec(folder.backend().dialect().selectAll(t), {}, t.fileName);
         QVariantList binds;
         qint64 count = 0;
         auto flush = [&](bool last) {
@@ -100,7 +63,7 @@ void copyRows(engine::Database& folder, engine::PgBackend& pg,
                         QStringLiteral("%1: %2").arg(t.fileName, pg.describe(full.lastError())));
             } else {
                 try {
-                    pg.exec(insertRows(pg, t, n), binds);
+                    pg.exec(pg.dialect().insertAll(t, n), binds);
                 } catch (const engine::Error& e) {
                     throw engine::Error(QStringLiteral("%1: %2").arg(t.fileName, e.message()));
                 }
@@ -226,8 +189,8 @@ QStringList compareWithServer(const QString& folder, const QString& uri, int lim
     QStringList out;
     for (const auto& t : engine::tables()) {
         source.attach(t);
-        QSqlQuery a = source.exec(folderSelect(t), {}, t.fileName);
-        QSqlQuery b = pg.exec(serverSelect(pg, t));
+        QSqlQuery a = source.exec(source.backend().dialect().selectAll(t), {}, t.fileName);
+        QSqlQuery b = pg.exec(pg.dialect().selectAll(t));
         for (qint64 row = 1;; ++row) {
             const bool hasA = a.next(), hasB = b.next();
             if (!hasA && !hasB) break;

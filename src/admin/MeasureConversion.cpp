@@ -8,7 +8,6 @@
 #include "engine/Error.h"
 #include "engine/Query.h"
 
-#include <QDateTime>
 #include <optional>
 
 namespace admin {
@@ -109,7 +108,7 @@ struct Stamp {
     QString time;
 };
 Stamp stampNow(data::DataModule& dm) {
-    return {dm.user().number, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
+    return {dm.user().number, data::stampText()};
 }
 
 void deleteAllMeasurements(data::DataModule& dm) {

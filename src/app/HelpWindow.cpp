@@ -94,6 +94,14 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QDialog(parent)
     closeButton = new QPushButton(QStringLiteral("Close"), this);
     closeButton->setAutoDefault(false);
 
+    layOut(searchLabel);
+    connectControls();
+    readPages();
+    listContents();
+    resize(820, 600);
+}
+
+void HelpWindow::layOut(QLabel* searchLabel) {
     auto* top = new QHBoxLayout;
     top->addWidget(contentsButton);
     top->addWidget(backButton);
@@ -121,7 +129,9 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QDialog(parent)
     lay->addLayout(top);
     lay->addWidget(split, 1);
     lay->addLayout(bottom);
+}
 
+void HelpWindow::connectControls() {
     connect(contentsButton, &QPushButton::clicked, this, [this] {
         searchEdit->clear();
         showPage(contentsPage);
@@ -152,10 +162,6 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QDialog(parent)
         showPage(item->data(Qt::UserRole).toString());
         markFirstHit();
     });
-
-    readPages();
-    listContents();
-    resize(820, 600);
 }
 
 void HelpWindow::readPages() {

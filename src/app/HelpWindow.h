@@ -48,6 +48,8 @@ private:
         QString title;
         QString text; // the words of the page, as read, for searching
     };
+    void layOut(QLabel* searchLabel);
+    void connectControls();
     void readPages();
     void listContents();
     void markFirstHit();

@@ -245,10 +245,6 @@ void DataModule::close() {
     open_ = false;
 }
 
-namespace {
-// The local time for change stamps, which keep whole seconds. Finding the local time makes the
-// C library read the time zone again each time, which costs a batch of posts more than its
-// writing: it is found once a second at most.
 QDateTime stampTime() {
     static qint64 second = -1;
     static QDateTime local;
@@ -259,7 +255,10 @@ QDateTime stampTime() {
     }
     return local;
 }
-} // namespace
+
+QString stampText() {
+    return stampTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 void DataModule::stamp(engine::Table& t, const char* dateColumn) const {
     t.field(QStringLiteral("ModifiedBy")).setValue(user_.number);

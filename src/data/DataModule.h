@@ -7,11 +7,19 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <optional>
 #include <vector>
 
 namespace data {
+
+// The local time a change is stamped with, in whole seconds. Finding the local time makes the
+// C library read the time zone again each time, which costs a batch of posts more than its
+// writing: it is found once a second at most.
+QDateTime stampTime();
+// The same time as a date-time column stores it, for statements that stamp many rows at once.
+QString stampText();
 
 // Which goals the goal table shows.
 struct GoalFilter {

@@ -4,7 +4,6 @@
 #include "data/DataModule.h"
 #include "engine/Error.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -27,10 +26,6 @@ sql::IntList idList(const QVector<qint64>& ids, int from) {
     sql::IntList l;
     l.values = ids.mid(from, kChunk);
     return l;
-}
-
-QString stampTime() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 constexpr const char* kUnfinished = "And (Compleated Is Null Or Compleated = ";
@@ -160,7 +155,7 @@ GoalCopyPlan planGoalCopy(DataModule& dm, int fromYear) {
 GoalCopyResult copyGoalsToNextYear(DataModule& dm, const GoalCopyPlan& plan, bool withStrategies) {
     GoalCopyResult result;
     if (plan.goals.isEmpty()) return result;
-    const QString now = stampTime();
+    const QString now = stampText();
     engine::Database& db = dm.goalDatabase;
     engine::Transaction tx(db);
     engine::Query q(db);

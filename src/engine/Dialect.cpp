@@ -42,6 +42,26 @@ QString Dialect::insertInto(const QString& table, const QStringList& columns) co
         .arg(table, cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
 }
 
+namespace {
+QString columnList(const Dialect& d, const TableDef& t) {
+    QStringList cols;
+    for (const auto& c : t.columns)
+        cols << d.column(c.name);
+    return cols.join(QStringLiteral(", "));
+}
+} // namespace
+
+QString Dialect::selectAll(const TableDef& t) const {
+    return QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(columnList(*this, t), table(t), rowKey(t));
+}
+
+QString Dialect::insertAll(const TableDef& t, int rows) const {
+    const QStringList marks(qsizetype(t.columns.size()), QStringLiteral("?"));
+    const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+        .arg(table(t), columnList(*this, t), QStringList(rows, row).join(QStringLiteral(", ")));
+}
+
 QString Dialect::insertSql(const TableDef& t, const QStringList& columns) const {
     return insertInto(table(t), columns) + insertEnd(t);
 }

@@ -60,6 +60,12 @@ public:
     // The same into a table named as given (the table of a file being made).
     QString insertInto(const QString& table, const QStringList& columns) const;
 
+    // Every row of a table, every column in table order, in the order the rows were made: what
+    // copying or comparing a whole table reads.
+    QString selectAll(const TableDef& t) const;
+    // One INSERT of `rows` whole rows, their values bound row after row in table order.
+    QString insertAll(const TableDef& t, int rows) const;
+
 protected:
     // A Select of the whole numbers in one bound JSON array.
     virtual QString arrayValues() const = 0;

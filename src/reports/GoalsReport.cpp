@@ -8,9 +8,18 @@ namespace reports {
 
 GoalsReport::GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* owner)
     : printing::Report(&rows, owner), dm_(dm), rows_(rows) {
-    const QFont f10 = reportFont(10);
     countPages = true;
     rowName = QStringLiteral("goal");
+    buildPageHeader();
+    buildDetail();
+    beforePrint = [this] { userNames_.clear(); };
+
+    yearHeading->visible = !dm_.user().settings.noGoalYear;
+    yearText->visible = !dm_.user().settings.noGoalYear;
+}
+
+void GoalsReport::buildPageHeader() {
+    const QFont f10 = reportFont(10);
     pageHeader.height = 27.8;
     titleLabel = pageHeader.add<printing::Label>(QRectF(-2.1, 0, 193.4, 16.4));
     titleLabel->caption = QStringLiteral("Vardimo");
@@ -43,7 +52,11 @@ GoalsReport::GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* own
     headingRule = pageHeader.add<printing::Shape>(QRectF(-0.5, 25.4, 191.8, 2.4));
     headingRule->brush = Qt::red;
     headingRule->followsRightEdge = true;
+}
 
+void GoalsReport::buildDetail() {
+    const QFont f10 = reportFont(10);
+    const double right = layoutWidthMm();
     // Each value keeps to its own column: a longer one goes on over further lines inside it
     // and the row grows, so nothing is printed over the next column or past the paper's edge.
     detail.height = 4.2;
@@ -68,10 +81,6 @@ GoalsReport::GoalsReport(data::DataModule& dm, engine::Query& rows, QObject* own
     typeText = field(typeLeft, goalLeft - typeLeft - gap, "TypeDescription");
     goalText = field(goalLeft, right - goalLeft, "GoalDescription");
     goalText->followsRightEdge = true;
-    beforePrint = [this] { userNames_.clear(); };
-
-    yearHeading->visible = !dm_.user().settings.noGoalYear;
-    yearText->visible = !dm_.user().settings.noGoalYear;
 }
 
 void GoalsReport::fillUserName(QString& value) {

@@ -40,6 +40,8 @@ public:
     void fillUserName(QString& value);
 
 private:
+    void buildPageHeader();
+    void buildDetail();
     data::DataModule& dm_;
     engine::Query& rows_;
     QHash<int, QString> userNames_; // of the run
