@@ -10,7 +10,6 @@
 #include "system/Workstation.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,15 +42,7 @@ LogonWindow::LogonWindow(data::DataModule& dm, QWidget* parent)
     grid->addWidget(password, 1, 0);
     grid->addWidget(passwordEdit, 1, 1);
     lay->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    loginButton = new QPushButton(QStringLiteral("Login"), this);
-    loginButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton->setAutoDefault(false);
-    buttons->addWidget(loginButton);
-    buttons->addWidget(cancelButton);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::acceptBar(this, QStringLiteral("Login"), loginButton, cancelButton));
     connect(loginButton, &QPushButton::clicked, this, [this] { logOn(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // A single border: the window keeps the size its contents need.

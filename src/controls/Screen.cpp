@@ -92,6 +92,18 @@ QHBoxLayout* buttonBar(QPushButton* help, std::initializer_list<QPushButton*> bu
     return bar;
 }
 
+QHBoxLayout* acceptBar(QWidget* dialog, const QString& acceptCaption, QPushButton*& accept,
+                       QPushButton*& cancel) {
+    accept = new QPushButton(acceptCaption, dialog);
+    accept->setDefault(true);
+    cancel = button(QStringLiteral("Cancel"), dialog);
+    auto* bar = new QHBoxLayout;
+    bar->addStretch();
+    bar->addWidget(accept);
+    bar->addWidget(cancel);
+    return bar;
+}
+
 void addGridRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, Qt::Alignment labelAlignment) {
     grid->addWidget(label, row, 0, labelAlignment);
     grid->addWidget(field, row, 1);

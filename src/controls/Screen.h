@@ -54,6 +54,10 @@ QPushButton* button(const QString& caption, QWidget* parent);
 // Only lays out buttons already made, so that the focus chain keeps the order they were made in.
 QHBoxLayout* buttonBar(QPushButton* help, std::initializer_list<QPushButton*> buttons);
 
+// The bar under a small dialog: its default button (Enter presses it) and Cancel at the right.
+QHBoxLayout* acceptBar(QWidget* dialog, const QString& acceptCaption, QPushButton*& accept,
+                       QPushButton*& cancel);
+
 // A caption in the first column of a form grid and what it captions in the second.
 void addGridRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, Qt::Alignment labelAlignment = {});
 void addGridRow(QGridLayout* grid, int row, QLabel* label, QLayout* field);

@@ -2,11 +2,11 @@
 
 #include "controls/ErrorHandler.h"
 #include "controls/LookupComboBox.h"
+#include "controls/Screen.h"
 #include "controls/SpinBox.h"
 #include "data/DataModule.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -36,15 +36,7 @@ MoveStrategiesDialog::MoveStrategiesDialog(data::DataModule& dm, QWidget* parent
     grid->addWidget(numberLabel, 1, 0);
     grid->addWidget(numberSpin, 1, 1, Qt::AlignLeft);
     lay->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton->setAutoDefault(false);
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::acceptBar(this, QStringLiteral("OK"), okButton, cancelButton));
     // OK closes the dialog whatever its handler did.
     connect(okButton, &QPushButton::clicked, this, [this] {
         controls::guarded([this] { moveStrategies(); });

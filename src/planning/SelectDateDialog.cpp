@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -22,15 +21,7 @@ SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     auto* lay = new QVBoxLayout(this);
     calendar = new controls::MonthCalendar(this);
     lay->addWidget(calendar);
-    auto* buttons = new QHBoxLayout;
-    okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton->setAutoDefault(false);
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    lay->addLayout(buttons);
+    lay->addLayout(controls::acceptBar(this, QStringLiteral("OK"), okButton, cancelButton));
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // The calendar keeps the Enter key for itself and reports it as a chosen date: that is OK too.

@@ -35,9 +35,9 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -46,6 +46,14 @@
 #include <memory>
 
 namespace {
+
+// The menu items each profile of the sample's users finds enabled.
+const QStringList kEveryItem{"&Printer Setup", "&User Settings", "&System Settings", "Us&er Setup",
+                             "Se&curity",      "&Pack Database", "&Information",     "&Exit",
+                             "&Goals",         "G&oal Types",    "&Departments",     "&Strategies",
+                             "&Reports",       "&About"};
+const QStringList kPlanningItems{"&Printer Setup", "&User Settings", "&Information", "&Exit",
+                                 "&Goals",         "&Strategies",    "&Reports",     "&About"};
 
 QStringList enabledItems(const app::MainWindow& f) {
     QStringList out;
@@ -509,13 +517,8 @@ TEST_P(StartupWithDatabase, EveryReadmeUserSeesTheMenuItemsOfHisProfile) {
         tools::createDatabase(dir.path(), true, tools::SampleSize::Small);
         useDatabase(dir.path());
     }
-    const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
-    const QStringList all{"&Printer Setup", "&User Settings", "&System Settings", "Us&er Setup",
-                          "Se&curity",      "&Pack Database", "&Information",     "&Exit",
-                          "&Goals",         "G&oal Types",    "&Departments",     "&Strategies",
-                          "&Reports",       "&About"};
-    const QStringList planning{"&Printer Setup", "&User Settings", "&Information", "&Exit",
-                               "&Goals",         "&Strategies",    "&Reports",     "&About"};
+    const QStringList& all = kEveryItem;
+    const QStringList& planning = kPlanningItems;
     const struct {
         const char* id;
         const char* password;
@@ -548,12 +551,8 @@ TEST_F(StartupOnServer, EachReadmeUserTypesHisOwnPasswordAndTheServerLetsHimInWi
               QStringList{"Supervisor"});
     tools::setServerPassword(sampleServer->uri(), "Supervisor", "top secret");
     useDatabase(sampleServer->uri());
-    const QStringList all{"&Printer Setup", "&User Settings", "&System Settings", "Us&er Setup",
-                          "Se&curity",      "&Pack Database", "&Information",     "&Exit",
-                          "&Goals",         "G&oal Types",    "&Departments",     "&Strategies",
-                          "&Reports",       "&About"};
-    const QStringList planning{"&Printer Setup", "&User Settings", "&Information", "&Exit",
-                               "&Goals",         "&Strategies",    "&Reports",     "&About"};
+    const QStringList& all = kEveryItem;
+    const QStringList& planning = kPlanningItems;
     const struct {
         const char* id;
         const char* password;

@@ -122,6 +122,13 @@ protected:
         year = QDate::currentDate().year();
     }
     void logOn(const char* id = "me") { ASSERT_TRUE(data::logOn(*dm, id, "", false)); }
+    // Logged on as "me", with a goal of his own and the titles a printed strategy shows.
+    int logOnWithTitledGoal() {
+        logOn();
+        setSetting("ReportTitle1", "Vardimo Test Org");
+        setSetting("ReportTitle2", "Strategies");
+        return addGoal("Grow sales", year, type, me, me);
+    }
     int addStrategy(int goal, int user, int number,
                     std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
         engine::Table& s = dm->strategyTable;

@@ -53,10 +53,7 @@ class PrintedPages : public testing_support::ReportFixture {
 protected:
     void SetUp() override {
         ReportFixture::SetUp();
-        logOn();
-        goal = addGoal("Grow sales", year, type, me, me);
-        setSetting("ReportTitle1", "Vardimo Test Org");
-        setSetting("ReportTitle2", "Strategies");
+        goal = logOnWithTitledGoal();
     }
     void openGoals(engine::Query& q) {
         q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");

@@ -24,10 +24,7 @@ class StrategyReportPages : public testing_support::ReportFixture {
 protected:
     void SetUp() override {
         ReportFixture::SetUp();
-        logOn();
-        goal = addGoal("Grow sales", year, type, me, me);
-        setSetting("ReportTitle1", "Vardimo Test Org");
-        setSetting("ReportTitle2", "Strategies");
+        goal = logOnWithTitledGoal();
     }
     // Composes the page of one strategy as the report does for its row.
     QStringList page(int strategyId, const QString& suffix = {}) {
