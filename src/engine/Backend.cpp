@@ -12,4 +12,14 @@ std::unique_ptr<Backend> Backend::make(const QString& location, Session& session
     return std::make_unique<FolderBackend>(session);
 }
 
+void Backend::rollbackTransaction() {
+    if (holdsTransaction()) QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+}
+
+bool Backend::rollbackToSavepoint(const QString& name) {
+    if (!holdsTransaction()) return true;
+    QSqlQuery q(connection());
+    return q.exec(QStringLiteral("ROLLBACK TO ") + name) && q.exec(QStringLiteral("RELEASE ") + name);
+}
+
 } // namespace engine

@@ -82,9 +82,12 @@ public:
     // Whether a failure of a statement inside a transaction of `depth` levels ended the
     // store's transaction (its later statements must not run on their own, its commit must fail).
     virtual bool failureEndsTransaction(int depth) const = 0;
-    // Whether the store still holds the transaction begun on this connection, which must then be
-    // rolled back explicitly (a failure may have ended it already).
-    virtual bool holdsTransaction() const = 0;
+    // Undoes the transaction begun on this connection, where the store still holds it (a failure
+    // may have ended it already).
+    void rollbackTransaction();
+    // Undoes the work since a savepoint and releases it; false when that fails, the store's
+    // transaction being gone.
+    bool rollbackToSavepoint(const QString& name);
     // Runs one unit of writing inside the open transaction of `db` so that, when it fails, only
     // the unit is undone and it may be tried again: a store where a failed statement spoils the
     // whole transaction puts a savepoint around it.
@@ -176,6 +179,10 @@ public:
 
     // A failure of the store as a message a person can act on, naming the table file when known.
     virtual QString describe(const QSqlError& error, const QString& fileName = {}) const = 0;
+
+protected:
+    // Whether the store still holds the transaction begun on this connection.
+    virtual bool holdsTransaction() const = 0;
 };
 
 // Whether an alias's value names a server (a postgresql:// or postgres:// URI) rather than a folder.

@@ -319,7 +319,7 @@ QString Database::writtenFiles() const {
 void Database::commit() {
     if (levels_.empty()) return;
     if (lost_) {
-        if (backend_->holdsTransaction()) QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+        backend_->rollbackTransaction();
         const std::vector<Level> gone = std::exchange(levels_, {});
         lost_ = false;
         batchLevel_ = 0;
@@ -363,14 +363,10 @@ void Database::rollbackLevels(int keep) {
         const Level done = std::move(levels_.back());
         levels_.pop_back();
         if (batchLevel_ > int(levels_.size())) batchLevel_ = 0;
-        QSqlQuery q(connection());
-        if (backend_->holdsTransaction()) {
-            if (levels_.empty())
-                q.exec(QStringLiteral("ROLLBACK"));
-            else if (!q.exec(QStringLiteral("ROLLBACK TO vardimo_%1").arg(levels_.size())) ||
-                     !q.exec(QStringLiteral("RELEASE vardimo_%1").arg(levels_.size())))
-                transactionLost();
-        }
+        if (levels_.empty())
+            backend_->rollbackTransaction();
+        else if (!backend_->rollbackToSavepoint(QStringLiteral("vardimo_%1").arg(levels_.size())))
+            transactionLost();
         if (levels_.empty()) lost_ = false;
         rolledBack(done);
     }
