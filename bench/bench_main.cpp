@@ -268,15 +268,46 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
     state.counters["target_MB"] = 20;
 }
 
+// The time the server takes to answer the least statement on a connection of its own: what
+// each round trip of a screen costs at the least.
+double roundTripMs(data::DataModule& dm) {
+    const QString conn = QStringLiteral("vardimo-bench-round-trip");
+    double ms = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(dm.goalDatabase.connection(), conn);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT 1"));
+            constexpr int kRuns = 200;
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kRuns; ++i)
+                q.exec(QStringLiteral("SELECT 1"));
+            ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+                 kRuns;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    return ms;
+}
+
 // Opening the goals screen on the large sample, as the administrator.
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
+    const engine::Backend& backend = dm->goalDatabase.backend();
+    const qint64 sentBefore = backend.statementsSent();
     for (auto _ : state) {
         auto form = std::make_unique<planning::GoalsWindow>(*dm);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
+    }
+    // On the server each statement is a round trip; the store's own figure is one of them.
+    if (store == Store::Server) {
+        state.counters["round_trips"] = double(backend.statementsSent() - sentBefore) /
+                                        double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+        state.counters["one_round_trip_ms"] = roundTripMs(*dm);
     }
     target(state, 60);
 }
