@@ -285,14 +285,16 @@ PgBackend::Prepared& PgBackend::prepared(const QString& sql) {
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
         // Texts that differ by the length of a list of values: the server keeps a bounded number.
-        if (prepared_.size() >= kPreparedKept)
-            for (auto i = prepared_.begin(); i != prepared_.end();)
+        if (prepared_.size() >= kPreparedKept) {
+            for (auto i = prepared_.begin(); i != prepared_.end();) {
                 if (i.value()->inUse) {
                     ++i;
-                } else {
-                    countStatements(); // the driver releases it on the server
-                    i = prepared_.erase(i);
+                    continue;
                 }
+                countStatements(); // the driver releases it on the server
+                i = prepared_.erase(i);
+            }
+        }
         auto p = std::make_shared<Prepared>();
         p->query = QSqlQuery(connection());
         p->query.setForwardOnly(true);
