@@ -126,7 +126,7 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
         db_.scan(sql, b, def_, [&](qint64 key, QVariantList&& values) {
             if (!(keep && *keep == key) && !accept(values)) return;
             keys_.push_back(key);
-            if (whole && cache_.size() < kCacheRows) cache_.insert(key, std::move(values));
+            if (whole && cache_.size() < kCacheRows) cache_.emplace(key, std::move(values));
         });
     } else {
         Cursor q = db_.run(sql, b, def_.fileName);
