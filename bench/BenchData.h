@@ -117,4 +117,46 @@ inline QString largeSampleServer() {
     return uri;
 }
 
+// Runs statements on the maintenance database of the server a URI names (made as
+// scripts/pg-test-server.sh makes them: postgresql://USER@/DB?host=SOCKETDIR); false when any fails.
+inline bool onMaintenanceDatabase(const QString& uri, const QStringList& statements) {
+    static const QRegularExpression parts(
+        QStringLiteral("^postgres(?:ql)?://([^@/]*)@[^/]*/[^?]*\\?host=(.*)$"));
+    const auto m = parts.match(uri);
+    if (!m.hasMatch()) return false;
+    const QString conn = QStringLiteral("vardimo-bench-maintenance");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conn);
+        db.setUserName(m.captured(1));
+        db.setHostName(m.captured(2));
+        db.setDatabaseName(QStringLiteral("postgres"));
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            if (ok && !q.exec(s)) {
+                std::printf("%s: %s\n", qPrintable(s), qPrintable(q.lastError().text()));
+                ok = false;
+            }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    return ok;
+}
+
+// A fresh copy of a server database under another name, made by the server from it as a
+// template (no session may be connected to it meanwhile); the copy's URI, empty when it failed.
+inline QString serverDatabaseCopy(const QString& uri, const QString& name) {
+    static const QRegularExpression database(QStringLiteral("^(postgres(?:ql)?://[^/?]*/)([^?]*)"));
+    const auto m = database.match(uri);
+    if (!m.hasMatch()) return {};
+    std::printf("Copying %s to %s on the server...\n", qPrintable(m.captured(2)), qPrintable(name));
+    if (!onMaintenanceDatabase(uri,
+                               {QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name),
+                                QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, m.captured(2))}))
+        return {};
+    QString copy = uri;
+    return copy.replace(database, QStringLiteral("\\1") + name);
+}
+
 } // namespace bench

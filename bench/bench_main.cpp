@@ -53,18 +53,25 @@ using bench::residentKb;
 // Released before the application object ends (data modules own widgets and connections).
 std::unique_ptr<Fixture> folder, server;
 
+// The server's large sample; empty when there is none (asked once).
+QString serverSample() {
+    static bool tried = false;
+    static QString uri;
+    if (!tried) {
+        tried = true;
+        uri = bench::largeSampleServer();
+    }
+    return uri;
+}
+
 Fixture* fixtureOf(Store store) {
-    static bool serverTried = false;
     Fixture* f = nullptr;
     if (store == Store::Folder) {
         if (!folder) folder = std::make_unique<Fixture>(databaseFolder());
         f = folder.get();
     } else {
-        if (!serverTried) {
-            serverTried = true;
-            const QString uri = bench::largeSampleServer();
-            if (!uri.isEmpty()) server = std::make_unique<Fixture>(uri);
-        }
+        // Made again after a benchmark let go of it (a copy of the database needs it closed).
+        if (!server && !serverSample().isEmpty()) server = std::make_unique<Fixture>(serverSample());
         f = server.get();
     }
     static data::DataModule* loggedOn = nullptr;
@@ -268,15 +275,46 @@ void BM_ForwardOnlyQueryMemory(benchmark::State& state) {
     state.counters["target_MB"] = 20;
 }
 
+// The time the server takes to answer the least statement on a connection of its own: what
+// each round trip of a screen costs at the least.
+double roundTripMs(data::DataModule& dm) {
+    const QString conn = QStringLiteral("vardimo-bench-round-trip");
+    double ms = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(dm.goalDatabase.connection(), conn);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT 1"));
+            constexpr int kRuns = 200;
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kRuns; ++i)
+                q.exec(QStringLiteral("SELECT 1"));
+            ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+                 kRuns;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    return ms;
+}
+
 // Opening the goals screen on the large sample, as the administrator.
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
+    const engine::Backend& backend = dm->goalDatabase.backend();
+    const qint64 sentBefore = backend.statementsSent();
     for (auto _ : state) {
         auto form = std::make_unique<planning::GoalsWindow>(*dm);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
+    }
+    // On the server each statement is a round trip; the store's own figure is one of them.
+    if (store == Store::Server) {
+        state.counters["round_trips"] = double(backend.statementsSent() - sentBefore) /
+                                        double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+        state.counters["one_round_trip_ms"] = roundTripMs(*dm);
     }
     target(state, 60);
 }
@@ -527,17 +565,24 @@ double plainSqlMs(const QString& folder, const char* sql) {
 }
 
 template <typename Convert>
+void convertMeasuresOn(benchmark::State& state, data::DataModule& dm, Convert convert, double anchor);
+
+template <typename Convert>
 void convertMeasures(benchmark::State& state, Convert convert, const char* anchorSql) {
     ConversionCopy& copy = *conversionCopy();
-    const int strategies = copy.dm->strategyTable.recordCount();
-    const double anchor = plainSqlMs(copy.dir.path(), anchorSql);
+    convertMeasuresOn(state, *copy.dm, convert, plainSqlMs(copy.dir.path(), anchorSql));
+}
+
+template <typename Convert>
+void convertMeasuresOn(benchmark::State& state, data::DataModule& dm, Convert convert, double anchor) {
+    const int strategies = dm.strategyTable.recordCount();
     QString label;
     int repaints = 0;
     qint64 longestGap = 0;
     for (auto _ : state) {
         qint64 last = -1;
         const auto start = std::chrono::steady_clock::now();
-        convert(*copy.dm, [&](int record) {
+        convert(dm, [&](int record) {
             label = QString::number(record);
             const qint64 now = QDateTime::currentMSecsSinceEpoch();
             if (record == 0 || last < 0 || now - last >= 50) {
@@ -579,6 +624,109 @@ void BM_ConvertToMultipleMeasures(benchmark::State& state) {
     conversionCopy().reset();
 }
 
+// The same on the server: a copy of the server's sample made by the server itself (a database
+// made from it as a template, which needs every connection to it closed), converted to single
+// and back, each beside the same work written as plain SQL on a connection of its own to the
+// copy, rolled back.
+const char* const kServerToSingleSql[] = {
+    "UPDATE strategys s SET deliverable = (SELECT string_agg(coalesce(m.measurementnumber, 0)::bigint::text "
+    "|| '#. ' || coalesce(m.deliverable, '') || chr(13) || CASE WHEN m.compleationdate IS NULL THEN '' ELSE "
+    "'Compleation Date: ' || to_char(m.compleationdate, 'MM/DD/YYYY') END || CASE WHEN m.compleated <> 0 "
+    "THEN ' Compleated' ELSE '' END || chr(13), '' ORDER BY m.measurementnumber, m.measurementid) FROM "
+    "measure m WHERE m.strategyid = s.strategyid), measurement = (SELECT "
+    "string_agg(coalesce(m.measurementnumber, 0)::bigint::text || '#. ' || coalesce(m.measurement, '') || "
+    "chr(13), '' ORDER BY m.measurementnumber, m.measurementid) FROM measure m WHERE m.strategyid = "
+    "s.strategyid), modifiedby = 1, modifieddate = '2026-01-01 00:00:00'",
+    "DELETE FROM measure", "UPDATE settings SET multipulmeasure = 0", nullptr};
+const char* const kServerToMultipleSql[] = {
+    "DELETE FROM measure",
+    "INSERT INTO measure (strategyid, measurementnumber, compleated, measurement, deliverable, modifiedby, "
+    "modifieddate) SELECT strategyid, 1, 0, measurement, deliverable, 1, '2026-01-01 00:00:00' FROM "
+    "strategys "
+    "ORDER BY strategyid",
+    "UPDATE settings SET multipulmeasure = 1", nullptr};
+
+double serverPlainSqlMs(data::DataModule& dm, const char* const* statements) {
+    const QString conn = QStringLiteral("vardimo-bench-convert-anchor");
+    double ms = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(dm.goalDatabase.connection(), conn);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("BEGIN"));
+            bool ok = true;
+            const auto start = std::chrono::steady_clock::now();
+            for (const char* const* st = statements; *st && ok; ++st)
+                ok = q.exec(QString::fromUtf8(*st));
+            const double took =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            if (!ok) std::printf("The plain SQL failed: %s\n", qPrintable(q.lastError().text()));
+            q.exec(QStringLiteral("ROLLBACK"));
+            if (ok) ms = took;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    return ms;
+}
+
+struct ServerConversionCopy {
+    engine::Session session;
+    std::unique_ptr<data::DataModule> dm;
+    explicit ServerConversionCopy(const QString& uri) {
+        session.addAlias(QStringLiteral("Goal"), uri);
+        dm = std::make_unique<data::DataModule>(session);
+        dm->open();
+        data::logOn(*dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    }
+};
+std::unique_ptr<ServerConversionCopy> serverCopy;
+
+ServerConversionCopy* serverConversionCopy(benchmark::State& state) {
+    if (serverCopy) return serverCopy.get();
+    const QString sample = serverSample();
+    if (sample.isEmpty()) {
+        state.SkipWithError("no PostgreSQL server (set VARDIMO_BENCH_PG or VARDIMO_TEST_PG)");
+        return nullptr;
+    }
+    server.reset(); // the template must have no connection
+    const QString copy = bench::serverDatabaseCopy(sample, QStringLiteral("vardimo_bench_convert"));
+    if (copy.isEmpty()) {
+        state.SkipWithError("the server could not copy its sample");
+        return nullptr;
+    }
+    try {
+        serverCopy = std::make_unique<ServerConversionCopy>(copy);
+    } catch (const engine::Error& e) {
+        state.SkipWithError(qPrintable(e.message()));
+        return nullptr;
+    }
+    return serverCopy.get();
+}
+
+void BM_ServerConvertToSingleMeasure(benchmark::State& state) {
+    ServerConversionCopy* copy = serverConversionCopy(state);
+    if (!copy) return;
+    convertMeasuresOn(
+        state, *copy->dm,
+        [](data::DataModule& dm, const admin::ConversionProgress& p) {
+            admin::convertToSingleMeasure(dm, p);
+        },
+        serverPlainSqlMs(*copy->dm, kServerToSingleSql));
+}
+
+void BM_ServerConvertToMultipleMeasures(benchmark::State& state) {
+    ServerConversionCopy* copy = serverConversionCopy(state);
+    if (!copy) return;
+    convertMeasuresOn(
+        state, *copy->dm,
+        [](data::DataModule& dm, const admin::ConversionProgress& p) {
+            admin::convertToMultipleMeasures(dm, p);
+        },
+        serverPlainSqlMs(*copy->dm, kServerToMultipleSql));
+    serverCopy.reset();
+}
+
 // Opening the user setup screen on the 2,000 users, as an administrator outside profile 0:
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
@@ -597,11 +745,14 @@ void BM_OpenUserSetup(benchmark::State& state) {
 
 void releaseConversionCopy() {
     copy.reset();
+    serverCopy.reset();
 }
 
 BENCHMARK(BM_OpenUserSetup)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ServerConvertToSingleMeasure)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ServerConvertToMultipleMeasures)->Unit(benchmark::kMillisecond)->Iterations(1);
 // ---- The strategy list and the strategy editor ----------------------------------------------
 // These run on a data module of their own, so that what the engine benchmarks change on the
 // shared one (filter callbacks, the logged-on user) does not reach them.

@@ -237,17 +237,17 @@ void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& p
             // inside this transaction, which keeps every other writer out), not completed.
             engine::Query insert(dm.goalDatabase);
             insert.add("Insert Into \"Measure.db\" (StrategyID, MeasurementNumber, Compleated, Measurement, "
-                       "Deliverable)");
-            insert.add("Select StrategyID, 1, False, Measurement, Deliverable From \"Strategys.db\"");
+                       "Deliverable, ModifiedBy, ModifiedDate)");
+            insert.add("Select StrategyID, 1, False, Measurement, Deliverable,");
+            // A value bound in a Select has no type of its own, which a server then refuses for a
+            // number or a time column: the strategy's own column (never taken, its key is never
+            // empty) gives the stamp its type, so that the rows are written once, stamped.
+            insert.add("Case When StrategyID Is Null Then ModifiedBy Else ", sql::Int{stamp.user}, " End,");
+            insert.add("Case When StrategyID Is Null Then ModifiedDate Else ", sql::Text{stamp.time}, " End");
+            insert.add("From \"Strategys.db\"");
             addRange(insert, "StrategyID", steps.first(), end);
             insert.add("Order By StrategyID");
             insert.execSql();
-            // The stamp is set apart from the rows: a value bound in a Select has no type of its own.
-            engine::Query stamped(dm.goalDatabase);
-            stamped.add("Update \"Measure.db\" Set ModifiedBy = ", sql::Int{stamp.user},
-                        ", ModifiedDate = ", sql::Text{stamp.time});
-            addRange(stamped, "StrategyID", steps.first(), end);
-            stamped.execSql();
             for (int i = 0; i < insert.rowsAffected(); ++i)
                 progress(++count);
             steps.next(end);

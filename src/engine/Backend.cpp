@@ -13,11 +13,14 @@ std::unique_ptr<Backend> Backend::make(const QString& location, Session& session
 }
 
 void Backend::rollbackTransaction() {
-    if (holdsTransaction()) QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+    if (!holdsTransaction()) return;
+    countStatements();
+    QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
 }
 
 bool Backend::rollbackToSavepoint(const QString& name) {
     if (!holdsTransaction()) return true;
+    countStatements(2);
     QSqlQuery q(connection());
     return q.exec(QStringLiteral("ROLLBACK TO ") + name) && q.exec(QStringLiteral("RELEASE ") + name);
 }

@@ -180,9 +180,18 @@ public:
     // A failure of the store as a message a person can act on, naming the table file when known.
     virtual QString describe(const QSqlError& error, const QString& fileName = {}) const = 0;
 
+    // --- Cost ---------------------------------------------------------------------------------
+    // The statements sent to the store so far, the driver's own preparing and releasing of a
+    // statement included: on a server, each is a round trip over the network.
+    qint64 statementsSent() const { return statementsSent_; }
+    void countStatements(int n = 1) { statementsSent_ += n; }
+
 protected:
     // Whether the store still holds the transaction begun on this connection.
     virtual bool holdsTransaction() const = 0;
+
+private:
+    qint64 statementsSent_ = 0;
 };
 
 // Whether an alias's value names a server (a postgresql:// or postgres:// URI) rather than a folder.

@@ -216,6 +216,8 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
         st = std::make_shared<detail::CachedStatement>();
         st->query = QSqlQuery(connection());
         st->query.setForwardOnly(true);
+        // Prepared, and released again when it leaves the cache (or now, when it is not kept).
+        backend_->countStatements(2);
         if (!st->query.prepare(sql)) {
             const Error e = backend_->failure(st->query.lastError(), files, true);
             failed();
@@ -230,6 +232,7 @@ Cursor Database::run(const QString& sql, const QVariantList& binds, const QStrin
     }
     bindAll(st->query, binds);
     st->inUse = true;
+    backend_->countStatements();
     const ReadWaitScope wait(*this, files);
     if (!st->query.exec()) {
         const Error e = backend_->failure(st->query.lastError(), files);

@@ -48,6 +48,10 @@ public:
         return {};
     }
 
+    // How many scattered rows a table object reads with one statement: where each statement is a
+    // round trip to a server, a window's worth at once.
+    virtual int rowsPerList() const { return 64; }
+
     // The aggregate that joins the texts of a group with a separator, in the order the rows come
     // ("Group_Concat" in the system's texts).
     virtual QString joinTexts() const { return QStringLiteral("group_concat"); }

@@ -21,6 +21,9 @@ const char* const kSchemaTable = "vardimo_schema";
 const char* const kSessionTable = "vardimo_sessions";
 const char* const kProtectionTable = "vardimo_protection";
 
+// Statements kept prepared on the server, at most.
+constexpr int kPreparedKept = 256;
+
 } // namespace
 
 PgBackend::PgBackend()
@@ -83,6 +86,7 @@ QString PgBackend::openConnection() {
 
 void PgBackend::dropConnection() {
     prepared_.clear();
+    reached_.clear();
     if (connected_) {
         {
             QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
@@ -248,8 +252,11 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
 
 void PgBackend::prepareTable(const TableDef& t, bool) {
     if (!open_) throw Error::notOpen();
-    QSqlQuery q = exec(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {dialect_.table(t)});
+    // Looked for once per connection: a lookup reaches its table at every value it looks up.
+    if (reached_.contains(t.schemaName)) return;
+    QSqlQuery& q = execPrepared(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {dialect_.table(t)});
     if (!q.next() || !q.value(0).toBool()) throw Error::noTable(t.fileName);
+    reached_.insert(t.schemaName);
 }
 
 QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
@@ -259,9 +266,12 @@ QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const Q
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
         // Definitions and maintenance cannot be prepared on the server.
+        countStatements();
         if (!q.exec(sql)) throw failure(q.lastError(), files);
         return q;
     }
+    // The driver prepares the statement, runs it and releases it when the query ends.
+    countStatements(3);
     if (!q.prepare(sql)) throw failure(q.lastError(), files, true);
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds[i]);
@@ -269,19 +279,37 @@ QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const Q
     return q;
 }
 
-QSqlQuery& PgBackend::execPrepared(const QString& sql, const QVariantList& binds) {
+PgBackend::Prepared& PgBackend::prepared(const QString& sql) {
     if (!open_) throw Error::notOpen();
     if (errors_.lost()) throw Error(errors_.lostText());
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
-        auto q = std::make_shared<QSqlQuery>(connection());
-        q->setForwardOnly(true);
-        if (!q->prepare(sql)) throw failure(q->lastError(), {}, true);
-        it = prepared_.insert(sql, q);
+        // Texts that differ by the length of a list of values: the server keeps a bounded number.
+        if (prepared_.size() >= kPreparedKept) {
+            for (auto i = prepared_.begin(); i != prepared_.end();) {
+                if (i.value()->inUse) {
+                    ++i;
+                    continue;
+                }
+                countStatements(); // the driver releases it on the server
+                i = prepared_.erase(i);
+            }
+        }
+        auto p = std::make_shared<Prepared>();
+        p->query = QSqlQuery(connection());
+        p->query.setForwardOnly(true);
+        countStatements();
+        if (!p->query.prepare(sql)) throw failure(p->query.lastError(), {}, true);
+        it = prepared_.insert(sql, p);
     }
-    QSqlQuery& q = *it.value();
+    return *it.value();
+}
+
+QSqlQuery& PgBackend::execPrepared(const QString& sql, const QVariantList& binds) {
+    QSqlQuery& q = prepared(sql).query;
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds[i]);
+    countStatements();
     if (!q.exec()) throw failure(q.lastError(), {});
     return q;
 }
@@ -293,15 +321,39 @@ std::unique_ptr<LargeResult> PgBackend::openLargeResult(const Statement& st, con
 
 void PgBackend::scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                          const QString& files, const RowSink& row) {
-    QSqlQuery q = exec(sql, binds, files);
     const int n = int(t.columns.size());
-    while (q.next()) {
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 0; i < n; ++i)
-            values << readValue(q.value(i + 1), t.columns[size_t(i)].type);
-        row(q.value(0).toLongLong(), std::move(values));
+    const auto readAll = [&](QSqlQuery& q) {
+        while (q.next()) {
+            QVariantList values;
+            values.reserve(n);
+            for (int i = 0; i < n; ++i)
+                values << readValue(q.value(i + 1), t.columns[size_t(i)].type);
+            row(q.value(0).toLongLong(), std::move(values));
+        }
+    };
+    // The row cache reads its windows with the same few texts again and again: each is prepared
+    // once, so that a window costs one round trip rather than three.
+    Prepared& p = prepared(sql);
+    if (p.inUse) {
+        QSqlQuery q = exec(sql, binds, files);
+        readAll(q);
+        return;
     }
+    struct InUse {
+        Prepared& p;
+        explicit InUse(Prepared& prepared) : p(prepared) { p.inUse = true; }
+        ~InUse() {
+            p.query.finish();
+            p.inUse = false;
+        }
+        InUse(const InUse&) = delete;
+        InUse& operator=(const InUse&) = delete;
+    } use(p);
+    for (int i = 0; i < binds.size(); ++i)
+        p.query.bindValue(i, binds[i]);
+    countStatements();
+    if (!p.query.exec()) throw failure(p.query.lastError(), files);
+    readAll(p.query);
 }
 
 qint64 PgBackend::insertedKey(QSqlQuery& executed) const {

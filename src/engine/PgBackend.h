@@ -107,7 +107,15 @@ private:
     PgDialect dialect_;
     PgErrors errors_{location_.display};
     PgLocks locks_;
-    QHash<QString, std::shared_ptr<QSqlQuery>> prepared_;
+    // Statements prepared once on the server, by text. One being read (a scan whose rows are
+    // still being taken) is in use: a statement of the same text meanwhile is prepared anew.
+    struct Prepared {
+        QSqlQuery query;
+        bool inUse = false;
+    };
+    QHash<QString, std::shared_ptr<Prepared>> prepared_;
+    QSet<QString> reached_; // the tables found on the server since connecting
+    Prepared& prepared(const QString& sql);
 };
 
 } // namespace engine

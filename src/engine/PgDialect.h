@@ -20,6 +20,7 @@ public:
     QStringList createTable(const TableDef& t) const override;
     QString updateRows(const TableDef& t, const QStringList& columns, int rows) const override;
     QString joinTexts() const override { return QStringLiteral("string_agg"); }
+    int rowsPerList() const override { return 512; }
 
     // A name between double quotes, as the server reads it in any letter case.
     static QString quoted(const QString& name);

@@ -6,7 +6,6 @@ namespace engine {
 
 namespace {
 constexpr int kWindow = 512;     // rows read at once: grids and walks ask for neighbours in turn
-constexpr int kListWindow = 64;  // of which scattered keys (a filtered table) are read by list
 constexpr int kCacheRows = 4096; // rows kept; more are dropped and read again when needed
 
 bool isNumber(const QVariant& v) {
@@ -72,8 +71,11 @@ void RowCache::setIndex(const IndexDef* index) {
     table_ = table;
     readSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(columns, table, key_);
     rangeSql_ = QStringLiteral("SELECT %3, %1 FROM %2 WHERE %3 BETWEEN ? AND ?").arg(columns, table, key_);
+    // Of a window, scattered keys (a filtered table, an order other than the key's) are read by
+    // a list of as many as the store takes at once.
+    listRows_ = std::min(d.rowsPerList(), kWindow);
     QStringList marks;
-    for (int i = 0; i < kListWindow; ++i)
+    for (int i = 0; i < listRows_; ++i)
         marks << QStringLiteral("?");
     listSql_ = QStringLiteral("SELECT %3, %1 FROM %2 WHERE %3 IN (%4)")
                    .arg(columns, table, key_, marks.join(QLatin1Char(',')));
@@ -116,8 +118,15 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
     if (accept) {
         // The rows the filter looks at are read as the row cache reads rows (no conversion of
         // values the filter does not ask for).
+        // Without memos the filter saw whole rows: the first ones are kept, so that the list
+        // showing them does not read them a second time.
+        const bool whole = std::none_of(def_.columns.begin(), def_.columns.end(),
+                                        [](const ColumnDef& c) { return c.type == FieldType::Memo; });
+        cache_.clear();
         db_.scan(sql, b, def_, [&](qint64 key, QVariantList&& values) {
-            if ((keep && *keep == key) || accept(values)) keys_.push_back(key);
+            if (!(keep && *keep == key) && !accept(values)) return;
+            keys_.push_back(key);
+            if (whole && cache_.size() < kCacheRows) cache_.emplace(key, std::move(values));
         });
     } else {
         Cursor q = db_.run(sql, b, def_.fileName);
@@ -244,8 +253,8 @@ void RowCache::fetchWindow(int pos, qint64 key) {
     }
     // The first keys wanted, as many as the statement takes; the rest are read when asked for.
     QVariantList binds;
-    binds.reserve(kListWindow);
-    for (size_t i = 0; i < size_t(kListWindow); ++i)
+    binds.reserve(listRows_);
+    for (size_t i = 0; i < size_t(listRows_); ++i)
         binds << QVariant::fromValue<qint64>(i < want.size() ? want[i] : -1);
     db_.scan(listSql_, binds, def_, take(false));
 }

@@ -58,6 +58,7 @@ private:
     QString table_, key_; // as the store names them
     QString filterColumns_;
     QString readSql_, rangeSql_, listSql_; // made once: a row, a range of rows, a list of rows
+    int listRows_ = 0;                     // the keys listSql_ takes
     QString orderBy_;
     std::vector<int> orderColumns_;
     std::vector<bool> noCase_;

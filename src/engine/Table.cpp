@@ -193,6 +193,7 @@ void Table::forgetRows() {
     rows_.forgetRows();
     rows_.forgetKeys();
     firstKnown_ = false;
+    rowCount_.reset();
 }
 
 void Table::setIndexName(const QString& name) {
@@ -340,8 +341,12 @@ void Table::positionOnKey(qint64 key) {
 int Table::recordCount() {
     requireOpen();
     if (!rows_.keysLoaded() && !(filtered_ && filter_)) {
-        Cursor q = db_.run(QStringLiteral("SELECT count(*) FROM %1").arg(table_), {}, def_->fileName);
-        return q.next() ? q.value(0).toInt() : 0;
+        // Counted once: a grid asks again at every signal of the table.
+        if (!rowCount_) {
+            Cursor q = db_.run(QStringLiteral("SELECT count(*) FROM %1").arg(table_), {}, def_->fileName);
+            rowCount_ = q.next() ? q.value(0).toInt() : 0;
+        }
+        return *rowCount_;
     }
     ensureKeys();
     return rows_.size();
@@ -715,6 +720,7 @@ void Table::refreshIfChanged() {
 
 void Table::changed() {
     lookupCache_.clear();
+    rowCount_.reset();
     db_.notifyChanged(def_->schemaName, this);
 }
 
@@ -722,9 +728,7 @@ void Table::onTableChanged(const QString& schema, const QObject* origin) {
     if (schema == def_->schemaName) {
         lookupCache_.clear();
         if (origin == this || !open_) return;
-        rows_.forgetRows();
-        rows_.forgetKeys();
-        firstKnown_ = false;
+        forgetRows();
         emit rowsChanged();
         emit currentChanged();
         return;

@@ -142,9 +142,11 @@ public:
     // Size in bytes of the table's main file; 0 when missing.
     qint64 fileSize() const;
 
+    // Stores the pending row when it was changed and drops it otherwise, as a move does.
+    void settle();
+
 private:
     void requireOpen() const;
-    void settle();
     void reloadKeys();
     void ensureKeys();
     void goFirst();
@@ -208,6 +210,7 @@ private:
     std::vector<LookupField> lookups_;
 
     bool firstKnown_ = false;       // the current row is the first, although the keys are not read
+    std::optional<int> rowCount_;   // of the unfiltered table while its keys are not read
     std::optional<qint64> current_; // key of the current row
     int pos_ = -1;
     bool eof_ = true;

@@ -197,7 +197,8 @@ void GoalsWindow::updateGoalButtons() {
 
 void GoalsWindow::goalSpinChanged() {
     try {
-        dm_.goalsTable.setFiltered(false); // stores a pending goal first
+        // A pending goal is stored first; the rows are read once, for the new year.
+        dm_.goalsTable.settle();
     } catch (...) {
         // It could not be stored (no text yet, locked elsewhere): the list stays on its year,
         // and the year shown says so.

@@ -164,10 +164,14 @@ TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     EXPECT_FALSE(q.field("Compleated").asBoolean());
     EXPECT_TRUE(q.field("CompleationDate").isNull());
     EXPECT_EQ(q.field("ModifiedBy").asInteger(), me);
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(q.field("ModifiedDate").asDateTime().date(), today) << "stamped as a post is";
     q.next();
     EXPECT_EQ(q.field("StrategyID").asInteger(), b);
     EXPECT_EQ(q.field("Deliverable").asString(), "");
     EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
+    EXPECT_EQ(q.field("ModifiedBy").asInteger(), me) << "whoever wrote the strategy";
+    EXPECT_EQ(q.field("ModifiedDate").asDateTime().date(), today);
 }
 
 TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) {

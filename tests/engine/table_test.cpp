@@ -348,3 +348,89 @@ TEST_F(FolderTableTest, BadFoldersAndFilesGiveErrorsNamingThem) {
     EXPECT_THROW(Table(db, "Nothing.db"), Error);
     EXPECT_THROW(Database::create(dir.path()), Error) << "an existing database is never written over";
 }
+
+// An unfiltered table is counted once for the grids that ask again and again; whatever changes
+// its rows (its own posts, another table object, a statement) makes it count again.
+TEST_P(TableTest, TheCountOfAnUnfilteredTableFollowsEveryChange) {
+    Table t(db, "Department.db");
+    Table other(db, "Department.db");
+    t.open();
+    other.open();
+    addDept(t, "Sales");
+    addDept(t, "Stores");
+    t.close();
+    t.open();
+    EXPECT_EQ(t.recordCount(), 2);
+    addDept(other, "Accounts");
+    EXPECT_EQ(t.recordCount(), 3) << "a post of another table object";
+    t.insert();
+    t.field("Description").setValue("Operations");
+    t.post();
+    EXPECT_EQ(t.recordCount(), 4) << "its own post";
+    Query q(db);
+    q.add("Delete From \"Department.db\" Where Description = ", sql::Text{"Sales"});
+    q.execSql();
+    EXPECT_EQ(t.recordCount(), 3) << "a statement";
+    {
+        Transaction tx(db);
+        addDept(other, "Rolled back");
+        EXPECT_EQ(t.recordCount(), 3) << "not yet committed: told after the commit";
+    }
+    EXPECT_EQ(t.recordCount(), 3) << "rolled back";
+}
+
+// On a server every statement is a round trip. A filtered list is read once: the rows the filter
+// saw are the rows shown, and rows read in windows go by a statement prepared once.
+TEST_P(TableTest, AFilteredListIsReadOnceOnTheServer) {
+    if (GetParam() != Store::Server) GTEST_SKIP() << "a folder has no round trips";
+    Table depts(db, "Department.db");
+    depts.open();
+    Table strategies(db, "Strategys.db");
+    strategies.open();
+    {
+        BatchScope batch(db);
+        for (int i = 1; i <= 1500; ++i) {
+            addDept(depts, QString("Dept %1").arg(i, 4, 10, QChar('0')));
+            strategies.insert();
+            strategies.field("StrategyDescription").setValue(QString("Strategy %1").arg(i));
+            strategies.field("GoalID").setValue(i % 3);
+            strategies.post();
+        }
+        batch.commit();
+    }
+    const auto walk = [](Table& t, const char* field) {
+        QStringList seen;
+        for (t.first(); !t.eof(); t.next())
+            seen << t.field(field).asString();
+        return seen;
+    };
+    Table list(db, "Department.db");
+    list.setIndexName("DeptName");
+    list.setOnFilterRecord([](const Record& r) { return r.asInteger("DepartmentID") % 2 == 1; });
+    list.open();
+    list.setFiltered(true);
+    const Backend& store = db.backend();
+    qint64 before = store.statementsSent();
+    const QStringList shown = walk(list, "Description");
+    ASSERT_EQ(shown.size(), 750);
+    EXPECT_EQ(shown.first(), "Dept 0001");
+    EXPECT_EQ(shown.last(), "Dept 1499");
+    EXPECT_EQ(store.statementsSent() - before, 0) << "the rows came with their keys";
+
+    // The memos are not read with the keys: the rows come in windows of scattered keys.
+    Table goal(db, "Strategys.db");
+    goal.setOnFilterRecord([](const Record& r) { return r.asInteger("GoalID") == 1; });
+    goal.open();
+    goal.setFiltered(true);
+    ASSERT_EQ(goal.recordCount(), 500);
+    before = store.statementsSent();
+    const QStringList first = walk(goal, "StrategyDescription");
+    const qint64 firstWalk = store.statementsSent() - before;
+    EXPECT_EQ(first.size(), 500);
+    EXPECT_EQ(first.first(), "Strategy 1");
+    EXPECT_LE(firstWalk, 3) << "one window, prepared once";
+    goal.refresh();
+    before = store.statementsSent();
+    EXPECT_EQ(walk(goal, "StrategyDescription"), first);
+    EXPECT_LT(store.statementsSent() - before, firstWalk + 1) << "read again without preparing again";
+}
