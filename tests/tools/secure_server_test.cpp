@@ -5,6 +5,7 @@
 #include "ServerAdmin.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
+#include "data/Packing.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
 #include "engine/PgRoles.h"
@@ -449,4 +450,37 @@ TEST_F(SecureServer, AnyUserIdIsARoleOfItsOwnThatLogsOn) {
     // Two long ids that differ only past the server's limit are two roles.
     EXPECT_NE(engine::PgRoles::roleName(database, ids[2]), engine::PgRoles::roleName(database, ids[3]));
     EXPECT_EQ(psql("Supervisor", kSupervisorPassword, "SELECT 1 FROM pg_roles WHERE rolname = 'x'").out, "");
+}
+
+TEST_F(SecureServer, PackingByAUserSaysWhoMayPackAndLeavesEveryTableOpen) {
+    engine::Session session;
+    session.addAlias(QStringLiteral("Goal"), uri());
+    data::DataModule dm(session);
+    ASSERT_TRUE(data::logOnToServer(dm, "JSMITH", "smith"));
+    ASSERT_TRUE(dm.user().rights.canPackDatabase);
+    struct : data::PackProgress {
+        QStringList texts;
+        void setStatus(const QString& t) override { texts << t; }
+    } progress;
+    try {
+        data::packDatabase(dm, progress);
+        ADD_FAILURE() << "packing reported nothing";
+    } catch (const engine::Error& e) {
+        EXPECT_TRUE(e.message().startsWith("Security.db and the tables after it were not packed"))
+            << e.what();
+        EXPECT_TRUE(e.message().contains("vardimo-admin pack")) << e.what();
+    }
+    for (engine::Table* t : dm.tablesInOpenOrder()) {
+        EXPECT_TRUE(t->isOpen()) << t->def().fileName.toStdString();
+        EXPECT_FALSE(t->exclusive()) << t->def().fileName.toStdString();
+    }
+    EXPECT_GT(dm.strategyTable.recordCount(), 0);
+    // The owner packs it, while the workstation keeps working.
+    const qint64 strategies = asOwner("SELECT count(*) FROM strategys");
+    QStringList packed;
+    tools::packServerDatabase(uri(), [&](const QString& line) { packed << line; });
+    EXPECT_EQ(packed.size(), 9);
+    EXPECT_EQ(asOwner("SELECT count(*) FROM strategys"), strategies);
+    dm.strategyTable.refresh();
+    EXPECT_GT(dm.strategyTable.recordCount(), 0);
 }
