@@ -109,6 +109,9 @@ const char* const kInstall[] = {
          SET search_path = public, pg_temp
          AS $f$ BEGIN
            IF TG_OP = 'DELETE' THEN
+             IF NOT vardimo_may('canadduser') THEN
+               RAISE EXCEPTION 'Only an administrator deletes a user' USING ERRCODE = '42501';
+             END IF;
              -- His strategies go with him, also those the deleting administrator may not see.
              DELETE FROM measure WHERE strategyid IN
                (SELECT strategyid FROM strategys WHERE usernumber = OLD.usernumber);
@@ -194,7 +197,8 @@ const char* const kProtect[] = {
     R"(CREATE POLICY change ON "user" FOR UPDATE
          USING (usernumber = vardimo_me() OR vardimo_may('canadduser'))
          WITH CHECK (usernumber = vardimo_me() OR vardimo_may('canadduser')))",
-    R"(CREATE POLICY remove ON "user" FOR DELETE USING (vardimo_may('canadduser')))",
+    // Refused loudly by the trigger: a policy would skip the row unseen.
+    R"(CREATE POLICY remove ON "user" FOR DELETE USING (true))",
     R"(ALTER TABLE accesslist ENABLE ROW LEVEL SECURITY)",
     R"(CREATE POLICY see ON accesslist FOR SELECT
          USING (usernumber = vardimo_me() OR vardimo_may('canadduser')))",

@@ -170,6 +170,11 @@ TEST_F(SecureServer, AwhiteReadsNoPasswordKeepsHerProfileAndSeesAndChangesOnlyWh
                       "('EVE', 'Eve', 0)")
                      .ok);
     EXPECT_FALSE(psql("AWHITE", "white", "ALTER TABLE strategys DISABLE ROW LEVEL SECURITY").ok);
+    // A user she may not delete is refused out loud, not skipped unseen.
+    r = psql("AWHITE", "white", "DELETE FROM \"user\" WHERE userid = 'AWHITE'");
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.err.contains("Only an administrator deletes a user")) << r.err.toStdString();
+    EXPECT_EQ(asOwner("SELECT count(*) FROM \"user\" WHERE userid = 'AWHITE'"), 1);
 
     r = psql("AWHITE", "white",
              QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1").arg(other));
