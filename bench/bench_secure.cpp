@@ -35,7 +35,7 @@ QString onDatabase(const QString& uri, const QString& name) {
 // The secure copy of the plain sample, made once: a clone of the database (the server copies
 // its files), then secured as vardimo-admin secure does it.
 QString secureSample(const QString& plain) {
-    const QString uri = onDatabase(plain, QStringLiteral("vardimo_bench_secure"));
+    QString uri = onDatabase(plain, QStringLiteral("vardimo_bench_secure"));
     engine::PgBackend maintenance;
     maintenance.open(onDatabase(plain, QStringLiteral("postgres")), QStringLiteral("vardimo-bench"));
     QSqlQuery q = maintenance.exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"),

@@ -261,7 +261,7 @@ QString PgRoles::roleName(const QString& database, const QString& userId) {
     // The server keeps 63 bytes of a name and silently drops the rest, which would make two long
     // ids one role and no logon find it; vardimo_role() cuts the same way, by code points.
     constexpr int kNameBytes = 63, kKeptBytes = 50, kHashDigits = 12;
-    const QString whole = database + QLatin1Char('.') + userId.toUpper();
+    QString whole = database + QLatin1Char('.') + userId.toUpper();
     if (whole.toUtf8().size() <= kNameBytes) return whole;
     QList<uint> points = whole.toUcs4();
     points.resize(std::min<qsizetype>(points.size(), kKeptBytes));
