@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -36,15 +37,32 @@ QString onDatabase(const QString& uri, const QString& name) {
 // its files), then secured as vardimo-admin secure does it.
 QString secureSample(const QString& plain) {
     QString uri = onDatabase(plain, QStringLiteral("vardimo_bench_secure"));
-    engine::PgBackend maintenance;
-    maintenance.open(onDatabase(plain, QStringLiteral("postgres")), QStringLiteral("vardimo-bench"));
-    QSqlQuery q = maintenance.exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"),
-                                   {QStringLiteral("vardimo_bench_secure")});
-    if (q.next()) return uri;
-    std::printf("Making the secure copy of the large sample in vardimo_bench_secure (once)...\n");
-    // No session may be open on the template while it is copied: the plain sample was only read.
-    maintenance.exec(QStringLiteral("CREATE DATABASE vardimo_bench_secure TEMPLATE vardimo_bench"));
-    tools::secureServerDatabase(uri);
+    // The server's maintenance database, reached as the sample's URI reaches the server.
+    static const QRegularExpression parts(
+        QStringLiteral("^postgres(?:ql)?://([^@/]*)@[^/]*/[^?]*\\?host=(.*)$"));
+    const auto m = parts.match(plain);
+    const QString conn = QStringLiteral("vardimo-bench-secure");
+    bool made = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conn);
+        db.setUserName(m.captured(1));
+        db.setHostName(m.captured(2));
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (m.hasMatch() && db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = 'vardimo_bench_secure'"));
+            if (!q.next()) {
+                std::printf("Making the secure copy of the large sample in vardimo_bench_secure (once)...\n");
+                std::fflush(stdout);
+                // The server copies the plain sample's files; nobody may be connected to it.
+                made = q.exec(QStringLiteral("CREATE DATABASE vardimo_bench_secure TEMPLATE vardimo_bench"));
+                if (!made) std::printf("Cannot copy the sample: %s\n", qPrintable(q.lastError().text()));
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+    if (made) tools::secureServerDatabase(uri);
     return uri;
 }
 

@@ -516,3 +516,28 @@ TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     EXPECT_EQ(dm->goalsTable.state(), engine::DataSet::State::Browse);
     EXPECT_EQ(countRows("goals.db", QString("Where GoalYear = %1").arg(year + 5)), 1);
 }
+
+TEST_P(GoalsScreen, AGoalTheServerNoLongerLetsHimChangeIsKeptWithAllItsStrategies) {
+    if (!store.secure()) GTEST_SKIP() << "the program checks the rights it read at the logon";
+    const int goal = addGoal("Mine", year, {}, me);
+    const int mine = insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", me}});
+    insertRow(dm->measureTable, {{"StrategyID", mine}});
+    insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", other}});
+    planning::GoalsWindow form(*dm);
+    ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
+    // Meanwhile the administrator takes the right to keep goals from his profile.
+    engine::Table& profiles = ownerModule().securityTable;
+    profiles.refresh();
+    ASSERT_TRUE(profiles.locate("SecurityID", staff));
+    profiles.edit();
+    profiles.field("CanAddGoals").setValue(false);
+    profiles.post();
+    dialogs.answers = {controls::Answer::Yes};
+    form.deleteButton->click();
+    EXPECT_EQ(dialogs.lastText(),
+              "goals.db: You may not delete the goal \"Mine\": your profile does not let you "
+              "change it.");
+    EXPECT_EQ(countRows("goals.db"), 1);
+    EXPECT_EQ(countRows("Strategys.db"), 2) << "his own strategy is not deleted either";
+    EXPECT_EQ(countRows("Measure.db"), 1);
+}
