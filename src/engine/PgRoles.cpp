@@ -71,6 +71,12 @@ const char* const kInstall[] = {
          AS $f$ SELECT coalesce(p_owner = vardimo_me(), false) OR vardimo_may('canviewallstrategys')
                 OR EXISTS (SELECT 1 FROM accesslist a WHERE a.usernumber = vardimo_me()
                            AND a.canseeuser = p_owner AND coalesce(a.canedituser, 0) <> 0) $f$)",
+    // The users whose strategies this user sees (or edits) by his access list. The policies ask
+    // it once per statement, not once per row: each function below stands in a subquery there.
+    R"(CREATE FUNCTION vardimo_seen(p_edit boolean) RETURNS SETOF integer LANGUAGE sql STABLE SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ SELECT canseeuser FROM accesslist WHERE usernumber = vardimo_me() AND canseeuser IS NOT NULL
+                AND (NOT p_edit OR coalesce(canedituser, 0) <> 0) $f$)",
     R"(CREATE FUNCTION vardimo_make_role(p_userid text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ BEGIN
@@ -183,7 +189,8 @@ const char* const kProtect[] = {
          -- The policies call these as the user himself; roles and passwords are made only
          -- through the user table's trigger and the password function, which check who asks.
          EXECUTE format('GRANT EXECUTE ON FUNCTION vardimo_role(text), vardimo_me(), vardimo_may(text),
-                         vardimo_sees(integer), vardimo_edits(integer), vardimo_set_password(text, text)
+                         vardimo_sees(integer), vardimo_edits(integer), vardimo_seen(boolean),
+                         vardimo_set_password(text, text)
                          TO %I', m);
          EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON "user", security, settings, goals,
                          strategys, department, goaltype, accesslist, measure, vardimo_sessions TO %I', m);
@@ -205,19 +212,28 @@ const char* const kProtect[] = {
     R"(CREATE POLICY keep ON accesslist FOR ALL USING (vardimo_may('canadduser'))
          WITH CHECK (vardimo_may('canadduser')))",
     R"(ALTER TABLE strategys ENABLE ROW LEVEL SECURITY)",
-    R"(CREATE POLICY see ON strategys FOR SELECT USING (vardimo_sees(usernumber)))",
-    R"(CREATE POLICY add ON strategys FOR INSERT WITH CHECK (vardimo_edits(usernumber)))",
-    R"(CREATE POLICY change ON strategys FOR UPDATE USING (vardimo_edits(usernumber))
-         WITH CHECK (vardimo_edits(usernumber)))",
-    R"(CREATE POLICY remove ON strategys FOR DELETE USING (vardimo_edits(usernumber)))",
+    R"(CREATE POLICY see ON strategys FOR SELECT USING ((SELECT vardimo_may('canviewallstrategys'))
+         OR usernumber = (SELECT vardimo_me()) OR usernumber IN (SELECT vardimo_seen(false))))",
+    R"(CREATE POLICY add ON strategys FOR INSERT WITH CHECK ((SELECT vardimo_may('canviewallstrategys'))
+         OR usernumber = (SELECT vardimo_me()) OR usernumber IN (SELECT vardimo_seen(true))))",
+    R"(CREATE POLICY change ON strategys FOR UPDATE
+         USING ((SELECT vardimo_may('canviewallstrategys')) OR usernumber = (SELECT vardimo_me())
+                OR usernumber IN (SELECT vardimo_seen(true)))
+         WITH CHECK ((SELECT vardimo_may('canviewallstrategys')) OR usernumber = (SELECT vardimo_me())
+                OR usernumber IN (SELECT vardimo_seen(true))))",
+    R"(CREATE POLICY remove ON strategys FOR DELETE USING ((SELECT vardimo_may('canviewallstrategys'))
+         OR usernumber = (SELECT vardimo_me()) OR usernumber IN (SELECT vardimo_seen(true))))",
     R"(ALTER TABLE measure ENABLE ROW LEVEL SECURITY)",
-    R"(CREATE POLICY see ON measure FOR SELECT USING (vardimo_may('canviewallstrategys') OR EXISTS
-         (SELECT 1 FROM strategys s WHERE s.strategyid = measure.strategyid AND vardimo_sees(s.usernumber))))",
+    R"(CREATE POLICY see ON measure FOR SELECT USING ((SELECT vardimo_may('canviewallstrategys'))
+         OR strategyid IN (SELECT s.strategyid FROM strategys s WHERE s.usernumber = (SELECT vardimo_me())
+                           OR s.usernumber IN (SELECT vardimo_seen(false)))))",
     R"(CREATE POLICY keep ON measure FOR ALL
-         USING (vardimo_may('canviewallstrategys') OR EXISTS (SELECT 1 FROM strategys s
-                WHERE s.strategyid = measure.strategyid AND vardimo_edits(s.usernumber)))
-         WITH CHECK (vardimo_may('canviewallstrategys') OR EXISTS (SELECT 1 FROM strategys s
-                WHERE s.strategyid = measure.strategyid AND vardimo_edits(s.usernumber))))",
+         USING ((SELECT vardimo_may('canviewallstrategys'))
+                OR strategyid IN (SELECT s.strategyid FROM strategys s WHERE s.usernumber = (SELECT vardimo_me())
+                                  OR s.usernumber IN (SELECT vardimo_seen(true))))
+         WITH CHECK ((SELECT vardimo_may('canviewallstrategys'))
+                OR strategyid IN (SELECT s.strategyid FROM strategys s WHERE s.usernumber = (SELECT vardimo_me())
+                                  OR s.usernumber IN (SELECT vardimo_seen(true)))))",
     R"(ALTER TABLE goals ENABLE ROW LEVEL SECURITY)",
     R"(CREATE POLICY see ON goals FOR SELECT USING (true))",
     R"(CREATE POLICY add ON goals FOR INSERT WITH CHECK (vardimo_may('canaddgoals')
