@@ -150,6 +150,16 @@ QStringList secureServerDatabase(const QString& uri) {
     }
 }
 
+void packServerDatabase(const QString& uri, const std::function<void(const QString&)>& progress) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("vardimo-admin"));
+    for (const auto& t : engine::tables()) {
+        pg.prepareTable(t, false);
+        pg.compact(t);
+        if (progress) progress(QStringLiteral("Packed %1").arg(t.fileName));
+    }
+}
+
 void setServerPassword(const QString& uri, const QString& userId, const QString& password) {
     engine::PgBackend pg;
     pg.open(uri, QStringLiteral("vardimo-admin"));

@@ -39,6 +39,10 @@ QStringList createSecureServerDatabase(const QString& uri, bool withSample, Samp
 // set. The URI names a role that may make roles (the database's owner with CREATEROLE).
 QStringList secureServerDatabase(const QString& uri);
 
+// Gives back the space of deleted rows of every table, as packing does; the URI names the
+// tables' owner, the only role the server lets pack them.
+void packServerDatabase(const QString& uri, const std::function<void(const QString&)>& progress = {});
+
 // Sets a user's password in such a database, as its owner.
 void setServerPassword(const QString& uri, const QString& userId, const QString& password);
 

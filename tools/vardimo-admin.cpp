@@ -43,6 +43,8 @@ int usage() {
            "                                                        user, the passwords moved into it\n"
            "  vardimo-admin password URI USERID                     set a user's password on such a server\n"
            "                                                        (read from the standard input)\n"
+           "  vardimo-admin pack URI                                give back the space of deleted rows on\n"
+           "                                                        a server, as the tables' owner\n"
            "  vardimo-admin info DIR|URI                            record count and size of every table\n"
            "  vardimo-admin check DIR|URI                           duplicate strategy numbers, strategies\n"
            "                                                        without their goal, measurement items\n"
@@ -86,6 +88,12 @@ int password(const QStringList& args) {
     const QString pw = in.readLine();
     tools::setServerPassword(args[2], args[3], pw);
     out << "Password of " << args[3].toUpper() << " set.\n";
+    return 0;
+}
+
+int pack(const QStringList& args) {
+    if (args.size() != 3 || !engine::isServerLocation(args[2])) return usage();
+    tools::packServerDatabase(args[2], [](const QString& line) { out << line << "\n" << Qt::flush; });
     return 0;
 }
 
@@ -354,6 +362,7 @@ int main(int argc, char** argv) {
         if (args[1] == QLatin1String("compare")) return compare(args);
         if (args[1] == QLatin1String("secure")) return secure(args);
         if (args[1] == QLatin1String("password")) return password(args);
+        if (args[1] == QLatin1String("pack")) return pack(args);
     } catch (const engine::Error& e) {
         err << "vardimo-admin: " << e.message() << "\n";
         return 1;

@@ -389,6 +389,18 @@ QVariant PgBackend::readValue(const QVariant& stored, FieldType type) const {
 }
 
 void PgBackend::compact(const TableDef& t) {
+    // The server skips a table its owner did not hand over with no more than a warning: where the
+    // server holds the logons, a user's own role never owns the tables.
+    QSqlQuery owner = exec(QStringLiteral("SELECT pg_has_role(current_user, c.relowner, 'USAGE'), "
+                                          "pg_get_userbyid(c.relowner) FROM pg_class c WHERE c.oid = "
+                                          "to_regclass(?)"),
+                           {dialect_.table(t)}, t.fileName);
+    if (owner.next() && !owner.value(0).toBool())
+        throw Error(
+            QStringLiteral("%1 and the tables after it were not packed: on the database server %2 only "
+                           "the owner of the tables (%3) may pack them. Ask the administrator to pack "
+                           "the database with: vardimo-admin pack URI")
+                .arg(t.fileName, location_.display, owner.value(1).toString()));
     exec(QStringLiteral("VACUUM (FULL, ANALYZE) %1").arg(dialect_.table(t)));
 }
 

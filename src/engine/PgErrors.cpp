@@ -50,6 +50,12 @@ QString PgErrors::describe(const QSqlError& error, const QString& fileName) cons
         return fileName.isEmpty() ? QStringLiteral("Not a valid value: %1").arg(text)
                                   : QStringLiteral("%1: not a valid value: %2").arg(fileName, text);
     if (code == QLatin1String("53100")) return Error::diskFullText();
+    if (code == QLatin1String("P0001")) {
+        // Raised by the database's own functions with words for the person: those alone, without
+        // the client library's prefix and the function's place.
+        text = text.section(QLatin1String("\nCONTEXT:"), 0, 0).trimmed();
+        if (text.startsWith(QLatin1String("ERROR:"))) text = text.mid(6).trimmed();
+    }
     if (code == QLatin1String("42501"))
         return fileName.isEmpty() ? QStringLiteral("Permission denied on the database server: %1").arg(text)
                                   : Error::readOnlyText(fileName);

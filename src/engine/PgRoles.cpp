@@ -33,8 +33,22 @@ const char* const kInstall[] = {
                         current_database() || ' users');
        END $d$)",
     R"(REVOKE CREATE ON SCHEMA public FROM PUBLIC)",
-    R"(CREATE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE sql STABLE
-         AS $f$ SELECT current_database() || '.' || upper(p_userid) $f$)",
+    // Folded as PgRoles::roleName folds it: every letter, not only ASCII (where the server knows
+    // Unicode's case rules), and a name past the server's 63 bytes cut with a hash of the whole.
+    R"(DO $d$ BEGIN
+         EXECUTE format($s$CREATE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE plpgsql STABLE
+           AS $f$ DECLARE
+             whole text := current_database() || '.' || upper(p_userid %s);
+             cut text;
+           BEGIN
+             IF octet_length(whole) <= 63 THEN RETURN whole; END IF;
+             cut := left(whole, 50);
+             WHILE octet_length(cut) > 50 LOOP cut := left(cut, -1); END LOOP;
+             RETURN cut || '~' || left(md5(whole), 12);
+           END $f$$s$,
+           CASE WHEN EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'und-x-icu')
+                THEN 'COLLATE "und-x-icu"' ELSE '' END);
+       END $d$)",
     R"(CREATE FUNCTION vardimo_me() RETURNS integer LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ SELECT usernumber FROM "user" WHERE vardimo_role(userid) = session_user
@@ -57,6 +71,12 @@ const char* const kInstall[] = {
          AS $f$ SELECT coalesce(p_owner = vardimo_me(), false) OR vardimo_may('canviewallstrategys')
                 OR EXISTS (SELECT 1 FROM accesslist a WHERE a.usernumber = vardimo_me()
                            AND a.canseeuser = p_owner AND coalesce(a.canedituser, 0) <> 0) $f$)",
+    // The users whose strategies this user sees (or edits) by his access list. The policies ask
+    // it once per statement, not once per row: each function below stands in a subquery there.
+    R"(CREATE FUNCTION vardimo_seen(p_edit boolean) RETURNS SETOF integer LANGUAGE sql STABLE SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ SELECT canseeuser FROM accesslist WHERE usernumber = vardimo_me() AND canseeuser IS NOT NULL
+                AND (NOT p_edit OR coalesce(canedituser, 0) <> 0) $f$)",
     R"(CREATE FUNCTION vardimo_make_role(p_userid text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ BEGIN
@@ -95,6 +115,14 @@ const char* const kInstall[] = {
          SET search_path = public, pg_temp
          AS $f$ BEGIN
            IF TG_OP = 'DELETE' THEN
+             IF NOT vardimo_may('canadduser') THEN
+               RAISE EXCEPTION 'Only an administrator deletes a user' USING ERRCODE = '42501';
+             END IF;
+             -- His strategies go with him, also those the deleting administrator may not see.
+             DELETE FROM measure WHERE strategyid IN
+               (SELECT strategyid FROM strategys WHERE usernumber = OLD.usernumber);
+             DELETE FROM strategys WHERE usernumber = OLD.usernumber;
+             DELETE FROM accesslist WHERE usernumber = OLD.usernumber OR canseeuser = OLD.usernumber;
              IF coalesce(OLD.userid, '') <> '' THEN
                EXECUTE format('DROP ROLE IF EXISTS %I', vardimo_role(OLD.userid));
              END IF;
@@ -132,6 +160,24 @@ const char* const kInstall[] = {
            NEW.userpassword := NULL;
            RETURN NEW;
          END $f$)",
+    // A goal goes with all its strategies and their measurements or not at all, also those of
+    // users whose strategies the deleting user may not change: the check is the goal's, the
+    // cascade runs with the owner's rights.
+    R"(CREATE FUNCTION vardimo_goal_removal() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+         SET search_path = public, pg_temp
+         AS $f$ BEGIN
+           IF NOT coalesce(vardimo_may('canmodifyallgoals')
+                   OR (vardimo_may('canaddgoals') AND (OLD.goalowner = vardimo_me() OR OLD.usernumber = vardimo_me()
+                       OR (OLD.usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
+                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false)
+           THEN
+             RAISE EXCEPTION 'You may not delete the goal "%": your profile does not let you change it.',
+               OLD.goaldescription;
+           END IF;
+           DELETE FROM measure WHERE strategyid IN (SELECT strategyid FROM strategys WHERE goalid = OLD.goalid);
+           DELETE FROM strategys WHERE goalid = OLD.goalid;
+           RETURN OLD;
+         END $f$)",
 };
 
 // Run after the roles of the existing users are made and their passwords moved.
@@ -143,7 +189,8 @@ const char* const kProtect[] = {
          -- The policies call these as the user himself; roles and passwords are made only
          -- through the user table's trigger and the password function, which check who asks.
          EXECUTE format('GRANT EXECUTE ON FUNCTION vardimo_role(text), vardimo_me(), vardimo_may(text),
-                         vardimo_sees(integer), vardimo_edits(integer), vardimo_set_password(text, text)
+                         vardimo_sees(integer), vardimo_edits(integer), vardimo_seen(boolean),
+                         vardimo_set_password(text, text)
                          TO %I', m);
          EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON "user", security, settings, goals,
                          strategys, department, goaltype, accesslist, measure, vardimo_sessions TO %I', m);
@@ -157,26 +204,36 @@ const char* const kProtect[] = {
     R"(CREATE POLICY change ON "user" FOR UPDATE
          USING (usernumber = vardimo_me() OR vardimo_may('canadduser'))
          WITH CHECK (usernumber = vardimo_me() OR vardimo_may('canadduser')))",
-    R"(CREATE POLICY remove ON "user" FOR DELETE USING (vardimo_may('canadduser')))",
+    // Refused loudly by the trigger: a policy would skip the row unseen.
+    R"(CREATE POLICY remove ON "user" FOR DELETE USING (true))",
     R"(ALTER TABLE accesslist ENABLE ROW LEVEL SECURITY)",
     R"(CREATE POLICY see ON accesslist FOR SELECT
          USING (usernumber = vardimo_me() OR vardimo_may('canadduser')))",
     R"(CREATE POLICY keep ON accesslist FOR ALL USING (vardimo_may('canadduser'))
          WITH CHECK (vardimo_may('canadduser')))",
     R"(ALTER TABLE strategys ENABLE ROW LEVEL SECURITY)",
-    R"(CREATE POLICY see ON strategys FOR SELECT USING (vardimo_sees(usernumber)))",
-    R"(CREATE POLICY add ON strategys FOR INSERT WITH CHECK (vardimo_edits(usernumber)))",
-    R"(CREATE POLICY change ON strategys FOR UPDATE USING (vardimo_edits(usernumber))
-         WITH CHECK (vardimo_edits(usernumber)))",
-    R"(CREATE POLICY remove ON strategys FOR DELETE USING (vardimo_edits(usernumber)))",
+    R"(CREATE POLICY see ON strategys FOR SELECT USING ((SELECT vardimo_may('canviewallstrategys'))
+         OR usernumber = (SELECT vardimo_me()) OR usernumber IN (SELECT vardimo_seen(false))))",
+    R"(CREATE POLICY add ON strategys FOR INSERT WITH CHECK ((SELECT vardimo_may('canviewallstrategys'))
+         OR usernumber = (SELECT vardimo_me()) OR usernumber IN (SELECT vardimo_seen(true))))",
+    R"(CREATE POLICY change ON strategys FOR UPDATE
+         USING ((SELECT vardimo_may('canviewallstrategys')) OR usernumber = (SELECT vardimo_me())
+                OR usernumber IN (SELECT vardimo_seen(true)))
+         WITH CHECK ((SELECT vardimo_may('canviewallstrategys')) OR usernumber = (SELECT vardimo_me())
+                OR usernumber IN (SELECT vardimo_seen(true))))",
+    R"(CREATE POLICY remove ON strategys FOR DELETE USING ((SELECT vardimo_may('canviewallstrategys'))
+         OR usernumber = (SELECT vardimo_me()) OR usernumber IN (SELECT vardimo_seen(true))))",
     R"(ALTER TABLE measure ENABLE ROW LEVEL SECURITY)",
-    R"(CREATE POLICY see ON measure FOR SELECT USING (vardimo_may('canviewallstrategys') OR EXISTS
-         (SELECT 1 FROM strategys s WHERE s.strategyid = measure.strategyid AND vardimo_sees(s.usernumber))))",
+    R"(CREATE POLICY see ON measure FOR SELECT USING ((SELECT vardimo_may('canviewallstrategys'))
+         OR strategyid IN (SELECT s.strategyid FROM strategys s WHERE s.usernumber = (SELECT vardimo_me())
+                           OR s.usernumber IN (SELECT vardimo_seen(false)))))",
     R"(CREATE POLICY keep ON measure FOR ALL
-         USING (vardimo_may('canviewallstrategys') OR EXISTS (SELECT 1 FROM strategys s
-                WHERE s.strategyid = measure.strategyid AND vardimo_edits(s.usernumber)))
-         WITH CHECK (vardimo_may('canviewallstrategys') OR EXISTS (SELECT 1 FROM strategys s
-                WHERE s.strategyid = measure.strategyid AND vardimo_edits(s.usernumber))))",
+         USING ((SELECT vardimo_may('canviewallstrategys'))
+                OR strategyid IN (SELECT s.strategyid FROM strategys s WHERE s.usernumber = (SELECT vardimo_me())
+                                  OR s.usernumber IN (SELECT vardimo_seen(true))))
+         WITH CHECK ((SELECT vardimo_may('canviewallstrategys'))
+                OR strategyid IN (SELECT s.strategyid FROM strategys s WHERE s.usernumber = (SELECT vardimo_me())
+                                  OR s.usernumber IN (SELECT vardimo_seen(true)))))",
     R"(ALTER TABLE goals ENABLE ROW LEVEL SECURITY)",
     R"(CREATE POLICY see ON goals FOR SELECT USING (true))",
     R"(CREATE POLICY add ON goals FOR INSERT WITH CHECK (vardimo_may('canaddgoals')
@@ -185,9 +242,10 @@ const char* const kProtect[] = {
          USING (vardimo_may('canmodifyallgoals') OR (vardimo_may('canaddgoals') AND (goalowner = vardimo_me()
                 OR usernumber = vardimo_me() OR (usernumber IS NULL AND vardimo_may('canaddglobalgoals')))))
          WITH CHECK (vardimo_may('canaddgoals')))",
-    R"(CREATE POLICY remove ON goals FOR DELETE
-         USING (vardimo_may('canmodifyallgoals') OR (vardimo_may('canaddgoals') AND (goalowner = vardimo_me()
-                OR usernumber = vardimo_me() OR (usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))))",
+    // Who may delete a goal is the trigger's to say, loudly: a policy would skip the row unseen.
+    R"(CREATE POLICY remove ON goals FOR DELETE USING (true))",
+    R"(CREATE TRIGGER vardimo_goal_removal BEFORE DELETE ON goals
+         FOR EACH ROW EXECUTE FUNCTION vardimo_goal_removal())",
 };
 
 // The tables everybody reads and only the holders of one right change.
@@ -216,7 +274,20 @@ QByteArray pbkdf2(const QByteArray& password, const QByteArray& salt, int iterat
 } // namespace
 
 QString PgRoles::roleName(const QString& database, const QString& userId) {
-    return database + QLatin1Char('.') + userId.toUpper();
+    // The server keeps 63 bytes of a name and silently drops the rest, which would make two long
+    // ids one role and no logon find it; vardimo_role() cuts the same way, by code points.
+    constexpr int kNameBytes = 63, kKeptBytes = 50, kHashDigits = 12;
+    QString whole = database + QLatin1Char('.') + userId.toUpper();
+    if (whole.toUtf8().size() <= kNameBytes) return whole;
+    QList<uint> points = whole.toUcs4();
+    points.resize(std::min<qsizetype>(points.size(), kKeptBytes));
+    QString cut = QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
+    while (cut.toUtf8().size() > kKeptBytes) {
+        points.removeLast();
+        cut = QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
+    }
+    const QByteArray hash = QCryptographicHash::hash(whole.toUtf8(), QCryptographicHash::Md5).toHex();
+    return cut + QLatin1Char('~') + QString::fromLatin1(hash.left(kHashDigits));
 }
 
 QString PgRoles::logonUri(const QString& uri, const QString& userId, const QString& password) {

@@ -44,10 +44,10 @@ protected:
     }
     int staff = 0;
 };
-VARDIMO_ON_BOTH_STORES(SecurityScreen);
+VARDIMO_ON_ALL_STORES(SecurityScreen);
 
 TEST_P(SecurityScreen, OtherProfilesOnlyView) {
-    ASSERT_TRUE(data::logOn(*dm, "viewer", "", false));
+    ASSERT_TRUE(logOnAs("viewer"));
     dm->securityTable.setFiltered(true); // left on by the user setup screen of somebody
     admin::SecurityWindow form(*dm);
     EXPECT_EQ(form.windowTitle(), "Security");
@@ -62,7 +62,7 @@ TEST_P(SecurityScreen, OtherProfilesOnlyView) {
 }
 
 TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
-    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false));
+    ASSERT_TRUE(logOnAs("Supervisor"));
     admin::SecurityWindow form(*dm);
     ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     std::vector<bool> onlyInsert(16, false);
@@ -88,7 +88,7 @@ TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
 }
 
 TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
-    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false));
+    ASSERT_TRUE(logOnAs("Supervisor"));
     admin::SecurityWindow form(*dm);
     ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     form.insertButton->click();

@@ -28,7 +28,7 @@ protected:
         DataFixture::SetUp();
         const int staff = addProfile("Staff", {"CanAddGoals"});
         me = addUser("me", "", "Mary Me", staff);
-        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
+        ASSERT_TRUE(logOnAs("me"));
         year = QDate::currentDate().year();
     }
     QPushButton* button(planning::GoalsWindow& form, const char* name) {
@@ -37,14 +37,14 @@ protected:
         return b;
     }
     int goalsIn(int y) {
-        engine::Query q(dm->goalDatabase);
+        engine::Query q(storedDatabase());
         q.add("Select * From \"goals.db\" Where GoalYear = ", engine::sql::Int{y});
         q.open();
         return q.recordCount();
     }
     int me = 0, year = 0;
 };
-VARDIMO_ON_BOTH_STORES(GoalsExtras);
+VARDIMO_ON_ALL_STORES(GoalsExtras);
 
 TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
     const int g = addGoal("Grow", year, 1, me, me);
@@ -94,6 +94,9 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
 
 // The question counts the measurement items that come along and says whose strategies stay.
 TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
+    if (store.secure())
+        GTEST_SKIP()
+            << "the server shows a user no strategy of users he may not see, so none is counted as left out";
     const int stranger = addUser("stranger", "", "Sam Stranger", 1);
     const int g = addGoal("Grow", year, 1, me, me);
     const int s = insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 1}});

@@ -62,7 +62,7 @@ protected:
         };
     }
     void logOn(const QString& id) {
-        ASSERT_TRUE(data::logOn(*dm, id, "", false));
+        ASSERT_TRUE(logOnAs(id));
         dm->goalTypeTable.locate("GoalTypeID", corporate);
     }
     int goal(const QString& text, QVariant forUser, int type = 0, int goalYear = 0) {
@@ -80,7 +80,7 @@ protected:
         insertRow(dm->measureTable, {{"StrategyID", strategyId}, {"MeasurementNumber", 1}});
     }
     int count(const QString& file, const QString& where = {}) {
-        engine::Query q(dm->goalDatabase);
+        engine::Query q(storedDatabase());
         q.add("Select * From \"" + file + "\" " + where);
         q.open();
         return q.recordCount();
@@ -116,7 +116,7 @@ protected:
     int staff = 0, boss = 0, me = 0, other = 0, third = 0, chief = 0;
     int corporate = 0, personal = 0, year = 0;
 };
-VARDIMO_ON_BOTH_STORES(Strategies);
+VARDIMO_ON_ALL_STORES(Strategies);
 
 TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     const int global = goal("Global aim", {});
@@ -303,6 +303,7 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
 }
 
 TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
+    if (store.secure()) GTEST_SKIP() << "the server shows a user no other user's row but those he may see";
     logOn("me");
     {
         planning::GoalsWindow goals(*dm);
@@ -559,6 +560,8 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
 }
 
 TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) {
+    if (store.secure())
+        GTEST_SKIP() << "a staff user deletes his own user row, which only an administrator may";
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
     logOn("me");
@@ -671,7 +674,7 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
         form.moveClicked();
     };
     auto numberOf = [&](int id) {
-        engine::Query q(dm->goalDatabase);
+        engine::Query q(storedDatabase());
         q.add("Select * From \"Strategys.db\" Where StrategyID = ", engine::sql::Int{id});
         q.open();
         return std::make_pair(int(q.field("UserNumber").asInteger()),

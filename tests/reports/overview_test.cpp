@@ -49,7 +49,7 @@ protected:
         const int sales = insertRow(dm->departmentTable, {{"Description", "Sales"}});
         me = addUser("ME", "", "Mia", all, sales);
         you = addUser("YOU", "", "Yan", all);
-        ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
+        ASSERT_TRUE(logOnAs("ME"));
         type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
         const int g = addGoal("G", year, type, me, me);
@@ -68,7 +68,7 @@ protected:
     }
     int me = 0, you = 0, type = 0, year = 0, number = 0;
 };
-VARDIMO_ON_BOTH_STORES(Tracking);
+VARDIMO_ON_ALL_STORES(Tracking);
 
 TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
     app::MainWindow form(*dm);
@@ -161,7 +161,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     ASSERT_TRUE(dm->goalsTable.locate("GoalDescription", "G"));
     const int seer = addUser("SEER", "", "Sam", addProfile("Staff", {"CanAddStrategy"}));
     addAccess(seer, you, false);
-    ASSERT_TRUE(data::logOn(*dm, "SEER", "", false));
+    ASSERT_TRUE(logOnAs("SEER"));
 
     QString goalShown;
     bool readOnly = false;
@@ -186,7 +186,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     EXPECT_EQ(goalShown, "G");
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
-    ASSERT_TRUE(data::logOn(*dm, "ME", "", false));
+    ASSERT_TRUE(logOnAs("ME"));
     planning::OverdueWindow all(*dm);
     ASSERT_EQ(all.grid->model()->rowCount(), 3);
     dialogs.onModal = [&](QDialog& d) {

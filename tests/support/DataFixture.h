@@ -12,7 +12,9 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
@@ -31,11 +33,14 @@ protected:
     void TearDown() override {
         controls::setScreenOpening({});
         dm.reset();
+        owner_.reset();
+        ownerSession_.reset();
     }
     virtual Store storeUnderTest() const { return GetParam(); }
     bool onServer() const { return store.onServer(); }
     void openModule() {
         dm.reset();
+        asRole_ = false;
         session = std::make_unique<engine::Session>();
         session->addAlias("Goal", store.location());
         dm = std::make_unique<data::DataModule>(*session);
@@ -46,8 +51,36 @@ protected:
             if (dm) dm->refreshLookupLists();
         });
     }
-    // Inserts and posts a row through a table object; returns its key.
-    static int insertRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {
+    // Inserts and posts a row through a table object; returns its key. A user logged on as his
+    // own role (logOnAs on a server that holds the logons) may not write what a test sets up for
+    // him: the row is written as the database's owner and then made current where he sees it.
+    int insertRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {
+        if (asRole_) {
+            const std::vector<engine::Table*> his = dm->tablesInOpenOrder();
+            const auto at = std::find(his.begin(), his.end(), &t);
+            if (at != his.end()) {
+                engine::Table& o = *ownerModule().tablesInOpenOrder()[size_t(at - his.begin())];
+                o.refresh();
+                const int key = writeRow(o, fields);
+                t.refresh();
+                t.locate(t.def().columns[0].name, key);
+                return key;
+            }
+        }
+        return writeRow(t, fields);
+    }
+    // The database as stored, past the rights of whoever is logged on: what the tests count.
+    engine::Database& storedDatabase() { return asRole_ ? ownerModule().goalDatabase : dm->goalDatabase; }
+    data::DataModule& ownerModule() {
+        if (!owner_) {
+            ownerSession_ = std::make_unique<engine::Session>();
+            ownerSession_->addAlias("Goal", store.location());
+            owner_ = std::make_unique<data::DataModule>(*ownerSession_);
+            owner_->open();
+        }
+        return *owner_;
+    }
+    static int writeRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {
         t.insert();
         for (const auto& [name, value] : fields)
             t.field(name).setValue(value);
@@ -56,7 +89,8 @@ protected:
     }
     // Adds a profile with the named rights; returns its number.
     int addProfile(const QString& name, std::initializer_list<const char*> rights) {
-        engine::Table& t = dm->securityTable;
+        engine::Table& t = asRole_ ? ownerModule().securityTable : dm->securityTable;
+        if (asRole_) t.refresh();
         t.insert();
         t.field("Description").setValue(name);
         for (const data::SecurityRight& r : data::SecurityRights())
@@ -64,12 +98,20 @@ protected:
         for (const char* r : rights)
             t.field(r).setValue(true);
         t.post();
-        return t.field("SecurityID").asInt();
+        const int id = t.field("SecurityID").asInt();
+        if (asRole_) dm->securityTable.refresh();
+        return id;
     }
     int addUser(const QString& id, const QString& password, const QString& name, int profile,
                 QVariant department = {}) {
+        // The server keeps no empty password: such a user gets one of the fixture's.
+        QString given = password;
+        if (store.secure()) {
+            if (given.isEmpty()) given = QStringLiteral("pass of ") + id;
+            passwords_[id.toCaseFolded()] = given;
+        }
         return insertRow(dm->userSettingsTable, {{"UserID", id},
-                                                 {"UserPassword", password},
+                                                 {"UserPassword", given},
                                                  {"UserName", name},
                                                  {"SecurityID", profile},
                                                  {"DepartmentID", department}});
@@ -82,9 +124,33 @@ protected:
                                           {"UserNumber", forUser},
                                           {"GoalOwner", owner}});
     }
+    // Deletes a user row as the test's setup, past the rights of whoever is logged on.
+    void removeUser(int number) {
+        engine::Table& t = asRole_ ? ownerModule().userSettingsTable : dm->userSettingsTable;
+        if (asRole_) t.refresh();
+        ASSERT_TRUE(t.locate("UserNumber", number));
+        t.remove();
+        if (asRole_) dm->userSettingsTable.refresh();
+    }
     void addAccess(int user, QVariant sees, QVariant edit) {
         insertRow(dm->accessListTable, {{"UserNumber", user}, {"CanSeeUser", sees}, {"CanEditUser", edit}});
     }
+
+    // Logs a user of the test's database on as the program does on its store: on a server that
+    // holds the logons, through the logon of his own role with his password (the module opens
+    // again); elsewhere by reading his row, rights and access list.
+    bool logOnAs(const QString& id) {
+        if (!store.secure()) return data::logOn(*dm, id, QString(), false);
+        const QString password = sameId(id, QStringLiteral("Supervisor"))
+                                     ? TestStore::supervisorPassword()
+                                     : passwords_.value(id.toCaseFolded());
+        // The settings stay the test's, as a logon by row keeps them.
+        const data::SystemSettings settings = dm->user().settings;
+        asRole_ = data::logOnToServer(*dm, id, password);
+        if (asRole_) dm->user().settings = settings;
+        return asRole_;
+    }
+    static bool sameId(const QString& a, const QString& b) { return a.toCaseFolded() == b.toCaseFolded(); }
 
     // The texts a drop-down offers, in order.
     static QStringList entries(const QComboBox* box) {
@@ -101,6 +167,12 @@ protected:
     controls::ScriptedDialogs dialogs;
     std::unique_ptr<engine::Session> session;
     std::unique_ptr<data::DataModule> dm;
+
+private:
+    QHash<QString, QString> passwords_;
+    bool asRole_ = false;
+    std::unique_ptr<engine::Session> ownerSession_;
+    std::unique_ptr<data::DataModule> owner_;
 };
 
 } // namespace testing_support

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "engine/Database.h"
+#include "engine/PgBackend.h"
+#include "engine/PgRoles.h"
 #include "support/PgServer.h"
 #include "support/TempDir.h"
 
+#include <QSqlDatabase>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
@@ -11,16 +14,29 @@
 
 namespace testing_support {
 
-// The two stores a database can live in; storage tests run on both.
-enum class Store { Folder, Server };
+// The stores a database can live in; storage tests run on a folder and a server, and the tests of
+// rights also on a server that holds the logons and the rights itself.
+enum class Store { Folder, Server, SecureServer };
+
+inline const char* storeText(Store store) {
+    switch (store) {
+    case Store::Folder:
+        return "Folder";
+    case Store::Server:
+        return "Server";
+    case Store::SecureServer:
+        return "SecureServer";
+    }
+    return "?";
+}
 
 // Names the store in a failure message instead of showing its bytes.
 inline void PrintTo(Store store, std::ostream* os) {
-    *os << (store == Store::Folder ? "Folder" : "Server");
+    *os << storeText(store);
 }
 
 inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
-    return info.param == Store::Folder ? "Folder" : "Server";
+    return storeText(info.param);
 }
 
 // A fresh, empty database of one store for one test: a temporary folder, or a database of its
@@ -30,7 +46,7 @@ public:
     // Makes the database; `location` is then what an alias or Database::open takes.
     void make(Store store) {
         store_ = store;
-        if (store == Store::Server) {
+        if (store != Store::Folder) {
             server_ = std::make_unique<PgTestDatabase>();
             location_ = server_->uri();
             ASSERT_FALSE(location_.isEmpty()) << "no test server database";
@@ -38,10 +54,24 @@ public:
             location_ = dir_.path();
         }
         engine::Database::create(location_);
+        if (store == Store::SecureServer) {
+            // As vardimo-admin secure does it, the test server's own role being the owner that
+            // the fixture sets the data up as.
+            engine::PgBackend pg;
+            pg.open(location_, QStringLiteral("test"));
+            QSqlDatabase db = pg.connection();
+            ASSERT_TRUE(db.transaction());
+            engine::PgRoles::secure(pg);
+            engine::PgRoles::setPassword(pg, QStringLiteral("Supervisor"), supervisorPassword());
+            ASSERT_TRUE(db.commit());
+        }
     }
+    // The password of the built-in Supervisor where the server holds the logons.
+    static QString supervisorPassword() { return QStringLiteral("keeper"); }
     const QString& location() const { return location_; }
     Store store() const { return store_; }
-    bool onServer() const { return store_ == Store::Server; }
+    bool onServer() const { return store_ != Store::Folder; }
+    bool secure() const { return store_ == Store::SecureServer; }
     // The folder of a folder store (its files, for tests that look at them).
     const TempDir& dir() const { return dir_; }
     PgTestDatabase* server() const { return server_.get(); }
@@ -69,3 +99,12 @@ protected:
     INSTANTIATE_TEST_SUITE_P(                                                                                \
         Stores, Fixture, ::testing::Values(testing_support::Store::Folder, testing_support::Store::Server),  \
         testing_support::storeName)
+
+// Runs a parameterised fixture's tests on each store and on a server that holds the logons and the
+// rights, where the fixture's logOnAs connects as the user's own role.
+#define VARDIMO_ON_ALL_STORES(Fixture)                                                                       \
+    INSTANTIATE_TEST_SUITE_P(Stores, Fixture,                                                                \
+                             ::testing::Values(testing_support::Store::Folder,                               \
+                                               testing_support::Store::Server,                               \
+                                               testing_support::Store::SecureServer),                        \
+                             testing_support::storeName)

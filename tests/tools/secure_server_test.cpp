@@ -5,6 +5,7 @@
 #include "ServerAdmin.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
+#include "data/Packing.h"
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
 #include "engine/PgRoles.h"
@@ -169,6 +170,11 @@ TEST_F(SecureServer, AwhiteReadsNoPasswordKeepsHerProfileAndSeesAndChangesOnlyWh
                       "('EVE', 'Eve', 0)")
                      .ok);
     EXPECT_FALSE(psql("AWHITE", "white", "ALTER TABLE strategys DISABLE ROW LEVEL SECURITY").ok);
+    // A user she may not delete is refused out loud, not skipped unseen.
+    r = psql("AWHITE", "white", "DELETE FROM \"user\" WHERE userid = 'AWHITE'");
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.err.contains("Only an administrator deletes a user")) << r.err.toStdString();
+    EXPECT_EQ(asOwner("SELECT count(*) FROM \"user\" WHERE userid = 'AWHITE'"), 1);
 
     r = psql("AWHITE", "white",
              QStringLiteral("SELECT count(*) FROM strategys WHERE usernumber = %1").arg(other));
@@ -356,4 +362,130 @@ TEST(SecureServerCreate, MakesTheTablesAndTheRolesTogetherOrNothing) {
     data::DataModule dm(session);
     ASSERT_TRUE(data::logOnToServer(dm, "supervisor", "first of all"));
     EXPECT_EQ(dm.user().profileId, 0);
+}
+
+TEST_F(SecureServer, AGoalGoesWithEveryStrategyUnderItOrNotAtAll) {
+    const int mjones = number("MJONES"), awhite = number("AWHITE");
+    // MJONES may change every goal but not the strategies of most users: a goal with strategies
+    // and measurements of users she may not edit.
+    const qint64 goal =
+        asOwner(QStringLiteral("SELECT s.goalid FROM strategys s JOIN measure m ON "
+                               "m.strategyid = s.strategyid WHERE s.usernumber NOT IN (%1, %2) "
+                               "ORDER BY s.goalid LIMIT 1")
+                    .arg(mjones)
+                    .arg(awhite));
+    ASSERT_GT(goal, 0);
+    const QString under = QStringLiteral("FROM strategys WHERE goalid = %1").arg(goal);
+    const QString measured =
+        QStringLiteral("FROM measure WHERE strategyid IN (SELECT strategyid %1)").arg(under);
+    const qint64 strategies = asOwner("SELECT count(*) " + under),
+                 measurements = asOwner("SELECT count(*) " + measured);
+    ASSERT_GT(measurements, 0);
+
+    // AWHITE may not delete it: the server says so and nothing goes, not even what she may change.
+    Psql r = psql("AWHITE", "white",
+                  QStringLiteral("BEGIN; DELETE FROM strategys WHERE goalid = %1 AND usernumber = %2; "
+                                 "DELETE FROM goals WHERE goalid = %1; COMMIT")
+                      .arg(goal)
+                      .arg(awhite));
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.err.contains("You may not delete the goal")) << r.err.toStdString();
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM goals WHERE goalid = %1").arg(goal)), 1);
+    EXPECT_EQ(asOwner("SELECT count(*) " + under), strategies);
+    EXPECT_EQ(asOwner("SELECT count(*) " + measured), measurements);
+
+    // MJONES deletes it as the goals screen does: her own part first, then the goal, which
+    // takes the rest with it.
+    r = psql(
+        "MJONES", "jones",
+        QStringLiteral("BEGIN; DELETE FROM measure WHERE strategyid IN (SELECT strategyid FROM strategys "
+                       "WHERE goalid = %1); DELETE FROM strategys WHERE goalid = %1; "
+                       "DELETE FROM goals WHERE goalid = %1; COMMIT")
+            .arg(goal));
+    EXPECT_TRUE(r.ok) << r.err.toStdString();
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM goals WHERE goalid = %1").arg(goal)), 0);
+    EXPECT_EQ(asOwner("SELECT count(*) " + under), 0);
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM measure m WHERE NOT EXISTS (SELECT 1 FROM "
+                                     "strategys s WHERE s.strategyid = m.strategyid)")),
+              0);
+}
+
+TEST_F(SecureServer, AnyUserIdIsARoleOfItsOwnThatLogsOn) {
+    engine::Session session;
+    session.addAlias(QStringLiteral("Goal"), uri());
+    data::DataModule dm(session);
+    ASSERT_TRUE(data::logOnToServer(dm, "Supervisor", kSupervisorPassword));
+    const QString database = engine::PgLocation::parse(uri()).database;
+    const QString longest(40, QLatin1Char('q'));
+    const QString longUnicode = QStringLiteral("Ærøskøbing-Ünal-Škoda-Πέτρος-Ольга-ıß日本語😀x");
+    const QStringList ids{QStringLiteral("Zoë O'Brien"),
+                          QStringLiteral("say \"hi\"; DROP ROLE x; --"),
+                          longest,
+                          longest.left(39) + QLatin1Char('r'),
+                          longUnicode.left(40),
+                          QStringLiteral("ßtraße")};
+    int n = 0;
+    for (const QString& id : ids) {
+        const QString password = QStringLiteral("pass %1 'x\"").arg(++n);
+        engine::Table& users = dm.userSettingsTable;
+        users.insert();
+        users.field("UserID").setValue(id);
+        users.field("UserPassword").setValue(password);
+        users.field("UserName").setValue(QStringLiteral("Odd %1").arg(n));
+        users.field("SecurityID").setValue(3);
+        ASSERT_NO_THROW(users.post()) << id.toStdString();
+        const QString role = engine::PgRoles::roleName(database, id);
+        EXPECT_LE(role.toUtf8().size(), 63) << id.toStdString();
+        // The server made exactly the role the program connects as.
+        EXPECT_EQ(psql("Supervisor", kSupervisorPassword,
+                       QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = '%1'")
+                           .arg(QString(role).replace("'", "''")))
+                      .out,
+                  "1")
+            << role.toStdString();
+        engine::Session own;
+        own.addAlias(QStringLiteral("Goal"), uri());
+        data::DataModule theirs(own);
+        // The id typed in other letters reaches the same role.
+        ASSERT_TRUE(data::logOnToServer(theirs, id.toLower(), password)) << id.toStdString();
+        EXPECT_EQ(theirs.user().name, QStringLiteral("Odd %1").arg(n));
+        EXPECT_EQ(psql(id, password, "SELECT username FROM \"user\" WHERE usernumber = vardimo_me()").out,
+                  QStringLiteral("Odd %1").arg(n));
+    }
+    // Two long ids that differ only past the server's limit are two roles.
+    EXPECT_NE(engine::PgRoles::roleName(database, ids[2]), engine::PgRoles::roleName(database, ids[3]));
+    EXPECT_EQ(psql("Supervisor", kSupervisorPassword, "SELECT 1 FROM pg_roles WHERE rolname = 'x'").out, "");
+}
+
+TEST_F(SecureServer, PackingByAUserSaysWhoMayPackAndLeavesEveryTableOpen) {
+    engine::Session session;
+    session.addAlias(QStringLiteral("Goal"), uri());
+    data::DataModule dm(session);
+    ASSERT_TRUE(data::logOnToServer(dm, "JSMITH", "smith"));
+    ASSERT_TRUE(dm.user().rights.canPackDatabase);
+    struct : data::PackProgress {
+        QStringList texts;
+        void setStatus(const QString& t) override { texts << t; }
+    } progress;
+    try {
+        data::packDatabase(dm, progress);
+        ADD_FAILURE() << "packing reported nothing";
+    } catch (const engine::Error& e) {
+        EXPECT_TRUE(e.message().startsWith("Security.db and the tables after it were not packed"))
+            << e.what();
+        EXPECT_TRUE(e.message().contains("vardimo-admin pack")) << e.what();
+    }
+    for (engine::Table* t : dm.tablesInOpenOrder()) {
+        EXPECT_TRUE(t->isOpen()) << t->def().fileName.toStdString();
+        EXPECT_FALSE(t->exclusive()) << t->def().fileName.toStdString();
+    }
+    EXPECT_GT(dm.strategyTable.recordCount(), 0);
+    // The owner packs it, while the workstation keeps working.
+    const qint64 strategies = asOwner("SELECT count(*) FROM strategys");
+    QStringList packed;
+    tools::packServerDatabase(uri(), [&](const QString& line) { packed << line; });
+    EXPECT_EQ(packed.size(), 9);
+    EXPECT_EQ(asOwner("SELECT count(*) FROM strategys"), strategies);
+    dm.strategyTable.refresh();
+    EXPECT_GT(dm.strategyTable.recordCount(), 0);
 }
