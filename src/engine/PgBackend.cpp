@@ -2,6 +2,8 @@
 
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/History.h"
+#include "engine/PgHistory.h"
 #include "engine/PgPagedResult.h"
 
 #include <QDate>
@@ -78,7 +80,28 @@ QString PgBackend::openConnection() {
     exec(QStringLiteral("SET lock_timeout = '5s'"));
     exec(QStringLiteral("SET client_min_messages = warning"));
     exec(QStringLiteral("SET DateStyle = ISO"));
+    applyHistorySettings();
     return {};
+}
+
+void PgBackend::applyHistorySettings() {
+    exec(QStringLiteral(
+             "SELECT set_config('vardimo.author', ?, false), set_config('vardimo.history', ?, false)"),
+         {QString::number(changeAuthor_), historyKept_ ? QStringLiteral("on") : QStringLiteral("off")});
+}
+
+void PgBackend::setChangeAuthor(int user) {
+    changeAuthor_ = user;
+    if (connected_ && !errors_.lost()) applyHistorySettings();
+}
+
+void PgBackend::keepHistory(bool on) {
+    historyKept_ = on;
+    if (connected_ && !errors_.lost()) applyHistorySettings();
+}
+
+QString PgBackend::historyTable(const TableDef& t) const {
+    return hasHistory_ && History::watches(t) ? PgHistory::table(t) : QString();
 }
 
 void PgBackend::dropConnection() {
@@ -123,6 +146,7 @@ void PgBackend::open(const QString& location, const QString& userName) {
     userName_ = userName;
     try {
         checkSchema();
+        hasHistory_ = PgHistory::ensure(*this);
         registerSession(userName);
     } catch (...) {
         disconnect();
