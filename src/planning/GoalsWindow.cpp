@@ -13,6 +13,7 @@
 #include "data/Logon.h"
 #include "engine/Database.h"
 #include "planning/GoalsExtras.h"
+#include "planning/HistoryButtons.h"
 #include "printing/Printer.h"
 #include "reports/GoalsReport.h"
 
@@ -148,6 +149,7 @@ void GoalsWindow::buildButtonBar(QVBoxLayout* lay) {
     auto* buttons =
         controls::buttonBar(helpButton, {printButton, insertButton, saveButton, deleteButton, closeButton});
     addGoalsExtraButtons(dm_, *this, *buttons);
+    addGoalHistoryButtons(dm_, *this, *buttons);
     lay->addLayout(buttons);
 }
 
