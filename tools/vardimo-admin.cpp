@@ -62,7 +62,8 @@ int usage() {
            "                                                     the strategy report of every strategy not\n"
            "                                                     marked do-not-print (of one goal year) as "
            "PDF\n"
-           "  vardimo-admin history DIR|URI goal|strategy ID       the kept versions of a goal or a strategy,\n"
+           "  vardimo-admin history DIR|URI goal|strategy ID       the kept versions of a goal or a "
+           "strategy,\n"
            "                                                        newest first: when, who, what changed\n"
            "URI: postgresql://[user@][host][:port]/database[?host=/socket/folder&...]; the password comes\n"
            "from ~/.pgpass, PGPASSWORD or a service file.\n";
@@ -190,8 +191,8 @@ int history(const QStringList& args) {
     engine::Session session;
     engine::Database db(session);
     db.open(args[2]);
-    const engine::TableDef& t =
-        *engine::findTable(args[3] == QLatin1String("goal") ? QStringLiteral("goals.db") : QStringLiteral("Strategys.db"));
+    const engine::TableDef& t = *engine::findTable(
+        args[3] == QLatin1String("goal") ? QStringLiteral("goals.db") : QStringLiteral("Strategys.db"));
     const std::vector<engine::Version> versions = engine::History::versions(db, t, key);
     if (versions.empty()) {
         out << "No versions of " << args[3] << " " << key << " are kept.\n";
@@ -207,12 +208,14 @@ int history(const QStringList& args) {
         const char* action = v.action == engine::Version::Action::Insert   ? "added"
                              : v.action == engine::Version::Action::Delete ? "deleted"
                                                                            : "changed";
-        const QString who = v.changedBy > 0 ? QStringLiteral("%1 (%2)").arg(names.value(v.changedBy)).arg(v.changedBy)
-                                            : QStringLiteral("unknown");
+        const QString who = v.changedBy > 0
+                                ? QStringLiteral("%1 (%2)").arg(names.value(v.changedBy)).arg(v.changedBy)
+                                : QStringLiteral("unknown");
         out << v.changedAt << "  " << who << "  " << action << "\n";
         for (const QString& c : v.changedColumns(t)) {
             if (v.action == engine::Version::Action::Update)
-                out << "    " << c << ": " << shown(v.before.value(c)) << " -> " << shown(v.after.value(c)) << "\n";
+                out << "    " << c << ": " << shown(v.before.value(c)) << " -> " << shown(v.after.value(c))
+                    << "\n";
             else
                 out << "    " << c << ": " << shown(v.values().value(c)) << "\n";
         }

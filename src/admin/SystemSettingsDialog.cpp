@@ -77,8 +77,9 @@ void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
     keepHistorySpin = new controls::SpinBox(1, 36500, page);
     keepHistorySpin->setObjectName(QStringLiteral("KeepHistoryDays"));
     keepHistoryLabel->setBuddy(keepHistorySpin);
-    grid->addLayout(controls::lineOf({keepHistoryLabel, keepHistorySpin, new QLabel(QStringLiteral("days"), page)}),
-                    2, 1);
+    grid->addLayout(
+        controls::lineOf({keepHistoryLabel, keepHistorySpin, new QLabel(QStringLiteral("days"), page)}), 2,
+        1);
 }
 
 void SystemSettingsDialog::buildReportFields(QWidget* page, QGridLayout* grid) {

@@ -14,7 +14,8 @@ namespace planning {
 
 DeletedDialog::DeletedDialog(data::DataModule& dm, Kind kind, QWidget* parent)
     : controls::Screen(parent), dm_(dm), kind_(kind) {
-    setWindowTitle(kind == Kind::Goals ? QStringLiteral("Deleted Goals") : QStringLiteral("Deleted Strategies"));
+    setWindowTitle(kind == Kind::Goals ? QStringLiteral("Deleted Goals")
+                                       : QStringLiteral("Deleted Strategies"));
     auto* lay = new QVBoxLayout(this);
     deletedList = new QTreeWidget(this);
     deletedList->setObjectName(QStringLiteral("DeletedList"));

@@ -46,10 +46,10 @@ void showDeleted(data::DataModule& dm, QWidget& form, DeletedDialog::Kind kind) 
 } // namespace
 
 void addGoalHistoryButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& buttons) {
-    QPushButton* history =
-        addBefore(form, buttons, form.printButton, QStringLiteral("History..."), QStringLiteral("HistoryBtn"));
-    QPushButton* deleted =
-        addBefore(form, buttons, form.printButton, QStringLiteral("Deleted..."), QStringLiteral("DeletedBtn"));
+    QPushButton* history = addBefore(form, buttons, form.printButton, QStringLiteral("History..."),
+                                     QStringLiteral("HistoryBtn"));
+    QPushButton* deleted = addBefore(form, buttons, form.printButton, QStringLiteral("Deleted..."),
+                                     QStringLiteral("DeletedBtn"));
     QObject::connect(history, &QPushButton::clicked, &form,
                      controls::handler([&dm, &form] { showGoalHistory(dm, form); }));
     QObject::connect(deleted, &QPushButton::clicked, &form,
@@ -60,24 +60,26 @@ QPushButton* addStrategyHistoryButton(data::DataModule& dm, QWidget& editor, QBo
                                       QPushButton* before) {
     QPushButton* history =
         addBefore(editor, buttons, before, QStringLiteral("History..."), QStringLiteral("HistoryBtn"));
-    QObject::connect(history, &QPushButton::clicked, &editor, controls::handler([&dm, &editor] {
-                         engine::Table& s = dm.strategyTable;
-                         if (s.isEditing()) {
-                             controls::messageBox(QStringLiteral("Save or cancel the changes to this strategy "
-                                                                 "first: the history compares with what is stored."),
-                                                  controls::Icon::Information, controls::Buttons::Ok);
-                             return;
-                         }
-                         if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
-                         const bool mayChange = dm.user().mayEdit(s.field(QStringLiteral("UserNumber")).asInt());
-                         HistoryDialog dialog(dm, HistoryDialog::Kind::Strategy,
-                                              s.field(QStringLiteral("StrategyID")).asInteger(), mayChange, &editor);
-                         controls::showModal(dialog);
-                     }));
+    QObject::connect(
+        history, &QPushButton::clicked, &editor, controls::handler([&dm, &editor] {
+            engine::Table& s = dm.strategyTable;
+            if (s.isEditing()) {
+                controls::messageBox(QStringLiteral("Save or cancel the changes to this strategy "
+                                                    "first: the history compares with what is stored."),
+                                     controls::Icon::Information, controls::Buttons::Ok);
+                return;
+            }
+            if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
+            const bool mayChange = dm.user().mayEdit(s.field(QStringLiteral("UserNumber")).asInt());
+            HistoryDialog dialog(dm, HistoryDialog::Kind::Strategy,
+                                 s.field(QStringLiteral("StrategyID")).asInteger(), mayChange, &editor);
+            controls::showModal(dialog);
+        }));
     return history;
 }
 
-void addDeletedStrategiesButton(data::DataModule& dm, QWidget& list, QBoxLayout& buttons, QPushButton* before) {
+void addDeletedStrategiesButton(data::DataModule& dm, QWidget& list, QBoxLayout& buttons,
+                                QPushButton* before) {
     QPushButton* deleted =
         addBefore(list, buttons, before, QStringLiteral("Deleted..."), QStringLiteral("DeletedBtn"));
     QObject::connect(deleted, &QPushButton::clicked, &list, controls::handler([&dm, &list] {

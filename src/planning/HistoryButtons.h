@@ -21,6 +21,7 @@ void addGoalHistoryButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& 
 QPushButton* addStrategyHistoryButton(data::DataModule& dm, QWidget& editor, QBoxLayout& buttons,
                                       QPushButton* before);
 // "Deleted..." on the strategy list, before "Move".
-void addDeletedStrategiesButton(data::DataModule& dm, QWidget& list, QBoxLayout& buttons, QPushButton* before);
+void addDeletedStrategiesButton(data::DataModule& dm, QWidget& list, QBoxLayout& buttons,
+                                QPushButton* before);
 
 } // namespace planning

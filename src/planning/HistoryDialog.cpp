@@ -53,9 +53,9 @@ QString wordDifference(const QString& then, const QString& now) {
     std::vector<std::vector<int>> common(size_t(n + 1), std::vector<int>(size_t(m + 1), 0));
     for (qsizetype i = n - 1; i >= 0; --i)
         for (qsizetype j = m - 1; j >= 0; --j)
-            common[size_t(i)][size_t(j)] = a[i] == b[j] ? common[size_t(i + 1)][size_t(j + 1)] + 1
-                                                        : std::max(common[size_t(i + 1)][size_t(j)],
-                                                                   common[size_t(i)][size_t(j + 1)]);
+            common[size_t(i)][size_t(j)] =
+                a[i] == b[j] ? common[size_t(i + 1)][size_t(j + 1)] + 1
+                             : std::max(common[size_t(i + 1)][size_t(j)], common[size_t(i)][size_t(j + 1)]);
     QStringList out;
     qsizetype i = 0, j = 0;
     while (i < n || j < m) {
@@ -63,7 +63,8 @@ QString wordDifference(const QString& then, const QString& now) {
             out << a[i].toHtmlEscaped();
             ++i;
             ++j;
-        } else if (j >= m || (i < n && common[size_t(i + 1)][size_t(j)] >= common[size_t(i)][size_t(j + 1)])) {
+        } else if (j >= m ||
+                   (i < n && common[size_t(i + 1)][size_t(j)] >= common[size_t(i)][size_t(j + 1)])) {
             out << QStringLiteral("<s style=\"color:#a00000\">%1</s>").arg(a[i++].toHtmlEscaped());
         } else {
             out << QStringLiteral("<u style=\"color:#006000\">%1</u>").arg(b[j++].toHtmlEscaped());
@@ -97,12 +98,14 @@ HistoryDialog::HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool m
     helpButton->setVisible(controls::helpFileExists());
     connect(restoreButton, &QPushButton::clicked, this, controls::handler([this] { restoreClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(versionList, &QTreeWidget::currentItemChanged, this, controls::handler([this] { versionChosen(); }));
+    connect(versionList, &QTreeWidget::currentItemChanged, this,
+            controls::handler([this] { versionChosen(); }));
     reload();
 }
 
 const engine::TableDef& HistoryDialog::def() const {
-    return *engine::findTable(kind_ == Kind::Goal ? QStringLiteral("goals.db") : QStringLiteral("Strategys.db"));
+    return *engine::findTable(kind_ == Kind::Goal ? QStringLiteral("goals.db")
+                                                  : QStringLiteral("Strategys.db"));
 }
 
 void HistoryDialog::reload() {
@@ -143,15 +146,17 @@ void HistoryDialog::versionChosen() {
     const engine::Version& v = versions_[size_t(row)];
     const QJsonObject& then = v.values();
     const QJsonObject& now = versions_.front().values();
-    QString html = QStringLiteral("<p><i>This version against the row now: <s style=\"color:#a00000\">only in "
-                                  "this version</s>, <u style=\"color:#006000\">only now</u>.</i></p>");
+    QString html =
+        QStringLiteral("<p><i>This version against the row now: <s style=\"color:#a00000\">only in "
+                       "this version</s>, <u style=\"color:#006000\">only now</u>.</i></p>");
     int differing = 0;
     for (const engine::ColumnDef& c : def().columns) {
         if (c.type == engine::FieldType::AutoInc || c.name.startsWith(QLatin1String("Modifie"))) continue;
         const QString a = text(then.value(c.name)), b = text(now.value(c.name));
         if (a == b) continue;
         ++differing;
-        html += QStringLiteral("<p><b>%1</b><br>%2</p>").arg(caption(c.name).toHtmlEscaped(), wordDifference(a, b));
+        html += QStringLiteral("<p><b>%1</b><br>%2</p>")
+                    .arg(caption(c.name).toHtmlEscaped(), wordDifference(a, b));
     }
     if (differing == 0) html += QStringLiteral("<p>The texts of this version are those of the row now.</p>");
     differenceView->setHtml(html);
