@@ -7,7 +7,7 @@
 #include "data/Logon.h"
 #include "engine/Database.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -101,8 +101,7 @@ BENCHMARK(BM_PostThenMoveWithAndWithoutHistory)->Unit(benchmark::kMillisecond)->
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     module = std::make_unique<bench::Module>(bench::largeSampleFolder());
     // The changes are made as a person would make them: his versions name him.

@@ -40,7 +40,6 @@ void packDatabase(DataModule& dm, PackProgress& progress) {
         {"Packing Goal Type Table", &dm.goalTypeTable}, {"Packing Access List Table", &dm.accessListTable},
         {"Packing Measurement Table", &dm.measureTable}};
     // Versions older than the system setting go first, so that packing gives their room back.
-    progress.setStatus(QStringLiteral("Removing Old History"));
     ChangeHistory(dm).prune();
     try {
         for (const auto& [text, table] : steps) {
