@@ -3,6 +3,7 @@
 #include "engine/Files.h"
 #include "engine/FolderOpenLock.h"
 #include "engine/FolderSnapshot.h"
+#include "engine/History.h"
 #include "engine/JournalGuard.h"
 #include "engine/LockFile.h"
 
@@ -393,6 +394,8 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
             const FolderDialect dialect;
             QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE")};
             statements << dialect.createTable(t);
+            // A new database keeps history from the start: opening it changes no file.
+            if (History::watches(t)) statements << FolderHistory::tableStatements(t);
             for (const QString& s : statements)
                 if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
             for (const SeedRow& row : seedRows()) {

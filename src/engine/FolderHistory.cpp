@@ -39,6 +39,18 @@ void FolderHistory::install(sqlite3* handle) {
                                nullptr);
 }
 
+QStringList FolderHistory::tableStatements(const TableDef& t, const QString& schema) {
+    const QString in = schema.isEmpty() ? QString() : schema + QLatin1Char('.');
+    const QString history = table(t);
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1%2 (historyid INTEGER PRIMARY KEY, rowkey INTEGER NOT "
+                       "NULL, parent INTEGER, action TEXT NOT NULL, changedby INTEGER, changedat TEXT NOT "
+                       "NULL, changegroup INTEGER, oldrow TEXT, newrow TEXT)")
+            .arg(in, history),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1%2_row ON %2 (rowkey)").arg(in, history),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1%2_group ON %2 (changegroup)").arg(in, history)};
+}
+
 namespace {
 QString rowObject(const TableDef& t, const char* row) {
     QStringList pairs;
@@ -62,18 +74,8 @@ void FolderHistory::watch(FolderBackend& backend, const TableDef& t) {
         // others find it made.
         try {
             backend.exec(QStringLiteral("BEGIN"));
-            backend.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1.%2 (historyid INTEGER PRIMARY KEY, "
-                                        "rowkey INTEGER NOT NULL, parent INTEGER, action TEXT NOT NULL, "
-                                        "changedby INTEGER, changedat TEXT NOT NULL, changegroup INTEGER, "
-                                        "oldrow TEXT, newrow TEXT)")
-                             .arg(schema, history),
-                         {}, t.fileName);
-            backend.exec(
-                QStringLiteral("CREATE INDEX IF NOT EXISTS %1.%2_row ON %2 (rowkey)").arg(schema, history),
-                {}, t.fileName);
-            backend.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1.%2_group ON %2 (changegroup)")
-                             .arg(schema, history),
-                         {}, t.fileName);
+            for (const QString& statement : tableStatements(t, schema))
+                backend.exec(statement, {}, t.fileName);
             backend.exec(QStringLiteral("COMMIT"), {}, t.fileName);
         } catch (const Error&) {
             // A file this person may only read: he changes nothing in it, so nothing is kept.

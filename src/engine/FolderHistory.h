@@ -23,6 +23,10 @@ public:
     // name it without its file.
     static QString table(const TableDef& t);
 
+    // The statements that make a watched file's versions table, its schema written before each
+    // name (empty: the file is the connection's own database).
+    static QStringList tableStatements(const TableDef& t, const QString& schema = {});
+
     // Makes the functions the triggers call; once per connection.
     void install(sqlite3* handle);
     // Gives the table file its versions table when it has none, and watches its rows. Run when

@@ -256,6 +256,8 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
             for (const SeedRow& row : seedRows())
                 exec(dialect_.insertInto(dialect_.table(*row.table), row.columns), row.values);
             if (fill) fill(*this);
+            // After the rows it is made with: those are nobody's changes.
+            PgHistory::install(*this);
             if (!db.commit()) throw Error(describe(db.lastError()));
         } catch (...) {
             db.rollback();

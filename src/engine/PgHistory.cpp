@@ -54,7 +54,7 @@ bool present(PgBackend& pg) {
 }
 
 // The tables, their triggers and functions, in the caller's transaction.
-void install(PgBackend& pg) {
+void installTables(PgBackend& pg) {
     pg.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS vardimo_history_days (days integer NOT NULL)"));
     for (const TableDef& t : tables()) {
         if (!History::watches(t)) continue;
@@ -82,13 +82,17 @@ void install(PgBackend& pg) {
 }
 } // namespace
 
+void PgHistory::install(PgBackend& pg) {
+    if (!present(pg)) installTables(pg);
+}
+
 bool PgHistory::ensure(PgBackend& pg) {
     if (present(pg)) return true;
     QSqlDatabase db = pg.connection();
     if (!db.transaction()) return false;
     try {
         pg.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kInstallLock));
-        if (!present(pg)) install(pg);
+        if (!present(pg)) installTables(pg);
         if (!db.commit()) throw Error(pg.describe(db.lastError()));
     } catch (const Error&) {
         // A user who does not own the tables cannot add them: his changes go unrecorded
@@ -101,7 +105,7 @@ bool PgHistory::ensure(PgBackend& pg) {
 
 void PgHistory::secure(PgBackend& pg) {
     // In the caller's transaction: a new database is made with its roles and history at once.
-    if (!present(pg)) install(pg);
+    install(pg);
     static const char* const statements[] = {
         R"(DO $d$ DECLARE m text := (SELECT members FROM vardimo_secure); BEGIN
              EXECUTE format('GRANT SELECT ON vardimo_history_goals, vardimo_history_strategys,

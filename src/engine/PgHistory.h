@@ -18,6 +18,8 @@ public:
     // Whether the database has the versions tables; makes them, their triggers and functions when
     // it has none and this connection may (the tables' owner). Several workstations may try at once.
     static bool ensure(PgBackend& pg);
+    // Makes them in the caller's transaction when the database has none (a new database).
+    static void install(PgBackend& pg);
     // In a database whose server holds the rights: everyone may read the versions of the rows he
     // may see, and his changes are recorded though he may not write the versions himself. Runs
     // in the caller's transaction.

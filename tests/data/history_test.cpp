@@ -254,30 +254,47 @@ TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) 
     // know them, so a program that does not still writes the file as before.
     const QString file = dir.path() + "/goals.db";
     const QString name = "raw-goals";
-    {
-        QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", name);
-        raw.setDatabaseName(file);
-        ASSERT_TRUE(raw.open());
-        QSqlQuery q(raw);
-        ASSERT_TRUE(
-            q.exec("SELECT name FROM sqlite_master WHERE type IN ('table', 'trigger') ORDER BY name"));
+    auto raw = [&](const std::function<void(QSqlQuery&)>& work) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+            db.setDatabaseName(file);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            work(q);
+        }
+        QSqlDatabase::removeDatabase(name);
+    };
+    auto objects = [&] {
         QStringList names;
-        while (q.next())
-            names << q.value(0).toString();
-        EXPECT_EQ(names, (QStringList{"goals", "sqlite_sequence", "vardimo_history_goals"}));
+        raw([&](QSqlQuery& q) {
+            EXPECT_TRUE(
+                q.exec("SELECT name FROM sqlite_master WHERE type IN ('table', 'trigger') ORDER BY name"));
+            while (q.next())
+                names << q.value(0).toString();
+        });
+        return names;
+    };
+    // A database made before there was history: its files hold none.
+    const data::CurrentUser user = dm->user();
+    dm.reset();
+    raw([](QSqlQuery& q) { ASSERT_TRUE(q.exec("DROP TABLE vardimo_history_goals")); });
+    EXPECT_EQ(objects(), (QStringList{"goals", "sqlite_sequence"}));
+    openModule();
+    dm->setUser(user);
+    EXPECT_EQ(objects(), (QStringList{"goals", "sqlite_sequence", "vardimo_history_goals"}));
+    raw([](QSqlQuery& q) {
         ASSERT_TRUE(
             q.exec("INSERT INTO goals (GoalDescription, GoalYear) VALUES ('written elsewhere', 2026)"));
         ASSERT_TRUE(q.exec("SELECT count(*) FROM vardimo_history_goals"));
         ASSERT_TRUE(q.next());
         EXPECT_EQ(q.value(0).toInt(), 0);
-    }
-    QSqlDatabase::removeDatabase(name);
+    });
     // A second workstation on the same folder records into the same table.
     auto session2 = std::make_unique<engine::Session>();
     session2->addAlias("Goal", store.location());
     data::DataModule second(*session2);
     second.open();
-    second.setUser(dm->user());
+    second.setUser(user);
     const int goal = insertRow(second.goalsTable, {{"GoalDescription", "second"}, {"GoalYear", 2026}});
     EXPECT_EQ(actions(versions("goals.db", goal)), "I");
 }
