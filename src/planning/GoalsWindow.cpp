@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace planning {
 
@@ -48,7 +49,8 @@ GoalsWindow::GoalsWindow(data::DataModule& dm, QWidget* parent) : controls::Scre
 
     onCreate();
     connect(goalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { goalSpinChanged(); }));
-    setFixedSize(820, 420);
+    // Wider only when the buttons need more room than the screen's own size gives them.
+    setFixedSize(std::max(820, lay->minimumSize().width()), 420);
 }
 
 void GoalsWindow::buildYearRow(QVBoxLayout* lay) {

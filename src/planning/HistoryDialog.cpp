@@ -111,8 +111,22 @@ const engine::TableDef& HistoryDialog::def() const {
 void HistoryDialog::reload() {
     data::ChangeHistory history(dm_);
     versions_ = kind_ == Kind::Goal ? history.goalVersions(key_) : history.strategyVersions(key_);
+    // The oldest kept change of a row made before history was kept (or whose older versions were
+    // packed away) still knows what the row held before it: that is offered too.
+    if (!versions_.empty() && versions_.back().action == engine::Version::Action::Update) {
+        engine::Version before = versions_.back();
+        before.id = 0;
+        before.after = before.before;
+        before.changedBy = -1;
+        versions_.push_back(std::move(before));
+    }
     versionList->clear();
     for (const engine::Version& v : versions_) {
+        if (v.id == 0) {
+            new QTreeWidgetItem(versionList,
+                                {QString(), QString(), QStringLiteral("(before %1)").arg(v.changedAt)});
+            continue;
+        }
         QString what;
         switch (v.action) {
         case engine::Version::Action::Insert:
