@@ -11,6 +11,7 @@
 #include "data/Logon.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/History.h"
 #include "engine/PgBackend.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
@@ -21,6 +22,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QJsonValue>
 #include <QLocale>
 #include <QTextStream>
 #include <cstdio>
@@ -61,6 +64,9 @@ int usage() {
            "                                                     the strategy report of every strategy not\n"
            "                                                     marked do-not-print (of one goal year) as "
            "PDF\n"
+           "  vardimo-admin history DIR|URI goal|strategy ID       the kept versions of a goal or a "
+           "strategy,\n"
+           "                                                        newest first: when, who, what changed\n"
            "URI: postgresql://[user@][host][:port]/database[?host=/socket/folder&...]; the password comes\n"
            "from ~/.pgpass, PGPASSWORD or a service file.\n";
     err.flush();
@@ -173,6 +179,54 @@ int info(const QStringList& args) {
                    .arg(loc.toString(t.recordCount()), 12)
                    .arg(loc.toString(t.fileSize()), 14);
         t.close();
+    }
+    return 0;
+}
+
+QString shown(const QJsonValue& v) {
+    if (v.isNull() || v.isUndefined()) return QStringLiteral("(empty)");
+    if (v.isBool()) return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (v.isDouble()) return QString::number(v.toDouble(), 'g', 15);
+    return QLatin1Char('"') + v.toString() + QLatin1Char('"');
+}
+
+int history(const QStringList& args) {
+    if (args.size() != 5 || (args[3] != QLatin1String("goal") && args[3] != QLatin1String("strategy")))
+        return usage();
+    bool ok = false;
+    const qint64 key = args[4].toLongLong(&ok);
+    if (!ok) return usage();
+    engine::Session session;
+    engine::Database db(session);
+    db.open(args[2]);
+    const engine::TableDef& t = *engine::findTable(
+        args[3] == QLatin1String("goal") ? QStringLiteral("goals.db") : QStringLiteral("Strategys.db"));
+    const std::vector<engine::Version> versions = engine::History::versions(db, t, key);
+    if (versions.empty()) {
+        out << "No versions of " << args[3] << " " << key << " are kept.\n";
+        return 0;
+    }
+    QHash<int, QString> names;
+    engine::Query users(db);
+    users.add("Select UserNumber, UserName From \"User.db\"");
+    users.open();
+    for (users.first(); !users.eof(); users.next())
+        names.insert(users.field("UserNumber").asInt(), users.field("UserName").asString());
+    for (const engine::Version& v : versions) {
+        const char* action = v.action == engine::Version::Action::Insert   ? "added"
+                             : v.action == engine::Version::Action::Delete ? "deleted"
+                                                                           : "changed";
+        const QString who = v.changedBy > 0
+                                ? QStringLiteral("%1 (%2)").arg(names.value(v.changedBy)).arg(v.changedBy)
+                                : QStringLiteral("unknown");
+        out << v.changedAt << "  " << who << "  " << action << "\n";
+        for (const QString& c : v.changedColumns(t)) {
+            if (v.action == engine::Version::Action::Update)
+                out << "    " << c << ": " << shown(v.before.value(c)) << " -> " << shown(v.after.value(c))
+                    << "\n";
+            else
+                out << "    " << c << ": " << shown(v.values().value(c)) << "\n";
+        }
     }
     return 0;
 }
@@ -355,6 +409,7 @@ int main(int argc, char** argv) {
     try {
         if (args[1] == QLatin1String("create")) return create(args);
         if (args[1] == QLatin1String("info")) return info(args);
+        if (args[1] == QLatin1String("history")) return history(args);
         if (args[1] == QLatin1String("check")) return check(args);
         if (args[1] == QLatin1String("export")) return exportCsv(args);
         if (reporting) return report(args);

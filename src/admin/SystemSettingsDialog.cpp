@@ -5,7 +5,9 @@
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
+#include "controls/SpinBox.h"
 #include "data/DataModule.h"
+#include "engine/History.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -71,6 +73,13 @@ void SystemSettingsDialog::buildSwitches(QWidget* page, QGridLayout* grid) {
     check(noGoalYearsBox, "No Goal Years", "NoGoalYear", 1, 0);
     check(sendToPrinterBox, "Send To Printer", "SendToPrinter", 1, 1);
     check(multipleMeasurementsBox, "Multiple Measurements", "MultipulMeasure", 2, 0);
+    keepHistoryLabel = new QLabel(QStringLiteral("Keep history for"), page);
+    keepHistorySpin = new controls::SpinBox(1, 36500, page);
+    keepHistorySpin->setObjectName(QStringLiteral("KeepHistoryDays"));
+    keepHistoryLabel->setBuddy(keepHistorySpin);
+    grid->addLayout(
+        controls::lineOf({keepHistoryLabel, keepHistorySpin, new QLabel(QStringLiteral("days"), page)}), 2,
+        1);
 }
 
 void SystemSettingsDialog::buildReportFields(QWidget* page, QGridLayout* grid) {
@@ -117,6 +126,7 @@ void SystemSettingsDialog::onCreate() {
     dm_.strategyTable.setFiltered(false);
     helpButton->setVisible(controls::helpFileExists());
     recordCountLabel->setText(QString::number(dm_.strategyTable.recordCount()));
+    keepHistorySpin->setValue(engine::History::keepDays(dm_.goalDatabase));
 }
 
 void SystemSettingsDialog::chooseReportBitmap() {
@@ -150,6 +160,8 @@ void SystemSettingsDialog::saveSettings() {
     }
     settings.edit();
     settings.post();
+    if (keepHistorySpin->value() != engine::History::keepDays(dm_.goalDatabase))
+        engine::History::setKeepDays(dm_.goalDatabase, keepHistorySpin->value());
     accept();
 }
 

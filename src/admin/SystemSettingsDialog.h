@@ -18,6 +18,7 @@ class QTabWidget;
 namespace controls {
 class FieldCheckBox;
 class FieldEdit;
+class SpinBox;
 } // namespace controls
 
 namespace admin {
@@ -35,6 +36,8 @@ public:
     controls::FieldCheckBox* noGoalYearsBox;
     controls::FieldCheckBox* sendToPrinterBox;
     controls::FieldCheckBox* multipleMeasurementsBox;
+    QLabel* keepHistoryLabel;
+    controls::SpinBox* keepHistorySpin; // days the versions of rows are kept
     QLabel* reportBitmapLabel;
     controls::FieldEdit* reportBitmapEdit;
     QPushButton* chooseBitmapButton;

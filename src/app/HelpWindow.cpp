@@ -61,6 +61,8 @@ QString manualPageFor(const QWidget* window) {
         {QStringLiteral("SystemSettingsDialog"), QStringLiteral("system-settings.html")},
         {QStringLiteral("InformationWindow"), QStringLiteral("information.html")},
         {QStringLiteral("LoggedInUsersWindow"), QStringLiteral("logged-in-users.html")},
+        {QStringLiteral("HistoryDialog"), QStringLiteral("history.html")},
+        {QStringLiteral("DeletedDialog"), QStringLiteral("deleted.html")},
     };
     if (!window) return contentsPage;
     QString name = QString::fromLatin1(window->metaObject()->className());

@@ -83,7 +83,11 @@ public:
     // Who is logged on; set by logon, his settings also by the settings screen.
     const CurrentUser& user() const { return user_; }
     CurrentUser& user() { return user_; }
-    void setUser(CurrentUser user) { user_ = std::move(user); }
+    // Also names him as the author of the changes kept in the history from now on.
+    void setUser(CurrentUser user) {
+        user_ = std::move(user);
+        goalDatabase.setChangeAuthor(user_.number);
+    }
 
     // What the filtered tables show. Setting it does not refresh a table: the screen that sets
     // it does, when it is ready to.

@@ -1,5 +1,6 @@
 #include "data/Packing.h"
 
+#include "data/ChangeHistory.h"
 #include "data/DataModule.h"
 #include "engine/Error.h"
 
@@ -38,6 +39,8 @@ void packDatabase(DataModule& dm, PackProgress& progress) {
         {"Packing Strategys Table", &dm.strategyTable}, {"Packing Department Table", &dm.departmentTable},
         {"Packing Goal Type Table", &dm.goalTypeTable}, {"Packing Access List Table", &dm.accessListTable},
         {"Packing Measurement Table", &dm.measureTable}};
+    // Versions older than the system setting go first, so that packing gives their room back.
+    ChangeHistory(dm).prune();
     try {
         for (const auto& [text, table] : steps) {
             progress.setStatus(QString::fromLatin1(text));

@@ -165,6 +165,18 @@ public:
     // writer fails and is run again from the read.
     virtual void lockNumbering(const TableDef& t) { Q_UNUSED(t); }
 
+    // --- History (see History) ----------------------------------------------------------------
+    // The table keeping the versions of `t`'s rows as statements name it; empty when this store
+    // keeps none.
+    virtual QString historyTable(const TableDef& t) const {
+        Q_UNUSED(t);
+        return {};
+    }
+    // The user number the next changes are recorded for (0: nobody known).
+    virtual void setChangeAuthor(int user) { Q_UNUSED(user); }
+    // Whether changes are recorded at all (they are, unless a benchmark compares).
+    virtual void keepHistory(bool on) { Q_UNUSED(on); }
+
     // --- Maintenance --------------------------------------------------------------------------
     // Gives back the space of deleted rows; the table must be open exclusively.
     virtual void compact(const TableDef& t) = 0;

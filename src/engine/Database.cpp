@@ -110,6 +110,8 @@ void Database::open(const QString& aliasOrLocation) {
         session_.hasAlias(aliasOrLocation) ? session_.aliasPath(aliasOrLocation) : aliasOrLocation;
     std::unique_ptr<Backend> b = Backend::make(location, session_);
     b->open(location, session_.userName());
+    b->setChangeAuthor(changeAuthor_);
+    b->keepHistory(historyKept_);
     backend_ = std::move(b);
     open_ = true;
 }
@@ -133,6 +135,16 @@ void Database::attach(const TableDef& t) {
     // Reaching a table reads its file, which waits for a writer as any read does.
     const ReadWaitScope wait(*this, t.fileName);
     backend_->prepareTable(t, !levels_.empty());
+}
+
+void Database::setChangeAuthor(int user) {
+    changeAuthor_ = user;
+    if (backend_) backend_->setChangeAuthor(user);
+}
+
+void Database::keepHistory(bool on) {
+    historyKept_ = on;
+    if (backend_) backend_->keepHistory(on);
 }
 
 QStringList Database::sessions() {

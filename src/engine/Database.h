@@ -103,6 +103,10 @@ public:
 
     // The user names of every live session of this database, this one included.
     QStringList sessions();
+    // Who the changes made through this connection are recorded for (see History); kept over
+    // a reconnection.
+    void setChangeAuthor(int user);
+    void keepHistory(bool on);
     // Bytes a table takes in the store; 0 when it is missing or the database is not open.
     qint64 tableSize(const QString& fileName);
 
@@ -194,6 +198,8 @@ private:
     void flushDeferred();
     void dropDeferred();
     BusyWait* busyWait_ = nullptr;
+    int changeAuthor_ = 0;
+    bool historyKept_ = true;
     friend class Table;
 };
 

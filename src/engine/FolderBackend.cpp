@@ -3,6 +3,7 @@
 #include "engine/Files.h"
 #include "engine/FolderOpenLock.h"
 #include "engine/FolderSnapshot.h"
+#include "engine/History.h"
 #include "engine/JournalGuard.h"
 #include "engine/LockFile.h"
 
@@ -115,6 +116,7 @@ void FolderBackend::open(const QString& location, const QString& userName) {
     handle_ = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
                                                                     : nullptr;
     reader_.open(handle_);
+    history_.install(handle_);
     busy_.install(handle_, kBusyTimeoutMs);
     open_ = true;
     exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
@@ -287,6 +289,11 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         throw Error(FolderErrors::describe(e.message(), t.fileName), e.kind());
     }
     attached_.insert(t.schemaName);
+    history_.watch(*this, t);
+}
+
+QString FolderBackend::historyTable(const TableDef& t) const {
+    return quoteIdentifier(t.schemaName) + QLatin1Char('.') + FolderHistory::table(t);
 }
 
 void FolderBackend::keepChangesInMemory(bool on) {
@@ -321,6 +328,11 @@ void FolderBackend::control(const QString& sql, const QString& files) {
         it = controls_.emplace(sql, std::move(q)).first;
     }
     QSqlQuery& q = it->second;
+    // Every transaction's changes are one group of versions; statements between transactions
+    // share one of their own.
+    if (!sql.startsWith(QStringLiteral("SAVEPOINT")) && !sql.startsWith(QStringLiteral("RELEASE")) &&
+        !sql.startsWith(QStringLiteral("ROLLBACK TO")))
+        history_.nextGroup();
     if (!q.exec()) {
         const Error e = failure(q.lastError(), files);
         q.finish();
@@ -382,6 +394,8 @@ void FolderBackend::createTableFile(const TableDef& t, const QString& path) {
             const FolderDialect dialect;
             QStringList statements{QStringLiteral("PRAGMA journal_mode=DELETE")};
             statements << dialect.createTable(t);
+            // A new database keeps history from the start: opening it changes no file.
+            if (History::watches(t)) statements << FolderHistory::tableStatements(t);
             for (const QString& s : statements)
                 if (failure.isEmpty() && !q.exec(s)) failure = q.lastError().text();
             for (const SeedRow& row : seedRows()) {

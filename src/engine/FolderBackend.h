@@ -4,6 +4,7 @@
 #include "engine/FolderBusy.h"
 #include "engine/FolderDialect.h"
 #include "engine/FolderErrors.h"
+#include "engine/FolderHistory.h"
 #include "engine/FolderRowReader.h"
 #include "engine/Session.h"
 
@@ -69,6 +70,9 @@ public:
     QVariant changeMark(const TableDef& t) override;
     QString protectionHash(const TableDef& t) override;
     void setProtectionHash(const TableDef& t, const QString& hash) override;
+    QString historyTable(const TableDef& t) const override;
+    void setChangeAuthor(int user) override { history_.setAuthor(user); }
+    void keepHistory(bool on) override { history_.setKept(on); }
 
     QString describe(const QSqlError& error, const QString& fileName = {}) const override;
 
@@ -100,6 +104,7 @@ private:
     FolderRowReader reader_{errors_};
     FolderBusy busy_;
     std::map<QString, QSqlQuery> controls_;
+    FolderHistory history_;
 };
 
 } // namespace engine

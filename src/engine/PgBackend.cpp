@@ -2,6 +2,8 @@
 
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/History.h"
+#include "engine/PgHistory.h"
 #include "engine/PgPagedResult.h"
 
 #include <QDate>
@@ -81,7 +83,28 @@ QString PgBackend::openConnection() {
     exec(QStringLiteral("SET lock_timeout = '5s'"));
     exec(QStringLiteral("SET client_min_messages = warning"));
     exec(QStringLiteral("SET DateStyle = ISO"));
+    applyHistorySettings();
     return {};
+}
+
+void PgBackend::applyHistorySettings() {
+    exec(QStringLiteral(
+             "SELECT set_config('vardimo.author', ?, false), set_config('vardimo.history', ?, false)"),
+         {QString::number(changeAuthor_), historyKept_ ? QStringLiteral("on") : QStringLiteral("off")});
+}
+
+void PgBackend::setChangeAuthor(int user) {
+    changeAuthor_ = user;
+    if (connected_ && !errors_.lost()) applyHistorySettings();
+}
+
+void PgBackend::keepHistory(bool on) {
+    historyKept_ = on;
+    if (connected_ && !errors_.lost()) applyHistorySettings();
+}
+
+QString PgBackend::historyTable(const TableDef& t) const {
+    return hasHistory_ && History::watches(t) ? PgHistory::table(t) : QString();
 }
 
 void PgBackend::dropConnection() {
@@ -127,6 +150,7 @@ void PgBackend::open(const QString& location, const QString& userName) {
     userName_ = userName;
     try {
         checkSchema();
+        hasHistory_ = PgHistory::ensure(*this);
         registerSession(userName);
     } catch (...) {
         disconnect();
@@ -236,6 +260,8 @@ void PgBackend::create(const QString& location, const std::function<void(PgBacke
             for (const SeedRow& row : seedRows())
                 exec(dialect_.insertInto(dialect_.table(*row.table), row.columns), row.values);
             if (fill) fill(*this);
+            // After the rows it is made with: those are nobody's changes.
+            PgHistory::install(*this);
             if (!db.commit()) throw Error(describe(db.lastError()));
         } catch (...) {
             db.rollback();

@@ -89,6 +89,10 @@ public:
     // prepared once on the server; the result stays readable until its next run.
     QSqlQuery& execPrepared(const QString& sql, const QVariantList& binds);
 
+    QString historyTable(const TableDef& t) const override;
+    void setChangeAuthor(int user) override;
+    void keepHistory(bool on) override;
+
 private:
     void connect(const QString& location);
     // Opens the connection to location_ and sets it up; the client library's reason when it fails.
@@ -116,6 +120,10 @@ private:
     QHash<QString, std::shared_ptr<Prepared>> prepared_;
     QSet<QString> reached_; // the tables found on the server since connecting
     Prepared& prepared(const QString& sql);
+    int changeAuthor_ = 0;
+    bool historyKept_ = true;
+    bool hasHistory_ = false;
+    void applyHistorySettings();
 };
 
 } // namespace engine

@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "engine/PgBackend.h"
+#include "engine/PgHistory.h"
 
 #include <QCryptographicHash>
 #include <QMessageAuthenticationCode>
@@ -337,6 +338,7 @@ QStringList PgRoles::secure(PgBackend& pg) {
                                "(vardimo_may('%2'))")
                     .arg(t, QLatin1String(right)));
     }
+    PgHistory::secure(pg);
     return withoutPassword;
 }
 

@@ -13,6 +13,7 @@
 #include "data/Logon.h"
 #include "engine/Database.h"
 #include "planning/GoalsExtras.h"
+#include "planning/HistoryButtons.h"
 #include "printing/Printer.h"
 #include "reports/GoalsReport.h"
 
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace planning {
 
@@ -47,7 +49,8 @@ GoalsWindow::GoalsWindow(data::DataModule& dm, QWidget* parent) : controls::Scre
 
     onCreate();
     connect(goalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { goalSpinChanged(); }));
-    setFixedSize(820, 420);
+    // Wider only when the buttons need more room than the screen's own size gives them.
+    setFixedSize(std::max(820, lay->minimumSize().width()), 420);
 }
 
 void GoalsWindow::buildYearRow(QVBoxLayout* lay) {
@@ -148,6 +151,7 @@ void GoalsWindow::buildButtonBar(QVBoxLayout* lay) {
     auto* buttons =
         controls::buttonBar(helpButton, {printButton, insertButton, saveButton, deleteButton, closeButton});
     addGoalsExtraButtons(dm_, *this, *buttons);
+    addGoalHistoryButtons(dm_, *this, *buttons);
     lay->addLayout(buttons);
 }
 

@@ -11,6 +11,7 @@
 #include "data/DataModule.h"
 #include "engine/DataSource.h"
 #include "engine/Query.h"
+#include "planning/HistoryButtons.h"
 #include "planning/MeasurementsWindow.h"
 #include "planning/SelectDateDialog.h"
 #include "printing/Printer.h"
@@ -205,7 +206,9 @@ void StrategyEditor::buildButtonBar(QVBoxLayout* lay) {
     printButton = controls::button(QStringLiteral("Print"), this);
     saveButton = controls::button(QStringLiteral("Save"), this);
     cancelButton = controls::button(QStringLiteral("Cancel"), this);
-    lay->addLayout(controls::buttonBar(helpButton, {previewButton, printButton, saveButton, cancelButton}));
+    auto* buttons = controls::buttonBar(helpButton, {previewButton, printButton, saveButton, cancelButton});
+    lay->addLayout(buttons);
+    addStrategyHistoryButton(dm_, *this, *buttons, previewButton);
 }
 
 void StrategyEditor::setFocusChain() {

@@ -8,6 +8,7 @@
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
 #include "engine/Database.h"
+#include "planning/HistoryButtons.h"
 #include "planning/MoveStrategiesDialog.h"
 #include "planning/StrategyEditor.h"
 #include "reports/PrintGoalsDialog.h"
@@ -96,8 +97,10 @@ void StrategyListWindow::buildButtonBar(QVBoxLayout* lay) {
     editButton = controls::button(QStringLiteral("Edit"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     moveButton->setVisible(false);
-    lay->addLayout(controls::buttonBar(
-        helpButton, {moveButton, printButton, deleteButton, insertButton, editButton, closeButton}));
+    auto* buttons = controls::buttonBar(
+        helpButton, {moveButton, printButton, deleteButton, insertButton, editButton, closeButton});
+    lay->addLayout(buttons);
+    addDeletedStrategiesButton(dm_, *this, *buttons, moveButton);
 }
 
 void StrategyListWindow::connectButtons() {

@@ -18,9 +18,11 @@
 #include "controls/RadioGroup.h"
 #include "controls/SpinBox.h"
 #include "controls/UpDown.h"
+#include "planning/DeletedDialog.h"
 #include "planning/DepartmentsWindow.h"
 #include "planning/GoalTypesWindow.h"
 #include "planning/GoalsWindow.h"
+#include "planning/HistoryDialog.h"
 #include "planning/MeasurementsWindow.h"
 #include "planning/OverdueWindow.h"
 #include "planning/StrategyEditor.h"
@@ -68,6 +70,7 @@ protected:
         const int type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         dm->goalTypeTable.locate("GoalTypeID", type);
         const int goal = addGoal("Grow", QDate::currentDate().year(), type, me, me);
+        goal_ = goal;
         insertRow(dm->strategyTable,
                   {{"GoalID", goal}, {"UserNumber", me}, {"StrategyNumber", 1}, {"Compleated", false}});
         controls::setHelpFileExists(true);
@@ -78,6 +81,7 @@ protected:
         controls::setHelpFileExists(false);
         DataFixture::TearDown();
     }
+    int goal_ = 0;
     // Presses the screen's Help button with the keyboard; the help window it opened, if any.
     static app::HelpWindow* pressHelp(controls::Screen& screen) {
         screen.show();
@@ -118,6 +122,15 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
         {"system-settings.html",
          [&](QWidget* p) { return std::make_unique<admin::SystemSettingsDialog>(d, p); }},
         {"information.html", [&](QWidget* p) { return std::make_unique<admin::InformationWindow>(d, p); }},
+        {"history.html",
+         [&](QWidget* p) {
+             return std::make_unique<planning::HistoryDialog>(d, planning::HistoryDialog::Kind::Goal, goal_,
+                                                              true, p);
+         }},
+        {"deleted.html",
+         [&](QWidget* p) {
+             return std::make_unique<planning::DeletedDialog>(d, planning::DeletedDialog::Kind::Goals, p);
+         }},
     };
     QStringList opened;
     for (const Case& c : cases) {

@@ -488,4 +488,29 @@ TEST_F(SecureServer, PackingByAUserSaysWhoMayPackAndLeavesEveryTableOpen) {
     EXPECT_EQ(asOwner("SELECT count(*) FROM strategys"), strategies);
     dm.strategyTable.refresh();
     EXPECT_GT(dm.strategyTable.recordCount(), 0);
+
+TEST_F(SecureServer, ChangesOfUsersWhoMayNotWriteTheHistoryAreKeptAndEachReadsOnlyTheHistoryHeMaySee) {
+    const int awhite = number("AWHITE"), mjones = number("MJONES");
+    Psql r = psql("MJONES", "jones",
+                  changed(QStringLiteral("UPDATE strategys SET commentsstatus = 'kept' WHERE usernumber = %1")
+                              .arg(mjones)));
+    const int made = r.out.toInt();
+    ASSERT_GT(made, 0) << r.err.toStdString();
+    r = psql("AWHITE", "white",
+             changed(QStringLiteral("UPDATE strategys SET commentsstatus = 'kept' WHERE usernumber = %1")
+                         .arg(awhite)));
+    ASSERT_GT(r.out.toInt(), 0) << r.err.toStdString();
+    EXPECT_EQ(
+        asOwner("SELECT count(*) FROM vardimo_history_strategys WHERE newrow ->> 'commentsstatus' = 'kept'"),
+        made + r.out.toInt());
+    // AWHITE does not see MJONES's strategies, nor their history; nobody writes it by hand.
+    r = psql("AWHITE", "white",
+             QStringLiteral(
+                 "SELECT count(*) FROM vardimo_history_strategys WHERE (newrow ->> 'usernumber')::integer "
+                 "= %1")
+                 .arg(mjones));
+    EXPECT_EQ(r.out, "0") << r.err.toStdString();
+    r = psql("AWHITE", "white", "SELECT count(*) > 0 FROM vardimo_history_strategys");
+    EXPECT_EQ(r.out, "t") << r.err.toStdString();
+    EXPECT_FALSE(psql("AWHITE", "white", "DELETE FROM vardimo_history_strategys").ok);
 }
