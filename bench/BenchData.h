@@ -66,6 +66,19 @@ inline QString largeSampleFolder() {
     return dir;
 }
 
+// The large sample made at a scale (several times its goals, strategies and measurements over the
+// same users): beside the large sample's folder, with "-xN" after its name; made on first use.
+inline QString scaledSampleFolder(int scale) {
+    const QString dir = QDir::cleanPath(largeSampleFolder()) + QStringLiteral("-x%1").arg(scale);
+    if (!QFileInfo::exists(QDir(dir).filePath(QStringLiteral("User.db")))) {
+        std::printf("Making the large sample at %d times its size in %s (once)...\n", scale, qPrintable(dir));
+        tools::createDatabase(
+            dir, true, tools::SampleSize::Large,
+            [](const QString& s) { std::printf("  %s\n", qPrintable(s)); }, scale);
+    }
+    return dir;
+}
+
 // The large sample on a PostgreSQL server: VARDIMO_BENCH_PG (a database holding it, or an empty
 // one it is copied into), or else the database "vardimo_bench" on the server VARDIMO_TEST_PG names
 // (as scripts/pg-test-server.sh exports it), made and filled on first use. Empty, with the reason

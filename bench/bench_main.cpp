@@ -769,8 +769,8 @@ struct StrategyScreens {
     engine::Session session;
     std::unique_ptr<data::DataModule> dm;
     int busiestType = -1;
-    StrategyScreens() {
-        session.addAlias(QStringLiteral("Goal"), databaseFolder());
+    explicit StrategyScreens(const QString& folder = databaseFolder()) {
+        session.addAlias(QStringLiteral("Goal"), folder);
         dm = std::make_unique<data::DataModule>(session);
         try {
             dm->open();
@@ -910,3 +910,222 @@ BENCHMARK(BM_OpenStrategyList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StrategyListSwitchGoalFilter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StrategyListFollowSelectedGoal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenStrategyEditor)->Unit(benchmark::kMillisecond);
+
+// ---- How the screens grow with the data ----------------------------------------------------
+// The goals year switch and the strategy list's switches on the large sample and on five times
+// it (made once beside it), each beside SQLite doing the same reads on the same files. CPU time
+// of this thread, so that the other programs on a loaded machine count less.
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+constexpr int kScale = 5;
+constexpr double kScaleTargetRatio = 6;
+
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Milliseconds of CPU per call of step: the median of seven rounds of n calls, after a few
+// untimed ones (a round that another program's work on the machine disturbed counts little).
+double cpuMsPerCall(int n, const std::function<void(int)>& step) {
+    for (int i = 0; i < 3; ++i)
+        step(i);
+    std::vector<double> rounds;
+    int call = 0;
+    for (int r = 0; r < 7; ++r) {
+        const double start = threadCpuMs();
+        for (int i = 0; i < n; ++i)
+            step(call++);
+        rounds.push_back((threadCpuMs() - start) / n);
+    }
+    std::sort(rounds.begin(), rounds.end());
+    return rounds[rounds.size() / 2];
+}
+
+// The goals and strategy files of a sample folder, opened read-only by SQLite itself: with its
+// default page cache, as a program of its own would, or with one that holds the goals file.
+struct RawSample {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* goals = nullptr;
+    sqlite3_stmt* strategies = nullptr;
+    RawSample(const QString& folder, bool wholeGoalsCached) {
+        const QByteArray goalsFile =
+            engine::Database::findFile(folder, QStringLiteral("goals.db")).toLocal8Bit();
+        const QByteArray strategyFile =
+            engine::Database::findFile(folder, QStringLiteral("Strategys.db")).toLocal8Bit();
+        sqlite3_open_v2(goalsFile.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* attach = nullptr;
+        sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS s", -1, &attach, nullptr);
+        sqlite3_bind_text(attach, 1, strategyFile.constData(), int(strategyFile.size()), SQLITE_TRANSIENT);
+        sqlite3_step(attach);
+        sqlite3_finalize(attach);
+        if (wholeGoalsCached) {
+            const QByteArray pragma = QByteArray("PRAGMA main.cache_size=-") +
+                                      QByteArray::number(QFileInfo(goalsFile).size() / 1024 * 2);
+            sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr);
+        }
+        // The conditions the screens select with.
+        sqlite3_prepare_v2(db,
+                           "SELECT * FROM main.goals WHERE (GoalYear IS NULL OR (GoalYear = ?1 AND "
+                           "GoalTypeID = ?2)) AND (UserNumber IS NULL OR UserNumber = ?3) ORDER BY GoalID",
+                           -1, &goals, nullptr);
+        sqlite3_prepare_v2(db, "SELECT * FROM s.Strategys WHERE GoalID = ?1 AND UserNumber = ?2", -1,
+                           &strategies, nullptr);
+    }
+    ~RawSample() {
+        sqlite3_finalize(goals);
+        sqlite3_finalize(strategies);
+        sqlite3_close(db);
+    }
+    RawSample(const RawSample&) = delete;
+    RawSample& operator=(const RawSample&) = delete;
+    // Every column of every row, as a table object reads whole rows; the first row's key.
+    static qint64 readAll(sqlite3_stmt* st) {
+        qint64 first = -1, sum = 0;
+        const int columns = sqlite3_column_count(st);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            if (first < 0) first = sqlite3_column_int64(st, 0);
+            for (int c = 0; c < columns; ++c)
+                sum += sqlite3_column_type(st, c) == SQLITE_INTEGER ? sqlite3_column_int64(st, c)
+                                                                    : sqlite3_column_bytes(st, c);
+        }
+        sqlite3_reset(st);
+        benchmark::DoNotOptimize(sum);
+        return first;
+    }
+    // The goals of a year and type for a user, then the strategies of the first of them.
+    void switchGoals(int year, int type, int user, bool withStrategies) {
+        sqlite3_bind_int(goals, 1, year);
+        sqlite3_bind_int(goals, 2, type);
+        sqlite3_bind_int(goals, 3, user);
+        const qint64 goal = readAll(goals);
+        if (!withStrategies || goal < 0) return;
+        sqlite3_bind_int64(strategies, 1, goal);
+        sqlite3_bind_int(strategies, 2, user);
+        readAll(strategies);
+    }
+};
+
+struct ScaleFigure {
+    double vardimoMs = 0;
+    double sqliteMs = 0;       // SQLite's default page cache
+    double sqliteCachedMs = 0; // a page cache holding the goals file
+};
+
+// The year switch of the goals screen's filter: the goal filter of a user, another year each time.
+ScaleFigure goalsYearSwitch(const QString& folder) {
+    bench::Module m(folder);
+    data::DataModule& dm = *m.dm;
+    data::logOn(dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    const int thisYear = QDate::currentDate().year();
+    data::GoalFilter goals{.year = thisYear, .type = 2, .byUser = true, .user = 40};
+    ScaleFigure f;
+    f.vardimoMs = cpuMsPerCall(60, [&](int i) {
+        goals.year = thisYear - 2 + i % 5;
+        dm.setGoalFilter(goals);
+        dm.goalsTable.setFiltered(false);
+        dm.goalsTable.setFiltered(true);
+        benchmark::DoNotOptimize(dm.goalsTable.recordCount());
+    });
+    for (const bool cached : {false, true}) {
+        RawSample raw(folder, cached);
+        (cached ? f.sqliteCachedMs : f.sqliteMs) =
+            cpuMsPerCall(60, [&](int i) { raw.switchGoals(thisYear - 2 + i % 5, 2, 40, false); });
+    }
+    return f;
+}
+
+// The strategy list's switches: year, goal type and user in turn, each listing the goals and the
+// strategies of the goal that becomes selected.
+ScaleFigure strategyListSwitches(const QString& folder) {
+    StrategyScreens screens(folder);
+    data::DataModule& dm = screens.use();
+    planning::StrategyListWindow form(dm);
+    const int year = form.yearSpin->value();
+    const int types = dm.goalTypeTable.recordCount();
+    int type = form.goalTypeBox->keyValue().toInt();
+    int user = form.userBox->keyValue().toInt();
+    int shownYear = year;
+    ScaleFigure f;
+    const auto change = [&](int i, bool onScreen) {
+        switch (i % 3) {
+        case 0:
+            shownYear = year - 1 + (i / 3) % 3;
+            if (onScreen) form.yearSpin->setValue(shownYear);
+            break;
+        case 1:
+            type = dm.goalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")).toInt();
+            if (onScreen) {
+                form.goalTypeBox->setKeyValue(type);
+                form.goalTypeChosen();
+            }
+            break;
+        default:
+            user = 40 + (i / 3) % 50;
+            if (onScreen) {
+                form.userBox->setKeyValue(user);
+                form.userChosen();
+            }
+        }
+    };
+    f.vardimoMs = cpuMsPerCall(45, [&](int i) {
+        change(i, true);
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
+    });
+    for (const bool cached : {false, true}) {
+        RawSample raw(folder, cached);
+        (cached ? f.sqliteCachedMs : f.sqliteMs) = cpuMsPerCall(45, [&](int i) {
+            change(i, false);
+            raw.switchGoals(shownYear, type, user, true);
+        });
+    }
+    return f;
+}
+
+void reportScaling(benchmark::State& state, const char* what, const ScaleFigure& one,
+                   const ScaleFigure& many) {
+    const double ratio = one.vardimoMs > 0 ? many.vardimoMs / one.vardimoMs : 0;
+    const double sqliteRatio = one.sqliteMs > 0 ? many.sqliteMs / one.sqliteMs : 0;
+    const double cachedRatio = one.sqliteCachedMs > 0 ? many.sqliteCachedMs / one.sqliteCachedMs : 0;
+    state.counters["ms_1x"] = one.vardimoMs;
+    state.counters["ms_5x"] = many.vardimoMs;
+    state.counters["ratio_5x"] = ratio;
+    state.counters["target_ratio"] = kScaleTargetRatio;
+    state.counters["sqlite_ms_1x"] = one.sqliteMs;
+    state.counters["sqlite_ms_5x"] = many.sqliteMs;
+    state.counters["sqlite_ratio_5x"] = sqliteRatio;
+    state.counters["sqlite_cached_ratio_5x"] = cachedRatio;
+    std::printf("%s, CPU per switch: %.3f ms at 1x, %.3f ms at %dx, %.2f times (target at most %.0f); "
+                "SQLite itself: %.3f ms, %.3f ms, %.2f times; SQLite with the goals file in its cache: "
+                "%.3f ms, %.3f ms, %.2f times\n",
+                what, one.vardimoMs, many.vardimoMs, kScale, ratio, kScaleTargetRatio, one.sqliteMs,
+                many.sqliteMs, sqliteRatio, one.sqliteCachedMs, many.sqliteCachedMs, cachedRatio);
+    std::fflush(stdout);
+}
+
+void BM_ScaleGoalsYearSwitch(benchmark::State& state) {
+    while (state.KeepRunning()) {
+        const ScaleFigure one = goalsYearSwitch(databaseFolder());
+        const ScaleFigure many = goalsYearSwitch(bench::scaledSampleFolder(kScale));
+        reportScaling(state, "Goals year switch", one, many);
+    }
+}
+
+void BM_ScaleStrategyListSwitches(benchmark::State& state) {
+    while (state.KeepRunning()) {
+        const ScaleFigure one = strategyListSwitches(databaseFolder());
+        const ScaleFigure many = strategyListSwitches(bench::scaledSampleFolder(kScale));
+        reportScaling(state, "Strategy list switches", one, many);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ScaleGoalsYearSwitch)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ScaleStrategyListSwitches)->Unit(benchmark::kMillisecond)->Iterations(1);

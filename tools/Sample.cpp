@@ -45,8 +45,19 @@ QVariant rights(const std::vector<int>& on, int i) {
 
 } // namespace
 
+std::optional<int> parseSampleScale(const QString& text) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < 1 || n > kMaxSampleScale) return std::nullopt;
+    return n;
+}
+
 void createDatabase(const QString& folder, bool withSample, SampleSize size,
-                    const std::function<void(const QString&)>& progress) {
+                    const std::function<void(const QString&)>& progress, int scale) {
+    if (scale < 1 || scale > kMaxSampleScale)
+        throw engine::Error(QStringLiteral("The sample's scale must be from 1 to %1, not %2.")
+                                .arg(kMaxSampleScale)
+                                .arg(scale));
     auto say = [&](const QString& s) {
         if (progress) progress(s);
     };
@@ -60,7 +71,8 @@ void createDatabase(const QString& folder, bool withSample, SampleSize size,
     db.keepHistory(false);
     db.open(folder);
     QRandomGenerator rng(20021);
-    const SampleCounts c = counts(size);
+    SampleCounts c = counts(size);
+    c.goals *= scale;
     const bool large = size == SampleSize::Large;
     const int thisYear = QDate::currentDate().year();
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));

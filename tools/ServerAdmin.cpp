@@ -104,7 +104,7 @@ namespace {
 
 void createOnServer(const QString& uri, bool withSample, SampleSize size,
                     const std::function<void(const QString&)>& progress,
-                    const std::function<void(engine::PgBackend&)>& finish) {
+                    const std::function<void(engine::PgBackend&)>& finish, int scale) {
     if (!withSample) {
         engine::PgBackend().create(uri, finish);
         if (progress)
@@ -116,22 +116,23 @@ void createOnServer(const QString& uri, bool withSample, SampleSize size,
     if (!scratch.isValid())
         throw engine::Error(QStringLiteral("Cannot make a temporary folder for the sample."));
     const QString folder = scratch.filePath(QStringLiteral("sample"));
-    createDatabase(folder, true, size, progress);
+    createDatabase(folder, true, size, progress, scale);
     copyToServer(folder, uri, progress, finish);
 }
 
 } // namespace
 
 void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
-                          const std::function<void(const QString&)>& progress) {
-    createOnServer(uri, withSample, size, progress, {});
+                          const std::function<void(const QString&)>& progress, int scale) {
+    createOnServer(uri, withSample, size, progress, {}, scale);
 }
 
 QStringList createSecureServerDatabase(const QString& uri, bool withSample, SampleSize size,
-                                       const std::function<void(const QString&)>& progress) {
+                                       const std::function<void(const QString&)>& progress, int scale) {
     QStringList withoutPassword;
-    createOnServer(uri, withSample, size, progress,
-                   [&](engine::PgBackend& pg) { withoutPassword = engine::PgRoles::secure(pg); });
+    createOnServer(
+        uri, withSample, size, progress,
+        [&](engine::PgBackend& pg) { withoutPassword = engine::PgRoles::secure(pg); }, scale);
     return withoutPassword;
 }
 

@@ -23,15 +23,16 @@ struct TableInfo {
 std::vector<TableInfo> serverInfo(const QString& uri);
 
 // Makes a new database on a server (whose database the URI names and which holds no Vardimo
-// tables yet); with a sample, the same rows a sample folder of that size gets.
+// tables yet); with a sample, the same rows a sample folder of that size and scale gets.
 void createServerDatabase(const QString& uri, bool withSample, SampleSize size,
-                          const std::function<void(const QString&)>& progress = {});
+                          const std::function<void(const QString&)>& progress = {}, int scale = 1);
 
 // The same for a database whose server holds the logons and the rights, made in the same
 // transaction as the tables (see secureServerDatabase). Returns the ids of users without a
 // password.
 QStringList createSecureServerDatabase(const QString& uri, bool withSample, SampleSize size,
-                                       const std::function<void(const QString&)>& progress = {});
+                                       const std::function<void(const QString&)>& progress = {},
+                                       int scale = 1);
 
 // Turns a server database into one whose server holds the logons and the rights: a role per user
 // with the password the user table held (then cleared), grants and row-level policies, all in

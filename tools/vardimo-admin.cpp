@@ -41,6 +41,8 @@ int usage() {
            "                                                        tables in a server's empty database\n"
            "  vardimo-admin create URI --secure [--sample small]    the same on a server that holds the\n"
            "                                                        logons and the rights itself\n"
+           "      --scale N (with --sample, N from 1 to 20)         N times the sample's goals, strategies\n"
+           "                                                        and measurements, over the same users\n"
            "  vardimo-admin secure URI                              let a server database's server hold\n"
            "                                                        the logons and the rights: a role per\n"
            "                                                        user, the passwords moved into it\n"
@@ -109,6 +111,8 @@ int create(const QStringList& args) {
     bool sample = false;
     bool secure = false;
     tools::SampleSize size = tools::SampleSize::Small;
+    int scale = 1;
+    bool scaled = false;
     for (int i = 3; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--secure")) {
             secure = true;
@@ -123,9 +127,23 @@ int create(const QStringList& args) {
                     return 2;
                 }
             }
+        } else if (args[i] == QLatin1String("--scale")) {
+            const QString n = i + 1 < args.size() ? args[++i] : QString();
+            const auto parsed = tools::parseSampleScale(n);
+            if (!parsed) {
+                err << "The scale must be a whole number from 1 to " << tools::kMaxSampleScale
+                    << (n.isEmpty() ? QStringLiteral(".\n") : QStringLiteral(", not \"%1\".\n").arg(n));
+                return 2;
+            }
+            scale = *parsed;
+            scaled = true;
         } else {
             return usage();
         }
+    }
+    if (scaled && !sample) {
+        err << "--scale sizes a sample: give --sample as well.\n";
+        return 2;
     }
     auto progress = [](const QString& line) {
         out << line << "\n";
@@ -133,9 +151,9 @@ int create(const QStringList& args) {
     };
     if (engine::isServerLocation(dir)) {
         if (secure)
-            reportSecured(tools::createSecureServerDatabase(dir, sample, size, progress), dir);
+            reportSecured(tools::createSecureServerDatabase(dir, sample, size, progress, scale), dir);
         else
-            tools::createServerDatabase(dir, sample, size, progress);
+            tools::createServerDatabase(dir, sample, size, progress, scale);
         out << "Database ready on " << engine::PgLocation::parse(dir).display << "\n";
         return 0;
     }
@@ -143,7 +161,7 @@ int create(const QStringList& args) {
         err << "Only a server database holds its logons in the server; a folder cannot.\n";
         return 2;
     }
-    tools::createDatabase(dir, sample, size, progress);
+    tools::createDatabase(dir, sample, size, progress, scale);
     out << "Database ready in " << QDir(dir).absolutePath() << "\n";
     return 0;
 }
