@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 namespace data {
 
@@ -39,8 +40,15 @@ void packDatabase(DataModule& dm, PackProgress& progress) {
         {"Packing Strategys Table", &dm.strategyTable}, {"Packing Department Table", &dm.departmentTable},
         {"Packing Goal Type Table", &dm.goalTypeTable}, {"Packing Access List Table", &dm.accessListTable},
         {"Packing Measurement Table", &dm.measureTable}};
-    // Versions older than the system setting go first, so that packing gives their room back.
-    ChangeHistory(dm).prune();
+    // Versions older than the system setting go first, so that packing gives their room back. A
+    // user who may not remove them (a server that holds the rights) is told so by the packing
+    // itself, whose message says who may pack: that one is the message he should see.
+    std::optional<engine::Error> pruneFailure;
+    try {
+        ChangeHistory(dm).prune();
+    } catch (const engine::Error& e) {
+        pruneFailure = e;
+    }
     try {
         for (const auto& [text, table] : steps) {
             progress.setStatus(QString::fromLatin1(text));
@@ -65,6 +73,7 @@ void packDatabase(DataModule& dm, PackProgress& progress) {
         }
         throw;
     }
+    if (pruneFailure) throw *pruneFailure;
 }
 
 qint64 tableFileSize(DataModule& dm, const QString& fileName) {

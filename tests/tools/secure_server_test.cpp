@@ -488,6 +488,7 @@ TEST_F(SecureServer, PackingByAUserSaysWhoMayPackAndLeavesEveryTableOpen) {
     EXPECT_EQ(asOwner("SELECT count(*) FROM strategys"), strategies);
     dm.strategyTable.refresh();
     EXPECT_GT(dm.strategyTable.recordCount(), 0);
+}
 
 TEST_F(SecureServer, ChangesOfUsersWhoMayNotWriteTheHistoryAreKeptAndEachReadsOnlyTheHistoryHeMaySee) {
     const int awhite = number("AWHITE"), mjones = number("MJONES");
