@@ -10,6 +10,7 @@
 
 #include <QSet>
 #include <map>
+#include <optional>
 
 struct sqlite3;
 
@@ -103,6 +104,8 @@ private:
     FolderErrors errors_{folder_};
     FolderRowReader reader_{errors_};
     FolderBusy busy_;
+    // The secure_delete setting a transaction that keeps its changes in memory replaced.
+    std::optional<int> secureDeleteBefore_;
     std::map<QString, QSqlQuery> controls_;
     FolderHistory history_;
 };
