@@ -7,6 +7,7 @@
 #include "controls/FieldEdit.h"
 #include "controls/SpinBox.h"
 #include "data/DataModule.h"
+#include "engine/Database.h"
 #include "engine/History.h"
 
 #include <QCoreApplication>
@@ -158,10 +159,13 @@ void SystemSettingsDialog::saveSettings() {
                            "with them, or change the setting back."));
         return;
     }
+    // The settings row and the days of history are one save: neither is stored without the other.
+    engine::Transaction tx(dm_.goalDatabase);
     settings.edit();
     settings.post();
     if (keepHistorySpin->value() != engine::History::keepDays(dm_.goalDatabase))
         engine::History::setKeepDays(dm_.goalDatabase, keepHistorySpin->value());
+    tx.commit();
     accept();
 }
 
