@@ -192,10 +192,12 @@ private:
     engine::Database& db_;
 };
 
-template <typename Work> void atomically(data::DataModule& dm, bool multiple, Work work) {
+template <typename Work>
+void atomically(data::DataModule& dm, bool multiple, const ConversionProgress& progress, Work work) {
     std::optional<qint64> stoppedAt;
     try {
         const ReadersKeepReading readers(dm.goalDatabase);
+        const engine::CommitTicking storing(dm.goalDatabase, [&progress] { progress(kStoringConversion); });
         engine::BatchScope tx(dm.goalDatabase);
         work(stoppedAt);
         storeSetting(dm, multiple);
@@ -227,7 +229,7 @@ QString buildDeliverableText(data::DataModule& dm, qint64 strategyId) {
 }
 
 void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress) {
-    atomically(dm, true, [&](std::optional<qint64>&) {
+    atomically(dm, true, progress, [&](std::optional<qint64>&) {
         deleteAllMeasurements(dm);
         const Stamp stamp = stampNow(dm);
         int count = 0;
@@ -257,7 +259,7 @@ void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& p
 }
 
 void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress) {
-    atomically(dm, false, [&](std::optional<qint64>& stoppedAt) {
+    atomically(dm, false, progress, [&](std::optional<qint64>& stoppedAt) {
         engine::Table& strategies = dm.strategyTable;
         strategies.setFiltered(false);
         strategies.first();

@@ -123,7 +123,6 @@ void SecurityWindow::setEditing(bool on) {
 }
 
 void SecurityWindow::onActivate() {
-    helpButton->setVisible(controls::helpFileExists());
     if (!(dm_.user().rights.profileId == 0))
         setEditing(false);
     else

@@ -125,7 +125,6 @@ void SystemSettingsDialog::buildConvertRow(QWidget* page, QGridLayout* grid) {
 
 void SystemSettingsDialog::onCreate() {
     dm_.strategyTable.setFiltered(false);
-    helpButton->setVisible(controls::helpFileExists());
     recordCountLabel->setText(QString::number(dm_.strategyTable.recordCount()));
     keepHistorySpin->setValue(engine::History::keepDays(dm_.goalDatabase));
 }
@@ -179,6 +178,15 @@ void SystemSettingsDialog::convertMeasures() {
 }
 
 void SystemSettingsDialog::showProgress(int record) {
+    if (record == kStoringConversion) {
+        // The commit runs on another thread: the window is painted, but no event is let through,
+        // since its handler could use the database meanwhile; Cancel can no longer stop anything.
+        if (progressWindow) {
+            cancelConversionButton->setEnabled(false);
+            controls::paintNow(progressWindow);
+        }
+        return;
+    }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (record == 0 || lastPaint_ < 0 || now - lastPaint_ >= kRepaintMs) {
         lastPaint_ = now;

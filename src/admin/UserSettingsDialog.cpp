@@ -94,7 +94,6 @@ bool UserSettingsDialog::hasOwnRecord() {
 }
 
 void UserSettingsDialog::onActivate() {
-    helpButton->setVisible(controls::helpFileExists());
     // The table shows the user's own record from the first activation until the window closes;
     // switching again on every activation would only read the same row again.
     if (!activated_) {

@@ -161,7 +161,6 @@ void UserSetupWindow::connectSignals() {
 }
 
 void UserSetupWindow::onActivate() {
-    helpButton->setVisible(controls::helpFileExists());
     // The filters are set once: nothing another window does while this one is open changes
     // them, and switching them again would move the grid back to its first user.
     if (activated_) return;

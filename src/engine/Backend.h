@@ -73,7 +73,11 @@ public:
     virtual QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) = 0;
     // Runs BEGIN, COMMIT and the savepoint statements, in the way that costs this store
     // least (every post begins and commits).
-    virtual void control(const QString& sql, const QString& files = {}) = 0;
+    void control(const QString& sql, const QString& files = {}) { controlWork(sql, files)(); }
+    // The same in two steps: what needs the connection's own thread (finding or making the
+    // statement) is done now; the work returned runs it, and may run on another thread while
+    // nothing else uses this connection (a long commit, while a window goes on painting).
+    virtual std::function<void()> controlWork(const QString& sql, const QString& files = {}) = 0;
     // A failure of a statement run on connection() as the engine reports it: a lock held by
     // another workstation is Error::Kind::Busy (the engine waits and tries again). `preparing`:
     // the statement failed to prepare, where a fault of the statement itself is reported as an

@@ -10,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QThread>
+#include <chrono>
+#include <future>
 #include <utility>
 
 namespace engine {
@@ -312,15 +314,37 @@ void Database::begin() {
     levels_.emplace_back();
 }
 
-void Database::control(const QString& sql, const QString& files) {
+void Database::control(const QString& sql, const QString& files, bool ticking) {
     checkTransactionAlive();
     try {
         flushDeferred();
-        backend_->control(sql, files);
+        const std::function<void()> work = backend_->controlWork(sql, files);
+        if (ticking)
+            whileTicking(work);
+        else
+            work();
     } catch (const Error&) {
         failed();
         throw;
     }
+}
+
+void Database::whileTicking(const std::function<void()>& work) {
+    if (!commitTick_) {
+        work();
+        return;
+    }
+    // Nothing else uses the connection meanwhile: this thread only ticks. A busy handler that
+    // waits for another workstation sleeps on the work's thread.
+    auto done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        try {
+            commitTick_();
+        } catch (...) {
+            // The commit goes on whatever the window does; it alone decides the outcome.
+        }
+    }
+    done.get();
 }
 
 QString Database::writtenFiles() const {
@@ -346,7 +370,7 @@ void Database::commit() {
     }
     if (levels_.size() == 1) {
         try {
-            control(QStringLiteral("COMMIT"), writtenFiles());
+            control(QStringLiteral("COMMIT"), writtenFiles(), true);
         } catch (const Error&) {
             // Still open (typically: another workstation reads a file this one wants to write).
             rollbackLevels(0);

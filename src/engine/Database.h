@@ -124,6 +124,11 @@ public:
     // hold every row of its table until the batch ends. `batchSerial()` tells one batch from the next.
     bool holdingBatch() const { return batchLevel_ == 1 && batchChunk_ == 0 && !levels_.empty(); }
     int batchSerial() const { return batchSerial_; }
+    // While set, the outermost commit runs on a thread of its own and this thread calls `tick`
+    // about ten times a second until it ends: a large batch's commit is one step that no progress
+    // callback breaks up, and the window showing it must go on painting. The tick must not use
+    // this database (its connection is busy on the other thread); use CommitTicking.
+    void setCommitTick(std::function<void()> tick) { commitTick_ = std::move(tick); }
     // Writes a table object keeps back to send many rows at once: `flush` sends them and runs
     // before any other statement of this connection (and before the commit); `drop` forgets them
     // when the transaction rolls back. A later deferral flushes the one before.
@@ -172,8 +177,9 @@ private:
         QHash<QString, QSet<const QObject*>> changed;
     };
     void checkTransactionAlive();
-    // Runs BEGIN, COMMIT and the savepoint statements.
-    void control(const QString& sql, const QString& files = {});
+    // Runs BEGIN, COMMIT and the savepoint statements; `ticking`: the outermost commit, during
+    // which the commit tick runs.
+    void control(const QString& sql, const QString& files = {}, bool ticking = false);
     void failed();
     void transactionLost();
     void rolledBack(const Level& level);
@@ -195,12 +201,27 @@ private:
     int batchRows_ = 0;
     int batchSerial_ = 0;
     std::function<void()> deferredFlush_, deferredDrop_;
+    std::function<void()> commitTick_;
+    // Runs `work` on a thread of its own while this one ticks, when a commit tick is set.
+    void whileTicking(const std::function<void()>& work);
     void flushDeferred();
     void dropDeferred();
     BusyWait* busyWait_ = nullptr;
     int changeAuthor_ = 0;
     bool historyKept_ = true;
     friend class Table;
+};
+
+// Keeps a window painting through the commits of a database while it lives (see setCommitTick).
+class CommitTicking {
+public:
+    CommitTicking(Database& db, std::function<void()> tick) : db_(db) { db_.setCommitTick(std::move(tick)); }
+    ~CommitTicking() { db_.setCommitTick({}); }
+    CommitTicking(const CommitTicking&) = delete;
+    CommitTicking& operator=(const CommitTicking&) = delete;
+
+private:
+    Database& db_;
 };
 
 // Adds many rows to one table with one prepared statement (creation of sample data).

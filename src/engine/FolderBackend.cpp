@@ -329,7 +329,7 @@ QSqlQuery FolderBackend::exec(const QString& sql, const QVariantList& binds, con
     return q;
 }
 
-void FolderBackend::control(const QString& sql, const QString& files) {
+std::function<void()> FolderBackend::controlWork(const QString& sql, const QString& files) {
     if (!open_) throw Error::notOpen();
     // Prepared once: every post begins and commits.
     auto it = controls_.find(sql);
@@ -345,12 +345,14 @@ void FolderBackend::control(const QString& sql, const QString& files) {
     if (!sql.startsWith(QStringLiteral("SAVEPOINT")) && !sql.startsWith(QStringLiteral("RELEASE")) &&
         !sql.startsWith(QStringLiteral("ROLLBACK TO")))
         history_.nextGroup();
-    if (!q.exec()) {
-        const Error e = failure(q.lastError(), files);
+    return [this, &q, files] {
+        if (!q.exec()) {
+            const Error e = failure(q.lastError(), files);
+            q.finish();
+            throw e;
+        }
         q.finish();
-        throw e;
-    }
-    q.finish();
+    };
 }
 
 std::unique_ptr<LargeResult> FolderBackend::openLargeResult(const Statement& st, const QString& files,

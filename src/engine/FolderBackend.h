@@ -48,7 +48,7 @@ public:
     void keepChangesInMemory(bool on) override;
     const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
-    void control(const QString& sql, const QString& files = {}) override;
+    std::function<void()> controlWork(const QString& sql, const QString& files = {}) override;
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override;
     bool failureEndsTransaction(int depth) const override;
     // A failed statement undoes itself in SQLite; the transaction goes on.

@@ -285,6 +285,18 @@ void PgBackend::prepareTable(const TableDef& t, bool) {
     reached_.insert(t.schemaName);
 }
 
+std::function<void()> PgBackend::controlWork(const QString& sql, const QString& files) {
+    if (!open_) throw Error::notOpen();
+    if (errors_.lost()) throw Error(errors_.lostText());
+    // The server cannot prepare these: each is sent as it is.
+    auto q = std::make_shared<QSqlQuery>(connection());
+    q->setForwardOnly(true);
+    return [this, q, sql, files] {
+        countStatements();
+        if (!q->exec(sql)) throw failure(q->lastError(), files);
+    };
+}
+
 QSqlQuery PgBackend::exec(const QString& sql, const QVariantList& binds, const QString& files) {
     if (!open_) throw Error::notOpen();
     if (errors_.lost()) throw Error(errors_.lostText());

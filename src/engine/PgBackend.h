@@ -46,7 +46,7 @@ public:
     const Dialect& dialect() const override { return dialect_; }
     QSqlQuery exec(const QString& sql, const QVariantList& binds = {}, const QString& files = {}) override;
     // The server cannot prepare these.
-    void control(const QString& sql, const QString& files = {}) override { exec(sql, {}, files); }
+    std::function<void()> controlWork(const QString& sql, const QString& files = {}) override;
     Error failure(const QSqlError& error, const QString& files, bool preparing = false) const override {
         return errors_.failure(error, files, preparing);
     }

@@ -29,7 +29,6 @@ DeletedDialog::DeletedDialog(data::DataModule& dm, Kind kind, QWidget* parent)
     restoreButton = controls::button(QStringLiteral("Restore"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {restoreButton, closeButton}));
-    helpButton->setVisible(controls::helpFileExists());
     connect(restoreButton, &QPushButton::clicked, this, controls::handler([this] { restoreClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(deletedList, &QTreeWidget::currentItemChanged, this,

@@ -180,7 +180,6 @@ void GoalsWindow::onCreate() {
     shown.byUser = false;
     shown.type = -1;
     dm_.setGoalFilter(shown);
-    helpButton->setVisible(controls::helpFileExists());
     const int year = QDate::currentDate().year();
     goalSpin->setValue(year);
     goalYearArrows->setPosition(year);

@@ -95,7 +95,6 @@ HistoryDialog::HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool m
     restoreButton = controls::button(QStringLiteral("Restore"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {restoreButton, closeButton}));
-    helpButton->setVisible(controls::helpFileExists());
     connect(restoreButton, &QPushButton::clicked, this, controls::handler([this] { restoreClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(versionList, &QTreeWidget::currentItemChanged, this,

@@ -139,7 +139,6 @@ void MeasurementsWindow::onCreate() {
     dm_.measureTable.setFiltered(false);
     dm_.setMeasuredStrategy(strategy.field(QStringLiteral("StrategyID")).asInt());
     dm_.measureTable.setFiltered(true);
-    helpButton->setVisible(controls::helpFileExists());
     const int owner = strategy.field(QStringLiteral("UserNumber")).asInt();
     // Items belong to a stored strategy; without its key nothing may be added.
     const bool stored = !strategy.field(QStringLiteral("StrategyID")).isNull();

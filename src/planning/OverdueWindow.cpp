@@ -51,7 +51,6 @@ OverdueWindow::OverdueWindow(data::DataModule& dm, QWidget* parent) : controls::
     buttons->addWidget(exportButton);
     buttons->addWidget(closeButton);
     lay->addLayout(buttons);
-    helpButton->setVisible(controls::helpFileExists());
 
     // Activation is the double click, and also Enter for a person working from the keyboard.
     connect(grid, &QTableView::activated, this,

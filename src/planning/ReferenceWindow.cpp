@@ -98,7 +98,6 @@ ReferenceWindow::~ReferenceWindow() {
 }
 
 void ReferenceWindow::onCreate() {
-    helpButton->setVisible(controls::helpFileExists());
     updateButtons();
 }
 

@@ -238,7 +238,6 @@ void StrategyEditor::connectSignals() {
 }
 
 void StrategyEditor::onCreate() {
-    helpButton->setVisible(controls::helpFileExists());
     const bool multiple = dm_.user().settings.multipleMeasures;
     deliverableLabel->setVisible(!multiple);
     deliverableMemo->setVisible(!multiple);

@@ -148,7 +148,6 @@ void StrategyListWindow::onCreate() {
     dm_.setStrategySelection({dm_.strategySelection().goal, dm_.user().number});
     controls::setControlEnabled(userBox,
                                 !dm_.user().canSee.isEmpty() || dm_.user().rights.canViewAllStrategies);
-    helpButton->setVisible(controls::helpFileExists());
     yearSpin->setValue(QDate::currentDate().year());
     yearSpinChanged();
     updateStrategyButtons();

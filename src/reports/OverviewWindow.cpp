@@ -136,7 +136,6 @@ OverviewWindow::OverviewWindow(data::DataModule& dm, QWidget* parent) : controls
     exportButton = controls::button(QStringLiteral("Export..."), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {printButton, exportButton, closeButton}));
-    helpButton->setVisible(controls::helpFileExists());
 
     connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
     connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));

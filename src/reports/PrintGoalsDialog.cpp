@@ -65,7 +65,6 @@ PrintGoalsDialog::PrintGoalsDialog(data::DataModule& dm, const ListedStrategies&
 }
 
 void PrintGoalsDialog::onCreate() {
-    helpButton->setVisible(controls::helpFileExists());
     startDatePicker->setDate(QDate::currentDate());
     endDatePicker->setDate(QDate::currentDate().addDays(1));
     controls::setControlEnabled(startDatePicker, false);

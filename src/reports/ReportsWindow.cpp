@@ -150,7 +150,6 @@ void ReportsWindow::onCreate() {
     engine::Table& types = dm_.goalTypeTable;
     if (types.isOpen() && !types.isEmpty())
         goalTypeBox->setKeyValue(types.field(QStringLiteral("GoalTypeID")).value());
-    helpButton->setVisible(controls::helpFileExists());
     goalSpin->setValue(QDate::currentDate().year());
     updatePrintButtons();
 }

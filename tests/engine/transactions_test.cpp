@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace engine;
 using testing_support::Store;
@@ -309,4 +310,31 @@ TEST_F(FolderTransactions, ADamagedTableFileIsNamed) {
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains("Department.db")) << e.message().toStdString();
     }
+}
+
+// A commit kept waiting by another workstation's reader: the window showing it goes on being
+// ticked on this thread, and everything is stored once the reader lets go.
+TEST_F(FolderTransactions, ACommitWaitingForAReaderKeepsTickingAndThenStores) {
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(dir.file("Department.db")).constData(), &reader,
+                              SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    int ticks = 0;
+    {
+        const CommitTicking ticking(db, [&] {
+            if (++ticks == 3) sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        Transaction tx(db);
+        add(depts, "Ticked");
+        // The reader's open transaction keeps its shared lock: the commit cannot write the file.
+        ASSERT_EQ(
+            sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        tx.commit();
+    }
+    sqlite3_close(reader);
+    EXPECT_GE(ticks, 3) << "the commit waited for the reader while the window was ticked";
+    EXPECT_TRUE(stored().contains("Ticked"));
+    add(depts, "After");
+    EXPECT_TRUE(stored().contains("After")) << "commits without a tick run as before";
 }
