@@ -86,7 +86,7 @@ void BM_PostThenMoveWithAndWithoutHistory(benchmark::State& state) {
     const int start = t.recordCount() / 2;
     const qint64 sizeBefore = dm.goalDatabase.tableSize(QStringLiteral("Strategys.db"));
     Figures f;
-    for (auto _ : state)
+    while (state.KeepRunning())
         f = postThenMove(dm, start);
     const qint64 growth = dm.goalDatabase.tableSize(QStringLiteral("Strategys.db")) - sizeBefore;
     t.moveTo(start);
@@ -121,7 +121,7 @@ void BM_PostThenMoveOnServer(benchmark::State& state) {
     engine::Table& t = dm.strategyTable;
     t.setFiltered(false);
     Figures f;
-    for (auto _ : state)
+    while (state.KeepRunning())
         f = postThenMove(dm, t.recordCount() / 2);
     const double with = f.withMs / f.kept, without = f.withoutMs / f.kept;
     state.counters["with_history_ms"] = with;

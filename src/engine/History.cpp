@@ -199,20 +199,14 @@ bool History::exists(Database& db, const TableDef& t, qint64 key) {
 }
 
 namespace {
-QString daysTable(Database& db) {
-    return isServerLocation(db.folder()) ? QStringLiteral("vardimo_history_days")
-                                         : QStringLiteral("\"settings\".vardimo_history_days");
-}
-} // namespace
+const QString kDaysTable = QStringLiteral("vardimo_history_days");
 
-namespace {
+QString daysTable(Database& db, const TableDef& settings) {
+    return db.backend().dialect().ownTable(settings, kDaysTable);
+}
+
 bool hasDaysTable(Database& db, const TableDef& settings) {
-    const QString probe =
-        isServerLocation(db.folder())
-            ? QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = ? AND "
-                             "schemaname = current_schema()")
-            : QStringLiteral("SELECT count(*) FROM \"settings\".sqlite_master WHERE name = ?");
-    QSqlQuery q = db.exec(probe, {QStringLiteral("vardimo_history_days")}, settings.fileName);
+    QSqlQuery q = db.exec(db.backend().dialect().countOwnTables(settings), {kDaysTable}, settings.fileName);
     return q.next() && q.value(0).toInt() > 0;
 }
 } // namespace
@@ -221,14 +215,15 @@ int History::keepDays(Database& db) {
     const TableDef& settings = *findTable(QStringLiteral("Settings.db"));
     db.attach(settings);
     if (!hasDaysTable(db, settings)) return kDefaultKeepDays;
-    QSqlQuery q = db.exec(QStringLiteral("SELECT days FROM %1").arg(daysTable(db)), {}, settings.fileName);
+    QSqlQuery q =
+        db.exec(QStringLiteral("SELECT days FROM %1").arg(daysTable(db, settings)), {}, settings.fileName);
     return q.next() ? q.value(0).toInt() : kDefaultKeepDays;
 }
 
 void History::setKeepDays(Database& db, int days) {
     const TableDef& settings = *findTable(QStringLiteral("Settings.db"));
     db.attach(settings);
-    const QString table = daysTable(db);
+    const QString table = daysTable(db, settings);
     Transaction tx(db);
     if (!hasDaysTable(db, settings))
         db.exec(QStringLiteral("CREATE TABLE %1 (days integer NOT NULL)").arg(table), {}, settings.fileName);

@@ -256,23 +256,25 @@ TEST_P(History, PackingDropsVersionsOlderThanTheSetting) {
     EXPECT_EQ(versions("goals.db", goal + 1).size(), 1u);
 }
 
-using FolderHistory = testing_support::OnFolder<History>;
-
-TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) {
-    // The versions live inside each table's own file; the triggers only in connections that
-    // know them, so a program that does not still writes the file as before.
-    const QString file = dir.path() + "/goals.db";
-    const QString name = "raw-goals";
-    auto raw = [&](const std::function<void(QSqlQuery&)>& work) {
+class FolderHistory : public testing_support::OnFolder<History> {
+protected:
+    // Works on goals.db as a program would that knows nothing of this one's connections.
+    void raw(const std::function<void(QSqlQuery&)>& work) {
+        const QString name = "raw-goals";
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-            db.setDatabaseName(file);
+            db.setDatabaseName(dir.path() + "/goals.db");
             ASSERT_TRUE(db.open());
             QSqlQuery q(db);
             work(q);
         }
         QSqlDatabase::removeDatabase(name);
-    };
+    }
+};
+
+TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) {
+    // The versions live inside each table's own file; the triggers only in connections that
+    // know them, so a program that does not still writes the file as before.
     auto objects = [&] {
         QStringList names;
         raw([&](QSqlQuery& q) {
@@ -309,18 +311,6 @@ TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) 
 }
 
 TEST_F(FolderHistory, AnEditKeepsOnlyWhatItChangedAndAnOlderProgramsFilesAndVersionsStillFit) {
-    const QString file = dir.path() + "/goals.db";
-    const QString name = "raw-goals";
-    auto raw = [&](const std::function<void(QSqlQuery&)>& work) {
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-            db.setDatabaseName(file);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
-            work(q);
-        }
-        QSqlDatabase::removeDatabase(name);
-    };
     auto indexes = [&] {
         QStringList names;
         raw([&](QSqlQuery& q) {
