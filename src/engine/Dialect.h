@@ -59,6 +59,12 @@ public:
     // The statements that make a table with its indexes.
     virtual QStringList createTable(const TableDef& t) const = 0;
 
+    // A table of the engine's own (how long versions are kept) beside the system table `beside`:
+    // in its file, where the store keeps a file per table.
+    virtual QString ownTable(const TableDef& beside, const QString& name) const = 0;
+    // A count of the engine's own tables beside `beside` named as the one bound value.
+    virtual QString countOwnTables(const TableDef& beside) const = 0;
+
     // An INSERT of some columns of a table; run, it gives the new row's key to the store.
     QString insertSql(const TableDef& t, const QStringList& columns) const;
     // The same into a table named as given (the table of a file being made).

@@ -49,4 +49,9 @@ QStringList FolderDialect::createTable(const TableDef& t) const {
     return statements;
 }
 
+QString FolderDialect::countOwnTables(const TableDef& beside) const {
+    return QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ?")
+        .arg(quoteIdentifier(beside.schemaName));
+}
+
 } // namespace engine

@@ -20,6 +20,10 @@ public:
         return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
     QStringList createTable(const TableDef& t) const override;
+    QString ownTable(const TableDef& beside, const QString& name) const override {
+        return quoteIdentifier(beside.schemaName) + QLatin1Char('.') + name;
+    }
+    QString countOwnTables(const TableDef& beside) const override;
 
 protected:
     // SQLite reads a JSON array as a one-column table.

@@ -42,13 +42,18 @@ void FolderHistory::install(sqlite3* handle) {
 QStringList FolderHistory::tableStatements(const TableDef& t, const QString& schema) {
     const QString in = schema.isEmpty() ? QString() : schema + QLatin1Char('.');
     const QString history = table(t);
+    // Only deletions are looked up by their transaction (a goal comes back with what went with
+    // it): the index of groups holds those alone, so that a save writes one index page, not two.
+    // An older program made it of every version; it finds the deletions through this one too.
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS %1%2 (historyid INTEGER PRIMARY KEY, rowkey INTEGER NOT "
                        "NULL, parent INTEGER, action TEXT NOT NULL, changedby INTEGER, changedat TEXT NOT "
                        "NULL, changegroup INTEGER, oldrow TEXT, newrow TEXT)")
             .arg(in, history),
         QStringLiteral("CREATE INDEX IF NOT EXISTS %1%2_row ON %2 (rowkey)").arg(in, history),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS %1%2_group ON %2 (changegroup)").arg(in, history)};
+        QStringLiteral("DROP INDEX IF EXISTS %1%2_group").arg(in, history),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1%2_deleted ON %2 (changegroup) WHERE action = 'D'")
+            .arg(in, history)};
 }
 
 namespace {
@@ -58,32 +63,50 @@ QString rowObject(const TableDef& t, const char* row) {
         pairs << QStringLiteral("'%1', %2.%3").arg(c.name, QLatin1String(row), quoteIdentifier(c.name));
     return QStringLiteral("json_object(%1)").arg(pairs.join(QStringLiteral(", ")));
 }
+
+// The columns an update changed, with their values in `row` (OLD or NEW), as the text of a JSON
+// object: what json_object gives of them, without the columns the update left alone.
+QString changedObject(const TableDef& t, const char* row) {
+    QStringList parts;
+    for (const ColumnDef& c : t.columns)
+        parts << QStringLiteral(
+                     "CASE WHEN OLD.%1 IS NOT NEW.%1 THEN ',\"%2\":' || json_quote(%3.%1) ELSE '' END")
+                     .arg(quoteIdentifier(c.name), c.name, QLatin1String(row));
+    return QStringLiteral("'{' || substr(%1, 2) || '}'").arg(parts.join(QStringLiteral(" || ")));
+}
 } // namespace
 
 void FolderHistory::watch(FolderBackend& backend, const TableDef& t) {
     if (!History::watches(t)) return;
     const QString schema = quoteIdentifier(t.schemaName);
     const QString history = table(t);
-    QSqlQuery q = backend.exec(
-        QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ?").arg(schema),
-        {history}, t.fileName);
-    const bool present = q.next() && q.value(0).toInt() > 0;
+    const QString olderIndex = history + QStringLiteral("_group"),
+                  deletions = history + QStringLiteral("_deleted");
+    QSqlQuery q =
+        backend.exec(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE name IN (?, ?, ?)").arg(schema),
+                     {history, olderIndex, deletions}, t.fileName);
+    QStringList found;
+    while (q.next())
+        found << q.value(0).toString();
     q.finish();
-    if (!present) {
-        // Several workstations may add it at once: the file's own lock lets one in, and the
-        // others find it made.
+    const bool present = found.contains(history);
+    if (!present || found.contains(olderIndex) || !found.contains(deletions)) {
+        // A file without versions gains them, one of an older program its index of deletions.
+        // Several workstations may do it at once: the file's own lock lets one in, and the
+        // others find it done.
         try {
             backend.exec(QStringLiteral("BEGIN"));
             for (const QString& statement : tableStatements(t, schema))
                 backend.exec(statement, {}, t.fileName);
             backend.exec(QStringLiteral("COMMIT"), {}, t.fileName);
         } catch (const Error&) {
-            // A file this person may only read: he changes nothing in it, so nothing is kept.
+            // A file this person may only read: he changes nothing in it, so nothing is kept
+            // (and versions there stay as they are).
             try {
                 backend.exec(QStringLiteral("ROLLBACK"));
             } catch (const Error&) {
             }
-            return;
+            if (!present) return;
         }
     }
     const ColumnDef& key = t.columns.front();
@@ -107,12 +130,14 @@ void FolderHistory::watch(FolderBackend& backend, const TableDef& t) {
                        "BEGIN %3(NEW.%4, %5, 'I', vardimo_author(), %6, vardimo_group(), NULL, %7); END")
             .arg(name, schema, insertHead, quoteIdentifier(key.name), parentOf("NEW"), when,
                  rowObject(t, "NEW"));
+    // An edit keeps the columns it changed, before and after, under the negated key: a program
+    // that reads whole rows from every version of a key never takes one for a whole row.
     const QString update =
         QStringLiteral(
             "CREATE TEMP TRIGGER IF NOT EXISTS \"%1u\" AFTER UPDATE ON %2.%2 WHEN vardimo_kept() "
-            "AND (%3) BEGIN %4(NEW.%5, %6, 'U', vardimo_author(), %7, vardimo_group(), %8, %9); END")
+            "AND (%3) BEGIN %4(-NEW.%5, %6, 'U', vardimo_author(), %7, vardimo_group(), %8, %9); END")
             .arg(name, schema, differs.join(QStringLiteral(" OR ")), insertHead, quoteIdentifier(key.name),
-                 parentOf("NEW"), when, rowObject(t, "OLD"), rowObject(t, "NEW"));
+                 parentOf("NEW"), when, changedObject(t, "OLD"), changedObject(t, "NEW"));
     const QString remove =
         QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS \"%1d\" AFTER DELETE ON %2.%2 WHEN vardimo_kept() "
                        "BEGIN %3(OLD.%4, %5, 'D', vardimo_author(), %6, vardimo_group(), %7, NULL); END")

@@ -2,10 +2,13 @@
 
 #include "engine/Backend.h"
 #include "engine/Database.h"
+#include "engine/Dialect.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QSqlQuery>
+#include <algorithm>
+#include <cstdlib>
 
 namespace engine {
 
@@ -51,7 +54,7 @@ std::vector<Version> read(Database& db, const TableDef& t, const QString& where,
     while (q.next()) {
         Version v;
         v.id = q.value(0).toLongLong();
-        v.key = q.value(1).toLongLong();
+        v.key = std::abs(q.value(1).toLongLong());
         v.parent = q.value(2).toLongLong();
         const QString action = q.value(3).toString();
         v.action = action == QLatin1String("I")   ? Version::Action::Insert
@@ -65,6 +68,38 @@ std::vector<Version> read(Database& db, const TableDef& t, const QString& where,
         out.push_back(std::move(v));
     }
     return out;
+}
+
+// The row as it is stored now (empty when it is not), with its values as versions hold them.
+QJsonObject currentRow(Database& db, const TableDef& t, qint64 key) {
+    const Dialect& d = db.backend().dialect();
+    QStringList terms;
+    for (const ColumnDef& c : t.columns)
+        terms << d.selectTerm(t, c.name);
+    QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                              .arg(terms.join(QStringLiteral(", ")), d.table(t), d.rowKey(t)),
+                          {key}, t.fileName);
+    QJsonObject row;
+    if (!q.next()) return row;
+    for (int i = 0; i < int(t.columns.size()); ++i) {
+        const ColumnDef& c = t.columns[size_t(i)];
+        const QVariant v = q.value(i);
+        if (v.isNull())
+            row.insert(c.name, QJsonValue::Null);
+        else if (c.type == FieldType::Logical)
+            row.insert(c.name, v.toLongLong() != 0);
+        else if (c.type == FieldType::AutoInc || c.type == FieldType::Integer || c.type == FieldType::Number)
+            row.insert(c.name, v.toDouble());
+        else
+            row.insert(c.name, v.toString());
+    }
+    return row;
+}
+
+QJsonObject overlaid(QJsonObject row, const QJsonObject& changes) {
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        row.insert(it.key(), it.value());
+    return row;
 }
 
 } // namespace
@@ -91,7 +126,21 @@ QString History::parentColumn(const TableDef& t) {
 }
 
 std::vector<Version> History::versions(Database& db, const TableDef& t, qint64 key) {
-    return read(db, t, QStringLiteral("rowkey = ?"), {key});
+    // An edit keeps only the columns it changed, under the negated key (see FolderHistory): the
+    // rest of its rows are those of the next change, going back from the row as it is now.
+    std::vector<Version> out = read(db, t, QStringLiteral("rowkey IN (?, ?)"), {key, -key});
+    const bool partial = std::any_of(out.begin(), out.end(), [&](const Version& v) {
+        return v.action == Version::Action::Update && size_t(v.after.size()) < t.columns.size();
+    });
+    QJsonObject state = partial ? currentRow(db, t, key) : QJsonObject();
+    for (Version& v : out) {
+        if (v.action == Version::Action::Update) {
+            v.after = overlaid(state, v.after);
+            v.before = overlaid(v.after, v.before);
+        }
+        state = v.before;
+    }
+    return out;
 }
 
 std::vector<Version> History::deletedRows(Database& db, const TableDef& t, qint64 parent) {
@@ -150,20 +199,14 @@ bool History::exists(Database& db, const TableDef& t, qint64 key) {
 }
 
 namespace {
-QString daysTable(Database& db) {
-    return isServerLocation(db.folder()) ? QStringLiteral("vardimo_history_days")
-                                         : QStringLiteral("\"settings\".vardimo_history_days");
-}
-} // namespace
+const QString kDaysTable = QStringLiteral("vardimo_history_days");
 
-namespace {
+QString daysTable(Database& db, const TableDef& settings) {
+    return db.backend().dialect().ownTable(settings, kDaysTable);
+}
+
 bool hasDaysTable(Database& db, const TableDef& settings) {
-    const QString probe =
-        isServerLocation(db.folder())
-            ? QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = ? AND "
-                             "schemaname = current_schema()")
-            : QStringLiteral("SELECT count(*) FROM \"settings\".sqlite_master WHERE name = ?");
-    QSqlQuery q = db.exec(probe, {QStringLiteral("vardimo_history_days")}, settings.fileName);
+    QSqlQuery q = db.exec(db.backend().dialect().countOwnTables(settings), {kDaysTable}, settings.fileName);
     return q.next() && q.value(0).toInt() > 0;
 }
 } // namespace
@@ -172,14 +215,15 @@ int History::keepDays(Database& db) {
     const TableDef& settings = *findTable(QStringLiteral("Settings.db"));
     db.attach(settings);
     if (!hasDaysTable(db, settings)) return kDefaultKeepDays;
-    QSqlQuery q = db.exec(QStringLiteral("SELECT days FROM %1").arg(daysTable(db)), {}, settings.fileName);
+    QSqlQuery q =
+        db.exec(QStringLiteral("SELECT days FROM %1").arg(daysTable(db, settings)), {}, settings.fileName);
     return q.next() ? q.value(0).toInt() : kDefaultKeepDays;
 }
 
 void History::setKeepDays(Database& db, int days) {
     const TableDef& settings = *findTable(QStringLiteral("Settings.db"));
     db.attach(settings);
-    const QString table = daysTable(db);
+    const QString table = daysTable(db, settings);
     Transaction tx(db);
     if (!hasDaysTable(db, settings))
         db.exec(QStringLiteral("CREATE TABLE %1 (days integer NOT NULL)").arg(table), {}, settings.fileName);
@@ -189,19 +233,18 @@ void History::setKeepDays(Database& db, int days) {
 }
 
 qint64 History::prune(Database& db, int days) {
-    const QString cutoff =
-        QDateTime::currentDateTime().addDays(-days).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    const bool server = isServerLocation(db.folder());
+    // Bound as the text versions keep, in the place the store gives a date-time.
+    const QDateTime when = QDateTime::currentDateTime().addDays(-days);
+    const QString cutoff = when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     qint64 removed = 0;
     for (const TableDef& t : tables()) {
         if (!watches(t)) continue;
         db.attach(t);
         const QString h = db.backend().historyTable(t);
         if (h.isEmpty()) continue;
-        QSqlQuery q =
-            db.exec(QStringLiteral("DELETE FROM %1 WHERE changedat < %2")
-                        .arg(h, server ? QStringLiteral("CAST(? AS timestamp)") : QStringLiteral("?")),
-                    {cutoff}, t.fileName);
+        QSqlQuery q = db.exec(QStringLiteral("DELETE FROM %1 WHERE changedat < %2")
+                                  .arg(h, db.backend().dialect().parameter(when, false)),
+                              {cutoff}, t.fileName);
         removed += q.numRowsAffected();
     }
     return removed;

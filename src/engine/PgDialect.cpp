@@ -97,6 +97,9 @@ QString PgDialect::parameter(const QVariant& value, bool untyped) const {
     const int type = value.typeId();
     if (untyped && (type == QMetaType::LongLong || type == QMetaType::Int))
         return QStringLiteral("CAST(? AS bigint)");
+    // A date-time goes as the engine's text of it, which a comparison with a timestamp column
+    // would take for text.
+    if (type == QMetaType::QDateTime) return QStringLiteral("CAST(? AS timestamp)");
     return QStringLiteral("?");
 }
 

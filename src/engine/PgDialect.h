@@ -21,6 +21,11 @@ public:
     QString updateRows(const TableDef& t, const QStringList& columns, int rows) const override;
     QString joinTexts() const override { return QStringLiteral("string_agg"); }
     int rowsPerList() const override { return 512; }
+    QString ownTable(const TableDef&, const QString& name) const override { return name; }
+    QString countOwnTables(const TableDef&) const override {
+        return QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = ? AND "
+                              "schemaname = current_schema()");
+    }
 
     // A name between double quotes, as the server reads it in any letter case.
     static QString quoted(const QString& name);

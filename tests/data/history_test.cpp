@@ -10,7 +10,9 @@
 #include "engine/Query.h"
 #include "support/DataFixture.h"
 
+#include <QJsonDocument>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
@@ -127,6 +129,13 @@ TEST_P(History, EveryKindOfChangeIsKeptWithWhoAndWhat) {
     ASSERT_EQ(actions(moved), "UUI");
     EXPECT_TRUE(moved[1].changedColumns(*engine::findTable("Strategys.db")).contains("UserNumber"));
     EXPECT_EQ(moved[0].changedColumns(*engine::findTable("Strategys.db")), QStringList{"CommentsStatus"});
+    // Each version gives the whole row before and after it, whatever the store keeps of an edit.
+    EXPECT_EQ(moved[1].before.value("UserNumber").toInt(), me);
+    EXPECT_EQ(moved[1].after.value("UserNumber").toInt(), other);
+    EXPECT_EQ(moved[1].after.value("StrategyDescription").toString(), "second");
+    EXPECT_EQ(moved[0].before.value("UserNumber").toInt(), other);
+    EXPECT_EQ(moved[0].after.value("GoalID").toInt(), goal);
+    EXPECT_EQ(moved[2].after.value("CommentsStatus"), QJsonValue(QJsonValue::Null));
     EXPECT_EQ(actions(versions("Strategys.db", s1)), "UI");
 
     // Copy to next year: the copies start their own history.
@@ -247,23 +256,25 @@ TEST_P(History, PackingDropsVersionsOlderThanTheSetting) {
     EXPECT_EQ(versions("goals.db", goal + 1).size(), 1u);
 }
 
-using FolderHistory = testing_support::OnFolder<History>;
-
-TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) {
-    // The versions live inside each table's own file; the triggers only in connections that
-    // know them, so a program that does not still writes the file as before.
-    const QString file = dir.path() + "/goals.db";
-    const QString name = "raw-goals";
-    auto raw = [&](const std::function<void(QSqlQuery&)>& work) {
+class FolderHistory : public testing_support::OnFolder<History> {
+protected:
+    // Works on goals.db as a program would that knows nothing of this one's connections.
+    void raw(const std::function<void(QSqlQuery&)>& work) {
+        const QString name = "raw-goals";
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-            db.setDatabaseName(file);
+            db.setDatabaseName(dir.path() + "/goals.db");
             ASSERT_TRUE(db.open());
             QSqlQuery q(db);
             work(q);
         }
         QSqlDatabase::removeDatabase(name);
-    };
+    }
+};
+
+TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) {
+    // The versions live inside each table's own file; the triggers only in connections that
+    // know them, so a program that does not still writes the file as before.
     auto objects = [&] {
         QStringList names;
         raw([&](QSqlQuery& q) {
@@ -297,4 +308,106 @@ TEST_F(FolderHistory, AnOlderDatabaseGainsItsHistoryAndOlderProgramsStillWrite) 
     second.setUser(user);
     const int goal = insertRow(second.goalsTable, {{"GoalDescription", "second"}, {"GoalYear", 2026}});
     EXPECT_EQ(actions(versions("goals.db", goal)), "I");
+}
+
+TEST_F(FolderHistory, AnEditKeepsOnlyWhatItChangedAndAnOlderProgramsFilesAndVersionsStillFit) {
+    auto indexes = [&] {
+        QStringList names;
+        raw([&](QSqlQuery& q) {
+            EXPECT_TRUE(q.exec("SELECT name FROM sqlite_master WHERE type = 'index' AND name LIKE 'vardimo%' "
+                               "ORDER BY name"));
+            while (q.next())
+                names << q.value(0).toString();
+        });
+        return names;
+    };
+    // A folder as the previous program left it: the transactions of all versions indexed.
+    const data::CurrentUser user = dm->user();
+    dm.reset();
+    raw([](QSqlQuery& q) {
+        ASSERT_TRUE(q.exec("DROP INDEX vardimo_history_goals_deleted"));
+        ASSERT_TRUE(
+            q.exec("CREATE INDEX vardimo_history_goals_group ON vardimo_history_goals (changegroup)"));
+    });
+    openModule();
+    dm->setUser(user);
+    EXPECT_EQ(indexes(), (QStringList{"vardimo_history_goals_deleted", "vardimo_history_goals_row"}));
+
+    const int goal = addGoal("Grow", 2026, 1, {}, me);
+    engine::Table& goals = dm->goalsTable;
+    auto describeAs = [&](const char* text) {
+        ASSERT_TRUE(goals.locate("GoalID", goal));
+        goals.edit();
+        goals.field("GoalDescription").setValue(text);
+        goals.post();
+    };
+    describeAs("Grow more");
+    // The previous program, between two edits of this one, keeps whole rows under the key.
+    raw([&](QSqlQuery& q) {
+        auto row = [&] {
+            EXPECT_TRUE(
+                q.prepare("SELECT json_object('GoalID', GoalID, 'GoalDescription', GoalDescription, "
+                          "'UserNumber', UserNumber, 'GoalOwner', GoalOwner, 'GoalTypeID', GoalTypeID, "
+                          "'GoalYear', GoalYear, 'ModifiedBy', ModifiedBy, 'ModifieDate', ModifieDate) "
+                          "FROM goals WHERE GoalID = ?"));
+            q.addBindValue(goal);
+            EXPECT_TRUE(q.exec() && q.next());
+            return q.value(0).toString();
+        };
+        const QString before = row();
+        ASSERT_TRUE(q.prepare("UPDATE goals SET GoalYear = 2027 WHERE GoalID = ?"));
+        q.addBindValue(goal);
+        ASSERT_TRUE(q.exec());
+        const QString after = row();
+        ASSERT_TRUE(
+            q.prepare("INSERT INTO vardimo_history_goals (rowkey, parent, action, changedby, changedat, "
+                      "changegroup, oldrow, newrow) VALUES (?, NULL, 'U', 7, '2026-03-01 10:00:00', 1, "
+                      "?, ?)"));
+        q.addBindValue(goal);
+        q.addBindValue(before);
+        q.addBindValue(after);
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    });
+    describeAs("Grow most");
+
+    const engine::TableDef& def = *engine::findTable("goals.db");
+    const std::vector<Version> v = versions("goals.db", goal);
+    ASSERT_EQ(actions(v), "UUUI");
+    EXPECT_EQ(v[0].changedColumns(def), QStringList{"GoalDescription"});
+    EXPECT_EQ(v[0].before.value("GoalDescription").toString(), "Grow more");
+    EXPECT_EQ(v[0].before.value("GoalYear").toInt(), 2027);
+    EXPECT_EQ(v[0].after.value("GoalDescription").toString(), "Grow most");
+    EXPECT_EQ(v[1].changedBy, 7);
+    EXPECT_EQ(v[1].changedColumns(def), QStringList{"GoalYear"});
+    EXPECT_EQ(v[2].changedColumns(def), QStringList{"GoalDescription"});
+    EXPECT_EQ(v[2].before.value("GoalDescription").toString(), "Grow");
+    EXPECT_EQ(v[2].after.value("GoalYear").toInt(), 2026);
+    EXPECT_EQ(v[2].after.value("GoalOwner").toInt(), me);
+    for (const Version& x : v)
+        EXPECT_EQ(x.key, goal);
+
+    raw([&](QSqlQuery& q) {
+        // This program's edits hold the columns they changed and no others, where a program that
+        // reads whole rows by the key does not look.
+        ASSERT_TRUE(q.prepare("SELECT oldrow, newrow FROM vardimo_history_goals WHERE rowkey = ?"));
+        q.addBindValue(-goal);
+        ASSERT_TRUE(q.exec());
+        int edits = 0;
+        while (q.next()) {
+            ++edits;
+            for (const int c : {0, 1}) {
+                const QStringList keys =
+                    QJsonDocument::fromJson(q.value(c).toString().toUtf8()).object().keys();
+                EXPECT_TRUE(keys.contains("GoalDescription")) << keys.join(',').toStdString();
+                for (const QString& k : keys)
+                    EXPECT_TRUE(k == "GoalDescription" || k.startsWith("Modifie")) << k.toStdString();
+            }
+        }
+        EXPECT_EQ(edits, 2);
+        // What the previous program writes still goes in as before.
+        EXPECT_TRUE(q.exec("INSERT INTO goals (GoalDescription, GoalYear) VALUES ('elsewhere', 2026)"));
+        EXPECT_TRUE(q.exec("INSERT INTO vardimo_history_goals (rowkey, parent, action, changedby, changedat, "
+                           "changegroup, oldrow, newrow) VALUES (last_insert_rowid(), NULL, 'I', 7, "
+                           "'2026-03-01 10:00:00', 2, NULL, '{}')"));
+    });
 }
