@@ -4,7 +4,6 @@
 #include "data/DataModule.h"
 
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 
 namespace data {
@@ -110,95 +109,114 @@ ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType,
     return out;
 }
 
+namespace {
+
+// A date as the engine keeps it (ISO text), made without a text of its own where the store
+// gives the bytes of the usual form; anything else is read as QDate reads ISO dates.
+QDate isoDate(const QVariant& v) {
+    if (v.typeId() == QMetaType::QByteArray) {
+        const auto* b = static_cast<const QByteArray*>(v.constData());
+        const auto digits = [&](int from, int n) {
+            int value = 0;
+            for (int i = from; i < from + n; ++i) {
+                const char c = b->at(i);
+                if (c < '0' || c > '9') return -1;
+                value = value * 10 + (c - '0');
+            }
+            return value;
+        };
+        if (b->size() == 10 && b->at(4) == '-' && b->at(7) == '-') {
+            const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+            if (y > 0 && m >= 0 && d >= 0) return QDate(y, m, d);
+        }
+    }
+    return QDate::fromString(v.toString(), Qt::ISODate);
+}
+
+// What a late measurement item takes from its strategy.
+struct StrategyOwner {
+    int user = 0;
+    int number = 0;
+    qint64 goal = 0;
+    QString owner, goalText;
+};
+
+} // namespace
+
 QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
     QVector<OverdueItem> out;
-    // Every result is read once, forward, straight into the items: the columns by position, as
-    // the Selects name them.
-    auto isoDate = [](const QVariant& v) { return QDate::fromString(v.toString(), Qt::ISODate); };
     engine::Query q(dm.goalDatabase);
-    q.add(
-        "Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As UserNumber,");
-    q.add("S.GoalID As GoalID, S.CompleationDate As CompleationDate, G.GoalDescription As GoalDescription");
-    q.add("From \"Strategys.db\" S, \"goals.db\" G");
-    q.add("Where S.GoalID = G.GoalID And S.UserNumber Is Not Null And S.CompleationDate < ",
-          sql::Date{today});
-    q.add("And (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false}, ")");
-    limitToVisibleUsers(dm, q, "S.UserNumber");
-    q.forEachRow([&](const QVariantList& v) {
+    const auto addStrategy = [&](const QVariantList& v, const QString& goal) {
         OverdueItem it;
-        it.isMeasurement = false;
         it.strategyID = v[0].toLongLong();
         it.strategyNumber = v[1].toInt();
         it.userNumber = v[2].toInt();
         it.owner = users.value(it.userNumber).name;
         it.goalID = v[3].toLongLong();
         it.due = isoDate(v[4]);
-        it.goal = v[5].toString();
+        it.goal = goal;
         it.daysOverdue = int(it.due.daysTo(today));
         out << it;
-    });
-
-    // Measurement items are kept as records of their own only with multiple measurements. There
-    // are many more of them than strategies: the late items and the strategies' few columns are
-    // read in two passes and joined here, instead of one lookup of a strategy row per item.
-    if (dm.user().settings.multipleMeasures) {
+    };
+    // Every result is read once, forward, straight into the items: the columns by position, as
+    // the Selects name them.
+    if (!dm.user().settings.multipleMeasures) {
+        q.add("Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As "
+              "UserNumber,");
+        q.add(
+            "S.GoalID As GoalID, S.CompleationDate As CompleationDate, G.GoalDescription As GoalDescription");
+        q.add("From \"Strategys.db\" S, \"goals.db\" G");
+        q.add("Where S.GoalID = G.GoalID And S.UserNumber Is Not Null And S.CompleationDate < ",
+              sql::Date{today});
+        q.add("And (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false}, ")");
+        limitToVisibleUsers(dm, q, "S.UserNumber");
+        q.forEachRow([&](const QVariantList& v) { addStrategy(v, v[5].toString()); });
+    } else {
+        // Measurement items are kept as records of their own only with multiple measurements.
+        // There are many more of them than strategies: each table is read once, in order, and the
+        // items are joined to their strategy and goal here, instead of one lookup of a strategy
+        // row per item. The late strategies are items themselves, found in the same reading.
+        QHash<qint64, QString> goals;
+        q.add("Select GoalID, GoalDescription From \"goals.db\"");
+        q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
+        QHash<qint64, StrategyOwner> owners;
+        q.clear();
+        q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID, CompleationDate,");
+        q.add("CompleationDate < ", sql::Date{today},
+              " And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ") As Late");
+        q.add("From \"Strategys.db\" Where UserNumber Is Not Null");
+        limitToVisibleUsers(dm, q, "UserNumber");
+        q.forEachRow([&](const QVariantList& v) {
+            const auto g = v[3].isNull() ? goals.constEnd() : goals.constFind(v[3].toLongLong());
+            if (g == goals.constEnd()) return; // its goal is gone: none of its items is listed
+            const int user = v[2].toInt();
+            owners.insert(v[0].toLongLong(), {user, v[1].toInt(), g.key(), users.value(user).name, *g});
+            if (v[5].toBool()) addStrategy(v, *g);
+        });
         q.clear();
         q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
         // Most items lie in the past: reading the table in order beats a lookup per item through
         // the date index, which the expression around the column keeps the planner from using.
         q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
         q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
-        struct Late {
-            qint64 measurement, strategy;
-            int number;
-            QDate due;
-        };
-        std::vector<Late> late;
-        QSet<qint64> strategies;
         q.forEachRow([&](const QVariantList& v) {
-            late.push_back({v[0].toLongLong(), v[3].toLongLong(), v[1].toInt(), isoDate(v[2])});
-            strategies.insert(late.back().strategy);
+            const auto o = owners.constFind(v[3].toLongLong());
+            if (o == owners.constEnd()) return; // not visible, or its strategy or goal is gone
+            OverdueItem it;
+            it.isMeasurement = true;
+            it.strategyID = o.key();
+            it.measurementID = v[0].toLongLong();
+            it.userNumber = o->user;
+            it.owner = o->owner;
+            it.goalID = o->goal;
+            it.goal = o->goalText;
+            it.strategyNumber = o->number;
+            it.measurementNumber = v[1].toInt();
+            it.due = isoDate(v[2]);
+            it.daysOverdue = int(it.due.daysTo(today));
+            out << it;
         });
-        if (!late.empty()) {
-            struct owner {
-                int user, number;
-                qint64 goal;
-            };
-            QHash<qint64, owner> owners;
-            q.clear();
-            q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID From \"Strategys.db\"");
-            q.add("Where UserNumber Is Not Null");
-            limitToVisibleUsers(dm, q, "UserNumber");
-            q.forEachRow([&](const QVariantList& v) {
-                const qint64 id = v[0].toLongLong();
-                if (strategies.contains(id))
-                    owners.insert(id, {v[2].toInt(), v[1].toInt(), v[3].toLongLong()});
-            });
-            QHash<qint64, QString> goals;
-            q.clear();
-            q.add("Select GoalID, GoalDescription From \"goals.db\"");
-            q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
-            out.reserve(out.size() + qsizetype(late.size()));
-            for (const Late& l : late) {
-                const auto o = owners.constFind(l.strategy);
-                const auto g = o == owners.constEnd() ? goals.constEnd() : goals.constFind(o->goal);
-                if (g == goals.constEnd()) continue; // not visible, or its strategy or goal is gone
-                OverdueItem it;
-                it.isMeasurement = true;
-                it.strategyID = l.strategy;
-                it.measurementID = l.measurement;
-                it.userNumber = o->user;
-                it.owner = users.value(it.userNumber).name;
-                it.goalID = o->goal;
-                it.goal = *g;
-                it.strategyNumber = o->number;
-                it.measurementNumber = l.number;
-                it.due = l.due;
-                it.daysOverdue = int(l.due.daysTo(today));
-                out << it;
-            }
-        }
     }
     std::stable_sort(out.begin(), out.end(), [](const OverdueItem& a, const OverdueItem& b) {
         if (a.due != b.due) return a.due < b.due;

@@ -20,6 +20,8 @@ public:
         return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
     QStringList createTable(const TableDef& t) const override;
+    // One index of a table: in the file being made (bare names), or in the table's attached file.
+    QString createIndex(const TableDef& t, const IndexDef& ix, bool attached) const;
 
 protected:
     // SQLite reads a JSON array as a one-column table.
