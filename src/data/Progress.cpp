@@ -5,6 +5,8 @@
 
 #include <QHash>
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace data {
 
@@ -133,31 +135,69 @@ QDate isoDate(const QVariant& v) {
     return QDate::fromString(v.toString(), Qt::ISODate);
 }
 
-// What a late measurement item takes from its strategy.
+// What a late measurement item takes from its strategy: the texts are those of the lists of
+// users and goals, which stay as they are while the items are made.
 struct StrategyOwner {
+    qint64 strategy = 0;
+    qint64 goal = 0;
+    const QString* owner = nullptr;
+    const QString* goalText = nullptr;
     int user = 0;
     int number = 0;
-    qint64 goal = 0;
-    QString owner, goalText;
 };
+
+// Most overdue first: by date, strategy and number, and items alike in all three in the order they
+// were read. Sorted as small keys, then each item moved once to its place.
+void sortByDue(QVector<OverdueItem>& items) {
+    struct Key {
+        qint64 due, strategy;
+        int number, at;
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(items.size()));
+    for (int i = 0; i < int(items.size()); ++i)
+        keys.push_back({items[i].due.toJulianDay(), items[i].strategyID, items[i].measurementNumber, i});
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return std::tie(a.due, a.strategy, a.number, a.at) < std::tie(b.due, b.strategy, b.number, b.at);
+    });
+    // Place p takes the item at keys[p].at: each cycle of places is walked once.
+    for (int p = 0; p < int(keys.size()); ++p) {
+        if (keys[size_t(p)].at == p) continue;
+        OverdueItem held = std::move(items[p]);
+        for (int to = p;;) {
+            const int from = keys[size_t(to)].at;
+            keys[size_t(to)].at = to;
+            if (from == p) {
+                items[to] = std::move(held);
+                break;
+            }
+            items[to] = std::move(items[from]);
+            to = from;
+        }
+    }
+}
 
 } // namespace
 
 QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     const QHash<qint64, UserInfo> users = readUsers(dm);
+    static const QString nobody;
+    const auto nameOf = [&](int user) -> const QString& {
+        const auto u = users.constFind(user);
+        return u == users.constEnd() ? nobody : u->name;
+    };
     QVector<OverdueItem> out;
     engine::Query q(dm.goalDatabase);
     const auto addStrategy = [&](const QVariantList& v, const QString& goal) {
-        OverdueItem it;
+        OverdueItem& it = out.emplace_back();
         it.strategyID = v[0].toLongLong();
         it.strategyNumber = v[1].toInt();
         it.userNumber = v[2].toInt();
-        it.owner = users.value(it.userNumber).name;
+        it.owner = nameOf(it.userNumber);
         it.goalID = v[3].toLongLong();
         it.due = isoDate(v[4]);
         it.goal = goal;
         it.daysOverdue = int(it.due.daysTo(today));
-        out << it;
     };
     // Every result is read once, forward, straight into the items: the columns by position, as
     // the Selects name them.
@@ -180,7 +220,7 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
         QHash<qint64, QString> goals;
         q.add("Select GoalID, GoalDescription From \"goals.db\"");
         q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
-        QHash<qint64, StrategyOwner> owners;
+        std::vector<StrategyOwner> owners;
         q.clear();
         q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID, CompleationDate,");
         q.add("CompleationDate < ", sql::Date{today},
@@ -191,9 +231,16 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
             const auto g = v[3].isNull() ? goals.constEnd() : goals.constFind(v[3].toLongLong());
             if (g == goals.constEnd()) return; // its goal is gone: none of its items is listed
             const int user = v[2].toInt();
-            owners.insert(v[0].toLongLong(), {user, v[1].toInt(), g.key(), users.value(user).name, *g});
+            owners.push_back({v[0].toLongLong(), g.key(), &nameOf(user), &*g, user, v[1].toInt()});
             if (v[5].toBool()) addStrategy(v, *g);
         });
+        // Read in key order as a rule; found by halving, the item's own strategy first tried.
+        const auto byStrategy = [](const StrategyOwner& a, const StrategyOwner& b) {
+            return a.strategy < b.strategy;
+        };
+        if (!std::is_sorted(owners.begin(), owners.end(), byStrategy))
+            std::sort(owners.begin(), owners.end(), byStrategy);
+        auto last = owners.cend();
         q.clear();
         q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
         // Most items lie in the past: reading the table in order beats a lookup per item through
@@ -201,28 +248,27 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
         q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
         q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
         q.forEachRow([&](const QVariantList& v) {
-            const auto o = owners.constFind(v[3].toLongLong());
-            if (o == owners.constEnd()) return; // not visible, or its strategy or goal is gone
-            OverdueItem it;
+            const qint64 strategy = v[3].toLongLong();
+            if (last == owners.cend() || last->strategy != strategy) {
+                last = std::lower_bound(owners.cbegin(), owners.cend(), StrategyOwner{strategy}, byStrategy);
+                if (last != owners.cend() && last->strategy != strategy) last = owners.cend();
+            }
+            if (last == owners.cend()) return; // not visible, or its strategy or goal is gone
+            OverdueItem& it = out.emplace_back();
             it.isMeasurement = true;
-            it.strategyID = o.key();
+            it.strategyID = strategy;
             it.measurementID = v[0].toLongLong();
-            it.userNumber = o->user;
-            it.owner = o->owner;
-            it.goalID = o->goal;
-            it.goal = o->goalText;
-            it.strategyNumber = o->number;
+            it.userNumber = last->user;
+            it.owner = *last->owner;
+            it.goalID = last->goal;
+            it.goal = *last->goalText;
+            it.strategyNumber = last->number;
             it.measurementNumber = v[1].toInt();
             it.due = isoDate(v[2]);
             it.daysOverdue = int(it.due.daysTo(today));
-            out << it;
         });
     }
-    std::stable_sort(out.begin(), out.end(), [](const OverdueItem& a, const OverdueItem& b) {
-        if (a.due != b.due) return a.due < b.due;
-        if (a.strategyID != b.strategyID) return a.strategyID < b.strategyID;
-        return a.measurementNumber < b.measurementNumber;
-    });
+    sortByDue(out);
     return out;
 }
 
