@@ -423,16 +423,22 @@ TEST_F(FolderHardening, GoalsMadeBeforeTheirUserIndexGainItWhereItCanBeMadeAndNo
     EXPECT_EQ(rawSql(goals, indexes), before);
     ::chmod(goals.toLocal8Bit().constData(), 0666);
 
-    // While another workstation writes the goals, this one opens and reads them without the index.
+    // While an earlier program writes the goals, this one opens and reads them without the index.
     {
-        Peer writer(shared.folder, "writer");
-        ASSERT_EQ(writer.send("hold goals.db ModifiedBy 5"), "ok holding");
-        Database db(session);
-        db.open(shared.folder);
-        Table t(db, "goals.db");
-        ASSERT_NO_THROW(t.open());
-        EXPECT_EQ(t.recordCount(), 3);
-        writer.kill();
+        sqlite3* writer = nullptr;
+        ASSERT_EQ(sqlite3_open(goals.toLocal8Bit().constData(), &writer), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; UPDATE goals SET ModifiedBy = 5", nullptr, nullptr,
+                               nullptr),
+                  SQLITE_OK);
+        {
+            Database db(session);
+            db.open(shared.folder);
+            Table t(db, "goals.db");
+            EXPECT_NO_THROW(t.open());
+            EXPECT_EQ(t.recordCount(), 3);
+        }
+        sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(writer);
     }
     EXPECT_EQ(rawSql(goals, indexes), before);
 
