@@ -65,6 +65,36 @@ engine::PreSelection notSupervisor() {
     p.condition.add("SecurityID <> 0");
     return p;
 }
+
+// The goals a filter may accept, as alternatives that each fix the leading columns of the goals'
+// index on year, type and user: the store then reads the goals of one user of a year and type
+// rather than every goal of them (a condition that ands two Or's is read by a scan), also when
+// the table adds the row it stands on as one more alternative. `owner`: only his goals.
+engine::PreSelection goalPreSelection(const GoalFilter& f, std::optional<int> owner) {
+    engine::PreSelection p;
+    engine::SqlText& c = p.condition;
+    const int years = f.year ? 2 : 1, users = f.byUser ? 2 : 1;
+    for (int y = 0; y < years; ++y)
+        for (int u = 0; u < users; ++u) {
+            c.add(y + u == 0 ? "((" : "Or (");
+            if (!f.year)
+                c.add("1 = 1");
+            else if (y == 1)
+                c.add("GoalYear Is Null");
+            else if (f.type == -1)
+                c.add("GoalYear = ", sql::Int{*f.year});
+            else
+                c.add("GoalYear = ", sql::Int{*f.year}, " And GoalTypeID = ", sql::Int{f.type});
+            if (f.byUser && u == 0)
+                c.add("And UserNumber = ", sql::Int{f.user});
+            else if (f.byUser)
+                c.add("And UserNumber Is Null");
+            if (owner) c.add("And GoalOwner = ", sql::Int{*owner});
+            c.add(")");
+        }
+    c.add(")");
+    return p;
+}
 } // namespace
 
 void DataModule::installFilters() {
@@ -87,19 +117,8 @@ void DataModule::installFilters() {
     goalsTable.setOnFilterRecord(
         [this](const Record& r) { return acceptsGoal(r); },
         [this] {
-            const GoalFilter& f = goalFilter_;
-            engine::PreSelection p;
-            if (f.year && f.type != -1)
-                p.condition.add("(GoalYear Is Null Or (GoalYear = ", sql::Int{*f.year},
-                                " And GoalTypeID = ", sql::Int{f.type}, "))");
-            else if (f.year)
-                p.condition.add("(GoalYear Is Null Or GoalYear = ", sql::Int{*f.year}, ")");
-            else
-                p.condition.add("1 = 1");
-            if (f.byUser) p.condition.add("And (UserNumber Is Null Or UserNumber = ", sql::Int{f.user}, ")");
-            if (f.ownOnly && !user_.rights.canModifyAllGoals)
-                p.condition.add("And GoalOwner = ", sql::Int{user_.number});
-            return p;
+            const bool ownOnly = goalFilter_.ownOnly && !user_.rights.canModifyAllGoals;
+            return goalPreSelection(goalFilter_, ownOnly ? std::optional<int>(user_.number) : std::nullopt);
         });
     strategyTable.setOnFilterRecord(
         [this](const Record& r) {

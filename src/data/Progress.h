@@ -54,6 +54,13 @@ struct OverdueItem {
     int daysOverdue = 0;
 };
 
+} // namespace data
+
+// Moved in memory as a whole when a list of them grows.
+Q_DECLARE_TYPEINFO(data::OverdueItem, Q_RELOCATABLE_TYPE);
+
+namespace data {
+
 // The strategies, and with multiple measurements the measurement items, whose completion date
 // lies before today and which are not completed, most overdue first.
 QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today = QDate::currentDate());

@@ -25,6 +25,7 @@ namespace engine {
 
 namespace {
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kIndexBusyTimeoutMs = 500; // adding a missing index to a table file another is writing
 // Page caches: a table whose file fits in kWholeTableCacheKb gets a cache that holds all of it, as
 // long as the budget shared by the attached tables lasts; the others keep SQLite's default.
 constexpr qint64 kCacheBudgetKb = qint64(64) * 1024;
@@ -53,6 +54,12 @@ void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, cons
                              const QString& files, const RowSink& row) {
     if (!open_) throw Error::notOpen();
     reader_.scan(sql, binds, t, files, row);
+}
+
+void FolderBackend::readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                                const FolderRowReader::ValuesSink& row) {
+    if (!open_) throw Error::notOpen();
+    reader_.read(sql, binds, files, row);
 }
 
 void FolderBackend::open(const QString& location, const QString& userName) {
@@ -269,6 +276,7 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
         exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoteIdentifier(t.schemaName)), {},
              t.fileName);
         exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoteIdentifier(t.schemaName)), {}, t.fileName);
+        addMissingIndexes(t);
         // SQLite's default cache holds 2 MB: a screen that filters a table several times that size
         // (the goals) would read its pages from the file again on every switch, growing faster
         // than the table. Tables too large to hold (the strategies, the measurements) are read
@@ -290,6 +298,31 @@ void FolderBackend::prepareTable(const TableDef& t, bool inTransaction) {
     }
     attached_.insert(t.schemaName);
     history_.watch(*this, t);
+}
+
+void FolderBackend::addMissingIndexes(const TableDef& t) {
+    const QString schema = quoteIdentifier(t.schemaName);
+    QSqlQuery q = exec(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index'").arg(schema),
+                       {}, t.fileName);
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    q.finish();
+    for (const IndexDef& ix : t.indexes) {
+        if (present.contains(ix.name, Qt::CaseInsensitive)) continue;
+        // A table file made by an earlier version lacks an index this one reads through. Adding
+        // it is one statement of its own, so it is all there or not at all; older programs keep
+        // it up to date like any other index. Several workstations may try at once: one gets
+        // the file, the others find it made or go on without it, as does a person who may only
+        // read the file. None waits long for a file another workstation is writing: the rows
+        // read the same without the index, only slower, until a later start adds it.
+        busy_.install(handle_, kIndexBusyTimeoutMs);
+        try {
+            exec(dialect_.createIndex(t, ix, true), {}, t.fileName);
+        } catch (const Error&) {
+        }
+        busy_.install(handle_, kBusyTimeoutMs);
+    }
 }
 
 QString FolderBackend::historyTable(const TableDef& t) const {

@@ -56,6 +56,11 @@ public:
     bool holdsTransaction() const override;
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
+    // Reads the result of any Select once, forward, straight through SQLite: each row's values in
+    // the order of its columns, texts as UTF-8 bytes, none kept. For a large result read by the
+    // engine itself, run as a plain read (Database::reading).
+    void readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                     const FolderRowReader::ValuesSink& row);
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,
@@ -87,6 +92,7 @@ public:
 
 private:
     static void createTableFile(const TableDef& t, const QString& path);
+    void addMissingIndexes(const TableDef& t);
     void recoverStaleConnections(const QString& base);
     void removeOldTempFiles();
 

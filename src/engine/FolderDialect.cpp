@@ -38,20 +38,24 @@ QStringList FolderDialect::createTable(const TableDef& t) const {
         cols << quoteIdentifier(c.name) + QLatin1Char(' ') + sqlType(c.type);
     QStringList statements{QStringLiteral("CREATE TABLE %1 (%2)")
                                .arg(quoteIdentifier(t.schemaName), cols.join(QStringLiteral(", ")))};
-    for (const auto& ix : t.indexes) {
-        QStringList terms;
-        for (const auto& c : ix.columns)
-            terms << orderTerm(t, c);
-        statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                          .arg(quoteIdentifier(ix.name), quoteIdentifier(t.schemaName),
-                               terms.join(QStringLiteral(", ")));
-    }
+    for (const auto& ix : t.indexes)
+        statements << createIndex(t, ix, false);
     return statements;
 }
 
 QString FolderDialect::countOwnTables(const TableDef& beside) const {
     return QStringLiteral("SELECT count(*) FROM %1.sqlite_master WHERE type = 'table' AND name = ?")
         .arg(quoteIdentifier(beside.schemaName));
+}
+
+QString FolderDialect::createIndex(const TableDef& t, const IndexDef& ix, bool attached) const {
+    QStringList terms;
+    for (const auto& c : ix.columns)
+        terms << orderTerm(t, c);
+    // SQLite names the file of an index before the index; its table stays unqualified.
+    const QString file = attached ? quoteIdentifier(t.schemaName) + QLatin1Char('.') : QString();
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1%2 ON %3 (%4)")
+        .arg(file, quoteIdentifier(ix.name), quoteIdentifier(t.schemaName), terms.join(QStringLiteral(", ")));
 }
 
 } // namespace engine

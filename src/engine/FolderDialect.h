@@ -24,6 +24,8 @@ public:
         return quoteIdentifier(beside.schemaName) + QLatin1Char('.') + name;
     }
     QString countOwnTables(const TableDef& beside) const override;
+    // One index of a table: in the file being made (bare names), or in the table's attached file.
+    QString createIndex(const TableDef& t, const IndexDef& ix, bool attached) const;
 
 protected:
     // SQLite reads a JSON array as a one-column table.

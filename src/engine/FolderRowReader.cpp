@@ -16,8 +16,32 @@ void FolderRowReader::close() {
     handle_ = nullptr;
 }
 
-void FolderRowReader::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
-                           const QString& files, const Backend::RowSink& row) {
+namespace {
+// The values of a row from column `from` on, as the engine keeps them. Texts stay UTF-8 bytes
+// (no conversion of columns nobody reads); the field conversions turn them into text when read.
+void readValues(sqlite3_stmt* st, int from, int to, QVariantList& values) {
+    for (int i = from; i < to; ++i) {
+        switch (sqlite3_column_type(st, i)) {
+        case SQLITE_INTEGER:
+            values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
+            break;
+        case SQLITE_FLOAT:
+            values << sqlite3_column_double(st, i);
+            break;
+        case SQLITE_NULL:
+            values << QVariant();
+            break;
+        default: {
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
+        }
+        }
+    }
+}
+} // namespace
+
+void FolderRowReader::step(const QString& sql, const QVariantList& binds, const QString& files,
+                           const std::function<void(sqlite3_stmt*)>& row) {
     if (!handle_) throw Error::notOpen();
     RawStatement& cached = raw_[sql];
     sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
@@ -69,35 +93,36 @@ void FolderRowReader::scan(const QString& sql, const QVariantList& binds, const 
         }
         }
     }
-    // Texts stay UTF-8 bytes (no conversion of columns nobody reads); the field conversions
-    // turn them into text when they are read.
-    const int n = int(t.columns.size());
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 1; i <= n; ++i) {
-            switch (sqlite3_column_type(st, i)) {
-            case SQLITE_INTEGER:
-                values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
-                break;
-            case SQLITE_FLOAT:
-                values << sqlite3_column_double(st, i);
-                break;
-            case SQLITE_NULL:
-                values << QVariant();
-                break;
-            default: {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
-            }
-            }
-        }
-        row(sqlite3_column_int64(st, 0), std::move(values));
-    }
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        row(st);
     if (rc != SQLITE_DONE)
         throw errors_.failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)),
                               files);
+}
+
+void FolderRowReader::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
+                           const QString& files, const Backend::RowSink& row) {
+    const int n = int(t.columns.size());
+    step(sql, binds, files, [&](sqlite3_stmt* st) {
+        QVariantList values;
+        values.reserve(n);
+        readValues(st, 1, n + 1, values);
+        row(sqlite3_column_int64(st, 0), std::move(values));
+    });
+}
+
+void FolderRowReader::read(const QString& sql, const QVariantList& binds, const QString& files,
+                           const ValuesSink& row) {
+    // One list for every row: the reader of a large result keeps none of them.
+    QVariantList values;
+    step(sql, binds, files, [&](sqlite3_stmt* st) {
+        const int n = sqlite3_column_count(st);
+        values.clear();
+        values.reserve(n);
+        readValues(st, 0, n, values);
+        row(values);
+    });
 }
 
 } // namespace engine

@@ -3,6 +3,7 @@
 #include "engine/Backend.h"
 #include "engine/FolderErrors.h"
 
+#include <functional>
 #include <map>
 
 struct sqlite3;
@@ -26,8 +27,14 @@ public:
     // Gives each row of `sql` (the row key, then every column of `t`) to `row`.
     void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
               const Backend::RowSink& row);
+    // Gives each row of any Select, every column in order, to `row`.
+    using ValuesSink = std::function<void(const QVariantList& values)>;
+    void read(const QString& sql, const QVariantList& binds, const QString& files, const ValuesSink& row);
 
 private:
+    void step(const QString& sql, const QVariantList& binds, const QString& files,
+              const std::function<void(sqlite3_stmt*)>& row);
+
     struct RawStatement {
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;

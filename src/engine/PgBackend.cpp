@@ -26,6 +26,9 @@ const char* const kProtectionTable = "vardimo_protection";
 // Statements kept prepared on the server, at most.
 constexpr int kPreparedKept = 256;
 
+// The advisory lock under which a session adds the indexes a database lacks.
+constexpr int kIndexLock = 0x76696478;
+
 } // namespace
 
 PgBackend::PgBackend()
@@ -150,6 +153,7 @@ void PgBackend::open(const QString& location, const QString& userName) {
     userName_ = userName;
     try {
         checkSchema();
+        addMissingIndexes();
         hasHistory_ = PgHistory::ensure(*this);
         registerSession(userName);
     } catch (...) {
@@ -176,6 +180,40 @@ void PgBackend::checkSchema() {
                         .arg(location_.display)
                         .arg(version)
                         .arg(kSchemaVersion));
+}
+
+void PgBackend::addMissingIndexes() {
+    std::vector<std::pair<const TableDef*, const IndexDef*>> all;
+    QStringList missing;
+    QVariantList names;
+    for (const TableDef& t : tables())
+        for (const IndexDef& ix : t.indexes) {
+            all.emplace_back(&t, &ix);
+            missing << QStringLiteral("to_regclass(?) IS NULL");
+            names << PgDialect::indexName(ix);
+        }
+    QSqlQuery q = exec(QStringLiteral("SELECT ") + missing.join(QStringLiteral(", ")), names);
+    QStringList statements;
+    if (q.next())
+        for (size_t i = 0; i < all.size(); ++i)
+            if (q.value(int(i)).toBool()) statements << dialect_.createIndex(*all[i].first, *all[i].second);
+    q.finish();
+    if (statements.isEmpty()) return;
+    // A database made by an earlier version lacks an index this one reads through. Sessions that
+    // open it at once add it one after the other; one whose user does not own the tables, or
+    // who would wait long for a table another session is writing, goes on without it: the rows
+    // read the same, only slower, until a later session adds it.
+    QSqlDatabase db = connection();
+    if (!db.transaction()) return;
+    try {
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kIndexLock));
+        exec(QStringLiteral("SET LOCAL lock_timeout = '1s'"));
+        for (const QString& s : statements)
+            exec(s);
+        if (!db.commit()) throw Error(describe(db.lastError()));
+    } catch (const Error&) {
+        db.rollback();
+    }
 }
 
 void PgBackend::registerSession(const QString& userName) {

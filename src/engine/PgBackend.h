@@ -101,6 +101,7 @@ private:
     void dropConnection();
     void disconnect();
     void checkSchema();
+    void addMissingIndexes();
     void registerSession(const QString& userName);
 
     QString connectionName_;

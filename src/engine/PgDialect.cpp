@@ -126,20 +126,27 @@ QStringList PgDialect::createTable(const TableDef& t) const {
         cols << column(c.name) + QLatin1Char(' ') + pgType(c.type);
     QStringList statements{
         QStringLiteral("CREATE TABLE %1 (%2)").arg(table(t), cols.join(QStringLiteral(", ")))};
-    for (const auto& ix : t.indexes) {
-        QStringList terms;
-        for (const QString& c : ix.columns) {
-            if (ix.named) // in the order the table objects read them
-                terms << orderTerm(t, c);
-            else if (!isTextColumn(t, c))
-                terms << column(c);
-            else // the engine's lookup indexes serve the texts' Upper(...) comparisons
-                terms << QStringLiteral("upper(%1)").arg(column(c));
-        }
-        statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                          .arg(quoted(ix.name.toLower()), table(t), terms.join(QStringLiteral(", ")));
-    }
+    for (const auto& ix : t.indexes)
+        statements << createIndex(t, ix);
     return statements;
+}
+
+QString PgDialect::indexName(const IndexDef& ix) {
+    return quoted(ix.name.toLower());
+}
+
+QString PgDialect::createIndex(const TableDef& t, const IndexDef& ix) const {
+    QStringList terms;
+    for (const QString& c : ix.columns) {
+        if (ix.named) // in the order the table objects read them
+            terms << orderTerm(t, c);
+        else if (!isTextColumn(t, c))
+            terms << column(c);
+        else // the engine's lookup indexes serve the texts' Upper(...) comparisons
+            terms << QStringLiteral("upper(%1)").arg(column(c));
+    }
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+        .arg(indexName(ix), table(t), terms.join(QStringLiteral(", ")));
 }
 
 } // namespace engine

@@ -18,6 +18,10 @@ public:
         return value ? QStringLiteral("1") : QStringLiteral("0");
     }
     QStringList createTable(const TableDef& t) const override;
+    // One index of a table; made again, it leaves the one there as it is.
+    QString createIndex(const TableDef& t, const IndexDef& ix) const;
+    // An index as the server names it (index names are the schema's, not the table's).
+    static QString indexName(const IndexDef& ix);
     QString updateRows(const TableDef& t, const QStringList& columns, int rows) const override;
     QString joinTexts() const override { return QStringLiteral("string_agg"); }
     int rowsPerList() const override { return 512; }

@@ -1,6 +1,7 @@
 #include "engine/Query.h"
 
 #include "engine/Error.h"
+#include "engine/FolderBackend.h"
 
 #include <QSqlError>
 #include <QSqlField>
@@ -114,19 +115,29 @@ int Query::forEachRow(const std::function<void(const QVariantList& values)>& row
     const Statement& st = statement();
     if (!st.selects)
         throw Error(QStringLiteral("Invalid SQL statement: a query that changes rows is run, not opened."));
+    int count = 0;
+    const auto take = [&](const QVariantList& values) {
+        row(values);
+        ++count;
+    };
+    // A folder's result is read straight through SQLite, without a driver's conversion of each
+    // value: texts come as UTF-8 bytes (toString() reads them). The server's come through its
+    // driver, as every statement's do.
+    if (auto* folder = dynamic_cast<FolderBackend*>(&db_.backend())) {
+        db_.reading(files(), [&] { folder->readForward(st.sql, st.binds, files(), take); });
+        return count;
+    }
     Cursor q = db_.run(st.sql, st.binds, files());
     describeColumns(q.query().record(), {});
     const Backend& store = db_.backend();
     const int n = int(columns_.size());
     QVariantList values;
     values.reserve(n);
-    int count = 0;
     while (q.next()) {
         values.clear();
         for (int i = 0; i < n; ++i)
             values << store.readValue(q.value(i), types_[size_t(i)]);
-        row(values);
-        ++count;
+        take(values);
     }
     return count;
 }

@@ -46,7 +46,10 @@ std::vector<TableDef> makeTables() {
                   {"GoalYear", F::Integer},
                   {"ModifiedBy", F::Integer},
                   {"ModifieDate", F::DateTime}},
-                 {{"GoalName", {"GoalDescription"}}, {"GoalYearKey", {"GoalYear", "GoalTypeID"}, false}}});
+                 // A screen shows the goals of a year and type for one user: with the user in the
+                 // index, it reads those goals alone instead of every goal of the year and type.
+                 {{"GoalName", {"GoalDescription"}},
+                  {"GoalYearUserKey", {"GoalYear", "GoalTypeID", "UserNumber"}, false}}});
     t.push_back(
         {"Strategys.db",
          "strategys",

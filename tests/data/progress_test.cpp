@@ -134,3 +134,41 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     EXPECT_EQ(items[1].daysOverdue, 165);
     EXPECT_EQ(items[1].owner, "Ann");
 }
+
+TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrategyAndNumberOrder) {
+    auto measure = [&](int strategy, int n, QDate due, bool done) {
+        insertRow(dm->measureTable, {{"StrategyID", strategy},
+                                     {"MeasurementNumber", n},
+                                     {"CompleationDate", due},
+                                     {"Compleated", done}});
+    };
+    const QDate newYear(2026, 1, 1);
+    measure(s1, 2, past, false); // due with its strategy: after it, by number
+    measure(s1, 1, past, false);
+    measure(s1, 3, newYear, false);
+    measure(s1, 4, newYear, true);
+    measure(s4, 1, newYear, false); // Dee's, whom Ann does not see
+    // A strategy of nobody, and one whose goal is gone: none of their items is anyone's to do.
+    const int nobodys =
+        insertRow(dm->strategyTable,
+                  {{"GoalID", g1}, {"StrategyNumber", 90}, {"CompleationDate", past}, {"Compleated", false}});
+    measure(nobodys, 1, newYear, false);
+    const int g9 = addGoal("G9", 2026, 1, u1, u1);
+    const int orphan = addStrategy(g9, u1, past, false);
+    measure(orphan, 1, newYear, false);
+    engine::execute(dm->goalDatabase, "Delete From \"goals.db\" Where GoalID = ", engine::sql::Int{g9});
+
+    dm->user().settings.multipleMeasures = true;
+    QStringList got;
+    for (const auto& it : data::listOverdue(*dm, today))
+        got << QStringLiteral("%1 %2 #%3%4 %5 %6")
+                   .arg(it.owner, it.goal)
+                   .arg(it.strategyNumber)
+                   .arg(it.isMeasurement ? QStringLiteral(".%1").arg(it.measurementNumber) : QString())
+                   .arg(it.due.toString(Qt::ISODate))
+                   .arg(it.daysOverdue);
+    EXPECT_EQ(got,
+              QStringList({"Ann G3 #6 2025-12-31 166", "Ann G1 #2.3 2026-01-01 165",
+                           "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5", "Ann G1 #2.1 2026-06-10 5",
+                           "Ann G1 #2.2 2026-06-10 5", "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5"}));
+}

@@ -59,6 +59,50 @@ TEST_P(Rules, GoalFilterByYearTypeUserAndOwner) {
     EXPECT_EQ(listed(dm->goalsTable, "GoalDescription").size(), 5);
 }
 
+TEST_P(Rules, GoalFilterShowsEveryAcceptedGoalOfEachKind) {
+    // Every kind of goal: of a year or none, of a type or none, for a user or global, owned by the
+    // logged-on user or another.
+    struct Goal {
+        QVariant year, type, user;
+        int owner;
+    };
+    std::vector<Goal> goals;
+    for (const QVariant& year : {QVariant(2002), QVariant(2003), QVariant()})
+        for (const QVariant& type : {QVariant(3), QVariant(4), QVariant()})
+            for (const QVariant& user : {QVariant(7), QVariant(8), QVariant()})
+                for (const int owner : {7, 9}) {
+                    goals.push_back({year, type, user, owner});
+                    addGoal(QStringLiteral("goal %1").arg(goals.size(), 2, 10, QLatin1Char('0')), year, type,
+                            user, owner);
+                }
+    dm->user().number = 7;
+    for (const std::optional<int> year : {std::optional<int>(2002), std::optional<int>()})
+        for (const int type : {3, -1})
+            for (const bool byUser : {true, false})
+                for (const bool ownOnly : {false, true}) {
+                    const data::GoalFilter f{
+                        .year = year, .type = type, .byUser = byUser, .user = 7, .ownOnly = ownOnly};
+                    QStringList expected;
+                    for (size_t i = 0; i < goals.size(); ++i) {
+                        const Goal& g = goals[i];
+                        const bool yearFits =
+                            !year || g.year.isNull() ||
+                            (g.year.toInt() == *year && (type == -1 || g.type == QVariant(type)));
+                        const bool userFits = !byUser || g.user.isNull() || g.user.toInt() == 7;
+                        if (yearFits && userFits && (!ownOnly || g.owner == 7))
+                            expected << QStringLiteral("goal %1").arg(i + 1, 2, 10, QLatin1Char('0'));
+                    }
+                    dm->setGoalFilter(f);
+                    const std::string which = QStringLiteral("year %1 type %2 by user %3 own only %4")
+                                                  .arg(year.value_or(0))
+                                                  .arg(type)
+                                                  .arg(byUser)
+                                                  .arg(ownOnly)
+                                                  .toStdString();
+                    EXPECT_EQ(listed(dm->goalsTable, "GoalDescription"), expected) << which;
+                }
+}
+
 TEST_P(Rules, StrategyMeasureAccessAndUserFilters) {
     const int g1 = addGoal("g1", 2002, 1), g2 = addGoal("g2", 2002, 1);
     addStrategy(g1, 7, 1, "mine");

@@ -376,3 +376,87 @@ TEST_F(FolderHardening, AWorkstationWithAPrivateUmaskCrashesAndAnotherAccountCar
     EXPECT_TRUE(QDir(control).entryList({"*-mj*"}, QDir::Files | QDir::Hidden).isEmpty())
         << left.join(' ').toStdString();
 }
+
+namespace {
+// Statements run by SQLite itself on a table file, as an earlier program would write it; the
+// first column of the rows they give, one per line.
+QString rawSql(const QString& file, const char* sql) {
+    sqlite3* raw = nullptr;
+    QString out;
+    if (sqlite3_open(file.toLocal8Bit().constData(), &raw) == SQLITE_OK)
+        sqlite3_exec(
+            raw, sql,
+            [](void* text, int, char** values, char**) {
+                auto* o = static_cast<QString*>(text);
+                *o += QString::fromUtf8(values[0] ? values[0] : "NULL") + QLatin1Char('\n');
+                return 0;
+            },
+            &out, nullptr);
+    sqlite3_close(raw);
+    return out.trimmed();
+}
+} // namespace
+
+TEST_F(FolderHardening, GoalsMadeBeforeTheirUserIndexGainItWhereItCanBeMadeAndNobodyWaitsForIt) {
+    QString why;
+    if (!Peer::canSwitchUser(&why)) GTEST_SKIP() << why.toStdString();
+    SharedDatabase shared;
+    const QString goals = QDir(shared.folder).filePath("goals.db");
+    // The goals file as the earlier version made it, with its goals.
+    rawSql(goals, "DROP INDEX GoalYearUserKey; CREATE INDEX GoalYearKey ON goals (GoalYear, GoalTypeID);"
+                  "INSERT INTO goals (GoalDescription, GoalYear, GoalTypeID, UserNumber) VALUES "
+                  "('mine', 2002, 3, 7), ('global', 2002, 3, NULL), ('other', 2002, 3, 8)");
+    const char* indexes =
+        "SELECT name FROM sqlite_master WHERE type = 'index' AND name LIKE 'Goal%' ORDER BY name";
+    const QString before = "GoalName\nGoalYearKey";
+    ASSERT_EQ(rawSql(goals, indexes), before);
+
+    // A person who may only read the file opens it as it is.
+    ::chmod(goals.toLocal8Bit().constData(), 0644);
+    {
+        PeerOptions o;
+        o.uid = kOtherAccount;
+        o.userName = "reader";
+        Peer reader(shared.folder, o);
+        EXPECT_EQ(reader.send("values goals.db GoalDescription"), "ok global|mine|other");
+    }
+    EXPECT_EQ(rawSql(goals, indexes), before);
+    ::chmod(goals.toLocal8Bit().constData(), 0666);
+
+    // While an earlier program writes the goals, this one opens and reads them without the index.
+    {
+        sqlite3* writer = nullptr;
+        ASSERT_EQ(sqlite3_open(goals.toLocal8Bit().constData(), &writer), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; UPDATE goals SET ModifiedBy = 5", nullptr, nullptr,
+                               nullptr),
+                  SQLITE_OK);
+        {
+            Database db(session);
+            db.open(shared.folder);
+            Table t(db, "goals.db");
+            EXPECT_NO_THROW(t.open());
+            EXPECT_EQ(t.recordCount(), 3);
+        }
+        sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(writer);
+    }
+    EXPECT_EQ(rawSql(goals, indexes), before);
+
+    // The next workstation to open them adds it, beside the earlier version's own.
+    {
+        Database db(session);
+        db.open(shared.folder);
+        Table t(db, "goals.db");
+        t.open();
+        EXPECT_EQ(t.recordCount(), 3);
+    }
+    EXPECT_EQ(rawSql(goals, indexes), before + "\nGoalYearUserKey");
+    // An earlier program goes on writing the file; SQLite keeps every index of it up to date.
+    rawSql(goals, "INSERT INTO goals (GoalDescription, GoalYear, GoalTypeID, UserNumber) VALUES "
+                  "('later', 2002, 3, 7)");
+    EXPECT_EQ(rawSql(goals, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(rawSql(goals,
+                     "SELECT GoalDescription FROM goals INDEXED BY GoalYearUserKey WHERE GoalYear = 2002 "
+                     "AND GoalTypeID = 3 AND UserNumber = 7 ORDER BY 1"),
+              "later\nmine");
+}

@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -496,4 +497,39 @@ TEST_F(ServerStore, AfterALostConnectionEveryActionSaysSoAndTheNextOneConnectsAg
     EXPECT_EQ(column(admin.exec("SELECT goaldescription FROM goals")), QStringList{"theirs"});
     EXPECT_EQ(failureOf([&] { goals.refreshIfChanged(); }), "");
     EXPECT_EQ(goals.recordCount(), 1);
+}
+
+TEST_F(ServerStore, ADatabaseMadeBeforeTheGoalsUserIndexGainsItWhenItsOwnerOpensIt) {
+    store.close();
+    // The goals' indexes as the earlier version made them.
+    ASSERT_TRUE(server.run("DROP INDEX goalyearuserkey"));
+    ASSERT_TRUE(server.run("CREATE INDEX goalyearkey ON goals (goalyear, goaltypeid)"));
+    const auto indexes = [](PgBackend& s) {
+        return column(s.exec("SELECT indexname FROM pg_indexes WHERE tablename = 'goals' ORDER BY 1"));
+    };
+    const QStringList before{"goalname", "goals_pkey", "goalyearkey"};
+
+    // A user who may read and write the rows but does not own the tables opens it as it is.
+    const QString role = PgLocation::parse(server.uri()).database + ".clerk";
+    ASSERT_TRUE(server.run(QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD 'pw'").arg(role)));
+    ASSERT_TRUE(server.run(
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO \"%1\"")
+            .arg(role)));
+    ASSERT_TRUE(
+        server.run(QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO \"%1\"").arg(role)));
+    QString clerkUri = server.uri();
+    clerkUri.replace(QRegularExpression("^postgres(?:ql)?://[^@/]*@"), "postgresql://" + role + ":pw@");
+    {
+        PgBackend clerk;
+        ASSERT_NO_THROW(clerk.open(clerkUri, "clerk"));
+        EXPECT_EQ(indexes(clerk), before);
+        EXPECT_EQ(insertGoal(clerk, "written by the clerk", 7), 1);
+    }
+
+    // The owner's next session adds it, beside the earlier version's own.
+    store.open(server.uri(), "here");
+    EXPECT_EQ(indexes(store), before + QStringList{"goalyearuserkey"});
+    EXPECT_EQ(
+        column(store.exec("SELECT goaldescription FROM goals WHERE goalyear IS NULL AND usernumber = 7")),
+        QStringList{"written by the clerk"});
 }
