@@ -55,6 +55,12 @@ void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, cons
     reader_.scan(sql, binds, t, files, row);
 }
 
+std::optional<qint64> FolderBackend::changeRows(const QString& sql, const QVariantList& binds,
+                                                const QString& files) {
+    if (!open_) throw Error::notOpen();
+    return reader_.change(sql, binds, files);
+}
+
 void FolderBackend::open(const QString& location, const QString& userName) {
     close();
     QFileInfo fi(location);

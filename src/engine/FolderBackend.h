@@ -56,6 +56,8 @@ public:
     bool holdsTransaction() const override;
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
+    std::optional<qint64> changeRows(const QString& sql, const QVariantList& binds,
+                                     const QString& files) override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,

@@ -20,6 +20,7 @@ public:
         return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     }
     QStringList createTable(const TableDef& t) const override;
+    QString updateRows(const TableDef& t, const QStringList& columns, int rows) const override;
 
 protected:
     // SQLite reads a JSON array as a one-column table.
