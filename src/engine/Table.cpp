@@ -127,8 +127,13 @@ void Table::sendPending() {
         while (rows > sending.rows - done)
             rows /= 2;
         const QString sql = db_.backend().dialect().updateRows(*def_, sending.columns, rows);
-        if (db_.change(sql, sending.binds.mid(done * width, rows * width), def_->fileName) != rows)
-            throw Error(QStringLiteral("Record was deleted by another user."));
+        const QVariantList binds = sending.binds.mid(done * width, rows * width);
+        // Sent as the posts would have been: a write refused while another workstation writes
+        // the file is waited for and tried again.
+        db_.write([&] {
+            if (db_.change(sql, binds, def_->fileName) != rows)
+                throw Error(QStringLiteral("Record was deleted by another user."));
+        });
         done += rows;
     }
 }
