@@ -126,85 +126,6 @@ void BM_PostThenMove(benchmark::State& state, Store store) {
     target(state, 1);
 }
 
-// The same change as the batch below written as one statement, run by the store itself on its
-// own connection (the batch's anchor): the strategies' DoNotPrint flipped, twice, so that the
-// sample is as it was; the time of one.
-double storeUpdateMs(Store store) {
-    const auto timed = [](const std::function<bool()>& run) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!run()) return -1.0;
-        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    };
-    if (store == Store::Folder) {
-        const QByteArray file =
-            engine::Database::findFile(databaseFolder(), QStringLiteral("Strategys.db")).toLocal8Bit();
-        sqlite3* db = nullptr;
-        if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
-        sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-        const auto flip = [db] {
-            return sqlite3_exec(db, "UPDATE strategys SET DoNotPrint = 1 - DoNotPrint", nullptr, nullptr,
-                                nullptr) == SQLITE_OK;
-        };
-        const double ms = timed(flip);
-        flip();
-        sqlite3_close(db);
-        return ms;
-    }
-    const QString conn = QStringLiteral("vardimo-bench-anchor");
-    double ms = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::cloneDatabase(server->dm->goalDatabase.connection(), conn);
-        if (db.open()) {
-            QSqlQuery q(db);
-            const auto flip = [&q] {
-                return q.exec(QStringLiteral("UPDATE strategys SET donotprint = 1 - donotprint"));
-            };
-            ms = timed(flip);
-            flip();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(conn);
-    return ms;
-}
-
-// Edit and post of every strategy in one batch scope, beside the store's own one UPDATE.
-void BM_BatchEditAllStrategies(benchmark::State& state, Store store) {
-    data::DataModule* module = moduleFor(state, store);
-    if (!module) return;
-    data::DataModule& dm = *module;
-    engine::Table& t = dm.strategyTable;
-    t.setFiltered(false);
-    const double anchor = storeUpdateMs(store);
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        engine::BatchScope batch(dm.goalDatabase);
-        int n = 0;
-        for (t.first(); !t.eof(); t.next(), ++n) {
-            t.edit();
-            t.field(QStringLiteral("DoNotPrint"))
-                .setValue(!t.field(QStringLiteral("DoNotPrint")).asBoolean());
-            t.post();
-        }
-        batch.commit();
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        state.counters["rows"] = n;
-        state.counters["vardimo_ms"] = ms;
-        state.counters["one_update_ms"] = anchor;
-        if (anchor > 0) state.counters["x_one_update"] = ms / anchor;
-    }
-    // The sample is shared with the report benchmarks, which leave out the strategies marked
-    // not to print: an odd number of runs is undone, untimed, in one statement.
-    if (state.iterations() % 2 != 0) {
-        engine::Query q(dm.goalDatabase);
-        q.add("Update \"Strategys.db\" Set DoNotPrint = 1 - DoNotPrint");
-        q.execSql();
-        t.refresh();
-    }
-    state.counters["target_x"] = store == Store::Folder ? 3 : 5;
-}
-
 // Walking every strategy through the table object, reading two fields of each row, against
 // SQLite's own scan of the table (every column of every row), in the same run.
 double sqliteScanMs = 0;
@@ -428,12 +349,6 @@ BENCHMARK_CAPTURE(BM_OpenGoalsScreen, folder, Store::Folder)->Unit(benchmark::kM
 BENCHMARK_CAPTURE(BM_OpenGoalsScreen, server, Store::Server)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PostThenMove, folder, Store::Folder)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PostThenMove, server, Store::Server)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BatchEditAllStrategies, folder, Store::Folder)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK_CAPTURE(BM_BatchEditAllStrategies, server, Store::Server)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
 
 // The folder alone.
 BENCHMARK(BM_OpenStrategyTable)->Unit(benchmark::kMillisecond);

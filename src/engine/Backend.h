@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace engine {
@@ -103,6 +104,15 @@ public:
     virtual void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                           const QString& files, const RowSink& row) = 0;
     virtual qint64 insertedKey(QSqlQuery& executed) const = 0;
+    // Runs a statement that changes rows (an UPDATE) straight through the store, giving how many
+    // rows it changed; nothing where the driver's prepared statement costs the store no more.
+    virtual std::optional<qint64> changeRows(const QString& sql, const QVariantList& binds,
+                                             const QString& files) {
+        Q_UNUSED(sql);
+        Q_UNUSED(binds);
+        Q_UNUSED(files);
+        return std::nullopt;
+    }
     // A value as the store gives it back, in the form the engine keeps (dates as ISO text,
     // whole numbers as 64-bit integers).
     virtual QVariant readValue(const QVariant& stored, FieldType type) const = 0;

@@ -288,6 +288,29 @@ void Database::scan(const QString& sql, const QVariantList& binds, const TableDe
     }
 }
 
+qint64 Database::change(const QString& sql, const QVariantList& binds, const QString& files) {
+    if (!open_) throw Error::notOpen();
+    reconnectIfLost();
+    checkTransactionAlive();
+    flushDeferred();
+    std::optional<qint64> changed;
+    {
+        const ReadWaitScope wait(*this, files);
+        try {
+            changed = backend_->changeRows(sql, binds, files);
+        } catch (const Error&) {
+            failed();
+            throw;
+        }
+    }
+    if (changed) {
+        backend_->countStatements();
+        return *changed;
+    }
+    Cursor q = run(sql, binds, files);
+    return q.query().numRowsAffected();
+}
+
 // ---- transactions ---------------------------------------------------------------------------
 
 void Database::checkTransactionAlive() {

@@ -97,6 +97,9 @@ public:
     // every column of `t` in order. The statement is prepared once per text and its reading ends
     // before this returns (no lock outlives the read).
     void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const Backend::RowSink& row);
+    // Runs a statement that changes rows (a table object's UPDATE of one row, or of many) and
+    // gives how many it changed; prepared once per text, as run() does.
+    qint64 change(const QString& sql, const QVariantList& binds, const QString& files);
     // Opens the result of a Select too large to hold in memory, kept where the store reads it
     // again at least cost; reading it runs on this connection.
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files);

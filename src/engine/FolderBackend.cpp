@@ -62,6 +62,12 @@ void FolderBackend::readForward(const QString& sql, const QVariantList& binds, c
     reader_.read(sql, binds, files, row);
 }
 
+std::optional<qint64> FolderBackend::changeRows(const QString& sql, const QVariantList& binds,
+                                                const QString& files) {
+    if (!open_) throw Error::notOpen();
+    return reader_.change(sql, binds, files);
+}
+
 void FolderBackend::open(const QString& location, const QString& userName) {
     close();
     QFileInfo fi(location);

@@ -61,6 +61,8 @@ public:
     // engine itself, run as a plain read (Database::reading).
     void readForward(const QString& sql, const QVariantList& binds, const QString& files,
                      const FolderRowReader::ValuesSink& row);
+    std::optional<qint64> changeRows(const QString& sql, const QVariantList& binds,
+                                     const QString& files) override;
     qint64 insertedKey(QSqlQuery& executed) const override;
     QVariant readValue(const QVariant& stored, FieldType) const override { return stored; }
     std::unique_ptr<LargeResult> openLargeResult(const Statement& st, const QString& files,

@@ -31,6 +31,20 @@ QString FolderDialect::orderTerm(const TableDef& t, const QString& column) const
     return quoteIdentifier(column) + (text ? QStringLiteral(" COLLATE NOCASE") : QString());
 }
 
+QString FolderDialect::updateRows(const TableDef& t, const QStringList& columns, int rows) const {
+    // Each UPDATE statement costs SQLite more than a row it changes (the history's triggers are
+    // set up once per statement): a batch's rows go many at once, joined on the key. SQLite names
+    // the columns of VALUES column1, column2, ...
+    QStringList sets;
+    for (int i = 0; i < columns.size(); ++i)
+        sets << QStringLiteral("%1 = v.column%2").arg(column(columns[i])).arg(i + 2);
+    const QStringList marks(columns.size() + 1, QStringLiteral("?"));
+    const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return QStringLiteral("UPDATE %1 SET %2 FROM (VALUES %3) AS v WHERE %1.%4 = v.column1")
+        .arg(table(t), sets.join(QStringLiteral(", ")), QStringList(rows, row).join(QStringLiteral(", ")),
+             rowKey(t));
+}
+
 QStringList FolderDialect::createTable(const TableDef& t) const {
     // Made in the table's own file, before it is attached: the table goes by its bare name.
     QStringList cols;

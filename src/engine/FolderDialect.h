@@ -26,6 +26,7 @@ public:
     QString countOwnTables(const TableDef& beside) const override;
     // One index of a table: in the file being made (bare names), or in the table's attached file.
     QString createIndex(const TableDef& t, const IndexDef& ix, bool attached) const;
+    QString updateRows(const TableDef& t, const QStringList& columns, int rows) const override;
 
 protected:
     // SQLite reads a JSON array as a one-column table.

@@ -17,8 +17,89 @@ void FolderRowReader::close() {
 }
 
 namespace {
+void bindValues(sqlite3_stmt* st, const QVariantList& binds) {
+    for (int i = 0; i < int(binds.size()); ++i) {
+        const QVariant& v = binds[i];
+        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
+        case QMetaType::UnknownType:
+            sqlite3_bind_null(st, i + 1);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(st, i + 1, v.toDouble());
+            break;
+        default: {
+            // Texts read by scan() are UTF-8 bytes: they go back as text, never as a blob.
+            const QByteArray text =
+                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+}
+} // namespace
+
+// A statement of the cache, bound and ready to step; reset and given back when it goes out of
+// scope. A text whose statement is running already (a read that calls back into another) gets a
+// statement of its own for the time.
+class FolderRowReader::Run {
+public:
+    Run(FolderRowReader& r, const QString& sql, const QVariantList& binds, const QString& files)
+        : cached_(r.raw_[sql]) {
+        st_ = cached_.inUse ? nullptr : cached_.stmt;
+        own_ = cached_.inUse;
+        if (!st_) {
+            const QByteArray text = sql.toUtf8();
+            const int rc = sqlite3_prepare_v3(r.handle_, text.constData(), int(text.size()),
+                                              SQLITE_PREPARE_PERSISTENT, &st_, nullptr);
+            if (rc != SQLITE_OK) {
+                sqlite3_finalize(st_);
+                throw r.errors_.failure(rc, QString::fromUtf8(sqlite3_errmsg(r.handle_)), files);
+            }
+            if (!own_) cached_.stmt = st_;
+        }
+        if (!own_) cached_.inUse = true;
+        bindValues(st_, binds);
+    }
+    ~Run() {
+        sqlite3_reset(st_);
+        sqlite3_clear_bindings(st_);
+        if (own_)
+            sqlite3_finalize(st_);
+        else
+            cached_.inUse = false;
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+    sqlite3_stmt* statement() const { return st_; }
+
+private:
+    RawStatement& cached_;
+    sqlite3_stmt* st_ = nullptr;
+    bool own_ = false;
+};
+
+qint64 FolderRowReader::change(const QString& sql, const QVariantList& binds, const QString& files) {
+    if (!handle_) throw Error::notOpen();
+    const Run run(*this, sql, binds, files);
+    int rc;
+    while ((rc = sqlite3_step(run.statement())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        throw errors_.failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)),
+                              files);
+    return sqlite3_changes(handle_);
+}
+
 // The values of a row from column `from` on, as the engine keeps them. Texts stay UTF-8 bytes
 // (no conversion of columns nobody reads); the field conversions turn them into text when read.
+namespace {
 void readValues(sqlite3_stmt* st, int from, int to, QVariantList& values) {
     for (int i = from; i < to; ++i) {
         switch (sqlite3_column_type(st, i)) {
@@ -43,56 +124,8 @@ void readValues(sqlite3_stmt* st, int from, int to, QVariantList& values) {
 void FolderRowReader::step(const QString& sql, const QVariantList& binds, const QString& files,
                            const std::function<void(sqlite3_stmt*)>& row) {
     if (!handle_) throw Error::notOpen();
-    RawStatement& cached = raw_[sql];
-    sqlite3_stmt* st = cached.inUse ? nullptr : cached.stmt;
-    const bool own = cached.inUse;
-    if (!st) {
-        const QByteArray text = sql.toUtf8();
-        const int rc = sqlite3_prepare_v3(handle_, text.constData(), int(text.size()),
-                                          SQLITE_PREPARE_PERSISTENT, &st, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_finalize(st);
-            throw errors_.failure(rc, QString::fromUtf8(sqlite3_errmsg(handle_)), files);
-        }
-        if (!own) cached.stmt = st;
-    }
-    struct Done {
-        sqlite3_stmt* st;
-        bool own;
-        bool* inUse;
-        ~Done() {
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-            if (own)
-                sqlite3_finalize(st);
-            else
-                *inUse = false;
-        }
-    } done{st, own, &cached.inUse};
-    if (!own) cached.inUse = true;
-    for (int i = 0; i < int(binds.size()); ++i) {
-        const QVariant& v = binds[i];
-        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
-        case QMetaType::UnknownType:
-            sqlite3_bind_null(st, i + 1);
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Bool:
-            sqlite3_bind_int64(st, i + 1, v.toLongLong());
-            break;
-        case QMetaType::Double:
-            sqlite3_bind_double(st, i + 1, v.toDouble());
-            break;
-        default: {
-            const QByteArray text =
-                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
-            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        }
-        }
-    }
+    const Run run(*this, sql, binds, files);
+    sqlite3_stmt* st = run.statement();
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         row(st);

@@ -3,7 +3,6 @@
 #include "engine/Backend.h"
 #include "engine/FolderErrors.h"
 
-#include <functional>
 #include <map>
 
 struct sqlite3;
@@ -11,9 +10,10 @@ struct sqlite3_stmt;
 
 namespace engine {
 
-// Reads the rows of a table object's row cache and filters straight through SQLite, with each
-// statement prepared once per text: the rows a grid or a filter walks cost what SQLite costs,
-// without a driver's conversions of every value.
+// Reads the rows of a table object's row cache and filters, and writes the rows a table object
+// changes, straight through SQLite, with each statement prepared once per text: the rows a grid
+// or a filter walks and a batch posts cost what SQLite costs, without a driver's conversions of
+// every value.
 class FolderRowReader {
 public:
     explicit FolderRowReader(const FolderErrors& errors) : errors_(errors) {}
@@ -27,14 +27,16 @@ public:
     // Gives each row of `sql` (the row key, then every column of `t`) to `row`.
     void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
               const Backend::RowSink& row);
+    // Runs a statement that changes rows; gives how many it changed.
+    qint64 change(const QString& sql, const QVariantList& binds, const QString& files);
     // Gives each row of any Select, every column in order, to `row`.
     using ValuesSink = std::function<void(const QVariantList& values)>;
     void read(const QString& sql, const QVariantList& binds, const QString& files, const ValuesSink& row);
 
 private:
+    class Run;
     void step(const QString& sql, const QVariantList& binds, const QString& files,
               const std::function<void(sqlite3_stmt*)>& row);
-
     struct RawStatement {
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;

@@ -97,7 +97,11 @@ void Table::releaseBatch() {
 }
 
 void Table::deferUpdate(quint64 changed, qint64 key) {
-    if (pending_.rows > 0 && (pending_.changed != changed || pending_.rows >= kPendingRows)) sendPending();
+    // A row posted twice goes in two statements: joined twice in one, the store would take
+    // either of its versions and count it once.
+    if (pending_.rows > 0 &&
+        (pending_.changed != changed || pending_.rows >= kPendingRows || pending_.keys.contains(key)))
+        sendPending();
     if (pending_.rows == 0) {
         pending_.changed = changed;
         pending_.columns.clear();
@@ -106,6 +110,7 @@ void Table::deferUpdate(quint64 changed, qint64 key) {
         db_.defer([this] { sendPending(); }, [this] { pending_ = {}; });
     }
     pending_.binds << key;
+    pending_.keys.insert(key);
     for (size_t i = 0; i < def_->columns.size(); ++i)
         if (changed & (quint64(1) << i)) pending_.binds << buffer_.value(int(i));
     ++pending_.rows;
@@ -114,10 +119,23 @@ void Table::deferUpdate(quint64 changed, qint64 key) {
 void Table::sendPending() {
     if (pending_.rows == 0) return;
     const PendingUpdates sending = std::exchange(pending_, {});
-    const QString sql = db_.backend().dialect().updateRows(*def_, sending.columns, sending.rows);
-    Cursor q = db_.run(sql, sending.binds, def_->fileName);
-    if (q.query().numRowsAffected() != sending.rows)
-        throw Error(QStringLiteral("Record was deleted by another user."));
+    // In statements of a few sizes only (the full size, then halves), each prepared once however
+    // the batch's rows fall between its reads.
+    const qsizetype width = sending.columns.size() + 1;
+    for (int done = 0; done < sending.rows;) {
+        int rows = kPendingRows;
+        while (rows > sending.rows - done)
+            rows /= 2;
+        const QString sql = db_.backend().dialect().updateRows(*def_, sending.columns, rows);
+        const QVariantList binds = sending.binds.mid(done * width, rows * width);
+        // Sent as the posts would have been: a write refused while another workstation writes
+        // the file is waited for and tried again.
+        db_.write([&] {
+            if (db_.change(sql, binds, def_->fileName) != rows)
+                throw Error(QStringLiteral("Record was deleted by another user."));
+        });
+        done += rows;
+    }
 }
 
 void Table::makeStatements() {
@@ -496,7 +514,7 @@ void Table::setFieldValue(const QString& name, const QVariant& value) {
     const ColumnDef& c = def_->columns[size_t(i)];
     if (c.type == FieldType::AutoInc)
         throw Error(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
-    const QVariant stored = toStoredValue(value, c.type);
+    const QVariant stored = storedValue(value, c);
     if (c.type == FieldType::Text && c.width > 0 && stored.toString().size() > c.width)
         throw Error(QStringLiteral("Field '%1' of %2 holds at most %3 characters; the text given has %4.")
                         .arg(c.name, fileName_)
@@ -505,7 +523,25 @@ void Table::setFieldValue(const QString& name, const QVariant& value) {
     if (buffer_.value(i) == stored && buffer_.value(i).isNull() == stored.isNull()) return;
     buffer_[i] = stored;
     modified_ = true;
+    if (i < 64) touched_ |= quint64(1) << i;
     emit fieldChanged(c.name);
+}
+
+QVariant Table::storedValue(const QVariant& value, const ColumnDef& c) {
+    if (c.type != FieldType::DateTime || value.typeId() != QMetaType::QDateTime)
+        return toStoredValue(value, c.type);
+    const QDateTime t = value.toDateTime();
+    // Equal times in the same local or universal time give the same text; other kinds of time
+    // are made afresh.
+    const bool plain = t.timeSpec() == Qt::LocalTime || t.timeSpec() == Qt::UTC;
+    if (plain && lastTimeText_.isValid() && t.timeSpec() == lastTime_.timeSpec() && t == lastTime_)
+        return lastTimeText_;
+    QVariant text = toStoredValue(value, c.type);
+    if (plain) {
+        lastTime_ = t;
+        lastTimeText_ = text;
+    }
+    return text;
 }
 
 void Table::edit() {
@@ -539,6 +575,7 @@ void Table::edit() {
     buffer_ = fresh;
     original_ = fresh;
     modified_ = false;
+    touched_ = 0;
     state_ = State::Edit;
     emit stateChanged();
     emit currentChanged();
@@ -552,6 +589,7 @@ void Table::insert() {
         buffer_ << QVariant();
     original_.clear();
     modified_ = false;
+    touched_ = 0;
     state_ = State::Insert;
     emit stateChanged();
     emit currentChanged();
@@ -573,25 +611,30 @@ void Table::post() {
     qint64 key = inserting ? -1 : *current_;
     const bool numbered = numbering_.column >= 0 && (inserting || buffer_.value(numbering_.column).isNull());
     // An update writes the columns it changed, so that it costs what the change costs and leaves
-    // the others as the store holds them.
+    // the others as the store holds them; only the columns set since the edit began can differ.
     quint64 written = 0;
     if (!inserting && !numbered && def_->columns.size() <= 64 && original_.size() == buffer_.size())
         for (size_t i = 0; i < def_->columns.size(); ++i) {
+            if (!(touched_ & (quint64(1) << i))) continue;
             const QVariant& a = original_.at(int(i));
             const QVariant& b = buffer_.at(int(i));
             if (def_->columns[i].type != FieldType::AutoInc && (a.isNull() != b.isNull() || a != b))
                 written |= quint64(1) << i;
         }
+    // A batch that holds the table keeps its updates back and sends them many rows at once.
+    const bool deferred = written != 0 && held_ && updatesManyRows_;
     QVariantList binds;
-    binds.reserve(buffer_.size() + 1);
-    if (written != 0) {
-        for (size_t i = 0; i < def_->columns.size(); ++i)
-            if (written & (quint64(1) << i)) binds << buffer_.value(int(i));
-    } else {
-        for (size_t i = 0; i < def_->columns.size(); ++i)
-            if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
+    if (!deferred) {
+        binds.reserve(buffer_.size() + 1);
+        if (written != 0) {
+            for (size_t i = 0; i < def_->columns.size(); ++i)
+                if (written & (quint64(1) << i)) binds << buffer_.value(int(i));
+        } else {
+            for (size_t i = 0; i < def_->columns.size(); ++i)
+                if (def_->columns[i].type != FieldType::AutoInc) binds << buffer_.value(int(i));
+        }
+        if (!inserting) binds << key;
     }
-    if (!inserting) binds << key;
     if (!inserting && lock_.interrupted()) {
         // While the connection was lost the row was not locked: another workstation may have
         // written it, and this change must not silently replace that.
@@ -602,7 +645,7 @@ void Table::post() {
                                        "your change was not saved. Cancel it and edit the record again."));
         lock_.relock();
     }
-    if (written != 0 && held_ && updatesManyRows_) {
+    if (deferred) {
         deferUpdate(written, key);
     } else {
         const QString update = written != 0 ? updateSqlFor(written) : updateSql_;
@@ -612,8 +655,7 @@ void Table::post() {
                 Cursor q = db_.run(insertSql_, binds, def_->fileName);
                 key = db_.backend().insertedKey(q.query());
             } else {
-                Cursor q = db_.run(update, binds, def_->fileName);
-                if (q.query().numRowsAffected() != 1)
+                if (db_.change(update, binds, def_->fileName) != 1)
                     throw Error(QStringLiteral("Record was deleted by another user."));
             }
         });
@@ -625,6 +667,7 @@ void Table::post() {
         if (def_->columns[i].type == FieldType::AutoInc) stored[int(i)] = key;
     state_ = State::Browse;
     modified_ = false;
+    touched_ = 0;
     rows_.store(key, stored);
     // The key list stays valid: the row takes its place in the order, so the next move does not
     // read every key again.
@@ -657,6 +700,7 @@ void Table::cancel() {
     buffer_.clear();
     original_.clear();
     modified_ = false;
+    touched_ = 0;
     state_ = State::Browse;
     emit stateChanged();
     emit currentChanged();

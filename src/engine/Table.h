@@ -7,7 +7,9 @@
 #include "engine/Sql.h"
 #include "engine/TableLock.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
@@ -193,6 +195,7 @@ private:
         quint64 changed = 0;
         QStringList columns;
         QVariantList binds;
+        QSet<qint64> keys;
         int rows = 0;
     };
     PendingUpdates pending_;
@@ -219,6 +222,12 @@ private:
     QVariantList buffer_;   // the pending copy while editing or inserting
     QVariantList original_; // the row as it was when the edit began
     bool modified_ = false;
+    quint64 touched_ = 0; // the columns set since the edit began (a bit per column)
+    // The last date and time turned into its stored text: the change stamps of a batch give the
+    // same second row after row, and making the text costs more than the rest of the row.
+    QDateTime lastTime_;
+    QVariant lastTimeText_;
+    QVariant storedValue(const QVariant& value, const ColumnDef& c);
     QHash<QString, QVariant> lookupCache_;
     QVariant changeMark_; // the store's mark taken by the last refreshIfChanged()
 };

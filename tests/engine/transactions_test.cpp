@@ -158,6 +158,68 @@ TEST_P(Transactions, BatchScopesAreAllOrNothingOrCommitInChunks) {
     EXPECT_EQ(q.recordCount(), 20);
 }
 
+// A batch that holds its table sends its updates many rows at once. Rows changing different
+// columns, more rows than one statement takes, and a row posted twice: every edit is stored with
+// its last values, texts stay texts, and a batch that fails stores none of it.
+TEST_P(Transactions, AHeldBatchStoresEveryEditWithItsLastValues) {
+    const int n = 1204; // the last row is renamed: its second post joins the same statement
+    {
+        BatchScope batch(db);
+        for (int i = 0; i < n; ++i)
+            add(depts, QString("Dept %1").arg(i, 4, 10, QChar('0')));
+        batch.commit();
+    }
+    const QStringList before = stored();
+    const auto editAll = [&] {
+        int i = 0;
+        for (depts.first(); !depts.eof(); depts.next(), ++i) {
+            depts.edit();
+            if (i % 3 == 0)
+                depts.field("Description").setValue(depts.field("Description").asString() + " renamed");
+            depts.field("ModifiedBy").setValue(i % 7);
+            depts.post();
+        }
+        depts.last();
+        depts.edit();
+        depts.field("Description").setValue("Again");
+        depts.field("ModifiedBy").setValue(0);
+        depts.post();
+    };
+    try {
+        BatchScope batch(db);
+        editAll();
+        throw Error("the batch failed at its end");
+    } catch (const Error&) {
+    }
+    EXPECT_EQ(stored(), before) << "nothing of a failed batch is stored";
+    EXPECT_EQ(shown(depts), before);
+
+    {
+        BatchScope batch(db);
+        editAll();
+        batch.commit();
+    }
+    Query renamed(db);
+    renamed.add("Select Count(*) As N From \"Department.db\" Where Description Like ",
+                sql::Text{"% renamed"});
+    renamed.open();
+    EXPECT_EQ(renamed.field("N").asInteger(), (n + 2) / 3 - 1) << "the last row was renamed twice";
+    Query again(db);
+    again.add("Select DepartmentID, ModifiedBy From \"Department.db\" Where Description = ",
+              sql::Text{"Again"});
+    again.open();
+    ASSERT_EQ(again.recordCount(), 1) << "a text written by a batch is found as text";
+    EXPECT_EQ(again.field("ModifiedBy").asInteger(), 0);
+    Query byUser(db);
+    byUser.add("Select Count(*) As N From \"Department.db\" Where ModifiedBy = ", sql::Int{6});
+    byUser.open();
+    int sixes = 0;
+    for (int i = 0; i < n - 1; ++i)
+        sixes += i % 7 == 6 ? 1 : 0;
+    EXPECT_EQ(byUser.field("N").asInteger(), sixes);
+    EXPECT_EQ(shown(depts), stored());
+}
+
 TEST_P(Transactions, PostsAndDeletesKeepTheKeyListInOrder) {
     // Random inserts, renames (which move a row in the index order) and deletes; after each,
     // the table object's order and position agree with a fresh read.
