@@ -98,7 +98,8 @@ int secure(const QStringList& args) {
     const QString database = engine::PgLocation::parse(args[2]).database;
     out << engine::PgLocation::parse(args[2]).display
         << " held its logons in the server already: its functions, triggers, policies and grants are "
-           "now this version's; every role kept its password and no row changed.\n";
+           "now this version's; every role kept its password and every row its data (the user table keeps no "
+           "password).\n";
     for (const QString& id : done.roles.renamed)
         out << "The role of " << id << " is now named " << engine::PgRoles::roleName(database, id) << "\n";
     for (const QString& id : done.roles.made)
