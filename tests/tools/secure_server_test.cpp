@@ -520,6 +520,26 @@ TEST_F(SecureServer, ChangesOfUsersWhoMayNotWriteTheHistoryAreKeptAndEachReadsOn
     EXPECT_FALSE(psql("AWHITE", "white", "DELETE FROM vardimo_history_strategys").ok);
 }
 
+TEST_F(SecureServer, AUserCannotSwitchHerHistoryOffNorRecordHerChangesAsAnotherUsers) {
+    const int awhite = number("AWHITE"), jsmith = number("JSMITH");
+    const QString mark = QStringLiteral("not by %1").arg(jsmith);
+    const Psql r = psql("AWHITE", "white",
+                        QStringLiteral("SET vardimo.author = '%1'; SET vardimo.history = 'off'; %2")
+                            .arg(jsmith)
+                            .arg(changed(QStringLiteral("UPDATE strategys SET commentsstatus = '%1' "
+                                                        "WHERE usernumber = %2")
+                                             .arg(mark)
+                                             .arg(awhite))));
+    const int made = r.out.toInt();
+    ASSERT_GT(made, 0) << r.err.toStdString();
+    const QString recorded =
+        QStringLiteral("SELECT count(*) FROM vardimo_history_strategys WHERE newrow ->> 'commentsstatus' = "
+                       "'%1' AND changedby %2")
+            .arg(mark);
+    EXPECT_EQ(asOwner(recorded.arg(QStringLiteral("= %1").arg(awhite))), made);
+    EXPECT_EQ(asOwner(recorded.arg(QStringLiteral("IS DISTINCT FROM %1").arg(awhite))), 0);
+}
+
 namespace {
 
 // Every row of every table as the owner reads it, the password column left out: what a renewal
@@ -568,6 +588,8 @@ TEST_F(SecureServer, SecuringAgainBringsAnEarlierVersionsRulesUpToDateAndKeepsEv
           QStringLiteral("CREATE POLICY see ON strategys FOR SELECT USING (true)"),
           QStringLiteral("CREATE POLICY earlier ON measure FOR SELECT USING (true)"),
           QStringLiteral("REVOKE SELECT ON goaltype FROM \"%1 users\"").arg(database),
+          QStringLiteral("CREATE OR REPLACE FUNCTION vardimo_history_strategys_record() RETURNS trigger "
+                         "LANGUAGE plpgsql AS $f$ BEGIN RETURN NULL; END $f$"),
           QStringLiteral("INSERT INTO \"user\" (userid, userpassword, username, securityid) "
                          "VALUES ('LATE', 'late pw', 'Lee Late', 3)")})
         ASSERT_TRUE(older.run(sql));
@@ -619,4 +641,15 @@ TEST_F(SecureServer, SecuringAgainBringsAnEarlierVersionsRulesUpToDateAndKeepsEv
     EXPECT_TRUE(done.roles.made.isEmpty());
     EXPECT_EQ(storedRows(older.uri()), now);
     EXPECT_EQ(psqlOn(older.uri(), "AWHITE", "white", hers).out, awhiteSees);
+    // The history's functions are this version's: AWHITE's change is recorded, as hers, though she
+    // asks for none.
+    const Psql r = psqlOn(older.uri(), "AWHITE", "white",
+                          "SET vardimo.history = 'off'; " +
+                              changed("UPDATE strategys SET commentsstatus = 'renewed' WHERE usernumber = "
+                                      "(SELECT usernumber FROM \"user\" WHERE userid = 'AWHITE')"));
+    ASSERT_GT(r.out.toInt(), 0) << r.err.toStdString();
+    EXPECT_EQ(asOwner("SELECT count(*) FROM vardimo_history_strategys h JOIN \"user\" u ON u.usernumber = "
+                      "h.changedby WHERE u.userid = 'AWHITE' AND h.newrow ->> 'commentsstatus' = 'renewed'",
+                      older.uri()),
+              r.out.toInt());
 }
