@@ -128,6 +128,86 @@ bool PgHistory::ensure(PgBackend& pg) {
     return true;
 }
 
+namespace {
+// A deleted goal comes back as it went: with every strategy and measurement item deleted with
+// it, also those of users the restoring user may not see, or not at all. Deleting it was the
+// goal's check and a cascade with the owner's rights; bringing it back is the same check and
+// the same rights. A strategy (an item) whose number is taken meanwhile gets the next free one;
+// each row given back is reported, with the number it had and the one it has now, so that the
+// program says what it says on the plain server.
+const char* const kRestoreGoal[] = {
+    R"(CREATE OR REPLACE FUNCTION vardimo_restore_goal(p_goal bigint, p_group bigint, p_stamp text)
+         RETURNS TABLE (r_kind text, r_owner integer, r_was numeric, r_number numeric)
+         LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp
+         AS $f$ DECLARE
+           me integer := vardimo_me();
+           was jsonb;
+           g goals;
+           s strategys;
+           m measure;
+           back bigint[] := '{}';
+         BEGIN
+           SELECT h.oldrow INTO was FROM vardimo_history_goals h
+            WHERE h.rowkey = p_goal AND h.changegroup = p_group AND h.action = 'D'
+            ORDER BY h.historyid DESC LIMIT 1;
+           IF was IS NULL THEN
+             RAISE EXCEPTION 'This goal was not deleted in that change; nothing was changed.';
+           END IF;
+           g := jsonb_populate_record(NULL::goals,
+                  was || jsonb_build_object('modifiedby', me, 'modifiedate', p_stamp));
+           IF NOT coalesce(vardimo_may('canmodifyallgoals')
+                   OR (vardimo_may('canaddgoals') AND (g.goalowner = me OR g.usernumber = me
+                       OR (g.usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
+                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false)
+           THEN
+             RAISE EXCEPTION 'You may not change this goal.' USING ERRCODE = '42501';
+           END IF;
+           IF EXISTS (SELECT 1 FROM goals WHERE goalid = g.goalid) THEN
+             RAISE EXCEPTION 'This goal is there already; nothing was changed.';
+           END IF;
+           INSERT INTO goals SELECT (g).*;
+           FOR s IN SELECT (jsonb_populate_record(NULL::strategys,
+                              h.oldrow || jsonb_build_object('modifiedby', me, 'modifieddate', p_stamp))).*
+                      FROM vardimo_history_strategys h
+                     WHERE h.action = 'D' AND h.changegroup = p_group AND h.parent = p_goal
+                     ORDER BY h.historyid LOOP
+             CONTINUE WHEN EXISTS (SELECT 1 FROM strategys x WHERE x.strategyid = s.strategyid);
+             r_was := s.strategynumber;
+             IF EXISTS (SELECT 1 FROM strategys x WHERE x.goalid = s.goalid AND x.usernumber = s.usernumber
+                          AND x.strategynumber = s.strategynumber) THEN
+               s.strategynumber := coalesce((SELECT max(x.strategynumber) FROM strategys x
+                                              WHERE x.goalid = s.goalid AND x.usernumber = s.usernumber), 0) + 1;
+             END IF;
+             INSERT INTO strategys SELECT (s).*;
+             back := back || s.strategyid::bigint;
+             r_kind := 'S'; r_owner := s.usernumber; r_number := s.strategynumber;
+             RETURN NEXT;
+           END LOOP;
+           FOR m IN SELECT (jsonb_populate_record(NULL::measure,
+                              h.oldrow || jsonb_build_object('modifiedby', me, 'modifieddate', p_stamp))).*
+                      FROM vardimo_history_measure h
+                     WHERE h.action = 'D' AND h.changegroup = p_group AND h.parent = ANY (back)
+                     ORDER BY h.historyid LOOP
+             CONTINUE WHEN EXISTS (SELECT 1 FROM measure x WHERE x.measurementid = m.measurementid);
+             r_was := m.measurementnumber;
+             IF EXISTS (SELECT 1 FROM measure x WHERE x.strategyid = m.strategyid
+                          AND x.measurementnumber = m.measurementnumber) THEN
+               m.measurementnumber := coalesce((SELECT max(x.measurementnumber) FROM measure x
+                                                 WHERE x.strategyid = m.strategyid), 0) + 1;
+             END IF;
+             INSERT INTO measure SELECT (m).*;
+             r_kind := 'M'; r_owner := NULL; r_number := m.measurementnumber;
+             RETURN NEXT;
+           END LOOP;
+         END $f$)",
+    R"(REVOKE ALL ON FUNCTION vardimo_restore_goal(bigint, bigint, text) FROM PUBLIC)",
+    R"(DO $d$ BEGIN
+         EXECUTE format('GRANT EXECUTE ON FUNCTION vardimo_restore_goal(bigint, bigint, text) TO %I',
+                        (SELECT members FROM vardimo_secure));
+       END $d$)",
+};
+} // namespace
+
 void PgHistory::secure(PgBackend& pg) {
     // In the caller's transaction: a new database is made with its roles and history at once.
     install(pg);
@@ -154,6 +234,8 @@ void PgHistory::secure(PgBackend& pg) {
         pg.exec(QString::fromUtf8(s));
     for (const TableDef& t : tables())
         if (History::watches(t)) pg.exec(triggerFunction(t, true));
+    for (const char* s : kRestoreGoal)
+        pg.exec(QString::fromUtf8(s));
 }
 
 } // namespace engine

@@ -229,10 +229,9 @@ TEST_F(DeletedOnBoth, DeletedGoalsAndStrategiesAreOfferedAsOnThePlainServer) {
     }
 }
 
-// A known difference, kept here until it is mended: on the secured server the deleter brings the
-// goal back without the strategies of users she may not see (they stay in their owners' "Deleted
-// Strategies"), where the plain server brings every strategy back with it.
-TEST_F(DeletedOnBoth, DISABLED_ADeletedGoalComesBackWithEveryStrategyAsOnThePlainServer) {
+// The goal's deleter brings it back with every strategy deleted with it, also those of users she
+// may not see, as the plain server does.
+TEST_F(DeletedOnBoth, ADeletedGoalComesBackWithEveryStrategyAsOnThePlainServer) {
     QStringList told;
     Both both(plain, secure);
     data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
