@@ -653,3 +653,33 @@ TEST_F(SecureServer, SecuringAgainBringsAnEarlierVersionsRulesUpToDateAndKeepsEv
                       older.uri()),
               r.out.toInt());
 }
+
+TEST_F(SecureServer, ADeletedGoalComesBackWholeOnlyForThoseWhoCouldHaveDeletedIt) {
+    const qint64 goal = asOwner("SELECT goalid FROM strategys GROUP BY goalid "
+                                "ORDER BY count(DISTINCT usernumber) DESC, goalid LIMIT 1");
+    const QString under = QStringLiteral("SELECT count(*) FROM strategys WHERE goalid = %1").arg(goal);
+    const qint64 strategies = asOwner(under);
+    ASSERT_GT(strategies, 1);
+    {
+        engine::PgBackend pg;
+        pg.open(uri(), QStringLiteral("test"));
+        pg.exec(QStringLiteral("DELETE FROM goals WHERE goalid = ?"), {goal});
+    }
+    const qint64 group = asOwner(
+        QStringLiteral("SELECT changegroup FROM vardimo_history_goals WHERE rowkey = %1 AND action = 'D'")
+            .arg(goal));
+    const QString restore =
+        QStringLiteral("SELECT count(*) FROM vardimo_restore_goal(%1, %2, '2026-01-02 03:04:05')")
+            .arg(goal)
+            .arg(group);
+    const Psql refused = psql("AWHITE", "white", restore);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.err.contains("You may not change this goal.")) << refused.err.toStdString();
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM goals WHERE goalid = %1").arg(goal)), 0);
+
+    const Psql back = psql("Supervisor", kSupervisorPassword, restore);
+    ASSERT_TRUE(back.ok) << back.err.toStdString();
+    EXPECT_EQ(asOwner(under), strategies);
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM goals WHERE goalid = %1").arg(goal)), 1);
+    EXPECT_FALSE(psql("Supervisor", kSupervisorPassword, restore).ok);
+}
