@@ -155,11 +155,7 @@ const char* const kRestoreGoal[] = {
            END IF;
            g := jsonb_populate_record(NULL::goals,
                   was || jsonb_build_object('modifiedby', me, 'modifiedate', p_stamp));
-           IF NOT coalesce(vardimo_may('canmodifyallgoals')
-                   OR (vardimo_may('canaddgoals') AND (g.goalowner = me OR g.usernumber = me
-                       OR (g.usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
-                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false)
-           THEN
+           IF NOT vardimo_removes_goal(g.goalowner, g.usernumber) THEN
              RAISE EXCEPTION 'You may not change this goal.' USING ERRCODE = '42501';
            END IF;
            IF EXISTS (SELECT 1 FROM goals WHERE goalid = g.goalid) THEN

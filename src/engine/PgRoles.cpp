@@ -182,17 +182,20 @@ const char* const kInstall[] = {
            NEW.userpassword := NULL;
            RETURN NEW;
          END $f$)",
+    // Who may delete a goal, and so bring it back with all it took.
+    R"(CREATE OR REPLACE FUNCTION vardimo_removes_goal(p_goalowner integer, p_usernumber integer) RETURNS boolean
+         LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp
+         AS $f$ SELECT coalesce(vardimo_may('canmodifyallgoals')
+                   OR (vardimo_may('canaddgoals') AND (p_goalowner = vardimo_me() OR p_usernumber = vardimo_me()
+                       OR (p_usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
+                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false) $f$)",
     // A goal goes with all its strategies and their measurements or not at all, also those of
     // users whose strategies the deleting user may not change: the check is the goal's, the
     // cascade runs with the owner's rights.
     R"(CREATE OR REPLACE FUNCTION vardimo_goal_removal() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ BEGIN
-           IF NOT coalesce(vardimo_may('canmodifyallgoals')
-                   OR (vardimo_may('canaddgoals') AND (OLD.goalowner = vardimo_me() OR OLD.usernumber = vardimo_me()
-                       OR (OLD.usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
-                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false)
-           THEN
+           IF NOT vardimo_removes_goal(OLD.goalowner, OLD.usernumber) THEN
              RAISE EXCEPTION 'You may not delete the goal "%": your profile does not let you change it.',
                OLD.goaldescription;
            END IF;
