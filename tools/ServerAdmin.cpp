@@ -136,15 +136,20 @@ QStringList createSecureServerDatabase(const QString& uri, bool withSample, Samp
     return withoutPassword;
 }
 
-QStringList secureServerDatabase(const QString& uri) {
+Secured secureServerDatabase(const QString& uri) {
     engine::PgBackend pg;
     pg.open(uri, QStringLiteral("vardimo-admin"));
     QSqlDatabase db = pg.connection();
     if (!db.transaction()) throw engine::Error(pg.describe(db.lastError()));
     try {
-        QStringList withoutPassword = engine::PgRoles::secure(pg);
+        Secured done;
+        done.renewed = engine::PgRoles::isSecure(pg);
+        if (done.renewed)
+            done.roles = engine::PgRoles::renew(pg);
+        else
+            done.roles.withoutPassword = engine::PgRoles::secure(pg);
         if (!db.commit()) throw engine::Error(pg.describe(db.lastError()));
-        return withoutPassword;
+        return done;
     } catch (...) {
         db.rollback();
         throw;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Sample.h"
+#include "engine/PgRoles.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,11 +35,21 @@ QStringList createSecureServerDatabase(const QString& uri, bool withSample, Samp
                                        const std::function<void(const QString&)>& progress = {},
                                        int scale = 1);
 
+// What secureServerDatabase did.
+struct Secured {
+    // The database held its logons in the server already and was brought up to date.
+    bool renewed = false;
+    // Users whose roles cannot log on until a password is set; on a renewal also the roles
+    // renamed from an earlier version's name and made for users who had none.
+    engine::PgRoles::Renewal roles;
+};
+
 // Turns a server database into one whose server holds the logons and the rights: a role per user
 // with the password the user table held (then cleared), grants and row-level policies, all in
-// one transaction. Returns the ids of users who had no password and cannot log on until one is
-// set. The URI names a role that may make roles (the database's owner with CREATEROLE).
-QStringList secureServerDatabase(const QString& uri);
+// one transaction. On a database that holds them already, brings what an earlier version made up
+// to this version (PgRoles::renew), in one transaction too. The URI names a role that may make
+// roles (the database's owner with CREATEROLE).
+Secured secureServerDatabase(const QString& uri);
 
 // Gives back the space of deleted rows of every table, as packing does; the URI names the
 // tables' owner, the only role the server lets pack them.

@@ -45,7 +45,10 @@ int usage() {
            "                                                        and measurements, over the same users\n"
            "  vardimo-admin secure URI                              let a server database's server hold\n"
            "                                                        the logons and the rights: a role per\n"
-           "                                                        user, the passwords moved into it\n"
+           "                                                        user, the passwords moved into it; on\n"
+           "                                                        one that holds them, bring its rules up\n"
+           "                                                        to this version (roles and passwords "
+           "kept)\n"
            "  vardimo-admin password URI USERID                     set a user's password on such a server\n"
            "                                                        (read from the standard input)\n"
            "  vardimo-admin pack URI                                give back the space of deleted rows on\n"
@@ -75,9 +78,11 @@ int usage() {
     return 2;
 }
 
+// With no URI, only the users who cannot log on yet.
 void reportSecured(const QStringList& withoutPassword, const QString& uri) {
-    out << "The server now holds the logons and the rights of " << engine::PgLocation::parse(uri).display
-        << "\n";
+    if (!uri.isEmpty())
+        out << "The server now holds the logons and the rights of " << engine::PgLocation::parse(uri).display
+            << "\n";
     for (const QString& id : withoutPassword)
         out << id << " has no password and cannot log on until one is set (vardimo-admin password URI " << id
             << ")\n";
@@ -85,7 +90,21 @@ void reportSecured(const QStringList& withoutPassword, const QString& uri) {
 
 int secure(const QStringList& args) {
     if (args.size() != 3 || !engine::isServerLocation(args[2])) return usage();
-    reportSecured(tools::secureServerDatabase(args[2]), args[2]);
+    const tools::Secured done = tools::secureServerDatabase(args[2]);
+    if (!done.renewed) {
+        reportSecured(done.roles.withoutPassword, args[2]);
+        return 0;
+    }
+    const QString database = engine::PgLocation::parse(args[2]).database;
+    out << engine::PgLocation::parse(args[2]).display
+        << " held its logons in the server already: its functions, triggers, policies and grants are "
+           "now this version's; every role kept its password and every row its data (the user table keeps no "
+           "password).\n";
+    for (const QString& id : done.roles.renamed)
+        out << "The role of " << id << " is now named " << engine::PgRoles::roleName(database, id) << "\n";
+    for (const QString& id : done.roles.made)
+        out << id << " had no role: " << engine::PgRoles::roleName(database, id) << " made\n";
+    reportSecured(done.roles.withoutPassword, {});
     return 0;
 }
 

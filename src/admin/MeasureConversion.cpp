@@ -194,6 +194,7 @@ private:
 
 template <typename Work>
 void atomically(data::DataModule& dm, bool multiple, const ConversionProgress& progress, Work work) {
+    checkMayConvertEveryStrategy(dm);
     std::optional<qint64> stoppedAt;
     try {
         const ReadersKeepReading readers(dm.goalDatabase);
@@ -219,6 +220,17 @@ void atomically(data::DataModule& dm, bool multiple, const ConversionProgress& p
 }
 
 } // namespace
+
+void checkMayConvertEveryStrategy(data::DataModule& dm) {
+    const data::CurrentUser& u = dm.user();
+    if (u.profileId == 0 || u.rights.supervisor || u.rights.canViewAllStrategies ||
+        !data::serverHoldsLogons(dm))
+        return;
+    throw engine::Error(QStringLiteral(
+        "The server shows you only the strategies of the users you may see, so the measurement items of the "
+        "others cannot be converted with them. Nothing was changed: the conversion is for a user whose "
+        "profile may view all strategies."));
+}
 
 QString buildMeasurementText(data::DataModule& dm, qint64 strategyId) {
     return buildTexts(dm, strategyId).measurement;

@@ -40,6 +40,11 @@ void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& p
 // read the old data until the conversion commits; none may be editing a strategy meanwhile.
 void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress);
 
+// Throws engine::Error, before anything is changed, where the logged-on user may not convert
+// every strategy: on a server that holds the rights he reads and changes only the strategies
+// his access list names, and converting only those would leave the others in the other form.
+void checkMayConvertEveryStrategy(data::DataModule& dm);
+
 // How many measurement records the database holds, of every strategy.
 int measurementItemCount(data::DataModule& dm);
 // How many strategies the database holds, of every user.

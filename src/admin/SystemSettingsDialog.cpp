@@ -171,6 +171,8 @@ void SystemSettingsDialog::saveSettings() {
 void SystemSettingsDialog::convertMeasures() {
     const engine::Field multiple = dm_.settingsTable.field(QStringLiteral("MultipulMeasure"));
     if (multiple.isNull()) return;
+    // Said before the question, whose counts would be only of what this user sees.
+    checkMayConvertEveryStrategy(dm_);
     if (multiple.asBoolean())
         askConvertToMultiple();
     else

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QSet>
+#include <QSqlQuery>
 
 namespace data {
 
@@ -201,19 +202,56 @@ int ChangeHistory::restoreStrategies(const std::vector<engine::Version>& strateg
     return int(back.size());
 }
 
+int ChangeHistory::restoreOnServer(const engine::Version& v, QStringList& notes, int& items) {
+    // The user may not see, nor write, the strategies of everybody the goal's deletion took with
+    // it: the server brings them back with the rights it deleted them with.
+    engine::Database& db = dm_.goalDatabase;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    int count = 0;
+    db.write([&] {
+        QSqlQuery q = db.exec(QStringLiteral("SELECT r_kind, r_owner, r_was, r_number "
+                                             "FROM vardimo_restore_goal(?, ?, ?)"),
+                              {v.key, v.group, stamp}, goalsDef().fileName);
+        while (q.next()) {
+            const bool strategy = q.value(0).toString() == QLatin1String("S");
+            const int was = q.value(2).toInt(), now = q.value(3).toInt();
+            if (strategy) {
+                ++count;
+                if (was != now)
+                    notes << QStringLiteral("Strategy %1 (%2) is now number %3.")
+                                 .arg(was)
+                                 .arg(userName(q.value(1).toInt()))
+                                 .arg(now);
+            } else {
+                ++items;
+                if (was != now)
+                    notes << QStringLiteral("Measurement item %1 is now number %2.").arg(was).arg(now);
+            }
+        }
+    });
+    for (const engine::TableDef* t : {&goalsDef(), &strategiesDef(), &measuresDef()})
+        db.notifyChanged(t->schemaName);
+    return count;
+}
+
 QString ChangeHistory::restoreDeletedGoal(const engine::Version& v) {
     if (!mayEditGoal(v.before)) throw engine::Error(QStringLiteral("You may not change this goal."));
     engine::Database& db = dm_.goalDatabase;
     engine::Transaction tx(db);
     if (engine::History::exists(db, goalsDef(), v.key))
         throw engine::Error(QStringLiteral("This goal is there already; nothing was changed."));
-    engine::History::reinsert(db, goalsDef(), stamped(v.before, dm_.user().number, "ModifieDate"));
-    std::vector<engine::Version> strategies;
-    for (engine::Version& s : engine::History::deletedInGroup(db, strategiesDef(), v.group))
-        if (s.parent == v.key) strategies.push_back(std::move(s));
     QStringList notes;
     int items = 0;
-    const int count = restoreStrategies(strategies, v.group, notes, items);
+    int count = 0;
+    if (serverHoldsLogons(dm_)) {
+        count = restoreOnServer(v, notes, items);
+    } else {
+        engine::History::reinsert(db, goalsDef(), stamped(v.before, dm_.user().number, "ModifieDate"));
+        std::vector<engine::Version> strategies;
+        for (engine::Version& s : engine::History::deletedInGroup(db, strategiesDef(), v.group))
+            if (s.parent == v.key) strategies.push_back(std::move(s));
+        count = restoreStrategies(strategies, v.group, notes, items);
+    }
     tx.commit();
     QString text =
         QStringLiteral("The goal is back with %1 strategies and %2 measurement items.").arg(count).arg(items);

@@ -51,6 +51,9 @@ private:
     // are replaced and reported in `notes`.
     int restoreStrategies(const std::vector<engine::Version>& strategies, qint64 group, QStringList& notes,
                           int& items);
+    // A deleted goal brought back by the server where it holds the rights; the strategies given
+    // back, their items counted in `items`.
+    int restoreOnServer(const engine::Version& v, QStringList& notes, int& items);
 
     DataModule& dm_;
 };

@@ -4,6 +4,7 @@
 #include "engine/History.h"
 #include "engine/PgBackend.h"
 #include "engine/PgDialect.h"
+#include "engine/PgRoles.h"
 
 #include <QSqlQuery>
 
@@ -13,7 +14,25 @@ namespace {
 // Any number, the same on every workstation: those adding the tables at once wait for each other.
 constexpr int kInstallLock = 0x76686973;
 
-QString triggerFunction(const TableDef& t) {
+// Where the server holds the logons, who changes is the server's to say: the role the session
+// logged on as, mapped to its user's number. A user with psql and his own password could
+// otherwise set the session's settings himself and record his changes as another user's, or
+// none at all. Only the database's owner (vardimo-admin, which makes the samples without
+// history) and the server's superusers are taken at their word. The search path is fixed, the
+// temporary schema last: a table of the same name a user made there must not take the versions.
+const char* const kServerAuthor =
+    "DECLARE author integer; BEGIN "
+    "IF session_user = (SELECT owner FROM vardimo_secure) "
+    "OR coalesce((SELECT rolsuper FROM pg_roles WHERE rolname = session_user), false) THEN "
+    "IF coalesce(current_setting('vardimo.history', true), '') = 'off' THEN RETURN NULL; END IF; "
+    "author := nullif(current_setting('vardimo.author', true), '')::integer; "
+    "ELSE author := vardimo_me(); END IF; ";
+const char* const kSessionAuthor =
+    "DECLARE author integer; BEGIN "
+    "IF coalesce(current_setting('vardimo.history', true), '') = 'off' THEN RETURN NULL; END IF; "
+    "author := nullif(current_setting('vardimo.author', true), '')::integer; ";
+
+QString triggerFunction(const TableDef& t, bool serverKnowsWho) {
     const QString history = PgHistory::table(t);
     const QString key = PgDialect::quoted(t.columns.front().name.toLower());
     const QString parentName = History::parentColumn(t);
@@ -26,19 +45,19 @@ QString triggerFunction(const TableDef& t) {
         QStringLiteral("INSERT INTO %1 (rowkey, parent, action, changedby, changedat, changegroup, "
                        "oldrow, newrow) SELECT ")
             .arg(history);
-    const QString who = QStringLiteral("nullif(current_setting('vardimo.author', true), '')::integer, "
-                                       "localtimestamp(0), txid_current()");
+    const QString who = QStringLiteral("author, localtimestamp(0), txid_current()");
     return QStringLiteral(
                "CREATE OR REPLACE FUNCTION %1_record() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-               "SET search_path FROM CURRENT AS $f$ BEGIN "
-               "IF coalesce(current_setting('vardimo.history', true), '') = 'off' THEN RETURN NULL; END IF; "
+               "SET search_path %7 AS $f$ %8"
                "IF TG_OP = 'INSERT' THEN %2 n.%3, %4, 'I', %5, NULL, to_jsonb(n) FROM vardimo_new n; "
                "ELSIF TG_OP = 'UPDATE' THEN %2 n.%3, %4, 'U', %5, to_jsonb(o), to_jsonb(n) FROM vardimo_old "
                "o "
                "JOIN vardimo_new n ON n.%3 = o.%3 WHERE to_jsonb(o) IS DISTINCT FROM to_jsonb(n); "
                "ELSE %2 o.%3, %6, 'D', %5, to_jsonb(o), NULL FROM vardimo_old o; "
                "END IF; RETURN NULL; END $f$")
-        .arg(history, head, key, parent("n"), who, parent("o"));
+        .arg(history, head, key, parent("n"), who, parent("o"),
+             serverKnowsWho ? QStringLiteral("= public, pg_temp") : QStringLiteral("FROM CURRENT"),
+             QLatin1String(serverKnowsWho ? kServerAuthor : kSessionAuthor));
 }
 } // namespace
 
@@ -67,7 +86,7 @@ void installTables(PgBackend& pg) {
                     .arg(h));
         pg.exec(QStringLiteral("CREATE INDEX %1_row ON %1 (rowkey)").arg(h));
         pg.exec(QStringLiteral("CREATE INDEX %1_group ON %1 (changegroup)").arg(h));
-        pg.exec(triggerFunction(t));
+        pg.exec(triggerFunction(t, false));
         pg.exec(QStringLiteral("CREATE TRIGGER %1_i AFTER INSERT ON %2 REFERENCING NEW TABLE AS "
                                "vardimo_new FOR EACH STATEMENT EXECUTE FUNCTION %1_record()")
                     .arg(h, watched));
@@ -92,7 +111,13 @@ bool PgHistory::ensure(PgBackend& pg) {
     if (!db.transaction()) return false;
     try {
         pg.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kInstallLock));
-        if (!present(pg)) installTables(pg);
+        if (!present(pg)) {
+            installTables(pg);
+            // Tables added to a database whose server holds the rights need its grants, policies
+            // and functions too, or their versions would be open to all and their authors the
+            // session's word.
+            if (PgRoles::isSecure(pg)) secure(pg);
+        }
         if (!db.commit()) throw Error(pg.describe(db.lastError()));
     } catch (const Error&) {
         // A user who does not own the tables cannot add them: his changes go unrecorded
@@ -102,6 +127,82 @@ bool PgHistory::ensure(PgBackend& pg) {
     }
     return true;
 }
+
+namespace {
+// A deleted goal comes back as it went: with every strategy and measurement item deleted with
+// it, also those of users the restoring user may not see, or not at all. Deleting it was the
+// goal's check and a cascade with the owner's rights; bringing it back is the same check and
+// the same rights. A strategy (an item) whose number is taken meanwhile gets the next free one;
+// each row given back is reported, with the number it had and the one it has now, so that the
+// program says what it says on the plain server.
+const char* const kRestoreGoal[] = {
+    R"(CREATE OR REPLACE FUNCTION vardimo_restore_goal(p_goal bigint, p_group bigint, p_stamp text)
+         RETURNS TABLE (r_kind text, r_owner integer, r_was numeric, r_number numeric)
+         LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp
+         AS $f$ DECLARE
+           me integer := vardimo_me();
+           was jsonb;
+           g goals;
+           s strategys;
+           m measure;
+           back bigint[] := '{}';
+         BEGIN
+           SELECT h.oldrow INTO was FROM vardimo_history_goals h
+            WHERE h.rowkey = p_goal AND h.changegroup = p_group AND h.action = 'D'
+            ORDER BY h.historyid DESC LIMIT 1;
+           IF was IS NULL THEN
+             RAISE EXCEPTION 'This goal was not deleted in that change; nothing was changed.';
+           END IF;
+           g := jsonb_populate_record(NULL::goals,
+                  was || jsonb_build_object('modifiedby', me, 'modifiedate', p_stamp));
+           IF NOT vardimo_removes_goal(g.goalowner, g.usernumber) THEN
+             RAISE EXCEPTION 'You may not change this goal.' USING ERRCODE = '42501';
+           END IF;
+           IF EXISTS (SELECT 1 FROM goals WHERE goalid = g.goalid) THEN
+             RAISE EXCEPTION 'This goal is there already; nothing was changed.';
+           END IF;
+           INSERT INTO goals SELECT (g).*;
+           FOR s IN SELECT (jsonb_populate_record(NULL::strategys,
+                              h.oldrow || jsonb_build_object('modifiedby', me, 'modifieddate', p_stamp))).*
+                      FROM vardimo_history_strategys h
+                     WHERE h.action = 'D' AND h.changegroup = p_group AND h.parent = p_goal
+                     ORDER BY h.historyid LOOP
+             CONTINUE WHEN EXISTS (SELECT 1 FROM strategys x WHERE x.strategyid = s.strategyid);
+             r_was := s.strategynumber;
+             IF EXISTS (SELECT 1 FROM strategys x WHERE x.goalid = s.goalid AND x.usernumber = s.usernumber
+                          AND x.strategynumber = s.strategynumber) THEN
+               s.strategynumber := coalesce((SELECT max(x.strategynumber) FROM strategys x
+                                              WHERE x.goalid = s.goalid AND x.usernumber = s.usernumber), 0) + 1;
+             END IF;
+             INSERT INTO strategys SELECT (s).*;
+             back := back || s.strategyid::bigint;
+             r_kind := 'S'; r_owner := s.usernumber; r_number := s.strategynumber;
+             RETURN NEXT;
+           END LOOP;
+           FOR m IN SELECT (jsonb_populate_record(NULL::measure,
+                              h.oldrow || jsonb_build_object('modifiedby', me, 'modifieddate', p_stamp))).*
+                      FROM vardimo_history_measure h
+                     WHERE h.action = 'D' AND h.changegroup = p_group AND h.parent = ANY (back)
+                     ORDER BY h.historyid LOOP
+             CONTINUE WHEN EXISTS (SELECT 1 FROM measure x WHERE x.measurementid = m.measurementid);
+             r_was := m.measurementnumber;
+             IF EXISTS (SELECT 1 FROM measure x WHERE x.strategyid = m.strategyid
+                          AND x.measurementnumber = m.measurementnumber) THEN
+               m.measurementnumber := coalesce((SELECT max(x.measurementnumber) FROM measure x
+                                                 WHERE x.strategyid = m.strategyid), 0) + 1;
+             END IF;
+             INSERT INTO measure SELECT (m).*;
+             r_kind := 'M'; r_owner := NULL; r_number := m.measurementnumber;
+             RETURN NEXT;
+           END LOOP;
+         END $f$)",
+    R"(REVOKE ALL ON FUNCTION vardimo_restore_goal(bigint, bigint, text) FROM PUBLIC)",
+    R"(DO $d$ BEGIN
+         EXECUTE format('GRANT EXECUTE ON FUNCTION vardimo_restore_goal(bigint, bigint, text) TO %I',
+                        (SELECT members FROM vardimo_secure));
+       END $d$)",
+};
+} // namespace
 
 void PgHistory::secure(PgBackend& pg) {
     // In the caller's transaction: a new database is made with its roles and history at once.
@@ -126,6 +227,10 @@ void PgHistory::secure(PgBackend& pg) {
              OR EXISTS (SELECT 1 FROM strategys s WHERE s.strategyid = parent AND vardimo_sees(s.usernumber))))",
     };
     for (const char* s : statements)
+        pg.exec(QString::fromUtf8(s));
+    for (const TableDef& t : tables())
+        if (History::watches(t)) pg.exec(triggerFunction(t, true));
+    for (const char* s : kRestoreGoal)
         pg.exec(QString::fromUtf8(s));
 }
 

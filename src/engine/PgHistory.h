@@ -10,7 +10,8 @@ class PgBackend;
 
 // How a server keeps the versions of rows: a table per watched table, filled by statement
 // triggers from the statement's old and new rows at once (a batch writes its versions in one
-// statement too). Who changes comes from a setting of the session.
+// statement too). Who changes comes from a setting of the session, except where the server
+// holds the logons: there it is the user whose role is logged on.
 class PgHistory {
 public:
     // The versions table of a watched table.
@@ -21,8 +22,8 @@ public:
     // Makes them in the caller's transaction when the database has none (a new database).
     static void install(PgBackend& pg);
     // In a database whose server holds the rights: everyone may read the versions of the rows he
-    // may see, and his changes are recorded though he may not write the versions himself. Runs
-    // in the caller's transaction.
+    // may see, and his changes are recorded, under his own number, though he may not write the
+    // versions himself nor switch the recording off. Runs in the caller's transaction.
     static void secure(PgBackend& pg);
 };
 

@@ -22,9 +22,9 @@ constexpr int kScramIterations = 4096;
 // database's owner (SECURITY DEFINER) so that a policy may read the user table, the profiles and
 // the access lists that the user himself may not read, and so that the user table's trigger may
 // manage roles; each fixes its search path so that nobody slips a function of his own in.
+// Each is written so that it runs again on a database secured before: a renewal replaces what an
+// earlier version made.
 const char* const kInstall[] = {
-    R"(CREATE TABLE vardimo_secure (members text NOT NULL, owner text NOT NULL))",
-    R"(INSERT INTO vardimo_secure VALUES (current_database() || ' users', current_user))",
     R"(DO $d$ BEGIN
          IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = current_database() || ' users') THEN
            EXECUTE format('CREATE ROLE %I NOLOGIN', current_database() || ' users');
@@ -37,7 +37,7 @@ const char* const kInstall[] = {
     // Folded as PgRoles::roleName folds it: every letter, not only ASCII (where the server knows
     // Unicode's case rules), and a name past the server's 63 bytes cut with a hash of the whole.
     R"(DO $d$ BEGIN
-         EXECUTE format($s$CREATE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE plpgsql STABLE
+         EXECUTE format($s$CREATE OR REPLACE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE plpgsql STABLE
            AS $f$ DECLARE
              whole text := current_database() || '.' || upper(p_userid %s);
              cut text;
@@ -50,35 +50,35 @@ const char* const kInstall[] = {
            CASE WHEN EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'und-x-icu')
                 THEN 'COLLATE "und-x-icu"' ELSE '' END);
        END $d$)",
-    R"(CREATE FUNCTION vardimo_me() RETURNS integer LANGUAGE sql STABLE SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_me() RETURNS integer LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ SELECT usernumber FROM "user" WHERE vardimo_role(userid) = session_user
                 ORDER BY usernumber LIMIT 1 $f$)",
     // Profile 0 and a profile marked supervisor may do everything, as the owner may.
-    R"(CREATE FUNCTION vardimo_may(p_right text) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_may(p_right text) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ SELECT session_user = (SELECT owner FROM vardimo_secure) OR coalesce((
                   SELECT u.securityid = 0 OR coalesce((to_jsonb(s) ->> 'supervisor')::integer, 0) <> 0
                          OR coalesce((to_jsonb(s) ->> lower(p_right))::integer, 0) <> 0
                     FROM "user" u LEFT JOIN security s ON s.securityid = u.securityid
                    WHERE u.usernumber = vardimo_me()), false) $f$)",
-    R"(CREATE FUNCTION vardimo_sees(p_owner integer) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_sees(p_owner integer) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ SELECT coalesce(p_owner = vardimo_me(), false) OR vardimo_may('canviewallstrategys')
                 OR EXISTS (SELECT 1 FROM accesslist a WHERE a.usernumber = vardimo_me()
                            AND a.canseeuser = p_owner) $f$)",
-    R"(CREATE FUNCTION vardimo_edits(p_owner integer) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_edits(p_owner integer) RETURNS boolean LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ SELECT coalesce(p_owner = vardimo_me(), false) OR vardimo_may('canviewallstrategys')
                 OR EXISTS (SELECT 1 FROM accesslist a WHERE a.usernumber = vardimo_me()
                            AND a.canseeuser = p_owner AND coalesce(a.canedituser, 0) <> 0) $f$)",
     // The users whose strategies this user sees (or edits) by his access list. The policies ask
     // it once per statement, not once per row: each function below stands in a subquery there.
-    R"(CREATE FUNCTION vardimo_seen(p_edit boolean) RETURNS SETOF integer LANGUAGE sql STABLE SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_seen(p_edit boolean) RETURNS SETOF integer LANGUAGE sql STABLE SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ SELECT canseeuser FROM accesslist WHERE usernumber = vardimo_me() AND canseeuser IS NOT NULL
                 AND (NOT p_edit OR coalesce(canedituser, 0) <> 0) $f$)",
-    R"(CREATE FUNCTION vardimo_make_role(p_userid text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_make_role(p_userid text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ BEGIN
            IF coalesce(p_userid, '') = '' THEN RETURN; END IF;
@@ -89,14 +89,35 @@ const char* const kInstall[] = {
            EXECUTE format('CREATE ROLE %I LOGIN IN ROLE %I', vardimo_role(p_userid),
                           (SELECT members FROM vardimo_secure));
          END $f$)",
+    // The role of a user of a database secured before: kept where it has this version's name,
+    // renamed where an earlier version named it (folded by the database's own rules, cut by the
+    // server at 63 bytes) and nobody else holds that name, made where there is none. Only the
+    // owner runs it.
+    R"(CREATE OR REPLACE FUNCTION vardimo_renew_role(p_userid text) RETURNS text LANGUAGE plpgsql
+         SET search_path = public, pg_temp
+         AS $f$ DECLARE earlier name; BEGIN
+           IF coalesce(p_userid, '') = '' THEN RETURN 'none'; END IF;
+           IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = vardimo_role(p_userid)) THEN RETURN 'kept'; END IF;
+           SELECT o.rolname INTO earlier FROM pg_roles o
+             JOIN pg_auth_members a ON a.member = o.oid JOIN pg_roles g ON g.oid = a.roleid
+            WHERE g.rolname = (SELECT members FROM vardimo_secure)
+              AND o.rolname = CAST(current_database() || '.' || upper(p_userid) AS name)
+              AND NOT EXISTS (SELECT 1 FROM "user" u WHERE vardimo_role(u.userid) = o.rolname);
+           IF earlier IS NOT NULL THEN
+             EXECUTE format('ALTER ROLE %I RENAME TO %I', earlier, vardimo_role(p_userid));
+             RETURN 'renamed';
+           END IF;
+           PERFORM vardimo_make_role(p_userid);
+           RETURN 'made';
+         END $f$)",
     // A verifier is stored as it is; a password typed into a user row is turned into one by the
     // server itself, the row keeping nothing of it.
-    R"(CREATE FUNCTION vardimo_apply_password(p_userid text, p_password text) RETURNS void LANGUAGE plpgsql
+    R"(CREATE OR REPLACE FUNCTION vardimo_apply_password(p_userid text, p_password text) RETURNS void LANGUAGE plpgsql
          SECURITY DEFINER SET search_path = public, pg_temp SET password_encryption = 'scram-sha-256'
          AS $f$ BEGIN
            EXECUTE format('ALTER ROLE %I PASSWORD %L', vardimo_role(p_userid), p_password);
          END $f$)",
-    R"(CREATE FUNCTION vardimo_set_password(p_userid text, p_verifier text) RETURNS void LANGUAGE plpgsql
+    R"(CREATE OR REPLACE FUNCTION vardimo_set_password(p_userid text, p_verifier text) RETURNS void LANGUAGE plpgsql
          SECURITY DEFINER SET search_path = public, pg_temp
          AS $f$ BEGIN
            IF NOT EXISTS (SELECT 1 FROM "user" WHERE vardimo_role(userid) = vardimo_role(p_userid)) THEN
@@ -112,7 +133,7 @@ const char* const kInstall[] = {
          END $f$)",
     // The roles follow the user rows in the same transaction; nobody but an administrator
     // changes an id or a profile, and no password is kept in the table.
-    R"(CREATE FUNCTION vardimo_user_roles() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_user_roles() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ BEGIN
            IF TG_OP = 'DELETE' THEN
@@ -161,17 +182,20 @@ const char* const kInstall[] = {
            NEW.userpassword := NULL;
            RETURN NEW;
          END $f$)",
+    // Who may delete a goal, and so bring it back with all it took.
+    R"(CREATE OR REPLACE FUNCTION vardimo_removes_goal(p_goalowner integer, p_usernumber integer) RETURNS boolean
+         LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp
+         AS $f$ SELECT coalesce(vardimo_may('canmodifyallgoals')
+                   OR (vardimo_may('canaddgoals') AND (p_goalowner = vardimo_me() OR p_usernumber = vardimo_me()
+                       OR (p_usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
+                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false) $f$)",
     // A goal goes with all its strategies and their measurements or not at all, also those of
     // users whose strategies the deleting user may not change: the check is the goal's, the
     // cascade runs with the owner's rights.
-    R"(CREATE FUNCTION vardimo_goal_removal() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+    R"(CREATE OR REPLACE FUNCTION vardimo_goal_removal() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
          SET search_path = public, pg_temp
          AS $f$ BEGIN
-           IF NOT coalesce(vardimo_may('canmodifyallgoals')
-                   OR (vardimo_may('canaddgoals') AND (OLD.goalowner = vardimo_me() OR OLD.usernumber = vardimo_me()
-                       OR (OLD.usernumber IS NULL AND vardimo_may('canaddglobalgoals'))))
-                   OR (SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = session_user), false)
-           THEN
+           IF NOT vardimo_removes_goal(OLD.goalowner, OLD.usernumber) THEN
              RAISE EXCEPTION 'You may not delete the goal "%": your profile does not let you change it.',
                OLD.goaldescription;
            END IF;
@@ -308,25 +332,18 @@ bool PgRoles::isSecure(PgBackend& pg) {
     return q.next() && q.value(0).toBool();
 }
 
-QStringList PgRoles::secure(PgBackend& pg) {
-    if (isSecure(pg))
-        throw Error(QStringLiteral("%1 already holds its logons in the server.").arg(pg.displayName()));
-    for (const char* s : kInstall)
-        pg.exec(QString::fromUtf8(s));
-    QStringList withoutPassword;
+namespace {
+
+QList<std::pair<QString, QString>> usersAndPasswords(PgBackend& pg) {
     QList<std::pair<QString, QString>> users;
     QSqlQuery q = pg.exec(QStringLiteral("SELECT userid, userpassword FROM \"user\" ORDER BY usernumber"));
     while (q.next())
         users.append({q.value(0).toString(), q.value(1).toString()});
-    for (const auto& [id, password] : users) {
-        if (id.isEmpty()) continue;
-        pg.exec(QStringLiteral("SELECT vardimo_make_role(?)"), {id});
-        if (password.isEmpty())
-            withoutPassword << id;
-        else
-            setPassword(pg, id, password);
-    }
-    pg.exec(QStringLiteral("UPDATE \"user\" SET userpassword = NULL"));
+    return users;
+}
+
+// The triggers, grants and policies over the functions and the roles.
+void protect(PgBackend& pg) {
     for (const char* s : kProtect)
         pg.exec(QString::fromUtf8(s));
     for (const auto& [table, right] : kByRight) {
@@ -339,7 +356,79 @@ QStringList PgRoles::secure(PgBackend& pg) {
                     .arg(t, QLatin1String(right)));
     }
     PgHistory::secure(pg);
+}
+
+// What an earlier version left that this one makes anew: every policy of the database's tables
+// (an old permissive one left standing would widen what the new ones allow), the triggers, and
+// every grant to the users and to everybody.
+const char* const kUnprotect[] = {
+    R"(DO $d$ DECLARE p record; BEGIN
+         FOR p IN SELECT policyname, tablename FROM pg_policies WHERE schemaname = current_schema() LOOP
+           EXECUTE format('DROP POLICY %I ON %I', p.policyname, p.tablename);
+         END LOOP;
+       END $d$)",
+    R"(DROP TRIGGER IF EXISTS vardimo_user_roles ON "user")",
+    R"(DROP TRIGGER IF EXISTS vardimo_goal_removal ON goals)",
+    R"(DO $d$ DECLARE m text := (SELECT members FROM vardimo_secure); BEGIN
+         EXECUTE format('REVOKE ALL ON ALL TABLES IN SCHEMA public FROM PUBLIC, %I', m);
+         EXECUTE format('REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM PUBLIC, %I', m);
+         EXECUTE format('REVOKE ALL ON ALL FUNCTIONS IN SCHEMA public FROM PUBLIC, %I', m);
+       END $d$)",
+};
+
+} // namespace
+
+QStringList PgRoles::secure(PgBackend& pg) {
+    if (isSecure(pg))
+        throw Error(QStringLiteral("%1 already holds its logons in the server.").arg(pg.displayName()));
+    pg.exec(QStringLiteral("CREATE TABLE vardimo_secure (members text NOT NULL, owner text NOT NULL)"));
+    pg.exec(
+        QStringLiteral("INSERT INTO vardimo_secure VALUES (current_database() || ' users', current_user)"));
+    for (const char* s : kInstall)
+        pg.exec(QString::fromUtf8(s));
+    QStringList withoutPassword;
+    for (const auto& [id, password] : usersAndPasswords(pg)) {
+        if (id.isEmpty()) continue;
+        pg.exec(QStringLiteral("SELECT vardimo_make_role(?)"), {id});
+        if (password.isEmpty())
+            withoutPassword << id;
+        else
+            setPassword(pg, id, password);
+    }
+    pg.exec(QStringLiteral("UPDATE \"user\" SET userpassword = NULL"));
+    protect(pg);
     return withoutPassword;
+}
+
+PgRoles::Renewal PgRoles::renew(PgBackend& pg) {
+    if (!isSecure(pg))
+        throw Error(
+            QStringLiteral("%1 keeps its logons in the user table: secure it first.").arg(pg.displayName()));
+    // Two administrators renewing at once would drop each other's policies: one waits.
+    pg.exec(QStringLiteral("LOCK TABLE vardimo_secure IN EXCLUSIVE MODE"));
+    for (const char* s : kUnprotect)
+        pg.exec(QString::fromUtf8(s));
+    for (const char* s : kInstall)
+        pg.exec(QString::fromUtf8(s));
+    Renewal done;
+    for (const auto& [id, password] : usersAndPasswords(pg)) {
+        QSqlQuery q = pg.exec(QStringLiteral("SELECT vardimo_renew_role(?)"), {id});
+        const QString what = q.next() ? q.value(0).toString() : QString();
+        if (what == QLatin1String("renamed")) {
+            done.renamed << id;
+        } else if (what == QLatin1String("made")) {
+            // A password the row still holds (written while no trigger took it) becomes the new
+            // role's; a role that was there keeps its own.
+            if (password.isEmpty())
+                done.withoutPassword << id;
+            else
+                setPassword(pg, id, password);
+            done.made << id;
+        }
+    }
+    pg.exec(QStringLiteral("UPDATE \"user\" SET userpassword = NULL WHERE userpassword IS NOT NULL"));
+    protect(pg);
+    return done;
 }
 
 void PgRoles::setPassword(PgBackend& pg, const QString& userId, const QString& password) {

@@ -30,6 +30,18 @@ public:
     // on until one is set.
     static QStringList secure(PgBackend& pg);
 
+    // What renew() did besides making the functions, triggers, policies and grants anew.
+    struct Renewal {
+        QStringList renamed;         // users whose role had an earlier version's name
+        QStringList made;            // users who had no role and got one
+        QStringList withoutPassword; // of those, the ones whose role cannot log on until one is set
+    };
+    // Brings a database secured by an earlier version up to this version's functions, triggers,
+    // policies and grants, replacing theirs. Every role keeps its password; a role under an
+    // earlier version's name is renamed, a user without a role gets one. No row is changed but
+    // the user table's password column, emptied. Runs in the caller's transaction.
+    static Renewal renew(PgBackend& pg);
+
     // Sets a user's password: only a verifier made here reaches the server, never the password.
     // The server lets a user set his own and an administrator anybody's.
     static void setPassword(PgBackend& pg, const QString& userId, const QString& password);

@@ -52,11 +52,13 @@ class Conversion : public DataFixture {
 protected:
     void SetUp() override {
         DataFixture::SetUp();
-        staff = addProfile("Staff", {"CanChangeSystem"});
+        // Who converts every strategy may see every strategy: where the server holds the rights,
+        // nobody else may convert.
+        staff = addProfile("Staff", {"CanChangeSystem", "CanViewAllStrategys"});
         me = addUser("me", "", "Mary Me", staff);
         other = addUser("other", "", "Otto Other", staff);
         goal = addGoal("Grow", 2024, 1, QVariant(), me);
-        ASSERT_TRUE(data::logOn(*dm, "me", "", false));
+        ASSERT_TRUE(logOnAs("me"));
     }
     int strategy(int user, QVariant deliverable, QVariant measurement) {
         return insertRow(dm->strategyTable, {{"GoalID", goal},
@@ -81,8 +83,29 @@ protected:
     }
     int staff = 0, me = 0, other = 0, goal = 0;
 };
-VARDIMO_ON_BOTH_STORES(Conversion);
+VARDIMO_ON_ALL_STORES(Conversion);
 using FolderConversion = testing_support::OnFolder<Conversion>;
+
+TEST_P(Conversion, WhereTheServerHoldsTheRightsOnlyAUserWhoSeesEveryStrategyConverts) {
+    strategy(other, "D", "M");
+    addUser("clerk", "", "Cleo Clerk", addProfile("Clerks", {"CanChangeSystem"}));
+    ASSERT_TRUE(logOnAs("clerk"));
+    {
+        admin::SystemSettingsDialog form(*dm);
+        form.multipleMeasurementsBox->click();
+        form.convertButton->click();
+        form.closeButton->click();
+    }
+    const QStringList items = dump(ownerModule(), "Measure.db", "MeasurementID");
+    if (!store.secure()) {
+        EXPECT_EQ(items.size(), 1) << "the program converts every strategy for whoever may change the system";
+        return;
+    }
+    EXPECT_TRUE(
+        dialogs.lastText().startsWith("The server shows you only the strategies of the users you may see"))
+        << dialogs.lastText().toStdString();
+    EXPECT_TRUE(items.isEmpty()) << "nothing was converted";
+}
 
 TEST_P(Conversion, ToSingleBuildsTheTextsFromTheItemsInNumberOrder) {
     const int s = strategy(me, "old d", "old m");

@@ -147,7 +147,7 @@ protected:
                                    "CanAddStrategy", "CanViewAllStrategys", "CanAddGoalType",
                                    "CanAddGlobalGoals", "CanModifyAllGoals"});
         chief = addUser("chief", "", "Carl Chief", boss);
-        ASSERT_TRUE(data::logOn(*dm, "chief", "", false));
+        ASSERT_TRUE(logOnAs("chief"));
         goal = addGoal("Cut waste in production", year, type, {}, chief);
         strategy = addStrategy(goal, chief, 1,
                                {{"StrategyDescription", "Alpha line\nBeta line"}, {"Deliverable", "Report"}});
@@ -203,7 +203,7 @@ protected:
     }
     int boss = 0, chief = 0, goal = 0, strategy = 0;
 };
-VARDIMO_ON_BOTH_STORES(Keyboard);
+VARDIMO_ON_ALL_STORES(Keyboard);
 
 TEST_P(Keyboard, GoalsScreen) {
     planning::GoalsWindow form(*dm);
@@ -262,7 +262,7 @@ TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
         checkTabOrder(form);
         checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
-    ASSERT_TRUE(data::logOn(*dm, "Supervisor", "", false)); // only the top profile changes profiles
+    ASSERT_TRUE(logOnAs("Supervisor")); // only the top profile changes profiles
     {
         admin::SecurityWindow form(*dm);
         show(form);

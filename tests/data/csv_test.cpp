@@ -79,7 +79,7 @@ TEST(Csv, AFileWithNulsAndHiddenFormulasReadsBackWithoutEither) {
 }
 
 class CsvExport : public DataFixture {};
-VARDIMO_ON_BOTH_STORES(CsvExport);
+VARDIMO_ON_ALL_STORES(CsvExport);
 
 TEST_P(CsvExport, GoalsReadBackByPythonEqualTheRows) {
     const int type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Qualité"}});

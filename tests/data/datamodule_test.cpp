@@ -17,7 +17,7 @@
 using testing_support::DataFixture;
 
 class DataModuleRules : public DataFixture {};
-VARDIMO_ON_BOTH_STORES(DataModuleRules);
+VARDIMO_ON_ALL_STORES(DataModuleRules);
 
 TEST_P(DataModuleRules, OpensEveryTableWithItsOrder) {
     for (engine::Table* t : dm->tablesInOpenOrder())
@@ -66,10 +66,13 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
 TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
-    EXPECT_FALSE(data::logOn(*dm, "jsmith", "secret", true)) << "the password is compared exactly";
+    // Where the server holds the logons, it compares the password, through the user's role.
+    EXPECT_FALSE(store.secure() ? data::logOnToServer(*dm, "jsmith", "secret")
+                                : data::logOn(*dm, "jsmith", "secret", true))
+        << "the password is compared exactly";
     EXPECT_EQ(dm->user().number, 0) << "nobody is logged on";
 
-    ASSERT_TRUE(data::logOn(*dm, "jsmith", "Secret", true));
+    ASSERT_TRUE(store.secure() ? logOnAs("jsmith") : data::logOn(*dm, "jsmith", "Secret", true));
     EXPECT_EQ(dm->user().id, "JSMITH");
     EXPECT_EQ(dm->user().number, smith);
     EXPECT_EQ(dm->user().name, "John Smith");
@@ -88,7 +91,7 @@ TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
 
     // A user whose profile does not exist: logged on, "Undefined", every right false.
     addUser("ghost", "", "Ghost", 77);
-    ASSERT_TRUE(data::logOn(*dm, "GHOST", "", false));
+    ASSERT_TRUE(store.secure() ? logOnAs("GHOST") : data::logOn(*dm, "GHOST", "", false));
     EXPECT_EQ(dm->user().rights.profileId, 77);
     EXPECT_EQ(dm->user().rights.description, "Undefined");
     EXPECT_FALSE(dm->user().rights.canAddGoals);
@@ -198,6 +201,9 @@ TEST_P(DataModuleRules, ASupervisorWithoutAccessRows) {
 }
 
 TEST_P(DataModuleRules, UserIdsMatchInAnyCaseOfAnyAlphabetAndLoadTheMatchedRow) {
+    if (store.secure())
+        GTEST_SKIP() << "a server that holds the logons compares the passwords itself and has one role for "
+                        "ids equal but for letter case, so no such pair is stored there";
     const int staff = addProfile("Staff", {"CanAddGoals"});
     const int boss = addProfile("Boss", {"CanPackDatabase"});
     // Two rows whose ids differ only in letter case, stored before ids were kept apart.

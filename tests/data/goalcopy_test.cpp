@@ -53,7 +53,7 @@ protected:
     }
     int me = 0, other = 0;
 };
-VARDIMO_ON_BOTH_STORES(GoalCopy);
+VARDIMO_ON_ALL_STORES(GoalCopy);
 using FolderGoalCopy = testing_support::OnFolder<GoalCopy>;
 
 TEST_P(GoalCopy, RightsDecideWhichGoalsAreCopied) {

@@ -88,7 +88,7 @@ protected:
     }
     int me = 0, other = 0;
 };
-VARDIMO_ON_BOTH_STORES(History);
+VARDIMO_ON_ALL_STORES(History);
 
 TEST_P(History, EveryKindOfChangeIsKeptWithWhoAndWhat) {
     const int goal = addGoal("Grow", 2026, 1, {}, me);

@@ -46,7 +46,7 @@ protected:
         }
     }
 };
-VARDIMO_ON_BOTH_STORES(Packing);
+VARDIMO_ON_ALL_STORES(Packing);
 
 TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
     addGoals(200);

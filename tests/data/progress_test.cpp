@@ -69,7 +69,7 @@ protected:
         s4 = 0;
     int number = 0;
 };
-VARDIMO_ON_BOTH_STORES(Progress);
+VARDIMO_ON_ALL_STORES(Progress);
 
 TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
     data::ProgressOverview o = data::computeProgressOverview(*dm, 2026, -1, today);

@@ -27,7 +27,7 @@ protected:
                                              {"StrategyDescription", text}});
     }
 };
-VARDIMO_ON_BOTH_STORES(Rules);
+VARDIMO_ON_ALL_STORES(Rules);
 
 TEST_P(Rules, GoalFilterByYearTypeUserAndOwner) {
     addGoal("A 2002 type 3", 2002, 3, 7, 7);

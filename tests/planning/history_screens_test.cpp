@@ -54,7 +54,7 @@ protected:
     std::function<int(planning::DeletedDialog&)> deletedFn;
     int staff = 0, me = 0, other = 0, year = 0;
 };
-VARDIMO_ON_BOTH_STORES(HistoryScreens);
+VARDIMO_ON_ALL_STORES(HistoryScreens);
 
 TEST_P(HistoryScreens, TheGoalsScreenShowsAGoalsVersionsRestoresOneAndBringsADeletedGoalBack) {
     const int goal = addGoal("Grow sales", year, 1, me, me);

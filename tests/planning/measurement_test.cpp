@@ -39,7 +39,7 @@ protected:
     engine::Table& items() { return dm->measureTable; }
     int goal = 0, mine = 0, theirs = 0;
 };
-VARDIMO_ON_BOTH_STORES(MeasurementScreen);
+VARDIMO_ON_ALL_STORES(MeasurementScreen);
 
 TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);

@@ -5,14 +5,21 @@
 
 #include "ServerAdmin.h"
 #include "controls/LookupComboBox.h"
+#include "controls/ScriptedDialogs.h"
 #include "controls/SpinBox.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
+#include "engine/PgBackend.h"
+#include "planning/DeletedDialog.h"
 #include "planning/GoalsWindow.h"
 #include "planning/StrategyListWindow.h"
 #include "support/PgServer.h"
 
+#include <QDate>
+#include <QPushButton>
+#include <QSqlQuery>
 #include <QStringList>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using testing_support::PgTestDatabase;
@@ -76,6 +83,79 @@ Seen whatTheScreensShow(data::DataModule& dm) {
     return seen;
 }
 
+// A number the database's owner reads, past every policy.
+qint64 asOwner(const QString& uri, const QString& sql) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("test"));
+    QSqlQuery q = pg.exec(sql);
+    return q.next() ? q.value(0).toLongLong() : -1;
+}
+
+// What "Deleted Goals" and "Deleted Strategies" list for the user logged on; with `byWhom`, who
+// deleted each.
+QStringList deletedShown(data::DataModule& dm, bool byWhom) {
+    QStringList out;
+    for (auto kind : {planning::DeletedDialog::Kind::Goals, planning::DeletedDialog::Kind::Strategies}) {
+        planning::DeletedDialog deleted(dm, kind);
+        for (int i = 0; i < deleted.deletedList->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = deleted.deletedList->topLevelItem(i);
+            out << (byWhom ? row->text(0) + QLatin1Char('|') + row->text(1) : row->text(0));
+        }
+    }
+    return out;
+}
+
+struct SampleUser {
+    const char* id;
+    const char* password;
+};
+const SampleUser kSampleUsers[] = {
+    {"JSMITH", "smith"}, {"MJONES", "jones"}, {"RBROWN", "brown"}, {"AWHITE", "white"}, {"Supervisor", ""}};
+
+// A workstation of each server, neither logged on yet.
+struct Both {
+    Both(const PgTestDatabase& plain, const PgTestDatabase& secure) {
+        plainSession.addAlias("Goal", plain.uri());
+        secureSession.addAlias("Goal", secure.uri());
+    }
+    engine::Session plainSession, secureSession;
+    data::DataModule byProgram{plainSession}, byServer{secureSession};
+};
+
+// Logs a sample user on to the plain server as the program does there, and to the secured one
+// through his role.
+void logOnToBoth(const SampleUser& u, data::DataModule& byProgram, data::DataModule& byServer) {
+    byProgram.open();
+    byProgram.user().settings = data::readSystemSettings(byProgram);
+    ASSERT_TRUE(data::logOn(byProgram, u.id, u.password, true));
+    ASSERT_TRUE(data::logOnToServer(byServer, u.id, *u.password ? u.password : "keeper"));
+}
+
+// A sample on a plain server and the same sample on a secured one, MJONES (who changes every
+// goal) having deleted on both the goal of this year whose strategies belong to most users; gives
+// the goal's key.
+qint64 deleteTheSameGoal(const PgTestDatabase& plain, const PgTestDatabase& secure) {
+    tools::createServerDatabase(plain.uri(), true, tools::SampleSize::Small);
+    tools::createSecureServerDatabase(secure.uri(), true, tools::SampleSize::Small);
+    tools::setServerPassword(secure.uri(), "Supervisor", "keeper");
+    const qint64 goal = asOwner(
+        plain.uri(), QStringLiteral("SELECT g.goalid FROM goals g JOIN strategys s ON s.goalid = g.goalid "
+                                    "WHERE g.goalyear = %1 GROUP BY g.goalid "
+                                    "ORDER BY count(DISTINCT s.usernumber) DESC, g.goalid LIMIT 1")
+                         .arg(QDate::currentDate().year()));
+    EXPECT_GT(goal, 0);
+    Both both(plain, secure);
+    data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
+    logOnToBoth(kSampleUsers[1], byProgram, byServer);
+    for (data::DataModule* dm : {&byProgram, &byServer}) {
+        planning::GoalsWindow goals(*dm);
+        EXPECT_TRUE(dm->goalsTable.locate("GoalID", goal));
+        goals.deleteButton->click();
+        goals.reject();
+    }
+    return goal;
+}
+
 } // namespace
 
 TEST(SecureScreens, EverySampleUserSeesWhatThePlainServerShowsHim) {
@@ -86,24 +166,11 @@ TEST(SecureScreens, EverySampleUserSeesWhatThePlainServerShowsHim) {
     tools::createSecureServerDatabase(secure.uri(), true, tools::SampleSize::Small);
     tools::setServerPassword(secure.uri(), "Supervisor", "keeper");
 
-    const struct {
-        const char* id;
-        const char* password;
-    } users[] = {{"JSMITH", "smith"},
-                 {"MJONES", "jones"},
-                 {"RBROWN", "brown"},
-                 {"AWHITE", "white"},
-                 {"Supervisor", ""}};
-    for (const auto& u : users) {
+    for (const SampleUser& u : kSampleUsers) {
         SCOPED_TRACE(u.id);
-        engine::Session plainSession, secureSession;
-        plainSession.addAlias("Goal", plain.uri());
-        secureSession.addAlias("Goal", secure.uri());
-        data::DataModule byProgram(plainSession), byServer(secureSession);
-        byProgram.open();
-        byProgram.user().settings = data::readSystemSettings(byProgram);
-        ASSERT_TRUE(data::logOn(byProgram, u.id, u.password, true));
-        ASSERT_TRUE(data::logOnToServer(byServer, u.id, *u.password ? u.password : "keeper"));
+        Both both(plain, secure);
+        data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
+        ASSERT_NO_FATAL_FAILURE(logOnToBoth(u, byProgram, byServer));
         const Seen a = whatTheScreensShow(byProgram), b = whatTheScreensShow(byServer);
         // Staff keep no goals of their own in the sample; everybody lists strategies.
         if (byProgram.user().rights.canModifyAllGoals) {
@@ -123,4 +190,58 @@ TEST(SecureScreens, EverySampleUserSeesWhatThePlainServerShowsHim) {
                 EXPECT_TRUE(a.owners.contains(name)) << name.toStdString();
         }
     }
+}
+
+// After the same goal is deleted on both, with strategies of users its deleter may not change,
+// every sample user is offered the same deleted goals and strategies. Who deleted them is named
+// only to those who may read the deleter's user row: the others see his number.
+class DeletedOnBoth : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(plain.uri().isEmpty());
+        ASSERT_FALSE(secure.uri().isEmpty());
+        goal = deleteTheSameGoal(plain, secure);
+    }
+    // How many strategies the goal has now, past every policy.
+    qint64 strategiesUnder(const PgTestDatabase& db) const {
+        return asOwner(db.uri(),
+                       QStringLiteral("SELECT count(*) FROM strategys WHERE goalid = %1").arg(goal));
+    }
+    PgTestDatabase plain, secure;
+    controls::ScriptedDialogs dialogs;
+    qint64 goal = 0;
+};
+
+TEST_F(DeletedOnBoth, DeletedGoalsAndStrategiesAreOfferedAsOnThePlainServer) {
+    EXPECT_EQ(strategiesUnder(plain), 0);
+    EXPECT_EQ(strategiesUnder(secure), 0);
+    for (const SampleUser& u : kSampleUsers) {
+        SCOPED_TRACE(u.id);
+        Both both(plain, secure);
+        data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
+        ASSERT_NO_FATAL_FAILURE(logOnToBoth(u, byProgram, byServer));
+        const bool readsHerRow = byProgram.user().rights.canAddUsers || byProgram.user().profileId == 0 ||
+                                 byProgram.user().id == "MJONES";
+        if (byProgram.user().id == "MJONES") {
+            EXPECT_FALSE(deletedShown(byProgram, false).isEmpty());
+        }
+        EXPECT_EQ(deletedShown(byProgram, readsHerRow), deletedShown(byServer, readsHerRow));
+    }
+}
+
+// The goal's deleter brings it back with every strategy deleted with it, also those of users she
+// may not see, as the plain server does.
+TEST_F(DeletedOnBoth, ADeletedGoalComesBackWithEveryStrategyAsOnThePlainServer) {
+    QStringList told;
+    Both both(plain, secure);
+    data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
+    ASSERT_NO_FATAL_FAILURE(logOnToBoth(kSampleUsers[1], byProgram, byServer));
+    for (data::DataModule* dm : {&byProgram, &byServer}) {
+        planning::DeletedDialog deleted(*dm, planning::DeletedDialog::Kind::Goals);
+        ASSERT_EQ(deleted.deletedList->topLevelItemCount(), 1);
+        deleted.restoreButton->click();
+        told << dialogs.lastText();
+    }
+    EXPECT_EQ(told[0], told[1]);
+    EXPECT_EQ(strategiesUnder(plain), strategiesUnder(secure));
 }

@@ -121,7 +121,14 @@ protected:
         type = insertRow(dm->goalTypeTable, {{"TypeDescription", "Corporate"}});
         year = QDate::currentDate().year();
     }
-    void logOn(const char* id = "me") { ASSERT_TRUE(data::logOn(*dm, id, "", false)); }
+    void logOn(const char* id = "me") { ASSERT_TRUE(logOnAs(id)); }
+    // Gives the staff profile the right to view every strategy and logs "me" on again, so that
+    // the program and a server that holds the rights both follow it.
+    void viewAll() {
+        ASSERT_TRUE(dm->securityTable.locate("SecurityID", staff));
+        editRow(dm->securityTable, {{"CanViewAllStrategys", true}});
+        logOn();
+    }
     // Logged on as "me", with a goal of his own and the titles a printed strategy shows.
     int logOnWithTitledGoal() {
         logOn();
@@ -131,29 +138,19 @@ protected:
     }
     int addStrategy(int goal, int user, int number,
                     std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
-        engine::Table& s = dm->strategyTable;
-        s.insert();
-        s.field("GoalID").setValue(goal);
-        s.field("UserNumber").setValue(user);
-        s.field("StrategyNumber").setValue(number);
-        s.field("DoNotPrint").setValue(false);
-        s.field("Compleated").setValue(false);
-        for (const auto& [name, value] : more)
-            s.field(name).setValue(value);
-        s.post();
-        return s.field("StrategyID").asInt();
+        Fields fields{{"GoalID", goal},
+                      {"UserNumber", user},
+                      {"StrategyNumber", number},
+                      {"DoNotPrint", false},
+                      {"Compleated", false}};
+        fields.insert(fields.end(), more);
+        return insertRow(dm->strategyTable, fields);
     }
     int addMeasure(int strategy, double number,
                    std::initializer_list<std::pair<const char*, QVariant>> more = {}) {
-        engine::Table& m = dm->measureTable;
-        m.insert();
-        m.field("StrategyID").setValue(strategy);
-        m.field("MeasurementNumber").setValue(number);
-        m.field("Compleated").setValue(false);
-        for (const auto& [name, value] : more)
-            m.field(name).setValue(value);
-        m.post();
-        return m.field("MeasurementID").asInt();
+        Fields fields{{"StrategyID", strategy}, {"MeasurementNumber", number}, {"Compleated", false}};
+        fields.insert(fields.end(), more);
+        return insertRow(dm->measureTable, fields);
     }
     // A strategy query of the test's own, on the database open now.
     engine::Query& strategyRows() {
@@ -178,11 +175,7 @@ protected:
             ids << q.field("StrategyID").asInt();
         return ids;
     }
-    void setSetting(const char* name, const QVariant& value) {
-        dm->settingsTable.edit();
-        dm->settingsTable.field(name).setValue(value);
-        dm->settingsTable.post();
-    }
+    void setSetting(const char* name, const QVariant& value) { editRow(dm->settingsTable, {{name, value}}); }
     int staff = 0, me = 0, other = 0, third = 0, type = 0, year = 0;
 
 private:

@@ -78,7 +78,7 @@ protected:
     }
     int goal = 0;
 };
-VARDIMO_ON_BOTH_STORES(PrintedPages);
+VARDIMO_ON_ALL_STORES(PrintedPages);
 
 TEST_P(PrintedPages, TheGoalsListKeepsEveryValueInItsColumnOnEveryPage) {
     const int longName = addUser("jand", "", "James Anderson 1304 Northern Region", staff);

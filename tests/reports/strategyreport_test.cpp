@@ -42,7 +42,7 @@ protected:
     }
     int goal = 0;
 };
-VARDIMO_ON_BOTH_STORES(StrategyReportPages);
+VARDIMO_ON_ALL_STORES(StrategyReportPages);
 
 TEST_P(StrategyReportPages, PageOfAStrategyWithItsOwnTexts) {
     const int s = addStrategy(goal, me, 3,

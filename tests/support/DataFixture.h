@@ -18,12 +18,15 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace testing_support {
 
 // A fresh database of the test's store with the data module open on it and scripted dialogs.
-// Tests use TEST_P and VARDIMO_ON_BOTH_STORES; tests about the files of a folder database use a
-// fixture made with OnFolder instead (TEST_F).
+// Tests use TEST_P and VARDIMO_ON_ALL_STORES, logging users on with logOnAs as a workstation of
+// each store does; tests about the files of a folder database use a fixture made with OnFolder
+// instead (TEST_F).
 class DataFixture : public ::testing::TestWithParam<Store> {
 protected:
     void SetUp() override {
@@ -54,20 +57,39 @@ protected:
     // Inserts and posts a row through a table object; returns its key. A user logged on as his
     // own role (logOnAs on a server that holds the logons) may not write what a test sets up for
     // him: the row is written as the database's owner and then made current where he sees it.
-    int insertRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {
-        if (asRole_) {
-            const std::vector<engine::Table*> his = dm->tablesInOpenOrder();
-            const auto at = std::find(his.begin(), his.end(), &t);
-            if (at != his.end()) {
-                engine::Table& o = *ownerModule().tablesInOpenOrder()[size_t(at - his.begin())];
-                o.refresh();
-                const int key = writeRow(o, fields);
-                t.refresh();
-                t.locate(t.def().columns[0].name, key);
-                return key;
-            }
+    using Fields = std::vector<std::pair<const char*, QVariant>>;
+    int insertRow(engine::Table& t, const Fields& fields) {
+        if (engine::Table* o = ownersTable(t)) {
+            const int key = writeRow(*o, fields);
+            t.refresh();
+            t.locate(t.def().columns[0].name, key);
+            return key;
         }
         return writeRow(t, fields);
+    }
+    // Changes the row a table object stands on, the same way past the logged-on user's rights.
+    void editRow(engine::Table& t, const Fields& fields) {
+        engine::Table* o = ownersTable(t);
+        const bool keyed = t.def().columns[0].type == engine::FieldType::AutoInc;
+        const QString key = t.def().columns[0].name;
+        if (o) {
+            if (keyed)
+                o->locate(key, t.field(key).value());
+            else
+                o->moveTo(t.recNo());
+        }
+        engine::Table& target = o ? *o : t;
+        target.edit();
+        for (const auto& [name, value] : fields)
+            target.field(name).setValue(value);
+        target.post();
+        if (!o) return;
+        const int row = t.recNo();
+        t.refresh();
+        if (keyed)
+            t.locate(key, o->field(key).value());
+        else
+            t.moveTo(row);
     }
     // The database as stored, past the rights of whoever is logged on: what the tests count.
     engine::Database& storedDatabase() { return asRole_ ? ownerModule().goalDatabase : dm->goalDatabase; }
@@ -80,7 +102,18 @@ protected:
         }
         return *owner_;
     }
-    static int writeRow(engine::Table& t, std::initializer_list<std::pair<const char*, QVariant>> fields) {
+    // The owner's table object of the same table, read afresh, where the user logged on is his
+    // own role; null elsewhere.
+    engine::Table* ownersTable(engine::Table& t) {
+        if (!asRole_) return nullptr;
+        const std::vector<engine::Table*> his = dm->tablesInOpenOrder();
+        const auto at = std::find(his.begin(), his.end(), &t);
+        if (at == his.end()) return nullptr;
+        engine::Table* o = ownerModule().tablesInOpenOrder()[size_t(at - his.begin())];
+        o->refresh();
+        return o;
+    }
+    static int writeRow(engine::Table& t, const Fields& fields) {
         t.insert();
         for (const auto& [name, value] : fields)
             t.field(name).setValue(value);

@@ -14,8 +14,8 @@
 
 namespace testing_support {
 
-// The stores a database can live in; storage tests run on a folder and a server, and the tests of
-// rights also on a server that holds the logons and the rights itself.
+// The stores a database can live in; the engine's storage tests run on a folder and a server, the
+// data and screen tests also on a server that holds the logons and the rights itself.
 enum class Store { Folder, Server, SecureServer };
 
 inline const char* storeText(Store store) {

@@ -48,8 +48,9 @@ protected:
         if (server_->uri().isEmpty()) return;
         tools::createServerDatabase(server_->uri(), true, tools::SampleSize::Small);
         // An existing database is converted: the passwords move into the roles.
-        const QStringList withoutPassword = tools::secureServerDatabase(server_->uri());
-        EXPECT_EQ(withoutPassword, QStringList{"Supervisor"});
+        const tools::Secured done = tools::secureServerDatabase(server_->uri());
+        EXPECT_FALSE(done.renewed);
+        EXPECT_EQ(done.roles.withoutPassword, QStringList{"Supervisor"});
         tools::setServerPassword(server_->uri(), "Supervisor", kSupervisorPassword);
     }
     static void TearDownTestSuite() {
@@ -65,7 +66,11 @@ protected:
 
     // One statement through psql as a user's role with his password; the rows as lines.
     static Psql psql(const QString& userId, const QString& password, const QString& sql) {
-        const engine::PgLocation loc = engine::PgLocation::parse(uri());
+        return psqlOn(uri(), userId, password, sql);
+    }
+    static Psql psqlOn(const QString& on, const QString& userId, const QString& password,
+                       const QString& sql) {
+        const engine::PgLocation loc = engine::PgLocation::parse(on);
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PGPASSWORD"), password);
@@ -82,9 +87,9 @@ protected:
     }
 
     // A number the database's owner reads, past every policy.
-    static qint64 asOwner(const QString& sql) {
+    static qint64 asOwner(const QString& sql, const QString& on = uri()) {
         engine::PgBackend pg;
-        pg.open(uri(), QStringLiteral("test"));
+        pg.open(on, QStringLiteral("test"));
         QSqlQuery q = pg.exec(sql);
         return q.next() ? q.value(0).toLongLong() : -1;
     }
@@ -355,7 +360,6 @@ TEST(SecureServerCreate, MakesTheTablesAndTheRolesTogetherOrNothing) {
     PgTestDatabase sample;
     EXPECT_EQ(tools::createSecureServerDatabase(sample.uri(), true, tools::SampleSize::Small),
               QStringList{"Supervisor"});
-    EXPECT_THROW(tools::secureServerDatabase(server.uri()), engine::Error);
     tools::setServerPassword(server.uri(), "SUPERVISOR", "first of all");
     engine::Session session;
     session.addAlias(QStringLiteral("Goal"), server.uri());
@@ -514,4 +518,176 @@ TEST_F(SecureServer, ChangesOfUsersWhoMayNotWriteTheHistoryAreKeptAndEachReadsOn
     r = psql("AWHITE", "white", "SELECT count(*) > 0 FROM vardimo_history_strategys");
     EXPECT_EQ(r.out, "t") << r.err.toStdString();
     EXPECT_FALSE(psql("AWHITE", "white", "DELETE FROM vardimo_history_strategys").ok);
+}
+
+TEST_F(SecureServer, AUserCannotSwitchHerHistoryOffNorRecordHerChangesAsAnotherUsers) {
+    const int awhite = number("AWHITE"), jsmith = number("JSMITH");
+    const QString mark = QStringLiteral("not by %1").arg(jsmith);
+    const Psql r = psql("AWHITE", "white",
+                        QStringLiteral("SET vardimo.author = '%1'; SET vardimo.history = 'off'; %2")
+                            .arg(jsmith)
+                            .arg(changed(QStringLiteral("UPDATE strategys SET commentsstatus = '%1' "
+                                                        "WHERE usernumber = %2")
+                                             .arg(mark)
+                                             .arg(awhite))));
+    const int made = r.out.toInt();
+    ASSERT_GT(made, 0) << r.err.toStdString();
+    const QString recorded =
+        QStringLiteral("SELECT count(*) FROM vardimo_history_strategys WHERE newrow ->> 'commentsstatus' = "
+                       "'%1' AND changedby %2")
+            .arg(mark);
+    EXPECT_EQ(asOwner(recorded.arg(QStringLiteral("= %1").arg(awhite))), made);
+    EXPECT_EQ(asOwner(recorded.arg(QStringLiteral("IS DISTINCT FROM %1").arg(awhite))), 0);
+}
+
+namespace {
+
+// Every row of every table as the owner reads it, the password column left out: what a renewal
+// must leave as it was.
+QStringList storedRows(const QString& uri) {
+    engine::PgBackend pg;
+    pg.open(uri, QStringLiteral("test"));
+    QStringList out;
+    for (const engine::TableDef& t : engine::tables()) {
+        QSqlQuery q =
+            pg.exec(QStringLiteral("SELECT (to_jsonb(x) - 'userpassword')::text AS r FROM %1 x ORDER BY r")
+                        .arg(pg.tableName(t)));
+        while (q.next())
+            out << t.fileName + QLatin1Char(' ') + q.value(0).toString();
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(SecureServer, SecuringAgainBringsAnEarlierVersionsRulesUpToDateAndKeepsEveryRoleAndRow) {
+    PgTestDatabase older;
+    ASSERT_FALSE(older.uri().isEmpty());
+    tools::createSecureServerDatabase(older.uri(), true, tools::SampleSize::Small);
+    const QString database = engine::PgLocation::parse(older.uri()).database;
+    const QString longId = "A PERSON WITH A RATHER LONG USER ID OF FORTY";
+    ASSERT_TRUE(older.run(QStringLiteral("INSERT INTO \"user\" (userid, userpassword, username, securityid) "
+                                         "VALUES ('%1', 'long pw', 'Lon Long', 3)")
+                              .arg(longId)));
+    const QString hers = "SELECT count(*) FROM strategys";
+    const QString awhiteSees = psqlOn(older.uri(), "AWHITE", "white", hers).out;
+    ASSERT_LT(awhiteSees.toLongLong(), asOwner(hers, older.uri()));
+
+    // As an earlier version left it: its role naming (the server cutting a long name), no
+    // trigger on the users or the goals, a wider policy, a grant missing, and a user row added
+    // while no trigger made his role.
+    const QString role = engine::PgRoles::roleName(database, longId);
+    const QString earlierRole = database + "." + longId;
+    for (const QString& sql :
+         {QStringLiteral("ALTER ROLE \"%1\" RENAME TO \"%2\"").arg(role, earlierRole),
+          QStringLiteral("CREATE OR REPLACE FUNCTION vardimo_role(p_userid text) RETURNS text LANGUAGE sql "
+                         "STABLE AS $f$ SELECT current_database() || '.' || upper(p_userid) $f$"),
+          QStringLiteral("DROP TRIGGER vardimo_user_roles ON \"user\""),
+          QStringLiteral("DROP TRIGGER vardimo_goal_removal ON goals"),
+          QStringLiteral("DROP POLICY see ON strategys"),
+          QStringLiteral("CREATE POLICY see ON strategys FOR SELECT USING (true)"),
+          QStringLiteral("CREATE POLICY earlier ON measure FOR SELECT USING (true)"),
+          QStringLiteral("REVOKE SELECT ON goaltype FROM \"%1 users\"").arg(database),
+          QStringLiteral("CREATE OR REPLACE FUNCTION vardimo_history_strategys_record() RETURNS trigger "
+                         "LANGUAGE plpgsql AS $f$ BEGIN RETURN NULL; END $f$"),
+          QStringLiteral("INSERT INTO \"user\" (userid, userpassword, username, securityid) "
+                         "VALUES ('LATE', 'late pw', 'Lee Late', 3)")})
+        ASSERT_TRUE(older.run(sql));
+    EXPECT_EQ(psqlOn(older.uri(), "AWHITE", "white", hers).out.toLongLong(), asOwner(hers, older.uri()));
+    EXPECT_FALSE(psqlOn(older.uri(), "AWHITE", "white", "SELECT count(*) FROM goaltype").ok);
+    const QStringList rows = storedRows(older.uri());
+
+    tools::Secured done = tools::secureServerDatabase(older.uri());
+    EXPECT_TRUE(done.renewed);
+    EXPECT_EQ(done.roles.renamed, QStringList{longId});
+    EXPECT_EQ(done.roles.made, QStringList{"LATE"});
+    EXPECT_TRUE(done.roles.withoutPassword.isEmpty());
+
+    EXPECT_EQ(psqlOn(older.uri(), "AWHITE", "white", hers).out, awhiteSees);
+    EXPECT_EQ(psqlOn(older.uri(), "AWHITE", "white", "SELECT count(*) FROM measure").out.toLongLong(),
+              asOwner("SELECT count(*) FROM measure m JOIN strategys s ON s.strategyid = m.strategyid WHERE "
+                      "s.usernumber IN (SELECT usernumber FROM \"user\" WHERE userid = 'AWHITE' UNION "
+                      "SELECT canseeuser FROM accesslist a JOIN \"user\" u ON u.usernumber = a.usernumber "
+                      "WHERE u.userid = 'AWHITE')",
+                      older.uri()));
+    EXPECT_TRUE(psqlOn(older.uri(), "AWHITE", "white", "SELECT count(*) FROM goaltype").ok);
+    const Psql removal = psqlOn(older.uri(), "AWHITE", "white", "DELETE FROM goals");
+    EXPECT_FALSE(removal.ok);
+    EXPECT_TRUE(removal.err.contains("You may not delete the goal")) << removal.err.toStdString();
+    EXPECT_EQ(storedRows(older.uri()), rows);
+    EXPECT_EQ(asOwner("SELECT count(*) FROM \"user\" WHERE userpassword IS NOT NULL", older.uri()), 0);
+    // Every role logs on with the password it had, through the program's logon too.
+    for (const auto& [id, password] : {std::pair<QString, QString>{longId, "long pw"},
+                                       {"LATE", "late pw"},
+                                       {"MJONES", "jones"},
+                                       {"JSMITH", "smith"}}) {
+        engine::Session session;
+        session.addAlias(QStringLiteral("Goal"), older.uri());
+        data::DataModule dm(session);
+        EXPECT_TRUE(data::logOnToServer(dm, id, password)) << id.toStdString();
+    }
+    // A user added now gets his role from the trigger again.
+    EXPECT_TRUE(psqlOn(older.uri(), "JSMITH", "smith",
+                       "INSERT INTO \"user\" (userid, userpassword, username, securityid) "
+                       "VALUES ('NEXT', 'next pw', 'Nel Next', 3)")
+                    .ok);
+    EXPECT_TRUE(psqlOn(older.uri(), "NEXT", "next pw", "SELECT 1").ok);
+
+    // Once more changes nothing.
+    const QStringList now = storedRows(older.uri());
+    done = tools::secureServerDatabase(older.uri());
+    EXPECT_TRUE(done.renewed);
+    EXPECT_TRUE(done.roles.renamed.isEmpty());
+    EXPECT_TRUE(done.roles.made.isEmpty());
+    EXPECT_EQ(storedRows(older.uri()), now);
+    EXPECT_EQ(psqlOn(older.uri(), "AWHITE", "white", hers).out, awhiteSees);
+    // The history's functions are this version's: AWHITE's change is recorded, as hers, though she
+    // asks for none.
+    const Psql r = psqlOn(older.uri(), "AWHITE", "white",
+                          "SET vardimo.history = 'off'; " +
+                              changed("UPDATE strategys SET commentsstatus = 'renewed' WHERE usernumber = "
+                                      "(SELECT usernumber FROM \"user\" WHERE userid = 'AWHITE')"));
+    ASSERT_GT(r.out.toInt(), 0) << r.err.toStdString();
+    EXPECT_EQ(asOwner("SELECT count(*) FROM vardimo_history_strategys h JOIN \"user\" u ON u.usernumber = "
+                      "h.changedby WHERE u.userid = 'AWHITE' AND h.newrow ->> 'commentsstatus' = 'renewed'",
+                      older.uri()),
+              r.out.toInt());
+}
+
+TEST_F(SecureServer, ADeletedGoalComesBackWholeOnlyForThoseWhoCouldHaveDeletedIt) {
+    const qint64 goal = asOwner("SELECT goalid FROM strategys GROUP BY goalid "
+                                "ORDER BY count(DISTINCT usernumber) DESC, goalid LIMIT 1");
+    const QString under = QStringLiteral("SELECT count(*) FROM strategys WHERE goalid = %1").arg(goal);
+    const qint64 strategies = asOwner(under);
+    ASSERT_GT(strategies, 1);
+    {
+        engine::PgBackend pg;
+        pg.open(uri(), QStringLiteral("test"));
+        pg.exec(QStringLiteral("DELETE FROM goals WHERE goalid = ?"), {goal});
+        // Meanwhile one strategy's number is taken: it comes back with the next free one.
+        pg.exec(QStringLiteral("INSERT INTO strategys (goalid, usernumber, strategynumber) SELECT goalid, "
+                               "usernumber, strategynumber FROM jsonb_populate_recordset(NULL::strategys, "
+                               "(SELECT jsonb_agg(oldrow) FROM vardimo_history_strategys WHERE parent = ? "
+                               "AND action = 'D')) LIMIT 1"),
+                {goal});
+    }
+    const qint64 group = asOwner(
+        QStringLiteral("SELECT changegroup FROM vardimo_history_goals WHERE rowkey = %1 AND action = 'D'")
+            .arg(goal));
+    const QString restore =
+        QStringLiteral("SELECT count(*) FILTER (WHERE r_was <> r_number) FROM vardimo_restore_goal(%1, %2, "
+                       "'2026-01-02 03:04:05')")
+            .arg(goal)
+            .arg(group);
+    const Psql refused = psql("AWHITE", "white", restore);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.err.contains("You may not change this goal.")) << refused.err.toStdString();
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM goals WHERE goalid = %1").arg(goal)), 0);
+
+    const Psql back = psql("Supervisor", kSupervisorPassword, restore);
+    ASSERT_TRUE(back.ok) << back.err.toStdString();
+    EXPECT_EQ(back.out, "1");
+    EXPECT_EQ(asOwner(under), strategies + 1);
+    EXPECT_EQ(asOwner(QStringLiteral("SELECT count(*) FROM goals WHERE goalid = %1").arg(goal)), 1);
+    EXPECT_FALSE(psql("Supervisor", kSupervisorPassword, restore).ok);
 }
