@@ -111,11 +111,37 @@ Stamp stampNow(data::DataModule& dm) {
     return {dm.user().number, data::stampText()};
 }
 
-void deleteAllMeasurements(data::DataModule& dm) {
-    dm.measureTable.close();
-    engine::execute(dm.goalDatabase, "Delete From \"Measure.db\"");
-    dm.measureTable.open();
-}
+// The measurement items go a step of strategies at a time, between the progress calls: every
+// deleted item is kept as a version, and a million of them in one statement would leave the
+// window standing still. The items of no strategy, and those before the first, go first.
+class ItemDeletion {
+public:
+    ItemDeletion(data::DataModule& dm, const StrategySteps& steps) : dm_(dm) {
+        dm_.measureTable.close();
+        engine::Query q(dm_.goalDatabase);
+        q.add("Delete From \"Measure.db\"");
+        if (!steps.done()) q.add("Where StrategyID Is Null Or StrategyID < ", sql::Int{steps.first()});
+        q.execSql();
+    }
+    ~ItemDeletion() {
+        try {
+            dm_.measureTable.open();
+        } catch (...) {
+            // The conversion's own failure is the one to report; the table opens with the next screen.
+        }
+    }
+    ItemDeletion(const ItemDeletion&) = delete;
+    ItemDeletion& operator=(const ItemDeletion&) = delete;
+    void deleteStep(qint64 first, const std::optional<qint64>& end) {
+        engine::Query q(dm_.goalDatabase);
+        q.add("Delete From \"Measure.db\"");
+        addRange(q, "StrategyID", first, end);
+        q.execSql();
+    }
+
+private:
+    data::DataModule& dm_;
+};
 
 void storeSetting(data::DataModule& dm, bool multiple) {
     engine::Query q(dm.goalDatabase);
@@ -242,13 +268,16 @@ QString buildDeliverableText(data::DataModule& dm, qint64 strategyId) {
 
 void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, true, progress, [&](std::optional<qint64>&) {
-        deleteAllMeasurements(dm);
         const Stamp stamp = stampNow(dm);
         int count = 0;
-        for (StrategySteps steps(dm); !steps.done();) {
+        StrategySteps steps(dm);
+        ItemDeletion items(dm, steps);
+        while (!steps.done()) {
             const std::optional<qint64> end = steps.end();
-            // Each strategy's own texts become its one item, numbered 1 (the table was emptied
-            // inside this transaction, which keeps every other writer out), not completed.
+            items.deleteStep(steps.first(), end);
+            // Each strategy's own texts become its one item, numbered 1 (its items were deleted
+            // just before, inside this transaction, which keeps every other writer out), not
+            // completed.
             engine::Query insert(dm.goalDatabase);
             insert.add("Insert Into \"Measure.db\" (StrategyID, MeasurementNumber, Compleated, Measurement, "
                        "Deliverable, ModifiedBy, ModifiedDate)");
@@ -309,7 +338,9 @@ void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& prog
         const QString measurementText = joined(measurementLine);
         const QString deliverableText = joined(deliverableLine);
         int position = 0;
-        for (StrategySteps steps(dm); !steps.done();) {
+        StrategySteps steps(dm);
+        ItemDeletion items(dm, steps);
+        while (!steps.done()) {
             const std::optional<qint64> end = steps.end();
             engine::Query update(dm.goalDatabase);
             update.add("Update \"Strategys.db\" Set");
@@ -320,9 +351,9 @@ void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& prog
             update.execSql();
             for (int i = 0; i < update.rowsAffected(); ++i)
                 progress(position++);
+            items.deleteStep(steps.first(), end);
             steps.next(end);
         }
-        deleteAllMeasurements(dm);
     });
     progress(0);
 }

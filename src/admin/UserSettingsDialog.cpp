@@ -94,6 +94,8 @@ bool UserSettingsDialog::hasOwnRecord() {
 }
 
 void UserSettingsDialog::onActivate() {
+    // Hidden while the window is made, as the other screens' is not: shown once it is active.
+    helpButton->setVisible(controls::helpFileExists());
     // The table shows the user's own record from the first activation until the window closes;
     // switching again on every activation would only read the same row again.
     if (!activated_) {
