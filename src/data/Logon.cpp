@@ -1,8 +1,6 @@
 #include "data/Logon.h"
 
 #include "data/DataModule.h"
-#include "engine/PgBackend.h"
-#include "engine/PgRoles.h"
 
 namespace data {
 
@@ -135,8 +133,7 @@ bool logOn(DataModule& dm, const QString& userId, const QString& password, bool 
 
 bool serverHoldsLogons(DataModule& dm) {
     if (!dm.goalDatabase.isOpen()) return false;
-    auto* pg = dynamic_cast<engine::PgBackend*>(&dm.goalDatabase.backend());
-    return pg && engine::PgRoles::isSecure(*pg);
+    return dm.goalDatabase.backend().holdsLogons();
 }
 
 bool serverAsksLogon(const QString& failure) {

@@ -103,6 +103,18 @@ public:
     using RowSink = std::function<void(qint64 key, QVariantList&& values)>;
     virtual void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t,
                           const QString& files, const RowSink& row) = 0;
+    // Reads the result of any Select once, forward, straight through the store: each row's values
+    // in the order of its columns, as the engine keeps them, none kept after the call. False,
+    // with nothing read, where the store has no way faster than its driver's.
+    using ValuesSink = std::function<void(const QVariantList& values)>;
+    virtual bool readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                             const ValuesSink& row) {
+        Q_UNUSED(sql);
+        Q_UNUSED(binds);
+        Q_UNUSED(files);
+        Q_UNUSED(row);
+        return false;
+    }
     virtual qint64 insertedKey(QSqlQuery& executed) const = 0;
     // Runs a statement that changes rows (an UPDATE) straight through the store, giving how many
     // rows it changed; nothing where the driver's prepared statement costs the store no more.
@@ -161,6 +173,9 @@ public:
 
     // The user names of every live session of this database, this one included.
     virtual QStringList sessions() = 0;
+    // Whether the store itself checks each user's password, so that a user logs on to it as
+    // himself rather than through the program's table of users (a secured server).
+    virtual bool holdsLogons() { return false; }
 
     // How long the next statements wait for a table that another workstation writes: while
     // `wait` (given the milliseconds waited so far) says so; empty: the store's busy time.

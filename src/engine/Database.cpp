@@ -273,19 +273,30 @@ std::unique_ptr<LargeResult> Database::openLargeResult(const Statement& st, cons
                                      });
 }
 
-void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
-                    const Backend::RowSink& row) {
+void Database::readThroughStore(const QString& files, const std::function<void()>& reads) {
     if (!open_) throw Error::notOpen();
     reconnectIfLost();
     checkTransactionAlive();
     flushDeferred();
-    const ReadWaitScope wait(*this, t.fileName);
+    const ReadWaitScope wait(*this, files);
     try {
-        backend_->scanRows(sql, binds, t, t.fileName, row);
+        reads();
     } catch (const Error&) {
         failed();
         throw;
     }
+}
+
+void Database::scan(const QString& sql, const QVariantList& binds, const TableDef& t,
+                    const Backend::RowSink& row) {
+    readThroughStore(t.fileName, [&] { backend_->scanRows(sql, binds, t, t.fileName, row); });
+}
+
+bool Database::readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                           const Backend::ValuesSink& row) {
+    bool read = false;
+    readThroughStore(files, [&] { read = backend_->readForward(sql, binds, files, row); });
+    return read;
 }
 
 qint64 Database::change(const QString& sql, const QVariantList& binds, const QString& files) {

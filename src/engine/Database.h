@@ -97,6 +97,10 @@ public:
     // every column of `t` in order. The statement is prepared once per text and its reading ends
     // before this returns (no lock outlives the read).
     void scan(const QString& sql, const QVariantList& binds, const TableDef& t, const Backend::RowSink& row);
+    // Reads a Select's result once, forward, where the store has a way faster than its driver
+    // (Backend::readForward); false, with nothing read, where it has none.
+    bool readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                     const Backend::ValuesSink& row);
     // Runs a statement that changes rows (a table object's UPDATE of one row, or of many) and
     // gives how many it changed; prepared once per text, as run() does.
     qint64 change(const QString& sql, const QVariantList& binds, const QString& files);
@@ -209,6 +213,9 @@ private:
     void whileTicking(const std::function<void()>& work);
     void flushDeferred();
     void dropDeferred();
+    // A read made through the store itself rather than a statement of the driver: checked, waited
+    // for and failed as run() does.
+    void readThroughStore(const QString& files, const std::function<void()>& reads);
     BusyWait* busyWait_ = nullptr;
     int changeAuthor_ = 0;
     bool historyKept_ = true;

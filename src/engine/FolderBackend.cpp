@@ -56,10 +56,11 @@ void FolderBackend::scanRows(const QString& sql, const QVariantList& binds, cons
     reader_.scan(sql, binds, t, files, row);
 }
 
-void FolderBackend::readForward(const QString& sql, const QVariantList& binds, const QString& files,
-                                const FolderRowReader::ValuesSink& row) {
+bool FolderBackend::readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                                const ValuesSink& row) {
     if (!open_) throw Error::notOpen();
     reader_.read(sql, binds, files, row);
+    return true;
 }
 
 std::optional<qint64> FolderBackend::changeRows(const QString& sql, const QVariantList& binds,

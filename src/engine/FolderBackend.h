@@ -56,11 +56,9 @@ public:
     bool holdsTransaction() const override;
     void scanRows(const QString& sql, const QVariantList& binds, const TableDef& t, const QString& files,
                   const RowSink& row) override;
-    // Reads the result of any Select once, forward, straight through SQLite: each row's values in
-    // the order of its columns, texts as UTF-8 bytes, none kept. For a large result read by the
-    // engine itself, run as a plain read (Database::reading).
-    void readForward(const QString& sql, const QVariantList& binds, const QString& files,
-                     const FolderRowReader::ValuesSink& row);
+    // Texts come as UTF-8 bytes, without a driver's conversion of each value.
+    bool readForward(const QString& sql, const QVariantList& binds, const QString& files,
+                     const ValuesSink& row) override;
     std::optional<qint64> changeRows(const QString& sql, const QVariantList& binds,
                                      const QString& files) override;
     qint64 insertedKey(QSqlQuery& executed) const override;

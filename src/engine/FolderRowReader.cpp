@@ -86,14 +86,8 @@ private:
 };
 
 qint64 FolderRowReader::change(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!handle_) throw Error::notOpen();
-    const Run run(*this, sql, binds, files);
-    int rc;
-    while ((rc = sqlite3_step(run.statement())) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE)
-        throw errors_.failure(sqlite3_extended_errcode(handle_), QString::fromUtf8(sqlite3_errmsg(handle_)),
-                              files);
+    // An UPDATE ... RETURNING would give rows: nobody reads them.
+    step(sql, binds, files, [](sqlite3_stmt*) {});
     return sqlite3_changes(handle_);
 }
 
@@ -146,7 +140,7 @@ void FolderRowReader::scan(const QString& sql, const QVariantList& binds, const 
 }
 
 void FolderRowReader::read(const QString& sql, const QVariantList& binds, const QString& files,
-                           const ValuesSink& row) {
+                           const Backend::ValuesSink& row) {
     // One list for every row: the reader of a large result keeps none of them.
     QVariantList values;
     step(sql, binds, files, [&](sqlite3_stmt* st) {

@@ -30,8 +30,8 @@ public:
     // Runs a statement that changes rows; gives how many it changed.
     qint64 change(const QString& sql, const QVariantList& binds, const QString& files);
     // Gives each row of any Select, every column in order, to `row`.
-    using ValuesSink = std::function<void(const QVariantList& values)>;
-    void read(const QString& sql, const QVariantList& binds, const QString& files, const ValuesSink& row);
+    void read(const QString& sql, const QVariantList& binds, const QString& files,
+              const Backend::ValuesSink& row);
 
 private:
     class Run;

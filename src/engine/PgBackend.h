@@ -67,6 +67,7 @@ public:
         return locks_.lockTable(t, exclusive);
     }
     QStringList sessions() override;
+    bool holdsLogons() override;
     void lockNumbering(const TableDef& t) override { locks_.lockNumbering(t); }
 
     void compact(const TableDef& t) override;

@@ -1,7 +1,6 @@
 #include "engine/Query.h"
 
 #include "engine/Error.h"
-#include "engine/FolderBackend.h"
 
 #include <QSqlError>
 #include <QSqlField>
@@ -120,13 +119,9 @@ int Query::forEachRow(const std::function<void(const QVariantList& values)>& row
         row(values);
         ++count;
     };
-    // A folder's result is read straight through SQLite, without a driver's conversion of each
-    // value: texts come as UTF-8 bytes (toString() reads them). The server's come through its
-    // driver, as every statement's do.
-    if (auto* folder = dynamic_cast<FolderBackend*>(&db_.backend())) {
-        db_.reading(files(), [&] { folder->readForward(st.sql, st.binds, files(), take); });
-        return count;
-    }
+    // Where the store reads faster than its driver (a folder, straight through SQLite, texts as
+    // UTF-8 bytes that toString() reads), it does; other stores' rows come through the driver.
+    if (db_.readForward(st.sql, st.binds, files(), take)) return count;
     Cursor q = db_.run(st.sql, st.binds, files());
     describeColumns(q.query().record(), {});
     const Backend& store = db_.backend();
