@@ -50,7 +50,7 @@ MeasurementTexts buildTexts(data::DataModule& dm, qint64 strategyId) {
 
 // Strategies per statement: few enough that the window repaints and hears Cancel several times a
 // second, many enough that the statements cost what the work costs.
-constexpr int kStrategiesPerStep = 2000;
+constexpr int kStrategiesPerStep = 500;
 
 // The strategies in steps of keys, each step one statement of the conversion over the keys
 // from `first` up to (not including) `end` (no end: to the last).
