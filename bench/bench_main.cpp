@@ -224,6 +224,23 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     const engine::Backend& backend = dm->goalDatabase.backend();
+    // The first opening after the logon reads the lists the later ones find read: timed apart.
+    static double firstMs[2] = {-1, -1}, firstSent[2] = {-1, -1};
+    const int which = store == Store::Folder ? 0 : 1;
+    if (firstMs[which] < 0) {
+        const qint64 before = backend.statementsSent();
+        const auto start = std::chrono::steady_clock::now();
+        {
+            planning::GoalsWindow form(*dm);
+            form.show();
+            QCoreApplication::processEvents();
+            firstMs[which] =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            firstSent[which] = double(backend.statementsSent() - before);
+            form.reject();
+        }
+    }
+    state.counters["first_opening_ms"] = firstMs[which];
     qint64 sent = 0, closing = 0;
     for (auto _ : state) {
         const qint64 before = backend.statementsSent();
@@ -246,6 +263,7 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
         const double runs = double(std::max<benchmark::IterationCount>(state.iterations(), 1));
         state.counters["round_trips"] = double(sent) / runs;
         state.counters["closing_round_trips"] = double(closing) / runs;
+        state.counters["first_round_trips"] = firstSent[which];
         state.counters["one_round_trip_ms"] = roundTripMs(*dm);
     }
     target(state, 60);
