@@ -40,6 +40,16 @@ GoalsWindow::GoalsWindow(data::DataModule& dm, QWidget* parent) : controls::Scre
 
     auto* lay = new QVBoxLayout(this);
     buildYearRow(lay);
+    // So are the goals: every type and user of this year, of his own goals unless he may modify
+    // all. Chosen once the list and the fields were made, they first read a row of all the
+    // goals, and on a server each of those reads waits for an answer.
+    data::GoalFilter shown = dm_.goalFilter();
+    shown.ownOnly = true;
+    shown.byUser = false;
+    shown.type = -1;
+    dm_.setGoalFilter(shown);
+    goalSpin->setValue(QDate::currentDate().year());
+    goalSpinChanged();
     auto* body = new QHBoxLayout;
     buildGoalList(body);
     buildGoalDetail(body);
@@ -174,16 +184,7 @@ void GoalsWindow::onCreate() {
         for (QWidget* w : std::initializer_list<QWidget*>{yearLabel, goalSpin, goalYearLabel, goalYearEdit,
                                                           goalYearArrows})
             w->hide();
-    // Every type and user of the year, of his own goals unless he may modify all.
-    data::GoalFilter shown = dm_.goalFilter();
-    shown.ownOnly = true;
-    shown.byUser = false;
-    shown.type = -1;
-    dm_.setGoalFilter(shown);
-    const int year = QDate::currentDate().year();
-    goalSpin->setValue(year);
-    goalYearArrows->setPosition(year);
-    goalSpinChanged();
+    goalYearArrows->setPosition(QDate::currentDate().year());
     controls::setControlEnabled(ownerBox, dm_.user().rights.canModifyAllGoals);
     resetButton->setEnabled(dm_.user().rights.canAddGlobalGoals);
     goalChanged();
