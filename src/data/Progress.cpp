@@ -232,21 +232,35 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
         return held;
     }
 
-    // Measurement items are kept as records of their own only with multiple measurements. The
-    // strategies in key order, their keys apart: an item's strategy is found by halving a list
-    // small enough to stay in the processor's cache.
+    // Measurement items are kept as records of their own only with multiple measurements. An
+    // item's strategy is found by its key: the store hands keys out in turn, so that they lie
+    // close together, and a table over their range finds each at once; keys far apart are found
+    // by halving the list of them in order.
     std::sort(owners.begin(), owners.end(),
               [](const StrategyOwner& a, const StrategyOwner& b) { return a.strategy < b.strategy; });
-    std::vector<qint64> keys;
-    keys.reserve(owners.size());
-    for (const StrategyOwner& s : owners)
-        keys.push_back(s.strategy);
+    const qint64 firstKey = owners.empty() ? 0 : owners.front().strategy;
+    const qint64 keyRange = owners.empty() ? 0 : owners.back().strategy - firstKey + 1;
+    std::vector<int> byKey;
+    if (keyRange <= 4 * qint64(owners.size())) {
+        byKey.assign(size_t(keyRange), -1);
+        for (size_t i = 0; i < owners.size(); ++i)
+            byKey[size_t(owners[i].strategy - firstKey)] = int(i);
+    }
+    const auto ownerOf = [&](qint64 strategy) -> const StrategyOwner* {
+        if (!byKey.empty()) {
+            const qint64 at = strategy - firstKey;
+            return at < 0 || at >= keyRange || byKey[size_t(at)] < 0 ? nullptr
+                                                                     : &owners[size_t(byKey[size_t(at)])];
+        }
+        const auto at = std::lower_bound(owners.cbegin(), owners.cend(), strategy,
+                                         [](const StrategyOwner& s, qint64 key) { return s.strategy < key; });
+        return at == owners.cend() || at->strategy != strategy ? nullptr : &*at;
+    };
     // The item of a row (its key and number, date, strategy) goes to `to` if its strategy was read.
     const auto addItem = [&](QVector<OverdueItem>& to, const QVariantList& v, const QDate& due) {
-        const qint64 strategy = v[3].toLongLong();
-        const auto at = std::lower_bound(keys.cbegin(), keys.cend(), strategy);
-        if (at == keys.cend() || *at != strategy) return; // not visible, or its strategy or goal is gone
-        add(to, owners[size_t(at - keys.cbegin())], due, true, v[0].toLongLong(), v[1].toInt());
+        const StrategyOwner* s = ownerOf(v[3].toLongLong());
+        if (!s) return; // not visible, or its strategy or goal is gone
+        add(to, *s, due, true, v[0].toLongLong(), v[1].toInt());
     };
     // Both reads go through the index on completion and date, which holds every column asked for:
     // the late items alone, without the memos of every item. Items never marked either way are
