@@ -886,8 +886,9 @@ BENCHMARK(BM_OpenStrategyEditor)->Unit(benchmark::kMillisecond);
 
 // ---- How the screens grow with the data ----------------------------------------------------
 // The goals year switch and the strategy list's switches on the large sample and on five times
-// it (made once beside it), each beside SQLite doing the same reads on the same files. CPU time
-// of this thread, so that the other programs on a loaded machine count less.
+// it (made once beside it), each beside SQLite doing the same reads on the same files, all of
+// them in turns. CPU time of this thread, so that the other programs on a loaded machine count
+// less.
 
 #include <algorithm>
 #include <ctime>
@@ -904,21 +905,30 @@ double threadCpuMs() {
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-// Milliseconds of CPU per call of step: the median of seven rounds of n calls, after a few
-// untimed ones (a round that another program's work on the machine disturbed counts little).
-double cpuMsPerCall(int n, const std::function<void(int)>& step) {
-    for (int i = 0; i < 3; ++i)
-        step(i);
-    std::vector<double> rounds;
+// Milliseconds of CPU per call of each step: rounds of n calls of every step in turn, after a few
+// untimed calls of each, and the median of each step's rounds. Taken in turns, the sides of a
+// ratio meet the same load of a shared machine, and a round another program disturbed counts
+// little. Each step counts its own calls.
+std::vector<double> cpuMsPerCall(int n, const std::vector<std::function<void(int)>>& steps) {
+    constexpr int kRounds = 9;
+    for (const auto& step : steps)
+        for (int i = 0; i < 3; ++i)
+            step(i);
+    std::vector<std::vector<double>> rounds(steps.size());
     int call = 0;
-    for (int r = 0; r < 7; ++r) {
-        const double start = threadCpuMs();
-        for (int i = 0; i < n; ++i)
-            step(call++);
-        rounds.push_back((threadCpuMs() - start) / n);
+    for (int r = 0; r < kRounds; ++r, call += n)
+        for (size_t s = 0; s < steps.size(); ++s) {
+            const double start = threadCpuMs();
+            for (int i = 0; i < n; ++i)
+                steps[s](call + i);
+            rounds[s].push_back((threadCpuMs() - start) / n);
+        }
+    std::vector<double> medians;
+    for (std::vector<double>& r : rounds) {
+        std::sort(r.begin(), r.end());
+        medians.push_back(r[r.size() / 2]);
     }
-    std::sort(rounds.begin(), rounds.end());
-    return rounds[rounds.size() / 2];
+    return medians;
 }
 
 // The goals and strategy files of a sample folder, opened read-only by SQLite itself: with its
@@ -991,75 +1001,76 @@ struct ScaleFigure {
     double sqliteCachedMs = 0; // a page cache holding the goals file
 };
 
-// The year switch of the goals screen's filter: the goal filter of a user, another year each time.
-ScaleFigure goalsYearSwitch(const QString& folder) {
-    bench::Module m(folder);
-    data::DataModule& dm = *m.dm;
-    data::logOn(dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+// The year switch of the goals screen's filter on a sample folder: the goal filter of a user,
+// another year each time; and SQLite reading the same goals.
+struct GoalsYearSwitch {
+    bench::Module m;
+    RawSample raw, cached;
     const int thisYear = QDate::currentDate().year();
     data::GoalFilter goals{.year = thisYear, .type = 2, .byUser = true, .user = 40};
-    ScaleFigure f;
-    f.vardimoMs = cpuMsPerCall(60, [&](int i) {
-        goals.year = thisYear - 2 + i % 5;
+    explicit GoalsYearSwitch(const QString& folder) : m(folder), raw(folder, false), cached(folder, true) {
+        data::logOn(*m.dm, QStringLiteral("JSMITH"), QStringLiteral("smith"), true);
+    }
+    int year(int call) const { return thisYear - 2 + call % 5; }
+    void onScreen(int call) {
+        data::DataModule& dm = *m.dm;
+        goals.year = year(call);
         dm.setGoalFilter(goals);
         dm.goalsTable.setFiltered(false);
         dm.goalsTable.setFiltered(true);
         benchmark::DoNotOptimize(dm.goalsTable.recordCount());
-    });
-    for (const bool cached : {false, true}) {
-        RawSample raw(folder, cached);
-        (cached ? f.sqliteCachedMs : f.sqliteMs) =
-            cpuMsPerCall(60, [&](int i) { raw.switchGoals(thisYear - 2 + i % 5, 2, 40, false); });
     }
-    return f;
-}
+    void bySqlite(RawSample& s, int call) const { s.switchGoals(year(call), 2, 40, false); }
+};
 
-// The strategy list's switches: year, goal type and user in turn, each listing the goals and the
-// strategies of the goal that becomes selected.
-ScaleFigure strategyListSwitches(const QString& folder) {
-    StrategyScreens screens(folder);
-    data::DataModule& dm = screens.use();
-    planning::StrategyListWindow form(dm);
-    const int year = form.yearSpin->value();
-    const int types = dm.goalTypeTable.recordCount();
-    int type = form.goalTypeBox->keyValue().toInt();
-    int user = form.userBox->keyValue().toInt();
-    int shownYear = year;
-    ScaleFigure f;
-    const auto change = [&](int i, bool onScreen) {
-        switch (i % 3) {
+// The strategy list's switches on a sample folder: year, goal type and user in turn, each listing
+// the goals and the strategies of the goal that becomes selected; and SQLite reading the same.
+struct StrategyListSwitches {
+    StrategyScreens screens;
+    data::DataModule& dm;
+    planning::StrategyListWindow form;
+    RawSample raw, cached;
+    const int year, types;
+    // What is chosen: on the screen, and for SQLite's own reads.
+    struct Choice {
+        int year, type, user;
+    } shown, read;
+    explicit StrategyListSwitches(const QString& folder)
+        : screens(folder), dm(screens.use()), form(dm), raw(folder, false), cached(folder, true),
+          year(form.yearSpin->value()),
+          types(dm.goalTypeTable.recordCount()), shown{year, form.goalTypeBox->keyValue().toInt(),
+                                                       form.userBox->keyValue().toInt()},
+          read(shown) {}
+    void change(int call, Choice& c, bool onScreen) {
+        switch (call % 3) {
         case 0:
-            shownYear = year - 1 + (i / 3) % 3;
-            if (onScreen) form.yearSpin->setValue(shownYear);
+            c.year = year - 1 + (call / 3) % 3;
+            if (onScreen) form.yearSpin->setValue(c.year);
             break;
         case 1:
-            type = dm.goalTypeTable.valueAt((i / 3) % types, QStringLiteral("GoalTypeID")).toInt();
+            c.type = dm.goalTypeTable.valueAt((call / 3) % types, QStringLiteral("GoalTypeID")).toInt();
             if (onScreen) {
-                form.goalTypeBox->setKeyValue(type);
+                form.goalTypeBox->setKeyValue(c.type);
                 form.goalTypeChosen();
             }
             break;
         default:
-            user = 40 + (i / 3) % 50;
+            c.user = 40 + (call / 3) % 50;
             if (onScreen) {
-                form.userBox->setKeyValue(user);
+                form.userBox->setKeyValue(c.user);
                 form.userChosen();
             }
         }
-    };
-    f.vardimoMs = cpuMsPerCall(45, [&](int i) {
-        change(i, true);
-        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
-    });
-    for (const bool cached : {false, true}) {
-        RawSample raw(folder, cached);
-        (cached ? f.sqliteCachedMs : f.sqliteMs) = cpuMsPerCall(45, [&](int i) {
-            change(i, false);
-            raw.switchGoals(shownYear, type, user, true);
-        });
     }
-    return f;
-}
+    void onScreen(int call) {
+        change(call, shown, true);
+        benchmark::DoNotOptimize(dm.strategyTable.recordCount());
+    }
+    void bySqlite(RawSample& s, int call) {
+        change(call, read, false);
+        s.switchGoals(read.year, read.type, read.user, true);
+    }
+};
 
 void reportScaling(benchmark::State& state, const char* what, const ScaleFigure& one,
                    const ScaleFigure& many) {
@@ -1082,20 +1093,25 @@ void reportScaling(benchmark::State& state, const char* what, const ScaleFigure&
     std::fflush(stdout);
 }
 
-void BM_ScaleGoalsYearSwitch(benchmark::State& state) {
+// The screen's switches and SQLite's on both samples, all six in turns.
+template <typename Switches> void measureScaling(benchmark::State& state, const char* what, int calls) {
     while (state.KeepRunning()) {
-        const ScaleFigure one = goalsYearSwitch(databaseFolder());
-        const ScaleFigure many = goalsYearSwitch(bench::scaledSampleFolder(kScale));
-        reportScaling(state, "Goals year switch", one, many);
+        Switches one(databaseFolder()), many(bench::scaledSampleFolder(kScale));
+        const std::vector<double> ms = cpuMsPerCall(
+            calls,
+            {[&](int i) { one.onScreen(i); }, [&](int i) { many.onScreen(i); },
+             [&](int i) { one.bySqlite(one.raw, i); }, [&](int i) { many.bySqlite(many.raw, i); },
+             [&](int i) { one.bySqlite(one.cached, i); }, [&](int i) { many.bySqlite(many.cached, i); }});
+        reportScaling(state, what, {ms[0], ms[2], ms[4]}, {ms[1], ms[3], ms[5]});
     }
 }
 
+void BM_ScaleGoalsYearSwitch(benchmark::State& state) {
+    measureScaling<GoalsYearSwitch>(state, "Goals year switch", 60);
+}
+
 void BM_ScaleStrategyListSwitches(benchmark::State& state) {
-    while (state.KeepRunning()) {
-        const ScaleFigure one = strategyListSwitches(databaseFolder());
-        const ScaleFigure many = strategyListSwitches(bench::scaledSampleFolder(kScale));
-        reportScaling(state, "Strategy list switches", one, many);
-    }
+    measureScaling<StrategyListSwitches>(state, "Strategy list switches", 45);
 }
 
 } // namespace

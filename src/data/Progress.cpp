@@ -135,8 +135,8 @@ QDate isoDate(const QVariant& v) {
     return QDate::fromString(v.toString(), Qt::ISODate);
 }
 
-// What a late measurement item takes from its strategy: the texts are those of the lists of
-// users and goals, which stay as they are while the items are made.
+// What a late strategy or measurement item takes from its strategy: the texts are those of the
+// lists of users and goals, which stay as they are while the items are made.
 struct StrategyOwner {
     qint64 strategy = 0;
     qint64 goal = 0;
@@ -146,35 +146,14 @@ struct StrategyOwner {
     int number = 0;
 };
 
-// Most overdue first: by date, strategy and number, and items alike in all three in the order they
-// were read. Sorted as small keys, then each item moved once to its place.
-void sortByDue(QVector<OverdueItem>& items) {
-    struct Key {
-        qint64 due, strategy;
-        int number, at;
-    };
-    std::vector<Key> keys;
-    keys.reserve(size_t(items.size()));
-    for (int i = 0; i < int(items.size()); ++i)
-        keys.push_back({items[i].due.toJulianDay(), items[i].strategyID, items[i].measurementNumber, i});
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-        return std::tie(a.due, a.strategy, a.number, a.at) < std::tie(b.due, b.strategy, b.number, b.at);
-    });
-    // Place p takes the item at keys[p].at: each cycle of places is walked once.
-    for (int p = 0; p < int(keys.size()); ++p) {
-        if (keys[size_t(p)].at == p) continue;
-        OverdueItem held = std::move(items[p]);
-        for (int to = p;;) {
-            const int from = keys[size_t(to)].at;
-            keys[size_t(to)].at = to;
-            if (from == p) {
-                items[to] = std::move(held);
-                break;
-            }
-            items[to] = std::move(items[from]);
-            to = from;
-        }
-    }
+// Most overdue first: by date, strategy and number; alike in all three, a late strategy before
+// its items, and the items in the order of their keys.
+using DueKey = std::tuple<qint64, qint64, int, bool, qint64>;
+DueKey dueKey(const OverdueItem& it) {
+    return {it.due.toJulianDay(), it.strategyID, it.measurementNumber, it.isMeasurement, it.measurementID};
+}
+bool mostOverdueFirst(const OverdueItem& a, const OverdueItem& b) {
+    return dueKey(a) < dueKey(b);
 }
 
 } // namespace
@@ -186,89 +165,142 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
         const auto u = users.constFind(user);
         return u == users.constEnd() ? nobody : u->name;
     };
-    QVector<OverdueItem> out;
+    const bool measurementItems = dm.user().settings.multipleMeasures;
     engine::Query q(dm.goalDatabase);
-    const auto addStrategy = [&](const QVariantList& v, const QString& goal) {
-        OverdueItem& it = out.emplace_back();
-        it.strategyID = v[0].toLongLong();
-        it.strategyNumber = v[1].toInt();
-        it.userNumber = v[2].toInt();
-        it.owner = nameOf(it.userNumber);
-        it.goalID = v[3].toLongLong();
-        it.due = isoDate(v[4]);
-        it.goal = goal;
-        it.daysOverdue = int(it.due.daysTo(today));
+    QHash<qint64, QString> goals;
+    q.add("Select GoalID, GoalDescription From \"goals.db\"");
+    q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
+
+    // A late strategy (no measurement number or key) or measurement item, made whole in its place.
+    const auto add = [&](QVector<OverdueItem>& to, const StrategyOwner& s, const QDate& due,
+                         bool isMeasurement, qint64 measurement, int number) {
+        to.push_back({.isMeasurement = isMeasurement,
+                      .strategyID = s.strategy,
+                      .measurementID = measurement,
+                      .userNumber = s.user,
+                      .owner = *s.owner,
+                      .goalID = s.goal,
+                      .goal = *s.goalText,
+                      .strategyNumber = s.number,
+                      .measurementNumber = number,
+                      .due = due,
+                      .daysOverdue = int(due.daysTo(today))});
     };
-    // Every result is read once, forward, straight into the items: the columns by position, as
-    // the Selects name them.
-    if (!dm.user().settings.multipleMeasures) {
-        q.add("Select S.StrategyID As StrategyID, S.StrategyNumber As StrategyNumber, S.UserNumber As "
-              "UserNumber,");
-        q.add(
-            "S.GoalID As GoalID, S.CompleationDate As CompleationDate, G.GoalDescription As GoalDescription");
-        q.add("From \"Strategys.db\" S, \"goals.db\" G");
-        q.add("Where S.GoalID = G.GoalID And S.UserNumber Is Not Null And S.CompleationDate < ",
-              sql::Date{today});
-        q.add("And (S.Compleated Is Null Or S.Compleated = ", sql::Bool{false}, ")");
-        limitToVisibleUsers(dm, q, "S.UserNumber");
-        q.forEachRow([&](const QVariantList& v) { addStrategy(v, v[5].toString()); });
-    } else {
-        // Measurement items are kept as records of their own only with multiple measurements.
-        // There are many more of them than strategies: each table is read once, in order, and the
-        // items are joined to their strategy and goal here, instead of one lookup of a strategy
-        // row per item. The late strategies are items themselves, found in the same reading.
-        QHash<qint64, QString> goals;
-        q.add("Select GoalID, GoalDescription From \"goals.db\"");
-        q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
-        std::vector<StrategyOwner> owners;
-        q.clear();
-        q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID, CompleationDate,");
+    const auto lateCondition = [&] {
         q.add("CompleationDate < ", sql::Date{today},
-              " And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ") As Late");
-        q.add("From \"Strategys.db\" Where UserNumber Is Not Null");
-        limitToVisibleUsers(dm, q, "UserNumber");
-        q.forEachRow([&](const QVariantList& v) {
-            const auto g = v[3].isNull() ? goals.constEnd() : goals.constFind(v[3].toLongLong());
-            if (g == goals.constEnd()) return; // its goal is gone: none of its items is listed
-            const int user = v[2].toInt();
-            owners.push_back({v[0].toLongLong(), g.key(), &nameOf(user), &*g, user, v[1].toInt()});
-            if (v[5].toBool()) addStrategy(v, *g);
-        });
-        // Read in key order as a rule; found by halving, the item's own strategy first tried.
-        const auto byStrategy = [](const StrategyOwner& a, const StrategyOwner& b) {
-            return a.strategy < b.strategy;
-        };
-        if (!std::is_sorted(owners.begin(), owners.end(), byStrategy))
-            std::sort(owners.begin(), owners.end(), byStrategy);
-        auto last = owners.cend();
+              " And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
+    };
+    // The visible strategies whose goal is there: with measurement items every one of them (an
+    // item takes its strategy's owner and goal), otherwise the late ones alone; the date comes
+    // with a late strategy only. Every result is read once, forward, the columns by position as
+    // the Selects name them; the items are joined to their strategy and goal here, instead of one
+    // lookup of a strategy row per item.
+    std::vector<StrategyOwner> owners;
+    QVector<OverdueItem> held; // read out of the list's order: sorted before they join it
+    // The long lists are given their room at once: growing them copy by copy costs more than
+    // counting their rows through an index first.
+    const auto counted = [&] {
+        qint64 n = 0;
+        q.forEachRow([&](const QVariantList& v) { n = v[0].toLongLong(); });
+        return n;
+    };
+    if (measurementItems) {
         q.clear();
-        q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
-        // Most items lie in the past: reading the table in order beats a lookup per item through
-        // the date index, which the expression around the column keeps the planner from using.
-        q.add("Where Coalesce(CompleationDate, Null) < ", sql::Date{today});
-        q.add("And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
-        q.forEachRow([&](const QVariantList& v) {
-            const qint64 strategy = v[3].toLongLong();
-            if (last == owners.cend() || last->strategy != strategy) {
-                last = std::lower_bound(owners.cbegin(), owners.cend(), StrategyOwner{strategy}, byStrategy);
-                if (last != owners.cend() && last->strategy != strategy) last = owners.cend();
-            }
-            if (last == owners.cend()) return; // not visible, or its strategy or goal is gone
-            OverdueItem& it = out.emplace_back();
-            it.isMeasurement = true;
-            it.strategyID = strategy;
-            it.measurementID = v[0].toLongLong();
-            it.userNumber = last->user;
-            it.owner = *last->owner;
-            it.goalID = last->goal;
-            it.goal = *last->goalText;
-            it.strategyNumber = last->number;
-            it.measurementNumber = v[1].toInt();
-            it.due = isoDate(v[2]);
-            it.daysOverdue = int(it.due.daysTo(today));
-        });
+        q.add("Select Count(*) From \"Strategys.db\" Where UserNumber Is Not Null");
+        limitToVisibleUsers(dm, q, "UserNumber");
+        owners.reserve(size_t(counted()));
     }
-    sortByDue(out);
+    q.clear();
+    q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID, Case When");
+    lateCondition();
+    q.add("Then CompleationDate End As LateDate");
+    q.add("From \"Strategys.db\" Where UserNumber Is Not Null");
+    if (!measurementItems) {
+        q.add("And");
+        lateCondition();
+    }
+    limitToVisibleUsers(dm, q, "UserNumber");
+    q.forEachRow([&](const QVariantList& v) {
+        const auto g = v[3].isNull() ? goals.constEnd() : goals.constFind(v[3].toLongLong());
+        if (g == goals.constEnd()) return; // its goal is gone: neither it nor its items are listed
+        const int user = v[2].toInt();
+        owners.push_back({v[0].toLongLong(), g.key(), &nameOf(user), &*g, user, v[1].toInt()});
+        if (!v[4].isNull()) add(held, owners.back(), isoDate(v[4]), false, 0, 0);
+    });
+    if (!measurementItems) {
+        std::sort(held.begin(), held.end(), mostOverdueFirst);
+        return held;
+    }
+
+    // Measurement items are kept as records of their own only with multiple measurements. An
+    // item's strategy is found by its key: the store hands keys out in turn, so that they lie
+    // close together, and a table over their range finds each at once; keys far apart are found
+    // by halving the list of them in order.
+    std::sort(owners.begin(), owners.end(),
+              [](const StrategyOwner& a, const StrategyOwner& b) { return a.strategy < b.strategy; });
+    const qint64 firstKey = owners.empty() ? 0 : owners.front().strategy;
+    const qint64 keyRange = owners.empty() ? 0 : owners.back().strategy - firstKey + 1;
+    std::vector<int> byKey;
+    if (keyRange <= 4 * qint64(owners.size())) {
+        byKey.assign(size_t(keyRange), -1);
+        for (size_t i = 0; i < owners.size(); ++i)
+            byKey[size_t(owners[i].strategy - firstKey)] = int(i);
+    }
+    const auto ownerOf = [&](qint64 strategy) -> const StrategyOwner* {
+        if (!byKey.empty()) {
+            const qint64 at = strategy - firstKey;
+            return at < 0 || at >= keyRange || byKey[size_t(at)] < 0 ? nullptr
+                                                                     : &owners[size_t(byKey[size_t(at)])];
+        }
+        const auto at = std::lower_bound(owners.cbegin(), owners.cend(), strategy,
+                                         [](const StrategyOwner& s, qint64 key) { return s.strategy < key; });
+        return at == owners.cend() || at->strategy != strategy ? nullptr : &*at;
+    };
+    // The item of a row (its key and number, date, strategy) goes to `to` if its strategy was read.
+    const auto addItem = [&](QVector<OverdueItem>& to, const QVariantList& v, const QDate& due) {
+        const StrategyOwner* s = ownerOf(v[3].toLongLong());
+        if (!s) return; // not visible, or its strategy or goal is gone
+        add(to, *s, due, true, v[0].toLongLong(), v[1].toInt());
+    };
+    // Both reads go through the index on completion and date, which holds every column asked for:
+    // the late items alone, without the memos of every item. Items never marked either way are
+    // held with the late strategies; those marked not completed come in the list's order, and the
+    // held ones join them in their places.
+    const auto selectItems = [&](const char* columns, const char* completion) {
+        q.clear();
+        q.add("Select ", columns, " From \"Measure.db\"");
+        q.add("Where CompleationDate < ", sql::Date{today}, completion);
+    };
+    const char* const itemColumns = "MeasurementID, MeasurementNumber, CompleationDate, StrategyID";
+    selectItems(itemColumns, " And Compleated Is Null");
+    q.forEachRow([&](const QVariantList& v) { addItem(held, v, isoDate(v[2])); });
+    std::sort(held.begin(), held.end(), mostOverdueFirst);
+
+    QVector<OverdueItem> out;
+    selectItems("Count(*)", " And Compleated = ");
+    q.add(sql::Bool{false});
+    out.reserve(held.size() + qsizetype(counted()));
+    selectItems(itemColumns, " And Compleated = ");
+    q.add(sql::Bool{false}, " Order By CompleationDate, StrategyID, MeasurementNumber, MeasurementID");
+    qsizetype next = 0;
+    const auto placeHeldBefore = [&](const DueKey* key) {
+        for (; next < held.size() && (!key || dueKey(held[next]) < *key); ++next)
+            out.push_back(std::move(held[next]));
+    };
+    // The store's order and the list's differ only for dates not in the usual form or numbers with
+    // fractions: then the list is sorted once more.
+    DueKey last{};
+    bool inOrder = true;
+    q.forEachRow([&](const QVariantList& v) {
+        const QDate due = isoDate(v[2]);
+        const DueKey key{due.toJulianDay(), v[3].toLongLong(), v[1].toInt(), true, v[0].toLongLong()};
+        inOrder = inOrder && !(key < last);
+        last = key;
+        placeHeldBefore(&key);
+        addItem(out, v, due);
+    });
+    placeHeldBefore(nullptr);
+    if (!inOrder) std::sort(out.begin(), out.end(), mostOverdueFirst);
     return out;
 }
 

@@ -25,8 +25,10 @@ OverdueWindow::OverdueWindow(data::DataModule& dm, QWidget* parent) : controls::
     reload();
     grid = new QTableView(this);
     grid->setModel(model_);
+    // Most overdue first, the order the list comes in: indicated before sorting is enabled, which
+    // sorts by the indicated column (the first, unless told) at once.
+    grid->horizontalHeader()->setSortIndicator(5, Qt::DescendingOrder);
     grid->setSortingEnabled(true);
-    grid->sortByColumn(5, Qt::DescendingOrder); // most overdue first
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

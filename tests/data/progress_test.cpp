@@ -147,6 +147,9 @@ TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrat
     measure(s1, 1, past, false);
     measure(s1, 3, newYear, false);
     measure(s1, 4, newYear, true);
+    // Items never marked either way are late as well, each in its place among the others.
+    insertRow(dm->measureTable, {{"StrategyID", s1}, {"MeasurementNumber", 5}, {"CompleationDate", newYear}});
+    insertRow(dm->measureTable, {{"StrategyID", s2}, {"MeasurementNumber", 1}, {"CompleationDate", past}});
     measure(s4, 1, newYear, false); // Dee's, whom Ann does not see
     // A strategy of nobody, and one whose goal is gone: none of their items is anyone's to do.
     const int nobodys =
@@ -157,6 +160,11 @@ TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrat
     const int orphan = addStrategy(g9, u1, past, false);
     measure(orphan, 1, newYear, false);
     engine::execute(dm->goalDatabase, "Delete From \"goals.db\" Where GoalID = ", engine::sql::Int{g9});
+    // A strategy whose key lies far from the others'.
+    const int far = addStrategy(g2, u3, {}, false);
+    engine::execute(dm->goalDatabase, "Update \"Strategys.db\" Set StrategyID = ", engine::sql::Int{1000000},
+                    " Where StrategyID = ", engine::sql::Int{far});
+    measure(1000000, 1, past, false);
 
     dm->user().settings.multipleMeasures = true;
     QStringList got;
@@ -167,8 +175,9 @@ TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrat
                    .arg(it.isMeasurement ? QStringLiteral(".%1").arg(it.measurementNumber) : QString())
                    .arg(it.due.toString(Qt::ISODate))
                    .arg(it.daysOverdue);
-    EXPECT_EQ(got,
-              QStringList({"Ann G3 #6 2025-12-31 166", "Ann G1 #2.3 2026-01-01 165",
-                           "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5", "Ann G1 #2.1 2026-06-10 5",
-                           "Ann G1 #2.2 2026-06-10 5", "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5"}));
+    EXPECT_EQ(
+        got, QStringList({"Ann G3 #6 2025-12-31 166", "Ann G1 #2.3 2026-01-01 165",
+                          "Ann G1 #2.5 2026-01-01 165", "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5",
+                          "Ann G1 #2.1 2026-06-10 5", "Ann G1 #2.2 2026-06-10 5", "Bob G1 #7.1 2026-06-10 5",
+                          "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5", "Cid G2 #13.1 2026-06-10 5"}));
 }

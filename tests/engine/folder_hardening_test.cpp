@@ -403,7 +403,8 @@ TEST_F(FolderHardening, GoalsMadeBeforeTheirUserIndexGainItWhereItCanBeMadeAndNo
     SharedDatabase shared;
     const QString goals = QDir(shared.folder).filePath("goals.db");
     // The goals file as the earlier version made it, with its goals.
-    rawSql(goals, "DROP INDEX GoalYearUserKey; CREATE INDEX GoalYearKey ON goals (GoalYear, GoalTypeID);"
+    rawSql(goals, "DROP INDEX GoalYearUserKey; DROP INDEX GoalYearUserRow;"
+                  "CREATE INDEX GoalYearKey ON goals (GoalYear, GoalTypeID);"
                   "INSERT INTO goals (GoalDescription, GoalYear, GoalTypeID, UserNumber) VALUES "
                   "('mine', 2002, 3, 7), ('global', 2002, 3, NULL), ('other', 2002, 3, 8)");
     const char* indexes =
@@ -450,7 +451,7 @@ TEST_F(FolderHardening, GoalsMadeBeforeTheirUserIndexGainItWhereItCanBeMadeAndNo
         t.open();
         EXPECT_EQ(t.recordCount(), 3);
     }
-    EXPECT_EQ(rawSql(goals, indexes), before + "\nGoalYearUserKey");
+    EXPECT_EQ(rawSql(goals, indexes), before + "\nGoalYearUserKey\nGoalYearUserRow");
     // An earlier program goes on writing the file; SQLite keeps every index of it up to date.
     rawSql(goals, "INSERT INTO goals (GoalDescription, GoalYear, GoalTypeID, UserNumber) VALUES "
                   "('later', 2002, 3, 7)");
