@@ -9,6 +9,7 @@
 #include "app/Program.h"
 #include "controls/DataGrid.h"
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
@@ -225,8 +226,9 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     if (!dm) return;
     const engine::Backend& backend = dm->goalDatabase.backend();
     const qint64 sentBefore = backend.statementsSent();
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        auto form = std::make_unique<planning::GoalsWindow>(*dm);
+        auto form = std::make_unique<planning::GoalsWindow>(*dm, desktop);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -646,8 +648,9 @@ void BM_ServerConvertToMultipleMeasures(benchmark::State& state) {
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
     data::DataModule& dm = *fx().dm;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        admin::UserSetupWindow form(dm);
+        admin::UserSetupWindow form(dm, desktop);
         form.show();
         QCoreApplication::processEvents();
         form.reject();
@@ -746,8 +749,9 @@ bool listSomeStrategies(planning::StrategyListWindow& form, data::DataModule& dm
 void BM_OpenStrategyList(benchmark::State& state) {
     data::DataModule& dm = screens().use();
     int goals = 0;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        planning::StrategyListWindow form(dm);
+        planning::StrategyListWindow form(dm, desktop);
         goals = dm.goalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
@@ -758,7 +762,8 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     const int year = form.yearSpin->value();
     const int types = dm.goalTypeTable.recordCount();
     int i = 0;
@@ -785,7 +790,8 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     listSomeStrategies(form, dm);
     const int n = dm.goalsTable.recordCount();
     if (n < 2) {
@@ -806,13 +812,14 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
         return;
     }
     for (auto _ : state) {
-        planning::StrategyEditor editor(dm, &form);
+        planning::StrategyEditor editor(dm, desktop, &form);
         editor.onActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }
@@ -961,7 +968,8 @@ ScaleFigure goalsYearSwitch(const QString& folder) {
 ScaleFigure strategyListSwitches(const QString& folder) {
     StrategyScreens screens(folder);
     data::DataModule& dm = screens.use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     const int year = form.yearSpin->value();
     const int types = dm.goalTypeTable.recordCount();
     int type = form.goalTypeBox->keyValue().toInt();
