@@ -9,6 +9,7 @@
 #include "app/Program.h"
 #include "controls/DataGrid.h"
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
@@ -224,6 +225,7 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     const engine::Backend& backend = dm->goalDatabase.backend();
+    controls::Desktop desktop{controls::dialogs()};
     // The first opening after the logon reads the lists the later ones find read: timed apart.
     static double firstMs[2] = {-1, -1}, firstSent[2] = {-1, -1};
     const int which = store == Store::Folder ? 0 : 1;
@@ -231,7 +233,7 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
         const qint64 before = backend.statementsSent();
         const auto start = std::chrono::steady_clock::now();
         {
-            planning::GoalsWindow form(*dm);
+            planning::GoalsWindow form(*dm, desktop);
             form.show();
             QCoreApplication::processEvents();
             firstMs[which] =
@@ -244,7 +246,7 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     qint64 sent = 0, closing = 0;
     for (auto _ : state) {
         const qint64 before = backend.statementsSent();
-        auto form = std::make_unique<planning::GoalsWindow>(*dm);
+        auto form = std::make_unique<planning::GoalsWindow>(*dm, desktop);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -704,8 +706,9 @@ void BM_ServerConvertToMultipleMeasures(benchmark::State& state) {
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
     data::DataModule& dm = *fx().dm;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        admin::UserSetupWindow form(dm);
+        admin::UserSetupWindow form(dm, desktop);
         form.show();
         QCoreApplication::processEvents();
         form.reject();
@@ -804,8 +807,9 @@ bool listSomeStrategies(planning::StrategyListWindow& form, data::DataModule& dm
 void BM_OpenStrategyList(benchmark::State& state) {
     data::DataModule& dm = screens().use();
     int goals = 0;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        planning::StrategyListWindow form(dm);
+        planning::StrategyListWindow form(dm, desktop);
         goals = dm.goalsTable.recordCount();
     }
     state.counters["goals_listed"] = goals;
@@ -816,7 +820,8 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     const int year = form.yearSpin->value();
     const int types = dm.goalTypeTable.recordCount();
     int i = 0;
@@ -843,7 +848,8 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     listSomeStrategies(form, dm);
     const int n = dm.goalsTable.recordCount();
     if (n < 2) {
@@ -864,13 +870,14 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    planning::StrategyListWindow form(dm);
+    controls::Desktop desktop{controls::dialogs()};
+    planning::StrategyListWindow form(dm, desktop);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
         return;
     }
     for (auto _ : state) {
-        planning::StrategyEditor editor(dm, &form);
+        planning::StrategyEditor editor(dm, desktop, &form);
         editor.onActivate();
         benchmark::DoNotOptimize(editor.isReadOnly());
     }
@@ -1028,6 +1035,7 @@ struct GoalsYearSwitch {
 struct StrategyListSwitches {
     StrategyScreens screens;
     data::DataModule& dm;
+    controls::Desktop desktop{controls::dialogs()};
     planning::StrategyListWindow form;
     RawSample raw, cached;
     const int year, types;
@@ -1036,7 +1044,7 @@ struct StrategyListSwitches {
         int year, type, user;
     } shown, read;
     explicit StrategyListSwitches(const QString& folder)
-        : screens(folder), dm(screens.use()), form(dm), raw(folder, false), cached(folder, true),
+        : screens(folder), dm(screens.use()), form(dm, desktop), raw(folder, false), cached(folder, true),
           year(form.yearSpin->value()),
           types(dm.goalTypeTable.recordCount()), shown{year, form.goalTypeBox->keyValue().toInt(),
                                                        form.userBox->keyValue().toInt()},

@@ -5,8 +5,9 @@
 
 #include "BenchData.h"
 #include "Sample.h"
-#include "controls/Dialogs.h"
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
+#include "controls/Dialogs.h"
 #include "controls/RadioGroup.h"
 #include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
@@ -154,8 +155,9 @@ void BM_ReportsAllGoals(benchmark::State& state) {
     const QString pdf = QDir::temp().filePath(QStringLiteral("vardimo-bench-allgoals.pdf"));
     int pages = 0, rows = 0;
     double seconds = 0;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        reports::ReportsWindow form(*l.m->dm);
+        reports::ReportsWindow form(*l.m->dm, desktop);
         form.reportType->setItemIndex(0);
         form.reportTypeClicked();
         const auto t0 = std::chrono::steady_clock::now();
@@ -201,8 +203,9 @@ void BM_DeliverableReport100k(benchmark::State& state) {
     int pages = 0, rows = 0;
     qint64 keys = 0;
     double seconds = 0;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        reports::ReportsWindow form(dm);
+        reports::ReportsWindow form(dm, desktop);
         form.reportType->setItemIndex(3);
         form.reportTypeClicked();
         form.startDatePicker->setDate(start);

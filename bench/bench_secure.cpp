@@ -8,6 +8,7 @@
 // database on first use; its users' passwords are the sample's.
 
 #include "BenchData.h"
+#include "controls/Desktop.h"
 #include "engine/PgBackend.h"
 #include "engine/PgRoles.h"
 #include "planning/GoalsWindow.h"
@@ -97,8 +98,9 @@ data::DataModule* moduleFor(benchmark::State& state, bool secure, int user) {
 void BM_OpenGoalsScreen(benchmark::State& state, bool secure, int user) {
     data::DataModule* dm = moduleFor(state, secure, user);
     if (!dm) return;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        auto form = std::make_unique<planning::GoalsWindow>(*dm);
+        auto form = std::make_unique<planning::GoalsWindow>(*dm, desktop);
         form->show();
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(form.get());
@@ -110,8 +112,9 @@ void BM_OpenStrategyList(benchmark::State& state, bool secure, int user) {
     data::DataModule* dm = moduleFor(state, secure, user);
     if (!dm) return;
     int strategies = 0;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        planning::StrategyListWindow form(*dm);
+        planning::StrategyListWindow form(*dm, desktop);
         strategies = dm->strategyTable.recordCount();
     }
     state.counters["strategies"] = strategies;

@@ -6,6 +6,7 @@
 #include "Sample.h"
 #include "controls/DataGrid.h"
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
 #include "controls/FieldMemo.h"
@@ -136,11 +137,12 @@ void BM_OverdueWindow(benchmark::State& state) {
     dm.user().settings.multipleMeasures = multiple;
     int rows = 0;
     std::vector<double> cpu, wall, sqlCpu, sqlWall;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = threadCpuMs();
         {
-            planning::OverdueWindow form(dm);
+            planning::OverdueWindow form(dm, desktop);
             rows = form.model()->rowCount();
         }
         cpu.push_back(threadCpuMs() - cpuStart);
@@ -181,8 +183,9 @@ void BM_ListOverdue(benchmark::State& state) {
 void BM_OverviewWindow(benchmark::State& state) {
     data::DataModule& dm = *fx().dm;
     int users = 0;
+    controls::Desktop desktop{controls::dialogs()};
     for (auto _ : state) {
-        reports::OverviewWindow form(dm);
+        reports::OverviewWindow form(dm, desktop);
         users = form.overview().users.size();
     }
     state.counters["users"] = users;

@@ -32,8 +32,8 @@ QString InformationWindow::sizeText(qint64 bytes) {
     return numberLocale().toString(qint64(std::llround(double(bytes) / 1000.0))) + QStringLiteral(" K Bytes");
 }
 
-InformationWindow::InformationWindow(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), dm_(dm) {
+InformationWindow::InformationWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Database Information"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);

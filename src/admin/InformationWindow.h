@@ -15,7 +15,7 @@ namespace admin {
 class InformationWindow : public controls::Screen {
     Q_OBJECT
 public:
-    InformationWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    InformationWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
     void onActivate();
 
     QLabel* goalsNumber;

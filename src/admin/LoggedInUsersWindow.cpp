@@ -27,8 +27,8 @@ void listEngineUsers(engine::Database& db, QPlainTextEdit* box) {
     box->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
-LoggedInUsersWindow::LoggedInUsersWindow(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), dm_(dm) {
+LoggedInUsersWindow::LoggedInUsersWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Logged In Users"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* lay = new QVBoxLayout(this);

@@ -22,7 +22,7 @@ void listEngineUsers(engine::Database& db, QPlainTextEdit* box);
 class LoggedInUsersWindow : public controls::Screen {
     Q_OBJECT
 public:
-    LoggedInUsersWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    LoggedInUsersWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QPlainTextEdit* userList;
     QPushButton* okButton;

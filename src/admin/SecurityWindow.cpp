@@ -1,6 +1,7 @@
 #include "admin/SecurityWindow.h"
 
 #include "controls/DataGrid.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
@@ -17,7 +18,8 @@
 
 namespace admin {
 
-SecurityWindow::SecurityWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+SecurityWindow::SecurityWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Security"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -159,7 +161,7 @@ void SecurityWindow::saveClicked() {
 }
 
 void SecurityWindow::deleteClicked() {
-    if (controls::confirm(QStringLiteral("Are you sure you want to delete This Security Profile?")))
+    if (desktop().confirm(QStringLiteral("Are you sure you want to delete This Security Profile?")))
         dm_.securityTable.remove();
 }
 

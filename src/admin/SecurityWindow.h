@@ -26,7 +26,7 @@ namespace admin {
 class SecurityWindow : public controls::Screen {
     Q_OBJECT
 public:
-    SecurityWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    SecurityWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     controls::DataGrid* profileGrid;
     QGroupBox* profileGroup;

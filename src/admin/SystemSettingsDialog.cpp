@@ -1,6 +1,7 @@
 #include "admin/SystemSettingsDialog.h"
 
 #include "admin/MeasureConversion.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
@@ -29,8 +30,8 @@ namespace {
 constexpr qint64 kRepaintMs = 50;
 } // namespace
 
-SystemSettingsDialog::SystemSettingsDialog(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), dm_(dm) {
+SystemSettingsDialog::SystemSettingsDialog(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("System Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -133,11 +134,11 @@ void SystemSettingsDialog::chooseReportBitmap() {
     engine::Table& settings = dm_.settingsTable;
     const engine::Field current = settings.field(QStringLiteral("ReportBitMap"));
     const QString chosen =
-        controls::dialogs().pictureFile(current.isNull() ? QString() : current.asString(), this);
+        desktop().dialogs().pictureFile(current.isNull() ? QString() : current.asString(), this);
     if (chosen.isEmpty()) return;
     const QString path = QFileInfo(chosen).absoluteFilePath();
     if (path.size() > reportBitmapEdit->maxLength()) {
-        controls::showError(QStringLiteral("The picture's file name is longer than %1 characters: %2")
+        desktop().showError(QStringLiteral("The picture's file name is longer than %1 characters: %2")
                                 .arg(reportBitmapEdit->maxLength())
                                 .arg(path));
         return;
@@ -152,7 +153,7 @@ void SystemSettingsDialog::saveSettings() {
     const engine::Field multiple = settings.field(QStringLiteral("MultipulMeasure"));
     const QVariant edited = multiple.isNull() ? QVariant() : QVariant(multiple.asBoolean());
     if (edited != storedMultipleMeasurements(dm_)) {
-        controls::showError(
+        desktop().showError(
             QStringLiteral("\"Multiple Measurements\" was changed, but the measurements were "
                            "not converted. Press Convert to convert them and store the setting "
                            "with them, or change the setting back."));
@@ -214,7 +215,7 @@ QString count(int n, const char* one, const char* many) {
 void SystemSettingsDialog::askConvertToMultiple() {
     // Every existing item is replaced by one built from its strategy's texts: say how many.
     const int items = measurementItemCount(dm_);
-    if (items > 0 && !controls::confirm(
+    if (items > 0 && !desktop().confirm(
                          QStringLiteral("Are you sure you want to replace the %1 existing measurement items "
                                         "by one item per strategy?")
                              .arg(items)))
@@ -227,7 +228,7 @@ void SystemSettingsDialog::askConvertToSingle() {
     const int strategies = strategyCount(dm_);
     const int items = measurementItemCount(dm_);
     if ((strategies > 0 || items > 0) &&
-        !controls::confirm(
+        !desktop().confirm(
             QStringLiteral("Are you sure you want to replace the deliverable and measurement texts "
                            "of the %1 by texts built from their measurement items, and delete "
                            "the %2?")

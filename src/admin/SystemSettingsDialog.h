@@ -28,7 +28,7 @@ namespace admin {
 class SystemSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    SystemSettingsDialog(data::DataModule& dm, QWidget* parent = nullptr);
+    SystemSettingsDialog(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QTabWidget* pages;
     controls::FieldCheckBox* disableLoginBox;

@@ -1,5 +1,6 @@
 #include "admin/UserSettingsDialog.h"
 
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "data/CurrentUser.h"
@@ -25,8 +26,8 @@ QLineEdit* passwordBox(QWidget* parent) {
 }
 } // namespace
 
-UserSettingsDialog::UserSettingsDialog(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), dm_(dm) {
+UserSettingsDialog::UserSettingsDialog(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -95,7 +96,7 @@ bool UserSettingsDialog::hasOwnRecord() {
 
 void UserSettingsDialog::onActivate() {
     // Hidden while the window is made, as the other screens' is not: shown once it is active.
-    helpButton->setVisible(controls::helpFileExists());
+    helpButton->setVisible(desktop().helpExists());
     // The table shows the user's own record from the first activation until the window closes;
     // switching again on every activation would only read the same row again.
     if (!activated_) {
@@ -118,14 +119,14 @@ void UserSettingsDialog::savePassword() {
     if (!hasOwnRecord()) {
         // Nobody's password may change through a logon that has no record of its own.
         if (!password->text().isEmpty())
-            controls::showError(QStringLiteral("This logon has no user record: no password was changed."));
+            desktop().showError(QStringLiteral("This logon has no user record: no password was changed."));
         accept();
         return;
     }
     engine::Table& t = dm_.userSettingsTable;
     if (!password->text().isEmpty()) {
         if (password->text() != verifyPassword->text()) {
-            controls::messageBox(QStringLiteral("Error: Passwords Do Not Match"), controls::Icon::Stop,
+            desktop().messageBox(QStringLiteral("Error: Passwords Do Not Match"), controls::Icon::Stop,
                                  controls::Buttons::Ok);
             return;
         }

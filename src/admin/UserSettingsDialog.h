@@ -18,7 +18,7 @@ namespace admin {
 class UserSettingsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    UserSettingsDialog(data::DataModule& dm, QWidget* parent = nullptr);
+    UserSettingsDialog(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QGroupBox* settingsGroup;
     QLabel* userIdLabel;

@@ -2,6 +2,7 @@
 
 #include "admin/LoggedInUsersWindow.h"
 #include "controls/DataGrid.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
@@ -23,7 +24,8 @@ namespace admin {
 
 namespace sql = engine::sql;
 
-UserSetupWindow::UserSetupWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+UserSetupWindow::UserSetupWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("User Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -209,7 +211,7 @@ void UserSetupWindow::saveClicked() {
 }
 
 void UserSetupWindow::deleteClicked() {
-    if (!controls::confirm(QStringLiteral("Are you sure you want to delete this user?"))) return;
+    if (!desktop().confirm(QStringLiteral("Are you sure you want to delete this user?"))) return;
     engine::Table& t = dm_.userSettingsTable;
     if (t.state() == engine::DataSet::State::Insert) {
         t.cancel(); // a user not stored yet owns nothing
@@ -244,8 +246,8 @@ void UserSetupWindow::deleteClicked() {
 }
 
 void UserSetupWindow::loggedInUsersClicked() {
-    LoggedInUsersWindow form(dm_, this);
-    controls::showModal(form);
+    LoggedInUsersWindow form(dm_, desktop(), this);
+    desktop().showModal(form);
 }
 
 void UserSetupWindow::userInsertClicked() {
@@ -270,7 +272,7 @@ void UserSetupWindow::userSaveClicked() {
 void UserSetupWindow::userDeleteClicked() {
     engine::Table& t = dm_.accessListTable;
     if (t.isEmpty()) return;
-    if (controls::confirm(QStringLiteral("Are you sure you want to delete access to this user?"))) t.remove();
+    if (desktop().confirm(QStringLiteral("Are you sure you want to delete access to this user?"))) t.remove();
 }
 
 void UserSetupWindow::onClose() {

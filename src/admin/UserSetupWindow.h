@@ -28,7 +28,7 @@ namespace admin {
 class UserSetupWindow : public controls::Screen {
     Q_OBJECT
 public:
-    UserSetupWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    UserSetupWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     controls::DataGrid* userGrid;
     QGroupBox* userGroup;

@@ -2,6 +2,7 @@
 
 #include "app/Pictures.h"
 
+#include "controls/Desktop.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
@@ -112,18 +113,18 @@ bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw) {
     return loggedOnAs(dm, loggedOn);
 }
 
-bool runLogon(data::DataModule& dm) {
+bool runLogon(data::DataModule& dm, const controls::Desktop& desktop) {
     if (!dm.isOpen() || data::serverHoldsLogons(dm)) {
         // Nobody logs on without the server's word: no password is empty, none is automatic.
         LogonWindow window(dm);
-        controls::showModal(window);
+        desktop.showModal(window);
         return window.loggedOn;
     }
     if (isSoleSupervisorWithoutPassword(dm))
         return data::logOn(dm, QStringLiteral("Supervisor"), QString(), false);
     if (sys::networkPresent() && checkAutoLogin(dm)) return true;
     LogonWindow window(dm);
-    controls::showModal(window);
+    desktop.showModal(window);
     return window.loggedOn;
 }
 

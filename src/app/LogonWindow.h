@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+namespace controls {
+class Desktop;
+}
 namespace data {
 class DataModule;
 }
@@ -38,7 +41,7 @@ private:
 // Logs someone on, as this installation and database allow: the supervisor of a new database
 // at once, the account's own user when the settings say so, else whoever the logon window
 // names. True when someone is logged on.
-bool runLogon(data::DataModule& dm);
+bool runLogon(data::DataModule& dm, const controls::Desktop& desktop);
 bool isSoleSupervisorWithoutPassword(data::DataModule& dm);
 bool checkAutoLogin(data::DataModule& dm);
 bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw);

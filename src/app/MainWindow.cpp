@@ -9,7 +9,7 @@
 #include "app/MessageWindow.h"
 #include "app/Pictures.h"
 #include "app/TrackingMenu.h"
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
@@ -43,11 +43,12 @@ QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow:
     return a;
 }
 
-MainWindow::MainWindow(data::DataModule& dm, QWidget* parent) : QMainWindow(parent), dm_(dm) {
+MainWindow::MainWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : QMainWindow(parent), dm_(dm), desktop_(desktop) {
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
     buildMenus();
-    addTrackingMenu(*this, dm_);
+    addTrackingMenu(*this, dm_, desktop_);
 
     menuBar()->installEventFilter(this);
     for (QAction* a : menuBar()->actions())
@@ -59,7 +60,7 @@ MainWindow::MainWindow(data::DataModule& dm, QWidget* parent) : QMainWindow(pare
     statusLine->addWidget(
         new QLabel(QStringLiteral("Vardimo - yearly goals and strategies of the organisation"), statusLine),
         1);
-    productHelpAction->setEnabled(controls::helpFileExists());
+    productHelpAction->setEnabled(desktop_.helpExists());
     buildWorkingArea();
 }
 
@@ -87,7 +88,7 @@ void MainWindow::buildMenus() {
     reportsAction = item(nullptr, QStringLiteral("&Reports"), &MainWindow::openReports);
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     productHelpAction = helpMenu->addAction(QStringLiteral("&Prodcut Help"));
-    connect(productHelpAction, &QAction::triggered, this, [this] { controls::openHelp(this); });
+    connect(productHelpAction, &QAction::triggered, this, [this] { desktop_.openHelp(this); });
     helpMenu->addSeparator();
     aboutAction = item(helpMenu, QStringLiteral("&About"), &MainWindow::showAbout);
 }
@@ -195,13 +196,13 @@ void MainWindow::applyRights() {
 }
 
 template <typename Form> void MainWindow::showScreen() {
-    Form form(dm_, this);
-    controls::showModal(form);
+    Form form(dm_, desktop_, this);
+    desktop_.showModal(form);
     applyRights();
 }
 
 void MainWindow::setUpPrinter() {
-    controls::dialogs().printerSetup(printing::currentPrinter(), this);
+    desktop_.dialogs().printerSetup(printing::currentPrinter(), this);
 }
 
 void MainWindow::openUserSettings() {
@@ -225,16 +226,17 @@ void MainWindow::openReports() {
 }
 
 void MainWindow::packDatabase() {
-    if (!controls::confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
+    if (!desktop_.confirm(QStringLiteral("Are you sure you want to Pack The Database?"))) return;
     struct Progress : data::PackProgress {
         MessageWindow form;
-        explicit Progress(QWidget* owner) : form(owner) {}
+        const controls::Desktop& desktop;
+        Progress(QWidget* owner, const controls::Desktop& d) : form(owner), desktop(d) {}
         void setStatus(const QString& text) override { form.setStatus(text); }
         bool retry(const QString& question, const QString& title) override {
-            return controls::messageBox(question, controls::Icon::Stop, controls::Buttons::OkCancel, title) ==
+            return desktop.messageBox(question, controls::Icon::Stop, controls::Buttons::OkCancel, title) ==
                    controls::Answer::Ok;
         }
-    } progress(this);
+    } progress(this, desktop_);
     controls::showPainted(&progress.form);
     data::packDatabase(dm_, progress);
 }
@@ -259,7 +261,7 @@ void MainWindow::exitProgram() {
 
 void MainWindow::showAbout() {
     AboutDialog about(this);
-    controls::showModal(about);
+    desktop_.showModal(about);
 }
 
 } // namespace app

@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 
+namespace controls {
+class Desktop;
+}
 namespace data {
 class DataModule;
 }
@@ -15,7 +18,8 @@ namespace app {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    // Every screen the menu opens is shown on `desktop`.
+    MainWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QMenu* fileMenu;
     QAction* printerSetupAction;
@@ -67,6 +71,7 @@ private:
     QAction* item(QMenu* menu, const QString& caption, void (MainWindow::*slot)());
     template <typename Form> void showScreen();
     data::DataModule& dm_;
+    controls::Desktop& desktop_;
 };
 
 } // namespace app

@@ -5,7 +5,6 @@
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
-#include "controls/Dialogs.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
@@ -81,6 +80,7 @@ void Program::end() {
     splash_.close();
     main_.reset();
     data_.reset();
+    desktop_.reset();
 }
 
 int Program::run(const StartupHooks& hooks) {
@@ -94,15 +94,20 @@ int Program::startAndRun(const StartupHooks& hooks) {
     // Without the help file, the manual installed with the program answers Help.
     const bool helpFile = sys::helpFileExists();
     const QString manual = helpFile ? QString() : sys::manualFolder();
-    controls::setHelpFileExists(helpFile || !manual.isEmpty());
-    controls::setHelpOpener(manual.isEmpty() ? std::function<void(QWidget*)>()
-                                             : [manual](QWidget* from) { app::showManual(manual, from); });
+    controls::Desktop::Help help;
+    help.exists = helpFile || !manual.isEmpty();
+    if (!manual.isEmpty()) help.open = [manual](QWidget* from) { app::showManual(manual, from); };
+    // Every screen opening reads the lookup lists again: a running program never offers a row
+    // that another workstation has deleted.
+    desktop_ = std::make_unique<controls::Desktop>(controls::dialogs(), std::move(help), [this] {
+        if (data_) data_->refreshLookupLists();
+    });
     engine::setDateFormat(engine::DateFormat{});
     // Without a database engine of the version the tables need, nothing else can run.
     const std::optional<int> version =
         hooks.engineVersion ? hooks.engineVersion() : engine::Session::instance().version();
     if (!version || *version < 500) {
-        controls::showError(
+        desktop_->showError(
             QStringLiteral("This Applicaion Requires the Qt SQLite Driver (QSQLITE) To Be Installed"));
         return EngineMissing;
     }
@@ -114,7 +119,7 @@ int Program::startAndRun(const StartupHooks& hooks) {
         prepareSession(session);
         data_ = std::make_unique<data::DataModule>(session);
         data_->goalDatabase.setBusyWait(&busyWait_);
-        main_ = std::make_unique<MainWindow>(*data_);
+        main_ = std::make_unique<MainWindow>(*data_, *desktop_);
         splash_.step();
         try {
             data_->open();
@@ -122,13 +127,9 @@ int Program::startAndRun(const StartupHooks& hooks) {
             // A server that holds the logons lets nobody in before the logon names him.
             if (!data::serverAsksLogon(e.message())) throw;
         }
-        // Every screen opening reads the lookup lists again: a running program never offers a
-        // row that another workstation has deleted.
-        data::DataModule* dm = data_.get();
-        controls::setScreenOpening([dm] { dm->refreshLookupLists(); });
     } catch (const engine::Error& e) {
         splash_.close();
-        controls::showError(e.message());
+        desktop_->showError(e.message());
         return Failed;
     }
     splash_.step();
@@ -137,8 +138,8 @@ int Program::startAndRun(const StartupHooks& hooks) {
     try {
         data_->user().settings = data::readSystemSettings(*data_);
         splash_.close();
-        if (!runLogon(*data_)) {
-            controls::showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
+        if (!runLogon(*data_, *desktop_)) {
+            desktop_->showError(QStringLiteral("Access Denied To Vardimo, Invalid Login"));
             status = Failed;
         } else if (data_->user().settings.disableLogon) {
             // The wait blocks the event loop: the window must be on the screen before it.
@@ -153,10 +154,9 @@ int Program::startAndRun(const StartupHooks& hooks) {
         }
     } catch (const engine::Error& e) {
         splash_.close();
-        controls::showError(e.message());
+        desktop_->showError(e.message());
         status = Failed;
     }
-    controls::setScreenOpening({});
     return status;
 }
 

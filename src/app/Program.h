@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/BusyWaitNote.h"
+#include "controls/Desktop.h"
 
 #include <QStringList>
 #include <functional>
@@ -75,6 +76,8 @@ private:
     Splash splash_;
     // Declared before the data module, which uses it until its end.
     controls::BusyWaitNote busyWait_;
+    // Declared before the windows shown on it.
+    std::unique_ptr<controls::Desktop> desktop_;
     std::unique_ptr<data::DataModule> data_;
     std::unique_ptr<MainWindow> main_;
 };

@@ -1,6 +1,7 @@
 #include "app/TrackingMenu.h"
 
 #include "app/MainWindow.h"
+#include "controls/Desktop.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
@@ -19,13 +20,13 @@ void TrackingMenu::applyRights(const data::ProfileRights& rights) const {
 }
 
 namespace {
-template <typename Form> void show(data::DataModule& dm, MainWindow* owner) {
-    Form form(dm, owner);
-    controls::showModal(form);
+template <typename Form> void show(data::DataModule& dm, controls::Desktop& desktop, MainWindow* owner) {
+    Form form(dm, desktop, owner);
+    desktop.showModal(form);
 }
 } // namespace
 
-TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm) {
+TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm, controls::Desktop& desktop) {
     TrackingMenu m;
     m.trackingMenu = new QMenu(QStringLiteral("&Tracking"), &form);
     m.trackingMenu->setObjectName(QStringLiteral("trackingMenu"));
@@ -35,11 +36,11 @@ TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm) {
     m.overviewAction = m.trackingMenu->addAction(QStringLiteral("O&verview"));
     m.overviewAction->setObjectName(QStringLiteral("overviewAction"));
     MainWindow* owner = &form;
-    QObject::connect(m.overdueAction, &QAction::triggered, &form, [owner, &dm] {
-        controls::guarded([owner, &dm] { show<planning::OverdueWindow>(dm, owner); });
+    QObject::connect(m.overdueAction, &QAction::triggered, &form, [owner, &dm, &desktop] {
+        controls::guarded([owner, &dm, &desktop] { show<planning::OverdueWindow>(dm, desktop, owner); });
     });
-    QObject::connect(m.overviewAction, &QAction::triggered, &form, [owner, &dm] {
-        controls::guarded([owner, &dm] { show<reports::OverviewWindow>(dm, owner); });
+    QObject::connect(m.overviewAction, &QAction::triggered, &form, [owner, &dm, &desktop] {
+        controls::guarded([owner, &dm, &desktop] { show<reports::OverviewWindow>(dm, desktop, owner); });
     });
     // Rights are read each time the menu opens, as the main window does on activation.
     QObject::connect(m.trackingMenu, &QMenu::aboutToShow, &form,

@@ -5,12 +5,13 @@ class QMenu;
 namespace app {
 class MainWindow;
 }
+namespace controls {
+class Desktop;
+}
 namespace data {
 class DataModule;
-}
-namespace data {
 struct ProfileRights;
-}
+} // namespace data
 
 namespace app {
 
@@ -24,6 +25,6 @@ struct TrackingMenu {
     void applyRights(const data::ProfileRights& rights) const;
 };
 
-TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm);
+TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm, controls::Desktop& desktop);
 
 } // namespace app

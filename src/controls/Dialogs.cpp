@@ -21,16 +21,8 @@ QString Dialogs::saveFile(const QString&, const QString&, const QString&, QWidge
     return {};
 }
 
-Answer messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title) {
-    return dialogs().message(text, title, icon, buttons);
-}
-
 void showError(const QString& text) {
-    messageBox(text, Icon::Stop, Buttons::Ok);
-}
-
-bool confirm(const QString& question) {
-    return messageBox(question, Icon::Stop, Buttons::YesNo) == Answer::Yes;
+    dialogs().message(text, QStringLiteral("Vardimo"), Icon::Stop, Buttons::Ok);
 }
 
 } // namespace controls

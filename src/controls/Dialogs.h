@@ -31,16 +31,13 @@ public:
     virtual int showModal(QDialog& dialog) = 0;
 };
 
+// The application's dialogs: where the default error handler shows what escaped an event
+// handler, and what the program's desktop starts from. Screens use their desktop's instead.
 Dialogs& dialogs();
-// Replaces the dialogs object (not owned); nullptr restores the Qt one.
+// Replaces the application's dialogs object (not owned); nullptr restores the Qt one.
 void setDialogs(Dialogs* d);
 
-// A message box titled "Vardimo" unless told otherwise.
-Answer messageBox(const QString& text, Icon icon, Buttons buttons,
-                  const QString& title = QStringLiteral("Vardimo"));
-// An error: title "Vardimo", stop icon, OK.
+// An error in the application's dialogs: title "Vardimo", stop icon, OK.
 void showError(const QString& text);
-// "Are you sure you want to ..." questions: Yes and No, stop icon; true on Yes.
-bool confirm(const QString& question);
 
 } // namespace controls

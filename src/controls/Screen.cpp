@@ -1,6 +1,6 @@
 #include "controls/Screen.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,40 +15,6 @@
 
 namespace controls {
 
-namespace {
-bool helpExists = false;
-std::function<void()>& screenOpening() {
-    static std::function<void()> prepare;
-    return prepare;
-}
-std::function<void(QWidget*)>& helpOpener() {
-    static std::function<void(QWidget*)> open;
-    return open;
-}
-} // namespace
-
-void setScreenOpening(std::function<void()> prepare) {
-    screenOpening() = std::move(prepare);
-}
-
-void setHelpFileExists(bool exists) {
-    helpExists = exists;
-}
-bool helpFileExists() {
-    return helpExists;
-}
-
-void setHelpOpener(std::function<void(QWidget* from)> open) {
-    helpOpener() = std::move(open);
-}
-
-bool openHelp(QWidget* from) {
-    const auto& open = helpOpener();
-    if (!open) return false;
-    open(from);
-    return true;
-}
-
 void paintReadOnly(QWidget* w, bool readOnly) {
     QPalette p = w->palette();
     const QPalette app;
@@ -61,14 +27,14 @@ void setControlEnabled(QWidget* w, bool enabled) {
     paintReadOnly(w, !enabled);
 }
 
-Screen::Screen(QWidget* parent) : QDialog(parent) {
+Screen::Screen(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(desktop) {
     // Before any box of the screen reads its list, and before the screen reads the current row
     // of a list's table (the default goal type of the strategy list, of a new goal).
-    if (const auto& prepare = screenOpening()) prepare();
+    desktop_.prepareScreen();
     helpButton = new QPushButton(QStringLiteral("&Help"), this);
     helpButton->setAutoDefault(false);
-    helpButton->setVisible(helpExists);
-    connect(helpButton, &QPushButton::clicked, this, [this] { openHelp(this); });
+    helpButton->setVisible(desktop_.helpExists());
+    connect(helpButton, &QPushButton::clicked, this, [this] { desktop_.openHelp(this); });
 }
 
 bool Screen::event(QEvent* e) {
@@ -141,10 +107,6 @@ void showPainted(QWidget* window) {
         if (!exposed()) QThread::msleep(5);
     }
     paintNow(window);
-}
-
-int showModal(QDialog& dialog) {
-    return dialogs().showModal(dialog);
 }
 
 } // namespace controls

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 #include <initializer_list>
 
 class QGridLayout;
@@ -13,38 +12,34 @@ class QWidget;
 
 namespace controls {
 
-// The process-wide flag that decides whether screens show their Help button.
-void setHelpFileExists(bool exists);
-bool helpFileExists();
-// What a screen's Help button (and the main window's help item) opens, set once by the program
-// when it has a manual to show; empty: the button does nothing. It receives the window asking.
-void setHelpOpener(std::function<void(QWidget* from)> open);
-// Opens help for the given window; false when there is nothing to open.
-bool openHelp(QWidget* from);
+class Desktop;
 
 // Enables or disables a control and paints it: window colour when enabled, button face (grey)
 // when disabled or read-only.
 void setControlEnabled(QWidget* w, bool enabled);
 void paintReadOnly(QWidget* w, bool readOnly);
 
-// Work every screen needs done before it is built, set once by whoever owns the data: the
-// lookup lists a screen offers must show the rows stored now, also those other workstations
-// changed meanwhile. Empty: nothing is done. A failure is the screen's: it does not open.
-void setScreenOpening(std::function<void()> prepare);
-
-// The base of every screen: a dialog with a Help button that shows only when the help file
-// exists (decided when the screen is made).
+// The base of every screen: a dialog with a Help button that shows only when the desktop it is
+// shown on has help (decided when the screen is made). Before it is built, the desktop's
+// preparation runs: the lookup lists a screen offers must show the rows stored now, also those
+// other workstations changed meanwhile; a failure there is the screen's, which does not open.
 class Screen : public QDialog {
     Q_OBJECT
 public:
-    explicit Screen(QWidget* parent = nullptr);
+    explicit Screen(Desktop& desktop, QWidget* parent = nullptr);
     QPushButton* helpButton;
+
+    // Where the screen's messages, dialogs and the windows it opens are shown.
+    Desktop& desktop() const { return desktop_; }
 
 signals:
     void activated(); // on first showing, when a window it opened closes, when switched back to
 
 protected:
     bool event(QEvent* e) override;
+
+private:
+    Desktop& desktop_;
 };
 
 // A push button that does not act on Enter unless it is made the default one.
@@ -71,8 +66,5 @@ void showPainted(QWidget* window);
 // Paints a shown window at once, after its texts changed, and hands the pixels to the window
 // system, so that they are seen although no event loop runs until the next change.
 void paintNow(QWidget* window);
-
-// Shows a screen modally through the dialogs interface and returns its result.
-int showModal(QDialog& dialog);
 
 } // namespace controls

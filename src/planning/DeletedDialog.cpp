@@ -1,5 +1,6 @@
 #include "planning/DeletedDialog.h"
 
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "data/ChangeHistory.h"
@@ -12,8 +13,8 @@
 
 namespace planning {
 
-DeletedDialog::DeletedDialog(data::DataModule& dm, Kind kind, QWidget* parent)
-    : controls::Screen(parent), dm_(dm), kind_(kind) {
+DeletedDialog::DeletedDialog(data::DataModule& dm, Kind kind, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm), kind_(kind) {
     setWindowTitle(kind == Kind::Goals ? QStringLiteral("Deleted Goals")
                                        : QStringLiteral("Deleted Strategies"));
     auto* lay = new QVBoxLayout(this);
@@ -56,7 +57,7 @@ void DeletedDialog::restoreClicked() {
     const QString told = kind_ == Kind::Goals ? history.restoreDeletedGoal(rows_[size_t(row)])
                                               : history.restoreDeletedStrategy(rows_[size_t(row)]);
     reload();
-    controls::messageBox(told, controls::Icon::Information, controls::Buttons::Ok);
+    desktop().messageBox(told, controls::Icon::Information, controls::Buttons::Ok);
 }
 
 } // namespace planning

@@ -20,7 +20,7 @@ class DeletedDialog : public controls::Screen {
     Q_OBJECT
 public:
     enum class Kind { Goals, Strategies };
-    DeletedDialog(data::DataModule& dm, Kind kind, QWidget* parent = nullptr);
+    DeletedDialog(data::DataModule& dm, Kind kind, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QTreeWidget* deletedList;
     QPushButton* restoreButton;

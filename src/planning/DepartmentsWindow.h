@@ -7,7 +7,7 @@ namespace planning {
 class DepartmentsWindow : public ReferenceWindow {
     Q_OBJECT
 public:
-    explicit DepartmentsWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    explicit DepartmentsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 };
 
 } // namespace planning

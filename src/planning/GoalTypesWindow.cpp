@@ -4,12 +4,12 @@
 
 namespace planning {
 
-GoalTypesWindow::GoalTypesWindow(data::DataModule& dm, QWidget* parent)
+GoalTypesWindow::GoalTypesWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
     : ReferenceWindow(dm,
                       {QStringLiteral("Gaol Types"), &dm.goalTypeTable, &dm.goalTypeSource,
                        QStringLiteral("GoalTypeID"), QStringLiteral("TypeDescription"),
                        QStringLiteral("Detail"),
                        QStringLiteral("Are you sure you want to delete this goal type?"), true, false, false},
-                      parent) {}
+                      desktop, parent) {}
 
 } // namespace planning

@@ -7,7 +7,7 @@ namespace planning {
 class GoalTypesWindow : public ReferenceWindow {
     Q_OBJECT
 public:
-    explicit GoalTypesWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    explicit GoalTypesWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 };
 
 } // namespace planning

@@ -1,6 +1,6 @@
 #include "planning/GoalsExtras.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "controls/SpinBox.h"
@@ -48,7 +48,7 @@ void copyToNextYearClicked(data::DataModule& dm, GoalsWindow& form) {
             text += QStringLiteral(" %1 already in %2.")
                         .arg(count(plan.alreadyThere, "goal is", "goals are"))
                         .arg(plan.toYear);
-        controls::messageBox(text, controls::Icon::Information, controls::Buttons::Ok);
+        form.desktop().messageBox(text, controls::Icon::Information, controls::Buttons::Ok);
         return;
     }
     const QString goals = count(int(plan.goals.size()), "goal", "goals");
@@ -69,24 +69,24 @@ void copyToNextYearClicked(data::DataModule& dm, GoalsWindow& form) {
                       .arg(goals, strategies, count(plan.items, "measurement item", "measurement items"))
                 : QStringLiteral("%1 and %2 (their unfinished strategies)").arg(goals, strategies);
         const controls::Answer a =
-            controls::messageBox(QStringLiteral("Copy %1 of %2 into %3?%4\n\n"
-                                                "Yes: %5 will be made.\n"
-                                                "No: only the %1 will be made.\n"
-                                                "Cancel: nothing is copied.")
-                                     .arg(goals)
-                                     .arg(year)
-                                     .arg(plan.toYear)
-                                     .arg(skipped, made),
-                                 controls::Icon::Question, controls::Buttons::YesNoCancel);
+            form.desktop().messageBox(QStringLiteral("Copy %1 of %2 into %3?%4\n\n"
+                                                     "Yes: %5 will be made.\n"
+                                                     "No: only the %1 will be made.\n"
+                                                     "Cancel: nothing is copied.")
+                                          .arg(goals)
+                                          .arg(year)
+                                          .arg(plan.toYear)
+                                          .arg(skipped, made),
+                                      controls::Icon::Question, controls::Buttons::YesNoCancel);
         if (a == controls::Answer::Cancel) return;
         withStrategies = a == controls::Answer::Yes;
-    } else if (controls::messageBox(QStringLiteral("Copy %1 of %2 into %3?%4\n\n%5 will be made.")
-                                        .arg(goals)
-                                        .arg(year)
-                                        .arg(plan.toYear)
-                                        .arg(skipped, goals.at(0).toUpper() + goals.mid(1)),
-                                    controls::Icon::Question,
-                                    controls::Buttons::YesNo) != controls::Answer::Yes) {
+    } else if (form.desktop().messageBox(QStringLiteral("Copy %1 of %2 into %3?%4\n\n%5 will be made.")
+                                             .arg(goals)
+                                             .arg(year)
+                                             .arg(plan.toYear)
+                                             .arg(skipped, goals.at(0).toUpper() + goals.mid(1)),
+                                         controls::Icon::Question,
+                                         controls::Buttons::YesNo) != controls::Answer::Yes) {
         return;
     }
     const data::GoalCopyResult done = data::copyGoalsToNextYear(dm, plan, withStrategies);
@@ -94,7 +94,7 @@ void copyToNextYearClicked(data::DataModule& dm, GoalsWindow& form) {
     if (!dm.user().settings.noGoalYear) form.goalSpin->setValue(plan.toYear);
     const QString copied = count(done.goals, "goal", "goals");
     const QString strategies = count(done.strategies, "strategy", "strategies");
-    controls::messageBox(
+    form.desktop().messageBox(
         (done.items > 0
              ? QStringLiteral("%1, %2 and %3 were copied into %4.")
                    .arg(copied, strategies, count(done.items, "measurement item", "measurement items"))
@@ -109,7 +109,7 @@ void exportGoalsClicked(data::DataModule& dm, GoalsWindow& form) {
     const int n = dm.goalsTable.recordCount();
     for (int r = 0; r < n; ++r)
         ids << dm.goalsTable.valueAt(r, QStringLiteral("GoalID")).toLongLong();
-    reports::exportCsvFile(&form, QStringLiteral("goals-%1.csv").arg(form.goalSpin->value()),
+    reports::exportCsvFile(form.desktop(), &form, QStringLiteral("goals-%1.csv").arg(form.goalSpin->value()),
                            [&](QIODevice& out, QString* error) {
                                return data::csv::exportGoalList(dm.goalDatabase, ids, out, error);
                            });

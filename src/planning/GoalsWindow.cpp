@@ -1,6 +1,7 @@
 #include "planning/GoalsWindow.h"
 
 #include "controls/DataGrid.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldEdit.h"
@@ -31,7 +32,8 @@ namespace planning {
 
 namespace sql = engine::sql;
 
-GoalsWindow::GoalsWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+GoalsWindow::GoalsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     // The users this person may see are chosen before the box listing them reads its list:
     // filtering them afterwards read all the users twice.
     dm_.visibleUsersTable.setFiltered(true);
@@ -266,7 +268,7 @@ void GoalsWindow::resetClicked() {
 }
 
 void GoalsWindow::deleteClicked() {
-    if (!controls::confirm(QStringLiteral("Are you sure you want to delete this goal?"))) return;
+    if (!desktop().confirm(QStringLiteral("Are you sure you want to delete this goal?"))) return;
     // A goal not yet stored has no strategies: deleting it only drops the insert.
     if (dm_.goalsTable.state() == engine::DataSet::State::Insert) {
         dm_.goalsTable.cancel();
@@ -285,7 +287,7 @@ void GoalsWindow::deleteClicked() {
 
 void GoalsWindow::printClicked() {
     QPrinter& printer = printing::currentPrinter();
-    if (!controls::dialogs().print(printer, this)) return;
+    if (!desktop().dialogs().print(printer, this)) return;
     engine::Query q(dm_.goalDatabase);
     q.add("Select G.*, T.TypeDescription From \"Goals.DB\" G, \"GoalType\" T");
     q.add("Where G.GoalTypeID = T.GoalTypeID");
@@ -296,7 +298,7 @@ void GoalsWindow::printClicked() {
     if (dm_.user().settings.sendToPrinter)
         report.print(printer);
     else
-        report.preview(this, [](QDialog& d) { return controls::showModal(d); });
+        report.preview(this, [this](QDialog& d) { return desktop().showModal(d); });
 }
 
 void GoalsWindow::closeWindow() {

@@ -27,7 +27,7 @@ namespace planning {
 class GoalsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    GoalsWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    GoalsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
     controls::SpinBox* goalSpin;

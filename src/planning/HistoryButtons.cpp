@@ -1,6 +1,6 @@
 #include "planning/HistoryButtons.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
@@ -25,7 +25,7 @@ QPushButton* addBefore(QWidget& form, QBoxLayout& buttons, QPushButton* before, 
     return b;
 }
 
-void showGoalHistory(data::DataModule& dm, QWidget& form) {
+void showGoalHistory(data::DataModule& dm, controls::Screen& form) {
     engine::Table& goals = dm.goalsTable;
     // A goal being changed is stored first, as when another goal is chosen.
     if (goals.isEditing()) goals.post();
@@ -34,13 +34,13 @@ void showGoalHistory(data::DataModule& dm, QWidget& form) {
     const bool mayChange = u.rights.supervisor || u.rights.canModifyAllGoals ||
                            goals.field(QStringLiteral("GoalOwner")).asInt() == u.number;
     HistoryDialog history(dm, HistoryDialog::Kind::Goal, goals.field(QStringLiteral("GoalID")).asInteger(),
-                          mayChange, &form);
-    controls::showModal(history);
+                          mayChange, form.desktop(), &form);
+    form.desktop().showModal(history);
 }
 
-void showDeleted(data::DataModule& dm, QWidget& form, DeletedDialog::Kind kind) {
-    DeletedDialog deleted(dm, kind, &form);
-    controls::showModal(deleted);
+void showDeleted(data::DataModule& dm, controls::Screen& form, DeletedDialog::Kind kind) {
+    DeletedDialog deleted(dm, kind, form.desktop(), &form);
+    form.desktop().showModal(deleted);
 }
 
 } // namespace
@@ -56,29 +56,31 @@ void addGoalHistoryButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& 
                      controls::handler([&dm, &form] { showDeleted(dm, form, DeletedDialog::Kind::Goals); }));
 }
 
-QPushButton* addStrategyHistoryButton(data::DataModule& dm, QWidget& editor, QBoxLayout& buttons,
+QPushButton* addStrategyHistoryButton(data::DataModule& dm, controls::Screen& editor, QBoxLayout& buttons,
                                       QPushButton* before) {
     QPushButton* history =
         addBefore(editor, buttons, before, QStringLiteral("History..."), QStringLiteral("HistoryBtn"));
-    QObject::connect(
-        history, &QPushButton::clicked, &editor, controls::handler([&dm, &editor] {
-            engine::Table& s = dm.strategyTable;
-            if (s.isEditing()) {
-                controls::messageBox(QStringLiteral("Save or cancel the changes to this strategy "
-                                                    "first: the history compares with what is stored."),
-                                     controls::Icon::Information, controls::Buttons::Ok);
-                return;
-            }
-            if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
-            const bool mayChange = dm.user().mayEdit(s.field(QStringLiteral("UserNumber")).asInt());
-            HistoryDialog dialog(dm, HistoryDialog::Kind::Strategy,
-                                 s.field(QStringLiteral("StrategyID")).asInteger(), mayChange, &editor);
-            controls::showModal(dialog);
-        }));
+    QObject::connect(history, &QPushButton::clicked, &editor, controls::handler([&dm, &editor] {
+                         engine::Table& s = dm.strategyTable;
+                         if (s.isEditing()) {
+                             editor.desktop().messageBox(
+                                 QStringLiteral("Save or cancel the changes to this strategy "
+                                                "first: the history compares with what is stored."),
+                                 controls::Icon::Information, controls::Buttons::Ok);
+                             return;
+                         }
+                         if (s.isEmpty() || s.field(QStringLiteral("StrategyID")).isNull()) return;
+                         const bool mayChange =
+                             dm.user().mayEdit(s.field(QStringLiteral("UserNumber")).asInt());
+                         HistoryDialog dialog(dm, HistoryDialog::Kind::Strategy,
+                                              s.field(QStringLiteral("StrategyID")).asInteger(), mayChange,
+                                              editor.desktop(), &editor);
+                         editor.desktop().showModal(dialog);
+                     }));
     return history;
 }
 
-void addDeletedStrategiesButton(data::DataModule& dm, QWidget& list, QBoxLayout& buttons,
+void addDeletedStrategiesButton(data::DataModule& dm, controls::Screen& list, QBoxLayout& buttons,
                                 QPushButton* before) {
     QPushButton* deleted =
         addBefore(list, buttons, before, QStringLiteral("Deleted..."), QStringLiteral("DeletedBtn"));

@@ -2,7 +2,10 @@
 
 class QBoxLayout;
 class QPushButton;
-class QWidget;
+
+namespace controls {
+class Screen;
+}
 
 namespace data {
 class DataModule;
@@ -18,10 +21,10 @@ class StrategyListWindow;
 void addGoalHistoryButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& buttons);
 // "History..." in the strategy editor, before "Preview"; `mayChange` tells whether the editor
 // lets this user change the strategy.
-QPushButton* addStrategyHistoryButton(data::DataModule& dm, QWidget& editor, QBoxLayout& buttons,
+QPushButton* addStrategyHistoryButton(data::DataModule& dm, controls::Screen& editor, QBoxLayout& buttons,
                                       QPushButton* before);
 // "Deleted..." on the strategy list, before "Move".
-void addDeletedStrategiesButton(data::DataModule& dm, QWidget& list, QBoxLayout& buttons,
+void addDeletedStrategiesButton(data::DataModule& dm, controls::Screen& list, QBoxLayout& buttons,
                                 QPushButton* before);
 
 } // namespace planning

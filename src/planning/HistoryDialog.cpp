@@ -1,5 +1,6 @@
 #include "planning/HistoryDialog.h"
 
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "data/ChangeHistory.h"
@@ -75,8 +76,9 @@ QString wordDifference(const QString& then, const QString& now) {
 
 } // namespace
 
-HistoryDialog::HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool mayRestore, QWidget* parent)
-    : controls::Screen(parent), dm_(dm), kind_(kind), key_(key), mayRestore_(mayRestore) {
+HistoryDialog::HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool mayRestore,
+                             controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm), kind_(kind), key_(key), mayRestore_(mayRestore) {
     setWindowTitle(kind == Kind::Goal ? QStringLiteral("Goal History") : QStringLiteral("Strategy History"));
     auto* lay = new QVBoxLayout(this);
     auto* split = new QSplitter(Qt::Vertical, this);
@@ -179,7 +181,7 @@ void HistoryDialog::versionChosen() {
 void HistoryDialog::restoreClicked() {
     const int row = versionList->indexOfTopLevelItem(versionList->currentItem());
     if (row <= 0 || row >= int(versions_.size())) return;
-    if (!controls::confirm(QStringLiteral("Are you sure you want to bring this version back?"))) return;
+    if (!desktop().confirm(QStringLiteral("Are you sure you want to bring this version back?"))) return;
     data::ChangeHistory history(dm_);
     if (kind_ == Kind::Goal)
         history.restoreGoal(versions_[size_t(row)]);

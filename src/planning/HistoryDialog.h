@@ -23,7 +23,8 @@ class HistoryDialog : public controls::Screen {
 public:
     enum class Kind { Goal, Strategy };
     // `mayRestore`: whether the screen lets this user change the row.
-    HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool mayRestore, QWidget* parent = nullptr);
+    HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool mayRestore, controls::Desktop& desktop,
+                  QWidget* parent = nullptr);
 
     QTreeWidget* versionList;
     QTextBrowser* differenceView;

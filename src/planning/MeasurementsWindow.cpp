@@ -2,6 +2,7 @@
 
 #include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
@@ -21,8 +22,8 @@
 
 namespace planning {
 
-MeasurementsWindow::MeasurementsWindow(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), dm_(dm) {
+MeasurementsWindow::MeasurementsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Measurments"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -194,12 +195,12 @@ void MeasurementsWindow::saveClicked() {
 }
 
 void MeasurementsWindow::deleteClicked() {
-    if (controls::confirm(QStringLiteral("Are you sure you want to delete this Measurement?")))
+    if (desktop().confirm(QStringLiteral("Are you sure you want to delete this Measurement?")))
         dm_.measureTable.remove();
 }
 
 void MeasurementsWindow::dateClicked() {
-    selectDateInto(dm_.measureTable, QStringLiteral("CompleationDate"), this);
+    selectDateInto(dm_.measureTable, QStringLiteral("CompleationDate"), desktop(), this);
 }
 
 void MeasurementsWindow::resetClicked() {

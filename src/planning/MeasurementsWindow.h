@@ -28,7 +28,7 @@ namespace planning {
 class MeasurementsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    MeasurementsWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    MeasurementsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     controls::DataGrid* measureGrid;
     QGroupBox* detailGroup;

@@ -1,6 +1,6 @@
 #include "planning/OverdueWindow.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "controls/ErrorHandler.h"
 #include "data/Csv.h"
 #include "data/DataModule.h"
@@ -16,7 +16,8 @@
 
 namespace planning {
 
-OverdueWindow::OverdueWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+OverdueWindow::OverdueWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overdue"));
     auto* lay = new QVBoxLayout(this);
     model_ = new OverdueModel(this);
@@ -82,13 +83,13 @@ const data::OverdueItem& OverdueWindow::itemAt(int viewRow) const {
 
 void OverdueWindow::gridDoubleClicked(int viewRow) {
     if (viewRow < 0 || viewRow >= model_->rowCount()) return;
-    openStrategyEditorOn(dm_, itemAt(viewRow), this);
+    openStrategyEditorOn(dm_, itemAt(viewRow), desktop(), this);
     // A strategy completed or given another date in the editor leaves the list, or moves in it.
     reload();
 }
 
 void OverdueWindow::exportClicked() {
-    reports::exportCsvFile(this,
+    reports::exportCsvFile(desktop(), this,
                            QStringLiteral("overdue-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)),
                            [this](QIODevice& out, QString* error) {
                                data::csv::Writer w(out);
@@ -107,13 +108,14 @@ void OverdueWindow::exportClicked() {
                            });
 }
 
-void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, QWidget* parent) {
+void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, controls::Desktop& desktop,
+                          QWidget* parent) {
     engine::Table& s = dm.strategyTable;
     s.setFiltered(false);
     dm.setStrategySelection({int(item.goalID), item.userNumber});
     s.setFiltered(true);
     if (!s.locate(QStringLiteral("StrategyID"), item.strategyID)) {
-        controls::showError(QStringLiteral("This strategy no longer exists."));
+        desktop.showError(QStringLiteral("This strategy no longer exists."));
         return;
     }
     // The editor names the goal on which the goal list stands, and the list stands wherever the
@@ -121,8 +123,8 @@ void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, Q
     engine::Table& goals = dm.goalsTable;
     goals.setFiltered(false);
     goals.locate(QStringLiteral("GoalID"), item.goalID);
-    StrategyEditor editor(dm, parent);
-    controls::showModal(editor);
+    StrategyEditor editor(dm, desktop, parent);
+    desktop.showModal(editor);
 }
 
 } // namespace planning

@@ -17,7 +17,7 @@ namespace planning {
 class OverdueWindow : public controls::Screen {
     Q_OBJECT
 public:
-    OverdueWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    OverdueWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QLabel* summaryLabel;
     QTableView* grid = nullptr;
@@ -42,6 +42,7 @@ private:
 // Opens the strategy editor on an item's strategy, for viewing or editing as the access lists
 // allow: the strategy table is switched to the strategy's goal and owner, and the goal list
 // is put on the strategy's goal, first.
-void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, QWidget* parent);
+void openStrategyEditorOn(data::DataModule& dm, const data::OverdueItem& item, controls::Desktop& desktop,
+                          QWidget* parent);
 
 } // namespace planning

@@ -1,6 +1,7 @@
 #include "planning/ReferenceWindow.h"
 
 #include "controls/DataGrid.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldEdit.h"
@@ -29,8 +30,9 @@ void lockField(controls::FieldEdit* edit, bool disable) {
 }
 } // namespace
 
-ReferenceWindow::ReferenceWindow(data::DataModule& dm, const Kind& kind, QWidget* parent)
-    : controls::Screen(parent), kind_(kind), dm_(dm) {
+ReferenceWindow::ReferenceWindow(data::DataModule& dm, const Kind& kind, controls::Desktop& desktop,
+                                 QWidget* parent)
+    : controls::Screen(desktop, parent), kind_(kind), dm_(dm) {
     setWindowTitle(kind.title);
     if (!kind.resizable)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -119,7 +121,7 @@ void ReferenceWindow::saveClicked() {
 }
 
 void ReferenceWindow::deleteClicked() {
-    if (controls::confirm(kind_.deleteQuestion)) kind_.table->remove();
+    if (desktop().confirm(kind_.deleteQuestion)) kind_.table->remove();
 }
 
 void ReferenceWindow::onClose() {

@@ -64,7 +64,7 @@ public:
     void done(int result) override;
 
 protected:
-    ReferenceWindow(data::DataModule& dm, const Kind& kind, QWidget* parent);
+    ReferenceWindow(data::DataModule& dm, const Kind& kind, controls::Desktop& desktop, QWidget* parent);
     ~ReferenceWindow() override;
 
 private:

@@ -1,5 +1,6 @@
 #include "planning/SelectDateDialog.h"
 
+#include "controls/Desktop.h"
 #include "controls/MonthCalendar.h"
 #include "controls/Screen.h"
 #include "engine/Table.h"
@@ -30,11 +31,12 @@ SelectDateDialog::SelectDateDialog(QWidget* parent) : QDialog(parent) {
     setFixedSize(sizeHint());
 }
 
-bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent) {
+bool selectDateInto(engine::Table& table, const QString& field, const controls::Desktop& desktop,
+                    QWidget* parent) {
     SelectDateDialog dialog(parent);
     const engine::Field date = table.field(field);
     dialog.calendar->setSelectedDate(date.isNull() ? QDate::currentDate() : date.asDate());
-    if (controls::showModal(dialog) != QDialog::Accepted) return false;
+    if (desktop.showModal(dialog) != QDialog::Accepted) return false;
     table.edit();
     table.field(field).setValue(dialog.calendar->selectedDate());
     return true;

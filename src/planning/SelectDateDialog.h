@@ -10,8 +10,9 @@ class Table;
 }
 
 namespace controls {
+class Desktop;
 class MonthCalendar;
-}
+} // namespace controls
 
 namespace planning {
 
@@ -29,7 +30,8 @@ public:
 
 // Lets the person pick a date for a date field of the current row, starting from the stored
 // date (or today); OK writes the pick into the row, beginning an edit. False when cancelled.
-bool selectDateInto(engine::Table& table, const QString& field, QWidget* parent);
+bool selectDateInto(engine::Table& table, const QString& field, const controls::Desktop& desktop,
+                    QWidget* parent);
 
 // The small calendar page on the buttons that open the dialog.
 QIcon selectDateIcon();

@@ -1,6 +1,7 @@
 #include "planning/StrategyEditor.h"
 
 #include "controls/DateEdit.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
@@ -39,8 +40,8 @@ const char* const kMemoFields[] = {"StrategyDescription", "Responsibility",     
 
 } // namespace
 
-StrategyEditor::StrategyEditor(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
+StrategyEditor::StrategyEditor(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategy Edit"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -286,7 +287,7 @@ void StrategyEditor::setReadOnly(bool flag) {
 }
 
 void StrategyEditor::dateClicked() {
-    selectDateInto(dm_.strategyTable, QStringLiteral("CompleationDate"), this);
+    selectDateInto(dm_.strategyTable, QStringLiteral("CompleationDate"), desktop(), this);
 }
 
 void StrategyEditor::resetClicked() {
@@ -316,7 +317,7 @@ void StrategyEditor::storeStrategy() {
     s.post();
     const QString stored = s.field(QStringLiteral("StrategyNumber")).asString();
     if (!inserting || stored == shown) return;
-    controls::messageBox(
+    desktop().messageBox(
         QStringLiteral("Strategy # %1 was taken by another user meanwhile. This Strategy was "
                        "saved as Strategy # %2.")
             .arg(shown, stored),
@@ -362,7 +363,7 @@ void StrategyEditor::storeRefusedTyping() {
         s.field(QString::fromLatin1(kMemoFields[i])).setValue(typed[i]);
     }
     if (conflict) {
-        controls::messageBox(QStringLiteral("This Strategy was changed by another user while your changes "
+        desktop().messageBox(QStringLiteral("This Strategy was changed by another user while your changes "
                                             "could not be stored. Where you both changed a text, the "
                                             "stored text is shown again."),
                              controls::Icon::Warning, controls::Buttons::Ok);
@@ -398,8 +399,8 @@ void StrategyEditor::openMeasurementItems() {
     // when storing fails the items stay closed.
     completionDateEdit->commit();
     if (s.isEditing()) storeStrategy();
-    MeasurementsWindow items(dm_, this);
-    controls::showModal(items);
+    MeasurementsWindow items(dm_, desktop(), this);
+    desktop().showModal(items);
 }
 
 void StrategyEditor::printClicked() {
@@ -414,20 +415,20 @@ void StrategyEditor::printStrategy(bool preview) {
     engine::Table& s = dm_.strategyTable;
     // The mark as shown counts, saved or not.
     if (s.field(QStringLiteral("DoNotPrint")).asBoolean()) {
-        controls::showError(QStringLiteral("This Strategy Has Been Marked As Do Not Print!"));
+        desktop().showError(QStringLiteral("This Strategy Has Been Marked As Do Not Print!"));
         return;
     }
     QPrinter* printer = nullptr;
     if (!preview) {
         printer = &printing::currentPrinter();
-        if (!controls::dialogs().print(*printer, this)) return;
+        if (!desktop().dialogs().print(*printer, this)) return;
     }
     // The report shows the stored strategy; one not stored yet has nothing to print.
     if (s.field(QStringLiteral("StrategyID")).isNull()) return;
     prepareStrategyQuery();
     reports::runStrategyReport(dm_, strategyQuery,
                                preview || !dm_.user().settings.sendToPrinter ? nullptr : printer, QString(),
-                               this);
+                               desktop(), this);
 }
 
 void StrategyEditor::prepareStrategyQuery() {

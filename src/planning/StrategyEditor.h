@@ -42,7 +42,7 @@ class StrategyEditor : public controls::Screen {
 public:
     // The stored strategy, as the report prints it.
     engine::Query strategyQuery;
-    StrategyEditor(data::DataModule& dm, QWidget* parent = nullptr);
+    StrategyEditor(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QGroupBox* detailGroup;
     QLabel* userLabel;

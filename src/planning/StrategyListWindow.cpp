@@ -1,6 +1,7 @@
 #include "planning/StrategyListWindow.h"
 
 #include "controls/DataGrid.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/LookupComboBox.h"
@@ -25,8 +26,8 @@ namespace planning {
 
 namespace sql = engine::sql;
 
-StrategyListWindow::StrategyListWindow(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), dm_(dm) {
+StrategyListWindow::StrategyListWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Strategies"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -262,14 +263,14 @@ int StrategyListWindow::showChild(QDialog& child) {
     int result = 0;
     {
         Open open(childOpen_);
-        result = controls::showModal(child);
+        result = desktop().showModal(child);
     }
     followSelectedGoal(true);
     return result;
 }
 
 void StrategyListWindow::insertClicked() {
-    StrategyEditor editor(dm_, this);
+    StrategyEditor editor(dm_, desktop(), this);
     engine::Table& s = dm_.strategyTable;
     const data::StrategySelection where = dm_.strategySelection();
     const int number = dm_.nextStrategyNumber(where);
@@ -283,7 +284,7 @@ void StrategyListWindow::insertClicked() {
 }
 
 void StrategyListWindow::editClicked() {
-    StrategyEditor editor(dm_, this);
+    StrategyEditor editor(dm_, desktop(), this);
     showChild(editor);
 }
 
@@ -292,7 +293,7 @@ void StrategyListWindow::strategyChosen() {
 }
 
 void StrategyListWindow::deleteClicked() {
-    if (!controls::confirm(QStringLiteral("Are you sure you want to delete this Strategy?"))) return;
+    if (!desktop().confirm(QStringLiteral("Are you sure you want to delete this Strategy?"))) return;
     engine::Table& s = dm_.strategyTable;
     const engine::Field id = s.field(QStringLiteral("StrategyID"));
     if (id.isNull()) return; // nothing stored to delete
@@ -313,7 +314,7 @@ void StrategyListWindow::openPrintGoals() {
     const reports::ListedStrategies listed{dm_.goalFilter().year.value_or(QDate::currentDate().year()),
                                            dm_.goalFilter().type, dm_.strategySelection().goal,
                                            dm_.strategySelection().user};
-    reports::PrintGoalsDialog form(dm_, listed, this);
+    reports::PrintGoalsDialog form(dm_, listed, desktop(), this);
     showChild(form);
 }
 

@@ -24,7 +24,7 @@ namespace planning {
 class StrategyListWindow : public controls::Screen {
     Q_OBJECT
 public:
-    StrategyListWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    StrategyListWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
     controls::SpinBox* yearSpin;

@@ -1,6 +1,6 @@
 #include "reports/CsvFile.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "engine/Error.h"
 
 #include <QDir>
@@ -8,10 +8,11 @@
 
 namespace reports {
 
-bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWriteFn& write) {
+bool exportCsvFile(const controls::Desktop& desktop, QWidget* parent, const QString& suggestedName,
+                   const CsvWriteFn& write) {
     const QString path =
-        controls::dialogs().saveFile(QStringLiteral("Export"), QDir::home().filePath(suggestedName),
-                                     QStringLiteral("CSV files (*.csv);;All files (*)"), parent);
+        desktop.dialogs().saveFile(QStringLiteral("Export"), QDir::home().filePath(suggestedName),
+                                   QStringLiteral("CSV files (*.csv);;All files (*)"), parent);
     if (path.isEmpty()) return false;
     QSaveFile file(path);
     QString failure;
@@ -29,8 +30,8 @@ bool exportCsvFile(QWidget* parent, const QString& suggestedName, const CsvWrite
         }
     }
     if (!failure.isEmpty()) {
-        controls::showError(QStringLiteral("The file %1 could not be written: %2")
-                                .arg(QDir::toNativeSeparators(path), failure));
+        desktop.showError(QStringLiteral("The file %1 could not be written: %2")
+                              .arg(QDir::toNativeSeparators(path), failure));
         return false;
     }
     return true;

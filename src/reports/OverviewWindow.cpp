@@ -1,5 +1,6 @@
 #include "reports/OverviewWindow.h"
 
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/SpinBox.h"
@@ -110,7 +111,8 @@ int OverviewWindow::axisStep(int highest) {
             if (factor * power >= rough) return factor * power;
 }
 
-OverviewWindow::OverviewWindow(data::DataModule& dm, QWidget* parent) : controls::Screen(parent), dm_(dm) {
+OverviewWindow::OverviewWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), dm_(dm) {
     setWindowTitle(QStringLiteral("Overview"));
     auto* lay = new QVBoxLayout(this);
     buildSelectionRow(lay);
@@ -268,7 +270,7 @@ void OverviewWindow::render(QPrinter& printer) {
 
 void OverviewWindow::printClicked() {
     QPrinter& printer = printing::currentPrinter();
-    if (!controls::dialogs().print(printer, this)) return;
+    if (!desktop().dialogs().print(printer, this)) return;
     if (dm_.user().settings.sendToPrinter) {
         render(printer);
         return;
@@ -276,14 +278,14 @@ void OverviewWindow::printClicked() {
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             controls::handler([this](QPrinter* p) { render(*p); }));
-    controls::showModal(preview);
+    desktop().showModal(preview);
 }
 
 void OverviewWindow::exportClicked() {
     const bool users = tabs->currentWidget() == userGrid;
     const QTableWidget* g = users ? userGrid : departmentGrid;
     exportCsvFile(
-        this,
+        desktop(), this,
         QStringLiteral("overview-%1-%2.csv").arg(users ? "users" : "departments").arg(yearSpin->value()),
         [g](QIODevice& out, QString* error) {
             data::csv::Writer w(out);

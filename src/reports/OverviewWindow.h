@@ -29,7 +29,7 @@ namespace reports {
 class OverviewWindow : public controls::Screen {
     Q_OBJECT
 public:
-    OverviewWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    OverviewWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QLabel* yearLabel;
     controls::SpinBox* yearSpin;

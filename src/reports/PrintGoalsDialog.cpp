@@ -1,6 +1,7 @@
 #include "reports/PrintGoalsDialog.h"
 
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/RadioGroup.h"
@@ -20,8 +21,9 @@ namespace reports {
 
 namespace sql = engine::sql;
 
-PrintGoalsDialog::PrintGoalsDialog(data::DataModule& dm, const ListedStrategies& listed, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm), listed_(listed) {
+PrintGoalsDialog::PrintGoalsDialog(data::DataModule& dm, const ListedStrategies& listed,
+                                   controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), strategyQuery(dm.goalDatabase), dm_(dm), listed_(listed) {
     setWindowTitle(QStringLiteral("Print Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* lay = new QVBoxLayout(this);
@@ -108,16 +110,16 @@ void PrintGoalsDialog::buildStrategyQuery() {
 
 void PrintGoalsDialog::printClicked() {
     QPrinter& printer = printing::currentPrinter();
-    if (!controls::dialogs().print(printer, this)) return;
+    if (!desktop().dialogs().print(printer, this)) return;
     runStrategySelection(
         dm_, strategyQuery, [this] { buildStrategyQuery(); },
-        dm_.user().settings.sendToPrinter ? &printer : nullptr, QString(), this);
+        dm_.user().settings.sendToPrinter ? &printer : nullptr, QString(), desktop(), this);
     accept();
 }
 
 void PrintGoalsDialog::previewClicked() {
     runStrategySelection(
-        dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, QString(), this);
+        dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, QString(), desktop(), this);
 }
 
 } // namespace reports

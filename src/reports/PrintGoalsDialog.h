@@ -31,7 +31,8 @@ struct ListedStrategies {
 class PrintGoalsDialog : public controls::Screen {
     Q_OBJECT
 public:
-    PrintGoalsDialog(data::DataModule& dm, const ListedStrategies& listed, QWidget* parent = nullptr);
+    PrintGoalsDialog(data::DataModule& dm, const ListedStrategies& listed, controls::Desktop& desktop,
+                     QWidget* parent = nullptr);
 
     controls::RadioGroup* printOptions;
     QLabel* startDateLabel;

@@ -1,6 +1,7 @@
 #include "reports/ReportsWindow.h"
 
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/LookupComboBox.h"
@@ -52,8 +53,8 @@ sql::IntList visibleUsers(const data::CurrentUser& user) {
 }
 } // namespace
 
-ReportsWindow::ReportsWindow(data::DataModule& dm, QWidget* parent)
-    : controls::Screen(parent), strategyQuery(dm.goalDatabase), dm_(dm) {
+ReportsWindow::ReportsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
+    : controls::Screen(desktop, parent), strategyQuery(dm.goalDatabase), dm_(dm) {
     setWindowTitle(QStringLiteral("Reports"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -193,16 +194,16 @@ void ReportsWindow::buildStrategyQuery() {
 
 void ReportsWindow::printClicked() {
     QPrinter& printer = printing::currentPrinter();
-    if (!controls::dialogs().print(printer, this)) return;
+    if (!desktop().dialogs().print(printer, this)) return;
     runStrategySelection(
         dm_, strategyQuery, [this] { buildStrategyQuery(); },
-        dm_.user().settings.sendToPrinter ? &printer : nullptr, reportTitle->text(), this);
+        dm_.user().settings.sendToPrinter ? &printer : nullptr, reportTitle->text(), desktop(), this);
     accept();
 }
 
 void ReportsWindow::previewClicked() {
     runStrategySelection(
-        dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, reportTitle->text(), this);
+        dm_, strategyQuery, [this] { buildStrategyQuery(); }, nullptr, reportTitle->text(), desktop(), this);
 }
 
 void ReportsWindow::exportClicked() {
@@ -219,7 +220,7 @@ void ReportsWindow::exportClicked() {
     const QString name = dm_.user().settings.noGoalYear
                              ? QStringLiteral("strategies.csv")
                              : QStringLiteral("strategies-%1.csv").arg(goalSpin->value());
-    exportCsvFile(this, name, [this, &q](QIODevice& out, QString* error) {
+    exportCsvFile(desktop(), this, name, [this, &q](QIODevice& out, QString* error) {
         return data::csv::exportStrategyRows(dm_.goalDatabase, q, dm_.user().settings.multipleMeasures, out,
                                              error);
     });

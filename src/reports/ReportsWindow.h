@@ -35,7 +35,7 @@ engine::sql::IntList strategyIdsByMeasureDate(data::DataModule& dm, const QDate&
 class ReportsWindow : public controls::Screen {
     Q_OBJECT
 public:
-    ReportsWindow(data::DataModule& dm, QWidget* parent = nullptr);
+    ReportsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent = nullptr);
 
     QLabel* titleLabel;
     QLineEdit* reportTitle;

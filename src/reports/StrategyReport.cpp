@@ -1,6 +1,6 @@
 #include "reports/StrategyReport.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "controls/Screen.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -85,7 +85,6 @@ StrategyReport::StrategyReport(data::DataModule& dm, engine::Query& rows, QObjec
     pageNumberText->alignment = Qt::AlignRight;
     pageNumberText->followsRightEdge = true;
 
-    onWarning = [](const QString& message) { controls::showError(message); };
     beforePrint = [this] { startPrint(); };
     beforeDetail = [this] { prepareStrategy(); };
     afterPrint = [this] { finishPrint(); };
@@ -219,7 +218,7 @@ void StrategyReport::appendMeasurements(RichDocument& doc, qint64 strategyKey) {
 // ---- Running the report for the screens -----------------------------------------------------
 
 void runStrategyReport(data::DataModule& dm, engine::Query& rows, QPrinter* printer,
-                       const QString& titleSuffix, QWidget* parent) {
+                       const QString& titleSuffix, const controls::Desktop& desktop, QWidget* parent) {
     // The rows are read once: closed on leaving, also on an error, so no read stays open.
     const auto release = qScopeGuard([&rows] {
         rows.close();
@@ -228,25 +227,28 @@ void runStrategyReport(data::DataModule& dm, engine::Query& rows, QPrinter* prin
     if (!rows.isOpen()) return;
     StrategyReport report(dm, rows, parent);
     report.titleSuffix = titleSuffix;
+    report.onWarning = [&desktop](const QString& message) { desktop.showError(message); };
     if (printer)
         report.print(*printer);
     else
-        report.preview(parent, [](QDialog& d) { return controls::showModal(d); });
+        report.preview(parent, [&desktop](QDialog& d) { return desktop.showModal(d); });
 }
 
-void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview, QWidget* parent) {
+void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview,
+                         const controls::Desktop& desktop, QWidget* parent) {
     // The rows are read once: closed on leaving, also on an error, so no read stays open.
     const auto release = qScopeGuard([&rows] {
         rows.close();
         rows.unprepare();
     });
     if (preview) {
-        runStrategyReport(dm, rows, nullptr, QString(), parent);
+        runStrategyReport(dm, rows, nullptr, QString(), desktop, parent);
         return;
     }
     QPrinter& printer = printing::currentPrinter();
-    if (!controls::dialogs().print(printer, parent)) return;
-    runStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), parent);
+    if (!desktop.dialogs().print(printer, parent)) return;
+    runStrategyReport(dm, rows, dm.user().settings.sendToPrinter ? &printer : nullptr, QString(), desktop,
+                      parent);
 }
 
 void beginStrategyQuery(engine::Query& q) {
@@ -260,7 +262,8 @@ void beginStrategyQuery(engine::Query& q) {
 }
 
 void runStrategySelection(data::DataModule& dm, engine::Query& rows, const std::function<void()>& build,
-                          QPrinter* printer, const QString& titleSuffix, QWidget* parent) {
+                          QPrinter* printer, const QString& titleSuffix, const controls::Desktop& desktop,
+                          QWidget* parent) {
     try {
         build();
     } catch (...) {
@@ -268,7 +271,7 @@ void runStrategySelection(data::DataModule& dm, engine::Query& rows, const std::
         rows.unprepare();
         throw;
     }
-    runStrategyReport(dm, rows, printer, titleSuffix, parent);
+    runStrategyReport(dm, rows, printer, titleSuffix, desktop, parent);
 }
 
 } // namespace reports

@@ -14,6 +14,9 @@ namespace engine {
 class Query;
 }
 class QWidget;
+namespace controls {
+class Desktop;
+}
 namespace data {
 class DataModule;
 }
@@ -51,8 +54,8 @@ public:
     // The body composed for the current row; null outside a run.
     const printing::RichDocument* body() const { return scratch_.get(); }
 
-    // How the person is told that the logo could not be read (once per report); an error box
-    // unless replaced (the command-line tool writes it to its error output).
+    // How the person is told that the logo could not be read (once per report): the screens' error
+    // box (set by the runs below), the command-line tool's error output; unset, nobody is told.
     std::function<void(const QString&)> onWarning;
 
 private:
@@ -79,19 +82,21 @@ private:
 // title suffix stays empty. `rows` is closed and unprepared afterwards in every case, also when
 // printing fails (the failure is thrown as engine::Error for the default error handler; the
 // do-not-print refusal is the caller's, before calling this).
-void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview, QWidget* parent);
+void printStrategyReport(data::DataModule& dm, engine::Query& rows, bool preview,
+                         const controls::Desktop& desktop, QWidget* parent);
 
 // For screens that show the print dialog before writing their query: runs one report over the
 // open `rows` with a title suffix, to `printer` when given and to the modal preview otherwise,
 // then closes and unprepares `rows` (also on failure).
 void runStrategyReport(data::DataModule& dm, engine::Query& rows, QPrinter* printer,
-                       const QString& titleSuffix, QWidget* parent);
+                       const QString& titleSuffix, const controls::Desktop& desktop, QWidget* parent);
 
 // For the report screens: builds their selection into `rows` with `build`, then runs the report
 // over it as RunStrategyReport does. A selection that fails to build leaves the query closed and
 // unprepared, like a report that fails.
 void runStrategySelection(data::DataModule& dm, engine::Query& rows, const std::function<void()>& build,
-                          QPrinter* printer, const QString& titleSuffix, QWidget* parent);
+                          QPrinter* printer, const QString& titleSuffix, const controls::Desktop& desktop,
+                          QWidget* parent);
 
 // Closes and clears a strategy query and writes the lines its selections share: the strategy with
 // its goal, owner and goal type, ending in "And" for the caller's own conditions.

@@ -91,7 +91,7 @@ TEST_P(Conversion, WhereTheServerHoldsTheRightsOnlyAUserWhoSeesEveryStrategyConv
     addUser("clerk", "", "Cleo Clerk", addProfile("Clerks", {"CanChangeSystem"}));
     ASSERT_TRUE(logOnAs("clerk"));
     {
-        admin::SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm, desktop);
         form.multipleMeasurementsBox->click();
         form.convertButton->click();
         form.closeButton->click();
@@ -209,7 +209,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     ASSERT_EQ(dm->strategyTable.recordCount(), 1);
     setMultiple(false);
     {
-        admin::SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm, desktop);
         EXPECT_EQ(form.windowTitle(), "System Settings");
         EXPECT_EQ(form.recordCountLabel->text(), "2") << "every strategy of every user";
         EXPECT_EQ(form.recordLabel->text(), "0");
@@ -234,7 +234,7 @@ TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) 
     // Converting to multiple again names the items it would replace, to single what it would
     // overwrite and delete; No keeps them.
     {
-        admin::SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm, desktop);
         ASSERT_TRUE(form.multipleMeasurementsBox->isChecked());
         dialogs.answers = {controls::Answer::No};
         form.convertButton->click();
@@ -281,7 +281,7 @@ TEST_P(Conversion, NothingHappensWithoutTheSettingAndThePictureIsChosenWithItsFu
     dm->settingsTable.edit();
     dm->settingsTable.field("MultipulMeasure").clear();
     dm->settingsTable.post();
-    admin::SystemSettingsDialog form(*dm);
+    admin::SystemSettingsDialog form(*dm, desktop);
     form.convertButton->click();
     EXPECT_TRUE(dump(*dm, "Measure.db", "MeasurementID").isEmpty());
     EXPECT_EQ(dump(*dm, "Strategys.db", "StrategyID").first().count("|D|M|"), 1);
@@ -307,7 +307,7 @@ TEST_P(Conversion, AFailurePartWayLeavesTheDatabaseAsItWas) {
     Peer peer(store.location());
     ASSERT_EQ(peer.send("edit Strategys.db StrategyID 4 Responsibility theirs"), "ok");
     setMultiple(true);
-    admin::SystemSettingsDialog form(*dm);
+    admin::SystemSettingsDialog form(*dm, desktop);
     form.multipleMeasurementsBox->click(); // to single
     form.convertButton->click();
     EXPECT_EQ(dialogs.lastText(),
@@ -355,7 +355,7 @@ TEST_P(Conversion, ACancelledConversionChangesNothing) {
     EXPECT_THROW(admin::convertToMultipleMeasures(*dm, cancelAt3), admin::ConversionCancelled);
     unchanged("to multiple");
 
-    admin::SystemSettingsDialog form(*dm);
+    admin::SystemSettingsDialog form(*dm, desktop);
     form.show();
     QTimer::singleShot(0, &form, [&] {
         ASSERT_TRUE(form.progressWindow && form.progressWindow->isVisible());

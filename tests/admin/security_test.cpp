@@ -49,7 +49,7 @@ VARDIMO_ON_ALL_STORES(SecurityScreen);
 TEST_P(SecurityScreen, OtherProfilesOnlyView) {
     ASSERT_TRUE(logOnAs("viewer"));
     dm->securityTable.setFiltered(true); // left on by the user setup screen of somebody
-    admin::SecurityWindow form(*dm);
+    admin::SecurityWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Security");
     EXPECT_EQ(dm->securityTable.recordCount(), 2) << "profile 0 is listed here too";
     const std::vector<bool> allOff(16, false);
@@ -63,7 +63,7 @@ TEST_P(SecurityScreen, OtherProfilesOnlyView) {
 
 TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
     ASSERT_TRUE(logOnAs("Supervisor"));
-    admin::SecurityWindow form(*dm);
+    admin::SecurityWindow form(*dm, desktop);
     ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     std::vector<bool> onlyInsert(16, false);
     onlyInsert[2] = true;
@@ -89,7 +89,7 @@ TEST_P(SecurityScreen, TopProfileEditsEveryProfileButItsOwn) {
 
 TEST_P(SecurityScreen, InsertStoresAnEmptyProfileAtOnceAndDeleteAsks) {
     ASSERT_TRUE(logOnAs("Supervisor"));
-    admin::SecurityWindow form(*dm);
+    admin::SecurityWindow form(*dm, desktop);
     ASSERT_TRUE(dm->securityTable.locate("SecurityID", 0));
     form.insertButton->click();
     EXPECT_FALSE(dm->securityTable.isEditing()) << "stored at once";

@@ -84,7 +84,7 @@ VARDIMO_ON_ALL_STORES(UserSettingsWindow);
 TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
     ASSERT_TRUE(logOnAs("mary"));
     {
-        admin::UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm, desktop);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_EQ(form.userIdValue->text(), "MARY");
         EXPECT_EQ(form.userNameValue->text(), "Mary Me");
@@ -116,7 +116,7 @@ TEST_P(UserSettingsWindow, ShowsTheUserAndStoresAMatchingPasswordExactly) {
 TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     ASSERT_TRUE(logOnAs("mary"));
     {
-        admin::UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm, desktop);
         form.verifyPassword->setText("ignored");
         form.okButton->click();
         EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -124,7 +124,7 @@ TEST_P(UserSettingsWindow, EmptyPasswordAndCancelStoreNothing) {
     }
     EXPECT_TRUE(passwordIs(me, "old"));
     {
-        admin::UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm, desktop);
         form.password->setText("new");
         form.verifyPassword->setText("new");
         form.cancelButton->click();
@@ -136,7 +136,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     ASSERT_TRUE(logOnAs("mary"));
     const auto focused = [] { return QApplication::focusWidget(); };
     {
-        admin::UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm, desktop);
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -153,7 +153,7 @@ TEST_P(UserSettingsWindow, TypeTabTypeEnterStoresTheNewPassword) {
     EXPECT_TRUE(passwordIs(me, "Secret 1"));
 
     // Enter in the first box is OK as well; the tab order runs on to OK, then Cancel.
-    admin::UserSettingsDialog form(*dm);
+    admin::UserSettingsDialog form(*dm, desktop);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -184,7 +184,7 @@ TEST_P(UserSettingsWindow, ALogonWithoutARecordChangesNobodysPassword) {
     dm->user().profileId = 0;
     dm->user().rights = data::readProfile(*dm, 0);
     {
-        admin::UserSettingsDialog form(*dm);
+        admin::UserSettingsDialog form(*dm, desktop);
         EXPECT_FALSE(form.password->isEnabled());
         EXPECT_FALSE(form.verifyPassword->isEnabled());
         EXPECT_FALSE(form.noRecordLabel->isHidden());
@@ -227,7 +227,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     Peer user(store.location(), "jsmith");
     Peer stranger(store.location(), "visitor-admin-test");
     Peer empty(store.location(), "NAMELESS");
-    admin::LoggedInUsersWindow form(*dm);
+    admin::LoggedInUsersWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Logged In Users");
     EXPECT_TRUE(form.userList->isReadOnly());
     const QStringList lines = form.userList->toPlainText().split('\n');
@@ -244,7 +244,7 @@ TEST_P(LoggedInUsersScreen, NamesUsersByTheirIdAndFullNameOtherwiseAsTheEngineDo
     if (onServer()) {
         ASSERT_TRUE(eventually([&] { return !dm->goalDatabase.sessions().contains("visitor-admin-test"); }));
     }
-    admin::LoggedInUsersWindow again(*dm);
+    admin::LoggedInUsersWindow again(*dm, desktop);
     EXPECT_FALSE(again.userList->toPlainText().contains("visitor-admin-test"));
 }
 
@@ -278,7 +278,7 @@ VARDIMO_ON_ALL_STORES(UserSetupScreen);
 TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers) {
     ASSERT_TRUE(logOnAs("admin"));
     {
-        admin::UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm, desktop);
         EXPECT_EQ(form.windowTitle(), "User Settings");
         EXPECT_TRUE(dm->userSettingsTable.filtered());
         QStringList ids;
@@ -298,14 +298,14 @@ TEST_P(UserSetupScreen, AdministratorsOutsideProfileZeroSeeNeitherItNorItsUsers)
     EXPECT_TRUE(dm->accessListTable.filtered()) << "the access list filter stays on";
 
     ASSERT_TRUE(logOnAs("Supervisor"));
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     EXPECT_EQ(dm->userSettingsTable.recordCount(), 6);
     EXPECT_EQ(form.securityBox->count(), 3);
 }
 
 TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
     ASSERT_TRUE(logOnAs("Supervisor"));
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", lower));
     EXPECT_TRUE(form.userIdEdit->isEnabled()) << "the same word in lower case is an ordinary user";
     EXPECT_TRUE(form.deleteButton->isEnabled());
@@ -322,7 +322,7 @@ TEST_P(UserSetupScreen, TheBuiltInAccountKeepsItsIdProfileAndExistence) {
 
 TEST_P(UserSetupScreen, UserIdsEqualInAnyLetterCaseAreRefused) {
     ASSERT_TRUE(logOnAs("Supervisor"));
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     form.insertButton->click();
     dm->userSettingsTable.field("UserID").setValue("BOB");
     dm->userSettingsTable.field("UserName").setValue("Another Bob");
@@ -363,7 +363,7 @@ TEST_P(UserSetupScreen, DeletingAUserRemovesHisStrategiesTheirMeasurementsAndAcc
     addAccess(admin, bob, false);
     addAccess(carol, admin, true);
 
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     dialogs.answers = {controls::Answer::No};
     form.deleteButton->click();
@@ -388,7 +388,7 @@ TEST_P(UserSetupScreen, ADeleteThatFailsPartWayLeavesEverything) {
     const int s = insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", bob}});
     insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
     addAccess(carol, bob, false);
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     // Another workstation is changing Bob's row: his row cannot be removed.
     Peer peer(store.location());
@@ -407,7 +407,7 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
     addAccess(bob, carol, true);
     addAccess(bob, admin, false);
     addAccess(carol, bob, false);
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     EXPECT_EQ(dm->accessListOwner(), bob);
     EXPECT_EQ(dm->accessListTable.recordCount(), 2);
@@ -424,7 +424,7 @@ TEST_P(UserSetupScreen, TheAccessRowsFollowTheSelectedUser) {
 
 TEST_P(UserSetupScreen, InsertUnderUserToViewFirstSavesTheNewUser) {
     ASSERT_TRUE(logOnAs("Supervisor"));
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     form.insertButton->click();
     form.userIdEdit->setFocus();
     QTest::keyClicks(form.userIdEdit, "dave");
@@ -465,7 +465,7 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     const int sales = dm->departmentTable.field("DepartmentID").asInt();
     QStringList profiles;
     {
-        admin::UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm, desktop);
         ASSERT_EQ(entries(form.departmentBox), QStringList({"Sales"}));
         profiles = entries(form.securityBox);
         ASSERT_TRUE(profiles.contains("Staff"));
@@ -476,7 +476,7 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
     ASSERT_EQ(peer.send(QString("delete Department.db DepartmentID %1").arg(sales)), "ok");
     ASSERT_TRUE(peer.send("insert Department.db Description Finance").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert Security.db Description Auditors").startsWith("ok "));
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     EXPECT_EQ(entries(form.departmentBox), QStringList({"Finance"})) << "no deleted department offered";
     EXPECT_EQ(entries(form.securityBox), profiles + QStringList({"Auditors"}));
 }
@@ -484,7 +484,7 @@ TEST_P(UserSetupScreen, DepartmentsAndProfilesChangedElsewhereShowWhenTheScreenO
 TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
     ASSERT_TRUE(logOnAs("Supervisor"));
     {
-        admin::UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm, desktop);
         ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
         dm->userSettingsTable.edit();
         dm->userSettingsTable.field("UserPassword").setValue("unsaved");
@@ -498,7 +498,7 @@ TEST_P(UserSetupScreen, ClosingDropsWhatWasNotSaved) {
 // profile, and can be given one.
 TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
     ASSERT_TRUE(logOnAs("admin"));
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     form.insertButton->click();
     form.userIdEdit->setFocus();
     QTest::keyClicks(form.userIdEdit, "eve");
@@ -532,7 +532,7 @@ TEST_P(UserSetupScreen, AUserIsStoredOnlyWithAProfile) {
 TEST_P(UserSetupScreen, AnAccessRowNamesOneUserOnce) {
     ASSERT_TRUE(logOnAs("Supervisor"));
     addAccess(bob, carol, false);
-    admin::UserSetupWindow form(*dm);
+    admin::UserSetupWindow form(*dm, desktop);
     ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", bob));
     form.userInsertButton->click();
     form.userSaveButton->click();

@@ -73,15 +73,11 @@ protected:
         goal_ = goal;
         insertRow(dm->strategyTable,
                   {{"GoalID", goal}, {"UserNumber", me}, {"StrategyNumber", 1}, {"Compleated", false}});
-        controls::setHelpFileExists(true);
-        controls::setHelpOpener([](QWidget* from) { app::showManual(manualFolder, from); });
-    }
-    void TearDown() override {
-        controls::setHelpOpener({});
-        controls::setHelpFileExists(false);
-        DataFixture::TearDown();
     }
     int goal_ = 0;
+    // The screens of these tests are shown where the manual answers Help.
+    controls::Desktop helped =
+        makeDesktop({true, [](QWidget* from) { app::showManual(manualFolder, from); }});
     // Presses the screen's Help button with the keyboard; the help window it opened, if any.
     static app::HelpWindow* pressHelp(controls::Screen& screen) {
         screen.show();
@@ -98,38 +94,47 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
     };
     data::DataModule& d = *dm;
     // The editor and the measurement items need the strategy the list has made current.
-    planning::StrategyListWindow list(d);
-    planning::StrategyEditor editor(d, &list);
+    planning::StrategyListWindow list(d, helped);
+    planning::StrategyEditor editor(d, helped, &list);
     const Case cases[] = {
-        {"goals.html", [&](QWidget* p) { return std::make_unique<planning::GoalsWindow>(d, p); }},
-        {"strategies.html", [&](QWidget* p) { return std::make_unique<planning::StrategyListWindow>(d, p); }},
+        {"goals.html", [&](QWidget* p) { return std::make_unique<planning::GoalsWindow>(d, helped, p); }},
+        {"strategies.html",
+         [&](QWidget* p) { return std::make_unique<planning::StrategyListWindow>(d, helped, p); }},
         {"strategy-editor.html",
-         [&](QWidget*) { return std::make_unique<planning::StrategyEditor>(d, &list); }},
+         [&](QWidget*) { return std::make_unique<planning::StrategyEditor>(d, helped, &list); }},
         {"measurements.html",
-         [&](QWidget*) { return std::make_unique<planning::MeasurementsWindow>(d, &editor); }},
-        {"goal-types.html", [&](QWidget* p) { return std::make_unique<planning::GoalTypesWindow>(d, p); }},
-        {"departments.html", [&](QWidget* p) { return std::make_unique<planning::DepartmentsWindow>(d, p); }},
-        {"reports.html", [&](QWidget* p) { return std::make_unique<reports::ReportsWindow>(d, p); }},
+         [&](QWidget*) { return std::make_unique<planning::MeasurementsWindow>(d, helped, &editor); }},
+        {"goal-types.html",
+         [&](QWidget* p) { return std::make_unique<planning::GoalTypesWindow>(d, helped, p); }},
+        {"departments.html",
+         [&](QWidget* p) { return std::make_unique<planning::DepartmentsWindow>(d, helped, p); }},
+        {"reports.html", [&](QWidget* p) { return std::make_unique<reports::ReportsWindow>(d, helped, p); }},
         {"print-goals.html",
          [&](QWidget*) {
-             return std::make_unique<reports::PrintGoalsDialog>(d, reports::ListedStrategies{}, &list);
+             return std::make_unique<reports::PrintGoalsDialog>(d, reports::ListedStrategies{}, helped,
+                                                                &list);
          }},
-        {"overdue.html", [&](QWidget* p) { return std::make_unique<planning::OverdueWindow>(d, p); }},
-        {"overview.html", [&](QWidget* p) { return std::make_unique<reports::OverviewWindow>(d, p); }},
-        {"security.html", [&](QWidget* p) { return std::make_unique<admin::SecurityWindow>(d, p); }},
-        {"user-setup.html", [&](QWidget* p) { return std::make_unique<admin::UserSetupWindow>(d, p); }},
-        {"user-settings.html", [&](QWidget* p) { return std::make_unique<admin::UserSettingsDialog>(d, p); }},
+        {"overdue.html", [&](QWidget* p) { return std::make_unique<planning::OverdueWindow>(d, helped, p); }},
+        {"overview.html",
+         [&](QWidget* p) { return std::make_unique<reports::OverviewWindow>(d, helped, p); }},
+        {"security.html", [&](QWidget* p) { return std::make_unique<admin::SecurityWindow>(d, helped, p); }},
+        {"user-setup.html",
+         [&](QWidget* p) { return std::make_unique<admin::UserSetupWindow>(d, helped, p); }},
+        {"user-settings.html",
+         [&](QWidget* p) { return std::make_unique<admin::UserSettingsDialog>(d, helped, p); }},
         {"system-settings.html",
-         [&](QWidget* p) { return std::make_unique<admin::SystemSettingsDialog>(d, p); }},
-        {"information.html", [&](QWidget* p) { return std::make_unique<admin::InformationWindow>(d, p); }},
+         [&](QWidget* p) { return std::make_unique<admin::SystemSettingsDialog>(d, helped, p); }},
+        {"information.html",
+         [&](QWidget* p) { return std::make_unique<admin::InformationWindow>(d, helped, p); }},
         {"history.html",
          [&](QWidget* p) {
              return std::make_unique<planning::HistoryDialog>(d, planning::HistoryDialog::Kind::Goal, goal_,
-                                                              true, p);
+                                                              true, helped, p);
          }},
         {"deleted.html",
          [&](QWidget* p) {
-             return std::make_unique<planning::DeletedDialog>(d, planning::DeletedDialog::Kind::Goals, p);
+             return std::make_unique<planning::DeletedDialog>(d, planning::DeletedDialog::Kind::Goals, helped,
+                                                              p);
          }},
     };
     QStringList opened;
@@ -171,7 +176,7 @@ TEST_F(Help, EveryScreensHelpOpensItsOwnPage) {
 }
 
 TEST_F(Help, TheLoggedInUsersWindowHasNoHelpButtonButAPage) {
-    admin::LoggedInUsersWindow users(*dm);
+    admin::LoggedInUsersWindow users(*dm, helped);
     users.show();
     EXPECT_FALSE(users.helpButton->isVisible());
     EXPECT_EQ(app::manualPageFor(&users), "logged-in-users.html");
@@ -179,7 +184,7 @@ TEST_F(Help, TheLoggedInUsersWindowHasNoHelpButtonButAPage) {
 }
 
 TEST_F(Help, TheHelpMenuOpensTheContents) {
-    app::MainWindow form(*dm);
+    app::MainWindow form(*dm, helped);
     form.show();
     ASSERT_TRUE(form.productHelpAction->isEnabled());
     form.activateWindow();

@@ -206,7 +206,7 @@ protected:
 VARDIMO_ON_ALL_STORES(Keyboard);
 
 TEST_P(Keyboard, GoalsScreen) {
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     show(form);
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
     checkTabOrder(form);
@@ -216,7 +216,7 @@ TEST_P(Keyboard, GoalsScreen) {
 }
 
 TEST_P(Keyboard, StrategyListAndEditor) {
-    planning::StrategyListWindow list(*dm);
+    planning::StrategyListWindow list(*dm, desktop);
     show(list);
     checkTabOrder(list);
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
@@ -241,7 +241,7 @@ TEST_P(Keyboard, StrategyListAndEditor) {
 TEST_P(Keyboard, MeasurementItems) {
     addMeasure(strategy, 1, {{"Deliverable", "First item"}, {"Measurement", "Counted"}});
     ASSERT_TRUE(dm->strategyTable.locate("StrategyID", strategy));
-    planning::MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm, desktop);
     show(form);
     checkTabOrder(form);
     checkTyping(form.measurementMemo, [&] { form.saveButton->click(); });
@@ -250,35 +250,35 @@ TEST_P(Keyboard, MeasurementItems) {
 
 TEST_P(Keyboard, GoalTypesDepartmentsSecurityUsersAndSettings) {
     {
-        planning::GoalTypesWindow form(*dm);
+        planning::GoalTypesWindow form(*dm, desktop);
         show(form);
         checkTabOrder(form);
         checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
     insertRow(dm->departmentTable, {{"Description", "Sales office"}});
     {
-        planning::DepartmentsWindow form(*dm);
+        planning::DepartmentsWindow form(*dm, desktop);
         show(form);
         checkTabOrder(form);
         checkTyping(form.descriptionEdit, [&] { form.saveButton->click(); });
     }
     ASSERT_TRUE(logOnAs("Supervisor")); // only the top profile changes profiles
     {
-        admin::SecurityWindow form(*dm);
+        admin::SecurityWindow form(*dm, desktop);
         show(form);
         ASSERT_TRUE(dm->securityTable.locate("SecurityID", boss));
         checkTabOrder(form);
         checkTyping(form.nameEdit, [&] { form.saveButton->click(); });
     }
     {
-        admin::UserSetupWindow form(*dm);
+        admin::UserSetupWindow form(*dm, desktop);
         show(form);
         ASSERT_TRUE(dm->userSettingsTable.locate("UserNumber", other));
         checkTabOrder(form);
         checkTyping(form.fullNameEdit, [&] { form.saveButton->click(); });
     }
     {
-        admin::SystemSettingsDialog form(*dm);
+        admin::SystemSettingsDialog form(*dm, desktop);
         show(form);
         checkTabOrder(form);
     }

@@ -10,6 +10,7 @@
 #include "app/SplashWindow.h"
 #include "controls/DataGrid.h"
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
@@ -148,6 +149,8 @@ protected:
     // An empty server database, for a sample made by the server tools.
     std::unique_ptr<testing_support::PgTestDatabase> sampleServer;
     controls::ScriptedDialogs dialogs;
+    // Where the main windows the tests make themselves are shown: no help.
+    controls::Desktop desktop{dialogs};
     QString previous;
     bool ranLoop = false;
     bool mainShown = false;
@@ -250,7 +253,7 @@ TEST_F(Startup, SplashSwitchInAnyCaseAnywhere) {
 
 TEST_F(Startup, EachRightEnablesItsMenuItems) {
     data::DataModule data;
-    app::MainWindow form(data);
+    app::MainWindow form(data, desktop);
     const QStringList always{"&Printer Setup", "&User Settings", "&Information", "&Exit", "&About"};
     data.user().rights = data::ProfileRights();
     form.applyRights();
@@ -612,7 +615,7 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
     logon.layout()->activate();
     EXPECT_EQ(logon.minimumSize(), logon.maximumSize()) << "a single border: not resizable";
 
-    app::MainWindow form(data);
+    app::MainWindow form(data, desktop);
     form.show();
     const QList<QLabel*> labels = form.statusLine->findChildren<QLabel*>();
     auto notice = [&] {
@@ -630,7 +633,7 @@ TEST_F(Startup, LogonWindowKeepsItsSizeAndTheNoticeStays) {
 
 TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
     data::DataModule data;
-    app::MainWindow form(data);
+    app::MainWindow form(data, desktop);
     data.user().rights.canAddStrategies = true;
     form.show();
     form.activateWindow();
@@ -650,7 +653,7 @@ TEST_F(Startup, AltSAlwaysOpensTheSetupMenu) {
 
 TEST_F(Startup, AMenuLetterTwoItemsShareChoosesTheOneThatCanBeChosen) {
     data::DataModule data;
-    app::MainWindow form(data);
+    app::MainWindow form(data, desktop);
     data.user().rights = data::ProfileRights();
     data.user().rights.canAddUsers = true;
     form.show();

@@ -4,6 +4,7 @@
 #include "controls/DataGrid.h"
 #include "controls/DateEdit.h"
 #include "controls/DatePicker.h"
+#include "controls/Desktop.h"
 #include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldCheckBox.h"
@@ -203,13 +204,12 @@ TEST_P(Controls, PlainHelpersAndTheScreenBase) {
     group.setItemIndex(2);
     EXPECT_EQ(group.itemIndex(), 2);
 
-    setHelpFileExists(false);
-    Screen without;
+    Desktop noHelp(dialogs);
+    Screen without(noHelp);
     EXPECT_FALSE(without.helpButton->isVisibleTo(&without));
-    setHelpFileExists(true);
-    Screen with;
+    Desktop withHelp(dialogs, {true, {}}, {});
+    Screen with(withHelp);
     EXPECT_TRUE(with.helpButton->isVisibleTo(&with));
-    setHelpFileExists(false);
 }
 
 TEST_P(Controls, AnEmptyListTakesNoTypingUntilInsert) {

@@ -25,11 +25,13 @@ using testing_support::DataFixture;
 
 namespace {
 struct Recorder : data::PackProgress {
+    explicit Recorder(const controls::Desktop& d) : desktop(d) {}
     QStringList texts;
+    const controls::Desktop& desktop;
     void setStatus(const QString& t) override { texts << t; }
-    // As the main window's progress window asks: through the dialogs layer.
+    // As the main window's progress window asks: through the desktop's dialogs.
     bool retry(const QString& question, const QString& title) override {
-        return controls::messageBox(question, controls::Icon::Stop, controls::Buttons::OkCancel, title) ==
+        return desktop.messageBox(question, controls::Icon::Stop, controls::Buttons::OkCancel, title) ==
                controls::Answer::Ok;
     }
 };
@@ -56,7 +58,7 @@ TEST_P(Packing, PacksEveryTableInOrderAndReopensThem) {
     }
     const qint64 before = data::tableFileSize(*dm, "goals.db");
     dm->visibleUsersTable.setFiltered(true);
-    Recorder progress;
+    Recorder progress(desktop);
     data::packDatabase(*dm, progress);
     EXPECT_EQ(
         progress.texts,
@@ -88,7 +90,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
         if (questions == 2) peer.send("close goals.db"); // the other workstation quits; OK then goes on
     };
     dialogs.answers = {controls::Answer::Ok, controls::Answer::Ok};
-    Recorder progress;
+    Recorder progress(desktop);
     data::packDatabase(*dm, progress);
     EXPECT_EQ(questions, 2);
     EXPECT_EQ(progress.texts.size(), 9);
@@ -98,7 +100,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
     ASSERT_EQ(peer.send("open Strategys.db"), "ok");
     dialogs.onMessage = {};
     dialogs.answers = {controls::Answer::Cancel};
-    Recorder second;
+    Recorder second(desktop);
     EXPECT_THROW(data::packDatabase(*dm, second), engine::Error);
     EXPECT_EQ(second.texts.last(), "Packing Strategys Table");
     for (engine::Table* t : dm->tablesInOpenOrder()) {
@@ -109,7 +111,7 @@ TEST_P(Packing, AnotherWorkstationMakesItAskBeforePacking) {
 
 TEST_P(Packing, InformationWindowShowsCountsAndSizes) {
     addGoals(3);
-    admin::InformationWindow form(*dm);
+    admin::InformationWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Database Information");
     EXPECT_EQ(form.goalsNumber->text(), "Searching");
     EXPECT_EQ(form.goalTypeSpace->text(), "Searching");

@@ -67,7 +67,7 @@ VARDIMO_ON_ALL_STORES(GoalsScreen);
 
 TEST_P(GoalsScreen, NewGoalsTakeTheCalendarYearAndTheUser) {
     addGoal("Last year's", year - 1, me, me);
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Goals");
     EXPECT_EQ(form.goalSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
@@ -118,7 +118,7 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     const int global = addGoal("Global", year, {}, me);
     addGoal("Theirs", year, me, other);
     {
-        planning::GoalsWindow form(*dm);
+        planning::GoalsWindow form(*dm, desktop);
         EXPECT_EQ(dm->goalsTable.recordCount(), 1) << "only goals he owns";
         ASSERT_EQ(dm->goalsTable.field("GoalID").asInt(), global);
         EXPECT_FALSE(form.goalForBox->isEnabled()) << "a global goal cannot be given a user";
@@ -128,7 +128,7 @@ TEST_P(GoalsScreen, GlobalGoalsAndOwnersFollowTheRights) {
     }
     dm->user().rights.canAddGlobalGoals = true;
     dm->user().rights.canModifyAllGoals = true;
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     EXPECT_EQ(dm->goalsTable.recordCount(), 2);
     EXPECT_TRUE(form.resetButton->isEnabled());
     EXPECT_TRUE(form.ownerBox->isEnabled());
@@ -157,7 +157,7 @@ TEST_P(GoalsScreen, DeletingAGoalRemovesEveryUsersStrategiesAndTheirMeasurements
     strategy(global, me);
     strategy(global, other);
     strategy(kept, me);
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     dm->goalsTable.locate("GoalID", global);
     dialogs.answers = {controls::Answer::No};
     form.deleteClicked();
@@ -182,7 +182,7 @@ TEST_P(GoalsScreen, PrintingTheGoalsList) {
     removeUser(deletedUser);
     dm->user().settings.sendToPrinter = true;
 
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     // Cancelling the print dialog prints and previews nothing.
     const QString pdf = dir.file("goals.pdf");
     dialogs.printToFile = pdf;
@@ -263,7 +263,7 @@ TEST_P(GoalsScreen, NoGoalYearHidesTheYearControls) {
     dm->user().settings.noGoalYear = true;
     addGoal("This year", year, me, me);
     addGoal("Another year", year + 1, me, me);
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     for (QWidget* w : std::initializer_list<QWidget*>{form.yearLabel, form.goalSpin, form.goalYearLabel,
                                                       form.goalYearEdit, form.goalYearArrows})
         EXPECT_FALSE(w->isVisibleTo(&form));
@@ -274,7 +274,7 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     if (store.secure())
         GTEST_SKIP()
             << "a profile without the rights for goal types and departments, whose menu items stay off";
-    planning::GoalTypesWindow types(*dm);
+    planning::GoalTypesWindow types(*dm, desktop);
     EXPECT_EQ(types.windowTitle(), "Gaol Types");
     EXPECT_EQ(types.detailGroup->title(), "Detail");
     types.insertClicked();
@@ -289,7 +289,7 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     EXPECT_EQ(countRows("GoalType.db"), 1);
     types.reject();
 
-    planning::DepartmentsWindow depts(*dm);
+    planning::DepartmentsWindow depts(*dm, desktop);
     EXPECT_EQ(depts.windowTitle(), "Department");
     EXPECT_EQ(depts.detailGroup->title(), "Department Detail");
     EXPECT_FALSE(depts.saveButton->isEnabled()) << "nothing to save on an empty list";
@@ -320,7 +320,7 @@ TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     dm->userSettingsTable.remove();
     ASSERT_TRUE(logOnAs("boss"));
 
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     form.show();
     QComboBox* goalFor = form.goalForBox;
     ASSERT_EQ(goalFor->count(), 2) << "himself and Otto";
@@ -364,7 +364,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     if (store.secure())
         GTEST_SKIP()
             << "a profile without the rights for goal types and departments, whose menu items stay off";
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     form.show();
     form.insertButton->click();
     form.saveButton->click();
@@ -390,7 +390,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
     EXPECT_EQ(dialogs.messages.size(), 3u);
     form.reject();
 
-    planning::DepartmentsWindow depts(*dm);
+    planning::DepartmentsWindow depts(*dm, desktop);
     depts.show();
     depts.insertButton->click();
     depts.saveButton->click();
@@ -404,7 +404,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 
     // Goal types: the list is edited in place as well, and a type emptied there is refused
     // when the person moves on to another row.
-    planning::GoalTypesWindow types(*dm);
+    planning::GoalTypesWindow types(*dm, desktop);
     types.show();
     types.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&types));
@@ -439,7 +439,7 @@ TEST_P(GoalsScreen, AGoalATypeAndADepartmentAreNotSavedWithoutTheirText) {
 }
 
 TEST_P(GoalsScreen, AnEmptyListBeginsNothingUntilInsert) {
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     ASSERT_EQ(dm->goalsTable.recordCount(), 0);
     form.show();
     form.descriptionEdit->setFocus();
@@ -483,7 +483,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
     // Rows that hold no goal number, as imported or left behind: a new goal's number is empty.
     const int loose = insertRow(dm->strategyTable, {{"GoalID", 0}});
     insertRow(dm->measureTable, {{"StrategyID", loose}});
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     form.insertClicked();
     dialogs.answers = {controls::Answer::Yes};
     form.deleteClicked();
@@ -496,7 +496,7 @@ TEST_P(GoalsScreen, DeletingAGoalNotYetStoredOnlyDropsIt) {
 
 TEST_P(GoalsScreen, TheArrowsNeverCountFromAYearStoredElsewhere) {
     const int goal = addGoal("Shared", year, me, me);
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     ASSERT_EQ(dm->goalsTable.field("GoalID").asInt(), goal);
     {
         // Another workstation moves the goal to the next year.
@@ -523,7 +523,7 @@ TEST_P(GoalsScreen, AGoalTheServerNoLongerLetsHimChangeIsKeptWithAllItsStrategie
     const int mine = insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", me}});
     insertRow(dm->measureTable, {{"StrategyID", mine}});
     insertRow(dm->strategyTable, {{"GoalID", goal}, {"UserNumber", other}});
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
     // Meanwhile the administrator takes the right to keep goals from his profile.
     engine::Table& profiles = ownerModule().securityTable;

@@ -53,7 +53,7 @@ TEST_P(GoalsExtras, CopyAsksWithTheCountsAndShowsTheNextYear) {
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 4}, {"Compleated", false}});
     insertRow(dm->strategyTable,
               {{"GoalID", g}, {"UserNumber", me}, {"StrategyNumber", 5}, {"Compleated", true}});
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     QPushButton* copy = button(form, "CopyBtn");
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->text(), "Copy to Next Year...");
@@ -103,7 +103,7 @@ TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
     insertRow(dm->strategyTable, {{"GoalID", g}, {"UserNumber", stranger}, {"StrategyNumber", 1}});
     for (int n = 1; n <= 3; ++n)
         insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", n}});
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     button(form, "CopyBtn")->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
@@ -124,7 +124,7 @@ TEST_P(GoalsExtras, TheQuestionNamesTheItemsAndTheStrategiesLeftOut) {
 TEST_P(GoalsExtras, WithoutGoalYearsTheListStaysOnTheCurrentYear) {
     dm->user().settings.noGoalYear = true;
     addGoal("Grow", year, 1, me, me);
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     dialogs.answers = {controls::Answer::Yes, controls::Answer::Ok};
     form.findChild<QPushButton*>("CopyBtn")->click();
     EXPECT_EQ(goalsIn(year + 1), 1);
@@ -138,7 +138,7 @@ TEST_P(GoalsExtras, ExportWritesTheListedGoals) {
     addGoal("Other year", year - 1, 1, me, me);
     TempDir out;
     dialogs.saveAs = out.file("goals.csv");
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     button(form, "ExportBtn")->click();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
     ASSERT_EQ(dialogs.saveSuggestions.size(), 1);

@@ -60,7 +60,7 @@ TEST_P(HistoryScreens, TheGoalsScreenShowsAGoalsVersionsRestoresOneAndBringsADel
     const int goal = addGoal("Grow sales", year, 1, me, me);
     insertRow(dm->strategyTable,
               {{"GoalID", goal}, {"UserNumber", me}, {"StrategyNumber", 1}, {"Compleated", false}});
-    planning::GoalsWindow form(*dm);
+    planning::GoalsWindow form(*dm, desktop);
     form.show();
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
     QTest::keyClicks(form.descriptionEdit, " fast");
@@ -118,9 +118,9 @@ TEST_P(HistoryScreens, TheStrategyEditorShowsTheStrategysHistoryAndTheListItsDel
                                                 {"StrategyDescription", "call every customer"},
                                                 {"Compleated", false}});
     ASSERT_TRUE(dm->goalsTable.locate("GoalID", goal));
-    planning::StrategyListWindow list(*dm);
+    planning::StrategyListWindow list(*dm, desktop);
     {
-        planning::StrategyEditor editor(*dm, &list);
+        planning::StrategyEditor editor(*dm, desktop, &list);
         editor.show();
         editor.onActivate();
         ASSERT_TRUE(dm->strategyTable.locate("StrategyID", s));

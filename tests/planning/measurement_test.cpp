@@ -45,7 +45,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     addMeasure(theirs, 1);
     standOn(mine);
     {
-        planning::MeasurementsWindow form(*dm);
+        planning::MeasurementsWindow form(*dm, desktop);
         EXPECT_EQ(form.windowTitle(), "Measurments");
         EXPECT_EQ(form.detailGroup->title(), "Detail");
         QAbstractItemModel* grid = form.measureGrid->model();
@@ -67,7 +67,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
 
     // Escape drops a changed item just the same.
-    planning::MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm, desktop);
     items().field("Deliverable").setValue("typed, never saved");
     form.reject();
     EXPECT_EQ(stored(mine), 0);
@@ -76,7 +76,7 @@ TEST_P(MeasurementScreen, AFirstItemIsBegunAtOnceAndDroppedOnClose) {
 TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     standOn(theirs);
     {
-        planning::MeasurementsWindow form(*dm);
+        planning::MeasurementsWindow form(*dm, desktop);
         EXPECT_EQ(items().state(), engine::DataSet::State::Browse)
             << "no first item for a view-only strategy";
         EXPECT_TRUE(items().isEmpty());
@@ -84,7 +84,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     }
     addMeasure(theirs, 1, {{"Deliverable", "Theirs"}});
     standOn(theirs);
-    planning::MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm, desktop);
     EXPECT_EQ(items().recordCount(), 1);
     for (QWidget* w : std::initializer_list<QWidget*>{form.insertButton, form.saveButton, form.deleteButton,
                                                       form.resetButton, form.dateButton, form.completedBox})
@@ -99,7 +99,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
     // A strategy not stored yet has no key to hang items on.
     dm->strategyTable.insert();
     dm->strategyTable.field("UserNumber").setValue(me);
-    planning::MeasurementsWindow unsaved(*dm);
+    planning::MeasurementsWindow unsaved(*dm, desktop);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     EXPECT_FALSE(unsaved.insertButton->isEnabled());
     dm->strategyTable.cancel();
@@ -107,7 +107,7 @@ TEST_P(MeasurementScreen, AStrategyTheUserMayOnlyView) {
 
 TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     standOn(mine);
-    planning::MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm, desktop);
     for (const char* text : {"one", "two", "three"}) {
         if (items().state() != engine::DataSet::State::Insert) form.insertClicked();
         items().field("Deliverable").setValue(text);
@@ -139,7 +139,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
     form.closeWindow();
 
     standOn(mine);
-    planning::MeasurementsWindow again(*dm);
+    planning::MeasurementsWindow again(*dm, desktop);
     EXPECT_EQ(items().state(), engine::DataSet::State::Browse);
     ASSERT_TRUE(items().locate("MeasurementNumber", 2));
     again.deleteClicked();
@@ -155,7 +155,7 @@ TEST_P(MeasurementScreen, NumbersAfterDeletesAndInsertSettlingAPendingItem) {
 TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
     addMeasure(mine, 1);
     standOn(mine);
-    planning::MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm, desktop);
     QDate shown;
     const QDate picked(year, 4, 5);
     dialogs.onModal = [&](QDialog& d) {
@@ -190,7 +190,7 @@ TEST_P(MeasurementScreen, TheDateDialogResetAndCompleted) {
 TEST_P(MeasurementScreen, ADateTypedIntoTheBoxIsTakenWhole) {
     addMeasure(mine, 1);
     standOn(mine);
-    planning::MeasurementsWindow form(*dm);
+    planning::MeasurementsWindow form(*dm, desktop);
     form.completionDateEdit->clear();
     QTest::keyClicks(form.completionDateEdit, "01/15/2027");
     EXPECT_EQ(form.completionDateEdit->text(), "01/15/2027") << "nothing is written over the typing";

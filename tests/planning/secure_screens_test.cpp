@@ -4,6 +4,7 @@
 // program's logon.
 
 #include "ServerAdmin.h"
+#include "controls/Desktop.h"
 #include "controls/LookupComboBox.h"
 #include "controls/ScriptedDialogs.h"
 #include "controls/SpinBox.h"
@@ -46,10 +47,10 @@ QStringList entries(const QComboBox* box) {
 
 // What the two screens show a user: the goals he keeps, the names offered, and for every user
 // of the strategy list's box and every year of the sample, the goals listed and their strategies.
-Seen whatTheScreensShow(data::DataModule& dm) {
+Seen whatTheScreensShow(data::DataModule& dm, controls::Desktop& desktop) {
     Seen seen;
     {
-        planning::GoalsWindow goals(dm);
+        planning::GoalsWindow goals(dm, desktop);
         for (int r = 0; r < dm.goalsTable.recordCount(); ++r) {
             dm.goalsTable.moveTo(r);
             seen.goals << row(dm.goalsTable,
@@ -59,7 +60,7 @@ Seen whatTheScreensShow(data::DataModule& dm) {
         seen.goalFor = entries(goals.goalForBox);
         goals.reject();
     }
-    planning::StrategyListWindow list(dm);
+    planning::StrategyListWindow list(dm, desktop);
     seen.users = entries(list.userBox);
     const int thisYear = list.yearSpin->value();
     for (int u = 0; u < list.userBox->count(); ++u) {
@@ -93,10 +94,10 @@ qint64 asOwner(const QString& uri, const QString& sql) {
 
 // What "Deleted Goals" and "Deleted Strategies" list for the user logged on; with `byWhom`, who
 // deleted each.
-QStringList deletedShown(data::DataModule& dm, bool byWhom) {
+QStringList deletedShown(data::DataModule& dm, bool byWhom, controls::Desktop& desktop) {
     QStringList out;
     for (auto kind : {planning::DeletedDialog::Kind::Goals, planning::DeletedDialog::Kind::Strategies}) {
-        planning::DeletedDialog deleted(dm, kind);
+        planning::DeletedDialog deleted(dm, kind, desktop);
         for (int i = 0; i < deleted.deletedList->topLevelItemCount(); ++i) {
             const QTreeWidgetItem* row = deleted.deletedList->topLevelItem(i);
             out << (byWhom ? row->text(0) + QLatin1Char('|') + row->text(1) : row->text(0));
@@ -134,7 +135,8 @@ void logOnToBoth(const SampleUser& u, data::DataModule& byProgram, data::DataMod
 // A sample on a plain server and the same sample on a secured one, MJONES (who changes every
 // goal) having deleted on both the goal of this year whose strategies belong to most users; gives
 // the goal's key.
-qint64 deleteTheSameGoal(const PgTestDatabase& plain, const PgTestDatabase& secure) {
+qint64 deleteTheSameGoal(const PgTestDatabase& plain, const PgTestDatabase& secure,
+                         controls::Desktop& desktop) {
     tools::createServerDatabase(plain.uri(), true, tools::SampleSize::Small);
     tools::createSecureServerDatabase(secure.uri(), true, tools::SampleSize::Small);
     tools::setServerPassword(secure.uri(), "Supervisor", "keeper");
@@ -148,7 +150,7 @@ qint64 deleteTheSameGoal(const PgTestDatabase& plain, const PgTestDatabase& secu
     data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
     logOnToBoth(kSampleUsers[1], byProgram, byServer);
     for (data::DataModule* dm : {&byProgram, &byServer}) {
-        planning::GoalsWindow goals(*dm);
+        planning::GoalsWindow goals(*dm, desktop);
         EXPECT_TRUE(dm->goalsTable.locate("GoalID", goal));
         goals.deleteButton->click();
         goals.reject();
@@ -165,13 +167,15 @@ TEST(SecureScreens, EverySampleUserSeesWhatThePlainServerShowsHim) {
     tools::createServerDatabase(plain.uri(), true, tools::SampleSize::Small);
     tools::createSecureServerDatabase(secure.uri(), true, tools::SampleSize::Small);
     tools::setServerPassword(secure.uri(), "Supervisor", "keeper");
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
 
     for (const SampleUser& u : kSampleUsers) {
         SCOPED_TRACE(u.id);
         Both both(plain, secure);
         data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
         ASSERT_NO_FATAL_FAILURE(logOnToBoth(u, byProgram, byServer));
-        const Seen a = whatTheScreensShow(byProgram), b = whatTheScreensShow(byServer);
+        const Seen a = whatTheScreensShow(byProgram, desktop), b = whatTheScreensShow(byServer, desktop);
         // Staff keep no goals of their own in the sample; everybody lists strategies.
         if (byProgram.user().rights.canModifyAllGoals) {
             EXPECT_FALSE(a.goals.isEmpty());
@@ -200,7 +204,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(plain.uri().isEmpty());
         ASSERT_FALSE(secure.uri().isEmpty());
-        goal = deleteTheSameGoal(plain, secure);
+        goal = deleteTheSameGoal(plain, secure, desktop);
     }
     // How many strategies the goal has now, past every policy.
     qint64 strategiesUnder(const PgTestDatabase& db) const {
@@ -209,6 +213,7 @@ protected:
     }
     PgTestDatabase plain, secure;
     controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     qint64 goal = 0;
 };
 
@@ -223,9 +228,10 @@ TEST_F(DeletedOnBoth, DeletedGoalsAndStrategiesAreOfferedAsOnThePlainServer) {
         const bool readsHerRow = byProgram.user().rights.canAddUsers || byProgram.user().profileId == 0 ||
                                  byProgram.user().id == "MJONES";
         if (byProgram.user().id == "MJONES") {
-            EXPECT_FALSE(deletedShown(byProgram, false).isEmpty());
+            EXPECT_FALSE(deletedShown(byProgram, false, desktop).isEmpty());
         }
-        EXPECT_EQ(deletedShown(byProgram, readsHerRow), deletedShown(byServer, readsHerRow));
+        EXPECT_EQ(deletedShown(byProgram, readsHerRow, desktop),
+                  deletedShown(byServer, readsHerRow, desktop));
     }
 }
 
@@ -237,7 +243,7 @@ TEST_F(DeletedOnBoth, ADeletedGoalComesBackWithEveryStrategyAsOnThePlainServer) 
     data::DataModule &byProgram = both.byProgram, &byServer = both.byServer;
     ASSERT_NO_FATAL_FAILURE(logOnToBoth(kSampleUsers[1], byProgram, byServer));
     for (data::DataModule* dm : {&byProgram, &byServer}) {
-        planning::DeletedDialog deleted(*dm, planning::DeletedDialog::Kind::Goals);
+        planning::DeletedDialog deleted(*dm, planning::DeletedDialog::Kind::Goals, desktop);
         ASSERT_EQ(deleted.deletedList->topLevelItemCount(), 1);
         deleted.restoreButton->click();
         told << dialogs.lastText();

@@ -130,7 +130,7 @@ TEST_P(Strategies, TheListShowsTheUsersGoalsAndFollowsTheSelectedGoal) {
     strategy(mine, me, 2, "Second");
     logOn("me");
 
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Strategies");
     EXPECT_EQ(form.yearSpin->value(), year);
     EXPECT_EQ(dm->goalFilter().year, year);
@@ -194,7 +194,7 @@ TEST_P(Strategies, AUserWhoMayOnlySeeGetsAReadOnlyViewer) {
     logOn("me");
     dm->measureTable.open();
 
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     EXPECT_TRUE(form.userBox->isEnabled());
     EXPECT_EQ(form.userBox->count(), 3) << "himself and the two he may see";
     chooseUser(form, other);
@@ -268,7 +268,7 @@ TEST_P(Strategies, EnterOnAStrategyOpensItAsADoubleClickDoes) {
     strategy(global, other, 1, "Otto writes");
     addAccess(me, other, false);
     logOn("me");
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -306,8 +306,8 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     if (store.secure()) GTEST_SKIP() << "the server shows a user no other user's row but those he may see";
     logOn("me");
     {
-        planning::GoalsWindow goals(*dm);
-        planning::StrategyListWindow strategies(*dm);
+        planning::GoalsWindow goals(*dm, desktop);
+        planning::StrategyListWindow strategies(*dm, desktop);
         ASSERT_EQ(entries(goals.goalTypeBox), QStringList({"Corporate", "Personal"}));
         ASSERT_EQ(entries(strategies.goalTypeBox), QStringList({"Corporate", "Personal"}));
         ASSERT_FALSE(entries(goals.ownerBox).contains("Nina New"));
@@ -320,14 +320,14 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     ASSERT_TRUE(peer.send("insert GoalType.db TypeDescription Regional").startsWith("ok "));
     ASSERT_TRUE(peer.send("insert User.db UserName Nina New").startsWith("ok "));
     {
-        planning::GoalsWindow goals(*dm);
+        planning::GoalsWindow goals(*dm, desktop);
         EXPECT_EQ(entries(goals.goalTypeBox), QStringList({"Corporate", "Regional"}));
         EXPECT_TRUE(entries(goals.ownerBox).contains("Nina New")) << "the Goal Owner box";
         goals.closeButton->click();
         // Nothing changed elsewhere since: the lists are not read again.
         QSignalSpy typesRead(&dm->goalTypeSource, &engine::DataSource::rowsChanged);
         QSignalSpy usersRead(&dm->userSettingsSource, &engine::DataSource::rowsChanged);
-        planning::StrategyListWindow strategies(*dm);
+        planning::StrategyListWindow strategies(*dm, desktop);
         EXPECT_EQ(entries(strategies.goalTypeBox), QStringList({"Corporate", "Regional"}));
         EXPECT_EQ(typesRead.count(), 0);
         EXPECT_EQ(usersRead.count(), 0);
@@ -337,7 +337,7 @@ TEST_P(Strategies, TypesAndUsersChangedElsewhereShowWhenAScreenOpens) {
     // The type the strategy list would start on is deleted: it starts on one that exists.
     ASSERT_TRUE(dm->goalTypeTable.locate("GoalTypeID", corporate));
     ASSERT_EQ(peer.send(QString("delete GoalType.db GoalTypeID %1").arg(corporate)), "ok");
-    planning::StrategyListWindow strategies(*dm);
+    planning::StrategyListWindow strategies(*dm, desktop);
     EXPECT_EQ(entries(strategies.goalTypeBox), QStringList({"Regional"}));
     EXPECT_EQ(strategies.goalTypeBox->currentText(), "Regional");
     EXPECT_EQ(dm->goalFilter().type, strategies.goalTypeBox->keyValue().toInt());
@@ -348,7 +348,7 @@ TEST_P(Strategies, NumbersCountPerUserAndGoalAndDeletingKeepsGaps) {
     strategy(global, other, 1);
     logOn("me");
     dm->measureTable.open();
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     auto insert = [&](const QString& text) {
         onEditor([text](planning::StrategyEditor& e) {
             EXPECT_TRUE(e.numberEdit->text().toInt() > 0);
@@ -412,7 +412,7 @@ TEST_P(Strategies, TheEditorStoresEveryTextTheDateAndTheMarks) {
     dm->userSettingsTable.field("DepartmentID").setValue(department);
     dm->userSettingsTable.post();
     logOn("me");
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     const QDate picked(2031, 3, 14);
     QDate calendarOpenedOn;
     onEditor([&](planning::StrategyEditor& e) {
@@ -534,7 +534,7 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     const int global = goal("Global aim", {});
     logOn("me");
     dm->user().settings.multipleMeasures = true;
-    planning::StrategyEditor multiple(*dm);
+    planning::StrategyEditor multiple(*dm, desktop);
     EXPECT_TRUE(multiple.deliverableLabel->isHidden());
     EXPECT_TRUE(multiple.deliverableMemo->isHidden());
     EXPECT_TRUE(multiple.measurementMemo->isHidden());
@@ -542,11 +542,11 @@ TEST_P(Strategies, MultipleMeasurementsSwapTheMemosForTheItemsButton) {
     EXPECT_FALSE(multiple.measureButton->isHidden());
     EXPECT_EQ(multiple.measureButton->text(), "Deliverable/Measurement Items");
     dm->user().settings.multipleMeasures = false;
-    planning::StrategyEditor plain(*dm);
+    planning::StrategyEditor plain(*dm, desktop);
     EXPECT_LT(multiple.height(), plain.height()) << "no gap where the memos were";
 
     // The items need a stored strategy: a pending new one is stored first.
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     ASSERT_EQ(dm->strategySelection().goal, global);
     dm->user().settings.multipleMeasures = true;
     onEditor([](planning::StrategyEditor& e) {
@@ -565,9 +565,9 @@ TEST_P(Strategies, PrintAndPreviewRefuseDoNotPrintAndHandTheStoredStrategyOver) 
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "Stored text");
     logOn("me");
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     ASSERT_EQ(dm->strategyTable.field("StrategyID").asInt(), id);
-    planning::StrategyEditor e(*dm);
+    planning::StrategyEditor e(*dm, desktop);
     e.onActivate();
 
     // The mark as shown counts, saved or not; nothing else happens.
@@ -644,13 +644,13 @@ TEST_P(Strategies, TheSupervisorMovesAStrategyToAnotherUser) {
     addUser("lone", "", "Lone Supervisor", addProfile("Supervisor only", {"CanAddStrategy", "Supervisor"}));
     logOn("lone");
     {
-        planning::StrategyListWindow form(*dm);
+        planning::StrategyListWindow form(*dm, desktop);
         EXPECT_TRUE(form.moveButton->isVisibleTo(&form));
         EXPECT_FALSE(form.userBox->isEnabled()) << "Supervisor alone does not open the user box";
         EXPECT_EQ(form.userBox->count(), 6) << "yet every user is visible";
     }
     logOn("chief");
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     EXPECT_TRUE(form.moveButton->isVisibleTo(&form));
     EXPECT_TRUE(form.userBox->isEnabled());
     chooseUser(form, me);
@@ -718,7 +718,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
     dm->measureTable.open();
     measurement(id);
     measurement(id);
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility theirs").arg(id)), "ok");
     form.deleteButton->click();
@@ -734,7 +734,7 @@ TEST_P(Strategies, DeleteWithMeasurementsIsAllOrNothing) {
 TEST_P(Strategies, TwoWorkstationsInsertUnderTheSameGoalAndNeitherNumberIsLost) {
     const int global = goal("Global aim", {});
     logOn("me");
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     Peer peer(store.location());
     onEditor([&](planning::StrategyEditor& e) {
         EXPECT_EQ(e.numberEdit->text(), "1");
@@ -782,9 +782,9 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     const int global = goal("Global aim", {});
     const int id = strategy(global, me, 1, "original");
     logOn("me");
-    planning::StrategyListWindow form(*dm);
+    planning::StrategyListWindow form(*dm, desktop);
     Peer peer(store.location());
-    planning::StrategyEditor e(*dm);
+    planning::StrategyEditor e(*dm, desktop);
     e.onActivate();
     ASSERT_EQ(e.strategyMemo->toPlainText(), "original");
 
@@ -809,7 +809,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
               1);
 
     // Both changed the same text: the stored one is shown, never overwritten by the stale one.
-    planning::StrategyEditor again(*dm);
+    planning::StrategyEditor again(*dm, desktop);
     again.onActivate();
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 StrategyDescription theirs too").arg(id)),
               "ok");
@@ -823,7 +823,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
     EXPECT_EQ(count("Strategys.db", "Where StrategyDescription = \"theirs too\""), 1);
 
     // A date changed elsewhere since it was shown is not typed over unseen.
-    planning::StrategyEditor dated(*dm);
+    planning::StrategyEditor dated(*dm, desktop);
     dated.onActivate();
     ASSERT_EQ(dated.completionDateEdit->text(), "");
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 CompleationDate 2030-05-01").arg(id)), "ok");
@@ -838,7 +838,7 @@ TEST_P(Strategies, AStrategyEditedElsewhereIsNeitherLostNorOverwritten) {
         << "typed again, it is stored";
 
     // And the other way round: while this editor holds the row, the other workstation waits.
-    planning::StrategyEditor third(*dm);
+    planning::StrategyEditor third(*dm, desktop);
     third.onActivate();
     third.responsibilityMemo->setPlainText("held here");
     EXPECT_TRUE(peer.send(QString("edit Strategys.db StrategyID %1 Responsibility later").arg(id))

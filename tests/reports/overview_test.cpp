@@ -71,7 +71,7 @@ protected:
 VARDIMO_ON_ALL_STORES(Tracking);
 
 TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
-    app::MainWindow form(*dm);
+    app::MainWindow form(*dm, desktop);
     const QList<QAction*> top = form.menuBar()->actions();
     QStringList titles;
     for (QAction* a : top)
@@ -108,7 +108,7 @@ TEST_P(Tracking, TheMenuSitsBeforeHelpAndFollowsTheRights) {
 }
 
 TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
-    planning::OverdueWindow form(*dm);
+    planning::OverdueWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Overdue");
     ASSERT_EQ(form.grid->model()->rowCount(), 2);
     EXPECT_EQ(form.itemAt(0).owner, "Mia") << "most overdue first";
@@ -149,7 +149,7 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
 
     // Only what one may see: without the right to see everyone, Yan's strategy is gone.
     dm->user().rights.canViewAllStrategies = false;
-    planning::OverdueWindow mine(*dm);
+    planning::OverdueWindow mine(*dm, desktop);
     EXPECT_EQ(mine.grid->model()->rowCount(), 1);
 }
 
@@ -173,7 +173,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
         readOnly = e->isReadOnly();
         return d.result();
     };
-    planning::OverdueWindow seen(*dm);
+    planning::OverdueWindow seen(*dm, desktop);
     ASSERT_EQ(seen.grid->model()->rowCount(), 2) << "Yan's two late strategies";
     EXPECT_EQ(seen.itemAt(0).goal, "Earlier aim");
     seen.gridDoubleClicked(0);
@@ -187,7 +187,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
 
     // Completed in the editor: the strategy leaves the list as the editor closes.
     ASSERT_TRUE(logOnAs("ME"));
-    planning::OverdueWindow all(*dm);
+    planning::OverdueWindow all(*dm, desktop);
     ASSERT_EQ(all.grid->model()->rowCount(), 3);
     dialogs.onModal = [&](QDialog& d) {
         auto* e = dynamic_cast<planning::StrategyEditor*>(&d);
@@ -207,7 +207,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
 }
 
 TEST_P(Tracking, OverviewShowsCountsChartPrintsAndExports) {
-    reports::OverviewWindow form(*dm);
+    reports::OverviewWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Overview");
     EXPECT_EQ(form.yearSpin->value(), year);
     ASSERT_EQ(form.userGrid->rowCount(), 2);
@@ -280,7 +280,7 @@ TEST_P(Tracking, OverviewOnManyUsersShowsFullNamesRoundStepsAndHeadingsOnEveryPr
         for (int k = 0; k <= i % 4; ++k)
             strategy(g, u, due, k == 0);
     }
-    reports::OverviewWindow form(*dm);
+    reports::OverviewWindow form(*dm, desktop);
     form.show();
     QApplication::processEvents();
     QTableWidget* grid = form.userGrid;

@@ -96,7 +96,7 @@ VARDIMO_ON_ALL_STORES(ReportScreens);
 
 TEST_P(ReportScreens, ReportsScreenControlsAndItsQueryText) {
     dm->setGoalFilter({.year = std::nullopt, .byUser = true});
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Reports");
     EXPECT_FALSE(dm->goalFilter().byUser);
     EXPECT_EQ(form.reportType->title(), "Report Type");
@@ -158,7 +158,7 @@ TEST_P(ReportScreens, ViewAllNoGoalYearAndTheDeliverableReport) {
     addMeasure(s1, 1, {{"CompleationDate", end.addDays(1)}});
     addMeasure(s2, 2, {{"CompleationDate", QDate(year, 6, 15)}, {"Compleated", true}});
     addMeasure(s4, 1);
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     EXPECT_FALSE(form.goalSpin->isVisibleTo(&form));
     EXPECT_FALSE(form.yearLabel->isVisibleTo(&form));
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 4);
@@ -195,7 +195,7 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     const QString pdf = dir.file("reports.pdf");
     dialogs.printToFile = pdf;
     {
-        reports::ReportsWindow form(*dm);
+        reports::ReportsWindow form(*dm, desktop);
         form.reportTitle->setText("Quarterly");
         dialogs.printAnswers = {false};
         form.printClicked();
@@ -215,7 +215,7 @@ TEST_P(ReportScreens, PrintClosesThePreviewStaysAndTheTitleIsOnEveryPage) {
     EXPECT_TRUE(pdfText(pdf, 4).contains("Beta global"));
 
     dm->user().settings.sendToPrinter = false;
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     form.previewClicked();
     EXPECT_EQ(dialogs.printDialogs, 2) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"}));
@@ -235,7 +235,7 @@ TEST_P(ReportScreens, ExportWritesWhatPrintWouldPrint) {
     dm->strategyTable.field("CommentsStatus").setValue("Grüße, 日本語");
     dm->strategyTable.field("CompleationDate").setValue(march20);
     dm->strategyTable.post();
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     form.reportTitle->setText("Quarterly");
     const QList<int> printed = build(form, 2);
     ASSERT_EQ(printed, QList<int>({s2, s8}));
@@ -286,7 +286,7 @@ TEST_P(ReportScreens, ExportWithMeasurementItemsWritesTheItemsAsTheReportPrintsT
                 {"Compleated", true}});
     addMeasure(s2, 1, {{"Deliverable", "First"}, {"Measurement", "M1"}});
     addMeasure(s1, 1, {{"Deliverable", "not selected"}});
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     ASSERT_EQ(build(form, 2), QList<int>({s2, s8}));
     dialogs.saveAs = dir.file("items.csv");
     form.exportButton->click();
@@ -314,7 +314,7 @@ TEST_P(ReportScreens, WithoutAGoalTypeThereIsNothingToPrint) {
     while (!types.isEmpty())
         types.remove();
     dm->goalTypeTable.refresh();
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     EXPECT_FALSE(form.printButton->isEnabled());
     EXPECT_FALSE(form.previewButton->isEnabled());
     EXPECT_FALSE(form.exportButton->isEnabled());
@@ -334,7 +334,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
         tx.commit();
     }
     dm->goalDatabase.notifyChanged("measure");
-    reports::ReportsWindow form(*dm);
+    reports::ReportsWindow form(*dm, desktop);
     form.startDatePicker->setDate(QDate(year, 7, 1));
     form.endDatePicker->setDate(QDate(year, 7, 31));
     EXPECT_EQ(build(form, 3), QList<int>({s3})) << "the other strategy is of another goal type";
@@ -347,7 +347,7 @@ TEST_P(ReportScreens, DeliverableReportOverMoreKeysThanSQLiteBinds) {
 TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     listShows(alpha, me, year);
     // The list hands its print choice what it shows when it opens it: a new one per selection.
-    auto f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    auto f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed(), desktop);
     EXPECT_EQ(f->windowTitle(), "Print Goals");
     EXPECT_EQ(f->printOptions->title(), "Print Options");
     EXPECT_EQ(f->findChildren<QRadioButton*>().size(), 2);
@@ -366,17 +366,17 @@ TEST_P(ReportScreens, PrintGoalsItemsAndTheirQueries) {
     EXPECT_EQ(f->strategyQuery.text(), head + common + QString("S.UserNumber = %1\n").arg(me) + kOrder);
 
     listShows(-1, me, year);
-    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed(), desktop);
     EXPECT_TRUE(build(*f, 0).isEmpty()) << "no goal selected";
     EXPECT_TRUE(f->strategyQuery.text().contains("S.GoalID = -1 And"));
 
     dm->user().settings.noGoalYear = true;
     listShows(lastYear, me, year - 1);
-    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed(), desktop);
     EXPECT_EQ(build(*f, 0), QList<int>({s6})) << "the hidden year still counts";
     EXPECT_TRUE(f->strategyQuery.text().contains(QString("G.GoalYear = %1 And").arg(year - 1)));
     listShows(alpha, other, year);
-    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed());
+    f = std::make_unique<reports::PrintGoalsDialog>(*dm, listed(), desktop);
     EXPECT_EQ(build(*f, 1), QList<int>({s3})) << "the listed user's strategies";
     EXPECT_FALSE(f->strategyQuery.text().contains(" In ")) << "no access-list line here";
 }
@@ -388,7 +388,7 @@ TEST_P(ReportScreens, PrintGoalsDeliverableReportPrintAndPreview) {
     addMeasure(s2, 1, {{"CompleationDate", end}});
     addMeasure(s3, 1, {{"CompleationDate", end}});
     listShows(alpha, me, year);
-    reports::PrintGoalsDialog form(*dm, listed());
+    reports::PrintGoalsDialog form(*dm, listed(), desktop);
     EXPECT_EQ(form.findChildren<QRadioButton*>().size(), 3);
     form.startDatePicker->setDate(start);
     form.endDatePicker->setDate(end);

@@ -296,14 +296,14 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
 
     openOne(s);
     dialogs.printAnswers = {false};
-    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, desktop, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 1);
     EXPECT_FALSE(QFile::exists(pdf)) << "a cancelled print dialog prints nothing";
     EXPECT_FALSE(strategyRows().isOpen());
     EXPECT_FALSE(strategyRows().prepared());
 
     openOne(s);
-    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, desktop, nullptr);
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(pdfText(pdf).contains("Printed from the editor"));
     EXPECT_TRUE(dialogs.modalTitles.isEmpty()) << "straight to the printer";
@@ -311,19 +311,19 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
 
     dm->user().settings.sendToPrinter = false;
     openOne(s);
-    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, desktop, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3);
     EXPECT_EQ(dialogs.modalTitles, QStringList({"Print Preview"})) << "the dialog first, then the preview";
 
     openOne(s);
-    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, desktop, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 3) << "Preview shows no print dialog";
     EXPECT_EQ(dialogs.modalTitles.size(), 2);
     EXPECT_FALSE(strategyRows().isOpen());
 
     // A strategy not stored yet: the editor writes no query.
-    reports::printStrategyReport(*dm, strategyRows(), false, nullptr);
-    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), false, desktop, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, desktop, nullptr);
     EXPECT_EQ(dialogs.printDialogs, 4);
     EXPECT_EQ(dialogs.modalTitles.size(), 2) << "nothing to preview";
 
@@ -331,7 +331,7 @@ TEST_P(StrategyReportPages, TheEditorsPrintAndPreview) {
     dm->user().settings.sendToPrinter = true;
     dialogs.printToFile = dir.file("missing/editor.pdf");
     openOne(s);
-    EXPECT_THROW(reports::printStrategyReport(*dm, strategyRows(), false, nullptr), engine::Error);
+    EXPECT_THROW(reports::printStrategyReport(*dm, strategyRows(), false, desktop, nullptr), engine::Error);
     EXPECT_FALSE(strategyRows().isOpen());
 }
 
@@ -394,7 +394,7 @@ TEST_P(StrategyReportPages, ThePreviewShowsTheStrategyPages) {
         pages = preview->pageCount();
         return 0;
     };
-    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, desktop, nullptr);
     EXPECT_EQ(pages, 1);
     EXPECT_FALSE(strategyRows().isOpen());
 }
@@ -406,7 +406,7 @@ TEST_P(StrategyReportPages, ThePreviewWindowFitsOnTheScreen) {
         shown = d.size();
         return int(QDialog::Rejected);
     };
-    reports::printStrategyReport(*dm, strategyRows(), true, nullptr);
+    reports::printStrategyReport(*dm, strategyRows(), true, desktop, nullptr);
     ASSERT_TRUE(shown.isValid());
     const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
     EXPECT_LE(shown.height(), screen.height());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "controls/Screen.h"
 #include "controls/ScriptedDialogs.h"
 #include "data/CurrentUser.h"
@@ -34,7 +34,6 @@ protected:
         openModule();
     }
     void TearDown() override {
-        controls::setScreenOpening({});
         dm.reset();
         owner_.reset();
         ownerSession_.reset();
@@ -48,9 +47,11 @@ protected:
         session->addAlias("Goal", store.location());
         dm = std::make_unique<data::DataModule>(*session);
         ASSERT_NO_THROW(dm->open());
-        // As the program does: every screen opening reads the lookup lists again.
-        // Tests that open a module of their own keep it in `dm` too.
-        controls::setScreenOpening([this] {
+    }
+    // A desktop of the test's scripted dialogs where, as in the program, every screen opening
+    // reads the lookup lists of `dm` again (tests that open a module of their own keep it there).
+    controls::Desktop makeDesktop(controls::Desktop::Help help) {
+        return controls::Desktop(dialogs, std::move(help), [this] {
             if (dm) dm->refreshLookupLists();
         });
     }
@@ -198,6 +199,8 @@ protected:
     // the database's folder.
     const TempDir& dir = store.dir();
     controls::ScriptedDialogs dialogs;
+    // Where the test's screens are shown: no help.
+    controls::Desktop desktop = makeDesktop({});
     std::unique_ptr<engine::Session> session;
     std::unique_ptr<data::DataModule> dm;
 
