@@ -300,20 +300,10 @@ bool Database::readForward(const QString& sql, const QVariantList& binds, const 
 }
 
 qint64 Database::change(const QString& sql, const QVariantList& binds, const QString& files) {
-    if (!open_) throw Error::notOpen();
-    reconnectIfLost();
-    checkTransactionAlive();
-    flushDeferred();
+    // Sent straight through the store where it can, and then checked, waited for and failed as
+    // the store's own reads are.
     std::optional<qint64> changed;
-    {
-        const ReadWaitScope wait(*this, files);
-        try {
-            changed = backend_->changeRows(sql, binds, files);
-        } catch (const Error&) {
-            failed();
-            throw;
-        }
-    }
+    readThroughStore(files, [&] { changed = backend_->changeRows(sql, binds, files); });
     if (changed) {
         backend_->countStatements();
         return *changed;
