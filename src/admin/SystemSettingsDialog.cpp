@@ -203,10 +203,30 @@ void SystemSettingsDialog::showProgress(int record) {
         }
     }
     // 0 comes first and last, when there is nothing left to stop.
-    if (cancelRequested_ && record != 0) throw ConversionCancelled();
+    if (cancelRequested_ && record != 0) {
+        // Undoing what was done takes a moment on a large database: Cancel is seen to be taken.
+        if (progressWindow) {
+            cancelConversionButton->setEnabled(false);
+            controls::paintNow(progressWindow);
+        }
+        throw ConversionCancelled();
+    }
 }
 
 namespace {
+// The window a conversion shows its progress in. Escape and the close box ask the same as
+// Cancel but leave it where it is: hidden and shown again, it would be placed anew, and what
+// it covered would stay unpainted until the conversion has stopped.
+class ConversionWindow : public QDialog {
+public:
+    ConversionWindow(QWidget* parent, std::function<void()> cancel)
+        : QDialog(parent), cancel_(std::move(cancel)) {}
+    void reject() override { cancel_(); }
+
+private:
+    std::function<void()> cancel_;
+};
+
 QString count(int n, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
@@ -241,7 +261,7 @@ void SystemSettingsDialog::askConvertToSingle() {
 void SystemSettingsDialog::convert(const std::function<void(const ConversionProgress&)>& run) {
     lastPaint_ = -1;
     cancelRequested_ = false;
-    QDialog window(this);
+    ConversionWindow window(this, [this] { cancelRequested_ = true; });
     window.setWindowTitle(QStringLiteral("Converting Measurements"));
     window.setWindowModality(Qt::WindowModal);
     auto* lay = new QVBoxLayout(&window);
@@ -252,12 +272,7 @@ void SystemSettingsDialog::convert(const std::function<void(const ConversionProg
     cancelConversionButton = controls::button(QStringLiteral("Cancel"), &window);
     cancelConversionButton->setObjectName(QStringLiteral("cancelConversionButton"));
     lay->addWidget(cancelConversionButton, 0, Qt::AlignHCenter);
-    connect(cancelConversionButton, &QPushButton::clicked, &window, [this] { cancelRequested_ = true; });
-    // Escape and the close box ask the same as Cancel; the window goes when the conversion ends.
-    connect(&window, &QDialog::rejected, &window, [this, &window] {
-        cancelRequested_ = true;
-        window.show();
-    });
+    connect(cancelConversionButton, &QPushButton::clicked, &window, &QDialog::reject);
     progressWindow = &window;
     window.show();
     QCoreApplication::processEvents();

@@ -101,6 +101,7 @@ void RowCache::forgetKeys() {
     loaded_ = false;
     positions_.clear();
     positionsValid_ = false;
+    lookedSinceChange_ = false;
 }
 
 void RowCache::loadKeys(const QString& where, const QVariantList& binds, const Accept& accept,
@@ -141,6 +142,11 @@ int RowCache::positionOf(qint64 key) {
         // In key order the list is sorted: no map needed.
         auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
         return it != keys_.end() && *it == key ? int(it - keys_.begin()) : -1;
+    }
+    if (!positionsValid_ && !lookedSinceChange_) {
+        lookedSinceChange_ = true;
+        auto it = std::find(keys_.begin(), keys_.end(), key);
+        return it != keys_.end() ? int(it - keys_.begin()) : -1;
     }
     if (!positionsValid_) {
         positions_.clear();
@@ -189,6 +195,7 @@ int RowCache::insertKey(qint64 key, const QVariantList& values) {
         if (positionsValid_) positions_.insert(key, lo);
     } else {
         positionsValid_ = false;
+        lookedSinceChange_ = false;
     }
     keys_.insert(keys_.begin() + lo, key);
     return lo;
@@ -196,10 +203,12 @@ int RowCache::insertKey(qint64 key, const QVariantList& values) {
 
 void RowCache::removeAt(int pos) {
     if (pos < 0 || pos >= int(keys_.size())) return;
-    if (pos == int(keys_.size()) - 1 && positionsValid_)
+    if (pos == int(keys_.size()) - 1 && positionsValid_) {
         positions_.remove(keys_[size_t(pos)]);
-    else
+    } else {
         positionsValid_ = false;
+        lookedSinceChange_ = false;
+    }
     keys_.erase(keys_.begin() + pos);
 }
 

@@ -67,6 +67,9 @@ private:
     bool loaded_ = false;
     QHash<qint64, int> positions_;
     bool positionsValid_ = false;
+    // Whether a key was looked for since the keys last changed: the first look is a scan (a
+    // table staying on its row after reading a million keys again needs no map of them all).
+    bool lookedSinceChange_ = false;
     QHash<qint64, QVariantList> cache_;
 };
 

@@ -368,7 +368,10 @@ TEST_P(Conversion, ACancelledConversionChangesNothing) {
     EXPECT_EQ(form.recordLabel->text(), "0");
     EXPECT_EQ(dialogs.messages.size(), 1u) << "only the question before, nothing after a Cancel";
     unchanged("Cancel");
-    QTimer::singleShot(0, &form, [&] { QTest::keyClick(form.progressWindow, Qt::Key_Escape); });
+    QTimer::singleShot(0, &form, [&] {
+        QTest::keyClick(form.progressWindow, Qt::Key_Escape);
+        EXPECT_TRUE(form.progressWindow->isVisible()) << "where it was, until the conversion has stopped";
+    });
     form.convertButton->click();
     unchanged("Escape");
     form.convertButton->click();
