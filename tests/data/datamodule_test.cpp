@@ -79,9 +79,8 @@ void addDepartment(engine::Table& t, const char* name) {
 } // namespace
 
 TEST_P(DataModuleRules, LookupListsShowExactlyTheStoredRowsAfterAnotherWorkstationWrote) {
-    engine::Table& mine = dm->departmentTable;
     for (const char* name : {"Bravo", "Alpha", "Delta", "Charlie"})
-        addDepartment(mine, name);
+        addDepartment(dm->departmentTable, name);
     // Another workstation: a connection of its own.
     engine::Session theirSession;
     theirSession.addAlias("Goal", store.location());
@@ -90,14 +89,14 @@ TEST_P(DataModuleRules, LookupListsShowExactlyTheStoredRowsAfterAnotherWorkstati
     engine::Table& other = theirs.departmentTable;
 
     // Read whole as it opens: in its order, on its first row, the list then read without the store.
-    dm->close();
-    ASSERT_NO_THROW(dm->open());
-    const engine::Backend& store_ = dm->goalDatabase.backend();
+    openModule();
+    engine::Table& mine = dm->departmentTable;
+    const engine::Backend& ours = dm->goalDatabase.backend();
     EXPECT_EQ(mine.recNo(), 0);
     EXPECT_EQ(mine.field("Description").asString(), "Alpha");
-    qint64 before = store_.statementsSent();
+    qint64 before = ours.statementsSent();
     EXPECT_EQ(listed(mine), QStringList({"Alpha", "Bravo", "Charlie", "Delta"}));
-    EXPECT_EQ(store_.statementsSent(), before) << "the rows came with the keys";
+    EXPECT_EQ(ours.statementsSent(), before) << "the rows came with the keys";
     ASSERT_TRUE(mine.locate("Description", "Charlie"));
 
     int reads = 0;
@@ -116,9 +115,9 @@ TEST_P(DataModuleRules, LookupListsShowExactlyTheStoredRowsAfterAnotherWorkstati
     other.post();
     dm->refreshLookupLists();
     EXPECT_EQ(reads, 1);
-    before = store_.statementsSent();
+    before = ours.statementsSent();
     EXPECT_EQ(listed(mine), QStringList({"Aardvark", "Bravo", "Charlie", "Echo"}));
-    EXPECT_EQ(store_.statementsSent(), before);
+    EXPECT_EQ(ours.statementsSent(), before);
     EXPECT_EQ(mine.field("Description").asString(), "Charlie");
     EXPECT_EQ(mine.recNo(), 2);
 
