@@ -515,7 +515,7 @@ QString PgBackend::protectionHash(const TableDef& t) {
     QSqlQuery& q = execPrepared(
         QStringLiteral("SELECT hash FROM %1 WHERE tablename = ?").arg(QLatin1String(kProtectionTable)),
         {t.schemaName});
-    const QString hash = q.next() ? q.value(0).toString() : QString();
+    QString hash = q.next() ? q.value(0).toString() : QString();
     q.finish();
     return hash;
 }
