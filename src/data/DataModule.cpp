@@ -45,9 +45,11 @@ std::vector<engine::Table*> DataModule::lookupListTables() {
 
 void DataModule::refreshLookupLists() {
     if (!open_) return;
+    std::vector<engine::Table*> lists;
     for (engine::Table* t : lookupListTables())
         // A pending change belongs to the screen that began it (refreshing would post it).
-        if (t->isOpen() && !t->isEditing()) t->refreshIfChanged();
+        if (t->isOpen() && !t->isEditing()) lists.push_back(t);
+    engine::Table::refreshIfChanged(lists);
 }
 
 namespace {
@@ -197,6 +199,9 @@ void DataModule::installRules() {
     departmentTable.setIndexName(QStringLiteral("DeptName"));
     visibleUsersTable.setIndexName(QStringLiteral("IUserName"));
     measureTable.setIndexName(QStringLiteral("MNumber"));
+    // Small tables: read whole at once, and again only after someone wrote to them.
+    for (engine::Table* t : lookupListTables())
+        t->setReadsWhole(true);
     installFilters();
 
     userSettingsTable.setBeforePost([this](engine::Table& t) { checkUserId(t); });

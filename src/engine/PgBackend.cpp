@@ -487,21 +487,37 @@ qint64 PgBackend::tableSize(const TableDef& t) {
 }
 
 QVariant PgBackend::changeMark(const TableDef& t) {
+    return changeMarks({&t}).value(0);
+}
+
+QVariantList PgBackend::changeMarks(const std::vector<const TableDef*>& ts) {
     // An insert or a delete changes the number of rows; an update gives its row a new creating
     // transaction (xmin), whose numbers only grow. A scan on the server, cheap next to reading
-    // the rows again.
-    QSqlQuery q = exec(
-        QStringLiteral("SELECT count(*), coalesce(sum(xmin::text::bigint), 0) FROM %1").arg(tableName(t)), {},
-        t.fileName);
-    if (!q.next()) return {};
-    return QString(q.value(0).toString() + QLatin1Char(':') + q.value(1).toString());
+    // the rows again; the tables' marks come in one statement, one column each.
+    QStringList terms, files;
+    for (const TableDef* t : ts) {
+        terms << QStringLiteral("(SELECT count(*) || ':' || coalesce(sum(xmin::text::bigint), 0) FROM %1)")
+                     .arg(tableName(*t));
+        files << t->fileName;
+    }
+    QVariantList marks;
+    if (terms.isEmpty()) return marks;
+    QSqlQuery q = exec(QStringLiteral("SELECT ") + terms.join(QStringLiteral(", ")), {},
+                       files.join(QStringLiteral(", ")));
+    const bool read = q.next();
+    for (int i = 0; i < int(ts.size()); ++i)
+        marks << (read ? QVariant(q.value(i).toString()) : QVariant());
+    return marks;
 }
 
 QString PgBackend::protectionHash(const TableDef& t) {
-    QSqlQuery q =
-        exec(QStringLiteral("SELECT hash FROM %1 WHERE tablename = ?").arg(QLatin1String(kProtectionTable)),
-             {t.schemaName});
-    return q.next() ? q.value(0).toString() : QString();
+    // Asked as each table opens: prepared once rather than once per table.
+    QSqlQuery& q = execPrepared(
+        QStringLiteral("SELECT hash FROM %1 WHERE tablename = ?").arg(QLatin1String(kProtectionTable)),
+        {t.schemaName});
+    QString hash = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    return hash;
 }
 
 void PgBackend::setProtectionHash(const TableDef& t, const QString& hash) {

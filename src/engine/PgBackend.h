@@ -73,6 +73,7 @@ public:
     void compact(const TableDef& t) override;
     qint64 tableSize(const TableDef& t) override;
     QVariant changeMark(const TableDef& t) override;
+    QVariantList changeMarks(const std::vector<const TableDef*>& ts) override;
     QString protectionHash(const TableDef& t) override;
     void setProtectionHash(const TableDef& t, const QString& hash) override;
 

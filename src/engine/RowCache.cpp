@@ -62,6 +62,7 @@ void RowCache::setIndex(const IndexDef* index) {
     for (const auto& c : def_.columns)
         cols << d.selectTerm(def_, c.name);
     const QString columns = cols.join(QStringLiteral(", "));
+    columns_ = columns;
     // What a filter sees of a row while keys are read: every column but the memos, which no
     // filter looks at and which make up most of a row.
     QStringList seen;
@@ -112,20 +113,23 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
         w = QStringLiteral("(%1) OR %2 = ?").arg(w, key_);
         b << *keep;
     }
-    const QString sql = QStringLiteral("SELECT %5%1 FROM %2%3 ORDER BY %4")
-                            .arg(accept ? QStringLiteral(", ") + filterColumns_ : QString(), table_,
-                                 w.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w, orderBy_, key_);
+    const bool withRows = accept || whole_;
+    const QString sql =
+        QStringLiteral("SELECT %5%1 FROM %2%3 ORDER BY %4")
+            .arg(withRows ? QStringLiteral(", ") + (whole_ ? columns_ : filterColumns_) : QString(), table_,
+                 w.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w, orderBy_, key_);
     forgetKeys();
-    if (accept) {
+    if (withRows) {
         // The rows the filter looks at are read as the row cache reads rows (no conversion of
         // values the filter does not ask for).
-        // Without memos the filter saw whole rows: the first ones are kept, so that the list
-        // showing them does not read them a second time.
-        const bool whole = std::none_of(def_.columns.begin(), def_.columns.end(),
-                                        [](const ColumnDef& c) { return c.type == FieldType::Memo; });
+        // Whole rows (a table read whole, or one without memos) are kept, the first ones as many
+        // as the cache holds, so that the list showing them does not read them a second time.
+        const bool whole =
+            whole_ || std::none_of(def_.columns.begin(), def_.columns.end(),
+                                   [](const ColumnDef& c) { return c.type == FieldType::Memo; });
         cache_.clear();
         db_.scan(sql, b, def_, [&](qint64 key, QVariantList&& values) {
-            if (!(keep && *keep == key) && !accept(values)) return;
+            if (accept && !(keep && *keep == key) && !accept(values)) return;
             keys_.push_back(key);
             if (whole && cache_.size() < kCacheRows) cache_.emplace(key, std::move(values));
         });
@@ -135,6 +139,17 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
             keys_.push_back(q.value(0).toLongLong());
     }
     loaded_ = true;
+}
+
+std::optional<qint64> RowCache::readFirst() {
+    std::optional<qint64> first;
+    db_.scan(
+        QStringLiteral("SELECT %3, %1 FROM %2 ORDER BY %4 LIMIT 1").arg(columns_, table_, key_, orderBy_), {},
+        def_, [&](qint64 key, QVariantList&& values) {
+            first = key;
+            store(key, values);
+        });
+    return first;
 }
 
 int RowCache::positionOf(qint64 key) {
@@ -253,9 +268,9 @@ void RowCache::fetchWindow(int pos, qint64 key) {
             cache_.insert(k, values);
         };
     };
-    // Neighbouring keys that lie close together are read as one range of the table, which
-    // costs what a scan costs; scattered ones by a fixed-size list of keys.
-    if (want.size() > 1 && hi - lo < qint64(want.size()) * 2) {
+    // Neighbouring keys that lie close together (or a single key) are read as one range of the
+    // table, which costs what a scan costs; scattered ones by a fixed-size list of keys.
+    if (hi - lo < qint64(want.size()) * 2) {
         db_.scan(rangeSql_, {QVariant::fromValue<qint64>(lo), QVariant::fromValue<qint64>(hi)}, def_,
                  take(true));
         return;

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace engine {
@@ -24,11 +25,20 @@ public:
     void setIndex(const IndexDef* index);
     QString orderBy() const { return orderBy_; }
 
+    // A small table (a lookup list): reading its keys reads its rows with them, every column, in
+    // the one statement, and keeps them (as many as the cache holds). On a server that is one
+    // round trip where counting, the first row, the keys and the windows of rows took several.
+    void setReadsWhole(bool on) { whole_ = on; }
+    bool readsWhole() const { return whole_; }
+
     using Accept = std::function<bool(const QVariantList& values)>;
     // Reads the keys of the rows that `where` selects (empty: all) and `accept` accepts (none:
     // all), in order. `keep`, when given, is kept whatever the filter says.
     void loadKeys(const QString& where, const QVariantList& binds, const Accept& accept, const qint64* keep);
     bool keysLoaded() const { return loaded_; }
+    // The key of the first row in order, its values kept (a screen shows the row it stands on
+    // next); none when the table is empty. The keys are not read.
+    std::optional<qint64> readFirst();
     void forgetKeys();
     int size() const { return int(keys_.size()); }
     qint64 keyAt(int pos) const { return keys_[size_t(pos)]; }
@@ -55,8 +65,10 @@ private:
 
     Database& db_;
     const TableDef& def_;
-    QString table_, key_; // as the store names them
-    QString filterColumns_;
+    QString table_, key_;   // as the store names them
+    QString columns_;       // every column, as a row is read
+    QString filterColumns_; // what a filter sees: every column but the memos
+    bool whole_ = false;
     QString readSql_, rangeSql_, listSql_; // made once: a row, a range of rows, a list of rows
     int listRows_ = 0;                     // the keys listSql_ takes
     QString orderBy_;

@@ -247,6 +247,7 @@ void Table::open() {
     open_ = true;
     state_ = State::Browse;
     try {
+        if (rows_.readsWhole()) takeChangeMark();
         forgetRows();
         goFirst();
     } catch (...) {
@@ -295,21 +296,17 @@ void Table::setFiltered(bool on) {
 void Table::goFirst() {
     current_.reset();
     pos_ = -1;
-    if (filtered_ && filter_) {
+    if ((filtered_ && filter_) || rows_.readsWhole()) {
         reloadKeys();
         if (rows_.size() > 0) {
             pos_ = 0;
             current_ = rows_.keyAt(0);
         }
     } else {
-        // Only the first row is read now; the keys of the rest are read when first needed.
-        Cursor q = db_.run(
-            QStringLiteral("SELECT %3 FROM %1 ORDER BY %2 LIMIT 1").arg(table_, rows_.orderBy(), key_), {},
-            def_->fileName);
-        if (q.next()) {
-            current_ = q.value(0).toLongLong();
-            pos_ = 0;
-        }
+        // Only the first row is read now, whole, as whoever shows the table reads it next; the keys
+        // of the rest are read when first needed.
+        current_ = rows_.readFirst();
+        if (current_) pos_ = 0;
     }
     eof_ = bof_ = !current_.has_value();
     firstKnown_ = true;
@@ -358,7 +355,7 @@ void Table::positionOnKey(qint64 key) {
 
 int Table::recordCount() {
     requireOpen();
-    if (!rows_.keysLoaded() && !(filtered_ && filter_)) {
+    if (!rows_.keysLoaded() && !(filtered_ && filter_) && !rows_.readsWhole()) {
         // Counted once: a grid asks again at every signal of the table.
         if (!rowCount_) {
             Cursor q = db_.run(QStringLiteral("SELECT count(*) FROM %1").arg(table_), {}, def_->fileName);
@@ -446,7 +443,11 @@ QStringList Table::fieldNames() const {
 
 const QVariantList& Table::rowValues(int row) {
     static const QVariantList empty;
-    if (row == pos_ && current_) return rows_.row(*current_, rows_.keysLoaded() ? pos_ : -1);
+    if (row == pos_ && current_) {
+        // A table read whole reads its rows with its keys: the current row is not read alone.
+        if (rows_.readsWhole()) ensureKeys();
+        if (current_) return rows_.row(*current_, rows_.keysLoaded() ? pos_ : -1);
+    }
     ensureKeys();
     if (row < 0 || row >= rows_.size()) return empty;
     return rows_.row(rows_.keyAt(row), row);
@@ -752,14 +753,42 @@ void Table::refresh() {
     emit currentChanged();
 }
 
-void Table::refreshIfChanged() {
-    requireOpen();
-    // Taken before reading: whatever is read afterwards is at least as new as the mark.
-    QVariant mark;
-    db_.reading(def_->fileName, [&] { mark = db_.backend().changeMark(*def_); });
+void Table::takeChangeMark() {
+    // Taken before the rows are read: whatever is read afterwards is at least as new as the mark.
+    db_.reading(def_->fileName, [&] { changeMark_ = db_.backend().changeMark(*def_); });
+}
+
+void Table::refreshIfMarkChanged(const QVariant& mark) {
     if (!mark.isNull() && changeMark_.isValid() && mark == changeMark_) return;
     refresh();
     changeMark_ = mark;
+}
+
+void Table::refreshIfChanged() {
+    refreshIfChanged({this});
+}
+
+void Table::refreshIfChanged(const std::vector<Table*>& tables) {
+    if (tables.empty()) return;
+    // One mark per table file, however many table objects show it; taken before reading.
+    std::vector<const TableDef*> defs;
+    QStringList files;
+    std::vector<int> markOf;
+    for (Table* t : tables) {
+        t->requireOpen();
+        const auto same = std::find_if(defs.begin(), defs.end(), [t](const TableDef* d) {
+            return d->schemaName == t->def_->schemaName;
+        });
+        markOf.push_back(int(same - defs.begin()));
+        if (same != defs.end()) continue;
+        defs.push_back(t->def_);
+        files << t->def_->fileName;
+    }
+    Database& db = tables.front()->db_;
+    QVariantList marks;
+    db.reading(files.join(QStringLiteral(", ")), [&] { marks = db.backend().changeMarks(defs); });
+    for (size_t i = 0; i < tables.size(); ++i)
+        tables[i]->refreshIfMarkChanged(marks.value(markOf[i]));
 }
 
 void Table::changed() {

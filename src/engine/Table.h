@@ -79,6 +79,11 @@ public:
     const QString& indexName() const { return indexName_; }
     void setExclusive(bool on);
     bool exclusive() const { return exclusive_; }
+    // A small table that lookup lists show (users, goal types, departments: hundreds to a few
+    // thousand rows): its rows are read all at once, with their keys, in one statement, and the
+    // store's change mark is taken as the table opens, so that refreshIfChanged() reads them
+    // again only after someone wrote to the table.
+    void setReadsWhole(bool on) { rows_.setReadsWhole(on); }
 
     void open();
     void close();
@@ -128,8 +133,12 @@ public:
     void remove() override;
     void refresh() override;
     // Reads the rows again as refresh() does, but only when the store tells that another session
-    // may have written to the table since the last call (the first call always reads them).
+    // may have written to the table since the last call (the first call always reads them,
+    // unless the table reads whole and took its mark when it opened).
     void refreshIfChanged();
+    // The same for several open tables, their marks asked of the store at once (on a server, in
+    // one round trip).
+    static void refreshIfChanged(const std::vector<Table*>& tables);
     bool readOnly() const override { return false; }
 
     // Inside an all-or-nothing batch scope: no other table object, here or at another
@@ -229,7 +238,9 @@ private:
     QVariant lastTimeText_;
     QVariant storedValue(const QVariant& value, const ColumnDef& c);
     QHash<QString, QVariant> lookupCache_;
-    QVariant changeMark_; // the store's mark taken by the last refreshIfChanged()
+    QVariant changeMark_; // the store's mark taken before the rows held now were read
+    void takeChangeMark();
+    void refreshIfMarkChanged(const QVariant& mark);
 };
 
 } // namespace engine

@@ -63,6 +63,86 @@ TEST_P(DataModuleRules, AMissingTableStopsOpeningWithTheEnginesError) {
         EXPECT_FALSE(QFile::exists(dir.file("Department.db")));
 }
 
+namespace {
+// The departments a lookup list of the table object shows, in its order, read as a list reads them.
+QStringList listed(engine::Table& t) {
+    QStringList out;
+    for (int r = 0, n = t.recordCount(); r < n; ++r)
+        out << t.valueAt(r, "Description").toString();
+    return out;
+}
+void addDepartment(engine::Table& t, const char* name) {
+    t.insert();
+    t.field("Description").setValue(name);
+    t.post();
+}
+} // namespace
+
+TEST_P(DataModuleRules, LookupListsShowExactlyTheStoredRowsAfterAnotherWorkstationWrote) {
+    for (const char* name : {"Bravo", "Alpha", "Delta", "Charlie"})
+        addDepartment(dm->departmentTable, name);
+    // Another workstation: a connection of its own.
+    engine::Session theirSession;
+    theirSession.addAlias("Goal", store.location());
+    data::DataModule theirs(theirSession);
+    ASSERT_NO_THROW(theirs.open());
+    engine::Table& other = theirs.departmentTable;
+
+    // Read whole as it opens: in its order, on its first row, the list then read without the store.
+    openModule();
+    engine::Table& mine = dm->departmentTable;
+    const engine::Backend& ours = dm->goalDatabase.backend();
+    EXPECT_EQ(mine.recNo(), 0);
+    EXPECT_EQ(mine.field("Description").asString(), "Alpha");
+    qint64 before = ours.statementsSent();
+    EXPECT_EQ(listed(mine), QStringList({"Alpha", "Bravo", "Charlie", "Delta"}));
+    EXPECT_EQ(ours.statementsSent(), before) << "the rows came with the keys";
+    ASSERT_TRUE(mine.locate("Description", "Charlie"));
+
+    int reads = 0;
+    QObject::connect(&mine, &engine::DataSet::rowsChanged, [&reads] { ++reads; });
+    dm->refreshLookupLists();
+    EXPECT_EQ(reads, 0) << "nobody wrote: nothing is read again";
+
+    // Deleted, added and renamed elsewhere: the next screen's list shows exactly the stored rows,
+    // still on the row it stood on.
+    ASSERT_TRUE(other.locate("Description", "Alpha"));
+    other.remove();
+    addDepartment(other, "Echo");
+    ASSERT_TRUE(other.locate("Description", "Delta"));
+    other.edit();
+    other.field("Description").setValue("Aardvark");
+    other.post();
+    dm->refreshLookupLists();
+    EXPECT_EQ(reads, 1);
+    before = ours.statementsSent();
+    EXPECT_EQ(listed(mine), QStringList({"Aardvark", "Bravo", "Charlie", "Echo"}));
+    EXPECT_EQ(ours.statementsSent(), before);
+    EXPECT_EQ(mine.field("Description").asString(), "Charlie");
+    EXPECT_EQ(mine.recNo(), 2);
+
+    // The row it stands on deleted elsewhere: it stands on the row that took its place.
+    ASSERT_TRUE(other.locate("Description", "Charlie"));
+    other.remove();
+    dm->refreshLookupLists();
+    EXPECT_EQ(listed(mine), QStringList({"Aardvark", "Bravo", "Echo"}));
+    EXPECT_EQ(mine.recNo(), 2);
+    EXPECT_EQ(mine.field("Description").asString(), "Echo");
+    mine.prior();
+    EXPECT_EQ(mine.field("Description").asString(), "Bravo");
+    mine.last();
+    mine.next();
+    EXPECT_TRUE(mine.eof());
+
+    // Every row deleted elsewhere: an empty list, and no row to stand on.
+    for (other.first(); !other.isEmpty(); other.first())
+        other.remove();
+    dm->refreshLookupLists();
+    EXPECT_EQ(listed(mine), QStringList());
+    EXPECT_TRUE(mine.isEmpty());
+    EXPECT_TRUE(mine.field("Description").isNull());
+}
+
 TEST_P(DataModuleRules, LogonFillsTheUserFromTheMatchedRow) {
     const int staff = addProfile("Staff", {"CanAddGoals", "CanAddStrategy"});
     const int smith = addUser("JSmith", "Secret", "John Smith", staff);
