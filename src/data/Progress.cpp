@@ -296,7 +296,7 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
     qsizetype next = 0;
     const auto placeHeldBefore = [&](const DueKey* key) {
         for (; next < held.size() && (!key || dueKey(held[next]) < *key); ++next)
-            out.push_back(std::move(held[next]));
+            out.push_back(held[next]);
     };
     // The store's order and the list's differ only for dates not in the usual form or numbers with
     // fractions: then the list is sorted once more.
