@@ -46,10 +46,14 @@ void addUserCondition(engine::Query& q, const GoalCopyPlan& plan) {
 }
 
 // The copies are dated a year after their originals: the rows of the strategies numbered
-// first..last, which are all copies (checked by the pairing), and their items. The dates are
-// moved one distinct date at a time, latest first: a date moved on is later than every date
-// still to be moved, so no row is moved twice.
+// first..last, which are all copies (checked by the pairing), and their items. The distinct dates
+// are moved latest first, a few dozen in each statement: a date moved on is later than every date
+// still to be moved, so no row is moved twice. Each statement names its dates, and the copies
+// alone are not completed: the items are found through the index on completion, date and
+// strategy, instead of every item of each date; the strategies, which have no index on their
+// dates, are read once for many dates instead of once for each.
 void moveDatesOnAYear(engine::Database& db, const char* file, qint64 first, qint64 last) {
+    constexpr int kDatesPerStatement = 100;
     const QString table = QStringLiteral("\"%1\"").arg(QLatin1String(file));
     engine::Query q(db);
     q.add(QStringLiteral("Select Distinct CompleationDate From %1").arg(table));
@@ -61,11 +65,19 @@ void moveDatesOnAYear(engine::Database& db, const char* file, qint64 first, qint
     for (q.first(); !q.eof(); q.next())
         dates << q.field(QStringLiteral("CompleationDate")).asDate();
     q.close();
-    for (const QDate& d : dates) {
+    for (qsizetype i = 0; i < dates.size(); i += kDatesPerStatement) {
+        const qsizetype end = std::min(i + kDatesPerStatement, dates.size());
         q.clear();
-        q.add(QStringLiteral("Update %1 Set CompleationDate = ").arg(table), sql::Date{oneYearOn(d)});
-        q.add("Where StrategyID >= ", sql::Int{first}, " And StrategyID <= ", sql::Int{last},
-              " And CompleationDate = ", sql::Date{d});
+        q.add(QStringLiteral("Update %1 Set CompleationDate = Case CompleationDate").arg(table));
+        for (qsizetype k = i; k < end; ++k)
+            q.add("When ", sql::Date{dates[k]}, " Then ", sql::Date{oneYearOn(dates[k])});
+        q.add("Else CompleationDate End");
+        q.add("Where Compleated = ", sql::Bool{false}, " And StrategyID >= ", sql::Int{first},
+              " And StrategyID <= ", sql::Int{last});
+        q.add("And CompleationDate In (", sql::Date{dates[i]});
+        for (qsizetype k = i + 1; k < end; ++k)
+            q.add(", ", sql::Date{dates[k]});
+        q.add(")");
         q.execSql();
     }
 }

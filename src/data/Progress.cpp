@@ -135,13 +135,10 @@ QDate isoDate(const QVariant& v) {
     return QDate::fromString(v.toString(), Qt::ISODate);
 }
 
-// What a late strategy or measurement item takes from its strategy: the texts are those of the
-// lists of users and goals, which stay as they are while the items are made.
+// What a late strategy or measurement item takes from its strategy.
 struct StrategyOwner {
     qint64 strategy = 0;
     qint64 goal = 0;
-    const QString* owner = nullptr;
-    const QString* goalText = nullptr;
     int user = 0;
     int number = 0;
 };
@@ -158,33 +155,46 @@ bool mostOverdueFirst(const OverdueItem& a, const OverdueItem& b) {
 
 } // namespace
 
-QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
+namespace {
+const QString& nameIn(const QHash<qint64, QString>& names, qint64 key) {
+    static const QString none;
+    const auto at = names.constFind(key);
+    return at == names.constEnd() ? none : *at;
+}
+} // namespace
+
+const QString& OverdueList::owner(const OverdueItem& it) const {
+    return nameIn(owners, it.userNumber);
+}
+
+const QString& OverdueList::goal(const OverdueItem& it) const {
+    return nameIn(goals, it.goalID);
+}
+
+OverdueList listOverdue(DataModule& dm, const QDate& today) {
+    OverdueList list;
     const QHash<qint64, UserInfo> users = readUsers(dm);
-    static const QString nobody;
-    const auto nameOf = [&](int user) -> const QString& {
-        const auto u = users.constFind(user);
-        return u == users.constEnd() ? nobody : u->name;
-    };
+    list.owners.reserve(users.size());
+    for (auto u = users.cbegin(); u != users.cend(); ++u)
+        list.owners.insert(u.key(), u->name);
     const bool measurementItems = dm.user().settings.multipleMeasures;
     engine::Query q(dm.goalDatabase);
-    QHash<qint64, QString> goals;
+    QHash<qint64, QString>& goals = list.goals;
     q.add("Select GoalID, GoalDescription From \"goals.db\"");
     q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
 
     // A late strategy (no measurement number or key) or measurement item, made whole in its place.
     const auto add = [&](QVector<OverdueItem>& to, const StrategyOwner& s, const QDate& due,
                          bool isMeasurement, qint64 measurement, int number) {
-        to.push_back({.isMeasurement = isMeasurement,
-                      .strategyID = s.strategy,
+        to.push_back({.strategyID = s.strategy,
                       .measurementID = measurement,
-                      .userNumber = s.user,
-                      .owner = *s.owner,
                       .goalID = s.goal,
-                      .goal = *s.goalText,
+                      .due = due,
+                      .userNumber = s.user,
                       .strategyNumber = s.number,
                       .measurementNumber = number,
-                      .due = due,
-                      .daysOverdue = int(due.daysTo(today))});
+                      .daysOverdue = int(due.daysTo(today)),
+                      .isMeasurement = isMeasurement});
     };
     const auto lateCondition = [&] {
         q.add("CompleationDate < ", sql::Date{today},
@@ -224,12 +234,13 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
         const auto g = v[3].isNull() ? goals.constEnd() : goals.constFind(v[3].toLongLong());
         if (g == goals.constEnd()) return; // its goal is gone: neither it nor its items are listed
         const int user = v[2].toInt();
-        owners.push_back({v[0].toLongLong(), g.key(), &nameOf(user), &*g, user, v[1].toInt()});
+        owners.push_back({v[0].toLongLong(), g.key(), user, v[1].toInt()});
         if (!v[4].isNull()) add(held, owners.back(), isoDate(v[4]), false, 0, 0);
     });
     if (!measurementItems) {
         std::sort(held.begin(), held.end(), mostOverdueFirst);
-        return held;
+        list.items = std::move(held);
+        return list;
     }
 
     // Measurement items are kept as records of their own only with multiple measurements. An
@@ -276,7 +287,7 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     q.forEachRow([&](const QVariantList& v) { addItem(held, v, isoDate(v[2])); });
     std::sort(held.begin(), held.end(), mostOverdueFirst);
 
-    QVector<OverdueItem> out;
+    QVector<OverdueItem>& out = list.items;
     selectItems("Count(*)", " And Compleated = ");
     q.add(sql::Bool{false});
     out.reserve(held.size() + qsizetype(counted()));
@@ -285,7 +296,7 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     qsizetype next = 0;
     const auto placeHeldBefore = [&](const DueKey* key) {
         for (; next < held.size() && (!key || dueKey(held[next]) < *key); ++next)
-            out.push_back(std::move(held[next]));
+            out.push_back(held[next]);
     };
     // The store's order and the list's differ only for dates not in the usual form or numbers with
     // fractions: then the list is sorted once more.
@@ -301,7 +312,7 @@ QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today) {
     });
     placeHeldBefore(nullptr);
     if (!inOrder) std::sort(out.begin(), out.end(), mostOverdueFirst);
-    return out;
+    return list;
 }
 
 } // namespace data

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -41,17 +42,15 @@ ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType,
                                          const QDate& today = QDate::currentDate());
 
 struct OverdueItem {
-    bool isMeasurement = false;
     qint64 strategyID = 0;
     qint64 measurementID = 0; // of a measurement item
-    int userNumber = 0;
-    QString owner;
     qint64 goalID = 0;
-    QString goal;
+    QDate due;
+    int userNumber = 0;
     int strategyNumber = 0;
     int measurementNumber = 0; // of a measurement item
-    QDate due;
     int daysOverdue = 0;
+    bool isMeasurement = false;
 };
 
 } // namespace data
@@ -61,8 +60,24 @@ Q_DECLARE_TYPEINFO(data::OverdueItem, Q_RELOCATABLE_TYPE);
 
 namespace data {
 
+// The items with the names they show. A list of a few hundred thousand items names a few
+// thousand users and goals: each name is kept once, not copied into every item of its owner or
+// goal, where making and dropping the copies would cost more than reading the items.
+struct OverdueList {
+    QVector<OverdueItem> items;
+    QHash<qint64, QString> owners; // user names by user number
+    QHash<qint64, QString> goals;  // goal descriptions by goal key
+    // Empty for a user who is not there (any more).
+    const QString& owner(const OverdueItem& it) const;
+    const QString& goal(const OverdueItem& it) const;
+    qsizetype size() const { return items.size(); }
+    const OverdueItem& operator[](qsizetype i) const { return items[i]; }
+    auto begin() const { return items.cbegin(); }
+    auto end() const { return items.cend(); }
+};
+
 // The strategies, and with multiple measurements the measurement items, whose completion date
 // lies before today and which are not completed, most overdue first.
-QVector<OverdueItem> listOverdue(DataModule& dm, const QDate& today = QDate::currentDate());
+OverdueList listOverdue(DataModule& dm, const QDate& today = QDate::currentDate());
 
 } // namespace data

@@ -1,5 +1,6 @@
 #include "engine/FolderRowReader.h"
 
+#include <forward_list>
 #include <sqlite3.h>
 
 namespace engine {
@@ -17,7 +18,9 @@ void FolderRowReader::close() {
 }
 
 namespace {
-void bindValues(sqlite3_stmt* st, const QVariantList& binds) {
+// Texts are bound where they lie, in the bound list or in `texts`, both of which outlive the
+// run of the statement (reset and cleared before either goes): SQLite makes no copy of its own.
+void bindValues(sqlite3_stmt* st, const QVariantList& binds, std::forward_list<QByteArray>& texts) {
     for (int i = 0; i < int(binds.size()); ++i) {
         const QVariant& v = binds[i];
         switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
@@ -34,11 +37,15 @@ void bindValues(sqlite3_stmt* st, const QVariantList& binds) {
         case QMetaType::Double:
             sqlite3_bind_double(st, i + 1, v.toDouble());
             break;
-        default: {
+        case QMetaType::QByteArray: {
             // Texts read by scan() are UTF-8 bytes: they go back as text, never as a blob.
-            const QByteArray text =
-                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
-            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            const auto* text = static_cast<const QByteArray*>(v.constData());
+            sqlite3_bind_text(st, i + 1, text->constData(), int(text->size()), SQLITE_STATIC);
+            break;
+        }
+        default: {
+            const QByteArray& text = texts.emplace_front(v.toString().toUtf8());
+            sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_STATIC);
         }
         }
     }
@@ -65,7 +72,7 @@ public:
             if (!own_) cached_.stmt = st_;
         }
         if (!own_) cached_.inUse = true;
-        bindValues(st_, binds);
+        bindValues(st_, binds, texts_);
     }
     ~Run() {
         sqlite3_reset(st_);
@@ -81,6 +88,7 @@ public:
 
 private:
     RawStatement& cached_;
+    std::forward_list<QByteArray> texts_;
     sqlite3_stmt* st_ = nullptr;
     bool own_ = false;
 };
@@ -93,22 +101,28 @@ qint64 FolderRowReader::change(const QString& sql, const QVariantList& binds, co
 
 // The values of a row from column `from` on, as the engine keeps them. Texts stay UTF-8 bytes
 // (no conversion of columns nobody reads); the field conversions turn them into text when read.
+// A batch reads every column of every row it edits: each column is taken as one value, since
+// each of the statement's own calls locks the connection (used from this thread alone), and
+// is made in its place in the list.
 namespace {
 void readValues(sqlite3_stmt* st, int from, int to, QVariantList& values) {
-    for (int i = from; i < to; ++i) {
-        switch (sqlite3_column_type(st, i)) {
+    const qsizetype at = values.size();
+    values.resize(at + (to - from));
+    QVariant* out = values.data() + at;
+    for (int i = from; i < to; ++i, ++out) {
+        sqlite3_value* v = sqlite3_column_value(st, i);
+        switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
-            values << QVariant::fromValue<qint64>(sqlite3_column_int64(st, i));
+            *out = QVariant(qlonglong(sqlite3_value_int64(v)));
             break;
         case SQLITE_FLOAT:
-            values << sqlite3_column_double(st, i);
+            *out = QVariant(sqlite3_value_double(v));
             break;
         case SQLITE_NULL:
-            values << QVariant();
             break;
         default: {
-            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-            values << QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
+            const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            *out = QVariant(QByteArray(p, sqlite3_value_bytes(v)));
         }
         }
     }

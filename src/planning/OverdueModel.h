@@ -11,10 +11,12 @@ class OverdueModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    void setItems(QVector<data::OverdueItem> items);
-    const data::OverdueItem& item(int row) const { return items_[row]; }
+    void setItems(data::OverdueList list);
+    const data::OverdueItem& item(int row) const { return list_.items[row]; }
+    const QString& owner(int row) const { return list_.owner(item(row)); }
+    const QString& goal(int row) const { return list_.goal(item(row)); }
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(items_.size());
+        return parent.isValid() ? 0 : int(list_.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 6; }
     QVariant data(const QModelIndex& index, int role) const override;
@@ -25,7 +27,7 @@ public:
                                              "Completion Date", "Days Overdue"};
 
 private:
-    QVector<data::OverdueItem> items_;
+    data::OverdueList list_;
 };
 
 } // namespace planning

@@ -99,7 +99,7 @@ void OverdueWindow::exportClicked() {
                                w.header(titles);
                                for (int r = 0; r < model_->rowCount() && w.ok(); ++r) {
                                    const data::OverdueItem& it = itemAt(r);
-                                   w.add({it.owner, it.goal, it.strategyNumber,
+                                   w.add({model_->owner(r), model_->goal(r), it.strategyNumber,
                                           it.isMeasurement ? QVariant(it.measurementNumber) : QVariant(),
                                           it.due, it.daysOverdue});
                                }

@@ -174,22 +174,25 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     const int plain = strategy("plain", QDate(2028, 2, 28));
     const int later = strategy("later", QDate(2029, 2, 28)); // already next year's date
     strategy("undated", QVariant());
-    for (int n = 1; n <= 30; ++n)
+    // More dates than one statement moves, two years of them five days apart: a year on from
+    // March 2028 is 365 days, so many an item is moved onto the date another item starts from.
+    constexpr int kItems = 150;
+    for (int n = 1; n <= kItems; ++n)
         insertRow(dm->measureTable, {{"StrategyID", leap},
                                      {"MeasurementNumber", n},
                                      {"Measurement", QString("m%1").arg(n)},
                                      {"Deliverable", QString("d%1").arg(n)},
-                                     {"CompleationDate", QDate(2028, 1, 1).addDays(n * 2)},
+                                     {"CompleationDate", QDate(2028, 1, 1).addDays(n * 5)},
                                      {"Compleated", n % 2 == 0}});
     insertRow(dm->measureTable, {{"StrategyID", later}, {"MeasurementNumber", 7}, {"Measurement", "x"}});
     (void)plain;
 
     const data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2028);
     EXPECT_EQ(plan.strategies, 4);
-    EXPECT_EQ(plan.items, 31);
+    EXPECT_EQ(plan.items, kItems + 1);
     const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.strategies, 4);
-    EXPECT_EQ(r.items, 31);
+    EXPECT_EQ(r.items, kItems + 1);
 
     const int g2 = goalIdOf("G", 2029);
     engine::Query q(dm->goalDatabase);
@@ -213,12 +216,12 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     q.add("Select * From \"Measure.db\" Where StrategyID = ", engine::sql::Int{copyOf["leap"]});
     q.add("Order By MeasurementNumber");
     q.open();
-    ASSERT_EQ(q.recordCount(), 30);
+    ASSERT_EQ(q.recordCount(), kItems);
     for (int n = 1; !q.eof(); q.next(), ++n) {
         EXPECT_EQ(q.field("MeasurementNumber").asInt(), n);
         EXPECT_EQ(q.field("Measurement").asString(), QString("m%1").arg(n));
         EXPECT_EQ(q.field("Deliverable").asString(), QString("d%1").arg(n));
-        EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2028, 1, 1).addDays(n * 2).addYears(1)) << n;
+        EXPECT_EQ(q.field("CompleationDate").asDate(), QDate(2028, 1, 1).addDays(n * 5).addYears(1)) << n;
         EXPECT_FALSE(q.field("Compleated").asBoolean()) << n;
         EXPECT_EQ(q.field("ModifiedBy").asInt(), me);
     }
@@ -233,7 +236,7 @@ TEST_P(GoalCopy, CopiesAreDueAYearLaterWithTheirItems) {
     q.clear();
     q.add("Select Count(*) As N From \"Measure.db\" Where StrategyID = ", engine::sql::Int{leap});
     q.open();
-    EXPECT_EQ(q.field("N").asInt(), 30) << "the originals keep theirs";
+    EXPECT_EQ(q.field("N").asInt(), kItems) << "the originals keep theirs";
 }
 
 // Strategies come along only for the users whose strategies the person may change: his own and

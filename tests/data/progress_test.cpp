@@ -99,11 +99,11 @@ TEST_P(Progress, OverviewCountsPerUserAndDepartment) {
 }
 
 TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
-    QVector<data::OverdueItem> items = data::listOverdue(*dm, today);
+    data::OverdueList items = data::listOverdue(*dm, today);
     QStringList got;
     for (const auto& it : items)
         got << QStringLiteral("%1 %2 #%3 %4 %5")
-                   .arg(it.owner, it.goal)
+                   .arg(items.owner(it), items.goal(it))
                    .arg(it.strategyNumber)
                    .arg(it.due.toString(Qt::ISODate))
                    .arg(it.daysOverdue);
@@ -132,7 +132,7 @@ TEST_P(Progress, OverdueListsWhatIsLateForTheUsersOneSees) {
     EXPECT_EQ(items[1].strategyID, s1);
     EXPECT_EQ(items[1].measurementNumber, 1);
     EXPECT_EQ(items[1].daysOverdue, 165);
-    EXPECT_EQ(items[1].owner, "Ann");
+    EXPECT_EQ(items.owner(items[1]), "Ann");
 }
 
 TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrategyAndNumberOrder) {
@@ -168,9 +168,10 @@ TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrat
 
     dm->user().settings.multipleMeasures = true;
     QStringList got;
-    for (const auto& it : data::listOverdue(*dm, today))
+    const data::OverdueList list = data::listOverdue(*dm, today);
+    for (const auto& it : list)
         got << QStringLiteral("%1 %2 #%3%4 %5 %6")
-                   .arg(it.owner, it.goal)
+                   .arg(list.owner(it), list.goal(it))
                    .arg(it.strategyNumber)
                    .arg(it.isMeasurement ? QStringLiteral(".%1").arg(it.measurementNumber) : QString())
                    .arg(it.due.toString(Qt::ISODate))

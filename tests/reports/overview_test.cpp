@@ -111,13 +111,13 @@ TEST_P(Tracking, OverdueListsSortsAndOpensTheStrategy) {
     planning::OverdueWindow form(*dm, desktop);
     EXPECT_EQ(form.windowTitle(), "Overdue");
     ASSERT_EQ(form.grid->model()->rowCount(), 2);
-    EXPECT_EQ(form.itemAt(0).owner, "Mia") << "most overdue first";
+    EXPECT_EQ(form.model()->owner(0), "Mia") << "most overdue first";
     EXPECT_EQ(form.itemAt(0).daysOverdue, 3);
-    EXPECT_EQ(form.itemAt(1).owner, "Yan");
+    EXPECT_EQ(form.model()->owner(1), "Yan");
     EXPECT_EQ(form.grid->model()->index(0, 4).data().toString(),
               QDate::currentDate().addDays(-3).toString("MM/dd/yyyy"));
     form.grid->sortByColumn(0, Qt::DescendingOrder);
-    EXPECT_EQ(form.itemAt(0).owner, "Yan");
+    EXPECT_EQ(form.model()->owner(0), "Yan");
     EXPECT_TRUE(form.summaryLabel->text().startsWith("2 items are overdue on "));
 
     // The double click opens the editor on that very strategy.
@@ -175,7 +175,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     };
     planning::OverdueWindow seen(*dm, desktop);
     ASSERT_EQ(seen.grid->model()->rowCount(), 2) << "Yan's two late strategies";
-    EXPECT_EQ(seen.itemAt(0).goal, "Earlier aim");
+    EXPECT_EQ(seen.model()->goal(0), "Earlier aim");
     seen.gridDoubleClicked(0);
     EXPECT_EQ(goalShown, "Earlier aim");
     EXPECT_TRUE(readOnly) << "Sam may only see Yan's strategies";
@@ -202,7 +202,7 @@ TEST_P(Tracking, TheEditorFromTheListShowsTheStrategysGoalAndTheListFollowsItsCh
     all.gridDoubleClicked(0);
     EXPECT_EQ(all.grid->model()->rowCount(), 2);
     EXPECT_TRUE(all.summaryLabel->text().startsWith("2 items are overdue on "));
-    EXPECT_EQ(all.itemAt(0).goal, "G") << "still most overdue first";
+    EXPECT_EQ(all.model()->goal(0), "G") << "still most overdue first";
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastText().toStdString();
 }
 
