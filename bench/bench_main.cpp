@@ -10,7 +10,6 @@
 #include "controls/DataGrid.h"
 #include "controls/DatePicker.h"
 #include "controls/Desktop.h"
-#include "controls/Dialogs.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
 #include "controls/FieldMemo.h"
@@ -225,7 +224,8 @@ void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
     const engine::Backend& backend = dm->goalDatabase.backend();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     // The first opening after the logon reads the lists the later ones find read: timed apart.
     static double firstMs[2] = {-1, -1}, firstSent[2] = {-1, -1};
     const int which = store == Store::Folder ? 0 : 1;
@@ -354,6 +354,7 @@ void BM_ProgramStart(benchmark::State& state) {
         return d.result();
     };
     app::StartupHooks hooks;
+    hooks.dialogs = &dialogs;
     bool shown = false;
     hooks.runLoop = [&](app::Program& program) {
         shown = program.mainWindow() && program.mainWindow()->isVisible();
@@ -706,7 +707,8 @@ void BM_ServerConvertToMultipleMeasures(benchmark::State& state) {
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
     data::DataModule& dm = *fx().dm;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         admin::UserSetupWindow form(dm, desktop);
         form.show();
@@ -807,7 +809,8 @@ bool listSomeStrategies(planning::StrategyListWindow& form, data::DataModule& dm
 void BM_OpenStrategyList(benchmark::State& state) {
     data::DataModule& dm = screens().use();
     int goals = 0;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         planning::StrategyListWindow form(dm, desktop);
         goals = dm.goalsTable.recordCount();
@@ -820,7 +823,8 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form(dm, desktop);
     const int year = form.yearSpin->value();
     const int types = dm.goalTypeTable.recordCount();
@@ -848,7 +852,8 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form(dm, desktop);
     listSomeStrategies(form, dm);
     const int n = dm.goalsTable.recordCount();
@@ -870,7 +875,8 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form(dm, desktop);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
@@ -1035,7 +1041,8 @@ struct GoalsYearSwitch {
 struct StrategyListSwitches {
     StrategyScreens screens;
     data::DataModule& dm;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form;
     RawSample raw, cached;
     const int year, types;
