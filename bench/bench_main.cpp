@@ -10,7 +10,6 @@
 #include "controls/DataGrid.h"
 #include "controls/DatePicker.h"
 #include "controls/Desktop.h"
-#include "controls/Dialogs.h"
 #include "controls/FieldCheckBox.h"
 #include "controls/FieldEdit.h"
 #include "controls/FieldMemo.h"
@@ -255,7 +254,8 @@ void roundTrips(benchmark::State& state, Store store, data::DataModule& dm, qint
 void BM_OpenGoalsScreen(benchmark::State& state, Store store) {
     data::DataModule* dm = moduleFor(state, store);
     if (!dm) return;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     qint64 opening = 0, closing = 0;
     for (auto _ : state)
         openGoalsScreen(state, *dm, desktop, opening, closing);
@@ -271,7 +271,8 @@ void BM_OpenGoalsScreenFirst(benchmark::State& state, Store store) {
         state.SkipWithError("no PostgreSQL server (set VARDIMO_BENCH_PG or VARDIMO_TEST_PG)");
         return;
     }
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     qint64 opening = 0, closing = 0;
     std::unique_ptr<Fixture> fresh;
     for (auto _ : state) {
@@ -370,6 +371,7 @@ void BM_ProgramStart(benchmark::State& state) {
         return d.result();
     };
     app::StartupHooks hooks;
+    hooks.dialogs = &dialogs;
     bool shown = false;
     hooks.runLoop = [&](app::Program& program) {
         shown = program.mainWindow() && program.mainWindow()->isVisible();
@@ -728,7 +730,8 @@ void BM_ServerConvertToMultipleMeasures(benchmark::State& state) {
 // made, shown, laid out and painted once, then closed.
 void BM_OpenUserSetup(benchmark::State& state) {
     data::DataModule& dm = *fx().dm;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         admin::UserSetupWindow form(dm, desktop);
         form.show();
@@ -829,7 +832,8 @@ bool listSomeStrategies(planning::StrategyListWindow& form, data::DataModule& dm
 void BM_OpenStrategyList(benchmark::State& state) {
     data::DataModule& dm = screens().use();
     int goals = 0;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         planning::StrategyListWindow form(dm, desktop);
         goals = dm.goalsTable.recordCount();
@@ -842,7 +846,8 @@ void BM_OpenStrategyList(benchmark::State& state) {
 // by the strategies of the goal that becomes selected.
 void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form(dm, desktop);
     const int year = form.yearSpin->value();
     const int types = dm.goalTypeTable.recordCount();
@@ -870,7 +875,8 @@ void BM_StrategyListSwitchGoalFilter(benchmark::State& state) {
 // Following the selected goal: another goal row becomes current and its strategies are listed.
 void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form(dm, desktop);
     listSomeStrategies(form, dm);
     const int n = dm.goalsTable.recordCount();
@@ -892,7 +898,8 @@ void BM_StrategyListFollowSelectedGoal(benchmark::State& state) {
 // over every user, the department line and the rights check.
 void BM_OpenStrategyEditor(benchmark::State& state) {
     data::DataModule& dm = screens().use();
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form(dm, desktop);
     if (!listSomeStrategies(form, dm)) {
         state.SkipWithError("no strategy listed");
@@ -1057,7 +1064,8 @@ struct GoalsYearSwitch {
 struct StrategyListSwitches {
     StrategyScreens screens;
     data::DataModule& dm;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     planning::StrategyListWindow form;
     RawSample raw, cached;
     const int year, types;

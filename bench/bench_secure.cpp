@@ -9,6 +9,7 @@
 
 #include "BenchData.h"
 #include "controls/Desktop.h"
+#include "controls/ScriptedDialogs.h"
 #include "engine/PgBackend.h"
 #include "engine/PgRoles.h"
 #include "planning/GoalsWindow.h"
@@ -98,7 +99,8 @@ data::DataModule* moduleFor(benchmark::State& state, bool secure, int user) {
 void BM_OpenGoalsScreen(benchmark::State& state, bool secure, int user) {
     data::DataModule* dm = moduleFor(state, secure, user);
     if (!dm) return;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         dm->refreshLookupLists(); // what the program's desktop runs before each screen
         auto form = std::make_unique<planning::GoalsWindow>(*dm, desktop);
@@ -118,7 +120,8 @@ void BM_OpenStrategyList(benchmark::State& state, bool secure, int user) {
     data::DataModule* dm = moduleFor(state, secure, user);
     if (!dm) return;
     int strategies = 0;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         planning::StrategyListWindow form(*dm, desktop);
         strategies = dm->strategyTable.recordCount();

@@ -13,6 +13,7 @@
 #include "controls/LookupComboBox.h"
 #include "controls/MonthCalendar.h"
 #include "controls/RadioGroup.h"
+#include "controls/ScriptedDialogs.h"
 #include "controls/SpinBox.h"
 #include "controls/UpDown.h"
 #include "data/CurrentUser.h"
@@ -137,7 +138,8 @@ void BM_OverdueWindow(benchmark::State& state) {
     dm.user().settings.multipleMeasures = multiple;
     int rows = 0;
     std::vector<double> cpu, wall, sqlCpu, sqlWall;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = threadCpuMs();
@@ -183,7 +185,8 @@ void BM_ListOverdue(benchmark::State& state) {
 void BM_OverviewWindow(benchmark::State& state) {
     data::DataModule& dm = *fx().dm;
     int users = 0;
-    controls::Desktop desktop{controls::dialogs()};
+    controls::ScriptedDialogs dialogs;
+    controls::Desktop desktop{dialogs};
     for (auto _ : state) {
         reports::OverviewWindow form(dm, desktop);
         users = form.overview().users.size();

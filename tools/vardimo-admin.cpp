@@ -4,7 +4,7 @@
 #include "Check.h"
 #include "Sample.h"
 #include "ServerAdmin.h"
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "data/CsvExport.h"
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
@@ -372,17 +372,14 @@ int report(const QStringList& args) {
     }
 
     ConsoleDialogs console;
-    controls::setDialogs(&console);
-    struct Restore {
-        ~Restore() { controls::setDialogs(nullptr); }
-    } restore;
+    const controls::Desktop desktop{console};
     engine::Session session;
     session.addAlias(QStringLiteral("Goal"), server ? dir : QDir(dir).absolutePath());
     auto dm = std::make_unique<data::DataModule>(session);
     try {
         dm->open();
     } catch (const engine::Error& e) {
-        controls::showError(e.message());
+        desktop.showError(e.message());
         return 1;
     }
     dm->user().settings = data::readSystemSettings(*dm);

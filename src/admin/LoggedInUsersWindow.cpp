@@ -45,7 +45,7 @@ LoggedInUsersWindow::LoggedInUsersWindow(data::DataModule& dm, controls::Desktop
     buttons->addWidget(okButton);
     lay->addLayout(buttons);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    controls::guarded([this] { onCreate(); });
+    controls::guarded(this, [this] { onCreate(); });
     resize(360, 280);
 }
 

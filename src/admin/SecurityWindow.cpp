@@ -106,12 +106,13 @@ void SecurityWindow::buildButtonBar(QVBoxLayout* right) {
 }
 
 void SecurityWindow::connectSignals() {
-    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
-    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
-    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler(this, [this] { insertClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler(this, [this] { deleteClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(idEdit, &controls::FieldEdit::changed, this, controls::handler([this] { profileChanged(); }));
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
+    connect(idEdit, &controls::FieldEdit::changed, this,
+            controls::handler(this, [this] { profileChanged(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler(this, [this] { onActivate(); }));
 }
 
 void SecurityWindow::setEditing(bool on) {
@@ -174,7 +175,7 @@ void SecurityWindow::onClose() {
 void SecurityWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

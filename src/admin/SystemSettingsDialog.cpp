@@ -55,9 +55,10 @@ SystemSettingsDialog::SystemSettingsDialog(data::DataModule& dm, controls::Deskt
     lay->addLayout(controls::buttonBar(helpButton, {okButton, closeButton}));
 
     connect(chooseBitmapButton, &QPushButton::clicked, this,
-            controls::handler([this] { chooseReportBitmap(); }));
-    connect(convertButton, &QPushButton::clicked, this, controls::handler([this] { convertMeasures(); }));
-    connect(okButton, &QPushButton::clicked, this, controls::handler([this] { saveSettings(); }));
+            controls::handler(this, [this] { chooseReportBitmap(); }));
+    connect(convertButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { convertMeasures(); }));
+    connect(okButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveSettings(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     onCreate();
     setFixedSize(sizeHint().expandedTo(QSize(460, 0)));
@@ -305,7 +306,7 @@ void SystemSettingsDialog::onClose() {
 void SystemSettingsDialog::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

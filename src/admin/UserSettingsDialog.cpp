@@ -46,9 +46,9 @@ UserSettingsDialog::UserSettingsDialog(data::DataModule& dm, controls::Desktop& 
     helpButton->hide();
     lay->addLayout(controls::buttonBar(helpButton, {okButton, cancelButton}));
 
-    connect(okButton, &QPushButton::clicked, this, controls::handler([this] { savePassword(); }));
+    connect(okButton, &QPushButton::clicked, this, controls::handler(this, [this] { savePassword(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler(this, [this] { onActivate(); }));
     // The way a person changes a password: type it, Tab, type it again, Enter. The hidden Help
     // button comes first in the chain otherwise, and a dialog whose first stop is a button
     // starts on its default button, where the typing goes nowhere.
@@ -148,7 +148,7 @@ void UserSettingsDialog::onClose() {
 void UserSettingsDialog::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

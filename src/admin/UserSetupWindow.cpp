@@ -142,24 +142,25 @@ void UserSetupWindow::buildAccessGroup(QVBoxLayout* lay) {
 void UserSetupWindow::connectSignals() {
     engine::DataSource* users = &dm_.userSettingsSource;
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
-    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
-    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler(this, [this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler(this, [this] { deleteClicked(); }));
     connect(loggedInUsersButton, &QPushButton::clicked, this,
-            controls::handler([this] { loggedInUsersClicked(); }));
+            controls::handler(this, [this] { loggedInUsersClicked(); }));
     connect(userInsertButton, &QPushButton::clicked, this,
-            controls::handler([this] { userInsertClicked(); }));
-    connect(userSaveButton, &QPushButton::clicked, this, controls::handler([this] { userSaveClicked(); }));
+            controls::handler(this, [this] { userInsertClicked(); }));
+    connect(userSaveButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { userSaveClicked(); }));
     connect(userDeleteButton, &QPushButton::clicked, this,
-            controls::handler([this] { userDeleteClicked(); }));
+            controls::handler(this, [this] { userDeleteClicked(); }));
     connect(userIdEdit, &controls::FieldEdit::changed, this,
-            controls::handler([this] { protectSupervisor(); }));
+            controls::handler(this, [this] { protectSupervisor(); }));
     // The access rows follow the user row that is current, whatever made it current.
     connect(users, &engine::DataSource::currentChanged, this,
-            controls::handler([this] { followSelectedUser(); }));
+            controls::handler(this, [this] { followSelectedUser(); }));
     connect(users, &engine::DataSource::rowsChanged, this,
-            controls::handler([this] { followSelectedUser(); }));
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
+            controls::handler(this, [this] { followSelectedUser(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler(this, [this] { onActivate(); }));
 }
 
 void UserSetupWindow::onActivate() {
@@ -286,7 +287,7 @@ void UserSetupWindow::onClose() {
 void UserSetupWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

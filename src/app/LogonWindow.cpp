@@ -53,7 +53,7 @@ LogonWindow::LogonWindow(data::DataModule& dm, QWidget* parent)
 }
 
 void LogonWindow::logOn() {
-    controls::guarded([this] { loggedOn = checkLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
+    controls::guarded(this, [this] { loggedOn = checkLogin(dm_, userIdEdit->text(), passwordEdit->text()); });
     accept(); // the one attempt is over, whatever its outcome
 }
 
@@ -113,19 +113,24 @@ bool checkLogin(data::DataModule& dm, const QString& id, const QString& pw) {
     return loggedOnAs(dm, loggedOn);
 }
 
+namespace {
+bool askInLogonWindow(data::DataModule& dm, const controls::Desktop& desktop) {
+    LogonWindow window(dm);
+    desktop.attach(&window);
+    desktop.showModal(window);
+    return window.loggedOn;
+}
+} // namespace
+
 bool runLogon(data::DataModule& dm, const controls::Desktop& desktop) {
     if (!dm.isOpen() || data::serverHoldsLogons(dm)) {
         // Nobody logs on without the server's word: no password is empty, none is automatic.
-        LogonWindow window(dm);
-        desktop.showModal(window);
-        return window.loggedOn;
+        return askInLogonWindow(dm, desktop);
     }
     if (isSoleSupervisorWithoutPassword(dm))
         return data::logOn(dm, QStringLiteral("Supervisor"), QString(), false);
     if (sys::networkPresent() && checkAutoLogin(dm)) return true;
-    LogonWindow window(dm);
-    desktop.showModal(window);
-    return window.loggedOn;
+    return askInLogonWindow(dm, desktop);
 }
 
 } // namespace app

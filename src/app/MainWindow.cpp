@@ -39,12 +39,13 @@ namespace app {
 QAction* MainWindow::item(QMenu* menu, const QString& caption, void (MainWindow::*slot)()) {
     QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
     connect(a, &QAction::triggered, this,
-            [this, slot] { controls::guarded([this, slot] { (this->*slot)(); }); });
+            [this, slot] { controls::guarded(this, [this, slot] { (this->*slot)(); }); });
     return a;
 }
 
 MainWindow::MainWindow(data::DataModule& dm, controls::Desktop& desktop, QWidget* parent)
     : QMainWindow(parent), dm_(dm), desktop_(desktop) {
+    desktop_.attach(this);
     setWindowTitle(QStringLiteral("Vardimo"));
     resize(760, 480);
     buildMenus();

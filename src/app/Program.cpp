@@ -5,6 +5,7 @@
 #include "app/LogonWindow.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
+#include "controls/ErrorHandler.h"
 #include "controls/Screen.h"
 #include "data/DataModule.h"
 #include "data/Logon.h"
@@ -29,6 +30,13 @@ void prepareSession(engine::Session& session) {
     session.setPrivateDir(sys::temporaryDirectory());
     session.setNetDir(sys::executableFolder());
     session.setDateFormat(engine::DateFormat{});
+}
+
+// Tells the application object where to show errors of objects in no window; nothing under
+// another application object (a test's).
+void showApplicationErrorsOn(const controls::Desktop* desktop) {
+    if (auto* application = dynamic_cast<controls::Application*>(QCoreApplication::instance()))
+        application->setDesktop(desktop);
 }
 } // namespace
 
@@ -80,6 +88,7 @@ void Program::end() {
     splash_.close();
     main_.reset();
     data_.reset();
+    showApplicationErrorsOn(nullptr);
     desktop_.reset();
 }
 
@@ -99,9 +108,11 @@ int Program::startAndRun(const StartupHooks& hooks) {
     if (!manual.isEmpty()) help.open = [manual](QWidget* from) { app::showManual(manual, from); };
     // Every screen opening reads the lookup lists again: a running program never offers a row
     // that another workstation has deleted.
-    desktop_ = std::make_unique<controls::Desktop>(controls::dialogs(), std::move(help), [this] {
+    controls::Dialogs& dialogs = hooks.dialogs ? *hooks.dialogs : platformDialogs_;
+    desktop_ = std::make_unique<controls::Desktop>(dialogs, std::move(help), [this] {
         if (data_) data_->refreshLookupLists();
     });
+    showApplicationErrorsOn(desktop_.get());
     engine::setDateFormat(engine::DateFormat{});
     // Without a database engine of the version the tables need, nothing else can run.
     const std::optional<int> version =

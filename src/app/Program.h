@@ -2,6 +2,7 @@
 
 #include "controls/BusyWaitNote.h"
 #include "controls/Desktop.h"
+#include "controls/QtDialogs.h"
 
 #include <QStringList>
 #include <functional>
@@ -29,6 +30,8 @@ struct StartupHooks {
     std::function<std::optional<int>()> engineVersion;
     // Runs the main window's message loop; by default the application's.
     std::function<int(Program&)> runLoop;
+    // Where the program's messages and dialogs are shown; by default the platform's.
+    controls::Dialogs* dialogs = nullptr;
 };
 
 // The splash window while the program loads, unless the command line asks for none ("-s").
@@ -77,6 +80,7 @@ private:
     // Declared before the data module, which uses it until its end.
     controls::BusyWaitNote busyWait_;
     // Declared before the windows shown on it.
+    controls::QtDialogs platformDialogs_;
     std::unique_ptr<controls::Desktop> desktop_;
     std::unique_ptr<data::DataModule> data_;
     std::unique_ptr<MainWindow> main_;

@@ -37,10 +37,12 @@ TrackingMenu addTrackingMenu(MainWindow& form, data::DataModule& dm, controls::D
     m.overviewAction->setObjectName(QStringLiteral("overviewAction"));
     MainWindow* owner = &form;
     QObject::connect(m.overdueAction, &QAction::triggered, &form, [owner, &dm, &desktop] {
-        controls::guarded([owner, &dm, &desktop] { show<planning::OverdueWindow>(dm, desktop, owner); });
+        controls::guarded(owner,
+                          [owner, &dm, &desktop] { show<planning::OverdueWindow>(dm, desktop, owner); });
     });
     QObject::connect(m.overviewAction, &QAction::triggered, &form, [owner, &dm, &desktop] {
-        controls::guarded([owner, &dm, &desktop] { show<reports::OverviewWindow>(dm, desktop, owner); });
+        controls::guarded(owner,
+                          [owner, &dm, &desktop] { show<reports::OverviewWindow>(dm, desktop, owner); });
     });
     // Rights are read each time the menu opens, as the main window does on activation.
     QObject::connect(m.trackingMenu, &QMenu::aboutToShow, &form,

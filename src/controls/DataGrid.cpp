@@ -91,7 +91,7 @@ void DataGrid::bind(engine::DataSource* source, const QVector<GridColumn>& colum
             [this](const QModelIndex& current) {
                 if (moving_ || !current.isValid() || !source_ || !source_->dataSet()) return;
                 if (current.row() == model_->insertRow()) return;
-                guarded([&] {
+                guarded(this, [&] {
                     if (model_->insertRow() >= 0 || source_->dataSet()->recNo() != current.row())
                         source_->dataSet()->moveTo(current.row());
                 });

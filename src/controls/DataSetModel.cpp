@@ -1,6 +1,5 @@
 #include "controls/DataSetModel.h"
 
-#include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldLink.h"
 #include "engine/DataSet.h"
@@ -26,7 +25,12 @@ using engine::DataSet;
 using engine::FieldType;
 
 DataSetModel::DataSetModel(engine::DataSource* source, QVector<GridColumn> columns, QObject* parent)
-    : QAbstractTableModel(parent), source_(source), columns_(std::move(columns)) {}
+    : QAbstractTableModel(parent), source_(source), columns_(std::move(columns)) {
+    // Not from inside the view's painting: the box runs its own event loop.
+    connect(
+        this, &DataSetModel::readFailed, this, [this](const QString& message) { reportError(this, message); },
+        Qt::QueuedConnection);
+}
 
 void DataSetModel::reset() {
     beginResetModel();
@@ -40,19 +44,7 @@ void DataSetModel::reset() {
 void DataSetModel::report() const {
     if (failed_) return;
     failed_ = true;
-    QString message;
-    try {
-        throw;
-    } catch (const engine::Error& e) {
-        message = e.message();
-    } catch (const std::exception& e) {
-        message = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        message = QStringLiteral("An unexpected error occurred.");
-    }
-    // Not from inside the view's painting: the box runs its own event loop.
-    QMetaObject::invokeMethod(
-        const_cast<DataSetModel*>(this), [message] { showError(message); }, Qt::QueuedConnection);
+    emit const_cast<DataSetModel*>(this)->readFailed(currentExceptionMessage());
 }
 
 int DataSetModel::insertRow() const {
@@ -133,7 +125,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
     DataSet* ds = dataSet();
     if (!ds || role != Qt::EditRole || !editable_) return false;
     bool ok = false;
-    guarded([&] {
+    guarded(this, [&] {
         if (index.row() != insertRow() && ds->recNo() != index.row()) ds->moveTo(index.row());
         ok = writeField(ds, columns_[index.column()].field, value);
     });

@@ -33,6 +33,10 @@ public:
     // The line that shows the data set's current row.
     int currentLine() const;
 
+signals:
+    // A read failed; shown on the desktop of the model's grid once the view is done asking.
+    void readFailed(const QString& message);
+
 private:
     // A failure to read is shown once, after the view has finished asking.
     void report() const;

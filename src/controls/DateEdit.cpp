@@ -14,7 +14,7 @@ DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
     // Room for a year typed with too many digits, so that it is refused rather than cut short.
     setMaxLength(12);
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]{0,12}")), this));
-    connect(this, &QLineEdit::textEdited, this, handler([this] {
+    connect(this, &QLineEdit::textEdited, this, handler(this, [this] {
                 if (dataReadOnly_ || typing_ || !link_.active()) return;
                 typing_ = true; // what is typed stays while the row is read afresh for editing
                 const auto showStored = [this] {
@@ -23,7 +23,7 @@ DBDateEdit::DBDateEdit(QWidget* parent) : QLineEdit(parent) {
                 };
                 if (!link_.beginTyped(showStored)) showStored();
             }));
-    connect(this, &QLineEdit::returnPressed, this, [this] { guarded([this] { commit(); }); });
+    connect(this, &QLineEdit::returnPressed, this, [this] { guarded(this, [this] { commit(); }); });
 }
 
 void DBDateEdit::focusOutEvent(QFocusEvent* e) {
@@ -31,7 +31,7 @@ void DBDateEdit::focusOutEvent(QFocusEvent* e) {
     // Only the person leaving the box commits: a window taking the focus (a message box, its
     // own refusal's among them, or another program) leaves the typing pending.
     if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason) return;
-    guarded([this] { commit(); });
+    guarded(this, [this] { commit(); });
 }
 
 void DBDateEdit::bind(engine::DataSource* source, const QString& field) {
@@ -40,12 +40,12 @@ void DBDateEdit::bind(engine::DataSource* source, const QString& field) {
         if (link_.typing()) return; // the edit the typing began reads the row afresh
         engine::DataSet* ds = link_.dataSet();
         if (!ds || !ds->isEditing()) typing_ = false; // a stored or dropped row ends the typing
-        guarded([this] { refresh(); });
+        guarded(this, [this] { refresh(); });
     });
     connect(source, &engine::DataSource::fieldChanged, this, [this](const QString& name) {
         if (name.compare(link_.field(), Qt::CaseInsensitive) != 0) return;
         typing_ = false; // written from elsewhere (a date button, Reset): that value is shown
-        guarded([this] { refresh(); });
+        guarded(this, [this] { refresh(); });
     });
     refresh();
 }

@@ -25,7 +25,7 @@ protected:
 
 private:
     void refresh();
-    FieldLink link_;
+    FieldLink link_{this};
     bool typing_ = false;
     bool dataReadOnly_ = false;
 };

@@ -1,13 +1,32 @@
 #include "controls/Desktop.h"
 
+#include <QObject>
+#include <QVariant>
 #include <utility>
 
 namespace controls {
+
+namespace {
+// The property of a window that holds its desktop.
+constexpr char attachedDesktop[] = "controls::Desktop";
+} // namespace
 
 Desktop::Desktop(Dialogs& dialogs, Help help, std::function<void()> prepareScreen)
     : dialogs_(dialogs), help_(std::move(help)), prepareScreen_(std::move(prepareScreen)) {}
 
 Desktop::Desktop(Dialogs& dialogs) : Desktop(dialogs, Help(), {}) {}
+
+void Desktop::attach(QObject* window) const {
+    window->setProperty(attachedDesktop, QVariant::fromValue(this));
+}
+
+const Desktop* Desktop::of(const QObject* inside) {
+    for (const QObject* o = inside; o; o = o->parent()) {
+        const QVariant attached = o->property(attachedDesktop);
+        if (attached.isValid()) return attached.value<const Desktop*>();
+    }
+    return nullptr;
+}
 
 Answer Desktop::messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title) const {
     return dialogs_.message(text, title, icon, buttons);

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QDialog;
+class QObject;
 class QWidget;
 
 namespace controls {
@@ -13,7 +14,8 @@ namespace controls {
 // What the screens of one run share about the desktop they are shown on: the dialogs the person
 // answers (the platform's, or a test's script), whether there is help to open and what opens it,
 // and the work done before a screen is built. Made by whoever runs the screens and handed to
-// each of them, so that two runs (two tests) never see each other's.
+// each of them, so that two runs (two tests) never see each other's. There is no desktop of the
+// process: an error that escapes a handler is shown on the desktop of the window it happened in.
 class Desktop {
 public:
     struct Help {
@@ -29,6 +31,14 @@ public:
     explicit Desktop(Dialogs& dialogs);
 
     Dialogs& dialogs() const { return dialogs_; }
+
+    // Makes this the desktop of `window` and of everything inside it. Screens are attached when
+    // made; a window that is not a screen (the main window, the logon) is attached by whoever
+    // shows it.
+    void attach(QObject* window) const;
+    // The desktop of the window `inside` lives in now: the nearest attached one up its parents;
+    // nullptr when it is in none.
+    static const Desktop* of(const QObject* inside);
 
     // A message box titled "Vardimo" unless told otherwise.
     Answer messageBox(const QString& text, Icon icon, Buttons buttons,

@@ -13,7 +13,8 @@ enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 
 // Every message box and platform dialog goes through one replaceable object, so that tests can
-// answer for the person at the screen and see what was shown.
+// answer for the person at the screen and see what was shown. Whoever runs the screens makes one
+// (the platform's, a test's script, a console) and hands it on in a `Desktop`.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -30,14 +31,5 @@ public:
     // Shows a window modally and returns its result code.
     virtual int showModal(QDialog& dialog) = 0;
 };
-
-// The application's dialogs: where the default error handler shows what escaped an event
-// handler, and what the program's desktop starts from. Screens use their desktop's instead.
-Dialogs& dialogs();
-// Replaces the application's dialogs object (not owned); nullptr restores the Qt one.
-void setDialogs(Dialogs* d);
-
-// An error in the application's dialogs: title "Vardimo", stop icon, OK.
-void showError(const QString& text);
 
 } // namespace controls

@@ -1,27 +1,46 @@
 #include "controls/ErrorHandler.h"
 
-#include "controls/Dialogs.h"
+#include "controls/Desktop.h"
 #include "engine/Error.h"
+
+#include <QtGlobal>
 
 namespace controls {
 
-void handleCurrentException() {
+namespace {
+void showOn(const Desktop* desktop, const QString& text) {
+    if (desktop)
+        desktop->showError(text);
+    else
+        qCritical("%s", qUtf8Printable(text));
+}
+} // namespace
+
+QString currentExceptionMessage() {
     try {
         throw;
     } catch (const engine::Error& e) {
-        showError(e.message());
+        return e.message();
     } catch (const std::exception& e) {
-        showError(QString::fromLocal8Bit(e.what()));
+        return QString::fromLocal8Bit(e.what());
     } catch (...) {
-        showError(QStringLiteral("An unexpected error occurred."));
+        return QStringLiteral("An unexpected error occurred.");
     }
 }
 
-void guarded(const std::function<void()>& handler) {
+void handleCurrentException(const QObject* where) {
+    reportError(where, currentExceptionMessage());
+}
+
+void reportError(const QObject* where, const QString& text) {
+    showOn(Desktop::of(where), text);
+}
+
+void guarded(const QObject* where, const std::function<void()>& handler) {
     try {
         handler();
     } catch (...) {
-        handleCurrentException();
+        handleCurrentException(where);
     }
 }
 
@@ -31,7 +50,8 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        handleCurrentException();
+        const Desktop* desktop = Desktop::of(receiver);
+        showOn(desktop ? desktop : desktop_, currentExceptionMessage());
         return true;
     }
 }

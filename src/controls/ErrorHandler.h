@@ -4,15 +4,28 @@
 #include <functional>
 #include <type_traits>
 
+class QObject;
+
 namespace controls {
 
-// Shows the message of the exception being handled in the default error box (title "Vardimo",
-// stop icon, OK). Call only from a catch block.
-void handleCurrentException();
+class Desktop;
 
-// Runs an event handler; an exception that escapes it goes to the default error handler, and
-// the screen stays as the handler left it.
-void guarded(const std::function<void()>& handler);
+// An error is shown on the desktop of the window it happened in (`Desktop::of(where)`), in the
+// default error box: title "Vardimo", stop icon, OK. Where no desktop can be found, a programming
+// error, the message is written to the log instead of being lost.
+
+// The message of the exception being handled. Call only from a catch block.
+QString currentExceptionMessage();
+
+// Shows the message of the exception being handled. Call only from a catch block.
+void handleCurrentException(const QObject* where);
+
+// Shows an error message that was caught earlier.
+void reportError(const QObject* where, const QString& text);
+
+// Runs an event handler of `where` (a screen, a control, a window); an exception that escapes it
+// is shown on that window's desktop, and the screen stays as the handler left it.
+void guarded(const QObject* where, const std::function<void()>& handler);
 
 namespace detail {
 // Calls a handler with the signal's arguments when it takes them, else without. A function
@@ -26,11 +39,12 @@ template <typename F, typename... A> void callHandler(const F& f, A&&... args) {
 }
 } // namespace detail
 
-// Wraps a handler for connecting to a signal; the signal's arguments are passed on only to a
-// handler that takes them.
-template <typename F> auto handler(F f) {
-    return [f](auto&&... args) {
-        guarded([&] { detail::callHandler(f, std::forward<decltype(args)>(args)...); });
+// Wraps a handler of `where` for connecting to a signal, with `where` as the connection's context
+// so that it lives as long as the handler; the signal's arguments are passed on only to a handler
+// that takes them.
+template <typename F> auto handler(const QObject* where, F f) {
+    return [where, f](auto&&... args) {
+        guarded(where, [&] { detail::callHandler(f, std::forward<decltype(args)>(args)...); });
     };
 }
 
@@ -38,7 +52,13 @@ template <typename F> auto handler(F f) {
 class Application : public QApplication {
 public:
     Application(int& argc, char** argv);
+    // Where errors of objects in no window are shown, from when the program has made its
+    // desktop; nullptr: none yet (they are logged).
+    void setDesktop(const Desktop* desktop) { desktop_ = desktop; }
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    const Desktop* desktop_ = nullptr;
 };
 
 } // namespace controls

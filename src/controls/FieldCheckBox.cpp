@@ -30,8 +30,8 @@ using engine::FieldType;
 FieldCheckBox::FieldCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
     connect(this, &QCheckBox::toggled, this, [this](bool on) {
         if (updating_ || !link_.active()) return;
-        guarded([&] { link_.writeTyped(on, [this] { refresh(); }); });
-        guarded([this] { refresh(); });
+        guarded(this, [&] { link_.writeTyped(on, [this] { refresh(); }); });
+        guarded(this, [this] { refresh(); });
     });
 }
 

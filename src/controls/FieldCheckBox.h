@@ -15,7 +15,7 @@ public:
 
 private:
     void refresh();
-    FieldLink link_;
+    FieldLink link_{this};
     bool updating_ = false;
 };
 

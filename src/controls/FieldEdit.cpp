@@ -29,14 +29,14 @@ using engine::FieldType;
 
 FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this,
-            [this](const QString& text) { guarded([&] { typed(text); }); });
+            [this](const QString& text) { guarded(this, [&] { typed(text); }); });
     connect(this, &QLineEdit::editingFinished, this, [this] {
         if (pending_) {
             pending_ = false;
             // The refused text gives way to the field's value.
-            guarded([this] { accepted(text()); });
+            guarded(this, [this] { accepted(text()); });
         }
-        guarded([this] { refresh(); });
+        guarded(this, [this] { refresh(); });
     });
 }
 

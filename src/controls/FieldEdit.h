@@ -27,7 +27,7 @@ private:
     void refresh();
     // The value the text stands for; throws the engine's error when it is none.
     QVariant accepted(const QString& text) const;
-    FieldLink link_;
+    FieldLink link_{this};
     QString shown_;
     bool dataReadOnly_ = false;
     bool pending_ = false; // typed text not (yet) a value

@@ -1,6 +1,5 @@
 #include "controls/FieldLink.h"
 
-#include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "engine/DataSet.h"
 #include "engine/Error.h"
@@ -123,7 +122,7 @@ bool FieldLink::typed(const std::function<bool()>& step, const std::function<voi
         typing_ = false;
         refusing_ = true;
         showStored();
-        handleCurrentException(); // a modal box: keys typed meanwhile come back here
+        handleCurrentException(control_); // a modal box: keys typed meanwhile come back here
         refusing_ = false;
         return false;
     }

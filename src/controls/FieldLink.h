@@ -32,6 +32,8 @@ bool beginRowEdit(engine::DataSet* ds);
 // Binding of a control to a field of a data source's current row.
 class FieldLink {
 public:
+    // `control`: the control that owns the link, whose desktop tells of a refused write.
+    explicit FieldLink(const QObject* control) : control_(control) {}
     void set(engine::DataSource* source, const QString& field);
     engine::DataSource* source() const { return source_; }
     engine::DataSet* dataSet() const { return source_ ? source_->dataSet() : nullptr; }
@@ -59,6 +61,7 @@ public:
 
 private:
     bool typed(const std::function<bool()>& step, const std::function<void()>& showStored);
+    const QObject* control_;
     QPointer<engine::DataSource> source_;
     QString field_;
     bool typing_ = false;

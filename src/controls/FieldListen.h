@@ -16,9 +16,9 @@ inline int cursorAfterRevert(int cursor, int shownLength, int storedLength) {
 }
 
 template <typename W, typename F> void listen(W* w, engine::DataSource* s, const QString& field, F refresh) {
-    QObject::connect(s, &engine::DataSource::changed, w, [refresh] { guarded(refresh); });
-    QObject::connect(s, &engine::DataSource::fieldChanged, w, [refresh, field](const QString& name) {
-        if (name.compare(field, Qt::CaseInsensitive) == 0) guarded(refresh);
+    QObject::connect(s, &engine::DataSource::changed, w, [w, refresh] { guarded(w, refresh); });
+    QObject::connect(s, &engine::DataSource::fieldChanged, w, [w, refresh, field](const QString& name) {
+        if (name.compare(field, Qt::CaseInsensitive) == 0) guarded(w, refresh);
     });
 }
 } // namespace controls::detail

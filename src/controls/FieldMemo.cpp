@@ -45,7 +45,7 @@ FieldMemo::FieldMemo(QWidget* parent) : QPlainTextEdit(parent) {
             updating_ = false;
             text = toPlainText();
         }
-        guarded([&] {
+        guarded(this, [&] {
             if (link_.writeTyped(text, [this] { refresh(); })) refresh();
         });
     });

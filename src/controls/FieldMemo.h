@@ -15,7 +15,7 @@ public:
 
 private:
     void refresh();
-    FieldLink link_;
+    FieldLink link_{this};
     int width_ = 0;
     bool updating_ = false;
 };

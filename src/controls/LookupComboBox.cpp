@@ -1,6 +1,5 @@
 #include "controls/LookupComboBox.h"
 
-#include "controls/Dialogs.h"
 #include "controls/ErrorHandler.h"
 #include "controls/FieldListen.h"
 #include "engine/DataSet.h"
@@ -59,6 +58,16 @@ public:
         loaded_ = false;
         endResetModel();
     }
+    // A box that shows the list: where a failed read of it is told.
+    void shownIn(QWidget* box) {
+        boxes_.removeIf([](const QPointer<QWidget>& b) { return b.isNull(); });
+        boxes_ << box;
+    }
+    QWidget* aBox() const {
+        for (const QPointer<QWidget>& b : boxes_)
+            if (b) return b;
+        return nullptr;
+    }
     int rowOf(const QVariant& key) const {
         load();
         if (!key.isValid() || key.isNull()) return -1;
@@ -110,10 +119,11 @@ private:
                 keys_ << key;
             }
         } catch (const engine::Error& e) {
-            // Asked from inside a view: the box shows what was read, the message comes after.
+            // Asked from inside a view: the box shows what was read, the message comes after,
+            // once, on the desktop of a box that shows the list.
             texts_.resize(keys_.size());
             QMetaObject::invokeMethod(
-                const_cast<LookupListModel*>(this), [m = e.message()] { showError(m); },
+                const_cast<LookupListModel*>(this), [this, m = e.message()] { reportError(aBox(), m); },
                 Qt::QueuedConnection);
         }
         const int n = int(keys_.size());
@@ -128,12 +138,13 @@ private:
     mutable QVariantList keys_;
     mutable QHash<qint64, int> rowOfKey_;
     mutable QHash<QString, int> widest_; // by font
+    QList<QPointer<QWidget>> boxes_;
 };
 
 LookupComboBox::LookupComboBox(QWidget* parent) : QComboBox(parent) {
     setFocusPolicy(Qt::StrongFocus); // a wheel turn alone does not give it focus
     connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
-        guarded([&] {
+        guarded(this, [&] {
             const QVariant key = itemData(index);
             if (link_.source()) {
                 if (!link_.writeTyped(key, [this] { refresh(); })) return;
@@ -142,7 +153,7 @@ LookupComboBox::LookupComboBox(QWidget* parent) : QComboBox(parent) {
             }
             emit closeUp();
         });
-        guarded([this] { refresh(); });
+        guarded(this, [this] { refresh(); });
     });
 }
 
@@ -201,7 +212,8 @@ void LookupComboBox::setList(engine::DataSource* listSource, const QString& keyF
     updating_ = true;
     setModel(list_);
     updating_ = false;
-    connect(list_, &QAbstractItemModel::modelReset, this, [this] { guarded([this] { refresh(); }); });
+    connect(list_, &QAbstractItemModel::modelReset, this, [this] { guarded(this, [this] { refresh(); }); });
+    list_->shownIn(this);
     refresh();
 }
 

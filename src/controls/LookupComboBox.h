@@ -46,7 +46,7 @@ private:
     void refresh();
     bool sizedFromList() const;
     QSize contentsHint() const;
-    FieldLink link_;
+    FieldLink link_{this};
     LookupListModel* list_ = nullptr;
     QVariant unboundKey_;
     std::function<QString(const QVariant&)> unlistedText_;

@@ -28,6 +28,7 @@ void setControlEnabled(QWidget* w, bool enabled) {
 }
 
 Screen::Screen(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(desktop) {
+    desktop_.attach(this);
     // Before any box of the screen reads its list, and before the screen reads the current row
     // of a list's table (the default goal type of the strategy list, of a new goal).
     desktop_.prepareScreen();

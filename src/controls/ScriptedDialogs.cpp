@@ -5,13 +5,6 @@
 
 namespace controls {
 
-ScriptedDialogs::ScriptedDialogs() {
-    setDialogs(this);
-}
-ScriptedDialogs::~ScriptedDialogs() {
-    if (&dialogs() == this) setDialogs(nullptr);
-}
-
 Answer ScriptedDialogs::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
     messages.push_back({text, title, icon, buttons});
     if (onMessage) onMessage(messages.back());

@@ -19,9 +19,6 @@ public:
         Icon icon;
         Buttons buttons;
     };
-    ScriptedDialogs();
-    ~ScriptedDialogs() override;
-
     std::vector<Shown> messages;
     std::deque<Answer> answers;
     // Called with each box before it is answered, as a person would read it first.

@@ -30,7 +30,8 @@ DeletedDialog::DeletedDialog(data::DataModule& dm, Kind kind, controls::Desktop&
     restoreButton = controls::button(QStringLiteral("Restore"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {restoreButton, closeButton}));
-    connect(restoreButton, &QPushButton::clicked, this, controls::handler([this] { restoreClicked(); }));
+    connect(restoreButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { restoreClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(deletedList, &QTreeWidget::currentItemChanged, this,
             [this] { restoreButton->setEnabled(deletedList->currentItem() != nullptr); });

@@ -26,9 +26,9 @@ void addGoalsExtraButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& b
     buttons.insertWidget(at, exportBtn);
     buttons.insertWidget(at, copy);
     QObject::connect(copy, &QPushButton::clicked, &form,
-                     controls::handler([&dm, &form] { copyToNextYearClicked(dm, form); }));
+                     controls::handler(&form, [&dm, &form] { copyToNextYearClicked(dm, form); }));
     QObject::connect(exportBtn, &QPushButton::clicked, &form,
-                     controls::handler([&dm, &form] { exportGoalsClicked(dm, form); }));
+                     controls::handler(&form, [&dm, &form] { exportGoalsClicked(dm, form); }));
 }
 
 namespace {

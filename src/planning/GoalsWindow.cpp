@@ -60,7 +60,7 @@ GoalsWindow::GoalsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidg
     connectSignals();
 
     onCreate();
-    connect(goalSpin, &QSpinBox::valueChanged, this, controls::handler([this] { goalSpinChanged(); }));
+    connect(goalSpin, &QSpinBox::valueChanged, this, controls::handler(this, [this] { goalSpinChanged(); }));
     // Wider only when the buttons need more room than the screen's own size gives them.
     setFixedSize(std::max(820, lay->minimumSize().width()), 420);
 }
@@ -168,16 +168,18 @@ void GoalsWindow::buildButtonBar(QVBoxLayout* lay) {
 }
 
 void GoalsWindow::connectSignals() {
-    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
-    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
-    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
-    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
-    connect(resetButton, &QPushButton::clicked, this, controls::handler([this] { resetClicked(); }));
-    connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
-    connect(goalIdEdit, &controls::FieldEdit::changed, this, controls::handler([this] { goalChanged(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler(this, [this] { printClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler(this, [this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler(this, [this] { deleteClicked(); }));
+    connect(resetButton, &QPushButton::clicked, this, controls::handler(this, [this] { resetClicked(); }));
+    connect(closeButton, &QPushButton::clicked, this, controls::handler(this, [this] { closeWindow(); }));
+    connect(goalIdEdit, &controls::FieldEdit::changed, this,
+            controls::handler(this, [this] { goalChanged(); }));
     connect(goalYearEdit, &controls::FieldEdit::changed, this,
-            controls::handler([this] { syncYearArrows(); }));
-    connect(goalYearArrows, &controls::UpDown::clicked, this, controls::handler([this] { stepGoalYear(); }));
+            controls::handler(this, [this] { syncYearArrows(); }));
+    connect(goalYearArrows, &controls::UpDown::clicked, this,
+            controls::handler(this, [this] { stepGoalYear(); }));
     connect(&dm_.goalsSource, &engine::DataSource::changed, this, [this] { updateGoalButtons(); });
 }
 
@@ -318,7 +320,7 @@ void GoalsWindow::onClose() {
 void GoalsWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

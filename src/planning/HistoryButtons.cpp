@@ -51,16 +51,17 @@ void addGoalHistoryButtons(data::DataModule& dm, GoalsWindow& form, QBoxLayout& 
     QPushButton* deleted = addBefore(form, buttons, form.printButton, QStringLiteral("Deleted..."),
                                      QStringLiteral("DeletedBtn"));
     QObject::connect(history, &QPushButton::clicked, &form,
-                     controls::handler([&dm, &form] { showGoalHistory(dm, form); }));
-    QObject::connect(deleted, &QPushButton::clicked, &form,
-                     controls::handler([&dm, &form] { showDeleted(dm, form, DeletedDialog::Kind::Goals); }));
+                     controls::handler(&form, [&dm, &form] { showGoalHistory(dm, form); }));
+    QObject::connect(deleted, &QPushButton::clicked, &form, controls::handler(&form, [&dm, &form] {
+                         showDeleted(dm, form, DeletedDialog::Kind::Goals);
+                     }));
 }
 
 QPushButton* addStrategyHistoryButton(data::DataModule& dm, controls::Screen& editor, QBoxLayout& buttons,
                                       QPushButton* before) {
     QPushButton* history =
         addBefore(editor, buttons, before, QStringLiteral("History..."), QStringLiteral("HistoryBtn"));
-    QObject::connect(history, &QPushButton::clicked, &editor, controls::handler([&dm, &editor] {
+    QObject::connect(history, &QPushButton::clicked, &editor, controls::handler(&editor, [&dm, &editor] {
                          engine::Table& s = dm.strategyTable;
                          if (s.isEditing()) {
                              editor.desktop().messageBox(
@@ -84,7 +85,7 @@ void addDeletedStrategiesButton(data::DataModule& dm, controls::Screen& list, QB
                                 QPushButton* before) {
     QPushButton* deleted =
         addBefore(list, buttons, before, QStringLiteral("Deleted..."), QStringLiteral("DeletedBtn"));
-    QObject::connect(deleted, &QPushButton::clicked, &list, controls::handler([&dm, &list] {
+    QObject::connect(deleted, &QPushButton::clicked, &list, controls::handler(&list, [&dm, &list] {
                          showDeleted(dm, list, DeletedDialog::Kind::Strategies);
                      }));
 }

@@ -97,10 +97,11 @@ HistoryDialog::HistoryDialog(data::DataModule& dm, Kind kind, qint64 key, bool m
     restoreButton = controls::button(QStringLiteral("Restore"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {restoreButton, closeButton}));
-    connect(restoreButton, &QPushButton::clicked, this, controls::handler([this] { restoreClicked(); }));
+    connect(restoreButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { restoreClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(versionList, &QTreeWidget::currentItemChanged, this,
-            controls::handler([this] { versionChosen(); }));
+            controls::handler(this, [this] { versionChosen(); }));
     reload();
 }
 

@@ -120,12 +120,12 @@ void MeasurementsWindow::buildButtonBar(QVBoxLayout* lay) {
 }
 
 void MeasurementsWindow::connectSignals() {
-    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
-    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
-    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
-    connect(dateButton, &QPushButton::clicked, this, controls::handler([this] { dateClicked(); }));
-    connect(resetButton, &QPushButton::clicked, this, controls::handler([this] { resetClicked(); }));
-    connect(closeButton, &QPushButton::clicked, this, controls::handler([this] { closeWindow(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler(this, [this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler(this, [this] { deleteClicked(); }));
+    connect(dateButton, &QPushButton::clicked, this, controls::handler(this, [this] { dateClicked(); }));
+    connect(resetButton, &QPushButton::clicked, this, controls::handler(this, [this] { resetClicked(); }));
+    connect(closeButton, &QPushButton::clicked, this, controls::handler(this, [this] { closeWindow(); }));
     connect(&dm_.measureSource, &engine::DataSource::changed, this, [this] { updateButtons(); });
     connect(&dm_.measureTable, &engine::DataSet::fieldChanged, this, [this] {
         if (!settingUp_) untouchedInsert_ = false;
@@ -217,7 +217,7 @@ void MeasurementsWindow::done(int result) {
     // Every way of closing drops what is still pending.
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { dm_.measureTable.cancel(); });
+        controls::guarded(this, [this] { dm_.measureTable.cancel(); });
     }
     controls::Screen::done(result);
 }

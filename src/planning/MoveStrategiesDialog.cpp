@@ -39,7 +39,7 @@ MoveStrategiesDialog::MoveStrategiesDialog(data::DataModule& dm, QWidget* parent
     lay->addLayout(controls::acceptBar(this, QStringLiteral("OK"), okButton, cancelButton));
     // OK closes the dialog whatever its handler did.
     connect(okButton, &QPushButton::clicked, this, [this] {
-        controls::guarded([this] { moveStrategies(); });
+        controls::guarded(this, [this] { moveStrategies(); });
         accept();
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -57,8 +57,8 @@ OverdueWindow::OverdueWindow(data::DataModule& dm, controls::Desktop& desktop, Q
 
     // Activation is the double click, and also Enter for a person working from the keyboard.
     connect(grid, &QTableView::activated, this,
-            controls::handler([this](const QModelIndex& i) { gridDoubleClicked(i.row()); }));
-    connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));
+            controls::handler(this, [this](const QModelIndex& i) { gridDoubleClicked(i.row()); }));
+    connect(exportButton, &QPushButton::clicked, this, controls::handler(this, [this] { exportClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     resize(960, 480);
 }

@@ -51,9 +51,9 @@ ReferenceWindow::ReferenceWindow(data::DataModule& dm, const Kind& kind, control
     saveButton = controls::button(QStringLiteral("Save"), this);
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {deleteButton, insertButton, saveButton, closeButton}));
-    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
-    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
-    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler(this, [this] { insertClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler(this, [this] { deleteClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(kind.source, &engine::DataSource::changed, this, [this] { updateButtons(); });
     onCreate();
@@ -131,7 +131,7 @@ void ReferenceWindow::onClose() {
 void ReferenceWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

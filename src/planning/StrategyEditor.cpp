@@ -225,14 +225,16 @@ void StrategyEditor::setFocusChain() {
 }
 
 void StrategyEditor::connectSignals() {
-    connect(dateButton, &QToolButton::clicked, this, controls::handler([this] { dateClicked(); }));
-    connect(resetButton, &QPushButton::clicked, this, controls::handler([this] { resetClicked(); }));
-    connect(saveButton, &QPushButton::clicked, this, controls::handler([this] { saveClicked(); }));
-    connect(cancelButton, &QPushButton::clicked, this, controls::handler([this] { cancelEdit(); }));
-    connect(measureButton, &QPushButton::clicked, this, controls::handler([this] { measureClicked(); }));
-    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
-    connect(previewButton, &QPushButton::clicked, this, controls::handler([this] { previewClicked(); }));
-    connect(this, &controls::Screen::activated, this, controls::handler([this] { onActivate(); }));
+    connect(dateButton, &QToolButton::clicked, this, controls::handler(this, [this] { dateClicked(); }));
+    connect(resetButton, &QPushButton::clicked, this, controls::handler(this, [this] { resetClicked(); }));
+    connect(saveButton, &QPushButton::clicked, this, controls::handler(this, [this] { saveClicked(); }));
+    connect(cancelButton, &QPushButton::clicked, this, controls::handler(this, [this] { cancelEdit(); }));
+    connect(measureButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { measureClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler(this, [this] { printClicked(); }));
+    connect(previewButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { previewClicked(); }));
+    connect(this, &controls::Screen::activated, this, controls::handler(this, [this] { onActivate(); }));
     connect(&dm_.strategySource, &engine::DataSource::changed, this, [this] {
         if (!dm_.strategyTable.isEditing()) shown_ = shownValues();
     });
@@ -250,7 +252,7 @@ void StrategyEditor::showEvent(QShowEvent* e) {
     controls::Screen::showEvent(e);
     // Decided again on showing, so that the editor is never editable for a viewer even where
     // the window system does not activate it.
-    if (!e->spontaneous()) controls::guarded([this] { onActivate(); });
+    if (!e->spontaneous()) controls::guarded(this, [this] { onActivate(); });
 }
 
 void StrategyEditor::loadUserNames() {
@@ -384,7 +386,7 @@ void StrategyEditor::onClose() {
 void StrategyEditor::done(int result) {
     if (!closed_) {
         closed_ = true;
-        controls::guarded([this] { onClose(); });
+        controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
 }

@@ -39,7 +39,7 @@ StrategyListWindow::StrategyListWindow(data::DataModule& dm, controls::Desktop& 
     connectButtons();
 
     onCreate();
-    connect(yearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { yearSpinChanged(); }));
+    connect(yearSpin, &QSpinBox::valueChanged, this, controls::handler(this, [this] { yearSpinChanged(); }));
     connectGoalFollowing();
     setFixedSize(720, 560);
 }
@@ -105,30 +105,31 @@ void StrategyListWindow::buildButtonBar(QVBoxLayout* lay) {
 }
 
 void StrategyListWindow::connectButtons() {
-    connect(insertButton, &QPushButton::clicked, this, controls::handler([this] { insertClicked(); }));
-    connect(editButton, &QPushButton::clicked, this, controls::handler([this] { editClicked(); }));
-    connect(deleteButton, &QPushButton::clicked, this, controls::handler([this] { deleteClicked(); }));
-    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
-    connect(moveButton, &QPushButton::clicked, this, controls::handler([this] { moveClicked(); }));
+    connect(insertButton, &QPushButton::clicked, this, controls::handler(this, [this] { insertClicked(); }));
+    connect(editButton, &QPushButton::clicked, this, controls::handler(this, [this] { editClicked(); }));
+    connect(deleteButton, &QPushButton::clicked, this, controls::handler(this, [this] { deleteClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler(this, [this] { printClicked(); }));
+    connect(moveButton, &QPushButton::clicked, this, controls::handler(this, [this] { moveClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(strategyGrid, &controls::DataGrid::rowChosen, this,
-            controls::handler([this] { strategyChosen(); }));
-    connect(userBox, &controls::LookupComboBox::closeUp, this, controls::handler([this] { userChosen(); }));
+            controls::handler(this, [this] { strategyChosen(); }));
+    connect(userBox, &controls::LookupComboBox::closeUp, this,
+            controls::handler(this, [this] { userChosen(); }));
     connect(goalTypeBox, &controls::LookupComboBox::closeUp, this,
-            controls::handler([this] { goalTypeChosen(); }));
+            controls::handler(this, [this] { goalTypeChosen(); }));
 }
 
 void StrategyListWindow::connectGoalFollowing() {
     // The strategies follow the selected goal: when the goal list is read again or another goal
     // becomes current, and when this window becomes active again.
     connect(&dm_.goalsSource, &engine::DataSource::rowsChanged, this,
-            controls::handler([this] { followSelectedGoal(true); }));
+            controls::handler(this, [this] { followSelectedGoal(true); }));
     connect(&dm_.goalsSource, &engine::DataSource::currentChanged, this,
-            controls::handler([this] { followSelectedGoal(false); }));
+            controls::handler(this, [this] { followSelectedGoal(false); }));
     connect(this, &controls::Screen::activated, this,
-            controls::handler([this] { followSelectedGoal(true); }));
+            controls::handler(this, [this] { followSelectedGoal(true); }));
     connect(&dm_.strategySource, &engine::DataSource::changed, this,
-            controls::handler([this] { updateStrategyButtons(); }));
+            controls::handler(this, [this] { updateStrategyButtons(); }));
 }
 
 void StrategyListWindow::onCreate() {

@@ -139,12 +139,12 @@ OverviewWindow::OverviewWindow(data::DataModule& dm, controls::Desktop& desktop,
     closeButton = controls::button(QStringLiteral("Close"), this);
     lay->addLayout(controls::buttonBar(helpButton, {printButton, exportButton, closeButton}));
 
-    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
-    connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler(this, [this] { printClicked(); }));
+    connect(exportButton, &QPushButton::clicked, this, controls::handler(this, [this] { exportClicked(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(yearSpin, &QSpinBox::valueChanged, this, controls::handler([this] { selectionChanged(); }));
+    connect(yearSpin, &QSpinBox::valueChanged, this, controls::handler(this, [this] { selectionChanged(); }));
     connect(typeCombo, &QComboBox::currentIndexChanged, this,
-            controls::handler([this] { selectionChanged(); }));
+            controls::handler(this, [this] { selectionChanged(); }));
     resize(1120, 600);
     selectionChanged();
 }
@@ -277,7 +277,7 @@ void OverviewWindow::printClicked() {
     }
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            controls::handler([this](QPrinter* p) { render(*p); }));
+            controls::handler(this, [this](QPrinter* p) { render(*p); }));
     desktop().showModal(preview);
 }
 

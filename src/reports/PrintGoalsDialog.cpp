@@ -57,9 +57,10 @@ PrintGoalsDialog::PrintGoalsDialog(data::DataModule& dm, const ListedStrategies&
     lay->addLayout(buttons);
 
     connect(printOptions, &controls::RadioGroup::clicked, this,
-            controls::handler([this] { optionChosen(); }));
-    connect(previewButton, &QPushButton::clicked, this, controls::handler([this] { previewClicked(); }));
-    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
+            controls::handler(this, [this] { optionChosen(); }));
+    connect(previewButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { previewClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler(this, [this] { printClicked(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     onCreate();

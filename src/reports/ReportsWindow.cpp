@@ -127,10 +127,11 @@ void ReportsWindow::buildButtonBar(QVBoxLayout* lay) {
 
 void ReportsWindow::connectSignals() {
     connect(reportType, &controls::RadioGroup::clicked, this,
-            controls::handler([this] { reportTypeClicked(); }));
-    connect(previewButton, &QPushButton::clicked, this, controls::handler([this] { previewClicked(); }));
-    connect(printButton, &QPushButton::clicked, this, controls::handler([this] { printClicked(); }));
-    connect(exportButton, &QPushButton::clicked, this, controls::handler([this] { exportClicked(); }));
+            controls::handler(this, [this] { reportTypeClicked(); }));
+    connect(previewButton, &QPushButton::clicked, this,
+            controls::handler(this, [this] { previewClicked(); }));
+    connect(printButton, &QPushButton::clicked, this, controls::handler(this, [this] { printClicked(); }));
+    connect(exportButton, &QPushButton::clicked, this, controls::handler(this, [this] { exportClicked(); }));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(goalTypeBox, &controls::LookupComboBox::closeUp, this, [this] { updatePrintButtons(); });
     connect(&dm_.goalTypeSource, &engine::DataSource::rowsChanged, this, [this] { updatePrintButtons(); });

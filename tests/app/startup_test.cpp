@@ -120,6 +120,7 @@ protected:
             std::function<std::optional<int>()> version = {}) {
         app::StartupHooks hooks;
         hooks.engineVersion = std::move(version);
+        hooks.dialogs = &dialogs;
         hooks.runLoop = [&](app::Program& p) {
             program = &p;
             ranLoop = true;

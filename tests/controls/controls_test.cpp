@@ -70,6 +70,8 @@ protected:
     engine::DataSource goalsSource{&goals};
     engine::DataSource typesSource{&types};
     ScriptedDialogs dialogs;
+    // Where the controls a test makes on their own show their messages, once attached to it.
+    Desktop desktop{dialogs};
 };
 VARDIMO_ON_ALL_STORES(Controls);
 
@@ -91,6 +93,7 @@ TEST_P(Controls, TypingStartsEditingAndWritesAtOnce) {
     EXPECT_EQ(edit.text(), "Typed");
 
     FieldEdit year;
+    desktop.attach(&year);
     year.bind(&goalsSource, "GoalYear");
     year.show();
     year.setFocus();
@@ -162,8 +165,9 @@ TEST_P(Controls, DisabledControlsAreGreyAndErrorsGoToTheDefaultHandler) {
     goals.edit();
     goals.field("GoalDescription").setValue("Pending");
     QPushButton button("Throw");
+    desktop.attach(&button);
     QObject::connect(&button, &QPushButton::clicked, &button,
-                     handler([] { throw engine::Error("Record locked by another user."); }));
+                     handler(&button, [] { throw engine::Error("Record locked by another user."); }));
     button.click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Record locked by another user.");
@@ -177,6 +181,7 @@ TEST_P(Controls, DisabledControlsAreGreyAndErrorsGoToTheDefaultHandler) {
     struct Thrower : QWidget {
         void keyPressEvent(QKeyEvent*) override { throw engine::Error("From a key"); }
     } w;
+    desktop.attach(&w);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
     QApplication::sendEvent(&w, &key);
     EXPECT_EQ(dialogs.lastText(), "From a key");
@@ -240,6 +245,7 @@ TEST_P(Controls, ANumberBoxWritesOnlyAWholeValueInItsRange) {
     goals.field("GoalYear").setValue(2027);
     goals.post();
     FieldEdit year;
+    desktop.attach(&year);
     year.bind(&goalsSource, "GoalYear");
     year.setRange(2000, 2100);
     year.show();
@@ -445,6 +451,7 @@ TEST_P(Controls, AGridThatCannotReadSaysSoOnce) {
     BrokenSet broken;
     engine::DataSource source(&broken);
     DataGrid grid;
+    desktop.attach(&grid);
     grid.bind(&source, {{"A", "A"}});
     for (int r = 0; r < 3; ++r)
         grid.model()->index(r, 0).data();
@@ -464,10 +471,13 @@ TEST_P(Controls, AChangeSavedElsewhereIsNeverOverwritten) {
     strategies.post();
     engine::DataSource ss(&strategies);
     FieldEdit edit;
+    desktop.attach(&edit);
     edit.bind(&goalsSource, "GoalDescription");
     FieldMemo memo;
+    desktop.attach(&memo);
     memo.bind(&ss, "StrategyDescription");
     FieldCheckBox done("Completed");
+    desktop.attach(&done);
     done.bind(&ss, "Compleated");
     const qint64 goalId = goals.field("GoalID").asInteger();
     ASSERT_EQ(edit.text(), "First");
@@ -614,8 +624,10 @@ TEST_P(Controls, ARefusedEditLeavesTheStoredTextAndOneMessage) {
     const qint64 id = strategies.field("StrategyID").asInteger();
     engine::DataSource ss(&strategies);
     FieldMemo memo;
+    desktop.attach(&memo);
     memo.bind(&ss, "Deliverable");
     FieldEdit edit;
+    desktop.attach(&edit);
     edit.bind(&goalsSource, "GoalDescription");
     testing_support::Peer peer(store.location());
     ASSERT_EQ(peer.send(QString("edit Strategys.db StrategyID %1 Deliverable Held").arg(id)), "ok");
@@ -715,6 +727,7 @@ TEST_P(Controls, DateAndNumberBoxesRefuseWhatIsNoValueAndKeepIt) {
     strategies.post();
     engine::DataSource ss(&strategies);
     QWidget window;
+    desktop.attach(&window);
     auto* date = new DBDateEdit(&window);
     date->bind(&ss, "CompleationDate");
     auto* next = new QLineEdit(&window);
@@ -752,6 +765,7 @@ TEST_P(Controls, DateAndNumberBoxesRefuseWhatIsNoValueAndKeepIt) {
     EXPECT_EQ(strategies.field("CompleationDate").asDate(), QDate(2027, 2, 28));
 
     FieldEdit year;
+    desktop.attach(&year);
     year.bind(&goalsSource, "GoalYear");
     year.show();
     year.setFocus();
@@ -806,4 +820,44 @@ TEST(BusyWaitNote, AReadThatWaitsShowsWhoHoldsTheTableAndCancelGivesUp) {
     EXPECT_EQ(read.recordCount(), 0);
     QTest::keyClicks(typed, "abc");
     EXPECT_EQ(typed->text(), "abc") << "the screen takes keys again";
+}
+
+// Two runs of the screens in one process (two tests, two programs' windows): an error is told on
+// the desktop of the window it happened in and nowhere else, whether a handler refused a click
+// or a control's own event handler refused a key.
+TEST(ErrorHandler, AnErrorIsToldOnlyOnTheDesktopOfItsWindow) {
+    struct RefusesKeys : QLineEdit {
+        using QLineEdit::QLineEdit;
+        void keyPressEvent(QKeyEvent*) override { throw engine::Error(objectName() + " key"); }
+    };
+    ScriptedDialogs first, second;
+    Desktop firstDesktop(first), secondDesktop(second);
+    Screen a(firstDesktop), b(secondDesktop);
+    auto refusingControls = [](Screen& screen, const QString& name) {
+        auto* save = new QPushButton(QStringLiteral("Save"), &screen);
+        QObject::connect(save, &QPushButton::clicked, &screen,
+                         handler(&screen, [name] { throw engine::Error(name + " click"); }));
+        auto* edit = new RefusesKeys(&screen);
+        edit->setObjectName(name);
+        screen.show();
+        return std::pair{save, edit};
+    };
+    const auto [saveA, editA] = refusingControls(a, "A");
+    const auto [saveB, editB] = refusingControls(b, "B");
+    QTest::mouseClick(saveB, Qt::LeftButton);
+    QTest::keyClick(editA, Qt::Key_X);
+    QTest::mouseClick(saveA, Qt::LeftButton);
+    QTest::keyClick(editB, Qt::Key_X);
+    RefusesKeys inNoWindow;
+    inNoWindow.setObjectName("Nowhere");
+    QTest::keyClick(&inNoWindow, Qt::Key_X); // logged: no box, no crash
+
+    auto texts = [](const ScriptedDialogs& d) {
+        QStringList t;
+        for (const auto& m : d.messages)
+            t << m.text + " / " + m.title;
+        return t;
+    };
+    EXPECT_EQ(texts(first), QStringList({"A key / Vardimo", "A click / Vardimo"}));
+    EXPECT_EQ(texts(second), QStringList({"B click / Vardimo", "B key / Vardimo"}));
 }

@@ -14,7 +14,6 @@
 
 #include "admin/MeasureConversion.h"
 #include "controls/Dialogs.h"
-#include "controls/ScriptedDialogs.h"
 #include "data/DataModule.h"
 
 #include <QCoreApplication>
@@ -109,7 +108,6 @@ void installCrashVfs(int after) {
 // the end.
 static QString convertMeasures(engine::Session& session, const QString& folder, const QStringList& w,
                                QTextStream& out) {
-    controls::ScriptedDialogs dialogs;
     session.addAlias(QStringLiteral("Goal"), folder);
     data::DataModule dm(session);
     try {
@@ -142,7 +140,6 @@ static QString convertMeasures(engine::Session& session, const QString& folder, 
 // N the inserts whose stored number differs from the one the editor showed.
 static QString insertStrategies(engine::Session& session, const QString& location, const QStringList& w,
                                 QTextStream& out) {
-    controls::ScriptedDialogs dialogs;
     session.addAlias(QStringLiteral("Goal"), location);
     data::DataModule dm(session);
     try {
