@@ -32,12 +32,6 @@ void prepareSession(engine::Session& session) {
     session.setDateFormat(engine::DateFormat{});
 }
 
-// Tells the application object where to show errors of objects in no window; nothing under
-// another application object (a test's).
-void showApplicationErrorsOn(const controls::Desktop* desktop) {
-    if (auto* application = dynamic_cast<controls::Application*>(QCoreApplication::instance()))
-        application->setDesktop(desktop);
-}
 } // namespace
 
 Splash::Splash(bool wanted) : wanted_(wanted) {}
@@ -88,7 +82,7 @@ void Program::end() {
     splash_.close();
     main_.reset();
     data_.reset();
-    showApplicationErrorsOn(nullptr);
+    if (application_) application_->setDesktop(nullptr);
     desktop_.reset();
 }
 
@@ -112,7 +106,8 @@ int Program::startAndRun(const StartupHooks& hooks) {
     desktop_ = std::make_unique<controls::Desktop>(dialogs, std::move(help), [this] {
         if (data_) data_->refreshLookupLists();
     });
-    showApplicationErrorsOn(desktop_.get());
+    application_ = hooks.application;
+    if (application_) application_->setDesktop(desktop_.get());
     engine::setDateFormat(engine::DateFormat{});
     // Without a database engine of the version the tables need, nothing else can run.
     const std::optional<int> version =

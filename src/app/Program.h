@@ -9,6 +9,9 @@
 #include <memory>
 #include <optional>
 
+namespace controls {
+class Application;
+}
 namespace data {
 class DataModule;
 }
@@ -32,6 +35,9 @@ struct StartupHooks {
     std::function<int(Program&)> runLoop;
     // Where the program's messages and dialogs are shown; by default the platform's.
     controls::Dialogs* dialogs = nullptr;
+    // The application object that catches what escapes an event handler of no window: told the
+    // program's desktop while it runs. None (a test's plain application): nothing to tell.
+    controls::Application* application = nullptr;
 };
 
 // The splash window while the program loads, unless the command line asks for none ("-s").
@@ -82,6 +88,7 @@ private:
     // Declared before the windows shown on it.
     controls::QtDialogs platformDialogs_;
     std::unique_ptr<controls::Desktop> desktop_;
+    controls::Application* application_ = nullptr; // told the desktop while it lives
     std::unique_ptr<data::DataModule> data_;
     std::unique_ptr<MainWindow> main_;
 };

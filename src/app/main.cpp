@@ -3,5 +3,7 @@
 
 int main(int argc, char** argv) {
     controls::Application app(argc, argv);
-    return app::programBody(app.arguments());
+    app::StartupHooks hooks;
+    hooks.application = &app;
+    return app::programBody(app.arguments(), hooks);
 }
