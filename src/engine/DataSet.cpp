@@ -2,6 +2,7 @@
 
 #include "engine/DateFormat.h"
 #include "engine/Error.h"
+#include "engine/WholeNumber.h"
 
 namespace engine {
 
@@ -10,7 +11,7 @@ QVariant toFieldValue(const QVariant& raw, FieldType type) {
     switch (type) {
     case FieldType::AutoInc:
     case FieldType::Integer:
-        return QVariant::fromValue<qint64>(raw.toLongLong());
+        return QVariant::fromValue<qint64>(wholeNumber(raw));
     case FieldType::Number:
         return raw.toDouble();
     case FieldType::Logical:
@@ -18,7 +19,7 @@ QVariant toFieldValue(const QVariant& raw, FieldType type) {
             const QString s = raw.toString().trimmed().toLower();
             return s == QLatin1String("1") || s == QLatin1String("true");
         }
-        return raw.toLongLong() != 0;
+        return wholeNumber(raw) != 0;
     case FieldType::Date: {
         if (raw.typeId() == QMetaType::QDate) return raw;
         const QDate d = QDate::fromString(raw.toString().left(10), Qt::ISODate);
@@ -42,6 +43,12 @@ QVariant toFieldValue(const QVariant& raw, FieldType type) {
 
 QVariant toStoredValue(const QVariant& v, FieldType type) {
     if (v.isNull() || !v.isValid()) return {};
+    // What a program sets most, a number or a flag of its own type, taken as it is.
+    const int given = v.typeId();
+    const bool whole = given == QMetaType::Int || given == QMetaType::LongLong || given == QMetaType::Bool;
+    if (whole && (type == FieldType::Integer || type == FieldType::AutoInc))
+        return QVariant::fromValue<qint64>(wholeNumber(v));
+    if (whole && type == FieldType::Logical) return wholeNumber(v) != 0 ? 1 : 0;
     switch (type) {
     case FieldType::AutoInc:
     case FieldType::Integer: {

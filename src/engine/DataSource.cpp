@@ -3,9 +3,16 @@
 namespace engine {
 
 DataSource::DataSource(DataSet* ds, QObject* parent) : QObject(parent) {
-    for (auto signal : {&DataSource::rowsChanged, &DataSource::currentChanged, &DataSource::stateChanged})
-        connect(this, signal, this, &DataSource::changed);
     setDataSet(ds);
+}
+
+// Passed on by a call rather than through a connection of this object's signals to `changed`:
+// a batch changes a table row after row with nobody listening, and a signal nobody is connected
+// to costs next to nothing, while one connected even to another signal costs the whole dispatch.
+// `changed` goes first, as it did when it was the first connection.
+template <void (DataSource::*Signal)()> void DataSource::pass() {
+    emit changed();
+    (this->*Signal)();
 }
 
 void DataSource::setDataSet(DataSet* ds) {
@@ -15,9 +22,9 @@ void DataSource::setDataSet(DataSet* ds) {
     disconnect(c4_);
     ds_ = ds;
     if (!ds) return;
-    c1_ = connect(ds, &DataSet::rowsChanged, this, &DataSource::rowsChanged);
-    c2_ = connect(ds, &DataSet::currentChanged, this, &DataSource::currentChanged);
-    c3_ = connect(ds, &DataSet::stateChanged, this, &DataSource::stateChanged);
+    c1_ = connect(ds, &DataSet::rowsChanged, this, &DataSource::pass<&DataSource::rowsChanged>);
+    c2_ = connect(ds, &DataSet::currentChanged, this, &DataSource::pass<&DataSource::currentChanged>);
+    c3_ = connect(ds, &DataSet::stateChanged, this, &DataSource::pass<&DataSource::stateChanged>);
     c4_ = connect(ds, &DataSet::fieldChanged, this, &DataSource::fieldChanged);
 }
 

@@ -25,6 +25,7 @@ signals:
     void changed();
 
 private:
+    template <void (DataSource::*Signal)()> void pass();
     QPointer<DataSet> ds_;
     QMetaObject::Connection c1_, c2_, c3_, c4_;
 };

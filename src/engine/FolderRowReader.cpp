@@ -1,5 +1,7 @@
 #include "engine/FolderRowReader.h"
 
+#include "engine/WholeNumber.h"
+
 #include <forward_list>
 #include <sqlite3.h>
 
@@ -32,7 +34,7 @@ void bindValues(sqlite3_stmt* st, const QVariantList& binds, std::forward_list<Q
         case QMetaType::LongLong:
         case QMetaType::ULongLong:
         case QMetaType::Bool:
-            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+            sqlite3_bind_int64(st, i + 1, wholeNumber(v));
             break;
         case QMetaType::Double:
             sqlite3_bind_double(st, i + 1, v.toDouble());

@@ -1,5 +1,7 @@
 #include "engine/RowCache.h"
 
+#include "engine/WholeNumber.h"
+
 #include <algorithm>
 
 namespace engine {
@@ -133,7 +135,10 @@ void RowCache::loadKeys(const QString& where, const QVariantList& binds, const A
             keys_.push_back(key);
             if (whole && cache_.size() < kCacheRows) cache_.emplace(key, std::move(values));
         });
-    } else {
+    } else if (!db_.readForward(sql, b, def_.fileName,
+                                [&](const QVariantList& v) { keys_.push_back(wholeNumber(v.at(0))); })) {
+        // A batch reads every key of a large table before its first row: straight through the
+        // store where it can, else through the driver.
         Cursor q = db_.run(sql, b, def_.fileName);
         while (q.next())
             keys_.push_back(q.value(0).toLongLong());
@@ -182,11 +187,12 @@ int RowCache::compare(const QVariantList& a, qint64 ka, const QVariantList& b, q
     return ka < kb ? -1 : (ka > kb ? 1 : 0);
 }
 
-bool RowCache::orderDiffers(const QVariantList& a, const QVariantList& b) const {
-    for (size_t i = 0; i < orderColumns_.size(); ++i) {
-        const int c = orderColumns_[i];
-        if (compareValues(a.value(c), b.value(c), false) != 0) return true;
-    }
+bool RowCache::orderDiffers(const std::vector<std::pair<int, QVariant>>& before,
+                            const QVariantList& after) const {
+    for (const auto& [column, value] : before)
+        if (std::find(orderColumns_.begin(), orderColumns_.end(), column) != orderColumns_.end() &&
+            compareValues(value, after.value(column), false) != 0)
+            return true;
     return false;
 }
 

@@ -47,8 +47,9 @@ public:
     // Puts a stored row's key where the order places it; returns the position.
     int insertKey(qint64 key, const QVariantList& values);
     void removeAt(int pos);
-    // Whether two versions of a row differ in a column that orders the rows.
-    bool orderDiffers(const QVariantList& a, const QVariantList& b) const;
+    // Whether a row whose columns held `before` (column, value) before they were set to what
+    // `after` holds has moved in the order.
+    bool orderDiffers(const std::vector<std::pair<int, QVariant>>& before, const QVariantList& after) const;
 
     // The values of a row (empty when it no longer exists). `pos` is its position among the
     // keys when known, so that the next rows can be read with it.
@@ -56,6 +57,8 @@ public:
     // Reads a row afresh, bypassing the cache.
     QVariantList read(qint64 key);
     void store(qint64 key, const QVariantList& values);
+    // The values of a row kept in the cache (empty when none are), no longer kept there.
+    QVariantList take(qint64 key) { return cache_.take(key); }
     void forget(qint64 key) { cache_.remove(key); }
     void forgetRows() { cache_.clear(); }
 

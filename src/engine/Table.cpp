@@ -4,6 +4,7 @@
 #include "engine/TableMaintenance.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace engine {
 
@@ -52,16 +53,21 @@ namespace {
 constexpr int kPendingRows = 500;
 } // namespace
 
-QString Table::updateSqlFor(quint64 changed) {
-    auto it = updateSqlOf_.constFind(changed);
+QString Table::updateSqlFor(quint64 changed, int rows) {
+    const std::pair<quint64, int> which{changed, rows};
+    auto it = updateSqlOf_.constFind(which);
     if (it != updateSqlOf_.constEnd()) return it.value();
     const Dialect& d = db_.backend().dialect();
-    QStringList sets;
+    QStringList columns, sets;
     for (size_t i = 0; i < def_->columns.size(); ++i)
-        if (changed & (quint64(1) << i)) sets << d.column(def_->columns[i].name) + QStringLiteral(" = ?");
-    QString sql =
-        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table_, sets.join(QStringLiteral(", ")), key_);
-    updateSqlOf_.insert(changed, sql);
+        if (changed & (quint64(1) << i)) {
+            columns << def_->columns[i].name;
+            sets << d.column(def_->columns[i].name) + QStringLiteral(" = ?");
+        }
+    QString sql = rows > 0 ? d.updateRows(*def_, columns, rows)
+                           : QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                 .arg(table_, sets.join(QStringLiteral(", ")), key_);
+    updateSqlOf_.insert(which, sql);
     return sql;
 }
 
@@ -94,23 +100,38 @@ void Table::releaseBatch() {
     if (!held_) return;
     held_ = false;
     lock_.releaseAllRecords();
+    tell(std::exchange(untold_, 0));
+}
+
+void Table::tell(unsigned notes) {
+    if (held_) {
+        untold_ |= notes;
+        return;
+    }
+    if (notes & StateNote) emit stateChanged();
+    if (notes & RowsNote) emit rowsChanged();
+    if (notes & CurrentNote) emit currentChanged();
 }
 
 void Table::deferUpdate(quint64 changed, qint64 key) {
     // A row posted twice goes in two statements: joined twice in one, the store would take
     // either of its versions and count it once.
-    if (pending_.rows > 0 &&
-        (pending_.changed != changed || pending_.rows >= kPendingRows || pending_.keys.contains(key)))
+    // The keys are kept in order: a batch walks its rows forward, so each goes at the end.
+    auto at = std::lower_bound(pending_.keys.begin(), pending_.keys.end(), key);
+    if (pending_.rows > 0 && (pending_.changed != changed || pending_.rows >= kPendingRows ||
+                              (at != pending_.keys.end() && *at == key))) {
         sendPending();
+        at = pending_.keys.end();
+    }
     if (pending_.rows == 0) {
         pending_.changed = changed;
-        pending_.columns.clear();
-        for (size_t i = 0; i < def_->columns.size(); ++i)
-            if (changed & (quint64(1) << i)) pending_.columns << def_->columns[i].name;
+        // Room for a whole statement's values at once: a list growing by copies makes the large
+        // allocations that send the allocator sorting all the small ones freed since.
+        pending_.binds.reserve(kPendingRows * (std::popcount(changed) + 1));
         db_.defer([this] { sendPending(); }, [this] { pending_ = {}; });
     }
     pending_.binds << key;
-    pending_.keys.insert(key);
+    pending_.keys.insert(at, key);
     for (size_t i = 0; i < def_->columns.size(); ++i)
         if (changed & (quint64(1) << i)) pending_.binds << buffer_.value(int(i));
     ++pending_.rows;
@@ -121,13 +142,14 @@ void Table::sendPending() {
     const PendingUpdates sending = std::exchange(pending_, {});
     // In statements of a few sizes only (the full size, then halves), each prepared once however
     // the batch's rows fall between its reads.
-    const qsizetype width = sending.columns.size() + 1;
+    const qsizetype width = std::popcount(sending.changed) + 1;
     for (int done = 0; done < sending.rows;) {
         int rows = kPendingRows;
         while (rows > sending.rows - done)
             rows /= 2;
-        const QString sql = db_.backend().dialect().updateRows(*def_, sending.columns, rows);
-        const QVariantList binds = sending.binds.mid(done * width, rows * width);
+        const QString sql = updateSqlFor(sending.changed, rows);
+        const QVariantList binds =
+            rows == sending.rows ? sending.binds : sending.binds.mid(done * width, rows * width);
         // Sent as the posts would have been: a write refused while another workstation writes
         // the file is waited for and tried again.
         db_.write([&] {
@@ -383,7 +405,7 @@ void Table::moveTo(int row) {
     bof_ = p.bof;
     eof_ = p.eof;
     current_ = pos_ >= 0 ? std::optional<qint64>(rows_.keyAt(pos_)) : std::nullopt;
-    emit currentChanged();
+    tell(CurrentNote);
 }
 
 bool Table::locate(const QString& field, const QVariant& value) {
@@ -522,10 +544,16 @@ void Table::setFieldValue(const QString& name, const QVariant& value) {
                         .arg(c.width)
                         .arg(stored.toString().size()));
     if (buffer_.value(i) == stored && buffer_.value(i).isNull() == stored.isNull()) return;
+    if (i < 64 && !(touched_ & (quint64(1) << i))) {
+        before_.emplace_back(i, buffer_.at(i));
+        touched_ |= quint64(1) << i;
+    }
     buffer_[i] = stored;
     modified_ = true;
-    if (i < 64) touched_ |= quint64(1) << i;
-    emit fieldChanged(c.name);
+    if (held_)
+        untold_ |= CurrentNote;
+    else
+        emit fieldChanged(c.name);
 }
 
 QVariant Table::storedValue(const QVariant& value, const ColumnDef& c) {
@@ -556,8 +584,12 @@ void Table::edit() {
     db_.reconnectIfLost();
     const qint64 key = *current_;
     QVariantList fresh;
-    if (heldByBatch()) {
-        fresh = rowValues(pos_);
+    const bool held = heldByBatch();
+    if (held) {
+        // The row is taken out of the cache while it is edited: the edit changes it in place,
+        // without a copy, and the post puts it back.
+        rowValues(pos_);
+        fresh = rows_.take(key);
     } else {
         lock_.lockRecord(key);
         try {
@@ -572,14 +604,16 @@ void Table::edit() {
         refresh();
         throw Error(QStringLiteral("Record was deleted by another user."));
     }
-    if (!held_) rows_.store(key, fresh);
-    buffer_ = fresh;
-    original_ = fresh;
+    if (!held) {
+        rows_.store(key, fresh);
+        original_ = fresh;
+    }
+    buffer_ = std::move(fresh);
     modified_ = false;
     touched_ = 0;
+    before_.clear();
     state_ = State::Edit;
-    emit stateChanged();
-    emit currentChanged();
+    tell(StateNote | CurrentNote);
 }
 
 void Table::insert() {
@@ -591,9 +625,9 @@ void Table::insert() {
     original_.clear();
     modified_ = false;
     touched_ = 0;
+    before_.clear();
     state_ = State::Insert;
-    emit stateChanged();
-    emit currentChanged();
+    tell(StateNote | CurrentNote);
 }
 
 void Table::settle() {
@@ -614,12 +648,10 @@ void Table::post() {
     // An update writes the columns it changed, so that it costs what the change costs and leaves
     // the others as the store holds them; only the columns set since the edit began can differ.
     quint64 written = 0;
-    if (!inserting && !numbered && def_->columns.size() <= 64 && original_.size() == buffer_.size())
-        for (size_t i = 0; i < def_->columns.size(); ++i) {
-            if (!(touched_ & (quint64(1) << i))) continue;
-            const QVariant& a = original_.at(int(i));
-            const QVariant& b = buffer_.at(int(i));
-            if (def_->columns[i].type != FieldType::AutoInc && (a.isNull() != b.isNull() || a != b))
+    if (!inserting && !numbered && def_->columns.size() <= 64)
+        for (const auto& [i, a] : before_) {
+            const QVariant& b = buffer_.at(i);
+            if (def_->columns[size_t(i)].type != FieldType::AutoInc && (a.isNull() != b.isNull() || a != b))
                 written |= quint64(1) << i;
         }
     // A batch that holds the table keeps its updates back and sends them many rows at once.
@@ -636,7 +668,8 @@ void Table::post() {
         }
         if (!inserting) binds << key;
     }
-    if (!inserting && lock_.interrupted()) {
+    // A held batch's edit keeps no copy of its row: nobody else writes the table until it ends.
+    if (!inserting && !original_.isEmpty() && lock_.interrupted()) {
         // While the connection was lost the row was not locked: another workstation may have
         // written it, and this change must not silently replace that.
         const QVariantList stored = rows_.read(key);
@@ -649,7 +682,7 @@ void Table::post() {
     if (deferred) {
         deferUpdate(written, key);
     } else {
-        const QString update = written != 0 ? updateSqlFor(written) : updateSql_;
+        const QString update = written != 0 ? updateSqlFor(written, 0) : updateSql_;
         db_.write([&] {
             if (numbered) takeNumber(binds);
             if (inserting) {
@@ -672,7 +705,7 @@ void Table::post() {
     rows_.store(key, stored);
     // The key list stays valid: the row takes its place in the order, so the next move does not
     // read every key again.
-    const bool moved = inserting || rows_.orderDiffers(original_, stored);
+    const bool moved = inserting || rows_.orderDiffers(before_, stored);
     if (rows_.keysLoaded()) {
         if (inserting) {
             pos_ = rows_.insertKey(key, stored);
@@ -687,11 +720,10 @@ void Table::post() {
         firstKnown_ = false; // the position is found when the keys are next read
     }
     original_.clear();
+    before_.clear();
     current_ = key;
     changed();
-    emit stateChanged();
-    emit rowsChanged(); // pick lists show the row's values even where its place stays
-    emit currentChanged();
+    tell(StateNote | RowsNote | CurrentNote); // pick lists show the row's values even where its place stays
     db_.rowWritten();
 }
 
@@ -700,11 +732,11 @@ void Table::cancel() {
     lock_.unlockRecord();
     buffer_.clear();
     original_.clear();
+    before_.clear();
     modified_ = false;
     touched_ = 0;
     state_ = State::Browse;
-    emit stateChanged();
-    emit currentChanged();
+    tell(StateNote | CurrentNote);
 }
 
 void Table::remove() {
@@ -737,7 +769,7 @@ void Table::remove() {
     rows_.forget(key);
     current_.reset();
     changed();
-    emit rowsChanged();
+    tell(RowsNote);
     moveTo(std::min(row, rows_.size() - 1));
     db_.rowWritten();
 }

@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
@@ -188,9 +187,10 @@ private:
         QList<int> within;
     };
     Numbering numbering_;
-    // The UPDATE of the columns a post changed (a bit per column), made once per set of columns.
-    QHash<quint64, QString> updateSqlOf_;
-    QString updateSqlFor(quint64 changed);
+    // The UPDATE of the columns a post changed (a bit per column), of one row or (`rows` > 0) of
+    // as many at once, made once per set of columns and size.
+    QHash<std::pair<quint64, int>, QString> updateSqlOf_;
+    QString updateSqlFor(quint64 changed, int rows);
 
     // A batch that holds the table: its edits need no record lock and no fresh read of their row
     // (nobody else can change a row until the batch ends), and on a store that prefers it the
@@ -200,11 +200,16 @@ private:
     int batchSerial_ = -1;
     bool held_ = false;
     bool updatesManyRows_ = false; // the store takes the updates of a held batch many rows at once
+    // What the table tells those showing it (a bit per signal, in the order they go). While a
+    // batch holds it, its rows' notices are gathered and told once when the batch ends: nobody
+    // follows a batch row by row, and telling each row cost more than much of its work.
+    enum Notes : unsigned { StateNote = 1, RowsNote = 2, CurrentNote = 4 };
+    unsigned untold_ = 0;
+    void tell(unsigned notes);
     struct PendingUpdates {
         quint64 changed = 0;
-        QStringList columns;
         QVariantList binds;
-        QSet<qint64> keys;
+        std::vector<qint64> keys; // in order
         int rows = 0;
     };
     PendingUpdates pending_;
@@ -229,9 +234,10 @@ private:
     bool bof_ = true;
 
     QVariantList buffer_;   // the pending copy while editing or inserting
-    QVariantList original_; // the row as it was when the edit began
+    QVariantList original_; // the row as read when the edit began (none in a held batch)
     bool modified_ = false;
-    quint64 touched_ = 0; // the columns set since the edit began (a bit per column)
+    quint64 touched_ = 0;                          // the columns set since the edit began (a bit per column)
+    std::vector<std::pair<int, QVariant>> before_; // those columns' values when the edit began
     // The last date and time turned into its stored text: the change stamps of a batch give the
     // same second row after row, and making the text costs more than the rest of the row.
     QDateTime lastTime_;

@@ -1,6 +1,7 @@
 // Transactions, batch scopes, key lists kept across posts, forward-only queries, field widths
 // and messages that name the table.
 
+#include "engine/DataSource.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
@@ -217,6 +218,47 @@ TEST_P(Transactions, AHeldBatchStoresEveryEditWithItsLastValues) {
     for (int i = 0; i < n - 1; ++i)
         sixes += i % 7 == 6 ? 1 : 0;
     EXPECT_EQ(byUser.field("N").asInteger(), sixes);
+    EXPECT_EQ(shown(depts), stored());
+}
+
+// Those showing a table held by a batch are told of its rows once, when the batch ends, stored
+// or not; an edit given up inside the batch leaves the row as stored.
+TEST_P(Transactions, AHeldBatchTellsItsRowsOnceAtItsEnd) {
+    for (int i = 0; i < 30; ++i)
+        add(depts, QString("Dept %1").arg(i, 2, 10, QChar('0')));
+    DataSource source(&depts);
+    QSignalSpy changed(&source, &DataSource::changed), rows(&source, &DataSource::rowsChanged);
+    const auto renameAll = [&](const QString& suffix) {
+        for (depts.first(); !depts.eof(); depts.next()) {
+            depts.edit();
+            depts.field("Description").setValue(depts.field("Description").asString().left(7) + suffix);
+            depts.post();
+        }
+        depts.first();
+        depts.edit();
+        depts.field("Description").setValue("given up");
+        depts.cancel();
+        EXPECT_EQ(depts.field("Description").asString(), "Dept 00" + suffix);
+        EXPECT_LE(changed.count(), 1) << "nobody is told row by row (only of the first move)";
+    };
+    {
+        BatchScope batch(db);
+        renameAll(" a");
+        batch.commit();
+    }
+    EXPECT_EQ(rows.count(), 1);
+    EXPECT_EQ(source.dataSet()->field("Description").asString(), "Dept 00 a");
+    EXPECT_EQ(shown(depts), stored());
+    changed.clear();
+    rows.clear();
+    try {
+        BatchScope batch(db);
+        renameAll(" b");
+        throw Error("the batch failed at its end");
+    } catch (const Error&) {
+    }
+    EXPECT_GE(rows.count(), 1) << "a batch undone is told too";
+    EXPECT_EQ(depts.field("Description").asString(), "Dept 00 a");
     EXPECT_EQ(shown(depts), stored());
 }
 
