@@ -36,7 +36,7 @@ GoalsWindow::GoalsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidg
     : controls::Screen(desktop, parent), dm_(dm) {
     // The users this person may see are chosen before the box listing them reads its list:
     // filtering them afterwards read all the users twice.
-    dm_.visibleUsersTable.setFiltered(true);
+    usersFiltered_ = dm_.showVisibleUsersOnly();
     setWindowTitle(QStringLiteral("Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -314,7 +314,7 @@ void GoalsWindow::onClose() {
     dm_.setGoalFilter(shown);
     dm_.goalsTable.cancel();
     dm_.goalsTable.setFiltered(false);
-    dm_.visibleUsersTable.setFiltered(false);
+    if (usersFiltered_) dm_.visibleUsersTable.setFiltered(false);
 }
 
 void GoalsWindow::done(int result) {
