@@ -320,6 +320,10 @@ void GoalsWindow::onClose() {
 void GoalsWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
+        // The list and the buttons close with the screen: they do not follow the table back to
+        // every goal, which would only count them all.
+        for (QObject* follower : std::initializer_list<QObject*>{goalGrid, this})
+            QObject::disconnect(&dm_.goalsSource, nullptr, follower, nullptr);
         controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);
