@@ -176,7 +176,7 @@ namespace {
 // The integer of a column of a record's stored values, as Record::asInteger reads it; none for a
 // null.
 std::optional<qint64> integerAt(const Record& r, int column) {
-    const QVariant& v = r.values().at(column);
+    const QVariant v = r.values().value(column);
     if (v.isNull() || !v.isValid()) return std::nullopt;
     return v.toLongLong();
 }
