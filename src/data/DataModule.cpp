@@ -27,6 +27,10 @@ DataModule::DataModule(engine::Session& s, QObject* parent)
       strategySource(&strategyTable), departmentSource(&departmentTable), goalTypeSource(&goalTypeTable),
       accessListSource(&accessListTable), visibleUsersSource(&visibleUsersTable),
       measureSource(&measureTable) {
+    const engine::TableDef& goals = goalsTable.def();
+    goalColumns_ = {
+        goals.columnIndex(QStringLiteral("GoalYear")), goals.columnIndex(QStringLiteral("GoalTypeID")),
+        goals.columnIndex(QStringLiteral("UserNumber")), goals.columnIndex(QStringLiteral("GoalOwner"))};
     installRules();
 }
 
@@ -168,17 +172,34 @@ void DataModule::installFilters() {
                                    });
 }
 
+namespace {
+// The integer of a column of a record's stored values, as Record::asInteger reads it; none for a
+// null.
+std::optional<qint64> integerAt(const Record& r, int column) {
+    const QVariant v = r.values().value(column);
+    if (v.isNull() || !v.isValid()) return std::nullopt;
+    return v.toLongLong();
+}
+} // namespace
+
 bool DataModule::acceptsGoal(const Record& r) const {
+    const GoalColumns& at = goalColumns_;
     const GoalFilter& f = goalFilter_;
-    if (f.year && !r.isNull(QStringLiteral("GoalYear"))) {
+    if (const std::optional<qint64> year = integerAt(r, at.year); f.year && year) {
         // The type counts only together with the year; a goal without a type is of no type.
-        const bool otherYear = r.asInteger(QStringLiteral("GoalYear")) != *f.year;
-        const bool otherType = f.type != -1 && (r.isNull(QStringLiteral("GoalTypeID")) ||
-                                                r.asInteger(QStringLiteral("GoalTypeID")) != f.type);
-        if (otherYear || otherType) return false;
+        const std::optional<qint64> type = integerAt(r, at.type);
+        if (*year != *f.year || (f.type != -1 && type != f.type)) return false;
     }
-    if (f.byUser && isNot(r, "UserNumber", f.user)) return false;
-    if (f.ownOnly) return is(r, "GoalOwner", user_.number) || user_.rights.canModifyAllGoals;
+    if (const std::optional<qint64> user = integerAt(r, at.user); f.byUser && user && *user != f.user)
+        return false;
+    if (f.ownOnly) return integerAt(r, at.owner) == user_.number || user_.rights.canModifyAllGoals;
+    return true;
+}
+
+bool DataModule::showVisibleUsersOnly() {
+    // Filtered already, its rows may be those of whoever was logged on when it was read.
+    if (user_.seesEveryone() && !visibleUsersTable.filtered()) return false;
+    visibleUsersTable.setFiltered(true);
     return true;
 }
 

@@ -124,6 +124,12 @@ public:
     // Whether the goal table's filter takes a record (without its pre-selection).
     bool acceptsGoal(const engine::Record& r) const;
 
+    // Makes the visible users table show only the users the logged-on user may see, for a
+    // screen that lists them; returns whether it switched the filter, so that the screen
+    // switches it back as it closes only then. Someone who sees every user is shown all of them
+    // by the table unfiltered: switching would only read them all again, twice per screen.
+    bool showVisibleUsersOnly();
+
 private:
     void installRules();
     void installFilters();
@@ -132,6 +138,12 @@ private:
     void stamp(engine::Table& t, const char* dateColumn) const;
 
     bool open_ = false;
+    // Where the goal filter finds its columns: it is asked for every goal a filter switch reads,
+    // thousands on an opening of the goals screen.
+    struct GoalColumns {
+        int year = -1, type = -1, user = -1, owner = -1;
+    };
+    GoalColumns goalColumns_;
     CurrentUser user_;
     GoalFilter goalFilter_;
     StrategySelection strategies_;

@@ -36,7 +36,7 @@ GoalsWindow::GoalsWindow(data::DataModule& dm, controls::Desktop& desktop, QWidg
     : controls::Screen(desktop, parent), dm_(dm) {
     // The users this person may see are chosen before the box listing them reads its list:
     // filtering them afterwards read all the users twice.
-    dm_.visibleUsersTable.setFiltered(true);
+    usersFiltered_ = dm_.showVisibleUsersOnly();
     setWindowTitle(QStringLiteral("Goals"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -314,12 +314,16 @@ void GoalsWindow::onClose() {
     dm_.setGoalFilter(shown);
     dm_.goalsTable.cancel();
     dm_.goalsTable.setFiltered(false);
-    dm_.visibleUsersTable.setFiltered(false);
+    if (usersFiltered_) dm_.visibleUsersTable.setFiltered(false);
 }
 
 void GoalsWindow::done(int result) {
     if (!closed_) {
         closed_ = true;
+        // The list and the buttons close with the screen: they do not follow the table back to
+        // every goal, which would only count them all.
+        for (QObject* follower : std::initializer_list<QObject*>{goalGrid, this})
+            QObject::disconnect(&dm_.goalsSource, nullptr, follower, nullptr);
         controls::guarded(this, [this] { onClose(); });
     }
     controls::Screen::done(result);

@@ -88,6 +88,7 @@ private:
     // Save, Delete and the arrows act only while a goal is shown (or being inserted).
     void updateGoalButtons();
     bool closed_ = false;
+    bool usersFiltered_ = false; // the visible users were filtered for this screen
     data::DataModule& dm_;
 };
 

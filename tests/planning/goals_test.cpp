@@ -303,6 +303,50 @@ TEST_P(GoalsScreen, GoalTypesAndDepartments) {
     EXPECT_EQ(dm->departmentTable.state(), engine::DataSet::State::Browse);
 }
 
+namespace {
+QStringList offered(QComboBox* box) {
+    QStringList names;
+    for (int i = 0; i < box->count(); ++i)
+        names << box->itemText(i);
+    return names;
+}
+} // namespace
+
+TEST_P(GoalsScreen, GoalForOffersTheUsersStoredWhenTheScreenOpens) {
+    const int viewers = addProfile("Viewers", {"CanAddGoals", "CanViewAllStrategys"});
+    addUser("viewer", "", "Vera Viewer", viewers);
+    {
+        // Someone who sees one user: filtered for the screen, every user again after it.
+        planning::GoalsWindow form(*dm, desktop);
+        form.show();
+        EXPECT_EQ(offered(form.goalForBox), QStringList({"Mary Me"}));
+        form.closeButton->click();
+    }
+    EXPECT_FALSE(dm->visibleUsersTable.filtered());
+    ASSERT_TRUE(logOnAs("viewer"));
+    {
+        planning::GoalsWindow form(*dm, desktop);
+        form.show();
+        EXPECT_TRUE(offered(form.goalForBox).contains("Otto Other"));
+        form.closeButton->click();
+    }
+    // Another workstation adds a user and deletes one between two openings.
+    data::DataModule& elsewhere = ownerModule();
+    writeRow(
+        elsewhere.userSettingsTable,
+        {{"UserID", "newton"}, {"UserPassword", "pw"}, {"UserName", "Newton New"}, {"SecurityID", staff}});
+    ASSERT_TRUE(elsewhere.userSettingsTable.locate("UserNumber", other));
+    elsewhere.userSettingsTable.remove();
+    planning::GoalsWindow form(*dm, desktop);
+    form.show();
+    const QStringList names = offered(form.goalForBox);
+    EXPECT_TRUE(names.contains("Newton New")) << names.join(", ").toStdString();
+    EXPECT_FALSE(names.contains("Otto Other")) << names.join(", ").toStdString();
+    EXPECT_EQ(names.size(), dm->visibleUsersTable.recordCount()) << "every stored user";
+    form.closeButton->click();
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_P(GoalsScreen, GoalForNamesAUserTheViewerMayNotSee) {
     if (store.secure())
         GTEST_SKIP()
