@@ -146,9 +146,10 @@ public:
         case SQLITE_NULL:
             return 0;
         case SQLITE_FLOAT: {
-            // A whole number well inside the range is the same however it is rounded.
+            // A whole number is itself however it is rounded, as long as adding a half to it (as
+            // the rounding of a QVariant does) loses nothing.
             const double d = sqlite3_value_double(v);
-            constexpr double exact = 9007199254740992.0; // 2^53
+            constexpr double exact = 4503599627370496.0; // 2^52
             if (d > -exact && d < exact && d == double(qint64(d))) return qint64(d);
             return columnValue(v).toLongLong();
         }
