@@ -155,6 +155,11 @@ public:
         std::sort(others_.begin(), others_.end(),
                   [](const StrategyOwner& a, const StrategyOwner& b) { return a.strategy < b.strategy; });
     }
+    // Asks for the place of a strategy before find() needs it.
+    void prefetch(qint64 strategy) const {
+        const qint64 at = strategy - first_;
+        if (at >= 0 && at < range_) __builtin_prefetch(places_.get() + at);
+    }
     const StrategyOwner* find(qint64 strategy) const {
         const qint64 at = strategy - first_;
         if (at >= 0 && at < range_) return taken_[size_t(at)] ? places_.get() + at : nullptr;
@@ -257,10 +262,20 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
         lateCondition();
     }
     limitToVisibleUsers(dm, q, "UserNumber");
+    // The strategies come by owner and goal: a goal is looked for once for the run of its
+    // strategies, not once for each.
+    qint64 lastGoal = 0;
+    bool lastGoalThere = false, anyGoal = false;
     engine::forEachRow(q, [&](const engine::RowView& v) {
-        const auto g = v.isNull(3) ? goals.constEnd() : goals.constFind(v.integer(3));
-        if (g == goals.constEnd()) return; // its goal is gone: neither it nor its items are listed
-        const StrategyOwner s{v.integer(0), g.key(), int(v.integer(2)), int(v.integer(1))};
+        if (v.isNull(3)) return;
+        const qint64 goal = v.integer(3);
+        if (!anyGoal || goal != lastGoal) {
+            lastGoalThere = goals.contains(goal);
+            lastGoal = goal;
+            anyGoal = true;
+        }
+        if (!lastGoalThere) return; // its goal is gone: neither it nor its items are listed
+        const StrategyOwner s{v.integer(0), goal, int(v.integer(2)), int(v.integer(1))};
         if (strategies) strategies->add(s);
         if (!v.isNull(4)) add(held, s, v.date(4), false, 0, 0);
     });
@@ -304,15 +319,41 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
     // fractions: then the list is sorted once more.
     DueKey last{};
     bool inOrder = true;
+    // These items come in the order of their dates, their strategies anywhere: each is taken
+    // without its strategy first, and the strategies are joined in one pass afterwards that asks
+    // for the strategy of an item some items ahead, instead of waiting for memory at every item.
     engine::forEachRow(q, [&](const engine::RowView& v) {
         const QDate due = v.date(2);
-        const DueKey key{due.toJulianDay(), v.integer(3), int(v.integer(1)), true, v.integer(0)};
+        const qint64 item = v.integer(0), strategy = v.integer(3);
+        const int number = int(v.integer(1));
+        const DueKey key{due.toJulianDay(), strategy, number, true, item};
         inOrder = inOrder && !(key < last);
         last = key;
         placeHeldBefore(&key);
-        addItem(out, v, due);
+        out.push_back({.strategyID = strategy,
+                       .measurementID = item,
+                       .due = due,
+                       .measurementNumber = number,
+                       .daysOverdue = int(due.daysTo(today)),
+                       .isMeasurement = true});
     });
     placeHeldBefore(nullptr);
+    constexpr qsizetype ahead = 16;
+    OverdueItem* const items = out.data();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (i + ahead < out.size()) strategies->prefetch(items[i + ahead].strategyID);
+        OverdueItem& it = items[i];
+        if (it.isMeasurement) {
+            const StrategyOwner* s = strategies->find(it.strategyID);
+            if (!s) continue; // not visible, or its strategy or goal is gone
+            it.goalID = s->goal;
+            it.userNumber = s->user;
+            it.strategyNumber = s->number;
+        }
+        items[kept++] = it;
+    }
+    out.resize(kept);
     if (!inOrder) std::sort(out.begin(), out.end(), mostOverdueFirst);
     return list;
 }
