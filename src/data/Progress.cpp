@@ -136,10 +136,12 @@ struct StrategyOwner {
 // virtual machine, than reading the items. Advice only: nothing else changes.
 void preferLargePages(void* data, size_t bytes) {
 #ifdef Q_OS_LINUX
+    // The whole large pages that lie inside the buffer.
     constexpr quintptr large = quintptr(2) << 20;
-    const quintptr from = (reinterpret_cast<quintptr>(data) + large - 1) & ~(large - 1);
-    const quintptr to = (reinterpret_cast<quintptr>(data) + bytes) & ~(large - 1);
-    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    const quintptr at = reinterpret_cast<quintptr>(data);
+    const quintptr head = (large - at % large) % large;
+    const quintptr tail = (at + bytes) % large;
+    if (bytes > head + tail) madvise(static_cast<char*>(data) + head, bytes - head - tail, MADV_HUGEPAGE);
 #else
     Q_UNUSED(data);
     Q_UNUSED(bytes);
