@@ -263,11 +263,6 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
         q.add("CompleationDate < ", sql::Date{today},
               " And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
     };
-    // The visible strategies whose goal is there: with measurement items every one of them (an
-    // item takes its strategy's owner and goal), otherwise the late ones alone; the date comes
-    // with a late strategy only. Every result is read once, forward, the columns by position as
-    // the Selects name them and without a QVariant for each value; the items are joined to their
-    // strategy and goal here, instead of one lookup of a strategy row per item.
     // The first or last key of a table: found at once, as a table is kept in the order of its keys.
     const auto keyAtEnd = [&](const char* end, const char* column, const char* file) {
         q.clear();
@@ -277,6 +272,11 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
         engine::forEachRow(q, [&](const engine::RowView& v) { key = v.integer(0); });
         return key;
     };
+    // The visible strategies whose goal is there: with measurement items every one of them (an
+    // item takes its strategy's owner and goal), otherwise the late ones alone; the date comes
+    // with a late strategy only. Every result is read once, forward, the columns by position as
+    // the Selects name them and without a QVariant for each value; the items are joined to their
+    // strategy and goal here, instead of one lookup of a strategy row per item.
     std::optional<StrategiesByKey> strategies;
     if (measurementItems)
         strategies.emplace(keyAtEnd("Min", "StrategyID", "Strategys.db"),
