@@ -2,11 +2,20 @@
 
 #include "data/CurrentUser.h"
 #include "data/DataModule.h"
+#include "engine/RowView.h"
 
 #include <QHash>
+#include <QtGlobal>
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <optional>
 #include <tuple>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace data {
 
@@ -113,28 +122,6 @@ ProgressOverview computeProgressOverview(DataModule& dm, int year, int goalType,
 
 namespace {
 
-// A date as the engine keeps it (ISO text), made without a text of its own where the store
-// gives the bytes of the usual form; anything else is read as QDate reads ISO dates.
-QDate isoDate(const QVariant& v) {
-    if (v.typeId() == QMetaType::QByteArray) {
-        const auto* b = static_cast<const QByteArray*>(v.constData());
-        const auto digits = [&](int from, int n) {
-            int value = 0;
-            for (int i = from; i < from + n; ++i) {
-                const char c = b->at(i);
-                if (c < '0' || c > '9') return -1;
-                value = value * 10 + (c - '0');
-            }
-            return value;
-        };
-        if (b->size() == 10 && b->at(4) == '-' && b->at(7) == '-') {
-            const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
-            if (y > 0 && m >= 0 && d >= 0) return QDate(y, m, d);
-        }
-    }
-    return QDate::fromString(v.toString(), Qt::ISODate);
-}
-
 // What a late strategy or measurement item takes from its strategy.
 struct StrategyOwner {
     qint64 strategy = 0;
@@ -142,6 +129,82 @@ struct StrategyOwner {
     int user = 0;
     int number = 0;
 };
+
+// Asks the system for a buffer about to be written for the first time to be given in large
+// pages (2 MB) where it can, instead of small ones (4 KB): a list of a few hundred thousand items
+// is written once into fresh memory, and a fault for every small page of it costs more, on a
+// virtual machine, than reading the items. Advice only: nothing else changes.
+void preferLargePages(void* data, size_t bytes) {
+#ifdef Q_OS_LINUX
+    // The whole large pages that lie inside the buffer.
+    constexpr quintptr large = quintptr(2) << 20;
+    const quintptr at = reinterpret_cast<quintptr>(data);
+    const quintptr head = (large - at % large) % large;
+    const quintptr tail = (at + bytes) % large;
+    if (bytes > head + tail) madvise(static_cast<char*>(data) + head, bytes - head - tail, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
+// The visible strategies by key, for the items that name them. The store hands keys out in turn,
+// so that they lie close together: a table over the range of every key there is holds each
+// strategy in the place of its key, found at once (the items come in the order of their dates,
+// their strategies anywhere); its room is given zeroed and untouched, so that places no strategy
+// takes cost no memory. Keys too far apart for that are found by halving the list of them in order.
+class StrategiesByKey {
+public:
+    StrategiesByKey(qint64 firstKey, qint64 lastKey) : first_(firstKey) {
+        const qint64 range = lastKey - firstKey + 1;
+        if (range <= 0 || range > kMostPlaces) return;
+        places_.reset(static_cast<StrategyOwner*>(std::calloc(size_t(range), sizeof(StrategyOwner))));
+        if (!places_) return;
+        range_ = range;
+        taken_.assign(size_t(range), false);
+    }
+    void add(const StrategyOwner& s) {
+        const qint64 at = s.strategy - first_;
+        if (at >= 0 && at < range_) {
+            places_.get()[at] = s;
+            taken_[size_t(at)] = true;
+        } else {
+            // Written after the range was read, or no room for a table.
+            others_.push_back(s);
+        }
+    }
+    // Called once every strategy is added, before the first find.
+    void sortOthers() {
+        std::sort(others_.begin(), others_.end(),
+                  [](const StrategyOwner& a, const StrategyOwner& b) { return a.strategy < b.strategy; });
+    }
+    // Asks for the place of a strategy before find() needs it.
+    void prefetch(qint64 strategy) const {
+        const qint64 at = strategy - first_;
+        if (at >= 0 && at < range_) __builtin_prefetch(places_.get() + at);
+    }
+    const StrategyOwner* find(qint64 strategy) const {
+        const qint64 at = strategy - first_;
+        if (at >= 0 && at < range_) return taken_[size_t(at)] ? places_.get() + at : nullptr;
+        const auto it = std::lower_bound(others_.cbegin(), others_.cend(), strategy,
+                                         [](const StrategyOwner& s, qint64 key) { return s.strategy < key; });
+        return it == others_.cend() || it->strategy != strategy ? nullptr : &*it;
+    }
+
+private:
+    static constexpr qint64 kMostPlaces = qint64(1) << 24;
+    struct Free {
+        void operator()(StrategyOwner* p) const { std::free(p); }
+    };
+    qint64 first_ = 0;
+    qint64 range_ = 0;
+    std::unique_ptr<StrategyOwner, Free> places_;
+    std::vector<bool> taken_;
+    std::vector<StrategyOwner> others_;
+};
+
+// The most items the list is given room for before it is read.
+constexpr qint64 kMostItemsAtOnce = qint64(1) << 23;
 
 // Most overdue first: by date, strategy and number; alike in all three, a late strategy before
 // its items, and the items in the order of their keys.
@@ -181,7 +244,7 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
     engine::Query q(dm.goalDatabase);
     QHash<qint64, QString>& goals = list.goals;
     q.add("Select GoalID, GoalDescription From \"goals.db\"");
-    q.forEachRow([&](const QVariantList& v) { goals.insert(v[0].toLongLong(), v[1].toString()); });
+    engine::forEachRow(q, [&](const engine::RowView& v) { goals.insert(v.integer(0), v.text(1)); });
 
     // A late strategy (no measurement number or key) or measurement item, made whole in its place.
     const auto add = [&](QVector<OverdueItem>& to, const StrategyOwner& s, const QDate& due,
@@ -200,26 +263,25 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
         q.add("CompleationDate < ", sql::Date{today},
               " And (Compleated Is Null Or Compleated = ", sql::Bool{false}, ")");
     };
+    // The first or last key of a table: found at once, as a table is kept in the order of its keys.
+    const auto keyAtEnd = [&](const char* end, const char* column, const char* file) {
+        q.clear();
+        q.add(QStringLiteral("Select %1(%2) From \"%3\"")
+                  .arg(QLatin1String(end), QLatin1String(column), QLatin1String(file)));
+        qint64 key = 0;
+        engine::forEachRow(q, [&](const engine::RowView& v) { key = v.integer(0); });
+        return key;
+    };
     // The visible strategies whose goal is there: with measurement items every one of them (an
     // item takes its strategy's owner and goal), otherwise the late ones alone; the date comes
     // with a late strategy only. Every result is read once, forward, the columns by position as
-    // the Selects name them; the items are joined to their strategy and goal here, instead of one
-    // lookup of a strategy row per item.
-    std::vector<StrategyOwner> owners;
+    // the Selects name them and without a QVariant for each value; the items are joined to their
+    // strategy and goal here, instead of one lookup of a strategy row per item.
+    std::optional<StrategiesByKey> strategies;
+    if (measurementItems)
+        strategies.emplace(keyAtEnd("Min", "StrategyID", "Strategys.db"),
+                           keyAtEnd("Max", "StrategyID", "Strategys.db"));
     QVector<OverdueItem> held; // read out of the list's order: sorted before they join it
-    // The long lists are given their room at once: growing them copy by copy costs more than
-    // counting their rows through an index first.
-    const auto counted = [&] {
-        qint64 n = 0;
-        q.forEachRow([&](const QVariantList& v) { n = v[0].toLongLong(); });
-        return n;
-    };
-    if (measurementItems) {
-        q.clear();
-        q.add("Select Count(*) From \"Strategys.db\" Where UserNumber Is Not Null");
-        limitToVisibleUsers(dm, q, "UserNumber");
-        owners.reserve(size_t(counted()));
-    }
     q.clear();
     q.add("Select StrategyID, StrategyNumber, UserNumber, GoalID, Case When");
     lateCondition();
@@ -230,12 +292,22 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
         lateCondition();
     }
     limitToVisibleUsers(dm, q, "UserNumber");
-    q.forEachRow([&](const QVariantList& v) {
-        const auto g = v[3].isNull() ? goals.constEnd() : goals.constFind(v[3].toLongLong());
-        if (g == goals.constEnd()) return; // its goal is gone: neither it nor its items are listed
-        const int user = v[2].toInt();
-        owners.push_back({v[0].toLongLong(), g.key(), user, v[1].toInt()});
-        if (!v[4].isNull()) add(held, owners.back(), isoDate(v[4]), false, 0, 0);
+    // The strategies come by owner and goal: a goal is looked for once for the run of its
+    // strategies, not once for each.
+    qint64 lastGoal = 0;
+    bool lastGoalThere = false, anyGoal = false;
+    engine::forEachRow(q, [&](const engine::RowView& v) {
+        if (v.isNull(3)) return;
+        const qint64 goal = v.integer(3);
+        if (!anyGoal || goal != lastGoal) {
+            lastGoalThere = goals.contains(goal);
+            lastGoal = goal;
+            anyGoal = true;
+        }
+        if (!lastGoalThere) return; // its goal is gone: neither it nor its items are listed
+        const StrategyOwner s{v.integer(0), goal, int(v.integer(2)), int(v.integer(1))};
+        if (strategies) strategies->add(s);
+        if (!v.isNull(4)) add(held, s, v.date(4), false, 0, 0);
     });
     if (!measurementItems) {
         std::sort(held.begin(), held.end(), mostOverdueFirst);
@@ -243,55 +315,35 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
         return list;
     }
 
-    // Measurement items are kept as records of their own only with multiple measurements. An
-    // item's strategy is found by its key: the store hands keys out in turn, so that they lie
-    // close together, and a table over their range finds each at once; keys far apart are found
-    // by halving the list of them in order.
-    std::sort(owners.begin(), owners.end(),
-              [](const StrategyOwner& a, const StrategyOwner& b) { return a.strategy < b.strategy; });
-    const qint64 firstKey = owners.empty() ? 0 : owners.front().strategy;
-    const qint64 keyRange = owners.empty() ? 0 : owners.back().strategy - firstKey + 1;
-    std::vector<int> byKey;
-    if (keyRange <= 4 * qint64(owners.size())) {
-        byKey.assign(size_t(keyRange), -1);
-        for (size_t i = 0; i < owners.size(); ++i)
-            byKey[size_t(owners[i].strategy - firstKey)] = int(i);
-    }
-    const auto ownerOf = [&](qint64 strategy) -> const StrategyOwner* {
-        if (!byKey.empty()) {
-            const qint64 at = strategy - firstKey;
-            return at < 0 || at >= keyRange || byKey[size_t(at)] < 0 ? nullptr
-                                                                     : &owners[size_t(byKey[size_t(at)])];
-        }
-        const auto at = std::lower_bound(owners.cbegin(), owners.cend(), strategy,
-                                         [](const StrategyOwner& s, qint64 key) { return s.strategy < key; });
-        return at == owners.cend() || at->strategy != strategy ? nullptr : &*at;
-    };
+    // Measurement items are kept as records of their own only with multiple measurements.
+    strategies->sortOthers();
     // The item of a row (its key and number, date, strategy) goes to `to` if its strategy was read.
-    const auto addItem = [&](QVector<OverdueItem>& to, const QVariantList& v, const QDate& due) {
-        const StrategyOwner* s = ownerOf(v[3].toLongLong());
+    const auto addItem = [&](QVector<OverdueItem>& to, const engine::RowView& v, const QDate& due) {
+        const StrategyOwner* s = strategies->find(v.integer(3));
         if (!s) return; // not visible, or its strategy or goal is gone
-        add(to, *s, due, true, v[0].toLongLong(), v[1].toInt());
+        add(to, *s, due, true, v.integer(0), int(v.integer(1)));
     };
     // Both reads go through the index on completion and date, which holds every column asked for:
     // the late items alone, without the memos of every item. Items never marked either way are
     // held with the late strategies; those marked not completed come in the list's order, and the
     // held ones join them in their places.
-    const auto selectItems = [&](const char* columns, const char* completion) {
+    const auto selectItems = [&](const char* completion) {
         q.clear();
-        q.add("Select ", columns, " From \"Measure.db\"");
+        q.add("Select MeasurementID, MeasurementNumber, CompleationDate, StrategyID From \"Measure.db\"");
         q.add("Where CompleationDate < ", sql::Date{today}, completion);
     };
-    const char* const itemColumns = "MeasurementID, MeasurementNumber, CompleationDate, StrategyID";
-    selectItems(itemColumns, " And Compleated Is Null");
-    q.forEachRow([&](const QVariantList& v) { addItem(held, v, isoDate(v[2])); });
+    selectItems(" And Compleated Is Null");
+    engine::forEachRow(q, [&](const engine::RowView& v) { addItem(held, v, v.date(2)); });
     std::sort(held.begin(), held.end(), mostOverdueFirst);
 
+    // The list is given room for every item there is at once, not grown copy by copy: room not
+    // written is never given memory.
     QVector<OverdueItem>& out = list.items;
-    selectItems("Count(*)", " And Compleated = ");
-    q.add(sql::Bool{false});
-    out.reserve(held.size() + qsizetype(counted()));
-    selectItems(itemColumns, " And Compleated = ");
+    const qint64 items =
+        keyAtEnd("Max", "MeasurementID", "Measure.db") - keyAtEnd("Min", "MeasurementID", "Measure.db") + 1;
+    out.reserve(held.size() + (items > 0 && items <= kMostItemsAtOnce ? qsizetype(items) : 0));
+    preferLargePages(out.data(), size_t(out.capacity()) * sizeof(OverdueItem));
+    selectItems(" And Compleated = ");
     q.add(sql::Bool{false}, " Order By CompleationDate, StrategyID, MeasurementNumber, MeasurementID");
     qsizetype next = 0;
     const auto placeHeldBefore = [&](const DueKey* key) {
@@ -302,15 +354,41 @@ OverdueList listOverdue(DataModule& dm, const QDate& today) {
     // fractions: then the list is sorted once more.
     DueKey last{};
     bool inOrder = true;
-    q.forEachRow([&](const QVariantList& v) {
-        const QDate due = isoDate(v[2]);
-        const DueKey key{due.toJulianDay(), v[3].toLongLong(), v[1].toInt(), true, v[0].toLongLong()};
+    // These items come in the order of their dates, their strategies anywhere: each is taken
+    // without its strategy first, and the strategies are joined in one pass afterwards that asks
+    // for the strategy of an item some items ahead, instead of waiting for memory at every item.
+    engine::forEachRow(q, [&](const engine::RowView& v) {
+        const QDate due = v.date(2);
+        const qint64 item = v.integer(0), strategy = v.integer(3);
+        const int number = int(v.integer(1));
+        const DueKey key{due.toJulianDay(), strategy, number, true, item};
         inOrder = inOrder && !(key < last);
         last = key;
         placeHeldBefore(&key);
-        addItem(out, v, due);
+        out.push_back({.strategyID = strategy,
+                       .measurementID = item,
+                       .due = due,
+                       .measurementNumber = number,
+                       .daysOverdue = int(due.daysTo(today)),
+                       .isMeasurement = true});
     });
     placeHeldBefore(nullptr);
+    constexpr qsizetype ahead = 16;
+    OverdueItem* const read = out.data();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (i + ahead < out.size()) strategies->prefetch(read[i + ahead].strategyID);
+        OverdueItem& it = read[i];
+        if (it.isMeasurement) {
+            const StrategyOwner* s = strategies->find(it.strategyID);
+            if (!s) continue; // not visible, or its strategy or goal is gone
+            it.goalID = s->goal;
+            it.userNumber = s->user;
+            it.strategyNumber = s->number;
+        }
+        read[kept++] = it;
+    }
+    out.resize(kept);
     if (!inOrder) std::sort(out.begin(), out.end(), mostOverdueFirst);
     return list;
 }

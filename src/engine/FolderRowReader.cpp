@@ -1,5 +1,7 @@
 #include "engine/FolderRowReader.h"
 
+#include "engine/DataSet.h"
+#include "engine/RowView.h"
 #include "engine/WholeNumber.h"
 
 #include <forward_list>
@@ -107,28 +109,89 @@ qint64 FolderRowReader::change(const QString& sql, const QVariantList& binds, co
 // each of the statement's own calls locks the connection (used from this thread alone), and
 // is made in its place in the list.
 namespace {
+QVariant columnValue(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(v));
+    case SQLITE_NULL:
+        return {};
+    default: {
+        const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        return QVariant(QByteArray(p, sqlite3_value_bytes(v)));
+    }
+    }
+}
+
 void readValues(sqlite3_stmt* st, int from, int to, QVariantList& values) {
     const qsizetype at = values.size();
     values.resize(at + (to - from));
     QVariant* out = values.data() + at;
-    for (int i = from; i < to; ++i, ++out) {
-        sqlite3_value* v = sqlite3_column_value(st, i);
+    for (int i = from; i < to; ++i, ++out)
+        *out = columnValue(sqlite3_column_value(st, i));
+}
+
+// A row of the statement as a view: integers, texts and dates in the usual form are read straight
+// from SQLite's own values; anything else converts as the value the engine keeps would.
+class StatementView final : public RowView {
+public:
+    explicit StatementView(sqlite3_stmt* st) : st_(st), columns_(sqlite3_column_count(st)) {}
+    int columns() const override { return columns_; }
+    bool isNull(int column) const override { return sqlite3_column_type(st_, column) == SQLITE_NULL; }
+    qint64 integer(int column) const override {
+        sqlite3_value* v = sqlite3_column_value(st_, column);
         switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
-            *out = QVariant(qlonglong(sqlite3_value_int64(v)));
-            break;
-        case SQLITE_FLOAT:
-            *out = QVariant(sqlite3_value_double(v));
-            break;
+            return sqlite3_value_int64(v);
         case SQLITE_NULL:
-            break;
-        default: {
-            const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            *out = QVariant(QByteArray(p, sqlite3_value_bytes(v)));
+            return 0;
+        case SQLITE_FLOAT: {
+            // A whole number is itself however it is rounded, as long as adding a half to it (as
+            // the rounding of a QVariant does) loses nothing.
+            const double d = sqlite3_value_double(v);
+            constexpr double exact = 4503599627370496.0; // 2^52
+            if (d > -exact && d < exact && d == double(qint64(d))) return qint64(d);
+            return columnValue(v).toLongLong();
         }
+        default:
+            return columnValue(v).toLongLong();
         }
     }
-}
+    double number(int column) const override {
+        return columnValue(sqlite3_column_value(st_, column)).toDouble();
+    }
+    QString text(int column) const override {
+        sqlite3_value* v = sqlite3_column_value(st_, column);
+        if (sqlite3_value_type(v) != SQLITE_TEXT) return columnValue(v).toString();
+        const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        return QString::fromUtf8(p, sqlite3_value_bytes(v));
+    }
+    QDate date(int column) const override {
+        sqlite3_value* v = sqlite3_column_value(st_, column);
+        if (sqlite3_value_type(v) == SQLITE_TEXT && sqlite3_value_bytes(v) == 10) {
+            const auto* p = sqlite3_value_text(v);
+            const auto digits = [&](int from, int n) {
+                int value = 0;
+                for (int i = from; i < from + n; ++i) {
+                    if (p[i] < '0' || p[i] > '9') return -1;
+                    value = value * 10 + (p[i] - '0');
+                }
+                return value;
+            };
+            if (p[4] == '-' && p[7] == '-') {
+                const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+                if (y >= 0 && m >= 0 && d >= 0) return QDate(y, m, d);
+            }
+        }
+        return toFieldValue(columnValue(v), FieldType::Date).toDate();
+    }
+    QVariant value(int column) const override { return columnValue(sqlite3_column_value(st_, column)); }
+
+private:
+    sqlite3_stmt* st_;
+    int columns_;
+};
 } // namespace
 
 void FolderRowReader::step(const QString& sql, const QVariantList& binds, const QString& files,
@@ -157,6 +220,10 @@ void FolderRowReader::scan(const QString& sql, const QVariantList& binds, const 
 
 void FolderRowReader::read(const QString& sql, const QVariantList& binds, const QString& files,
                            const Backend::ValuesSink& row) {
+    if (const auto* views = row.target<RowViewSink>()) {
+        step(sql, binds, files, [&](sqlite3_stmt* st) { (*views)(StatementView(st)); });
+        return;
+    }
     // One list for every row: the reader of a large result keeps none of them.
     QVariantList values;
     step(sql, binds, files, [&](sqlite3_stmt* st) {

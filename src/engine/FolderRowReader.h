@@ -29,7 +29,8 @@ public:
               const Backend::RowSink& row);
     // Runs a statement that changes rows; gives how many it changed.
     qint64 change(const QString& sql, const QVariantList& binds, const QString& files);
-    // Gives each row of any Select, every column in order, to `row`.
+    // Gives each row of any Select, every column in order, to `row`; a RowViewSink is handed a
+    // view of the statement's row instead of its values.
     void read(const QString& sql, const QVariantList& binds, const QString& files,
               const Backend::ValuesSink& row);
 

@@ -1,6 +1,7 @@
 #include "engine/Query.h"
 
 #include "engine/Error.h"
+#include "engine/RowView.h"
 
 #include <QSqlError>
 #include <QSqlField>
@@ -121,7 +122,16 @@ int Query::forEachRow(const std::function<void(const QVariantList& values)>& row
     };
     // Where the store reads faster than its driver (a folder, straight through SQLite, texts as
     // UTF-8 bytes that toString() reads), it does; other stores' rows come through the driver.
-    if (db_.readForward(st.sql, st.binds, files(), take)) return count;
+    // A sink that takes views is handed on as one, so that the store can give it views.
+    if (const auto* views = row.target<RowViewSink>()) {
+        const std::function<void(const RowView&)> counted = [&](const RowView& view) {
+            (*views)(view);
+            ++count;
+        };
+        if (db_.readForward(st.sql, st.binds, files(), RowViewSink(counted))) return count;
+    } else if (db_.readForward(st.sql, st.binds, files(), take)) {
+        return count;
+    }
     Cursor q = db_.run(st.sql, st.binds, files());
     describeColumns(q.query().record(), {});
     const Backend& store = db_.backend();
@@ -135,6 +145,32 @@ int Query::forEachRow(const std::function<void(const QVariantList& values)>& row
         take(values);
     }
     return count;
+}
+
+namespace {
+// A row of values as a view, converted as the values themselves convert.
+class ValuesView final : public RowView {
+public:
+    explicit ValuesView(const QVariantList& values) : values_(values) {}
+    int columns() const override { return int(values_.size()); }
+    bool isNull(int column) const override { return values_[column].isNull(); }
+    qint64 integer(int column) const override { return values_[column].toLongLong(); }
+    double number(int column) const override { return values_[column].toDouble(); }
+    QString text(int column) const override { return values_[column].toString(); }
+    QDate date(int column) const override { return toFieldValue(values_[column], FieldType::Date).toDate(); }
+    QVariant value(int column) const override { return values_[column]; }
+
+private:
+    const QVariantList& values_;
+};
+} // namespace
+
+void RowViewSink::operator()(const QVariantList& values) const {
+    (*row_)(ValuesView(values));
+}
+
+int forEachRow(Query& query, const std::function<void(const RowView&)>& row) {
+    return query.forEachRow(RowViewSink(row));
 }
 
 void Query::openSnapshot(const Statement& st) {

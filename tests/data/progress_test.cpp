@@ -167,18 +167,30 @@ TEST_P(Progress, OverdueWithMultipleMeasurementsListsEachLateItemOnceInDateStrat
     measure(1000000, 1, past, false);
 
     dm->user().settings.multipleMeasures = true;
-    QStringList got;
-    const data::OverdueList list = data::listOverdue(*dm, today);
-    for (const auto& it : list)
-        got << QStringLiteral("%1 %2 #%3%4 %5 %6")
-                   .arg(list.owner(it), list.goal(it))
-                   .arg(it.strategyNumber)
-                   .arg(it.isMeasurement ? QStringLiteral(".%1").arg(it.measurementNumber) : QString())
-                   .arg(it.due.toString(Qt::ISODate))
-                   .arg(it.daysOverdue);
+    const auto listed = [&] {
+        QStringList got;
+        const data::OverdueList list = data::listOverdue(*dm, today);
+        for (const auto& it : list)
+            got << QStringLiteral("%1 %2 #%3%4 %5 %6")
+                       .arg(list.owner(it), list.goal(it))
+                       .arg(it.strategyNumber)
+                       .arg(it.isMeasurement ? QStringLiteral(".%1").arg(it.measurementNumber) : QString())
+                       .arg(it.due.toString(Qt::ISODate))
+                       .arg(it.daysOverdue);
+        return got;
+    };
+    const QStringList got = listed();
     EXPECT_EQ(
         got, QStringList({"Ann G3 #6 2025-12-31 166", "Ann G1 #2.3 2026-01-01 165",
                           "Ann G1 #2.5 2026-01-01 165", "Bob G1 #7 2026-05-11 35", "Ann G1 #2 2026-06-10 5",
                           "Ann G1 #2.1 2026-06-10 5", "Ann G1 #2.2 2026-06-10 5", "Bob G1 #7.1 2026-06-10 5",
                           "Bob G1 #8 2026-06-10 5", "Cid G2 #10 2026-06-10 5", "Cid G2 #13.1 2026-06-10 5"}));
+
+    // Keys too far apart for a table over their range are found all the same.
+    const int farther = 1 << 26;
+    engine::execute(dm->goalDatabase, "Update \"Strategys.db\" Set StrategyID = ", engine::sql::Int{farther},
+                    " Where StrategyID = ", engine::sql::Int{1000000});
+    engine::execute(dm->goalDatabase, "Update \"Measure.db\" Set StrategyID = ", engine::sql::Int{farther},
+                    " Where StrategyID = ", engine::sql::Int{1000000});
+    EXPECT_EQ(listed(), got);
 }

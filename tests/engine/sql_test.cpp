@@ -5,6 +5,7 @@
 #include "engine/FolderDialect.h"
 #include "engine/PgDialect.h"
 #include "engine/Query.h"
+#include "engine/RowView.h"
 #include "engine/Table.h"
 #include "support/Stores.h"
 
@@ -251,4 +252,49 @@ TEST_P(SqlDb, OneNeutralTextSelectsTheSameRowsOnEitherStore) {
     strategies.setFiltered(true);
     strategies.open();
     EXPECT_EQ(strategies.recordCount(), (nasty.size() - 2) * 3) << "neither user 2 nor the hostile goal";
+}
+
+// A large read takes its rows as views: each accessor gives what the row's value, read as a
+// QVariant, gives when converted the same way, whatever the store keeps and however odd it is.
+TEST_P(SqlDb, ViewsOfARowGiveWhatItsValuesGive) {
+    {
+        Transaction tx(db);
+        Inserter items(db, "Measure.db",
+                       {"StrategyID", "MeasurementNumber", "Measurement", "CompleationDate", "Compleated",
+                        "ModifiedDate", "Deliverable"});
+        const QVariant none;
+        items.add({9007199254740991.0, 2.5, QString::fromUtf8("Zürich — 東京 ✓"), QDate(2026, 1, 5), 1,
+                   QDateTime(QDate(2026, 1, 5), QTime(10, 30)), "2026-01-05"});
+        items.add({1e18, -2.5, "2026-02-30", QDate(1, 1, 1), 0, none, "20260105"});
+        items.add({-9007199254740991.0, 3.0, "", QDate(9999, 12, 31), none, none, "2026-01-05 10:30"});
+        items.add({none, none, none, none, none, none, "0000-01-01"});
+        tx.commit();
+    }
+    Query q(db);
+    q.add("Select MeasurementID, StrategyID, MeasurementNumber, Measurement, CompleationDate, Compleated,");
+    q.add("ModifiedDate, Deliverable From \"Measure.db\" Order By MeasurementID");
+    QList<QVariantList> values;
+    EXPECT_EQ(q.forEachRow([&](const QVariantList& v) { values << v; }), 4);
+    int row = 0;
+    EXPECT_EQ(forEachRow(q,
+                         [&](const RowView& view) {
+                             ASSERT_LT(row, values.size());
+                             const QVariantList& v = values[row++];
+                             ASSERT_EQ(view.columns(), v.size());
+                             for (int c = 0; c < view.columns(); ++c) {
+                                 SCOPED_TRACE(QStringLiteral("row %1, column %2: %3")
+                                                  .arg(row)
+                                                  .arg(c)
+                                                  .arg(v[c].toString())
+                                                  .toStdString());
+                                 EXPECT_EQ(view.isNull(c), v[c].isNull());
+                                 EXPECT_EQ(view.integer(c), v[c].toLongLong());
+                                 EXPECT_EQ(view.number(c), v[c].toDouble());
+                                 EXPECT_EQ(view.text(c), v[c].toString());
+                                 EXPECT_EQ(view.date(c), toFieldValue(v[c], FieldType::Date).toDate());
+                                 EXPECT_EQ(view.value(c), v[c]);
+                             }
+                         }),
+              4);
+    EXPECT_EQ(row, 4);
 }
