@@ -127,7 +127,7 @@ void Table::deferUpdate(quint64 changed, qint64 key) {
         pending_.changed = changed;
         // Room for a whole statement's values at once: a list growing by copies makes the large
         // allocations that send the allocator sorting all the small ones freed since.
-        pending_.binds.reserve(kPendingRows * (std::popcount(changed) + 1));
+        pending_.binds.reserve(qsizetype(kPendingRows) * (std::popcount(changed) + 1));
         db_.defer([this] { sendPending(); }, [this] { pending_ = {}; });
     }
     pending_.binds << key;
