@@ -50,9 +50,13 @@ QString triggerFunction(const TableDef& t, bool serverKnowsWho) {
                "CREATE OR REPLACE FUNCTION %1_record() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
                "SET search_path %7 AS $f$ %8"
                "IF TG_OP = 'INSERT' THEN %2 n.%3, %4, 'I', %5, NULL, to_jsonb(n) FROM vardimo_new n; "
-               "ELSIF TG_OP = 'UPDATE' THEN %2 n.%3, %4, 'U', %5, to_jsonb(o), to_jsonb(n) FROM vardimo_old "
-               "o "
-               "JOIN vardimo_new n ON n.%3 = o.%3 WHERE to_jsonb(o) IS DISTINCT FROM to_jsonb(n); "
+               // The join is planned for each statement: a plan kept for the session would be the
+               // first statement's, and one made for a single row reads a large statement's new
+               // rows again for every old one.
+               "ELSIF TG_OP = 'UPDATE' THEN EXECUTE $u$ %2 n.%3, %4, 'U', $1, localtimestamp(0), "
+               "txid_current(), to_jsonb(o), to_jsonb(n) FROM vardimo_old o JOIN vardimo_new n ON n.%3 = "
+               "o.%3 "
+               "WHERE to_jsonb(o) IS DISTINCT FROM to_jsonb(n) $u$ USING author; "
                "ELSE %2 o.%3, %6, 'D', %5, to_jsonb(o), NULL FROM vardimo_old o; "
                "END IF; RETURN NULL; END $f$")
         .arg(history, head, key, parent("n"), who, parent("o"),
@@ -105,8 +109,31 @@ void PgHistory::install(PgBackend& pg) {
     if (!present(pg)) installTables(pg);
 }
 
+namespace {
+// Trigger functions made before their UPDATE planned its join for each statement kept the plan
+// of a session's first statement: after a one-row change, a change of thousands of rows took
+// minutes. The owner's connection makes them anew; others leave them as they are.
+void renewTriggerFunctions(PgBackend& pg) {
+    QSqlQuery q = pg.exec(
+        QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname LIKE 'vardimo\\_history\\_%\\_record' "
+                       "AND strpos(prosrc, 'EXECUTE') = 0 AND pg_has_role(proowner, 'USAGE')"));
+    if (!q.next() || q.value(0).toInt() == 0) return;
+    q.finish();
+    const bool secured = PgRoles::isSecure(pg);
+    try {
+        for (const TableDef& t : tables())
+            if (History::watches(t)) pg.exec(triggerFunction(t, secured));
+    } catch (const Error&) {
+        // Left for a connection that may replace them.
+    }
+}
+} // namespace
+
 bool PgHistory::ensure(PgBackend& pg) {
-    if (present(pg)) return true;
+    if (present(pg)) {
+        renewTriggerFunctions(pg);
+        return true;
+    }
     QSqlDatabase db = pg.connection();
     if (!db.transaction()) return false;
     try {
