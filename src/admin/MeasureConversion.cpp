@@ -8,6 +8,9 @@
 #include "engine/Error.h"
 #include "engine/Query.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <optional>
 
 namespace admin {
@@ -49,8 +52,13 @@ MeasurementTexts buildTexts(data::DataModule& dm, qint64 strategyId) {
 }
 
 // Strategies per statement: few enough that the window repaints and hears Cancel several times a
-// second, many enough that the statements cost what the work costs.
+// second, many enough that the statements cost what the work costs. A step slower than that on
+// this machine (a busy processor or server, a slow disk) makes the next ones smaller; quick
+// ones let them grow back.
 constexpr int kStrategiesPerStep = 500;
+constexpr int kFewestPerStep = 50;
+constexpr qint64 kSlowStepMs = 100;
+constexpr qint64 kQuickStepMs = 40;
 
 // The strategies in steps of keys, each step one statement of the conversion over the keys
 // from `first` up to (not including) `end` (no end: to the last).
@@ -65,11 +73,21 @@ public:
     }
     bool done() const { return !first_; }
     qint64 first() const { return *first_; }
-    // The key that begins the next step; none when this step takes the rest.
+    // The key that begins the next step; none when this step takes the rest. Asked as each step
+    // begins, so that the one before it is timed.
     std::optional<qint64> end() {
+        if (!took_.isValid()) {
+            took_.start();
+        } else {
+            const qint64 ms = took_.restart();
+            if (ms > kSlowStepMs)
+                size_ = std::max(kFewestPerStep, size_ / 2);
+            else if (ms < kQuickStepMs)
+                size_ = std::min(kStrategiesPerStep, size_ * 2);
+        }
         engine::Query q(dm_.goalDatabase);
         q.add("Select StrategyID From \"Strategys.db\" Where StrategyID >= ", sql::Int{*first_});
-        q.add("Order By StrategyID Limit 1 Offset ", sql::Int{kStrategiesPerStep});
+        q.add("Order By StrategyID Limit 1 Offset ", sql::Int{size_});
         q.open();
         if (q.isEmpty()) return std::nullopt;
         return q.field(QStringLiteral("StrategyID")).asInteger();
@@ -79,6 +97,8 @@ public:
 private:
     data::DataModule& dm_;
     std::optional<qint64> first_;
+    int size_ = kStrategiesPerStep;
+    QElapsedTimer took_;
 };
 
 // The keys of one step as a condition on a column.
@@ -114,24 +134,19 @@ Stamp stampNow(data::DataModule& dm) {
 // The measurement items go a step of strategies at a time, between the progress calls: every
 // deleted item is kept as a version, and a million of them in one statement would leave the
 // window standing still. The items of no strategy, and those before the first, go first.
+// The items table object stays open: told of the change at the commit, it reads its rows again
+// when a screen asks for them. Read at once, on a server it would walk past every item just
+// deleted while the window waits.
 class ItemDeletion {
 public:
     ItemDeletion(data::DataModule& dm, const StrategySteps& steps) : dm_(dm) {
-        dm_.measureTable.close();
+        // An item being edited goes with the others.
+        dm_.measureTable.cancel();
         engine::Query q(dm_.goalDatabase);
         q.add("Delete From \"Measure.db\"");
         if (!steps.done()) q.add("Where StrategyID Is Null Or StrategyID < ", sql::Int{steps.first()});
         q.execSql();
     }
-    ~ItemDeletion() {
-        try {
-            dm_.measureTable.open();
-        } catch (...) {
-            // The conversion's own failure is the one to report; the table opens with the next screen.
-        }
-    }
-    ItemDeletion(const ItemDeletion&) = delete;
-    ItemDeletion& operator=(const ItemDeletion&) = delete;
     void deleteStep(qint64 first, const std::optional<qint64>& end) {
         engine::Query q(dm_.goalDatabase);
         q.add("Delete From \"Measure.db\"");
@@ -302,8 +317,6 @@ void convertToMultipleMeasures(data::DataModule& dm, const ConversionProgress& p
 void convertToSingleMeasure(data::DataModule& dm, const ConversionProgress& progress) {
     atomically(dm, false, progress, [&](std::optional<qint64>& stoppedAt) {
         engine::Table& strategies = dm.strategyTable;
-        strategies.setFiltered(false);
-        strategies.first();
         // Every strategy is rewritten: nobody may be editing one, and nobody begins to until the
         // conversion has ended.
         qint64 busy = -1;

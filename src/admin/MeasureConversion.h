@@ -16,7 +16,7 @@ namespace admin {
 // (a step of records at a time); 0 once it has finished. It may throw ConversionCancelled to
 // stop the conversion, which then leaves everything as it was.
 using ConversionProgress = std::function<void(int record)>;
-// Given instead of a record, about ten times a second, while the conversion is being stored: that
+// Given instead of a record, about twenty times a second, while the conversion is being stored: that
 // step can no longer be cancelled, and the callback must not use the database meanwhile.
 constexpr int kStoringConversion = -1;
 

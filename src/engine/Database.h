@@ -132,7 +132,7 @@ public:
     bool holdingBatch() const { return batchLevel_ == 1 && batchChunk_ == 0 && !levels_.empty(); }
     int batchSerial() const { return batchSerial_; }
     // While set, the outermost commit runs on a thread of its own and this thread calls `tick`
-    // about ten times a second until it ends: a large batch's commit is one step that no progress
+    // about twenty times a second until it ends: a large batch's commit is one step that no progress
     // callback breaks up, and the window showing it must go on painting. The tick must not use
     // this database (its connection is busy on the other thread); use CommitTicking.
     void setCommitTick(std::function<void()> tick) { commitTick_ = std::move(tick); }

@@ -199,6 +199,16 @@ TEST_P(Conversion, ToMultipleGivesEachStrategyOneItemAndReplacesTheOthers) {
     EXPECT_EQ(q.field("MeasurementNumber").asInteger(), 1);
     EXPECT_EQ(q.field("ModifiedBy").asInteger(), me) << "whoever wrote the strategy";
     EXPECT_EQ(q.field("ModifiedDate").asDateTime().date(), today);
+
+    // The items table object, left on an item that is gone, shows the new ones.
+    engine::Table& items = dm->measureTable;
+    ASSERT_TRUE(items.isOpen());
+    items.first();
+    EXPECT_EQ(items.recordCount(), 2);
+    EXPECT_EQ(items.field("StrategyID").asInteger(), a);
+    EXPECT_EQ(items.field("Measurement").asString(), "Measure A");
+    admin::convertToSingleMeasure(*dm, [](int) {});
+    EXPECT_TRUE(items.isEmpty());
 }
 
 TEST_P(Conversion, TheScreenConvertsAsTheBoxSaysAndStoresTheSettingWithTheData) {

@@ -60,6 +60,10 @@ TEST(ServerAdmin, CopyKeepsEveryRowAndKeyAndAdvancesTheKeys) {
     const qint64 highest = q.value(0).toLongLong();
     q = pg.exec(pg.insertSql(*engine::findTable("goals.db"), {"GoalDescription"}), {QStringLiteral("new")});
     EXPECT_EQ(pg.insertedKey(q), highest + 1);
+    // The copy is read by the server's planner before anyone works on it.
+    q = pg.exec("SELECT count(*) FROM pg_stats WHERE tablename = 'strategys'");
+    ASSERT_TRUE(q.next());
+    EXPECT_GT(q.value(0).toInt(), 0);
     // The profile 0 of the folder came along with its number.
     q = pg.exec("SELECT count(*) FROM security WHERE securityid = 0");
     ASSERT_TRUE(q.next());
