@@ -606,6 +606,8 @@ void convertMeasuresOn(benchmark::State& state, data::DataModule& dm, Convert co
     state.counters["longest_gap_ms"] = double(longestGap);
     state.counters["target_x"] = 1.5;
     state.counters["target_gap_ms"] = 200;
+    // What the program holds once the conversion is over (target under 200 MB).
+    state.counters["resident_mb_after"] = double(residentKb()) / 1024;
 }
 
 // To single first, on the sample's five items per strategy; then back to multiple.
