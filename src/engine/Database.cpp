@@ -359,11 +359,11 @@ void Database::whileTicking(const std::function<void()>& work) {
         return;
     }
     // Nothing else uses the connection meanwhile: this thread only ticks. A busy handler that
-    // waits for another workstation sleeps on the work's thread.
-    // Twice as often as a window must repaint: a tick may come up to one interval after the
-    // last record was shown.
+    // waits for another workstation sleeps on the work's thread. Ticks come twice as often as a
+    // window must repaint: the first may come up to one interval after the last record was shown.
+    constexpr std::chrono::milliseconds kTickInterval{50};
     auto done = std::async(std::launch::async, work);
-    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    while (done.wait_for(kTickInterval) != std::future_status::ready) {
         try {
             commitTick_();
         } catch (...) {
