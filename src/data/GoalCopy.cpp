@@ -31,8 +31,11 @@ sql::IntList idList(const QVector<qint64>& ids, int from) {
 constexpr const char* kUnfinished = "And (Compleated Is Null Or Compleated = ";
 
 // Restricts a strategy query to the planned users; a strategy of no user counts as user -1,
-// as on the strategy list.
+// as on the strategy list. For one who may change every user's strategies there is nothing to
+// restrict: the list of every user beside the list of goals would have the store look up each
+// pair of the two in its index of users and goals, hundreds of thousands of look-ups a statement.
 void addUserCondition(engine::Query& q, const GoalCopyPlan& plan) {
+    if (plan.everyUser) return;
     if (plan.users.isEmpty()) {
         q.add("And 1 = 0");
         return;
@@ -140,6 +143,7 @@ GoalCopyPlan planGoalCopy(DataModule& dm, int fromYear) {
         }
         q.close();
     }
+    plan.everyUser = dm.user().seesEveryone();
     for (auto it = perUser.cbegin(); it != perUser.cend(); ++it) {
         if (dm.user().mayEdit(int(it.key()))) {
             plan.users << it.key();

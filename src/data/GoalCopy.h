@@ -26,6 +26,8 @@ struct GoalCopyPlan {
     int alreadyThere = 0;  // goals left out because the next year has them
     // The users whose strategies are copied, -1 standing for strategies of no user.
     QVector<qint64> users;
+    // He may change the strategies of every user: the copy asks nothing of their users.
+    bool everyUser = false;
 };
 
 struct GoalCopyResult {

@@ -2,6 +2,7 @@
 // failure leaves nothing behind.
 
 #include "data/GoalCopy.h"
+#include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
 #include "support/DataFixture.h"
@@ -254,19 +255,32 @@ TEST_P(GoalCopy, OnlyStrategiesThePersonMayChangeAreCopied) {
     const int seenOnly = addStrategy(g, seen, 1, false, "seen only");
     addStrategy(g, stranger, 1, false, "stranger's");
     addStrategy(g, stranger, 2, false, "stranger's too");
-    for (int s : {mine, seenOnly})
+    const int nobodys = insertRow(dm->strategyTable, {{"GoalID", g},
+                                                      {"UserNumber", QVariant()},
+                                                      {"StrategyNumber", 1},
+                                                      {"StrategyDescription", "nobody's"},
+                                                      {"Compleated", false}});
+    for (int s : {mine, seenOnly, nobodys})
         insertRow(dm->measureTable, {{"StrategyID", s}, {"MeasurementNumber", 1}});
 
-    // With the right to change every user's strategies, nobody's are left out.
+    // With the right to change every user's strategies, nobody's are left out, a strategy of no
+    // user among them (the copy is undone).
     dm->user().rights.canViewAllStrategies = true;
     data::GoalCopyPlan plan = data::planGoalCopy(*dm, 2026);
-    EXPECT_EQ(plan.strategies, 5);
+    EXPECT_EQ(plan.strategies, 6);
     EXPECT_EQ(plan.leftOut, 0);
+    EXPECT_EQ(plan.items, 3);
+    {
+        engine::Transaction undone(dm->goalDatabase);
+        const data::GoalCopyResult all = data::copyGoalsToNextYear(*dm, plan, true);
+        EXPECT_EQ(all.strategies, 6);
+        EXPECT_EQ(all.items, 3);
+    }
     dm->user().rights.canViewAllStrategies = false;
 
     plan = data::planGoalCopy(*dm, 2026);
     EXPECT_EQ(plan.strategies, 2);
-    EXPECT_EQ(plan.leftOut, 3);
+    EXPECT_EQ(plan.leftOut, 4);
     EXPECT_EQ(plan.items, 1);
     const data::GoalCopyResult r = data::copyGoalsToNextYear(*dm, plan, true);
     EXPECT_EQ(r.strategies, 2);
