@@ -442,6 +442,13 @@ int main(int argc, char** argv) {
 
 namespace {
 
+// A database folder's files, without the locks of the workstations that have it open.
+void copyDatabaseFiles(const QString& from, const QString& to) {
+    for (const QString& name : QDir(from).entryList(QDir::Files))
+        if (!name.endsWith(QLatin1String(".lck")))
+            QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name));
+}
+
 // The conversions change every strategy and measurement: they run on a copy of the sample.
 // VARDIMO_BENCH_CONVERT_STRATEGIES keeps only that many strategies in the copy.
 struct ConversionCopy {
@@ -449,9 +456,7 @@ struct ConversionCopy {
     engine::Session session;
     std::unique_ptr<data::DataModule> dm;
     explicit ConversionCopy(const QString& from = databaseFolder()) {
-        for (const QString& name : QDir(from).entryList(QDir::Files))
-            if (!name.endsWith(QLatin1String(".lck")))
-                QFile::copy(QDir(from).filePath(name), dir.filePath(name));
+        copyDatabaseFiles(from, dir.path());
         session.addAlias(QStringLiteral("Goal"), dir.path());
         dm = std::make_unique<data::DataModule>(session);
         try {
@@ -512,8 +517,10 @@ INSERT INTO measure.measure (StrategyID, MeasurementNumber, Compleated, Measurem
 UPDATE settings.settings SET MultipulMeasure = 1;)";
 
 double plainSqlMs(const QString& folder, const char* sql) {
-    const ConversionCopy scratch(folder);
-    const QString at = scratch.dir.path();
+    // SQLite alone works on it: the files are all it needs, not the program's connection.
+    const QTemporaryDir scratch;
+    const QString at = scratch.path();
+    copyDatabaseFiles(folder, at);
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return -1;
     const auto attach = [&](const char* name, const char* file) {
